@@ -1,0 +1,109 @@
+// The game state: everything one game holds, apart from the window's own
+// components. Several games can live in one process; nothing here is global.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "core/board.h"
+#include "core/gameui.h"
+#include "core/options.h"
+#include "core/pathfind.h"
+#include "core/rng.h"
+#include "core/types.h"
+
+namespace jq {
+
+// One LAN seat; 128 bytes on the wire.
+struct SeatRec {
+    char name[32] = {};
+    int32_t seat = 0;
+    char address[16] = {};
+    int32_t port = 0;
+    int32_t state = 0;     // 0 computer or empty, 1 a person, 2 released
+    int32_t deployed = 0;  // 2 = deployment finished
+    uint8_t reserved[64] = {};
+};
+
+struct GameState {
+    GameState();
+
+    // The window (or a test's fake). Never null.
+    GameUi* ui = &nullUi;
+    NullUi nullUi;
+
+    OptionsRec optionsRecord;
+
+    // Running copies of the battle options.
+    int32_t turnDirection = 0;
+    int32_t netMinMoveInterval = 0;
+    int32_t netMoveTime = 0;
+    int32_t netDeployTime = 0;
+    int32_t netDisconnectTime = 0;
+
+    int32_t zfChosenIndex[4] = {};
+    MoveRec move;  // moveFromX, moveFromY, moveToX, moveToY
+    float pieceValues[15] = {};
+
+    int32_t battleRunning = 0;
+    int32_t autoPlay = 0;
+    int32_t clickStepCount = 0;
+    std::string battleFileName;
+    std::string replayFileName;
+
+    PathBuffer path;  // pathX, pathY, pathDirs, pathLength
+    int32_t viewOtherFormations = 0;
+    int32_t deployPhase = 0;
+
+    const BoardTables* board = nullptr;  // railLinks, railLines, boardPoints, pointAtGrid, deploySlotLinks
+
+    MoveCand netMoveRecord;  // the move handed on (slot 0 of the candidate list)
+
+    PieceTable pieces = {};
+    PieceTable deployedPieces = {};
+    PieceGrid pieceGrid;
+    MoveRec moveHistory[kStepSlots] = {};
+    StepRec stepRecords[kStepSlots] = {};
+    StepRec lastStepRecord;
+    std::string hoverCaption;
+    std::string seatNames[4];
+    int8_t eliminatedPieces[4][30] = {};
+    int32_t stepCount = 0;
+    int32_t selectedPiece = 0;
+    int32_t curSeat = 0;
+    int32_t computerSeat[4] = {};
+    std::string appFolder;
+    float slotCorrelation[25][12][3][12] = {};
+
+    ClockStamp turnClock;
+    ClockStamp aiPhaseTimes[3];
+    double styleCoefAttack = 0.0;
+    double styleCoefCaution = 0.0;
+    double styleCoefDefence = 0.0;
+    double aiPlanStepOffset = 0.0;
+    double aiPlanScale = 0.0;
+
+    // LAN battle.
+    SeatRec seatTable[4];
+    SeatRec netRecordBuf;
+    std::string myNetName;
+    int32_t peaceVotes[4] = {};
+    int32_t netPeaceRequestCount = 0;
+    int32_t netTimeoutCount = 0;
+    int32_t netMyTurn = 0;
+    int32_t myNetSeat = 0;
+    int8_t netDeployCodes[32] = {};
+    int32_t aiMoverGuard = 0;
+    int32_t peaceAgreed = 0;
+    int32_t stepLimitReached = 0;
+    int32_t netConnected = 0;
+    int32_t isNetHost = 0;
+    int32_t netState = 0;
+    std::string chatText;
+
+    // The main thread's random generator.
+    GameRandom mainRandom;
+};
+
+}  // namespace jq

@@ -1,0 +1,138 @@
+// Plain records shared by every part of the game model.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace jq {
+
+constexpr int kSeats = 4;
+constexpr int kPiecesPerSeat = 25;
+constexpr int kPieceCount = 100;
+constexpr int kPointCount = 129;
+constexpr int kPointSlots = 150;   // point tables hold 150 rows, 129 used
+constexpr int kGridCells = 20;     // grid tables are [20][20], 17 x 17 used
+constexpr int kGridMin = 12;
+constexpr int kGridMax = 28;
+constexpr int kMaxSteps = 510;
+constexpr int kStepSlots = 520;
+constexpr int kPathCapacity = 200;
+constexpr int kNoPiece = -2;
+constexpr int kNoPoint = -1;
+
+// Piece codes.
+enum PieceCode : int32_t {
+    kCodeNone = 0,
+    kFlag = 1,
+    kMine = 2,
+    kBomb = 3,
+    kCommander = 4,       // 司令
+    kArmyCommander = 5,   // 军长
+    kDivision = 6,
+    kBrigade = 7,
+    kRegiment = 8,
+    kBattalion = 9,
+    kCompany = 10,
+    kPlatoon = 11,
+    kEngineer = 12,
+};
+
+inline bool IsValidCode(int code) { return code >= 1 && code <= 12; }
+inline bool IsValidPiece(int p) { return p >= 0 && p < kPieceCount; }
+inline bool IsValidSeat(int s) { return s >= 0 && s < kSeats; }
+inline int SeatOf(int piece) { return piece / kPiecesPerSeat; }
+inline int PartnerOf(int seat) { return (seat + 2) % kSeats; }
+inline bool SameTeam(int seatA, int seatB) { return ((seatA - seatB) & 1) == 0; }
+
+// Point kinds.
+enum PointKind : int32_t {
+    kHeadquarters = 0,
+    kCamp = 1,
+    kRailway = 2,
+    kRoad = 3,
+};
+
+// Combat outcomes, seen from the mover.
+enum CombatOutcome : int32_t {
+    kMoverWins = 1,
+    kBothRemoved = 0,
+    kMoverRemoved = -1,
+    kCannotMove = -100,
+};
+
+struct GridPoint {
+    int32_t x = 0;
+    int32_t y = 0;
+    friend bool operator==(const GridPoint&, const GridPoint&) = default;
+};
+
+struct BoardPoint {
+    int32_t gridX = 0;
+    int32_t gridY = 0;
+    int32_t pixelX = 0;
+    int32_t pixelY = 0;
+    int32_t kind = 0;
+    friend bool operator==(const BoardPoint&, const BoardPoint&) = default;
+};
+
+// One piece. The picture that shows it belongs to the window, indexed by
+// the piece index, so this record stays free of toolkit types.
+struct PieceRec {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t startX = 0;
+    int32_t startY = 0;
+    int32_t code = 0;
+    int32_t alive = 0;
+    float beliefs[kSeats][12] = {};
+};
+using PieceTable = std::array<PieceRec, kPieceCount>;
+
+struct MoveRec {
+    int32_t fromX = 0;
+    int32_t fromY = 0;
+    int32_t toX = 0;
+    int32_t toY = 0;
+};
+
+// One executed step. Coordinates all 22: the seat in `outcome` was removed
+// whole; all 255: that seat let its move time run out.
+struct StepRec {
+    int32_t mover = kNoPiece;
+    int32_t target = kNoPiece;
+    int32_t fromX = 0;
+    int32_t fromY = 0;
+    int32_t toX = 0;
+    int32_t toY = 0;
+    int32_t outcome = 0;
+    friend bool operator==(const StepRec&, const StepRec&) = default;
+};
+constexpr int32_t kSurrenderCoord = 22;
+constexpr int32_t kTimeoutCoord = 255;
+
+// One candidate move of the computer player; also the body of a relayed move.
+struct MoveCand {
+    int32_t mover = kNoPiece;
+    int32_t target = kNoPiece;
+    int32_t fromX = 0;
+    int32_t fromY = 0;
+    int32_t toX = 0;
+    int32_t toY = 0;
+    int32_t outcome = 0;
+    float score = 0.0f;
+    float terms[8] = {};
+    float scratch[4] = {};
+};
+constexpr int kMoveCandBytes = 80;
+
+// Time stamp as the game clock reports it.
+struct ClockStamp {
+    int32_t seconds = 0;
+    uint16_t millis = 0;
+    int16_t timeZone = 0;
+    int16_t daylight = 0;
+};
+
+inline double StampSeconds(const ClockStamp& c) { return c.seconds + c.millis / 1000.0; }
+
+}  // namespace jq
