@@ -26,6 +26,21 @@ public:
     virtual ClockStamp Now() = 0;
     virtual void SleepMs(int ms) = 0;
     virtual void ProcessMessages() = 0;
+
+    // The board on screen. The model changes the piece table first, then
+    // tells the view what to show. Defaults do nothing.
+    virtual void PlacePiece(int piece) {}                 // image to the piece's point
+    virtual void SetPieceVisible(int piece, bool visible) {}
+    virtual void RevealFlag(int piece) {}                 // show the flag of that piece's seat
+    virtual void RedrawPieces() {}                        // every piece by the face rule
+    virtual void HideArrows() {}
+    virtual void ShowArrow(int index, int pointIndex, int direction) {}
+    virtual void RepaintNow() {}
+    // Panel 1..3 of the status bar.
+    virtual void SetStatusText(int panel, const std::string& gbText) {}
+    // The move clock label.
+    virtual void SetTimeRemaining(const std::string& text) {}
+    // (Append further hooks here, each with a default that does nothing.)
 };
 
 // A surrounding that shows nothing and answers every question with OK.

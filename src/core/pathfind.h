@@ -31,9 +31,32 @@ struct PathBuffer {
     int32_t length = 0;  // below 1: the move is not possible
 };
 
-// Everything one caller of the path finder owns: the output path and the
-// work areas of the searches. Each thread and each game has its own, so the
-// path finder can run in several places at once.
-struct PathFinder;
+// The work areas of the path finder. Each thread and each game owns one, so
+// the path finder can run in several places at once. The railway links are
+// a private copy of the board's: the engineer search reorders them by
+// distance to its target before every search and keeps that order.
+struct PathWork {
+    explicit PathWork(const BoardTables& board);
+    const BoardTables* board;
+    GridPoint railLinks[kPointSlots][4];
+    int32_t railSearchParent[kPointSlots] = {};
+    int32_t railSearchLevel[kPointSlots] = {};
+    int32_t railSearchNext[kPointSlots] = {};
+    // Where the path finder's rare notices go; null drops them (the computer
+    // player's thread never shows a box).
+    GameUi* notify = nullptr;
+};
+
+// Occupancy source of a search: with a grid, the occupants come from it
+// (the grid must match the table); without, from the table.
+// FindMovePath: returns the number of points of the path (>= 2) with `out`
+// filled (out.length is set to the result too), or -1 when the move is not
+// possible.
+int FindMovePath(PathWork& work, int piece, int x1, int y1, int x2, int y2, PathBuffer& out,
+                 const PieceTable& table, const PieceGrid* grid);
+
+// 1 when only an engineer's railway run can make the move, else 0.
+int CheckStepBlocked(PathWork& work, int x1, int y1, int x2, int y2, PathBuffer& out, int length,
+                     const PieceTable& table);
 
 }  // namespace jq
