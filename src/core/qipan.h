@@ -53,6 +53,7 @@ struct GameState {
     std::string replayFileName;
 
     PathBuffer path;  // pathX, pathY, pathDirs, pathLength
+    PathWork pathWork{Board()};  // the main thread's path-finder work areas
     int32_t viewOtherFormations = 0;
     int32_t deployPhase = 0;
 
