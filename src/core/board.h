@@ -38,6 +38,10 @@ struct PieceGrid {
     int At(int x, int y) const;
 };
 
+// Content of the grid board at (x, y): a piece index, -2 for an empty cell,
+// -1 off the grid. Callers testing for "empty" compare with -2.
+inline int PieceAtGridCell(const PieceGrid& grid, int x, int y) { return grid.At(x, y); }
+
 // Turns a grid point by `turns` quarter turns as the view turns:
 // (x, y) -> (y, 40 - x) per turn.
 GridPoint TurnGridPoint(GridPoint p, int turns);
