@@ -55,8 +55,39 @@ struct PathWork {
 int FindMovePath(PathWork& work, int piece, int x1, int y1, int x2, int y2, PathBuffer& out,
                  const PieceTable& table, const PieceGrid* grid);
 
-// 1 when only an engineer's railway run can make the move, else 0.
+// 1 when only an engineer's railway run can make the move, else 0. Always
+// reads occupancy from the table. A railway run it finds stays in out.x and
+// out.y; `length` is only its working copy, out.length is left alone.
 int CheckStepBlocked(PathWork& work, int x1, int y1, int x2, int y2, PathBuffer& out, int length,
                      const PieceTable& table);
+
+// Direction code of a step by the signs of dx and dy.
+int StepDirection(int dx, int dy);
+
+// A straight railway run along one row or column: every point of it a
+// railway point, the points between empty; one missing cell between two
+// points (the gaps of the centre) is passed over. Returns the number of
+// points (>= 2) and sets `length` to it, or returns 0 and leaves `length`
+// alone. The out.x/out.y cells of a refused attempt mean nothing.
+int FindStraightRailPath(const PathWork& work, int x1, int y1, int x2, int y2, PathBuffer& out,
+                         int& length, const PieceTable& table, const PieceGrid* grid);
+
+// A run along one of the four corner railway lines, from one leg to the
+// other, the points between empty. Same contract as FindStraightRailPath.
+int FindRailLinePath(const PathWork& work, int x1, int y1, int x2, int y2, PathBuffer& out,
+                     int& length, const PieceTable& table, const PieceGrid* grid);
+
+// Orders the work copy of every point's railway links by squared distance
+// to (x, y), nearest first. Links at equal distance keep the order the
+// previous sorts left them in.
+void SortRailLinksByDistance(PathWork& work, int x, int y);
+
+// The engineer's breadth-first railway search from (x1, y1) to (x2, y2),
+// reading occupancy from the table. The points between are empty railway
+// points; the target may hold a piece. Returns the number of points
+// (2..29) and sets `length` to it, or returns 0 (paths of 30 points or more
+// are refused, with `length` set to 0).
+int FindEngineerRailPath(PathWork& work, int& length, PathBuffer& out, int x1, int y1, int x2,
+                         int y2, const PieceTable& table);
 
 }  // namespace jq
