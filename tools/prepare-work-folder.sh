@@ -15,3 +15,7 @@ if [ -d assets/work ]; then
     esac
   done
 fi
+if [ -d assets/images ]; then
+  mkdir -p "$dest/images"
+  cp assets/images/*.png "$dest/images/" 2>/dev/null || true
+fi

@@ -40,6 +40,54 @@ public:
     virtual void SetStatusText(int panel, const std::string& gbText) {}
     // The move clock label.
     virtual void SetTimeRemaining(const std::string& text) {}
+    // Whether a piece's image is shown now (the view turn passes it on).
+    virtual bool PieceVisible(int piece) { return false; }
+    // Exchanges the pictures of two pieces' images (a deployment swap).
+    virtual void SwapPiecePictures(int a, int b) {}
+    // Shows the flag of that piece's seat with its usual face again.
+    virtual void ConcealFlag(int piece) {}
+    // The seat name labels on the board, seat 0 bottom, 1 right, 2 top,
+    // 3 left (GB2312).
+    virtual std::string SeatLabel(int seat) { return {}; }
+    virtual void SetSeatLabel(int seat, const std::string& gbText) {}
+    // The turn loop: the main timer, the side-panel controls it switches,
+    // the turn light and the end-of-battle panel.
+    virtual void SetMainTimerEnabled(bool on) {}
+    virtual void SetSaveEnabled(bool on) {}            // save button and menu item
+    virtual void SetGiveUpAndPeaceEnabled(bool on) {}
+    virtual void SetNextStepEnabled(bool on) {}
+    virtual void SetChatVisible(bool visible) {}
+    // The turn light beside `seat` (-1 hides it); `frame` 0..5 draws that
+    // frame of the animation, -1 keeps the picture.
+    virtual void ShowTurnLight(int seat, int frame) {}
+    // The result panel: 0 won, 1 lost, 2 draw. Modeless returns at once;
+    // otherwise the call returns when the panel has closed.
+    virtual void ShowBattleResult(int result, bool modeless) {}
+    // The win/loss record in the options record has changed.
+    virtual void WinRecordChanged() {}
+    // Closes the main window (the program ends).
+    virtual void CloseMainWindow() {}
+    // Battle set-up and records.
+    // Whether the next-step command is enabled (a loaded record is being
+    // replayed): the record writer then saves the record's moves.
+    virtual bool NextStepEnabled() { return false; }
+    // Redraws seat 0's 25 pictures face up from their codes.
+    virtual void DrawOwnPieces() {}
+    // The deployment box on the board: "完毕", "保存阵法", "调出阵法",
+    // "其它阵法", its two frames and "请布阵".
+    virtual void SetDeploymentControlsVisible(bool visible) {}
+    virtual void SetRotateEnabled(bool on) {}          // "旋转视角"
+    virtual void SetPrevStepEnabled(bool on) {}        // "上一步"
+    // The "看别人棋" button: enabled state and caption (GB2312).
+    virtual void SetViewOtherButton(bool enabled, const std::string& gbCaption) {}
+    // Selects "下棋" (practice) or "复盘" on the window. The model has set
+    // practiceMode and computerSeat already.
+    virtual void SelectPlayMode(bool practice) {}
+    // The main window's title as at start-up.
+    virtual void ShowStartupTitle() {}
+    // The computer player's hidden diagnostic labels lbmsg1..lbmsg5
+    // (`index` 1..5): thinking times and formation indexes.
+    virtual void SetDiagnosticLabel(int index, const std::string& text) {}
     // (Append further hooks here, each with a default that does nothing.)
 };
 

@@ -15,6 +15,8 @@
 
 namespace jq {
 
+class ComputerPlayer;
+
 // One LAN seat; 128 bytes on the wire.
 struct SeatRec {
     char name[32] = {};
@@ -72,8 +74,16 @@ struct GameState {
     int8_t eliminatedPieces[4][30] = {};
     int32_t stepCount = 0;
     int32_t selectedPiece = 0;
+    int32_t selectionBlink = 0;  // blink counter of the selected piece (see view/selection.h)
     int32_t curSeat = 0;
     int32_t computerSeat[4] = {};
+    // The computer player's worker, owned by the window; null: none.
+    ComputerPlayer* computer = nullptr;
+    // Turn loop.
+    int32_t practiceMode = 0;    // 1 while play ("下棋") is selected, 0 in replay ("复盘")
+    int32_t autoPlayTicks = 0;   // main-timer ticks since the last automatic replay decision
+    int32_t turnLightTick = 0;   // position in the turn light's animation, 0..80
+    int32_t gameLogicDepth = 0;  // > 0 while a move, a battle end or a question is being handled
     std::string appFolder;
     float slotCorrelation[25][12][3][12] = {};
 

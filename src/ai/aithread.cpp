@@ -1,0 +1,197 @@
+#include "ai/aithread.h"
+
+#include <chrono>
+#include <string>
+
+#include "ai/choose0.h"
+#include "core/qipan.h"
+#include "play/execute.h"
+#include "play/standins.h"
+
+namespace jq {
+
+AIDominate::AIDominate(GameState& game, HandOverFn handOver)
+    : game_(game),
+      handOver_(std::move(handOver)),
+      work_(std::make_unique<AiWorkspace>(*game.board)),
+      job_(std::make_unique<AiSnapshot>()) {
+    work_->abortRequested = &abortRequested;
+    thread_ = std::thread([this] { Run(); });
+}
+
+AIDominate::~AIDominate() { Shutdown(); }
+
+bool AIDominate::IsIdle() const {
+    std::lock_guard lock(mutex_);
+    return phase_ == Phase::kIdle;
+}
+
+void AIDominate::Resume() {
+    std::lock_guard lock(mutex_);
+    if (phase_ != Phase::kIdle || exit_) return;
+    TakeSnapshot(game_, *job_);
+    jobToken_ = ++token_;
+    abortRequested.store(0);
+    phase_ = Phase::kThinking;
+    changed_.notify_all();
+}
+
+void AIDominate::Stop() {
+    std::unique_lock lock(mutex_);
+    if (phase_ == Phase::kIdle && !workerBusy_) return;
+    abortRequested.store(1);
+    changed_.wait(lock, [this] { return !workerBusy_; });
+    // Whatever the worker found is void now.
+    ++token_;
+    if (phase_ == Phase::kThinking || phase_ == Phase::kHandOver) phase_ = Phase::kIdle;
+    abortRequested.store(0);
+}
+
+void AIDominate::Shutdown() {
+    Stop();
+    {
+        std::lock_guard lock(mutex_);
+        exit_ = true;
+        changed_.notify_all();
+    }
+    if (thread_.joinable()) thread_.join();
+}
+
+bool AIDominate::SetSeed(uint32_t seed) {
+    std::lock_guard lock(mutex_);
+    if (phase_ == Phase::kThinking || workerBusy_) return false;
+    work_->ownRandom.Seed(seed);
+    return true;
+}
+
+AIDominate::HandOverInfo AIDominate::ReceiveHandOver(uint64_t token) {
+    std::lock_guard lock(mutex_);
+    HandOverInfo info;
+    if (token != token_ || phase_ != Phase::kHandOver) return info;
+    info.moveCount = resultCount_;
+    for (int i = 0; i < 3; ++i) info.phaseTimes[i] = resultTimes_[i];
+    if (abortRequested.load() != 0) {
+        info.arrival = Arrival::kAborted;
+        phase_ = Phase::kIdle;
+        ++token_;
+        return info;
+    }
+    info.arrival = Arrival::kCurrent;
+    phase_ = Phase::kExecuting;
+    return info;
+}
+
+void AIDominate::FinishHandOver(uint64_t) {
+    std::lock_guard lock(mutex_);
+    if (phase_ == Phase::kExecuting) phase_ = Phase::kIdle;
+}
+
+double AIDominate::LastThinkMs() const {
+    std::lock_guard lock(mutex_);
+    return lastThinkMs_;
+}
+
+void AIDominate::Run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return exit_ || (phase_ == Phase::kThinking && jobToken_ != startedToken_); });
+        if (exit_) return;
+        const uint64_t token = jobToken_;
+        startedToken_ = token;
+        workerBusy_ = true;
+        work_->game = *job_;
+        lock.unlock();
+
+        const auto started = std::chrono::steady_clock::now();
+        const bool finished = ChooseMove(*work_);
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+        const MoveCand chosen = work_->aiMoveList.list[0];
+
+        lock.lock();
+        const bool current = finished && abortRequested.load() == 0 && token == token_ && phase_ == Phase::kThinking;
+        if (!current) {
+            workerBusy_ = false;
+            changed_.notify_all();
+            continue;
+        }
+        lastThinkMs_ = ms;
+        resultCount_ = work_->aiMoveList.count;
+        for (int i = 0; i < 3; ++i) resultTimes_[i] = work_->aiPhaseTimes[i];
+        phase_ = Phase::kHandOver;
+        lock.unlock();
+
+        if (handOver_) handOver_(chosen, token);
+
+        lock.lock();
+        workerBusy_ = false;
+        changed_.notify_all();
+    }
+}
+
+MoveCand MoveInMoverView(const MoveCand& move) {
+    MoveCand c = move;
+    const bool giveUp = c.fromX == kSurrenderCoord && c.fromY == kSurrenderCoord && c.toX == kSurrenderCoord &&
+                        c.toY == kSurrenderCoord;
+    if (c.mover == kNoPiece || giveUp) {
+        c.outcome = 0;
+        return c;
+    }
+    if (!IsValidPiece(c.mover)) return c;
+    // The mover's seat is the turning point for the mover and the target
+    // alike.
+    const int seat = SeatOf(c.mover);
+    c.mover %= kPiecesPerSeat;
+    if (c.target >= 0 && IsValidPiece(c.target)) {
+        const int d = (SeatOf(c.target) - seat + kSeats) % kSeats;
+        c.target = d * kPiecesPerSeat + c.target % kPiecesPerSeat;
+    }
+    const GridPoint from = TurnGridPoint(GridPoint{c.fromX, c.fromY}, seat);
+    const GridPoint to = TurnGridPoint(GridPoint{c.toX, c.toY}, seat);
+    c.fromX = from.x;
+    c.fromY = from.y;
+    c.toX = to.x;
+    c.toY = to.y;
+    return c;
+}
+
+void ExecuteComputerMove(GameState& g, const MoveCand& move, uint64_t token) {
+    auto* worker = dynamic_cast<AIDominate*>(g.computer);
+    if (worker == nullptr) return;
+    const AIDominate::HandOverInfo info = worker->ReceiveHandOver(token);
+    if (info.arrival == AIDominate::Arrival::kStale) return;
+    struct Finish {
+        AIDominate* w;
+        uint64_t token;
+        ~Finish() { w->FinishHandOver(token); }
+    } finish{worker, token};
+
+    for (int i = 0; i < 3; ++i) g.aiPhaseTimes[i] = info.phaseTimes[i];
+    g.ui->SetDiagnosticLabel(1, std::to_string(g.aiPhaseTimes[0].seconds - g.turnClock.seconds));
+    g.ui->SetDiagnosticLabel(2, std::to_string(g.aiPhaseTimes[1].seconds - g.aiPhaseTimes[0].seconds));
+    g.ui->SetDiagnosticLabel(3, std::to_string(g.aiPhaseTimes[2].seconds - g.aiPhaseTimes[1].seconds));
+    g.ui->SetDiagnosticLabel(4, std::to_string(g.zfChosenIndex[0]) + "=" + std::to_string(g.zfChosenIndex[2]));
+
+    MoveCand slot0 = move;
+    if (info.moveCount <= 0) {
+        // A computer seat without a move gives up.
+        slot0.mover = kNoPiece;
+        slot0.target = kNoPiece;
+        slot0.fromX = slot0.fromY = slot0.toX = slot0.toY = kSurrenderCoord;
+        slot0.outcome = g.curSeat;
+    }
+    g.netMoveRecord = slot0;
+    if (info.arrival != AIDominate::Arrival::kCurrent) return;
+
+    if (g.netConnected == 0) {
+        ExecuteMove(g, slot0.mover, slot0.target, slot0.fromX, slot0.fromY, slot0.toX, slot0.toY, slot0.outcome);
+        return;
+    }
+    // LAN battle: the move travels in the mover's own view and is carried
+    // out when the host relays it back. The LAN battle's own sending takes
+    // over from this stand-in.
+    g.netMoveRecord = MoveInMoverView(slot0);
+    standin::SendNetMessage(g, "MoveQz", g.curSeat);
+}
+
+}  // namespace jq

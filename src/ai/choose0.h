@@ -1,0 +1,27 @@
+// The basic level ("初级") move choice, and the one place that picks the
+// chooser for a level.
+#pragma once
+
+#include "ai/workspace.h"
+
+namespace jq {
+
+// Per seat in the order me+1, me+2, me+3, me: the weight of the reply term
+// and of the balance term.
+extern const float kSeatTermWeights[8];
+
+// The closeness threshold of the random pick for a step count.
+double PickThreshold(int stepCount);
+
+// Chooses the move of the snapshot's seat to move: lists the candidates,
+// scores each by its immediate value and a greedy look-ahead of all four
+// seats, adds a bonus to the next move of a flag attack on the weaker
+// enemy, sorts and picks at random among the near-best. The choice is left
+// in slot 0 of w.aiMoveList (count 0: no move; 1: the only one, unscored).
+// Returns false when it stopped because a stop was asked for.
+bool ChooseMoveBasic(AiWorkspace& w);
+
+// The chooser of the snapshot's level. Returns false when stopped.
+bool ChooseMove(AiWorkspace& w);
+
+}  // namespace jq

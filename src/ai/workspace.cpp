@@ -1,0 +1,43 @@
+#include "ai/workspace.h"
+
+#include <chrono>
+#include <cstring>
+
+#include "core/qipan.h"
+
+namespace jq {
+
+void TakeSnapshot(const GameState& g, AiSnapshot& out) {
+    out.pieces = g.pieces;
+    out.curSeat = g.curSeat;
+    out.stepCount = g.stepCount;
+    out.aiLevel = g.optionsRecord.aiLevel;
+    out.styleCoefAttack = g.styleCoefAttack;
+    out.styleCoefCaution = g.styleCoefCaution;
+    out.styleCoefDefence = g.styleCoefDefence;
+    out.aiPlanStepOffset = g.aiPlanStepOffset;
+    out.aiPlanScale = g.aiPlanScale;
+    std::memcpy(out.pieceValues, g.pieceValues, sizeof out.pieceValues);
+    std::memcpy(out.slotCorrelation, g.slotCorrelation, sizeof out.slotCorrelation);
+}
+
+ClockStamp WallClockNow() {
+    using namespace std::chrono;
+    const auto ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+    ClockStamp stamp;
+    stamp.seconds = static_cast<int32_t>(ms / 1000);
+    stamp.millis = static_cast<uint16_t>(ms % 1000);
+    return stamp;
+}
+
+AiWorkspace::AiWorkspace(const BoardTables& b)
+    : board(&b),
+      random(&ownRandom),
+      aiMoveList(b),
+      threatMoveList(b),
+      replyMoveList(b),
+      searchMoveList(b),
+      sideStepMoveList(b),
+      pathWork(b) {}
+
+}  // namespace jq

@@ -1,0 +1,28 @@
+// The game's sound effects: short wave files of the working folder.
+#pragma once
+
+#include <QString>
+#include <string>
+
+namespace jq {
+
+// Plays `fileName` (a plain name such as "move.wav") of `folder`, but only
+// when sound is on (`soundOn` not 0) and steps are carried out one at a time
+// (`clickStepCount` 1). A new sound cuts off the one still playing.
+// Asynchronous play returns at once; otherwise the call waits for the
+// sound's end, at most kSyncSoundLimitMs, handling timers and sockets but
+// no user input meanwhile (without any audio output it does not wait).
+// A missing or unreadable file is silent.
+void PlayGameSound(const std::string& folder, const std::string& fileName, bool async,
+                   int soundOn, int clickStepCount);
+
+constexpr int kSyncSoundLimitMs = 10000;
+
+// The path of the sound now playing (or loading to play); empty when none
+// is.
+QString CurrentGameSound();
+
+// Stops the sound that is playing, if any.
+void StopGameSound();
+
+}  // namespace jq

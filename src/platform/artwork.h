@@ -1,0 +1,19 @@
+// The program's pictures, read from the artwork folder.
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+namespace jq {
+
+// The folder that holds the pictures: the one set last, else the first
+// "assets/images" that exists beside the program, two levels above it (the
+// build folder's bin/ inside the source tree) or in the current folder.
+QString ArtworkFolder();
+void SetArtworkFolder(const QString& folder);  // empty: back to the search
+
+// Loads a picture of the artwork folder; a null image when it is missing or
+// unreadable, so the caller can draw a stand-in.
+QImage LoadArtwork(const QString& fileName);
+
+}  // namespace jq

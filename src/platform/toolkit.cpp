@@ -1,0 +1,121 @@
+#include "platform/toolkit.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QMessageBox>
+#include <QPalette>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+
+#include "core/text.h"
+
+namespace jq {
+
+namespace {
+int openModalBoxes = 0;  // main thread only
+}  // namespace
+
+QString QtFromGb(std::string_view gb) {
+    return QString::fromStdString(Utf8FromGb(gb));
+}
+
+std::string GbFromQt(const QString& text) {
+    return Gb(text.toStdString());
+}
+
+int OpenModalBoxes() {
+    return openModalBoxes;
+}
+
+ModalBoxScope::ModalBoxScope() {
+    ++openModalBoxes;
+}
+
+ModalBoxScope::~ModalBoxScope() {
+    --openModalBoxes;
+}
+
+bool OnMainThread() {
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app != nullptr && QThread::currentThread() == app->thread();
+}
+
+void PostToMainThread(std::function<void()> work) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app == nullptr) {
+        return;
+    }
+    QMetaObject::invokeMethod(app, std::move(work), Qt::QueuedConnection);
+}
+
+int StandardBox(const std::string& gbText, const std::string& gbCaption, BoxButtons buttons) {
+    const int refusal = buttons == BoxButtons::Ok ? kBoxOk : kBoxCancel;
+    if (!OnMainThread()) {
+        PostToMainThread([gbText, gbCaption, buttons] { StandardBox(gbText, gbCaption, buttons); });
+        return refusal;
+    }
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
+        return refusal;  // no windows in this process
+    }
+
+    QMessageBox box(QApplication::activeWindow());
+    box.setIcon(QMessageBox::NoIcon);
+    box.setWindowTitle(QtFromGb(gbCaption));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(QtFromGb(gbText));
+    QPushButton* ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+    QPushButton* cancel = nullptr;
+    if (buttons == BoxButtons::OkCancel) {
+        cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+        box.setEscapeButton(cancel);
+    } else {
+        box.setEscapeButton(ok);
+    }
+    box.setDefaultButton(ok);
+
+    if (standardBoxShownHook) {
+        QTimer::singleShot(0, &box, [&box] {
+            if (standardBoxShownHook) {
+                standardBoxShownHook(box);
+            }
+        });
+    }
+    ModalBoxScope scope;
+    box.exec();
+    if (box.clickedButton() == ok) {
+        return kBoxOk;
+    }
+    return cancel != nullptr ? kBoxCancel : kBoxOk;
+}
+
+void SetPointerShape(QWidget& control, PointerShape shape) {
+    if (shape == PointerShape::HandPoint) {
+        control.setCursor(Qt::PointingHandCursor);
+    } else {
+        control.unsetCursor();
+    }
+}
+
+void SetFontColor(QWidget& control, const QColor& color) {
+    QPalette palette = control.palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::ButtonText, color);
+    palette.setColor(QPalette::Text, color);
+    control.setPalette(palette);
+}
+
+void SetFontBold(QWidget& control, bool bold) {
+    QFont font = control.font();
+    font.setBold(bold);
+    control.setFont(font);
+}
+
+void ProcessMessages() {
+    if (QCoreApplication::instance() != nullptr) {
+        QCoreApplication::processEvents();
+    }
+}
+
+}  // namespace jq

@@ -1,0 +1,65 @@
+// Small window helpers: the standard message box, pointer shapes, font
+// colour and style of a control, pumping pending window messages, and
+// GB2312 text for the screen.
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <functional>
+#include <string>
+#include <string_view>
+
+class QMessageBox;
+class QWidget;
+
+namespace jq {
+
+// Game texts are GB2312 bytes; the screen takes QString.
+QString QtFromGb(std::string_view gb);
+std::string GbFromQt(const QString& text);
+
+// The standard modal box: text and caption as GB2312 ("错误", "警告",
+// "确认"), no icon, "确定" and, with OkCancel, "取消".
+enum class BoxButtons { Ok, OkCancel };
+constexpr int kBoxOk = 1;
+constexpr int kBoxCancel = 2;
+// Returns kBoxOk or kBoxCancel (closing the box counts as "取消" when it
+// has one). Called off the main thread the box is handed to the main thread
+// and shown there later; the call then returns at once with kBoxOk for an
+// OK-only box and kBoxCancel for a question.
+int StandardBox(const std::string& gbText, const std::string& gbCaption,
+                BoxButtons buttons = BoxButtons::Ok);
+
+// Tests: when set, it runs with every standard box once the box is up,
+// inside its modal loop, and may read it and press a button.
+inline std::function<void(QMessageBox&)> standardBoxShownHook;
+
+// Number of modal boxes (standard or the game's own) now waiting for an
+// answer on the main thread. Timers can use it to hold game logic back.
+int OpenModalBoxes();
+
+// Counts a modal box while it is open.
+class ModalBoxScope {
+public:
+    ModalBoxScope();
+    ~ModalBoxScope();
+    ModalBoxScope(const ModalBoxScope&) = delete;
+    ModalBoxScope& operator=(const ModalBoxScope&) = delete;
+};
+
+// True on the thread that runs the windows.
+bool OnMainThread();
+// Queues `work` to run on the main thread (always queued, also when called
+// there). Does nothing without an application.
+void PostToMainThread(std::function<void()> work);
+
+enum class PointerShape { Default, HandPoint };
+void SetPointerShape(QWidget& control, PointerShape shape);
+
+void SetFontColor(QWidget& control, const QColor& color);
+void SetFontBold(QWidget& control, bool bold);
+
+// Handles the window messages waiting now, then returns.
+void ProcessMessages();
+
+}  // namespace jq

@@ -1,0 +1,252 @@
+#include "play/turnloop.h"
+
+#include <climits>
+#include <memory>
+#include <string>
+
+#include "ai/computer.h"
+#include "ai/movegen.h"
+#include "core/text.h"
+#include "formations/zffile.h"
+#include "play/execute.h"
+#include "play/result_rules.h"
+#include "play/standins.h"
+#include "view/rotation.h"
+#include "view/selection.h"
+
+namespace jq {
+
+namespace {
+
+constexpr int kTurnLightLast = 80;
+constexpr int kTurnLightFrameTicks = 16;
+constexpr int kFlushPasses = 20;
+constexpr int kFlushPauseMs = 100;
+
+int ElapsedSeconds(GameState& g) { return g.ui->Now().seconds - g.turnClock.seconds; }
+
+bool SeatHasLivePiece(const GameState& g, int seat) {
+    for (int p = seat * kPiecesPerSeat; p < (seat + 1) * kPiecesPerSeat; ++p)
+        if (g.pieces[p].alive == 1) return true;
+    return false;
+}
+
+bool TeamHasLivePiece(const GameState& g, int seat) {
+    return SeatHasLivePiece(g, seat) || SeatHasLivePiece(g, PartnerOf(seat));
+}
+
+void EndBattle(GameState& g, int result) {
+    ReleaseAllSeats(g);
+    g.battleRunning = 0;
+    if (result == kBattleDraw && g.stepCount >= kMaxSteps) g.stepCount = kMaxSteps;
+    ShowBattleResult(g, g.netConnected, g.isNetHost, result);
+    if (result != kBattleDraw && g.optionsRecord.recordLatestFormations != 0)
+        RateZfFormations(g, result == kBattleWon ? 0 : 1);
+    CountBattleResult(g, result);
+    standin::RejoinNetBattle(g);
+}
+
+void AutoReplayPacing(GameState& g, bool free) {
+    if (0.01 * kMainTimerMs * g.autoPlayTicks > g.optionsRecord.autoPlayInterval) {
+        if (g.battleRunning == 0 && g.autoPlay != 0 && free) standin::ReplayNextSteps(g);
+        g.autoPlayTicks = 0;
+    } else if (g.autoPlayTicks < 0) {
+        g.autoPlayTicks = 0;
+    } else if (g.autoPlayTicks < INT_MAX) {
+        ++g.autoPlayTicks;
+    }
+}
+
+void TurnLight(GameState& g) {
+    const int seat = IsValidSeat(g.curSeat) ? g.curSeat : -1;
+    ++g.turnLightTick;
+    if (g.turnLightTick > kTurnLightLast || g.turnLightTick < 0) g.turnLightTick = 0;
+    const int frame = g.turnLightTick % kTurnLightFrameTicks == 0 ? g.turnLightTick / kTurnLightFrameTicks : -1;
+    g.ui->ShowTurnLight(seat, frame);
+}
+
+void MoveClock(GameState& g) {
+    const bool deploying = g.netConnected != 0 && g.netState >= 21 && g.netState <= 24;
+    int remaining = (deploying ? g.netDeployTime : g.netMoveTime) - ElapsedSeconds(g);
+    if (remaining < 0) remaining = 0;
+    g.ui->SetTimeRemaining(std::to_string(remaining));
+}
+
+bool OwnNetSeatHeldByPerson(const GameState& g) {
+    return IsValidSeat(g.myNetSeat) && g.seatTable[g.myNetSeat].state == 1;
+}
+
+// Seat 0 to move without any legal move gives up.
+void LocalSeatWithoutMove(GameState& g) {
+    if (g.battleRunning == 0 || g.curSeat != 0) return;
+    if (CountLegalMoves(g, 0) > 0) return;
+    ClearSelection(g);
+    if (g.netConnected == 0) {
+        g.move = MoveRec{kSurrenderCoord, kSurrenderCoord, kSurrenderCoord, kSurrenderCoord};
+        ExecuteMove(g, kNoPiece, kNoPiece, kSurrenderCoord, kSurrenderCoord, kSurrenderCoord, kSurrenderCoord,
+                    g.curSeat);
+    } else if (g.netMyTurn != 0 && g.netState == 31 && IsValidSeat(g.myNetSeat) && !OwnNetSeatHeldByPerson(g)) {
+        MoveCand& r = g.netMoveRecord;
+        r.mover = kNoPiece;
+        r.target = kNoPiece;
+        r.fromX = r.fromY = r.toX = r.toY = kSurrenderCoord;
+        r.outcome = 0;
+        standin::SendNetMessage(g, "MoveQz", g.myNetSeat);
+    }
+}
+
+// The own move time of a LAN battle ran out: three time-outs are passed,
+// the fourth hands the seat to the computer.
+void OwnNetTimeout(GameState& g) {
+    if (g.netConnected == 0 || g.battleRunning == 0 || g.netMyTurn == 0 || g.curSeat != 0 || g.netState != 31)
+        return;
+    if (g.netMoveTime - ElapsedSeconds(g) >= 0) return;
+    if (g.netTimeoutCount < 3) {
+        ++g.netTimeoutCount;
+        MoveCand& r = g.netMoveRecord;
+        r.mover = kNoPiece;
+        r.target = kNoPiece;
+        r.fromX = r.fromY = r.toX = r.toY = kTimeoutCoord;
+        r.outcome = g.netTimeoutCount;
+        standin::SendNetMessage(g, "MoveQz", g.myNetSeat);
+        g.ui->SetStatusText(3, " " + std::to_string(g.netTimeoutCount) + " " + Gb("次超时！"));
+        return;
+    }
+    // Only a seat a person still holds is handed over, so this happens once.
+    if (!OwnNetSeatHeldByPerson(g)) return;
+    SeatRec& own = g.seatTable[g.myNetSeat];
+    PutBoundedText(own.name, sizeof own.name, Gb("计算机"));
+    own.state = g.myNetSeat == 0 ? 2 : 0;
+    standin::SendNetMessage(g, "JoinCancel", g.myNetSeat);
+    if (g.myNetSeat != 0) standin::AbortNetBattle(g, 0);
+}
+
+// A LAN client that has heard nothing from the host for too long leaves.
+void SilentServer(GameState& g) {
+    const int v = static_cast<int>(g.netDisconnectTime * 1.2 - ElapsedSeconds(g));
+    if (g.netConnected == 0 || g.battleRunning == 0 || v >= 0 || g.netState < 21 || g.myNetSeat == 0) return;
+    g.ui->SetMainTimerEnabled(false);
+    g.ui->ProcessMessages();
+    standin::AbortNetBattle(g, 2);
+    g.ui->ShowMessage(Gb("服务器太长时间没有响应！") + std::string(11, ' ') + Gb("\n断开网络联接."), false);
+    g.ui->SetMainTimerEnabled(true);
+}
+
+void WakeComputerPlayer(GameState& g) {
+    if (g.netConnected != 0 || g.practiceMode == 0 || g.deployPhase == 1 || !IsValidSeat(g.curSeat)) return;
+    if (g.computerSeat[g.curSeat] == 0 || g.computer == nullptr || !g.computer->IsIdle()) return;
+    if (g.netMinMoveInterval > 0) g.ui->SleepMs(g.netMinMoveInterval * 1000);
+    g.computer->Resume();
+}
+
+}  // namespace
+
+void AdvanceStepCount(GameState& g) {
+    ++g.stepCount;
+    if (g.stepCount > kMaxSteps) {
+        ReleaseAllSeats(g);
+        g.stepCount = kMaxSteps;
+    }
+    g.ui->SetStatusText(2, Gb("当前已走：") + std::to_string(g.stepCount) + Gb(" 步"));
+}
+
+void ReleaseAllSeats(GameState& g) {
+    for (int s = 0; s < kSeats; ++s) {
+        g.computerSeat[s] = 0;
+        if (g.seatTable[s].state == 0) g.seatTable[s].state = 2;
+    }
+}
+
+void ShowBattleResult(GameState& g, int netConnected, int isNetHost, int result) {
+    const bool lanHost = netConnected != 0 && isNetHost != 0;
+    if (lanHost) {
+        bool sent = false;
+        for (int pass = 0; pass < kFlushPasses && !sent; ++pass) {
+            if (!standin::ServerOutboxPending(g)) {
+                sent = true;
+                break;
+            }
+            g.ui->ProcessMessages();
+            standin::FlushServerQueue(g);
+            g.ui->SleepMs(kFlushPauseMs);
+        }
+        if (!sent)
+            g.ui->ShowMessage(Gb("消息尚未发送完成！\n请检查网络超时情况。") + std::string(11, ' '), false);
+    }
+    g.ui->ShowBattleResult(result, lanHost);
+}
+
+void CountBattleResult(GameState& g, int result) {
+    const int level = g.optionsRecord.aiLevel;
+    if (level < 0 || level > 2) return;
+    int32_t* counters = g.optionsRecord.winRecord[level];
+    ++counters[kWinTotal];
+    if (result == kBattleWon)
+        ++counters[kWinWon];
+    else if (result == kBattleLost)
+        ++counters[kWinLost];
+    else
+        ++counters[kWinDrawn];
+    g.ui->WinRecordChanged();
+}
+
+int CountLegalMoves(const GameState& g, int seat) {
+    auto work = std::make_unique<MoveGenWork>(*g.board);
+    return GenerateMoves(*work, g.pieces, seat);
+}
+
+void CheckBattleEnd(GameState& g) {
+    if (g.stepCount <= 0 || g.battleRunning == 0) return;
+    if (g.netConnected == 0) g.stepLimitReached = g.stepCount >= kMaxSteps ? 1 : 0;
+    if (g.stepLimitReached != 0 || g.peaceAgreed != 0) {
+        EndBattle(g, kBattleDraw);
+    } else if (IsValidSeat(g.curSeat)) {
+        const int dir = g.turnDirection == -1 ? -1 : 1;
+        const int next = (g.curSeat + dir + kSeats) % kSeats;
+        // The team to move first, then the team after it; the battle ends
+        // (and is booked) at most once.
+        for (const int s : {g.curSeat, next}) {
+            if (g.battleRunning == 0 || TeamHasLivePiece(g, s)) continue;
+            EndBattle(g, s % 2 == 0 ? kBattleLost : kBattleWon);
+        }
+    }
+    // With all of seat 0's pieces gone the player watches the rest face up.
+    if (!SeatHasLivePiece(g, 0) && g.viewOtherFormations == 0) {
+        const std::string caption = ToggleViewOtherFormations(g);
+        g.ui->SetViewOtherButton(g.netConnected == 0, caption);
+    }
+}
+
+void TickMainTimer(GameState& g) {
+    const bool free = g.gameLogicDepth == 0;
+    GameLogicGuard busy(g);
+
+    if (g.netConnected == 0 || (g.battleRunning == 0 && g.deployPhase != 0))
+        g.ui->SetSaveEnabled(true);
+    else
+        standin::UpdatePlayButtons(g);
+    g.ui->SetGiveUpAndPeaceEnabled(g.practiceMode != 0 && g.curSeat == 0 && g.deployPhase == 0 &&
+                                   g.battleRunning != 0);
+    g.ui->SetChatVisible(g.netConnected != 0 && standin::NetClientActive(g));
+    AutoReplayPacing(g, free);
+    TurnLight(g);
+    MoveClock(g);
+    if (free) {
+        LocalSeatWithoutMove(g);
+        OwnNetTimeout(g);
+        SilentServer(g);
+    }
+    TickSelectionBlink(g);
+    if (free) {
+        CheckBattleEnd(g);
+        WakeComputerPlayer(g);
+        standin::HandleNetBattle(g);
+    }
+}
+
+void StopAIThread(GameState& g) {
+    g.ui->SetMainTimerEnabled(false);
+    if (g.computer != nullptr && !g.computer->IsIdle()) g.computer->Stop();
+}
+
+}  // namespace jq

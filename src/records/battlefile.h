@@ -1,0 +1,107 @@
+// The battle-record file (".kbt"): the four players' names, the deployment
+// of every seat and the moves in the order they were played.
+//
+// Layout: 30 bytes "Kestrim Junqi Battle file(1.0)" (no NUL); one seat
+// byte (the writer puts 20, which stands for seat 0); four seat records of
+// 45 bytes (20 name bytes blank-filled, 25 code bytes, a zero code ending
+// the codes); then n move records of 4 unsigned bytes fromX, fromY, toX, toY
+// (0 <= n <= 510). The length alone tells n. 22,22,22,22 records that the
+// seat to move was removed whole, 255,255,255,255 that it let its move time
+// run out.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/qipan.h"
+#include "records/layout.h"
+
+namespace jq {
+
+constexpr std::string_view kBattleMagic = "Kestrim Junqi Battle file(1.0)";
+constexpr int kBattleMagicBytes = 30;
+constexpr int kBattleNameBytes = 20;
+constexpr int kBattleSeatBytes = 45;
+constexpr int kBattleHeadBytes = 31 + 4 * kBattleSeatBytes;  // 211
+constexpr int kBattleMoveBytes = 4;
+constexpr int kBattleFileMaxBytes = kBattleHeadBytes + kMaxSteps * kBattleMoveBytes;  // 2251
+constexpr uint8_t kBattleSeatByte = 20;
+
+// The head of a record as it stands in the file, bytes missing from a short
+// file read as zero. The formation study and the piece statistics read it.
+struct BattleHead {
+    uint8_t seatByte = 0;
+    char names[kSeats][kBattleNameBytes] = {};
+    int8_t codes[kSeats][kPiecesPerSeat] = {};
+};
+BattleHead DecodeBattleHead(const uint8_t* data, size_t size);
+// The seat whose deployment the study and the statistics leave out: the
+// seat byte as a signed byte, remainder 4 with the dividend's sign; a
+// negative value leaves no seat out.
+int ExcludedSeat(const BattleHead& head);
+
+// A record as the program holds it.
+struct BattleFile {
+    int32_t seat = 0;   // 0..3: the seat from whose side the battle is laid out
+    CodeTable codes;    // codes 1..12 up to the first zero, zero from there on
+    NameTable names;    // the name fields up to their first NUL (at most 20 bytes)
+    std::vector<MoveRec> moves;  // at most 510, each a pair of board points or special
+};
+
+enum class BattleFileError {
+    kNone = 0,
+    kCannotOpen,
+    kTooShort,  // shorter than the 211-byte head
+};
+
+struct BattleDecodeResult {
+    BattleFileError error = BattleFileError::kNone;
+    BattleFile file;
+    // Index of the first move record that is neither two board points nor a
+    // special record; the moves end before it. -1 when every record was
+    // sound.
+    int firstBadMove = -1;
+};
+
+// Encodes a record: the seat byte is always 20; names are cut to 20 bytes
+// and blank-filled; codes stop at the first code outside 1..12; at most
+// 510 moves, each as the low bytes of its coordinates.
+std::vector<uint8_t> EncodeBattleFile(const BattleFile& file);
+
+// Decodes a file image. The first 30 bytes are not compared. The seat is
+// the seat byte mod 4. A code outside 1..12 reads as 0, and a zero code
+// ends the seat's codes. A trailing part of a move record is ignored, as is
+// everything after the 510th record. The moves end at the first record that
+// is not a pair of board points (other than the two special records).
+BattleDecodeResult DecodeBattleFile(const uint8_t* data, size_t size);
+BattleDecodeResult DecodeBattleFile(const std::vector<uint8_t>& bytes);
+
+// The battle on the board as a record: names from seatNames, codes from
+// deployedPieces; the moves of the loaded record (moveHistory up to its
+// first empty entry) when `loadedRecordMoves`, else the steps played
+// (stepRecords 0..stepCount-1).
+BattleFile BattleFileFromGame(const GameState& g, bool loadedRecordMoves);
+
+// Writes the battle on the board to `path`, replacing any file of that
+// name (through a temporary file, so a failed write keeps the old one).
+// The moves are those of the loaded record while the next-step command is
+// enabled. A failure is reported with a warning box; returns whether the
+// file was written.
+bool SaveBattleFile(GameState& g, const std::string& path);
+
+// Reads a record and lays the battle out (LayoutBattle from its seat); the
+// laid-out pieces and names become deployedPieces and seatNames, so that a
+// save during the replay writes this record's deployments.
+// A file that cannot be opened or is too short to be a record is reported
+// ("文件无法打开！") and nothing is laid out; `out` is left empty then.
+// The moves go to `out.moves` (the caller copies them into moveHistory).
+BattleFileError ReadBattleFile(GameState& g, const std::string& path, BattleFile& out);
+
+// The ".kbt" files of a folder that the study and the statistics read,
+// sorted by name: regular files, not hidden, not read-only, whose name ends
+// in ".kbt" (any case). Full paths.
+std::vector<std::string> ListBattleRecordFiles(const std::string& folder);
+
+}  // namespace jq

@@ -1,0 +1,39 @@
+// Whole-file reads and replacing writes for the game's data files.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace jq {
+
+// Reads at most `maxBytes` bytes of a regular file. nullopt when the file
+// cannot be opened (missing, a directory, no permission).
+std::optional<std::vector<uint8_t>> ReadFileBytes(const std::string& path, size_t maxBytes);
+
+// Replaces the file's contents: the bytes go to a temporary file in the same
+// folder, which is then renamed over the file, so a failed write leaves the
+// old file as it was. A new file is readable and writable by the user (as
+// the umask allows); an existing one keeps its permissions. Returns false,
+// leaving no temporary file behind, when anything fails.
+bool ReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// A folder path (with or without a trailing '/') followed by a name. An
+// empty folder gives the name alone (the current directory).
+std::string InFolder(std::string_view folder, std::string_view name);
+
+// Little-endian fields.
+inline int32_t GetI32(const uint8_t* p) {
+    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                                static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
+}
+inline void PutI32(uint8_t* p, int32_t v) {
+    const uint32_t u = static_cast<uint32_t>(v);
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(u >> (8 * i));
+}
+float GetF32(const uint8_t* p);
+void PutF32(uint8_t* p, float v);
+
+}  // namespace jq

@@ -1,0 +1,66 @@
+// Helpers for the main window's tests: a scratch working folder made the
+// current directory, and pointer events sent to real widgets.
+#pragma once
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+#include <QWidget>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace apptest {
+
+// A fresh folder that is the current directory while the object lives.
+class ScratchWorkFolder {
+public:
+    ScratchWorkFolder() {
+        char pattern[] = "/tmp/jqshellXXXXXX";
+        const char* made = ::mkdtemp(pattern);
+        path_ = made != nullptr ? made : "/tmp";
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(path_);
+    }
+    ~ScratchWorkFolder() {
+        std::error_code ec;
+        std::filesystem::current_path(previous_, ec);
+        std::filesystem::remove_all(path_, ec);
+    }
+    ScratchWorkFolder(const ScratchWorkFolder&) = delete;
+    ScratchWorkFolder& operator=(const ScratchWorkFolder&) = delete;
+
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::filesystem::path previous_;
+};
+
+inline void SendMouse(QWidget* w, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons,
+                      QPoint at = QPoint(-1, -1), Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    if (at.x() < 0) at = QPoint(w->width() / 2, w->height() / 2);
+    QMouseEvent event(type, QPointF(at), w->mapToGlobal(QPointF(at)), button, buttons, modifiers);
+    QApplication::sendEvent(w, &event);
+}
+
+inline void MoveOver(QWidget* w, QPoint at = QPoint(-1, -1)) {
+    SendMouse(w, QEvent::MouseMove, Qt::NoButton, Qt::NoButton, at);
+}
+
+inline void LeftClick(QWidget* w) {
+    SendMouse(w, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(w, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton);
+}
+
+// Handles events until `done` holds or `limitMs` has passed; returns `done`.
+inline bool WaitFor(const std::function<bool()>& done, int limitMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < limitMs) QApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+}  // namespace apptest

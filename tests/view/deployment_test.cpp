@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "core/text.h"
+#include "view/deployment.h"
+#include "view_support.h"
+
+namespace jq {
+namespace {
+
+using testing::LayOutBattle;
+using testing::PieceOf;
+using testing::RecordingUi;
+
+class DeploymentTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g.ui = &ui;
+        LayOutBattle(g);
+        g.deployPhase = 1;
+    }
+    // Exchanges the pieces on two slots of a seat, as the player does.
+    void Exchange(int seat, int slotA, int slotB) { SwapDeployedPieces(g, PieceOf(seat, slotA), PieceOf(seat, slotB)); }
+    GameState g;
+    RecordingUi ui;
+};
+
+TEST_F(DeploymentTest, LegalFormationPasses) { EXPECT_EQ(ValidateDeployment(g), kDeploymentOk); }
+
+TEST_F(DeploymentTest, EachRuleByPlace) {
+    struct Row {
+        int codeSlot;   // slot of the piece that is moved
+        int toSlot;     // where it goes
+        int expected;
+    };
+    const Row rows[] = {
+        {21, 23, kDeploymentOk},             // flag in the other headquarters
+        {21, 20, kFlagOutsideHeadquarters},  // beside the headquarters
+        {21, 22, kFlagOutsideHeadquarters},
+        {15, 14, kMineOutsideLastRows},      // one row too far forward
+        {18, 19, kDeploymentOk},             // within the last rows
+        {22, 24, kDeploymentOk},
+        {8, 4, kBombInFrontRow},             // front row
+        {8, 0, kBombInFrontRow},
+        {8, 5, kDeploymentOk},               // second row
+    };
+    for (const Row& r : rows) {
+        for (int seat = 0; seat < 4; ++seat) {
+            LayOutBattle(g);
+            Exchange(seat, r.codeSlot, r.toSlot);
+            EXPECT_EQ(ValidateDeployment(g), r.expected) << "seat " << seat << " slot " << r.codeSlot << "->" << r.toSlot;
+        }
+    }
+}
+
+TEST_F(DeploymentTest, BombRuleHoldsOnlyForTheFirstFourSteps) {
+    Exchange(2, 8, 4);
+    for (int steps : {0, 3}) {
+        g.stepCount = steps;
+        EXPECT_EQ(ValidateDeployment(g), kBombInFrontRow);
+    }
+    for (int steps : {4, 510}) {
+        g.stepCount = steps;
+        EXPECT_EQ(ValidateDeployment(g), kDeploymentOk);
+    }
+}
+
+TEST_F(DeploymentTest, TheHighestFailingPieceDecides) {
+    // Flag misplaced at a lower index, mine at a higher one: the mine speaks.
+    Exchange(0, 21, 20);  // flag to slot 20
+    Exchange(1, 15, 3);   // a mine of seat 1 to the front row
+    EXPECT_EQ(ValidateDeployment(g), kMineOutsideLastRows);
+    // Mine at the lower index, flag at the higher one: the flag speaks.
+    LayOutBattle(g);
+    Exchange(0, 15, 3);
+    Exchange(1, 21, 20);
+    EXPECT_EQ(ValidateDeployment(g), kFlagOutsideHeadquarters);
+    // Within one seat by slot: a flag on slot 1, then a bomb on slot 2.
+    LayOutBattle(g);
+    Exchange(3, 21, 1);
+    Exchange(3, 8, 2);
+    EXPECT_EQ(ValidateDeployment(g), kBombInFrontRow);
+}
+
+TEST_F(DeploymentTest, SwapExchangesOnlyFacesAndCodes) {
+    PieceRec& a = g.pieces[PieceOf(0, 21)];
+    a.beliefs[1][0] = 50.0f;
+    const PieceRec beforeA = a;
+    const PieceRec beforeB = g.pieces[PieceOf(0, 3)];
+    EXPECT_TRUE(SwapDeployedPieces(g, PieceOf(0, 21), PieceOf(0, 3)));
+    const PieceRec& afterA = g.pieces[PieceOf(0, 21)];
+    const PieceRec& afterB = g.pieces[PieceOf(0, 3)];
+    EXPECT_EQ(afterA.code, beforeB.code);
+    EXPECT_EQ(afterB.code, kFlag);
+    EXPECT_EQ(afterA.x, beforeA.x);
+    EXPECT_EQ(afterA.startY, beforeA.startY);
+    EXPECT_EQ(afterA.beliefs[1][0], 50.0f);
+    EXPECT_EQ(afterB.x, beforeB.x);
+    EXPECT_EQ(ui.swaps.size(), 1u);
+}
+
+TEST_F(DeploymentTest, SwapRefusesTwoSeatsAndIndexesOffTheTable) {
+    const PieceTable before = g.pieces;
+    EXPECT_FALSE(SwapDeployedPieces(g, 24, 25));
+    EXPECT_FALSE(SwapDeployedPieces(g, -2, 3));
+    EXPECT_FALSE(SwapDeployedPieces(g, 3, 100));
+    EXPECT_EQ(std::memcmp(&before, &g.pieces, sizeof before), 0);
+    EXPECT_TRUE(ui.swaps.empty());
+    EXPECT_TRUE(SwapDeployedPieces(g, 7, 7));  // with itself: nothing changes
+    EXPECT_EQ(std::memcmp(&before, &g.pieces, sizeof before), 0);
+}
+
+TEST_F(DeploymentTest, HostWaitsForComputerSeatsToBeDealt) {
+    EXPECT_FALSE(HostAwaitsComputerDeployments(g));  // not a LAN battle
+    g.netConnected = 1;
+    g.isNetHost = 1;
+    for (SeatRec& s : g.seatTable) {
+        s.state = 1;
+        s.deployed = 0;
+    }
+    EXPECT_FALSE(HostAwaitsComputerDeployments(g));  // people deploy themselves
+    g.seatTable[2].state = 0;
+    EXPECT_TRUE(HostAwaitsComputerDeployments(g));
+    g.seatTable[2].deployed = 2;
+    EXPECT_FALSE(HostAwaitsComputerDeployments(g));
+    g.seatTable[3].state = 2;  // released: played by the computer, but not dealt by this rule
+    EXPECT_FALSE(HostAwaitsComputerDeployments(g));
+    g.seatTable[1].state = 0;
+    g.isNetHost = 0;
+    EXPECT_FALSE(HostAwaitsComputerDeployments(g));
+}
+
+}  // namespace
+}  // namespace jq
