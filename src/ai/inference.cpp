@@ -41,8 +41,6 @@ float RowSum(const float* v) {
     return sum;
 }
 
-int CodeOf(const PieceTable& table, int piece) { return IsValidPiece(piece) ? table[piece].code : kCodeNone; }
-
 void MaskForAll(int piece, const char* mask, PieceTable& table) {
     if (!IsValidPiece(piece) || mask == nullptr) return;
     for (int obs = 0; obs < kSeats; ++obs) ApplyTypeMask(piece, obs, mask, table);

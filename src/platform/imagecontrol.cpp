@@ -1,6 +1,7 @@
 #include "platform/imagecontrol.h"
 
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 namespace jq {
@@ -27,14 +28,18 @@ ImageControl::ImageControl(QWidget* parent) : QWidget(parent) {
     }
 }
 
+namespace {
+constexpr QImage::Format kSurfaceFormat = QImage::Format_ARGB32_Premultiplied;
+}  // namespace
+
 void ImageControl::SetPicture(const QImage& picture) {
-    picture_ = picture.isNull() ? QImage() : picture.convertToFormat(QImage::Format_RGB32);
+    picture_ = picture.isNull() ? QImage() : picture.convertToFormat(kSurfaceFormat);
     Changed();
 }
 
 QImage& ImageControl::Surface() {
     if (picture_.isNull() && width() > 0 && height() > 0) {
-        picture_ = QImage(width(), height(), QImage::Format_RGB32);
+        picture_ = QImage(width(), height(), kSurfaceFormat);
         picture_.fill(Qt::white);
     }
     return picture_;
@@ -55,6 +60,7 @@ void ImageControl::CopyRect(const QRect& destRect, const QImage& source, const Q
     }
     {
         QPainter painter(&surface);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(destRect, source, sourceRect);
     }
     Changed();
@@ -70,7 +76,7 @@ void ImageControl::CopyRect(const QRect& destRect, const ImageControl& source, c
 }
 
 void ImageControl::SetBrushPattern(const QImage& pattern) {
-    pattern_ = pattern.isNull() ? QImage() : pattern.convertToFormat(QImage::Format_RGB32);
+    pattern_ = pattern.isNull() ? QImage() : pattern.convertToFormat(kSurfaceFormat);
 }
 
 void ImageControl::SetBrushColor(const QColor& color) {
@@ -84,6 +90,7 @@ void ImageControl::FillRect(const QRect& rect) {
     }
     {
         QPainter painter(&surface);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.setBrushOrigin(0, 0);
         if (pattern_.isNull()) {
             painter.fillRect(rect, brushColor_);
@@ -117,19 +124,21 @@ void ImageControl::SetTransparent(bool on) {
     }
 }
 
-void ImageControl::paintEvent(QPaintEvent*) {
+void ImageControl::paintEvent(QPaintEvent* event) {
     repaintQueued_ = false;
     if (picture_.isNull()) {
         return;
     }
     QPainter painter(this);
+    const QRect area = event->rect();
     if (!transparent_) {
-        painter.drawImage(0, 0, picture_);
+        painter.drawImage(area, picture_, area);
         return;
     }
     if (keyedStale_) {
-        keyed_ = picture_.convertToFormat(QImage::Format_ARGB32);
-        const QRgb key = picture_.pixel(0, picture_.height() - 1);
+        keyed_ = picture_;
+        keyed_.detach();
+        const QRgb key = reinterpret_cast<const QRgb*>(picture_.constScanLine(picture_.height() - 1))[0];
         for (int y = 0; y < keyed_.height(); ++y) {
             auto* line = reinterpret_cast<QRgb*>(keyed_.scanLine(y));
             for (int x = 0; x < keyed_.width(); ++x) {
@@ -140,7 +149,7 @@ void ImageControl::paintEvent(QPaintEvent*) {
         }
         keyedStale_ = false;
     }
-    painter.drawImage(0, 0, keyed_);
+    painter.drawImage(area, keyed_, area);
 }
 
 void ImageControl::mousePressEvent(QMouseEvent* event) {

@@ -21,7 +21,7 @@ struct PointerEvent {
 class ImageControl : public QWidget {
     Q_OBJECT
 public:
-    // Read outside the picture. Pictures are opaque, so no pixel has alpha 0.
+    // Read outside the picture (the same as a fully see-through black pixel).
     static constexpr QRgb kNoPixel = 0;
 
     // Created visible (shown with its parent), with an empty picture.
@@ -29,11 +29,13 @@ public:
 
     // The picture as it stands; null until something is drawn or set.
     const QImage& Picture() const { return picture_; }
-    // Replaces the picture (kept opaque).
+    // Replaces the picture. See-through parts of a picture with an alpha
+    // channel let what lies below show.
     void SetPicture(const QImage& picture);
 
-    // Copies `sourceRect` of `source` onto `destRect` of this picture
-    // (equal sizes copy pixel for pixel; other sizes are scaled).
+    // Copies `sourceRect` of `source` onto `destRect` of this picture,
+    // replacing what was there (equal sizes copy pixel for pixel; other
+    // sizes are scaled).
     void CopyRect(const QRect& destRect, const QImage& source, const QRect& sourceRect);
     void CopyRect(const QRect& destRect, const ImageControl& source, const QRect& sourceRect);
 
@@ -43,8 +45,8 @@ public:
     void SetBrushColor(const QColor& color);
     void FillRect(const QRect& rect);
 
-    // Single pixels; reads outside the picture give kNoPixel, writes there
-    // are ignored.
+    // Single pixels as ARGB; reads outside the picture give kNoPixel. Writes
+    // are opaque colours; outside the picture they are ignored.
     QRgb Pixel(int x, int y) const;
     void SetPixel(int x, int y, QRgb color);
 

@@ -18,17 +18,18 @@ ImageList ImageList::FromStrip(const QImage& strip, int cellWidth, int cellHeigh
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c) {
             list.cells_.push_back(strip.copy(c * cellWidth, r * cellHeight, cellWidth, cellHeight)
-                                      .convertToFormat(QImage::Format_RGB32));
+                                      .convertToFormat(QImage::Format_ARGB32_Premultiplied));
         }
     }
     return list;
 }
 
 int ImageList::Add(const QImage& picture) {
-    QImage cell(cellSize_, QImage::Format_RGB32);
+    QImage cell(cellSize_, QImage::Format_ARGB32_Premultiplied);
     cell.fill(Qt::white);
     if (!picture.isNull() && !cell.isNull()) {
         QPainter painter(&cell);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(0, 0, picture);
     }
     cells_.push_back(cell);

@@ -134,6 +134,26 @@ TEST(ImageControl, TransparentLeavesOutTheColourOfTheBottomLeftPixel) {
     EXPECT_EQ(shown.pixel(5, 5), qRgb(0, 255, 0));
 }
 
+TEST(ImageControl, SeeThroughPartsOfAPictureShowWhatLiesBelowAndCopyAsTheyAre) {
+    QImage lamp(24, 24, QImage::Format_ARGB32);
+    lamp.fill(Qt::transparent);
+    QPainter(&lamp).fillRect(8, 8, 8, 8, QColor(255, 255, 0));
+
+    ImageControl source;
+    source.SetPicture(lamp);
+    ImageControl light;
+    light.resize(24, 24);
+    light.SetBrushColor(QColor(0, 0, 255));
+    light.FillRect(QRect(0, 0, 24, 24));
+    light.CopyRect(QRect(0, 0, 24, 24), source, QRect(0, 0, 24, 24));  // replaces, no blending
+    EXPECT_EQ(qAlpha(light.Pixel(2, 2)), 0);
+    EXPECT_EQ(light.Pixel(10, 10), qRgb(255, 255, 0));
+
+    const QImage shown = Composite(light);
+    EXPECT_EQ(shown.pixel(2, 2), qRgb(255, 0, 0));
+    EXPECT_EQ(shown.pixel(10, 10), qRgb(255, 255, 0));
+}
+
 void SendMouse(QWidget& target, QEvent::Type type, QPoint pos, Qt::MouseButton button,
                Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
     QMouseEvent event(type, QPointF(pos), target.mapToGlobal(QPointF(pos)), button, buttons, modifiers);

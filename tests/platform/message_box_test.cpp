@@ -145,7 +145,7 @@ TEST_F(MessageBoxTest, ArtworkFilesAreUsedWhenPresent) {
     ASSERT_TRUE(folder.isValid());
     QImage icon(32, 32, QImage::Format_RGB32);
     icon.fill(qRgb(10, 20, 30));
-    ASSERT_TRUE(icon.save(QDir(folder.path()).filePath("msgicon.png")));
+    ASSERT_TRUE(icon.save(QDir(folder.path()).filePath("msg_icon.png")));
     SetArtworkFolder(folder.path());
     TfmwMyShowMessage box;
     EXPECT_EQ(box.Image1->Pixel(16, 16), qRgb(10, 20, 30));

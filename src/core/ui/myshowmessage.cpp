@@ -25,15 +25,6 @@ QFont BoxFont() {
     return font;
 }
 
-// The artwork on the box's background, at `size`.
-QImage OnCream(const QImage& art, QSize size) {
-    QImage canvas(size, QImage::Format_RGB32);
-    canvas.fill(kCream);
-    QPainter painter(&canvas);
-    painter.drawImage(QRect(QPoint(0, 0), size), art);
-    return canvas;
-}
-
 // A sheet of paper with a folded corner and a few lines of writing.
 QImage PlainDocumentIcon() {
     QImage icon(32, 32, QImage::Format_RGB32);
@@ -88,13 +79,13 @@ TfmwMyShowMessage::TfmwMyShowMessage(QWidget* owner)
 
     Image1 = new jq::ImageControl(this);
     Image1->setGeometry(12, 48, 32, 32);
-    const QImage icon = jq::LoadArtwork(QStringLiteral("msgicon.png"));
-    Image1->SetPicture(icon.isNull() ? PlainDocumentIcon() : OnCream(icon, QSize(32, 32)));
+    const QImage icon = jq::LoadArtwork(QStringLiteral("msg_icon.png"));
+    Image1->SetPicture(icon.isNull() ? PlainDocumentIcon() : icon);
 
     Image2 = new jq::ImageControl(this);
     Image2->setGeometry(124, 12, 93, 31);
-    const QImage title = jq::LoadArtwork(QStringLiteral("msgtitle.png"));
-    Image2->SetPicture(title.isNull() ? PlainTitle() : OnCream(title, QSize(93, 31)));
+    const QImage title = jq::LoadArtwork(QStringLiteral("msg_title.png"));
+    Image2->SetPicture(title.isNull() ? PlainTitle() : title);
     Image2->SetTransparent(true);
 
     StaticText1 = new QLabel(this);

@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+#include "app/winrec.h"
+#include "core/options.h"
+#include "core/qipan.h"
+#include "core/text.h"
+#include "play/turnloop.h"
+
+namespace {
+
+QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+QString AssetFolder() { return QStringLiteral(JQ_SOURCE_DIR "/assets/images"); }
+
+void Click(QWidget* w) {
+    const QPointF at(w->width() / 2.0, w->height() / 2.0);
+    const QPointF global = w->mapToGlobal(at);
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    QApplication::sendEvent(w, &release);
+}
+
+// Runs `act` on the record dialog once it is up (inside its modal wait).
+void WhenDialogShown(std::function<void(Twr&)> act) {
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [act, poll] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* d = qobject_cast<Twr*>(w); d != nullptr && d->isVisible()) {
+                act(*d);
+                return;
+            }
+        }
+        QTimer::singleShot(5, *poll);
+    };
+    QTimer::singleShot(0, *poll);
+}
+
+void SetName(jq::OptionsRec& rec, const std::string& gb) {
+    std::memset(rec.playerNames[0], 0, sizeof rec.playerNames[0]);
+    std::memcpy(rec.playerNames[0], gb.data(), gb.size());
+}
+
+constexpr const char* kNames[3][4] = {{"lbtotb", "lbwinb", "lblostb", "lbpeaceb"},
+                                      {"lbtotm", "lbwinm", "lblostm", "lbpeacem"},
+                                      {"lbtota", "lbwina", "lblosta", "lbpeacea"}};
+
+QString LabelText(Twr& d, const char* name) {
+    auto* label = d.findChild<QLabel*>(QString::fromLatin1(name));
+    return label != nullptr ? label->text() : QStringLiteral("<missing>");
+}
+
+class WinRecordDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        g.appFolder = folder.path().toStdString() + "/";
+        for (int level = 0; level < 3; ++level)
+            for (int column = 0; column < 4; ++column) g.optionsRecord.winRecord[level][column] = 100 * level + column + 1;
+        SetName(g.optionsRecord, jq::Gb("李四"));
+    }
+
+    std::string OprecPath() const { return g.appFolder + "oprec"; }
+
+    jq::OptionsRec ReadOprec() const {
+        std::ifstream in(OprecPath(), std::ios::binary);
+        const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(bytes.size(), static_cast<size_t>(jq::kOptionsBytes));
+        return jq::DecodeOptions(bytes);
+    }
+
+    QTemporaryDir folder;
+    jq::GameState g;
+};
+
+TEST_F(WinRecordDialogTest, ShowsEveryCounterInItsRowAndColumn) {
+    Twr d(g, nullptr, AssetFolder());
+    for (int level = 0; level < 3; ++level)
+        for (int column = 0; column < 4; ++column)
+            EXPECT_EQ(LabelText(d, kNames[level][column]), QString::number(100 * level + column + 1))
+                << kNames[level][column];
+    EXPECT_EQ(d.rowCaptions[0]->text(), U("初 级"));
+    EXPECT_EQ(d.rowCaptions[1]->text(), U("中 级"));
+    EXPECT_EQ(d.rowCaptions[2]->text(), U("高 级"));
+    EXPECT_TRUE(d.counters[2][3]->alignment() & Qt::AlignRight);
+    // Each counter stands in its row, level by level downwards.
+    EXPECT_LT(d.counters[0][0]->y(), d.counters[1][0]->y());
+    EXPECT_EQ(d.counters[2][1]->y(), d.rowCaptions[2]->y());
+}
+
+TEST_F(WinRecordDialogTest, WindowDesignAndPlayerName) {
+    Twr d(g, nullptr, AssetFolder());
+    EXPECT_EQ(d.windowTitle(), U("棋战成绩"));
+    EXPECT_EQ(d.size(), QSize(Twr::kWidth, Twr::kHeight));
+    EXPECT_TRUE(d.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(d.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(d.Label1->text(), U("李四"));
+    EXPECT_EQ(d.Label2->text(), U("李四"));
+    EXPECT_EQ(d.Label2->x(), d.Label1->x() + 1);
+    EXPECT_EQ(d.Button1->text(), U("重新计分"));
+    EXPECT_EQ(d.BitBtn1->text(), U("取消"));
+    QStringList header;
+    for (QLabel* section : d.HeaderControl1->findChildren<QLabel*>()) header << section->text();
+    EXPECT_EQ(header, QStringList({U("级别"), U("累计"), U("胜利"), U("失败"), U("和棋")}));
+    EXPECT_EQ(d.Image1->pixmap().size(), QSize(32, 32));
+    EXPECT_EQ(d.Image2->pixmap().size(), QSize(93, 31));
+    // The whole table lies inside the dialog.
+    EXPECT_LE(d.Panel1->geometry().right(), Twr::kWidth - 1);
+}
+
+TEST_F(WinRecordDialogTest, MissingPicturesAndAFullLengthNameAreTolerated) {
+    std::memset(g.optionsRecord.playerNames[0], 'A', sizeof g.optionsRecord.playerNames[0]);  // no NUL
+    QTemporaryDir empty;
+    Twr d(g, nullptr, empty.path());
+    EXPECT_TRUE(d.Image1->pixmap().isNull());
+    EXPECT_LE(d.Label1->text().size(), jq::kOptionsTextBytes);
+    EXPECT_TRUE(d.Label1->text().startsWith(QStringLiteral("AAAA")));
+}
+
+TEST_F(WinRecordDialogTest, LostBattleAtTopLevelIsCountedAndShown) {
+    g.optionsRecord.aiLevel = 2;
+    int32_t* top = g.optionsRecord.winRecord[2];
+    top[0] = 5, top[1] = 2, top[2] = 2, top[3] = 1;
+    jq::CountBattleResult(g, jq::kBattleLost);
+    Twr d(g, nullptr, AssetFolder());
+    EXPECT_EQ(LabelText(d, "lbtota"), QStringLiteral("6"));
+    EXPECT_EQ(LabelText(d, "lbwina"), QStringLiteral("2"));
+    EXPECT_EQ(LabelText(d, "lblosta"), QStringLiteral("3"));
+    EXPECT_EQ(LabelText(d, "lbpeacea"), QStringLiteral("1"));
+    EXPECT_EQ(LabelText(d, "lbtotm"), QStringLiteral("101"));  // other levels untouched
+}
+
+TEST_F(WinRecordDialogTest, ResetClosesAtOnceAndStoresZeros) {
+    bool closedByReset = false;
+    QPointer<Twr> seen;
+    WhenDialogShown([&](Twr& d) {
+        seen = &d;
+        Click(d.Button1);
+        closedByReset = !d.isVisible() && d.result() == QDialog::Accepted;
+    });
+    ShowWinRecordDialog(nullptr, g, AssetFolder());
+    EXPECT_TRUE(closedByReset);
+    EXPECT_TRUE(seen.isNull());  // deleted once closed
+    for (auto& level : g.optionsRecord.winRecord)
+        for (int32_t counter : level) EXPECT_EQ(counter, 0);
+    ASSERT_TRUE(std::filesystem::exists(OprecPath()));
+    const jq::OptionsRec stored = ReadOprec();
+    for (auto& level : stored.winRecord)
+        for (int32_t counter : level) EXPECT_EQ(counter, 0);
+}
+
+TEST_F(WinRecordDialogTest, CancelKeepsTheCountersAndStillSaves) {
+    WhenDialogShown([](Twr& d) { Click(d.BitBtn1); });
+    ShowWinRecordDialog(nullptr, g, AssetFolder());
+    EXPECT_EQ(g.optionsRecord.winRecord[1][2], 103);
+    ASSERT_TRUE(std::filesystem::exists(OprecPath()));
+    const jq::OptionsRec stored = ReadOprec();
+    for (int level = 0; level < 3; ++level)
+        for (int column = 0; column < 4; ++column)
+            EXPECT_EQ(stored.winRecord[level][column], 100 * level + column + 1);
+}
+
+TEST_F(WinRecordDialogTest, UnwritableFolderKeepsTheResetInMemoryOnly) {
+    g.appFolder = folder.path().toStdString() + "/no-such-folder/";
+    WhenDialogShown([](Twr& d) { Click(d.Button1); });
+    ShowWinRecordDialog(nullptr, g, AssetFolder());
+    EXPECT_EQ(g.optionsRecord.winRecord[2][0], 0);
+    EXPECT_FALSE(std::filesystem::exists(g.appFolder + "oprec"));
+}
+
+}  // namespace
