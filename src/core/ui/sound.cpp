@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 #include <QAudioDevice>
 #include <QMediaDevices>
@@ -65,7 +66,7 @@ void PlayGameSound(const std::string& folder, const std::string& fileName, bool 
     DropCurrent();
 
     const std::filesystem::path path = std::filesystem::path(folder) / fileName;
-    const QString file = QString::fromStdString(path.string());
+    const QString file = QFile::decodeName(QByteArray::fromStdString(path.string()));
     if (fileName.empty() || !QFileInfo(file).isFile()) {
         return;  // no default sound to fall back on: stay silent
     }

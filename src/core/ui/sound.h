@@ -12,7 +12,8 @@ namespace jq {
 // Asynchronous play returns at once; otherwise the call waits for the
 // sound's end, at most kSyncSoundLimitMs, handling timers and sockets but
 // no user input meanwhile (without any audio output it does not wait).
-// A missing or unreadable file is silent.
+// A missing or unreadable file is silent. Main thread only; called from
+// another thread it plays nothing.
 void PlayGameSound(const std::string& folder, const std::string& fileName, bool async,
                    int soundOn, int clickStepCount);
 
