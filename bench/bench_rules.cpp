@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <random>
 #include <vector>
 
@@ -95,6 +96,29 @@ void RunFindMovePath(benchmark::State& state, bool withGrid) {
 void BM_FindMovePath_Table(benchmark::State& state) { RunFindMovePath(state, false); }
 void BM_FindMovePath_Grid(benchmark::State& state) { RunFindMovePath(state, true); }
 
+// Only the costly case: engineers sent two or more cells away, which ends
+// in the railway search whenever no straight or corner run exists.
+void BM_FindMovePath_EngineerRuns(benchmark::State& state) {
+    const Workload& w = MidGameWorkload();
+    std::vector<Query> runs;
+    for (const Query& q : w.queries) {
+        const PieceRec& p = w.positions[q.position].table[q.piece];
+        if (p.code == kEngineer && (std::abs(q.x1 - q.x2) >= 2 || std::abs(q.y1 - q.y2) >= 2))
+            runs.push_back(q);
+    }
+    PathWork work(Board());
+    PathBuffer out;
+    size_t i = 0;
+    for (auto _ : state) {
+        const Query& q = runs[i];
+        const Position& pos = w.positions[q.position];
+        const int n = FindMovePath(work, q.piece, q.x1, q.y1, q.x2, q.y2, out, pos.table, &pos.grid);
+        benchmark::DoNotOptimize(n);
+        if (++i == runs.size()) i = 0;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
 void BM_ResolveCombat(benchmark::State& state) {
     PieceTable table{};
     for (int i = 0; i < kPieceCount; ++i) table[i].code = kSeatCodes[i % kPiecesPerSeat];
@@ -113,6 +137,7 @@ void BM_ResolveCombat(benchmark::State& state) {
 
 BENCHMARK(BM_FindMovePath_Table);
 BENCHMARK(BM_FindMovePath_Grid);
+BENCHMARK(BM_FindMovePath_EngineerRuns);
 BENCHMARK(BM_ResolveCombat);
 
 }  // namespace

@@ -6,7 +6,8 @@
 //
 // Each battle is written to DIR/battle-NNN.kbt (when --out is given); one
 // line per battle (steps, result, ms), then the thinking time per move for
-// each level (median, p95, max) and the results. --data names the folder
+// each level (median, p95, max; wall clock and the worker's processor time)
+// and the results. --data names the folder
 // with "zffile" and "statfile" (default: the current folder). The exit
 // status is 1 when any battle broke a rule.
 #include <algorithm>
@@ -101,6 +102,7 @@ int main(int argc, char** argv) {
     }
 
     std::map<int, std::vector<double>> times;
+    std::map<int, std::vector<double>> cpuTimes;
     int counts[3] = {};
     int failures = 0;
     for (long b = 0; b < battles; ++b) {
@@ -114,7 +116,10 @@ int main(int argc, char** argv) {
             o.recordPath = (std::filesystem::path(outDir) / name).string();
         }
         const jq::SelfPlayResult r = jq::PlaySelfBattle(o);
-        for (const jq::SelfPlayMove& m : r.moves) times[m.level].push_back(m.ms);
+        for (const jq::SelfPlayMove& m : r.moves) {
+            times[m.level].push_back(m.ms);
+            cpuTimes[m.level].push_back(m.cpuMs);
+        }
         if (r.result >= 0 && r.result <= 2) ++counts[r.result];
         std::printf("battle %03ld: steps %d, result %s, %.0f ms", b + 1, r.steps, ResultText(r.result), r.ms);
         if (!r.failure.empty()) {
@@ -125,8 +130,11 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
     for (const auto& [level, v] : times) {
-        std::printf("level %d: %zu moves, median %.2f ms, p95 %.2f ms, max %.2f ms\n", level, v.size(),
-                    Percentile(v, 0.5), Percentile(v, 0.95), v.empty() ? 0.0 : *std::max_element(v.begin(), v.end()));
+        const std::vector<double>& cpu = cpuTimes[level];
+        std::printf("level %d: %zu moves, median %.2f ms, p95 %.2f ms, max %.2f ms"
+                    " (processor time: median %.2f ms, p95 %.2f ms, max %.2f ms)\n",
+                    level, v.size(), Percentile(v, 0.5), Percentile(v, 0.95), *std::max_element(v.begin(), v.end()),
+                    Percentile(cpu, 0.5), Percentile(cpu, 0.95), *std::max_element(cpu.begin(), cpu.end()));
     }
     std::printf("results (seats 0 and 2): %d won, %d lost, %d draw; %d failed\n", counts[0], counts[1], counts[2],
                 failures);

@@ -1,5 +1,7 @@
 #include "ai/aithread.h"
 
+#include <time.h>
+
 #include <chrono>
 #include <string>
 
@@ -9,6 +11,16 @@
 #include "play/standins.h"
 
 namespace jq {
+
+namespace {
+
+double ThreadCpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+
+}  // namespace
 
 AIDominate::AIDominate(GameState& game, HandOverFn handOver)
     : game_(game),
@@ -91,6 +103,11 @@ double AIDominate::LastThinkMs() const {
     return lastThinkMs_;
 }
 
+double AIDominate::LastThinkCpuMs() const {
+    std::lock_guard lock(mutex_);
+    return lastThinkCpuMs_;
+}
+
 void AIDominate::Run() {
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -103,7 +120,9 @@ void AIDominate::Run() {
         lock.unlock();
 
         const auto started = std::chrono::steady_clock::now();
+        const double cpuStarted = ThreadCpuMs();
         const bool finished = ChooseMove(*work_);
+        const double cpuMs = ThreadCpuMs() - cpuStarted;
         const double ms =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
         const MoveCand chosen = work_->aiMoveList.list[0];
@@ -116,6 +135,7 @@ void AIDominate::Run() {
             continue;
         }
         lastThinkMs_ = ms;
+        lastThinkCpuMs_ = cpuMs;
         resultCount_ = work_->aiMoveList.count;
         for (int i = 0; i < 3; ++i) resultTimes_[i] = work_->aiPhaseTimes[i];
         phase_ = Phase::kHandOver;

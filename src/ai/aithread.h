@@ -77,8 +77,10 @@ public:
     // The hand-over has been carried out (or dropped): the worker is idle.
     void FinishHandOver(uint64_t token);
 
-    // Milliseconds the last finished search took.
+    // Milliseconds the last finished search took: wall time and the
+    // worker's own processor time.
     double LastThinkMs() const;
+    double LastThinkCpuMs() const;
 
 private:
     enum class Phase { kIdle, kThinking, kHandOver, kExecuting };
@@ -101,6 +103,7 @@ private:
     int32_t resultCount_ = 0;
     ClockStamp resultTimes_[3];
     double lastThinkMs_ = 0.0;
+    double lastThinkCpuMs_ = 0.0;
     std::thread thread_;
 };
 

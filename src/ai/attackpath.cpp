@@ -1,5 +1,6 @@
 #include "ai/attackpath.h"
 
+#include "ai/derivedmoves.h"
 #include "core/combat.h"
 
 namespace jq {
@@ -17,18 +18,20 @@ struct SavedPiece {
 }  // namespace
 
 int CollectPathPieces(AiWorkspace& w, int32_t* list, int capacity, int moveCount, const MoveCand* moves,
-                      const PieceTable& pathTable, const PieceTable& lookupTable, int* lastFound) {
+                      const PieceTable& pathTable, const PieceTable& lookupTable, int* lastFound,
+                      const PieceGrid* pathGrid, const PieceGrid* lookupGrid) {
     int found = 0;
     if (lastFound != nullptr) *lastFound = kNoPiece;
     for (int i = 0; i < moveCount; ++i) {
         const MoveCand& m = moves[i];
-        const int n = FindMovePath(w.pathWork, m.mover, m.fromX, m.fromY, m.toX, m.toY, w.path, pathTable, nullptr);
+        const int n = FindMovePath(w.pathWork, m.mover, m.fromX, m.fromY, m.toX, m.toY, w.path, pathTable, pathGrid);
         if (n < 1) {
             if (lastFound != nullptr) *lastFound = kNoPiece;
             return 0;
         }
         for (int k = 1; k < n; ++k) {
-            const int p = PieceAtPoint(w.path.x[k], w.path.y[k], lookupTable);
+            const int p = lookupGrid != nullptr ? lookupGrid->At(w.path.x[k], w.path.y[k])
+                                                : PieceAtPoint(w.path.x[k], w.path.y[k], lookupTable);
             if (!IsValidPiece(p)) continue;
             if (found < capacity) list[found] = p;
             ++found;
@@ -61,6 +64,18 @@ int FindAttackPath(AiWorkspace& w, int piece, MoveCand* moves, int capacity, int
     // No box from the thinking thread: a start off the board is no path.
     if (start < 0 || goal < 0 || start == goal) return finish(0);
 
+    // The moves of `piece` alone are wanted: on a copy of the path table
+    // the seat's other pieces stand where they stand but are listed as
+    // flags, which never move. What a piece may do depends on where the
+    // others stand, not on what they are, and combat results are judged on
+    // the real codes, so its moves come out as on the path table itself.
+    PieceTable& search = w.searchBoard;
+    search = pathTable;
+    for (int i = seat * kPiecesPerSeat; i < (seat + 1) * kPiecesPerSeat; ++i)
+        if (i != piece) search[i].code = kFlag;
+
+    w.searchLookupGrid.Fill(lookupTable);
+
     auto& current = w.frontier;
     auto& next = w.nextFrontier;
     current.Clear();
@@ -82,10 +97,13 @@ int FindAttackPath(AiWorkspace& w, int piece, MoveCand* moves, int capacity, int
         for (int i = 0; i < current.count && !found; ++i) {
             const int p = current[i];
             if (cost[p] >= level) continue;
-            mover.x = b.boardPoints[p].gridX;
-            mover.y = b.boardPoints[p].gridY;
+            mover.x = search[piece].x = b.boardPoints[p].gridX;
+            mover.y = search[piece].y = b.boardPoints[p].gridY;
             MoveGenWork& gen = w.searchMoveList;
-            const int n = GenerateMoves(gen, pathTable, seat, w.game.pieces);
+            // An engineer on an open railway is listed by its reach.
+            int n = EngineerRailwayMoves(w, search, piece, gen.list, kMoveListCapacity);
+            if (n < 0) n = GenerateMoves(gen, search, seat, w.game.pieces);
+            w.searchPathGrid.Fill(pathTable);
             for (int j = 0; j < n; ++j) {
                 const MoveCand c = gen.list[j];
                 if (c.mover != piece) continue;
@@ -93,7 +111,8 @@ int FindAttackPath(AiWorkspace& w, int piece, MoveCand* moves, int capacity, int
                 if (q < 0) continue;
                 int32_t onWay[kOneMovePieces];
                 int last = kNoPiece;
-                int weight = CollectPathPieces(w, onWay, kOneMovePieces, 1, &c, pathTable, lookupTable, &last);
+                int weight = CollectPathPieces(w, onWay, kOneMovePieces, 1, &c, pathTable, lookupTable, &last,
+                                               &w.searchPathGrid, &w.searchLookupGrid);
                 if (weight > 0 && SeatOf(last) != seat) --weight;
                 const int price = level + weight + penalty[q];
                 if (q == goal) {

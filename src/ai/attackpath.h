@@ -11,9 +11,12 @@ namespace jq {
 // on `pathTable`, its points are looked up on `lookupTable`. Returns the
 // number found; only the first `capacity` are written to `list`, and
 // `lastFound` (when given) receives the last one found (-2 none). A move
-// that cannot be traced ends the walk with the result 0.
+// that cannot be traced ends the walk with the result 0. Grids built from
+// the two tables (no two live pieces on one point) may be given to spare
+// the searches through them.
 int CollectPathPieces(AiWorkspace& w, int32_t* list, int capacity, int moveCount, const MoveCand* moves,
-                      const PieceTable& pathTable, const PieceTable& lookupTable, int* lastFound = nullptr);
+                      const PieceTable& pathTable, const PieceTable& lookupTable, int* lastFound = nullptr,
+                      const PieceGrid* pathGrid = nullptr, const PieceGrid* lookupGrid = nullptr);
 
 // A search by cost levels for the cheapest path of `piece` from (x1, y1) to
 // (x2, y2), moving with its legal moves on `pathTable`. A move costs 1, plus

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "ai/choose12.h"
+#include "ai/derivedmoves.h"
 #include "ai/evaluate.h"
 #include "ai/flagplan0.h"
 
@@ -100,8 +102,9 @@ void AddFlagAttackBonus(AiWorkspace& w, MoveCand* list, int count, int me) {
     }
 }
 
-// Exchange sort, best first; equal scores are never exchanged.
-void SortByScore(AiWorkspace& w, MoveCand* list, int count) {
+}  // namespace
+
+void SortCandidatesByScore(AiWorkspace& w, MoveCand* list, int count) {
     for (int i = 0; i + 1 < count; ++i)
         for (int j = i + 1; j < count; ++j)
             if (list[i].score < list[j].score) {
@@ -111,7 +114,8 @@ void SortByScore(AiWorkspace& w, MoveCand* list, int count) {
             }
 }
 
-int Pick(AiWorkspace& w, const MoveCand* list, int count) {
+int PickCandidate(AiWorkspace& w, const MoveCand* list, int count) {
+    if (count < 2) return 0;
     const int step = w.game.stepCount;
     int n = 0;
     while (n < count && list[n].score >= 0.0f) ++n;
@@ -119,7 +123,7 @@ int Pick(AiWorkspace& w, const MoveCand* list, int count) {
     GameRandom& rng = *w.random;
     const int r = rng.Next() % 8;
     const float s0 = list[0].score;
-    const int moverCode = w.game.pieces[list[0].mover].code;
+    const int moverCode = IsValidPiece(list[0].mover) ? w.game.pieces[list[0].mover].code : kCodeNone;
     if (step < 4 * r + 4 && moverCode == kCommander && list[0].target >= 0) {
         // Among the next up to three, never past the end of the list.
         const int room = count - 1 < 3 ? count - 1 : 3;
@@ -130,8 +134,6 @@ int Pick(AiWorkspace& w, const MoveCand* list, int count) {
     if (s0 <= 500.0f) return n >= 1 ? rng.Next() % n : 0;
     return 0;
 }
-
-}  // namespace
 
 double PickThreshold(int stepCount) {
     if (stepCount == 1) return 0.1;
@@ -157,9 +159,15 @@ bool ChooseMoveBasic(AiWorkspace& w) {
         for (int i = 0; i < count; ++i) list[i].terms[0] = kMarked;
     if (!MarkApproaches(w, list, count, me)) return false;
 
+    // Each seat's moves on the board as it stands are kept: the moves after
+    // a candidate and the replies to it are derived from them.
     w.aiScratchBoard = g.pieces;
     float base[kSeats] = {};
-    for (int s : order) base[s] = EvaluateThreatBalance(w, me, s, w.aiScratchBoard);
+    for (int s : order) {
+        SeatMoves& root = w.rootMoves[s];
+        BuildSeatMoves(w, w.aiScratchBoard, s, root);
+        base[s] = ThreatBalanceOfMoves(w, me, s, w.aiScratchBoard, root.list, root.count);
+    }
 
     for (int i = 0; i < count; ++i) {
         if (w.Aborted()) return false;
@@ -168,7 +176,11 @@ bool ChooseMoveBasic(AiWorkspace& w) {
         c.score = EvaluateMoveBasic(w, me, me, g.pieces, c);
         ApplyMoveToCopy(w, g.pieces, w.aiScratchBoard, c, 1);
         for (int s : order) c.terms[s] = marked ? SeatReplyValue(w, me, s, w.aiScratchBoard) : base[s];
-        for (int s = 0; s < kSeats; ++s) c.terms[4 + s] = EvaluateThreatBalance(w, me, s, w.aiScratchBoard);
+        for (int s = 0; s < kSeats; ++s) {
+            MoveCand* moves = w.threatMoveList.list;
+            const int n = DeriveSeatMoves(w, w.rootMoves[s], w.aiScratchBoard, moves);
+            c.terms[4 + s] = ThreatBalanceOfMoves(w, me, s, w.aiScratchBoard, moves, n);
+        }
     }
 
     for (int i = 0; i < count; ++i) {
@@ -194,8 +206,8 @@ bool ChooseMoveBasic(AiWorkspace& w) {
     if (w.Aborted()) return false;
     AddFlagAttackBonus(w, list, count, me);
 
-    SortByScore(w, list, count);
-    const int pick = Pick(w, list, count);
+    SortCandidatesByScore(w, list, count);
+    const int pick = PickCandidate(w, list, count);
     if (pick != 0) {
         w.aiMoveTemp = list[0];
         list[0] = list[pick];
@@ -206,11 +218,13 @@ bool ChooseMoveBasic(AiWorkspace& w) {
 }
 
 bool ChooseMove(AiWorkspace& w) {
+    // Moves kept by an earlier search may be of another battle.
+    for (SeatMoves& root : w.rootMoves) root.valid = false;
+    w.replyBase.valid = false;
     switch (w.game.aiLevel) {
         case 0: return ChooseMoveBasic(w);
-        // "中级" and "高级" play with the basic chooser until their own
-        // chooser is built; this is the one place to change for that.
-        default: return ChooseMoveBasic(w);
+        // "中级", "高级" and any other value.
+        default: return ChooseMoveAdvanced(w);
     }
 }
 

@@ -13,6 +13,18 @@ extern const float kSeatTermWeights[8];
 // The closeness threshold of the random pick for a step count.
 double PickThreshold(int stepCount);
 
+// Exchange sort of the candidates, best score first; equal scores are never
+// exchanged (so 5, 5, 7 becomes 7, the second 5, the first 5).
+void SortCandidatesByScore(AiWorkspace& w, MoveCand* list, int count);
+
+// The random pick among the sorted candidates (at least two): one draw for
+// r = draw mod 8, then at most one more. A commander's capture on the first
+// place early in the battle gives one of the next places (never past the
+// list); otherwise one of the top three or top two when they come close to
+// the best (PickThreshold); a best score of 500 or less gives any of the
+// candidates that score 0 or more; else the best.
+int PickCandidate(AiWorkspace& w, const MoveCand* list, int count);
+
 // Chooses the move of the snapshot's seat to move: lists the candidates,
 // scores each by its immediate value and a greedy look-ahead of all four
 // seats, adds a bonus to the next move of a flag attack on the weaker

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "ai/derivedmoves.h"
 #include "ai/expectation.h"
 #include "ai/inference.h"
 
@@ -184,20 +185,18 @@ float EvaluateMoveBasic(AiWorkspace& w, int viewer, int seat, const PieceTable& 
     return v;
 }
 
-float EvaluateThreatBalance(AiWorkspace& w, int viewer, int seat, const PieceTable& table) {
+float ThreatBalanceOfMoves(AiWorkspace& w, int viewer, int seat, const PieceTable& table, const MoveCand* list, int n) {
     const BoardTables& b = *w.board;
-    MoveGenWork& list = w.threatMoveList;
-    const int n = GenerateMoves(list, table, seat, w.game.pieces);
     if (n <= 0) return 0.0f;
     float sum = 0.0f;
     int i = 0;
     while (i < n) {
-        const int mover = list.list[i].mover;
+        const int mover = list[i].mover;
         float best = -500000.0f;
         float worst = 500000.0f;
         const bool fromCamp = IsValidPiece(mover) && IsCampPoint(b, table[mover].x, table[mover].y);
-        for (; i < n && list.list[i].mover == mover; ++i) {
-            const MoveCand& c = list.list[i];
+        for (; i < n && list[i].mover == mover; ++i) {
+            const MoveCand& c = list[i];
             const float v = AttackValue(w, viewer, seat, table, c.mover, c.target);
             const bool targetInCamp = IsValidPiece(c.target) && IsCampPoint(b, table[c.target].x, table[c.target].y);
             if ((fromCamp && v < 0.0f) || (targetInCamp && v > 0.0f)) continue;
@@ -210,6 +209,12 @@ float EvaluateThreatBalance(AiWorkspace& w, int viewer, int seat, const PieceTab
         if (worst < -1.0f) sum += worst;
     }
     return sum;
+}
+
+float EvaluateThreatBalance(AiWorkspace& w, int viewer, int seat, const PieceTable& table) {
+    MoveGenWork& list = w.threatMoveList;
+    const int n = GenerateMoves(list, table, seat, w.game.pieces);
+    return ThreatBalanceOfMoves(w, viewer, seat, table, list.list, n);
 }
 
 void ApplyMoveToCopy(AiWorkspace& w, const PieceTable& src, PieceTable& dst, const MoveCand& move, int record) {
@@ -229,8 +234,12 @@ void ApplyMoveToCopy(AiWorkspace& w, const PieceTable& src, PieceTable& dst, con
 
 float SeatReplyValue(AiWorkspace& w, int me, int seat, PieceTable& board) {
     const BoardTables& b = *w.board;
+    if (!IsValidSeat(seat)) return 0.0f;
     MoveGenWork& list = w.replyMoveList;
-    const int n = GenerateMoves(list, board, seat, w.game.pieces);
+    const SeatMoves& root = w.rootMoves[seat];
+    const int n = root.valid && root.seat == seat ? DeriveSeatMoves(w, root, board, list.list)
+                                                   : GenerateMoves(list, board, seat, w.game.pieces);
+    list.count = n;
     if (n <= 0) return 0.0f;
 
     // Which replies are looked at after they are made: captures, and moves
@@ -250,7 +259,10 @@ float SeatReplyValue(AiWorkspace& w, int me, int seat, PieceTable& board) {
         if (InApproachRow(BelievedFlagRow(board, me, area).row, SquareOf(p))) c.terms[0] = 10.0f;
     }
 
-    const float base = EvaluateThreatBalance(w, me, seat, board);
+    // The balance before any reply: the same list of moves the replies were
+    // taken from.
+    const float base = ThreatBalanceOfMoves(w, me, seat, board, list.list, n);
+    bool baseKept = false;
     float best = 0.0f;
     int chosen = 0;
     for (int i = 0; i < n; ++i) {
@@ -261,8 +273,14 @@ float SeatReplyValue(AiWorkspace& w, int me, int seat, PieceTable& board) {
         if (c.terms[0] > 3.1f) {
             // The balance after the reply, on the board with the reply made
             // and taken back again (the same as on a copy).
+            if (!baseKept) {
+                KeepSeatMoves(w, board, seat, list.list, n, w.replyBase);
+                baseKept = true;
+            }
             const PlacedMove undo = PlaceInTable(board, c);
-            balance = EvaluateThreatBalance(w, me, seat, board);
+            MoveCand* after = w.threatMoveList.list;
+            const int m = DeriveSeatMoves(w, w.replyBase, board, after);
+            balance = ThreatBalanceOfMoves(w, me, seat, board, after, m);
             TakeBack(board, undo);
         }
         c.terms[0] = balance;

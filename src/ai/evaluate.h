@@ -35,6 +35,10 @@ float EvaluateMoveBasic(AiWorkspace& w, int viewer, int seat, const PieceTable& 
 // exposure below -1, summed; 0 for a seat without a move.
 float EvaluateThreatBalance(AiWorkspace& w, int viewer, int seat, const PieceTable& table);
 
+// The threat balance over a list of the seat's moves on `table`, as
+// GenerateMoves lists them.
+float ThreatBalanceOfMoves(AiWorkspace& w, int viewer, int seat, const PieceTable& table, const MoveCand* list, int n);
+
 // Makes `dst` the source with the move carried out. The result follows the
 // sign of the move's score (a bomb always takes both pieces, a move onto an
 // empty point is a plain move). With `record` set, the step record is kept
@@ -42,7 +46,9 @@ float EvaluateThreatBalance(AiWorkspace& w, int viewer, int seat, const PieceTab
 void ApplyMoveToCopy(AiWorkspace& w, const PieceTable& src, PieceTable& dst, const MoveCand& move, int record);
 
 // The best immediate reply of `seat` on `board`, played on the board; its
-// immediate value is returned (0 when the seat has no move).
+// immediate value is returned (0 when the seat has no move). The seat's
+// moves are derived from w.rootMoves[seat] when that holds the seat's
+// moves on some board.
 float SeatReplyValue(AiWorkspace& w, int me, int seat, PieceTable& board);
 
 }  // namespace jq

@@ -24,17 +24,16 @@ double Share(int attacker, const float d[12], char cell, double emptyResult) {
     return part / total;
 }
 
-}  // namespace
+// The bomb is worth 0.618 times the strongest officer the defender may
+// still be, or 1.
+float BombValue(const float pv[15], const float d[12]) {
+    for (int k = 3; k <= 11; ++k)
+        if (static_cast<double>(d[k]) > 0.1) return static_cast<float>(pv[k] * 0.618);
+    return 1.0f;
+}
 
-float ExpectedAttackValue(float pv[15], int a, const float d[12]) {
-    float bomb = 1.0f;
-    for (int k = 3; k <= 11; ++k) {
-        if (static_cast<double>(d[k]) > 0.1) {
-            bomb = static_cast<float>(pv[k] * 0.618);
-            break;
-        }
-    }
-    pv[2] = bomb;
+// The expected value once the bomb's value is set.
+float AttackSum(const float pv[15], int a, const float d[12]) {
     const char* row = OutcomeTableRow(a);
     if (row == nullptr) return 0.0f;
     const double own = pv[a - 1];
@@ -54,11 +53,22 @@ float ExpectedAttackValue(float pv[15], int a, const float d[12]) {
     return sum;
 }
 
+}  // namespace
+
+float ExpectedAttackValue(float pv[15], int a, const float d[12]) {
+    pv[2] = BombValue(pv, d);
+    return AttackSum(pv, a, d);
+}
+
 float ExpectedAttackValueMixed(float pv[15], const float attacker[12], const float d[12]) {
+    // Every code's value is taken against the same defender, so the bomb is
+    // valued once; a code the attacker cannot be adds nothing.
+    pv[2] = BombValue(pv, d);
     float sum = 0.0f;
     float total = 0.0f;
     for (int k = 0; k < 12; ++k) {
-        const float v = ExpectedAttackValue(pv, k + 1, d);
+        if (attacker[k] == 0.0f) continue;
+        const float v = AttackSum(pv, k + 1, d);
         sum = static_cast<float>(sum + static_cast<double>(v) * attacker[k]);
         total += attacker[k];
     }

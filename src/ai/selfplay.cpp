@@ -145,7 +145,7 @@ SelfPlayResult PlaySelfBattle(const SelfPlayOptions& options) {
             fail("the computer player did not answer");
             break;
         }
-        out.moves.push_back(SelfPlayMove{level, worker.LastThinkMs()});
+        out.moves.push_back(SelfPlayMove{level, worker.LastThinkMs(), worker.LastThinkCpuMs()});
         const int before = g.stepCount;
         ExecuteComputerMove(g, move, token);
         if (g.stepCount == before && before < kMaxSteps) {

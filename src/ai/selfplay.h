@@ -19,7 +19,8 @@ struct SelfPlayOptions {
 
 struct SelfPlayMove {
     int level = 0;
-    double ms = 0.0;  // thinking time of the worker
+    double ms = 0.0;     // thinking time of the worker (wall clock)
+    double cpuMs = 0.0;  // ... and its processor time
 };
 
 struct SelfPlayResult {

@@ -17,6 +17,7 @@ void TakeSnapshot(const GameState& g, AiSnapshot& out) {
     out.styleCoefDefence = g.styleCoefDefence;
     out.aiPlanStepOffset = g.aiPlanStepOffset;
     out.aiPlanScale = g.aiPlanScale;
+    out.styleDefence = g.optionsRecord.styleDefence;
     std::memcpy(out.pieceValues, g.pieceValues, sizeof out.pieceValues);
     std::memcpy(out.slotCorrelation, g.slotCorrelation, sizeof out.slotCorrelation);
 }
@@ -38,6 +39,10 @@ AiWorkspace::AiWorkspace(const BoardTables& b)
       replyMoveList(b),
       searchMoveList(b),
       sideStepMoveList(b),
-      pathWork(b) {}
+      pathWork(b),
+      playoutMoveList(b),
+      counterMoveList(b),
+      reachMoveList(b),
+      mobilityMoveList(b) {}
 
 }  // namespace jq

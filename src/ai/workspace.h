@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "ai/derivedmoves.h"
 #include "ai/movegen.h"
 #include "core/board.h"
 #include "core/pathfind.h"
@@ -66,6 +67,7 @@ struct AiSnapshot {
     double styleCoefDefence = 0.382;
     double aiPlanStepOffset = 3.0;
     double aiPlanScale = 1.0;
+    int32_t styleDefence = 5;  // the defence slider, 0..10
     float pieceValues[15] = {};
     float slotCorrelation[25][12][3][12] = {};
 };
@@ -132,6 +134,17 @@ struct AiWorkspace {
     int32_t searchCost[kPointSlots] = {};
     FixedList<int32_t, kSearchFrontier> frontier;
     FixedList<int32_t, kSearchFrontier> nextFrontier;
+    PieceTable searchBoard = {};  // the path search's own copy of its table
+    PieceGrid searchPathGrid;     // ... and who stands where on its two tables
+    PieceGrid searchLookupGrid;
+
+    // Seats' moves kept to derive the moves on nearby boards: on the board
+    // the choice starts from, and on the board a seat replies on.
+    SeatMoves rootMoves[kSeats];
+    SeatMoves replyBase;
+    MoveGenWork deriveMoveList;
+    PieceGrid deriveGrid;
+    PieceTable deriveBoard = {};
 
     // Attack relations and the reach of enemy pieces onto one point.
     FixedList<AttackRelation, 300> attackRelations;
@@ -139,6 +152,15 @@ struct AiWorkspace {
     FixedList<AttackRelation, 51> counterRelations;
     FixedList<ReachEntry, 20> aiReachList;
     int32_t aiChosenIndex = 0;
+
+    // Work areas of the upper levels' scoring and planning, each its own:
+    // the greedy playout step and the counter-attacks on it, the enemy
+    // moves onto one point, and the moves of a piece tried elsewhere.
+    MoveGenWork playoutMoveList;
+    MoveGenWork counterMoveList;
+    MoveGenWork reachMoveList;
+    MoveGenWork mobilityMoveList;
+    MoveCand playoutProbeMove;
 };
 
 }  // namespace jq

@@ -25,6 +25,8 @@
 #include "core/options.h"
 #include "platform/artwork.h"
 #include "platform/imagecontrol.h"
+#include "platform/toolkit.h"
+#include "play/execute.h"
 #include "view/ui/boardview.h"
 
 namespace {
@@ -349,10 +351,12 @@ void TqsForm::BuildStatusBar() {
     StatusBar1->setSizeGripEnabled(false);
     StatusBar1->setFixedHeight(19);
     setStatusBar(StatusBar1);
-    const char* texts[4] = {"云岭棋战", "级别：无", "当前已走：0 步", ""};
+    // Panel 3 shows the same idle text as after every ordinary move.
+    const QString texts[4] = {QStringLiteral("云岭棋战"), QStringLiteral("级别：无"),
+                              QStringLiteral("当前已走：0 步"), jq::QtFromGb(jq::IdleStatusText())};
     const int widths[4] = {88, 82, 120, 50};
     for (int i = 0; i < 4; ++i) {
-        auto* panel = new QLabel(QString::fromUtf8(texts[i]), StatusBar1);
+        auto* panel = new QLabel(texts[i], StatusBar1);
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         if (i < 3)
             panel->setFixedWidth(widths[i]);

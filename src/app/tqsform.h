@@ -160,14 +160,13 @@ public:
     QAction* N10 = nullptr;
 
     // ---- Hooks the other parts of the program install ----
-    // The turn loop's work on every tick. While empty, the tick only blinks
-    // the selected piece.
-    std::function<void(TqsForm&)> tickHook;
-    // Stops the computer player's thread (and waits for it).
+    // Runs after the computer player has been stopped (tests count stops).
     std::function<void(TqsForm&)> stopAIThreadHook;
 
     // ---- Handlers ----
+    // One tick of the turn loop.
     void Timer1Timer();
+    // Switches the main timer off and stops the computer player.
     void StopAIThread();
 
     // Side-panel highlighting.
@@ -252,6 +251,9 @@ public:
     void SetViewOtherButton(bool enabled, const std::string& gbCaption) override;
     void SelectPlayMode(bool practice) override;
     void ShowStartupTitle() override;
+    void ShowBattleResult(int result, bool modeless) override;
+    void WinRecordChanged() override;
+    void SetDiagnosticLabel(int index, const std::string& text) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

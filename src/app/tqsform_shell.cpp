@@ -28,7 +28,7 @@
 #include "platform/artwork.h"
 #include "platform/imagecontrol.h"
 #include "platform/toolkit.h"
-#include "view/selection.h"
+#include "play/turnloop.h"
 #include "view/ui/boardview.h"
 
 namespace {
@@ -229,14 +229,12 @@ void TqsForm::ShowBoardMenu(const QPoint& globalPos) {
 // ---- Main tick and the computer player's thread ----
 
 void TqsForm::Timer1Timer() {
-    if (tickHook) {
-        tickHook(*this);
-        return;
-    }
-    jq::TickSelectionBlink(*game_);
+    // The tick blinks the selected piece itself.
+    jq::TickMainTimer(*game_);
 }
 
 void TqsForm::StopAIThread() {
+    jq::StopAIThread(*game_);
     if (stopAIThreadHook) stopAIThreadHook(*this);
 }
 

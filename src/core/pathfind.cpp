@@ -4,7 +4,6 @@
 #include <cstring>
 #include <string>
 
-#include "core/gameui.h"
 #include "core/text.h"
 
 namespace jq {
@@ -16,6 +15,9 @@ constexpr int kMaxRailPath = 29;    // longer engineer paths are refused
 constexpr int kLinePoints = 10;     // points used of each corner line
 
 int Sign(int v) { return (v > 0) - (v < 0); }
+
+// |a - b| without overflow, whatever coordinates a damaged record holds.
+int64_t Gap(int a, int b) { return std::llabs(static_cast<int64_t>(a) - b); }
 
 int KindAt(const BoardTables& b, int point) { return b.boardPoints[point].kind; }
 
@@ -29,7 +31,7 @@ int Occupant(int x, int y, const PieceTable& table, const PieceGrid* grid) {
 }
 
 void Notify(const PathWork& work, const std::string& gbText) {
-    if (work.notify != nullptr) work.notify->ShowMessage(gbText, false);
+    if (work.notify) work.notify(gbText);
 }
 
 int Refuse(PathBuffer& out) {
@@ -89,7 +91,7 @@ int FindStraightRailPath(const PathWork& work, int x1, int y1, int x2, int y2, P
 int FindRailLinePath(const PathWork& work, int x1, int y1, int x2, int y2, PathBuffer& out,
                      int& length, const PieceTable& table, const PieceGrid* grid) {
     const BoardTables& b = *work.board;
-    if (std::abs(x1 - 20) != std::abs(y2 - 20) && std::abs(y1 - 20) != std::abs(x2 - 20)) return 0;
+    if (Gap(x1, 20) != Gap(y2, 20) && Gap(y1, 20) != Gap(x2, 20)) return 0;
 
     int from = -1;
     int to = -1;
@@ -124,7 +126,11 @@ int FindRailLinePath(const PathWork& work, int x1, int y1, int x2, int y2, PathB
 }
 
 void SortRailLinksByDistance(PathWork& work, int x, int y) {
-    auto dist = [x, y](const GridPoint& l) { return (l.x - x) * (l.x - x) + (l.y - y) * (l.y - y); };
+    auto dist = [x, y](const GridPoint& l) {
+        const uint64_t dx = static_cast<uint64_t>(Gap(l.x, x));
+        const uint64_t dy = static_cast<uint64_t>(Gap(l.y, y));
+        return dx * dx + dy * dy;  // exact for any int target: each gap < 2^32
+    };
     for (int p = 0; p < kPointCount; ++p) {
         GridPoint* links = work.railLinks[p];
         if (links[0].x == 0) continue;
@@ -231,8 +237,8 @@ int FindMovePath(PathWork& work, int piece, int x1, int y1, int x2, int y2, Path
         if (os == seat || PartnerOf(os) == seat) return Refuse(out);
     }
 
-    const int dx = std::abs(x1 - x2);
-    const int dy = std::abs(y1 - y2);
+    const int64_t dx = Gap(x1, x2);
+    const int64_t dy = Gap(y1, y2);
     if (dx == 0 && dy == 0) return Refuse(out);
 
     int n = 0;
@@ -252,7 +258,7 @@ int FindMovePath(PathWork& work, int piece, int x1, int y1, int x2, int y2, Path
             if (s < 0) return Refuse(out);
             if (KindAt(b, s) == kCamp || KindAt(b, t) == kCamp) {
                 n = 2;
-            } else if (std::abs(x1 - 20) == std::abs(y2 - 20) && std::abs(x2 - 20) == std::abs(y1 - 20)) {
+            } else if (Gap(x1, 20) == Gap(y2, 20) && Gap(x2, 20) == Gap(y1, 20)) {
                 n = 2;  // the diagonal joint between two seats' front corners
             } else if (engineer) {
                 SortRailLinksByDistance(work, x2, y2);
@@ -280,8 +286,8 @@ int CheckStepBlocked(PathWork& work, int x1, int y1, int x2, int y2, PathBuffer&
     if (FindRailLinePath(work, x1, y1, x2, y2, out, length, table, nullptr) > 0) return 0;
     if (FindStraightRailPath(work, x1, y1, x2, y2, out, length, table, nullptr) > 0) return 0;
 
-    const int dx = std::abs(x1 - x2);
-    const int dy = std::abs(y1 - y2);
+    const int64_t dx = Gap(x1, x2);
+    const int64_t dy = Gap(y1, y2);
     if (dx > 1 || dy > 1) return 1;
     if (dx != 1 || dy != 1) return 0;
 

@@ -2,13 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 #include "core/board.h"
 #include "core/types.h"
 
 namespace jq {
-
-class GameUi;
 
 // Path directions of one step; also the cell of the arrow sprite.
 enum PathDirection : int32_t {
@@ -42,9 +42,11 @@ struct PathWork {
     int32_t railSearchParent[kPointSlots] = {};
     int32_t railSearchLevel[kPointSlots] = {};
     int32_t railSearchNext[kPointSlots] = {};
-    // Where the path finder's rare notices go; null drops them (the computer
-    // player's thread never shows a box).
-    GameUi* notify = nullptr;
+    // Where the path finder's rare notices go (GB2312, a notice with "确定"
+    // only); empty drops them. A game's own work areas hand them to its
+    // window; the computer player's thread leaves this empty and never shows
+    // a box.
+    std::function<void(const std::string&)> notify;
 };
 
 // Occupancy source of a search: with a grid, the occupants come from it

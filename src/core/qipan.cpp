@@ -8,6 +8,9 @@ constexpr float kPieceValues[15] = {2000, 50, 130, 220, 170, 90, 70, 50, 40, 30,
 
 GameState::GameState() {
     board = &Board();
+    // The path finder's notices of this game go to whatever window the game
+    // has at that moment.
+    pathWork.notify = [this](const std::string& gbText) { ui->ShowMessage(gbText, false); };
     clickStepCount = 1;
     for (int i = 0; i < 15; ++i) pieceValues[i] = kPieceValues[i];
     styleCoefAttack = 0.618;

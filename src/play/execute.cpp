@@ -152,7 +152,7 @@ void TimeoutStep(GameState& g, int seat, int count) {
 std::string IdleStatusText() { return Gb("准备就绪"); }
 
 void PlayGameSound(GameState& g, const std::string& fileName) {
-    if (g.optionsRecord.soundOn == 1 && g.clickStepCount == 1) g.ui->PlaySound(fileName, false);
+    if (g.optionsRecord.soundOn != 0 && g.clickStepCount == 1) g.ui->PlaySound(fileName, false);
 }
 
 void PassTurn(GameState& g) {
@@ -170,15 +170,8 @@ MoveResult ExecuteMove(GameState& g, int fromPiece, int toPiece, int x1, int y1,
     const bool surrender = AllCoords(x1, y1, x2, y2, kSurrenderCoord);
     const bool timeout = !surrender && AllCoords(x1, y1, x2, y2, kTimeoutCoord);
     GameLogicGuard busy(g);
-    PathBuffer path;
-    if (!surrender && !timeout) {
-        if (!IsValidPiece(fromPiece) || PointIndexAt(*g.board, x1, y1) < 0 || PointIndexAt(*g.board, x2, y2) < 0) {
-            g.ui->ShowMessage(Gb("非法棋步,没有指定要移动的棋子... "), false);
-            return MoveResult::kRefused;
-        }
-        if (!IsLegalMove(g, fromPiece, toPiece, x1, y1, x2, y2, path)) return MoveResult::kRefused;
-    }
 
+    // Every call starts alike, a refused move included.
     ClearSelection(g);
     g.ui->HideArrows();
     g.ui->SetTimeRemaining(std::to_string(g.netMoveTime));
@@ -195,6 +188,12 @@ MoveResult ExecuteMove(GameState& g, int fromPiece, int toPiece, int x1, int y1,
     }
 
     g.ui->SetStatusText(3, IdleStatusText());
+    if (!IsValidPiece(fromPiece) || PointIndexAt(*g.board, x1, y1) < 0 || PointIndexAt(*g.board, x2, y2) < 0) {
+        g.ui->ShowMessage(Gb("非法棋步,没有指定要移动的棋子... "), false);
+        return MoveResult::kRefused;
+    }
+    PathBuffer path;
+    if (!IsLegalMove(g, fromPiece, toPiece, x1, y1, x2, y2, path)) return MoveResult::kRefused;
     g.path = path;
     if (g.clickStepCount == 1)
         AnimatePath(g, fromPiece);

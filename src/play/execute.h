@@ -24,9 +24,11 @@ constexpr int kStepPauseMs = 40;
 // board whole. All four 255: the seat to move let its time run out (outcome
 // is its time-out count). Otherwise an ordinary move, refused unless the
 // mover is a live movable piece on (x1, y1), `toPiece` is what stands on
-// (x2, y2) (-2 for an empty point) and a path exists, in every mode. A
-// refused move changes nothing; a mover or point that does not exist at all
-// is also told to the player. The outcome itself is taken as given.
+// (x2, y2) (-2 for an empty point) and a path exists, in every mode. Every
+// call, a refused one too, clears the selection, hides the path arrows and
+// restarts the move clock; a refused move changes no piece, record or turn,
+// and a mover or point that does not exist at all is also told to the
+// player. The outcome itself is taken as given.
 MoveResult ExecuteMove(GameState& g, int fromPiece, int toPiece, int x1, int y1, int x2, int y2, int outcome);
 
 // Adds one to the step counter (held at 510) and shows it.

@@ -211,9 +211,10 @@ void CheckBattleEnd(GameState& g) {
         }
     }
     // With all of seat 0's pieces gone the player watches the rest face up.
+    // The button stays disabled, as it is throughout a battle.
     if (!SeatHasLivePiece(g, 0) && g.viewOtherFormations == 0) {
         const std::string caption = ToggleViewOtherFormations(g);
-        g.ui->SetViewOtherButton(g.netConnected == 0, caption);
+        g.ui->SetViewOtherButton(false, caption);
     }
 }
 

@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <functional>
 
 #include "app/goption.h"
@@ -317,6 +319,41 @@ TEST_F(OptionsDialogTest, ThumbnailThenCancelKeepsTheChoiceButNotTheRest) {
     EXPECT_TRUE(RunOptionsDialog(nullptr, g, redraw, folder.path()));
     EXPECT_EQ(g.optionsRecord.boardBackground, 1);
     EXPECT_EQ(redraws, 1);
+}
+
+TEST_F(OptionsDialogTest, ReadOnlyFileKeepsItsOldContentsAfterOk) {
+    const std::string path = g.appFolder + "oprec";
+    const std::vector<uint8_t> old = jq::EncodeOptions(jq::DefaultOptions());
+    {
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(old.data()), static_cast<std::streamsize>(old.size()));
+    }
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+
+    WhenDialogShown([](Twoption& d) {
+        d.findChild<QCheckBox*>("CheckBox1")->setChecked(true);
+        d.findChild<QRadioButton*>("RadioButton3")->setChecked(true);
+        d.findChild<QPushButton*>("BitBtn1")->click();
+    });
+    EXPECT_TRUE(RunOptionsDialog(nullptr, g, {}, folder.path()));
+    EXPECT_EQ(g.optionsRecord.soundOn, 1);  // memory has the new settings
+    EXPECT_EQ(g.optionsRecord.aiLevel, 2);
+    EXPECT_EQ(ui.panel1, jq::Gb("级别：高级"));
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> now((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(now, old);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+}
+
+TEST_F(OptionsDialogTest, UnknownLevelShowsAsMiddleAndIsStoredSo) {
+    g.optionsRecord.aiLevel = 7;
+    WhenDialogShown([](Twoption& d) {
+        EXPECT_TRUE(d.findChild<QRadioButton*>("RadioButton2")->isChecked());
+        d.findChild<QPushButton*>("BitBtn1")->click();
+    });
+    ASSERT_TRUE(RunOptionsDialog(nullptr, g, {}, folder.path()));
+    EXPECT_EQ(g.optionsRecord.aiLevel, 1);
+    EXPECT_EQ(ui.panel1, jq::Gb("级别：中级"));
 }
 
 TEST_F(OptionsDialogTest, CoefficientsAfterOkAndAfterARestart) {

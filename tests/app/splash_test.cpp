@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QTimer>
 
@@ -19,6 +21,11 @@ TEST(Splash, WindowIsExactlyItsPictureWithoutBorder) {
     EXPECT_FALSE(splash.Timer1->isActive());
     EXPECT_EQ(splash.Timer1->interval(), 4000);
     for (QLabel* label : splash.labels) EXPECT_FALSE(label->isVisibleTo(&splash));
+    // Centred on the screen.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    const QPoint offset = splash.frameGeometry().center() - screen->availableGeometry().center();
+    EXPECT_LE(offset.manhattanLength(), 2);
 }
 
 TEST(Splash, ClickOnThePictureClosesIt) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <functional>
 #include <random>
@@ -23,6 +24,10 @@ public:
         texts.push_back(gbText);
         cancelAsked = cancelAsked || withCancel;
         return 1;
+    }
+    // The path finder's notices, passed on as the game's window gets them.
+    std::function<void(const std::string&)> Sink() {
+        return [this](const std::string& t) { ShowMessage(t, false); };
     }
     std::vector<std::string> texts;
     bool cancelAsked = false;
@@ -169,7 +174,12 @@ TEST(MovePath, RailwayRunsAndEngineerDetours) {
         {"straight along the front row", 6, {22, 17}, {18, 17}, {}, 5, {}, {5, 5, 5, 5}},
         {"attack at the end of a run", 8, {18, 13}, {18, 17}, {{18, 17}}, 5, {}, {}},
         {"no run along column 19", 8, {19, 17}, {19, 23}, {}, -1, {}, {}},
-        {"engineer through the centre", 12, {19, 17}, {19, 23}, {}, 7, {}, {}},
+        // Two paths of 7 points; links at equal distance keep their stored
+        // order, so the one by column 18 is found first.
+        {"engineer through the centre", 12, {19, 17}, {19, 23}, {}, 7,
+         {{19, 17}, {18, 17}, {18, 18}, {18, 20}, {18, 22}, {18, 23}, {19, 23}}, {5, 7, 7, 7, 7, 1}},
+        {"engineer through the centre, column 18 held", 12, {19, 17}, {19, 23}, {{18, 20}}, 7,
+         {{19, 17}, {20, 17}, {20, 18}, {20, 20}, {20, 22}, {20, 23}, {19, 23}}, {1, 7, 7, 7, 7, 5}},
         {"corner line", 8, {22, 14}, {25, 18}, {}, 7,
          {{22, 14}, {22, 15}, {22, 16}, {22, 17}, {23, 18}, {24, 18}, {25, 18}}, {7, 7, 7, 8, 1, 1}},
         {"corner line backwards", 8, {25, 18}, {22, 14}, {}, 7, {}, {5, 5, 4, 3, 3, 3}},
@@ -298,12 +308,31 @@ TEST(MovePath, RefusesAMoverThatIsNoPiece) {
     EXPECT_EQ(out.length, -1);
 }
 
+TEST(MovePath, DamagedCoordinatesAreRefusedSafely) {
+    // Coordinates of a damaged record, far off the grid, are no move at all.
+    const int far[] = {INT_MIN, INT_MIN + 1, -20, 0, 40, INT_MAX};
+    for (int code : {kRegiment, kEngineer}) {
+        Scene s;
+        const int mover = s.Add(0, code, {18, 13});
+        PathWork work(Board());
+        PathBuffer out;
+        for (int a : far) {
+            for (int b : far) {
+                EXPECT_EQ(FindMovePath(work, mover, a, b, 18, 17, out, s.table, nullptr), -1) << a << "," << b;
+                EXPECT_EQ(FindMovePath(work, mover, 18, 13, a, b, out, s.table, nullptr), -1) << a << "," << b;
+                EXPECT_EQ(FindMovePath(work, mover, a, b, b, a, out, s.table, nullptr), -1) << a << "," << b;
+                EXPECT_EQ(CheckStepBlocked(work, a, b, 18, 17, out, 0, s.table), 1) << a << "," << b;
+            }
+        }
+    }
+}
+
 TEST(MovePath, EngineerOffTheBoardNotifiesOnlyWhenAsked) {
     Scene s;
     const int mover = s.Add(0, kEngineer, {19, 19});  // a cell of the centre without a point
     RecordingUi ui;
     PathWork work(Board());
-    work.notify = &ui;
+    work.notify = ui.Sink();
     PathBuffer out;
     EXPECT_EQ(FindMovePath(work, mover, 19, 19, 18, 22, out, s.table, nullptr), -1);
     ASSERT_EQ(ui.texts.size(), 1u);
@@ -361,7 +390,7 @@ TEST(StepBlocked, DiagonalStepOffTheBoardNotifiesAndGoesOn) {
     Scene s;
     RecordingUi ui;
     PathWork work(Board());
-    work.notify = &ui;
+    work.notify = ui.Sink();
     PathBuffer out;
     EXPECT_EQ(CheckStepBlocked(work, 19, 18, 18, 17, out, 0, s.table), 1);
     ASSERT_EQ(ui.texts.size(), 1u);
@@ -401,6 +430,27 @@ TEST(EngineerSearch, SortsOnlyItsOwnCopyOfTheLinks) {
     // Point 124's links now start with the one nearest (25,22).
     EXPECT_EQ(work.railLinks[124][0], (GridPoint{22, 20}));
     EXPECT_EQ(Board().railLinks[124][0], (GridPoint{18, 20}));
+}
+
+TEST(EngineerSearch, TiesFollowTheOrderTheLastSearchLeft) {
+    Scene s;
+    const int mover = s.Add(0, kEngineer, {19, 17});
+    const std::vector<GridPoint> byColumn18 = {{19, 17}, {18, 17}, {18, 18}, {18, 20},
+                                               {18, 22}, {18, 23}, {19, 23}};
+    const std::vector<GridPoint> byColumn20 = {{19, 17}, {20, 17}, {20, 18}, {20, 20},
+                                               {20, 22}, {20, 23}, {19, 23}};
+    PathWork work(Board());
+    PathBuffer out;
+    ASSERT_EQ(FindMovePath(work, mover, 19, 17, 19, 23, out, s.table, nullptr), 7);
+    EXPECT_EQ(Show(Collect(7, out).points), Show(byColumn18));
+
+    // A search towards seat 1 puts (20,17) before (18,17) at (19,17); the
+    // next search finds both at equal distance and keeps that order.
+    SortRailLinksByDistance(work, 25, 22);
+    ASSERT_EQ(FindMovePath(work, mover, 19, 17, 19, 23, out, s.table, nullptr), 7);
+    EXPECT_EQ(Show(Collect(7, out).points), Show(byColumn20));
+    // Strictly nearer links still come first whatever the order before.
+    EXPECT_EQ(work.railLinks[0][0], (GridPoint{18, 18}));
 }
 
 // ---------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -125,6 +126,30 @@ TEST_F(MessageBoxTest, KeysEscapeCancelsOnlyWhenCancelShownEnterConfirms) {
     });
     EXPECT_EQ(MyShowMessage(Gb("通知"), 0), 1);
     EXPECT_TRUE(stillOpenAfterEscape);
+}
+
+TEST_F(MessageBoxTest, BoxFollowsItsDesign) {
+    TfmwMyShowMessage box;
+    EXPECT_EQ(box.windowTitle(), QString::fromUtf8("云岭棋战消息提示..."));
+    EXPECT_TRUE(box.windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_EQ(box.palette().color(QPalette::Window), QColor(255, 251, 240));
+    EXPECT_EQ(box.Bevel1->geometry(), QRect(0, 0, 344, 152));
+    EXPECT_EQ(box.Bevel2->geometry(), QRect(8, 6, 329, 101));
+    EXPECT_EQ(box.StaticText1->geometry(), QRect(48, 48, 281, 53));
+    EXPECT_EQ(box.BitBtn1->geometry(), QRect(114, 114, 127, 25));
+    EXPECT_EQ(box.BitBtn2->geometry(), QRect(246, 114, 86, 25));
+    EXPECT_EQ(box.BitBtn1->text(), QString::fromUtf8("确定"));
+    EXPECT_EQ(box.BitBtn2->text(), QString::fromUtf8("取消"));
+    EXPECT_TRUE(box.BitBtn1->isDefault());
+    EXPECT_TRUE(box.BitBtn2->isHidden());
+    for (QWidget* w : {static_cast<QWidget*>(box.StaticText1), static_cast<QWidget*>(box.BitBtn1),
+                       static_cast<QWidget*>(box.BitBtn2)}) {
+        EXPECT_EQ(w->font().pixelSize(), 13);
+    }
+    // The text area keeps its size whatever it shows.
+    box.StaticText1->setText(QString(500, QChar(0x6D88)));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(box.StaticText1->size(), QSize(281, 53));
 }
 
 TEST_F(MessageBoxTest, MissingArtworkGivesDrawnPictures) {

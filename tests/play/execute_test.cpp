@@ -126,7 +126,7 @@ TEST_F(ExecuteTest, BlockedMoveIsRefusedInEveryMode) {
     EXPECT_TRUE(ui.messages.empty());
 }
 
-TEST_F(ExecuteTest, RefusedMoveChangesNothing) {
+TEST_F(ExecuteTest, RefusedMoveTouchesNoPieceRecordOrTurn) {
     PutBystanders();
     Put(g, 0, kDivision, 18, 17);
     Put(g, 21, kFlag, 19, 12);
@@ -134,10 +134,8 @@ TEST_F(ExecuteTest, RefusedMoveChangesNothing) {
     Put(g, 30, kPlatoon, 19, 17);  // seat 1 piece next to the division
     Put(g, 1, kPlatoon, 20, 13);
     g.pieces[1].alive = 0;          // dead
-    g.selectedPiece = 0;
     g.curSeat = 0;
     const auto before = std::make_unique<GameState>(g);
-    ui.arrows.push_back({7, 7, 7});
 
     struct Case {
         const char* what;
@@ -157,26 +155,37 @@ TEST_F(ExecuteTest, RefusedMoveChangesNothing) {
         {"enemy on the target but none named", 0, kNoPiece, 18, 17, 19, 17, false},
         {"no path", 0, kNoPiece, 18, 17, 20, 16, false},
     };
+    int clock = 2000;
     for (const Case& c : cases) {
         ui.messages.clear();
+        ui.arrows.push_back({7, 7, 7});
+        ui.status[3] = "notice";
+        ui.timeRemaining.clear();
+        ui.clock.seconds = ++clock;
+        g.selectedPiece = 0;
         EXPECT_EQ(Run(c.from, c.to, c.x1, c.y1, c.x2, c.y2, 1), MoveResult::kRefused) << c.what;
         if (c.told)
             EXPECT_EQ(ui.messages, std::vector<std::string>{Gb("非法棋步,没有指定要移动的棋子... ")}) << c.what;
         else
             EXPECT_TRUE(ui.messages.empty()) << c.what;
+        // What every step does first happens all the same.
+        EXPECT_EQ(g.selectedPiece, kNoPiece) << c.what;
+        EXPECT_EQ(g.turnClock.seconds, clock) << c.what;
+        EXPECT_TRUE(ui.arrows.empty()) << c.what;
+        EXPECT_EQ(ui.timeRemaining, "30") << c.what;
+        EXPECT_EQ(ui.status[3], IdleStatusText()) << c.what;
     }
     EXPECT_EQ(g.stepCount, before->stepCount);
     EXPECT_EQ(g.curSeat, before->curSeat);
-    EXPECT_EQ(g.selectedPiece, 0);
-    EXPECT_EQ(g.turnClock.seconds, before->turnClock.seconds);
     EXPECT_EQ(g.stepRecords[0], before->stepRecords[0]);
+    EXPECT_EQ(g.lastStepRecord, before->lastStepRecord);
     for (int p = 0; p < kPieceCount; ++p) {
         EXPECT_EQ(g.pieces[p].x, before->pieces[p].x) << p;
         EXPECT_EQ(g.pieces[p].y, before->pieces[p].y) << p;
         EXPECT_EQ(g.pieces[p].alive, before->pieces[p].alive) << p;
     }
-    EXPECT_EQ(ui.arrows.size(), 1u);
     EXPECT_TRUE(ui.events.empty());
+    EXPECT_TRUE(ui.placed.empty());
 }
 
 TEST_F(ExecuteTest, FlagCaptureRemovesTheWholeSeatButNotItsPartner) {
@@ -281,6 +290,11 @@ TEST_F(ExecuteTest, SoundsOnlyWithSoundOn) {
     g.optionsRecord.soundOn = 0;
     ASSERT_EQ(Run(3, kNoPiece, 20, 16, 20, 15, 1), MoveResult::kDone);
     EXPECT_TRUE(ui.Sounds().empty());
+    // Any value but 0 means on.
+    g.optionsRecord.soundOn = 2;
+    g.curSeat = 0;
+    ASSERT_EQ(Run(3, kNoPiece, 20, 15, 20, 16, 1), MoveResult::kDone);
+    EXPECT_EQ(ui.Sounds(), std::vector<std::string>{"move.wav"});
 }
 
 TEST_F(ExecuteTest, SurrenderTakesTheSeatOff) {

@@ -56,6 +56,10 @@ public:
         if (duringResult) duringResult();
     }
     void WinRecordChanged() override { ++winRecordChanges; }
+    void SetViewOtherButton(bool enabled, const std::string& caption) override {
+        viewOtherEnabled = enabled;
+        viewOtherCaption = caption;
+    }
     void CloseMainWindow() override { closed = true; }
 
     struct Arrow {
@@ -83,6 +87,8 @@ public:
     std::vector<int> results;
     std::function<void()> duringResult;
     int winRecordChanges = 0;
+    bool viewOtherEnabled = true;
+    std::string viewOtherCaption;
     bool closed = false;
 
     std::vector<std::string> Sounds() const {

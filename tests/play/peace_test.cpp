@@ -98,6 +98,8 @@ TEST_F(PeaceTest, GiveUpRemovesTheSeatToMove) {
     g.stepCount = 7;
     g.selectedPiece = 3;
     GiveUp(g);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0], Gb("您真的要缴械投降?") + std::string(11, ' '));
     EXPECT_EQ(g.stepRecords[7], (StepRec{kNoPiece, kNoPiece, 22, 22, 22, 22, 0}));
     for (int p = 0; p < 25; ++p) EXPECT_EQ(g.pieces[p].alive, 0);
     EXPECT_EQ(g.curSeat, 1);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -7,6 +9,8 @@
 
 #include "core/text.h"
 #include "fake_ui.h"
+#include "formations/formation.h"
+#include "formations/zffile.h"
 #include "play/execute.h"
 #include "play/turnloop.h"
 
@@ -128,8 +132,59 @@ TEST_F(TurnLoopTest, LossWhenTheTeamToMoveHasNothingLeft) {
     TickMainTimer(g);
     EXPECT_EQ(ui.results, std::vector<int>{kBattleLost});
     EXPECT_EQ(Record()[2], 1);
-    // With seat 0 gone the other seats are shown face up.
+    // With seat 0 gone the other seats are shown face up, once; the button
+    // stays disabled.
     EXPECT_EQ(g.viewOtherFormations, 1);
+    EXPECT_FALSE(ui.viewOtherEnabled);
+    EXPECT_EQ(ui.viewOtherCaption, Gb("不看棋了"));
+    TickMainTimer(g);
+    EXPECT_EQ(g.viewOtherFormations, 1);
+}
+
+TEST_F(TurnLoopTest, DecidedBattleRatesTheFormationsOfSeatsOneAndThree) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("junqi-play-rating-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    g.appFolder = folder.string() + "/";
+    ZfDatabase db;
+    db.count = 4;
+    for (int n = 0; n < 4; ++n) {
+        GameRandom rng;
+        rng.Seed(70 + n);
+        GenerateFormation(rng, db.slots[n].codes);
+    }
+    struct Case {
+        int lostSeat;  // with its partner
+        int result;
+        std::vector<int> order;  // the records' old slots after the rating
+        int score;
+    };
+    for (const Case& c : {Case{1, kBattleWon, {0, 1, 3, 2}, -2}, Case{0, kBattleLost, {2, 1, 0, 3}, 2}}) {
+        ASSERT_TRUE(WriteZfFile(ZfFilePath(g), db));
+        LayOutBattle(g, 0);
+        g.computerSeat[1] = g.computerSeat[2] = g.computerSeat[3] = 1;
+        KillSeat(c.lostSeat);
+        KillSeat(c.lostSeat + 2);
+        g.optionsRecord.recordLatestFormations = 1;
+        g.stepCount = 40;
+        // Seats 1 and 3 both played slot 2; seats 0 and 2 are never rated.
+        g.zfChosenIndex[0] = 3;
+        g.zfChosenIndex[1] = 2;
+        g.zfChosenIndex[2] = 3;
+        g.zfChosenIndex[3] = 2;
+        ui.results.clear();
+        TickMainTimer(g);
+        ASSERT_EQ(ui.results, std::vector<int>{c.result});
+        const ZfDecodeResult after = ReadZfFile(ZfFilePath(g));
+        ASSERT_EQ(after.error, ZfError::kNone);
+        for (int i = 0; i < 4; ++i) {
+            const int old = c.order[i];
+            EXPECT_EQ(std::memcmp(after.db.slots[i].codes, db.slots[old].codes, kPiecesPerSeat), 0) << i;
+            EXPECT_EQ(after.db.slots[i].score, old == 2 ? c.score : 0) << i;
+        }
+    }
+    EXPECT_TRUE(ui.standardBoxes.empty());
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(TurnLoopTest, BothTeamsGoneIsBookedOnce) {

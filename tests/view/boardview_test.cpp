@@ -138,6 +138,28 @@ protected:
     std::unique_ptr<BoardView> view;
 };
 
+TEST_F(BoardViewTest, ImagesAreMadeWithTheirSizesAndStacking) {
+    const int upright[] = {0, 24, 50, 74};
+    const int turned[] = {25, 49, 75, 99};
+    for (int i : upright) EXPECT_EQ(view->pieceImages[i]->size(), QSize(28, 22)) << i;
+    for (int i : turned) EXPECT_EQ(view->pieceImages[i]->size(), QSize(22, 28)) << i;
+    for (ImageControl* c : view->pieceImages) {
+        EXPECT_EQ(c->parentWidget(), &panel);
+        EXPECT_FALSE(c->Transparent());
+    }
+    for (ImageControl* a : view->pathArrowImages) {
+        EXPECT_EQ(a->size(), QSize(24, 24));
+        EXPECT_TRUE(a->Transparent());
+        EXPECT_TRUE(a->isHidden());
+    }
+    // The board picture at the bottom, the pieces above it, the arrows on top.
+    const QObjectList& order = panel.children();
+    const auto at = [&](QObject* o) { return order.indexOf(o); };
+    EXPECT_LT(at(view->qipan), at(view->pieceImages[0]));
+    EXPECT_LT(at(view->pieceImages[99]), at(view->pathArrowImages[0]));
+    EXPECT_EQ(view->qipan->geometry(), QRect(2, 2, 525, 525));
+}
+
 TEST_F(BoardViewTest, BackgroundIsTiledUnderTheLines) {
     const QImage& board = view->qipan->Picture();
     ASSERT_EQ(board.size(), QSize(525, 525));
@@ -307,6 +329,42 @@ TEST_F(BoardViewTest, EndOfDeploymentKeepsItBeforeOtherHandlersRun) {
     EXPECT_EQ(ui.slept, 800);
 }
 
+TEST_F(BoardViewTest, DoneButtonOutsideTheDeploymentAndForAWaitingHost) {
+    LayOut();
+    int boxes = 0;
+    standardBoxShownHook = [&](QMessageBox& box) {
+        ++boxes;
+        box.buttons().at(0)->click();
+    };
+    // Not deploying: the click only opens adjust mode, nothing is shown.
+    view->controls.btnChangeQz->setText(QStringLiteral("x"));
+    for (QWidget* w : DeployControls()) w->hide();
+    view->btnChangeQzClick();
+    EXPECT_EQ(g.deployPhase, 1);
+    EXPECT_EQ(view->controls.btnChangeQz->text(), QStringLiteral("完毕"));
+    for (QWidget* w : DeployControls()) EXPECT_TRUE(w->isHidden());
+    EXPECT_TRUE(ui.sounds.empty());
+
+    // A host with a computer seat not yet dealt: the selection goes, nothing else.
+    g.netConnected = 1;
+    g.isNetHost = 1;
+    g.seatTable[0].state = 1;
+    g.seatTable[0].deployed = 2;
+    g.seatTable[1].state = 0;
+    PressPiece(2);
+    ASSERT_EQ(g.selectedPiece, 2);
+    view->btnChangeQzClick();
+    EXPECT_EQ(g.selectedPiece, kNoPiece);
+    EXPECT_EQ(g.deployPhase, 1);
+    EXPECT_EQ(g.netState, 0);
+    EXPECT_EQ(boxes, 0);
+    // Once the pump has dealt that seat, the next click ends the deployment.
+    for (SeatRec& s : g.seatTable) s.deployed = 2;
+    view->btnChangeQzClick();
+    EXPECT_EQ(g.deployPhase, 0);
+    EXPECT_EQ(g.netState, 23);
+}
+
 TEST_F(BoardViewTest, LanEndOfDeploymentHandsOver) {
     LayOut();
     g.deployPhase = 1;
@@ -357,6 +415,50 @@ TEST_F(BoardViewTest, PressOnAnArrowActsOnTheBoardBelow) {
     EXPECT_EQ(view->pieceImages[0]->pos(), QPoint(p.pixelX - 14, p.pixelY - 11));
     EXPECT_FALSE(view->controls.btnNextStep->isEnabled());
     EXPECT_FALSE(view->pathArrowImages[1]->isHidden());  // the move's own arrow
+}
+
+TEST_F(BoardViewTest, ModeSwitchSetsComputerSeatsAndAlwaysStartsTheTimer) {
+    QTimer* timer = view->controls.Timer1;
+    view->controls.btnNextStep->setEnabled(true);
+    view->controls.rbtPractice->setChecked(true);
+    view->rbtSelectChanged();
+    EXPECT_EQ(g.computerSeat[0], 0);
+    EXPECT_EQ(g.computerSeat[3], 1);
+    EXPECT_FALSE(view->controls.btnNextStep->isEnabled());
+    EXPECT_TRUE(timer->isActive());
+
+    view->controls.btnNextStep->setEnabled(true);
+    view->controls.rbtDps->setChecked(true);
+    view->rbtSelectChanged();
+    EXPECT_EQ(g.computerSeat[3], 0);
+    EXPECT_TRUE(view->controls.btnNextStep->isEnabled());
+
+    // Neither switch on: no seat changes, the timer still runs.
+    g.computerSeat[2] = 1;
+    timer->stop();
+    view->controls.rbtDps->setAutoExclusive(false);
+    view->controls.rbtDps->setChecked(false);
+    view->rbtSelectChanged();
+    EXPECT_EQ(g.computerSeat[2], 1);
+    EXPECT_TRUE(timer->isActive());
+}
+
+TEST_F(BoardViewTest, ModifierPressOnTheBoardDuringABattleKeepsSingleSteps) {
+    LayOut();
+    g.battleRunning = 1;
+    PressPiece(0);
+    const BoardPoint& p = g.board->boardPoints[126];
+    view->qipanMouseDown(*view->qipan, At(p.pixelX - 2, p.pixelY - 2, Qt::ControlModifier));
+    EXPECT_EQ(g.pieces[0].y, 18);
+    EXPECT_EQ(g.clickStepCount, 1);
+    EXPECT_FALSE(view->pathArrowImages[1]->isHidden());  // animated as usual
+    EXPECT_EQ(ui.sounds.back(), "move.wav");
+
+    // While a record is open, the same press asks for ten steps.
+    g.battleRunning = 0;
+    g.replayFileName = "x.kbt";
+    view->qipanMouseDown(*view->qipan, At(3, 3, Qt::ShiftModifier));
+    EXPECT_EQ(g.clickStepCount, 10);
 }
 
 TEST_F(BoardViewTest, LanMoveGoesToTheSendHook) {

@@ -63,6 +63,35 @@ TEST(SheetCellTest, CodesWithoutAFaceShowTheBack) {
     }
 }
 
+// Cells read off the sheet layouts: upright sheets by (variant column,
+// picture row), turned sheets by (picture column, variant row), seat 3's
+// columns running from the engineer (0) to the back (12).
+TEST(SheetCellTest, CellsOfTheFourSheets) {
+    struct Row {
+        int seat, variant, code;
+        bool faceUp;
+        int left, top, width, height;
+    };
+    const Row rows[] = {
+        {0, 0, 1, true, 0, 22, 28, 22},      {0, 1, 5, false, 28, 0, 28, 22},
+        {0, 3, 12, true, 84, 264, 28, 22},   {2, 2, 4, true, 56, 88, 28, 22},
+        {2, 0, 9, false, 0, 0, 28, 22},      {1, 0, 1, true, 22, 0, 22, 28},
+        {1, 3, 12, true, 264, 84, 22, 28},   {1, 2, 7, false, 0, 56, 22, 28},
+        {3, 0, 12, true, 0, 0, 22, 28},      {3, 2, 12, true, 0, 56, 22, 28},
+        {3, 2, 12, false, 264, 56, 22, 28},  {3, 1, 1, true, 242, 28, 22, 28},
+        {3, 3, 4, true, 176, 84, 22, 28},
+    };
+    for (const Row& r : rows) {
+        const SpriteCell c = SheetCell(r.seat, r.variant, r.code, r.faceUp);
+        EXPECT_EQ(c.sheet, r.seat);
+        EXPECT_EQ(c.left, r.left) << r.seat << " v" << r.variant << " code " << r.code << " up " << r.faceUp;
+        EXPECT_EQ(c.top, r.top) << r.seat << " v" << r.variant << " code " << r.code << " up " << r.faceUp;
+        EXPECT_EQ(c.width, r.width);
+        EXPECT_EQ(c.height, r.height);
+        EXPECT_EQ(c.faceUp, r.faceUp);
+    }
+}
+
 TEST(ColourVariantTest, FollowsTheTurnsOfTheView) {
     EXPECT_EQ(ColourVariant(1, 0), 1);
     EXPECT_EQ(ColourVariant(1, 3), 0);
@@ -120,6 +149,39 @@ TEST_F(FaceTest, RevealedFlagShowsTheOtherFace) {
     EXPECT_FALSE(d.cell.faceUp);
     // Concealing gives the face rule's picture back.
     EXPECT_EQ(FlagCell(g, 3, false).cell, RuleCell(g, PieceOf(0, 21)));
+}
+
+// The revealed flag of every seat in every viewing mode: the face the rule
+// does not give, in the seat's own colour.
+TEST_F(FaceTest, RevealedAndConcealedFlagOfEverySeatAndMode) {
+    struct Mode {
+        int viewOther, net, myNetSeat;
+    };
+    const Mode modes[] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 2}, {1, 0, 5}};
+    for (const Mode& m : modes) {
+        g.viewOtherFormations = m.viewOther;
+        g.netConnected = m.net;
+        g.myNetSeat = m.myNetSeat;
+        for (int s = 0; s < 4; ++s) {
+            SCOPED_TRACE(::testing::Message() << "seat " << s << " view " << m.viewOther << " net " << m.net
+                                              << " turns " << m.myNetSeat);
+            const bool ruleUp = s == 0 || (m.viewOther == 1 && (s == 2 || m.net == 0));
+            const int variant = (m.myNetSeat + s) % 4;
+            const FlagDrawing shown = FlagCell(g, PieceOf(s, 7), true);
+            ASSERT_EQ(shown.turn, FlagTurn::kDraw);
+            EXPECT_EQ(shown.piece, PieceOf(s, 21));
+            EXPECT_EQ(shown.cell, SheetCell(s, variant, kFlag, !ruleUp));
+            const FlagDrawing back = FlagCell(g, PieceOf(s, 24), false);
+            EXPECT_EQ(back.cell, SheetCell(s, variant, kFlag, ruleUp));
+            EXPECT_EQ(back.cell, RuleCell(g, PieceOf(s, 21)));
+        }
+    }
+}
+
+TEST_F(FaceTest, OnlyTheFirstFlagOfASeatIsTurned) {
+    g.pieces[PieceOf(2, 3)].code = kFlag;  // a second flag, at a lower index
+    g.pieces[PieceOf(2, 3)].alive = 0;     // dead or alive alike
+    EXPECT_EQ(FlagCell(g, PieceOf(2, 21), true).piece, PieceOf(2, 3));
 }
 
 TEST_F(FaceTest, MissingFlagIsReportedOnlyForALaidOutSeat) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "core/combat.h"
 #include "view/face.h"
 #include "view/input.h"
@@ -166,6 +168,51 @@ TEST_F(InputTest, DeployingRefusesOtherSeatsAndDeselectsTheSamePiece) {
     EXPECT_EQ(g.selectedPiece, kNoPiece);
     EXPECT_EQ(Sounds("select.wav"), 1);  // deselecting is silent
     EXPECT_TRUE(ui.swaps.empty());
+}
+
+TEST_F(InputTest, HoverWhileDeploying) {
+    g.deployPhase = 1;
+    EXPECT_EQ(Hover(PieceOf(0, 21)).cursor, CursorShape::kHand);  // the flag may be picked
+    EXPECT_EQ(Hover(PieceOf(3, 5)).cursor, CursorShape::kDefault);
+    Press(PieceOf(0, 9));
+    EXPECT_EQ(Hover(PieceOf(0, 9)).cursor, CursorShape::kHand);
+    EXPECT_EQ(Hover(PieceOf(0, 15)).cursor, CursorShape::kHand);
+    EXPECT_EQ(Hover(PieceOf(2, 15)).cursor, CursorShape::kDefault);
+    // Neither a hover nor a press on the board moves anything while deploying.
+    EXPECT_EQ(PressPoint(20, 20).cursor, CursorShape::kDefault);
+    EXPECT_EQ(HoverPoint(20, 20).cursor, CursorShape::kDefault);
+    EXPECT_EQ(g.selectedPiece, PieceOf(0, 9));
+    EXPECT_EQ(g.stepCount, 0);
+}
+
+TEST_F(InputTest, ComputerSeatToMoveRefusesPressAndHover) {
+    ApplyPlayMode(g, PlayMode::kPractice);
+    g.curSeat = 2;
+    EXPECT_EQ(Press(PieceOf(2, 0), true).cursor, CursorShape::kDefault);
+    EXPECT_EQ(Hover(PieceOf(2, 0), true).cursor, CursorShape::kDefault);
+    EXPECT_EQ(g.selectedPiece, kNoPiece);
+    EXPECT_TRUE(ui.sounds.empty());
+    // In replay mode the same seat is moved by hand.
+    ApplyPlayMode(g, PlayMode::kReplay);
+    Press(PieceOf(2, 0), false);
+    EXPECT_EQ(g.selectedPiece, PieceOf(2, 0));
+}
+
+TEST_F(InputTest, ReplayRefusesThePieces) {
+    g.battleRunning = 0;
+    g.replayFileName = "b.kbt";
+    EXPECT_EQ(Press(0).cursor, CursorShape::kDefault);
+    EXPECT_EQ(Hover(0).cursor, CursorShape::kDefault);
+    EXPECT_EQ(g.selectedPiece, kNoPiece);
+}
+
+TEST_F(InputTest, PlayModeSetsTheComputerSeats) {
+    EXPECT_TRUE(ApplyPlayMode(g, PlayMode::kPractice));
+    EXPECT_EQ(std::vector<int>(g.computerSeat, g.computerSeat + 4), (std::vector<int>{0, 1, 1, 1}));
+    EXPECT_FALSE(ApplyPlayMode(g, PlayMode::kNeither));
+    EXPECT_EQ(std::vector<int>(g.computerSeat, g.computerSeat + 4), (std::vector<int>{0, 1, 1, 1}));
+    EXPECT_FALSE(ApplyPlayMode(g, PlayMode::kReplay));
+    EXPECT_EQ(std::vector<int>(g.computerSeat, g.computerSeat + 4), (std::vector<int>{0, 0, 0, 0}));
 }
 
 // ---- Play ----

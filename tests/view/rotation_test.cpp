@@ -136,6 +136,31 @@ TEST_F(RotationTest, FourTurnsComeBackToTheStart) {
     for (int s = 0; s < 4; ++s) EXPECT_EQ(ui.labels[s], labels[s]);
 }
 
+TEST_F(RotationTest, TurnEndsTheSelectionAndKeepsTheTurnedDeployment) {
+    g.selectedPiece = 3;
+    ui.visible[3] = false;  // caught by the blink
+    g.deployedPieces[0].code = 0;
+    RotateView(g);
+    EXPECT_EQ(g.selectedPiece, kNoPiece);
+    EXPECT_TRUE(ui.visible[3 + 75]);  // the old piece 3 is now piece 78, shown
+    EXPECT_TRUE(SameTable(g.deployedPieces, g.pieces));
+    // A taken piece stays hidden under its new number.
+    g.pieces[PieceOf(1, 4)].alive = 0;
+    ui.visible[PieceOf(1, 4)] = false;
+    RotateView(g);
+    EXPECT_FALSE(ui.visible[PieceOf(0, 4)]);
+    EXPECT_EQ(g.pieces[PieceOf(0, 4)].alive, 0);
+}
+
+TEST_F(RotationTest, ViewOtherSwitchTogglesCaptionAndRedraws) {
+    EXPECT_EQ(ViewOtherCaption(g), Gb("看别人棋"));
+    EXPECT_EQ(ToggleViewOtherFormations(g), Gb("不看棋了"));
+    EXPECT_EQ(g.viewOtherFormations, 1);
+    EXPECT_EQ(ToggleViewOtherFormations(g), Gb("看别人棋"));
+    EXPECT_EQ(g.viewOtherFormations, 0);
+    EXPECT_EQ(ui.redraws, 2);
+}
+
 TEST_F(RotationTest, UnplacedPiecesTurnWithoutComplaint) {
     GameState fresh;
     RecordingUi quiet;

@@ -361,6 +361,8 @@ void BoardView::rbtSelectChanged() {
     } else if (controls.rbtPractice != nullptr && controls.rbtPractice->isChecked()) {
         mode = jq::PlayMode::kPractice;
     }
+    // The turn loop reads the mode from the game.
+    g_.practiceMode = mode == jq::PlayMode::kPractice ? 1 : 0;
     if (jq::ApplyPlayMode(g_, mode) && controls.btnNextStep != nullptr) controls.btnNextStep->setEnabled(false);
     if (controls.Timer1 != nullptr && !controls.Timer1->isActive()) controls.Timer1->start();
 }

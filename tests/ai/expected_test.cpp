@@ -1,0 +1,235 @@
+#include <cstring>
+#include <random>
+
+#include "ai/expected.h"
+#include "ai/inference.h"
+#include "ai12_fixture.h"
+#include "formations/piecestats.h"
+
+namespace jq {
+namespace {
+
+using testing12::PositionTest;
+using ExpectedScoreTest = PositionTest;
+
+// Board points used below.
+constexpr int kCentreLeft = 123;   // (18,20)
+constexpr int kCentreMid = 124;    // (20,20)
+constexpr int kCentreRight = 125;  // (22,20)
+constexpr int kCentreLow = 127;    // (20,18)
+
+class ImmediateValueTest : public PositionTest {
+protected:
+    float Value(int viewer, MoveCand m, float scratch[12]) {
+        return ImmediateMoveValue(*w, viewer, Pieces(), m, scratch);
+    }
+    float Value(int viewer, MoveCand m) {
+        float scratch[12] = {};
+        return Value(viewer, m, scratch);
+    }
+};
+
+TEST_F(ImmediateValueTest, MineWeightAboveSixGivesItselfAway) {
+    Put(0, kBrigade, kCentreLeft);
+    Believe(0, 0, {{kMine, 6.0f}, {kBrigade, 94.0f}});
+    // A railway point in the centre: +200, no approach term there.
+    EXPECT_FLOAT_EQ(Value(0, Move(0, kNoPiece, kCentreLeft, kCentreMid)), 200.0f);
+    Believe(0, 0, {{kMine, 10.0f}, {kBrigade, 90.0f}});
+    float scratch[12] = {};
+    scratch[1] = 10.0f;
+    EXPECT_FLOAT_EQ(Value(0, Move(0, kNoPiece, kCentreLeft, kCentreMid), scratch), 140.0f);
+    EXPECT_EQ(scratch[1], 0.0f) << "the revised row rules the mine out";
+}
+
+TEST_F(ImmediateValueTest, EngineerOnlyStepShowsTheEngineer) {
+    // A turn on seat 0's railway rectangle: only an engineer runs it.
+    Put(0, kEngineer, 15);  // (18,13)
+    const MoveCand run = Move(0, kNoPiece, 15, 4);  // to (22,17), a railway point
+    for (auto [weight, expected] : {std::pair{89.9f, -800.0f}, std::pair{90.0f, 200.0f}}) {
+        Believe(0, 0, {{kEngineer, weight}, {kPlatoon, 100.0f - weight}});
+        float scratch[12];
+        for (float& x : scratch) x = 5.0f;
+        EXPECT_FLOAT_EQ(Value(0, run, scratch), expected) << weight;
+        for (int j = 0; j < 11; ++j) EXPECT_EQ(scratch[j], 0.0f);
+        EXPECT_EQ(scratch[11], 100.0f);
+    }
+    // An attack costs nothing even when the engineer was doubtful.
+    Believe(0, 0, {{kEngineer, 50.0f}, {kPlatoon, 50.0f}});
+    Put(30, kPlatoon, 4);
+    EXPECT_FLOAT_EQ(Value(0, Move(0, 30, 15, 4)), 200.0f);
+}
+
+TEST_F(ImmediateValueTest, KindOfPointEntered) {
+    Put(0, kBrigade, 17);  // (20,13); seat 0's headquarters hold nothing
+    EXPECT_FLOAT_EQ(Value(0, Move(0, kNoPiece, 17, 21)), -10000.0f);  // headquarters
+    EXPECT_FLOAT_EQ(Value(0, Move(0, kNoPiece, 17, 28)), 100.0f);     // camp
+    EXPECT_FLOAT_EQ(Value(0, Move(0, kNoPiece, 17, 16)), 200.0f);     // railway
+    EXPECT_FLOAT_EQ(Value(0, Move(0, kNoPiece, 17, 13)), 0.0f);       // road
+}
+
+TEST_F(ImmediateValueTest, LeavingTheApproachOfABelievedFlag) {
+    // Seat 0's headquarters pieces are alive; viewer 1 is torn between them
+    // (equal weights choose the squares around slot 23).
+    Put(21, kFlag, 21);
+    Put(23, kMine, 23);
+    Believe(21, 1, {{kFlag, 50.0f}, {kMine, 50.0f}});
+    Believe(23, 1, {{kFlag, 50.0f}, {kMine, 50.0f}});
+    Put(30, kBrigade, 22);  // (20,12), square 22: in both rows
+    // To square 17 (20,13): still in row 1, nothing.
+    EXPECT_FLOAT_EQ(Value(1, Move(30, kNoPiece, 22, 17)), 200.0f);
+    // To square 13 (20,14), a road point outside the row: 3 x 50 x 70 / 70.
+    EXPECT_FLOAT_EQ(Value(1, Move(30, kNoPiece, 22, 13)), -150.0f);
+    // Square 15 (18,13) lies in row 0 only: outside the believed row.
+    Put(31, kBrigade, 20);  // (18,12), square 20: row 0 only, so not "in"
+    EXPECT_FLOAT_EQ(Value(1, Move(31, kNoPiece, 20, 15)), 200.0f);
+}
+
+TEST_F(ImmediateValueTest, CentreMovesAndEngineers) {
+    Put(21, kFlag, 21);
+    Believe(21, 1, {{kFlag, 50.0f}, {kMine, 50.0f}});
+    Believe(23, 1, {{kFlag, 50.0f}, {kMine, 50.0f}});
+    Put(30, kEngineer, kCentreLow);
+    Put(31, kBrigade, kCentreLeft);
+    // Out of the centre onto square 2 (20,17), outside row 1: only an
+    // engineer pays, 3 x 50 x 40 / 70.
+    EXPECT_NEAR(Value(1, Move(30, kNoPiece, kCentreLow, 2)), 200.0f - 3.0f * 50.0f * 40.0f / 70.0f, 1e-3);
+    EXPECT_FLOAT_EQ(Value(1, Move(31, kNoPiece, kCentreLow, 2)), 200.0f);
+    // Into the centre: no approach term at all, even for an engineer.
+    Put(32, kEngineer, 2);
+    EXPECT_FLOAT_EQ(Value(1, Move(32, kNoPiece, 2, kCentreLow)), 200.0f);
+}
+
+TEST_F(ExpectedScoreTest, CautionThresholdsFollowTheRank) {
+    EXPECT_NEAR(CautionThreshold(*w, kCommander), 0.8, 1e-9);
+    EXPECT_NEAR(CautionThreshold(*w, kArmyCommander), 0.705, 1e-6);
+    EXPECT_NEAR(CautionThreshold(*w, kPlatoon), 0.42, 1e-6);
+}
+
+TEST_F(ExpectedScoreTest, ObserverRowsNarrowAsTheWholeTable) {
+    std::mt19937 gen(7);
+    std::uniform_int_distribution<int> pick(0, 9);
+    for (PieceRec& pc : Pieces())
+        for (auto& row : pc.beliefs)
+            for (float& x : row) x = pick(gen) < 3 ? 0.0f : static_cast<float>(pick(gen)) * 7.3f + 0.00005f;
+    Pieces()[7].beliefs[2][4] = 1e-5f;  // below the cut
+    for (int result = -1; result <= 1; ++result) {
+        PieceTable whole = Pieces();
+        PieceTable mine = Pieces();
+        UpdateBeliefsByCombat(whole[40].beliefs[2], whole[3].beliefs[2], result, whole);
+        NarrowByCombat(mine[40].beliefs[2], mine[3].beliefs[2], result, mine, 2);
+        for (int i = 0; i < kPieceCount; ++i)
+            for (int j = 0; j < 12; ++j) ASSERT_EQ(whole[i].beliefs[2][j], mine[i].beliefs[2][j]) << i << " " << j;
+    }
+    PieceTable whole = Pieces();
+    PieceTable mine = Pieces();
+    NormalisePieceStatRows(whole);
+    NormaliseObserverRows(mine, 1);
+    for (int i = 0; i < kPieceCount; ++i)
+        for (int j = 0; j < 12; ++j) ASSERT_EQ(whole[i].beliefs[1][j], mine[i].beliefs[1][j]);
+}
+
+class PlayoutStepTest : public PositionTest {
+protected:
+    // A brigade of seat 0 in the centre that can take one piece of seat 1
+    // believed a flag with the given weight, else a division.
+    void SetUpCapture(float flagWeight) {
+        Put(0, kBrigade, kCentreMid);
+        Believe(0, 0, {{kBrigade, 100.0f}});
+        Put(25, kDivision, kCentreRight);
+        Believe(25, 0, {{kFlag, flagWeight}, {kDivision, 100.0f - flagWeight}});
+    }
+};
+
+TEST_F(PlayoutStepTest, SeatWithoutMovesLeavesTheBoard) {
+    Put(21, kFlag, 21);
+    const PieceTable before = Pieces();
+    EXPECT_EQ(SeatPositionValue(*w, 0, 0, Pieces()), 0.0);
+    EXPECT_EQ(std::memcmp(&before, &Pieces(), sizeof before), 0);
+}
+
+TEST_F(PlayoutStepTest, PlainMovesOnlyPlayTheFirst) {
+    Put(0, kBrigade, 13);  // (20,14), a road point: four plain steps
+    EXPECT_EQ(SeatPositionValue(*w, 0, 0, Pieces()), 0.0);
+    EXPECT_EQ(Pieces()[0].x, 19);  // the first listed: (19,14), a camp
+    EXPECT_EQ(Pieces()[0].y, 14);
+}
+
+TEST_F(PlayoutStepTest, UnlikelyCaptureIsPlayedAsAnExchange) {
+    SetUpCapture(40.0f);  // win chance 0.4
+    const double v = SeatPositionValue(*w, 0, 0, Pieces());
+    EXPECT_GT(v, 0.0);
+    EXPECT_EQ(Pieces()[25].alive, 0);
+    EXPECT_EQ(Pieces()[0].alive, 0);
+}
+
+TEST_F(PlayoutStepTest, EvenCaptureKeepsTheMover) {
+    SetUpCapture(50.0f);
+    SeatPositionValue(*w, 0, 0, Pieces());
+    EXPECT_EQ(Pieces()[25].alive, 0);
+    EXPECT_EQ(Pieces()[0].alive, 1);
+    EXPECT_EQ(Pieces()[0].x, 22);
+    EXPECT_EQ(Pieces()[0].y, 20);
+}
+
+TEST_F(ExpectedScoreTest, PlainMoveScoreIsItsImmediateValueOnAQuietBoard) {
+    Put(0, kBrigade, 13);
+    Believe(0, 0, {{kBrigade, 100.0f}});
+    MoveGenWork& gen = w->aiMoveList;
+    const int n = GenerateMoves(gen, Pieces(), 0);
+    ASSERT_EQ(n, 4);
+    ASSERT_TRUE(EvaluateMovesExpected(*w, 0, n, gen.list, Pieces()));
+    // Nobody else can move: the playout changes nothing but the mover.
+    for (int i = 0; i < n; ++i) {
+        MoveCand probe = gen.list[i];
+        float scratch[12] = {};
+        EXPECT_FLOAT_EQ(gen.list[i].score, ImmediateMoveValue(*w, 0, Pieces(), probe, scratch)) << i;
+    }
+}
+
+class CautionTest : public PositionTest {
+protected:
+    // Seat 0's attacker in the centre takes a piece of seat 1 that is one of
+    // two codes with even weight; the board holds nothing else.
+    float AttackScore(int attacker, int even, int weaker) {
+        Put(0, attacker, kCentreMid);
+        Believe(0, 0, {{attacker, 100.0f}});
+        Put(25, even, kCentreRight);
+        Believe(25, 0, {{even, 50.0f}, {weaker, 50.0f}});
+        MoveGenWork& gen = w->aiMoveList;
+        const int n = GenerateMoves(gen, Pieces(), 0);
+        EXPECT_TRUE(EvaluateMovesExpected(*w, 0, n, gen.list, Pieces()));
+        for (int i = 0; i < n; ++i)
+            if (gen.list[i].target == 25) return gen.list[i].score;
+        ADD_FAILURE() << "no attack listed";
+        return 0.0f;
+    }
+};
+
+TEST_F(CautionTest, ExchangeCountsAsKeptForOrdinaryPieces) {
+    // Division on division or brigade: half wins, half exchanges.
+    EXPECT_GT(AttackScore(kDivision, kDivision, kBrigade), 0.0f);
+}
+
+TEST_F(CautionTest, CommanderMustKeepItsPiece) {
+    // Commander on commander or division: the exchange does not count, so
+    // a keep chance of one half is below the commander's 0.8.
+    EXPECT_EQ(AttackScore(kCommander, kCommander, kDivision), 0.0f);
+}
+
+TEST_F(CautionTest, CarelessStyleKeepsTheCommandersScore) {
+    w->game.styleCoefCaution = 0.382;  // the same level 0.382 for every rank
+    EXPECT_GT(AttackScore(kCommander, kCommander, kDivision), 0.0f);
+}
+
+TEST_F(ExpectedScoreTest, StopLeavesTheRestUnscored) {
+    Put(0, kBrigade, 13);
+    MoveGenWork& gen = w->aiMoveList;
+    const int n = GenerateMoves(gen, Pieces(), 0);
+    for (int i = 0; i < n; ++i) gen.list[i].score = 7.0f;
+    abort = 1;
+    EXPECT_FALSE(EvaluateMovesExpected(*w, 0, n, gen.list, Pieces()));
+    for (int i = 0; i < n; ++i) EXPECT_EQ(gen.list[i].score, 0.0f);
+}
+
+}  // namespace
+}  // namespace jq
