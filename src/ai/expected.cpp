@@ -1,8 +1,10 @@
 #include "ai/expected.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 
+#include "ai/derivedmoves.h"
 #include "ai/evaluate.h"
 #include "ai/expectation.h"
 #include "ai/inference.h"
@@ -41,20 +43,36 @@ float StoreScore(double v) {
 
 bool IsOfficerOfRank(int code) { return code == kCommander || code == kArmyCommander; }
 
+// The seat's moves on `board`, as GenerateMoves lists them: derived from the
+// moves kept for the position being thought about when there are some.
+int SeatMovesOn(AiWorkspace& w, int seat, const PieceTable& board, MoveGenWork& out) {
+    const SeatMoves& root = w.rootMoves[seat];
+    if (root.valid && root.seat == seat) {
+        out.count = DeriveSeatMoves(w, root, board, out.list);
+        return out.count;
+    }
+    return GenerateMoves(out, board, seat, w.game.pieces);
+}
+
 }  // namespace
 
 void NormaliseObserverRows(PieceTable& table, int observer) {
     if (!IsValidSeat(observer)) return;
     for (PieceRec& piece : table) {
         float* row = piece.beliefs[observer];
+        // Weights not above 0.0001 (and anything not a finite number) are
+        // cut; the sum runs in index order. Scaling a cut weight keeps it
+        // 0, so every weight is scaled, which lets the divisions run side by
+        // side.
         float sum = 0.0f;
         for (int j = 0; j < 12; ++j) {
-            if (!(row[j] > 0.0001f) || !std::isfinite(row[j])) row[j] = 0.0f;
-            sum += row[j];
+            const float x = row[j];
+            const float kept = x > 0.0001f && x <= FLT_MAX ? x : 0.0f;
+            row[j] = kept;
+            sum += kept;
         }
         if (sum < 1e-9f) sum = 100.0f;
-        for (int j = 0; j < 12; ++j)
-            if (row[j] != 0.0f) row[j] = row[j] * 100.0f / sum;
+        for (int j = 0; j < 12; ++j) row[j] = row[j] * 100.0f / sum;
     }
 }
 
@@ -126,8 +144,9 @@ float ImmediateMoveValue(AiWorkspace& w, int viewer, const PieceTable& table, Mo
 }
 
 double SeatPositionValue(AiWorkspace& w, int viewer, int seat, PieceTable& board) {
+    if (!IsValidSeat(seat)) return 0.0;
     MoveGenWork& gen = w.playoutMoveList;
-    const int n = GenerateMoves(gen, board, seat, w.game.pieces);
+    const int n = SeatMovesOn(w, seat, board, gen);
     if (n <= 0) return 0.0;
     MoveCand* list = gen.list;
     float* pv = w.game.pieceValues;
@@ -170,7 +189,7 @@ double SeatPositionValue(AiWorkspace& w, int viewer, int seat, PieceTable& board
         // The best answer of the attacked seat on the piece that attacked.
         double best = kCounterStart;
         MoveGenWork& counters = w.counterMoveList;
-        const int n2 = GenerateMoves(counters, board, ts, w.game.pieces);
+        const int n2 = SeatMovesOn(w, ts, board, counters);
         for (int k = 0; k < n2; ++k) {
             const MoveCand& a = counters.list[k];
             if (a.target != c.mover || !IsValidPiece(a.mover)) continue;
@@ -236,6 +255,9 @@ double CautionThreshold(const AiWorkspace& w, int code) {
 bool EvaluateMovesExpected(AiWorkspace& w, int me, int count, MoveCand* list, const PieceTable& table) {
     PieceTable& copy = w.aiScratchBoard2;
     float* pv = w.game.pieceValues;
+    // Every position simulated below differs from the table in a few points:
+    // the seats' moves there are derived from their moves on the table.
+    for (int s = 0; s < kSeats; ++s) BuildSeatMoves(w, table, s, w.rootMoves[s]);
     copy = table;
     const double base = PlayoutValue(w, me, copy);
     for (int i = 0; i < count; ++i) list[i].score = 0.0f;

@@ -15,7 +15,7 @@ constexpr int kStageCoefficients = 10;
 
 bool IsEnemyOf(int me, int piece) { return IsValidPiece(piece) && !SameTeam(SeatOf(piece), me); }
 
-// True when an enemy piece stands on the relation's path before its end.
+// The first enemy piece on the relation's path before its end, or -2.
 int FirstEnemyInTheWay(const AttackRelation& r, int me) {
     for (int i = 0; i + 1 < r.blockerCount; ++i)
         if (IsEnemyOf(me, r.blockers[i])) return r.blockers[i];

@@ -70,9 +70,9 @@ void EvaluateRailThreat(AiWorkspace& w, double& gainOut, double& survivalOut, fl
 double BestThreatValue(AiWorkspace& w, const float beliefs[12], int x, int y, int viewer, const ReachEntry* pairs,
                        int pairCount, int excluded, const PieceTable& pieces);
 
-// 1 when piece `a`, were it standing at (x, y), could not make all of its
-// present moves from there (one ends in a camp or on a point it would not
-// reach): it has somewhere else to go.
+// 1 when piece `a` has somewhere else to go than (x, y): one of its present
+// moves ends in a camp, or on a point it could not reach were it standing at
+// (x, y) as an ordinary officer; else 0.
 int TestRelocatedMobility(AiWorkspace& w, int x, int y, int a, PieceTable& pieces);
 
 }  // namespace jq

@@ -2,6 +2,9 @@
 // out, then the game's start-up in its fixed order.
 #include "app/tqsform.h"
 
+#include "ai/aithread.h"
+#include "ai/ui/aihandover.h"
+
 #include <QAction>
 #include <QComboBox>
 #include <QDateTime>
@@ -95,6 +98,9 @@ TqsForm::TqsForm(QWidget* parent)
       game_(std::make_unique<jq::GameState>()) {
     jq::GameState& g = *game_;
     g.ui = this;
+    // The computer player's worker waits until the turn loop wakes it.
+    aiThread = jq::CreateWindowComputerPlayer(this, g);
+    g.computer = aiThread.get();
     // The pictures of the design come from the working folder as well.
     UseWorkingFolderPictures(GetCurrentFolder());
 
@@ -147,6 +153,8 @@ TqsForm::TqsForm(QWidget* parent)
 
 TqsForm::~TqsForm() {
     Timer1->stop();
+    game_->computer = nullptr;
+    aiThread.reset();
     boardView.reset();
     game_->ui = &game_->nullUi;
 }

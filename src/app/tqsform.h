@@ -37,6 +37,10 @@ class ImageControl;
 
 class BoardView;
 
+namespace jq {
+class AIDominate;
+}
+
 class TqsForm : public QMainWindow, public jq::GameUi {
     Q_OBJECT
 public:
@@ -272,6 +276,9 @@ private:
     QLabel* SeatLabelControl(int seat) const;
 
     std::unique_ptr<jq::GameState> game_;
+    // The computer player's worker; declared after the game so that it is
+    // stopped and joined before the game goes.
+    std::unique_ptr<jq::AIDominate> aiThread;
     // The controls laid on the board panel before the board itself; they
     // are raised above the board picture once it exists.
     std::vector<QWidget*> boardPanelControls_;

@@ -2,7 +2,6 @@
 // the deployment commands, saving, the statistics builder, the ways out of
 // a battle, its result and the win/loss record.
 #include <QLabel>
-#include <QPushButton>
 #include <QToolButton>
 
 #include "app/shresult.h"

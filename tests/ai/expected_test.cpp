@@ -1,4 +1,5 @@
 #include <cstring>
+#include <limits>
 #include <random>
 
 #include "ai/expected.h"
@@ -112,6 +113,12 @@ TEST_F(ExpectedScoreTest, ObserverRowsNarrowAsTheWholeTable) {
         for (auto& row : pc.beliefs)
             for (float& x : row) x = pick(gen) < 3 ? 0.0f : static_cast<float>(pick(gen)) * 7.3f + 0.00005f;
     Pieces()[7].beliefs[2][4] = 1e-5f;  // below the cut
+    Pieces()[8].beliefs[2][1] = std::numeric_limits<float>::infinity();
+    Pieces()[9].beliefs[2][2] = std::numeric_limits<float>::quiet_NaN();
+    Pieces()[10].beliefs[2][3] = -4.0f;
+    Pieces()[11].beliefs[2][5] = 3e38f;  // the row's sum overflows
+    Pieces()[11].beliefs[2][6] = 3e38f;
+    for (float& x : Pieces()[12].beliefs[2]) x = 0.0f;
     for (int result = -1; result <= 1; ++result) {
         PieceTable whole = Pieces();
         PieceTable mine = Pieces();

@@ -1,3 +1,7 @@
+#include <algorithm>
+#include <random>
+#include <vector>
+
 #include "ai/expected.h"
 #include "ai/relations.h"
 #include "ai12_fixture.h"
@@ -118,6 +122,33 @@ TEST_F(RelationTest, RailAttackersNoteWhoStandsInACamp) {
     EXPECT_EQ(w->aiReachList[1].piece, 31);
     EXPECT_EQ(w->aiReachList[1].fromCamp, 1);
     EXPECT_EQ(FindRailAttackers(*w, 20, 16, 0, Pieces()), 1) << "only the camp's neighbour reaches a road point";
+}
+
+TEST_F(RelationTest, DangerMapAgreesWithATestOfEveryPoint) {
+    std::mt19937 gen(11);
+    for (int round = 0; round < 5; ++round) {
+        for (PieceRec& pc : Pieces()) pc.alive = 0;
+        std::vector<int> points(kPointCount);
+        for (int p = 0; p < kPointCount; ++p) points[p] = p;
+        std::shuffle(points.begin(), points.end(), gen);
+        for (int i = 0; i < 48; ++i) {
+            const int piece = static_cast<int>(gen() % kPieceCount);
+            Put(piece, static_cast<int>(1 + gen() % 12), points[i]);
+        }
+        for (int seat = 0; seat < kSeats; ++seat) {
+            int32_t counts[kPointSlots];
+            BuildDangerMap(*w, seat, counts, Pieces());
+            for (int p = 0; p < kPointCount; ++p) {
+                const GridPoint g = At(p);
+                const int o = PieceAtPoint(g.x, g.y, Pieces());
+                int expected = IsValidPiece(o) && !SameTeam(SeatOf(o), seat) ? 2 : 0;
+                if (IsValidPiece(o)) Pieces()[o].alive = 0;
+                if (FindRailAttackers(*w, g.x, g.y, seat, Pieces()) > 0) ++expected;
+                if (IsValidPiece(o)) Pieces()[o].alive = 1;
+                ASSERT_EQ(counts[p], expected) << "round " << round << " seat " << seat << " point " << p;
+            }
+        }
+    }
 }
 
 class RelationScoreTest : public RelationTest {
