@@ -42,6 +42,9 @@ void AIDominate::Resume() {
     std::lock_guard lock(mutex_);
     if (phase_ != Phase::kIdle || exit_) return;
     TakeSnapshot(game_, *job_);
+    jobSeat_ = job_->curSeat;
+    jobStepCount_ = job_->stepCount;
+    if (job_->aiLevel != 0 && game_.ui != nullptr) game_.turnClock = game_.ui->Now();
     jobToken_ = ++token_;
     abortRequested.store(0);
     phase_ = Phase::kThinking;
@@ -82,6 +85,8 @@ AIDominate::HandOverInfo AIDominate::ReceiveHandOver(uint64_t token) {
     if (token != token_ || phase_ != Phase::kHandOver) return info;
     info.moveCount = resultCount_;
     for (int i = 0; i < 3; ++i) info.phaseTimes[i] = resultTimes_[i];
+    info.seat = jobSeat_;
+    info.stepCount = jobStepCount_;
     if (abortRequested.load() != 0) {
         info.arrival = Arrival::kAborted;
         phase_ = Phase::kIdle;
@@ -117,6 +122,7 @@ void AIDominate::Run() {
         startedToken_ = token;
         workerBusy_ = true;
         work_->game = *job_;
+        if (bombValueKept_) work_->game.pieceValues[2] = bombValue_;
         lock.unlock();
 
         const auto started = std::chrono::steady_clock::now();
@@ -128,6 +134,8 @@ void AIDominate::Run() {
         const MoveCand chosen = work_->aiMoveList.list[0];
 
         lock.lock();
+        bombValue_ = work_->game.pieceValues[2];
+        bombValueKept_ = true;
         const bool current = finished && abortRequested.load() == 0 && token == token_ && phase_ == Phase::kThinking;
         if (!current) {
             workerBusy_ = false;
@@ -186,6 +194,9 @@ void ExecuteComputerMove(GameState& g, const MoveCand& move, uint64_t token) {
         ~Finish() { w->FinishHandOver(token); }
     } finish{worker, token};
 
+    // Chosen for a position that is gone: nothing of it applies.
+    if (info.seat != g.curSeat || info.stepCount != g.stepCount) return;
+
     for (int i = 0; i < 3; ++i) g.aiPhaseTimes[i] = info.phaseTimes[i];
     g.ui->SetDiagnosticLabel(1, std::to_string(g.aiPhaseTimes[0].seconds - g.turnClock.seconds));
     g.ui->SetDiagnosticLabel(2, std::to_string(g.aiPhaseTimes[1].seconds - g.aiPhaseTimes[0].seconds));
@@ -193,18 +204,32 @@ void ExecuteComputerMove(GameState& g, const MoveCand& move, uint64_t token) {
     g.ui->SetDiagnosticLabel(4, std::to_string(g.zfChosenIndex[0]) + "=" + std::to_string(g.zfChosenIndex[2]));
 
     MoveCand slot0 = move;
-    if (info.moveCount <= 0) {
-        // A computer seat without a move gives up.
-        slot0.mover = kNoPiece;
-        slot0.target = kNoPiece;
-        slot0.fromX = slot0.fromY = slot0.toX = slot0.toY = kSurrenderCoord;
-        slot0.outcome = g.curSeat;
-    }
+    // A computer seat without a move gives up.
+    auto giveUp = [&g](MoveCand& m) {
+        m.mover = kNoPiece;
+        m.target = kNoPiece;
+        m.fromX = m.fromY = m.toX = m.toY = kSurrenderCoord;
+        m.outcome = g.curSeat;
+    };
+    if (info.moveCount <= 0) giveUp(slot0);
     g.netMoveRecord = slot0;
     if (info.arrival != AIDominate::Arrival::kCurrent) return;
 
     if (g.netConnected == 0) {
-        ExecuteMove(g, slot0.mover, slot0.target, slot0.fromX, slot0.fromY, slot0.toX, slot0.toY, slot0.outcome);
+        bool done = false;
+        if (info.moveCount > 0) {
+            // Only a move of the seat to move can stand for its turn.
+            const bool ownMove = IsValidPiece(slot0.mover) && SeatOf(slot0.mover) == g.curSeat;
+            done = ownMove && ExecuteMove(g, slot0.mover, slot0.target, slot0.fromX, slot0.fromY, slot0.toX,
+                                          slot0.toY, slot0.outcome) == MoveResult::kDone;
+            if (!done) {
+                // The board refuses it. Asked again, the worker would find
+                // the same move in the same position, so the seat gives up.
+                giveUp(slot0);
+                g.netMoveRecord = slot0;
+            }
+        }
+        if (!done) ExecuteMove(g, slot0.mover, slot0.target, slot0.fromX, slot0.fromY, slot0.toX, slot0.toY, slot0.outcome);
         return;
     }
     // LAN battle: the move travels in the mover's own view and is carried

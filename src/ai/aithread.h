@@ -45,7 +45,8 @@ public:
     // True while neither a search nor its hand-over is under way.
     bool IsIdle() const override;
     // Takes a copy of the game and starts a search for the seat to move.
-    // Does nothing unless idle.
+    // Does nothing unless idle. Above the basic level the move clock starts
+    // again now, as that chooser's thinking begins.
     void Resume() override;
     // Asks a running search to stop and waits until the thread is at rest;
     // a move chosen before the stop can no longer be carried out. Needs no
@@ -72,6 +73,8 @@ public:
         Arrival arrival = Arrival::kStale;
         int32_t moveCount = 0;      // candidates the chooser found
         ClockStamp phaseTimes[3];   // stamps of the thinking phases
+        int32_t seat = 0;           // the seat to move and the step count of
+        int32_t stepCount = 0;      // the position the move was chosen in
     };
     HandOverInfo ReceiveHandOver(uint64_t token);
     // The hand-over has been carried out (or dropped): the worker is idle.
@@ -102,6 +105,12 @@ private:
     uint64_t startedToken_ = 0;  // the search the worker last took up
     int32_t resultCount_ = 0;
     ClockStamp resultTimes_[3];
+    int32_t jobSeat_ = 0;
+    int32_t jobStepCount_ = 0;
+    // The bomb's value as the last search left it: every search goes on
+    // from there, as the value is the worker's own.
+    bool bombValueKept_ = false;
+    float bombValue_ = 0.0f;
     double lastThinkMs_ = 0.0;
     double lastThinkCpuMs_ = 0.0;
     std::thread thread_;
@@ -109,8 +118,10 @@ private:
 
 // The main thread's end of the hand-over: shows the thinking times, turns a
 // choice without candidates into a give-up of the seat to move, drops a
-// stale or stopped move, and otherwise carries the move out (or, in a LAN
-// battle, sends it in the mover's own view).
+// stale or stopped move (or one chosen in another position), and otherwise
+// carries the move out (or, in a LAN battle, sends it in the mover's own
+// view). A move the board refuses becomes the give-up of the seat to move,
+// so the battle never waits for a move that cannot be made.
 void ExecuteComputerMove(GameState& g, const MoveCand& move, uint64_t token);
 
 // A move turned into the view of the mover's seat (that seat as seat 0): for

@@ -80,8 +80,8 @@ float Strength(const AiWorkspace& w, int me, int enemy) {
     return sum;
 }
 
-// The flag attack on the weaker enemy first; its next move, when it is a
-// candidate, gets the bonus.
+}  // namespace
+
 void AddFlagAttackBonus(AiWorkspace& w, MoveCand* list, int count, int me) {
     const PieceTable& pieces = w.game.pieces;
     const int right = (me + 1) % kSeats;
@@ -102,7 +102,12 @@ void AddFlagAttackBonus(AiWorkspace& w, MoveCand* list, int count, int me) {
     }
 }
 
-}  // namespace
+bool MarkCandidates(AiWorkspace& w, MoveCand* list, int count, int me) {
+    if (!MarkAttackers(w, list, count)) return false;
+    if (count < kFullLookAheadBelow)
+        for (int i = 0; i < count; ++i) list[i].terms[0] = kMarked;
+    return MarkApproaches(w, list, count, me);
+}
 
 void SortCandidatesByScore(AiWorkspace& w, MoveCand* list, int count) {
     for (int i = 0; i + 1 < count; ++i)
@@ -154,10 +159,7 @@ bool ChooseMoveBasic(AiWorkspace& w) {
     const int me = list[0].mover / kPiecesPerSeat;
     const int order[4] = {(me + 1) % kSeats, (me + 2) % kSeats, (me + 3) % kSeats, me};
 
-    if (!MarkAttackers(w, list, count)) return false;
-    if (count < kFullLookAheadBelow)
-        for (int i = 0; i < count; ++i) list[i].terms[0] = kMarked;
-    if (!MarkApproaches(w, list, count, me)) return false;
+    if (!MarkCandidates(w, list, count, me)) return false;
 
     // Each seat's moves on the board as it stands are kept: the moves after
     // a candidate and the replies to it are derived from them.

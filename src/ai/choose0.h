@@ -17,6 +17,17 @@ double PickThreshold(int stepCount);
 // exchanged (so 5, 5, 7 becomes 7, the second 5, the first 5).
 void SortCandidatesByScore(AiWorkspace& w, MoveCand* list, int count);
 
+// Which candidates are looked at ahead (terms[0] 10, else 0): every one
+// when there are fewer than 48; otherwise every move of a piece that can
+// attack (of an engineer only its attacks) and every move onto a square
+// around a headquarters believed to hold a flag (never in the centre).
+// False when a stop was asked for.
+bool MarkCandidates(AiWorkspace& w, MoveCand* list, int count, int me);
+
+// The flag attack on the weaker enemy (of equal ones, me+3) first, then on
+// the other: the first candidate with the plan's next move gets 1600 more.
+void AddFlagAttackBonus(AiWorkspace& w, MoveCand* list, int count, int me);
+
 // The random pick among the sorted candidates (at least two): one draw for
 // r = draw mod 8, then at most one more. A commander's capture on the first
 // place early in the battle gives one of the next places (never past the

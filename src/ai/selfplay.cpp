@@ -159,6 +159,10 @@ SelfPlayResult PlaySelfBattle(const SelfPlayOptions& options) {
             bool found = false;
             for (int i = 0; i < count && !found; ++i) found = SameMove(legal->list[i], move);
             if (!found) fail("the computer's move was not one of its legal moves");
+            // A refused move would have become a give-up.
+            else if (before < kMaxSteps && !(done == StepRec{move.mover, move.target, move.fromX, move.fromY, move.toX, move.toY,
+                                       move.outcome}))
+                fail("the computer's move was refused");
         }
         if (std::string bad = CheckPosition(g); !bad.empty()) fail(bad);
     }

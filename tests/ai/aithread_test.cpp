@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ai/aithread.h"
+#include "ai/choose0.h"
 #include "ai_support.h"
 #include "core/qipan.h"
 
@@ -23,7 +24,9 @@ public:
     void SetDiagnosticLabel(int index, const std::string& text) override {
         if (index >= 1 && index <= 5) labels[index] = text;
     }
+    ClockStamp Now() override { return now; }
     std::string labels[6];
+    ClockStamp now;
 };
 
 // What the worker hands over, collected for the test to carry out.
@@ -183,6 +186,111 @@ TEST_F(WorkerTest, LanMoveIsSentInTheMoversViewAndNotCarriedOut) {
     EXPECT_EQ(std::memcmp(&g->netMoveRecord, &sent, sizeof sent), 0);
     EXPECT_EQ(g->netMoveRecord.mover, item.move.mover % 25);
     EXPECT_TRUE(worker->IsIdle());
+}
+
+TEST_F(WorkerTest, RefusedMoveBecomesTheGiveUpOfTheSeat) {
+    worker->Resume();
+    ASSERT_TRUE(collector.WaitFor(1));
+    const auto item = collector.Take()[0];
+    // The board no longer allows the move (its mover is gone), in the same
+    // position otherwise: asking the worker again would find it again.
+    g->pieces[item.move.mover].alive = 0;
+    EXPECT_TRUE(Deliver(item));
+    EXPECT_EQ(g->stepRecords[0], (StepRec{kNoPiece, kNoPiece, 22, 22, 22, 22, 1}));
+    EXPECT_EQ(g->netMoveRecord.mover, kNoPiece);
+    for (int p = 25; p < 50; ++p) EXPECT_EQ(g->pieces[p].alive, 0);
+    EXPECT_NE(g->curSeat, 1);
+    EXPECT_TRUE(worker->IsIdle());
+}
+
+TEST_F(WorkerTest, MoveOfAnotherSeatIsNeverCarriedOut) {
+    worker->Resume();
+    ASSERT_TRUE(collector.WaitFor(1));
+    auto item = collector.Take()[0];
+    // A move of seat 0's piece handed over for seat 1's turn.
+    item.move = aitest::Move(4, kNoPiece, 22, 17, 22, 18);
+    EXPECT_TRUE(Deliver(item));
+    EXPECT_EQ(g->pieces[4].y, 17);
+    EXPECT_EQ(g->stepRecords[0], (StepRec{kNoPiece, kNoPiece, 22, 22, 22, 22, 1}));
+}
+
+TEST_F(WorkerTest, MoveForAPositionThatIsGoneIsDropped) {
+    worker->Resume();
+    ASSERT_TRUE(collector.WaitFor(1));
+    const auto item = collector.Take()[0];
+    g->stepCount = 3;  // play went on meanwhile
+    EXPECT_FALSE(Deliver(item));
+    EXPECT_EQ(g->stepCount, 3);
+    EXPECT_TRUE(ui.labels[4].empty());
+    EXPECT_TRUE(worker->IsIdle());
+
+    g->stepCount = 0;
+    worker->Resume();
+    ASSERT_TRUE(collector.WaitFor(1));
+    const auto second = collector.Take()[0];
+    g->curSeat = 2;
+    EXPECT_FALSE(Deliver(second));
+    EXPECT_TRUE(worker->IsIdle());
+}
+
+TEST_F(WorkerTest, UpperLevelsStartTheMoveClockWhenTheyStartThinking) {
+    ui.now.seconds = 5000;
+    g->turnClock.seconds = 100;
+    g->optionsRecord.aiLevel = 0;
+    worker->Resume();
+    EXPECT_EQ(g->turnClock.seconds, 100);
+    worker->Stop();
+    g->optionsRecord.aiLevel = 2;
+    worker->Resume();
+    EXPECT_EQ(g->turnClock.seconds, 5000);
+    worker->Stop();
+}
+
+// The bomb is valued afresh by every expectation the worker computes, and a
+// search starts from the value the previous one left, not from the start
+// value.
+TEST(WorkerMemory, BombValueGoesOnFromTheLastSearch) {
+    LabelUi ui;
+    auto g = std::make_unique<GameState>();
+    g->ui = &ui;
+    aitest::ClearTable(g->pieces);
+    // Seat 1's bomb two steps from seat 0's flag, which it knows; nothing
+    // can be captured, so the search itself values the bomb only when its
+    // flag plan weighs the attack, after every score is made.
+    aitest::PlaceAt(g->pieces, 21, kFlag, 21);
+    aitest::SetRow(g->pieces[21].beliefs[1], {{1, 100.0f}});
+    aitest::PlaceAt(g->pieces, 30, kBomb, 12);
+    g->curSeat = 1;
+    ASSERT_FLOAT_EQ(g->pieceValues[2], 130.0f);
+
+    Collector collector;
+    AIDominate worker(*g, [&collector](MoveCand m, uint64_t t) { collector.Post(m, t); });
+    MoveCand handed[2];
+    for (MoveCand& m : handed) {
+        ASSERT_TRUE(worker.SetSeed(42));
+        worker.Resume();
+        ASSERT_TRUE(collector.WaitFor(1));
+        m = collector.Take()[0].move;
+        worker.Stop();
+    }
+
+    // The same searches on workspaces of their own: the first from the
+    // start value, the second from what the first left.
+    auto first = std::make_unique<AiWorkspace>();
+    TakeSnapshot(*g, first->game);
+    first->ownRandom.Seed(42);
+    ASSERT_TRUE(ChooseMove(*first));
+    EXPECT_NE(first->game.pieceValues[2], 130.0f);
+    auto second = std::make_unique<AiWorkspace>();
+    TakeSnapshot(*g, second->game);
+    second->game.pieceValues[2] = first->game.pieceValues[2];
+    second->ownRandom.Seed(42);
+    ASSERT_TRUE(ChooseMove(*second));
+
+    EXPECT_EQ(handed[0].score, first->aiMoveList.list[0].score);
+    EXPECT_EQ(handed[1].score, second->aiMoveList.list[0].score);
+    EXPECT_NE(handed[0].score, handed[1].score);
+    worker.Shutdown();
 }
 
 TEST_F(WorkerTest, DestroyingTheWorkerWhileItThinksJoinsIt) {

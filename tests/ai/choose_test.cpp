@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -183,6 +184,149 @@ TEST_F(ChooseTest, EveryLevelChoosesAMove) {
         ASSERT_TRUE(ChooseMove(*ws));
         EXPECT_EQ(ws->aiMoveList.list[0].mover / 25, 2) << level;
     }
+}
+
+}  // namespace
+}  // namespace jq
+
+namespace jq {
+namespace {
+
+using aitest::Move;
+using aitest::PlaceAt;
+using aitest::SetRow;
+
+class MarkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        w = aitest::MakeWorkspace();
+        PieceTable& p = w->game.pieces;
+        // Seat 0: three engineers on the railway, a platoon next to an
+        // enemy; its flag on slot 23 although it believes slot 21 holds it.
+        PlaceAt(p, 0, kEngineer, 0);   // (18,17)
+        PlaceAt(p, 4, kEngineer, 4);   // (22,17)
+        PlaceAt(p, 15, kEngineer, 15); // (18,13)
+        PlaceAt(p, 6, kPlatoon, 6);    // (20,16)
+        PlaceAt(p, 21, kMine, 21);
+        PlaceAt(p, 23, kFlag, 23);
+        SetRow(p[21].beliefs[0], {{1, 100.0f}});
+        SetRow(p[23].beliefs[0], {{2, 100.0f}});
+        PlaceAt(p, 30, kCompany, 2);   // seat 1's piece on (20,17)
+        // Seat 1's headquarters: seat 0 believes slot 21 holds the flag.
+        PlaceAt(p, 46, kFlag, 51);
+        PlaceAt(p, 48, kMine, 53);
+        SetRow(p[46].beliefs[0], {{1, 70.0f}, {2, 30.0f}});
+        SetRow(p[48].beliefs[0], {{1, 30.0f}, {2, 70.0f}});
+        // Seat 3's headquarters are both gone.
+        count = GenerateMoves(w->aiMoveList, p, 0);
+        list = w->aiMoveList.list;
+    }
+    const MoveCand* Find(int mover, int point) const {
+        const BoardPoint& bp = Board().boardPoints[point];
+        for (int i = 0; i < count; ++i)
+            if (list[i].mover == mover && list[i].toX == bp.gridX && list[i].toY == bp.gridY) return &list[i];
+        return nullptr;
+    }
+    float Mark(int mover, int point) const {
+        const MoveCand* c = Find(mover, point);
+        EXPECT_NE(c, nullptr) << mover << " to " << point;
+        return c != nullptr ? c->terms[0] : -1.0f;
+    }
+    std::unique_ptr<AiWorkspace> w;
+    MoveCand* list = nullptr;
+    int count = 0;
+};
+
+TEST_F(MarkTest, FewCandidatesAreAllLookedAhead) {
+    ASSERT_GE(count, 48);
+    for (int i = 0; i < count; ++i) list[i].terms[0] = -5.0f;
+    ASSERT_TRUE(MarkCandidates(*w, list, 47, 0));
+    for (int i = 0; i < 47; ++i) EXPECT_EQ(list[i].terms[0], 10.0f) << i;
+    ASSERT_TRUE(MarkCandidates(*w, list, count, 0));
+    int marked = 0;
+    for (int i = 0; i < count; ++i) marked += list[i].terms[0] == 10.0f;
+    EXPECT_LT(marked, count);
+}
+
+TEST_F(MarkTest, AttackersAndApproachesWithManyCandidates) {
+    ASSERT_GE(count, 48);
+    ASSERT_TRUE(MarkCandidates(*w, list, count, 0));
+    // The platoon can attack: its plain steps are looked at too.
+    EXPECT_EQ(Mark(6, 2), 10.0f);
+    EXPECT_EQ(Mark(6, 27), 10.0f);  // the camp (20,15)
+    // An engineer that can attack: only its attack, unless a plain move
+    // ends on a square around a believed flag.
+    EXPECT_EQ(Mark(0, 2), 10.0f);
+    EXPECT_EQ(Mark(0, 5), 0.0f);      // (18,16)
+    EXPECT_EQ(Mark(0, 123), 0.0f);    // the centre is never an approach
+    EXPECT_EQ(Mark(4, 46), 10.0f);    // square 16 of seat 1: around slot 21
+    EXPECT_EQ(Mark(4, 48), 0.0f);     // square 18: around slot 23 only
+    // Seat 3 has no headquarters piece left: nothing is marked there.
+    EXPECT_EQ(Mark(0, 107), 0.0f);    // square 17, in both rows
+    // In the own area the true flag counts, not the belief: slot 23.
+    EXPECT_EQ(Mark(15, 16), 0.0f);    // square 16, around slot 21 only
+    EXPECT_EQ(Mark(15, 18), 10.0f);   // square 18, around slot 23
+    EXPECT_EQ(Mark(15, 17), 10.0f);   // square 17, in both rows
+}
+
+TEST_F(MarkTest, StopsWhenAsked) {
+    std::atomic<int> stop{1};
+    w->abortRequested = &stop;
+    EXPECT_FALSE(MarkCandidates(*w, list, count, 0));
+}
+
+// Seat 0's division in the centre can march on seat 1's flag (east) or on
+// seat 3's (west).
+class BonusTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        w = aitest::MakeWorkspace();
+        PieceTable& p = w->game.pieces;
+        PlaceAt(p, 10, kDivision, 124);  // (20,20)
+        PlaceAt(p, 46, kFlag, 51);       // seat 1, (28,19)
+        PlaceAt(p, 96, kFlag, 111);      // seat 3, (12,21)
+        SetRow(p[46].beliefs[0], {{1, 100.0f}});
+        SetRow(p[96].beliefs[0], {{1, 100.0f}});
+    }
+    // The flag whose attack got the bonus: +1 seat 1's (east), -1 seat 3's
+    // (west), 0 none. Both attacks begin with the same step south.
+    int BonusSide() {
+        const int n = GenerateMoves(w->aiMoveList, w->game.pieces, 0);
+        MoveCand* list = w->aiMoveList.list;
+        for (int i = 0; i < n; ++i) list[i].score = 0.0f;
+        AddFlagAttackBonus(*w, list, n, 0);
+        int given = 0;
+        for (int i = 0; i < n; ++i)
+            if (list[i].score != 0.0f) {
+                EXPECT_EQ(list[i].score, 1600.0f);
+                EXPECT_EQ(GridPoint(list[i].toX, list[i].toY), GridPoint(20, 18));
+                ++given;
+            }
+        if (w->aiMoveTemp.mover < 0) {
+            EXPECT_EQ(given, 0);
+            return 0;
+        }
+        EXPECT_EQ(given, 1);
+        const MoveCand& last = w->aiPlanMoves[w->aiPlanLength - 1];
+        return last.toX > 20 ? 1 : -1;
+    }
+    std::unique_ptr<AiWorkspace> w;
+};
+
+TEST_F(BonusTest, EqualEnemiesTheOneOnTheLeftFirst) {
+    EXPECT_EQ(BonusSide(), -1);
+}
+
+TEST_F(BonusTest, TheWeakerEnemyFirst) {
+    PlaceAt(w->game.pieces, 80, kPlatoon, 105);  // seat 3 grows stronger
+    EXPECT_EQ(BonusSide(), 1);
+}
+
+TEST_F(BonusTest, FlagBeliefOfFiftyIsNoTarget) {
+    SetRow(w->game.pieces[96].beliefs[0], {{1, 50.0f}, {2, 50.0f}});
+    EXPECT_EQ(BonusSide(), 1);
+    SetRow(w->game.pieces[46].beliefs[0], {{1, 50.0f}, {2, 50.0f}});
+    EXPECT_EQ(BonusSide(), 0);
 }
 
 }  // namespace
