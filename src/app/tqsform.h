@@ -225,6 +225,7 @@ public:
     void PlaySound(const std::string& fileName, bool sync) override;
     jq::ClockStamp Now() override;
     void SleepMs(int ms) override;
+    void WaitKeepingWindowLive(int ms) override;
     void ProcessMessages() override;
     void PlacePiece(int piece) override;
     void SetPieceVisible(int piece, bool visible) override;

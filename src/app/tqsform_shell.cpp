@@ -23,6 +23,8 @@
 #include "app/about.h"
 #include "app/goption.h"
 #include "app/tqsform.h"
+
+#include <QEventLoop>
 #include "core/ui/myshowmessage.h"
 #include "core/ui/sound.h"
 #include "platform/artwork.h"
@@ -262,6 +264,13 @@ jq::ClockStamp TqsForm::Now() {
 
 void TqsForm::SleepMs(int ms) {
     if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
+}
+
+void TqsForm::WaitKeepingWindowLive(int ms) {
+    if (ms <= 0) return;
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 void TqsForm::ProcessMessages() {

@@ -88,6 +88,10 @@ public:
     // The computer player's hidden diagnostic labels lbmsg1..lbmsg5
     // (`index` 1..5): thinking times and formation indexes.
     virtual void SetDiagnosticLabel(int index, const std::string& text) {}
+    // Waits `ms` while the window stays live (its events are handled). The
+    // caller checks its conditions again afterwards. By default a plain
+    // sleep.
+    virtual void WaitKeepingWindowLive(int ms) { SleepMs(ms); }
     // (Append further hooks here, each with a default that does nothing.)
 };
 

@@ -84,6 +84,8 @@ struct GameState {
     int32_t autoPlayTicks = 0;   // main-timer ticks since the last automatic replay decision
     int32_t turnLightTick = 0;   // position in the turn light's animation, 0..80
     int32_t gameLogicDepth = 0;  // > 0 while a move, a battle end or a question is being handled
+    // Counts the battles begun; a wait that spans a new battle sees it.
+    int32_t battleSerial = 0;
     std::string appFolder;
     float slotCorrelation[25][12][3][12] = {};
 

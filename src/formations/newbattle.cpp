@@ -33,6 +33,7 @@ bool NewBattleAgainstComputer(GameState& g) {
         if (g.ui->ShowMessage(question, true) != 1) return false;
     }
     StopAIThread(g);
+    ++g.battleSerial;
     // Boxes below run the message loop; the main timer must not step or wake
     // the computer player in the half-reset state.
     GameLogicGuard guard(g);

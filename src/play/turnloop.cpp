@@ -132,10 +132,20 @@ void SilentServer(GameState& g) {
     g.ui->SetMainTimerEnabled(true);
 }
 
+bool ComputerMayMove(const GameState& g) {
+    if (g.netConnected != 0 || g.practiceMode == 0 || g.deployPhase == 1 || !IsValidSeat(g.curSeat)) return false;
+    return g.computerSeat[g.curSeat] != 0 && g.computer != nullptr && g.computer->IsIdle();
+}
+
 void WakeComputerPlayer(GameState& g) {
-    if (g.netConnected != 0 || g.practiceMode == 0 || g.deployPhase == 1 || !IsValidSeat(g.curSeat)) return;
-    if (g.computerSeat[g.curSeat] == 0 || g.computer == nullptr || !g.computer->IsIdle()) return;
-    if (g.netMinMoveInterval > 0) g.ui->SleepMs(g.netMinMoveInterval * 1000);
+    if (!ComputerMayMove(g)) return;
+    if (g.netMinMoveInterval > 0) {
+        // The pause paces the computer's moves; the window stays live during
+        // it, so whatever the player did meanwhile is checked again.
+        const int battle = g.battleSerial;
+        g.ui->WaitKeepingWindowLive(g.netMinMoveInterval * 1000);
+        if (g.battleSerial != battle || !ComputerMayMove(g)) return;
+    }
     g.computer->Resume();
 }
 

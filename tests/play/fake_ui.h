@@ -32,6 +32,12 @@ public:
         events.push_back("sleep:" + std::to_string(ms));
     }
     void ProcessMessages() override { ++pumps; }
+    // The pause before a computer move: what the window did meanwhile.
+    std::function<void()> duringLiveWait;
+    void WaitKeepingWindowLive(int ms) override {
+        SleepMs(ms);
+        if (duringLiveWait) duringLiveWait();
+    }
 
     void PlacePiece(int piece) override { placed.push_back(piece); }
     void SetPieceVisible(int piece, bool visible) override {

@@ -259,6 +259,33 @@ TEST_F(TurnLoopTest, ComputerIsWokenAfterTheMinimumIntervalOnlyWhenIdle) {
     EXPECT_EQ(computer.resumes, 1);
 }
 
+TEST_F(TurnLoopTest, WhatHappensDuringThePauseIsCheckedBeforeWaking) {
+    g.curSeat = 1;
+    g.stepCount = 3;
+    g.netMinMoveInterval = 1;
+    computer.idle = true;
+
+    // The player starts a new battle while the window waits.
+    ui.duringLiveWait = [this] {
+        ++g.battleSerial;
+        g.deployPhase = 0;
+    };
+    TickMainTimer(g);
+    EXPECT_EQ(computer.resumes, 0);
+
+    // The battle ended meanwhile (every seat released).
+    ui.duringLiveWait = [this] { ReleaseAllSeats(g); };
+    TickMainTimer(g);
+    EXPECT_EQ(computer.resumes, 0);
+
+    // Nothing happened: the computer is woken after the pause.
+    g.computerSeat[1] = 1;
+    ui.duringLiveWait = nullptr;
+    TickMainTimer(g);
+    EXPECT_EQ(computer.resumes, 1);
+    EXPECT_EQ(ui.sleeps, (std::vector<int>{1000, 1000, 1000}));
+}
+
 TEST_F(TurnLoopTest, TickInsideAMoveNeitherMovesNorWakesTheComputer) {
     g.curSeat = 1;
     g.stepCount = 3;
