@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the game need.
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev libqt6multimedia6
-          libgtest-dev libbenchmark-dev fonts-wqy-zenhei xvfb xauth libgl1-mesa-dev)
+          libgtest-dev libbenchmark-dev fonts-wqy-zenhei qt6-translations-l10n xvfb xauth libgl1-mesa-dev)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -1,5 +1,7 @@
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QMessageBox>
 #include <exception>
 #include <memory>
@@ -10,6 +12,10 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // The toolkit's own dialogs (file dialogs, standard buttons) in Chinese.
+    QTranslator toolkitTexts;
+    if (toolkitTexts.load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&toolkitTexts);
     try {
         QFont font(QStringLiteral("WenQuanYi Zen Hei"));
         font.setPixelSize(12);
