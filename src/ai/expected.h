@@ -40,7 +40,7 @@ double SeatPositionValue(AiWorkspace& w, int viewer, int seat, PieceTable& board
 double PlayoutValue(AiWorkspace& w, int me, PieceTable& board);
 
 // Scores the first `count` candidates of `list` for seat me on `table` (the
-// other records of the list get score 0). Each score is the immediate value
+// caller clears the records past them). Each score is the immediate value
 // plus the change of the playout value, over the outcomes of an attack
 // weighted by their chances; a positive score falls to 0 when the mover's
 // chance of coming through is below the caution level for its rank. Returns

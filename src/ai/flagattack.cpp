@@ -89,7 +89,12 @@ int PlanFlagAttack(AiWorkspace& w, int me, int target, double value, MoveCand& o
         return kAttackPlanned;
     }
     FindSideStepMove(w, w.aiMoveTemp, own, R.moveCount, R.moves, pieces);
-    if (w.aiMoveTemp.mover != own) return kAttackOwnPieceStuck;
+    if (w.aiMoveTemp.mover != own) {
+        // No plan; the record names the path's mover and the piece barring it.
+        out.mover = R.moves[0].mover;
+        out.target = own;
+        return kAttackOwnPieceStuck;
+    }
     out = w.aiMoveTemp;
     out.score = StoreScore(R.score);
     return kAttackPlanned;

@@ -24,7 +24,8 @@ enum FlagAttackStatus : int32_t {
 // is barred, the first enemy piece in the way becomes the target (stage + 1,
 // at most four stages). An own piece on the chosen path first attacks
 // something itself, when it can do so well, or steps aside. On success
-// `out` is the planned move with its score.
+// `out` is the planned move with its score; when the own piece can do
+// neither, `out` holds only the path's mover and that piece as target.
 int PlanFlagAttack(AiWorkspace& w, int me, int target, double value, MoveCand& out, const PieceTable& pieces);
 
 }  // namespace jq

@@ -98,11 +98,14 @@ int PlanFlagDefence(AiWorkspace& w, int me, int enemy, int ownFlag, double value
     AttackRelation& B = counters[0];
     B.score = B.score * 2.0 * (1.0 + 0.2 * (w.game.styleDefence - 5));
 
-    const int n = CollectPathPieces(w, onPath, kPathPieceRoom, B.moveCount, B.moves, pieces, pieces);
-    const int stored = n < kPathPieceRoom ? n : kPathPieceRoom;
+    // The first own piece standing on the counter's path, as the path was
+    // found (own pieces that can step aside lifted). Traced again on the
+    // table as it stands, a path through an own piece breaks off (no piece
+    // may move onto or run through its own side's), and the piece would
+    // never be seen.
     int own = kNoPiece;
-    for (int k = 0; k < stored && own == kNoPiece; ++k)
-        if (SeatOf(onPath[k]) == me) own = onPath[k];
+    for (int k = 0; k < B.blockerCount && own == kNoPiece; ++k)
+        if (IsValidPiece(B.blockers[k]) && SeatOf(B.blockers[k]) == me) own = B.blockers[k];
     if (own != kNoPiece) {
         FindSideStepMove(w, w.aiMoveTemp, own, B.moveCount, B.moves, pieces);
         if (w.aiMoveTemp.mover != own) return kDefenceTooLate;

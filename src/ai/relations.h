@@ -53,7 +53,8 @@ int FindRailAttackers(AiWorkspace& w, int x, int y, int seat, const PieceTable& 
 // surviving each combat accumulate, a headquarters entered costs, and at
 // every road or railway point the enemy's answers are weighed.
 // score = (styleCoefAttack x reachValue x survival + gain) x planScale /
-// (cost + planStepOffset). An empty list reads nothing.
+// (cost + planStepOffset). An empty list reads nothing. A stop asked for
+// ends the scoring between two relations, leaving the list unsorted.
 void EvaluateAttackRelations(AiWorkspace& w, AttackRelation* list, int count, int viewer, const PieceTable& pieces,
                              double reachValue);
 

@@ -94,6 +94,9 @@ void EvaluateAttackRelations(AiWorkspace& w, AttackRelation* list, int count, in
     const int S = SeatOf(list[0].moves[0].mover);
 
     for (int r = 0; r < count; ++r) {
+        // A stop asked for leaves the list as it is; the plans give up at
+        // once when they see the flag.
+        if (w.Aborted()) return;
         AttackRelation& rel = list[r];
         double P = 1.0;
         double X = 1.0;

@@ -216,28 +216,41 @@ void TqsForm::BuildBoardPanel(QWidget* central) {
     for (QPushButton* b : {btnProvStep, btnNextStep, btnViewOtherQz, bRotate, bgiveup}) b->setEnabled(false);
     for (QPushButton* b : {btnProvStep, btnNextStep, btnViewOtherQz, bRotate, bpeace, bgiveup}) keep(b);
 
-    // Lower right, beside seat 0: the deployment controls, shown while the
-    // seats deploy.
-    Label20 = MakeLabel(panQiPan, QStringLiteral("请布阵"), QRect(422, 350, 80, 20), QColor(255, 0, 0));
-    Label20->setFont(PixelFont(14, true));
-    Label20->setAlignment(Qt::AlignCenter);
+    // In the middle of the board: the deployment box, shown while the seats
+    // deploy. Shape1 is Shape2's shadow, 10 px right and 8 px lower.
     Shape1 = new QFrame(panQiPan);
-    Shape1->setGeometry(412, 372, 100, 62);
-    Shape2 = new QFrame(panQiPan);
-    Shape2->setGeometry(412, 440, 100, 62);
-    for (QFrame* shape : {Shape1, Shape2}) {
-        shape->setFrameStyle(QFrame::Box | QFrame::Plain);
-        SetTextColor(shape, kNavy);
-        keep(shape);
+    Shape1->setGeometry(210, 190, 119, 141);
+    Shape1->setFrameStyle(QFrame::NoFrame);
+    Shape1->setAutoFillBackground(true);
+    {
+        QPalette pal = Shape1->palette();
+        pal.setColor(QPalette::Window, QColor(191, 205, 219));
+        Shape1->setPalette(pal);
     }
-    btnLoadZf = MakeButton(panQiPan, QStringLiteral("调出阵法"), QRect(422, 378, 80, 24));
-    btnSaveZf = MakeButton(panQiPan, QStringLiteral("保存阵法"), QRect(422, 406, 80, 24));
-    btnOtherKbt = MakeButton(panQiPan, QStringLiteral("其它阵法"), QRect(422, 446, 80, 24));
-    btnChangeQz = MakeButton(panQiPan, QStringLiteral("完毕"), QRect(422, 474, 80, 24));
-    for (QWidget* w : std::initializer_list<QWidget*>{Label20, Shape1, Shape2, btnLoadZf, btnSaveZf,
+    Shape2 = new QFrame(panQiPan);
+    Shape2->setGeometry(200, 182, 119, 141);
+    Shape2->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Shape2->setLineWidth(1);
+    Shape2->setAutoFillBackground(true);
+    {
+        QPalette pal = Shape2->palette();
+        pal.setColor(QPalette::Window, QColor(255, 255, 225));
+        pal.setColor(QPalette::WindowText, QColor(0, 0, 0));
+        Shape2->setPalette(pal);
+    }
+    Label20 = MakeLabel(panQiPan, QStringLiteral("请布阵"), QRect(228, 188, 60, 20), QColor(255, 0, 0));
+    Label20->setFont(PixelFont(19, true));
+    Label20->setAlignment(Qt::AlignCenter);
+    btnLoadZf = MakeButton(panQiPan, QStringLiteral("调出阵法"), QRect(224, 216, 69, 21));
+    btnSaveZf = MakeButton(panQiPan, QStringLiteral("保存阵法"), QRect(224, 238, 69, 21));
+    btnOtherKbt = MakeButton(panQiPan, QStringLiteral("其它阵法"), QRect(224, 260, 69, 21));
+    btnChangeQz = MakeButton(panQiPan, QStringLiteral("完毕"), QRect(224, 288, 69, 24));
+    for (QPushButton* b : {btnLoadZf, btnSaveZf, btnOtherKbt, btnChangeQz}) b->setFont(PixelFont(12));
+    // Raised above the board in this order: shadow, box, then its contents.
+    for (QWidget* w : std::initializer_list<QWidget*>{Shape1, Shape2, Label20, btnLoadZf, btnSaveZf,
                                                        btnOtherKbt, btnChangeQz}) {
         w->hide();
-        if (w != Shape1 && w != Shape2) keep(w);
+        keep(w);
     }
 
     // Lower left: the chat, shown while a LAN battle is connected.

@@ -6,6 +6,8 @@
 
 #include "app/shresult.h"
 #include "app/tqsform.h"
+
+#include "core/options.h"
 #include "app/winrec.h"
 #include "core/text.h"
 #include "formations/newbattle.h"
@@ -66,6 +68,9 @@ void TqsForm::ShowBattleResult(int result, bool modeless) {
 }
 
 void TqsForm::WinRecordChanged() {
+    // The counters reach "oprec" at once, so quitting right after a battle
+    // loses nothing.
+    jq::SaveOptions(*game_);
     // A record dialog open now shows the new counters.
     for (Twr* dialog : findChildren<Twr*>())
         if (dialog->isVisible()) dialog->FormCreate();

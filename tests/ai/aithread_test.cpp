@@ -349,6 +349,17 @@ TEST_F(WorkerTest, RandomStartsAndStops) {
     EXPECT_EQ(g->stepCount, executed);
 }
 
+// The worker's own generator: low word 1 at the start; each draw takes
+// low * 22695477 + 1 and yields bits 16..30; a seed s sets the low word to
+// s and makes one draw.
+TEST(WorkerRandom, StartsFromTheFixedStateAndCanBeSeeded) {
+    auto w = std::make_unique<AiWorkspace>();
+    for (int expected : {346, 130, 10982, 1090}) EXPECT_EQ(w->random->Next(), expected);
+    w->random->Seed(12345);
+    EXPECT_EQ(w->random->Next(), 24996);
+    EXPECT_EQ(w->random->Next(), 10921);
+}
+
 TEST(MoverView, TurnsTheMoveForTheMoversSeat) {
     MoveCand m = aitest::Move(57, 30, 18, 24, 18, 23, 1, 12.5f);
     const MoveCand c = MoveInMoverView(m);

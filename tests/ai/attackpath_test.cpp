@@ -53,6 +53,30 @@ TEST_F(AttackPathTest, AdjacentTargetIsOneMoveWithItsCombatResult) {
     EXPECT_EQ(moves[0].outcome, ResolveCombat(w->game.pieces, 11, 30));
 }
 
+TEST_F(AttackPathTest, CostOfAMoveIsOnePlusPiecesInTheWayPlusTheDangerEntered) {
+    PieceTable& live = w->game.pieces;
+    PlaceAt(live, 0, kPlatoon, 0);     // (18,17)
+    PlaceAt(live, 30, kCompany, 4);    // the target at (22,17)
+    const int goal = 4;
+    ASSERT_EQ(Find(0, 0, goal), 1);
+    EXPECT_EQ(w->searchCost[goal], 1);  // the attacked piece is not in the way
+    penalty[goal] = 3;
+    ASSERT_EQ(Find(0, 0, goal), 1);
+    EXPECT_EQ(w->searchCost[goal], 4);
+    penalty[goal] = 0;
+
+    // An own piece on the run, gone from the table the path is traced on
+    // but standing on the live one: one more.
+    PlaceAt(live, 2, kBattalion, 2);   // (20,17)
+    PieceTable traced = live;
+    traced[2].alive = 0;
+    const GridPoint a = At(0);
+    const GridPoint b = At(goal);
+    ASSERT_EQ(FindAttackPath(*w, 0, moves, kPlanCapacity, a.x, a.y, b.x, b.y, traced, live, penalty), 1);
+    EXPECT_EQ(w->searchCost[goal], 2);
+    EXPECT_EQ(moves[0].target, 30);
+}
+
 TEST_F(AttackPathTest, StartEqualToTargetHasNoPath) {
     PlaceAt(w->game.pieces, 11, kPlatoon, 6);
     EXPECT_EQ(Find(11, 6, 6), 0);

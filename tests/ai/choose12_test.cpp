@@ -252,6 +252,73 @@ TEST_F(ChoiceTest, NoMoveLeavesAnEmptyList) {
     EXPECT_EQ(w->aiMoveList.count, 0);
 }
 
+// Which plans a choice makes, seen through the lists the plans leave.
+class PlanChoiceTest : public testing12::PositionTest {
+protected:
+    PlanChoiceTest() {
+        Put(0, kBrigade, 46);  // (27,19), next to seat 1's headquarters
+        Put(21, kFlag, 21);    // seat 0's flag on (19,12)
+        Put(46, kFlag, 51);    // seat 1's slot 21 on (28,19)
+        Put(48, kMine, 53);    // seat 1's slot 23 on (28,21)
+    }
+    void Choose(int level) {
+        w->attackRelations.count = -99;
+        w->flagThreatRelations.count = -99;
+        w->game.aiLevel = level;
+        w->game.curSeat = 0;
+        ASSERT_TRUE(ChooseMoveAdvanced(*w));
+    }
+    bool Attacked() const { return w->attackRelations.count != -99; }
+    bool Defended() const { return w->flagThreatRelations.count != -99; }
+    // The piece every collected attack ends on.
+    int AttackTarget() const {
+        const AttackRelation& r = w->attackRelations[0];
+        return r.moves[r.moveCount - 1].target;
+    }
+};
+
+TEST_F(PlanChoiceTest, EnemyFlagNeedsABeliefAboveNinety) {
+    Believe(46, 0, {{kFlag, 90.0f}, {kMine, 10.0f}});
+    Believe(48, 0, {{kFlag, 10.0f}, {kMine, 90.0f}});
+    Choose(1);
+    EXPECT_FALSE(Attacked());
+    // Slot 23 is tried when slot 21 does not qualify.
+    Believe(48, 0, {{kFlag, 95.0f}, {kMine, 5.0f}});
+    Choose(1);
+    ASSERT_TRUE(Attacked());
+    ASSERT_GE(w->attackRelations.count, 1);
+    EXPECT_EQ(AttackTarget(), 48);
+    // Slot 21 comes first.
+    Believe(46, 0, {{kFlag, 90.5f}, {kMine, 9.5f}});
+    Choose(1);
+    ASSERT_GE(w->attackRelations.count, 1);
+    EXPECT_EQ(AttackTarget(), 46);
+}
+
+TEST_F(PlanChoiceTest, DeadHeadquartersPieceIsNeverATarget) {
+    Believe(46, 0, {{kFlag, 100.0f}});
+    Pieces()[46].alive = 0;
+    Choose(2);
+    EXPECT_FALSE(Attacked());
+}
+
+TEST_F(PlanChoiceTest, OnlyTheTopLevelDefendsAndTrustsItsOwnRow) {
+    Reveal(21);
+    Choose(1);
+    EXPECT_FALSE(Defended());
+    Choose(2);
+    EXPECT_TRUE(Defended());
+    // The own row decides, not the piece's code, and a flag already taken
+    // is still defended.
+    Believe(21, 0, {{kFlag, 50.0f}, {kMine, 50.0f}});
+    Choose(2);
+    EXPECT_FALSE(Defended());
+    Reveal(21);
+    Pieces()[21].alive = 0;
+    Choose(2);
+    EXPECT_TRUE(Defended());
+}
+
 // ---------------------------------------------------------------------------
 // Whole battles of the upper levels against each other.
 

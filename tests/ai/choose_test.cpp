@@ -74,6 +74,25 @@ TEST_F(PickTest, CommanderCaptureNeverPicksPastTheList) {
     EXPECT_EQ(Pick(), expected3);
 }
 
+TEST_F(PickTest, CommanderRuleHoldsBelowFourTimesRPlusFour) {
+    Scores({900, 100, 50, 40}, 31, 32);
+    const int r = Draw(0) % 8;
+    w->game.stepCount = 4 * r + 3;
+    const int expected = 1 + Draw(1) % 3;
+    EXPECT_EQ(Pick(), expected);
+    // The same draw of r one step later: the best stands.
+    w->ownRandom.Seed(4321);
+    w->game.stepCount = 4 * r + 4;
+    EXPECT_EQ(Pick(), 0);
+    // A commander's plain move, or a capture by another piece, never.
+    w->ownRandom.Seed(4321);
+    w->game.stepCount = 0;
+    Scores({900, 100, 50, 40}, 31, kNoPiece);
+    EXPECT_EQ(Pick(), 0);
+    Scores({900, 100, 50, 40}, 32, 31);
+    EXPECT_EQ(Pick(), 0);
+}
+
 TEST_F(PickTest, CommanderRuleEndsAtStepThirtyTwo) {
     w->game.stepCount = 32;
     Scores({900, 100, 50, 40}, 31, 32);

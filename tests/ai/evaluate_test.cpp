@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "ai/evaluate.h"
+#include "ai/movegen.h"
 #include "ai_support.h"
 
 namespace jq {
@@ -97,6 +98,48 @@ TEST_F(EvaluateTest, MoveIntoTheCentreHasNoApproachTerm) {
     PlaceAt(P(), 2, kEngineer, 2);  // (20,17)
     SetAllRows(P()[2], {{12, 100.0f}});
     EXPECT_FLOAT_EQ(Value(Move(2, kNoPiece, 20, 17, 20, 18)), 200.0f);
+}
+
+TEST_F(EvaluateTest, EngineerPaysForEndingOutsideTheRowWhereverItStarted) {
+    PlaceAt(P(), 46, kFlag, 51);
+    PlaceAt(P(), 48, kMine, 53);
+    SetRow(P()[46].beliefs[0], {{1, 60.0f}, {2, 40.0f}});
+    SetRow(P()[48].beliefs[0], {{1, 40.0f}, {2, 60.0f}});
+    PlaceAt(P(), 10, kEngineer, 42);  // (26,18), square 12
+    SetAllRows(P()[10], {{12, 100.0f}});
+    const MoveCand along = Move(10, kNoPiece, 26, 18, 25, 18);  // to square 8: both outside the row
+    EXPECT_NEAR(Value(along), 200.0f - 6.0f * 60.0f * 40.0f / 70.0f, 1e-3);
+    // Any other piece making the same move pays nothing.
+    P()[10].code = kPlatoon;
+    SetAllRows(P()[10], {{11, 100.0f}});
+    EXPECT_FLOAT_EQ(Value(along), 200.0f);
+}
+
+TEST_F(EvaluateTest, EnteringAnApproachSquareOfTheOwnArea) {
+    PlaceAt(P(), 21, kFlag, 21);      // own flag on slot 21: row 0, certain
+    PlaceAt(P(), 10, kPlatoon, 12);   // (18,14), square 12
+    SetAllRows(P()[10], {{11, 100.0f}});
+    // Square 15, a railway point: no factor in the own area.
+    EXPECT_NEAR(Value(Move(10, kNoPiece, 18, 14, 18, 13)), 200.0f + 6.0f * 100.0f * 20.0f / 70.0f, 1e-3);
+    // Seen as a move of the partner's area by seat 2 (its partner is
+    // seat 0), through seat 2's own belief that slot 21 holds the flag.
+    SetRow(P()[21].beliefs[2], {{1, 100.0f}});
+    EXPECT_NEAR(Value(Move(10, kNoPiece, 18, 14, 18, 13), 2, 2), 200.0f + 6.0f * 100.0f * 20.0f / 70.0f, 1e-3);
+}
+
+TEST_F(EvaluateTest, ReplyWhenNothingScoresAboveZeroIsTheFirst) {
+    // A platoon that everyone takes for a likely mine: every step gives it
+    // away, so no reply is worth anything.
+    Place(P(), 10, kPlatoon, 20, 14);
+    SetAllRows(P()[10], {{2, 50.0f}, {11, 50.0f}});
+    auto gen = std::make_unique<MoveGenWork>();
+    ASSERT_GT(GenerateMoves(*gen, P(), 0), 1);
+    const MoveCand first = gen->list[0];
+    const float expected = EvaluateMoveBasic(*w, 1, 0, P(), first);
+    ASSERT_LT(expected, 0.0f);
+    EXPECT_FLOAT_EQ(SeatReplyValue(*w, 1, 0, P()), expected);
+    EXPECT_EQ(P()[10].x, first.toX);
+    EXPECT_EQ(P()[10].y, first.toY);
 }
 
 TEST_F(EvaluateTest, ThreatBalanceThresholds) {

@@ -1,7 +1,11 @@
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <limits>
 #include <random>
+#include <vector>
 
+#include "ai/derivedmoves.h"
 #include "ai/expected.h"
 #include "ai/inference.h"
 #include "ai12_fixture.h"
@@ -178,6 +182,64 @@ TEST_F(PlayoutStepTest, EvenCaptureKeepsTheMover) {
     EXPECT_EQ(Pieces()[0].y, 20);
 }
 
+TEST_F(PlayoutStepTest, PlayoutCountsEnemiesAgainstMe) {
+    // One seat at a time has a brigade that can take a sure flag of the
+    // seat after it (200 for the railway point + 100 x 2000); nothing else
+    // moves. Seen by seat 0: enemies count against it.
+    const double step = 200.0 + 200000.0;
+    const double expected[4] = {0.5 * step, -0.8 * step, 0.7 * step, -0.6 * step};
+    for (int seat = 0; seat < kSeats; ++seat) {
+        for (PieceRec& pc : Pieces()) pc.alive = 0;
+        const int mover = seat * kPiecesPerSeat;
+        const int target = ((seat + 1) % kSeats) * kPiecesPerSeat + 5;
+        Put(mover, kBrigade, kCentreMid);
+        Believe(mover, 0, {{kBrigade, 100.0f}});
+        Put(target, kFlag, kCentreRight);
+        Believe(target, 0, {{kFlag, 100.0f}});
+        PieceTable board = Pieces();
+        EXPECT_NEAR(PlayoutValue(*w, 0, board), expected[seat], 1e-3) << "seat " << seat;
+        EXPECT_EQ(board[target].alive, 0) << "the step is played";
+    }
+}
+
+TEST_F(ExpectedScoreTest, PlayoutOnKeptMovesEqualsOneOnFreshMoves) {
+    // The scoring lists the seats' moves once and derives the moves of every
+    // position it plays out from them; the playouts must come out as if
+    // every list were made afresh.
+    std::mt19937 gen(23);
+    auto fresh = std::make_unique<AiWorkspace>();
+    for (int round = 0; round < 6; ++round) {
+        for (PieceRec& pc : Pieces()) pc.alive = 0;
+        std::vector<int> points(kPointCount);
+        for (int p = 0; p < kPointCount; ++p) points[p] = p;
+        std::shuffle(points.begin(), points.end(), gen);
+        for (int i = 0; i < 60; ++i) {
+            const int piece = static_cast<int>(gen() % kPieceCount);
+            Put(piece, static_cast<int>(1 + gen() % 12), points[i]);
+        }
+        fresh->game = w->game;
+        for (int s = 0; s < kSeats; ++s) {
+            BuildSeatMoves(*w, Pieces(), s, w->rootMoves[s]);
+            fresh->rootMoves[s].valid = false;
+        }
+        const int me = round % kSeats;
+        MoveGenWork& list = fresh->aiMoveList;
+        const int n = GenerateMoves(list, Pieces(), me);
+        for (int i = 0; i < n; ++i) {
+            const MoveCand& c = list.list[i];
+            PieceTable kept = Pieces();
+            kept[c.mover].x = c.toX;
+            kept[c.mover].y = c.toY;
+            if (c.target >= 0) kept[c.target].alive = 0;
+            PieceTable made = kept;
+            const double a = PlayoutValue(*w, me, kept);
+            const double b = PlayoutValue(*fresh, me, made);
+            ASSERT_EQ(a, b) << "round " << round << " move " << i;
+            ASSERT_EQ(std::memcmp(&kept, &made, sizeof kept), 0) << "round " << round << " move " << i;
+        }
+    }
+}
+
 TEST_F(ExpectedScoreTest, PlainMoveScoreIsItsImmediateValueOnAQuietBoard) {
     Put(0, kBrigade, 13);
     Believe(0, 0, {{kBrigade, 100.0f}});
@@ -191,6 +253,36 @@ TEST_F(ExpectedScoreTest, PlainMoveScoreIsItsImmediateValueOnAQuietBoard) {
         float scratch[12] = {};
         EXPECT_FLOAT_EQ(gen.list[i].score, ImmediateMoveValue(*w, 0, Pieces(), probe, scratch)) << i;
     }
+}
+
+TEST_F(ExpectedScoreTest, AttackScoreWeighsEachOutcomeByItsChance) {
+    // Seat 0's brigade in the centre attacks what seat 0 believes a flag
+    // (70) or a mine (30); behind it stands a sure flag it can reach only
+    // after winning. Nothing else moves.
+    Put(0, kBrigade, kCentreMid);
+    Believe(0, 0, {{kBrigade, 100.0f}});
+    Put(25, kMine, kCentreRight);
+    Believe(25, 0, {{kFlag, 70.0f}, {kMine, 30.0f}});
+    Put(26, kFlag, 32);  // (23,20)
+    Believe(26, 0, {{kFlag, 100.0f}});
+    MoveGenWork& gen = w->aiMoveList;
+    const int n = GenerateMoves(gen, Pieces(), 0);
+    ASSERT_TRUE(EvaluateMovesExpected(*w, 0, n, gen.list, Pieces()));
+    int attack = -1;
+    for (int i = 0; i < n; ++i)
+        if (gen.list[i].target == 25) attack = i;
+    ASSERT_GE(attack, 0);
+    // The attack's immediate value: 200 for the railway point, and
+    // 70 x 2000 - 30 x 70 expected from the combat.
+    const double now = 200.0 + 137900.0;
+    // The playout counts only seat 0's own greedy step (weight 0.5): before
+    // the move it is this very attack; after a loss nothing can move; after
+    // a win the brigade takes the flag behind (200 + 100 x 2000).
+    const double base = 0.5 * now;
+    const double afterLoss = 0.0;
+    const double afterWin = 0.5 * (200.0 + 200000.0);
+    const double expected = now + (afterLoss - base) * 0.3 + (afterWin - base) * 0.7;
+    EXPECT_NEAR(gen.list[attack].score, expected, 0.5);
 }
 
 class CautionTest : public PositionTest {

@@ -90,6 +90,53 @@ TEST_F(OwnPieceInTheWayTest, NoWayAsideGivesUp) {
     // traced with the commander standing there, so no step aside is found.
     SetUpTarget(94);  // (17,18)
     EXPECT_EQ(Plan(46), kAttackOwnPieceStuck);
+    // The record names the path's mover and the piece barring it.
+    EXPECT_EQ(out.mover, 0);
+    EXPECT_EQ(out.target, 1);
+}
+
+TEST_F(FlagAttackTest, SurvivalEqualToTheCautionLevelIsNotEnough) {
+    // A commander next to seat 1's headquarters; what stands there is a
+    // flag or a mine, and a mine kills the commander. Its chance of coming
+    // through is the flag's share; for a commander both passes ask for more
+    // than the caution level (0.8).
+    Put(0, kCommander, 46);  // (27,19)
+    Put(46, kFlag, 51);      // (28,19)
+    Believe(46, 0, {{kFlag, 80.0f}, {kMine, 20.0f}});
+    EXPECT_EQ(Plan(46), kAttackNoPath);
+    ASSERT_EQ(w->attackRelations.count, 1);
+    EXPECT_EQ(w->attackRelations[0].survival, 0.8);
+    EXPECT_GT(w->attackRelations[0].score, 0.0);
+
+    Believe(46, 0, {{kFlag, 81.0f}, {kMine, 19.0f}});
+    ASSERT_EQ(Plan(46), kAttackPlanned);
+    EXPECT_EQ(out.mover, 0);
+    EXPECT_EQ(out.target, 46);
+}
+
+TEST_F(FlagAttackTest, EnemyInTheWayBecomesTheTargetOfTheNextStage) {
+    // Seat 0's brigade at the top of its left railway column, seat 1's
+    // platoon in the middle of it and the flag below; every way round is
+    // walled by the partner. The platoon may be a commander (40): the only
+    // path, through it, comes through with 0.6, too little for the first
+    // pass, and the platoon bars it for the second. The next stage attacks
+    // the platoon with the stake x styleCoefAttack, and 0.6 is enough for a
+    // brigade there.
+    Put(0, kBrigade, 15);   // (18,13)
+    Put(30, kPlatoon, 12);  // (18,14)
+    Put(46, kFlag, 8);      // (18,15)
+    Believe(30, 0, {{kPlatoon, 60.0f}, {kCommander, 40.0f}});
+    Believe(46, 0, {{kFlag, 100.0f}});
+    Walls({20, 16, 28, 9, 25, 1, 5, 0});
+    ASSERT_EQ(Plan(46), kAttackPlanned);
+    EXPECT_EQ(out.mover, 0);
+    EXPECT_EQ(out.target, 30);
+    const AttackRelation& r = w->attackRelations[0];
+    ASSERT_EQ(r.moveCount, 1);
+    EXPECT_EQ(r.moves[0].target, 30);
+    const double stake = kStake * 0.618;
+    EXPECT_NEAR(r.score, (0.618 * stake * r.survival + r.gain) / (r.cost + 3.0), 1e-6);
+    EXPECT_FLOAT_EQ(out.score, static_cast<float>(r.score));
 }
 
 TEST_F(FlagAttackTest, StopEndsThePlan) {
@@ -178,6 +225,46 @@ TEST_F(FlagDefenceTest, HopelessCounterIsNoDefence) {
     Attacker(28, kCommander);  // the counter would meet a sure commander
     Put(0, kPlatoon, 4);
     EXPECT_EQ(Plan(), kDefenceWeakCounterNear);
+}
+
+TEST_F(FlagDefenceTest, OwnPieceOnTheBestCounterStepsAside) {
+    // The threat: (20,16), the camps (20,15) and (19,14), then (19,13) three
+    // moves after the start, then the flag. The commander on (20,12) meets
+    // that copy in two moves, over (20,13), where an own engineer stands:
+    // the engineer steps aside first (the commander's own first move,
+    // onto the engineer, could not be played).
+    Attacker(6, kDivision);  // (20,16)
+    Put(1, kCommander, 22);  // (20,12)
+    Put(2, kEngineer, 17);   // (20,13)
+    Reveal(1);
+    Reveal(2);
+    ASSERT_EQ(Plan(), kDefencePlanned);
+    ASSERT_EQ(ThreatMoves(), 4);
+    const AttackRelation& best = w->counterRelations[0];
+    ASSERT_EQ(best.moveCount, 2);
+    EXPECT_EQ(best.moves[0].mover, 1);
+    EXPECT_EQ(best.moves[0].toX, 20);
+    EXPECT_EQ(best.moves[0].toY, 13);
+    EXPECT_EQ(out.mover, 2);
+    EXPECT_EQ(out.target, kNoPiece);
+    EXPECT_EQ(out.fromX, 20);
+    EXPECT_EQ(out.fromY, 13);
+    for (int i = 0; i < best.moveCount; ++i)
+        EXPECT_FALSE(out.toX == best.moves[i].toX && out.toY == best.moves[i].toY) << "off the counter's path";
+    EXPECT_FLOAT_EQ(out.score, static_cast<float>(best.score));
+}
+
+TEST_F(FlagDefenceTest, OwnPieceThatCannotStepAsideBarsTheCounter) {
+    // The same, with the engineer's way out closed: the flag (which never
+    // moves) stands on (20,13) instead.
+    Attacker(6, kDivision);
+    Put(1, kCommander, 22);
+    Put(2, kFlag, 17);
+    Reveal(1);
+    EXPECT_EQ(Plan(), kDefenceTooLate);
+    ASSERT_GE(w->counterRelations.count, 1) << "a counter in time was found";
+    EXPECT_EQ(w->counterRelations[0].moves[0].mover, 1);
+    EXPECT_EQ(out.mover, kNoPiece);
 }
 
 TEST_F(FlagDefenceTest, DefenceSliderAtZeroLeavesNoScore) {

@@ -213,7 +213,11 @@ TEST_F(RelationScoreTest, EmptyListReadsNothing) {
 
 TEST_F(RelationScoreTest, AnswersAtAStopCutTheSurvival) {
     // The brigade stops on (20,17); seat 1's commander in the centre can
-    // run down to it.
+    // run down to it. Three answers: no attack (the brigade's best attack
+    // on the commander is worth nothing: 0), the attack (the commander
+    // gains 7000, the brigade cannot win: 7000 - 0 x 0), and the commander
+    // going elsewhere (it has moves it would not have from (20,17): -0).
+    // Weighted by 0.618, lifted by the lowest and 1: 1, 4327, 1.
     Put(0, kBrigade, 6);  // (20,16)
     Believe(0, 0, {{kBrigade, 100.0f}});
     Put(30, kCommander, 124);
@@ -223,9 +227,53 @@ TEST_F(RelationScoreTest, AnswersAtAStopCutTheSurvival) {
     float beliefs[12] = {};
     beliefs[kBrigade - 1] = 100.0f;
     EvaluateRailThreat(*w, gain, survival, beliefs, 0, 0, 0, 20, 17, Pieces());
-    EXPECT_LT(survival, 1.0);
-    EXPECT_GT(survival, 0.0) << "not attacking stays possible";
-    EXPECT_LT(gain, 0.0);
+    const double sum = 1.0 + (0.618 * 7000.0 + 1.0) + 1.0;
+    EXPECT_NEAR(gain, -7000.0 * (0.618 * 7000.0 + 1.0) / sum, 1e-6);
+    EXPECT_NEAR(survival, 2.0 / sum, 1e-12);
+    // The brigade's row after the answers: unchanged where it survives.
+    EXPECT_FLOAT_EQ(beliefs[kBrigade - 1], 100.0f);
+    EXPECT_EQ(Pieces()[30].x, At(124).x) << "the commander is back on its point";
+}
+
+TEST_F(RelationScoreTest, CampStopWeighsNoAnswer) {
+    // Into the camp (19,14) next to seat 1's brigade: nothing is weighed.
+    Put(0, kPlatoon, 13);  // (20,14)
+    Put(30, kBrigade, 16);  // (19,13)
+    Believe(30, 0, {{kBrigade, 100.0f}});
+    AttackRelation r = OneMove(Move(0, kNoPiece, 13, 28), 1);
+    EvaluateAttackRelations(*w, &r, 1, 0, Pieces(), 1000.0);
+    EXPECT_EQ(r.gain, 0.0);
+    EXPECT_EQ(r.survival, 1.0);
+    // The same platoon stopping on (20,13) instead is open to the brigade.
+    AttackRelation open = OneMove(Move(0, kNoPiece, 13, 17), 1);
+    EvaluateAttackRelations(*w, &open, 1, 0, Pieces(), 1000.0);
+    EXPECT_LT(open.gain, 0.0);
+    EXPECT_EQ(open.survival, 1.0) << "the survival is taken before the stop's answers";
+}
+
+TEST_F(RelationScoreTest, NoCountingAttackerIsWorthNothing) {
+    Put(0, kBrigade, 6);    // (20,16)
+    Put(30, kPlatoon, 25);  // (19,16), in a camp
+    Believe(30, 0, {{kPlatoon, 100.0f}});
+    const float brigade[12] = {0, 0, 0, 0, 0, 0, 100, 0, 0, 0, 0, 0};
+    const ReachEntry fromCamp[1] = {{30, 1}};
+    EXPECT_EQ(BestThreatValue(*w, brigade, 20, 17, 0, fromCamp, 1, kNoPiece, Pieces()), 0.0);
+    // Counted, the brigade's attack on the platoon is worth 100 x 20.
+    const ReachEntry open[1] = {{30, 0}};
+    EXPECT_NEAR(BestThreatValue(*w, brigade, 19, 17, 0, open, 1, kNoPiece, Pieces()), 2000.0, 1e-3);
+    EXPECT_EQ(BestThreatValue(*w, brigade, 19, 17, 0, open, 1, 30, Pieces()), 0.0) << "excluded";
+}
+
+TEST_F(RelationScoreTest, StopLeavesTheListUnscored) {
+    Put(0, kBrigade, 13);
+    Put(1, kBrigade, 10);
+    AttackRelation list[2] = {OneMove(Move(0, kNoPiece, 13, 17), 5), OneMove(Move(1, kNoPiece, 10, 11), 1)};
+    list[0].score = list[1].score = -3.0;
+    abort = 1;
+    EvaluateAttackRelations(*w, list, 2, 0, Pieces(), 1000.0);
+    EXPECT_EQ(list[0].score, -3.0);
+    EXPECT_EQ(list[1].score, -3.0);
+    EXPECT_EQ(list[0].moves[0].mover, 0) << "not sorted either";
 }
 
 }  // namespace

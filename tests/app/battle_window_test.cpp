@@ -383,6 +383,8 @@ TEST_F(BattleWindowTest, BattlePlayedToAWinIsShownAndCountedOnce) {
     EXPECT_EQ(g.optionsRecord.winRecord[0][1], 2);
     EXPECT_EQ(g.optionsRecord.winRecord[0][2], 0);
     EXPECT_EQ(g.optionsRecord.winRecord[0][3], 0);
+    // The count is in "oprec" already: quitting now loses nothing.
+    EXPECT_EQ(jq::DecodeOptions(ReadBytes(folder.path() + "/oprec")).winRecord[0][1], 2);
     for (int s = 0; s < 4; ++s) EXPECT_EQ(g.computerSeat[s], 0);
     for (int p = 25; p < 50; ++p) EXPECT_EQ(g.pieces[p].alive, 0);
     for (int p = 75; p < 100; ++p) EXPECT_EQ(g.pieces[p].alive, 0);

@@ -423,6 +423,23 @@ TEST_F(MainWindowTest, TurnLightStandsBesideTheSeatOrHides) {
     EXPECT_FALSE(form->light1->isVisibleTo(form.get()));
 }
 
+TEST_F(MainWindowTest, DeploymentBoxSitsInTheMiddleOfTheBoardAboveIt) {
+    EXPECT_EQ(form->Shape2->geometry(), QRect(200, 182, 119, 141));
+    EXPECT_EQ(form->Shape1->geometry(), QRect(210, 190, 119, 141));
+    EXPECT_EQ(form->Label20->geometry(), QRect(228, 188, 60, 20));
+    EXPECT_EQ(form->btnLoadZf->geometry(), QRect(224, 216, 69, 21));
+    EXPECT_EQ(form->btnSaveZf->geometry(), QRect(224, 238, 69, 21));
+    EXPECT_EQ(form->btnOtherKbt->geometry(), QRect(224, 260, 69, 21));
+    EXPECT_EQ(form->btnChangeQz->geometry(), QRect(224, 288, 69, 24));
+    // Stacking among the board panel's children: the board picture, then the
+    // shadow, the box and its contents.
+    const QObjectList& kids = form->panQiPan->children();
+    auto at = [&](QObject* o) { return kids.indexOf(o); };
+    EXPECT_LT(at(form->Shape1), at(form->Shape2));
+    EXPECT_LT(at(form->Shape2), at(form->btnChangeQz));
+    EXPECT_LT(at(form->Shape2), at(form->Label20));
+}
+
 TEST_F(MainWindowTest, ControlSwitchesReachTheirControls) {
     form->SetSaveEnabled(false);
     EXPECT_FALSE(form->btnsavefile->isEnabled());
