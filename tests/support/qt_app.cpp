@@ -1,4 +1,4 @@
-// One application object for every test of this folder, on the offscreen
+// One application object for every test of a test program, on the offscreen
 // screen unless another one is asked for.
 #include <gtest/gtest.h>
 
@@ -9,9 +9,8 @@ namespace {
 class QtApplicationEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        }
+        if (QApplication::instance() != nullptr) return;
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         app_ = new QApplication(argc_, argv_);
     }
     void TearDown() override {
@@ -21,7 +20,7 @@ public:
 
 private:
     int argc_ = 1;
-    char name_[16] = "platform_tests";
+    char name_[16] = "junqi_tests";
     char* argv_[2] = {name_, nullptr};
     QApplication* app_ = nullptr;
 };
