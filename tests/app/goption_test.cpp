@@ -22,6 +22,7 @@
 #include "core/options.h"
 #include "core/qipan.h"
 #include "core/text.h"
+#include "support/when_shown.h"
 
 namespace {
 
@@ -54,20 +55,7 @@ void Type(QWidget* w, const QString& text) {
 
 QColor PixelOf(QWidget* w, int x, int y) { return w->grab().toImage().pixelColor(x, y); }
 
-// Runs `act` on the options dialog once it is up (modal, inside exec()).
-void WhenDialogShown(std::function<void(Twoption&)> act) {
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act, poll] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* d = qobject_cast<Twoption*>(w); d != nullptr && d->isVisible()) {
-                act(*d);
-                return;
-            }
-        }
-        QTimer::singleShot(5, *poll);
-    };
-    QTimer::singleShot(0, *poll);
-}
+void WhenDialogShown(std::function<void(Twoption&)> act) { WhenShown<Twoption>(std::move(act)); }
 
 class StatusUi : public jq::NullUi {
 public:

@@ -19,6 +19,7 @@
 #include "core/options.h"
 #include "core/qipan.h"
 #include "core/text.h"
+#include "support/when_shown.h"
 #include "play/turnloop.h"
 
 namespace {
@@ -36,20 +37,7 @@ void Click(QWidget* w) {
     QApplication::sendEvent(w, &release);
 }
 
-// Runs `act` on the record dialog once it is up (inside its modal wait).
-void WhenDialogShown(std::function<void(Twr&)> act) {
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [act, poll] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* d = qobject_cast<Twr*>(w); d != nullptr && d->isVisible()) {
-                act(*d);
-                return;
-            }
-        }
-        QTimer::singleShot(5, *poll);
-    };
-    QTimer::singleShot(0, *poll);
-}
+void WhenDialogShown(std::function<void(Twr&)> act) { WhenShown<Twr>(std::move(act)); }
 
 void SetName(jq::OptionsRec& rec, const std::string& gb) {
     std::memset(rec.playerNames[0], 0, sizeof rec.playerNames[0]);
