@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <memory>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "ai/derivedmoves.h"
-#include "ai_support.h"
+#include "position.h"
 
 namespace jq {
 namespace {
@@ -27,8 +28,8 @@ void RandomBoard(std::mt19937& rng, PieceTable& t) {
 }
 
 bool SameWords(const MoveCand& a, const MoveCand& b) {
-    return a.mover == b.mover && a.target == b.target && a.fromX == b.fromX && a.fromY == b.fromY &&
-           a.toX == b.toX && a.toY == b.toY && a.outcome == b.outcome;
+    return std::tie(a.mover, a.target, a.fromX, a.fromY, a.toX, a.toY, a.outcome) ==
+           std::tie(b.mover, b.target, b.fromX, b.fromY, b.toX, b.toY, b.outcome);
 }
 
 // Changes the board as play does: a few moves of any seat with any result,
@@ -97,7 +98,7 @@ TEST(DerivedMoves, DerivedListsAreTheGeneratedLists) {
     auto base = std::make_unique<SeatMoves>();
     auto board = std::make_unique<PieceTable>();
     std::vector<MoveCand> derived(kMoveListCapacity);
-    for (int round = 0; round < 1500; ++round) {
+    for (int round = 0; round < 600; ++round) {
         RandomBoard(rng, w->game.pieces);
         const int seat = static_cast<int>(rng() % kSeats);
         BuildSeatMoves(*w, w->game.pieces, seat, *base);

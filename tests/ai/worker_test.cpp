@@ -1,0 +1,377 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QObject>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "ai/aithread.h"
+#include "ai/choose0.h"
+#include "ai/ui/aihandover.h"
+#include "core/qipan.h"
+#include "position.h"
+
+namespace jq {
+namespace {
+
+using namespace std::chrono_literals;
+
+class LabelUi : public NullUi {
+public:
+    void SetDiagnosticLabel(int index, const std::string& text) override {
+        if (index >= 1 && index <= 5) labels[index] = text;
+        onThread = std::this_thread::get_id();
+    }
+    ClockStamp Now() override { return now; }
+    std::string labels[6];
+    ClockStamp now;
+    std::thread::id onThread;
+};
+
+// What the worker hands over, kept for the test to carry out.
+class Collector {
+public:
+    struct Item {
+        MoveCand move;
+        uint64_t token;
+    };
+    void Post(const MoveCand& m, uint64_t token) {
+        std::lock_guard lock(mutex_);
+        items_.push_back({m, token});
+        cv_.notify_all();
+    }
+    bool WaitFor(size_t n, std::chrono::milliseconds limit = 60s) {
+        std::unique_lock lock(mutex_);
+        return cv_.wait_for(lock, limit, [&] { return items_.size() >= n; });
+    }
+    std::vector<Item> Take() {
+        std::lock_guard lock(mutex_);
+        return std::exchange(items_, {});
+    }
+    Item Next() {
+        EXPECT_TRUE(WaitFor(1));
+        auto items = Take();
+        EXPECT_EQ(items.size(), 1u);
+        return items.empty() ? Item{} : items[0];
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::vector<Item> items_;
+};
+
+const StepRec kGiveUp{kNoPiece, kNoPiece, 22, 22, 22, 22, 1};
+
+class WorkerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g = std::make_unique<GameState>();
+        g->ui = &ui;
+        aitest::ClearTable(g->pieces);
+        aitest::DealArmies(g->pieces);
+        g->curSeat = 1;
+        g->battleRunning = 1;
+        g->zfChosenIndex[0] = 17;
+        g->zfChosenIndex[2] = 402;
+        worker = std::make_unique<AIDominate>(*g, [this](MoveCand m, uint64_t t) { collector.Post(m, t); });
+        g->computer = worker.get();
+    }
+    void TearDown() override {
+        worker.reset();
+        g->computer = nullptr;
+    }
+    // Carries out what was handed over; true when the board changed.
+    bool Deliver(const Collector::Item& item) {
+        const int before = g->stepCount;
+        ExecuteComputerMove(*g, item.move, item.token);
+        return g->stepCount != before;
+    }
+    void ExpectSeatOneGaveUp() {
+        EXPECT_EQ(g->stepRecords[0], kGiveUp);
+        for (int p = 25; p < 50; ++p) EXPECT_EQ(g->pieces[p].alive, 0) << p;
+        EXPECT_NE(g->curSeat, 1);
+        EXPECT_TRUE(worker->IsIdle());
+    }
+
+    LabelUi ui;
+    std::unique_ptr<GameState> g;
+    Collector collector;
+    std::unique_ptr<AIDominate> worker;
+};
+
+TEST_F(WorkerTest, MoveIsCarriedOutOnceAndTheWorkerStaysBusyUntilThen) {
+    worker->Stop();  // idle: nothing to stop
+    EXPECT_TRUE(worker->IsIdle());
+    worker->Resume();
+    ASSERT_TRUE(collector.WaitFor(1));
+    EXPECT_FALSE(worker->IsIdle());  // the hand-over is pending
+    worker->Resume();                // not woken twice
+    std::this_thread::sleep_for(20ms);
+    auto items = collector.Take();
+    ASSERT_EQ(items.size(), 1u);
+    const MoveCand m = items[0].move;
+    EXPECT_EQ(SeatOf(m.mover), 1);
+    EXPECT_TRUE(Deliver(items[0]));
+    EXPECT_TRUE(worker->IsIdle());
+    EXPECT_EQ(g->stepRecords[0], (StepRec{m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome}));
+    EXPECT_EQ(ui.labels[4], "17=402");
+    EXPECT_FALSE(Deliver(items[0]));
+}
+
+TEST_F(WorkerTest, StopDuringTheSearchDropsTheMove) {
+    const PieceTable before = g->pieces;
+    worker->Resume();
+    worker->Stop();
+    EXPECT_TRUE(worker->IsIdle());
+    EXPECT_EQ(worker->abortRequested.load(), 0);
+    for (const auto& item : collector.Take()) EXPECT_FALSE(Deliver(item));
+    EXPECT_EQ(std::memcmp(&before, &g->pieces, sizeof before), 0);
+    EXPECT_EQ(g->curSeat, 1);
+}
+
+TEST_F(WorkerTest, StopWithTheHandOverPendingDropsTheMove) {
+    worker->Resume();
+    ASSERT_TRUE(collector.WaitFor(1));
+    worker->Stop();
+    EXPECT_TRUE(worker->IsIdle());
+    for (const auto& item : collector.Take()) EXPECT_FALSE(Deliver(item));
+    EXPECT_TRUE(ui.labels[4].empty());  // a dropped move shows nothing
+    worker->Resume();
+    EXPECT_TRUE(Deliver(collector.Next()));
+}
+
+TEST_F(WorkerTest, StaleHandOverArrivingWhileANewerOneIsPendingIsDropped) {
+    worker->Resume();
+    const auto stale = collector.Next();
+    worker->Stop();
+    worker->Resume();  // same position, a new search
+    const auto fresh = collector.Next();
+    ASSERT_NE(stale.token, fresh.token);
+    EXPECT_FALSE(Deliver(stale));
+    EXPECT_FALSE(worker->IsIdle()) << "the newer hand-over is still pending";
+    EXPECT_TRUE(Deliver(fresh));
+    EXPECT_EQ(g->stepCount, 1);
+    EXPECT_TRUE(worker->IsIdle());
+}
+
+TEST_F(WorkerTest, AbortFlagAtTheHandOverShowsButCarriesOutNothing) {
+    worker->Resume();
+    const auto item = collector.Next();
+    worker->abortRequested = 1;
+    EXPECT_FALSE(Deliver(item));
+    EXPECT_EQ(ui.labels[4], "17=402");
+    EXPECT_TRUE(worker->IsIdle());
+}
+
+TEST_F(WorkerTest, MoveForAPositionThatIsGoneIsDropped) {
+    worker->Resume();
+    const auto first = collector.Next();
+    g->stepCount = 3;  // play went on meanwhile
+    EXPECT_FALSE(Deliver(first));
+    EXPECT_EQ(g->stepCount, 3);
+    EXPECT_TRUE(ui.labels[4].empty());
+    EXPECT_TRUE(worker->IsIdle());
+
+    g->stepCount = 0;
+    worker->Resume();
+    const auto second = collector.Next();
+    g->curSeat = 2;
+    EXPECT_FALSE(Deliver(second));
+    EXPECT_TRUE(worker->IsIdle());
+}
+
+TEST_F(WorkerTest, SeatWithoutAMoveGivesUp) {
+    for (int p = 25; p < 50; ++p)
+        if (g->pieces[p].code != kFlag && g->pieces[p].code != kMine) g->pieces[p].alive = 0;
+    worker->Resume();
+    EXPECT_TRUE(Deliver(collector.Next()));
+    ExpectSeatOneGaveUp();
+}
+
+TEST_F(WorkerTest, MoveTheBoardRefusesBecomesTheGiveUp) {
+    worker->Resume();
+    const auto item = collector.Next();
+    g->pieces[item.move.mover].alive = 0;  // its mover is gone
+    EXPECT_TRUE(Deliver(item));
+    EXPECT_EQ(g->netMoveRecord.mover, kNoPiece);
+    ExpectSeatOneGaveUp();
+}
+
+TEST_F(WorkerTest, MoveOfAnotherSeatIsNeverCarriedOut) {
+    worker->Resume();
+    auto item = collector.Next();
+    item.move = aitest::Move(4, kNoPiece, 22, 17, 22, 18);  // seat 0's piece
+    EXPECT_TRUE(Deliver(item));
+    EXPECT_EQ(g->pieces[4].y, 17);
+    ExpectSeatOneGaveUp();
+}
+
+TEST_F(WorkerTest, LanMoveIsSentInTheMoversViewAndNotCarriedOut) {
+    g->netConnected = 1;
+    g->netMyTurn = 1;
+    worker->Resume();
+    const auto item = collector.Next();
+    EXPECT_FALSE(Deliver(item));
+    EXPECT_EQ(g->netMyTurn, 0);
+    const MoveCand sent = MoveInMoverView(item.move);
+    EXPECT_EQ(std::memcmp(&g->netMoveRecord, &sent, sizeof sent), 0);
+    EXPECT_TRUE(worker->IsIdle());
+}
+
+TEST_F(WorkerTest, UpperLevelsStartTheMoveClockWhenTheyStartThinking) {
+    ui.now.seconds = 5000;
+    g->turnClock.seconds = 100;
+    worker->Resume();
+    EXPECT_EQ(g->turnClock.seconds, 100);
+    worker->Stop();
+    g->optionsRecord.aiLevel = 2;
+    worker->Resume();
+    EXPECT_EQ(g->turnClock.seconds, 5000);
+}
+
+TEST_F(WorkerTest, DestroyingTheWorkerWhileItThinksJoinsIt) {
+    worker->Resume();
+    worker.reset();
+    g->computer = nullptr;
+    SUCCEED();
+}
+
+// Searches started and stopped at random moments: after every stop the
+// worker is at rest and nothing it found can still land; moves carried out
+// are carried out once.
+TEST_F(WorkerTest, RandomStartsAndStops) {
+    std::mt19937 rng(12345);
+    int executed = 0;
+    for (int round = 0; round < 100; ++round) {
+        worker->Resume();
+        const int action = static_cast<int>(rng() % 4);
+        std::this_thread::sleep_for(std::chrono::microseconds(rng() % 3000));
+        if (action == 0) {
+            ASSERT_TRUE(collector.WaitFor(1));
+            for (const auto& item : collector.Take()) executed += Deliver(item);
+            EXPECT_TRUE(worker->IsIdle());
+            continue;
+        }
+        if (action == 1) collector.WaitFor(1, std::chrono::milliseconds(rng() % 20));
+        worker->Stop();
+        EXPECT_TRUE(worker->IsIdle());
+        EXPECT_EQ(worker->abortRequested.load(), 0);
+        for (const auto& item : collector.Take()) EXPECT_FALSE(Deliver(item));
+        if (g->curSeat == 0) g->curSeat = 1;
+    }
+    EXPECT_EQ(g->stepCount, executed);
+}
+
+// The bomb's value is the worker's own: each search goes on from the value
+// the previous one left.
+TEST(WorkerMemory, BombValueGoesOnFromTheLastSearch) {
+    LabelUi ui;
+    auto g = std::make_unique<GameState>();
+    g->ui = &ui;
+    aitest::ClearTable(g->pieces);
+    // Seat 1's bomb two steps from seat 0's flag, which it knows; only the
+    // flag plan values the bomb, after every score is made.
+    aitest::PlaceAt(g->pieces, 21, kFlag, 21);
+    aitest::SetRow(g->pieces[21].beliefs[1], {{kFlag, 100.0f}});
+    aitest::PlaceAt(g->pieces, 30, kBomb, 12);
+    g->curSeat = 1;
+    Collector collector;
+    AIDominate worker(*g, [&collector](MoveCand m, uint64_t t) { collector.Post(m, t); });
+    MoveCand handed[2];
+    for (MoveCand& m : handed) {
+        ASSERT_TRUE(worker.SetSeed(42));
+        worker.Resume();
+        m = collector.Next().move;
+        worker.Stop();
+    }
+    // The same two searches on workspaces of their own.
+    auto first = std::make_unique<AiWorkspace>();
+    TakeSnapshot(*g, first->game);
+    first->ownRandom.Seed(42);
+    ASSERT_TRUE(ChooseMove(*first));
+    auto second = std::make_unique<AiWorkspace>();
+    TakeSnapshot(*g, second->game);
+    second->game.pieceValues[2] = first->game.pieceValues[2];
+    second->ownRandom.Seed(42);
+    ASSERT_TRUE(ChooseMove(*second));
+
+    EXPECT_EQ(handed[0].score, first->aiMoveList.list[0].score);
+    EXPECT_EQ(handed[1].score, second->aiMoveList.list[0].score);
+    EXPECT_NE(handed[0].score, handed[1].score);
+}
+
+TEST(MoverView, TurnsTheMoveForTheMoversSeat) {
+    const MoveCand c = MoveInMoverView(aitest::Move(57, 30, 18, 24, 18, 23, 1, 12.5f));
+    EXPECT_EQ(std::tie(c.mover, c.target, c.fromX, c.fromY, c.toX, c.toY, c.outcome, c.score),
+              std::make_tuple(7, 80, 22, 16, 22, 17, 1, 12.5f));
+    // The target's seat is counted from the mover's.
+    EXPECT_EQ(MoveInMoverView(aitest::Move(30, 5, 23, 18, 22, 17)).target, 3 * 25 + 5);
+    const MoveCand own = aitest::Move(3, kNoPiece, 21, 17, 21, 18);
+    const MoveCand same = MoveInMoverView(own);
+    EXPECT_EQ(std::memcmp(&own, &same, sizeof own), 0);
+    const MoveCand giveUp = MoveInMoverView(aitest::Move(kNoPiece, kNoPiece, 22, 22, 22, 22, 3));
+    EXPECT_EQ(std::tie(giveUp.mover, giveUp.fromX, giveUp.outcome), std::make_tuple(kNoPiece, 22, 0));
+}
+
+// The window's worker: the move reaches the window's thread as a queued call.
+class WindowHandOver : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (QCoreApplication::instance() == nullptr) {
+            static int argc = 1;
+            static char name[] = "ai_tests";
+            static char* argv[] = {name, nullptr};
+            static QCoreApplication app(argc, argv);
+        }
+        g = std::make_unique<GameState>();
+        g->ui = &ui;
+        aitest::ClearTable(g->pieces);
+        aitest::DealArmies(g->pieces);
+        g->curSeat = 2;
+    }
+    LabelUi ui;
+    std::unique_ptr<GameState> g;
+};
+
+TEST_F(WindowHandOver, MoveIsCarriedOutWhenTheWindowThreadTakesItsEvents) {
+    QObject window;
+    auto worker = CreateWindowComputerPlayer(&window, *g);
+    g->computer = worker.get();
+    worker->Resume();
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (g->stepCount == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(1ms);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(g->stepCount, 1);
+    EXPECT_EQ(ui.onThread, std::this_thread::get_id());
+    EXPECT_TRUE(worker->IsIdle());
+    worker.reset();
+}
+
+TEST_F(WindowHandOver, CallForAGoneWindowIsDropped) {
+    auto window = std::make_unique<QObject>();
+    auto worker = CreateWindowComputerPlayer(window.get(), *g);
+    g->computer = worker.get();
+    worker->Resume();
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (worker->LastThinkMs() == 0.0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    std::this_thread::sleep_for(50ms);
+    window.reset();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(g->stepCount, 0);
+    worker->Stop();
+    EXPECT_TRUE(worker->IsIdle());
+    worker.reset();
+}
+
+}  // namespace
+}  // namespace jq
