@@ -8,101 +8,18 @@
 #include "ai/derivedmoves.h"
 #include "ai/expected.h"
 #include "ai/inference.h"
-#include "ai12_fixture.h"
+#include "position.h"
 #include "formations/piecestats.h"
 
 namespace jq {
 namespace {
 
-using testing12::PositionTest;
+using aitest::PositionTest;
 using ExpectedScoreTest = PositionTest;
 
 // Board points used below.
-constexpr int kCentreLeft = 123;   // (18,20)
 constexpr int kCentreMid = 124;    // (20,20)
 constexpr int kCentreRight = 125;  // (22,20)
-constexpr int kCentreLow = 127;    // (20,18)
-
-class ImmediateValueTest : public PositionTest {
-protected:
-    float Value(int viewer, MoveCand m, float scratch[12]) {
-        return ImmediateMoveValue(*w, viewer, Pieces(), m, scratch);
-    }
-    float Value(int viewer, MoveCand m) {
-        float scratch[12] = {};
-        return Value(viewer, m, scratch);
-    }
-};
-
-TEST_F(ImmediateValueTest, MineWeightAboveSixGivesItselfAway) {
-    Put(0, kBrigade, kCentreLeft);
-    Believe(0, 0, {{kMine, 6.0f}, {kBrigade, 94.0f}});
-    // A railway point in the centre: +200, no approach term there.
-    EXPECT_FLOAT_EQ(Value(0, Move(0, kNoPiece, kCentreLeft, kCentreMid)), 200.0f);
-    Believe(0, 0, {{kMine, 10.0f}, {kBrigade, 90.0f}});
-    float scratch[12] = {};
-    scratch[1] = 10.0f;
-    EXPECT_FLOAT_EQ(Value(0, Move(0, kNoPiece, kCentreLeft, kCentreMid), scratch), 140.0f);
-    EXPECT_EQ(scratch[1], 0.0f) << "the revised row rules the mine out";
-}
-
-TEST_F(ImmediateValueTest, EngineerOnlyStepShowsTheEngineer) {
-    // A turn on seat 0's railway rectangle: only an engineer runs it.
-    Put(0, kEngineer, 15);  // (18,13)
-    const MoveCand run = Move(0, kNoPiece, 15, 4);  // to (22,17), a railway point
-    for (auto [weight, expected] : {std::pair{89.9f, -800.0f}, std::pair{90.0f, 200.0f}}) {
-        Believe(0, 0, {{kEngineer, weight}, {kPlatoon, 100.0f - weight}});
-        float scratch[12];
-        for (float& x : scratch) x = 5.0f;
-        EXPECT_FLOAT_EQ(Value(0, run, scratch), expected) << weight;
-        for (int j = 0; j < 11; ++j) EXPECT_EQ(scratch[j], 0.0f);
-        EXPECT_EQ(scratch[11], 100.0f);
-    }
-    // An attack costs nothing even when the engineer was doubtful.
-    Believe(0, 0, {{kEngineer, 50.0f}, {kPlatoon, 50.0f}});
-    Put(30, kPlatoon, 4);
-    EXPECT_FLOAT_EQ(Value(0, Move(0, 30, 15, 4)), 200.0f);
-}
-
-TEST_F(ImmediateValueTest, KindOfPointEntered) {
-    Put(0, kBrigade, 17);  // (20,13); seat 0's headquarters hold nothing
-    EXPECT_FLOAT_EQ(Value(0, Move(0, kNoPiece, 17, 21)), -10000.0f);  // headquarters
-    EXPECT_FLOAT_EQ(Value(0, Move(0, kNoPiece, 17, 28)), 100.0f);     // camp
-    EXPECT_FLOAT_EQ(Value(0, Move(0, kNoPiece, 17, 16)), 200.0f);     // railway
-    EXPECT_FLOAT_EQ(Value(0, Move(0, kNoPiece, 17, 13)), 0.0f);       // road
-}
-
-TEST_F(ImmediateValueTest, LeavingTheApproachOfABelievedFlag) {
-    // Seat 0's headquarters pieces are alive; viewer 1 is torn between them
-    // (equal weights choose the squares around slot 23).
-    Put(21, kFlag, 21);
-    Put(23, kMine, 23);
-    Believe(21, 1, {{kFlag, 50.0f}, {kMine, 50.0f}});
-    Believe(23, 1, {{kFlag, 50.0f}, {kMine, 50.0f}});
-    Put(30, kBrigade, 22);  // (20,12), square 22: in both rows
-    // To square 17 (20,13): still in row 1, nothing.
-    EXPECT_FLOAT_EQ(Value(1, Move(30, kNoPiece, 22, 17)), 200.0f);
-    // To square 13 (20,14), a road point outside the row: 3 x 50 x 70 / 70.
-    EXPECT_FLOAT_EQ(Value(1, Move(30, kNoPiece, 22, 13)), -150.0f);
-    // Square 15 (18,13) lies in row 0 only: outside the believed row.
-    Put(31, kBrigade, 20);  // (18,12), square 20: row 0 only, so not "in"
-    EXPECT_FLOAT_EQ(Value(1, Move(31, kNoPiece, 20, 15)), 200.0f);
-}
-
-TEST_F(ImmediateValueTest, CentreMovesAndEngineers) {
-    Put(21, kFlag, 21);
-    Believe(21, 1, {{kFlag, 50.0f}, {kMine, 50.0f}});
-    Believe(23, 1, {{kFlag, 50.0f}, {kMine, 50.0f}});
-    Put(30, kEngineer, kCentreLow);
-    Put(31, kBrigade, kCentreLeft);
-    // Out of the centre onto square 2 (20,17), outside row 1: only an
-    // engineer pays, 3 x 50 x 40 / 70.
-    EXPECT_NEAR(Value(1, Move(30, kNoPiece, kCentreLow, 2)), 200.0f - 3.0f * 50.0f * 40.0f / 70.0f, 1e-3);
-    EXPECT_FLOAT_EQ(Value(1, Move(31, kNoPiece, kCentreLow, 2)), 200.0f);
-    // Into the centre: no approach term at all, even for an engineer.
-    Put(32, kEngineer, 2);
-    EXPECT_FLOAT_EQ(Value(1, Move(32, kNoPiece, 2, kCentreLow)), 200.0f);
-}
 
 TEST_F(ExpectedScoreTest, CautionThresholdsFollowTheRank) {
     EXPECT_NEAR(CautionThreshold(*w, kCommander), 0.8, 1e-9);

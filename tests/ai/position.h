@@ -59,6 +59,15 @@ inline void DealArmies(PieceTable& t) {
     for (int i = 0; i < kPieceCount; ++i) PlaceAt(t, i, kArmy[i % 25], (i / 25) * 30 + i % 25);
 }
 
+// Every row even over the codes that move.
+inline void EvenBeliefs(PieceTable& t) {
+    for (PieceRec& pc : t)
+        for (auto& row : pc.beliefs) {
+            for (float& x : row) x = 0.0f;
+            for (int c = kBomb; c <= kEngineer; ++c) row[c - 1] = 10.0f;
+        }
+}
+
 inline std::unique_ptr<AiWorkspace> MakeWorkspace() {
     auto w = std::make_unique<AiWorkspace>();
     std::memcpy(w->game.pieceValues, kInitialPieceValues, sizeof w->game.pieceValues);
@@ -88,13 +97,8 @@ protected:
         w->abortRequested = &abort;
         rng.Seed(12345);
         w->random = &rng;
-        for (PieceRec& pc : Pieces()) {
-            pc.alive = 0;
-            for (auto& row : pc.beliefs) {
-                for (float& x : row) x = 0.0f;
-                for (int c = kBomb; c <= kEngineer; ++c) row[c - 1] = 10.0f;
-            }
-        }
+        for (PieceRec& pc : Pieces()) pc.alive = 0;
+        EvenBeliefs(Pieces());
     }
 
     PieceTable& Pieces() { return w->game.pieces; }
