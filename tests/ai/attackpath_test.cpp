@@ -6,205 +6,134 @@
 
 #include "ai/attackpath.h"
 #include "ai/flagplan0.h"
-#include "ai_support.h"
 #include "core/combat.h"
+#include "position.h"
 
 namespace jq {
 namespace {
 
+using aitest::At;
 using aitest::PlaceAt;
-using aitest::SetAllRows;
 using aitest::SetRow;
-
-GridPoint At(int point) { return {Board().boardPoints[point].gridX, Board().boardPoints[point].gridY}; }
 
 class AttackPathTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        w = aitest::MakeWorkspace();
-        path = std::make_unique<PieceTable>();
-    }
     int Find(int piece, int from, int to) {
         *path = w->game.pieces;
-        const GridPoint a = At(from);
-        const GridPoint b = At(to);
-        const int n = FindAttackPath(*w, piece, moves, kPlanCapacity, a.x, a.y, b.x, b.y, *path, w->game.pieces, penalty);
-        // The search leaves its table as it found it.
-        EXPECT_EQ(std::memcmp(path.get(), &w->game.pieces, sizeof(PieceTable)), 0);
+        const int n = FindAttackPath(*w, piece, moves, kPlanCapacity, At(from).x, At(from).y, At(to).x, At(to).y,
+                                     *path, w->game.pieces, penalty);
+        EXPECT_EQ(std::memcmp(path.get(), &w->game.pieces, sizeof(PieceTable)), 0) << "the table is left as found";
         return n;
     }
-
-    std::unique_ptr<AiWorkspace> w;
-    std::unique_ptr<PieceTable> path;
+    std::unique_ptr<AiWorkspace> w = aitest::MakeWorkspace();
+    std::unique_ptr<PieceTable> path = std::make_unique<PieceTable>();
     MoveCand moves[kPlanCapacity];
     int32_t penalty[kPointSlots] = {};
 };
 
-TEST_F(AttackPathTest, AdjacentTargetIsOneMoveWithItsCombatResult) {
-    PlaceAt(w->game.pieces, 11, kPlatoon, 6);  // (20,16)
-    PlaceAt(w->game.pieces, 30, kCompany, 2);  // (20,17)
-    ASSERT_EQ(Find(11, 6, 2), 1);
-    EXPECT_EQ(moves[0].mover, 11);
-    EXPECT_EQ(moves[0].target, 30);
-    EXPECT_EQ(moves[0].fromX, 20);
-    EXPECT_EQ(moves[0].fromY, 16);
-    EXPECT_EQ(moves[0].toX, 20);
-    EXPECT_EQ(moves[0].toY, 17);
-    EXPECT_EQ(moves[0].outcome, ResolveCombat(w->game.pieces, 11, 30));
-}
-
-TEST_F(AttackPathTest, CostOfAMoveIsOnePlusPiecesInTheWayPlusTheDangerEntered) {
+TEST_F(AttackPathTest, CostIsOnePerMovePlusPiecesInTheWayPlusDanger) {
     PieceTable& live = w->game.pieces;
-    PlaceAt(live, 0, kPlatoon, 0);     // (18,17)
-    PlaceAt(live, 30, kCompany, 4);    // the target at (22,17)
-    const int goal = 4;
-    ASSERT_EQ(Find(0, 0, goal), 1);
-    EXPECT_EQ(w->searchCost[goal], 1);  // the attacked piece is not in the way
-    penalty[goal] = 3;
-    ASSERT_EQ(Find(0, 0, goal), 1);
-    EXPECT_EQ(w->searchCost[goal], 4);
-    penalty[goal] = 0;
-
-    // An own piece on the run, gone from the table the path is traced on
-    // but standing on the live one: one more.
-    PlaceAt(live, 2, kBattalion, 2);   // (20,17)
+    PlaceAt(live, 0, kPlatoon, 0);   // (18,17)
+    PlaceAt(live, 30, kCompany, 4);  // the target at (22,17)
+    ASSERT_EQ(Find(0, 0, 4), 1);
+    EXPECT_EQ(w->searchCost[4], 1);  // the attacked piece is not in the way
+    EXPECT_EQ(moves[0].outcome, ResolveCombat(live, 0, 30));
+    penalty[4] = 3;
+    ASSERT_EQ(Find(0, 0, 4), 1);
+    EXPECT_EQ(w->searchCost[4], 4);
+    penalty[4] = 0;
+    // An own piece gone from the traced table but standing on the live one.
+    PlaceAt(live, 2, kBattalion, 2);
     PieceTable traced = live;
     traced[2].alive = 0;
-    const GridPoint a = At(0);
-    const GridPoint b = At(goal);
-    ASSERT_EQ(FindAttackPath(*w, 0, moves, kPlanCapacity, a.x, a.y, b.x, b.y, traced, live, penalty), 1);
-    EXPECT_EQ(w->searchCost[goal], 2);
-    EXPECT_EQ(moves[0].target, 30);
-}
-
-TEST_F(AttackPathTest, StartEqualToTargetHasNoPath) {
-    PlaceAt(w->game.pieces, 11, kPlatoon, 6);
-    EXPECT_EQ(Find(11, 6, 6), 0);
-    EXPECT_EQ(Find(-2, 6, 2), 0);
-    EXPECT_EQ(Find(100, 6, 2), 0);
-}
-
-// A walk of 22 moves through the board that no single move can shorten
-// (a platoon's moves on an empty board); every other point is made dear,
-// so the cheapest path follows it.
-const std::vector<int> kLongWalk = {0,  2,  6,  27,  28,  16,  19,  30,  32,  36,  57, 40,
-                                    41, 90, 115, 96, 116, 100, 119, 103, 118, 106, 111};
-
-TEST_F(AttackPathTest, PathsOfMoreThanTwentyMovesAreRefused) {
-    for (int& p : penalty) p = 1000;
-    for (int p : kLongWalk) penalty[p] = 0;
-    PlaceAt(w->game.pieces, 96, kFlag, 111);
-    for (int start : {0, 1}) {
-        PlaceAt(w->game.pieces, 10, kPlatoon, kLongWalk[start]);
-        EXPECT_EQ(Find(10, kLongWalk[start], 111), 0) << 22 - start << " moves";
-    }
-    PlaceAt(w->game.pieces, 10, kPlatoon, kLongWalk[2]);
-    ASSERT_EQ(Find(10, kLongWalk[2], 111), 20);
-    for (int k = 0; k < 20; ++k) {
-        EXPECT_EQ(GridPoint(moves[k].fromX, moves[k].fromY), At(kLongWalk[2 + k])) << k;
-        EXPECT_EQ(GridPoint(moves[k].toX, moves[k].toY), At(kLongWalk[3 + k])) << k;
-    }
-    EXPECT_EQ(moves[19].target, 96);
-    EXPECT_EQ(moves[0].target, kNoPiece);
-}
-
-TEST_F(AttackPathTest, PiecesOnTheWayAreCountedFromTheLookupTable) {
-    PieceTable& live = w->game.pieces;
-    PlaceAt(live, 0, kCommander, 0);   // (18,17)
-    PlaceAt(live, 2, kBattalion, 2);   // own piece at (20,17)
-    PlaceAt(live, 30, kPlatoon, 4);    // target at (22,17)
-    *path = live;
-    path->at(2).alive = 0;  // may step aside: not there when tracing
-    const MoveCand run = aitest::Move(0, 30, 18, 17, 22, 17);
+    ASSERT_EQ(FindAttackPath(*w, 0, moves, kPlanCapacity, 18, 17, 22, 17, traced, live, penalty), 1);
+    EXPECT_EQ(w->searchCost[4], 2);
+    // The pieces on that path, the target last.
     int32_t list[8];
     int last = 0;
-    EXPECT_EQ(CollectPathPieces(*w, list, 8, 1, &run, *path, live, &last), 2);
-    EXPECT_EQ(list[0], 2);
-    EXPECT_EQ(list[1], 30);
+    EXPECT_EQ(CollectPathPieces(*w, list, 8, 1, moves, traced, live, &last), 2);
+    EXPECT_EQ(std::vector<int32_t>(list, list + 2), (std::vector<int32_t>{2, 30}));
     EXPECT_EQ(last, 30);
-    // Only the room given is written; the count is the true one.
-    EXPECT_EQ(CollectPathPieces(*w, list, 1, 1, &run, *path, live), 2);
-    // A move that cannot be traced ends the walk with nothing.
-    EXPECT_EQ(CollectPathPieces(*w, list, 8, 1, &run, live, live, &last), 0);
+    EXPECT_EQ(CollectPathPieces(*w, list, 1, 1, moves, traced, live), 2) << "the true count, one written";
+    EXPECT_EQ(CollectPathPieces(*w, list, 8, 1, moves, live, live, &last), 0) << "cannot be traced";
     EXPECT_EQ(last, kNoPiece);
+    // No path from the target itself or for no piece.
+    EXPECT_EQ(Find(0, 0, 0), 0);
+    EXPECT_EQ(Find(kNoPiece, 0, 4), 0);
+    EXPECT_EQ(Find(100, 0, 4), 0);
 }
 
-// Seat 0 plans against seat 1's believed flag.
-class FlagPlanTest : public AttackPathTest {
-protected:
-    void Believe(int piece, std::initializer_list<std::pair<int, float>> row) {
-        SetRow(w->game.pieces[piece].beliefs[0], row);
+// A walk of 22 moves that no move can shorten; every other point is made
+// dear, so the cheapest path follows it. At most 20 moves are planned.
+TEST_F(AttackPathTest, PathsOfMoreThanTwentyMovesAreRefused) {
+    const std::vector<int> walk = {0, 2, 6, 27, 28, 16, 19, 30, 32, 36, 57, 40,
+                                   41, 90, 115, 96, 116, 100, 119, 103, 118, 106, 111};
+    for (int& p : penalty) p = 1000;
+    for (int p : walk) penalty[p] = 0;
+    PlaceAt(w->game.pieces, 96, kFlag, 111);
+    for (int start : {0, 1}) {
+        PlaceAt(w->game.pieces, 10, kPlatoon, walk[start]);
+        EXPECT_EQ(Find(10, walk[start], 111), 0) << 22 - start << " moves";
     }
-    MoveCand out;
+    PlaceAt(w->game.pieces, 10, kPlatoon, walk[2]);
+    ASSERT_EQ(Find(10, walk[2], 111), 20);
+    for (int k = 0; k < 20; ++k) EXPECT_EQ(GridPoint(moves[k].toX, moves[k].toY), At(walk[3 + k])) << k;
+    EXPECT_EQ(moves[19].target, 96);
+}
+
+// The basic level's march on seat 1's believed flag (piece 30), seat 0
+// planning: who moves first, and against whom.
+struct MarchCase {
+    const char* what;
+    aitest::Pc pieces[3];
+    aitest::Bel beliefs[2];
+    int mover, target, toPoint;
 };
 
-TEST_F(FlagPlanTest, NoPieceExpectedToWinGivesNoPlan) {
-    PieceTable& p = w->game.pieces;
-    PlaceAt(p, 0, kPlatoon, 0);
-    PlaceAt(p, 30, kCommander, 4);
-    Believe(30, {{4, 100.0f}});
-    PlanFlagAttackBasic(*w, out, 0, 30, p);
+TEST(FlagPlanBasic, Scenarios) {
+    const MarchCase cases[] = {
+        {"no piece expected to win", {{0, kPlatoon, 0}, {30, kCommander, 4}}, {{30, 0, kCommander, 100}},
+         kNoPiece, kNoPiece, -1},
+        {"a clear path: its first move", {{6, kPlatoon, 6}, {30, kFlag, 13}}, {{30, 0, kFlag, 100}}, 6, kNoPiece, 27},
+        {"an enemy in the way is the target", {{0, kCommander, 0}, {30, kFlag, 4}, {75, kPlatoon, 2}},
+         {{30, 0, kFlag, 100}, {75, 0, kPlatoon, 100}}, 0, 75, 2},
+        {"the slot five lower held a mine", {{20, kCommander, 20}, {30, kFlag, 15}, {15, kMine, 40}},
+         {{30, 0, kFlag, 100}}, kNoPiece, kNoPiece, -1},
+        {"... any other piece there", {{20, kCommander, 20}, {30, kFlag, 15}, {15, kBattalion, 40}},
+         {{30, 0, kFlag, 100}}, 20, 30, 15},
+    };
+    for (const MarchCase& c : cases) {
+        auto w = aitest::MakeWorkspace();
+        aitest::Apply(w->game.pieces, c.pieces, c.beliefs);
+        w->game.pieces[15].alive = 0;  // a dead piece's code still counts
+        MoveCand out;
+        PlanFlagAttackBasic(*w, out, 0, 30, w->game.pieces);
+        EXPECT_EQ(out.mover, c.mover) << c.what;
+        EXPECT_EQ(out.target, c.target) << c.what;
+        if (c.mover == kNoPiece) continue;
+        EXPECT_EQ(std::memcmp(&out, &w->aiPlanMoves[0], sizeof out), 0) << c.what;
+        if (c.target == kNoPiece) EXPECT_GE(w->aiPlanLength, 2) << c.what;
+        EXPECT_EQ(GridPoint(out.toX, out.toY), At(c.toPoint)) << c.what;
+    }
+    auto w = aitest::MakeWorkspace();
+    MoveCand out;
+    PlanFlagAttackBasic(*w, out, 0, kNoPiece, w->game.pieces);
     EXPECT_EQ(out.mover, kNoPiece);
-    EXPECT_EQ(out.target, kNoPiece);
-    // No target at all, or a dead one.
-    PlanFlagAttackBasic(*w, out, 0, kNoPiece, p);
-    EXPECT_EQ(out.mover, kNoPiece);
 }
 
-TEST_F(FlagPlanTest, ClearPathGivesItsFirstMove) {
+TEST(FlagPlanBasic, SideStepLeavesEveryPointOfThePath) {
+    auto w = aitest::MakeWorkspace();
     PieceTable& p = w->game.pieces;
-    PlaceAt(p, 6, kPlatoon, 6);   // (20,16)
-    PlaceAt(p, 30, kFlag, 13);    // (20,14)
-    Believe(30, {{1, 100.0f}});
-    PlanFlagAttackBasic(*w, out, 0, 30, p);
-    ASSERT_EQ(out.mover, 6);
-    ASSERT_GE(w->aiPlanLength, 2);
-    EXPECT_EQ(std::memcmp(&out, &w->aiPlanMoves[0], sizeof out), 0);
-    EXPECT_EQ(GridPoint(out.fromX, out.fromY), At(6));
-    const MoveCand& last = w->aiPlanMoves[w->aiPlanLength - 1];
-    EXPECT_EQ(GridPoint(last.toX, last.toY), At(13));
-}
-
-TEST_F(FlagPlanTest, EnemyInTheWayBecomesTheTarget) {
-    PieceTable& p = w->game.pieces;
-    PlaceAt(p, 0, kCommander, 0);  // (18,17)
-    PlaceAt(p, 30, kFlag, 4);      // (22,17)
-    PlaceAt(p, 75, kPlatoon, 2);   // seat 3's piece at (20,17)
-    Believe(30, {{1, 100.0f}});
-    Believe(75, {{11, 100.0f}});
-    PlanFlagAttackBasic(*w, out, 0, 30, p);
-    EXPECT_EQ(out.mover, 0);
-    EXPECT_EQ(out.target, 75);
-    EXPECT_EQ(GridPoint(out.toX, out.toY), At(2));
-}
-
-TEST_F(FlagPlanTest, PieceBehindAMineNeverAttacks) {
-    PieceTable& p = w->game.pieces;
-    PlaceAt(p, 20, kCommander, 20);  // slot 20 at (18,12)
-    PlaceAt(p, 30, kFlag, 15);       // next to it at (18,13)
-    Believe(30, {{1, 100.0f}});
-    p[15].code = kMine;  // the piece five slots lower, even though it is gone
-    p[15].alive = 0;
-    PlanFlagAttackBasic(*w, out, 0, 30, p);
-    EXPECT_EQ(out.mover, kNoPiece);
-    p[15].code = kBattalion;
-    PlanFlagAttackBasic(*w, out, 0, 30, p);
-    EXPECT_EQ(out.mover, 20);
-}
-
-TEST_F(FlagPlanTest, SideStepLeavesEveryPointOfThePath) {
-    PieceTable& p = w->game.pieces;
-    PlaceAt(p, 2, kBattalion, 2);  // (20,17), in the way of a run along y = 17
+    PlaceAt(p, 2, kBattalion, 2);  // (20,17)
     PlaceAt(p, 5, kPlatoon, 5);    // (18,16)
-    const MoveCand pathMoves[2] = {aitest::Move(5, kNoPiece, 18, 16, 18, 17),
-                                   aitest::Move(5, kNoPiece, 18, 17, 19, 17)};
-    FindSideStepMove(*w, out, 2, 2, pathMoves, p);
+    const MoveCand path[2] = {aitest::Move(5, kNoPiece, 18, 16, 18, 17), aitest::Move(5, kNoPiece, 18, 17, 19, 17)};
+    MoveCand out;
+    FindSideStepMove(*w, out, 2, 2, path, p);
     ASSERT_EQ(out.mover, 2);
     EXPECT_EQ(out.target, kNoPiece);
-    EXPECT_FALSE(out.toX == 18 && out.toY == 17);
-    EXPECT_FALSE(out.toX == 19 && out.toY == 17);
-    // Moves that cannot be traced leave no points: no side step.
-    const MoveCand blocked = aitest::Move(5, kNoPiece, 18, 16, 22, 16);
+    EXPECT_NE(GridPoint(out.toX, out.toY), GridPoint(18, 17));
+    EXPECT_NE(GridPoint(out.toX, out.toY), GridPoint(19, 17));
+    const MoveCand blocked = aitest::Move(5, kNoPiece, 18, 16, 22, 16);  // cannot be traced
     FindSideStepMove(*w, out, 2, 1, &blocked, p);
     EXPECT_EQ(out.mover, kNoPiece);
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstring>
 #include <initializer_list>
 #include <memory>
@@ -52,6 +53,29 @@ inline void Place(PieceTable& t, int piece, int code, int x, int y) {
 inline void PlaceAt(PieceTable& t, int piece, int code, int point) {
     const GridPoint g = At(point);
     Place(t, piece, code, g.x, g.y);
+}
+
+// A scene for case tables: pieces on board points, and belief rows of one
+// observer (-1: every observer) with up to two codes.
+struct Pc {
+    int index = -1, code = 0, point = 0;
+};
+struct Bel {
+    int piece = -1, observer = -1, codeA = 0;
+    float weightA = 0;
+    int codeB = 0;
+    float weightB = 0;
+};
+template <size_t P, size_t B>
+void Apply(PieceTable& t, const Pc (&pieces)[P], const Bel (&beliefs)[B]) {
+    for (const Pc& p : pieces)
+        if (p.index >= 0) PlaceAt(t, p.index, p.code, p.point);
+    for (const Bel& b : beliefs)
+        for (int s = 0; s < kSeats && b.piece >= 0; ++s)
+            if (b.observer < 0 || b.observer == s) {
+                SetRow(t[b.piece].beliefs[s], {{b.codeA, b.weightA}});
+                if (b.codeB != 0) t[b.piece].beliefs[s][b.codeB - 1] = b.weightB;
+            }
 }
 
 // Four seats on their start points, each with kArmy.
