@@ -26,7 +26,7 @@ TEST(StudyDialog, HiddenCommandStudiesTheChosenFolder) {
     jq::GameRandom rng;
     for (int n = 0; n < 10; ++n) {
         for (int s = 0; s < 4; ++s) jq::GenerateFormation(rng, file.codes.rows[s]);
-        jq::filetest::WriteBytes(records + "/r" + std::to_string(n) + ".kbt", jq::EncodeBattleFile(file));
+        jq::test::WriteBytes(records + "/r" + std::to_string(n) + ".kbt", jq::EncodeBattleFile(file));
     }
     TqsForm form;
     QStringList boxes;
@@ -49,7 +49,7 @@ TEST(StudyDialog, HiddenCommandStudiesTheChosenFolder) {
     EXPECT_EQ(boxes, QStringList{QStringLiteral("确认|成功分析10个文件的阵法！")});
     EXPECT_TRUE(disabledMeanwhile);
     EXPECT_TRUE(form.Button7->isEnabled());
-    const std::vector<uint8_t> db = jq::filetest::ReadBytes(records + "/zffile");
+    const std::vector<uint8_t> db = jq::test::ReadBytes(records + "/zffile");
     ASSERT_EQ(db.size(), 64004u);
     EXPECT_EQ(jq::GetI32(db.data()), 30);
     EXPECT_FALSE(std::filesystem::exists(folder.path() + "/zffile"));  // the working folder's is not touched

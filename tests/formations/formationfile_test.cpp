@@ -12,8 +12,8 @@
 namespace jq {
 namespace {
 
-using filetest::TestGame;
-using filetest::WriteBytes;
+using test::TestGame;
+using test::WriteBytes;
 
 SeatCodes Deal(GameState& g, uint32_t seed) {
     g.mainRandom.Seed(seed);
@@ -27,7 +27,7 @@ TEST(FormationFile, SaveThenLoadRestoresSeatZeroWhateverTheHeadAndCase) {
     TestGame t;
     const SeatCodes saved = Deal(t.g(), 1);
     ASSERT_TRUE(SaveFormationFile(t.g(), t.Path("mine.kjq")));
-    std::vector<uint8_t> bytes = filetest::ReadBytes(t.Path("mine.kjq"));
+    std::vector<uint8_t> bytes = test::ReadBytes(t.Path("mine.kjq"));
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()).substr(0, 30), kBattleMagic);
     for (int i = 0; i < 30; ++i) bytes[i] = 0xEE;
     WriteBytes(t.Path("OTHER.KJQ"), bytes);
