@@ -12,15 +12,15 @@
 namespace jq {
 namespace {
 
-using aitest::At;
-using aitest::PlaceAt;
-using aitest::SetRow;
+using test::PointAt;
+using test::PutAt;
+using test::SetRow;
 
 class AttackPathTest : public ::testing::Test {
 protected:
     int Find(int piece, int from, int to) {
         *path = w->game.pieces;
-        const int n = FindAttackPath(*w, piece, moves, kPlanCapacity, At(from).x, At(from).y, At(to).x, At(to).y,
+        const int n = FindAttackPath(*w, piece, moves, kPlanCapacity, PointAt(from).x, PointAt(from).y, PointAt(to).x, PointAt(to).y,
                                      *path, w->game.pieces, penalty);
         EXPECT_EQ(std::memcmp(path.get(), &w->game.pieces, sizeof(PieceTable)), 0) << "the table is left as found";
         return n;
@@ -33,8 +33,8 @@ protected:
 
 TEST_F(AttackPathTest, CostIsOnePerMovePlusPiecesInTheWayPlusDanger) {
     PieceTable& live = w->game.pieces;
-    PlaceAt(live, 0, kPlatoon, 0);   // (18,17)
-    PlaceAt(live, 30, kCompany, 4);  // the target at (22,17)
+    PutAt(live, 0, kPlatoon, 0);   // (18,17)
+    PutAt(live, 30, kCompany, 4);  // the target at (22,17)
     ASSERT_EQ(Find(0, 0, 4), 1);
     EXPECT_EQ(w->searchCost[4], 1);  // the attacked piece is not in the way
     EXPECT_EQ(moves[0].outcome, ResolveCombat(live, 0, 30));
@@ -43,7 +43,7 @@ TEST_F(AttackPathTest, CostIsOnePerMovePlusPiecesInTheWayPlusDanger) {
     EXPECT_EQ(w->searchCost[4], 4);
     penalty[4] = 0;
     // An own piece gone from the traced table but standing on the live one.
-    PlaceAt(live, 2, kBattalion, 2);
+    PutAt(live, 2, kBattalion, 2);
     PieceTable traced = live;
     traced[2].alive = 0;
     ASSERT_EQ(FindAttackPath(*w, 0, moves, kPlanCapacity, 18, 17, 22, 17, traced, live, penalty), 1);
@@ -70,14 +70,14 @@ TEST_F(AttackPathTest, PathsOfMoreThanTwentyMovesAreRefused) {
                                    41, 90, 115, 96, 116, 100, 119, 103, 118, 106, 111};
     for (int& p : penalty) p = 1000;
     for (int p : walk) penalty[p] = 0;
-    PlaceAt(w->game.pieces, 96, kFlag, 111);
+    PutAt(w->game.pieces, 96, kFlag, 111);
     for (int start : {0, 1}) {
-        PlaceAt(w->game.pieces, 10, kPlatoon, walk[start]);
+        PutAt(w->game.pieces, 10, kPlatoon, walk[start]);
         EXPECT_EQ(Find(10, walk[start], 111), 0) << 22 - start << " moves";
     }
-    PlaceAt(w->game.pieces, 10, kPlatoon, walk[2]);
+    PutAt(w->game.pieces, 10, kPlatoon, walk[2]);
     ASSERT_EQ(Find(10, walk[2], 111), 20);
-    for (int k = 0; k < 20; ++k) EXPECT_EQ(GridPoint(moves[k].toX, moves[k].toY), At(walk[3 + k])) << k;
+    for (int k = 0; k < 20; ++k) EXPECT_EQ(GridPoint(moves[k].toX, moves[k].toY), PointAt(walk[3 + k])) << k;
     EXPECT_EQ(moves[19].target, 96);
 }
 
@@ -113,7 +113,7 @@ TEST(FlagPlanBasic, Scenarios) {
         if (c.mover == kNoPiece) continue;
         EXPECT_EQ(std::memcmp(&out, &w->aiPlanMoves[0], sizeof out), 0) << c.what;
         if (c.target == kNoPiece) EXPECT_GE(w->aiPlanLength, 2) << c.what;
-        EXPECT_EQ(GridPoint(out.toX, out.toY), At(c.toPoint)) << c.what;
+        EXPECT_EQ(GridPoint(out.toX, out.toY), PointAt(c.toPoint)) << c.what;
     }
     auto w = aitest::MakeWorkspace();
     MoveCand out;
@@ -124,8 +124,8 @@ TEST(FlagPlanBasic, Scenarios) {
 TEST(FlagPlanBasic, SideStepLeavesEveryPointOfThePath) {
     auto w = aitest::MakeWorkspace();
     PieceTable& p = w->game.pieces;
-    PlaceAt(p, 2, kBattalion, 2);  // (20,17)
-    PlaceAt(p, 5, kPlatoon, 5);    // (18,16)
+    PutAt(p, 2, kBattalion, 2);  // (20,17)
+    PutAt(p, 5, kPlatoon, 5);    // (18,16)
     const MoveCand path[2] = {aitest::Move(5, kNoPiece, 18, 16, 18, 17), aitest::Move(5, kNoPiece, 18, 17, 19, 17)};
     MoveCand out;
     FindSideStepMove(*w, out, 2, 2, path, p);

@@ -71,7 +71,7 @@ protected:
                 const int i = s * kPiecesPerSeat + k;
                 Put(i, kArmy[k], s * 30 + k);
                 for (auto& row : Pieces()[i].beliefs) {
-                    for (int c = 0; c < 12; ++c) row[c] = aitest::kArmyRow[c];
+                    for (int c = 0; c < 12; ++c) row[c] = test::kArmyShare[c];
                     if (k < 5) row[kBomb - 1] = 0.0f;
                     if (k != 21 && k != 23) row[kFlag - 1] = 0.0f;
                     if (k < 15) row[kMine - 1] = 0.0f;
@@ -85,8 +85,8 @@ protected:
         Pieces()[0].alive = 0;
     }
     void MovePiece(int piece, int point) {
-        Pieces()[piece].x = aitest::At(point).x;
-        Pieces()[piece].y = aitest::At(point).y;
+        Pieces()[piece].x = test::PointAt(point).x;
+        Pieces()[piece].y = test::PointAt(point).y;
         for (auto& row : Pieces()[piece].beliefs) {
             row[kFlag - 1] = 0.0f;
             row[kMine - 1] = 0.0f;

@@ -12,8 +12,8 @@ namespace jq {
 namespace {
 
 using aitest::Move;
-using aitest::PlaceAt;
-using aitest::SetRow;
+using test::PutAt;
+using test::SetRow;
 
 // The random pick among the sorted candidates, at the basic level (0) and
 // the upper levels (1). Expected: the best, one of the first k, or one of
@@ -64,8 +64,8 @@ TEST(PickCandidate, Rules) {
     };
     for (const PickCase& c : cases) {
         auto w = aitest::MakeWorkspace();
-        PlaceAt(w->game.pieces, kCmd, kCommander, 36);
-        PlaceAt(w->game.pieces, kOther, kPlatoon, 37);
+        PutAt(w->game.pieces, kCmd, kCommander, 36);
+        PutAt(w->game.pieces, kOther, kPlatoon, 37);
         w->ownRandom.Seed(4321);
         GameRandom copy = w->ownRandom;
         const int r = copy.Next() % 8;
@@ -103,15 +103,15 @@ TEST(SortCandidates, EqualScoresAreNeverExchanged) {
 
 TEST(ChooseBasic, NoOrOneCandidateAndStop) {
     auto w = aitest::MakeWorkspace();
-    PlaceAt(w->game.pieces, 21, kFlag, 21);
+    PutAt(w->game.pieces, 21, kFlag, 21);
     EXPECT_TRUE(ChooseMoveBasic(*w));
     EXPECT_EQ(w->aiMoveList.count, 0);
-    PlaceAt(w->game.pieces, 20, kPlatoon, 20);  // one step, beside its flag
+    PutAt(w->game.pieces, 20, kPlatoon, 20);  // one step, beside its flag
     EXPECT_TRUE(ChooseMoveBasic(*w));
     ASSERT_EQ(w->aiMoveList.count, 1);
     EXPECT_EQ(GridPoint(w->aiMoveList.list[0].toX, w->aiMoveList.list[0].toY), GridPoint(18, 13));
 
-    aitest::DealArmies(w->game.pieces);
+    test::DeployArmy(w->game.pieces);
     std::atomic<int> stop{1};
     w->abortRequested = &stop;
     EXPECT_FALSE(ChooseMoveBasic(*w));
@@ -124,24 +124,24 @@ class MarkTest : public ::testing::Test {
 protected:
     void SetUp() override {
         PieceTable& p = w->game.pieces;
-        PlaceAt(p, 0, kEngineer, 0);    // (18,17)
-        PlaceAt(p, 4, kEngineer, 4);    // (22,17)
-        PlaceAt(p, 15, kEngineer, 15);  // (18,13)
-        PlaceAt(p, 6, kPlatoon, 6);     // (20,16)
-        PlaceAt(p, 21, kMine, 21);
-        PlaceAt(p, 23, kFlag, 23);
+        PutAt(p, 0, kEngineer, 0);    // (18,17)
+        PutAt(p, 4, kEngineer, 4);    // (22,17)
+        PutAt(p, 15, kEngineer, 15);  // (18,13)
+        PutAt(p, 6, kPlatoon, 6);     // (20,16)
+        PutAt(p, 21, kMine, 21);
+        PutAt(p, 23, kFlag, 23);
         SetRow(p[21].beliefs[0], {{kFlag, 100.0f}});
         SetRow(p[23].beliefs[0], {{kMine, 100.0f}});
-        PlaceAt(p, 30, kCompany, 2);    // (20,17)
-        PlaceAt(p, 46, kFlag, 51);
-        PlaceAt(p, 48, kMine, 53);
+        PutAt(p, 30, kCompany, 2);    // (20,17)
+        PutAt(p, 46, kFlag, 51);
+        PutAt(p, 48, kMine, 53);
         SetRow(p[46].beliefs[0], {{kFlag, 70.0f}, {kMine, 30.0f}});
         SetRow(p[48].beliefs[0], {{kFlag, 30.0f}, {kMine, 70.0f}});
         count = GenerateMoves(w->aiMoveList, p, 0);
         list = w->aiMoveList.list;
     }
     float Mark(int mover, int point) const {
-        const GridPoint g = aitest::At(point);
+        const GridPoint g = test::PointAt(point);
         for (int i = 0; i < count; ++i)
             if (list[i].mover == mover && list[i].toX == g.x && list[i].toY == g.y) return list[i].terms[0];
         ADD_FAILURE() << mover << " to " << point << " not listed";
@@ -192,9 +192,9 @@ class BonusTest : public ::testing::Test {
 protected:
     void SetUp() override {
         PieceTable& p = w->game.pieces;
-        PlaceAt(p, 10, kDivision, 124);
-        PlaceAt(p, 46, kFlag, 51);   // seat 1
-        PlaceAt(p, 96, kFlag, 111);  // seat 3
+        PutAt(p, 10, kDivision, 124);
+        PutAt(p, 46, kFlag, 51);   // seat 1
+        PutAt(p, 96, kFlag, 111);  // seat 3
         SetRow(p[46].beliefs[0], {{kFlag, 100.0f}});
         SetRow(p[96].beliefs[0], {{kFlag, 100.0f}});
     }
@@ -219,7 +219,7 @@ protected:
 
 TEST_F(BonusTest, TheWeakerEnemyFirstTheLeftOneOnEqualTerms) {
     EXPECT_EQ(BonusSide(), -1);
-    PlaceAt(w->game.pieces, 80, kPlatoon, 105);  // seat 3 grows stronger
+    PutAt(w->game.pieces, 80, kPlatoon, 105);  // seat 3 grows stronger
     EXPECT_EQ(BonusSide(), 1);
 }
 

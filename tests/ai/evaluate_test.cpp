@@ -12,9 +12,9 @@ namespace jq {
 namespace {
 
 using aitest::Move;
-using aitest::Place;
-using aitest::SetAllRows;
-using aitest::SetRow;
+using test::Put;
+using test::SetAllRows;
+using test::SetRow;
 
 // The immediate value of one move, by the basic level's evaluation (army
 // beliefs everywhere) or the upper levels' (even beliefs).
@@ -118,7 +118,7 @@ TEST(ImmediateValue, Cases) {
         if (!c.basic) aitest::EvenBeliefs(t);
         w->game.stepCount = c.step;
         for (const Piece& p : c.pieces)
-            if (p.index >= 0) Place(t, p.index, p.code, p.x, p.y);
+            if (p.index >= 0) Put(t, p.index, p.code, p.x, p.y);
         for (const Belief& b : c.beliefs) {
             if (b.piece < 0) continue;
             for (int s = 0; s < kSeats; ++s)
@@ -140,7 +140,7 @@ TEST(ImmediateValue, Cases) {
 TEST(ImmediateValue, RevisesTheMoversRow) {
     auto w = aitest::MakeWorkspace();
     PieceTable& t = w->game.pieces;
-    Place(t, 0, kEngineer, 18, 13);
+    Put(t, 0, kEngineer, 18, 13);
     MoveCand run = Move(0, kNoPiece, 18, 13, 22, 17);
     float row[12];
     for (float& x : row) x = 5.0f;
@@ -161,8 +161,8 @@ protected:
 };
 
 TEST_F(EvaluateTest, ReplyIsTheBestMovePlayedOnTheBoard) {
-    Place(P(), 10, kCompany, 20, 16);
-    Place(P(), 30, kPlatoon, 20, 17);
+    Put(P(), 10, kCompany, 20, 16);
+    Put(P(), 30, kPlatoon, 20, 17);
     SetAllRows(P()[30], {{kPlatoon, 100.0f}});
     EXPECT_GT(SeatReplyValue(*w, 0, 0, P()), 0.0f);
     EXPECT_EQ(P()[30].alive, 0);
@@ -170,7 +170,7 @@ TEST_F(EvaluateTest, ReplyIsTheBestMovePlayedOnTheBoard) {
 }
 
 TEST_F(EvaluateTest, ReplyWhenNothingScoresAboveZeroIsTheFirst) {
-    Place(P(), 10, kPlatoon, 20, 14);
+    Put(P(), 10, kPlatoon, 20, 14);
     SetAllRows(P()[10], {{kMine, 50.0f}, {kPlatoon, 50.0f}});  // every step gives it away
     auto gen = std::make_unique<MoveGenWork>();
     ASSERT_GT(GenerateMoves(*gen, P(), 0), 1);
@@ -186,8 +186,8 @@ TEST_F(EvaluateTest, ReplyWhenNothingScoresAboveZeroIsTheFirst) {
 }
 
 TEST_F(EvaluateTest, ThreatBalanceCountsAttacksWorthMoreThanOne) {
-    Place(P(), 10, kCompany, 20, 16);
-    Place(P(), 30, kPlatoon, 20, 17);
+    Put(P(), 10, kCompany, 20, 16);
+    Put(P(), 30, kPlatoon, 20, 17);
     SetRow(P()[30].beliefs[0], {{kPlatoon, 0.05f}});  // an attack worth exactly 1
     EXPECT_FLOAT_EQ(EvaluateThreatBalance(*w, 0, 0, P()), 0.0f);
     SetRow(P()[30].beliefs[0], {{kPlatoon, 0.1f}});
@@ -196,8 +196,8 @@ TEST_F(EvaluateTest, ThreatBalanceCountsAttacksWorthMoreThanOne) {
 }
 
 TEST_F(EvaluateTest, SimulatedOutcomeFollowsTheScore) {
-    aitest::PlaceAt(P(), 4, kBomb, 2);
-    aitest::PlaceAt(P(), 30, kPlatoon, 3);
+    test::PutAt(P(), 4, kBomb, 2);
+    test::PutAt(P(), 30, kPlatoon, 3);
     auto copy = std::make_unique<PieceTable>();
     struct Case {
         int code;

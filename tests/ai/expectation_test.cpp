@@ -9,7 +9,7 @@
 namespace jq {
 namespace {
 
-using aitest::SetRow;
+using test::SetRow;
 
 TEST(Expectation, AttackValuesAndTheBombsValue) {
     struct Case {

@@ -22,7 +22,7 @@ class InferenceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         aitest::ClearTable(*table);
-        for (int i = 0; i < kPieceCount; ++i) aitest::PlaceAt(*table, i, kPlatoon, (i / 25) * 30 + i % 25);
+        for (int i = 0; i < kPieceCount; ++i) test::PutAt(*table, i, kPlatoon, (i / 25) * 30 + i % 25);
         for (auto& a : corr)
             for (auto& b : a)
                 for (auto& c : b)
@@ -106,7 +106,7 @@ TEST_F(InferenceTest, GiveUpChangesNoBeliefButTakesTheCoordinates) {
 
 TEST_F(InferenceTest, NarrowingNeverEmptiesARow) {
     PieceTable& t = *table;
-    aitest::SetAllRows(t[21], {{kFlag, 100.0f}});
+    test::SetAllRows(t[21], {{kFlag, 100.0f}});
     ApplyTypeMask(21, 2, kMaskNotFlag, t);
     EXPECT_FLOAT_EQ(t[21].beliefs[2][0], 100.0f);
     // Against an empty row, or with a result outside -1..1.
@@ -145,7 +145,7 @@ TEST_F(InferenceTest, SlotLinksSpreadToTheLinkedSlotsOnly) {
     for (int p : {17, 23, 19}) EXPECT_FLOAT_EQ(t[p].beliefs[0][4], 60.0f) << p;
     EXPECT_FLOAT_EQ(t[16].beliefs[0][4], 4.0f);
     // A row summing below 0.01 spreads nothing.
-    aitest::SetAllRows(t[60], {{kArmyCommander, 0.001f}});
+    test::SetAllRows(t[60], {{kArmyCommander, 0.001f}});
     const PieceTable before2 = t;
     PropagateSlotBeliefs(ctx, 1, 60, t);
     EXPECT_EQ(std::memcmp(&before2, &t, sizeof t), 0);

@@ -75,7 +75,7 @@ TEST_F(RelationTest, DangerMapAgreesWithATestOfEveryPoint) {
             int32_t counts[kPointSlots];
             BuildDangerMap(*w, seat, counts, Pieces());
             for (int p = 0; p < kPointCount; ++p) {
-                const GridPoint g = aitest::At(p);
+                const GridPoint g = test::PointAt(p);
                 const int o = PieceAtPoint(g.x, g.y, Pieces());
                 int expected = IsValidPiece(o) && !SameTeam(SeatOf(o), seat) ? 2 : 0;
                 if (IsValidPiece(o)) Pieces()[o].alive = 0;
@@ -179,7 +179,7 @@ TEST_F(RelationScoreTest, AnswersAtAStop) {
     EXPECT_GT(survival, 0.0);
     EXPECT_LT(survival, 1.0);
     EXPECT_FLOAT_EQ(row[kBrigade - 1], 100.0f);
-    EXPECT_EQ(GridPoint(Pieces()[31].x, Pieces()[31].y), aitest::At(124));
+    EXPECT_EQ(GridPoint(Pieces()[31].x, Pieces()[31].y), test::PointAt(124));
 }
 
 }  // namespace

@@ -16,21 +16,20 @@
 #include "ai/ui/aihandover.h"
 #include "core/qipan.h"
 #include "position.h"
+#include "support/recording_ui.h"
 
 namespace jq {
 namespace {
 
 using namespace std::chrono_literals;
 
-class LabelUi : public NullUi {
+// Notes the thread the hand-over shows its figures on.
+class LabelUi : public test::RecordingUi {
 public:
     void SetDiagnosticLabel(int index, const std::string& text) override {
-        if (index >= 1 && index <= 5) labels[index] = text;
+        RecordingUi::SetDiagnosticLabel(index, text);
         onThread = std::this_thread::get_id();
     }
-    ClockStamp Now() override { return now; }
-    std::string labels[6];
-    ClockStamp now;
     std::thread::id onThread;
 };
 
@@ -75,7 +74,7 @@ protected:
         g = std::make_unique<GameState>();
         g->ui = &ui;
         aitest::ClearTable(g->pieces);
-        aitest::DealArmies(g->pieces);
+        test::DeployArmy(g->pieces);
         g->curSeat = 1;
         g->battleRunning = 1;
         g->zfChosenIndex[0] = 17;
@@ -121,7 +120,7 @@ TEST_F(WorkerTest, MoveIsCarriedOutOnceAndTheWorkerStaysBusyUntilThen) {
     EXPECT_TRUE(Deliver(items[0]));
     EXPECT_TRUE(worker->IsIdle());
     EXPECT_EQ(g->stepRecords[0], (StepRec{m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome}));
-    EXPECT_EQ(ui.labels[4], "17=402");
+    EXPECT_EQ(ui.diagnostics[4], "17=402");
     EXPECT_FALSE(Deliver(items[0]));
 }
 
@@ -142,7 +141,7 @@ TEST_F(WorkerTest, StopWithTheHandOverPendingDropsTheMove) {
     worker->Stop();
     EXPECT_TRUE(worker->IsIdle());
     for (const auto& item : collector.Take()) EXPECT_FALSE(Deliver(item));
-    EXPECT_TRUE(ui.labels[4].empty());  // a dropped move shows nothing
+    EXPECT_TRUE(ui.diagnostics[4].empty());  // a dropped move shows nothing
     worker->Resume();
     EXPECT_TRUE(Deliver(collector.Next()));
 }
@@ -166,7 +165,7 @@ TEST_F(WorkerTest, AbortFlagAtTheHandOverShowsButCarriesOutNothing) {
     const auto item = collector.Next();
     worker->abortRequested = 1;
     EXPECT_FALSE(Deliver(item));
-    EXPECT_EQ(ui.labels[4], "17=402");
+    EXPECT_EQ(ui.diagnostics[4], "17=402");
     EXPECT_TRUE(worker->IsIdle());
 }
 
@@ -176,7 +175,7 @@ TEST_F(WorkerTest, MoveForAPositionThatIsGoneIsDropped) {
     g->stepCount = 3;  // play went on meanwhile
     EXPECT_FALSE(Deliver(first));
     EXPECT_EQ(g->stepCount, 3);
-    EXPECT_TRUE(ui.labels[4].empty());
+    EXPECT_TRUE(ui.diagnostics[4].empty());
     EXPECT_TRUE(worker->IsIdle());
 
     g->stepCount = 0;
@@ -226,7 +225,7 @@ TEST_F(WorkerTest, LanMoveIsSentInTheMoversViewAndNotCarriedOut) {
 }
 
 TEST_F(WorkerTest, UpperLevelsStartTheMoveClockWhenTheyStartThinking) {
-    ui.now.seconds = 5000;
+    ui.clock.seconds = 5000;
     g->turnClock.seconds = 100;
     worker->Resume();
     EXPECT_EQ(g->turnClock.seconds, 100);
@@ -278,9 +277,9 @@ TEST(WorkerMemory, BombValueGoesOnFromTheLastSearch) {
     aitest::ClearTable(g->pieces);
     // Seat 1's bomb two steps from seat 0's flag, which it knows; only the
     // flag plan values the bomb, after every score is made.
-    aitest::PlaceAt(g->pieces, 21, kFlag, 21);
-    aitest::SetRow(g->pieces[21].beliefs[1], {{kFlag, 100.0f}});
-    aitest::PlaceAt(g->pieces, 30, kBomb, 12);
+    test::PutAt(g->pieces, 21, kFlag, 21);
+    test::SetRow(g->pieces[21].beliefs[1], {{kFlag, 100.0f}});
+    test::PutAt(g->pieces, 30, kBomb, 12);
     g->curSeat = 1;
     Collector collector;
     AIDominate worker(*g, [&collector](MoveCand m, uint64_t t) { collector.Post(m, t); });
@@ -333,7 +332,7 @@ protected:
         g = std::make_unique<GameState>();
         g->ui = &ui;
         aitest::ClearTable(g->pieces);
-        aitest::DealArmies(g->pieces);
+        test::DeployArmy(g->pieces);
         g->curSeat = 2;
     }
     LabelUi ui;
