@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <ostream>
 #include <set>
 #include <tuple>
 #include <vector>
@@ -17,118 +18,81 @@ namespace {
 struct Dest {
     int x, y;
     friend bool operator==(const Dest&, const Dest&) = default;
+    friend void PrintTo(const Dest& d, std::ostream* os) { *os << "(" << d.x << "," << d.y << ")"; }
+};
+struct Piece {
+    int index = -1, code = 0, x = 0, y = 0;
+};
+// The destinations listed for `mover` on a board of the given pieces
+// (mover -1: the whole list), in list order.
+struct DestCase {
+    const char* what;
+    Piece pieces[4];
+    int mover;
+    std::vector<Dest> listed;
 };
 
-class MoveGenTest : public ::testing::Test {
-protected:
-    void Put(int index, int code, int x, int y) { table[index] = PieceRec{x, y, x, y, code, 1, {}}; }
-    int Generate(int seat) { return GenerateMoves(*work, table, seat); }
-    std::vector<Dest> DestinationsOf(int mover) const {
-        std::vector<Dest> d;
-        for (int i = 0; i < work->count; ++i)
-            if (work->list[i].mover == mover) d.push_back({work->list[i].toX, work->list[i].toY});
-        return d;
+TEST(MoveGen, Destinations) {
+    const DestCase cases[] = {
+        {"a lone platoon on a road point", {{3, kPlatoon, 20, 16}}, 3, {{19, 16}, {20, 15}, {20, 17}, {21, 16}}},
+        {"flags, mines, headquarters pieces and other seats stay",
+         {{21, kFlag, 19, 12}, {20, kMine, 18, 12}, {23, kDivision, 21, 12}, {50, kPlatoon, 20, 13}}, -1, {}},
+        {"a piece off the board", {{4, kEngineer, 40, 17}}, -1, {}},
+        {"no own, partner or camped piece is a target",
+         {{5, kPlatoon, 18, 16}, {50, kPlatoon, 18, 15}, {0, kDivision, 18, 17}, {30, kPlatoon, 19, 16}}, 5, {}},
+        {"every railway neighbour taken: single steps",
+         {{2, kDivision, 20, 17}, {30, kPlatoon, 19, 17}, {31, kPlatoon, 21, 17}, {80, kPlatoon, 20, 18}}, 2,
+         {{19, 16}, {19, 17}, {20, 16}, {20, 18}, {21, 16}, {21, 17}}},
+        {"... in the centre: none",
+         {{2, kDivision, 20, 20}, {30, kPlatoon, 18, 20}, {31, kPlatoon, 22, 20}, {80, kPlatoon, 20, 22}}, 2, {}},
+        {"an engineer stops at the first enemy, never passes its own",
+         {{17, kEngineer, 19, 13}, {18, kPlatoon, 20, 13}, {30, kPlatoon, 18, 15}}, 17,
+         {{18, 15}, {18, 14}, {18, 13}, {19, 12}, {19, 14}}},
+    };
+    auto work = std::make_unique<MoveGenWork>();
+    for (const DestCase& c : cases) {
+        PieceTable t{};
+        for (const Piece& p : c.pieces)
+            if (p.index >= 0) t[p.index] = PieceRec{p.x, p.y, p.x, p.y, p.code, 1, {}};
+        if (c.what[0] == '.') t[81] = PieceRec{20, 18, 20, 18, kPlatoon, 1, {}};
+        const int n = GenerateMoves(*work, t, 0);
+        std::vector<Dest> got;
+        for (int i = 0; i < n; ++i)
+            if (c.mover < 0 || work->list[i].mover == c.mover) got.push_back({work->list[i].toX, work->list[i].toY});
+        EXPECT_EQ(got, c.listed) << c.what;
     }
-    const MoveCand* Find(int mover, int x, int y) const {
-        for (int i = 0; i < work->count; ++i) {
-            const MoveCand& c = work->list[i];
-            if (c.mover == mover && c.toX == x && c.toY == y) return &c;
-        }
-        return nullptr;
-    }
-
-    PieceTable table{};
-    std::unique_ptr<MoveGenWork> work = std::make_unique<MoveGenWork>();
-};
-
-TEST_F(MoveGenTest, StepsInListOrderAndWhatNeverMoves) {
-    Put(3, kPlatoon, 20, 16);
-    work->list[0].score = 7.0f;  // score words keep what they held
-    ASSERT_EQ(Generate(0), 4);
-    EXPECT_EQ(DestinationsOf(3), (std::vector<Dest>{{19, 16}, {20, 15}, {20, 17}, {21, 16}}));
-    EXPECT_EQ(work->list[0].score, 7.0f);
-    // Flags, mines and pieces on a headquarters stay; other seats' pieces
-    // and pieces off the board add nothing.
-    table = PieceTable{};
-    Put(21, kFlag, 19, 12);
-    Put(20, kMine, 18, 12);
-    Put(23, kDivision, 21, 12);
-    Put(50, kPlatoon, 20, 13);
-    Put(4, kEngineer, 40, 17);
-    EXPECT_EQ(Generate(0), 0);
-    EXPECT_EQ(Generate(7), 0);
+    // Round the corner only within its quarter of the board.
+    PieceTable t{};
+    t[15] = PieceRec{18, 13, 18, 13, kDivision, 1, {}};
+    const int n = GenerateMoves(*work, t, 0);
+    auto listed = [&](int x, int y) {
+        return std::any_of(work->list, work->list + n, [&](const MoveCand& c) { return c.toX == x && c.toY == y; });
+    };
+    EXPECT_TRUE(listed(13, 18));
+    EXPECT_FALSE(listed(27, 18));
+    EXPECT_EQ(GenerateMoves(*work, t, 7), 0);
 }
 
-TEST_F(MoveGenTest, OwnAndPartnerPiecesAndOccupiedCampsAreNoTargets) {
-    Put(0, kDivision, 18, 17);
-    Put(50, kPlatoon, 19, 17);  // partner
-    Put(5, kPlatoon, 18, 16);   // own
-    Put(30, kPlatoon, 19, 16);  // enemy in a camp
-    Generate(0);
-    EXPECT_EQ(Find(0, 19, 17), nullptr);
-    EXPECT_EQ(Find(0, 18, 16), nullptr);
-    EXPECT_EQ(Find(5, 19, 16), nullptr);
-    EXPECT_NE(Find(0, 17, 18), nullptr);  // the corner link to seat 3
-}
-
-TEST_F(MoveGenTest, RailwayRuns) {
-    Put(15, kDivision, 18, 13);
-    Generate(0);
-    EXPECT_NE(Find(15, 13, 18), nullptr);  // round the corner, in its quarter
-    EXPECT_EQ(Find(15, 27, 18), nullptr);
-    // Every railway neighbour taken: single steps only.
-    table = PieceTable{};
-    Put(2, kDivision, 20, 17);
-    Put(30, kPlatoon, 19, 17);
-    Put(31, kPlatoon, 21, 17);
-    Put(80, kPlatoon, 20, 18);
-    Generate(0);
-    EXPECT_EQ(DestinationsOf(2), (std::vector<Dest>{{19, 16}, {19, 17}, {20, 16}, {20, 18}, {21, 16}, {21, 17}}));
-}
-
-TEST_F(MoveGenTest, EngineerStopsAtTheFirstEnemyAndNeverPassesOwnPieces) {
-    Put(17, kEngineer, 18, 13);
-    int32_t marks[kPointCount];
-    EXPECT_EQ(FindEngineerRailTargets(*work, table, 17, marks), 72);  // the whole empty railway
-
-    table = PieceTable{};
-    Put(17, kEngineer, 19, 13);
-    Put(18, kPlatoon, 20, 13);  // own piece on the other rail neighbour
-    Put(30, kPlatoon, 18, 15);  // enemy up the left column
-    EXPECT_EQ(FindEngineerRailTargets(*work, table, 17, marks), 2);
-    EXPECT_EQ(marks[PointIndexAt(Board(), 18, 15)], PointIndexAt(Board(), 18, 14));
-    EXPECT_EQ(marks[PointIndexAt(Board(), 18, 16)], kNoPiece);
-    Generate(0);
-    EXPECT_EQ(DestinationsOf(17), (std::vector<Dest>{{18, 15}, {18, 14}, {18, 13}, {19, 12}, {19, 14}}));
-    EXPECT_EQ(Find(17, 18, 15)->outcome, kMoverRemoved);
-}
-
-TEST_F(MoveGenTest, OutcomesOfEachPairing) {
-    struct Case {
+TEST(MoveGen, OutcomesAreJudgedOnTheRealCodes) {
+    const struct {
         int mover, target, outcome;
+    } cases[] = {
+        {kBomb, kDivision, kBothRemoved},   {kBomb, kFlag, kMoverWins},         {kCommander, kBomb, kBothRemoved},
+        {kEngineer, kFlag, kMoverWins},     {kCommander, kMine, kMoverRemoved}, {kEngineer, kMine, kMoverWins},
+        {kBrigade, kBrigade, kBothRemoved}, {kBrigade, kRegiment, kMoverWins},  {kBrigade, kDivision, kMoverRemoved},
     };
-    const Case cases[] = {
-        {kBomb, kDivision, kBothRemoved},     {kBomb, kFlag, kMoverWins},         {kCommander, kBomb, kBothRemoved},
-        {kEngineer, kFlag, kMoverWins},       {kCommander, kMine, kMoverRemoved}, {kEngineer, kMine, kMoverWins},
-        {kBrigade, kBrigade, kBothRemoved},   {kBrigade, kRegiment, kMoverWins},  {kBrigade, kDivision, kMoverRemoved},
-    };
-    for (const Case& c : cases) {
-        table = PieceTable{};
-        Put(16, c.mover, 27, 19);
-        Put(46, c.target, 28, 19);  // seat 1's headquarters
-        Generate(0);
-        const MoveCand* m = Find(16, 28, 19);
-        ASSERT_NE(m, nullptr) << c.mover << " " << c.target;
-        EXPECT_EQ(m->target, 46);
+    auto work = std::make_unique<MoveGenWork>();
+    for (const auto& c : cases) {
+        PieceTable t{};
+        t[16] = PieceRec{27, 19, 27, 19, kPlatoon, 1, {}};
+        t[46] = PieceRec{28, 19, 28, 19, c.target, 1, {}};  // seat 1's headquarters
+        PieceTable real = t;
+        real[16].code = c.mover;
+        const int n = GenerateMoves(*work, t, 0, real);
+        const MoveCand* m = std::find_if(work->list, work->list + n, [](const MoveCand& k) { return k.target == 46; });
+        ASSERT_NE(m, work->list + n) << c.mover << " " << c.target;
         EXPECT_EQ(m->outcome, c.outcome) << c.mover << " " << c.target;
     }
-    // Judged on the real codes, not the table moved on.
-    Put(16, kPlatoon, 27, 19);
-    Put(46, kDivision, 28, 19);
-    PieceTable real = table;
-    real[16].code = kCommander;
-    GenerateMoves(*work, table, 0, real);
-    EXPECT_EQ(Find(16, 28, 19)->outcome, kMoverWins);
 }
 
 // The list holds every move a seat can ever be offered: count the largest
