@@ -150,71 +150,50 @@ TEST_F(ChoiceTest, NoMoveLeavesAnEmptyList) {
     EXPECT_EQ(w->aiMoveList.count, 0);
 }
 
-// Which plans a choice makes, seen through the lists the plans leave.
-class PlanChoiceTest : public aitest::PositionTest {
-protected:
-    PlanChoiceTest() {
-        Put(0, kBrigade, 46);  // (27,19), next to seat 1's headquarters
-        Put(21, kFlag, 21);    // seat 0's flag on (19,12)
-        Put(46, kFlag, 51);    // seat 1's slot 21 on (28,19)
-        Put(48, kMine, 53);    // seat 1's slot 23 on (28,21)
-    }
-    void Choose(int level) {
-        w->attackRelations.count = -99;
-        w->flagThreatRelations.count = -99;
-        w->game.aiLevel = level;
-        w->game.curSeat = 0;
-        ASSERT_TRUE(ChooseMoveAdvanced(*w));
-    }
-    bool Attacked() const { return w->attackRelations.count != -99; }
-    bool Defended() const { return w->flagThreatRelations.count != -99; }
-    // The piece every collected attack ends on.
-    int AttackTarget() const {
-        const AttackRelation& r = w->attackRelations[0];
-        return r.moves[r.moveCount - 1].target;
-    }
+// Which flag plans a choice makes, seen through the lists the plans leave:
+// seat 0's brigade next to seat 1's headquarters (pieces 46 and 48), seat
+// 0's flag on slot 21 (piece 21), flag weights as seat 0 believes them.
+struct PlanChoiceCase {
+    const char* what;
+    int level;
+    float flag46, flag48, ownFlag;
+    bool dead46, deadOwn;
+    int attackTarget;  // -1: no attack planned
+    bool defended;
 };
 
-TEST_F(PlanChoiceTest, EnemyFlagNeedsABeliefAboveNinety) {
-    Believe(46, 0, {{kFlag, 90.0f}, {kMine, 10.0f}});
-    Believe(48, 0, {{kFlag, 10.0f}, {kMine, 90.0f}});
-    Choose(1);
-    EXPECT_FALSE(Attacked());
-    // Slot 23 is tried when slot 21 does not qualify.
-    Believe(48, 0, {{kFlag, 95.0f}, {kMine, 5.0f}});
-    Choose(1);
-    ASSERT_TRUE(Attacked());
-    ASSERT_GE(w->attackRelations.count, 1);
-    EXPECT_EQ(AttackTarget(), 48);
-    // Slot 21 comes first.
-    Believe(46, 0, {{kFlag, 90.5f}, {kMine, 9.5f}});
-    Choose(1);
-    ASSERT_GE(w->attackRelations.count, 1);
-    EXPECT_EQ(AttackTarget(), 46);
-}
+class PlanChoiceTest : public aitest::PositionTest {};
 
-TEST_F(PlanChoiceTest, DeadHeadquartersPieceIsNeverATarget) {
-    Believe(46, 0, {{kFlag, 100.0f}});
-    Pieces()[46].alive = 0;
-    Choose(2);
-    EXPECT_FALSE(Attacked());
-}
-
-TEST_F(PlanChoiceTest, OnlyTheTopLevelDefendsAndTrustsItsOwnRow) {
-    Reveal(21);
-    Choose(1);
-    EXPECT_FALSE(Defended());
-    Choose(2);
-    EXPECT_TRUE(Defended());
-    // The own row decides, not the piece's code, and a flag already taken
-    // is still defended.
-    Believe(21, 0, {{kFlag, 50.0f}, {kMine, 50.0f}});
-    Choose(2);
-    EXPECT_FALSE(Defended());
-    Reveal(21);
-    Pieces()[21].alive = 0;
-    Choose(2);
-    EXPECT_TRUE(Defended());
+TEST_F(PlanChoiceTest, WhichPlansAreMade) {
+    const PlanChoiceCase cases[] = {
+        {"90 is not above 90", 1, 90, 10, 0, false, false, -1, false},
+        {"slot 23 when slot 21 does not qualify", 1, 90, 95, 0, false, false, 48, false},
+        {"slot 21 first", 1, 90.5f, 95, 0, false, false, 46, false},
+        {"a dead headquarters piece is no target", 2, 100, 10, 0, true, false, -1, false},
+        {"only the top level defends", 1, 0, 0, 100, false, false, -1, false},
+        {"the top level defends", 2, 0, 0, 100, false, false, -1, true},
+        {"the own row decides", 2, 0, 0, 50, false, false, -1, false},
+        {"a flag already taken is still defended", 2, 0, 0, 100, false, true, -1, true},
+    };
+    for (const PlanChoiceCase& c : cases) {
+        Put(0, kBrigade, 46);
+        Put(21, kFlag, 21);
+        Put(46, kFlag, 51);
+        Put(48, kMine, 53);
+        Believe(46, 0, {{kFlag, c.flag46}, {kMine, 100 - c.flag46}});
+        Believe(48, 0, {{kFlag, c.flag48}, {kMine, 100 - c.flag48}});
+        Believe(21, 0, {{kFlag, c.ownFlag}, {kMine, 100 - c.ownFlag}});
+        Pieces()[46].alive = !c.dead46;
+        Pieces()[21].alive = !c.deadOwn;
+        w->attackRelations.count = -99;
+        w->flagThreatRelations.count = -99;
+        w->game.aiLevel = c.level;
+        ASSERT_TRUE(ChooseMoveAdvanced(*w)) << c.what;
+        const AttackRelation& r = w->attackRelations[0];
+        const bool attacked = w->attackRelations.count != -99;
+        EXPECT_EQ(attacked ? r.moves[r.moveCount - 1].target : -1, c.attackTarget) << c.what;
+        EXPECT_EQ(w->flagThreatRelations.count != -99, c.defended) << c.what;
+    }
 }
 
 }  // namespace

@@ -19,12 +19,6 @@ using ExpectedScoreTest = aitest::PositionTest;
 constexpr int kCentreMid = 124;    // (20,20)
 constexpr int kCentreRight = 125;  // (22,20)
 
-TEST_F(ExpectedScoreTest, CautionThresholdsFollowTheRank) {
-    EXPECT_NEAR(CautionThreshold(*w, kCommander), 0.8, 1e-9);
-    EXPECT_NEAR(CautionThreshold(*w, kArmyCommander), 0.705, 1e-6);
-    EXPECT_NEAR(CautionThreshold(*w, kPlatoon), 0.42, 1e-6);
-}
-
 // The search narrows one observer's rows; the whole-table forms narrow every
 // row. For that observer both must agree, hostile weights included.
 TEST_F(ExpectedScoreTest, ObserverRowsNarrowAsTheWholeTable) {
@@ -77,24 +71,6 @@ TEST_F(ExpectedScoreTest, PlayoutStepOfOneSeat) {
         EXPECT_GT(SeatPositionValue(*w, 0, 0, Pieces()), 0.0);
         EXPECT_EQ(Pieces()[25].alive, 0);
         EXPECT_EQ(Pieces()[0].alive, moverAlive) << flagWeight;
-    }
-}
-
-TEST_F(ExpectedScoreTest, PlayoutCountsEnemiesAgainstMe) {
-    // One seat at a time can take a sure flag of the seat after it.
-    for (int seat = 0; seat < kSeats; ++seat) {
-        for (PieceRec& pc : Pieces()) pc.alive = 0;
-        const int mover = seat * kPiecesPerSeat;
-        const int target = ((seat + 1) % kSeats) * kPiecesPerSeat + 5;
-        Put(mover, kBrigade, kCentreMid);
-        Believe(mover, 0, {{kBrigade, 100.0f}});
-        Put(target, kFlag, kCentreRight);
-        Believe(target, 0, {{kFlag, 100.0f}});
-        PieceTable board = Pieces();
-        const double v = PlayoutValue(*w, 0, board);
-        EXPECT_EQ(v > 100000.0, seat % 2 == 0) << "seat " << seat << ": " << v;
-        EXPECT_EQ(v < -100000.0, seat % 2 == 1) << "seat " << seat << ": " << v;
-        EXPECT_EQ(board[target].alive, 0) << "the step is played";
     }
 }
 
@@ -166,6 +142,9 @@ TEST_F(ExpectedScoreTest, AttackScoreGolden) {
 // seat 0's attacker: the exchange counts as kept for ordinary pieces, not
 // for a commander, unless the style is careless.
 TEST_F(ExpectedScoreTest, CautionOfTheAttacker) {
+    EXPECT_NEAR(CautionThreshold(*w, kCommander), 0.8, 1e-9);
+    EXPECT_NEAR(CautionThreshold(*w, kArmyCommander), 0.705, 1e-6);
+    EXPECT_NEAR(CautionThreshold(*w, kPlatoon), 0.42, 1e-6);
     struct Case {
         int attacker, even, weaker;
         double caution;
