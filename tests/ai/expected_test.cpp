@@ -138,27 +138,31 @@ TEST_F(ExpectedScoreTest, AttackScoreGolden) {
     EXPECT_NEAR(attack->score, 139120.0, 0.5);
 }
 
-// A piece of seat 1 that is one of two codes with even weight, taken by
-// seat 0's attacker: the exchange counts as kept for ordinary pieces, not
-// for a commander, unless the style is careless.
+// A piece of seat 1 that is one of two codes, taken by seat 0's attacker:
+// the exchange counts as kept for ordinary pieces, not for a commander,
+// which must keep its piece with at least the caution level unless the
+// style is careless.
 TEST_F(ExpectedScoreTest, CautionOfTheAttacker) {
     EXPECT_NEAR(CautionThreshold(*w, kCommander), 0.8, 1e-9);
     EXPECT_NEAR(CautionThreshold(*w, kArmyCommander), 0.705, 1e-6);
     EXPECT_NEAR(CautionThreshold(*w, kPlatoon), 0.42, 1e-6);
     struct Case {
-        int attacker, even, weaker;
+        int attacker, even;
+        float evenWeight;
+        int weaker;
         double caution;
         bool scored;
     };
-    const Case cases[] = {{kDivision, kDivision, kBrigade, 0.8, true},
-                          {kCommander, kCommander, kDivision, 0.8, false},
-                          {kCommander, kCommander, kDivision, 0.382, true}};
+    const Case cases[] = {{kDivision, kDivision, 50, kBrigade, 0.8, true},
+                          {kCommander, kCommander, 50, kDivision, 0.8, false},
+                          {kCommander, kCommander, 20, kDivision, 0.8, true},  // keeps it with exactly 0.8
+                          {kCommander, kCommander, 50, kDivision, 0.382, true}};
     for (const Case& c : cases) {
         w->game.styleCoefCaution = c.caution;
         Put(0, c.attacker, kCentreMid);
         Believe(0, 0, {{c.attacker, 100.0f}});
         Put(25, c.even, kCentreRight);
-        Believe(25, 0, {{c.even, 50.0f}, {c.weaker, 50.0f}});
+        Believe(25, 0, {{c.even, c.evenWeight}, {c.weaker, 100 - c.evenWeight}});
         MoveGenWork& gen = w->aiMoveList;
         const int n = GenerateMoves(gen, Pieces(), 0);
         ASSERT_TRUE(EvaluateMovesExpected(*w, 0, n, gen.list, Pieces()));

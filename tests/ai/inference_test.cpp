@@ -106,9 +106,11 @@ TEST_F(InferenceTest, GiveUpChangesNoBeliefButTakesTheCoordinates) {
 
 TEST_F(InferenceTest, NarrowingNeverEmptiesARow) {
     PieceTable& t = *table;
-    test::SetAllRows(t[21], {{kFlag, 100.0f}});
-    ApplyTypeMask(21, 2, kMaskNotFlag, t);
-    EXPECT_FLOAT_EQ(t[21].beliefs[2][0], 100.0f);
+    for (float mine : {0.0f, 0.005f}) {  // 0.01 or less would be left
+        test::SetAllRows(t[21], {{kFlag, 100.0f - mine}, {kMine, mine}});
+        ApplyTypeMask(21, 2, kMaskNotFlag, t);
+        EXPECT_NEAR(t[21].beliefs[2][0], 100.0f - mine, 1e-3) << mine;
+    }
     // Against an empty row, or with a result outside -1..1.
     float other[12] = {};
     const PieceRec before = t[5];
