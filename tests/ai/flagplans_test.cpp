@@ -1,7 +1,14 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
 #include <vector>
 
+#include "ai/attackpath.h"
 #include "ai/flagattack.h"
 #include "ai/flagdefence.h"
+#include "ai/flagplan0.h"
+#include "core/combat.h"
 #include "position.h"
 
 namespace jq {
@@ -147,6 +154,132 @@ TEST_F(FlagDefenceTest, CounterTimingAndStop) {
     EXPECT_EQ(w->counterRelations.items[0].cost, 3);
     abort = 1;
     EXPECT_EQ(PlanFlagDefence(*w, 0, 1, 21, kStake, out, Pieces()), kDefenceStopped);
+}
+
+using test::PointAt;
+using test::PutAt;
+using test::SetRow;
+
+class AttackPathTest : public ::testing::Test {
+protected:
+    int Find(int piece, int from, int to) {
+        *path = w->game.pieces;
+        const int n = FindAttackPath(*w, piece, moves, kPlanCapacity, PointAt(from).x, PointAt(from).y, PointAt(to).x, PointAt(to).y,
+                                     *path, w->game.pieces, penalty);
+        EXPECT_EQ(std::memcmp(path.get(), &w->game.pieces, sizeof(PieceTable)), 0) << "the table is left as found";
+        return n;
+    }
+    std::unique_ptr<AiWorkspace> w = aitest::MakeWorkspace();
+    std::unique_ptr<PieceTable> path = std::make_unique<PieceTable>();
+    MoveCand moves[kPlanCapacity];
+    int32_t penalty[kPointSlots] = {};
+};
+
+TEST_F(AttackPathTest, CostIsOnePerMovePlusPiecesInTheWayPlusDanger) {
+    PieceTable& live = w->game.pieces;
+    PutAt(live, 0, kPlatoon, 0);   // (18,17)
+    PutAt(live, 30, kCompany, 4);  // the target at (22,17)
+    ASSERT_EQ(Find(0, 0, 4), 1);
+    EXPECT_EQ(w->searchCost[4], 1);  // the attacked piece is not in the way
+    EXPECT_EQ(moves[0].outcome, ResolveCombat(live, 0, 30));
+    penalty[4] = 3;
+    ASSERT_EQ(Find(0, 0, 4), 1);
+    EXPECT_EQ(w->searchCost[4], 4);
+    penalty[4] = 0;
+    // An own piece gone from the traced table but standing on the live one.
+    PutAt(live, 2, kBattalion, 2);
+    PieceTable traced = live;
+    traced[2].alive = 0;
+    ASSERT_EQ(FindAttackPath(*w, 0, moves, kPlanCapacity, 18, 17, 22, 17, traced, live, penalty), 1);
+    EXPECT_EQ(w->searchCost[4], 2);
+    // The pieces on that path, the target last.
+    int32_t list[8];
+    int last = 0;
+    EXPECT_EQ(CollectPathPieces(*w, list, 8, 1, moves, traced, live, &last), 2);
+    EXPECT_EQ(std::vector<int32_t>(list, list + 2), (std::vector<int32_t>{2, 30}));
+    EXPECT_EQ(last, 30);
+    EXPECT_EQ(CollectPathPieces(*w, list, 1, 1, moves, traced, live), 2) << "the true count, one written";
+    EXPECT_EQ(CollectPathPieces(*w, list, 8, 1, moves, live, live, &last), 0) << "cannot be traced";
+    EXPECT_EQ(last, kNoPiece);
+    // No path from the target itself or for no piece.
+    EXPECT_EQ(Find(0, 0, 0), 0);
+    EXPECT_EQ(Find(kNoPiece, 0, 4), 0);
+    EXPECT_EQ(Find(100, 0, 4), 0);
+}
+
+// A walk of 22 moves that no move can shorten; every other point is made
+// dear, so the cheapest path follows it. At most 20 moves are planned.
+TEST_F(AttackPathTest, PathsOfMoreThanTwentyMovesAreRefused) {
+    const std::vector<int> walk = {0, 2, 6, 27, 28, 16, 19, 30, 32, 36, 57, 40,
+                                   41, 90, 115, 96, 116, 100, 119, 103, 118, 106, 111};
+    for (int& p : penalty) p = 1000;
+    for (int p : walk) penalty[p] = 0;
+    PutAt(w->game.pieces, 96, kFlag, 111);
+    for (int start : {0, 1}) {
+        PutAt(w->game.pieces, 10, kPlatoon, walk[start]);
+        EXPECT_EQ(Find(10, walk[start], 111), 0) << 22 - start << " moves";
+    }
+    PutAt(w->game.pieces, 10, kPlatoon, walk[2]);
+    ASSERT_EQ(Find(10, walk[2], 111), 20);
+    for (int k = 0; k < 20; ++k) EXPECT_EQ(GridPoint(moves[k].toX, moves[k].toY), PointAt(walk[3 + k])) << k;
+    EXPECT_EQ(moves[19].target, 96);
+}
+
+// The basic level's march on seat 1's believed flag (piece 30), seat 0
+// planning: who moves first, and against whom.
+struct MarchCase {
+    const char* what;
+    aitest::Pc pieces[3];
+    aitest::Bel beliefs[2];
+    int mover, target, toPoint;
+};
+
+TEST(FlagPlanBasic, Scenarios) {
+    const MarchCase cases[] = {
+        {"no piece expected to win", {{0, kPlatoon, 0}, {30, kCommander, 4}}, {{30, 0, kCommander, 100}},
+         kNoPiece, kNoPiece, -1},
+        {"a clear path: its first move", {{6, kPlatoon, 6}, {30, kFlag, 13}}, {{30, 0, kFlag, 100}}, 6, kNoPiece, 27},
+        {"an enemy in the way is the target", {{0, kCommander, 0}, {30, kFlag, 4}, {75, kPlatoon, 2}},
+         {{30, 0, kFlag, 100}, {75, 0, kPlatoon, 100}}, 0, 75, 2},
+        {"the slot five lower held a mine", {{20, kCommander, 20}, {30, kFlag, 15}, {15, kMine, 40}},
+         {{30, 0, kFlag, 100}}, kNoPiece, kNoPiece, -1},
+        {"... any other piece there", {{20, kCommander, 20}, {30, kFlag, 15}, {15, kBattalion, 40}},
+         {{30, 0, kFlag, 100}}, 20, 30, 15},
+    };
+    for (const MarchCase& c : cases) {
+        auto w = aitest::MakeWorkspace();
+        aitest::Apply(w->game.pieces, c.pieces, c.beliefs);
+        w->game.pieces[15].alive = 0;  // a dead piece's code still counts
+        MoveCand out;
+        PlanFlagAttackBasic(*w, out, 0, 30, w->game.pieces);
+        EXPECT_EQ(out.mover, c.mover) << c.what;
+        EXPECT_EQ(out.target, c.target) << c.what;
+        if (c.mover == kNoPiece) continue;
+        EXPECT_EQ(std::memcmp(&out, &w->aiPlanMoves[0], sizeof out), 0) << c.what;
+        if (c.target == kNoPiece) EXPECT_GE(w->aiPlanLength, 2) << c.what;
+        EXPECT_EQ(GridPoint(out.toX, out.toY), PointAt(c.toPoint)) << c.what;
+    }
+    auto w = aitest::MakeWorkspace();
+    MoveCand out;
+    PlanFlagAttackBasic(*w, out, 0, kNoPiece, w->game.pieces);
+    EXPECT_EQ(out.mover, kNoPiece);
+}
+
+TEST(FlagPlanBasic, SideStepLeavesEveryPointOfThePath) {
+    auto w = aitest::MakeWorkspace();
+    PieceTable& p = w->game.pieces;
+    PutAt(p, 2, kBattalion, 2);  // (20,17)
+    PutAt(p, 5, kPlatoon, 5);    // (18,16)
+    const MoveCand path[2] = {aitest::Move(5, kNoPiece, 18, 16, 18, 17), aitest::Move(5, kNoPiece, 18, 17, 19, 17)};
+    MoveCand out;
+    FindSideStepMove(*w, out, 2, 2, path, p);
+    ASSERT_EQ(out.mover, 2);
+    EXPECT_EQ(out.target, kNoPiece);
+    EXPECT_NE(GridPoint(out.toX, out.toY), GridPoint(18, 17));
+    EXPECT_NE(GridPoint(out.toX, out.toY), GridPoint(19, 17));
+    const MoveCand blocked = aitest::Move(5, kNoPiece, 18, 16, 22, 16);  // cannot be traced
+    FindSideStepMove(*w, out, 2, 1, &blocked, p);
+    EXPECT_EQ(out.mover, kNoPiece);
 }
 
 }  // namespace

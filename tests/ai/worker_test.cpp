@@ -93,12 +93,6 @@ protected:
         ExecuteComputerMove(*g, item.move, item.token);
         return g->stepCount != before;
     }
-    void ExpectSeatOneGaveUp() {
-        EXPECT_EQ(g->stepRecords[0], (StepRec{kNoPiece, kNoPiece, 22, 22, 22, 22, 1}));
-        for (int p = 25; p < 50; ++p) EXPECT_EQ(g->pieces[p].alive, 0) << p;
-        EXPECT_NE(g->curSeat, 1);
-        EXPECT_TRUE(worker->IsIdle());
-    }
 
     LabelUi ui;
     std::unique_ptr<GameState> g;
@@ -181,30 +175,27 @@ TEST_F(WorkerTest, MoveForAPositionThatIsGoneIsDropped) {
     EXPECT_TRUE(worker->IsIdle());
 }
 
-TEST_F(WorkerTest, SeatWithoutAMoveGivesUp) {
-    for (int p = 25; p < 50; ++p)
-        if (g->pieces[p].code != kFlag && g->pieces[p].code != kMine) g->pieces[p].alive = 0;
-    worker->Resume();
-    EXPECT_TRUE(Deliver(collector.Next()));
-    ExpectSeatOneGaveUp();
-}
-
-TEST_F(WorkerTest, MoveTheBoardRefusesBecomesTheGiveUp) {
-    worker->Resume();
-    const auto item = collector.Next();
-    g->pieces[item.move.mover].alive = 0;  // its mover is gone
-    EXPECT_TRUE(Deliver(item));
-    EXPECT_EQ(g->netMoveRecord.mover, kNoPiece);
-    ExpectSeatOneGaveUp();
-}
-
-TEST_F(WorkerTest, MoveOfAnotherSeatIsNeverCarriedOut) {
-    worker->Resume();
-    auto item = collector.Next();
-    item.move = aitest::Move(4, kNoPiece, 22, 17, 22, 18);  // seat 0's piece
-    EXPECT_TRUE(Deliver(item));
-    EXPECT_EQ(g->pieces[4].y, 17);
-    ExpectSeatOneGaveUp();
+// A seat without a move, a move the board refuses (its mover gone) and a
+// move of another seat all become the give-up of the seat to move.
+TEST_F(WorkerTest, GiveUpWhenThereIsNoMoveOrTheBoardRefusesIt) {
+    for (int variant = 0; variant < 3; ++variant) {
+        TearDown();
+        SetUp();
+        if (variant == 0)
+            for (int p = 25; p < 50; ++p)
+                if (g->pieces[p].code != kFlag && g->pieces[p].code != kMine) g->pieces[p].alive = 0;
+        worker->Resume();
+        HandOver item = collector.Next();
+        if (variant == 1) g->pieces[item.move.mover].alive = 0;
+        if (variant == 2) item.move = aitest::Move(4, kNoPiece, 22, 17, 22, 18);
+        EXPECT_TRUE(Deliver(item)) << variant;
+        EXPECT_EQ(g->stepRecords[0], (StepRec{kNoPiece, kNoPiece, 22, 22, 22, 22, 1})) << variant;
+        EXPECT_EQ(g->netMoveRecord.mover, kNoPiece);
+        for (int p = 25; p < 50; ++p) EXPECT_EQ(g->pieces[p].alive, 0) << p;
+        EXPECT_NE(g->curSeat, 1);
+        EXPECT_TRUE(worker->IsIdle());
+        EXPECT_EQ(g->pieces[4].y, 17);
+    }
 }
 
 // In a LAN battle the move is sent in the mover's own view (its seat as
