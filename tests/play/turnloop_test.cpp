@@ -9,6 +9,7 @@
 
 #include "core/text.h"
 #include "fake_ui.h"
+#include "support/lan_fakes.h"
 #include "formations/formation.h"
 #include "formations/zffile.h"
 #include "play/execute.h"
@@ -384,6 +385,10 @@ TEST_F(TurnLoopTest, StopAIThreadStopsTheTimerAndABusyWorker) {
 }
 
 TEST_F(TurnLoopTest, LanOwnTimeoutsThenTheSeatGoesToTheComputerOnce) {
+    net::LanSession lan(g);
+    testing::FakeClientLink link;
+    lan.AttachClient(&link);
+    g.lan = &lan;
     g.netConnected = 1;
     g.netState = 31;
     g.myNetSeat = 0;
