@@ -48,6 +48,12 @@ void UpdatePlayButtons(GameState& g);
 // (netState 25) no packet is applied before it.
 void HandleNetBattle(GameState& g);
 
+// Ends the own deployment as it stands, as "完毕" does (for a side without
+// a player at the board): the own "SwitchEnd" goes out on the next tick.
+// False while deploying is not under way, the host still owes a computer
+// seat its formation, or the deployment breaks a rule.
+bool FinishOwnDeployment(GameState& g);
+
 // The host's player presses "开始战役" in the wait dialog.
 void HostStartsBattle(GameState& g);
 // A joining player presses "退出网战": leaves once the own record is in.

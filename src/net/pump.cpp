@@ -9,6 +9,7 @@
 #include "play/execute.h"
 #include "play/standins.h"
 #include "records/layout.h"
+#include "view/deployment.h"
 
 namespace jq::net {
 
@@ -142,6 +143,15 @@ void HandleNetBattle(GameState& g) {
         case kNetAllDeployed: StartBattle(g); break;
         default: break;
     }
+}
+
+bool FinishOwnDeployment(GameState& g) {
+    if (g.netState != kNetDeploying || g.deployPhase != 1 || HostAwaitsComputerDeployments(g)) return false;
+    if (ValidateDeployment(g) != kDeploymentOk) return false;
+    g.deployPhase = 0;
+    g.ui->SetDeploymentControlsVisible(false);
+    TakeDeploymentSnapshot(g);
+    return true;
 }
 
 void HostStartsBattle(GameState& g) {
