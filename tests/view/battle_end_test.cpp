@@ -13,7 +13,8 @@
 #include "records/battlefile.h"
 #include "view/face.h"
 #include "view/input.h"
-#include "view_support.h"
+#include "support/recording_ui.h"
+#include "support/scene.h"
 
 namespace jq {
 namespace {
@@ -22,12 +23,10 @@ namespace {
 // up), driven through the turn loop. Afterwards the board takes no move,
 // selection or hover, and the saved record ends with the battle's last step.
 TEST(BattleEnd, NoMoveAfterAWinAndTheRecordEndsWithTheLastStep) {
-    testing::RecordingUi ui;
+    test::RecordingUi ui;
     GameState g;
     g.ui = &ui;
-    testing::LayOutBattle(g);
-    g.battleRunning = 1;
-    g.deployPhase = 0;
+    test::LayOutBattle(g);
     g.practiceMode = 1;
     ApplyPlayMode(g, PlayMode::kPractice);
     auto work = std::make_unique<MoveGenWork>(*g.board);
