@@ -438,6 +438,9 @@ void TqsForm::CreateBoardView() {
     // and the 30 arrow images above it.
     boardView = std::make_unique<BoardView>(*game_, panQiPan, this);
     boardView->qipan->onClick = [this](jq::ImageControl&) { qipanClick(); };
+    // A right click on the board picture opens the popup menu.
+    boardView->qipan->installEventFilter(this);
+    for (jq::ImageControl* arrow : boardView->pathArrowImages) arrow->installEventFilter(this);
     // The controls laid on the board panel stay above the board picture.
     for (QWidget* w : boardPanelControls_) w->raise();
 }

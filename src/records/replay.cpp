@@ -265,9 +265,18 @@ void ReplayStepBack(GameState& g) {
             if (g.pieces[r.target].code == kFlag) ReviveSeatRow(g, SeatOf(r.target), false);
         }
         if (IsSurrender(r)) ReviveSeatRow(g, r.outcome, true);
-        for (int tries = 0; tries < kSeats; ++tries) {
-            g.curSeat = WrapSeat(g.curSeat - dir);
-            if (SeatHasLivePiece(g, g.curSeat)) break;
+        // The seat that made the step moves again. Stepping the turn back
+        // would land on a seat the step had taken out (the turn skipped it).
+        const bool special = IsSpecialMove(MoveRec{r.fromX, r.fromY, r.toX, r.toY});
+        if (special && IsValidSeat(r.outcome)) {
+            g.curSeat = r.outcome;
+        } else if (!special && IsValidPiece(r.mover)) {
+            g.curSeat = SeatOf(r.mover);
+        } else {
+            for (int tries = 0; tries < kSeats; ++tries) {
+                g.curSeat = WrapSeat(g.curSeat - dir);
+                if (SeatHasLivePiece(g, g.curSeat)) break;
+            }
         }
         if (++undone == 2) {
             g.move = MoveRec{r.fromX, r.fromY, r.toX, r.toY};

@@ -234,7 +234,8 @@ TEST(BattleFileRead, ReadLaysTheBattleOutFromItsSeat) {
     ASSERT_EQ(ReadBattleFile(g, path, out), BattleFileError::kNone);
     EXPECT_TRUE(b.t.ui.messages.empty());
     EXPECT_EQ(out.seat, 2);
-    EXPECT_EQ(out.moves.size(), 4u);  // the junk is no board point
+    EXPECT_EQ(out.moves.size(), 510u);  // the junk reads as steps without a mover
+    EXPECT_EQ(out.moves[4].fromX, kOffBoardMove.fromX);
     // Row 2 of the file at the bottom: its codes stop at slot 10.
     for (int k = 0; k < 25; ++k) EXPECT_EQ(g.pieces[k].code, k < 10 ? saved[50 + k].code : 0);
     EXPECT_EQ(g.pieces[50].code, saved[0].code);
