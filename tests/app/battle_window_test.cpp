@@ -45,10 +45,7 @@ using apptest::WaitFor;
 
 QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using jq::test::ReadBytes;
 
 // The computer player as the window sees it: woken by the main timer, it
 // hands its move to the main thread as a queued call, and counts as busy

@@ -2,8 +2,6 @@
 // current directory, and pointer events sent to real widgets.
 #pragma once
 
-#include <unistd.h>
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMouseEvent>
@@ -12,30 +10,28 @@
 #include <functional>
 #include <string>
 
+#include "support/files_support.h"
+
 namespace apptest {
 
 // A fresh folder that is the current directory while the object lives.
 class ScratchWorkFolder {
 public:
     ScratchWorkFolder() {
-        char pattern[] = "/tmp/jqshellXXXXXX";
-        const char* made = ::mkdtemp(pattern);
-        path_ = made != nullptr ? made : "/tmp";
         previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(path_);
+        std::filesystem::current_path(folder_.Plain());
     }
     ~ScratchWorkFolder() {
         std::error_code ec;
         std::filesystem::current_path(previous_, ec);
-        std::filesystem::remove_all(path_, ec);
     }
     ScratchWorkFolder(const ScratchWorkFolder&) = delete;
     ScratchWorkFolder& operator=(const ScratchWorkFolder&) = delete;
 
-    const std::string& path() const { return path_; }
+    const std::string& path() const { return folder_.Plain(); }
 
 private:
-    std::string path_;
+    jq::test::ScratchFolder folder_;
     std::filesystem::path previous_;
 };
 

@@ -22,6 +22,7 @@
 #include "core/options.h"
 #include "core/qipan.h"
 #include "core/text.h"
+#include "support/recording_ui.h"
 #include "support/when_shown.h"
 
 namespace {
@@ -57,14 +58,6 @@ QColor PixelOf(QWidget* w, int x, int y) { return w->grab().toImage().pixelColor
 
 void WhenDialogShown(std::function<void(Twoption&)> act) { WhenShown<Twoption>(std::move(act)); }
 
-class StatusUi : public jq::NullUi {
-public:
-    void SetStatusText(int panel, const std::string& gbText) override {
-        if (panel == 1) panel1 = gbText;
-    }
-    std::string panel1;
-};
-
 class OptionsDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -84,7 +77,7 @@ protected:
     bool OptionsFileExists() const { return std::filesystem::exists(g.appFolder + "oprec"); }
 
     QTemporaryDir folder;
-    StatusUi ui;
+    jq::test::RecordingUi ui;
     GameState g;
     Twoption::Tiles tiles;
 };
@@ -326,7 +319,7 @@ TEST_F(OptionsDialogTest, ReadOnlyFileKeepsItsOldContentsAfterOk) {
     EXPECT_TRUE(RunOptionsDialog(nullptr, g, {}, folder.path()));
     EXPECT_EQ(g.optionsRecord.soundOn, 1);  // memory has the new settings
     EXPECT_EQ(g.optionsRecord.aiLevel, 2);
-    EXPECT_EQ(ui.panel1, jq::Gb("级别：高级"));
+    EXPECT_EQ(ui.status[1], jq::Gb("级别：高级"));
     std::ifstream in(path, std::ios::binary);
     const std::vector<uint8_t> now((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(now, old);
@@ -341,7 +334,7 @@ TEST_F(OptionsDialogTest, UnknownLevelShowsAsMiddleAndIsStoredSo) {
     });
     ASSERT_TRUE(RunOptionsDialog(nullptr, g, {}, folder.path()));
     EXPECT_EQ(g.optionsRecord.aiLevel, 1);
-    EXPECT_EQ(ui.panel1, jq::Gb("级别：中级"));
+    EXPECT_EQ(ui.status[1], jq::Gb("级别：中级"));
 }
 
 TEST_F(OptionsDialogTest, CoefficientsAfterOkAndAfterARestart) {
@@ -353,7 +346,7 @@ TEST_F(OptionsDialogTest, CoefficientsAfterOkAndAfterARestart) {
     EXPECT_NEAR(g.styleCoefAttack, 0.618, 1e-9);
     EXPECT_NEAR(g.styleCoefCaution, 0.8, 1e-9);
     EXPECT_NEAR(g.styleCoefDefence, 0.382, 1e-9);
-    EXPECT_EQ(ui.panel1, jq::Gb("级别：初级"));
+    EXPECT_EQ(ui.status[1], jq::Gb("级别：初级"));
 
     GameState restarted;
     restarted.appFolder = g.appFolder;
@@ -371,7 +364,7 @@ TEST_F(OptionsDialogTest, CoefficientsAfterOkAndAfterARestart) {
     ASSERT_TRUE(RunOptionsDialog(nullptr, g, {}, folder.path()));
     EXPECT_NEAR(g.styleCoefAttack, 0.427, 1e-9);
     EXPECT_NEAR(g.styleCoefDefence, 0.191, 1e-9);
-    EXPECT_EQ(ui.panel1, jq::Gb("级别：中级"));
+    EXPECT_EQ(ui.status[1], jq::Gb("级别：中级"));
 
     // Cancel leaves the coefficients alone.
     WhenDialogShown([](Twoption& d) {

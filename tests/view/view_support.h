@@ -1,14 +1,11 @@
-// Shared pieces of the view tests: a recording surrounding and a legal
-// battle laid out directly on the board.
+// The view tests' army, laid out directly on the board, and the recorder
+// as they start from.
 #pragma once
-
-#include <functional>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "core/gameui.h"
 #include "core/qipan.h"
+#include "support/recording_ui.h"
+#include "support/scene.h"
 
 namespace jq::testing {
 
@@ -19,16 +16,7 @@ constexpr int kLegalFormation[25] = {5,  6, 7,  8,  9,  10, 12, 11, 3,  12, 10, 
 
 // Every seat deployed with kLegalFormation on its own points, all alive.
 inline void LayOutBattle(GameState& g) {
-    for (int i = 0; i < kPieceCount; ++i) {
-        const int seat = SeatOf(i);
-        const int slot = i % kPiecesPerSeat;
-        const BoardPoint& p = g.board->boardPoints[seat * 30 + slot];
-        PieceRec& r = g.pieces[i];
-        r.x = r.startX = p.gridX;
-        r.y = r.startY = p.gridY;
-        r.code = kLegalFormation[slot];
-        r.alive = 1;
-    }
+    test::DeployArmy(g.pieces, kLegalFormation);
     g.selectedPiece = kNoPiece;
     g.curSeat = 0;
     g.stepCount = 0;
@@ -36,51 +24,12 @@ inline void LayOutBattle(GameState& g) {
         for (auto& b : row) b = kNoPiece;
 }
 
-// Index of the piece of `seat` holding `slot`.
-inline int PieceOf(int seat, int slot) { return seat * kPiecesPerSeat + slot; }
+using test::PieceOf;
 
-// Records what the game asks of its surroundings.
-class RecordingUi : public GameUi {
+// The shared recorder with every image shown and the seats labelled.
+class RecordingUi : public test::RecordingUi {
 public:
-    RecordingUi() {
-        for (bool& v : visible) v = true;
-        for (int s = 0; s < 4; ++s) labels[s] = "seat" + std::to_string(s);
-    }
-    int ShowMessage(const std::string& text, bool) override {
-        messages.push_back(text);
-        return 1;
-    }
-    void ShowStandardBox(const std::string& text, const std::string& caption) override {
-        boxes.emplace_back(text, caption);
-    }
-    void PlaySound(const std::string& name, bool) override { sounds.push_back(name); }
-    ClockStamp Now() override { return {}; }
-    void SleepMs(int ms) override { slept += ms; }
-    void ProcessMessages() override {
-        ++pumps;
-        if (onPump) onPump();
-    }
-    void PlacePiece(int piece) override { placed.push_back(piece); }
-    void SetPieceVisible(int piece, bool v) override { visible[piece] = v; }
-    bool PieceVisible(int piece) override { return visible[piece]; }
-    void RedrawPieces() override { ++redraws; }
-    void HideArrows() override { ++arrowHides; }
-    void SwapPiecePictures(int a, int b) override { swaps.emplace_back(a, b); }
-    std::string SeatLabel(int seat) override { return labels[seat]; }
-    void SetSeatLabel(int seat, const std::string& text) override { labels[seat] = text; }
-
-    std::vector<std::string> messages;
-    std::vector<std::pair<std::string, std::string>> boxes;
-    std::vector<std::string> sounds;
-    std::vector<int> placed;
-    std::vector<std::pair<int, int>> swaps;
-    bool visible[kPieceCount];
-    std::string labels[4];
-    int redraws = 0;
-    int arrowHides = 0;
-    int slept = 0;
-    int pumps = 0;
-    std::function<void()> onPump;
+    RecordingUi() { ShowEverything(); }
 };
 
 }  // namespace jq::testing
