@@ -22,7 +22,7 @@
 namespace jq::replaytest {
 
 struct PlayedRecord {
-    std::unique_ptr<filetest::TestGame> t = std::make_unique<filetest::TestGame>();
+    std::unique_ptr<test::TestGame> t = std::make_unique<test::TestGame>();
     std::vector<uint8_t> kbt;
 };
 

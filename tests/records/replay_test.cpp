@@ -14,8 +14,8 @@
 namespace jq {
 namespace {
 
-using filetest::TestGame;
-using filetest::WriteBytes;
+using test::TestGame;
+using test::WriteBytes;
 using replaytest::EncodeJqh;
 using replaytest::PlayRandomBattle;
 
@@ -182,7 +182,7 @@ TEST(Replay, GoToStepTakesUnsoundStepsLikeExecuteMove) {
 }
 
 // A UI that notes whether automatic replay was still on at each box.
-class AutoPlayUi : public filetest::RecordingUi {
+class AutoPlayUi : public test::RecordingUi {
 public:
     int ShowMessage(const std::string& text, bool withCancel) override {
         autoPlayAtBox.push_back(g->autoPlay);
@@ -310,7 +310,7 @@ TEST(RecordFiles, RecentFilesKeepTheLatestTen) {
     AddRecentFile(g, "new");  // the tenth drops out
     EXPECT_EQ(list(), (std::vector<std::string>{"new", "f", "a", "b", "c", "d", "e", "g", "h", "i"}));
     // The list is in "oprec" at once.
-    EXPECT_EQ(RecentFile(DecodeOptions(filetest::ReadBytes(OptionsFilePath(g))), 0), "new");
+    EXPECT_EQ(RecentFile(DecodeOptions(test::ReadBytes(OptionsFilePath(g))), 0), "new");
     // 255 bytes fit; 256 do not, and the list stays.
     const std::string fits(255, 'p'), tooLong(256, 'q');
     EXPECT_TRUE(AddRecentFile(g, fits));
