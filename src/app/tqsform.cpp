@@ -400,10 +400,7 @@ void TqsForm::BuildPopupMenu() {
     PopupMenu1 = new QMenu(this);
     mpopLoadFile = PopupMenu1->addAction(icons[2], QStringLiteral("调出战役"));
     mpopRecentFile = PopupMenu1->addMenu(QStringLiteral("最近复盘战役"));
-    for (QAction*& item : mnFna) {
-        item = mpopRecentFile->addAction(QStringLiteral("DEFAULT"));
-        item->setEnabled(false);
-    }
+    for (QAction*& item : mnFna) item = mpopRecentFile->addAction(QStringLiteral("DEFAULT"));
     N15 = PopupMenu1->addSeparator();
     mpopAutoPlay = PopupMenu1->addAction(QStringLiteral("自动演播(单击棋盘)"));
     mpopPlayStop = PopupMenu1->addAction(QStringLiteral("停止演播"));

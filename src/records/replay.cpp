@@ -146,6 +146,7 @@ OpenResult OpenBattleRecord(GameState& g, const std::string& path) {
     g.ui->SetStatusText(1, Gb("级别：复盘"));
     DetectReplayDirection(g);
     ResetUndoLog(g);
+    ShowStepCount(g);
     g.ui->SetRotateEnabled(true);
     g.ui->SetSaveEnabled(true);
     if (g.deployPhase != 0) {

@@ -275,11 +275,13 @@ TEST_F(MainWindowTest, RightClickOnTheBoardOpensThePopupMenu) {
     EXPECT_TRUE(form->PopupMenu1->isVisible());
     form->PopupMenu1->hide();
 
-    // The load command opens it too.
-    QContextMenuEvent onLoad(QContextMenuEvent::Mouse, QPoint(5, 5), form->btnLoadFile->mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(form->btnLoadFile, &onLoad);
-    EXPECT_TRUE(form->PopupMenu1->isVisible());
-    form->PopupMenu1->hide();
+    // Only the board picture: not the load command, a piece or the panel.
+    for (QWidget* w : std::initializer_list<QWidget*>{form->btnLoadFile, form->boardView->pieceImages[0],
+                                                     form->panQiPan}) {
+        QContextMenuEvent other(QContextMenuEvent::Mouse, QPoint(5, 5), w->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(w, &other);
+        EXPECT_FALSE(form->PopupMenu1->isVisible());
+    }
 }
 
 TEST_F(MainWindowTest, ExitItemStopsTheComputerPlayerAndCloses) {
