@@ -6,7 +6,4 @@
 #include "app/tqsform.h"
 
 void TqsForm::btnnetbattleClick() {}
-void TqsForm::Button7Click() {}
-void TqsForm::btnLoadZfClick() {}
-void TqsForm::btnSaveZfClick() {}
 void TqsForm::edInputKeyPress(int) {}

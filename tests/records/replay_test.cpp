@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "ai/selfplay.h"
 #include "core/options.h"
 #include "core/text.h"
 #include "records/loadcmd.h"
@@ -50,8 +52,48 @@ struct Opened {
     GameState& g() { return t.g(); }
 };
 
+// Replays the record at `path` step by step, then checks that go-to-step,
+// jumps of 10 and 100 and steps back reach the same states. Returns the
+// state after each single step.
+std::vector<std::vector<int>> ExpectEveryWayAgrees(const std::string& path, const std::string& what) {
+    Opened single(path);
+    const int length = RecordLength(single.g());
+    std::vector<std::vector<int>> byStep{Snapshot(single.g())};
+    while (single.g().stepCount < length) {
+        ReplayNextSteps(single.g());
+        EXPECT_EQ(single.g().stepCount, static_cast<int>(byStep.size())) << what;
+        if (single.g().stepCount != static_cast<int>(byStep.size())) return byStep;
+        byStep.push_back(Snapshot(single.g()));
+    }
+    Opened jump(path);
+    for (int n = 0; n <= length; ++n) {
+        GotoReplayStart(jump.g());
+        ReplayToStep(jump.g(), n);
+        EXPECT_EQ(Snapshot(jump.g()), byStep[n]) << what << " go to " << n;
+    }
+    for (int count : {10, 100}) {
+        Opened many(path);
+        while (many.g().stepCount < length) {
+            many.g().clickStepCount = count;
+            ReplayNextSteps(many.g());
+            EXPECT_EQ(Snapshot(many.g()), byStep[many.g().stepCount]) << what << " by " << count;
+        }
+    }
+    // Back one step at a time from the end, and back from the middle.
+    for (int n = length; n > 0; --n) {
+        ReplayStepBack(single.g());
+        EXPECT_EQ(Snapshot(single.g()), byStep[n - 1]) << what << " back from " << n;
+    }
+    GotoReplayStart(jump.g());
+    ReplayToStep(jump.g(), length / 2);
+    for (int k = 0; k < 5; ++k) ReplayStepBack(jump.g());
+    EXPECT_EQ(Snapshot(jump.g()), byStep[std::max(0, length / 2 - 5)]) << what;
+    return byStep;
+}
+
 // Battles with a time-out at step 3 and a give-up at step 40; between them
-// they take a flag, lose commanders and trade bombs.
+// they take a flag, lose commanders and trade bombs. The end of the live
+// battle is the end of its replay.
 TEST(Replay, EveryWayToAStepAgrees) {
     int flags = 0, commanders = 0, bombTrades = 0;
     for (uint32_t seed : {5u, 12u, 29u}) {
@@ -67,46 +109,30 @@ TEST(Replay, EveryWayToAStepAgrees) {
         }
         const std::string path = live.t->Path("live.kbt");
         WriteBytes(path, live.kbt);
-
-        Opened single(path);
-        const int length = RecordLength(single.g());
-        ASSERT_EQ(length, lg.stepCount);
-        std::vector<std::vector<int>> byStep{Snapshot(single.g())};
-        while (single.g().stepCount < length) {
-            ReplayNextSteps(single.g());
-            ASSERT_EQ(single.g().stepCount, static_cast<int>(byStep.size())) << "seed " << seed;
-            byStep.push_back(Snapshot(single.g()));
-        }
-        // The live battle's end is the replay's end.
+        const auto byStep = ExpectEveryWayAgrees(path, "seed " + std::to_string(seed));
+        ASSERT_EQ(static_cast<int>(byStep.size()), lg.stepCount + 1);
         EXPECT_EQ(byStep.back(), Snapshot(lg)) << "seed " << seed;
-
-        Opened jump(path);
-        for (int n = 0; n <= length; ++n) {
-            GotoReplayStart(jump.g());
-            ReplayToStep(jump.g(), n);
-            ASSERT_EQ(Snapshot(jump.g()), byStep[n]) << "seed " << seed << " go to " << n;
-        }
-        for (int count : {10, 100}) {
-            Opened many(path);
-            while (many.g().stepCount < length) {
-                many.g().clickStepCount = count;
-                ReplayNextSteps(many.g());
-                ASSERT_EQ(Snapshot(many.g()), byStep[many.g().stepCount]) << "seed " << seed;
-            }
-        }
-        // Back one step at a time from the end, and back from the middle.
-        for (int n = length; n > 0; --n) {
-            ReplayStepBack(single.g());
-            ASSERT_EQ(Snapshot(single.g()), byStep[n - 1]) << "seed " << seed << " back from " << n;
-        }
-        GotoReplayStart(jump.g());
-        ReplayToStep(jump.g(), length / 2);
-        for (int k = 0; k < 5; ++k) ReplayStepBack(jump.g());
-        EXPECT_EQ(Snapshot(jump.g()), byStep[length / 2 - 5]);
     }
     EXPECT_GT(flags, 0);
     EXPECT_GT(commanders, 0);
     EXPECT_GT(bombTrades, 0);
+}
+
+// A battle of the computer player with itself, as the self-play tool plays it.
+TEST(Replay, ComputerBattleReplaysAsPlayed) {
+    TestGame t;
+    SelfPlayOptions o;
+    o.seed = 7;
+    o.dataFolder = t.g().appFolder;
+    o.recordPath = t.Path("selfplay.kbt");
+    const SelfPlayResult played = PlaySelfBattle(o);
+    ASSERT_EQ(played.failure, "");
+    const auto byStep = ExpectEveryWayAgrees(o.recordPath, "self-play");
+    ASSERT_EQ(static_cast<int>(byStep.size()), played.steps + 1);
+    // The step records of the live battle, word by word.
+    const std::vector<int>& end = byStep.back();
+    const std::vector<int> steps(end.begin() + 2 + 400, end.begin() + 2 + 400 + 7 * played.steps);
+    EXPECT_EQ(steps, std::vector<int>(played.stepRecords.begin(), played.stepRecords.end()));
 }
 
 // A record opened on a laid-out board with the given from-points.
