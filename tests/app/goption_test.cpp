@@ -162,7 +162,7 @@ TEST_F(OptionsDialogTest, FreshRecordOpensWithTheDefaults) {
     EXPECT_EQ(Find<QSlider>(d, "tbMoveThinkTime")->value(), 30);
     EXPECT_EQ(Find<QSlider>(d, "tbGetReadyTime")->value(), 40);
     EXPECT_EQ(Find<QSlider>(d, "tbCutLinkTime")->value(), 60);
-    EXPECT_EQ(Find<QSlider>(d, "tbsf1")->value(), 0);
+    EXPECT_EQ(Find<QSlider>(d, "tbsf1")->value(), 5);
     EXPECT_EQ(Find<QLineEdit>(d, "Edit1")->text(), QString());
     Find<QPushButton>(d, "BitBtn1")->click();
     EXPECT_EQ(d.result(), QDialog::Accepted);

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QContextMenuEvent>
-#include <QDesktopServices>
-#include <QUrl>
 #include <fstream>
 #include <memory>
 
@@ -369,25 +367,6 @@ TEST_F(MainWindowTest, TheStandAloneButtonTakesNoPart) {
     EXPECT_EQ(form->HoverCaption(), jq::Gb("帮  助"));
 }
 
-// ---- Help ----
-
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void Open(const QUrl& url) { urls.push_back(url); }
-};
-
-TEST_F(MainWindowTest, HelpOpensTheHelpFileOfTheWorkingFolder) {
-    UrlCatcher catcher;
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
-    apptest::LeftClick(form->btnShowHelp);
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-    ASSERT_EQ(catcher.urls.size(), 1);
-    EXPECT_EQ(catcher.urls[0].toLocalFile(), QString::fromStdString(folder.path()) + U("/棋战帮助文件.html"));
-}
-
 // ---- What the game asks of the window ----
 
 TEST_F(MainWindowTest, StatusClockAndSeatLabelsTakeGameTexts) {
@@ -485,4 +464,3 @@ TEST_F(MainWindowTest, EachTickBlinksTheSelectionOnce) {
 
 }  // namespace
 
-#include "tqsform_test.moc"
