@@ -5,8 +5,6 @@
 
 namespace jq::standin {
 
-void ReplayNextSteps(GameState& g) { g.clickStepCount = 1; }
-
 void AbortNetBattle(GameState& g, int reason) {
     if (net::NetClientActive(g)) net::CloseNetSockets(g, true, false);
     const char* text = "不明原因的故障！自动退出网战。";

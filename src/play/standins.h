@@ -1,16 +1,10 @@
-// Services of replay and the LAN battle that the turn loop calls. Each does
-// only what the turn loop relies on until its own part of the program takes
-// it over.
+// Services of the LAN battle that the turn loop calls. Each does only what
+// the turn loop relies on until its own part of the program takes it over.
 #pragma once
-
-#include <string>
 
 #include "core/qipan.h"
 
 namespace jq::standin {
-
-// The step button: carries out `clickStepCount` recorded steps forward.
-void ReplayNextSteps(GameState& g);
 
 // Leaves the LAN battle: closes the connection to the host, puts the
 // reason's text into the status bar and ends the battle. Reasons: 0 too

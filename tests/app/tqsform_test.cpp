@@ -258,7 +258,7 @@ TEST_F(MainWindowTest, PopupMenuItemsInOrderWithOnlyTheReadyOnesEnabled) {
     for (int i = 0; i < 10; ++i) {
         EXPECT_EQ(recent[i], form->mnFna[i]);
         EXPECT_EQ(recent[i]->text(), U("DEFAULT"));
-        EXPECT_FALSE(recent[i]->isEnabled());
+        EXPECT_TRUE(recent[i]->isEnabled());
     }
     EXPECT_FALSE(form->mpopOption->icon().isNull());
     EXPECT_FALSE(form->N10->icon().isNull());
@@ -273,11 +273,13 @@ TEST_F(MainWindowTest, RightClickOnTheBoardOpensThePopupMenu) {
     EXPECT_TRUE(form->PopupMenu1->isVisible());
     form->PopupMenu1->hide();
 
-    // The load command opens it too.
-    QContextMenuEvent onLoad(QContextMenuEvent::Mouse, QPoint(5, 5), form->btnLoadFile->mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(form->btnLoadFile, &onLoad);
-    EXPECT_TRUE(form->PopupMenu1->isVisible());
-    form->PopupMenu1->hide();
+    // Only the board picture: not the load command, a piece or the panel.
+    for (QWidget* w : std::initializer_list<QWidget*>{form->btnLoadFile, form->boardView->pieceImages[0],
+                                                     form->panQiPan}) {
+        QContextMenuEvent other(QContextMenuEvent::Mouse, QPoint(5, 5), w->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(w, &other);
+        EXPECT_FALSE(form->PopupMenu1->isVisible());
+    }
 }
 
 TEST_F(MainWindowTest, ExitItemStopsTheComputerPlayerAndCloses) {
