@@ -38,58 +38,26 @@ public:
     void SetSeatLabel(int s, const std::string& t) override { view->SetSeatLabel(s, t); }
 };
 
-// Pictures in which every cell has a colour of its own.
-void WritePictures(const QString& dir) {
-    for (int seat = 0; seat < 4; ++seat) {
-        const bool turned = seat & 1;
-        QImage sheet(turned ? 286 : 112, turned ? 112 : 286, QImage::Format_RGB32);
-        const int cw = turned ? 22 : 28;
-        const int ch = turned ? 28 : 22;
-        for (int y = 0; y < sheet.height(); ++y)
-            for (int x = 0; x < sheet.width(); ++x)
-                sheet.setPixel(x, y, qRgb(60 * seat + 10, (x / cw) * 18 + 5, (y / ch) * 18 + 5));
-        ASSERT_TRUE(sheet.save(dir + QString("/allqzimage%1.png").arg(seat)));
-    }
-    QImage arrows(240, 24, QImage::Format_RGB32);
-    for (int x = 0; x < 240; ++x)
-        for (int y = 0; y < 24; ++y) arrows.setPixel(x, y, qRgb(200, (x / 24) * 20, y == 23 ? 0 : 50));
-    ASSERT_TRUE(arrows.save(dir + "/alljiantouimage.png"));
-}
-
 class BoardViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        WritePictures(dir.path());
         panel.resize(529, 528);
         g.ui = &ui;
         g.optionsRecord.soundOn = 1;
-        view = std::make_unique<BoardView>(g, &panel, nullptr, dir.path());
+        view = std::make_unique<BoardView>(g, &panel, nullptr, QStringLiteral(JQ_SOURCE_DIR "/assets/images"));
         ui.view = view.get();
         WireControls();
     }
     void TearDown() override { standardBoxShownHook = nullptr; }
 
     void WireControls() {
-        BoardView::Controls& c = view->controls;
-        c.btnChangeQz = new QPushButton(QStringLiteral("完毕"), &panel);
-        c.btnSaveZf = new QPushButton(&panel);
-        c.btnLoadZf = new QPushButton(&panel);
-        c.btnOtherKbt = new QPushButton(&panel);
-        c.Shape1 = new QWidget(&panel);
-        c.Shape2 = new QWidget(&panel);
-        c.Label20 = new QLabel(&panel);
-        c.btnNextStep = new QPushButton(&panel);
-        c.btnsavefile = new QPushButton(&panel);
-        c.btnViewOtherQz = new QPushButton(QStringLiteral("看别人棋"), &panel);
-        c.rbtDps = new QRadioButton(&panel);
-        c.rbtPractice = new QRadioButton(&panel);
-        c.Label1 = new QLabel(QStringLiteral("位置1"), &panel);
-        c.Label2 = new QLabel(QStringLiteral("位置2"), &panel);
-        c.Label3 = new QLabel(QStringLiteral("位置3"), &panel);
-        c.Label4 = new QLabel(QStringLiteral("位置4"), &panel);
-        c.Timer1 = new QTimer(&panel);
-        c.Timer1->setInterval(10000);
+        auto button = [this] { return new QPushButton(&panel); };
+        auto label = [this](const char* text) { return new QLabel(QString::fromUtf8(text), &panel); };
+        view->controls = {button(), button(), button(), button(), new QWidget(&panel), new QWidget(&panel),
+                          label(""), button(), button(), button(), new QRadioButton(&panel),
+                          new QRadioButton(&panel), label("位置1"), label("位置2"), label("位置3"), label("位置4"),
+                          new QTimer(&panel)};
+        view->controls.Timer1->setInterval(10000);
     }
 
     // Lays out a battle on the screen, as the battle set-up does.
@@ -98,8 +66,10 @@ protected:
         for (int i = 0; i < kPieceCount; ++i) view->PlacePieceAt(i, g.pieces[i].x, g.pieces[i].y);
         view->RedrawPieces();
     }
-    QRgb ShownColour(int piece) const { return view->pieceImages[piece]->Pixel(3, 3); }
-    QRgb CellColour(const SpriteCell& c) const { return view->Sheet(c.sheet).pixel(c.left + 3, c.top + 3); }
+    QImage Shown(int piece) const { return view->pieceImages[piece]->Picture().convertToFormat(QImage::Format_RGB32); }
+    QImage Cell(const SpriteCell& c) const {
+        return view->Sheet(c.sheet).copy(c.left, c.top, c.width, c.height).convertToFormat(QImage::Format_RGB32);
+    }
     std::vector<QWidget*> DeployControls() const {
         const BoardView::Controls& c = view->controls;
         return {c.btnChangeQz, c.btnSaveZf, c.btnLoadZf, c.btnOtherKbt, c.Shape1, c.Shape2, c.Label20};
@@ -114,7 +84,6 @@ protected:
     }
     void PressPiece(int piece) { view->PieceMouseDown(*view->pieceImages[piece], At(4, 4)); }
 
-    QTemporaryDir dir;
     QWidget panel;
     GameState g;
     BoardUi ui;
@@ -126,7 +95,8 @@ TEST_F(BoardViewTest, MissingPicturesGetStandIns) {
     GameState g2;
     testing::RecordingUi quiet;
     g2.ui = &quiet;
-    BoardView bare(g2, &other, nullptr, dir.path() + "/nowhere");
+    QTemporaryDir empty;
+    BoardView bare(g2, &other, nullptr, empty.path());
     LayOutBattle(g2);
     bare.RedrawPieces();
     EXPECT_EQ(bare.pieceImages[30]->Picture().size(), QSize(22, 28));
@@ -136,11 +106,11 @@ TEST_F(BoardViewTest, MissingPicturesGetStandIns) {
 
 TEST_F(BoardViewTest, RedrawShowsEachPieceByTheFaceRule) {
     LayOut();
-    for (int i = 0; i < kPieceCount; ++i) EXPECT_EQ(ShownColour(i), CellColour(RuleCell(g, i))) << i;
+    for (int i = 0; i < kPieceCount; ++i) EXPECT_EQ(Shown(i), Cell(RuleCell(g, i))) << i;
     g.myNetSeat = 3;
     g.viewOtherFormations = 1;
     view->RedrawPieces();
-    for (int i = 0; i < kPieceCount; ++i) EXPECT_EQ(ShownColour(i), CellColour(RuleCell(g, i))) << i;
+    for (int i = 0; i < kPieceCount; ++i) EXPECT_EQ(Shown(i), Cell(RuleCell(g, i))) << i;
     EXPECT_TRUE(ui.messages.empty());
 }
 
@@ -149,69 +119,49 @@ TEST_F(BoardViewTest, FallenCommanderTurnsTheFlagOver) {
     EXPECT_TRUE(ui.messages.empty());
     LayOut();
     const int flag1 = PieceOf(1, 21);
-    const QRgb hidden = ShownColour(flag1);
+    const QImage hidden = Shown(flag1);
     g.pieces[PieceOf(1, 16)].alive = 0;
     view->RedrawPieces();
-    EXPECT_EQ(ShownColour(flag1), CellColour(SheetCell(1, 1, kFlag, true)));
+    EXPECT_EQ(Shown(flag1), Cell(SheetCell(1, 1, kFlag, true)));
     view->ConcealFlag(PieceOf(1, 3));
-    EXPECT_EQ(ShownColour(flag1), hidden);
+    EXPECT_EQ(Shown(flag1), hidden);
     // The own flag shows its back; DrawOwnPieces shows it face up again.
     g.pieces[PieceOf(0, 16)].alive = 0;
     view->RedrawPieces();
-    EXPECT_EQ(ShownColour(PieceOf(0, 21)), CellColour(SheetCell(0, 0, kFlag, false)));
+    EXPECT_EQ(Shown(PieceOf(0, 21)), Cell(SheetCell(0, 0, kFlag, false)));
     view->DrawOwnPieces();
-    EXPECT_EQ(ShownColour(PieceOf(0, 21)), CellColour(SheetCell(0, 0, kFlag, true)));
+    EXPECT_EQ(Shown(PieceOf(0, 21)), Cell(SheetCell(0, 0, kFlag, true)));
     g.pieces[PieceOf(2, 21)].code = kEngineer;  // a laid-out seat without a flag
     view->RevealFlag(PieceOf(2, 0));
     EXPECT_EQ(ui.messages, std::vector<std::string>{Gb("敌人的军棋不见了？！      ")});
 }
 
-TEST_F(BoardViewTest, PlacePieceAtCentresTheImageOnlyOnAPoint) {
-    view->PlacePieceAt(25, 18, 17);  // a seat-1 image on a seat-0 point keeps its shape
+TEST_F(BoardViewTest, ImagesAndArrowsStandCentredOnTheirPoints) {
     const BoardPoint& p = g.board->boardPoints[0];
+    view->PlacePieceAt(25, 18, 17);  // a seat-1 image on a seat-0 point keeps its shape
     EXPECT_EQ(view->pieceImages[25]->pos(), QPoint(p.pixelX - 11, p.pixelY - 14));
     view->PlacePieceAt(0, 18, 17);
     const QPoint before = view->pieceImages[0]->pos();
     EXPECT_EQ(before, QPoint(p.pixelX - 14, p.pixelY - 11));
-    view->PlacePieceAt(0, 12, 12);
+    view->PlacePieceAt(0, 12, 12);  // no point there: told, the image stays
     EXPECT_EQ(view->pieceImages[0]->pos(), before);
     view->PlacePieceAt(-2, 18, 17);
     view->PlacePieceAt(100, 18, 17);
     EXPECT_EQ(ui.messages.size(), 1u);
-}
 
-TEST_F(BoardViewTest, ArrowsShowTheirCellOnTheirPoint) {
     view->ShowArrow(3, 126, 2);
-    ImageControl* a = view->pathArrowImages[3];
-    const BoardPoint& p = g.board->boardPoints[126];
-    EXPECT_FALSE(a->isHidden());
-    EXPECT_EQ(a->pos(), QPoint(p.pixelX - 12, p.pixelY - 12));
-    EXPECT_EQ(a->Pixel(5, 5), view->alljiantouimage.pixel(48 + 5, 5));
+    const BoardPoint& c = g.board->boardPoints[126];
+    EXPECT_FALSE(view->pathArrowImages[3]->isHidden());
+    EXPECT_EQ(view->pathArrowImages[3]->pos(), QPoint(c.pixelX - 12, c.pixelY - 12));
+    EXPECT_EQ(view->pathArrowImages[3]->Picture().convertToFormat(QImage::Format_RGB32),
+              view->alljiantouimage.copy(48, 0, 24, 24).convertToFormat(QImage::Format_RGB32));
     view->ShowArrow(4, -1, 2);
     view->ShowArrow(5, 126, 12);
     view->ShowArrow(30, 126, 1);
     EXPECT_TRUE(view->pathArrowImages[4]->isHidden());
     EXPECT_TRUE(view->pathArrowImages[5]->isHidden());
     view->HideArrows();
-    EXPECT_TRUE(a->isHidden());
-}
-
-TEST_F(BoardViewTest, DeploymentExchangeSwapsPicturesAndCodes) {
-    LayOut();
-    g.deployPhase = 1;
-    const QRgb flagFace = ShownColour(PieceOf(0, 21));
-    const QRgb frontFace = ShownColour(PieceOf(0, 0));
-    PressPiece(PieceOf(0, 21));
-    EXPECT_EQ(g.selectedPiece, PieceOf(0, 21));
-    PressPiece(PieceOf(0, 0));
-    EXPECT_EQ(ShownColour(PieceOf(0, 21)), frontFace);
-    EXPECT_EQ(ShownColour(PieceOf(0, 0)), flagFace);
-    EXPECT_EQ(g.pieces[0].code, kFlag);
-    EXPECT_FALSE(view->controls.btnNextStep->isEnabled());
-    EXPECT_TRUE(view->controls.btnsavefile->isEnabled());
-    // Each image stays on its point.
-    const BoardPoint& p = g.board->boardPoints[0];
-    EXPECT_EQ(view->pieceImages[0]->pos(), QPoint(p.pixelX - 14, p.pixelY - 11));
+    EXPECT_TRUE(view->pathArrowImages[3]->isHidden());
 }
 
 TEST_F(BoardViewTest, DoneShowsABrokenRuleThenEndsTheDeploymentBeforeOtherHandlersRun) {
@@ -291,7 +241,7 @@ TEST_F(BoardViewTest, RotationMovesImagesVisibilityAndLabels) {
     for (int i = 0; i < kPieceCount; ++i) {
         const ImagePlace p = PieceImagePlace(*g.board, i, SeatOf(i) * 30 + i % 25);
         EXPECT_EQ(view->pieceImages[i]->pos(), QPoint(p.left, p.top)) << i;
-        EXPECT_EQ(ShownColour(i), CellColour(RuleCell(g, i))) << i;
+        EXPECT_EQ(Shown(i), Cell(RuleCell(g, i))) << i;
     }
     EXPECT_EQ(view->controls.Label1->text(), QStringLiteral("位置2"));
     EXPECT_EQ(view->controls.Label4->text(), QStringLiteral("位置1"));
