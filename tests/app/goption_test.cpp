@@ -19,6 +19,8 @@
 #include "core/options.h"
 #include "core/qipan.h"
 #include "core/text.h"
+#include "support/recording_ui.h"
+#include "support/qt_helpers.h"
 #include "support/when_shown.h"
 
 namespace {
@@ -34,14 +36,6 @@ T* Find(QWidget& root, const char* name) {
     return w;
 }
 
-void Click(QWidget* w) {
-    const QPointF at(w->width() / 2.0, w->height() / 2.0);
-    const QPointF global = w->mapToGlobal(at);
-    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(w, &press);
-    QApplication::sendEvent(w, &release);
-}
 
 void Type(QWidget* w, const QString& text) {
     for (QChar c : text) {
@@ -54,14 +48,6 @@ QColor PixelOf(QWidget* w, int x, int y) { return w->grab().toImage().pixelColor
 
 void WhenDialogShown(std::function<void(Twoption&)> act) { WhenShown<Twoption>(std::move(act)); }
 
-class StatusUi : public jq::NullUi {
-public:
-    void SetStatusText(int panel, const std::string& gbText) override {
-        if (panel == 1) panel1 = gbText;
-    }
-    std::string panel1;
-};
-
 class OptionsDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -73,7 +59,7 @@ protected:
     bool OptionsFileExists() const { return std::filesystem::exists(g.appFolder + "oprec"); }
 
     QTemporaryDir folder;
-    StatusUi ui;
+    jq::test::RecordingUi ui;
     GameState g;
     Twoption::Tiles tiles;  // none: thumbnails without their pictures
 };
@@ -170,7 +156,7 @@ TEST_F(OptionsDialogTest, ThumbnailThenCancelKeepsTheChoiceButNotTheRest) {
     auto redraw = [&] { ++redraws; };
 
     WhenDialogShown([](Twoption& d) {
-        Click(d.findChild<QWidget*>("Image4"));
+        jq::test::LeftClick(d.findChild<QWidget*>("Image4"));
         d.findChild<QCheckBox*>("CheckBox1")->setChecked(true);
         d.findChild<QPushButton*>("BitBtn2")->click();
     });
@@ -193,7 +179,7 @@ TEST_F(OptionsDialogTest, ThumbnailThenCancelKeepsTheChoiceButNotTheRest) {
 
     // A different thumbnail and OK redraws the board once.
     WhenDialogShown([](Twoption& d) {
-        Click(d.findChild<QWidget*>("Image2"));
+        jq::test::LeftClick(d.findChild<QWidget*>("Image2"));
         d.findChild<QPushButton*>("BitBtn1")->click();
     });
     EXPECT_TRUE(RunOptionsDialog(nullptr, g, redraw, folder.path()));
@@ -218,7 +204,7 @@ TEST_F(OptionsDialogTest, ReadOnlyFileKeepsItsOldContentsAfterOk) {
     EXPECT_TRUE(RunOptionsDialog(nullptr, g, {}, folder.path()));
     EXPECT_EQ(g.optionsRecord.soundOn, 1);  // memory has the new settings
     EXPECT_EQ(g.optionsRecord.aiLevel, 2);
-    EXPECT_EQ(ui.panel1, jq::Gb("级别：高级"));
+    EXPECT_EQ(ui.status[1], jq::Gb("级别：高级"));
     std::ifstream in(path, std::ios::binary);
     const std::vector<uint8_t> now((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(now, old);
@@ -234,7 +220,7 @@ TEST_F(OptionsDialogTest, OkAppliesTheCoefficientsAndTheLevelCancelDoesNot) {
     });
     ASSERT_TRUE(RunOptionsDialog(nullptr, g, {}, folder.path()));
     EXPECT_NEAR(g.styleCoefAttack, 0.618, 1e-9);
-    EXPECT_EQ(ui.panel1, jq::Gb("级别：中级"));
+    EXPECT_EQ(ui.status[1], jq::Gb("级别：中级"));
     WhenDialogShown([](Twoption& d) {
         d.findChild<QSlider*>("tbsf1")->setValue(10);
         d.findChild<QRadioButton*>("RadioButton3")->setChecked(true);

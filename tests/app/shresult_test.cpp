@@ -14,6 +14,7 @@
 #include "app/shresult.h"
 #include "core/qipan.h"
 #include "play/result_rules.h"
+#include "support/qt_helpers.h"
 #include "support/when_shown.h"
 
 namespace {
@@ -22,16 +23,6 @@ QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 QString AssetFolder() { return QStringLiteral(JQ_SOURCE_DIR "/assets/images"); }
 
-void Click(QWidget* w, QPoint at = QPoint(-1, -1)) {
-    if (at.x() < 0) at = QPoint(w->width() / 2, w->height() / 2);
-    const QPointF global = w->mapToGlobal(QPointF(at));
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), global, Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at), global, Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
-    QApplication::sendEvent(w, &press);
-    QApplication::sendEvent(w, &release);
-}
 
 void Tick(TfmShowResult& panel, int times) {
     for (int i = 0; i < times; ++i) panel.Timer1Timer();
@@ -111,15 +102,15 @@ TEST(ResultPanel, ClickClosesFromHalfASecond) {
     auto panel = StoppedPanel(2, 0);
     panel->show();
     Tick(*panel, 49);
-    Click(panel->PanelPeace);
+    jq::test::LeftClick(panel->PanelPeace);
     EXPECT_FALSE(panel->Closed());
     Tick(*panel, 1);
-    Click(panel.get(), QPoint(1, 1));
+    jq::test::LeftClick(panel.get(), QPoint(1, 1));
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(panel.get(), &esc);
     EXPECT_FALSE(panel->Closed());
     EXPECT_TRUE(panel->isVisible());
-    Click(panel->PanelPeace->findChild<QLabel*>(QStringLiteral("PanelPeaceLine2")));
+    jq::test::LeftClick(panel->PanelPeace->findChild<QLabel*>(QStringLiteral("PanelPeaceLine2")));
     EXPECT_TRUE(panel->Closed());
     EXPECT_FALSE(panel->isVisible());
 }
@@ -150,7 +141,7 @@ TEST(ShowResultPanel, ModalPanelWaitsAndIsDeletedWhenItCloses) {
         // Let the owner's timer run a little while the panel waits.
         QTimer::singleShot(20, &p, [&p] {
             Tick(p, 60);
-            Click(p.PanelLose);
+            jq::test::LeftClick(p.PanelLose);
         });
     });
     ShowResultPanel(&owner, g, 1, false, AssetFolder());

@@ -5,7 +5,7 @@
 
 #include "app/about.h"
 #include "app/splash.h"
-#include "form_support.h"
+#include "support/qt_helpers.h"
 #include "support/when_shown.h"
 #include "platform/imagecontrol.h"
 
@@ -14,16 +14,16 @@ namespace {
 TEST(Splash, ClosesOnAClickOrWhenItsTimeIsUp) {
     TSplashForm clicked;
     clicked.show();
-    apptest::WaitFor([] { return false; }, 100);
+    jq::test::WaitFor([] { return false; }, 100);
     EXPECT_TRUE(clicked.isVisible());  // its timer is not running
-    apptest::LeftClick(clicked.Image1);
+    jq::test::LeftClick(clicked.Image1);
     EXPECT_FALSE(clicked.isVisible());
 
     TSplashForm timed;
     timed.Timer1->setInterval(60);
     timed.Timer1->start();
     timed.show();
-    EXPECT_TRUE(apptest::WaitFor([&] { return !timed.isVisible(); }, 3000));
+    EXPECT_TRUE(jq::test::WaitFor([&] { return !timed.isVisible(); }, 3000));
     EXPECT_FALSE(timed.Timer1->isActive());
 }
 
@@ -34,7 +34,7 @@ TEST(About, StaysUntilClickedThenGoes) {
         QTimer::singleShot(100, &about, [&] {
             ++found;
             timerOff = !about.Timer1->isActive();
-            apptest::LeftClick(about.Image1);
+            jq::test::LeftClick(about.Image1);
         });
     });
     ShowAboutWindow(nullptr);

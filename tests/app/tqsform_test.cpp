@@ -11,14 +11,14 @@
 #include "app/tqsform.h"
 #include "core/options.h"
 #include "core/text.h"
-#include "form_support.h"
+#include "support/qt_helpers.h"
 #include "support/when_shown.h"
 #include "view/ui/boardview.h"
 
 namespace {
 
-using apptest::MoveOver;
-using apptest::ScratchWorkFolder;
+using jq::test::MoveOver;
+using jq::test::ScratchWorkFolder;
 
 QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
@@ -141,7 +141,7 @@ public slots:
 TEST_F(MainWindowTest, HelpOpensTheHelpFileOfTheWorkingFolder) {
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
-    apptest::LeftClick(form->btnShowHelp);
+    jq::test::LeftClick(form->btnShowHelp);
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     ASSERT_EQ(catcher.urls.size(), 1);
     EXPECT_EQ(catcher.urls[0].toLocalFile(), QString::fromStdString(folder.path()) + U("/棋战帮助文件.html"));

@@ -19,6 +19,7 @@
 #include "core/options.h"
 #include "core/qipan.h"
 #include "core/text.h"
+#include "support/qt_helpers.h"
 #include "support/when_shown.h"
 #include "play/result_rules.h"
 #include "play/turnloop.h"
@@ -29,14 +30,6 @@ QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 QString AssetFolder() { return QStringLiteral(JQ_SOURCE_DIR "/assets/images"); }
 
-void Click(QWidget* w) {
-    const QPointF at(w->width() / 2.0, w->height() / 2.0);
-    const QPointF global = w->mapToGlobal(at);
-    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(w, &press);
-    QApplication::sendEvent(w, &release);
-}
 
 void WhenDialogShown(std::function<void(Twr&)> act) { WhenShown<Twr>(std::move(act)); }
 
@@ -121,7 +114,7 @@ TEST_F(WinRecordDialogTest, ResetClosesAtOnceAndStoresZeros) {
     QPointer<Twr> seen;
     WhenDialogShown([&](Twr& d) {
         seen = &d;
-        Click(d.Button1);
+        jq::test::LeftClick(d.Button1);
         closedByReset = !d.isVisible() && d.result() == QDialog::Accepted;
     });
     ShowWinRecordDialog(nullptr, g, AssetFolder());
@@ -136,7 +129,7 @@ TEST_F(WinRecordDialogTest, ResetClosesAtOnceAndStoresZeros) {
 }
 
 TEST_F(WinRecordDialogTest, CancelKeepsTheCountersAndStillSaves) {
-    WhenDialogShown([](Twr& d) { Click(d.BitBtn1); });
+    WhenDialogShown([](Twr& d) { jq::test::LeftClick(d.BitBtn1); });
     ShowWinRecordDialog(nullptr, g, AssetFolder());
     EXPECT_EQ(g.optionsRecord.winRecord[1][2], 103);
     ASSERT_TRUE(std::filesystem::exists(OprecPath()));
@@ -148,7 +141,7 @@ TEST_F(WinRecordDialogTest, CancelKeepsTheCountersAndStillSaves) {
 
 TEST_F(WinRecordDialogTest, UnwritableFolderKeepsTheResetInMemoryOnly) {
     g.appFolder = folder.path().toStdString() + "/no-such-folder/";
-    WhenDialogShown([](Twr& d) { Click(d.Button1); });
+    WhenDialogShown([](Twr& d) { jq::test::LeftClick(d.Button1); });
     ShowWinRecordDialog(nullptr, g, AssetFolder());
     EXPECT_EQ(g.optionsRecord.winRecord[2][0], 0);
     EXPECT_FALSE(std::filesystem::exists(g.appFolder + "oprec"));

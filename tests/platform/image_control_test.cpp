@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QWidget>
 
 #include "platform/imagecontrol.h"
 #include "platform/imagelist.h"
 #include "platform/toolkit.h"
+#include "support/qt_helpers.h"
 
 namespace jq {
 namespace {
@@ -106,8 +105,7 @@ TEST(ImageControl, TransparentLeavesOutTheColourOfTheBottomLeftPixel) {
 
 void SendMouse(QWidget& target, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::KeyboardModifiers mods) {
     const Qt::MouseButtons buttons = type == QEvent::MouseButtonPress ? Qt::MouseButtons(button) : Qt::NoButton;
-    QMouseEvent event(type, QPointF(pos), target.mapToGlobal(QPointF(pos)), button, buttons, mods);
-    QCoreApplication::sendEvent(&target, &event);
+    test::SendMouse(&target, type, button, buttons, pos, mods);
 }
 
 TEST(ImageControl, PointerEventsCarryPositionButtonsModifiersAndSender) {

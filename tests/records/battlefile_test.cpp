@@ -14,9 +14,9 @@
 namespace jq {
 namespace {
 
-using filetest::ReadBytes;
-using filetest::TestGame;
-using filetest::WriteBytes;
+using test::ReadBytes;
+using test::TestGame;
+using test::WriteBytes;
 
 MoveRec PointMove(int from, int to) {
     const BoardPoint& a = Board().boardPoints[from];
@@ -90,7 +90,7 @@ TEST(BattleFileWrite, ByteExactImageOfAPlayedBattle) {
     EXPECT_EQ(ReadBytes(path), expected);
     EXPECT_EQ(ReadBytes(path).size(), 211u + 16u);
     EXPECT_TRUE(b.t.ui.boxes.empty());
-    EXPECT_EQ(filetest::FolderEntries(b.t.folder), std::vector<std::string>{"battle.kbt"});
+    EXPECT_EQ(test::FolderEntries(b.t.folder), std::vector<std::string>{"battle.kbt"});
 }
 
 TEST(BattleFileWrite, ReadsBackEqual) {

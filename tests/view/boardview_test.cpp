@@ -13,16 +13,17 @@
 #include "view/face.h"
 #include "view/deployment.h"
 #include "view/ui/boardview.h"
-#include "view_support.h"
+#include "support/recording_ui.h"
+#include "support/scene.h"
 
 namespace jq {
 namespace {
 
-using testing::LayOutBattle;
-using testing::PieceOf;
+using test::LayOutBattle;
+using test::PieceOf;
 
 // The window's part: board requests go to the board view.
-class BoardUi : public testing::RecordingUi {
+class BoardUi : public test::RecordingUi {
 public:
     BoardView* view = nullptr;
     void PlacePiece(int p) override { view->PlacePiece(p); }
@@ -93,7 +94,7 @@ protected:
 TEST_F(BoardViewTest, MissingPicturesGetStandIns) {
     QWidget other;
     GameState g2;
-    testing::RecordingUi quiet;
+    test::RecordingUi quiet;
     g2.ui = &quiet;
     QTemporaryDir empty;
     BoardView bare(g2, &other, nullptr, empty.path());
@@ -120,13 +121,13 @@ TEST_F(BoardViewTest, FallenCommanderTurnsTheFlagOver) {
     LayOut();
     const int flag1 = PieceOf(1, 21);
     const QImage hidden = Shown(flag1);
-    g.pieces[PieceOf(1, 16)].alive = 0;
+    g.pieces[PieceOf(1, 15)].alive = 0;
     view->RedrawPieces();
     EXPECT_EQ(Shown(flag1), Cell(SheetCell(1, 1, kFlag, true)));
     view->ConcealFlag(PieceOf(1, 3));
     EXPECT_EQ(Shown(flag1), hidden);
     // The own flag shows its back; DrawOwnPieces shows it face up again.
-    g.pieces[PieceOf(0, 16)].alive = 0;
+    g.pieces[PieceOf(0, 15)].alive = 0;
     view->RedrawPieces();
     EXPECT_EQ(Shown(PieceOf(0, 21)), Cell(SheetCell(0, 0, kFlag, false)));
     view->DrawOwnPieces();
@@ -167,7 +168,7 @@ TEST_F(BoardViewTest, ImagesAndArrowsStandCentredOnTheirPoints) {
 TEST_F(BoardViewTest, DoneShowsABrokenRuleThenEndsTheDeploymentBeforeOtherHandlersRun) {
     LayOut();
     g.deployPhase = 1;
-    SwapDeployedPieces(g, PieceOf(0, 15), PieceOf(0, 14));  // a mine one row too far forward
+    SwapDeployedPieces(g, PieceOf(0, 16), PieceOf(0, 14));  // a mine one row too far forward
     QStringList boxes;
     standardBoxShownHook = [&](QMessageBox& box) {
         boxes << box.windowTitle() + "|" + box.text();
@@ -179,7 +180,7 @@ TEST_F(BoardViewTest, DoneShowsABrokenRuleThenEndsTheDeploymentBeforeOtherHandle
     for (QWidget* w : DeployControls()) EXPECT_FALSE(w->isHidden());
     EXPECT_TRUE(ui.sounds.empty());
 
-    SwapDeployedPieces(g, PieceOf(0, 15), PieceOf(0, 14));
+    SwapDeployedPieces(g, PieceOf(0, 16), PieceOf(0, 14));
     PressPiece(3);
     bool keptBeforePump = false;
     ui.onPump = [&] {
@@ -219,6 +220,7 @@ TEST_F(BoardViewTest, DoneOutsideTheDeploymentForAWaitingHostAndInALanBattle) {
     EXPECT_EQ(g.netState, 0);
     // Once that seat is dealt, the deployment is handed over, not taken here.
     for (SeatRec& s : g.seatTable) s.deployed = 2;
+    g.deployedPieces = PieceTable{};
     int updates = 0;
     view->updatePlayButtons = [&] {
         EXPECT_EQ(g.netState, 23);
@@ -227,7 +229,7 @@ TEST_F(BoardViewTest, DoneOutsideTheDeploymentForAWaitingHostAndInALanBattle) {
     view->btnChangeQzClick();
     EXPECT_EQ(g.deployPhase, 0);
     EXPECT_EQ(updates, 1);
-    EXPECT_EQ(g.deployedPieces[0].code, 0);
+    EXPECT_EQ(g.deployedPieces[0].code, 0);  // taken when all deployments are in
     EXPECT_EQ(ui.sounds.back(), "ok.wav");
 }
 

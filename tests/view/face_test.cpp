@@ -2,19 +2,21 @@
 
 #include "core/text.h"
 #include "view/face.h"
-#include "view_support.h"
+#include "support/recording_ui.h"
+#include "support/scene.h"
 
 namespace jq {
 namespace {
 
-using testing::LayOutBattle;
-using testing::PieceOf;
-using testing::RecordingUi;
+using test::LayOutBattle;
+using test::PieceOf;
+using test::RecordingUi;
 
 class FaceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         g.ui = &ui;
+        ui.ShowEverything();
         LayOutBattle(g);
     }
     GameState g;
@@ -62,7 +64,7 @@ TEST_F(FaceTest, FaceRulePerSeatAndMode) {
         g.netConnected = r.net;
         for (int s = 0; s < 4; ++s) {
             EXPECT_EQ(FaceUpByRule(g, s), r.up[s]) << r.viewOther << r.net << s;
-            EXPECT_EQ(RuleCell(g, PieceOf(s, 16)).faceUp, r.up[s]);
+            EXPECT_EQ(RuleCell(g, PieceOf(s, 15)).faceUp, r.up[s]);
         }
     }
 }

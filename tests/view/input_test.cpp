@@ -5,19 +5,21 @@
 #include "core/combat.h"
 #include "view/face.h"
 #include "view/input.h"
-#include "view_support.h"
+#include "support/recording_ui.h"
+#include "support/scene.h"
 
 namespace jq {
 namespace {
 
-using testing::LayOutBattle;
-using testing::PieceOf;
-using testing::RecordingUi;
+using test::LayOutBattle;
+using test::PieceOf;
+using test::RecordingUi;
 
 class InputTest : public ::testing::Test {
 protected:
     void SetUp() override {
         g.ui = &ui;
+        ui.ShowEverything();
         g.optionsRecord.soundOn = 1;
         LayOutBattle(g);
         g.battleRunning = 1;
@@ -50,7 +52,7 @@ protected:
         for (const auto& s : ui.sounds) n += s == name;
         return n;
     }
-    // An enemy piece (seat 1's army commander) right in front of seat 0's
+    // An enemy piece (seat 1's slot 0) right in front of seat 0's
     // slot 4, on the centre point (22, 18).
     int PutEnemyInFront() {
         const int enemy = PieceOf(1, 0);
@@ -157,7 +159,7 @@ TEST_F(InputTest, DeployingExchangesOwnPiecesOnly) {
     EXPECT_EQ(HoverPoint(20, 20).cursor, CursorShape::kDefault);
 
     const InputResult r = Press(PieceOf(0, 0));
-    EXPECT_EQ(g.pieces[flag].code, testing::kLegalFormation[0]);
+    EXPECT_EQ(g.pieces[flag].code, test::kArmy[0]);
     EXPECT_EQ(g.pieces[PieceOf(0, 0)].code, kFlag);
     EXPECT_EQ(g.selectedPiece, kNoPiece);
     EXPECT_TRUE(r.disableNextStep);
@@ -173,7 +175,7 @@ TEST_F(InputTest, DeployingExchangesOwnPiecesOnly) {
 // ---- Play ----
 
 TEST_F(InputTest, OnlyMovablePiecesOfTheSeatToMoveAreSelected) {
-    for (int slot : {21, 15, 23}) {  // flag, mine, a piece in a headquarters
+    for (int slot : {21, 16, 23}) {  // flag, mine, a piece in a headquarters
         EXPECT_EQ(Hover(PieceOf(0, slot)).cursor, CursorShape::kDefault);
         EXPECT_EQ(Press(PieceOf(0, slot)).cursor, CursorShape::kDefault);
         EXPECT_EQ(g.selectedPiece, kNoPiece);
@@ -225,7 +227,7 @@ TEST_F(InputTest, LanAttackIsOnlyWrittenForTheHost) {
     EXPECT_TRUE(r.sendMove);
     const MoveCand& m = g.netMoveRecord;
     EXPECT_EQ((StepRec{m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome}),
-              (StepRec{4, enemy, 22, 17, 22, 18, ResolveCombatCodes(9, 5)}));
+              (StepRec{4, enemy, 22, 17, 22, 18, ResolveCombatCodes(test::kArmy[4], test::kArmy[0])}));
     EXPECT_EQ(m.score, 3.5f);  // the rest travels as it stands
     // Nothing happens here until the host's relay comes back.
     EXPECT_EQ(g.stepCount, 0);

@@ -5,19 +5,21 @@
 
 #include "core/text.h"
 #include "view/rotation.h"
-#include "view_support.h"
+#include "support/recording_ui.h"
+#include "support/scene.h"
 
 namespace jq {
 namespace {
 
-using testing::LayOutBattle;
-using testing::PieceOf;
-using testing::RecordingUi;
+using test::LayOutBattle;
+using test::PieceOf;
+using test::RecordingUi;
 
 class RotationTest : public ::testing::Test {
 protected:
     void SetUp() override {
         g.ui = &ui;
+        ui.ShowEverything();
         LayOutBattle(g);
         for (int s = 0; s < 4; ++s) ui.labels[s] = Gb("位置") + std::to_string(s + 1);
     }
