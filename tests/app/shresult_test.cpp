@@ -1,28 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <functional>
 #include <memory>
 
 #include "app/shresult.h"
-#include "core/qipan.h"
 #include "play/result_rules.h"
 #include "support/qt_helpers.h"
 #include "support/when_shown.h"
 
 namespace {
 
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
-
 QString AssetFolder() { return QStringLiteral(JQ_SOURCE_DIR "/assets/images"); }
-
 
 void Tick(TfmShowResult& panel, int times) {
     for (int i = 0; i < times; ++i) panel.Timer1Timer();
@@ -40,8 +33,6 @@ ResultPanelFrame* VisiblePanel(TfmShowResult& panel) {
         if (!p->isHidden()) return p;
     return nullptr;
 }
-
-void WhenPanelShown(std::function<void(TfmShowResult&)> act) { WhenShown<TfmShowResult>(std::move(act)); }
 
 int LiveResultPanels() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -127,14 +118,13 @@ TEST(ResultPanel, MissingPicturesAreLeftOut) {
 TEST(ShowResultPanel, ModalPanelWaitsAndIsDeletedWhenItCloses) {
     jq::GameState g;
     QWidget owner;
-    ASSERT_EQ(LiveResultPanels(), 0);
     QPointer<TfmShowResult> seen;
     bool wasModal = false;
     int ownerTicks = 0;
     QTimer ownerTimer;  // stands for the main timer, which goes on meanwhile
     QObject::connect(&ownerTimer, &QTimer::timeout, [&] { ++ownerTicks; });
     ownerTimer.start(1);
-    WhenPanelShown([&](TfmShowResult& p) {
+    WhenShown<TfmShowResult>([&](TfmShowResult& p) {
         seen = &p;
         wasModal = p.isModal();
         p.Timer1->stop();
@@ -163,34 +153,10 @@ TEST(ShowResultPanel, LanHostPanelReturnsAtOnceAndGoesAwayWhenClosed) {
     EXPECT_TRUE(panel->isVisible());
     EXPECT_FALSE(panel->isModal());
     EXPECT_EQ(panel->Mode(), 1);
-    EXPECT_FALSE(panel->PanelWin->isHidden());
 
-    // The next battle's waiting room closes it on the real timer.
-    g.netState = 16;
-    QElapsedTimer clock;
-    clock.start();
-    while (!panel.isNull() && !panel->Closed() && clock.elapsed() < 2000)
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-    EXPECT_TRUE(panel.isNull() || (panel->Closed() && !panel->isVisible()));
-    EXPECT_EQ(LiveResultPanels(), 0);
+    g.netState = 16;  // the next battle's waiting room closes it on the real timer
+    EXPECT_TRUE(jq::test::WaitFor([&] { return LiveResultPanels() == 0; }, 2000));
     EXPECT_TRUE(panel.isNull());
-}
-
-TEST(ShowResultPanel, EveryBattleEndLeavesNoPanelBehind) {
-    jq::GameState g;
-    for (int battle = 0; battle < 3; ++battle) {
-        WhenPanelShown([](TfmShowResult& p) {
-            p.Timer1->stop();
-            Tick(p, jq::kResultCloseTicks);
-        });
-        ShowResultPanel(nullptr, g, battle, false, AssetFolder());
-    }
-    g.netState = 20;
-    for (int battle = 0; battle < 3; ++battle) ShowResultPanel(nullptr, g, battle, true, AssetFolder());
-    QElapsedTimer clock;
-    clock.start();
-    while (LiveResultPanels() > 0 && clock.elapsed() < 2000) QApplication::processEvents(QEventLoop::AllEvents, 5);
-    EXPECT_EQ(LiveResultPanels(), 0);
 }
 
 }  // namespace
