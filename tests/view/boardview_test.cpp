@@ -41,17 +41,14 @@ public:
 
 class BoardViewTest : public ::testing::Test {
 protected:
+    // The board view on the shipped pictures, with stand-ins for the
+    // window's controls.
     void SetUp() override {
         panel.resize(529, 528);
         g.ui = &ui;
         g.optionsRecord.soundOn = 1;
         view = std::make_unique<BoardView>(g, &panel, nullptr, QStringLiteral(JQ_SOURCE_DIR "/assets/images"));
         ui.view = view.get();
-        WireControls();
-    }
-    void TearDown() override { standardBoxShownHook = nullptr; }
-
-    void WireControls() {
         auto button = [this] { return new QPushButton(&panel); };
         auto label = [this](const char* text) { return new QLabel(QString::fromUtf8(text), &panel); };
         view->controls = {button(), button(), button(), button(), new QWidget(&panel), new QWidget(&panel),
@@ -60,6 +57,7 @@ protected:
                           new QTimer(&panel)};
         view->controls.Timer1->setInterval(10000);
     }
+    void TearDown() override { standardBoxShownHook = nullptr; }
 
     // Lays out a battle on the screen, as the battle set-up does.
     void LayOut() {
@@ -75,13 +73,8 @@ protected:
         const BoardView::Controls& c = view->controls;
         return {c.btnChangeQz, c.btnSaveZf, c.btnLoadZf, c.btnOtherKbt, c.Shape1, c.Shape2, c.Label20};
     }
-    PointerEvent At(int x, int y, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        PointerEvent e;
-        e.x = x;
-        e.y = y;
-        e.button = Qt::LeftButton;
-        e.modifiers = mods;
-        return e;
+    static PointerEvent At(int x, int y, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        return {x, y, Qt::LeftButton, Qt::LeftButton, mods};
     }
     void PressPiece(int piece) { view->PieceMouseDown(*view->pieceImages[piece], At(4, 4)); }
 
@@ -105,13 +98,23 @@ TEST_F(BoardViewTest, MissingPicturesGetStandIns) {
     EXPECT_FALSE(bare.pathArrowImages[1]->isHidden());
 }
 
-TEST_F(BoardViewTest, RedrawShowsEachPieceByTheFaceRule) {
+// Every image shows the face rule's cell and stands on its piece's point,
+// also after the view turned (a taken piece stays hidden).
+TEST_F(BoardViewTest, RedrawAndRotationShowEachPieceByTheFaceRule) {
     LayOut();
     for (int i = 0; i < kPieceCount; ++i) EXPECT_EQ(Shown(i), Cell(RuleCell(g, i))) << i;
-    g.myNetSeat = 3;
-    g.viewOtherFormations = 1;
-    view->RedrawPieces();
-    for (int i = 0; i < kPieceCount; ++i) EXPECT_EQ(Shown(i), Cell(RuleCell(g, i))) << i;
+    g.pieces[30].alive = 0;
+    view->SetPieceVisible(30, false);
+    view->bRotateClick();
+    EXPECT_TRUE(view->pieceImages[5]->isHidden());
+    EXPECT_FALSE(view->pieceImages[30]->isHidden());
+    for (int i = 0; i < kPieceCount; ++i) {
+        const ImagePlace p = PieceImagePlace(*g.board, i, SeatOf(i) * 30 + i % 25);
+        EXPECT_EQ(view->pieceImages[i]->pos(), QPoint(p.left, p.top)) << i;
+        EXPECT_EQ(Shown(i), Cell(RuleCell(g, i))) << i;
+    }
+    EXPECT_EQ(view->controls.Label1->text(), QStringLiteral("位置2"));
+    EXPECT_EQ(view->controls.Label4->text(), QStringLiteral("位置1"));
     EXPECT_TRUE(ui.messages.empty());
 }
 
@@ -137,13 +140,9 @@ TEST_F(BoardViewTest, FallenCommanderTurnsTheFlagOver) {
     EXPECT_EQ(ui.messages, std::vector<std::string>{Gb("敌人的军棋不见了？！      ")});
 }
 
-TEST_F(BoardViewTest, ImagesAndArrowsStandCentredOnTheirPoints) {
-    const BoardPoint& p = g.board->boardPoints[0];
-    view->PlacePieceAt(25, 18, 17);  // a seat-1 image on a seat-0 point keeps its shape
-    EXPECT_EQ(view->pieceImages[25]->pos(), QPoint(p.pixelX - 11, p.pixelY - 14));
+TEST_F(BoardViewTest, ImagesStayOffThePointlessGridAndArrowsShowTheirCell) {
     view->PlacePieceAt(0, 18, 17);
     const QPoint before = view->pieceImages[0]->pos();
-    EXPECT_EQ(before, QPoint(p.pixelX - 14, p.pixelY - 11));
     view->PlacePieceAt(0, 12, 12);  // no point there: told, the image stays
     EXPECT_EQ(view->pieceImages[0]->pos(), before);
     view->PlacePieceAt(-2, 18, 17);
@@ -152,15 +151,15 @@ TEST_F(BoardViewTest, ImagesAndArrowsStandCentredOnTheirPoints) {
 
     view->ShowArrow(3, 126, 2);
     const BoardPoint& c = g.board->boardPoints[126];
-    EXPECT_FALSE(view->pathArrowImages[3]->isHidden());
     EXPECT_EQ(view->pathArrowImages[3]->pos(), QPoint(c.pixelX - 12, c.pixelY - 12));
     EXPECT_EQ(view->pathArrowImages[3]->Picture().convertToFormat(QImage::Format_RGB32),
               view->alljiantouimage.copy(48, 0, 24, 24).convertToFormat(QImage::Format_RGB32));
-    view->ShowArrow(4, -1, 2);
+    view->ShowArrow(4, -1, 2);  // no point, no direction, no arrow: nothing shown
     view->ShowArrow(5, 126, 12);
     view->ShowArrow(30, 126, 1);
     EXPECT_TRUE(view->pathArrowImages[4]->isHidden());
     EXPECT_TRUE(view->pathArrowImages[5]->isHidden());
+    EXPECT_FALSE(view->pathArrowImages[3]->isHidden());
     view->HideArrows();
     EXPECT_TRUE(view->pathArrowImages[3]->isHidden());
 }
@@ -182,6 +181,7 @@ TEST_F(BoardViewTest, DoneShowsABrokenRuleThenEndsTheDeploymentBeforeOtherHandle
 
     SwapDeployedPieces(g, PieceOf(0, 16), PieceOf(0, 14));
     PressPiece(3);
+    g.deployedPieces = PieceTable{};
     bool keptBeforePump = false;
     ui.onPump = [&] {
         keptBeforePump = std::memcmp(&g.deployedPieces, &g.pieces, sizeof g.pieces) == 0 &&
@@ -233,39 +233,34 @@ TEST_F(BoardViewTest, DoneOutsideTheDeploymentForAWaitingHostAndInALanBattle) {
     EXPECT_EQ(ui.sounds.back(), "ok.wav");
 }
 
-TEST_F(BoardViewTest, RotationMovesImagesVisibilityAndLabels) {
+// A press on an arrow acts on the board below it; a move in a LAN battle
+// goes to the send hook; a press with a key held asks for ten replay steps.
+TEST_F(BoardViewTest, PressesOnArrowsAndTheBoardReachTheInputRules) {
     LayOut();
-    g.pieces[30].alive = 0;
-    view->SetPieceVisible(30, false);
-    view->bRotateClick();
-    EXPECT_TRUE(view->pieceImages[5]->isHidden());
-    EXPECT_FALSE(view->pieceImages[30]->isHidden());
-    for (int i = 0; i < kPieceCount; ++i) {
-        const ImagePlace p = PieceImagePlace(*g.board, i, SeatOf(i) * 30 + i % 25);
-        EXPECT_EQ(view->pieceImages[i]->pos(), QPoint(p.left, p.top)) << i;
-        EXPECT_EQ(Shown(i), Cell(RuleCell(g, i))) << i;
-    }
-    EXPECT_EQ(view->controls.Label1->text(), QStringLiteral("位置2"));
-    EXPECT_EQ(view->controls.Label4->text(), QStringLiteral("位置1"));
-    EXPECT_EQ(g.seatNames[0], Gb("位置2"));
-    EXPECT_EQ(g.myNetSeat, 1);
-}
-
-TEST_F(BoardViewTest, PressOnAnArrowActsOnTheBoardBelow) {
-    LayOut();
-    g.battleRunning = 1;
+    g.netConnected = 1;
+    g.seatTable[0].state = 1;
+    int sent = 0;
+    view->sendMoveQz = [&] { ++sent; };
     PressPiece(0);
-    ASSERT_EQ(g.selectedPiece, 0);
-    // An arrow lying over the centre point (18, 18); the press is 10 pixels into it.
-    const BoardPoint& p = g.board->boardPoints[126];
+    const BoardPoint& p = g.board->boardPoints[126];  // (18, 18)
+    view->qipanMouseDown(*view->qipan, At(p.pixelX - 2, p.pixelY - 2));
+    EXPECT_EQ(sent, 1);
+    EXPECT_EQ(g.netMoveRecord.mover, 0);
+    EXPECT_EQ(g.pieces[0].y, 17);
+
+    g.netConnected = 0;
+    PressPiece(0);
     ImageControl& arrow = *view->pathArrowImages[7];
     arrow.move(p.pixelX - 12, p.pixelY - 12);
     view->ArrowImageMouseDown(arrow, At(10, 10));
-    EXPECT_EQ(g.pieces[0].x, 18);
-    EXPECT_EQ(g.pieces[0].y, 18);
+    EXPECT_EQ((GridPoint{g.pieces[0].x, g.pieces[0].y}), (GridPoint{18, 18}));
     EXPECT_EQ(view->pieceImages[0]->pos(), QPoint(p.pixelX - 14, p.pixelY - 11));
     EXPECT_FALSE(view->controls.btnNextStep->isEnabled());
     EXPECT_FALSE(view->pathArrowImages[1]->isHidden());  // the move's own arrow
+    g.battleRunning = 0;
+    g.replayFileName = "x.kbt";
+    view->qipanMouseDown(*view->qipan, At(3, 3, Qt::ShiftModifier));
+    EXPECT_EQ(g.clickStepCount, 10);
 }
 
 TEST_F(BoardViewTest, ModeSwitchSetsComputerSeatsAndAlwaysStartsTheTimer) {
@@ -283,27 +278,6 @@ TEST_F(BoardViewTest, ModeSwitchSetsComputerSeatsAndAlwaysStartsTheTimer) {
     view->rbtSelectChanged();
     EXPECT_EQ(g.computerSeat[3], 1);
     EXPECT_TRUE(timer->isActive());
-}
-
-TEST_F(BoardViewTest, BoardPressCarriesModifiersAndLanMovesGoToTheSendHook) {
-    LayOut();
-    g.battleRunning = 1;
-    g.netConnected = 1;
-    g.seatTable[0].state = 1;
-    int sent = 0;
-    view->sendMoveQz = [&] { ++sent; };
-    PressPiece(0);
-    const BoardPoint& p = g.board->boardPoints[126];
-    view->qipanMouseDown(*view->qipan, At(p.pixelX - 2, p.pixelY - 2));
-    EXPECT_EQ(sent, 1);
-    EXPECT_EQ(g.netMoveRecord.mover, 0);
-    EXPECT_EQ(g.pieces[0].y, 17);
-    // While a record is open, a press with a key held asks for ten steps.
-    g.netConnected = 0;
-    g.battleRunning = 0;
-    g.replayFileName = "x.kbt";
-    view->qipanMouseDown(*view->qipan, At(3, 3, Qt::ShiftModifier));
-    EXPECT_EQ(g.clickStepCount, 10);
 }
 
 }  // namespace
