@@ -289,9 +289,11 @@ void TqsForm::BuildBoardPanel(QWidget* central) {
 
     GroupBox3 = new QGroupBox(QStringLiteral("Times"), panQiPan);
     GroupBox3->setGeometry(10, 270, 120, 110);
-    const char* timingCaptions[5] = {"Label11", "Label12", "Label15", "Label17", "Label18"};
+    const char* timingCaptions[5] = {"ATK:", "DEF:", "REB:", "GOM:", "TTV:"};
+    const int kTimingCaptionNumbers[5] = {11, 12, 15, 17, 18};
     for (int i = 0; i < 5; ++i) {
         auto* caption = new QLabel(QString::fromLatin1(timingCaptions[i]), GroupBox3);
+        caption->setObjectName(QStringLiteral("Label%1").arg(kTimingCaptionNumbers[i]));
         caption->setGeometry(6, 16 + 18 * i, 50, 16);
         lbmsg[i] = new QLabel(QStringLiteral("0"), GroupBox3);
         lbmsg[i]->setGeometry(60, 16 + 18 * i, 50, 16);

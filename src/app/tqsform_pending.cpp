@@ -8,13 +8,10 @@
 void TqsForm::btnLoadFileClick() {}
 void TqsForm::btnLoadFileMouseDown(Qt::MouseButton, Qt::KeyboardModifiers) {}
 void TqsForm::btnnetbattleClick() {}
-void TqsForm::Button7Click() {}
 void TqsForm::btnNextStepClick() {}
 void TqsForm::btnNextStepMouseDown(Qt::MouseButton, Qt::KeyboardModifiers) {}
 void TqsForm::btnProvStepClick() {}
 void TqsForm::btnProvStepMouseDown(Qt::MouseButton, Qt::KeyboardModifiers) {}
-void TqsForm::btnLoadZfClick() {}
-void TqsForm::btnSaveZfClick() {}
 void TqsForm::mpopAutoPlayClick() {}
 void TqsForm::mpopPlayStopClick() {}
 void TqsForm::mpopGotoStartClick() {}

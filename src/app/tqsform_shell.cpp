@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
-#include <QDesktopServices>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -18,10 +17,10 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
-#include <QUrl>
 
 #include "app/about.h"
 #include "app/goption.h"
+#include "app/helpwindow.h"
 #include "app/tqsform.h"
 
 #include <QEventLoop>
@@ -207,10 +206,8 @@ void TqsForm::btnAboutClick() {
 }
 
 void TqsForm::btnShowHelpClick() {
-    // The desktop's viewer opens the help file; a missing file or viewer is
-    // not reported.
-    const QString path = QString::fromStdString(game_->appFolder) + HelpFileName();
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    // A missing help file is not reported.
+    ShowHelpWindow(this, QString::fromStdString(game_->appFolder) + HelpFileName());
 }
 
 void TqsForm::btnSetOptionClick() {

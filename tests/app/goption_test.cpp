@@ -60,7 +60,7 @@ TEST_F(OptionsDialogTest, FreshRecordOpensWithTheDefaults) {
     EXPECT_EQ(Find<QSlider>(d, "tbMoveThinkTime")->value(), 30);
     EXPECT_EQ(Find<QSlider>(d, "tbGetReadyTime")->value(), 40);
     EXPECT_EQ(Find<QSlider>(d, "tbCutLinkTime")->value(), 60);
-    EXPECT_EQ(Find<QSlider>(d, "tbsf1")->value(), 0);
+    EXPECT_EQ(Find<QSlider>(d, "tbsf1")->value(), 5);
     EXPECT_EQ(Find<QLineEdit>(d, "Edit1")->text(), QString());
     Find<QPushButton>(d, "BitBtn1")->click();
     EXPECT_EQ(d.result(), QDialog::Accepted);
@@ -135,6 +135,7 @@ TEST_F(OptionsDialogTest, ThumbnailThenCancelKeepsTheChoiceButNotTheRest) {
     const QString at = QString::fromStdString(folder.Plain());
     int redraws = 0;
     auto redraw = [&] { ++redraws; };
+    const int attack = g.optionsRecord.styleAttack;
     WhenShown<Twoption>([](Twoption& d) {
         jq::test::LeftClick(d.findChild<QWidget*>("Image4"));
         d.findChild<QCheckBox*>("CheckBox1")->setChecked(true);
@@ -144,7 +145,7 @@ TEST_F(OptionsDialogTest, ThumbnailThenCancelKeepsTheChoiceButNotTheRest) {
     EXPECT_FALSE(RunOptionsDialog(nullptr, g, redraw, at));
     EXPECT_EQ(g.optionsRecord.boardBackground, 3);
     EXPECT_EQ(g.optionsRecord.soundOn, 0);
-    EXPECT_EQ(g.optionsRecord.styleAttack, 0);
+    EXPECT_EQ(g.optionsRecord.styleAttack, attack);
     EXPECT_EQ(redraws, 0);
     EXPECT_TRUE(folder.Read("oprec").empty());
 

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QContextMenuEvent>
-#include <QDesktopServices>
-#include <QUrl>
 #include <fstream>
 #include <memory>
 
@@ -124,23 +122,6 @@ TEST_F(MainWindowTest, MarkingFollowsThePointerOverTheSidePanel) {
     }
 }
 
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void Open(const QUrl& url) { urls.push_back(url); }
-};
-
-TEST_F(MainWindowTest, HelpOpensTheHelpFileOfTheWorkingFolder) {
-    UrlCatcher catcher;
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
-    jq::test::LeftClick(form->btnShowHelp);
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-    ASSERT_EQ(catcher.urls.size(), 1);
-    EXPECT_EQ(catcher.urls[0].toLocalFile(), QString::fromStdString(folder.path()) + U("/棋战帮助文件.html"));
-}
-
 // What the game asks of the window reaches the right control; indexes off
 // the end are ignored.
 TEST_F(MainWindowTest, GameRequestsReachTheirControls) {
@@ -175,4 +156,3 @@ TEST_F(MainWindowTest, EachTickBlinksTheSelectionOnce) {
 
 }  // namespace
 
-#include "tqsform_test.moc"
