@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "core/combat.h"
@@ -66,6 +67,11 @@ TEST_F(InputTest, HitTests) {
             EXPECT_EQ(PointUnderPieceImage(*g.board, p.left, p.top), j) << "point " << j << " seat " << seat;
         }
         const BoardPoint& p = g.board->boardPoints[j];
+        // An image hits while its corner lies 7..16 pixels up-left of the point.
+        EXPECT_EQ(PointUnderPieceImage(*g.board, p.pixelX - 16, p.pixelY - 16), j);
+        EXPECT_EQ(PointUnderPieceImage(*g.board, p.pixelX - 7, p.pixelY - 7), j);
+        for (auto [dx, dy] : {std::pair{17, 10}, std::pair{10, 17}, std::pair{6, 10}, std::pair{10, 6}})
+            EXPECT_NE(PointUnderPieceImage(*g.board, p.pixelX - dx, p.pixelY - dy), j);
         EXPECT_EQ(PointUnderPointer(*g.board, p.pixelX - 2, p.pixelY - 2), j);
         EXPECT_EQ(PointUnderPointer(*g.board, p.pixelX - 12, p.pixelY + 8), j);
         EXPECT_EQ(PointUnderPointer(*g.board, p.pixelX + 8, p.pixelY - 12), j);
