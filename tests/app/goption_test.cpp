@@ -8,7 +8,6 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <cstring>
-#include <filesystem>
 
 #include "app/goption.h"
 #include "core/options.h"
@@ -164,19 +163,6 @@ TEST_F(OptionsDialogTest, ThumbnailThenCancelKeepsTheChoiceButNotTheRest) {
     EXPECT_TRUE(RunOptionsDialog(nullptr, g, redraw, at));
     EXPECT_EQ(g.optionsRecord.boardBackground, 1);
     EXPECT_EQ(redraws, 1);
-}
-
-TEST_F(OptionsDialogTest, ReadOnlyFileKeepsItsOldContentsAfterOk) {
-    const std::vector<uint8_t> old = jq::EncodeOptions(jq::DefaultOptions());
-    folder.Write("oprec", old);
-    std::filesystem::permissions(folder.Path("oprec"), std::filesystem::perms::owner_read);
-    WhenShown<Twoption>([](Twoption& d) {
-        d.findChild<QCheckBox*>("CheckBox1")->setChecked(true);
-        d.findChild<QPushButton*>("BitBtn1")->click();
-    });
-    EXPECT_TRUE(RunOptionsDialog(nullptr, g, {}, QString::fromStdString(folder.Plain())));
-    EXPECT_EQ(g.optionsRecord.soundOn, 1);  // memory has the new settings
-    EXPECT_EQ(folder.Read("oprec"), old);
 }
 
 }  // namespace

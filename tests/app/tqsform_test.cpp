@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QContextMenuEvent>
-#include <fstream>
 #include <memory>
 
 #include "app/appfolder.h"
@@ -47,31 +46,17 @@ TEST_F(MainWindowTest, GameLivesInTheWorkingFolderAndTheCommandsLieAboveTheBoard
         EXPECT_EQ(form->panQiPan->childAt(w->geometry().center()), w) << w->metaObject()->className();
 }
 
-TEST(MainWindowStartup, ReadsTheOptionsOfTheWorkingFolderOrTakesTheDefaults) {
+TEST(MainWindowStartup, ReadsTheOptionsOfTheWorkingFolder) {
     ScratchWorkFolder folder;
-    {
-        TqsForm form;
-        const jq::GameState& g = form.game();
-        EXPECT_EQ(g.optionsRecord.soundOn, 0);
-        EXPECT_EQ(g.turnDirection, 1);
-        EXPECT_EQ(g.netMinMoveInterval, 1);
-        EXPECT_EQ(g.netMoveTime, 30);
-        EXPECT_EQ(g.netDeployTime, 40);
-        EXPECT_EQ(g.netDisconnectTime, 60);
-        EXPECT_DOUBLE_EQ(g.styleCoefCaution, 0.8);
-    }
     jq::OptionsRec rec = jq::DefaultOptions();
     rec.soundOn = 1;
     rec.turnDirectionOption = -1;
     rec.netMoveTimeOption = 45;
-    const std::vector<uint8_t> bytes = jq::EncodeOptions(rec);
-    std::ofstream(folder.path() + "/oprec", std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    jq::test::WriteBytes(folder.path() + "/oprec", jq::EncodeOptions(rec));
     TqsForm form;
     EXPECT_EQ(form.game().optionsRecord.soundOn, 1);
     EXPECT_EQ(form.game().turnDirection, -1);
     EXPECT_EQ(form.game().netMoveTime, 45);
-
     std::filesystem::current_path("/");
     EXPECT_EQ(GetCurrentFolder(), "/");  // one trailing slash, never two
 }
