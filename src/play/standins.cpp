@@ -4,8 +4,6 @@
 
 namespace jq::standin {
 
-void ReplayNextSteps(GameState& g) { g.clickStepCount = 1; }
-
 void RejoinNetBattle(GameState&) {}
 
 void HandleNetBattle(GameState&) {}

@@ -9,9 +9,6 @@
 
 namespace jq::standin {
 
-// The step button: carries out `clickStepCount` recorded steps forward.
-void ReplayNextSteps(GameState& g);
-
 // After the end of a LAN battle: back into the next round; nothing outside
 // a LAN battle.
 void RejoinNetBattle(GameState& g);

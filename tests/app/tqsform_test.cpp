@@ -61,12 +61,15 @@ TEST(MainWindowStartup, ReadsTheOptionsOfTheWorkingFolder) {
     EXPECT_EQ(GetCurrentFolder(), "/");  // one trailing slash, never two
 }
 
-TEST_F(MainWindowTest, PopupMenuOpensOnTheBoardAndOnTheLoadCommand) {
+// The popup menu opens on the board picture only: not on the load command,
+// a piece or the panel.
+TEST_F(MainWindowTest, PopupMenuOpensOnTheBoardPictureOnly) {
     form->show();
-    for (QWidget* w : std::initializer_list<QWidget*>{form->boardView->qipan, form->btnLoadFile}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{form->boardView->qipan, form->btnLoadFile,
+                                                       form->boardView->pieceImages[0], form->panQiPan}) {
         QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), w->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(w, &event);
-        EXPECT_TRUE(form->PopupMenu1->isVisible()) << w->metaObject()->className();
+        EXPECT_EQ(form->PopupMenu1->isVisible(), w == form->boardView->qipan) << w->metaObject()->className();
         form->PopupMenu1->hide();
     }
 }
