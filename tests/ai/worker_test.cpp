@@ -16,6 +16,7 @@
 #include "ai/ui/aihandover.h"
 #include "core/qipan.h"
 #include "position.h"
+#include "support/lan_fakes.h"
 #include "support/recording_ui.h"
 
 namespace jq {
@@ -201,6 +202,10 @@ TEST_F(WorkerTest, GiveUpWhenThereIsNoMoveOrTheBoardRefusesIt) {
 // In a LAN battle the move is sent in the mover's own view (its seat as
 // seat 0), not carried out.
 TEST_F(WorkerTest, LanMoveIsSentInTheMoversView) {
+    net::LanSession lan(*g);
+    testing::FakeClientLink link;
+    lan.AttachClient(&link);
+    g->lan = &lan;
     g->netConnected = 1;
     g->netMyTurn = 1;
     worker->Resume();
