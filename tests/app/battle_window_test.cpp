@@ -229,19 +229,6 @@ TEST_F(BattleWindowTest, PeaceAsksAndGivingUpLoses) {
     EXPECT_EQ(form->btnViewOtherQz->text(), U("不看棋了"));  // the rest is watched face up
 }
 
-TEST_F(BattleWindowTest, ExitStopsTheComputerAndDropsItsMove) {
-    OpenWindow();
-    Start();
-    ASSERT_TRUE(WaitFor([this] { return !computer->IsIdle() || PlayersTurn(); }, 20000));
-    const int movesBefore = computer->moves;
-    LeftClick(form->btnExit);
-    EXPECT_FALSE(form->isVisible());
-    EXPECT_TRUE(computer->IsIdle());
-    EXPECT_FALSE(form->Timer1->isActive());
-    WaitFor([] { return false; }, 200);  // a move chosen before the stop is never carried out
-    EXPECT_EQ(computer->moves, movesBefore);
-}
-
 TEST_F(BattleWindowTest, OtherFormationRedrawsTheOwnSeatUntilTheDeploymentEnds) {
     OpenWindow();
     LeftClick(form->btnNewBattle);

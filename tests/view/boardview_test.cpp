@@ -278,6 +278,9 @@ TEST_F(BoardViewTest, ModeSwitchSetsComputerSeatsAndAlwaysStartsTheTimer) {
     view->rbtSelectChanged();
     EXPECT_EQ(g.computerSeat[3], 1);
     EXPECT_TRUE(timer->isActive());
+    view->controls.rbtDps->setChecked(true);  // replay: nobody is played by the computer
+    view->rbtSelectChanged();
+    EXPECT_EQ(std::vector<int>(g.computerSeat, g.computerSeat + 4), std::vector<int>(4, 0));
 }
 
 }  // namespace
