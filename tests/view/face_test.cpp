@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "core/text.h"
 #include "view/face.h"
 #include "support/recording_ui.h"
 #include "support/scene.h"
@@ -106,13 +105,6 @@ TEST_F(FaceTest, FirstFlagOfASeatIsTurnedAndAMissingOneReportedOnlyWhenLaidOut) 
     EXPECT_EQ(FlagCell(g, PieceOf(3, 0), true).turn, FlagTurn::kSkip);
     EXPECT_EQ(FlagCell(g, -2, true).turn, FlagTurn::kSkip);
     EXPECT_EQ(FlagCell(g, 100, false).turn, FlagTurn::kSkip);
-}
-
-TEST_F(FaceTest, PlacePieceAtOffTheBoardStoresAndTells) {
-    PlacePieceAt(g, 7, 12, 12);  // a corner of the grid without a point
-    EXPECT_EQ(g.pieces[7].x, 12);
-    EXPECT_EQ(g.pieces[7].y, 12);
-    EXPECT_EQ(ui.messages, std::vector<std::string>{Gb("该位置不存在！      ")});
 }
 
 }  // namespace
