@@ -26,6 +26,7 @@
 
 #include "app/appfolder.h"
 #include "core/options.h"
+#include "net/netbattle.h"
 #include "platform/artwork.h"
 #include "platform/imagecontrol.h"
 #include "platform/toolkit.h"
@@ -437,6 +438,10 @@ void TqsForm::CreateBoardView() {
     // and the 30 arrow images above it.
     boardView = std::make_unique<BoardView>(*game_, panQiPan, this);
     boardView->qipan->onClick = [this](jq::ImageControl&) { qipanClick(); };
+    // A move in a LAN battle goes to the host; it is carried out when the
+    // host relays it back.
+    boardView->sendMoveQz = [this] { jq::net::SendNetMessage(*game_, "MoveQz", game_->myNetSeat); };
+    boardView->updatePlayButtons = [this] { jq::net::UpdatePlayButtons(*game_); };
     // A right click on the board picture opens the popup menu.
     boardView->qipan->installEventFilter(this);
     for (jq::ImageControl* arrow : boardView->pathArrowImages) arrow->installEventFilter(this);

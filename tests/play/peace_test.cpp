@@ -6,8 +6,10 @@
 
 #include "core/text.h"
 #include "support/fake_computer.h"
+#include "support/lan_fakes.h"
 #include "support/recording_ui.h"
 #include "support/scene.h"
+#include "net/lan.h"
 #include "play/peace.h"
 #include "play/turnloop.h"
 
@@ -83,6 +85,10 @@ TEST_F(PeaceTest, CancelledQuestionChangesNothing) {
 }
 
 TEST_F(PeaceTest, LanOffersAreLimitedToThree) {
+    net::LanSession lan(g);
+    testing::FakeClientLink link;
+    lan.AttachClient(&link);
+    g.lan = &lan;
     g.netConnected = 1;
     for (int i = 1; i <= 3; ++i) {
         ui.messages.clear();
@@ -134,6 +140,10 @@ TEST_F(PeaceTest, GiveUpOfASeatWithoutPiecesShowsNothingMore) {
 }
 
 TEST_F(PeaceTest, LanGiveUpIsSentOnceAndNotCarriedOutHere) {
+    net::LanSession lan(g);
+    testing::FakeClientLink link;
+    lan.AttachClient(&link);
+    g.lan = &lan;
     g.netConnected = 1;
     g.netMyTurn = 1;
     g.netMoveRecord.score = 4.5f;

@@ -9,6 +9,7 @@
 
 #include "core/text.h"
 #include "support/fake_computer.h"
+#include "support/lan_fakes.h"
 #include "support/recording_ui.h"
 #include "support/scene.h"
 #include "formations/formation.h"
@@ -387,6 +388,10 @@ TEST_F(TurnLoopTest, StopAIThreadStopsTheTimerAndABusyWorker) {
 }
 
 TEST_F(TurnLoopTest, LanOwnTimeoutsThenTheSeatGoesToTheComputerOnce) {
+    net::LanSession lan(g);
+    testing::FakeClientLink link;
+    lan.AttachClient(&link);
+    g.lan = &lan;
     g.netConnected = 1;
     g.netState = 31;
     g.myNetSeat = 0;
