@@ -104,6 +104,7 @@ TEST_F(FlagDefenceTest, Scenarios) {
     const DefenceCase cases[] = {
         {"no enemy path", kAny, 0, {{30, kMine, 30}}, {}, 0.382, 5, kDefenceNoPath, kAny, kNoPiece},
         {"an unlikely threat", 16, kPlatoon, {}, {}, 1.01, 5, kDefenceNoThreat, kAny, kAny},
+        {"a threat exactly as likely as the defence level", 28, kPlatoon, {}, {}, 1.0, 5, kDefenceNoCounterNear, 2, kAny},
         {"a threat of five moves", 82, kPlatoon, {}, {}, 0.382, 5, kDefenceNoThreat, 5, kAny},
         {"a near threat, no defender", 28, kPlatoon, {}, {}, 0.382, 5, kDefenceNoCounterNear, 2, kAny},
         {"a farther threat, no defender", 0, kPlatoon, {}, {}, 0.382, 5, kDefenceNoCounter, 3, kAny},

@@ -235,7 +235,7 @@ TEST_F(WorkerTest, UpperLevelsStartTheMoveClockWhenTheyStartThinking) {
     worker->Resume();
     EXPECT_EQ(g->turnClock.seconds, 100);
     worker->Stop();
-    g->optionsRecord.aiLevel = 2;
+    g->optionsRecord.aiLevel = 1;
     worker->Resume();
     EXPECT_EQ(g->turnClock.seconds, 5000);
 }
