@@ -232,10 +232,10 @@ TEST_F(ExpectedScoreTest, ObserverRowsNarrowAsTheWholeTable) {
 }
 
 // One greedy step of a seat in a playout: a capture of a piece believed a
-// flag, else a division, unlikely (0.4) is played as an exchange, even
+// flag, else a division, less likely than not (0.49) is played as an exchange, even
 // (0.5) keeps the mover.
 TEST_F(ExpectedScoreTest, PlayoutStepOfOneSeat) {
-    for (auto [flagWeight, moverAlive] : {std::pair{40.0f, 0}, std::pair{50.0f, 1}}) {
+    for (auto [flagWeight, moverAlive] : {std::pair{49.0f, 0}, std::pair{50.0f, 1}}) {
         Put(0, kBrigade, kCentreMid);
         Believe(0, 0, {{kBrigade, 100.0f}});
         Put(25, kDivision, kCentreRight);
