@@ -71,31 +71,42 @@ targets=("${programs[@]/%/_tests}")
 
 build_tests() { cmake --build "$build" -j "$jobs" --target "${targets[@]}" > "$out/build.log" 2>&1; }
 
-# Runs every test program at once (the computer player's in four shards);
-# prints the first that fails and returns 1, or returns 0 when all pass.
+# Runs every test program at once (the computer player's in four shards),
+# each writing its exit status to rc.NAME; stops the others at the first
+# failure, prints its name and returns 1. Returns 0 when all pass.
 run_tests() {
-    local pids=() names=() t i pid rc failed=""
+    local runs=() pids=() r t i rc failed=""
     for t in "${programs[@]}"; do
-        if [ "$t" = ai ]; then
-            for i in 0 1 2 3; do
-                GTEST_TOTAL_SHARDS=4 GTEST_SHARD_INDEX=$i timeout -k 5 "$limit" \
-                    "$build/bin/ai_tests" > "$out/test-ai$i.log" 2>&1 &
-                pids+=($!); names+=("ai")
-            done
-        else
-            timeout -k 5 "$limit" "$build/bin/${t}_tests" > "$out/test-$t.log" 2>&1 &
-            pids+=($!); names+=("$t")
-        fi
+        if [ "$t" = ai ]; then runs+=(ai.0 ai.1 ai.2 ai.3); else runs+=("$t"); fi
     done
-    for _ in "${pids[@]}"; do
-        wait -n -p pid; rc=$?
-        [ "$rc" -eq 0 ] && continue
-        for i in "${!pids[@]}"; do [ "${pids[$i]}" = "$pid" ] && failed=${names[$i]}; done
-        [ "$rc" -eq 124 ] && failed="$failed, timeout"
-        kill "${pids[@]}" 2>/dev/null
-        break
+    rm -f "$out"/rc.*
+    for r in "${runs[@]}"; do
+        (
+            t=${r%%.*}
+            [ "$t" = ai ] && export GTEST_TOTAL_SHARDS=4 GTEST_SHARD_INDEX=${r#ai.}
+            timeout -k 5 "$limit" "$build/bin/${t}_tests" > "$out/test-$r.log" 2>&1 &
+            child=$!
+            trap 'kill $child 2>/dev/null; exit' TERM
+            wait $child
+            echo $? > "$out/rc.$r.new" && mv "$out/rc.$r.new" "$out/rc.$r"
+        ) &
+        pids+=($!)
     done
-    wait 2>/dev/null
+    while [ -z "$failed" ]; do
+        sleep 0.1
+        local finished=0
+        for r in "${runs[@]}"; do
+            [ -f "$out/rc.$r" ] || continue
+            finished=$((finished + 1))
+            rc=$(< "$out/rc.$r")
+            [ "$rc" = 0 ] && continue
+            failed=${r%%.*}
+            [ "$rc" = 124 ] && failed="$failed, timeout"
+        done
+        [ "$finished" -eq "${#runs[@]}" ] && break
+    done
+    [ -n "$failed" ] && kill "${pids[@]}" 2>/dev/null
+    wait
     [ -z "$failed" ] && return 0
     echo "$failed"
     return 1
