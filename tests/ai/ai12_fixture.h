@@ -12,6 +12,7 @@
 #include "ai/expectation.h"
 #include "ai/workspace.h"
 #include "core/board.h"
+#include "support/scene.h"
 
 namespace jq::testing12 {
 
@@ -42,24 +43,17 @@ protected:
 
     PieceTable& Pieces() { return w->game.pieces; }
     static const BoardTables& B() { return Board(); }
-    static GridPoint At(int point) { return {B().boardPoints[point].gridX, B().boardPoints[point].gridY}; }
+    static GridPoint At(int point) { return test::PointAt(point); }
 
     // Puts piece `index` of code `code` on board point `point`.
     void Put(int index, int code, int point) {
-        PieceRec& pc = Pieces()[index];
-        const GridPoint g = At(point);
-        pc.x = pc.startX = g.x;
-        pc.y = pc.startY = g.y;
-        pc.code = code;
-        pc.alive = 1;
+        test::PutAt(Pieces(), index, code, point);
     }
 
     // The row of `observer` about `piece`: the given codes with the given
     // weights, everything else 0.
     void Believe(int piece, int observer, std::initializer_list<std::pair<int, float>> weights) {
-        float* row = Pieces()[piece].beliefs[observer];
-        for (int j = 0; j < 12; ++j) row[j] = 0.0f;
-        for (auto [code, weight] : weights) row[code - 1] = weight;
+        test::SetRow(Pieces()[piece].beliefs[observer], weights);
     }
     // Every observer sure of the piece's true code.
     void Reveal(int piece) {

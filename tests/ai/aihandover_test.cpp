@@ -34,8 +34,7 @@ std::unique_ptr<GameState> DealtGame(MainThreadUi& ui) {
     auto g = std::make_unique<GameState>();
     g->ui = &ui;
     aitest::ClearTable(g->pieces);
-    constexpr int kCodes[25] = {8, 9, 10, 11, 12, 6, 7, 12, 10, 11, 9, 12, 7, 11, 10, 4, 2, 5, 2, 3, 8, 1, 2, 6, 3};
-    for (int i = 0; i < kPieceCount; ++i) aitest::PlaceAt(g->pieces, i, kCodes[i % 25], (i / 25) * 30 + i % 25);
+    test::DeployArmy(g->pieces);
     g->curSeat = 2;
     return g;
 }

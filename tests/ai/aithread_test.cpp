@@ -12,22 +12,14 @@
 #include "ai/aithread.h"
 #include "ai/choose0.h"
 #include "ai_support.h"
+#include "support/lan_fakes.h"
+#include "support/recording_ui.h"
 #include "core/qipan.h"
 
 namespace jq {
 namespace {
 
 using namespace std::chrono_literals;
-
-class LabelUi : public NullUi {
-public:
-    void SetDiagnosticLabel(int index, const std::string& text) override {
-        if (index >= 1 && index <= 5) labels[index] = text;
-    }
-    ClockStamp Now() override { return now; }
-    std::string labels[6];
-    ClockStamp now;
-};
 
 // What the worker hands over, collected for the test to carry out.
 class Collector {
@@ -63,8 +55,7 @@ private:
 };
 
 void DealArmies(PieceTable& p) {
-    constexpr int kCodes[25] = {8, 9, 10, 11, 12, 6, 7, 12, 10, 11, 9, 12, 7, 11, 10, 4, 2, 5, 2, 3, 8, 1, 2, 6, 3};
-    for (int i = 0; i < kPieceCount; ++i) aitest::PlaceAt(p, i, kCodes[i % 25], (i / 25) * 30 + i % 25);
+    test::DeployArmy(p);
 }
 
 class WorkerTest : public ::testing::Test {
@@ -92,7 +83,7 @@ protected:
         return g->stepCount != before;
     }
 
-    LabelUi ui;
+    test::RecordingUi ui;
     std::unique_ptr<GameState> g;
     Collector collector;
     std::unique_ptr<AIDominate> worker;
@@ -121,8 +112,8 @@ TEST_F(WorkerTest, MoveIsCarriedOutOnTheMainThreadAndTheWorkerStaysBusyUntilThen
     EXPECT_EQ(g->stepCount, 1);
     const StepRec& r = g->stepRecords[0];
     EXPECT_EQ(r, (StepRec{m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome}));
-    EXPECT_EQ(ui.labels[4], "17=402");
-    EXPECT_FALSE(ui.labels[1].empty());
+    EXPECT_EQ(ui.diagnostics[4], "17=402");
+    EXPECT_FALSE(ui.diagnostics[1].empty());
     // The same hand-over twice is carried out once.
     EXPECT_FALSE(Deliver(items[0]));
 }
@@ -145,7 +136,7 @@ TEST_F(WorkerTest, StopWithTheHandOverPendingDropsTheMove) {
     EXPECT_TRUE(worker->IsIdle());
     for (const auto& item : collector.Take()) EXPECT_FALSE(Deliver(item));
     EXPECT_EQ(g->stepCount, 0);
-    EXPECT_TRUE(ui.labels[4].empty());  // a dropped move shows nothing
+    EXPECT_TRUE(ui.diagnostics[4].empty());  // a dropped move shows nothing
     // The worker takes up the next search as usual.
     worker->Resume();
     ASSERT_TRUE(collector.WaitFor(1));
@@ -157,7 +148,7 @@ TEST_F(WorkerTest, AbortFlagAtTheHandOverShowsButCarriesOutNothing) {
     ASSERT_TRUE(collector.WaitFor(1));
     worker->abortRequested = 1;
     EXPECT_FALSE(Deliver(collector.Take()[0]));
-    EXPECT_EQ(ui.labels[4], "17=402");
+    EXPECT_EQ(ui.diagnostics[4], "17=402");
     EXPECT_TRUE(worker->IsIdle());
 }
 
@@ -174,6 +165,10 @@ TEST_F(WorkerTest, SeatWithoutAMoveGivesUp) {
 }
 
 TEST_F(WorkerTest, LanMoveIsSentInTheMoversViewAndNotCarriedOut) {
+    net::LanSession lan(*g);
+    testing::FakeClientLink link;
+    lan.AttachClient(&link);
+    g->lan = &lan;
     g->netConnected = 1;
     g->netMyTurn = 1;
     worker->Resume();
@@ -221,7 +216,7 @@ TEST_F(WorkerTest, MoveForAPositionThatIsGoneIsDropped) {
     g->stepCount = 3;  // play went on meanwhile
     EXPECT_FALSE(Deliver(item));
     EXPECT_EQ(g->stepCount, 3);
-    EXPECT_TRUE(ui.labels[4].empty());
+    EXPECT_TRUE(ui.diagnostics[4].empty());
     EXPECT_TRUE(worker->IsIdle());
 
     g->stepCount = 0;
@@ -234,7 +229,7 @@ TEST_F(WorkerTest, MoveForAPositionThatIsGoneIsDropped) {
 }
 
 TEST_F(WorkerTest, UpperLevelsStartTheMoveClockWhenTheyStartThinking) {
-    ui.now.seconds = 5000;
+    ui.clock.seconds = 5000;
     g->turnClock.seconds = 100;
     g->optionsRecord.aiLevel = 0;
     worker->Resume();
@@ -250,16 +245,16 @@ TEST_F(WorkerTest, UpperLevelsStartTheMoveClockWhenTheyStartThinking) {
 // search starts from the value the previous one left, not from the start
 // value.
 TEST(WorkerMemory, BombValueGoesOnFromTheLastSearch) {
-    LabelUi ui;
+    test::RecordingUi ui;
     auto g = std::make_unique<GameState>();
     g->ui = &ui;
     aitest::ClearTable(g->pieces);
     // Seat 1's bomb two steps from seat 0's flag, which it knows; nothing
     // can be captured, so the search itself values the bomb only when its
     // flag plan weighs the attack, after every score is made.
-    aitest::PlaceAt(g->pieces, 21, kFlag, 21);
+    aitest::PutAt(g->pieces, 21, kFlag, 21);
     aitest::SetRow(g->pieces[21].beliefs[1], {{1, 100.0f}});
-    aitest::PlaceAt(g->pieces, 30, kBomb, 12);
+    aitest::PutAt(g->pieces, 30, kBomb, 12);
     g->curSeat = 1;
     ASSERT_FLOAT_EQ(g->pieceValues[2], 130.0f);
 

@@ -12,7 +12,7 @@
 namespace jq {
 namespace {
 
-using aitest::PlaceAt;
+using aitest::PutAt;
 using aitest::SetAllRows;
 using aitest::SetRow;
 
@@ -41,8 +41,8 @@ protected:
 };
 
 TEST_F(AttackPathTest, AdjacentTargetIsOneMoveWithItsCombatResult) {
-    PlaceAt(w->game.pieces, 11, kPlatoon, 6);  // (20,16)
-    PlaceAt(w->game.pieces, 30, kCompany, 2);  // (20,17)
+    PutAt(w->game.pieces, 11, kPlatoon, 6);  // (20,16)
+    PutAt(w->game.pieces, 30, kCompany, 2);  // (20,17)
     ASSERT_EQ(Find(11, 6, 2), 1);
     EXPECT_EQ(moves[0].mover, 11);
     EXPECT_EQ(moves[0].target, 30);
@@ -55,8 +55,8 @@ TEST_F(AttackPathTest, AdjacentTargetIsOneMoveWithItsCombatResult) {
 
 TEST_F(AttackPathTest, CostOfAMoveIsOnePlusPiecesInTheWayPlusTheDangerEntered) {
     PieceTable& live = w->game.pieces;
-    PlaceAt(live, 0, kPlatoon, 0);     // (18,17)
-    PlaceAt(live, 30, kCompany, 4);    // the target at (22,17)
+    PutAt(live, 0, kPlatoon, 0);     // (18,17)
+    PutAt(live, 30, kCompany, 4);    // the target at (22,17)
     const int goal = 4;
     ASSERT_EQ(Find(0, 0, goal), 1);
     EXPECT_EQ(w->searchCost[goal], 1);  // the attacked piece is not in the way
@@ -67,7 +67,7 @@ TEST_F(AttackPathTest, CostOfAMoveIsOnePlusPiecesInTheWayPlusTheDangerEntered) {
 
     // An own piece on the run, gone from the table the path is traced on
     // but standing on the live one: one more.
-    PlaceAt(live, 2, kBattalion, 2);   // (20,17)
+    PutAt(live, 2, kBattalion, 2);   // (20,17)
     PieceTable traced = live;
     traced[2].alive = 0;
     const GridPoint a = At(0);
@@ -78,7 +78,7 @@ TEST_F(AttackPathTest, CostOfAMoveIsOnePlusPiecesInTheWayPlusTheDangerEntered) {
 }
 
 TEST_F(AttackPathTest, StartEqualToTargetHasNoPath) {
-    PlaceAt(w->game.pieces, 11, kPlatoon, 6);
+    PutAt(w->game.pieces, 11, kPlatoon, 6);
     EXPECT_EQ(Find(11, 6, 6), 0);
     EXPECT_EQ(Find(-2, 6, 2), 0);
     EXPECT_EQ(Find(100, 6, 2), 0);
@@ -93,12 +93,12 @@ const std::vector<int> kLongWalk = {0,  2,  6,  27,  28,  16,  19,  30,  32,  36
 TEST_F(AttackPathTest, PathsOfMoreThanTwentyMovesAreRefused) {
     for (int& p : penalty) p = 1000;
     for (int p : kLongWalk) penalty[p] = 0;
-    PlaceAt(w->game.pieces, 96, kFlag, 111);
+    PutAt(w->game.pieces, 96, kFlag, 111);
     for (int start : {0, 1}) {
-        PlaceAt(w->game.pieces, 10, kPlatoon, kLongWalk[start]);
+        PutAt(w->game.pieces, 10, kPlatoon, kLongWalk[start]);
         EXPECT_EQ(Find(10, kLongWalk[start], 111), 0) << 22 - start << " moves";
     }
-    PlaceAt(w->game.pieces, 10, kPlatoon, kLongWalk[2]);
+    PutAt(w->game.pieces, 10, kPlatoon, kLongWalk[2]);
     ASSERT_EQ(Find(10, kLongWalk[2], 111), 20);
     for (int k = 0; k < 20; ++k) {
         EXPECT_EQ(GridPoint(moves[k].fromX, moves[k].fromY), At(kLongWalk[2 + k])) << k;
@@ -110,9 +110,9 @@ TEST_F(AttackPathTest, PathsOfMoreThanTwentyMovesAreRefused) {
 
 TEST_F(AttackPathTest, PiecesOnTheWayAreCountedFromTheLookupTable) {
     PieceTable& live = w->game.pieces;
-    PlaceAt(live, 0, kCommander, 0);   // (18,17)
-    PlaceAt(live, 2, kBattalion, 2);   // own piece at (20,17)
-    PlaceAt(live, 30, kPlatoon, 4);    // target at (22,17)
+    PutAt(live, 0, kCommander, 0);   // (18,17)
+    PutAt(live, 2, kBattalion, 2);   // own piece at (20,17)
+    PutAt(live, 30, kPlatoon, 4);    // target at (22,17)
     *path = live;
     path->at(2).alive = 0;  // may step aside: not there when tracing
     const MoveCand run = aitest::Move(0, 30, 18, 17, 22, 17);
@@ -140,8 +140,8 @@ protected:
 
 TEST_F(FlagPlanTest, NoPieceExpectedToWinGivesNoPlan) {
     PieceTable& p = w->game.pieces;
-    PlaceAt(p, 0, kPlatoon, 0);
-    PlaceAt(p, 30, kCommander, 4);
+    PutAt(p, 0, kPlatoon, 0);
+    PutAt(p, 30, kCommander, 4);
     Believe(30, {{4, 100.0f}});
     PlanFlagAttackBasic(*w, out, 0, 30, p);
     EXPECT_EQ(out.mover, kNoPiece);
@@ -153,8 +153,8 @@ TEST_F(FlagPlanTest, NoPieceExpectedToWinGivesNoPlan) {
 
 TEST_F(FlagPlanTest, ClearPathGivesItsFirstMove) {
     PieceTable& p = w->game.pieces;
-    PlaceAt(p, 6, kPlatoon, 6);   // (20,16)
-    PlaceAt(p, 30, kFlag, 13);    // (20,14)
+    PutAt(p, 6, kPlatoon, 6);   // (20,16)
+    PutAt(p, 30, kFlag, 13);    // (20,14)
     Believe(30, {{1, 100.0f}});
     PlanFlagAttackBasic(*w, out, 0, 30, p);
     ASSERT_EQ(out.mover, 6);
@@ -167,9 +167,9 @@ TEST_F(FlagPlanTest, ClearPathGivesItsFirstMove) {
 
 TEST_F(FlagPlanTest, EnemyInTheWayBecomesTheTarget) {
     PieceTable& p = w->game.pieces;
-    PlaceAt(p, 0, kCommander, 0);  // (18,17)
-    PlaceAt(p, 30, kFlag, 4);      // (22,17)
-    PlaceAt(p, 75, kPlatoon, 2);   // seat 3's piece at (20,17)
+    PutAt(p, 0, kCommander, 0);  // (18,17)
+    PutAt(p, 30, kFlag, 4);      // (22,17)
+    PutAt(p, 75, kPlatoon, 2);   // seat 3's piece at (20,17)
     Believe(30, {{1, 100.0f}});
     Believe(75, {{11, 100.0f}});
     PlanFlagAttackBasic(*w, out, 0, 30, p);
@@ -180,8 +180,8 @@ TEST_F(FlagPlanTest, EnemyInTheWayBecomesTheTarget) {
 
 TEST_F(FlagPlanTest, PieceBehindAMineNeverAttacks) {
     PieceTable& p = w->game.pieces;
-    PlaceAt(p, 20, kCommander, 20);  // slot 20 at (18,12)
-    PlaceAt(p, 30, kFlag, 15);       // next to it at (18,13)
+    PutAt(p, 20, kCommander, 20);  // slot 20 at (18,12)
+    PutAt(p, 30, kFlag, 15);       // next to it at (18,13)
     Believe(30, {{1, 100.0f}});
     p[15].code = kMine;  // the piece five slots lower, even though it is gone
     p[15].alive = 0;
@@ -194,8 +194,8 @@ TEST_F(FlagPlanTest, PieceBehindAMineNeverAttacks) {
 
 TEST_F(FlagPlanTest, SideStepLeavesEveryPointOfThePath) {
     PieceTable& p = w->game.pieces;
-    PlaceAt(p, 2, kBattalion, 2);  // (20,17), in the way of a run along y = 17
-    PlaceAt(p, 5, kPlatoon, 5);    // (18,16)
+    PutAt(p, 2, kBattalion, 2);  // (20,17), in the way of a run along y = 17
+    PutAt(p, 5, kPlatoon, 5);    // (18,16)
     const MoveCand pathMoves[2] = {aitest::Move(5, kNoPiece, 18, 16, 18, 17),
                                    aitest::Move(5, kNoPiece, 18, 17, 19, 17)};
     FindSideStepMove(*w, out, 2, 2, pathMoves, p);

@@ -148,8 +148,6 @@ TEST_F(AdvancedPickTest, CommanderRuleNeverPicksPastTheList) {
 
 // One army, deployment slot by slot.
 constexpr int kArmy[25] = {10, 6, 12, 9, 11, 8, 5, 7, 12, 3, 10, 11, 6, 4, 8, 9, 2, 3, 2, 12, 10, 1, 2, 7, 11};
-// What every seat believes of a piece of each slot before anything moved.
-constexpr float kArmyShare[12] = {4, 12, 8, 4, 4, 8, 8, 8, 8, 12, 12, 12};
 
 class ChoiceTest : public testing12::PositionTest {
 protected:
@@ -159,7 +157,7 @@ protected:
                 const int i = s * kPiecesPerSeat + k;
                 Put(i, kArmy[k], s * 30 + k);
                 for (auto& row : Pieces()[i].beliefs) {
-                    for (int c = 0; c < 12; ++c) row[c] = kArmyShare[c];
+                    for (int c = 0; c < 12; ++c) row[c] = test::kArmyShare[c];
                     if (k < 5) row[kBomb - 1] = 0.0f;
                     if (k != 21 && k != 23) row[kFlag - 1] = 0.0f;
                     if (k < 15) row[kMine - 1] = 0.0f;

@@ -11,15 +11,15 @@ namespace jq {
 namespace {
 
 using aitest::Move;
-using aitest::PlaceAt;
+using aitest::PutAt;
 
 class PickTest : public ::testing::Test {
 protected:
     void SetUp() override {
         w = aitest::MakeWorkspace();
         w->ownRandom.Seed(4321);
-        PlaceAt(w->game.pieces, 31, kCommander, 36);
-        PlaceAt(w->game.pieces, 32, kPlatoon, 37);
+        PutAt(w->game.pieces, 31, kCommander, 36);
+        PutAt(w->game.pieces, 32, kPlatoon, 37);
     }
     // Candidates already sorted, best first; the first moved by `mover`.
     void Scores(std::vector<float> scores, int mover = 32, int target = kNoPiece) {
@@ -146,12 +146,12 @@ protected:
 TEST_F(ChooseTest, NoOrOneCandidate) {
     PieceTable& p = w->game.pieces;
     w->game.curSeat = 0;
-    PlaceAt(p, 21, kFlag, 21);
+    PutAt(p, 21, kFlag, 21);
     EXPECT_TRUE(ChooseMoveBasic(*w));
     EXPECT_EQ(w->aiMoveList.count, 0);
 
     // A platoon in the corner beside its own flag has one step.
-    PlaceAt(p, 20, kPlatoon, 20);
+    PutAt(p, 20, kPlatoon, 20);
     EXPECT_TRUE(ChooseMoveBasic(*w));
     ASSERT_EQ(w->aiMoveList.count, 1);
     EXPECT_EQ(w->aiMoveList.list[0].mover, 20);
@@ -161,8 +161,7 @@ TEST_F(ChooseTest, NoOrOneCandidate) {
 
 // Four seats on their start points with generated armies.
 void DealArmies(PieceTable& p) {
-    constexpr int kCodes[25] = {8, 9, 10, 11, 12, 6, 7, 12, 10, 11, 9, 12, 7, 11, 10, 4, 2, 5, 2, 3, 8, 1, 2, 6, 3};
-    for (int i = 0; i < kPieceCount; ++i) PlaceAt(p, i, kCodes[i % 25], (i / 25) * 30 + i % 25);
+    test::DeployArmy(p);
 }
 
 TEST_F(ChooseTest, ChoiceIsALegalMoveAndRepeatsWithTheSeed) {
@@ -212,7 +211,7 @@ namespace jq {
 namespace {
 
 using aitest::Move;
-using aitest::PlaceAt;
+using aitest::PutAt;
 using aitest::SetRow;
 
 class MarkTest : public ::testing::Test {
@@ -222,18 +221,18 @@ protected:
         PieceTable& p = w->game.pieces;
         // Seat 0: three engineers on the railway, a platoon next to an
         // enemy; its flag on slot 23 although it believes slot 21 holds it.
-        PlaceAt(p, 0, kEngineer, 0);   // (18,17)
-        PlaceAt(p, 4, kEngineer, 4);   // (22,17)
-        PlaceAt(p, 15, kEngineer, 15); // (18,13)
-        PlaceAt(p, 6, kPlatoon, 6);    // (20,16)
-        PlaceAt(p, 21, kMine, 21);
-        PlaceAt(p, 23, kFlag, 23);
+        PutAt(p, 0, kEngineer, 0);   // (18,17)
+        PutAt(p, 4, kEngineer, 4);   // (22,17)
+        PutAt(p, 15, kEngineer, 15); // (18,13)
+        PutAt(p, 6, kPlatoon, 6);    // (20,16)
+        PutAt(p, 21, kMine, 21);
+        PutAt(p, 23, kFlag, 23);
         SetRow(p[21].beliefs[0], {{1, 100.0f}});
         SetRow(p[23].beliefs[0], {{2, 100.0f}});
-        PlaceAt(p, 30, kCompany, 2);   // seat 1's piece on (20,17)
+        PutAt(p, 30, kCompany, 2);   // seat 1's piece on (20,17)
         // Seat 1's headquarters: seat 0 believes slot 21 holds the flag.
-        PlaceAt(p, 46, kFlag, 51);
-        PlaceAt(p, 48, kMine, 53);
+        PutAt(p, 46, kFlag, 51);
+        PutAt(p, 48, kMine, 53);
         SetRow(p[46].beliefs[0], {{1, 70.0f}, {2, 30.0f}});
         SetRow(p[48].beliefs[0], {{1, 30.0f}, {2, 70.0f}});
         // Seat 3's headquarters are both gone.
@@ -301,9 +300,9 @@ protected:
     void SetUp() override {
         w = aitest::MakeWorkspace();
         PieceTable& p = w->game.pieces;
-        PlaceAt(p, 10, kDivision, 124);  // (20,20)
-        PlaceAt(p, 46, kFlag, 51);       // seat 1, (28,19)
-        PlaceAt(p, 96, kFlag, 111);      // seat 3, (12,21)
+        PutAt(p, 10, kDivision, 124);  // (20,20)
+        PutAt(p, 46, kFlag, 51);       // seat 1, (28,19)
+        PutAt(p, 96, kFlag, 111);      // seat 3, (12,21)
         SetRow(p[46].beliefs[0], {{1, 100.0f}});
         SetRow(p[96].beliefs[0], {{1, 100.0f}});
     }
@@ -337,7 +336,7 @@ TEST_F(BonusTest, EqualEnemiesTheOneOnTheLeftFirst) {
 }
 
 TEST_F(BonusTest, TheWeakerEnemyFirst) {
-    PlaceAt(w->game.pieces, 80, kPlatoon, 105);  // seat 3 grows stronger
+    PutAt(w->game.pieces, 80, kPlatoon, 105);  // seat 3 grows stronger
     EXPECT_EQ(BonusSide(), 1);
 }
 

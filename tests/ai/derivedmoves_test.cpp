@@ -22,7 +22,7 @@ void RandomBoard(std::mt19937& rng, PieceTable& t) {
     for (int i = 0; i < kPieceCount; ++i) {
         if (rng() % 10 < 4) continue;
         const int code = rng() % 3 == 0 ? kEngineer : 1 + static_cast<int>(rng() % 12);
-        aitest::PlaceAt(t, i, code, points[next++]);
+        aitest::PutAt(t, i, code, points[next++]);
     }
 }
 
@@ -117,8 +117,8 @@ TEST(DerivedMoves, DerivedListsAreTheGeneratedLists) {
 
 TEST(DerivedMoves, ListsNotInGeneratorOrderAreNotUsedAsABase) {
     auto w = aitest::MakeWorkspace();
-    aitest::PlaceAt(w->game.pieces, 5, kPlatoon, 6);
-    aitest::PlaceAt(w->game.pieces, 6, kPlatoon, 10);
+    aitest::PutAt(w->game.pieces, 5, kPlatoon, 6);
+    aitest::PutAt(w->game.pieces, 6, kPlatoon, 10);
     MoveCand list[2] = {aitest::Move(6, -2, 21, 15, 21, 14), aitest::Move(5, -2, 20, 16, 20, 17)};
     auto base = std::make_unique<SeatMoves>();
     KeepSeatMoves(*w, w->game.pieces, 0, list, 2, *base);

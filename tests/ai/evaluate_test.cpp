@@ -11,8 +11,8 @@ namespace jq {
 namespace {
 
 using aitest::Move;
-using aitest::Place;
-using aitest::PlaceAt;
+using aitest::Put;
+using aitest::PutAt;
 using aitest::SetAllRows;
 using aitest::SetRow;
 
@@ -31,7 +31,7 @@ protected:
 };
 
 TEST_F(EvaluateTest, MineWeightAboveSixGivesTheMoverAway) {
-    Place(P(), 10, kPlatoon, 21, 15);
+    Put(P(), 10, kPlatoon, 21, 15);
     SetRow(P()[10].beliefs[0], {{2, 6.0f}, {11, 94.0f}});
     const MoveCand step = Move(10, kNoPiece, 21, 15, 20, 14);  // road to road
     EXPECT_FLOAT_EQ(Value(step), 0.0f);
@@ -40,20 +40,20 @@ TEST_F(EvaluateTest, MineWeightAboveSixGivesTheMoverAway) {
 }
 
 TEST_F(EvaluateTest, EngineerStepThatShowsItsKind) {
-    Place(P(), 8, kEngineer, 18, 15);
+    Put(P(), 8, kEngineer, 18, 15);
     SetRow(P()[8].beliefs[0], {{12, 90.0f}, {11, 10.0f}});
     const MoveCand turn = Move(8, kNoPiece, 18, 15, 20, 17);  // round the corner: engineers only
     EXPECT_FLOAT_EQ(Value(turn), 200.0f);
     SetRow(P()[8].beliefs[0], {{12, 89.9f}, {11, 10.1f}});
     EXPECT_FLOAT_EQ(Value(turn), 200.0f - 1600.0f);
     // One orthogonal step shows nothing: (21,15) to the camp (20,15).
-    Place(P(), 10, kEngineer, 21, 15);
+    Put(P(), 10, kEngineer, 21, 15);
     SetRow(P()[10].beliefs[0], {{12, 50.0f}, {11, 50.0f}});
     EXPECT_FLOAT_EQ(Value(Move(10, kNoPiece, 21, 15, 20, 15)), 100.0f);
 }
 
 TEST_F(EvaluateTest, KindOfTheDestination) {
-    Place(P(), 10, kPlatoon, 20, 13);
+    Put(P(), 10, kPlatoon, 20, 13);
     SetAllRows(P()[10], {{11, 100.0f}});
     EXPECT_FLOAT_EQ(Value(Move(10, kNoPiece, 20, 13, 19, 12)), -10000.0f);  // headquarters
     EXPECT_FLOAT_EQ(Value(Move(10, kNoPiece, 20, 13, 19, 14)), 100.0f);     // camp
@@ -64,11 +64,11 @@ TEST_F(EvaluateTest, KindOfTheDestination) {
 TEST_F(EvaluateTest, EnteringAnEnemyApproachSquare) {
     // Seat 1's headquarters pieces; seat 0 believes slot 21 holds the flag,
     // so row 0 (squares 15, 16, 17, 20, 22, 28) is the approach.
-    PlaceAt(P(), 46, kFlag, 51);
-    PlaceAt(P(), 48, kBattalion, 53);
+    PutAt(P(), 46, kFlag, 51);
+    PutAt(P(), 48, kBattalion, 53);
     SetRow(P()[46].beliefs[0], {{1, 60.0f}, {9, 40.0f}});
     SetRow(P()[48].beliefs[0], {{1, 40.0f}, {9, 60.0f}});
-    PlaceAt(P(), 10, kPlatoon, 42);  // (26,18), square 12
+    PutAt(P(), 10, kPlatoon, 42);  // (26,18), square 12
     SetAllRows(P()[10], {{11, 100.0f}});
     const MoveCand in = Move(10, kNoPiece, 26, 18, 27, 19);  // square 16, a railway point
     w->game.stepCount = 60;
@@ -81,10 +81,10 @@ TEST_F(EvaluateTest, EnteringAnEnemyApproachSquare) {
 }
 
 TEST_F(EvaluateTest, CaptureNextToTheOwnFlag) {
-    PlaceAt(P(), 21, kFlag, 21);       // own flag on slot 21: row 0
-    PlaceAt(P(), 12, kDivision, 12);   // (18,14)
+    PutAt(P(), 21, kFlag, 21);       // own flag on slot 21: row 0
+    PutAt(P(), 12, kDivision, 12);   // (18,14)
     SetAllRows(P()[12], {{6, 100.0f}});
-    PlaceAt(P(), 30, kPlatoon, 15);    // an enemy on (18,13), square 15
+    PutAt(P(), 30, kPlatoon, 15);    // an enemy on (18,13), square 15
     SetAllRows(P()[30], {{11, 100.0f}});
     const float v = Value(Move(12, 30, 18, 14, 18, 13));
     const float expected = 100.0f * 20.0f + 200.0f + 6.0f * 100.0f * 90.0f / 70.0f + 32.0f * 90.0f;
@@ -94,18 +94,18 @@ TEST_F(EvaluateTest, CaptureNextToTheOwnFlag) {
 TEST_F(EvaluateTest, MoveIntoTheCentreHasNoApproachTerm) {
     // An engineer always pays for leaving an approach row; the centre has
     // no headquarters, so neither that nor anything else is looked up there.
-    PlaceAt(P(), 21, kFlag, 21);
-    PlaceAt(P(), 2, kEngineer, 2);  // (20,17)
+    PutAt(P(), 21, kFlag, 21);
+    PutAt(P(), 2, kEngineer, 2);  // (20,17)
     SetAllRows(P()[2], {{12, 100.0f}});
     EXPECT_FLOAT_EQ(Value(Move(2, kNoPiece, 20, 17, 20, 18)), 200.0f);
 }
 
 TEST_F(EvaluateTest, EngineerPaysForEndingOutsideTheRowWhereverItStarted) {
-    PlaceAt(P(), 46, kFlag, 51);
-    PlaceAt(P(), 48, kMine, 53);
+    PutAt(P(), 46, kFlag, 51);
+    PutAt(P(), 48, kMine, 53);
     SetRow(P()[46].beliefs[0], {{1, 60.0f}, {2, 40.0f}});
     SetRow(P()[48].beliefs[0], {{1, 40.0f}, {2, 60.0f}});
-    PlaceAt(P(), 10, kEngineer, 42);  // (26,18), square 12
+    PutAt(P(), 10, kEngineer, 42);  // (26,18), square 12
     SetAllRows(P()[10], {{12, 100.0f}});
     const MoveCand along = Move(10, kNoPiece, 26, 18, 25, 18);  // to square 8: both outside the row
     EXPECT_NEAR(Value(along), 200.0f - 6.0f * 60.0f * 40.0f / 70.0f, 1e-3);
@@ -116,8 +116,8 @@ TEST_F(EvaluateTest, EngineerPaysForEndingOutsideTheRowWhereverItStarted) {
 }
 
 TEST_F(EvaluateTest, EnteringAnApproachSquareOfTheOwnArea) {
-    PlaceAt(P(), 21, kFlag, 21);      // own flag on slot 21: row 0, certain
-    PlaceAt(P(), 10, kPlatoon, 12);   // (18,14), square 12
+    PutAt(P(), 21, kFlag, 21);      // own flag on slot 21: row 0, certain
+    PutAt(P(), 10, kPlatoon, 12);   // (18,14), square 12
     SetAllRows(P()[10], {{11, 100.0f}});
     // Square 15, a railway point: no factor in the own area.
     EXPECT_NEAR(Value(Move(10, kNoPiece, 18, 14, 18, 13)), 200.0f + 6.0f * 100.0f * 20.0f / 70.0f, 1e-3);
@@ -130,7 +130,7 @@ TEST_F(EvaluateTest, EnteringAnApproachSquareOfTheOwnArea) {
 TEST_F(EvaluateTest, ReplyWhenNothingScoresAboveZeroIsTheFirst) {
     // A platoon that everyone takes for a likely mine: every step gives it
     // away, so no reply is worth anything.
-    Place(P(), 10, kPlatoon, 20, 14);
+    Put(P(), 10, kPlatoon, 20, 14);
     SetAllRows(P()[10], {{2, 50.0f}, {11, 50.0f}});
     auto gen = std::make_unique<MoveGenWork>();
     ASSERT_GT(GenerateMoves(*gen, P(), 0), 1);
@@ -143,8 +143,8 @@ TEST_F(EvaluateTest, ReplyWhenNothingScoresAboveZeroIsTheFirst) {
 }
 
 TEST_F(EvaluateTest, ThreatBalanceThresholds) {
-    Place(P(), 10, kCompany, 20, 16);
-    Place(P(), 30, kPlatoon, 20, 17);
+    Put(P(), 10, kCompany, 20, 16);
+    Put(P(), 30, kPlatoon, 20, 17);
     SetRow(P()[30].beliefs[0], {{11, 0.05f}});  // an attack worth exactly 1
     EXPECT_FLOAT_EQ(EvaluateThreatBalance(*w, 0, 0, P()), 0.0f);
     SetRow(P()[30].beliefs[0], {{11, 0.1f}});
@@ -154,8 +154,8 @@ TEST_F(EvaluateTest, ThreatBalanceThresholds) {
 }
 
 TEST_F(EvaluateTest, SimulatedOutcomeFollowsTheScore) {
-    PlaceAt(P(), 4, kBomb, 2);
-    PlaceAt(P(), 30, kPlatoon, 3);
+    PutAt(P(), 4, kBomb, 2);
+    PutAt(P(), 30, kPlatoon, 3);
     auto copy = std::make_unique<PieceTable>();
     ApplyMoveToCopy(*w, P(), *copy, Move(4, 30, 20, 17, 21, 17, 0, 50.0f), 0);
     EXPECT_EQ((*copy)[4].alive, 0);  // a bomb takes both, whatever the score
@@ -180,15 +180,15 @@ TEST_F(EvaluateTest, SimulatedOutcomeFollowsTheScore) {
 }
 
 TEST_F(EvaluateTest, ReplyOfASeatWithoutMoves) {
-    PlaceAt(P(), 21, kFlag, 21);
+    PutAt(P(), 21, kFlag, 21);
     const PieceTable before = P();
     EXPECT_FLOAT_EQ(SeatReplyValue(*w, 1, 0, P()), 0.0f);
     EXPECT_EQ(std::memcmp(&before, &P(), sizeof before), 0);
 }
 
 TEST_F(EvaluateTest, ReplyIsPlayedOnTheBoard) {
-    Place(P(), 10, kCompany, 20, 16);
-    Place(P(), 30, kPlatoon, 20, 17);
+    Put(P(), 10, kCompany, 20, 16);
+    Put(P(), 30, kPlatoon, 20, 17);
     SetAllRows(P()[30], {{11, 100.0f}});
     const float v = SeatReplyValue(*w, 0, 0, P());
     EXPECT_GT(v, 0.0f);

@@ -12,8 +12,8 @@
 namespace jq {
 namespace {
 
-using aitest::Place;
-using aitest::PlaceAt;
+using aitest::Put;
+using aitest::PutAt;
 using aitest::SetAllRows;
 using aitest::SetRow;
 
@@ -31,7 +31,7 @@ protected:
     void SetUp() override {
         table = std::make_unique<PieceTable>();
         aitest::ClearTable(*table);
-        for (int i = 0; i < kPieceCount; ++i) PlaceAt(*table, i, kPlatoon, (i / 25) * 30 + i % 25);
+        for (int i = 0; i < kPieceCount; ++i) PutAt(*table, i, kPlatoon, (i / 25) * 30 + i % 25);
         for (auto& a : corr)
             for (auto& b : a)
                 for (auto& c : b)
@@ -238,7 +238,7 @@ TEST(BeliefMasks, CombatMaskTable) {
 TEST(GameBeliefs, UpdateOnTheGameTakesTheMoveIntoTheGame) {
     auto g = std::make_unique<GameState>();
     aitest::ClearTable(g->pieces);
-    Place(g->pieces, 5, kPlatoon, 18, 16);
+    Put(g->pieces, 5, kPlatoon, 18, 16);
     UpdateInferenceAfterMove(*g, StepRec{5, kNoPiece, 18, 16, 19, 16, 1}, g->pieces);
     EXPECT_EQ(g->move.fromX, 18);
     EXPECT_EQ(g->move.toX, 19);

@@ -9,32 +9,13 @@
 #include "core/pathfind.h"
 #include "core/qipan.h"
 #include "core/text.h"
+#include "support/recording_ui.h"
 #include "view/selection.h"
 
 namespace jq {
 namespace {
 
-// Records the boxes asked for and the visibility calls made on piece images.
-class RecordingUi : public NullUi {
-public:
-    int ShowMessage(const std::string& gbText, bool withCancel) override {
-        boxes.push_back({gbText, withCancel});
-        return 1;
-    }
-    void SetPieceVisible(int piece, bool visible) override { shown.push_back({piece, visible}); }
-
-    struct Box {
-        std::string text;
-        bool withCancel;
-    };
-    struct Shown {
-        int piece;
-        bool visible;
-        friend bool operator==(const Shown&, const Shown&) = default;
-    };
-    std::vector<Box> boxes;
-    std::vector<Shown> shown;
-};
+using test::RecordingUi;
 
 TEST(GameState, BeforeTheFirstBattle) {
     GameState g;
@@ -88,9 +69,9 @@ TEST(GameState, PathFinderNoticesReachTheGamesWindow) {
     RecordingUi first;
     g.ui = &first;
     EXPECT_EQ(AskImpossibleEngineerRun(g), -1);
-    ASSERT_EQ(first.boxes.size(), 1u);
-    EXPECT_EQ(first.boxes[0].text, Gb("2.工兵起始位置不可思议！"));
-    EXPECT_FALSE(first.boxes[0].withCancel);
+    ASSERT_EQ(first.messages.size(), 1u);
+    EXPECT_EQ(first.messages[0], Gb("2.工兵起始位置不可思议！"));
+    EXPECT_FALSE(first.cancelAsked);
 
     // The window may be replaced after the game was made; the notice goes to
     // the one the game has now.
@@ -98,10 +79,10 @@ TEST(GameState, PathFinderNoticesReachTheGamesWindow) {
     g.ui = &second;
     PathBuffer out;
     EXPECT_EQ(CheckStepBlocked(g.pathWork, 19, 18, 18, 17, out, 0, g.pieces), 1);
-    ASSERT_EQ(second.boxes.size(), 1u);
-    EXPECT_EQ(second.boxes[0].text, Gb("不可思意的起点或终点！") + std::string(10, ' '));
-    EXPECT_FALSE(second.boxes[0].withCancel);
-    EXPECT_EQ(first.boxes.size(), 1u);
+    ASSERT_EQ(second.messages.size(), 1u);
+    EXPECT_EQ(second.messages[0], Gb("不可思意的起点或终点！") + std::string(10, ' '));
+    EXPECT_FALSE(second.cancelAsked);
+    EXPECT_EQ(first.messages.size(), 1u);
 }
 
 TEST(GameState, EachGameSortsItsOwnRailLinks) {

@@ -11,42 +11,18 @@
 #include "core/options.h"
 #include "core/qipan.h"
 #include "core/text.h"
+#include "support/files_support.h"
 
 namespace jq {
 namespace {
 
 namespace fs = std::filesystem;
+using TempFolder = test::ScratchFolder;
+using test::ReadBytes;
+using test::WriteBytes;
 
 int32_t I32At(const std::vector<uint8_t>& b, size_t off) {
     return static_cast<int32_t>(b[off] | (b[off + 1] << 8) | (b[off + 2] << 16) | (uint32_t(b[off + 3]) << 24));
-}
-
-class TempFolder {
-public:
-    TempFolder() {
-        std::string tmpl = (fs::temp_directory_path() / "jqopts-XXXXXX").string();
-        path_ = mkdtemp(tmpl.data());
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(path_, ec);
-    }
-    std::string Folder() const { return path_ + "/"; }
-    std::string File(const char* name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 OptionsRec SampleRecord() {
@@ -107,21 +83,14 @@ TEST(OptionsRecord, FieldsLandAtTheirFileOffsets) {
 }
 
 TEST(OptionsRecord, ArbitraryImageSurvivesDecodeAndEncode) {
-    // Every byte set, reserved bytes and the bytes after each text's NUL
-    // included; only the last byte of each text field must be a NUL.
+    // Every byte set, reserved bytes included, and no text field holds a
+    // NUL: a record read and written back is byte for byte the same.
     std::vector<uint8_t> image(4260);
     uint32_t x = 12345;
     for (auto& byte : image) {
         x = x * 1103515245u + 12345u;
-        byte = static_cast<uint8_t>(x >> 16);
+        byte = static_cast<uint8_t>(x >> 16) | 1;
     }
-    auto terminate = [&](size_t start, int count) {
-        for (int i = 0; i < count; ++i) image[start + 256 * (i + 1) - 1] = 0;
-    };
-    terminate(4, 4);
-    terminate(1188, 10);
-    terminate(3748, 1);
-    terminate(4004, 1);
     EXPECT_EQ(EncodeOptions(DecodeOptions(image)), image);
 }
 
@@ -149,10 +118,9 @@ TEST(OptionsRecord, TextsWithoutTerminatorStayInTheirField) {
     std::memset(&image[4 + 256], 'B', 256);   // seat 1 as well
     std::memset(&image[4004], 'H', 256);      // last field of the record
     OptionsRec r = DecodeOptions(image);
-    EXPECT_EQ(PlayerName(r, 0), std::string(255, 'A'));
-    EXPECT_EQ(PlayerName(r, 1), std::string(255, 'B'));
-    EXPECT_EQ(LastHostAddress(r), std::string(255, 'H'));
-    EXPECT_EQ(std::strlen(r.playerNames[0]), 255u);
+    EXPECT_EQ(PlayerName(r, 0), std::string(256, 'A'));
+    EXPECT_EQ(PlayerName(r, 1), std::string(256, 'B'));
+    EXPECT_EQ(LastHostAddress(r), std::string(256, 'H'));
     EXPECT_EQ(PlayerName(r, 4), "");
     EXPECT_EQ(RecentFile(r, -1), "");
 }
@@ -167,7 +135,8 @@ TEST(OptionsRecord, NeverSavedRecordHoldsTheNaturalDefaults) {
     EXPECT_EQ(d.soundOn, 0);
     EXPECT_EQ(d.aiLevel, 0);
     EXPECT_EQ(d.boardBackground, 0);
-    EXPECT_EQ(d.styleAttack, 0);
+    EXPECT_EQ(d.styleAttack, 5);
+    EXPECT_EQ(d.styleDefence, 5);
     EXPECT_EQ(PlayerName(d, 0), "");
 
     GameState g;
@@ -253,7 +222,7 @@ TEST(OptionsFile, MissingFileGivesDefaultsAndNeutralCoefficients) {
     EXPECT_EQ(g.netDisconnectTime, 60);
 
     // A folder in the file's place counts as missing.
-    fs::create_directory(dir.File("oprec"));
+    fs::create_directory(dir.Path("oprec"));
     LoadOptionsAtStartup(g);
     EXPECT_EQ(g.optionsRecord.turnDirectionOption, 1);
     EXPECT_EQ(g.turnDirection, 1);
@@ -265,7 +234,7 @@ TEST(OptionsFile, ShortAndLongFilesAtStartup) {
 
     // Stops before the LAN times: the record keeps zeros, the running
     // copies are mended.
-    WriteFile(dir.File("oprec"), std::vector<uint8_t>(full.begin(), full.begin() + 1100));
+    WriteBytes(dir.Path("oprec"), std::vector<uint8_t>(full.begin(), full.begin() + 1100));
     GameState g;
     g.appFolder = dir.Folder();
     LoadOptionsAtStartup(g);
@@ -280,7 +249,7 @@ TEST(OptionsFile, ShortAndLongFilesAtStartup) {
     EXPECT_EQ(g.netDisconnectTime, 60);
     EXPECT_NEAR(g.styleCoefAttack, 0.618 - 2 * 0.2 * 0.382, 1e-9);
 
-    WriteFile(dir.File("oprec"), {});
+    WriteBytes(dir.Path("oprec"), {});
     LoadOptionsAtStartup(g);
     EXPECT_EQ(EncodeOptions(g.optionsRecord), std::vector<uint8_t>(4260, 0));
     EXPECT_NEAR(g.styleCoefCaution, 0.4, 1e-9);  // sliders read as 0
@@ -288,7 +257,7 @@ TEST(OptionsFile, ShortAndLongFilesAtStartup) {
 
     std::vector<uint8_t> longer = full;
     longer.insert(longer.end(), 1000, 0xEE);
-    WriteFile(dir.File("oprec"), longer);
+    WriteBytes(dir.Path("oprec"), longer);
     LoadOptionsAtStartup(g);
     EXPECT_EQ(EncodeOptions(g.optionsRecord), full);
     EXPECT_EQ(g.turnDirection, -1);
@@ -304,8 +273,8 @@ TEST(OptionsFile, SavedFileReadsBackIdentically) {
     g.appFolder = dir.Folder();
     g.optionsRecord = SampleRecord();
     ASSERT_TRUE(SaveOptions(g));
-    EXPECT_EQ(ReadFile(dir.File("oprec")), EncodeOptions(SampleRecord()));
-    EXPECT_FALSE(fs::exists(dir.File("oprec.tmp")));
+    EXPECT_EQ(ReadBytes(dir.Path("oprec")), EncodeOptions(SampleRecord()));
+    EXPECT_FALSE(fs::exists(dir.Path("oprec.tmp")));
 
     GameState h;
     h.appFolder = dir.Folder();
@@ -315,66 +284,56 @@ TEST(OptionsFile, SavedFileReadsBackIdentically) {
     // Saving again replaces the whole file.
     h.optionsRecord.winRecord[1][0] = 999;
     ASSERT_TRUE(SaveOptions(h));
-    EXPECT_EQ(I32At(ReadFile(dir.File("oprec")), 1036 + 16), 999);
-    EXPECT_EQ(ReadFile(dir.File("oprec")).size(), 4260u);
+    EXPECT_EQ(I32At(ReadBytes(dir.Path("oprec")), 1036 + 16), 999);
+    EXPECT_EQ(ReadBytes(dir.Path("oprec")).size(), 4260u);
 }
 
 TEST(OptionsFile, ReadOnlyFileKeepsItsContents) {
     TempFolder dir;
     const std::vector<uint8_t> old = EncodeOptions(SampleRecord());
-    WriteFile(dir.File("oprec"), old);
-    fs::permissions(dir.File("oprec"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    WriteBytes(dir.Path("oprec"), old);
+    fs::permissions(dir.Path("oprec"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
 
     GameState g;
     g.appFolder = dir.Folder();
     g.optionsRecord.soundOn = 0;
     g.optionsRecord.aiLevel = 1;
     EXPECT_FALSE(SaveOptions(g));
-    EXPECT_EQ(ReadFile(dir.File("oprec")), old);
+    EXPECT_EQ(ReadBytes(dir.Path("oprec")), old);
     EXPECT_EQ(g.optionsRecord.aiLevel, 1);  // memory keeps the new settings
-    EXPECT_FALSE(fs::exists(dir.File("oprec.tmp")));
+    EXPECT_FALSE(fs::exists(dir.Path("oprec.tmp")));
 }
 
 TEST(OptionsFile, FailedTemporaryWriteLeavesTheOldFile) {
     TempFolder dir;
     const std::vector<uint8_t> old = EncodeOptions(SampleRecord());
-    WriteFile(dir.File("oprec"), old);
-    fs::create_directory(dir.File("oprec.tmp"));  // the temporary file cannot be created
+    WriteBytes(dir.Path("oprec"), old);
+    fs::create_directory(dir.Path("oprec.tmp"));  // the temporary file cannot be created
 
     GameState g;
     g.appFolder = dir.Folder();
     EXPECT_FALSE(SaveOptions(g));
-    EXPECT_EQ(ReadFile(dir.File("oprec")), old);
+    EXPECT_EQ(ReadBytes(dir.Path("oprec")), old);
 
     GameState nowhere;
-    nowhere.appFolder = dir.File("no-such-folder") + "/";
+    nowhere.appFolder = dir.Path("no-such-folder") + "/";
     EXPECT_FALSE(SaveOptions(nowhere));
 }
 
 TEST(OptionsFile, SavedFileKeepsItsPermissions) {
     TempFolder dir;
-    WriteFile(dir.File("oprec"), std::vector<uint8_t>(4260, 0));
-    fs::permissions(dir.File("oprec"), fs::perms::owner_read | fs::perms::owner_write);
+    WriteBytes(dir.Path("oprec"), std::vector<uint8_t>(4260, 0));
+    fs::permissions(dir.Path("oprec"), fs::perms::owner_read | fs::perms::owner_write);
     GameState g;
     g.appFolder = dir.Folder();
     ASSERT_TRUE(SaveOptions(g));
-    EXPECT_EQ(fs::status(dir.File("oprec")).permissions() & fs::perms::all,
+    EXPECT_EQ(fs::status(dir.Path("oprec")).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
 }
 
-class StatusUi : public NullUi {
-public:
-    void SetStatusText(int panel, const std::string& gbText) override {
-        lastPanel = panel;
-        lastText = gbText;
-    }
-    int lastPanel = 0;
-    std::string lastText;
-};
-
 TEST(OptionsFile, FinishingTheDialogShowsTheLevelAndSaves) {
     TempFolder dir;
-    StatusUi ui;
+    test::RecordingUi ui;
     GameState g;
     g.ui = &ui;
     g.appFolder = dir.Folder();
@@ -383,12 +342,11 @@ TEST(OptionsFile, FinishingTheDialogShowsTheLevelAndSaves) {
     g.optionsRecord.styleCaution = 5;
     g.optionsRecord.styleDefence = 10;
     FinishOptionsDialog(g);
-    EXPECT_EQ(ui.lastPanel, 1);
-    EXPECT_EQ(ui.lastText, Gb("级别：高级"));
+    EXPECT_EQ(ui.status[1], Gb("级别：高级"));
     EXPECT_NEAR(g.styleCoefAttack, 0.427, 1e-9);
     EXPECT_NEAR(g.styleCoefCaution, 0.8, 1e-9);
     EXPECT_NEAR(g.styleCoefDefence, 0.191, 1e-9);
-    EXPECT_EQ(ReadFile(dir.File("oprec")), EncodeOptions(g.optionsRecord));
+    EXPECT_EQ(ReadBytes(dir.Path("oprec")), EncodeOptions(g.optionsRecord));
 
     EXPECT_EQ(LevelStatusText(0), Gb("级别：初级"));
     EXPECT_EQ(LevelStatusText(1), Gb("级别：中级"));

@@ -13,25 +13,12 @@
 #include "core/gameui.h"
 #include "core/pathfind.h"
 #include "core/text.h"
+#include "support/recording_ui.h"
 
 namespace jq {
 namespace {
 
-// Records every box the path finder asks for.
-class RecordingUi : public NullUi {
-public:
-    int ShowMessage(const std::string& gbText, bool withCancel) override {
-        texts.push_back(gbText);
-        cancelAsked = cancelAsked || withCancel;
-        return 1;
-    }
-    // The path finder's notices, passed on as the game's window gets them.
-    std::function<void(const std::string&)> Sink() {
-        return [this](const std::string& t) { ShowMessage(t, false); };
-    }
-    std::vector<std::string> texts;
-    bool cancelAsked = false;
-};
+using test::RecordingUi;
 
 // A board with pieces put where a case needs them; the mover is always
 // piece 0 (seat 0) unless a case says otherwise.
@@ -335,8 +322,8 @@ TEST(MovePath, EngineerOffTheBoardNotifiesOnlyWhenAsked) {
     work.notify = ui.Sink();
     PathBuffer out;
     EXPECT_EQ(FindMovePath(work, mover, 19, 19, 18, 22, out, s.table, nullptr), -1);
-    ASSERT_EQ(ui.texts.size(), 1u);
-    EXPECT_EQ(ui.texts[0], Gb("2.工兵起始位置不可思议！"));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0], Gb("2.工兵起始位置不可思议！"));
     EXPECT_FALSE(ui.cancelAsked);
 
     PathWork quiet(Board());  // the computer player's work areas: no notices
@@ -393,12 +380,12 @@ TEST(StepBlocked, DiagonalStepOffTheBoardNotifiesAndGoesOn) {
     work.notify = ui.Sink();
     PathBuffer out;
     EXPECT_EQ(CheckStepBlocked(work, 19, 18, 18, 17, out, 0, s.table), 1);
-    ASSERT_EQ(ui.texts.size(), 1u);
-    EXPECT_EQ(ui.texts[0], Gb("不可思意的起点或终点！") + "          ");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0], Gb("不可思意的起点或终点！") + "          ");
     // Steps between board points ask nothing.
     EXPECT_EQ(CheckStepBlocked(work, 18, 13, 19, 14, out, 0, s.table), 0);
     EXPECT_EQ(CheckStepBlocked(work, 20, 14, 19, 13, out, 0, s.table), 1);
-    EXPECT_EQ(ui.texts.size(), 1u);
+    EXPECT_EQ(ui.messages.size(), 1u);
 
     PathWork quiet(Board());
     EXPECT_EQ(CheckStepBlocked(quiet, 19, 18, 18, 17, out, 0, s.table), 1);

@@ -7,24 +7,13 @@
 #include "formations/formation.h"
 #include "formations/newbattle.h"
 #include "formations/zffile.h"
+#include "support/fake_computer.h"
 #include "support/files_support.h"
 
 namespace jq {
 namespace {
 
-using filetest::TestGame;
-
-class BusyComputer : public ComputerPlayer {
-public:
-    bool IsIdle() const override { return idle; }
-    void Resume() override { idle = false; }
-    void Stop() override {
-        ++stops;
-        idle = true;
-    }
-    bool idle = false;
-    int stops = 0;
-};
+using test::TestGame;
 
 void SeatCodes(const GameState& g, int seat, int8_t out[25]) {
     for (int k = 0; k < 25; ++k) out[k] = static_cast<int8_t>(g.pieces[seat * 25 + k].code);
@@ -64,7 +53,9 @@ void Dirty(GameState& g) {
 TEST(NewBattle, WithoutADatabaseEverySeatGetsALegalFormation) {
     TestGame t;
     GameState& g = t.g();
-    BusyComputer computer;
+    test::FakeComputer computer;
+    computer.idle = false;
+    computer.busyAfterResume = true;
     g.computer = &computer;
     Dirty(g);
     ASSERT_TRUE(NewBattleAgainstComputer(g));

@@ -15,9 +15,9 @@
 namespace jq {
 namespace {
 
-using filetest::ReadBytes;
-using filetest::TestGame;
-using filetest::WriteBytes;
+using test::ReadBytes;
+using test::TestGame;
+using test::WriteBytes;
 
 const std::string kDefaultsMessage = "采用默认子力分布！！     ";
 

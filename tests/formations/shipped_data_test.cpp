@@ -23,8 +23,8 @@
 namespace jq {
 namespace {
 
-using filetest::ReadBytes;
-using filetest::TestGame;
+using test::ReadBytes;
+using test::TestGame;
 
 const std::string kShipped = std::string(JQ_SOURCE_DIR) + "/assets/work/";
 

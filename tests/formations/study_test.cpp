@@ -14,9 +14,9 @@
 namespace jq {
 namespace {
 
-using filetest::RecordingUi;
-using filetest::TestGame;
-using filetest::WriteBytes;
+using test::RecordingUi;
+using test::TestGame;
+using test::WriteBytes;
 
 // A battle record whose four seats hold formations dealt from `seed`.
 BattleFile MakeRecord(uint32_t seed) {
@@ -148,7 +148,7 @@ TEST(Study, AnEmptyFolderGivesAnEmptyDatabaseThatThePickerRefuses) {
     EXPECT_EQ(study.files, 0);
     EXPECT_EQ(study.db->count, 0);
     ASSERT_TRUE(WriteZfFile(t.Path("zffile"), *study.db));
-    EXPECT_EQ(filetest::ReadBytes(t.Path("zffile")).size(), static_cast<size_t>(kZfFileBytes));
+    EXPECT_EQ(test::ReadBytes(t.Path("zffile")).size(), static_cast<size_t>(kZfFileBytes));
     EXPECT_EQ(ReadZfFile(t.Path("zffile")).error, ZfError::kNoRecords);
 }
 

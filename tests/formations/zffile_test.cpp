@@ -15,9 +15,9 @@
 namespace jq {
 namespace {
 
-using filetest::ReadBytes;
-using filetest::TestGame;
-using filetest::WriteBytes;
+using test::ReadBytes;
+using test::TestGame;
+using test::WriteBytes;
 
 // A database of `count` legal formations; record n is told apart by its
 // seed and carries `scores[n]`.
@@ -267,7 +267,7 @@ TEST(ZfRate, RewritesFullLengthThroughATemporaryFile) {
     const std::vector<uint8_t> after = ReadBytes(path);
     ASSERT_EQ(after.size(), 64004u);
     EXPECT_EQ(GetI32(after.data()), 2000);
-    EXPECT_EQ(filetest::FolderEntries(t.folder), std::vector<std::string>{"zffile"});
+    EXPECT_EQ(test::FolderEntries(t.folder), std::vector<std::string>{"zffile"});
 }
 
 TEST(ZfRate, NoUsableDatabaseIsReported) {
@@ -304,7 +304,7 @@ TEST(ZfRate, AFailedWriteKeepsTheOldFile) {
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(ReadBytes(path), before);
-    EXPECT_EQ(filetest::FolderEntries(t.folder), std::vector<std::string>{"zffile"});
+    EXPECT_EQ(test::FolderEntries(t.folder), std::vector<std::string>{"zffile"});
 }
 
 }  // namespace

@@ -8,16 +8,18 @@
 #include <utility>
 
 #include "ai/movegen.h"
-#include "fake_ui.h"
+#include "support/fake_computer.h"
+#include "support/recording_ui.h"
+#include "support/scene.h"
 #include "play/execute.h"
 #include "play/turnloop.h"
 
 namespace jq {
 namespace {
 
-using testing::FakeComputer;
-using testing::FakeUi;
-using testing::LayOutBattle;
+using test::FakeComputer;
+using test::RecordingUi;
+using test::LayOutBattle;
 
 // Picks a move of `seat`: a winning attack when one exists (the flag
 // first), otherwise a random one. Returns false when the seat has none.
@@ -63,7 +65,7 @@ struct BattleOutcome {
     int steps = 0;
 };
 
-BattleOutcome PlayBattle(uint32_t seed, GameState& g, FakeUi& ui) {
+BattleOutcome PlayBattle(uint32_t seed, GameState& g, RecordingUi& ui) {
     FakeComputer computer;
     auto work = std::make_unique<MoveGenWork>();
     GameRandom rng;
@@ -75,7 +77,7 @@ BattleOutcome PlayBattle(uint32_t seed, GameState& g, FakeUi& ui) {
     g.netMinMoveInterval = 1;
     g.optionsRecord.aiLevel = 0;
     g.turnDirection = seed % 2 ? 1 : -1;
-    LayOutBattle(g, static_cast<int>(seed % 4));
+    LayOutBattle(g, test::kArmy, static_cast<int>(seed % 4));
     g.computerSeat[1] = g.computerSeat[2] = g.computerSeat[3] = 1;
 
     computer.play = [&] {
@@ -109,7 +111,7 @@ TEST(HeadlessBattleTest, BattlesEndWithOneResultAndReplayFromTheirRecords) {
     for (uint32_t seed = 1; seed <= 12; ++seed) {
         auto owner = std::make_unique<GameState>();
         GameState& g = *owner;
-        FakeUi ui;
+        RecordingUi ui;
         const BattleOutcome o = PlayBattle(seed, g, ui);
         ASSERT_FALSE(::testing::Test::HasFailure()) << "seed " << seed;
         ASSERT_EQ(g.battleRunning, 0) << "seed " << seed;
@@ -127,10 +129,10 @@ TEST(HeadlessBattleTest, BattlesEndWithOneResultAndReplayFromTheirRecords) {
         // tens (no path animation) as replay does.
         auto replay = std::make_unique<GameState>();
         GameState& r = *replay;
-        FakeUi quiet;
+        RecordingUi quiet;
         r.ui = &quiet;
         r.turnDirection = g.turnDirection;
-        LayOutBattle(r, static_cast<int>(seed % 4));
+        LayOutBattle(r, test::kArmy, static_cast<int>(seed % 4));
         r.pieces = g.deployedPieces;
         r.clickStepCount = 10;
         for (int k = 0; k < o.steps; ++k) {

@@ -4,15 +4,17 @@
 #include <vector>
 
 #include "core/text.h"
-#include "fake_ui.h"
+#include "support/fake_computer.h"
+#include "support/recording_ui.h"
+#include "support/scene.h"
 #include "play/execute.h"
 
 namespace jq {
 namespace {
 
-using testing::ClearBoard;
-using testing::FakeUi;
-using testing::Put;
+using test::ClearBoard;
+using test::RecordingUi;
+using test::Put;
 
 class ExecuteTest : public ::testing::Test {
 protected:
@@ -24,7 +26,7 @@ protected:
         g.netMoveTime = 30;
         g.battleRunning = 1;
         g.selectedPiece = kNoPiece;
-        ClearBoard(g);
+        ClearBoard(g.pieces);
         for (auto& row : g.eliminatedPieces)
             for (auto& e : row) e = kNoPiece;
         ui.clock.seconds = 1000;
@@ -50,7 +52,7 @@ protected:
 
     std::unique_ptr<GameState> owner = std::make_unique<GameState>();
     GameState& g = *owner;
-    FakeUi ui;
+    RecordingUi ui;
 };
 
 TEST_F(ExecuteTest, StepToNeighbourPointShowsOneArrowAndNoPause) {
@@ -65,7 +67,7 @@ TEST_F(ExecuteTest, StepToNeighbourPointShowsOneArrowAndNoPause) {
     EXPECT_EQ(ui.arrows[0].index, 1);
     EXPECT_EQ(ui.arrows[0].point, PointIndexAt(Board(), 20, 16));
     EXPECT_EQ(ui.arrows[0].dir, kDirDown);
-    EXPECT_EQ(ui.Sounds(), std::vector<std::string>{"move.wav"});
+    EXPECT_EQ(ui.sounds, std::vector<std::string>{"move.wav"});
     EXPECT_TRUE(ui.sleeps.empty());
 
     const StepRec want{3, kNoPiece, 20, 16, 20, 15, 1};
@@ -205,12 +207,12 @@ TEST_F(ExecuteTest, FlagCaptureRemovesTheWholeSeatButNotItsPartner) {
     ASSERT_EQ(Run(2, 46, 27, 19, 28, 19, 1), MoveResult::kDone);
     EXPECT_EQ(EliminatedRow(1), (std::vector<int>{25, 30, 46, 49}));
     for (int p = 25; p < 50; ++p) EXPECT_EQ(g.pieces[p].alive, 0) << p;
-    for (int p : {25, 30, 46, 49}) EXPECT_EQ(ui.visibility[p], 0) << p;
+    for (int p : {25, 30, 46, 49}) EXPECT_EQ(ui.visible[p], false) << p;
     EXPECT_EQ(g.pieces[80].alive, 1);
     EXPECT_EQ(g.pieces[99].alive, 1);
     EXPECT_EQ(g.pieces[2].alive, 1);
     EXPECT_EQ(g.pieces[2].x, 28);
-    EXPECT_EQ(ui.Sounds(), std::vector<std::string>{"die.wav"});
+    EXPECT_EQ(ui.sounds, std::vector<std::string>{"die.wav"});
     EXPECT_EQ(g.stepRecords[0], (StepRec{2, 46, 27, 19, 28, 19, 1}));
     // Seat 1 has nothing left: the turn goes on to seat 2.
     EXPECT_EQ(g.curSeat, 2);
@@ -271,14 +273,14 @@ TEST_F(ExecuteTest, OutcomeSounds) {
         {kBomb, kCommander, 0, "showflag.wav", 0, 0},
     };
     for (const Case& c : cases) {
-        ClearBoard(g);
+        ClearBoard(g.pieces);
         PutBystanders();
-        ui.events.clear();
+        ui.sounds.clear();
         g.curSeat = 0;
         Put(g, 5, c.moverCode, 18, 17);
         Put(g, 31, c.targetCode, 19, 17);
         ASSERT_EQ(Run(5, 31, 18, 17, 19, 17, c.outcome), MoveResult::kDone);
-        EXPECT_EQ(ui.Sounds(), std::vector<std::string>{c.sound}) << c.sound;
+        EXPECT_EQ(ui.sounds, std::vector<std::string>{c.sound}) << c.sound;
         EXPECT_EQ(g.pieces[5].alive, c.moverAlive) << c.sound;
         EXPECT_EQ(g.pieces[31].alive, c.targetAlive) << c.sound;
     }
@@ -289,12 +291,12 @@ TEST_F(ExecuteTest, SoundsOnlyWithSoundOn) {
     Put(g, 3, kPlatoon, 20, 16);
     g.optionsRecord.soundOn = 0;
     ASSERT_EQ(Run(3, kNoPiece, 20, 16, 20, 15, 1), MoveResult::kDone);
-    EXPECT_TRUE(ui.Sounds().empty());
+    EXPECT_TRUE(ui.sounds.empty());
     // Any value but 0 means on.
     g.optionsRecord.soundOn = 2;
     g.curSeat = 0;
     ASSERT_EQ(Run(3, kNoPiece, 20, 15, 20, 16, 1), MoveResult::kDone);
-    EXPECT_EQ(ui.Sounds(), std::vector<std::string>{"move.wav"});
+    EXPECT_EQ(ui.sounds, std::vector<std::string>{"move.wav"});
 }
 
 TEST_F(ExecuteTest, SurrenderTakesTheSeatOff) {
@@ -312,7 +314,7 @@ TEST_F(ExecuteTest, SurrenderTakesTheSeatOff) {
     EXPECT_EQ(EliminatedRow(2), (std::vector<int>{55, 60, 74}));
     for (int p = 50; p < 75; ++p) EXPECT_EQ(g.pieces[p].alive, 0);
     EXPECT_EQ(ui.status[3], Gb("第 2 方，缴械投降XXX"));
-    EXPECT_EQ(ui.Sounds(), std::vector<std::string>{"die.wav"});
+    EXPECT_EQ(ui.sounds, std::vector<std::string>{"die.wav"});
     EXPECT_EQ(g.curSeat, 3);
     EXPECT_EQ(g.stepCount, 1);
     EXPECT_EQ(g.lastStepRecord, last);
@@ -337,7 +339,7 @@ TEST_F(ExecuteTest, TimeoutPassesTheTurnAndTellsTheCount) {
     ASSERT_EQ(Run(kNoPiece, kNoPiece, 255, 255, 255, 255, 2), MoveResult::kDone);
     EXPECT_EQ(g.stepRecords[0], (StepRec{kNoPiece, kNoPiece, 255, 255, 255, 255, 1}));
     EXPECT_EQ(ui.status[3], Gb("第 1 方，第 2 次超时没有走棋"));
-    EXPECT_EQ(ui.Sounds(), std::vector<std::string>{"nomove.wav"});
+    EXPECT_EQ(ui.sounds, std::vector<std::string>{"nomove.wav"});
     EXPECT_EQ(g.curSeat, 2);
     for (int p : {24, 49, 74, 99}) EXPECT_EQ(g.pieces[p].alive, 1);
 

@@ -5,23 +5,28 @@
 #include <vector>
 
 #include "core/text.h"
-#include "fake_ui.h"
+#include "support/fake_computer.h"
+#include "support/lan_fakes.h"
+#include "support/recording_ui.h"
+#include "support/scene.h"
+#include "net/lan.h"
 #include "play/peace.h"
 #include "play/turnloop.h"
 
 namespace jq {
 namespace {
 
-using testing::FakeComputer;
-using testing::FakeUi;
-using testing::LayOutBattle;
+using test::FakeComputer;
+using test::RecordingUi;
+using test::LayOutBattle;
 
 class PeaceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         g.ui = &ui;
+        ui.timerOn = true;
         g.computer = &computer;
-        LayOutBattle(g, 0);
+        LayOutBattle(g, test::kArmy, 0);
         g.computerSeat[1] = g.computerSeat[2] = g.computerSeat[3] = 1;
         for (int s = 0; s < 4; ++s)
             PutBoundedText(g.optionsRecord.playerNames[s], 256, Gb("玩家") + std::to_string(s));
@@ -34,7 +39,7 @@ protected:
 
     std::unique_ptr<GameState> owner = std::make_unique<GameState>();
     GameState& g = *owner;
-    FakeUi ui;
+    RecordingUi ui;
     FakeComputer computer;
 };
 
@@ -80,6 +85,10 @@ TEST_F(PeaceTest, CancelledQuestionChangesNothing) {
 }
 
 TEST_F(PeaceTest, LanOffersAreLimitedToThree) {
+    net::LanSession lan(g);
+    testing::FakeClientLink link;
+    lan.AttachClient(&link);
+    g.lan = &lan;
     g.netConnected = 1;
     for (int i = 1; i <= 3; ++i) {
         ui.messages.clear();
@@ -97,13 +106,14 @@ TEST_F(PeaceTest, LanOffersAreLimitedToThree) {
 TEST_F(PeaceTest, GiveUpRemovesTheSeatToMove) {
     g.stepCount = 7;
     g.selectedPiece = 3;
+    ui.nextStep = true;
     GiveUp(g);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0], Gb("您真的要缴械投降?") + std::string(11, ' '));
     EXPECT_EQ(g.stepRecords[7], (StepRec{kNoPiece, kNoPiece, 22, 22, 22, 22, 0}));
     for (int p = 0; p < 25; ++p) EXPECT_EQ(g.pieces[p].alive, 0);
     EXPECT_EQ(g.curSeat, 1);
-    EXPECT_FALSE(ui.nextStepEnabled);
+    EXPECT_FALSE(ui.nextStep);
     EXPECT_EQ(g.selectedPiece, kNoPiece);
     EXPECT_EQ(g.move.toY, 22);
 }
@@ -130,6 +140,10 @@ TEST_F(PeaceTest, GiveUpOfASeatWithoutPiecesShowsNothingMore) {
 }
 
 TEST_F(PeaceTest, LanGiveUpIsSentOnceAndNotCarriedOutHere) {
+    net::LanSession lan(g);
+    testing::FakeClientLink link;
+    lan.AttachClient(&link);
+    g.lan = &lan;
     g.netConnected = 1;
     g.netMyTurn = 1;
     g.netMoveRecord.score = 4.5f;

@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "core/text.h"
-#include "fake_ui.h"
+#include "support/fake_computer.h"
+#include "support/lan_fakes.h"
+#include "support/recording_ui.h"
+#include "support/scene.h"
 #include "formations/formation.h"
 #include "formations/zffile.h"
 #include "play/execute.h"
@@ -17,23 +20,24 @@
 namespace jq {
 namespace {
 
-using testing::ClearBoard;
-using testing::FakeComputer;
-using testing::FakeUi;
-using testing::LayOutBattle;
-using testing::Put;
+using test::ClearBoard;
+using test::FakeComputer;
+using test::RecordingUi;
+using test::LayOutBattle;
+using test::Put;
 
 class TurnLoopTest : public ::testing::Test {
 protected:
     void SetUp() override {
         g.ui = &ui;
+        ui.timerOn = true;
         g.computer = &computer;
         g.practiceMode = 1;
         g.netMinMoveInterval = 1;
         g.optionsRecord.aiLevel = 1;
         // No formation database here: rating one is reported in a box.
         g.appFolder = (std::filesystem::temp_directory_path() / "junqi-play-no-such-folder").string() + "/";
-        LayOutBattle(g, 0);
+        LayOutBattle(g, test::kArmy, 0);
         g.computerSeat[1] = g.computerSeat[2] = g.computerSeat[3] = 1;
         for (SeatRec& s : g.seatTable) s.state = 0;
     }
@@ -46,7 +50,7 @@ protected:
 
     std::unique_ptr<GameState> owner = std::make_unique<GameState>();
     GameState& g = *owner;
-    FakeUi ui;
+    RecordingUi ui;
     FakeComputer computer;
 };
 
@@ -86,7 +90,7 @@ TEST_F(TurnLoopTest, DrawAtTheStepLimitRatesNothing) {
     EXPECT_EQ(Record()[3], 1);
     EXPECT_EQ(Record()[1] + Record()[2], 0);
     EXPECT_EQ(ui.winRecordChanges, 1);
-    EXPECT_TRUE(ui.standardBoxes.empty());  // the formation database was not touched
+    EXPECT_TRUE(ui.boxes.empty());  // the formation database was not touched
     for (int s = 0; s < 4; ++s) EXPECT_EQ(g.computerSeat[s], 0);
     EXPECT_EQ(computer.resumes, 0);
 }
@@ -121,7 +125,7 @@ TEST_F(TurnLoopTest, WinIsBookedOnceAndRated) {
     EXPECT_EQ(Record()[1], 1);
     EXPECT_EQ(Record()[2], 0);
     // Rating was tried once: the missing database is reported once.
-    EXPECT_EQ(ui.standardBoxes.size(), 1u);
+    EXPECT_EQ(ui.boxes.size(), 1u);
 }
 
 TEST_F(TurnLoopTest, LossWhenTheTeamToMoveHasNothingLeft) {
@@ -161,7 +165,7 @@ TEST_F(TurnLoopTest, DecidedBattleRatesTheFormationsOfSeatsOneAndThree) {
     };
     for (const Case& c : {Case{1, kBattleWon, {0, 1, 3, 2}, -2}, Case{0, kBattleLost, {2, 1, 0, 3}, 2}}) {
         ASSERT_TRUE(WriteZfFile(ZfFilePath(g), db));
-        LayOutBattle(g, 0);
+        LayOutBattle(g, test::kArmy, 0);
         g.computerSeat[1] = g.computerSeat[2] = g.computerSeat[3] = 1;
         KillSeat(c.lostSeat);
         KillSeat(c.lostSeat + 2);
@@ -183,7 +187,7 @@ TEST_F(TurnLoopTest, DecidedBattleRatesTheFormationsOfSeatsOneAndThree) {
             EXPECT_EQ(after.db.slots[i].score, old == 2 ? c.score : 0) << i;
         }
     }
-    EXPECT_TRUE(ui.standardBoxes.empty());
+    EXPECT_TRUE(ui.boxes.empty());
     std::filesystem::remove_all(folder);
 }
 
@@ -217,7 +221,7 @@ TEST_F(TurnLoopTest, LevelOutsideTheRangeCountsNothing) {
 }
 
 TEST_F(TurnLoopTest, SeatZeroWithoutMovesGivesUpAndLosesWhenAlone) {
-    ClearBoard(g);
+    ClearBoard(g.pieces);
     Put(g, 21, kFlag, 19, 12);
     Put(g, 20, kMine, 18, 12);
     Put(g, 30, kPlatoon, 23, 18);
@@ -384,6 +388,10 @@ TEST_F(TurnLoopTest, StopAIThreadStopsTheTimerAndABusyWorker) {
 }
 
 TEST_F(TurnLoopTest, LanOwnTimeoutsThenTheSeatGoesToTheComputerOnce) {
+    net::LanSession lan(g);
+    testing::FakeClientLink link;
+    lan.AttachClient(&link);
+    g.lan = &lan;
     g.netConnected = 1;
     g.netState = 31;
     g.myNetSeat = 0;

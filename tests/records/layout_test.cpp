@@ -7,7 +7,7 @@
 namespace jq {
 namespace {
 
-using filetest::TestGame;
+using test::TestGame;
 
 TEST(LayoutBattle, ViewSeatChoosesTheRows) {
     TestGame t;
@@ -48,7 +48,7 @@ TEST(LayoutBattle, ViewSeatChoosesTheRows) {
             EXPECT_EQ(p.startX, p.x);
             EXPECT_EQ(p.startY, p.y);
             EXPECT_EQ(p.alive, 1);
-            EXPECT_TRUE(t.ui.Visible(s * 25 + k));
+            EXPECT_TRUE(t.ui.visible[s * 25 + k]);
         }
     // What the layout leaves alone.
     EXPECT_EQ(g.pieces[3].beliefs[1][2], 33.0f);
@@ -56,7 +56,7 @@ TEST(LayoutBattle, ViewSeatChoosesTheRows) {
     EXPECT_EQ(g.stepCount, 9);
     EXPECT_EQ(t.ui.arrowHides, 1);
     EXPECT_EQ(t.ui.redraws, 1);
-    EXPECT_EQ(t.ui.placed, 100);
+    EXPECT_EQ(t.ui.placed.size(), 100u);
 }
 
 TEST(LayoutBattle, LabelsAreTrimmed) {
