@@ -16,11 +16,15 @@ std::string LocalPath(const QString& path) { return QFile::encodeName(path).toSt
 }  // namespace
 
 // "调出阵法": a ".kjq" or ".jqs" file replaces seat 0's codes.
+// The dialog is shared with the battle-record opener, which finds its own
+// choice of file type as it left it.
 void TqsForm::btnLoadZfClick() {
+    const QString recordFilter = OpenDialog1->selectedNameFilter();
     for (const QString& filter : OpenDialog1->nameFilters())
         if (filter.contains(QStringLiteral("*.kjq"))) OpenDialog1->selectNameFilter(filter);
-    if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty()) return;
-    jq::LoadFormationByExtension(*game_, LocalPath(OpenDialog1->selectedFiles().first()));
+    const QStringList chosen = OpenDialog1->exec() == QDialog::Accepted ? OpenDialog1->selectedFiles() : QStringList();
+    OpenDialog1->selectNameFilter(recordFilter);
+    if (!chosen.isEmpty()) jq::LoadFormationByExtension(*game_, LocalPath(chosen.first()));
 }
 
 // "保存阵法" (also the popup's "保存阵法(东)", at any time): seat 0's codes
