@@ -7,7 +7,6 @@
 
 void TqsForm::btnLoadFileClick() {}
 void TqsForm::btnLoadFileMouseDown(Qt::MouseButton, Qt::KeyboardModifiers) {}
-void TqsForm::btnnetbattleClick() {}
 void TqsForm::btnNextStepClick() {}
 void TqsForm::btnNextStepMouseDown(Qt::MouseButton, Qt::KeyboardModifiers) {}
 void TqsForm::btnProvStepClick() {}
@@ -19,6 +18,4 @@ void TqsForm::mpopGotoLineClick() {}
 void TqsForm::PopupMenu1Popup() {}
 void TqsForm::mnFna1Click(QAction*) {}
 void TqsForm::qipanClick() {}
-void TqsForm::edInputKeyPress(int) {}
-void TqsForm::reBulltinKeyPress(int) {}
 void TqsForm::FormKeyDown(int, Qt::KeyboardModifiers) {}
