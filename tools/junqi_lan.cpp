@@ -211,10 +211,11 @@ public:
         Say("peace: seat " + std::to_string(seat) + " asks, " + (args_.agreePeace ? "agreed" : "refused"));
         peaceAnswers.push_back(args_.agreePeace);
     }
+    // Printed last, once the side has stopped.
     void LeftBattle(int reason, const std::string& text) override {
         if (left) return;
         left = true;
-        Say("left: " + Utf8FromGb(text));
+        leftText = Utf8FromGb(text);
     }
 
     bool timerOn = true;
@@ -222,6 +223,7 @@ public:
     int result = -1;
     int steps = 0;
     bool left = false;
+    std::string leftText;
     std::deque<bool> peaceAnswers;
 
 private:
@@ -392,9 +394,11 @@ int Run(const Args& args) {
     tick.stop();
 
     if (side.result < 0) {
-        if (timedOut) Say("error: no result within " + std::to_string(args.timeoutSeconds) + " s");
-        else if (!side.left) Say("left: the battle ended without a result");
         teardown();
+        if (timedOut)
+            Say("error: no result within " + std::to_string(args.timeoutSeconds) + " s");
+        else
+            Say("left: " + (side.left ? side.leftText : std::string("the battle ended without a result")));
         return 1;
     }
     // The host lets everything queued go out, then closes its connections;
