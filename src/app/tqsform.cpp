@@ -407,10 +407,7 @@ void TqsForm::BuildPopupMenu() {
     PopupMenu1 = new QMenu(this);
     mpopLoadFile = PopupMenu1->addAction(icons[2], QStringLiteral("调出战役"));
     mpopRecentFile = PopupMenu1->addMenu(QStringLiteral("最近复盘战役"));
-    for (QAction*& item : mnFna) {
-        item = mpopRecentFile->addAction(QStringLiteral("DEFAULT"));
-        item->setEnabled(false);
-    }
+    for (QAction*& item : mnFna) item = mpopRecentFile->addAction(QStringLiteral("DEFAULT"));
     N15 = PopupMenu1->addSeparator();
     mpopAutoPlay = PopupMenu1->addAction(QStringLiteral("自动演播(单击棋盘)"));
     mpopPlayStop = PopupMenu1->addAction(QStringLiteral("停止演播"));
@@ -449,6 +446,9 @@ void TqsForm::CreateBoardView() {
     // host relays it back.
     boardView->sendMoveQz = [this] { jq::net::SendNetMessage(*game_, "MoveQz", game_->myNetSeat); };
     boardView->updatePlayButtons = [this] { jq::net::UpdatePlayButtons(*game_); };
+    // A right click on the board picture opens the popup menu.
+    boardView->qipan->installEventFilter(this);
+    for (jq::ImageControl* arrow : boardView->pathArrowImages) arrow->installEventFilter(this);
     // The controls laid on the board panel stay above the board picture.
     for (QWidget* w : boardPanelControls_) w->raise();
 }

@@ -144,10 +144,6 @@ void TqsForm::edInputKeyPress(int key) {
     reBulltin->setFocus();
 }
 
-void TqsForm::reBulltinKeyPress(int key) {
-    if (key == '.' || key == 27) reBulltin->clear();
-}
-
 // ---- jq::net::LanUi ----
 
 void TqsForm::ShowWaitDialog() {

@@ -68,6 +68,7 @@ struct AllSwitchEndBody {
     int32_t moveTime = 0;
     int32_t deployTime = 0;
     int32_t disconnectTime = 0;
+    friend bool operator==(const AllSwitchEndBody&, const AllSwitchEndBody&) = default;
 };
 
 struct MoveQzBody {

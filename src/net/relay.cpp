@@ -228,7 +228,9 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
     rec->port = c.port;
     const SeatRec& held = g_.seatTable[s];
     const bool samePlayer = Address(held) == Address(*rec) && held.seat == rec->seat && Name(held) == Name(*rec);
-    if ((!c.own && s == 0) || (held.state != 0 && !samePlayer)) {
+    // The host's own side takes the seat it names (its own, or one it
+    // plays); a remote side a free seat or its own again, never seat 0.
+    if (!c.own && (s == 0 || (held.state != 0 && !samePlayer))) {
         QueueTo(id, EncodeBare(Word::kJoinRefuse));
         return;
     }
@@ -283,7 +285,7 @@ Packet HostRelay::BuildJoinLast() const {
     const int n = std::clamp(g_.stepCount, 0, kMaxSteps);
     b.steps.assign(g_.stepRecords, g_.stepRecords + n);
     b.curSeat = g_.curSeat;
-    b.turnDirection = g_.turnDirection;
+    b.turnDirection = g_.turnDirection == -1 ? -1 : 1;
     b.netState = g_.netState;
     const OptionsRec& o = g_.optionsRecord;
     b.moveTime = o.netMoveTimeOption;

@@ -8,10 +8,10 @@
 #include "ai/movegen.h"
 #include "core/text.h"
 #include "formations/zffile.h"
+#include "net/netbattle.h"
 #include "play/execute.h"
 #include "play/result_rules.h"
-#include "net/netbattle.h"
-#include "play/standins.h"
+#include "records/replay.h"
 #include "view/rotation.h"
 #include "view/selection.h"
 
@@ -49,7 +49,7 @@ void EndBattle(GameState& g, int result) {
 
 void AutoReplayPacing(GameState& g, bool free) {
     if (0.01 * kMainTimerMs * g.autoPlayTicks > g.optionsRecord.autoPlayInterval) {
-        if (g.battleRunning == 0 && g.autoPlay != 0 && free) standin::ReplayNextSteps(g);
+        if (g.battleRunning == 0 && g.autoPlay != 0 && free) ReplayNextSteps(g);
         g.autoPlayTicks = 0;
     } else if (g.autoPlayTicks < 0) {
         g.autoPlayTicks = 0;

@@ -4,6 +4,8 @@
 
 #include <QProcess>
 #include <QTcpServer>
+#include <array>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -79,11 +81,19 @@ BattleFile InHostView(const BattleFile& f, int seat) {
         std::copy(std::begin(f.names.rows[r]), std::end(f.names.rows[r]), h.names.rows[(r + seat) % kSeats]);
     }
     for (MoveRec& m : h.moves) {
-        if (m.fromX == kSurrenderCoord || m.fromX == kTimeoutCoord) continue;
+        const bool special = m.fromX == m.fromY && m.fromY == m.toX && m.toX == m.toY &&
+                             (m.fromX == kSurrenderCoord || m.fromX == kTimeoutCoord);
+        if (special) continue;
         const GridPoint a = TurnGridPoint({m.fromX, m.fromY}, -seat), b = TurnGridPoint({m.toX, m.toY}, -seat);
         m = MoveRec{a.x, a.y, b.x, b.y};
     }
     return h;
+}
+
+std::vector<std::array<int, 4>> Moves(const BattleFile& f) {
+    std::vector<std::array<int, 4>> v;
+    for (const MoveRec& m : f.moves) v.push_back({m.fromX, m.fromY, m.toX, m.toY});
+    return v;
 }
 
 QString Mirror(const QString& result, int seat) {
@@ -118,7 +128,7 @@ TEST_P(WholeBattle, EverySideEndsWithTheHostsBattle) {
         const BattleFile turned = InHostView(own, seats[i]);
         EXPECT_EQ(0, std::memcmp(&turned.codes, &hostRecord.codes, sizeof turned.codes)) << "seat " << seats[i];
         EXPECT_EQ(0, std::memcmp(&turned.names, &hostRecord.names, sizeof turned.names)) << "seat " << seats[i];
-        EXPECT_EQ(turned.moves, hostRecord.moves) << "seat " << seats[i];
+        EXPECT_EQ(Moves(turned), Moves(hostRecord)) << "seat " << seats[i];
     }
 }
 

@@ -98,7 +98,6 @@ TEST(BattleFileWrite, ReadsBackEqual) {
     GameState& g = b.t.g();
     const BattleDecodeResult r = DecodeBattleFile(EncodeBattleFile(BattleFileFromGame(g, false)));
     ASSERT_EQ(r.error, BattleFileError::kNone);
-    EXPECT_EQ(r.firstBadMove, -1);
     EXPECT_EQ(r.file.seat, 0);
     for (int s = 0; s < 4; ++s)
         for (int k = 0; k < 25; ++k) {
@@ -202,14 +201,16 @@ TEST(BattleFileRead, HostileMoveRecords) {
     // A trailing part of a record is ignored.
     for (size_t extra : {1u, 2u, 3u}) EXPECT_EQ(DecodeBattleFile(withMoves({ok, ok}, extra)).file.moves.size(), 2u);
 
-    // Points that are not board points end the moves there.
-    const std::array<uint8_t, 4> bad[] = {
-        {0, 0, 0, 0}, {5, 17, 18, 17}, {18, 17, 29, 17}, {12, 12, 18, 17}, {22, 22, 22, 255}, {255, 255, 255, 0}};
-    for (const auto& m : bad) {
+    // A zero coordinate ends the moves; other points that are not board
+    // points are kept as a step without a mover.
+    const std::array<uint8_t, 4> ending[] = {{0, 0, 0, 0}, {255, 255, 255, 0}, {18, 0, 18, 17}};
+    for (const auto& m : ending) EXPECT_EQ(DecodeBattleFile(withMoves({ok, ok, m, ok})).file.moves.size(), 2u);
+    const std::array<uint8_t, 4> offBoard[] = {{5, 17, 18, 17}, {18, 17, 29, 17}, {12, 12, 18, 17}, {22, 22, 22, 255}};
+    for (const auto& m : offBoard) {
         const BattleDecodeResult r = DecodeBattleFile(withMoves({ok, ok, m, ok}));
-        ASSERT_EQ(r.error, BattleFileError::kNone);
-        EXPECT_EQ(r.file.moves.size(), 2u) << int(m[0]) << "," << int(m[1]) << "," << int(m[2]) << "," << int(m[3]);
-        EXPECT_EQ(r.firstBadMove, 2);
+        ASSERT_EQ(r.file.moves.size(), 4u);
+        EXPECT_EQ(r.file.moves[2].fromX, kOffBoardMove.fromX);
+        EXPECT_EQ(r.file.moves[3].fromX, good.fromX);
     }
     // Far more records than a battle has: the first 510.
     std::vector<std::array<uint8_t, 4>> many(5000, ok);
@@ -233,7 +234,8 @@ TEST(BattleFileRead, ReadLaysTheBattleOutFromItsSeat) {
     ASSERT_EQ(ReadBattleFile(g, path, out), BattleFileError::kNone);
     EXPECT_TRUE(b.t.ui.messages.empty());
     EXPECT_EQ(out.seat, 2);
-    EXPECT_EQ(out.moves.size(), 4u);  // the junk is no board point
+    EXPECT_EQ(out.moves.size(), 510u);  // the junk reads as steps without a mover
+    EXPECT_EQ(out.moves[4].fromX, kOffBoardMove.fromX);
     // Row 2 of the file at the bottom: its codes stop at slot 10.
     for (int k = 0; k < 25; ++k) EXPECT_EQ(g.pieces[k].code, k < 10 ? saved[50 + k].code : 0);
     EXPECT_EQ(g.pieces[50].code, saved[0].code);
