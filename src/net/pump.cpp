@@ -116,7 +116,8 @@ void HandleNetBattle(GameState& g) {
     if (!lan.ClientActive() && !lan.ServerActive() && lan.InboxSize() == 0) return;
     // The battle starts before any packet that follows "AllSwitchEnd".
     if (g.netState != kNetAllDeployed && ProcessClientMessage(g) != 0) return;
-    if (ServerOutboxPending(g)) return;
+    // Nothing below can be done without the connection to the host.
+    if (!lan.ClientActive() || ServerOutboxPending(g)) return;
     if (g.isNetHost != 0) HostDuties(g);
     if (g.netState == kNetJoinSent) {
         g.netState = kNetWaiting;
