@@ -14,6 +14,7 @@
 #include "core/pathfind.h"
 #include "core/text.h"
 #include "support/recording_ui.h"
+#include "support/scene.h"
 
 namespace jq {
 namespace {
@@ -28,11 +29,7 @@ struct Scene {
 
     int Add(int seat, int code, GridPoint at) {
         const int index = seat * kPiecesPerSeat + used[seat]++;
-        PieceRec& p = table[index];
-        p.x = at.x;
-        p.y = at.y;
-        p.code = code;
-        p.alive = 1;
+        test::Put(table, index, code, at.x, at.y);
         return index;
     }
 };
@@ -82,21 +79,6 @@ bool IsRailLink(GridPoint a, GridPoint b) {
     return false;
 }
 
-// ---------------------------------------------------------------------------
-
-TEST(PathDirection, CodesBySignOfTheStep) {
-    struct Row {
-        int dx, dy, code;
-    };
-    const Row rows[] = {
-        {0, 0, 0}, {1, 0, 1},  {1, -1, 2},  {0, -1, 3}, {-1, -1, 4},
-        {-1, 0, 5}, {-1, 1, 6}, {0, 1, 7},  {1, 1, 8},
-        // A railway step over the centre's gap counts like a single step.
-        {0, 2, 7}, {-2, 0, 5},
-    };
-    for (const Row& r : rows) EXPECT_EQ(StepDirection(r.dx, r.dy), r.code) << r.dx << "," << r.dy;
-}
-
 struct MoveRow {
     const char* what;
     int code;
@@ -107,53 +89,27 @@ struct MoveRow {
     std::vector<int> dirs;           // checked when given
 };
 
-TEST(MovePath, SingleStepsOfEveryKind) {
+TEST(MovePath, StepsRunsAndEngineerDetours) {
+    const std::vector<GridPoint> ringPath = {{18, 13}, {19, 13}, {20, 13}, {21, 13}, {22, 13}, {22, 14}, {22, 15},
+                                             {22, 16}, {22, 17}, {21, 17}, {20, 17}, {19, 17}, {18, 17}};
     const MoveRow rows[] = {
         {"orthogonal step into a headquarters", 8, {19, 13}, {19, 12}, {}, 2, {{19, 13}, {19, 12}}, {3}},
-        {"diagonal step into a headquarters", 8, {18, 13}, {19, 12}, {}, -1, {}, {}},
-        {"engineer's diagonal step into a headquarters", 12, {18, 13}, {19, 12}, {}, -1, {}, {}},
+        {"diagonal step into a headquarters", 12, {18, 13}, {19, 12}, {}, -1, {}, {}},
         {"diagonal step out of a camp", 8, {19, 16}, {18, 17}, {}, 2, {{19, 16}, {18, 17}}, {6}},
         {"diagonal step into an empty camp", 8, {18, 17}, {19, 16}, {}, 2, {}, {2}},
         {"diagonal step into a held camp", 8, {18, 17}, {19, 16}, {{19, 16}}, -1, {}, {}},
         {"orthogonal step into a held camp", 12, {20, 16}, {20, 15}, {{20, 15}}, -1, {}, {}},
-        {"orthogonal step into an empty camp", 9, {20, 16}, {20, 15}, {}, 2, {}, {3}},
         {"attack one step away", 8, {18, 17}, {19, 17}, {{19, 17}}, 2, {}, {1}},
         {"front-corner joint, seat 0 to 1", 8, {22, 17}, {23, 18}, {}, 2, {}, {8}},
-        {"front-corner joint, bomb", 3, {22, 17}, {23, 18}, {}, 2, {}, {}},
-        {"front-corner joint, engineer", 12, {22, 17}, {23, 18}, {}, 2, {}, {}},
-        {"front-corner joint, seat 3 to 0", 8, {17, 18}, {18, 17}, {}, 2, {}, {2}},
-        {"front-corner joint, seat 1 to 2", 8, {23, 22}, {22, 23}, {}, 2, {}, {6}},
-        {"front-corner joint, seat 2 to 3", 8, {18, 23}, {17, 22}, {}, 2, {}, {4}},
+        {"front-corner joint, seat 1 to 2", 3, {23, 22}, {22, 23}, {}, 2, {}, {6}},
+        {"front-corner joint, seat 2 to 3", 12, {18, 23}, {17, 22}, {}, 2, {}, {4}},
         {"diagonal road step", 8, {19, 17}, {18, 16}, {}, -1, {}, {}},
         {"diagonal between road points", 12, {20, 16}, {19, 15}, {}, -1, {}, {}},
-        {"step into the centre", 8, {18, 17}, {18, 18}, {}, 2, {}, {}},
         {"step onto a cell without a point", 8, {19, 17}, {19, 18}, {}, -1, {}, {}},
         {"step off the grid", 8, {20, 12}, {20, 11}, {}, -1, {}, {}},
         {"onto the start itself", 8, {20, 16}, {20, 16}, {}, -1, {}, {}},
-    };
-    for (const MoveRow& r : rows) {
-        SCOPED_TRACE(r.what);
-        Scene s;
-        const int mover = s.Add(0, r.code, r.from);
-        for (GridPoint e : r.enemies) s.Add(1, kBrigade, e);
-        const PathResult got = Move(s, mover, r.to);
-        EXPECT_EQ(got.count, r.expected);
-        if (!r.path.empty()) {
-            EXPECT_EQ(Show(got.points), Show(r.path));
-        }
-        if (!r.dirs.empty()) {
-            EXPECT_EQ(got.dirs, r.dirs);
-        }
-    }
-}
-
-TEST(MovePath, RailwayRunsAndEngineerDetours) {
-    const std::vector<GridPoint> ringPath = {
-        {18, 13}, {19, 13}, {20, 13}, {21, 13}, {22, 13}, {22, 14}, {22, 15},
-        {22, 16}, {22, 17}, {21, 17}, {20, 17}, {19, 17}, {18, 17}};
-    const MoveRow rows[] = {
-        {"straight column", 8, {18, 13}, {18, 17}, {}, 5,
-         {{18, 13}, {18, 14}, {18, 15}, {18, 16}, {18, 17}}, {7, 7, 7, 7}},
+        {"straight column", 8, {18, 13}, {18, 17}, {}, 5, {{18, 13}, {18, 14}, {18, 15}, {18, 16}, {18, 17}},
+         {7, 7, 7, 7}},
         {"straight column, blocked", 8, {18, 13}, {18, 17}, {{18, 15}}, -1, {}, {}},
         {"engineer round the ring", 12, {18, 13}, {18, 17}, {{18, 15}}, 13, ringPath, {}},
         {"straight over the centre's gaps", 8, {18, 17}, {18, 23}, {}, 5,
@@ -171,7 +127,6 @@ TEST(MovePath, RailwayRunsAndEngineerDetours) {
          {{22, 14}, {22, 15}, {22, 16}, {22, 17}, {23, 18}, {24, 18}, {25, 18}}, {7, 7, 7, 8, 1, 1}},
         {"corner line backwards", 8, {25, 18}, {22, 14}, {}, 7, {}, {5, 5, 4, 3, 3, 3}},
         {"corner line, blocked at the joint", 8, {22, 14}, {25, 18}, {{23, 18}}, -1, {}, {}},
-        {"road point start", 8, {18, 12}, {18, 14}, {}, -1, {}, {}},
         {"road point start, engineer", 12, {18, 12}, {18, 14}, {}, -1, {}, {}},
         {"out of a camp only by a step", 12, {19, 16}, {19, 13}, {}, -1, {}, {}},
         {"no run into a camp", 8, {20, 17}, {20, 15}, {}, -1, {}, {}},
@@ -189,145 +144,94 @@ TEST(MovePath, RailwayRunsAndEngineerDetours) {
         for (GridPoint e : r.enemies) s.Add(1, kBrigade, e);
         const PathResult got = Move(s, mover, r.to);
         EXPECT_EQ(got.count, r.expected) << Show(got.points);
-        if (!r.path.empty()) {
-            EXPECT_EQ(Show(got.points), Show(r.path));
-        }
-        if (!r.dirs.empty()) {
-            EXPECT_EQ(got.dirs, r.dirs);
-        }
+        if (!r.path.empty()) EXPECT_EQ(Show(got.points), Show(r.path));
+        if (!r.dirs.empty()) EXPECT_EQ(got.dirs, r.dirs);
     }
 }
 
-TEST(MovePath, EngineerDetourWithCornerHeldGoesRoundTheRing) {
-    Scene s;
-    const int mover = s.Add(0, kEngineer, {19, 17});
-    s.Add(1, kBrigade, {18, 17});
-    const PathResult got = Move(s, mover, {18, 16});
-    ASSERT_EQ(got.count, 15);
-    for (GridPoint via : {GridPoint{20, 17}, GridPoint{22, 17}, GridPoint{22, 13}, GridPoint{18, 13}})
-        EXPECT_NE(std::find(got.points.begin(), got.points.end(), via), got.points.end()) << Show(got.points);
-    for (size_t k = 0; k + 1 < got.points.size(); ++k) EXPECT_TRUE(IsRailLink(got.points[k], got.points[k + 1]));
-}
-
-TEST(MovePath, TargetsOfTheOwnTeamAreRefused) {
+TEST(MovePath, TargetsOfTheOwnTeamAreRefusedAndPointsBetweenMustBeEmpty) {
     struct Row {
-        const char* what;
-        int targetSeat;
+        int moverSeat, targetSeat;
         GridPoint from, to;
         int expected;
     };
     const Row rows[] = {
-        {"own piece one step away", 0, {18, 17}, {19, 17}, -1},
-        {"partner one step away", 2, {18, 17}, {19, 17}, -1},
-        {"own piece at the end of a run", 0, {18, 13}, {18, 17}, -1},
-        {"partner at the end of a corner line", 2, {22, 14}, {25, 18}, -1},
-        {"enemy of seat 1 at the end of a run", 1, {18, 13}, {18, 17}, 5},
-        {"enemy of seat 3 one step away", 3, {18, 17}, {19, 17}, 2},
+        {0, 0, {18, 17}, {19, 17}, -1}, {0, 2, {18, 17}, {19, 17}, -1}, {0, 0, {18, 13}, {18, 17}, -1},
+        {0, 2, {22, 14}, {25, 18}, -1}, {0, 1, {18, 13}, {18, 17}, 5},  {0, 3, {18, 17}, {19, 17}, 2},
+        {1, 3, {23, 18}, {24, 18}, -1}, {1, 2, {23, 18}, {24, 18}, 2},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.what);
+    for (const Row& r : rows)
         for (int code : {kBomb, kCommander, kEngineer}) {
             Scene s;
-            const int mover = s.Add(0, code, r.from);
+            const int mover = s.Add(r.moverSeat, code, r.from);
             s.Add(r.targetSeat, kPlatoon, r.to);
-            EXPECT_EQ(Move(s, mover, r.to).count, r.expected) << "code " << code;
+            EXPECT_EQ(Move(s, mover, r.to).count, r.expected) << r.moverSeat << "->" << r.targetSeat << " code " << code;
         }
-    }
-    // The same holds for a mover of another seat: seat 1's partner is seat 3.
-    Scene s;
-    const int mover = s.Add(1, kEngineer, {23, 18});
-    s.Add(3, kPlatoon, {24, 18});
-    EXPECT_EQ(Move(s, mover, {24, 18}).count, -1);
-    Scene t;
-    const int mover2 = t.Add(1, kEngineer, {23, 18});
-    t.Add(2, kPlatoon, {24, 18});
-    EXPECT_EQ(Move(t, mover2, {24, 18}).count, 2);
-}
-
-TEST(MovePath, PointsBetweenMayHoldNoPieceOfAnySeat) {
     for (int seat = 0; seat < kSeats; ++seat) {
-        SCOPED_TRACE(seat);
         Scene s;
         const int mover = s.Add(0, kRegiment, {22, 13});
         s.Add(seat, kMine, {22, 15});
-        EXPECT_EQ(Move(s, mover, {22, 17}).count, -1);
-        EXPECT_EQ(Move(s, mover, {22, 14}).count, 2);
+        EXPECT_EQ(Move(s, mover, {22, 17}).count, -1) << seat;
+        EXPECT_EQ(Move(s, mover, {22, 14}).count, 2) << seat;
     }
 }
 
-// With the centre held and seat 0's front row cut, an engineer on (22,17)
-// must go round seats 1 and 2 the long way to reach seat 3's front column.
-Scene LongDetourScene() {
+TEST(MovePath, EngineerPathsOfThirtyPointsOrMoreAreRefused) {
+    // With the centre held and seat 0's front row cut, an engineer on
+    // (22,17) must go round seats 1 and 2 to reach seat 3's front column.
     Scene s;
     s.Add(0, kEngineer, {22, 17});
     for (int x : {18, 20, 22})
         for (int y : {18, 20, 22}) s.Add(1, kMine, {x, y});
-    for (GridPoint b : {GridPoint{21, 17}, GridPoint{22, 16}, GridPoint{23, 20}, GridPoint{20, 23}})
-        s.Add(1, kMine, b);
-    return s;
-}
-
-TEST(MovePath, EngineerPathsOfThirtyPointsOrMoreAreRefused) {
-    const Scene s = LongDetourScene();
+    for (GridPoint b : {GridPoint{21, 17}, GridPoint{22, 16}, GridPoint{23, 20}, GridPoint{20, 23}}) s.Add(1, kMine, b);
     const PathResult longest = Move(s, 0, {17, 21});
     ASSERT_EQ(longest.count, 29) << Show(longest.points);
-    EXPECT_EQ(Show({longest.points[13]}), "(23,22)");
-    EXPECT_EQ(Show({longest.points[26]}), "(18,23)");
+    EXPECT_EQ(Show({longest.points[13], longest.points[26]}), "(23,22)(18,23)");
     EXPECT_EQ(Move(s, 0, {17, 20}).count, -1);
     EXPECT_EQ(Move(s, 0, {17, 18}).count, -1);
-    // Freed centre: the same target is near.
-    Scene open = s;
-    // Freeing the centre's lower row, (18,18), (20,18) and (22,18), opens
-    // the short way.
-    open.table[25].alive = 0;
-    open.table[28].alive = 0;
-    open.table[31].alive = 0;
-    EXPECT_GT(Move(open, 0, {17, 20}).count, 0);
+    for (int freed : {25, 28, 31}) s.table[freed].alive = 0;  // the centre's lower row
+    EXPECT_GT(Move(s, 0, {17, 20}).count, 0);
 }
 
-TEST(MovePath, RefusesAMoverThatIsNoPiece) {
-    Scene s;
-    s.Add(0, kEngineer, {18, 13});
-    PathWork work(Board());
-    PathBuffer out;
-    EXPECT_EQ(FindMovePath(work, kNoPiece, 18, 13, 18, 17, out, s.table, nullptr), -1);
-    EXPECT_EQ(FindMovePath(work, kPieceCount, 18, 13, 18, 17, out, s.table, nullptr), -1);
-    EXPECT_EQ(out.length, -1);
-}
-
-TEST(MovePath, DamagedCoordinatesAreRefusedSafely) {
-    // Coordinates of a damaged record, far off the grid, are no move at all.
+TEST(MovePath, DamagedInputIsRefusedSafely) {
     const int far[] = {INT_MIN, INT_MIN + 1, -20, 0, 40, INT_MAX};
     for (int code : {kRegiment, kEngineer}) {
         Scene s;
         const int mover = s.Add(0, code, {18, 13});
         PathWork work(Board());
         PathBuffer out;
-        for (int a : far) {
+        for (int bad : {kNoPiece, kPieceCount}) EXPECT_EQ(FindMovePath(work, bad, 18, 13, 18, 17, out, s.table, nullptr), -1);
+        EXPECT_EQ(out.length, -1);
+        for (int a : far)
             for (int b : far) {
                 EXPECT_EQ(FindMovePath(work, mover, a, b, 18, 17, out, s.table, nullptr), -1) << a << "," << b;
                 EXPECT_EQ(FindMovePath(work, mover, 18, 13, a, b, out, s.table, nullptr), -1) << a << "," << b;
                 EXPECT_EQ(FindMovePath(work, mover, a, b, b, a, out, s.table, nullptr), -1) << a << "," << b;
                 EXPECT_EQ(CheckStepBlocked(work, a, b, 18, 17, out, 0, s.table), 1) << a << "," << b;
             }
-        }
     }
 }
 
-TEST(MovePath, EngineerOffTheBoardNotifiesOnlyWhenAsked) {
+TEST(MovePath, CellsWithoutAPointNotifyOnlyWhenAsked) {
     Scene s;
     const int mover = s.Add(0, kEngineer, {19, 19});  // a cell of the centre without a point
     RecordingUi ui;
     PathWork work(Board());
     work.notify = ui.Sink();
-    PathBuffer out;
-    EXPECT_EQ(FindMovePath(work, mover, 19, 19, 18, 22, out, s.table, nullptr), -1);
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0], Gb("2.工兵起始位置不可思议！"));
-    EXPECT_FALSE(ui.cancelAsked);
-
     PathWork quiet(Board());  // the computer player's work areas: no notices
-    EXPECT_EQ(FindMovePath(quiet, mover, 19, 19, 18, 22, out, s.table, nullptr), -1);
+    PathBuffer out;
+    for (PathWork* w : {&work, &quiet}) {
+        EXPECT_EQ(FindMovePath(*w, mover, 19, 19, 18, 22, out, s.table, nullptr), -1);
+        EXPECT_EQ(CheckStepBlocked(*w, 19, 18, 18, 17, out, 0, s.table), 1);
+        EXPECT_EQ(CheckStepBlocked(*w, 18, 17, 19, 18, out, 0, s.table), 1);
+    }
+    const std::string badEnd = Gb("不可思意的起点或终点！") + "          ";
+    EXPECT_EQ(ui.messages, (std::vector<std::string>{Gb("2.工兵起始位置不可思议！"), badEnd, badEnd}));
+    EXPECT_FALSE(ui.cancelAsked);
+    // Diagonal steps between board points ask nothing.
+    EXPECT_EQ(CheckStepBlocked(work, 18, 13, 19, 14, out, 0, s.table), 0);
+    EXPECT_EQ(CheckStepBlocked(work, 20, 14, 19, 13, out, 0, s.table), 1);
+    EXPECT_EQ(ui.messages.size(), 3u);
 }
 
 TEST(StepBlocked, OnlyEngineerMovesAreBlocked) {
@@ -338,14 +242,10 @@ TEST(StepBlocked, OnlyEngineerMovesAreBlocked) {
         int expected;
     };
     const Row rows[] = {
-        {"straight run", {18, 13}, {18, 17}, {}, 0},
-        {"straight run over the centre", {20, 17}, {20, 23}, {}, 0},
-        {"corner line", {22, 14}, {25, 18}, {}, 0},
-        {"front-corner joint", {22, 17}, {23, 18}, {}, 0},
-        {"orthogonal step", {19, 13}, {19, 12}, {}, 0},
-        {"diagonal step from a camp", {19, 16}, {18, 17}, {}, 0},
-        {"diagonal step into a camp", {18, 15}, {19, 14}, {}, 0},
-        {"diagonal road step", {19, 17}, {18, 16}, {}, 1},
+        {"straight run", {18, 13}, {18, 17}, {}, 0},         {"straight over the centre", {20, 17}, {20, 23}, {}, 0},
+        {"corner line", {22, 14}, {25, 18}, {}, 0},          {"front-corner joint", {22, 17}, {23, 18}, {}, 0},
+        {"orthogonal step", {19, 13}, {19, 12}, {}, 0},      {"diagonal from a camp", {19, 16}, {18, 17}, {}, 0},
+        {"diagonal into a camp", {18, 15}, {19, 14}, {}, 0}, {"diagonal road step", {19, 17}, {18, 16}, {}, 1},
         {"long move off the rails", {19, 17}, {19, 23}, {}, 1},
         {"blocked straight run", {18, 13}, {18, 17}, {{18, 15}}, 1},
         {"blocked corner line", {22, 14}, {25, 18}, {{22, 16}}, 1},
@@ -361,79 +261,32 @@ TEST(StepBlocked, OnlyEngineerMovesAreBlocked) {
         EXPECT_EQ(CheckStepBlocked(work, r.from.x, r.from.y, r.to.x, r.to.y, out, 77, s.table), r.expected);
         EXPECT_EQ(out.length, 77);
     }
-}
-
-TEST(StepBlocked, LeavesTheRunItFoundInTheBuffer) {
+    // The run found stays in the buffer.
     Scene s;
     PathWork work(Board());
     PathBuffer out;
     ASSERT_EQ(CheckStepBlocked(work, 22, 14, 25, 18, out, 0, s.table), 0);
-    EXPECT_EQ(out.x[4], 23);
-    EXPECT_EQ(out.y[4], 18);
-    EXPECT_EQ(out.x[6], 25);
+    EXPECT_EQ(Show({{out.x[4], out.y[4]}, {out.x[6], out.y[6]}}), "(23,18)(25,18)");
 }
 
-TEST(StepBlocked, DiagonalStepOffTheBoardNotifiesAndGoesOn) {
-    Scene s;
-    RecordingUi ui;
-    PathWork work(Board());
-    work.notify = ui.Sink();
-    PathBuffer out;
-    EXPECT_EQ(CheckStepBlocked(work, 19, 18, 18, 17, out, 0, s.table), 1);
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0], Gb("不可思意的起点或终点！") + "          ");
-    // Steps between board points ask nothing.
-    EXPECT_EQ(CheckStepBlocked(work, 18, 13, 19, 14, out, 0, s.table), 0);
-    EXPECT_EQ(CheckStepBlocked(work, 20, 14, 19, 13, out, 0, s.table), 1);
-    EXPECT_EQ(ui.messages.size(), 1u);
-
-    PathWork quiet(Board());
-    EXPECT_EQ(CheckStepBlocked(quiet, 19, 18, 18, 17, out, 0, s.table), 1);
-}
-
-TEST(RailBuilders, RefuseAPointToItselfAndKeepLengthOnRefusal) {
-    Scene s;
-    PathWork work(Board());
-    PathBuffer out;
-    int length = 5;
-    EXPECT_EQ(FindStraightRailPath(work, 18, 17, 18, 17, out, length, s.table, nullptr), 0);
-    EXPECT_EQ(FindRailLinePath(work, 22, 17, 22, 17, out, length, s.table, nullptr), 0);
-    EXPECT_EQ(FindStraightRailPath(work, 19, 17, 19, 23, out, length, s.table, nullptr), 0);
-    EXPECT_EQ(FindRailLinePath(work, 22, 14, 22, 16, out, length, s.table, nullptr), 0);  // same leg
-    EXPECT_EQ(length, 5);
-    EXPECT_EQ(FindRailLinePath(work, 27, 18, 22, 13, out, length, s.table, nullptr), 10);
-    EXPECT_EQ(length, 10);
-}
-
-TEST(EngineerSearch, SortsOnlyItsOwnCopyOfTheLinks) {
+TEST(EngineerSearch, SortsItsOwnCopyOfTheLinksAndTiesKeepTheLastOrder) {
     BoardTables fresh;
     BuildBoardTables(fresh);
     Scene s;
     const int mover = s.Add(0, kEngineer, {19, 17});
-    PathWork work(Board());
-    PathBuffer out;
-    ASSERT_GT(FindMovePath(work, mover, 19, 17, 25, 22, out, s.table, nullptr), 0);
-    EXPECT_EQ(std::memcmp(Board().railLinks, fresh.railLinks, sizeof fresh.railLinks), 0);
-    // Point 124's links now start with the one nearest (25,22).
-    EXPECT_EQ(work.railLinks[124][0], (GridPoint{22, 20}));
-    EXPECT_EQ(Board().railLinks[124][0], (GridPoint{18, 20}));
-}
-
-TEST(EngineerSearch, TiesFollowTheOrderTheLastSearchLeft) {
-    Scene s;
-    const int mover = s.Add(0, kEngineer, {19, 17});
-    const std::vector<GridPoint> byColumn18 = {{19, 17}, {18, 17}, {18, 18}, {18, 20},
-                                               {18, 22}, {18, 23}, {19, 23}};
-    const std::vector<GridPoint> byColumn20 = {{19, 17}, {20, 17}, {20, 18}, {20, 20},
-                                               {20, 22}, {20, 23}, {19, 23}};
-    PathWork work(Board());
+    const std::vector<GridPoint> byColumn18 = {{19, 17}, {18, 17}, {18, 18}, {18, 20}, {18, 22}, {18, 23}, {19, 23}};
+    const std::vector<GridPoint> byColumn20 = {{19, 17}, {20, 17}, {20, 18}, {20, 20}, {20, 22}, {20, 23}, {19, 23}};
+    PathWork work(Board()), other(Board());
     PathBuffer out;
     ASSERT_EQ(FindMovePath(work, mover, 19, 17, 19, 23, out, s.table, nullptr), 7);
     EXPECT_EQ(Show(Collect(7, out).points), Show(byColumn18));
 
     // A search towards seat 1 puts (20,17) before (18,17) at (19,17); the
     // next search finds both at equal distance and keeps that order.
-    SortRailLinksByDistance(work, 25, 22);
+    ASSERT_GT(FindMovePath(work, mover, 19, 17, 25, 22, out, s.table, nullptr), 0);
+    EXPECT_EQ(work.railLinks[124][0], (GridPoint{22, 20}));
+    EXPECT_EQ(std::memcmp(Board().railLinks, fresh.railLinks, sizeof fresh.railLinks), 0);
+    EXPECT_EQ(other.railLinks[124][0], (GridPoint{18, 20}));
     ASSERT_EQ(FindMovePath(work, mover, 19, 17, 19, 23, out, s.table, nullptr), 7);
     EXPECT_EQ(Show(Collect(7, out).points), Show(byColumn20));
     // Strictly nearer links still come first whatever the order before.
@@ -443,53 +296,39 @@ TEST(EngineerSearch, TiesFollowTheOrderTheLastSearchLeft) {
 // ---------------------------------------------------------------------------
 // Random mid-game boards.
 
+// Live pieces on distinct points; dead ones keep a point, shared or not.
 Scene RandomScene(std::mt19937& rng) {
-    std::vector<int> points(kPointCount);
+    std::vector<int> points(kPointCount), indexes(kPieceCount);
     for (int i = 0; i < kPointCount; ++i) points[i] = i;
-    std::shuffle(points.begin(), points.end(), rng);
-    Scene s;
-    const int live = std::uniform_int_distribution<int>(10, 100)(rng);
-    std::vector<int> indexes(kPieceCount);
     for (int i = 0; i < kPieceCount; ++i) indexes[i] = i;
+    std::shuffle(points.begin(), points.end(), rng);
     std::shuffle(indexes.begin(), indexes.end(), rng);
-    std::uniform_int_distribution<int> codeDraw(1, 12);
+    const int live = std::uniform_int_distribution<int>(10, 100)(rng);
+    Scene s;
     for (int k = 0; k < kPieceCount; ++k) {
-        PieceRec& p = s.table[indexes[k]];
-        const BoardPoint& bp = Board().boardPoints[points[k % kPointCount]];
-        p.code = codeDraw(rng);
-        p.x = bp.gridX;
-        p.y = bp.gridY;
-        // Dead pieces keep their last point and may share it with a live one.
-        p.alive = k < live ? 1 : 0;
-        if (!p.alive && k % 3 == 0) {
-            const BoardPoint& other = Board().boardPoints[points[0]];
-            p.x = other.gridX;
-            p.y = other.gridY;
-        }
+        const GridPoint at = test::PointAt(points[k < live || k % 3 ? k : 0]);
+        test::Put(s.table, indexes[k], 1 + static_cast<int>(rng() % 12), at.x, at.y);
+        s.table[indexes[k]].alive = k < live ? 1 : 0;
     }
     return s;
 }
 
-// Checks the shape of a found path: its ends, its directions, and that a
-// path of more than one step follows the railway over empty points.
+// A found path runs from the piece to the target; beyond a single step it
+// follows the railway over empty points, and only an engineer turns off
+// the straight runs and corner lines.
 void ExpectSoundPath(const Scene& s, int piece, GridPoint to, int n, const PathBuffer& out) {
     const PieceRec& p = s.table[piece];
-    ASSERT_GE(n, 2);
-    ASSERT_LE(n, 29);
-    EXPECT_EQ((GridPoint{out.x[0], out.y[0]}), (GridPoint{p.x, p.y}));
-    EXPECT_EQ((GridPoint{out.x[n - 1], out.y[n - 1]}), to);
-    for (int k = 0; k + 1 < n; ++k)
-        EXPECT_EQ(out.dirs[k], StepDirection(out.x[k + 1] - out.x[k], out.y[k + 1] - out.y[k]));
-    const bool singleStep = n == 2 && std::abs(p.x - to.x) <= 1 && std::abs(p.y - to.y) <= 1;
-    if (singleStep) return;
-    for (int k = 0; k + 1 < n; ++k)
+    ASSERT_TRUE(n >= 2 && n <= 29) << n;
+    EXPECT_EQ(Show({{out.x[0], out.y[0]}, {out.x[n - 1], out.y[n - 1]}}), Show({{p.x, p.y}, to}));
+    if (n == 2 && std::abs(p.x - to.x) <= 1 && std::abs(p.y - to.y) <= 1) return;
+    for (int k = 0; k + 1 < n; ++k) {
         EXPECT_TRUE(IsRailLink({out.x[k], out.y[k]}, {out.x[k + 1], out.y[k + 1]}));
-    for (int k = 1; k + 1 < n; ++k) EXPECT_EQ(PieceAtPoint(out.x[k], out.y[k], s.table), kNoPiece);
-    if (p.code != kEngineer) {
-        PathWork w(Board());
-        PathBuffer scratch;
-        EXPECT_EQ(CheckStepBlocked(w, p.x, p.y, to.x, to.y, scratch, 0, s.table), 0);
+        EXPECT_EQ(out.dirs[k], StepDirection(out.x[k + 1] - out.x[k], out.y[k + 1] - out.y[k]));
+        if (k > 0) EXPECT_EQ(PieceAtPoint(out.x[k], out.y[k], s.table), kNoPiece);
     }
+    PathWork w(Board());
+    PathBuffer scratch;
+    if (p.code != kEngineer) EXPECT_EQ(CheckStepBlocked(w, p.x, p.y, to.x, to.y, scratch, 0, s.table), 0);
 }
 
 TEST(RandomBoards, GridAndTableGiveTheSameAnswers) {
