@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -30,50 +29,33 @@ TEST(GameState, PathFinderNoticesGoToTheWindowTheGameHasNow) {
     EXPECT_FALSE(first.cancelAsked || second.cancelAsked);
 }
 
-class SelectionTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        g.ui = &ui;
-        g.pieces[7] = {20, 16, 20, 16, kPlatoon, 1};
-    }
+TEST(Selection, BlinkHidesTwoTicksInNineteenAndClearingShowsThePieceAgain) {
     GameState g;
     RecordingUi ui;
-};
-
-TEST_F(SelectionTest, BlinkHidesTwoTicksInNineteenAndClearingShowsThePieceAgain) {
-    // Without a selection (or with a value that is no piece) clearing
-    // touches no image.
-    for (int none : {kNoPiece, -1, 100, 12345}) {
+    g.ui = &ui;
+    g.pieces[7] = {20, 16, 20, 16, kPlatoon, 1};
+    for (int none : {kNoPiece, -1, 100, 12345}) {  // nothing selected: no image is touched
         g.selectedPiece = none;
         ClearSelection(g);
         EXPECT_EQ(g.selectedPiece, kNoPiece);
     }
     EXPECT_TRUE(ui.shown.empty());
-
     SelectPiece(g, 7);
-    std::vector<bool> visible;
+    std::string blink;
     for (int tick = 0; tick < 38; ++tick) {
         TickSelectionBlink(g);
-        ASSERT_FALSE(ui.shown.empty());
-        EXPECT_EQ(ui.shown.back().piece, 7);
-        visible.push_back(ui.shown.back().visible);
+        ASSERT_EQ(ui.shown.back().piece, 7);
+        blink += ui.shown.back().visible ? '+' : '-';
     }
-    EXPECT_EQ(std::count(visible.begin(), visible.end(), false), 4);
-    EXPECT_FALSE(visible[0]);
-    EXPECT_FALSE(visible[1]);
-    EXPECT_TRUE(visible[2]);
-
+    EXPECT_EQ(blink, "--+++++++++++++++++--+++++++++++++++++");
     g.selectionBlink = 0;
     TickSelectionBlink(g);  // hidden now
     ClearSelection(g);
     EXPECT_EQ(ui.shown.back(), (RecordingUi::Shown{7, true}));
-    EXPECT_EQ(g.selectedPiece, kNoPiece);
     const size_t calls = ui.shown.size();
     TickSelectionBlink(g);  // nothing blinks without a selection
     EXPECT_EQ(ui.shown.size(), calls);
-}
-
-TEST_F(SelectionTest, ClearingAPieceTakenOffKeepsItHidden) {
+    // A piece taken off stays hidden.
     SelectPiece(g, 7);
     g.pieces[7].alive = 0;
     ClearSelection(g);

@@ -167,17 +167,14 @@ TEST(OptionsFile, MissingShortAndLongFilesAtStartup) {
     GameState g;
     g.appFolder = dir.Folder();
     g.optionsRecord.soundOn = 1;  // whatever was there is replaced
-    g.turnDirection = 0;
     for (bool folderInItsPlace : {false, true}) {
         if (folderInItsPlace) fs::create_directory(dir.Path("oprec"));
+        g.turnDirection = 0;
         LoadOptionsAtStartup(g);
         EXPECT_EQ(EncodeOptions(g.optionsRecord), EncodeOptions(DefaultOptions()));
         EXPECT_DOUBLE_EQ(g.styleCoefCaution, 0.8);
-        EXPECT_EQ(g.turnDirection, 1);
-        EXPECT_EQ(g.netMinMoveInterval, 1);
-        EXPECT_EQ(g.netMoveTime, 30);
-        EXPECT_EQ(g.netDeployTime, 40);
-        EXPECT_EQ(g.netDisconnectTime, 60);
+        const int32_t running[5] = {g.turnDirection, g.netMinMoveInterval, g.netMoveTime, g.netDeployTime, g.netDisconnectTime};
+        EXPECT_EQ(std::vector<int32_t>(running, running + 5), (std::vector<int32_t>{1, 1, 30, 40, 60}));
     }
     fs::remove(dir.Path("oprec"));
 
@@ -202,59 +199,40 @@ TEST(OptionsFile, MissingShortAndLongFilesAtStartup) {
     EXPECT_EQ(g.netDisconnectTime, 118);
 }
 
-TEST(OptionsFile, SavingReplacesTheWholeFileAndKeepsItsPermissions) {
+TEST(OptionsFile, SavingReplacesTheWholeFileOrLeavesItAsItWas) {
     ScratchFolder dir;
     WriteBytes(dir.Path("oprec"), std::vector<uint8_t>(5000, 0x33));
     fs::permissions(dir.Path("oprec"), fs::perms::owner_read | fs::perms::owner_write);
-    GameState g;
-    g.appFolder = dir.Folder();
-    g.optionsRecord = SampleRecord();
-    ASSERT_TRUE(SaveOptions(g));
-    EXPECT_EQ(ReadBytes(dir.Path("oprec")), EncodeOptions(SampleRecord()));
-    EXPECT_EQ(fs::status(dir.Path("oprec")).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(test::FolderEntries(dir.Plain()), std::vector<std::string>{"oprec"});
-    GameState h;
-    h.appFolder = dir.Folder();
-    LoadOptionsAtStartup(h);
-    EXPECT_EQ(EncodeOptions(h.optionsRecord), EncodeOptions(SampleRecord()));
-}
-
-TEST(OptionsFile, AFileThatMayNotBeWrittenKeepsItsContents) {
-    ScratchFolder dir;
-    const std::vector<uint8_t> old = EncodeOptions(SampleRecord());
-    GameState g;
-    g.appFolder = dir.Folder();
-    g.optionsRecord.aiLevel = 1;
-    // Read-only, then writable but with the temporary file's name taken.
-    WriteBytes(dir.Path("oprec"), old);
-    fs::permissions(dir.Path("oprec"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    EXPECT_FALSE(SaveOptions(g));
-    EXPECT_EQ(ReadBytes(dir.Path("oprec")), old);
-    EXPECT_FALSE(fs::exists(dir.Path("oprec.tmp")));
-    fs::permissions(dir.Path("oprec"), fs::perms::owner_write, fs::perm_options::add);
-    fs::create_directory(dir.Path("oprec.tmp"));
-    EXPECT_FALSE(SaveOptions(g));
-    EXPECT_EQ(ReadBytes(dir.Path("oprec")), old);
-    EXPECT_EQ(g.optionsRecord.aiLevel, 1);  // memory keeps the new settings
-    g.appFolder = dir.Path("no-such-folder") + "/";
-    EXPECT_FALSE(SaveOptions(g));
-}
-
-TEST(OptionsFile, FinishingTheDialogShowsTheLevelAndSaves) {
-    ScratchFolder dir;
     test::RecordingUi ui;
     GameState g;
     g.ui = &ui;
     g.appFolder = dir.Folder();
-    g.optionsRecord.styleCaution = 10;
-    for (auto [level, text] : {std::pair{0, "级别：初级"}, {1, "级别：中级"}, {2, "级别：高级"}, {7, "级别：高级"}}) {
+    g.optionsRecord = SampleRecord();
+    FinishOptionsDialog(g);  // shows the level, takes the sliders and saves
+    EXPECT_EQ(ui.status[1], Gb("级别：高级"));
+    EXPECT_NEAR(g.styleCoefCaution, 0.86, 1e-9);
+    const std::vector<uint8_t> saved = EncodeOptions(SampleRecord());
+    EXPECT_EQ(ReadBytes(dir.Path("oprec")), saved);
+    EXPECT_EQ(fs::status(dir.Path("oprec")).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(test::FolderEntries(dir.Plain()), std::vector<std::string>{"oprec"});
+    for (auto [level, text] : {std::pair{0, "级别：初级"}, {1, "级别：中级"}, {7, "级别：高级"}}) {
         g.optionsRecord.aiLevel = level;
         FinishOptionsDialog(g);
         EXPECT_EQ(ui.status[1], Gb(text)) << level;
-        EXPECT_EQ(ReadBytes(dir.Path("oprec")), EncodeOptions(g.optionsRecord));
     }
-    EXPECT_NEAR(g.styleCoefCaution, 0.9, 1e-9);
+    // Read-only, then writable but with the temporary file's name taken, then
+    // no folder at all: nothing is written, memory keeps the new settings.
+    WriteBytes(dir.Path("oprec"), saved);
+    fs::permissions(dir.Path("oprec"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_FALSE(SaveOptions(g));
+    EXPECT_FALSE(fs::exists(dir.Path("oprec.tmp")));
+    fs::permissions(dir.Path("oprec"), fs::perms::owner_write, fs::perm_options::add);
+    fs::create_directory(dir.Path("oprec.tmp"));
+    EXPECT_FALSE(SaveOptions(g));
+    EXPECT_EQ(ReadBytes(dir.Path("oprec")), saved);
+    EXPECT_EQ(g.optionsRecord.aiLevel, 7);
+    g.appFolder = dir.Path("no-such-folder") + "/";
+    EXPECT_FALSE(SaveOptions(g));
 }
 
 }  // namespace

@@ -3,14 +3,12 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <functional>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "core/board.h"
-#include "core/gameui.h"
 #include "core/pathfind.h"
 #include "core/text.h"
 #include "support/recording_ui.h"
@@ -19,14 +17,10 @@
 namespace jq {
 namespace {
 
-using test::RecordingUi;
-
-// A board with pieces put where a case needs them; the mover is always
-// piece 0 (seat 0) unless a case says otherwise.
+// Pieces put where a case needs them, each seat's from its slot 0 on.
 struct Scene {
     PieceTable table{};
     int used[kSeats] = {};
-
     int Add(int seat, int code, GridPoint at) {
         const int index = seat * kPiecesPerSeat + used[seat]++;
         test::Put(table, index, code, at.x, at.y);
@@ -34,24 +28,19 @@ struct Scene {
     }
 };
 
-struct PathResult {
-    int count = -1;
-    std::vector<GridPoint> points;
-    std::vector<int> dirs;
-    friend bool operator==(const PathResult&, const PathResult&) = default;
-};
-
-PathResult Collect(int count, const PathBuffer& out) {
-    PathResult r;
-    r.count = count;
-    for (int k = 0; k < count; ++k) r.points.push_back({out.x[k], out.y[k]});
-    for (int k = 0; k + 1 < count; ++k) r.dirs.push_back(out.dirs[k]);
-    return r;
+// A path as "(x,y)(x,y)..." followed by "/" and its directions, or "-1".
+std::string Show(int count, const PathBuffer& out) {
+    if (count <= 0) return std::to_string(count);
+    std::string s;
+    for (int k = 0; k < count; ++k) s += "(" + std::to_string(out.x[k]) + "," + std::to_string(out.y[k]) + ")";
+    s += "/";
+    for (int k = 0; k + 1 < count; ++k) s += std::to_string(out.dirs[k]);
+    return s;
 }
 
 // Asks for the move with occupancy from the table and from a filled grid,
 // each with fresh work areas, and expects both answers to agree.
-PathResult Move(const Scene& s, int piece, GridPoint to) {
+std::string Move(const Scene& s, int piece, GridPoint to) {
     const PieceRec& p = s.table[piece];
     PathWork w0(Board()), w1(Board());
     PathBuffer b0, b1;
@@ -59,93 +48,77 @@ PathResult Move(const Scene& s, int piece, GridPoint to) {
     grid.Fill(s.table);
     const int n0 = FindMovePath(w0, piece, p.x, p.y, to.x, to.y, b0, s.table, nullptr);
     const int n1 = FindMovePath(w1, piece, p.x, p.y, to.x, to.y, b1, s.table, &grid);
-    const PathResult r0 = Collect(n0, b0), r1 = Collect(n1, b1);
-    EXPECT_EQ(r0, r1) << "grid and table disagree";
+    EXPECT_EQ(Show(n0, b0), Show(n1, b1)) << "grid and table disagree";
     EXPECT_EQ(b0.length, n0);
-    return r0;
+    return Show(n0, b0);
 }
-
-std::string Show(const std::vector<GridPoint>& pts) {
-    std::string s;
-    for (const GridPoint& g : pts) s += "(" + std::to_string(g.x) + "," + std::to_string(g.y) + ")";
-    return s;
-}
+int Count(const std::string& shown) { return shown[0] == '-' ? -1 : static_cast<int>(std::count(shown.begin(), shown.end(), '(')); }
 
 bool IsRailLink(GridPoint a, GridPoint b) {
     const int p = PointIndexAt(Board(), a.x, a.y);
-    if (p < 0) return false;
-    for (const GridPoint& l : Board().railLinks[p])
-        if (l == b) return true;
-    return false;
+    return p >= 0 && std::find(Board().railLinks[p], Board().railLinks[p] + 4, b) != Board().railLinks[p] + 4;
 }
 
-struct MoveRow {
-    const char* what;
-    int code;
-    GridPoint from, to;
-    std::vector<GridPoint> enemies;  // seat 1 pieces
-    int expected;                    // point count, or -1
-    std::vector<GridPoint> path;     // checked when given
-    std::vector<int> dirs;           // checked when given
-};
-
 TEST(MovePath, StepsRunsAndEngineerDetours) {
-    const std::vector<GridPoint> ringPath = {{18, 13}, {19, 13}, {20, 13}, {21, 13}, {22, 13}, {22, 14}, {22, 15},
-                                             {22, 16}, {22, 17}, {21, 17}, {20, 17}, {19, 17}, {18, 17}};
-    const MoveRow rows[] = {
-        {"orthogonal step into a headquarters", 8, {19, 13}, {19, 12}, {}, 2, {{19, 13}, {19, 12}}, {3}},
-        {"diagonal step into a headquarters", 12, {18, 13}, {19, 12}, {}, -1, {}, {}},
-        {"diagonal step out of a camp", 8, {19, 16}, {18, 17}, {}, 2, {{19, 16}, {18, 17}}, {6}},
-        {"diagonal step into an empty camp", 8, {18, 17}, {19, 16}, {}, 2, {}, {2}},
-        {"diagonal step into a held camp", 8, {18, 17}, {19, 16}, {{19, 16}}, -1, {}, {}},
-        {"orthogonal step into a held camp", 12, {20, 16}, {20, 15}, {{20, 15}}, -1, {}, {}},
-        {"attack one step away", 8, {18, 17}, {19, 17}, {{19, 17}}, 2, {}, {1}},
-        {"front-corner joint, seat 0 to 1", 8, {22, 17}, {23, 18}, {}, 2, {}, {8}},
-        {"front-corner joint, seat 1 to 2", 3, {23, 22}, {22, 23}, {}, 2, {}, {6}},
-        {"front-corner joint, seat 2 to 3", 12, {18, 23}, {17, 22}, {}, 2, {}, {4}},
-        {"diagonal road step", 8, {19, 17}, {18, 16}, {}, -1, {}, {}},
-        {"diagonal between road points", 12, {20, 16}, {19, 15}, {}, -1, {}, {}},
-        {"step onto a cell without a point", 8, {19, 17}, {19, 18}, {}, -1, {}, {}},
-        {"step off the grid", 8, {20, 12}, {20, 11}, {}, -1, {}, {}},
-        {"onto the start itself", 8, {20, 16}, {20, 16}, {}, -1, {}, {}},
-        {"straight column", 8, {18, 13}, {18, 17}, {}, 5, {{18, 13}, {18, 14}, {18, 15}, {18, 16}, {18, 17}},
-         {7, 7, 7, 7}},
-        {"straight column, blocked", 8, {18, 13}, {18, 17}, {{18, 15}}, -1, {}, {}},
-        {"engineer round the ring", 12, {18, 13}, {18, 17}, {{18, 15}}, 13, ringPath, {}},
-        {"straight over the centre's gaps", 8, {18, 17}, {18, 23}, {}, 5,
-         {{18, 17}, {18, 18}, {18, 20}, {18, 22}, {18, 23}}, {7, 7, 7, 7}},
-        {"straight along the front row", 6, {22, 17}, {18, 17}, {}, 5, {}, {5, 5, 5, 5}},
-        {"attack at the end of a run", 8, {18, 13}, {18, 17}, {{18, 17}}, 5, {}, {}},
-        {"no run along column 19", 8, {19, 17}, {19, 23}, {}, -1, {}, {}},
+    struct Row {
+        const char* what;
+        int code;
+        GridPoint from, to;
+        std::vector<GridPoint> enemies;  // seat 1 pieces
+        std::string path;                // the whole path, or its point count, or -1
+    };
+    const Row rows[] = {
+        {"orthogonal step into a headquarters", 8, {19, 13}, {19, 12}, {}, "(19,13)(19,12)/3"},
+        {"diagonal step into a headquarters", 12, {18, 13}, {19, 12}, {}, "-1"},
+        {"diagonal step out of a camp", 8, {19, 16}, {18, 17}, {}, "(19,16)(18,17)/6"},
+        {"diagonal step into an empty camp", 8, {18, 17}, {19, 16}, {}, "(18,17)(19,16)/2"},
+        {"diagonal step into a held camp", 8, {18, 17}, {19, 16}, {{19, 16}}, "-1"},
+        {"orthogonal step into a held camp", 12, {20, 16}, {20, 15}, {{20, 15}}, "-1"},
+        {"attack one step away", 8, {18, 17}, {19, 17}, {{19, 17}}, "(18,17)(19,17)/1"},
+        {"front-corner joint, seat 0 to 1", 8, {22, 17}, {23, 18}, {}, "(22,17)(23,18)/8"},
+        {"front-corner joint, seat 1 to 2", 3, {23, 22}, {22, 23}, {}, "(23,22)(22,23)/6"},
+        {"front-corner joint, seat 2 to 3", 12, {18, 23}, {17, 22}, {}, "(18,23)(17,22)/4"},
+        {"diagonal road step", 8, {19, 17}, {18, 16}, {}, "-1"},
+        {"diagonal between road points", 12, {20, 16}, {19, 15}, {}, "-1"},
+        {"step onto a cell without a point", 8, {19, 17}, {19, 18}, {}, "-1"},
+        {"step off the grid", 8, {20, 12}, {20, 11}, {}, "-1"},
+        {"onto the start itself", 8, {20, 16}, {20, 16}, {}, "-1"},
+        {"straight column", 8, {18, 13}, {18, 17}, {}, "(18,13)(18,14)(18,15)(18,16)(18,17)/7777"},
+        {"straight column, blocked", 8, {18, 13}, {18, 17}, {{18, 15}}, "-1"},
+        {"engineer round the ring", 12, {18, 13}, {18, 17}, {{18, 15}},
+         "(18,13)(19,13)(20,13)(21,13)(22,13)(22,14)(22,15)(22,16)(22,17)(21,17)(20,17)(19,17)(18,17)/111177775555"},
+        {"straight over the centre's gaps", 8, {18, 17}, {18, 23}, {}, "(18,17)(18,18)(18,20)(18,22)(18,23)/7777"},
+        {"straight along the front row", 6, {22, 17}, {18, 17}, {}, "(22,17)(21,17)(20,17)(19,17)(18,17)/5555"},
+        {"attack at the end of a run", 8, {18, 13}, {18, 17}, {{18, 17}}, "5"},
+        {"no run along column 19", 8, {19, 17}, {19, 23}, {}, "-1"},
         // Two paths of 7 points; links at equal distance keep their stored
         // order, so the one by column 18 is found first.
-        {"engineer through the centre", 12, {19, 17}, {19, 23}, {}, 7,
-         {{19, 17}, {18, 17}, {18, 18}, {18, 20}, {18, 22}, {18, 23}, {19, 23}}, {5, 7, 7, 7, 7, 1}},
-        {"engineer through the centre, column 18 held", 12, {19, 17}, {19, 23}, {{18, 20}}, 7,
-         {{19, 17}, {20, 17}, {20, 18}, {20, 20}, {20, 22}, {20, 23}, {19, 23}}, {1, 7, 7, 7, 7, 5}},
-        {"corner line", 8, {22, 14}, {25, 18}, {}, 7,
-         {{22, 14}, {22, 15}, {22, 16}, {22, 17}, {23, 18}, {24, 18}, {25, 18}}, {7, 7, 7, 8, 1, 1}},
-        {"corner line backwards", 8, {25, 18}, {22, 14}, {}, 7, {}, {5, 5, 4, 3, 3, 3}},
-        {"corner line, blocked at the joint", 8, {22, 14}, {25, 18}, {{23, 18}}, -1, {}, {}},
-        {"road point start, engineer", 12, {18, 12}, {18, 14}, {}, -1, {}, {}},
-        {"out of a camp only by a step", 12, {19, 16}, {19, 13}, {}, -1, {}, {}},
-        {"no run into a camp", 8, {20, 17}, {20, 15}, {}, -1, {}, {}},
-        {"no run into a headquarters", 12, {19, 17}, {19, 12}, {}, -1, {}, {}},
-        {"engineer round the corner", 12, {19, 17}, {18, 16}, {}, 3, {{19, 17}, {18, 17}, {18, 16}}, {5, 3}},
-        {"engineer, corner held", 12, {19, 17}, {18, 16}, {{18, 17}}, 15, {}, {}},
-        {"engineer, no way left", 12, {19, 17}, {18, 16}, {{18, 17}, {20, 17}}, -1, {}, {}},
-        {"engineer into a held camp", 12, {18, 13}, {19, 14}, {{19, 14}}, -1, {}, {}},
-        {"any other long move", 4, {18, 13}, {22, 17}, {}, -1, {}, {}},
+        {"engineer through the centre", 12, {19, 17}, {19, 23}, {},
+         "(19,17)(18,17)(18,18)(18,20)(18,22)(18,23)(19,23)/577771"},
+        {"engineer through the centre, column 18 held", 12, {19, 17}, {19, 23}, {{18, 20}},
+         "(19,17)(20,17)(20,18)(20,20)(20,22)(20,23)(19,23)/177775"},
+        {"corner line", 8, {22, 14}, {25, 18}, {}, "(22,14)(22,15)(22,16)(22,17)(23,18)(24,18)(25,18)/777811"},
+        {"corner line backwards", 8, {25, 18}, {22, 14}, {}, "(25,18)(24,18)(23,18)(22,17)(22,16)(22,15)(22,14)/554333"},
+        {"corner line, blocked at the joint", 8, {22, 14}, {25, 18}, {{23, 18}}, "-1"},
+        {"road point start, engineer", 12, {18, 12}, {18, 14}, {}, "-1"},
+        {"out of a camp only by a step", 12, {19, 16}, {19, 13}, {}, "-1"},
+        {"no run into a camp", 8, {20, 17}, {20, 15}, {}, "-1"},
+        {"no run into a headquarters", 12, {19, 17}, {19, 12}, {}, "-1"},
+        {"engineer round the corner", 12, {19, 17}, {18, 16}, {}, "(19,17)(18,17)(18,16)/53"},
+        {"engineer, corner held", 12, {19, 17}, {18, 16}, {{18, 17}}, "15"},
+        {"engineer, no way left", 12, {19, 17}, {18, 16}, {{18, 17}, {20, 17}}, "-1"},
+        {"engineer into a held camp", 12, {18, 13}, {19, 14}, {{19, 14}}, "-1"},
+        {"any other long move", 4, {18, 13}, {22, 17}, {}, "-1"},
     };
-    for (const MoveRow& r : rows) {
-        SCOPED_TRACE(r.what);
+    for (const Row& r : rows) {
         Scene s;
         const int mover = s.Add(0, r.code, r.from);
         for (GridPoint e : r.enemies) s.Add(1, kBrigade, e);
-        const PathResult got = Move(s, mover, r.to);
-        EXPECT_EQ(got.count, r.expected) << Show(got.points);
-        if (!r.path.empty()) EXPECT_EQ(Show(got.points), Show(r.path));
-        if (!r.dirs.empty()) EXPECT_EQ(got.dirs, r.dirs);
+        const std::string got = Move(s, mover, r.to);
+        if (r.path.find('(') == std::string::npos)
+            EXPECT_EQ(Count(got), std::stoi(r.path)) << r.what << ": " << got;
+        else
+            EXPECT_EQ(got, r.path) << r.what;
     }
 }
 
@@ -165,14 +138,14 @@ TEST(MovePath, TargetsOfTheOwnTeamAreRefusedAndPointsBetweenMustBeEmpty) {
             Scene s;
             const int mover = s.Add(r.moverSeat, code, r.from);
             s.Add(r.targetSeat, kPlatoon, r.to);
-            EXPECT_EQ(Move(s, mover, r.to).count, r.expected) << r.moverSeat << "->" << r.targetSeat << " code " << code;
+            EXPECT_EQ(Count(Move(s, mover, r.to)), r.expected) << r.moverSeat << "->" << r.targetSeat << " code " << code;
         }
     for (int seat = 0; seat < kSeats; ++seat) {
         Scene s;
         const int mover = s.Add(0, kRegiment, {22, 13});
         s.Add(seat, kMine, {22, 15});
-        EXPECT_EQ(Move(s, mover, {22, 17}).count, -1) << seat;
-        EXPECT_EQ(Move(s, mover, {22, 14}).count, 2) << seat;
+        EXPECT_EQ(Count(Move(s, mover, {22, 17})), -1) << seat;
+        EXPECT_EQ(Count(Move(s, mover, {22, 14})), 2) << seat;
     }
 }
 
@@ -184,13 +157,12 @@ TEST(MovePath, EngineerPathsOfThirtyPointsOrMoreAreRefused) {
     for (int x : {18, 20, 22})
         for (int y : {18, 20, 22}) s.Add(1, kMine, {x, y});
     for (GridPoint b : {GridPoint{21, 17}, GridPoint{22, 16}, GridPoint{23, 20}, GridPoint{20, 23}}) s.Add(1, kMine, b);
-    const PathResult longest = Move(s, 0, {17, 21});
-    ASSERT_EQ(longest.count, 29) << Show(longest.points);
-    EXPECT_EQ(Show({longest.points[13], longest.points[26]}), "(23,22)(18,23)");
-    EXPECT_EQ(Move(s, 0, {17, 20}).count, -1);
-    EXPECT_EQ(Move(s, 0, {17, 18}).count, -1);
+    const std::string longest = Move(s, 0, {17, 21});
+    EXPECT_EQ(Count(longest), 29) << longest;
+    EXPECT_EQ(Count(Move(s, 0, {17, 20})), -1);
+    EXPECT_EQ(Count(Move(s, 0, {17, 18})), -1);
     for (int freed : {25, 28, 31}) s.table[freed].alive = 0;  // the centre's lower row
-    EXPECT_GT(Move(s, 0, {17, 20}).count, 0);
+    EXPECT_GT(Count(Move(s, 0, {17, 20})), 0);
 }
 
 TEST(MovePath, DamagedInputIsRefusedSafely) {
@@ -215,10 +187,9 @@ TEST(MovePath, DamagedInputIsRefusedSafely) {
 TEST(MovePath, CellsWithoutAPointNotifyOnlyWhenAsked) {
     Scene s;
     const int mover = s.Add(0, kEngineer, {19, 19});  // a cell of the centre without a point
-    RecordingUi ui;
-    PathWork work(Board());
+    test::RecordingUi ui;
+    PathWork work(Board()), quiet(Board());  // the computer player's work areas: no notices
     work.notify = ui.Sink();
-    PathWork quiet(Board());  // the computer player's work areas: no notices
     PathBuffer out;
     for (PathWork* w : {&work, &quiet}) {
         EXPECT_EQ(FindMovePath(*w, mover, 19, 19, 18, 22, out, s.table, nullptr), -1);
@@ -236,37 +207,35 @@ TEST(MovePath, CellsWithoutAPointNotifyOnlyWhenAsked) {
 
 TEST(StepBlocked, OnlyEngineerMovesAreBlocked) {
     struct Row {
-        const char* what;
         GridPoint from, to;
         std::vector<GridPoint> pieces;
         int expected;
     };
     const Row rows[] = {
-        {"straight run", {18, 13}, {18, 17}, {}, 0},         {"straight over the centre", {20, 17}, {20, 23}, {}, 0},
-        {"corner line", {22, 14}, {25, 18}, {}, 0},          {"front-corner joint", {22, 17}, {23, 18}, {}, 0},
-        {"orthogonal step", {19, 13}, {19, 12}, {}, 0},      {"diagonal from a camp", {19, 16}, {18, 17}, {}, 0},
-        {"diagonal into a camp", {18, 15}, {19, 14}, {}, 0}, {"diagonal road step", {19, 17}, {18, 16}, {}, 1},
-        {"long move off the rails", {19, 17}, {19, 23}, {}, 1},
-        {"blocked straight run", {18, 13}, {18, 17}, {{18, 15}}, 1},
-        {"blocked corner line", {22, 14}, {25, 18}, {{22, 16}}, 1},
-        {"the target's owner does not matter", {18, 13}, {18, 17}, {{18, 17}}, 0},
+        {{18, 13}, {18, 17}, {}, 0},  // straight run
+        {{20, 17}, {20, 23}, {}, 0},  // straight over the centre
+        {{22, 14}, {25, 18}, {}, 0},  // corner line
+        {{22, 17}, {23, 18}, {}, 0},  // front-corner joint
+        {{19, 13}, {19, 12}, {}, 0},  // orthogonal step
+        {{19, 16}, {18, 17}, {}, 0},  // diagonal from a camp
+        {{18, 15}, {19, 14}, {}, 0},  // diagonal into a camp
+        {{19, 17}, {18, 16}, {}, 1},  // diagonal road step
+        {{19, 17}, {19, 23}, {}, 1},  // long move off the rails
+        {{18, 13}, {18, 17}, {{18, 15}}, 1},
+        {{22, 14}, {25, 18}, {{22, 16}}, 1},
+        {{18, 13}, {18, 17}, {{18, 17}}, 0},  // the target's owner does not matter
     };
     for (const Row& r : rows) {
-        SCOPED_TRACE(r.what);
         Scene s;
         for (GridPoint p : r.pieces) s.Add(0, kBrigade, p);
         PathWork work(Board());
         PathBuffer out;
         out.length = 77;
-        EXPECT_EQ(CheckStepBlocked(work, r.from.x, r.from.y, r.to.x, r.to.y, out, 77, s.table), r.expected);
+        EXPECT_EQ(CheckStepBlocked(work, r.from.x, r.from.y, r.to.x, r.to.y, out, 77, s.table), r.expected)
+            << r.from.x << "," << r.from.y << " -> " << r.to.x << "," << r.to.y;
         EXPECT_EQ(out.length, 77);
+        EXPECT_TRUE(r.expected != 0 || r.to.x != 25 || out.x[4] * 100 + out.y[4] == 2318);  // the run stays in the buffer
     }
-    // The run found stays in the buffer.
-    Scene s;
-    PathWork work(Board());
-    PathBuffer out;
-    ASSERT_EQ(CheckStepBlocked(work, 22, 14, 25, 18, out, 0, s.table), 0);
-    EXPECT_EQ(Show({{out.x[4], out.y[4]}, {out.x[6], out.y[6]}}), "(23,18)(25,18)");
 }
 
 TEST(EngineerSearch, SortsItsOwnCopyOfTheLinksAndTiesKeepTheLastOrder) {
@@ -274,27 +243,20 @@ TEST(EngineerSearch, SortsItsOwnCopyOfTheLinksAndTiesKeepTheLastOrder) {
     BuildBoardTables(fresh);
     Scene s;
     const int mover = s.Add(0, kEngineer, {19, 17});
-    const std::vector<GridPoint> byColumn18 = {{19, 17}, {18, 17}, {18, 18}, {18, 20}, {18, 22}, {18, 23}, {19, 23}};
-    const std::vector<GridPoint> byColumn20 = {{19, 17}, {20, 17}, {20, 18}, {20, 20}, {20, 22}, {20, 23}, {19, 23}};
     PathWork work(Board()), other(Board());
     PathBuffer out;
-    ASSERT_EQ(FindMovePath(work, mover, 19, 17, 19, 23, out, s.table, nullptr), 7);
-    EXPECT_EQ(Show(Collect(7, out).points), Show(byColumn18));
-
+    const std::string byColumn18 = "(19,17)(18,17)(18,18)(18,20)(18,22)(18,23)(19,23)/577771";
+    const std::string byColumn20 = "(19,17)(20,17)(20,18)(20,20)(20,22)(20,23)(19,23)/177775";
+    EXPECT_EQ(Show(FindMovePath(work, mover, 19, 17, 19, 23, out, s.table, nullptr), out), byColumn18);
     // A search towards seat 1 puts (20,17) before (18,17) at (19,17); the
     // next search finds both at equal distance and keeps that order.
     ASSERT_GT(FindMovePath(work, mover, 19, 17, 25, 22, out, s.table, nullptr), 0);
     EXPECT_EQ(work.railLinks[124][0], (GridPoint{22, 20}));
     EXPECT_EQ(std::memcmp(Board().railLinks, fresh.railLinks, sizeof fresh.railLinks), 0);
     EXPECT_EQ(other.railLinks[124][0], (GridPoint{18, 20}));
-    ASSERT_EQ(FindMovePath(work, mover, 19, 17, 19, 23, out, s.table, nullptr), 7);
-    EXPECT_EQ(Show(Collect(7, out).points), Show(byColumn20));
-    // Strictly nearer links still come first whatever the order before.
-    EXPECT_EQ(work.railLinks[0][0], (GridPoint{18, 18}));
+    EXPECT_EQ(Show(FindMovePath(work, mover, 19, 17, 19, 23, out, s.table, nullptr), out), byColumn20);
+    EXPECT_EQ(work.railLinks[0][0], (GridPoint{18, 18}));  // strictly nearer links still come first
 }
-
-// ---------------------------------------------------------------------------
-// Random mid-game boards.
 
 // Live pieces on distinct points; dead ones keep a point, shared or not.
 Scene RandomScene(std::mt19937& rng) {
@@ -313,80 +275,65 @@ Scene RandomScene(std::mt19937& rng) {
     return s;
 }
 
-// A found path runs from the piece to the target; beyond a single step it
-// follows the railway over empty points, and only an engineer turns off
-// the straight runs and corner lines.
-void ExpectSoundPath(const Scene& s, int piece, GridPoint to, int n, const PathBuffer& out) {
-    const PieceRec& p = s.table[piece];
-    ASSERT_TRUE(n >= 2 && n <= 29) << n;
-    EXPECT_EQ(Show({{out.x[0], out.y[0]}, {out.x[n - 1], out.y[n - 1]}}), Show({{p.x, p.y}, to}));
-    if (n == 2 && std::abs(p.x - to.x) <= 1 && std::abs(p.y - to.y) <= 1) return;
-    for (int k = 0; k + 1 < n; ++k) {
-        EXPECT_TRUE(IsRailLink({out.x[k], out.y[k]}, {out.x[k + 1], out.y[k + 1]}));
-        EXPECT_EQ(out.dirs[k], StepDirection(out.x[k + 1] - out.x[k], out.y[k + 1] - out.y[k]));
-        if (k > 0) EXPECT_EQ(PieceAtPoint(out.x[k], out.y[k], s.table), kNoPiece);
+// Every move of every live piece to every point, with one long-lived work
+// area as a thread keeps its own; `check` sees each answer.
+template <class Check>
+void EveryMove(const Scene& s, const PieceGrid* grid, Check check) {
+    PathWork work(Board());
+    PathBuffer out;
+    for (int piece = 0; piece < kPieceCount; ++piece) {
+        const PieceRec& p = s.table[piece];
+        for (int t = 0; t < kPointCount && p.alive == 1; ++t) {
+            const GridPoint to = test::PointAt(t);
+            check(piece, to, FindMovePath(work, piece, p.x, p.y, to.x, to.y, out, s.table, grid), out);
+        }
     }
-    PathWork w(Board());
-    PathBuffer scratch;
-    if (p.code != kEngineer) EXPECT_EQ(CheckStepBlocked(w, p.x, p.y, to.x, to.y, scratch, 0, s.table), 0);
 }
 
-TEST(RandomBoards, GridAndTableGiveTheSameAnswers) {
+TEST(RandomBoards, GridAndTableGiveTheSameSoundAnswers) {
     std::mt19937 rng(20240611);
     int legal = 0, refused = 0;
     for (int board = 0; board < 40; ++board) {
         const Scene s = RandomScene(rng);
         PieceGrid grid;
         grid.Fill(s.table);
-        // One long-lived work area per mode, as a thread keeps its own: the
-        // order the searches leave in the links must evolve alike.
-        PathWork w0(Board()), w1(Board());
-        PathBuffer b0, b1;
-        for (int piece = 0; piece < kPieceCount; ++piece) {
+        std::vector<std::string> byTable;
+        EveryMove(s, nullptr, [&](int, GridPoint, int n, const PathBuffer& out) { byTable.push_back(Show(n, out)); });
+        size_t i = 0;
+        EveryMove(s, &grid, [&](int piece, GridPoint to, int n, const PathBuffer& out) {
+            ASSERT_EQ(Show(n, out), byTable[i++]) << "board " << board << " piece " << piece;
+            if (n <= 0) return void(++refused);
+            ++legal;
+            // From the piece to the target; beyond a single step along the
+            // railway over empty points, and off the straight runs and
+            // corner lines only for an engineer.
             const PieceRec& p = s.table[piece];
-            if (p.alive != 1) continue;
-            for (int t = 0; t < kPointCount; ++t) {
-                const GridPoint to{Board().boardPoints[t].gridX, Board().boardPoints[t].gridY};
-                const int n0 = FindMovePath(w0, piece, p.x, p.y, to.x, to.y, b0, s.table, nullptr);
-                const int n1 = FindMovePath(w1, piece, p.x, p.y, to.x, to.y, b1, s.table, &grid);
-                ASSERT_EQ(Collect(n0, b0), Collect(n1, b1))
-                    << "board " << board << " piece " << piece << " to " << Show({to});
-                if (n0 > 0) {
-                    ++legal;
-                    ExpectSoundPath(s, piece, to, n0, b0);
-                    if (HasFatalFailure()) return;
-                } else {
-                    ++refused;
-                }
+            ASSERT_TRUE(n >= 2 && n <= 29) << n;
+            EXPECT_EQ(out.x[0] * 100 + out.y[0], p.x * 100 + p.y);
+            EXPECT_EQ(out.x[n - 1] * 100 + out.y[n - 1], to.x * 100 + to.y);
+            if (n == 2 && std::abs(p.x - to.x) <= 1 && std::abs(p.y - to.y) <= 1) return;
+            for (int k = 0; k + 1 < n; ++k) {
+                EXPECT_TRUE(IsRailLink({out.x[k], out.y[k]}, {out.x[k + 1], out.y[k + 1]}));
+                EXPECT_EQ(out.dirs[k], StepDirection(out.x[k + 1] - out.x[k], out.y[k + 1] - out.y[k]));
+                EXPECT_TRUE(k == 0 || PieceAtPoint(out.x[k], out.y[k], s.table) == kNoPiece) << k;
             }
-        }
+            PathWork w(Board());
+            PathBuffer scratch;
+            EXPECT_TRUE(p.code == kEngineer || CheckStepBlocked(w, p.x, p.y, to.x, to.y, scratch, 0, s.table) == 0);
+        });
     }
     EXPECT_GT(legal, 1000);
     EXPECT_GT(refused, 1000);
 }
 
-// Several threads, each with its own work areas, give the answers a single
-// thread gives.
 TEST(RandomBoards, SeparateWorkAreasRunSideBySide) {
     std::mt19937 rng(7);
     const Scene s = RandomScene(rng);
-    auto run = [&s](std::vector<int>& results) {
-        PathWork work(Board());
-        PathBuffer out;
-        for (int piece = 0; piece < kPieceCount; ++piece) {
-            const PieceRec& p = s.table[piece];
-            if (p.alive != 1) continue;
-            for (int t = 0; t < kPointCount; ++t) {
-                const BoardPoint& bp = Board().boardPoints[t];
-                const int n = FindMovePath(work, piece, p.x, p.y, bp.gridX, bp.gridY, out, s.table, nullptr);
-                results.push_back(n);
-                for (int k = 0; k < n; ++k) results.push_back(out.x[k] * 100 + out.y[k]);
-            }
-        }
+    auto run = [&s](std::vector<std::string>& results) {
+        EveryMove(s, nullptr, [&](int, GridPoint, int n, const PathBuffer& out) { results.push_back(Show(n, out)); });
     };
-    std::vector<int> alone;
+    std::vector<std::string> alone, side[4];
     run(alone);
-    std::vector<int> side[4];
     std::vector<std::thread> threads;
     for (auto& r : side) threads.emplace_back(run, std::ref(r));
     for (auto& th : threads) th.join();

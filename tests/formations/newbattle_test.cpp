@@ -8,6 +8,7 @@
 #include "formations/zffile.h"
 #include "support/fake_computer.h"
 #include "support/files_support.h"
+#include "support/scene.h"
 
 namespace jq {
 namespace {
@@ -18,17 +19,6 @@ bool SeatIsLegal(const GameState& g, int seat) {
     int8_t codes[25];
     for (int k = 0; k < 25; ++k) codes[k] = static_cast<int8_t>(g.pieces[seat * 25 + k].code);
     return IsLegalFormation(codes);
-}
-
-ZfDatabase Database(int count) {
-    ZfDatabase db;
-    db.count = count;
-    for (int n = 0; n < count; ++n) {
-        GameRandom rng;
-        rng.Seed(500 + n);
-        GenerateFormation(rng, db.slots[n].codes);
-    }
-    return db;
 }
 
 TEST(NewBattle, ResetsAReplayInTheMiddleAndDealsLegalFormations) {
@@ -89,7 +79,7 @@ TEST(NewBattle, ResetsAReplayInTheMiddleAndDealsLegalFormations) {
 TEST(NewBattle, FormationsComeFromTheDatabaseAndOtherFormationRedrawsSeatZeroOnly) {
     TestGame t;
     GameState& g = t.g();
-    const ZfDatabase db = Database(200);
+    const ZfDatabase db = test::DealDatabase(200, 500);
     ASSERT_TRUE(WriteZfFile(ZfFilePath(g), db));
     g.mainRandom.Seed(99);
     GameRandom expect = g.mainRandom;

@@ -9,6 +9,7 @@
 #include "records/battlefile.h"
 #include "records/fileio.h"
 #include "support/files_support.h"
+#include "support/scene.h"
 
 namespace jq {
 namespace {
@@ -20,28 +21,13 @@ using test::WriteBytes;
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
-float RowSum(const float* row) {
-    float sum = 0;
-    for (int c = 0; c < 12; ++c) sum += row[c];
-    return sum;
-}
-
-// A battle record whose four seats hold formations dealt from `seed`.
-BattleFile MakeRecord(uint32_t seed) {
-    BattleFile file;
-    GameRandom rng;
-    rng.Seed(seed);
-    for (int s = 0; s < 4; ++s) GenerateFormation(rng, file.codes.rows[s]);
-    return file;
-}
-
 // Every belief row sums to 100 and expects nothing the deployment rules forbid.
 void ExpectDeploymentBeliefs(const GameState& g) {
     for (int i = 0; i < 100; ++i)
         for (int o = 0; o < 4; ++o) {
             const float* row = g.pieces[i].beliefs[o];
             const int slot = i % 25;
-            ASSERT_NEAR(RowSum(row), 100.0f, 0.01f) << i;
+            ASSERT_NEAR(test::Sum12(row), 100.0f, 0.01f) << i;
             ASSERT_TRUE(slot == 21 || slot == 23 || row[kFlag - 1] == 0.0f) << i;
             ASSERT_TRUE(slot >= 15 || row[kMine - 1] == 0.0f) << i;
             ASSERT_TRUE(slot >= 5 || row[kBomb - 1] == 0.0f) << i;
@@ -114,7 +100,7 @@ TEST(PieceStatsBalance, RowsAndColumns) {
     for (int c : {0, 1, 2, 3, 4, 7}) EXPECT_EQ(row[c], 0.0f) << c;
     EXPECT_FLOAT_EQ(row[5], 25.0f);
     EXPECT_FLOAT_EQ(row[6], 75.0f);
-    EXPECT_EQ(RowSum(tiny), 0.0f);
+    EXPECT_EQ(test::Sum12(tiny), 0.0f);
 
     for (PieceRec& p : table)
         for (auto& r : p.beliefs)
@@ -136,10 +122,10 @@ TEST(PieceStatsBuild, CountsTheRecordsOfTheFolderNamingTheBadOnes) {
     std::filesystem::create_directory(folder);
     std::vector<BattleFile> records;
     for (uint32_t seed : {11u, 22u, 33u}) {
-        records.push_back(MakeRecord(seed));
+        records.push_back(test::DealRecord(seed));
         WriteBytes(folder + "/b" + std::to_string(seed) + ".kbt", EncodeBattleFile(records.back()));
     }
-    std::vector<uint8_t> bad = EncodeBattleFile(MakeRecord(1));
+    std::vector<uint8_t> bad = EncodeBattleFile(test::DealRecord(1));
     bad[31 + 45 + 20 + 3] = 0;  // seat 1, slot 3: nothing of this file counts
     WriteBytes(folder + "/a.kbt", bad);
     WriteBytes(folder + "/notes.txt", {1, 2, 3});
@@ -164,7 +150,7 @@ TEST(PieceStatsBuild, CountsTheRecordsOfTheFolderNamingTheBadOnes) {
         for (int k = 0; k < 12; ++k)
             for (int j = 0; j < 3; ++j) {
                 const bool counted = links[p][j] >= 0 && stats.slotTable[p][k] != 0.0f;
-                EXPECT_NEAR(RowSum(stats.linkTable[p][k][j]), counted ? 100.0f : 0.0f, 1e-3f);
+                EXPECT_NEAR(test::Sum12(stats.linkTable[p][k][j]), counted ? 100.0f : 0.0f, 1e-3f);
             }
     }
     // What stands beside the flag on slot 21 (links 16, 20, 22) is counted
@@ -186,18 +172,18 @@ TEST(PieceStatsBuild, CountsTheRecordsOfTheFolderNamingTheBadOnes) {
 
 TEST(PieceStatsBuild, SeatsLeftOutEmptyFoldersAndUnwritableResults) {
     PieceStatTables counts;
-    std::vector<uint8_t> image = EncodeBattleFile(MakeRecord(5));
+    std::vector<uint8_t> image = EncodeBattleFile(test::DealRecord(5));
     ASSERT_EQ(AccumulateFormationStats(image.data(), image.size(), counts), AccumulateResult::kCounted);
-    EXPECT_EQ(RowSum(counts.slotTable[0]), 3.0f);  // seats 1..3
+    EXPECT_EQ(test::Sum12(counts.slotTable[0]), 3.0f);  // seats 1..3
     counts = PieceStatTables{};
     image[30] = 0x81;  // -127: a negative remainder leaves no seat out
     image[31 + 45 * 2 + 20] = kFlag;  // seat 2's flag on slot 0: not counted
     ASSERT_EQ(AccumulateFormationStats(image.data(), image.size(), counts), AccumulateResult::kCounted);
-    EXPECT_EQ(RowSum(counts.slotTable[0]), 3.0f);  // seats 0, 1, 3
+    EXPECT_EQ(test::Sum12(counts.slotTable[0]), 3.0f);  // seats 0, 1, 3
     counts = PieceStatTables{};
     image.resize(31 + 45 + 30);  // ends inside seat 1's codes
     EXPECT_EQ(AccumulateFormationStats(image.data(), image.size(), counts), AccumulateResult::kBadCode);
-    EXPECT_EQ(RowSum(counts.slotTable[0]), 1.0f);  // seat 0 only
+    EXPECT_EQ(test::Sum12(counts.slotTable[0]), 1.0f);  // seat 0 only
     EXPECT_EQ(AccumulateFormationStats(nullptr, 0, counts), AccumulateResult::kBadCode);
 
     TestGame t;  // no "kbtfiles" folder at all

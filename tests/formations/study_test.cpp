@@ -10,21 +10,13 @@
 #include "formations/zffile.h"
 #include "records/battlefile.h"
 #include "support/files_support.h"
+#include "support/scene.h"
 
 namespace jq {
 namespace {
 
 using test::TestGame;
 using test::WriteBytes;
-
-// A battle record whose four seats hold formations dealt from `seed`.
-BattleFile MakeRecord(uint32_t seed) {
-    BattleFile file;
-    GameRandom rng;
-    rng.Seed(seed);
-    for (int s = 0; s < 4; ++s) GenerateFormation(rng, file.codes.rows[s]);
-    return file;
-}
 
 bool SameCodes(const ZfRecord& rec, const int8_t* codes) { return std::memcmp(rec.codes, codes, 25) == 0; }
 
@@ -34,9 +26,9 @@ TEST(Study, TakesEverySeatButTheRecordersInNameAndSeatOrderSkippingBadFiles) {
     for (int n = 9; n >= 0; --n) {
         char name[16];
         std::snprintf(name, sizeof name, "r%02d.kbt", n);
-        WriteBytes(t.Path(name), EncodeBattleFile(MakeRecord(100 + n)));
+        WriteBytes(t.Path(name), EncodeBattleFile(test::DealRecord(100 + n)));
     }
-    std::vector<uint8_t> bad = EncodeBattleFile(MakeRecord(5));
+    std::vector<uint8_t> bad = EncodeBattleFile(test::DealRecord(5));
     bad[31 + 2 * 45 + 20 + 6] = 13;  // seat 2, slot 6: the file ends after seat 1
     WriteBytes(t.Path("a.kbt"), bad);
     namespace fs = std::filesystem;
@@ -47,10 +39,10 @@ TEST(Study, TakesEverySeatButTheRecordersInNameAndSeatOrderSkippingBadFiles) {
     const StudyResult study = StudyBattleFormations(t.ui, t.folder);
     EXPECT_EQ(study.files, 11);
     ASSERT_EQ(study.db->count, 31);
-    EXPECT_TRUE(SameCodes(study.db->slots[0], MakeRecord(5).codes.rows[1]));
+    EXPECT_TRUE(SameCodes(study.db->slots[0], test::DealRecord(5).codes.rows[1]));
     for (int n = 0; n < 10; ++n)
         for (int s = 1; s < 4; ++s) {
-            EXPECT_TRUE(SameCodes(study.db->slots[1 + 3 * n + s - 1], MakeRecord(100 + n).codes.rows[s])) << n << "/" << s;
+            EXPECT_TRUE(SameCodes(study.db->slots[1 + 3 * n + s - 1], test::DealRecord(100 + n).codes.rows[s])) << n << "/" << s;
             EXPECT_EQ(study.db->slots[1 + 3 * n + s - 1].score, 0);
         }
     EXPECT_EQ(study.db->slots[31], ZfRecord{});
@@ -61,11 +53,14 @@ TEST(Study, TakesEverySeatButTheRecordersInNameAndSeatOrderSkippingBadFiles) {
 
 TEST(Study, StopsAtTheFirstFileThatTakesTheCountAbove980) {
     TestGame t;
-    const std::vector<uint8_t> bytes = EncodeBattleFile(MakeRecord(7));
+    BattleFile first = test::DealRecord(7);
+    first.codes.rows[3][0] = kFlag;  // two formations, then three a file: 980 after 327 files
+    WriteBytes(t.Path("r0999.kbt"), EncodeBattleFile(first));
+    const std::vector<uint8_t> bytes = EncodeBattleFile(test::DealRecord(7));
     for (int n = 0; n < 400; ++n) WriteBytes(t.Path("r" + std::to_string(1000 + n) + ".kbt"), bytes);
     const StudyResult study = StudyBattleFormations(t.ui, t.folder);
-    EXPECT_EQ(study.files, 327);
-    EXPECT_EQ(study.db->count, 981);
+    EXPECT_EQ(study.files, 328);
+    EXPECT_EQ(study.db->count, 983);
     // An empty folder gives an empty database that the picker refuses.
     TestGame empty;
     const StudyResult none = StudyBattleFormations(empty.ui, empty.folder);
@@ -74,8 +69,8 @@ TEST(Study, StopsAtTheFirstFileThatTakesTheCountAbove980) {
     EXPECT_EQ(ReadZfFile(empty.Path("zffile")).error, ZfError::kNoRecords);
 }
 
-TEST(Study, SeatsLeftOutShortAndHostileRecords) {
-    BattleFile rec = MakeRecord(3);
+TEST(Study, SeatsLeftOutAndAFullDatabase) {
+    BattleFile rec = test::DealRecord(3);
     rec.codes.rows[2][0] = kFlag;  // no legal formation has it: passed over silently
     std::vector<uint8_t> bytes = EncodeBattleFile(rec);
     auto db = std::make_unique<ZfDatabase>();
@@ -84,28 +79,15 @@ TEST(Study, SeatsLeftOutShortAndHostileRecords) {
     EXPECT_TRUE(SameCodes(db->slots[0], rec.codes.rows[1]));
     EXPECT_TRUE(SameCodes(db->slots[1], rec.codes.rows[3]));
     // Byte 7 leaves out seat 3; a negative byte (-2) leaves out no seat.
-    rec = MakeRecord(4);
-    bytes = EncodeBattleFile(rec);
+    bytes = EncodeBattleFile(test::DealRecord(4));
     for (auto [seatByte, count] : {std::pair{7, 3}, {0xFE, 4}}) {
         bytes[30] = static_cast<uint8_t>(seatByte);
         *db = ZfDatabase{};
         ReadBattleFormations(bytes.data(), bytes.size(), *db);
         EXPECT_EQ(db->count, count);
-        EXPECT_TRUE(SameCodes(db->slots[2], rec.codes.rows[2]));
+        EXPECT_TRUE(SameCodes(db->slots[2], test::DealRecord(4).codes.rows[2]));
     }
-    // Cut inside seat 3: seats 1 and 2 stay collected; a bare head gives none.
-    *db = ZfDatabase{};
-    bytes[30] = 20;
-    EXPECT_EQ(ReadBattleFormations(bytes.data(), 31, *db), StudyReadResult::kBadCode);
-    EXPECT_EQ(ReadBattleFormations(bytes.data(), 31 + 3 * 45 + 30, *db), StudyReadResult::kBadCode);
-    EXPECT_EQ(db->count, 2);
-    // A negative code byte is outside 1..12 as well.
-    bytes[31 + 45 + 20 + 24] = 0xF5;
-    EXPECT_EQ(ReadBattleFormations(bytes.data(), bytes.size(), *db), StudyReadResult::kBadCode);
-    EXPECT_EQ(db->count, 2);
-    // A full database takes nothing more and stays within its slots.
-    bytes = EncodeBattleFile(MakeRecord(9));
-    db->count = kZfSlots - 1;
+    db->count = kZfSlots - 1;  // a full database takes nothing more
     EXPECT_EQ(ReadBattleFormations(bytes.data(), bytes.size(), *db), StudyReadResult::kRead);
     EXPECT_EQ(db->count, kZfSlots);
 }

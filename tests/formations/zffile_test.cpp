@@ -11,6 +11,7 @@
 #include "formations/zffile.h"
 #include "records/fileio.h"
 #include "support/files_support.h"
+#include "support/scene.h"
 
 namespace jq {
 namespace {
@@ -19,16 +20,9 @@ using test::ReadBytes;
 using test::TestGame;
 using test::WriteBytes;
 
-// A database of `count` legal formations told apart by their seeds.
 ZfDatabase MakeDatabase(int count, std::vector<int32_t> scores = {}) {
-    ZfDatabase db;
-    db.count = count;
-    for (int n = 0; n < count && n < kZfSlots; ++n) {
-        GameRandom rng;
-        rng.Seed(1000 + n);
-        GenerateFormation(rng, db.slots[n].codes);
-        db.slots[n].score = n < static_cast<int>(scores.size()) ? scores[n] : 0;
-    }
+    ZfDatabase db = test::DealDatabase(count);
+    for (size_t n = 0; n < scores.size(); ++n) db.slots[n].score = scores[n];
     return db;
 }
 

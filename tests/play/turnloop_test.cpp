@@ -34,6 +34,7 @@ protected:
     }
     void NewBattle() {
         test::LayOutBattle(g);
+        g.viewOtherFormations = 0;
         g.computerSeat[1] = g.computerSeat[2] = g.computerSeat[3] = 1;
         for (SeatRec& s : g.seatTable) s.state = 0;
     }
@@ -62,12 +63,13 @@ TEST_F(TurnLoopTest, BattleEnds) {
         std::vector<int> counts;  // the level's total, won, lost, drawn
     };
     const Case cases[] = {
-        {"step limit", 510, 0, 1, 0, {}, {kBattleDraw}, {1, 0, 0, 1}},
+        {"step limit, a LAN count past it", 515, 0, 1, 0, {}, {kBattleDraw}, {1, 0, 0, 1}},
         {"peace and a dead team on one tick", 12, 1, 1, 0, {1, 3}, {kBattleDraw}, {1, 0, 0, 1}},
         {"the other team is gone", 80, 0, 1, 0, {1, 3}, {kBattleWon}, {1, 1, 0, 0}},
         {"the team to move has nothing left", 30, 0, 1, 2, {0, 2}, {kBattleLost}, {1, 0, 1, 0}},
-        {"both teams gone", 30, 0, 1, 0, {0, 1, 2, 3}, {kBattleLost}, {1, 0, 1, 0}},
+        {"both teams gone", 30, 0, 1, 2, {0, 1, 2, 3}, {kBattleLost}, {1, 0, 1, 0}},
         {"nothing before the first step", 0, 1, 1, 2, {1, 3}, {}, {0, 0, 0, 0}},
+        {"seat 0 gone, its partner plays on", 30, 0, 1, 1, {0}, {}, {0, 0, 0, 0}},
         {"level 0", 40, 0, 0, 0, {1, 3}, {kBattleWon}, {1, 1, 0, 0}},
         {"a level just past the last counts nothing", 510, 0, 3, 0, {}, {kBattleDraw}, {0, 0, 0, 0}},
     };
@@ -88,6 +90,9 @@ TEST_F(TurnLoopTest, BattleEnds) {
         TickMainTimer(g);
         EXPECT_EQ(ui.results, c.results);
         EXPECT_EQ(g.battleRunning, c.results.empty() ? 1 : 0);
+        EXPECT_EQ(g.stepCount, std::min(c.steps, 510));
+        // Without seat 0 the others are shown face up, once.
+        EXPECT_EQ(g.viewOtherFormations, !c.gone.empty() && c.gone[0] == 0 ? 1 : 0);
         int total = 0;
         for (const auto& row : g.optionsRecord.winRecord)
             for (int v : row) total += v;
@@ -103,48 +108,29 @@ TEST_F(TurnLoopTest, BattleEnds) {
     EXPECT_TRUE(ui.boxes.empty());  // nothing rated: no formations were recorded
 }
 
-TEST_F(TurnLoopTest, DecidedBattleRatesTheFormationsOfSeatsOneAndThreeOnce) {
-    ZfDatabase db;
-    db.count = 4;
-    for (int n = 0; n < 4; ++n) {
-        GameRandom rng;
-        rng.Seed(70 + n);
-        GenerateFormation(rng, db.slots[n].codes);
-    }
-    struct Case {
-        int lostSeat;  // with its partner
-        int result;
-        std::vector<int> order;  // the records' old slots after the rating
-        int score;
-    };
-    for (const Case& c : {Case{1, kBattleWon, {0, 1, 3, 2}, -2}, Case{0, kBattleLost, {2, 1, 0, 3}, 2}}) {
+TEST_F(TurnLoopTest, DecidedBattlesRateTheFormationsOfSeatsOneAndThreeOnce) {
+    const ZfDatabase db = test::DealDatabase(2);
+    g.optionsRecord.recordLatestFormations = 1;
+    ui.duringResult = [&] { TickMainTimer(g); };
+    // Seats 1 and 3 played record 1: a win of seats 0 and 2 lowers its score
+    // by two, a loss raises it by two and sorts it first; a draw rates nothing.
+    for (auto [lostSeat, score] : {std::pair{1, -2}, {0, 2}, {-1, 0}}) {
         ASSERT_TRUE(WriteZfFile(ZfFilePath(g), db));
         NewBattle();
-        KillSeat(c.lostSeat);
-        KillSeat(c.lostSeat + 2);
-        g.optionsRecord.recordLatestFormations = 1;
-        g.stepCount = 40;
-        // Seats 1 and 3 both played slot 2; seats 0 and 2 are never rated.
-        const int chosen[4] = {3, 2, 3, 2};
+        if (lostSeat >= 0) KillSeat(lostSeat), KillSeat(lostSeat + 2);
+        g.stepCount = lostSeat >= 0 ? 40 : 510;
+        const int chosen[4] = {0, 1, 0, 1};
         std::memcpy(g.zfChosenIndex, chosen, sizeof chosen);
-        ui.results.clear();
-        ui.duringResult = [&] { TickMainTimer(g); };
         TickMainTimer(g);
-        ASSERT_EQ(ui.results, std::vector<int>{c.result});
         const ZfDecodeResult after = ReadZfFile(ZfFilePath(g));
         ASSERT_EQ(after.error, ZfError::kNone);
-        for (int i = 0; i < 4; ++i) {
-            const int old = c.order[i];
-            EXPECT_EQ(std::memcmp(after.db.slots[i].codes, db.slots[old].codes, kPiecesPerSeat), 0) << i;
-            EXPECT_EQ(after.db.slots[i].score, old == 2 ? c.score : 0) << i;
-        }
+        const int moved = score > 0 ? 0 : 1;
+        EXPECT_EQ(std::memcmp(after.db.slots[moved].codes, db.slots[1].codes, kPiecesPerSeat), 0) << lostSeat;
+        EXPECT_EQ(after.db.slots[moved].score, score) << lostSeat;
+        EXPECT_EQ(after.db.slots[1 - moved].score, 0) << lostSeat;
     }
-    // A draw rates nothing; without a database the rating reports it once.
+    // Without a database the rating reports it once.
     std::filesystem::remove(ZfFilePath(g));
-    NewBattle();
-    g.stepCount = 510;
-    TickMainTimer(g);
-    EXPECT_TRUE(ui.boxes.empty());
     NewBattle();
     KillSeat(1);
     KillSeat(3);
@@ -167,13 +153,8 @@ TEST_F(TurnLoopTest, SeatZeroWithoutMovesGivesUpAndLosesWhenAlone) {
     EXPECT_EQ(g.pieces[21].alive, 0);
     EXPECT_EQ(g.selectedPiece, kNoPiece);
     EXPECT_EQ(ui.results, std::vector<int>{kBattleLost});
-    // With seat 0 gone the other seats are shown face up, once; the button
-    // stays disabled.
-    EXPECT_EQ(g.viewOtherFormations, 1);
-    EXPECT_FALSE(ui.viewOtherEnabled);
+    EXPECT_FALSE(ui.viewOtherEnabled);  // the others face up, the button disabled
     EXPECT_EQ(ui.viewOtherCaption, Gb("不看棋了"));
-    TickMainTimer(g);
-    EXPECT_EQ(g.viewOtherFormations, 1);
 }
 
 TEST_F(TurnLoopTest, ComputerIsWokenAfterThePauseOnlyWhenItMayMove) {

@@ -32,13 +32,8 @@ StepRec Step(const MoveRec& m, int mover, int target, int outcome) {
 struct PlayedBattle {
     PlayedBattle() {
         GameState& g = t.g();
-        GameRandom rng;
-        rng.Seed(3);
-        for (int s = 0; s < 4; ++s) {
-            int8_t codes[25];
-            GenerateFormation(rng, codes);
-            for (int k = 0; k < 25; ++k) g.deployedPieces[s * 25 + k].code = codes[k];
-        }
+        const BattleFile dealt = test::DealRecord(3);
+        for (int i = 0; i < 100; ++i) g.deployedPieces[i].code = dealt.codes.rows[i / 25][i % 25];
         g.deployedPieces[2 * 25 + 10].code = 0;  // seat 2: no code from slot 10 on
         g.seatNames[0] = "Alice";
         g.seatNames[1] = Gb("张三丰");
@@ -101,6 +96,9 @@ TEST(BattleFileWrite, StepCountsReplayAndFailures) {
         g.stepCount = count;  // a count above 510 never writes more
         EXPECT_EQ(b.Image().size(), 2251u);
     }
+    BattleFile longer;
+    longer.moves.resize(600, PointMove(5, 6));
+    EXPECT_EQ(EncodeBattleFile(longer).size(), 2251u);
     // During a replay the loaded moves are written, wherever it stands.
     for (int i = 0; i < 7; ++i) g.moveHistory[i] = PointMove(10 + i, 120);
     g.stepCount = 2;
