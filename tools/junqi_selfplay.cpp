@@ -7,9 +7,10 @@
 // Each battle is written to DIR/battle-NNN.kbt (when --out is given); one
 // line per battle (steps, result, ms), then the thinking time per move for
 // each level (median, p95, max; wall clock and the worker's processor time)
-// and the results. --data names the folder
-// with "zffile" and "statfile" (default: the current folder). The exit
-// status is 1 when any battle broke a rule.
+// and the results. --data names the folder with "zffile" and "statfile"
+// (default: the current folder); the battles start from the options of a new
+// game, the folder's "oprec" when it has one. The exit status is 1 when any
+// battle broke a rule.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -116,6 +117,10 @@ int main(int argc, char** argv) {
             o.recordPath = (std::filesystem::path(outDir) / name).string();
         }
         const jq::SelfPlayResult r = jq::PlaySelfBattle(o);
+        if (b == 0)
+            std::printf("options: %s, style sliders sf1 %d, sf2 %d, sf3 %d\n",
+                        r.optionsFromFile ? "oprec of the data folder" : "a new record", r.styleSliders[0],
+                        r.styleSliders[1], r.styleSliders[2]);
         for (const jq::SelfPlayMove& m : r.moves) {
             times[m.level].push_back(m.ms);
             cpuTimes[m.level].push_back(m.cpuMs);

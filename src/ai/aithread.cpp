@@ -8,7 +8,7 @@
 #include "ai/choose0.h"
 #include "core/qipan.h"
 #include "play/execute.h"
-#include "play/standins.h"
+#include "net/lan.h"
 
 namespace jq {
 
@@ -233,10 +233,9 @@ void ExecuteComputerMove(GameState& g, const MoveCand& move, uint64_t token) {
         return;
     }
     // LAN battle: the move travels in the mover's own view and is carried
-    // out when the host relays it back. The LAN battle's own sending takes
-    // over from this stand-in.
+    // out when the host relays it back.
     g.netMoveRecord = MoveInMoverView(slot0);
-    standin::SendNetMessage(g, "MoveQz", g.curSeat);
+    net::SendNetMessage(g, "MoveQz", g.curSeat);
 }
 
 }  // namespace jq

@@ -4,11 +4,13 @@
 #include <cmath>
 #include <condition_variable>
 #include <deque>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 
 #include "ai/aithread.h"
 #include "ai/movegen.h"
+#include "core/options.h"
 #include "core/qipan.h"
 #include "formations/newbattle.h"
 #include "play/turnloop.h"
@@ -102,6 +104,14 @@ SelfPlayResult PlaySelfBattle(const SelfPlayOptions& options) {
     GameState& g = *game;
     g.ui = ui.get();
     g.appFolder = options.dataFolder;
+    if (!g.appFolder.empty() && g.appFolder.back() != '/') g.appFolder += '/';
+    // The options a new game starts from: the data folder's "oprec" when it
+    // has one, else a fresh record (neutral style).
+    LoadOptionsAtStartup(g);
+    out.optionsFromFile = std::filesystem::is_regular_file(OptionsFilePath(g));
+    out.styleSliders[0] = g.optionsRecord.styleAttack;
+    out.styleSliders[1] = g.optionsRecord.styleCaution;
+    out.styleSliders[2] = g.optionsRecord.styleDefence;
     g.optionsRecord.recordLatestFormations = 0;
     g.mainRandom.Seed(options.seed);
 

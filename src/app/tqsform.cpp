@@ -26,6 +26,7 @@
 
 #include "app/appfolder.h"
 #include "core/options.h"
+#include "net/netbattle.h"
 #include "platform/artwork.h"
 #include "platform/imagecontrol.h"
 #include "platform/toolkit.h"
@@ -289,9 +290,11 @@ void TqsForm::BuildBoardPanel(QWidget* central) {
 
     GroupBox3 = new QGroupBox(QStringLiteral("Times"), panQiPan);
     GroupBox3->setGeometry(10, 270, 120, 110);
-    const char* timingCaptions[5] = {"Label11", "Label12", "Label15", "Label17", "Label18"};
+    const char* timingCaptions[5] = {"ATK:", "DEF:", "REB:", "GOM:", "TTV:"};
+    const int kTimingCaptionNumbers[5] = {11, 12, 15, 17, 18};
     for (int i = 0; i < 5; ++i) {
         auto* caption = new QLabel(QString::fromLatin1(timingCaptions[i]), GroupBox3);
+        caption->setObjectName(QStringLiteral("Label%1").arg(kTimingCaptionNumbers[i]));
         caption->setGeometry(6, 16 + 18 * i, 50, 16);
         lbmsg[i] = new QLabel(QStringLiteral("0"), GroupBox3);
         lbmsg[i]->setGeometry(60, 16 + 18 * i, 50, 16);
@@ -400,10 +403,7 @@ void TqsForm::BuildPopupMenu() {
     PopupMenu1 = new QMenu(this);
     mpopLoadFile = PopupMenu1->addAction(icons[2], QStringLiteral("调出战役"));
     mpopRecentFile = PopupMenu1->addMenu(QStringLiteral("最近复盘战役"));
-    for (QAction*& item : mnFna) {
-        item = mpopRecentFile->addAction(QStringLiteral("DEFAULT"));
-        item->setEnabled(false);
-    }
+    for (QAction*& item : mnFna) item = mpopRecentFile->addAction(QStringLiteral("DEFAULT"));
     N15 = PopupMenu1->addSeparator();
     mpopAutoPlay = PopupMenu1->addAction(QStringLiteral("自动演播(单击棋盘)"));
     mpopPlayStop = PopupMenu1->addAction(QStringLiteral("停止演播"));
@@ -438,6 +438,13 @@ void TqsForm::CreateBoardView() {
     // and the 30 arrow images above it.
     boardView = std::make_unique<BoardView>(*game_, panQiPan, this);
     boardView->qipan->onClick = [this](jq::ImageControl&) { qipanClick(); };
+    // A move in a LAN battle goes to the host; it is carried out when the
+    // host relays it back.
+    boardView->sendMoveQz = [this] { jq::net::SendNetMessage(*game_, "MoveQz", game_->myNetSeat); };
+    boardView->updatePlayButtons = [this] { jq::net::UpdatePlayButtons(*game_); };
+    // A right click on the board picture opens the popup menu.
+    boardView->qipan->installEventFilter(this);
+    for (jq::ImageControl* arrow : boardView->pathArrowImages) arrow->installEventFilter(this);
     // The controls laid on the board panel stay above the board picture.
     for (QWidget* w : boardPanelControls_) w->raise();
 }

@@ -256,6 +256,7 @@ public:
     void SetViewOtherButton(bool enabled, const std::string& gbCaption) override;
     void SelectPlayMode(bool practice) override;
     void ShowStartupTitle() override;
+    void ShowRecordTitle(const std::string& path) override;
     void ShowBattleResult(int result, bool modeless) override;
     void WinRecordChanged() override;
     void SetDiagnosticLabel(int index, const std::string& text) override;
@@ -275,6 +276,7 @@ private:
     void CreateBoardView();
     void DrawLightFrame(int frame);
     QLabel* SeatLabelControl(int seat) const;
+    bool IsArrowImage(const QObject* watched) const;
 
     std::unique_ptr<jq::GameState> game_;
     // The computer player's worker; declared after the game so that it is

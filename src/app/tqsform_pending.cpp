@@ -5,23 +5,5 @@
 
 #include "app/tqsform.h"
 
-void TqsForm::btnLoadFileClick() {}
-void TqsForm::btnLoadFileMouseDown(Qt::MouseButton, Qt::KeyboardModifiers) {}
 void TqsForm::btnnetbattleClick() {}
-void TqsForm::Button7Click() {}
-void TqsForm::btnNextStepClick() {}
-void TqsForm::btnNextStepMouseDown(Qt::MouseButton, Qt::KeyboardModifiers) {}
-void TqsForm::btnProvStepClick() {}
-void TqsForm::btnProvStepMouseDown(Qt::MouseButton, Qt::KeyboardModifiers) {}
-void TqsForm::btnLoadZfClick() {}
-void TqsForm::btnSaveZfClick() {}
-void TqsForm::mpopAutoPlayClick() {}
-void TqsForm::mpopPlayStopClick() {}
-void TqsForm::mpopGotoStartClick() {}
-void TqsForm::mpopGotoLineClick() {}
-void TqsForm::PopupMenu1Popup() {}
-void TqsForm::mnFna1Click(QAction*) {}
-void TqsForm::qipanClick() {}
 void TqsForm::edInputKeyPress(int) {}
-void TqsForm::reBulltinKeyPress(int) {}
-void TqsForm::FormKeyDown(int, Qt::KeyboardModifiers) {}

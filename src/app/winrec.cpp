@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 
 #include "core/options.h"
 #include "core/qipan.h"
@@ -23,12 +24,22 @@ const QColor kCream(255, 251, 240);
 const QColor kNavy(0, 0, 128);
 const QColor kSilver(192, 192, 192);
 
-// The table's columns. The first holds the level's name.
-constexpr int kTableX = 10;
+// The table's columns: the level's name, 85 pixels, and four counters of 75
+// each. That is wider than the dialog: the table spans the dialog inside its
+// bevel and the last column shows only the part that fits.
+constexpr int kTableX = 2;
 constexpr int kTableY = 54;
-constexpr int kLevelColumnWidth = 74;
-constexpr int kCounterColumnWidth = 66;
-constexpr int kTableWidth = kLevelColumnWidth + 4 * kCounterColumnWidth;
+constexpr int kLevelColumnWidth = 85;
+constexpr int kCounterColumnWidth = 75;
+constexpr int kTableWidth = Twr::kWidth - 2 * kTableX;
+
+int ColumnX(int column) { return column == 0 ? 0 : kLevelColumnWidth + (column - 1) * kCounterColumnWidth; }
+
+// The part of a column that lies inside the table.
+int VisibleWidth(int column) {
+    const int width = column == 0 ? kLevelColumnWidth : kCounterColumnWidth;
+    return std::min(width, kTableWidth - ColumnX(column));
+}
 constexpr int kHeaderHeight = 22;
 constexpr int kRowHeight = 30;
 
@@ -119,8 +130,7 @@ void Twr::BuildControls(const QString& imageFolder) {
         section->setFrameShadow(QFrame::Raised);
         section->setAlignment(Qt::AlignCenter);
         section->setFont(UiFont(13));
-        const int x = i == 0 ? 0 : kLevelColumnWidth + (i - 1) * kCounterColumnWidth;
-        section->setGeometry(x, 0, i == 0 ? kLevelColumnWidth : kCounterColumnWidth, kHeaderHeight);
+        section->setGeometry(ColumnX(i), 0, VisibleWidth(i), kHeaderHeight);
     }
 
     for (int level = 0; level < kLevels; ++level) {
@@ -135,8 +145,7 @@ void Twr::BuildControls(const QString& imageFolder) {
             label->setObjectName(QString::fromLatin1(kCounterNames[level][column]));
             label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             label->setFont(UiFont(14));
-            label->setGeometry(kLevelColumnWidth + column * kCounterColumnWidth, y, kCounterColumnWidth - 10,
-                               kRowHeight);
+            label->setGeometry(ColumnX(column + 1), y, VisibleWidth(column + 1) - 8, kRowHeight);
             counters[level][column] = label;
         }
     }

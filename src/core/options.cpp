@@ -50,10 +50,6 @@ public:
         std::memcpy(dst, p_ + pos_, n);
         pos_ += n;
     }
-    void Text(char* dst, size_t width) {
-        Bytes(dst, width);
-        dst[width - 1] = '\0';
-    }
     size_t Pos() const { return pos_; }
 
 private:
@@ -114,7 +110,7 @@ OptionsRec DecodeOptions(const uint8_t* data, size_t size) {
     Reader rd(image);
     OptionsRec r;
     r.soundOn = rd.I32();
-    for (auto& name : r.playerNames) rd.Text(name, sizeof name);
+    for (auto& name : r.playerNames) rd.Bytes(name, sizeof name);
     r.boardBackground = rd.I32();
     r.aiLevel = rd.I32();
     for (auto& level : r.winRecord)
@@ -130,9 +126,9 @@ OptionsRec DecodeOptions(const uint8_t* data, size_t size) {
     r.netDeployTimeOption = rd.I32();
     r.netDisconnectTimeOption = rd.I32();
     r.recordLatestFormations = rd.I32();
-    for (auto& file : r.recentFiles) rd.Text(file, sizeof file);
-    rd.Text(r.lastNetName, sizeof r.lastNetName);
-    rd.Text(r.lastHostAddress, sizeof r.lastHostAddress);
+    for (auto& file : r.recentFiles) rd.Bytes(file, sizeof file);
+    rd.Bytes(r.lastNetName, sizeof r.lastNetName);
+    rd.Bytes(r.lastHostAddress, sizeof r.lastHostAddress);
     assert(rd.Pos() == static_cast<size_t>(kOptionsBytes));
     return r;
 }

@@ -30,6 +30,7 @@ constexpr int kDefaultNetMinMoveInterval = 1;
 constexpr int kDefaultNetMoveTime = 30;
 constexpr int kDefaultNetDeployTime = 40;
 constexpr int kDefaultNetDisconnectTime = 60;
+constexpr int kNeutralStyle = 5;  // the style sliders' middle: the neutral coefficients
 
 struct OptionsRec {
     int32_t soundOn = 0;
@@ -37,9 +38,9 @@ struct OptionsRec {
     int32_t boardBackground = 0;
     int32_t aiLevel = 0;
     int32_t winRecord[3][4] = {};  // per level: total, won, lost, drawn
-    int32_t styleAttack = 0;
-    int32_t styleCaution = 0;
-    int32_t styleDefence = 0;
+    int32_t styleAttack = kNeutralStyle;
+    int32_t styleCaution = kNeutralStyle;
+    int32_t styleDefence = kNeutralStyle;
     int32_t autoPlayInterval = 0;
     int32_t turnDirectionOption = kDefaultTurnDirection;
     int32_t netMinMoveIntervalOption = kDefaultNetMinMoveInterval;
@@ -53,15 +54,18 @@ struct OptionsRec {
     char lastHostAddress[256] = {};
 };
 
-// A fresh record: everything zero except the turn direction (+1) and the
-// LAN times (1, 30, 40, 60 seconds).
+// A fresh record: everything zero except the turn direction (+1), the LAN
+// times (1, 30, 40, 60 seconds) and the three style sliders (5, neutral, so
+// the dialog shows the coefficients in force and level 2 keeps its full
+// defence plan).
 OptionsRec DefaultOptions();
 
 // The file image, field by field; always kOptionsBytes long.
 std::vector<uint8_t> EncodeOptions(const OptionsRec& rec);
 // Reads a file image. Bytes missing at the end read as zero; bytes beyond
-// kOptionsBytes are ignored. Every text field comes back NUL-terminated
-// within its width (a text that fills its field loses its last byte).
+// kOptionsBytes are ignored. Text fields are kept byte for byte, so a record
+// read and written back is identical; a text that fills its field has no
+// NUL, and is read through the bounded accessors below.
 OptionsRec DecodeOptions(const uint8_t* data, size_t size);
 OptionsRec DecodeOptions(const std::vector<uint8_t>& bytes);
 

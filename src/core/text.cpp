@@ -9,7 +9,18 @@
 namespace jq {
 namespace {
 
-std::string Convert(std::string_view in, const char* to, const char* from, std::string_view replacement) {
+// Bytes of the one character at `p` (at most `left`): the lead byte and the
+// continuation bytes after it, so a broken sequence also counts as one.
+size_t Utf8CharacterLength(const char* p, size_t left) {
+    size_t n = 1;
+    while (n < left && n < 4 && (static_cast<unsigned char>(p[n]) & 0xC0) == 0x80) ++n;
+    return n;
+}
+
+// `utf8Input`: a character the target cannot hold is replaced whole, not
+// byte by byte.
+std::string Convert(std::string_view in, const char* to, const char* from, std::string_view replacement,
+                    bool utf8Input) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(in);
     std::string out;
@@ -23,10 +34,12 @@ std::string Convert(std::string_view in, const char* to, const char* from, std::
         out.append(buf.data(), dst - buf.data());
         if (r == static_cast<size_t>(-1)) {
             if (errno == E2BIG) continue;
-            // Invalid or incomplete sequence: replace one byte and go on.
+            // A character without a mapping, or an invalid or incomplete
+            // sequence: replace it and go on.
+            const size_t skip = utf8Input ? Utf8CharacterLength(src, srcLeft) : 1;
             out.append(replacement);
-            ++src;
-            --srcLeft;
+            src += skip;
+            srcLeft -= skip;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         }
     }
@@ -36,9 +49,12 @@ std::string Convert(std::string_view in, const char* to, const char* from, std::
 
 }  // namespace
 
-std::string Gb(std::string_view utf8) { return Convert(utf8, "GB18030", "UTF-8", "?"); }
+// Code page 936 writes only one- and two-byte characters, which every reader
+// of the files and packets understands; reading accepts GB18030, its
+// superset.
+std::string Gb(std::string_view utf8) { return Convert(utf8, "CP936", "UTF-8", "?", true); }
 
-std::string Utf8FromGb(std::string_view gb) { return Convert(gb, "UTF-8", "GB18030", "\xEF\xBF\xBD"); }
+std::string Utf8FromGb(std::string_view gb) { return Convert(gb, "UTF-8", "GB18030", "\xEF\xBF\xBD", false); }
 
 std::string BoundedText(const char* field, size_t width) {
     size_t n = 0;

@@ -7,7 +7,8 @@
 
 namespace jq {
 
-// UTF-8 to GB2312 (GB18030) bytes; characters without a mapping become '?'.
+// UTF-8 to GB2312 bytes (code page 936); a character the code page lacks,
+// or an invalid sequence, becomes one '?'.
 std::string Gb(std::string_view utf8);
 // GB2312 (GB18030) bytes to UTF-8; invalid bytes become U+FFFD.
 std::string Utf8FromGb(std::string_view gb);

@@ -42,4 +42,25 @@ StudyResult StudyBattleFormations(GameUi& ui, const std::string& folder) {
     return out;
 }
 
+std::optional<std::string> StudyFolderOf(const std::string& chosenPath) {
+    const size_t slash = chosenPath.rfind('/');
+    if (slash == std::string::npos) return std::nullopt;
+    return chosenPath.substr(0, slash + 1);
+}
+
+bool StudyChosenFolder(GameUi& ui, const std::string& chosenPath) {
+    const std::optional<std::string> folder = StudyFolderOf(chosenPath);
+    if (!folder) {
+        ui.ShowStandardBox(Gb("目录信息非法！          "), Gb("错误"));
+        return false;
+    }
+    const StudyResult study = StudyBattleFormations(ui, *folder);
+    if (!WriteZfFile(InFolder(*folder, kZfFileName), *study.db)) {
+        ui.ShowStandardBox(Gb("保存结果文件不成功！！！"), Gb("警告"));
+        return false;
+    }
+    ui.ShowStandardBox(Gb("成功分析") + std::to_string(study.files) + Gb("个文件的阵法！"), Gb("确认"));
+    return true;
+}
+
 }  // namespace jq

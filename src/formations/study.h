@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/gameui.h"
@@ -41,5 +42,16 @@ struct StudyResult {
 // Reads the ".kbt" files of `folder` in name order (ListBattleRecordFiles)
 // until the formations collected number more than 980.
 StudyResult StudyBattleFormations(GameUi& ui, const std::string& folder);
+
+// The folder of a file chosen in the study dialog: the path up to and
+// including its last '/'; nullopt when it has none.
+std::optional<std::string> StudyFolderOf(const std::string& chosenPath);
+
+// "阵法学习" once a file is chosen: studies the records of its folder and
+// writes the database "zffile" there (through a temporary file and a
+// rename), then reports "成功分析N个文件的阵法！". A path without a folder
+// ("目录信息非法！") or a database that cannot be written ("保存结果文件不成功！！！")
+// is reported instead. Returns whether the database was written.
+bool StudyChosenFolder(GameUi& ui, const std::string& chosenPath);
 
 }  // namespace jq

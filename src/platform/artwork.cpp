@@ -15,12 +15,12 @@ QString ArtworkFolder() {
         return chosenFolder;
     }
     QStringList candidates;
-    if (QCoreApplication::instance() != nullptr) {
-        const QString programDir = QCoreApplication::applicationDirPath();
-        candidates << programDir + QStringLiteral("/assets/images")
-                   << programDir + QStringLiteral("/../../assets/images");
-    }
     candidates << QDir::currentPath() + QStringLiteral("/assets/images");
+#ifdef JQ_ARTWORK_DIR
+    candidates << QString::fromUtf8(JQ_ARTWORK_DIR);
+#endif
+    if (QCoreApplication::instance() != nullptr)
+        candidates << QCoreApplication::applicationDirPath() + QStringLiteral("/assets/images");
     for (const QString& folder : candidates) {
         if (QFileInfo(folder).isDir()) {
             return QDir::cleanPath(folder);

@@ -6,9 +6,10 @@
 
 namespace jq {
 
-// The folder that holds the pictures: the one set last, else the first
-// "assets/images" that exists beside the program, two levels above it (the
-// build folder's bin/ inside the source tree) or in the current folder.
+// The folder that holds the pictures: the one set last, else the first that
+// exists of "assets/images" in the current folder, the source tree's
+// pictures (a path the build sets, the same for every build folder) and
+// "assets/images" beside the program.
 QString ArtworkFolder();
 void SetArtworkFolder(const QString& folder);  // empty: back to the search
 

@@ -1,39 +1,26 @@
 #include "play/standins.h"
 
 #include "core/text.h"
+#include "net/lan.h"
 
 namespace jq::standin {
 
-void ReplayNextSteps(GameState& g) { g.clickStepCount = 1; }
-
-void RejoinNetBattle(GameState&) {}
-
-void HandleNetBattle(GameState&) {}
-
-void UpdatePlayButtons(GameState& g) {
-    g.ui->SetSaveEnabled(false);
-    g.ui->SetNextStepEnabled(false);
-    g.ui->SetGiveUpAndPeaceEnabled(g.curSeat == 0);
-}
-
-void SendNetMessage(GameState& g, const std::string& word, int) {
-    if (word == "MoveQz") g.netMyTurn = 0;
-}
-
 void AbortNetBattle(GameState& g, int reason) {
-    g.ui->SetStatusText(3, reason == 0 ? Gb("超时次数太多！自动退出网战。") : Gb("服务器停止响应！退出网战。"));
+    if (net::NetClientActive(g)) net::CloseNetSockets(g, true, false);
+    const char* text = "不明原因的故障！自动退出网战。";
+    switch (reason) {
+        case 0: text = "超时次数太多！自动退出网战。"; break;
+        case 1: text = "服务器拒绝联接！自动退出网战。"; break;
+        case 2: text = "服务器停止响应！退出网战。"; break;
+        case 3: text = "加入新服务器失败！退出原网战。"; break;
+        case 4: text = "服务器SOCKET无法启动！退出原网战。"; break;
+        case 5: text = "客户端SOCKET无法启动！退出原网战。"; break;
+        case 6: text = "等待所有玩家开始时退出。。。"; break;
+        default: break;
+    }
+    g.ui->SetStatusText(3, Gb(text));
     g.battleRunning = 0;
     g.netConnected = 0;
 }
-
-bool NetClientActive(const GameState&) { return false; }
-
-bool NetServerActive(const GameState&) { return false; }
-
-void CloseNetSockets(GameState&, bool, bool) {}
-
-bool ServerOutboxPending(const GameState&) { return false; }
-
-void FlushServerQueue(GameState&) {}
 
 }  // namespace jq::standin

@@ -15,6 +15,8 @@ void PlaySelectSound(GameState& g) { PlayGameSound(g, "select.wav"); }
 
 bool ReplayOpen(const GameState& g) { return g.replayFileName != "NONE" && g.battleRunning == 0; }
 
+bool NoBattle(const GameState& g) { return g.battleRunning == 0 && g.deployPhase != 1; }
+
 // The selection a move can start from: a live piece.
 bool HasMovableSelection(const GameState& g) {
     return IsValidPiece(g.selectedPiece) && g.pieces[g.selectedPiece].alive == 1;
@@ -128,6 +130,7 @@ InputRefusal PieceInputRefusal(const GameState& g, bool practiceMode, bool press
     const bool deploying = g.deployPhase == 1;
     const bool lan = g.netConnected != 0;
     if (ReplayOpen(g)) return InputRefusal::kReplay;
+    if (NoBattle(g)) return InputRefusal::kNoBattle;
     if (practiceMode && !deploying && IsValidSeat(g.curSeat) && g.computerSeat[g.curSeat] != 0)
         return InputRefusal::kComputerToMove;
     if (lan && !deploying && g.curSeat != 0) return InputRefusal::kOtherSeatsTurn;
@@ -198,7 +201,8 @@ InputResult PressBoard(GameState& g, int x, int y, bool modifierHeld) {
     const int j = PointUnderPointer(*g.board, x, y);
     if (j < 0) return WithCursor(CursorShape::kDefault);
     const BoardPoint& p = g.board->boardPoints[j];
-    if (PieceAtPoint(p.gridX, p.gridY, g.pieces) >= 0 || g.deployPhase == 1 || !HasMovableSelection(g))
+    if (PieceAtPoint(p.gridX, p.gridY, g.pieces) >= 0 || g.deployPhase == 1 || NoBattle(g) ||
+        !HasMovableSelection(g))
         return WithCursor(CursorShape::kDefault);
     return MakeMove(g, kNoPiece, p.gridX, p.gridY);
 }
@@ -207,7 +211,8 @@ InputResult HoverBoard(GameState& g, int x, int y) {
     const int j = PointUnderPointer(*g.board, x, y);
     if (j < 0) return WithCursor(CursorShape::kDefault);
     const BoardPoint& p = g.board->boardPoints[j];
-    if (PieceAtPoint(p.gridX, p.gridY, g.pieces) >= 0 || g.deployPhase == 1 || !HasMovableSelection(g))
+    if (PieceAtPoint(p.gridX, p.gridY, g.pieces) >= 0 || g.deployPhase == 1 || NoBattle(g) ||
+        !HasMovableSelection(g))
         return WithCursor(CursorShape::kDefault);
     return WithCursor(SearchPath(g, p.gridX, p.gridY) ? CursorShape::kHand : CursorShape::kDefault);
 }

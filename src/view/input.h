@@ -26,6 +26,7 @@ struct InputResult {
 enum class InputRefusal {
     kNone,
     kReplay,             // a battle record is open and no battle runs
+    kNoBattle,           // no battle runs (before the first, or after the end)
     kComputerToMove,     // play mode, and the computer plays the seat to move
     kOtherSeatsTurn,     // LAN: another seat is to move
     kHostSeatTakenOver,  // LAN host whose own seat the computer plays now
@@ -34,6 +35,9 @@ enum class InputRefusal {
 
 // `practiceMode`: the computer plays seats 1..3 ("下棋"). `press`: the last
 // two rules hold only for a press, not for the pointer resting on a piece.
+// While no battle runs only the deployment takes input (a LAN deployment
+// runs before its battle starts): the end of a battle releases every seat,
+// and the record must not grow past the step that ended it.
 InputRefusal PieceInputRefusal(const GameState& g, bool practiceMode, bool press);
 
 // The board point under a piece image at (left, top) in the board panel, or -1.

@@ -12,6 +12,7 @@
 #include "ai/aithread.h"
 #include "ai/choose0.h"
 #include "ai_support.h"
+#include "support/lan_fakes.h"
 #include "support/recording_ui.h"
 #include "core/qipan.h"
 
@@ -164,6 +165,10 @@ TEST_F(WorkerTest, SeatWithoutAMoveGivesUp) {
 }
 
 TEST_F(WorkerTest, LanMoveIsSentInTheMoversViewAndNotCarriedOut) {
+    net::LanSession lan(*g);
+    testing::FakeClientLink link;
+    lan.AttachClient(&link);
+    g->lan = &lan;
     g->netConnected = 1;
     g->netMyTurn = 1;
     worker->Resume();

@@ -6,6 +6,13 @@
 #include <vector>
 
 #include "core/text.h"
+<<<<<<< HEAD
+=======
+#include "support/fake_computer.h"
+#include "support/lan_fakes.h"
+#include "support/recording_ui.h"
+#include "support/scene.h"
+>>>>>>> main
 #include "formations/formation.h"
 #include "formations/zffile.h"
 #include "play/execute.h"
@@ -275,6 +282,10 @@ TEST_F(TurnLoopTest, StopAIThreadStopsTheTimerAndABusyWorker) {
 }
 
 TEST_F(TurnLoopTest, LanOwnTimeoutsThenTheSeatGoesToTheComputerOnce) {
+    net::LanSession lan(g);
+    testing::FakeClientLink link;
+    lan.AttachClient(&link);
+    g.lan = &lan;
     g.netConnected = 1;
     g.netState = 31;
     g.myNetSeat = 0;

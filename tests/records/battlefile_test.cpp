@@ -75,7 +75,6 @@ TEST(BattleFileWrite, ByteExactImageOfAPlayedBattleThatReadsBackEqual) {
 
     const BattleDecodeResult r = DecodeBattleFile(expected);
     ASSERT_EQ(r.error, BattleFileError::kNone);
-    EXPECT_EQ(r.firstBadMove, -1);
     EXPECT_EQ(r.file.seat, 0);
     for (int s = 0; s < 4; ++s)
         for (int k = 0; k < 25; ++k) EXPECT_EQ(r.file.codes.rows[s][k], expected[31 + 45 * s + 20 + k]) << s << "," << k;
@@ -143,22 +142,21 @@ TEST(BattleFileRead, HostileHeadsAndMoveRecords) {
     };
     const MoveRec good = PointMove(5, 120);
     const std::array<uint8_t, 4> ok = {uint8_t(good.fromX), uint8_t(good.fromY), uint8_t(good.toX), uint8_t(good.toY)};
-    // Points that are not board points end the moves there.
-    const std::array<uint8_t, 4> bad[] = {
-        {0, 0, 0, 0}, {5, 17, 18, 17}, {18, 17, 29, 17}, {12, 12, 18, 17}, {22, 22, 22, 255}, {255, 255, 255, 0}};
-    for (const auto& m : bad) {
+    // A zero coordinate ends the moves; other points that are not board
+    // points are kept as a step without a mover.
+    for (const std::array<uint8_t, 4> m : {std::array<uint8_t, 4>{0, 0, 0, 0}, {255, 255, 255, 0}, {18, 0, 18, 17}})
+        EXPECT_EQ(DecodeBattleFile(withMoves({ok, ok, m, ok})).file.moves.size(), 2u) << int(m[0]) << "," << int(m[1]);
+    const std::array<uint8_t, 4> offBoard[] = {{5, 17, 18, 17}, {18, 17, 29, 17}, {12, 12, 18, 17}, {22, 22, 22, 255}};
+    for (const auto& m : offBoard) {
         r = DecodeBattleFile(withMoves({ok, ok, m, ok}));
-        EXPECT_EQ(r.file.moves.size(), 2u) << int(m[0]) << "," << int(m[1]) << "," << int(m[2]) << "," << int(m[3]);
-        EXPECT_EQ(r.firstBadMove, 2);
+        ASSERT_EQ(r.file.moves.size(), 4u);
+        EXPECT_EQ(std::memcmp(&r.file.moves[2], &kOffBoardMove, sizeof(MoveRec)), 0) << int(m[0]) << "," << int(m[1]);
+        EXPECT_EQ(r.file.moves[3].fromX, good.fromX);
     }
     // A trailing part of a record is no record, even when the bytes after
     // the end would complete a sound one.
     const std::vector<uint8_t> three = withMoves({ok, ok, ok});
-    for (size_t cut : {1u, 2u, 3u}) {
-        r = DecodeBattleFile(three.data(), three.size() - cut);
-        EXPECT_EQ(r.file.moves.size(), 2u) << cut;
-        EXPECT_EQ(r.firstBadMove, -1) << cut;
-    }
+    for (size_t cut : {1u, 2u, 3u}) EXPECT_EQ(DecodeBattleFile(three.data(), three.size() - cut).file.moves.size(), 2u) << cut;
     EXPECT_EQ(DecodeBattleFile(withMoves(std::vector<std::array<uint8_t, 4>>(5000, ok))).file.moves.size(), 510u);
     for (size_t size : {0u, 30u, 210u}) EXPECT_EQ(DecodeBattleFile(head.data(), size).error, BattleFileError::kTooShort);
 }
@@ -178,7 +176,8 @@ TEST(BattleFileRead, ReadLaysTheBattleOutFromItsSeat) {
         ASSERT_EQ(ReadBattleFile(g, b.t.Path("big.kbt"), out), BattleFileError::kNone);
         EXPECT_TRUE(b.t.ui.messages.empty());
         EXPECT_EQ(out.seat, seat);
-        EXPECT_EQ(out.moves.size(), 4u);  // the junk is no board point
+        ASSERT_EQ(out.moves.size(), 510u);  // the junk reads as steps without a mover
+        EXPECT_EQ(out.moves[4].fromX, kOffBoardMove.fromX);
         for (int s = 0; s < 4; ++s) {
             const int row = (s + seat) % 4;  // the file's seat shown at s
             for (int k = 0; k < 25; ++k)

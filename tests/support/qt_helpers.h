@@ -1,5 +1,6 @@
-// Helpers for the main window's tests: a scratch working folder made the
-// current directory, and pointer events sent to real widgets.
+// Pointer events sent to real widgets, waiting with the event loop running,
+// and a scratch folder made the current directory (the window's working
+// folder).
 #pragma once
 
 #include <QApplication>
@@ -12,13 +13,12 @@
 
 #include "support/files_support.h"
 
-namespace apptest {
+namespace jq::test {
 
-// A fresh folder that is the current directory while the object lives.
+// A scratch folder that is the current directory while the object lives.
 class ScratchWorkFolder {
 public:
-    ScratchWorkFolder() {
-        previous_ = std::filesystem::current_path();
+    ScratchWorkFolder() : previous_(std::filesystem::current_path()) {
         std::filesystem::current_path(folder_.Plain());
     }
     ~ScratchWorkFolder() {
@@ -31,10 +31,11 @@ public:
     const std::string& path() const { return folder_.Plain(); }
 
 private:
-    jq::test::ScratchFolder folder_;
+    ScratchFolder folder_;
     std::filesystem::path previous_;
 };
 
+// A mouse event at `at` (the middle of `w` when left out).
 inline void SendMouse(QWidget* w, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons,
                       QPoint at = QPoint(-1, -1), Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     if (at.x() < 0) at = QPoint(w->width() / 2, w->height() / 2);
@@ -46,9 +47,9 @@ inline void MoveOver(QWidget* w, QPoint at = QPoint(-1, -1)) {
     SendMouse(w, QEvent::MouseMove, Qt::NoButton, Qt::NoButton, at);
 }
 
-inline void LeftClick(QWidget* w) {
-    SendMouse(w, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton);
-    SendMouse(w, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton);
+inline void LeftClick(QWidget* w, QPoint at = QPoint(-1, -1)) {
+    SendMouse(w, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, at);
+    SendMouse(w, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, at);
 }
 
 // Handles events until `done` holds or `limitMs` has passed; returns `done`.
@@ -59,4 +60,4 @@ inline bool WaitFor(const std::function<bool()>& done, int limitMs) {
     return done();
 }
 
-}  // namespace apptest
+}  // namespace jq::test

@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <vector>
+
+#include "ai/movegen.h"
+#include "play/execute.h"
+#include "play/result_rules.h"
+#include "play/turnloop.h"
+#include "records/battlefile.h"
+#include "view/face.h"
+#include "view/input.h"
+#include "support/recording_ui.h"
+#include "support/scene.h"
+
+namespace jq {
+namespace {
+
+// A battle against the computer won by seats 0 and 2 (seats 1 and 3 give
+// up), driven through the turn loop. Afterwards the board takes no move,
+// selection or hover, and the saved record ends with the battle's last step.
+TEST(BattleEnd, NoMoveAfterAWinAndTheRecordEndsWithTheLastStep) {
+    test::RecordingUi ui;
+    GameState g;
+    g.ui = &ui;
+    test::LayOutBattle(g);
+    g.practiceMode = 1;
+    ApplyPlayMode(g, PlayMode::kPractice);
+    auto work = std::make_unique<MoveGenWork>(*g.board);
+
+    for (int turn = 0; turn < 12 && g.battleRunning != 0; ++turn) {
+        const int seat = g.curSeat;
+        if (seat == 1 || seat == 3) {
+            ExecuteMove(g, kNoPiece, kNoPiece, kSurrenderCoord, kSurrenderCoord, kSurrenderCoord, kSurrenderCoord,
+                        seat);
+        } else {
+            ASSERT_GT(GenerateMoves(*work, g.pieces, seat), 0);
+            const MoveCand& m = work->list[0];
+            ExecuteMove(g, m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome);
+        }
+        TickMainTimer(g);
+    }
+    ASSERT_EQ(g.battleRunning, 0);
+    ASSERT_EQ(g.optionsRecord.winRecord[0][kWinWon], 1);
+    const int steps = g.stepCount;
+    const StepRec last = g.stepRecords[steps - 1];
+
+    // A movable piece of seat 0, and a selection left over from the battle.
+    g.curSeat = 0;
+    ASSERT_GT(GenerateMoves(*work, g.pieces, 0), 0);
+    const MoveCand m = work->list[0];
+    const PieceRec& r = g.pieces[m.mover];
+    const ImagePlace at = PieceImagePlace(*g.board, m.mover, PointIndexAt(*g.board, r.x, r.y));
+    EXPECT_EQ(HoverPiece(g, at.left, at.top, true).cursor, CursorShape::kDefault);
+    EXPECT_EQ(PressPiece(g, at.left, at.top, true).cursor, CursorShape::kDefault);
+    EXPECT_EQ(g.selectedPiece, kNoPiece);
+    g.selectedPiece = m.mover;
+    const BoardPoint& to = g.board->boardPoints[PointIndexAt(*g.board, m.toX, m.toY)];
+    EXPECT_EQ(HoverBoard(g, to.pixelX - 2, to.pixelY - 2).cursor, CursorShape::kDefault);
+    PressBoard(g, to.pixelX - 2, to.pixelY - 2, false);
+    EXPECT_EQ(g.stepCount, steps);
+
+    const std::string path = (std::filesystem::temp_directory_path() / "jq-battle-end.kbt").string();
+    ASSERT_TRUE(SaveBattleFile(g, path));
+    std::ifstream in(path, std::ios::binary);
+    const BattleDecodeResult saved =
+        DecodeBattleFile(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+    std::filesystem::remove(path);
+    ASSERT_EQ(saved.error, BattleFileError::kNone);
+    ASSERT_EQ(static_cast<int>(saved.file.moves.size()), steps);
+    const MoveRec& end = saved.file.moves.back();
+    EXPECT_EQ(end.fromX, last.fromX);
+    EXPECT_EQ(end.fromY, last.fromY);
+    EXPECT_EQ(end.toX, last.toX);
+    EXPECT_EQ(end.toY, last.toY);
+}
+
+}  // namespace
+}  // namespace jq
