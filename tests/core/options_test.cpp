@@ -66,26 +66,15 @@ TEST(OptionsRecord, FieldsLandAtTheirFileOffsets) {
     EXPECT_EQ(TextAt(b, 4004), "192.168.0.7");
 }
 
-<<<<<<< HEAD
 TEST(OptionsRecord, AnyImageSurvivesDecodeAndEncode) {
-    // Every byte set, reserved bytes and the bytes after each text's NUL
-    // included; only the last byte of each text field must be a NUL.
-=======
-TEST(OptionsRecord, ArbitraryImageSurvivesDecodeAndEncode) {
     // Every byte set, reserved bytes included, and no text field holds a
     // NUL: a record read and written back is byte for byte the same.
->>>>>>> main
     std::vector<uint8_t> image(4260);
     uint32_t x = 12345;
     for (auto& byte : image) {
         x = x * 1103515245u + 12345u;
         byte = static_cast<uint8_t>(x >> 16) | 1;
     }
-<<<<<<< HEAD
-    for (auto [start, count] : {std::pair{4, 4}, {1188, 10}, {3748, 1}, {4004, 1}})
-        for (int i = 0; i < count; ++i) image[start + 256 * (i + 1) - 1] = 0;
-=======
->>>>>>> main
     EXPECT_EQ(EncodeOptions(DecodeOptions(image)), image);
 }
 
@@ -104,51 +93,18 @@ TEST(OptionsRecord, ShortLongAndUnterminatedImages) {
 
     // Texts that fill their fields stay in them.
     std::vector<uint8_t> image(4260, 0);
-<<<<<<< HEAD
     std::memset(&image[4], 'A', 512);  // names of seats 0 and 1
     std::memset(&image[4004], 'H', 256);
     const OptionsRec r = DecodeOptions(image);
     EXPECT_EQ(PlayerName(r, 0), std::string(256, 'A'));
     EXPECT_EQ(PlayerName(r, 1), std::string(256, 'A'));
     EXPECT_EQ(LastHostAddress(r), std::string(256, 'H'));
-=======
-    std::memset(&image[4], 'A', 256);         // name of seat 0 fills its field
-    std::memset(&image[4 + 256], 'B', 256);   // seat 1 as well
-    std::memset(&image[4004], 'H', 256);      // last field of the record
-    OptionsRec r = DecodeOptions(image);
-    EXPECT_EQ(PlayerName(r, 0), std::string(256, 'A'));
-    EXPECT_EQ(PlayerName(r, 1), std::string(256, 'B'));
-    EXPECT_EQ(LastHostAddress(r), std::string(256, 'H'));
->>>>>>> main
     EXPECT_EQ(PlayerName(r, 4), "");
     EXPECT_EQ(RecentFile(r, -1), "");
     EXPECT_EQ(RecentFile(r, 10), "");
 }
 
-<<<<<<< HEAD
 TEST(OptionsRecord, RunningValuesAreMendedAndTheRecordIsNot) {
-=======
-TEST(OptionsRecord, NeverSavedRecordHoldsTheNaturalDefaults) {
-    const OptionsRec d = DefaultOptions();
-    EXPECT_EQ(d.turnDirectionOption, 1);
-    EXPECT_EQ(d.netMinMoveIntervalOption, 1);
-    EXPECT_EQ(d.netMoveTimeOption, 30);
-    EXPECT_EQ(d.netDeployTimeOption, 40);
-    EXPECT_EQ(d.netDisconnectTimeOption, 60);
-    EXPECT_EQ(d.soundOn, 0);
-    EXPECT_EQ(d.aiLevel, 0);
-    EXPECT_EQ(d.boardBackground, 0);
-    EXPECT_EQ(d.styleAttack, 5);
-    EXPECT_EQ(d.styleDefence, 5);
-    EXPECT_EQ(PlayerName(d, 0), "");
-
-    GameState g;
-    EXPECT_EQ(g.optionsRecord.turnDirectionOption, 1);
-    EXPECT_EQ(g.optionsRecord.netMoveTimeOption, 30);
-}
-
-TEST(OptionsRecord, SanitiserMendsEveryRunningValue) {
->>>>>>> main
     struct Row {
         int32_t in[5];  // direction, min interval, move, deploy, disconnect
         int32_t out[5];

@@ -6,6 +6,7 @@
 #include "formations/formation.h"
 #include "formations/newbattle.h"
 #include "formations/zffile.h"
+#include "support/dealt.h"
 #include "support/fake_computer.h"
 #include "support/files_support.h"
 #include "support/scene.h"

@@ -8,6 +8,7 @@
 #include "formations/piecestats.h"
 #include "records/battlefile.h"
 #include "records/fileio.h"
+#include "support/dealt.h"
 #include "support/files_support.h"
 #include "support/scene.h"
 

@@ -9,6 +9,7 @@
 #include "formations/study.h"
 #include "formations/zffile.h"
 #include "records/battlefile.h"
+#include "support/dealt.h"
 #include "support/files_support.h"
 #include "support/scene.h"
 

@@ -10,6 +10,7 @@
 #include "formations/formation.h"
 #include "formations/zffile.h"
 #include "records/fileio.h"
+#include "support/dealt.h"
 #include "support/files_support.h"
 #include "support/scene.h"
 

@@ -7,16 +7,11 @@
 #include "core/text.h"
 #include "play/peace.h"
 #include "play/turnloop.h"
+#include "net/lan.h"
 #include "support/fake_computer.h"
 #include "support/lan_fakes.h"
 #include "support/recording_ui.h"
 #include "support/scene.h"
-<<<<<<< HEAD
-=======
-#include "net/lan.h"
-#include "play/peace.h"
-#include "play/turnloop.h"
->>>>>>> main
 
 namespace jq {
 namespace {
@@ -112,15 +107,11 @@ TEST_F(PeaceTest, GiveUpRemovesTheSeatToMoveWhenItIsAPersons) {
     EXPECT_EQ(ui.messages.size(), 4u);
 }
 
-<<<<<<< HEAD
 TEST_F(PeaceTest, LanGiveUpIsSentOnlyOnTheOwnTurnAndNotCarriedOutHere) {
-=======
-TEST_F(PeaceTest, LanGiveUpIsSentOnceAndNotCarriedOutHere) {
     net::LanSession lan(g);
     testing::FakeClientLink link;
     lan.AttachClient(&link);
     g.lan = &lan;
->>>>>>> main
     g.netConnected = 1;
     g.netMyTurn = 1;
     g.netMoveRecord.score = 4.5f;

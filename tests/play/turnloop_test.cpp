@@ -6,19 +6,14 @@
 #include <vector>
 
 #include "core/text.h"
-<<<<<<< HEAD
-=======
-#include "support/fake_computer.h"
-#include "support/lan_fakes.h"
-#include "support/recording_ui.h"
-#include "support/scene.h"
->>>>>>> main
 #include "formations/formation.h"
 #include "formations/zffile.h"
 #include "play/execute.h"
 #include "play/result_rules.h"
 #include "play/turnloop.h"
+#include "support/dealt.h"
 #include "support/fake_computer.h"
+#include "support/lan_fakes.h"
 #include "support/files_support.h"
 #include "support/scene.h"
 

@@ -9,6 +9,7 @@
 #include "formations/formation.h"
 #include "records/battlefile.h"
 #include "records/fileio.h"
+#include "support/dealt.h"
 #include "support/files_support.h"
 #include "support/scene.h"
 

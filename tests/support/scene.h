@@ -1,5 +1,5 @@
 // Board scenes: pieces and whole armies put straight into a piece table or
-// a game, belief rows set by hand, and dealt records and databases.
+// a game, and belief rows set by hand.
 #pragma once
 
 #include <initializer_list>
@@ -7,9 +7,6 @@
 
 #include "core/board.h"
 #include "core/qipan.h"
-#include "formations/formation.h"
-#include "formations/zffile.h"
-#include "records/battlefile.h"
 
 namespace jq::test {
 
@@ -90,28 +87,6 @@ inline float Sum12(const float* row) {
     float sum = 0;
     for (int c = 0; c < 12; ++c) sum += row[c];
     return sum;
-}
-
-// A battle record whose four seats hold legal formations dealt from `seed`.
-inline BattleFile DealRecord(uint32_t seed) {
-    BattleFile file;
-    GameRandom rng;
-    rng.Seed(seed);
-    for (int s = 0; s < kSeats; ++s) GenerateFormation(rng, file.codes.rows[s]);
-    return file;
-}
-
-// A formation database of `count` legal formations, record n dealt from
-// seed `first` + n.
-inline ZfDatabase DealDatabase(int count, uint32_t first = 1000) {
-    ZfDatabase db;
-    db.count = count;
-    for (int n = 0; n < count && n < kZfSlots; ++n) {
-        GameRandom rng;
-        rng.Seed(first + n);
-        GenerateFormation(rng, db.slots[n].codes);
-    }
-    return db;
 }
 
 }  // namespace jq::test
