@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/form_support.h"
+#include "support/qt_helpers.h"
 #include "app/tqsform.h"
 #include "records/loadcmd.h"
 #include "records/replay_support.h"
@@ -15,13 +15,13 @@
 
 namespace {
 
-using apptest::LeftClick;
-using apptest::SendMouse;
+using jq::test::LeftClick;
+using jq::test::SendMouse;
 
 // A record opened in the window, then steered by the board's clicks, its
 // popup menu, the go-to-step dialog and the step buttons.
 TEST(ReplayWindow, BoardClicksMenuAndDialogSteerTheReplay) {
-    apptest::ScratchWorkFolder folder;
+    jq::test::ScratchWorkFolder folder;
     std::filesystem::copy_file(JQ_SOURCE_DIR "/assets/work/statfile", folder.path() + "/statfile");
     auto form = std::make_unique<TqsForm>();
     jq::GameState& g = form->game();
