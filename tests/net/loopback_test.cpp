@@ -17,6 +17,7 @@
 #include "net/ownmove.h"
 #include "net/ui/lansockets.h"
 #include "play/turnloop.h"
+#include "support/recording_ui.h"
 #include "view/rotation.h"
 
 namespace jq {
@@ -24,35 +25,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A side without a screen: a frozen clock (no time-outs), every box
-// answered with OK, the result and the steps kept when the battle ends.
-class SideUi : public NullUi {
-public:
-    explicit SideUi(GameState& g) : g_(g) {}
-    ClockStamp Now() override { return ClockStamp{1000}; }
-    void ProcessMessages() override { QCoreApplication::processEvents(); }
-    int ShowMessage(const std::string& text, bool) override {
-        boxes.push_back(text);
-        return 1;
-    }
-    void ShowBattleResult(int result, bool) override {
-        if (this->result >= 0) return;
-        this->result = result;
-        steps.assign(g_.stepRecords, g_.stepRecords + std::min(g_.stepCount, kMaxSteps));
-    }
-    int result = -1;
-    std::vector<StepRec> steps;
-    std::vector<std::string> boxes;
-
-private:
-    GameState& g_;
-};
-
 struct Side {
     explicit Side(int seat, uint32_t seed) {
+        // No screen; the clock stands still (no time-outs); the steps are
+        // kept when the battle ends.
         g = std::make_unique<GameState>();
-        ui = std::make_unique<SideUi>(*g);
-        g->ui = ui.get();
+        g->ui = &ui;
+        ui.onPump = [] { QCoreApplication::processEvents(); };
+        ui.duringResult = [this] {
+            if (steps.empty()) steps.assign(g->stepRecords, g->stepRecords + std::min(g->stepCount, kMaxSteps));
+        };
         g->appFolder = "/nonexistent-jq-folder/";
         g->optionsRecord.netMinMoveIntervalOption = 0;
         g->mainRandom.Seed(seed);
@@ -70,7 +52,8 @@ struct Side {
         sockets.reset();
     }
     std::unique_ptr<GameState> g;
-    std::unique_ptr<SideUi> ui;
+    test::RecordingUi ui;
+    std::vector<StepRec> steps;
     std::unique_ptr<net::LanSession> lan;
     std::unique_ptr<net::LanSockets> sockets;
     std::unique_ptr<AiWorkspace> work;
@@ -132,14 +115,14 @@ void PlayWholeBattle(const std::vector<int>& joiners, uint32_t seed) {
     bool started = false;
     auto allEnded = [&] {
         for (auto& s : sides)
-            if (s->ui->result < 0) return false;
+            if (s->ui.results.empty()) return false;
         return true;
     };
     while (!allEnded() && Clock::now() < deadline) {
         QCoreApplication::processEvents();
         for (auto& s : sides) {
             GameState& g = *s->g;
-            if (s->ui->result >= 0) continue;  // this side's battle is over
+            if (!s->ui.results.empty()) continue;  // this side's battle is over
             TickMainTimer(g);
             net::FinishOwnDeployment(g);  // deployed as dealt
             net::SendOwnComputerMove(g, *s->work);
@@ -162,15 +145,15 @@ void PlayWholeBattle(const std::vector<int>& joiners, uint32_t seed) {
     ASSERT_TRUE(allEnded()) << "the battle did not end in time:" << where;
 
     // The same battle on every side, each in its own view.
-    const std::vector<StepRec>& steps = host.ui->steps;
+    const std::vector<StepRec>& steps = host.steps;
     EXPECT_GT(steps.size(), 20u);
     for (auto& s : sides) {
         const int seat = s->g->myNetSeat;
-        EXPECT_EQ(s->ui->steps, TurnedSteps(steps, seat)) << "side " << seat;
+        EXPECT_EQ(s->steps, TurnedSteps(steps, seat)) << "side " << seat;
         // The result is seen from the local seats 0 and 2.
-        const int r = host.ui->result;
-        EXPECT_EQ(s->ui->result, seat % 2 == 0 || r == 2 ? r : 1 - r) << "side " << seat;
-        for (const std::string& box : s->ui->boxes)
+        const int r = host.ui.results[0];
+        EXPECT_EQ(s->ui.results[0], seat % 2 == 0 || r == 2 ? r : 1 - r) << "side " << seat;
+        for (const std::string& box : s->ui.messages)
             EXPECT_EQ(box.find(Gb("无法")), std::string::npos) << Utf8FromGb(box);
     }
 }
