@@ -81,7 +81,7 @@ std::vector<StepRec> TurnedSteps(const std::vector<StepRec>& steps, int turns) {
 // the host's computer's. Every person's seat is played by the computer
 // player on its own side, as a headless side plays it.
 void PlayWholeBattle(const std::vector<int>& joiners, uint32_t seed) {
-    const auto deadline = Clock::now() + std::chrono::seconds(90);
+    const auto deadline = Clock::now() + std::chrono::seconds(240);
     std::vector<std::unique_ptr<Side>> sides;
     sides.push_back(std::make_unique<Side>(0, seed));
     Side& host = *sides[0];
