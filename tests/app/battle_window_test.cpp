@@ -167,8 +167,9 @@ protected:
 };
 
 // From "人机对奕" through the deployment and moves to the result panel: the
-// win is shown once, counted once and saved at once.
-TEST_F(BattleWindowTest, BattlePlayedToAWinIsShownAndCountedOnce) {
+// win is shown once, counted once and saved at once; the battle is then
+// saved and feeds the statistics builder.
+TEST_F(BattleWindowTest, BattlePlayedToAWinIsShownCountedAndSaved) {
     options.winRecord[0][0] = 3;
     options.winRecord[0][1] = 1;
     OpenWindow();
@@ -178,7 +179,16 @@ TEST_F(BattleWindowTest, BattlePlayedToAWinIsShownAndCountedOnce) {
     // Without a formation database the player is told, and gets an army.
     EXPECT_TRUE(standardBoxes.value(0).startsWith(U("警告|没有默认的阵法数据库(zffile)！！")));
     EXPECT_TRUE(form->rbtPractice->isChecked());
-    // Two pieces exchanged with the pointer (pictures follow), then "完毕".
+    // Another formation for the own seat, its pictures following the codes;
+    // then two pieces exchanged with the pointer, and "完毕".
+    const jq::PieceTable dealt = g.pieces;
+    for (int round = 0; round < 5 && std::memcmp(&dealt, &g.pieces, sizeof dealt) == 0; ++round)
+        LeftClick(form->btnOtherKbt);
+    ASSERT_NE(std::memcmp(&dealt, &g.pieces, sizeof dealt), 0);
+    for (int k = 1; k < 25; ++k)
+        EXPECT_EQ(form->boardView->pieceImages[0]->Picture() == form->boardView->pieceImages[k]->Picture(),
+                  g.pieces[0].code == g.pieces[k].code)
+            << k;
     int a = 5;
     int b = 6;
     while (g.pieces[b].code == g.pieces[a].code) ++b;
@@ -191,6 +201,9 @@ TEST_F(BattleWindowTest, BattlePlayedToAWinIsShownAndCountedOnce) {
     LeftClick(form->btnChangeQz);
     ASSERT_EQ(g.deployPhase, 0);
     EXPECT_EQ(g.deployedPieces[b].code, codeA);
+    const jq::PieceTable deployed = g.pieces;
+    form->btnOtherKbtClick();  // no longer
+    EXPECT_EQ(std::memcmp(&deployed, &g.pieces, sizeof deployed), 0);
 
     PlayerMoves(4);
     ASSERT_FALSE(HasFatalFailure());
@@ -204,7 +217,31 @@ TEST_F(BattleWindowTest, BattlePlayedToAWinIsShownAndCountedOnce) {
     EXPECT_EQ((std::vector<int>(level0, level0 + 4)), (std::vector<int>{4, 2, 0, 0}));
     EXPECT_EQ(jq::DecodeOptions(ReadBytes(folder.path() + "/oprec")).winRecord[0][1], 2);
     EXPECT_FALSE(form->bgiveup->isEnabled());
-    EXPECT_EQ(static_cast<int>(jq::BattleFileFromGame(g, false).moves.size()), g.stepCount);
+
+    // Saved through the file dialog, from the menu and from the button.
+    auto saveAs = [](const std::string& path, const std::function<void()>& command) {
+        WhenShown<QFileDialog>([path](QFileDialog& dialog) {
+            dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QString::fromStdString(path));
+            static_cast<QDialog&>(dialog).accept();
+        });
+        command();
+    };
+    const std::string saved = folder.path() + "/kbtfiles/a.kbt";
+    saveAs(saved, [this] { form->mpopSaveBattle->trigger(); });
+    const jq::BattleDecodeResult read = jq::DecodeBattleFile(ReadBytes(saved));
+    ASSERT_EQ(read.error, jq::BattleFileError::kNone);
+    EXPECT_EQ(static_cast<int>(read.file.moves.size()), g.stepCount);
+    EXPECT_EQ(read.file.codes.rows[0][b], codeA);
+    saveAs(folder.path() + "/missing/c.kbt", [this] { LeftClick(form->btnsavefile); });
+    EXPECT_EQ(standardBoxes.last(), U("警告|保存结果文件不成功！！！"));
+    // "子力分布": disabled while it works, it counts the record.
+    bool disabledMeanwhile = false;
+    onStandardBox = [&] { disabledMeanwhile = !form->Button5->isEnabled(); };
+    form->Button5Click();
+    EXPECT_EQ(standardBoxes.last(), U("确认|成功分析1个文件！"));
+    EXPECT_TRUE(disabledMeanwhile);
+    EXPECT_TRUE(form->Button5->isEnabled());
+    EXPECT_EQ(ReadBytes(folder.path() + "/statfile").size(), static_cast<size_t>(jq::kStatFileBytes));
 }
 
 TEST_F(BattleWindowTest, PeaceAsksAndGivingUpLoses) {
@@ -227,66 +264,6 @@ TEST_F(BattleWindowTest, PeaceAsksAndGivingUpLoses) {
     EXPECT_EQ(panelsShown, std::vector<int>{jq::kBattleLost});
     EXPECT_EQ(game().optionsRecord.winRecord[2][2], 1);
     EXPECT_EQ(form->btnViewOtherQz->text(), U("不看棋了"));  // the rest is watched face up
-}
-
-TEST_F(BattleWindowTest, ExitStopsTheComputerAndDropsItsMove) {
-    OpenWindow();
-    Start();
-    ASSERT_TRUE(WaitFor([this] { return !computer->IsIdle() || PlayersTurn(); }, 20000));
-    const int movesBefore = computer->moves;
-    LeftClick(form->btnExit);
-    EXPECT_FALSE(form->isVisible());
-    EXPECT_TRUE(computer->IsIdle());
-    EXPECT_FALSE(form->Timer1->isActive());
-    WaitFor([] { return false; }, 200);  // a move chosen before the stop is never carried out
-    EXPECT_EQ(computer->moves, movesBefore);
-}
-
-TEST_F(BattleWindowTest, OtherFormationRedrawsTheOwnSeatUntilTheDeploymentEnds) {
-    OpenWindow();
-    LeftClick(form->btnNewBattle);
-    jq::GameState& g = game();
-    jq::PieceTable before = g.pieces;
-    for (int round = 0; round < 5 && std::memcmp(&before, &g.pieces, sizeof before) == 0; ++round)
-        LeftClick(form->btnOtherKbt);
-    ASSERT_NE(std::memcmp(&before, &g.pieces, sizeof before), 0);
-    for (int k = 1; k < 25; ++k)  // the pictures follow the new codes
-        EXPECT_EQ(form->boardView->pieceImages[0]->Picture() == form->boardView->pieceImages[k]->Picture(),
-                  g.pieces[0].code == g.pieces[k].code)
-            << k;
-    LeftClick(form->btnChangeQz);
-    before = g.pieces;
-    form->btnOtherKbtClick();
-    EXPECT_EQ(std::memcmp(&before, &g.pieces, sizeof before), 0);
-}
-
-TEST_F(BattleWindowTest, SavingGoesThroughTheDialogAndFeedsTheStatisticsBuilder) {
-    OpenWindow();
-    Start();
-    form->Timer1->stop();  // the battle stands still while it is saved
-    auto saveAs = [](const std::string& path, const std::function<void()>& command) {
-        WhenShown<QFileDialog>([path](QFileDialog& dialog) {
-            dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QString::fromStdString(path));
-            static_cast<QDialog&>(dialog).accept();
-        });
-        command();
-    };
-    const std::string first = folder.path() + "/kbtfiles/a.kbt";
-    saveAs(first, [this] { form->mpopSaveBattle->trigger(); });  // the menu item and the button are one command
-    const jq::BattleDecodeResult read = jq::DecodeBattleFile(ReadBytes(first));
-    ASSERT_EQ(read.error, jq::BattleFileError::kNone);
-    EXPECT_EQ(read.file.codes.rows[0][7], game().deployedPieces[7].code);
-    saveAs(folder.path() + "/missing/c.kbt", [this] { LeftClick(form->btnsavefile); });
-    EXPECT_EQ(standardBoxes.last(), U("警告|保存结果文件不成功！！！"));
-
-    // "子力分布": disabled while it works, it counts the record.
-    bool disabledMeanwhile = false;
-    onStandardBox = [&] { disabledMeanwhile = !form->Button5->isEnabled(); };
-    form->Button5Click();
-    EXPECT_EQ(standardBoxes.last(), U("确认|成功分析1个文件！"));
-    EXPECT_TRUE(disabledMeanwhile);
-    EXPECT_TRUE(form->Button5->isEnabled());
-    EXPECT_EQ(ReadBytes(folder.path() + "/statfile").size(), static_cast<size_t>(jq::kStatFileBytes));
 }
 
 TEST_F(BattleWindowTest, RecordDialogFollowsACountWhileOpenAndIsSaved) {

@@ -28,12 +28,6 @@ std::unique_ptr<TfmShowResult> StoppedPanel(int kind, int mode, const jq::GameSt
     return panel;
 }
 
-ResultPanelFrame* VisiblePanel(TfmShowResult& panel) {
-    for (ResultPanelFrame* p : {panel.PanelWin, panel.PanelLose, panel.PanelPeace})
-        if (!p->isHidden()) return p;
-    return nullptr;
-}
-
 int LiveResultPanels() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     int count = 0;
@@ -42,37 +36,29 @@ int LiveResultPanels() {
     return count;
 }
 
-TEST(ResultPanel, KindsOtherThanWonAndLostShowTheDraw) {
-    const std::pair<int, const char*> rows[] = {{0, "PanelWin"}, {1, "PanelLose"}, {2, "PanelPeace"},
-                                                {7, "PanelPeace"}, {-1, "PanelPeace"}};
-    for (const auto& [kind, name] : rows) {
-        auto panel = StoppedPanel(kind, 0);
-        int visible = 0;
-        for (ResultPanelFrame* p : {panel->PanelWin, panel->PanelLose, panel->PanelPeace}) visible += !p->isHidden();
-        EXPECT_EQ(visible, 1) << kind;
-        ASSERT_NE(VisiblePanel(*panel), nullptr);
-        EXPECT_EQ(VisiblePanel(*panel)->objectName(), QString::fromLatin1(name)) << kind;
-    }
-}
-
-// When an untouched panel closes, by its mode and the LAN state of the game.
-TEST(ResultPanel, ClosingTicksPerModeAndLanState) {
+// One panel per kind (any kind but won and lost is a draw), and when it
+// closes untouched, by its mode and the LAN state of the game.
+TEST(ResultPanel, KindAndClosingTicksPerModeAndLanState) {
     struct Row {
-        int mode, netState, ticks;
+        int kind, mode, netState, ticks;
         bool closed;
     };
     const Row rows[] = {
-        {0, 0, 439, false}, {0, 0, 440, true},  {0, 20, 1, false},  // a local panel ignores the LAN state
-        {2, 0, 439, false}, {2, 0, 440, true},                      // any mode but 1 is a local panel
-        {1, 32, 199, false}, {1, 32, 200, true}, {1, 15, 1, false}, {1, 16, 1, true},
-        {1, 31, 1, true},   {1, 32, 1, false},  {1, 40, 150, false},
+        {0, 0, 0, 439, false},  {1, 0, 0, 440, true},   {2, 0, 20, 1, false},  // a local panel ignores the LAN state
+        {7, 2, 0, 439, false},  {-1, 2, 0, 440, true},                         // any mode but 1 is a local panel
+        {0, 1, 32, 199, false}, {1, 1, 32, 200, true},  {2, 1, 15, 1, false}, {2, 1, 16, 1, true},
+        {2, 1, 31, 1, true},    {2, 1, 32, 1, false},   {2, 1, 40, 150, false},
     };
     for (const Row& r : rows) {
+        SCOPED_TRACE(::testing::Message() << "kind " << r.kind << " mode " << r.mode << " state " << r.netState
+                                          << " ticks " << r.ticks);
         jq::GameState g;
         g.netState = r.netState;
-        auto panel = StoppedPanel(2, r.mode, &g);
+        auto panel = StoppedPanel(r.kind, r.mode, &g);
+        ResultPanelFrame* frames[3] = {panel->PanelWin, panel->PanelLose, panel->PanelPeace};
+        for (int k = 0; k < 3; ++k) EXPECT_EQ(frames[k]->isHidden(), k != (r.kind == 0 || r.kind == 1 ? r.kind : 2));
         Tick(*panel, r.ticks);
-        EXPECT_EQ(panel->Closed(), r.closed) << "mode " << r.mode << " state " << r.netState << " ticks " << r.ticks;
+        EXPECT_EQ(panel->Closed(), r.closed);
         if (r.mode == 1 && !r.closed) {  // the host's panel watches the state as it changes
             g.netState = 21;
             Tick(*panel, 1);
@@ -104,15 +90,6 @@ TEST(ResultPanel, ClickClosesFromHalfASecond) {
     jq::test::LeftClick(panel->PanelPeace->findChild<QLabel*>(QStringLiteral("PanelPeaceLine2")));
     EXPECT_TRUE(panel->Closed());
     EXPECT_FALSE(panel->isVisible());
-}
-
-TEST(ResultPanel, MissingPicturesAreLeftOut) {
-    QTemporaryDir empty;
-    TfmShowResult bare(nullptr, 1, 0, nullptr, empty.path());
-    bare.Timer1->stop();
-    auto* none = bare.PanelLose->findChild<QLabel*>(QStringLiteral("PanelLosePicture"));
-    ASSERT_NE(none, nullptr);
-    EXPECT_TRUE(none->pixmap().isNull());
 }
 
 TEST(ShowResultPanel, ModalPanelWaitsAndIsDeletedWhenItCloses) {

@@ -74,9 +74,15 @@ TEST_F(MainWindowTest, PopupMenuOpensOnTheBoardPictureOnly) {
     }
 }
 
-TEST_F(MainWindowTest, ExitItemStopsTheComputerPlayerAndCloses) {
+TEST_F(MainWindowTest, ExitCommandAndItemStopTheComputerPlayerAndClose) {
     int stops = 0;
     form->stopAIThreadHook = [&stops](TqsForm&) { ++stops; };
+    form->show();
+    jq::test::LeftClick(form->btnExit);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_GE(stops, 1);
+    stops = 0;
     form->show();
     form->N10->trigger();
     EXPECT_FALSE(form->isVisible());

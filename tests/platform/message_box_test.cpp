@@ -1,20 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <thread>
 
 #include "core/text.h"
 #include "core/ui/myshowmessage.h"
-#include "platform/artwork.h"
-#include "platform/imagecontrol.h"
 #include "platform/toolkit.h"
 
 namespace jq {
@@ -35,7 +31,6 @@ protected:
     void TearDown() override {
         TfmwMyShowMessage::shownHook = nullptr;
         standardBoxShownHook = nullptr;
-        SetArtworkFolder(QString());
     }
     // Records every box, then answers it with `key` (0: a click on "确定",
     // 1: on "取消").
@@ -81,17 +76,6 @@ TEST_F(MessageBoxTest, NoticesAndQuestionsAnswerAndShowTheirText) {
     EXPECT_EQ(MyShowMessage(Gb("通知"), 0), 1);
     EXPECT_TRUE(escapeIgnored);
     EXPECT_EQ(seen.count, 5);
-}
-
-TEST_F(MessageBoxTest, ArtworkFromItsFolderOrDrawnWhenMissing) {
-    QTemporaryDir folder;
-    QImage icon(32, 32, QImage::Format_RGB32);
-    icon.fill(qRgb(10, 20, 30));
-    ASSERT_TRUE(icon.save(QDir(folder.path()).filePath("msg_icon.png")));
-    SetArtworkFolder(folder.path());
-    TfmwMyShowMessage box;
-    EXPECT_EQ(box.Image1->Pixel(16, 16), qRgb(10, 20, 30));
-    EXPECT_EQ(box.Image2->Picture().size(), QSize(93, 31));  // drawn in place of the missing title
 }
 
 TEST_F(MessageBoxTest, BoxAskedOffTheMainThreadIsShownThere) {

@@ -143,11 +143,12 @@ TEST_F(BoardViewTest, FallenCommanderTurnsTheFlagOver) {
 TEST_F(BoardViewTest, ImagesStayOffThePointlessGridAndArrowsShowTheirCell) {
     view->PlacePieceAt(0, 18, 17);
     const QPoint before = view->pieceImages[0]->pos();
-    view->PlacePieceAt(0, 12, 12);  // no point there: told, the image stays
+    view->PlacePieceAt(0, 12, 12);  // no point there: stored and told, the image stays
     EXPECT_EQ(view->pieceImages[0]->pos(), before);
+    EXPECT_EQ((GridPoint{g.pieces[0].x, g.pieces[0].y}), (GridPoint{12, 12}));
     view->PlacePieceAt(-2, 18, 17);
     view->PlacePieceAt(100, 18, 17);
-    EXPECT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages, std::vector<std::string>{Gb("该位置不存在！      ")});
 
     view->ShowArrow(3, 126, 2);
     const BoardPoint& c = g.board->boardPoints[126];
@@ -278,6 +279,9 @@ TEST_F(BoardViewTest, ModeSwitchSetsComputerSeatsAndAlwaysStartsTheTimer) {
     view->rbtSelectChanged();
     EXPECT_EQ(g.computerSeat[3], 1);
     EXPECT_TRUE(timer->isActive());
+    view->controls.rbtDps->setChecked(true);  // replay: nobody is played by the computer
+    view->rbtSelectChanged();
+    EXPECT_EQ(std::vector<int>(g.computerSeat, g.computerSeat + 4), std::vector<int>(4, 0));
 }
 
 }  // namespace

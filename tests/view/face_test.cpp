@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "core/text.h"
 #include "view/face.h"
 #include "support/recording_ui.h"
 #include "support/scene.h"
@@ -32,10 +31,9 @@ TEST(SheetCellTest, CellsOfTheFourSheets) {
         int left, top;
     };
     const Row rows[] = {
-        {0, 0, 1, true, 0, 22},   {0, 3, 12, true, 84, 264}, {2, 0, 9, false, 0, 0},  {1, 3, 12, true, 264, 84},
-        {1, 2, 7, false, 0, 56},  {3, 0, 12, true, 0, 0},    {3, 2, 12, false, 264, 56},
-        {3, 0, 13, true, 264, 0},  // a code without a face shows the back
-        {0, 1, 0, true, 28, 0},
+        {0, 3, 12, true, 84, 264}, {2, 0, 9, false, 0, 0}, {1, 3, 12, true, 264, 84}, {1, 2, 7, false, 0, 56},
+        {3, 0, 12, true, 0, 0},    {3, 2, 12, false, 264, 56},
+        {3, 0, 13, true, 264, 0},  {0, 1, 0, true, 28, 0},  // codes without a face show the back
     };
     for (const Row& r : rows) {
         const SpriteCell c = SheetCell(r.seat, r.variant, r.code, r.faceUp);
@@ -107,13 +105,6 @@ TEST_F(FaceTest, FirstFlagOfASeatIsTurnedAndAMissingOneReportedOnlyWhenLaidOut) 
     EXPECT_EQ(FlagCell(g, PieceOf(3, 0), true).turn, FlagTurn::kSkip);
     EXPECT_EQ(FlagCell(g, -2, true).turn, FlagTurn::kSkip);
     EXPECT_EQ(FlagCell(g, 100, false).turn, FlagTurn::kSkip);
-}
-
-TEST_F(FaceTest, PlacePieceAtOffTheBoardStoresAndTells) {
-    PlacePieceAt(g, 7, 12, 12);  // a corner of the grid without a point
-    EXPECT_EQ(g.pieces[7].x, 12);
-    EXPECT_EQ(g.pieces[7].y, 12);
-    EXPECT_EQ(ui.messages, std::vector<std::string>{Gb("该位置不存在！      ")});
 }
 
 }  // namespace

@@ -125,15 +125,6 @@ TEST_F(InputTest, RefusalRulesInOrder) {
     EXPECT_EQ(g.selectedPiece, kNoPiece);
 }
 
-TEST_F(InputTest, PlayModeSetsTheComputerSeats) {
-    EXPECT_TRUE(ApplyPlayMode(g, PlayMode::kPractice));
-    EXPECT_EQ(std::vector<int>(g.computerSeat, g.computerSeat + 4), (std::vector<int>{0, 1, 1, 1}));
-    EXPECT_FALSE(ApplyPlayMode(g, PlayMode::kNeither));
-    EXPECT_EQ(std::vector<int>(g.computerSeat, g.computerSeat + 4), (std::vector<int>{0, 1, 1, 1}));
-    EXPECT_FALSE(ApplyPlayMode(g, PlayMode::kReplay));
-    EXPECT_EQ(std::vector<int>(g.computerSeat, g.computerSeat + 4), (std::vector<int>{0, 0, 0, 0}));
-}
-
 // ---- Deployment ----
 
 TEST_F(InputTest, DeployingExchangesOwnPiecesOnly) {

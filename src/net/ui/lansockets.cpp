@@ -135,6 +135,8 @@ void LanSockets::ClientDown() {
     client_ = nullptr;
 }
 
+bool LanSockets::ConnectionsGone() const { return findChildren<QTcpSocket*>().isEmpty(); }
+
 bool LanSockets::Connected() const { return client_ && client_->state() == QAbstractSocket::ConnectedState; }
 
 size_t LanSockets::Write(const uint8_t* data, size_t size) { return WriteTo(client_, data, size); }
