@@ -8,7 +8,7 @@
 #include "ai/choose0.h"
 #include "core/qipan.h"
 #include "play/execute.h"
-#include "play/standins.h"
+#include "net/lan.h"
 
 namespace jq {
 
@@ -194,8 +194,12 @@ void ExecuteComputerMove(GameState& g, const MoveCand& move, uint64_t token) {
         ~Finish() { w->FinishHandOver(token); }
     } finish{worker, token};
 
-    // Chosen for a position that is gone: nothing of it applies.
-    if (info.seat != g.curSeat || info.stepCount != g.stepCount) return;
+    // Chosen for a position that is gone: nothing of it applies. A LAN host
+    // may start the computer again for the seat to move.
+    if (info.seat != g.curSeat || info.stepCount != g.stepCount) {
+        if (g.netConnected != 0) g.aiMoverGuard = -1;
+        return;
+    }
 
     for (int i = 0; i < 3; ++i) g.aiPhaseTimes[i] = info.phaseTimes[i];
     g.ui->SetDiagnosticLabel(1, std::to_string(g.aiPhaseTimes[0].seconds - g.turnClock.seconds));
@@ -233,10 +237,9 @@ void ExecuteComputerMove(GameState& g, const MoveCand& move, uint64_t token) {
         return;
     }
     // LAN battle: the move travels in the mover's own view and is carried
-    // out when the host relays it back. The LAN battle's own sending takes
-    // over from this stand-in.
+    // out when the host relays it back.
     g.netMoveRecord = MoveInMoverView(slot0);
-    standin::SendNetMessage(g, "MoveQz", g.curSeat);
+    net::SendNetMessage(g, "MoveQz", g.curSeat);
 }
 
 }  // namespace jq

@@ -26,6 +26,8 @@
 
 #include "app/appfolder.h"
 #include "core/options.h"
+#include "net/netbattle.h"
+#include "net/ui/lansockets.h"
 #include "platform/artwork.h"
 #include "platform/imagecontrol.h"
 #include "platform/toolkit.h"
@@ -101,6 +103,7 @@ TqsForm::TqsForm(QWidget* parent)
     // The computer player's worker waits until the turn loop wakes it.
     aiThread = jq::CreateWindowComputerPlayer(this, g);
     g.computer = aiThread.get();
+    CreateLanSession();
     // The pictures of the design come from the working folder as well.
     UseWorkingFolderPictures(GetCurrentFolder());
 
@@ -155,6 +158,8 @@ TqsForm::~TqsForm() {
     Timer1->stop();
     game_->computer = nullptr;
     aiThread.reset();
+    lanSockets_.reset();
+    lanSession_.reset();
     boardView.reset();
     game_->ui = &game_->nullUi;
 }
@@ -402,10 +407,7 @@ void TqsForm::BuildPopupMenu() {
     PopupMenu1 = new QMenu(this);
     mpopLoadFile = PopupMenu1->addAction(icons[2], QStringLiteral("调出战役"));
     mpopRecentFile = PopupMenu1->addMenu(QStringLiteral("最近复盘战役"));
-    for (QAction*& item : mnFna) {
-        item = mpopRecentFile->addAction(QStringLiteral("DEFAULT"));
-        item->setEnabled(false);
-    }
+    for (QAction*& item : mnFna) item = mpopRecentFile->addAction(QStringLiteral("DEFAULT"));
     N15 = PopupMenu1->addSeparator();
     mpopAutoPlay = PopupMenu1->addAction(QStringLiteral("自动演播(单击棋盘)"));
     mpopPlayStop = PopupMenu1->addAction(QStringLiteral("停止演播"));
@@ -440,6 +442,13 @@ void TqsForm::CreateBoardView() {
     // and the 30 arrow images above it.
     boardView = std::make_unique<BoardView>(*game_, panQiPan, this);
     boardView->qipan->onClick = [this](jq::ImageControl&) { qipanClick(); };
+    // A move in a LAN battle goes to the host; it is carried out when the
+    // host relays it back.
+    boardView->sendMoveQz = [this] { jq::net::SendNetMessage(*game_, "MoveQz", game_->myNetSeat); };
+    boardView->updatePlayButtons = [this] { jq::net::UpdatePlayButtons(*game_); };
+    // A right click on the board picture opens the popup menu.
+    boardView->qipan->installEventFilter(this);
+    for (jq::ImageControl* arrow : boardView->pathArrowImages) arrow->installEventFilter(this);
     // The controls laid on the board panel stay above the board picture.
     for (QWidget* w : boardPanelControls_) w->raise();
 }

@@ -88,10 +88,9 @@ void TqsForm::ConnectHandlers() {
     // Mouse-down handlers read the modifier keys before the click.
     for (QWidget* w : std::initializer_list<QWidget*>{btnLoadFile, btnNextStep, btnProvStep})
         w->installEventFilter(this);
-    // Chat keys; the board panel's right click opens the popup menu.
+    // Chat keys; a right click on the board picture opens the popup menu.
     edInput->lineEdit()->installEventFilter(this);
     reBulltin->installEventFilter(this);
-    panQiPan->installEventFilter(this);
 
     // Popup menu.
     connect(PopupMenu1, &QMenu::aboutToShow, this, [this] { PopupMenu1Popup(); });
@@ -142,8 +141,8 @@ bool TqsForm::eventFilter(QObject* watched, QEvent* event) {
             break;
         }
         case QEvent::ContextMenu:
-            // The board, and the load command ("右键激活演播菜单").
-            if (watched == panQiPan || watched == btnLoadFile) {
+            // The board picture (and the path arrows lying on it) only.
+            if (boardView && (watched == boardView->qipan || IsArrowImage(watched))) {
                 ShowBoardMenu(static_cast<QContextMenuEvent*>(event)->globalPos());
                 return true;
             }
@@ -152,6 +151,12 @@ bool TqsForm::eventFilter(QObject* watched, QEvent* event) {
             break;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool TqsForm::IsArrowImage(const QObject* watched) const {
+    for (const jq::ImageControl* arrow : boardView->pathArrowImages)
+        if (arrow == watched) return true;
+    return false;
 }
 
 void TqsForm::keyPressEvent(QKeyEvent* event) {

@@ -85,6 +85,9 @@ public:
     virtual void SelectPlayMode(bool practice) {}
     // The main window's title as at start-up.
     virtual void ShowStartupTitle() {}
+    // The main window's title while a battle record is open: its path (the
+    // file system's bytes).
+    virtual void ShowRecordTitle(const std::string& path) {}
     // The computer player's hidden diagnostic labels lbmsg1..lbmsg5
     // (`index` 1..5): thinking times and formation indexes.
     virtual void SetDiagnosticLabel(int index, const std::string& text) {}

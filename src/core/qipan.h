@@ -16,6 +16,9 @@
 namespace jq {
 
 class ComputerPlayer;
+namespace net {
+class LanSession;
+}
 
 // One LAN seat; 128 bytes on the wire.
 struct SeatRec {
@@ -114,6 +117,9 @@ struct GameState {
     int32_t isNetHost = 0;
     int32_t netState = 0;
     std::string chatText;
+    // The LAN battle's connections and queues, owned by whoever set the
+    // battle up; null: none.
+    net::LanSession* lan = nullptr;
 
     // The main thread's random generator.
     GameRandom mainRandom;

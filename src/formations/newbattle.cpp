@@ -6,7 +6,7 @@
 #include "core/text.h"
 #include "formations/piecestats.h"
 #include "formations/zffile.h"
-#include "play/standins.h"
+#include "net/lan.h"
 #include "play/turnloop.h"
 #include "records/layout.h"
 #include "view/input.h"
@@ -26,8 +26,8 @@ void EnterPlayMode(GameState& g, bool practice) {
 }  // namespace
 
 bool NewBattleAgainstComputer(GameState& g) {
-    const bool server = standin::NetServerActive(g);
-    const bool client = standin::NetClientActive(g);
+    const bool server = net::NetServerActive(g);
+    const bool client = net::NetClientActive(g);
     if (server || client) {
         const std::string question = Gb("加入新的网战将复位正在进行的网络战役！") + std::string(13, ' ') + Gb("\n是否继续？");
         if (g.ui->ShowMessage(question, true) != 1) return false;
@@ -38,7 +38,7 @@ bool NewBattleAgainstComputer(GameState& g) {
     // the computer player in the half-reset state.
     GameLogicGuard guard(g);
     g.battleRunning = 0;
-    if (server || client) standin::CloseNetSockets(g, client, server);
+    if (server || client) net::CloseNetSockets(g, client, server);
     EnterPlayMode(g, false);
     g.ui->ShowStartupTitle();
 

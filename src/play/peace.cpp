@@ -5,7 +5,7 @@
 #include "core/options.h"
 #include "core/text.h"
 #include "play/execute.h"
-#include "play/standins.h"
+#include "net/lan.h"
 #include "play/turnloop.h"
 #include "view/selection.h"
 
@@ -32,7 +32,7 @@ void OfferPeace(GameState& g) {
     if (g.netConnected != 0) {
         ++g.netPeaceRequestCount;
         if (g.netPeaceRequestCount <= 3)
-            standin::SendNetMessage(g, "PeaceRequest", g.myNetSeat);
+            net::SendNetMessage(g, "PeaceRequest", g.myNetSeat);
         else
             g.ui->ShowMessage(Gb("三番五次想当逃兵,系统拒绝您的要求.") + Blanks(9), false);
         return;
@@ -63,7 +63,7 @@ void GiveUp(GameState& g) {
         r.target = kNoPiece;
         r.fromX = r.fromY = r.toX = r.toY = kSurrenderCoord;
         r.outcome = seat;
-        standin::SendNetMessage(g, "MoveQz", g.myNetSeat);
+        net::SendNetMessage(g, "MoveQz", g.myNetSeat);
     } else {
         // A seat the computer is playing is the computer's to give up.
         if (g.computerSeat[seat] != 0) return;
@@ -85,14 +85,14 @@ void ExitProgram(GameState& g) {
             Gb("庄家退出后其他玩家将无法继续游戏！") + Blanks(13) + Gb("\n是否继续退出？");
         if (g.ui->ShowMessage(question, true) != 1) return;
         StopAIThread(g);
-        standin::CloseNetSockets(g, standin::NetClientActive(g), standin::NetServerActive(g));
+        net::CloseNetSockets(g, net::NetClientActive(g), net::NetServerActive(g));
         g.ui->CloseMainWindow();
         return;
     }
     StopAIThread(g);
-    if (standin::NetClientActive(g)) {
-        standin::SendNetMessage(g, "JoinCancel", g.myNetSeat);
-        standin::CloseNetSockets(g, true, false);
+    if (net::NetClientActive(g)) {
+        net::SendNetMessage(g, "JoinCancel", g.myNetSeat);
+        net::CloseNetSockets(g, true, false);
     }
     g.ui->CloseMainWindow();
 }

@@ -8,9 +8,10 @@
 #include "ai/movegen.h"
 #include "core/text.h"
 #include "formations/zffile.h"
+#include "net/netbattle.h"
 #include "play/execute.h"
 #include "play/result_rules.h"
-#include "play/standins.h"
+#include "records/replay.h"
 #include "view/rotation.h"
 #include "view/selection.h"
 
@@ -43,12 +44,12 @@ void EndBattle(GameState& g, int result) {
     if (result != kBattleDraw && g.optionsRecord.recordLatestFormations != 0)
         RateZfFormations(g, result == kBattleWon ? 0 : 1);
     CountBattleResult(g, result);
-    standin::RejoinNetBattle(g);
+    net::RejoinNetBattle(g);
 }
 
 void AutoReplayPacing(GameState& g, bool free) {
     if (0.01 * kMainTimerMs * g.autoPlayTicks > g.optionsRecord.autoPlayInterval) {
-        if (g.battleRunning == 0 && g.autoPlay != 0 && free) standin::ReplayNextSteps(g);
+        if (g.battleRunning == 0 && g.autoPlay != 0 && free) ReplayNextSteps(g);
         g.autoPlayTicks = 0;
     } else if (g.autoPlayTicks < 0) {
         g.autoPlayTicks = 0;
@@ -91,7 +92,7 @@ void LocalSeatWithoutMove(GameState& g) {
         r.target = kNoPiece;
         r.fromX = r.fromY = r.toX = r.toY = kSurrenderCoord;
         r.outcome = 0;
-        standin::SendNetMessage(g, "MoveQz", g.myNetSeat);
+        net::SendNetMessage(g, "MoveQz", g.myNetSeat);
     }
 }
 
@@ -108,7 +109,7 @@ void OwnNetTimeout(GameState& g) {
         r.target = kNoPiece;
         r.fromX = r.fromY = r.toX = r.toY = kTimeoutCoord;
         r.outcome = g.netTimeoutCount;
-        standin::SendNetMessage(g, "MoveQz", g.myNetSeat);
+        net::SendNetMessage(g, "MoveQz", g.myNetSeat);
         g.ui->SetStatusText(3, " " + std::to_string(g.netTimeoutCount) + " " + Gb("次超时！"));
         return;
     }
@@ -117,8 +118,8 @@ void OwnNetTimeout(GameState& g) {
     SeatRec& own = g.seatTable[g.myNetSeat];
     PutBoundedText(own.name, sizeof own.name, Gb("计算机"));
     own.state = g.myNetSeat == 0 ? 2 : 0;
-    standin::SendNetMessage(g, "JoinCancel", g.myNetSeat);
-    if (g.myNetSeat != 0) standin::AbortNetBattle(g, 0);
+    net::SendNetMessage(g, "JoinCancel", g.myNetSeat);
+    if (g.myNetSeat != 0) net::AbortNetBattle(g, net::kLeaveTooManyTimeouts);
 }
 
 // A LAN client that has heard nothing from the host for too long leaves.
@@ -127,7 +128,7 @@ void SilentServer(GameState& g) {
     if (g.netConnected == 0 || g.battleRunning == 0 || v >= 0 || g.netState < 21 || g.myNetSeat == 0) return;
     g.ui->SetMainTimerEnabled(false);
     g.ui->ProcessMessages();
-    standin::AbortNetBattle(g, 2);
+    net::AbortNetBattle(g, net::kLeaveHostSilent);
     g.ui->ShowMessage(Gb("服务器太长时间没有响应！") + std::string(11, ' ') + Gb("\n断开网络联接."), false);
     g.ui->SetMainTimerEnabled(true);
 }
@@ -172,13 +173,13 @@ void ShowBattleResult(GameState& g, int netConnected, int isNetHost, int result)
     if (lanHost) {
         bool sent = false;
         for (int pass = 0; pass < kFlushPasses && !sent; ++pass) {
-            if (!standin::ServerOutboxPending(g)) {
+            if (!net::ServerOutboxPending(g)) {
                 sent = true;
                 break;
             }
             g.ui->ProcessMessages();
-            standin::FlushServerQueue(g);
-            g.ui->SleepMs(kFlushPauseMs);
+            net::FlushServerQueue(g);
+            g.ui->WaitKeepingWindowLive(kFlushPauseMs);
         }
         if (!sent)
             g.ui->ShowMessage(Gb("消息尚未发送完成！\n请检查网络超时情况。") + std::string(11, ' '), false);
@@ -235,10 +236,10 @@ void TickMainTimer(GameState& g) {
     if (g.netConnected == 0 || (g.battleRunning == 0 && g.deployPhase != 0))
         g.ui->SetSaveEnabled(true);
     else
-        standin::UpdatePlayButtons(g);
+        net::UpdatePlayButtons(g);
     g.ui->SetGiveUpAndPeaceEnabled(g.practiceMode != 0 && g.curSeat == 0 && g.deployPhase == 0 &&
                                    g.battleRunning != 0);
-    g.ui->SetChatVisible(g.netConnected != 0 && standin::NetClientActive(g));
+    g.ui->SetChatVisible(g.netConnected != 0 && net::NetClientActive(g));
     AutoReplayPacing(g, free);
     TurnLight(g);
     MoveClock(g);
@@ -251,7 +252,7 @@ void TickMainTimer(GameState& g) {
     if (free) {
         CheckBattleEnd(g);
         WakeComputerPlayer(g);
-        standin::HandleNetBattle(g);
+        net::HandleNetBattle(g);
     }
 }
 

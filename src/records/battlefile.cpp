@@ -9,23 +9,20 @@
 #include "records/fileio.h"
 
 namespace jq {
-namespace {
-
-bool IsSpecialMove(const uint8_t* rec) {
-    const bool all22 = rec[0] == kSurrenderCoord && rec[1] == kSurrenderCoord && rec[2] == kSurrenderCoord &&
-                       rec[3] == kSurrenderCoord;
-    const bool all255 = rec[0] == kTimeoutCoord && rec[1] == kTimeoutCoord && rec[2] == kTimeoutCoord &&
-                        rec[3] == kTimeoutCoord;
-    return all22 || all255;
+bool IsSpecialMove(const MoveRec& m) {
+    for (const int32_t v : {kSurrenderCoord, kTimeoutCoord})
+        if (m.fromX == v && m.fromY == v && m.toX == v && m.toY == v) return true;
+    return false;
 }
 
-bool IsSoundMove(const uint8_t* rec) {
-    if (IsSpecialMove(rec)) return true;
+bool HasZeroCoordinate(const MoveRec& m) { return m.fromX == 0 || m.fromY == 0 || m.toX == 0 || m.toY == 0; }
+
+MoveRec NormaliseRecordMove(const MoveRec& m) {
+    if (IsSpecialMove(m) || HasZeroCoordinate(m)) return m;
     const BoardTables& board = Board();
-    return PointIndexAt(board, rec[0], rec[1]) >= 0 && PointIndexAt(board, rec[2], rec[3]) >= 0;
+    if (PointIndexAt(board, m.fromX, m.fromY) >= 0 && PointIndexAt(board, m.toX, m.toY) >= 0) return m;
+    return kOffBoardMove;
 }
-
-}  // namespace
 
 BattleHead DecodeBattleHead(const uint8_t* data, size_t size) {
     uint8_t image[kBattleHeadBytes] = {};
@@ -90,11 +87,9 @@ BattleDecodeResult DecodeBattleFile(const uint8_t* data, size_t size) {
     file.moves.reserve(records);
     for (size_t i = 0; i < records; ++i) {
         const uint8_t* rec = data + kBattleHeadBytes + i * kBattleMoveBytes;
-        if (!IsSoundMove(rec)) {
-            result.firstBadMove = static_cast<int>(i);
-            break;
-        }
-        file.moves.push_back(MoveRec{rec[0], rec[1], rec[2], rec[3]});
+        const MoveRec m{rec[0], rec[1], rec[2], rec[3]};
+        if (HasZeroCoordinate(m)) break;
+        file.moves.push_back(NormaliseRecordMove(m));
     }
     return result;
 }

@@ -59,11 +59,18 @@ enum class BattleFileError {
 struct BattleDecodeResult {
     BattleFileError error = BattleFileError::kNone;
     BattleFile file;
-    // Index of the first move record that is neither two board points nor a
-    // special record; the moves end before it. -1 when every record was
-    // sound.
-    int firstBadMove = -1;
 };
+
+// A record move whose points are not both board points (and which is not a
+// special record) replays as a step without a mover. It is held as this
+// marker, which no view turn brings onto the board or to a zero coordinate
+// (a zero coordinate ends a record).
+constexpr MoveRec kOffBoardMove{1, 1, 1, 1};
+bool IsSpecialMove(const MoveRec& m);
+bool HasZeroCoordinate(const MoveRec& m);
+// The move as a record holds it: special records and pairs of board points
+// as they are, anything else kOffBoardMove. A zero coordinate is kept.
+MoveRec NormaliseRecordMove(const MoveRec& m);
 
 // Encodes a record: the seat byte is always 20; names are cut to 20 bytes
 // and blank-filled; codes stop at the first code outside 1..12; at most
@@ -73,8 +80,9 @@ std::vector<uint8_t> EncodeBattleFile(const BattleFile& file);
 // Decodes a file image. The first 30 bytes are not compared. The seat is
 // the seat byte mod 4. A code outside 1..12 reads as 0, and a zero code
 // ends the seat's codes. A trailing part of a move record is ignored, as is
-// everything after the 510th record. The moves end at the first record that
-// is not a pair of board points (other than the two special records).
+// everything after the 510th record. The moves end before the first record
+// with a zero byte; a record that is not a pair of board points (nor
+// special) is kept as kOffBoardMove.
 BattleDecodeResult DecodeBattleFile(const uint8_t* data, size_t size);
 BattleDecodeResult DecodeBattleFile(const std::vector<uint8_t>& bytes);
 
@@ -97,6 +105,7 @@ bool SaveBattleFile(GameState& g, const std::string& path);
 // A file that cannot be opened or is too short to be a record is reported
 // ("文件无法打开！") and nothing is laid out; `out` is left empty then.
 // The moves go to `out.moves` (the caller copies them into moveHistory).
+// A short file is read as far as it goes.
 BattleFileError ReadBattleFile(GameState& g, const std::string& path, BattleFile& out);
 
 // The ".kbt" files of a folder that the study and the statistics read,

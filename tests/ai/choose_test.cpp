@@ -1,313 +1,209 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
+#include <tuple>
 #include <vector>
 
 #include "ai/choose0.h"
-#include "ai_support.h"
+#include "ai/choose12.h"
+#include "ai/flagdefence.h"
+#include "position.h"
 
 namespace jq {
 namespace {
 
 using aitest::Move;
-using aitest::PutAt;
+using test::PutAt;
+using test::SetRow;
 
-class PickTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        w = aitest::MakeWorkspace();
-        w->ownRandom.Seed(4321);
-        PutAt(w->game.pieces, 31, kCommander, 36);
-        PutAt(w->game.pieces, 32, kPlatoon, 37);
-    }
-    // Candidates already sorted, best first; the first moved by `mover`.
-    void Scores(std::vector<float> scores, int mover = 32, int target = kNoPiece) {
-        list.clear();
-        for (float s : scores) list.push_back(Move(mover, target, 0, 0, 0, 0, 1, s));
-    }
-    int Pick() { return PickCandidate(*w, list.data(), static_cast<int>(list.size())); }
-    // The draws the pick will make, from a copy of the generator.
-    int Draw(int k) {
-        GameRandom copy = w->ownRandom;
-        int v = 0;
-        for (int i = 0; i <= k; ++i) v = copy.Next();
-        return v;
-    }
-    std::unique_ptr<AiWorkspace> w;
-    std::vector<MoveCand> list;
+// The random pick among the sorted candidates, at the basic level (0) and
+// the upper levels (1). Expected: the best, one of the first k, or one of
+// the k after the best, as the generator's second draw decides.
+enum Pick { kBest, kAmong, kAfterBest };
+constexpr int kCmd = 31;     // a commander
+constexpr int kOther = 32;   // a platoon
+constexpr int kFromR = 1000; // step 4r + (step - kFromR), r the first draw % 8
+
+struct PickCase {
+    const char* what;
+    int level, step, mover, target;
+    std::vector<float> scores;
+    Pick pick;
+    int k;
 };
 
-TEST(PickThreshold, ByStepCount) {
-    EXPECT_DOUBLE_EQ(PickThreshold(0), 0.6);
+TEST(PickCandidate, Rules) {
+    const PickCase cases[] = {
+        {"commander capture, one other", 0, 0, kCmd, kOther, {900, 100}, kAfterBest, 1},
+        {"commander capture, two others", 0, 0, kCmd, kOther, {900, 100, 50}, kAfterBest, 2},
+        {"commander capture, many", 0, 0, kCmd, kOther, {900, 100, 50, 40, 30}, kAfterBest, 3},
+        {"commander capture below 4r + 4", 0, kFromR + 3, kCmd, kOther, {900, 100, 50, 40}, kAfterBest, 3},
+        {"commander capture at 4r + 4", 0, kFromR + 4, kCmd, kOther, {900, 100, 50, 40}, kBest, 0},
+        {"commander's plain move", 0, 0, kCmd, kNoPiece, {900, 100, 50, 40}, kBest, 0},
+        {"capture by another piece", 0, 0, kOther, kCmd, {900, 100, 50, 40}, kBest, 0},
+        {"commander rule over at 32", 0, 32, kCmd, kOther, {900, 100, 50, 40}, kBest, 0},
+        {"third above 0.6 of the best", 0, 3, kOther, kNoPiece, {1000, 700, 601, 10}, kAmong, 3},
+        {"third at 0.6: top two", 0, 3, kOther, kNoPiece, {1000, 700, 600, 10}, kAmong, 2},
+        {"nothing close, best above 500", 0, 3, kOther, kNoPiece, {1000, 600, 10}, kBest, 0},
+        {"modest best: the non-negative", 0, 100, kOther, kNoPiece, {500, 20, 0, -1, 30}, kAmong, 3},
+        {"best just above 500", 0, 100, kOther, kNoPiece, {500.01f, 20, 0}, kBest, 0},
+        {"all negative", 0, 100, kOther, kNoPiece, {-1, -2, -3}, kBest, 0},
+        {"clear best", 0, 100, kOther, kNoPiece, {1000, 10}, kBest, 0},
+
+        {"close top three", 1, 10, kOther, kNoPiece, {100, 90, 70, 1}, kAmong, 3},
+        {"close top two", 1, 10, kOther, kNoPiece, {100, 90, 1}, kAmong, 2},
+        {"top two needs three candidates", 1, 10, kOther, kNoPiece, {1500, 1400}, kBest, 0},
+        {"clear best above 1000", 1, 100, kOther, kNoPiece, {1000.5f, 1000, 3}, kBest, 0},
+        {"1000 is no clear best", 1, 100, kOther, kNoPiece, {1000, 999, 3, -1}, kAmong, 3},
+        {"all negative", 1, 100, kOther, kNoPiece, {-1, -2, -3}, kBest, 0},
+        {"commander alone", 1, 0, kCmd, kNoPiece, {5}, kBest, 0},
+        {"commander, one other", 1, 0, kCmd, kNoPiece, {5, 4}, kAfterBest, 1},
+        {"commander, many", 1, 0, kCmd, kNoPiece, {5, 4, 3, 2, 1}, kAfterBest, 3},
+        {"commander below 4r + 4", 1, kFromR + 3, kCmd, kNoPiece, {5, 4, 3, 2}, kAfterBest, 3},
+        {"commander at 4r + 4", 1, kFromR + 4, kCmd, kNoPiece, {5000, 4, 3, 2}, kBest, 0},
+        {"commander rule over at 32", 1, 32, kCmd, kNoPiece, {5000, 4}, kBest, 0},
+    };
+    for (const PickCase& c : cases) {
+        auto w = aitest::MakeWorkspace();
+        PutAt(w->game.pieces, kCmd, kCommander, 36);
+        PutAt(w->game.pieces, kOther, kPlatoon, 37);
+        w->ownRandom.Seed(11);
+        GameRandom copy = w->ownRandom;
+        const int r = copy.Next() % 8;
+        const GameRandom afterR = copy;
+        const int v = copy.Next();
+        ASSERT_TRUE(v % 2 != 0 && v % 3 != 0) << "a draw that tells the rules from playing the best";
+        w->game.stepCount = c.step >= kFromR ? 4 * r + c.step - kFromR : c.step;
+        std::vector<MoveCand> list;
+        for (float s : c.scores) list.push_back(Move(c.mover, c.target, 0, 0, 0, 0, 1, s));
+        const int n = static_cast<int>(list.size());
+        const int got = c.level == 0 ? PickCandidate(*w, list.data(), n) : PickAdvancedCandidate(*w, list.data(), n);
+        const int expected = c.pick == kBest ? 0 : c.pick == kAmong ? v % c.k : 1 + v % c.k;
+        EXPECT_EQ(got, expected) << "level " << c.level << ": " << c.what;
+        if (c.pick == kBest) EXPECT_EQ(w->ownRandom.State(), afterR.State()) << "one draw: " << c.what;
+    }
+}
+
+TEST(PickCandidate, ThresholdSteps) {
     EXPECT_DOUBLE_EQ(PickThreshold(1), 0.1);
     EXPECT_DOUBLE_EQ(PickThreshold(2), 0.2);
-    EXPECT_DOUBLE_EQ(PickThreshold(3), 0.6);
     EXPECT_DOUBLE_EQ(PickThreshold(79), 0.6);
     EXPECT_DOUBLE_EQ(PickThreshold(80), 1.0);
-    EXPECT_DOUBLE_EQ(PickThreshold(160), 1.4);
-    EXPECT_DOUBLE_EQ(PickThreshold(480), 3.0);
-    EXPECT_DOUBLE_EQ(PickThreshold(510), 3.0);
+    EXPECT_FLOAT_EQ(AdvancedPickThreshold(19), 0.6f);
+    EXPECT_FLOAT_EQ(AdvancedPickThreshold(20), 1.0f);
 }
 
 TEST(SortCandidates, EqualScoresAreNeverExchanged) {
     auto w = aitest::MakeWorkspace();
-    std::vector<MoveCand> list = {Move(1, -2, 0, 0, 0, 0, 1, 5), Move(2, -2, 0, 0, 0, 0, 1, 5),
-                                  Move(3, -2, 0, 0, 0, 0, 1, 7)};
+    std::vector<MoveCand> list = {Move(1, kNoPiece, 0, 0, 0, 0, 1, 5), Move(2, kNoPiece, 0, 0, 0, 0, 1, 5),
+                                  Move(3, kNoPiece, 0, 0, 0, 0, 1, 7)};
     SortCandidatesByScore(*w, list.data(), 3);
     EXPECT_EQ(list[0].mover, 3);
     EXPECT_EQ(list[1].mover, 2);
     EXPECT_EQ(list[2].mover, 1);
 }
 
-TEST_F(PickTest, CommanderCaptureNeverPicksPastTheList) {
-    // At step 0 the commander rule always applies; with two candidates the
-    // only other place is 1.
-    w->game.stepCount = 0;
-    Scores({900, 100}, 31, 32);
-    EXPECT_EQ(Pick(), 1);
-    Scores({900, 100, 50}, 31, 32);
-    const int expected = 1 + Draw(1) % 2;
-    EXPECT_EQ(Pick(), expected);
-    Scores({900, 100, 50, 40, 30}, 31, 32);
-    const int expected3 = 1 + Draw(1) % 3;
-    EXPECT_EQ(Pick(), expected3);
-}
-
-TEST_F(PickTest, CommanderRuleHoldsBelowFourTimesRPlusFour) {
-    Scores({900, 100, 50, 40}, 31, 32);
-    const int r = Draw(0) % 8;
-    w->game.stepCount = 4 * r + 3;
-    const int expected = 1 + Draw(1) % 3;
-    EXPECT_EQ(Pick(), expected);
-    // The same draw of r one step later: the best stands.
-    w->ownRandom.Seed(4321);
-    w->game.stepCount = 4 * r + 4;
-    EXPECT_EQ(Pick(), 0);
-    // A commander's plain move, or a capture by another piece, never.
-    w->ownRandom.Seed(4321);
-    w->game.stepCount = 0;
-    Scores({900, 100, 50, 40}, 31, kNoPiece);
-    EXPECT_EQ(Pick(), 0);
-    Scores({900, 100, 50, 40}, 32, 31);
-    EXPECT_EQ(Pick(), 0);
-}
-
-TEST_F(PickTest, CommanderRuleEndsAtStepThirtyTwo) {
-    w->game.stepCount = 32;
-    Scores({900, 100, 50, 40}, 31, 32);
-    for (int i = 0; i < 20; ++i) EXPECT_EQ(Pick(), 0);
-}
-
-TEST_F(PickTest, CloseScoresShareTheChoice) {
-    w->game.stepCount = 3;  // threshold 0.6
-    Scores({1000, 700, 601, 10});
-    const int topThree = Draw(1) % 3;
-    EXPECT_EQ(Pick(), topThree);
-    // 600 / 1000 is not above 0.6: the top two share it.
-    Scores({1000, 700, 600, 10});
-    const int topTwo = Draw(1) % 2;
-    EXPECT_EQ(Pick(), topTwo);
-    // Nothing close and the best above 500: the best.
-    Scores({1000, 600, 10});
-    EXPECT_EQ(Pick(), 0);
-}
-
-TEST_F(PickTest, ModestBestPicksAmongTheNonNegative) {
-    w->game.stepCount = 100;  // threshold 1.4: nothing is close
-    Scores({500, 20, 0, -1, 30});
-    const int expected = Draw(1) % 3;  // counting stops at the first negative
-    EXPECT_EQ(Pick(), expected);
-    Scores({500.01f, 20, 0});
-    EXPECT_EQ(Pick(), 0);
-    // All negative: the best, with no further draw.
-    Scores({-1, -2, -3});
-    GameRandom afterR = w->ownRandom;
-    afterR.Next();
-    EXPECT_EQ(Pick(), 0);
-    EXPECT_EQ(w->ownRandom.State(), afterR.State());
-}
-
-TEST_F(PickTest, DrawsOneValueForRWhateverTheRule) {
-    w->game.stepCount = 100;
-    Scores({1000, 10});
-    GameRandom expected = w->ownRandom;
-    expected.Next();
-    EXPECT_EQ(Pick(), 0);
-    EXPECT_EQ(w->ownRandom.State(), expected.State());
-}
-
-class ChooseTest : public ::testing::Test {
-protected:
-    void SetUp() override { w = aitest::MakeWorkspace(); }
-    std::unique_ptr<AiWorkspace> w;
-};
-
-TEST_F(ChooseTest, NoOrOneCandidate) {
-    PieceTable& p = w->game.pieces;
-    w->game.curSeat = 0;
-    PutAt(p, 21, kFlag, 21);
+TEST(ChooseBasic, NoOrOneCandidateAndStop) {
+    auto w = aitest::MakeWorkspace();
+    PutAt(w->game.pieces, 21, kFlag, 21);
     EXPECT_TRUE(ChooseMoveBasic(*w));
     EXPECT_EQ(w->aiMoveList.count, 0);
-
-    // A platoon in the corner beside its own flag has one step.
-    PutAt(p, 20, kPlatoon, 20);
+    PutAt(w->game.pieces, 20, kPlatoon, 20);  // one step, beside its flag
     EXPECT_TRUE(ChooseMoveBasic(*w));
     ASSERT_EQ(w->aiMoveList.count, 1);
-    EXPECT_EQ(w->aiMoveList.list[0].mover, 20);
-    EXPECT_EQ(w->aiMoveList.list[0].toX, 18);
-    EXPECT_EQ(w->aiMoveList.list[0].toY, 13);
-}
+    EXPECT_EQ(GridPoint(w->aiMoveList.list[0].toX, w->aiMoveList.list[0].toY), GridPoint(18, 13));
 
-// Four seats on their start points with generated armies.
-void DealArmies(PieceTable& p) {
-    test::DeployArmy(p);
-}
-
-TEST_F(ChooseTest, ChoiceIsALegalMoveAndRepeatsWithTheSeed) {
-    DealArmies(w->game.pieces);
-    w->game.curSeat = 1;
-    w->ownRandom.Seed(77);
-    ASSERT_TRUE(ChooseMoveBasic(*w));
-    ASSERT_GT(w->aiMoveList.count, 1);
-    const MoveCand first = w->aiMoveList.list[0];
-    EXPECT_EQ(first.mover / 25, 1);
-    auto again = aitest::MakeWorkspace();
-    DealArmies(again->game.pieces);
-    again->game.curSeat = 1;
-    again->ownRandom.Seed(77);
-    ASSERT_TRUE(ChooseMoveBasic(*again));
-    EXPECT_EQ(again->aiMoveList.count, w->aiMoveList.count);
-    EXPECT_EQ(again->aiMoveList.list[0].mover, first.mover);
-    EXPECT_EQ(again->aiMoveList.list[0].toX, first.toX);
-    EXPECT_EQ(again->aiMoveList.list[0].toY, first.toY);
-    EXPECT_EQ(again->aiMoveList.list[0].score, first.score);
-}
-
-TEST_F(ChooseTest, StopsWhenAsked) {
-    DealArmies(w->game.pieces);
+    test::DeployArmy(w->game.pieces);
     std::atomic<int> stop{1};
     w->abortRequested = &stop;
     EXPECT_FALSE(ChooseMoveBasic(*w));
-    stop = 0;
-    EXPECT_TRUE(ChooseMove(*w));
 }
 
-TEST_F(ChooseTest, EveryLevelChoosesAMove) {
-    for (int level : {0, 1, 2}) {
-        auto ws = aitest::MakeWorkspace();
-        DealArmies(ws->game.pieces);
-        ws->game.aiLevel = level;
-        ws->game.curSeat = 2;
-        ASSERT_TRUE(ChooseMove(*ws));
-        EXPECT_EQ(ws->aiMoveList.list[0].mover / 25, 2) << level;
-    }
-}
-
-}  // namespace
-}  // namespace jq
-
-namespace jq {
-namespace {
-
-using aitest::Move;
-using aitest::PutAt;
-using aitest::SetRow;
-
+// Seat 0 with engineers on the railway and a platoon next to an enemy; its
+// flag on slot 23 although it believes slot 21 holds it. Seat 1's flag
+// believed on slot 21; seat 3's headquarters both gone.
 class MarkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        w = aitest::MakeWorkspace();
         PieceTable& p = w->game.pieces;
-        // Seat 0: three engineers on the railway, a platoon next to an
-        // enemy; its flag on slot 23 although it believes slot 21 holds it.
-        PutAt(p, 0, kEngineer, 0);   // (18,17)
-        PutAt(p, 4, kEngineer, 4);   // (22,17)
-        PutAt(p, 15, kEngineer, 15); // (18,13)
-        PutAt(p, 6, kPlatoon, 6);    // (20,16)
+        PutAt(p, 0, kEngineer, 0);    // (18,17)
+        PutAt(p, 4, kEngineer, 4);    // (22,17)
+        PutAt(p, 15, kEngineer, 15);  // (18,13)
+        PutAt(p, 6, kPlatoon, 6);     // (20,16)
         PutAt(p, 21, kMine, 21);
         PutAt(p, 23, kFlag, 23);
-        SetRow(p[21].beliefs[0], {{1, 100.0f}});
-        SetRow(p[23].beliefs[0], {{2, 100.0f}});
-        PutAt(p, 30, kCompany, 2);   // seat 1's piece on (20,17)
-        // Seat 1's headquarters: seat 0 believes slot 21 holds the flag.
+        SetRow(p[21].beliefs[0], {{kFlag, 100.0f}});
+        SetRow(p[23].beliefs[0], {{kMine, 100.0f}});
+        PutAt(p, 30, kCompany, 2);    // (20,17)
         PutAt(p, 46, kFlag, 51);
         PutAt(p, 48, kMine, 53);
-        SetRow(p[46].beliefs[0], {{1, 70.0f}, {2, 30.0f}});
-        SetRow(p[48].beliefs[0], {{1, 30.0f}, {2, 70.0f}});
-        // Seat 3's headquarters are both gone.
+        SetRow(p[46].beliefs[0], {{kFlag, 70.0f}, {kMine, 30.0f}});
+        SetRow(p[48].beliefs[0], {{kFlag, 30.0f}, {kMine, 70.0f}});
         count = GenerateMoves(w->aiMoveList, p, 0);
         list = w->aiMoveList.list;
     }
-    const MoveCand* Find(int mover, int point) const {
-        const BoardPoint& bp = Board().boardPoints[point];
-        for (int i = 0; i < count; ++i)
-            if (list[i].mover == mover && list[i].toX == bp.gridX && list[i].toY == bp.gridY) return &list[i];
-        return nullptr;
-    }
     float Mark(int mover, int point) const {
-        const MoveCand* c = Find(mover, point);
-        EXPECT_NE(c, nullptr) << mover << " to " << point;
-        return c != nullptr ? c->terms[0] : -1.0f;
+        const GridPoint g = test::PointAt(point);
+        for (int i = 0; i < count; ++i)
+            if (list[i].mover == mover && list[i].toX == g.x && list[i].toY == g.y) return list[i].terms[0];
+        ADD_FAILURE() << mover << " to " << point << " not listed";
+        return -1.0f;
     }
-    std::unique_ptr<AiWorkspace> w;
+    std::unique_ptr<AiWorkspace> w = aitest::MakeWorkspace();
     MoveCand* list = nullptr;
     int count = 0;
 };
 
-TEST_F(MarkTest, FewCandidatesAreAllLookedAhead) {
+TEST_F(MarkTest, FewerThanFortyEightCandidatesAreAllLookedAhead) {
     ASSERT_GE(count, 48);
-    for (int i = 0; i < count; ++i) list[i].terms[0] = -5.0f;
     ASSERT_TRUE(MarkCandidates(*w, list, 47, 0));
     for (int i = 0; i < 47; ++i) EXPECT_EQ(list[i].terms[0], 10.0f) << i;
-    ASSERT_TRUE(MarkCandidates(*w, list, count, 0));
+    ASSERT_TRUE(MarkCandidates(*w, list, 48, 0));
     int marked = 0;
-    for (int i = 0; i < count; ++i) marked += list[i].terms[0] == 10.0f;
-    EXPECT_LT(marked, count);
-}
-
-TEST_F(MarkTest, AttackersAndApproachesWithManyCandidates) {
-    ASSERT_GE(count, 48);
-    ASSERT_TRUE(MarkCandidates(*w, list, count, 0));
-    // The platoon can attack: its plain steps are looked at too.
-    EXPECT_EQ(Mark(6, 2), 10.0f);
-    EXPECT_EQ(Mark(6, 27), 10.0f);  // the camp (20,15)
-    // An engineer that can attack: only its attack, unless a plain move
-    // ends on a square around a believed flag.
-    EXPECT_EQ(Mark(0, 2), 10.0f);
-    EXPECT_EQ(Mark(0, 5), 0.0f);      // (18,16)
-    EXPECT_EQ(Mark(0, 123), 0.0f);    // the centre is never an approach
-    EXPECT_EQ(Mark(4, 46), 10.0f);    // square 16 of seat 1: around slot 21
-    EXPECT_EQ(Mark(4, 48), 0.0f);     // square 18: around slot 23 only
-    // Seat 3 has no headquarters piece left: nothing is marked there.
-    EXPECT_EQ(Mark(0, 107), 0.0f);    // square 17, in both rows
-    // In the own area the true flag counts, not the belief: slot 23.
-    EXPECT_EQ(Mark(15, 16), 0.0f);    // square 16, around slot 21 only
-    EXPECT_EQ(Mark(15, 18), 10.0f);   // square 18, around slot 23
-    EXPECT_EQ(Mark(15, 17), 10.0f);   // square 17, in both rows
-}
-
-TEST_F(MarkTest, StopsWhenAsked) {
+    for (int i = 0; i < 48; ++i) marked += list[i].terms[0] == 10.0f;
+    EXPECT_LT(marked, 48);
     std::atomic<int> stop{1};
     w->abortRequested = &stop;
     EXPECT_FALSE(MarkCandidates(*w, list, count, 0));
 }
 
-// Seat 0's division in the centre can march on seat 1's flag (east) or on
-// seat 3's (west).
+TEST_F(MarkTest, AttackersAndApproachesWithManyCandidates) {
+    ASSERT_TRUE(MarkCandidates(*w, list, count, 0));
+    const struct {
+        int mover, point;
+        float mark;
+    } cases[] = {
+        {6, 2, 10},    // a piece that can attack: its attack
+        {6, 27, 10},   // ... and its plain steps
+        {0, 2, 10},    // an engineer's attack
+        {0, 5, 0},     // but not its plain steps
+        {0, 123, 0},   // the centre is never an approach
+        {4, 46, 10},   // square 16 of seat 1: round the believed slot 21
+        {4, 48, 0},    // square 18: round slot 23 only
+        {0, 107, 0},   // seat 3 has no headquarters piece left
+        {15, 16, 0},   // own area: the true flag on slot 23 counts
+        {15, 18, 10},
+        {15, 17, 10},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Mark(c.mover, c.point), c.mark) << c.mover << " to " << c.point;
+}
+
+// Seat 0's division in the centre can march on seat 1's flag (east) or
+// seat 3's (west); the bonus goes to the first step of one plan.
 class BonusTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        w = aitest::MakeWorkspace();
         PieceTable& p = w->game.pieces;
-        PutAt(p, 10, kDivision, 124);  // (20,20)
-        PutAt(p, 46, kFlag, 51);       // seat 1, (28,19)
-        PutAt(p, 96, kFlag, 111);      // seat 3, (12,21)
-        SetRow(p[46].beliefs[0], {{1, 100.0f}});
-        SetRow(p[96].beliefs[0], {{1, 100.0f}});
+        PutAt(p, 10, kDivision, 124);
+        PutAt(p, 46, kFlag, 51);   // seat 1
+        PutAt(p, 96, kFlag, 111);  // seat 3
+        SetRow(p[46].beliefs[0], {{kFlag, 100.0f}});
+        SetRow(p[96].beliefs[0], {{kFlag, 100.0f}});
     }
-    // The flag whose attack got the bonus: +1 seat 1's (east), -1 seat 3's
-    // (west), 0 none. Both attacks begin with the same step south.
+    // +1 seat 1's flag, -1 seat 3's, 0 none.
     int BonusSide() {
         const int n = GenerateMoves(w->aiMoveList, w->game.pieces, 0);
         MoveCand* list = w->aiMoveList.list;
@@ -317,34 +213,211 @@ protected:
         for (int i = 0; i < n; ++i)
             if (list[i].score != 0.0f) {
                 EXPECT_EQ(list[i].score, 1600.0f);
-                EXPECT_EQ(GridPoint(list[i].toX, list[i].toY), GridPoint(20, 18));
                 ++given;
             }
-        if (w->aiMoveTemp.mover < 0) {
-            EXPECT_EQ(given, 0);
-            return 0;
-        }
-        EXPECT_EQ(given, 1);
-        const MoveCand& last = w->aiPlanMoves[w->aiPlanLength - 1];
-        return last.toX > 20 ? 1 : -1;
+        EXPECT_EQ(given, w->aiMoveTemp.mover < 0 ? 0 : 1);
+        if (w->aiMoveTemp.mover < 0) return 0;
+        return w->aiPlanMoves[w->aiPlanLength - 1].toX > 20 ? 1 : -1;
     }
-    std::unique_ptr<AiWorkspace> w;
+    std::unique_ptr<AiWorkspace> w = aitest::MakeWorkspace();
 };
 
-TEST_F(BonusTest, EqualEnemiesTheOneOnTheLeftFirst) {
+TEST_F(BonusTest, TheWeakerEnemyFirstTheLeftOneOnEqualTerms) {
     EXPECT_EQ(BonusSide(), -1);
-}
-
-TEST_F(BonusTest, TheWeakerEnemyFirst) {
     PutAt(w->game.pieces, 80, kPlatoon, 105);  // seat 3 grows stronger
     EXPECT_EQ(BonusSide(), 1);
 }
 
 TEST_F(BonusTest, FlagBeliefOfFiftyIsNoTarget) {
-    SetRow(w->game.pieces[96].beliefs[0], {{1, 50.0f}, {2, 50.0f}});
+    SetRow(w->game.pieces[96].beliefs[0], {{kFlag, 50.0f}, {kMine, 50.0f}});
     EXPECT_EQ(BonusSide(), 1);
-    SetRow(w->game.pieces[46].beliefs[0], {{1, 50.0f}, {2, 50.0f}});
+    SetRow(w->game.pieces[46].beliefs[0], {{kFlag, 50.0f}, {kMine, 50.0f}});
     EXPECT_EQ(BonusSide(), 0);
+}
+
+// How the flag plans bend the scores. Candidates and plan moves go from
+// (18,13) to (toX,13); a plan slot with a status of 0 or more stands.
+struct Cand {
+    int toX = 0;
+    float score = 0;
+    int target = kNoPiece;
+};
+struct PlanCase {
+    const char* what;
+    int32_t status[4];
+    Cand plans[4];
+    Cand list[3];
+    float expected[3];
+};
+
+TEST(FlagPlanScores, Cases) {
+    constexpr double kStake = 200000.0;
+    constexpr float kPlusStake = static_cast<float>(10.0 + kStake);
+    constexpr float kPlusTwoStakes = static_cast<float>(10.0 + 2 * kStake);
+    const PlanCase cases[] = {
+        {"no plan stands: nothing is cut", {-1, -7, -7, -7}, {},
+         {{19, 12300}, {20, 12299}, {21, 50000}}, {12300, 12299, 50000}},
+        {"a plan stands: 12300 and above cut", {-7, -7, -7, 0}, {{}, {}, {}, {22, 10}},
+         {{19, 12300}, {20, 12299}, {21, 50000}}, {0, 12299, 0}},
+        {"lifts the first match only, never lowers", {-7, 0, 0, -7}, {{}, {19, 700}, {20, 300}},
+         {{19, 5}, {19, 5}, {20, 900}}, {700, 5, 900}},
+        {"uncountered near threats favour every capture", {-7, -7, kDefenceNoCounterNear, kDefenceWeakCounterNear}, {},
+         {{19, 10, 40}, {20, 10}}, {kPlusTwoStakes, 10}},
+        {"too late near is uncountered too", {-7, -7, kDefenceTooLateNear, kDefenceNoCounter}, {},
+         {{19, 10, 40}}, {kPlusStake}},
+        {"stopped or farther defences change nothing", {-7, -7, kDefenceStopped, kDefenceNoCounter}, {},
+         {{19, 10, 40}}, {10}},
+    };
+    for (const PlanCase& c : cases) {
+        FlagPlans plans;
+        MoveCand list[3];
+        int n = 0;
+        for (int s = 0; s < 4; ++s) {
+            plans.status[s] = c.status[s];
+            plans.move[s] = aitest::Move(3, kNoPiece, 18, 13, c.plans[s].toX, 13, 1, c.plans[s].score);
+        }
+        for (const Cand& k : c.list)
+            if (k.toX != 0) list[n++] = aitest::Move(3, k.target, 18, 13, k.toX, 13, 1, k.score);
+        ApplyFlagPlans(plans, list, n, kStake);
+        for (int i = 0; i < n; ++i) EXPECT_EQ(list[i].score, c.expected[i]) << c.what << ", candidate " << i;
+    }
+}
+
+// Whole choices on a fixed position: four armies, some contact in the
+// centre.
+constexpr int kArmy[25] = {10, 6, 12, 9, 11, 8, 5, 7, 12, 3, 10, 11, 6, 4, 8, 9, 2, 3, 2, 12, 10, 1, 2, 7, 11};
+
+class ChoiceTest : public aitest::PositionTest {
+protected:
+    ChoiceTest() {
+        for (int s = 0; s < kSeats; ++s)
+            for (int k = 0; k < kPiecesPerSeat; ++k) {
+                const int i = s * kPiecesPerSeat + k;
+                Put(i, kArmy[k], s * 30 + k);
+                for (auto& row : Pieces()[i].beliefs) {
+                    for (int c = 0; c < 12; ++c) row[c] = test::kArmyShare[c];
+                    if (k < 5) row[kBomb - 1] = 0.0f;
+                    if (k != 21 && k != 23) row[kFlag - 1] = 0.0f;
+                    if (k < 15) row[kMine - 1] = 0.0f;
+                    float sum = 0.0f;
+                    for (float x : row) sum += x;
+                    for (float& x : row) x = x * 100.0f / sum;
+                }
+            }
+        MovePiece(26, 127);  // seat 1 slot 1 to (20,18)
+        MovePiece(77, 124);  // seat 3 slot 2 to (20,20)
+        Pieces()[0].alive = 0;
+    }
+    void MovePiece(int piece, int point) {
+        Pieces()[piece].x = test::PointAt(point).x;
+        Pieces()[piece].y = test::PointAt(point).y;
+        for (auto& row : Pieces()[piece].beliefs) {
+            row[kFlag - 1] = 0.0f;
+            row[kMine - 1] = 0.0f;
+        }
+    }
+    MoveCand Choose(int level) {
+        w->game.aiLevel = level;
+        w->game.curSeat = 0;
+        w->game.stepCount = 40;
+        rng.Seed(99);
+        const bool done = level == 0 ? ChooseMoveBasic(*w) : ChooseMoveAdvanced(*w);
+        EXPECT_TRUE(done);
+        return w->aiMoveList.list[0];
+    }
+};
+
+TEST_F(ChoiceTest, BasicLevelGolden) {
+    const MoveCand m = Choose(0);
+    EXPECT_EQ(std::tie(m.mover, m.toX, m.toY), std::make_tuple(1, 18, 17));
+    EXPECT_NEAR(m.score, 877.217f, 0.01f);
+}
+
+TEST_F(ChoiceTest, MiddleLevelGolden) {
+    // No flag located; the best (988.13) is no clear best, so the pick is
+    // among every candidate scoring 0 or more.
+    const MoveCand m = Choose(1);
+    EXPECT_EQ(w->aiChosenIndex, 22);
+    EXPECT_EQ(w->aiMoveList.list[22].mover, 1);
+    EXPECT_NEAR(w->aiMoveList.list[22].score, 988.13f, 0.01f);
+    EXPECT_EQ(std::tie(m.mover, m.toX, m.toY), std::make_tuple(15, 19, 14));
+    EXPECT_NEAR(m.score, 25.0f, 0.01f);
+}
+
+TEST_F(ChoiceTest, TopLevelGolden) {
+    // The own flag and seat 1's are located: the attack plan lifts its
+    // first move (the platoon of (22,15) to the camp (21,14)) past 1000.
+    Believe(21, 0, {{kFlag, 100.0f}});
+    Believe(46, 0, {{kFlag, 95.0f}, {kMine, 5.0f}});
+    const MoveCand m = Choose(2);
+    EXPECT_EQ(w->aiChosenIndex, 0);
+    EXPECT_EQ(std::tie(m.mover, m.toX, m.toY), std::make_tuple(11, 21, 14));
+    EXPECT_NEAR(m.score, 8399.24f, 0.01f);
+}
+
+TEST_F(ChoiceTest, StopEndsTheSearch) {
+    Believe(21, 0, {{kFlag, 100.0f}});
+    Believe(46, 0, {{kFlag, 95.0f}, {kMine, 5.0f}});
+    w->game.aiLevel = 2;
+    bool done = true;
+    std::thread worker([&] { done = ChooseMoveAdvanced(*w); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    abort = 1;
+    worker.join();
+    EXPECT_FALSE(done);
+}
+
+TEST_F(ChoiceTest, NoMoveLeavesAnEmptyList) {
+    for (int k = 0; k < kPiecesPerSeat; ++k)
+        if (kArmy[k] != kFlag && kArmy[k] != kMine) Pieces()[k].alive = 0;
+    Choose(2);
+    EXPECT_EQ(w->aiMoveList.count, 0);
+}
+
+// Which flag plans a choice makes, seen through the lists the plans leave:
+// seat 0's brigade next to seat 1's headquarters (pieces 46 and 48), seat
+// 0's flag on slot 21 (piece 21), flag weights as seat 0 believes them.
+struct PlanChoiceCase {
+    const char* what;
+    int level;
+    float flag46, flag48, ownFlag;
+    bool dead46, deadOwn;
+    int attackTarget;  // -1: no attack planned
+    bool defended;
+};
+
+class PlanChoiceTest : public aitest::PositionTest {};
+
+TEST_F(PlanChoiceTest, WhichPlansAreMade) {
+    const PlanChoiceCase cases[] = {
+        {"90 is not above 90", 1, 90, 10, 0, false, false, -1, false},
+        {"slot 23 when slot 21 does not qualify", 1, 90, 95, 0, false, false, 48, false},
+        {"slot 21 first", 1, 90.5f, 95, 0, false, false, 46, false},
+        {"a dead headquarters piece is no target", 2, 100, 10, 0, true, false, -1, false},
+        {"only the top level defends", 1, 0, 0, 100, false, false, -1, false},
+        {"the top level defends", 2, 0, 0, 100, false, false, -1, true},
+        {"the own row decides", 2, 0, 0, 50, false, false, -1, false},
+        {"a flag already taken is still defended", 2, 0, 0, 100, false, true, -1, true},
+    };
+    for (const PlanChoiceCase& c : cases) {
+        Put(0, kBrigade, 46);
+        Put(21, kFlag, 21);
+        Put(46, kFlag, 51);
+        Put(48, kMine, 53);
+        Believe(46, 0, {{kFlag, c.flag46}, {kMine, 100 - c.flag46}});
+        Believe(48, 0, {{kFlag, c.flag48}, {kMine, 100 - c.flag48}});
+        Believe(21, 0, {{kFlag, c.ownFlag}, {kMine, 100 - c.ownFlag}});
+        Pieces()[46].alive = !c.dead46;
+        Pieces()[21].alive = !c.deadOwn;
+        w->attackRelations.count = -99;
+        w->flagThreatRelations.count = -99;
+        w->game.aiLevel = c.level;
+        ASSERT_TRUE(ChooseMoveAdvanced(*w)) << c.what;
+        const AttackRelation& r = w->attackRelations[0];
+        const bool attacked = w->attackRelations.count != -99;
+        EXPECT_EQ(attacked ? r.moves[r.moveCount - 1].target : -1, c.attackTarget) << c.what;
+        EXPECT_EQ(w->flagThreatRelations.count != -99, c.defended) << c.what;
+    }
 }
 
 }  // namespace

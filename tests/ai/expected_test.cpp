@@ -1,122 +1,37 @@
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <cmath>
 #include <cstring>
-#include <memory>
 #include <limits>
+#include <memory>
 #include <random>
 #include <vector>
 
 #include "ai/derivedmoves.h"
+#include "ai/expectation.h"
 #include "ai/expected.h"
 #include "ai/inference.h"
-#include "ai12_fixture.h"
 #include "formations/piecestats.h"
+#include "position.h"
 
 namespace jq {
 namespace {
 
-using testing12::PositionTest;
-using ExpectedScoreTest = PositionTest;
+using ExpectedScoreTest = aitest::PositionTest;
 
-// Board points used below.
-constexpr int kCentreLeft = 123;   // (18,20)
 constexpr int kCentreMid = 124;    // (20,20)
 constexpr int kCentreRight = 125;  // (22,20)
-constexpr int kCentreLow = 127;    // (20,18)
 
-class ImmediateValueTest : public PositionTest {
-protected:
-    float Value(int viewer, MoveCand m, float scratch[12]) {
-        return ImmediateMoveValue(*w, viewer, Pieces(), m, scratch);
-    }
-    float Value(int viewer, MoveCand m) {
-        float scratch[12] = {};
-        return Value(viewer, m, scratch);
-    }
-};
-
-TEST_F(ImmediateValueTest, MineWeightAboveSixGivesItselfAway) {
-    Put(0, kBrigade, kCentreLeft);
-    Believe(0, 0, {{kMine, 6.0f}, {kBrigade, 94.0f}});
-    // A railway point in the centre: +200, no approach term there.
-    EXPECT_FLOAT_EQ(Value(0, Move(0, kNoPiece, kCentreLeft, kCentreMid)), 200.0f);
-    Believe(0, 0, {{kMine, 10.0f}, {kBrigade, 90.0f}});
-    float scratch[12] = {};
-    scratch[1] = 10.0f;
-    EXPECT_FLOAT_EQ(Value(0, Move(0, kNoPiece, kCentreLeft, kCentreMid), scratch), 140.0f);
-    EXPECT_EQ(scratch[1], 0.0f) << "the revised row rules the mine out";
-}
-
-TEST_F(ImmediateValueTest, EngineerOnlyStepShowsTheEngineer) {
-    // A turn on seat 0's railway rectangle: only an engineer runs it.
-    Put(0, kEngineer, 15);  // (18,13)
-    const MoveCand run = Move(0, kNoPiece, 15, 4);  // to (22,17), a railway point
-    for (auto [weight, expected] : {std::pair{89.9f, -800.0f}, std::pair{90.0f, 200.0f}}) {
-        Believe(0, 0, {{kEngineer, weight}, {kPlatoon, 100.0f - weight}});
-        float scratch[12];
-        for (float& x : scratch) x = 5.0f;
-        EXPECT_FLOAT_EQ(Value(0, run, scratch), expected) << weight;
-        for (int j = 0; j < 11; ++j) EXPECT_EQ(scratch[j], 0.0f);
-        EXPECT_EQ(scratch[11], 100.0f);
-    }
-    // An attack costs nothing even when the engineer was doubtful.
-    Believe(0, 0, {{kEngineer, 50.0f}, {kPlatoon, 50.0f}});
-    Put(30, kPlatoon, 4);
-    EXPECT_FLOAT_EQ(Value(0, Move(0, 30, 15, 4)), 200.0f);
-}
-
-TEST_F(ImmediateValueTest, KindOfPointEntered) {
-    Put(0, kBrigade, 17);  // (20,13); seat 0's headquarters hold nothing
-    EXPECT_FLOAT_EQ(Value(0, Move(0, kNoPiece, 17, 21)), -10000.0f);  // headquarters
-    EXPECT_FLOAT_EQ(Value(0, Move(0, kNoPiece, 17, 28)), 100.0f);     // camp
-    EXPECT_FLOAT_EQ(Value(0, Move(0, kNoPiece, 17, 16)), 200.0f);     // railway
-    EXPECT_FLOAT_EQ(Value(0, Move(0, kNoPiece, 17, 13)), 0.0f);       // road
-}
-
-TEST_F(ImmediateValueTest, LeavingTheApproachOfABelievedFlag) {
-    // Seat 0's headquarters pieces are alive; viewer 1 is torn between them
-    // (equal weights choose the squares around slot 23).
-    Put(21, kFlag, 21);
-    Put(23, kMine, 23);
-    Believe(21, 1, {{kFlag, 50.0f}, {kMine, 50.0f}});
-    Believe(23, 1, {{kFlag, 50.0f}, {kMine, 50.0f}});
-    Put(30, kBrigade, 22);  // (20,12), square 22: in both rows
-    // To square 17 (20,13): still in row 1, nothing.
-    EXPECT_FLOAT_EQ(Value(1, Move(30, kNoPiece, 22, 17)), 200.0f);
-    // To square 13 (20,14), a road point outside the row: 3 x 50 x 70 / 70.
-    EXPECT_FLOAT_EQ(Value(1, Move(30, kNoPiece, 22, 13)), -150.0f);
-    // Square 15 (18,13) lies in row 0 only: outside the believed row.
-    Put(31, kBrigade, 20);  // (18,12), square 20: row 0 only, so not "in"
-    EXPECT_FLOAT_EQ(Value(1, Move(31, kNoPiece, 20, 15)), 200.0f);
-}
-
-TEST_F(ImmediateValueTest, CentreMovesAndEngineers) {
-    Put(21, kFlag, 21);
-    Believe(21, 1, {{kFlag, 50.0f}, {kMine, 50.0f}});
-    Believe(23, 1, {{kFlag, 50.0f}, {kMine, 50.0f}});
-    Put(30, kEngineer, kCentreLow);
-    Put(31, kBrigade, kCentreLeft);
-    // Out of the centre onto square 2 (20,17), outside row 1: only an
-    // engineer pays, 3 x 50 x 40 / 70.
-    EXPECT_NEAR(Value(1, Move(30, kNoPiece, kCentreLow, 2)), 200.0f - 3.0f * 50.0f * 40.0f / 70.0f, 1e-3);
-    EXPECT_FLOAT_EQ(Value(1, Move(31, kNoPiece, kCentreLow, 2)), 200.0f);
-    // Into the centre: no approach term at all, even for an engineer.
-    Put(32, kEngineer, 2);
-    EXPECT_FLOAT_EQ(Value(1, Move(32, kNoPiece, 2, kCentreLow)), 200.0f);
-}
-
-TEST_F(ExpectedScoreTest, CautionThresholdsFollowTheRank) {
-    EXPECT_NEAR(CautionThreshold(*w, kCommander), 0.8, 1e-9);
-    EXPECT_NEAR(CautionThreshold(*w, kArmyCommander), 0.705, 1e-6);
-    EXPECT_NEAR(CautionThreshold(*w, kPlatoon), 0.42, 1e-6);
-}
-
+// The search narrows one observer's rows; the whole-table forms narrow every
+// row. For that observer both must agree, hostile weights included.
 TEST_F(ExpectedScoreTest, ObserverRowsNarrowAsTheWholeTable) {
     std::mt19937 gen(7);
     std::uniform_int_distribution<int> pick(0, 9);
     for (PieceRec& pc : Pieces())
         for (auto& row : pc.beliefs)
             for (float& x : row) x = pick(gen) < 3 ? 0.0f : static_cast<float>(pick(gen)) * 7.3f + 0.00005f;
-    Pieces()[7].beliefs[2][4] = 1e-5f;  // below the cut
+    Pieces()[7].beliefs[2][4] = 1e-5f;
     Pieces()[8].beliefs[2][1] = std::numeric_limits<float>::infinity();
     Pieces()[9].beliefs[2][2] = std::numeric_limits<float>::quiet_NaN();
     Pieces()[10].beliefs[2][3] = -4.0f;
@@ -139,73 +54,34 @@ TEST_F(ExpectedScoreTest, ObserverRowsNarrowAsTheWholeTable) {
         for (int j = 0; j < 12; ++j) ASSERT_EQ(whole[i].beliefs[1][j], mine[i].beliefs[1][j]);
 }
 
-class PlayoutStepTest : public PositionTest {
-protected:
-    // A brigade of seat 0 in the centre that can take one piece of seat 1
-    // believed a flag with the given weight, else a division.
-    void SetUpCapture(float flagWeight) {
+// One greedy step of a seat in a playout.
+TEST_F(ExpectedScoreTest, PlayoutStepOfOneSeat) {
+    Put(21, kFlag, 21);
+    const PieceTable before = Pieces();
+    EXPECT_EQ(SeatPositionValue(*w, 0, 0, Pieces()), 0.0);  // no move
+    EXPECT_EQ(std::memcmp(&before, &Pieces(), sizeof before), 0);
+
+    Put(0, kBrigade, 13);  // (20,14): plain steps only, the first is played
+    EXPECT_EQ(SeatPositionValue(*w, 0, 0, Pieces()), 0.0);
+    EXPECT_EQ(GridPoint(Pieces()[0].x, Pieces()[0].y), GridPoint(19, 14));
+
+    // A capture of a piece believed a flag, else a division: unlikely (0.4)
+    // it is played as an exchange, even (0.5) the mover stays.
+    for (auto [flagWeight, moverAlive] : {std::pair{40.0f, 0}, std::pair{50.0f, 1}}) {
         Put(0, kBrigade, kCentreMid);
         Believe(0, 0, {{kBrigade, 100.0f}});
         Put(25, kDivision, kCentreRight);
         Believe(25, 0, {{kFlag, flagWeight}, {kDivision, 100.0f - flagWeight}});
-    }
-};
-
-TEST_F(PlayoutStepTest, SeatWithoutMovesLeavesTheBoard) {
-    Put(21, kFlag, 21);
-    const PieceTable before = Pieces();
-    EXPECT_EQ(SeatPositionValue(*w, 0, 0, Pieces()), 0.0);
-    EXPECT_EQ(std::memcmp(&before, &Pieces(), sizeof before), 0);
-}
-
-TEST_F(PlayoutStepTest, PlainMovesOnlyPlayTheFirst) {
-    Put(0, kBrigade, 13);  // (20,14), a road point: four plain steps
-    EXPECT_EQ(SeatPositionValue(*w, 0, 0, Pieces()), 0.0);
-    EXPECT_EQ(Pieces()[0].x, 19);  // the first listed: (19,14), a camp
-    EXPECT_EQ(Pieces()[0].y, 14);
-}
-
-TEST_F(PlayoutStepTest, UnlikelyCaptureIsPlayedAsAnExchange) {
-    SetUpCapture(40.0f);  // win chance 0.4
-    const double v = SeatPositionValue(*w, 0, 0, Pieces());
-    EXPECT_GT(v, 0.0);
-    EXPECT_EQ(Pieces()[25].alive, 0);
-    EXPECT_EQ(Pieces()[0].alive, 0);
-}
-
-TEST_F(PlayoutStepTest, EvenCaptureKeepsTheMover) {
-    SetUpCapture(50.0f);
-    SeatPositionValue(*w, 0, 0, Pieces());
-    EXPECT_EQ(Pieces()[25].alive, 0);
-    EXPECT_EQ(Pieces()[0].alive, 1);
-    EXPECT_EQ(Pieces()[0].x, 22);
-    EXPECT_EQ(Pieces()[0].y, 20);
-}
-
-TEST_F(PlayoutStepTest, PlayoutCountsEnemiesAgainstMe) {
-    // One seat at a time has a brigade that can take a sure flag of the
-    // seat after it (200 for the railway point + 100 x 2000); nothing else
-    // moves. Seen by seat 0: enemies count against it.
-    const double step = 200.0 + 200000.0;
-    const double expected[4] = {0.5 * step, -0.8 * step, 0.7 * step, -0.6 * step};
-    for (int seat = 0; seat < kSeats; ++seat) {
-        for (PieceRec& pc : Pieces()) pc.alive = 0;
-        const int mover = seat * kPiecesPerSeat;
-        const int target = ((seat + 1) % kSeats) * kPiecesPerSeat + 5;
-        Put(mover, kBrigade, kCentreMid);
-        Believe(mover, 0, {{kBrigade, 100.0f}});
-        Put(target, kFlag, kCentreRight);
-        Believe(target, 0, {{kFlag, 100.0f}});
-        PieceTable board = Pieces();
-        EXPECT_NEAR(PlayoutValue(*w, 0, board), expected[seat], 1e-3) << "seat " << seat;
-        EXPECT_EQ(board[target].alive, 0) << "the step is played";
+        EXPECT_GT(SeatPositionValue(*w, 0, 0, Pieces()), 0.0);
+        EXPECT_EQ(Pieces()[25].alive, 0);
+        EXPECT_EQ(Pieces()[0].alive, moverAlive) << flagWeight;
     }
 }
 
+// The scoring lists the seats' moves once and derives the moves of every
+// position it plays out from them; the playouts must come out as if every
+// list were made afresh.
 TEST_F(ExpectedScoreTest, PlayoutOnKeptMovesEqualsOneOnFreshMoves) {
-    // The scoring lists the seats' moves once and derives the moves of every
-    // position it plays out from them; the playouts must come out as if
-    // every list were made afresh.
     std::mt19937 gen(23);
     auto fresh = std::make_unique<AiWorkspace>();
     for (int round = 0; round < 6; ++round) {
@@ -213,10 +89,7 @@ TEST_F(ExpectedScoreTest, PlayoutOnKeptMovesEqualsOneOnFreshMoves) {
         std::vector<int> points(kPointCount);
         for (int p = 0; p < kPointCount; ++p) points[p] = p;
         std::shuffle(points.begin(), points.end(), gen);
-        for (int i = 0; i < 60; ++i) {
-            const int piece = static_cast<int>(gen() % kPieceCount);
-            Put(piece, static_cast<int>(1 + gen() % 12), points[i]);
-        }
+        for (int i = 0; i < 60; ++i) Put(static_cast<int>(gen() % kPieceCount), static_cast<int>(1 + gen() % 12), points[i]);
         fresh->game = w->game;
         for (int s = 0; s < kSeats; ++s) {
             BuildSeatMoves(*w, Pieces(), s, w->rootMoves[s]);
@@ -232,10 +105,8 @@ TEST_F(ExpectedScoreTest, PlayoutOnKeptMovesEqualsOneOnFreshMoves) {
             kept[c.mover].y = c.toY;
             if (c.target >= 0) kept[c.target].alive = 0;
             PieceTable made = kept;
-            const double a = PlayoutValue(*w, me, kept);
-            const double b = PlayoutValue(*fresh, me, made);
-            ASSERT_EQ(a, b) << "round " << round << " move " << i;
-            ASSERT_EQ(std::memcmp(&kept, &made, sizeof kept), 0) << "round " << round << " move " << i;
+            ASSERT_EQ(PlayoutValue(*w, me, kept), PlayoutValue(*fresh, me, made)) << round << " move " << i;
+            ASSERT_EQ(std::memcmp(&kept, &made, sizeof kept), 0) << round << " move " << i;
         }
     }
 }
@@ -247,7 +118,6 @@ TEST_F(ExpectedScoreTest, PlainMoveScoreIsItsImmediateValueOnAQuietBoard) {
     const int n = GenerateMoves(gen, Pieces(), 0);
     ASSERT_EQ(n, 4);
     ASSERT_TRUE(EvaluateMovesExpected(*w, 0, n, gen.list, Pieces()));
-    // Nobody else can move: the playout changes nothing but the mover.
     for (int i = 0; i < n; ++i) {
         MoveCand probe = gen.list[i];
         float scratch[12] = {};
@@ -255,10 +125,9 @@ TEST_F(ExpectedScoreTest, PlainMoveScoreIsItsImmediateValueOnAQuietBoard) {
     }
 }
 
-TEST_F(ExpectedScoreTest, AttackScoreWeighsEachOutcomeByItsChance) {
-    // Seat 0's brigade in the centre attacks what seat 0 believes a flag
-    // (70) or a mine (30); behind it stands a sure flag it can reach only
-    // after winning. Nothing else moves.
+// An attack on what may be a flag (70) or a mine (30), a sure flag behind
+// it that only a winner reaches; nothing else moves.
+TEST_F(ExpectedScoreTest, AttackScoreGolden) {
     Put(0, kBrigade, kCentreMid);
     Believe(0, 0, {{kBrigade, 100.0f}});
     Put(25, kMine, kCentreRight);
@@ -268,56 +137,44 @@ TEST_F(ExpectedScoreTest, AttackScoreWeighsEachOutcomeByItsChance) {
     MoveGenWork& gen = w->aiMoveList;
     const int n = GenerateMoves(gen, Pieces(), 0);
     ASSERT_TRUE(EvaluateMovesExpected(*w, 0, n, gen.list, Pieces()));
-    int attack = -1;
-    for (int i = 0; i < n; ++i)
-        if (gen.list[i].target == 25) attack = i;
-    ASSERT_GE(attack, 0);
-    // The attack's immediate value: 200 for the railway point, and
-    // 70 x 2000 - 30 x 70 expected from the combat.
-    const double now = 200.0 + 137900.0;
-    // The playout counts only seat 0's own greedy step (weight 0.5): before
-    // the move it is this very attack; after a loss nothing can move; after
-    // a win the brigade takes the flag behind (200 + 100 x 2000).
-    const double base = 0.5 * now;
-    const double afterLoss = 0.0;
-    const double afterWin = 0.5 * (200.0 + 200000.0);
-    const double expected = now + (afterLoss - base) * 0.3 + (afterWin - base) * 0.7;
-    EXPECT_NEAR(gen.list[attack].score, expected, 0.5);
+    const MoveCand* attack = std::find_if(gen.list, gen.list + n, [](const MoveCand& c) { return c.target == 25; });
+    ASSERT_NE(attack, gen.list + n);
+    EXPECT_NEAR(attack->score, 139120.0, 0.5);
 }
 
-class CautionTest : public PositionTest {
-protected:
-    // Seat 0's attacker in the centre takes a piece of seat 1 that is one of
-    // two codes with even weight; the board holds nothing else.
-    float AttackScore(int attacker, int even, int weaker) {
-        Put(0, attacker, kCentreMid);
-        Believe(0, 0, {{attacker, 100.0f}});
-        Put(25, even, kCentreRight);
-        Believe(25, 0, {{even, 50.0f}, {weaker, 50.0f}});
+// A piece of seat 1 that is one of two codes, taken by seat 0's attacker:
+// the exchange counts as kept for ordinary pieces, not for a commander,
+// which must keep its piece with at least the caution level unless the
+// style is careless.
+TEST_F(ExpectedScoreTest, CautionOfTheAttacker) {
+    EXPECT_NEAR(CautionThreshold(*w, kCommander), 0.8, 1e-9);
+    EXPECT_NEAR(CautionThreshold(*w, kArmyCommander), 0.705, 1e-6);
+    EXPECT_NEAR(CautionThreshold(*w, kPlatoon), 0.42, 1e-6);
+    struct Case {
+        int attacker, even;
+        float evenWeight;
+        int weaker;
+        double caution;
+        bool scored;
+    };
+    const Case cases[] = {{kDivision, kDivision, 50, kBrigade, 0.8, true},
+                          {kCommander, kCommander, 50, kDivision, 0.8, false},
+                          {kCommander, kCommander, 20, kDivision, 0.8, true},  // keeps it with exactly 0.8
+                          {kCommander, kCommander, 50, kDivision, 0.382, true}};
+    for (const Case& c : cases) {
+        w->game.styleCoefCaution = c.caution;
+        Put(0, c.attacker, kCentreMid);
+        Believe(0, 0, {{c.attacker, 100.0f}});
+        Put(25, c.even, kCentreRight);
+        Believe(25, 0, {{c.even, c.evenWeight}, {c.weaker, 100 - c.evenWeight}});
         MoveGenWork& gen = w->aiMoveList;
         const int n = GenerateMoves(gen, Pieces(), 0);
-        EXPECT_TRUE(EvaluateMovesExpected(*w, 0, n, gen.list, Pieces()));
-        for (int i = 0; i < n; ++i)
-            if (gen.list[i].target == 25) return gen.list[i].score;
-        ADD_FAILURE() << "no attack listed";
-        return 0.0f;
+        ASSERT_TRUE(EvaluateMovesExpected(*w, 0, n, gen.list, Pieces()));
+        const MoveCand* attack = std::find_if(gen.list, gen.list + n, [](const MoveCand& m) { return m.target == 25; });
+        ASSERT_NE(attack, gen.list + n);
+        EXPECT_EQ(attack->score > 0.0f, c.scored) << c.attacker << " " << c.caution;
+        if (!c.scored) EXPECT_EQ(attack->score, 0.0f);
     }
-};
-
-TEST_F(CautionTest, ExchangeCountsAsKeptForOrdinaryPieces) {
-    // Division on division or brigade: half wins, half exchanges.
-    EXPECT_GT(AttackScore(kDivision, kDivision, kBrigade), 0.0f);
-}
-
-TEST_F(CautionTest, CommanderMustKeepItsPiece) {
-    // Commander on commander or division: the exchange does not count, so
-    // a keep chance of one half is below the commander's 0.8.
-    EXPECT_EQ(AttackScore(kCommander, kCommander, kDivision), 0.0f);
-}
-
-TEST_F(CautionTest, CarelessStyleKeepsTheCommandersScore) {
-    w->game.styleCoefCaution = 0.382;  // the same level 0.382 for every rank
-    EXPECT_GT(AttackScore(kCommander, kCommander, kDivision), 0.0f);
 }
 
 TEST_F(ExpectedScoreTest, StopLeavesTheRestUnscored) {
@@ -328,6 +185,74 @@ TEST_F(ExpectedScoreTest, StopLeavesTheRestUnscored) {
     abort = 1;
     EXPECT_FALSE(EvaluateMovesExpected(*w, 0, n, gen.list, Pieces()));
     for (int i = 0; i < n; ++i) EXPECT_EQ(gen.list[i].score, 0.0f);
+}
+
+using test::SetRow;
+
+TEST(Expectation, AttackValuesAndTheBombsValue) {
+    struct Case {
+        int attacker, codeA;
+        float weightA;
+        int codeB;
+        float weightB, value, bomb;
+    };
+    const Case cases[] = {
+        {kDivision, kArmyCommander, 50, kBrigade, 50, -1000, 105.06f},
+        {kBomb, kFlag, 100, 0, 0, 200000, 1},              // no officer possible
+        {kEngineer, kCommander, 0.1f, kPlatoon, 99.9f, 0, 135.96f},  // a stored 0.1 is just above 0.1
+        {kEngineer, kCommander, 0.09f, kPlatoon, 99.91f, 0, 12.36f},
+        {kRegiment, kRegiment, 100, 0, 0, 0, 30.9f},       // a tie counts both ways
+        {kEngineer, kEngineer, 100, 0, 0, 0, 24.72f},
+        {kEngineer, kBomb, 100, 0, 0, -3900, 1},           // the bomb as just valued
+        {0, kArmyCommander, 100, 0, 0, 0, 105.06f},        // codes outside 1..12 gain nothing
+        {13, kArmyCommander, 100, 0, 0, 0, 105.06f},
+    };
+    for (const Case& c : cases) {
+        float pv[15];
+        std::memcpy(pv, kInitialPieceValues, sizeof pv);
+        float d[12];
+        SetRow(d, {{c.codeA, c.weightA}});
+        if (c.codeB != 0) d[c.codeB - 1] = c.weightB;
+        const float v = ExpectedAttackValue(pv, c.attacker, d);
+        if (c.attacker != kEngineer || c.codeA != kCommander) EXPECT_FLOAT_EQ(v, c.value) << c.attacker << " " << c.codeA;
+        EXPECT_FLOAT_EQ(pv[2], c.bomb) << c.attacker << " " << c.codeA << " " << c.weightA;
+    }
+}
+
+TEST(Expectation, ChancesAndMixedForms) {
+    float pv[15];
+    std::memcpy(pv, kInitialPieceValues, sizeof pv);
+    float d[12], a[12];
+    SetRow(d, {{kArmyCommander, 50}, {kBrigade, 50}});
+    EXPECT_DOUBLE_EQ(WinProbability(kDivision, d), 0.5);
+    EXPECT_DOUBLE_EQ(LossProbability(kDivision, d), 0.5);
+    EXPECT_EQ(WinProbability(0, d), 0.0);
+    EXPECT_EQ(LossProbability(13, d), 0.0);
+    SetRow(a, {{kEngineer, 100}});
+    SetRow(d, {{kMine, 100}});
+    EXPECT_FLOAT_EQ(ExpectedAttackValueMixed(pv, a, d), 5000.0f);
+    SetRow(d, {{kBrigade, 100}});
+    SetRow(a, {{kDivision, 50}, {kRegiment, 50}});
+    EXPECT_DOUBLE_EQ(MixedWinProbability(d, a), 0.5);
+}
+
+// All-zero rows arise from the belief updates: nothing may come out NaN and
+// the chances of winning and losing never add up past 1.
+TEST(Expectation, EmptyRowsGiveDefinedValues) {
+    float pv[15];
+    std::memcpy(pv, kInitialPieceValues, sizeof pv);
+    float d[12] = {};
+    float a[12] = {};
+    EXPECT_EQ(ExpectedAttackValue(pv, kRegiment, d), 0.0f);
+    EXPECT_FLOAT_EQ(pv[2], 1.0f);
+    for (int code = 1; code <= 12; ++code) {
+        EXPECT_EQ(WinProbability(code, d), 1.0);
+        EXPECT_EQ(LossProbability(code, d), 0.0);
+    }
+    EXPECT_EQ(ExpectedAttackValueMixed(pv, a, d), 0.0f);
+    SetRow(d, {{kBrigade, 100}});
+    EXPECT_EQ(ExpectedAttackValueMixed(pv, a, d), 0.0f);
+    EXPECT_EQ(MixedWinProbability(d, a), 0.0);
 }
 
 }  // namespace

@@ -1,289 +1,285 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "ai/attackpath.h"
 #include "ai/flagattack.h"
 #include "ai/flagdefence.h"
-#include "ai12_fixture.h"
+#include "ai/flagplan0.h"
+#include "core/combat.h"
+#include "position.h"
 
 namespace jq {
 namespace {
 
+using aitest::Bel;
+using aitest::Pc;
+
 constexpr double kStake = 200000.0;
+constexpr int kAny = -99;
 
-// ---------------------------------------------------------------------------
-// Attack on an enemy flag (seat 0 attacks seat 1).
+// Seat 0 attacks seat 1's flag (piece 46); walls are partner pieces.
+struct AttackCase {
+    const char* what;
+    Pc pieces[5];
+    Bel beliefs[3];
+    std::vector<int> walls;
+    int status, mover, target;
+};
 
-class FlagAttackTest : public testing12::PositionTest {
-protected:
-    int Plan(int target) { return PlanFlagAttack(*w, 0, target, kStake, out, Pieces()); }
-    // Partner pieces (seat 2) as walls on the given points.
-    void Walls(std::initializer_list<int> points) {
-        int index = 50;
-        for (int p : points) Put(index++, kPlatoon, p);
+class FlagAttackTest : public aitest::PositionTest {};
+
+TEST_F(FlagAttackTest, Scenarios) {
+    const std::vector<int> around = {20, 16, 28, 9, 25, 1};
+    auto with = [&](std::vector<int> more) {
+        more.insert(more.begin(), around.begin(), around.end());
+        return more;
+    };
+    const AttackCase cases[] = {
+        {"no own piece to send", {{21, kFlag, 21}, {46, kFlag, 51}}, {{46, 0, kFlag, 100}}, {},
+         kAttackNoPath, kNoPiece, kAny},
+        {"a clear path", {{0, kBrigade, 46}, {46, kFlag, 51}}, {{46, 0, kFlag, 100}}, {}, kAttackPlanned, 0, 46},
+        {"survival equal to the caution level", {{0, kCommander, 46}, {46, kFlag, 51}},
+         {{46, 0, kFlag, 80, kMine, 20}}, {}, kAttackNoPath, kAny, kAny},
+        {"survival above it", {{0, kCommander, 46}, {46, kFlag, 51}}, {{46, 0, kFlag, 81, kMine, 19}}, {},
+         kAttackPlanned, 0, 46},
+        {"barred paths retarget until the stages run out",
+         {{0, kEngineer, 15}, {1, kEngineer, 0}, {30, kCommander, 12}, {31, kCommander, 5}, {46, kFlag, 8}},
+         {{30, 0, kCommander, 100}, {31, 0, kCommander, 100}, {46, 0, kFlag, 100}}, with({94, 126}),
+         kAttackTooManyStages, kNoPiece, kAny},
+        {"an enemy barring the only path is the next target", {{0, kBrigade, 15}, {30, kPlatoon, 12}, {46, kFlag, 8}},
+         {{30, 0, kPlatoon, 60, kCommander, 40}, {46, 0, kFlag, 100}}, with({5, 0}), kAttackPlanned, 0, 30},
+        {"an own piece in the way steps aside", {{0, kBrigade, 15}, {1, kCommander, 12}, {46, kFlag, 100}},
+         {{46, 0, kFlag, 75, kMine, 25}}, {}, kAttackPlanned, 1, kNoPiece},
+        {"an own piece that cannot step aside", {{0, kBrigade, 15}, {1, kCommander, 12}, {46, kFlag, 94}},
+         {{46, 0, kFlag, 75, kMine, 25}}, {}, kAttackOwnPieceStuck, 0, 1},
+    };
+    for (const AttackCase& c : cases) {
+        for (PieceRec& pc : Pieces()) pc.alive = 0;
+        aitest::EvenBeliefs(Pieces());
+        aitest::Apply(Pieces(), c.pieces, c.beliefs);
+        int wall = 50;
+        for (int p : c.walls) Put(wall++, kPlatoon, p);
+        MoveCand out;
+        EXPECT_EQ(PlanFlagAttack(*w, 0, 46, kStake, out, Pieces()), c.status) << c.what;
+        if (c.mover != kAny) EXPECT_EQ(out.mover, c.mover) << c.what;
+        if (c.target != kAny) EXPECT_EQ(out.target, c.target) << c.what;
+        if (c.status == kAttackPlanned && c.mover != 0)
+            EXPECT_FLOAT_EQ(out.score, static_cast<float>(w->attackRelations[0].score)) << c.what;
     }
+}
+
+TEST_F(FlagAttackTest, FirstStageScoreAndStop) {
+    Put(0, kBrigade, 46);  // (27,19), next to seat 1's headquarters
+    Put(46, kFlag, 51);
+    Believe(46, 0, {{kFlag, 100.0f}});
     MoveCand out;
-};
-
-TEST_F(FlagAttackTest, NoOwnPieceToSendGivesNoPath) {
-    Put(21, kFlag, 21);
-    Put(46, kFlag, 51);
-    Believe(46, 0, {{kFlag, 100.0f}});
-    EXPECT_EQ(Plan(46), kAttackNoPath);
-    EXPECT_EQ(out.mover, kNoPiece);
-}
-
-TEST_F(FlagAttackTest, ClearPathPlansItsFirstMove) {
-    Put(0, kBrigade, 46);  // (27,19), next to seat 1's headquarters (28,19)
-    Put(46, kFlag, 51);
-    Believe(46, 0, {{kFlag, 100.0f}});
-    ASSERT_EQ(Plan(46), kAttackPlanned);
-    EXPECT_EQ(out.mover, 0);
-    EXPECT_EQ(out.target, 46);
-    EXPECT_EQ(out.toX, 28);
-    EXPECT_EQ(out.toY, 19);
-    // The first stage scores without the stake: gain / (cost + 3), the gain
-    // being the flag taken less 100 x the brigade for entering a
-    // headquarters.
-    EXPECT_NEAR(out.score, (100.0 * 2000 - 100.0 * 70) / 4.0, 0.5);
-}
-
-TEST_F(FlagAttackTest, BarredPathsRetargetUntilTheStagesRunOut) {
-    // Seat 0's left railway column: engineers at both ends, between them
-    // two pieces of seat 1 believed commanders and, in the middle, the
-    // target. Every way round is walled by the partner.
-    Put(0, kEngineer, 15);  // (18,13)
-    Put(1, kEngineer, 0);   // (18,17)
-    Put(30, kCommander, 12);
-    Put(31, kCommander, 5);
-    Put(46, kFlag, 8);
-    Believe(30, 0, {{kCommander, 100.0f}});
-    Believe(31, 0, {{kCommander, 100.0f}});
-    Believe(46, 0, {{kFlag, 100.0f}});
-    Walls({20, 16, 28, 9, 25, 1, 94, 126});
-    EXPECT_EQ(Plan(46), kAttackTooManyStages);
-    EXPECT_EQ(out.mover, kNoPiece);
-}
-
-// Seat 0's brigade on (18,13) and its commander on (18,14) in the way of a
-// railway run; the target is believed a flag with 75 and a mine with 25,
-// so only the brigade (caution for its rank) may go, and the commander may
-// not attack it itself.
-class OwnPieceInTheWayTest : public FlagAttackTest {
-protected:
-    void SetUpTarget(int point) {
-        Put(0, kBrigade, 15);
-        Put(1, kCommander, 12);
-        Put(46, kFlag, point);
-        Believe(46, 0, {{kFlag, 75.0f}, {kMine, 25.0f}});
-    }
-};
-
-TEST_F(OwnPieceInTheWayTest, ItStepsAside) {
-    SetUpTarget(100);  // (15,19): a run round the corner to (15,18), then a step
-    ASSERT_EQ(Plan(46), kAttackPlanned);
-    EXPECT_EQ(out.mover, 1);
-    EXPECT_EQ(out.target, kNoPiece);
-    const AttackRelation& chosen = w->attackRelations[0];
-    EXPECT_EQ(chosen.moves[0].mover, 0);
-    EXPECT_FLOAT_EQ(out.score, static_cast<float>(chosen.score));
-}
-
-TEST_F(OwnPieceInTheWayTest, NoWayAsideGivesUp) {
-    // One run straight through the commander: nothing of the path can be
-    // traced with the commander standing there, so no step aside is found.
-    SetUpTarget(94);  // (17,18)
-    EXPECT_EQ(Plan(46), kAttackOwnPieceStuck);
-    // The record names the path's mover and the piece barring it.
-    EXPECT_EQ(out.mover, 0);
-    EXPECT_EQ(out.target, 1);
-}
-
-TEST_F(FlagAttackTest, SurvivalEqualToTheCautionLevelIsNotEnough) {
-    // A commander next to seat 1's headquarters; what stands there is a
-    // flag or a mine, and a mine kills the commander. Its chance of coming
-    // through is the flag's share; for a commander both passes ask for more
-    // than the caution level (0.8).
-    Put(0, kCommander, 46);  // (27,19)
-    Put(46, kFlag, 51);      // (28,19)
-    Believe(46, 0, {{kFlag, 80.0f}, {kMine, 20.0f}});
-    EXPECT_EQ(Plan(46), kAttackNoPath);
-    ASSERT_EQ(w->attackRelations.count, 1);
-    EXPECT_EQ(w->attackRelations[0].survival, 0.8);
-    EXPECT_GT(w->attackRelations[0].score, 0.0);
-
-    Believe(46, 0, {{kFlag, 81.0f}, {kMine, 19.0f}});
-    ASSERT_EQ(Plan(46), kAttackPlanned);
-    EXPECT_EQ(out.mover, 0);
-    EXPECT_EQ(out.target, 46);
-}
-
-TEST_F(FlagAttackTest, EnemyInTheWayBecomesTheTargetOfTheNextStage) {
-    // Seat 0's brigade at the top of its left railway column, seat 1's
-    // platoon in the middle of it and the flag below; every way round is
-    // walled by the partner. The platoon may be a commander (40): the only
-    // path, through it, comes through with 0.6, too little for the first
-    // pass, and the platoon bars it for the second. The next stage attacks
-    // the platoon with the stake x styleCoefAttack, and 0.6 is enough for a
-    // brigade there.
-    Put(0, kBrigade, 15);   // (18,13)
-    Put(30, kPlatoon, 12);  // (18,14)
-    Put(46, kFlag, 8);      // (18,15)
-    Believe(30, 0, {{kPlatoon, 60.0f}, {kCommander, 40.0f}});
-    Believe(46, 0, {{kFlag, 100.0f}});
-    Walls({20, 16, 28, 9, 25, 1, 5, 0});
-    ASSERT_EQ(Plan(46), kAttackPlanned);
-    EXPECT_EQ(out.mover, 0);
-    EXPECT_EQ(out.target, 30);
-    const AttackRelation& r = w->attackRelations[0];
-    ASSERT_EQ(r.moveCount, 1);
-    EXPECT_EQ(r.moves[0].target, 30);
-    const double stake = kStake * 0.618;
-    EXPECT_NEAR(r.score, (0.618 * stake * r.survival + r.gain) / (r.cost + 3.0), 1e-6);
-    EXPECT_FLOAT_EQ(out.score, static_cast<float>(r.score));
-}
-
-TEST_F(FlagAttackTest, StopEndsThePlan) {
-    Put(0, kBrigade, 46);
-    Put(46, kFlag, 51);
-    Believe(46, 0, {{kFlag, 100.0f}});
+    ASSERT_EQ(PlanFlagAttack(*w, 0, 46, kStake, out, Pieces()), kAttackPlanned);
+    EXPECT_NEAR(out.score, 48250.0, 0.5);
     abort = 1;
-    EXPECT_EQ(Plan(46), kAttackStopped);
+    EXPECT_EQ(PlanFlagAttack(*w, 0, 46, kStake, out, Pieces()), kAttackStopped);
 }
 
-// ---------------------------------------------------------------------------
-// Defence of seat 0's flag on (19,12) against seat 1.
+// Defence of seat 0's flag on (19,12) against seat 1's division, believed
+// to be of `believed`.
+struct DefenceCase {
+    const char* what;
+    int attackerPoint, believed;
+    Pc pieces[2];
+    Bel beliefs[2];
+    double caution;
+    int slider;
+    int status, threatMoves, mover;
+};
 
-class FlagDefenceTest : public testing12::PositionTest {
-protected:
-    FlagDefenceTest() {
+class FlagDefenceTest : public aitest::PositionTest {};
+
+TEST_F(FlagDefenceTest, Scenarios) {
+    const DefenceCase cases[] = {
+        {"no enemy path", kAny, 0, {{30, kMine, 30}}, {}, 0.382, 5, kDefenceNoPath, kAny, kNoPiece},
+        {"an unlikely threat", 16, kPlatoon, {}, {}, 1.01, 5, kDefenceNoThreat, kAny, kAny},
+        {"a threat of five moves", 82, kPlatoon, {}, {}, 0.382, 5, kDefenceNoThreat, 5, kAny},
+        {"a near threat, no defender", 28, kPlatoon, {}, {}, 0.382, 5, kDefenceNoCounterNear, 2, kAny},
+        {"a farther threat, no defender", 0, kPlatoon, {}, {}, 0.382, 5, kDefenceNoCounter, 3, kAny},
+        {"a counter just in time", 28, kPlatoon, {{0, kDivision, 4}}, {}, 0.382, 5, kDefencePlanned, 2, 0},
+        {"a counter one move late", 28, kPlatoon, {{0, kDivision, 10}}, {}, 0.382, 5, kDefenceTooLateNear, 2, kAny},
+        {"a hopeless counter", 28, kCommander, {{0, kPlatoon, 4}}, {}, 0.382, 5, kDefenceWeakCounterNear, 2, kAny},
+        {"an own piece on the counter's path steps aside", 6, kDivision, {{1, kCommander, 22}, {2, kEngineer, 17}},
+         {{1, -1, kCommander, 100}, {2, -1, kEngineer, 100}}, 0.382, 5, kDefencePlanned, 4, 2},
+        {"an own piece that cannot step aside", 6, kDivision, {{1, kCommander, 22}, {2, kFlag, 17}},
+         {{1, -1, kCommander, 100}}, 0.382, 5, kDefenceTooLate, 4, kNoPiece},
+        {"the defence slider at 0", 28, kPlatoon, {{0, kDivision, 4}}, {}, 0.382, 0, kDefencePlanned, 2, 0},
+    };
+    for (const DefenceCase& c : cases) {
+        for (PieceRec& pc : Pieces()) pc.alive = 0;
+        aitest::EvenBeliefs(Pieces());
         Put(21, kFlag, 21);
         Reveal(21);
+        if (c.attackerPoint != kAny) {
+            Put(30, kDivision, c.attackerPoint);
+            Believe(30, 0, {{c.believed, 100.0f}});
+        }
+        aitest::Apply(Pieces(), c.pieces, c.beliefs);
+        w->game.styleCoefDefence = c.caution;
+        w->game.styleDefence = c.slider;
+        MoveCand out;
+        EXPECT_EQ(PlanFlagDefence(*w, 0, 1, 21, kStake, out, Pieces()), c.status) << c.what;
+        if (c.threatMoves != kAny) EXPECT_EQ(w->flagThreatRelations[0].moveCount, c.threatMoves) << c.what;
+        if (c.mover != kAny) EXPECT_EQ(out.mover, c.mover) << c.what;
+        if (c.status == kDefencePlanned) {
+            const AttackRelation& best = w->counterRelations[0];
+            EXPECT_FLOAT_EQ(out.score, c.slider == 0 ? 0.0f : static_cast<float>(best.score)) << c.what;
+            for (int i = 0; i < best.moveCount && out.mover != best.moves[0].mover; ++i)
+                EXPECT_NE(GridPoint(out.toX, out.toY), GridPoint(best.moves[i].toX, best.moves[i].toY)) << c.what;
+        }
     }
-    int Plan() { return PlanFlagDefence(*w, 0, 1, 21, kStake, out, Pieces()); }
-    // Seat 1's attacker, believed by seat 0 to be of `believed`.
-    void Attacker(int point, int believed) {
-        Put(30, kDivision, point);
-        Believe(30, 0, {{believed, 100.0f}});
-    }
-    int ThreatMoves() const { return w->flagThreatRelations[0].moveCount; }
+}
+
+TEST_F(FlagDefenceTest, CounterTimingAndStop) {
+    Put(21, kFlag, 21);
+    Reveal(21);
+    Put(30, kDivision, 28);  // the camp (19,14): to (19,13), then the flag
+    Believe(30, 0, {{kPlatoon, 100.0f}});
+    Put(0, kDivision, 4);    // (22,17): (22,13), then along the row to (19,13)
     MoveCand out;
+    ASSERT_EQ(PlanFlagDefence(*w, 0, 1, 21, kStake, out, Pieces()), kDefencePlanned);
+    EXPECT_EQ(GridPoint(out.toX, out.toY), GridPoint(22, 13));
+    EXPECT_EQ(w->counterRelations[0].cost, 2) << "no time to spare, plus the threat's two moves";
+    // One move late: dropped, its record left behind the list.
+    Put(0, kDivision, 10);   // (21,15)
+    EXPECT_EQ(PlanFlagDefence(*w, 0, 1, 21, kStake, out, Pieces()), kDefenceTooLateNear);
+    EXPECT_EQ(w->counterRelations.count, 0);
+    EXPECT_EQ(w->counterRelations.items[0].cost, 3);
+    abort = 1;
+    EXPECT_EQ(PlanFlagDefence(*w, 0, 1, 21, kStake, out, Pieces()), kDefenceStopped);
+}
+
+using test::PointAt;
+using test::PutAt;
+using test::SetRow;
+
+class AttackPathTest : public ::testing::Test {
+protected:
+    int Find(int piece, int from, int to) {
+        *path = w->game.pieces;
+        const int n = FindAttackPath(*w, piece, moves, kPlanCapacity, PointAt(from).x, PointAt(from).y, PointAt(to).x, PointAt(to).y,
+                                     *path, w->game.pieces, penalty);
+        EXPECT_EQ(std::memcmp(path.get(), &w->game.pieces, sizeof(PieceTable)), 0) << "the table is left as found";
+        return n;
+    }
+    std::unique_ptr<AiWorkspace> w = aitest::MakeWorkspace();
+    std::unique_ptr<PieceTable> path = std::make_unique<PieceTable>();
+    MoveCand moves[kPlanCapacity];
+    int32_t penalty[kPointSlots] = {};
 };
 
-TEST_F(FlagDefenceTest, NoEnemyPathIsNoThreat) {
-    Put(30, kMine, 30);
-    EXPECT_EQ(Plan(), kDefenceNoPath);
+TEST_F(AttackPathTest, CostIsOnePerMovePlusPiecesInTheWayPlusDanger) {
+    PieceTable& live = w->game.pieces;
+    PutAt(live, 0, kPlatoon, 0);   // (18,17)
+    PutAt(live, 30, kCompany, 4);  // the target at (22,17)
+    ASSERT_EQ(Find(0, 0, 4), 1);
+    EXPECT_EQ(w->searchCost[4], 1);  // the attacked piece is not in the way
+    EXPECT_EQ(moves[0].outcome, ResolveCombat(live, 0, 30));
+    penalty[4] = 3;
+    ASSERT_EQ(Find(0, 0, 4), 1);
+    EXPECT_EQ(w->searchCost[4], 4);
+    penalty[4] = 0;
+    // An own piece gone from the traced table but standing on the live one.
+    PutAt(live, 2, kBattalion, 2);
+    PieceTable traced = live;
+    traced[2].alive = 0;
+    ASSERT_EQ(FindAttackPath(*w, 0, moves, kPlanCapacity, 18, 17, 22, 17, traced, live, penalty), 1);
+    EXPECT_EQ(w->searchCost[4], 2);
+    // The pieces on that path, the target last.
+    int32_t list[8];
+    int last = 0;
+    EXPECT_EQ(CollectPathPieces(*w, list, 8, 1, moves, traced, live, &last), 2);
+    EXPECT_EQ(std::vector<int32_t>(list, list + 2), (std::vector<int32_t>{2, 30}));
+    EXPECT_EQ(last, 30);
+    EXPECT_EQ(CollectPathPieces(*w, list, 1, 1, moves, traced, live), 2) << "the true count, one written";
+    EXPECT_EQ(CollectPathPieces(*w, list, 8, 1, moves, live, live, &last), 0) << "cannot be traced";
+    EXPECT_EQ(last, kNoPiece);
+    // No path from the target itself or for no piece.
+    EXPECT_EQ(Find(0, 0, 0), 0);
+    EXPECT_EQ(Find(kNoPiece, 0, 4), 0);
+    EXPECT_EQ(Find(100, 0, 4), 0);
+}
+
+// A walk of 22 moves that no move can shorten; every other point is made
+// dear, so the cheapest path follows it. At most 20 moves are planned.
+TEST_F(AttackPathTest, PathsOfMoreThanTwentyMovesAreRefused) {
+    const std::vector<int> walk = {0, 2, 6, 27, 28, 16, 19, 30, 32, 36, 57, 40,
+                                   41, 90, 115, 96, 116, 100, 119, 103, 118, 106, 111};
+    for (int& p : penalty) p = 1000;
+    for (int p : walk) penalty[p] = 0;
+    PutAt(w->game.pieces, 96, kFlag, 111);
+    for (int start : {0, 1}) {
+        PutAt(w->game.pieces, 10, kPlatoon, walk[start]);
+        EXPECT_EQ(Find(10, walk[start], 111), 0) << 22 - start << " moves";
+    }
+    PutAt(w->game.pieces, 10, kPlatoon, walk[2]);
+    ASSERT_EQ(Find(10, walk[2], 111), 20);
+    for (int k = 0; k < 20; ++k) EXPECT_EQ(GridPoint(moves[k].toX, moves[k].toY), PointAt(walk[3 + k])) << k;
+    EXPECT_EQ(moves[19].target, 96);
+}
+
+// The basic level's march on seat 1's believed flag (piece 30), seat 0
+// planning: who moves first, and against whom.
+struct MarchCase {
+    const char* what;
+    aitest::Pc pieces[3];
+    aitest::Bel beliefs[2];
+    int mover, target, toPoint;
+};
+
+TEST(FlagPlanBasic, Scenarios) {
+    const MarchCase cases[] = {
+        {"no piece expected to win", {{0, kPlatoon, 0}, {30, kCommander, 4}}, {{30, 0, kCommander, 100}},
+         kNoPiece, kNoPiece, -1},
+        {"a clear path: its first move", {{6, kPlatoon, 6}, {30, kFlag, 13}}, {{30, 0, kFlag, 100}}, 6, kNoPiece, 27},
+        {"an enemy in the way is the target", {{0, kCommander, 0}, {30, kFlag, 4}, {75, kPlatoon, 2}},
+         {{30, 0, kFlag, 100}, {75, 0, kPlatoon, 100}}, 0, 75, 2},
+        {"the slot five lower held a mine", {{20, kCommander, 20}, {30, kFlag, 15}, {15, kMine, 40}},
+         {{30, 0, kFlag, 100}}, kNoPiece, kNoPiece, -1},
+        {"... any other piece there", {{20, kCommander, 20}, {30, kFlag, 15}, {15, kBattalion, 40}},
+         {{30, 0, kFlag, 100}}, 20, 30, 15},
+    };
+    for (const MarchCase& c : cases) {
+        auto w = aitest::MakeWorkspace();
+        aitest::Apply(w->game.pieces, c.pieces, c.beliefs);
+        w->game.pieces[15].alive = 0;  // a dead piece's code still counts
+        MoveCand out;
+        PlanFlagAttackBasic(*w, out, 0, 30, w->game.pieces);
+        EXPECT_EQ(out.mover, c.mover) << c.what;
+        EXPECT_EQ(out.target, c.target) << c.what;
+        if (c.mover == kNoPiece) continue;
+        EXPECT_EQ(std::memcmp(&out, &w->aiPlanMoves[0], sizeof out), 0) << c.what;
+        if (c.target == kNoPiece) EXPECT_GE(w->aiPlanLength, 2) << c.what;
+        EXPECT_EQ(GridPoint(out.toX, out.toY), PointAt(c.toPoint)) << c.what;
+    }
+    auto w = aitest::MakeWorkspace();
+    MoveCand out;
+    PlanFlagAttackBasic(*w, out, 0, kNoPiece, w->game.pieces);
     EXPECT_EQ(out.mover, kNoPiece);
 }
 
-TEST_F(FlagDefenceTest, UnlikelyThreatIsIgnored) {
-    Attacker(16, kPlatoon);  // (19,13), one move away
-    w->game.styleCoefDefence = 1.01;
-    EXPECT_EQ(Plan(), kDefenceNoThreat);
-}
-
-TEST_F(FlagDefenceTest, ThreatOfFiveMovesIsIgnored) {
-    // From seat 2's back row the way to (19,12) takes five moves.
-    Attacker(82, kPlatoon);  // (20,28)
-    ASSERT_EQ(Plan(), kDefenceNoThreat);
-    EXPECT_EQ(ThreatMoves(), 5);
-}
-
-TEST_F(FlagDefenceTest, NearThreatWithoutDefenders) {
-    Attacker(28, kPlatoon);  // the camp (19,14): to (19,13), then the flag
-    EXPECT_EQ(Plan(), kDefenceNoCounterNear);
-    EXPECT_EQ(ThreatMoves(), 2);
-}
-
-TEST_F(FlagDefenceTest, FartherThreatWithoutDefenders) {
-    Attacker(0, kPlatoon);  // (18,17)
-    EXPECT_EQ(Plan(), kDefenceNoCounter);
-    EXPECT_EQ(ThreatMoves(), 3);
-}
-
-TEST_F(FlagDefenceTest, CounterArrivingJustInTimeIsPlanned) {
-    Attacker(28, kPlatoon);  // passes (19,13) after its first move
-    Put(0, kDivision, 4);    // (22,17): (22,13), then along the row to (19,13)
-    ASSERT_EQ(Plan(), kDefencePlanned);
-    EXPECT_EQ(out.mover, 0);
-    EXPECT_EQ(out.toX, 22);
-    EXPECT_EQ(out.toY, 13);
-    const AttackRelation& best = w->counterRelations[0];
-    EXPECT_EQ(best.cost, 0 + 2) << "no time to spare, plus the threat's two moves";
-    EXPECT_FLOAT_EQ(out.score, static_cast<float>(best.score));
-}
-
-TEST_F(FlagDefenceTest, CounterOneMoveLateIsDropped) {
-    Attacker(28, kPlatoon);
-    Put(0, kDivision, 10);  // (21,15): three moves from (19,13)
-    EXPECT_EQ(Plan(), kDefenceTooLateNear);
-    // The one counter found was dropped (its record stays behind the list).
-    EXPECT_EQ(w->counterRelations.count, 0);
-    const AttackRelation& late = w->counterRelations.items[0];
-    EXPECT_EQ(late.cost, 3);
-    ASSERT_GT(late.blockerCount, 0);
-    EXPECT_EQ(w->aiScratchBoard3[late.blockers[late.blockerCount - 1]].startX, 1) << "the copy after one move";
-}
-
-TEST_F(FlagDefenceTest, HopelessCounterIsNoDefence) {
-    Attacker(28, kCommander);  // the counter would meet a sure commander
-    Put(0, kPlatoon, 4);
-    EXPECT_EQ(Plan(), kDefenceWeakCounterNear);
-}
-
-TEST_F(FlagDefenceTest, OwnPieceOnTheBestCounterStepsAside) {
-    // The threat: (20,16), the camps (20,15) and (19,14), then (19,13) three
-    // moves after the start, then the flag. The commander on (20,12) meets
-    // that copy in two moves, over (20,13), where an own engineer stands:
-    // the engineer steps aside first (the commander's own first move,
-    // onto the engineer, could not be played).
-    Attacker(6, kDivision);  // (20,16)
-    Put(1, kCommander, 22);  // (20,12)
-    Put(2, kEngineer, 17);   // (20,13)
-    Reveal(1);
-    Reveal(2);
-    ASSERT_EQ(Plan(), kDefencePlanned);
-    ASSERT_EQ(ThreatMoves(), 4);
-    const AttackRelation& best = w->counterRelations[0];
-    ASSERT_EQ(best.moveCount, 2);
-    EXPECT_EQ(best.moves[0].mover, 1);
-    EXPECT_EQ(best.moves[0].toX, 20);
-    EXPECT_EQ(best.moves[0].toY, 13);
-    EXPECT_EQ(out.mover, 2);
+TEST(FlagPlanBasic, SideStepLeavesEveryPointOfThePath) {
+    auto w = aitest::MakeWorkspace();
+    PieceTable& p = w->game.pieces;
+    PutAt(p, 2, kBattalion, 2);  // (20,17)
+    PutAt(p, 5, kPlatoon, 5);    // (18,16)
+    const MoveCand path[2] = {aitest::Move(5, kNoPiece, 18, 16, 18, 17), aitest::Move(5, kNoPiece, 18, 17, 19, 17)};
+    MoveCand out;
+    FindSideStepMove(*w, out, 2, 2, path, p);
+    ASSERT_EQ(out.mover, 2);
     EXPECT_EQ(out.target, kNoPiece);
-    EXPECT_EQ(out.fromX, 20);
-    EXPECT_EQ(out.fromY, 13);
-    for (int i = 0; i < best.moveCount; ++i)
-        EXPECT_FALSE(out.toX == best.moves[i].toX && out.toY == best.moves[i].toY) << "off the counter's path";
-    EXPECT_FLOAT_EQ(out.score, static_cast<float>(best.score));
-}
-
-TEST_F(FlagDefenceTest, OwnPieceThatCannotStepAsideBarsTheCounter) {
-    // The same, with the engineer's way out closed: the flag (which never
-    // moves) stands on (20,13) instead.
-    Attacker(6, kDivision);
-    Put(1, kCommander, 22);
-    Put(2, kFlag, 17);
-    Reveal(1);
-    EXPECT_EQ(Plan(), kDefenceTooLate);
-    ASSERT_GE(w->counterRelations.count, 1) << "a counter in time was found";
-    EXPECT_EQ(w->counterRelations[0].moves[0].mover, 1);
+    EXPECT_NE(GridPoint(out.toX, out.toY), GridPoint(18, 17));
+    EXPECT_NE(GridPoint(out.toX, out.toY), GridPoint(19, 17));
+    const MoveCand blocked = aitest::Move(5, kNoPiece, 18, 16, 22, 16);  // cannot be traced
+    FindSideStepMove(*w, out, 2, 1, &blocked, p);
     EXPECT_EQ(out.mover, kNoPiece);
-}
-
-TEST_F(FlagDefenceTest, DefenceSliderAtZeroLeavesNoScore) {
-    Attacker(28, kPlatoon);
-    Put(0, kDivision, 4);
-    w->game.styleDefence = 0;
-    ASSERT_EQ(Plan(), kDefencePlanned);
-    EXPECT_EQ(out.score, 0.0f);
-}
-
-TEST_F(FlagDefenceTest, StopEndsThePlan) {
-    Attacker(28, kPlatoon);
-    Put(0, kDivision, 4);
-    abort = 1;
-    EXPECT_EQ(Plan(), kDefenceStopped);
-    EXPECT_FALSE(IsUncounteredNearThreat(kDefenceStopped));
-    EXPECT_TRUE(IsUncounteredNearThreat(kDefenceNoCounterNear));
-    EXPECT_TRUE(IsUncounteredNearThreat(kDefenceWeakCounterNear));
-    EXPECT_FALSE(IsUncounteredNearThreat(kDefenceNoCounter));
 }
 
 }  // namespace

@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <ostream>
+#include <random>
 #include <set>
-#include <thread>
 #include <tuple>
 #include <vector>
 
+#include "ai/derivedmoves.h"
 #include "ai/movegen.h"
 #include "core/combat.h"
-#include "core/rng.h"
+#include "position.h"
 
 namespace jq {
 namespace {
@@ -17,209 +20,85 @@ namespace {
 struct Dest {
     int x, y;
     friend bool operator==(const Dest&, const Dest&) = default;
+    friend void PrintTo(const Dest& d, std::ostream* os) { *os << "(" << d.x << "," << d.y << ")"; }
+};
+struct Piece {
+    int index = -1, code = 0, x = 0, y = 0;
+};
+// The destinations listed for `mover` on a board of the given pieces
+// (mover -1: the whole list), in list order.
+struct DestCase {
+    const char* what;
+    Piece pieces[4];
+    int mover;
+    std::vector<Dest> listed;
 };
 
-class MoveGenTest : public ::testing::Test {
-protected:
-    void Put(int index, int code, int x, int y) {
-        PieceRec& p = table[index];
-        p.code = code;
-        p.x = x;
-        p.y = y;
-        p.alive = 1;
+TEST(MoveGen, Destinations) {
+    const DestCase cases[] = {
+        {"a lone platoon on a road point", {{3, kPlatoon, 20, 16}}, 3, {{19, 16}, {20, 15}, {20, 17}, {21, 16}}},
+        {"flags, mines, headquarters pieces and other seats stay",
+         {{21, kFlag, 19, 12}, {20, kMine, 18, 12}, {23, kDivision, 21, 12}, {50, kPlatoon, 20, 13}}, -1, {}},
+        {"a piece off the board", {{4, kEngineer, 40, 17}}, -1, {}},
+        {"no own, partner or camped piece is a target",
+         {{5, kPlatoon, 18, 16}, {50, kPlatoon, 18, 15}, {0, kDivision, 18, 17}, {30, kPlatoon, 19, 16}}, 5, {}},
+        {"every railway neighbour taken: single steps",
+         {{2, kDivision, 20, 17}, {30, kPlatoon, 19, 17}, {31, kPlatoon, 21, 17}, {80, kPlatoon, 20, 18}}, 2,
+         {{19, 16}, {19, 17}, {20, 16}, {20, 18}, {21, 16}, {21, 17}}},
+        {"... in the centre: none",
+         {{2, kDivision, 20, 20}, {30, kPlatoon, 18, 20}, {31, kPlatoon, 22, 20}, {80, kPlatoon, 20, 22}}, 2, {}},
+        {"an engineer stops at the first enemy, never passes its own",
+         {{17, kEngineer, 19, 13}, {18, kPlatoon, 20, 13}, {30, kPlatoon, 18, 15}}, 17,
+         {{18, 15}, {18, 14}, {18, 13}, {19, 12}, {19, 14}}},
+    };
+    auto work = std::make_unique<MoveGenWork>();
+    for (const DestCase& c : cases) {
+        PieceTable t{};
+        for (const Piece& p : c.pieces)
+            if (p.index >= 0) t[p.index] = PieceRec{p.x, p.y, p.x, p.y, p.code, 1, {}};
+        if (c.what[0] == '.') t[81] = PieceRec{20, 18, 20, 18, kPlatoon, 1, {}};
+        const int n = GenerateMoves(*work, t, 0);
+        std::vector<Dest> got;
+        for (int i = 0; i < n; ++i)
+            if (c.mover < 0 || work->list[i].mover == c.mover) got.push_back({work->list[i].toX, work->list[i].toY});
+        EXPECT_EQ(got, c.listed) << c.what;
     }
-
-    int Generate(int seat) { return GenerateMoves(*work, table, seat); }
-
-    // Destinations listed for one mover, in list order.
-    std::vector<Dest> DestinationsOf(int mover) const {
-        std::vector<Dest> d;
-        for (int i = 0; i < work->count; ++i)
-            if (work->list[i].mover == mover) d.push_back({work->list[i].toX, work->list[i].toY});
-        return d;
-    }
-
-    const MoveCand* Find(int mover, int x, int y) const {
-        for (int i = 0; i < work->count; ++i) {
-            const MoveCand& c = work->list[i];
-            if (c.mover == mover && c.toX == x && c.toY == y) return &c;
-        }
-        return nullptr;
-    }
-
-    PieceTable table{};
-    std::unique_ptr<MoveGenWork> work = std::make_unique<MoveGenWork>();
-};
-
-TEST_F(MoveGenTest, LonePlatoonOnARoadPoint) {
-    Put(3, kPlatoon, 20, 16);
-    ASSERT_EQ(Generate(0), 4);
-    EXPECT_EQ(DestinationsOf(3), (std::vector<Dest>{{19, 16}, {20, 15}, {20, 17}, {21, 16}}));
-    for (int i = 0; i < 4; ++i) {
-        const MoveCand& c = work->list[i];
-        EXPECT_EQ(c.target, kNoPiece);
-        EXPECT_EQ(c.outcome, kMoverWins);
-        EXPECT_EQ(c.fromX, 20);
-        EXPECT_EQ(c.fromY, 16);
-    }
+    // Round the corner only within its quarter of the board.
+    PieceTable t{};
+    t[15] = PieceRec{18, 13, 18, 13, kDivision, 1, {}};
+    const int n = GenerateMoves(*work, t, 0);
+    auto listed = [&](int x, int y) {
+        return std::any_of(work->list, work->list + n, [&](const MoveCand& c) { return c.toX == x && c.toY == y; });
+    };
+    EXPECT_TRUE(listed(13, 18));
+    EXPECT_FALSE(listed(27, 18));
+    EXPECT_EQ(GenerateMoves(*work, t, 7), 0);
 }
 
-TEST_F(MoveGenTest, FlagsMinesAndHeadquartersPiecesDoNotMove) {
-    Put(21, kFlag, 19, 12);
-    Put(20, kMine, 18, 12);
-    Put(23, kDivision, 21, 12);
-    Put(50, kPlatoon, 20, 13);  // another seat's piece changes nothing
-    EXPECT_EQ(Generate(0), 0);
-}
-
-TEST_F(MoveGenTest, OwnAndPartnerPiecesAndOccupiedCampsAreNoTargets) {
-    Put(0, kDivision, 18, 17);
-    Put(50, kPlatoon, 19, 17);  // partner on the front row
-    Put(5, kPlatoon, 18, 16);   // own piece below
-    Put(30, kPlatoon, 19, 16);  // enemy in a camp
-    Generate(0);
-    EXPECT_EQ(Find(0, 19, 17), nullptr);
-    EXPECT_EQ(Find(0, 18, 16), nullptr);
-    EXPECT_EQ(Find(5, 19, 16), nullptr);
-    EXPECT_NE(Find(0, 17, 18), nullptr);  // the corner link to seat 3 is free
-}
-
-TEST_F(MoveGenTest, RailPieceWithEveryRailNeighbourTakenStepsOnly) {
-    Put(2, kDivision, 20, 17);
-    Put(30, kPlatoon, 19, 17);
-    Put(31, kPlatoon, 21, 17);
-    Put(80, kPlatoon, 20, 18);
-    Generate(0);
-    EXPECT_EQ(DestinationsOf(2),
-              (std::vector<Dest>{{19, 16}, {19, 17}, {20, 16}, {20, 18}, {21, 16}, {21, 17}}));
-}
-
-TEST_F(MoveGenTest, CentrePieceWithItsRailNeighboursTakenHasNoMove) {
-    Put(2, kDivision, 20, 20);
-    Put(30, kPlatoon, 18, 20);
-    Put(31, kPlatoon, 22, 20);
-    Put(80, kPlatoon, 20, 22);
-    Put(81, kPlatoon, 20, 18);
-    EXPECT_EQ(Generate(0), 0);
-}
-
-TEST_F(MoveGenTest, CornerLineOfferedOnlyWithinTheQuadrant) {
-    Put(15, kDivision, 18, 13);
-    Generate(0);
-    EXPECT_NE(Find(15, 13, 18), nullptr);
-    EXPECT_EQ(Find(15, 27, 18), nullptr);
-    // Railway destinations come in ascending point order.
-    int last = -1;
-    for (int i = 0; i < work->count; ++i) {
-        const int p = PointIndexAt(Board(), work->list[i].toX, work->list[i].toY);
-        EXPECT_GT(p, last);
-        last = p;
-    }
-}
-
-TEST_F(MoveGenTest, EngineerReachesTheWholeEmptyRailway) {
-    Put(17, kEngineer, 18, 13);
-    int32_t marks[kPointCount];
-    EXPECT_EQ(FindEngineerRailTargets(*work, table, 17, marks), 72);
-    Generate(0);
-    int rail = 0;
-    for (int i = 0; i < work->count; ++i) {
-        const int p = PointIndexAt(Board(), work->list[i].toX, work->list[i].toY);
-        if (Board().boardPoints[p].kind == kRailway) ++rail;
-    }
-    EXPECT_EQ(rail, 72);
-    EXPECT_NE(Find(17, 18, 12), nullptr);
-    EXPECT_NE(Find(17, 19, 14), nullptr);
-}
-
-TEST_F(MoveGenTest, EngineerStopsAtTheFirstEnemyAndNeverPassesOwnPieces) {
-    Put(17, kEngineer, 19, 13);
-    Put(18, kPlatoon, 20, 13);  // own piece on the other rail neighbour
-    Put(30, kPlatoon, 18, 15);  // enemy up the left column
-    int32_t marks[kPointCount];
-    EXPECT_EQ(FindEngineerRailTargets(*work, table, 17, marks), 2);
-    EXPECT_EQ(marks[PointIndexAt(Board(), 18, 13)], PointIndexAt(Board(), 19, 13));
-    EXPECT_EQ(marks[PointIndexAt(Board(), 18, 15)], PointIndexAt(Board(), 18, 14));
-    EXPECT_EQ(marks[PointIndexAt(Board(), 20, 13)], kNoPiece);
-    EXPECT_EQ(marks[PointIndexAt(Board(), 18, 16)], kNoPiece);
-
-    Generate(0);
-    EXPECT_EQ(DestinationsOf(17), (std::vector<Dest>{{18, 15}, {18, 14}, {18, 13}, {19, 12}, {19, 14}}));
-    EXPECT_EQ(Find(17, 18, 15)->target, 30);
-    EXPECT_EQ(Find(17, 18, 15)->outcome, kMoverRemoved);
-}
-
-TEST_F(MoveGenTest, EngineerSearchLeavesOtherPiecesAndOddPointsAlone) {
-    Put(3, kPlatoon, 18, 13);
-    int32_t marks[kPointCount];
-    for (auto& m : marks) m = 5;
-    EXPECT_EQ(FindEngineerRailTargets(*work, table, 3, marks), 0);
-    EXPECT_EQ(marks[0], 5);  // not an engineer: untouched
-
-    Put(17, kEngineer, 20, 16);  // a road point
-    EXPECT_EQ(FindEngineerRailTargets(*work, table, 17, marks), 0);
-    for (int m : marks) EXPECT_EQ(m, kNoPiece);
-    Put(17, kEngineer, 40, 40);  // no point at all
-    EXPECT_EQ(FindEngineerRailTargets(*work, table, 17, marks), 0);
-}
-
-TEST_F(MoveGenTest, CombatCodes) {
-    struct Case {
+TEST(MoveGen, OutcomesAreJudgedOnTheRealCodes) {
+    const struct {
         int mover, target, outcome;
+    } cases[] = {
+        {kBomb, kDivision, kBothRemoved},   {kBomb, kFlag, kMoverWins},         {kCommander, kBomb, kBothRemoved},
+        {kEngineer, kFlag, kMoverWins},     {kCommander, kMine, kMoverRemoved}, {kEngineer, kMine, kMoverWins},
+        {kBrigade, kBrigade, kBothRemoved}, {kBrigade, kRegiment, kMoverWins},  {kBrigade, kDivision, kMoverRemoved},
     };
-    const Case cases[] = {
-        {kBomb, kDivision, kBothRemoved},  {kBomb, kFlag, kMoverWins},      {kCommander, kBomb, kBothRemoved},
-        {kEngineer, kFlag, kMoverWins},    {kCommander, kMine, kMoverRemoved}, {kEngineer, kMine, kMoverWins},
-        {kBrigade, kBrigade, kBothRemoved}, {kBrigade, kRegiment, kMoverWins}, {kBrigade, kDivision, kMoverRemoved},
-    };
-    for (const Case& c : cases) {
-        table = PieceTable{};
-        Put(16, c.mover, 27, 19);
-        Put(46, c.target, 28, 19);  // seat 1's headquarters
-        Generate(0);
-        const MoveCand* m = Find(16, 28, 19);
-        ASSERT_NE(m, nullptr) << c.mover << " " << c.target;
-        EXPECT_EQ(m->target, 46);
+    auto work = std::make_unique<MoveGenWork>();
+    for (const auto& c : cases) {
+        PieceTable t{};
+        t[16] = PieceRec{27, 19, 27, 19, kPlatoon, 1, {}};
+        t[46] = PieceRec{28, 19, 28, 19, c.target, 1, {}};  // seat 1's headquarters
+        PieceTable real = t;
+        real[16].code = c.mover;
+        const int n = GenerateMoves(*work, t, 0, real);
+        const MoveCand* m = std::find_if(work->list, work->list + n, [](const MoveCand& k) { return k.target == 46; });
+        ASSERT_NE(m, work->list + n) << c.mover << " " << c.target;
         EXPECT_EQ(m->outcome, c.outcome) << c.mover << " " << c.target;
     }
 }
 
-TEST_F(MoveGenTest, OutcomeIsJudgedOnTheRealCodes) {
-    Put(16, kPlatoon, 27, 19);
-    Put(46, kDivision, 28, 19);
-    PieceTable real = table;
-    real[16].code = kCommander;
-    GenerateMoves(*work, table, 0, real);
-    EXPECT_EQ(Find(16, 28, 19)->outcome, kMoverWins);
-}
-
-TEST_F(MoveGenTest, ScoreWordsKeepWhatTheyHeld) {
-    work->list[0].score = 7.0f;
-    work->list[0].terms[3] = 2.0f;
-    Put(3, kPlatoon, 20, 16);
-    Generate(0);
-    EXPECT_EQ(work->list[0].score, 7.0f);
-    EXPECT_EQ(work->list[0].terms[3], 2.0f);
-    EXPECT_EQ(work->move.fromX, 20);  // the last move tried
-}
-
-TEST_F(MoveGenTest, PiecesOffTheBoardAreSkipped) {
-    Put(3, kPlatoon, 0, 0);
-    Put(4, kEngineer, 40, 17);
-    Put(5, kPlatoon, 20, 16);
-    EXPECT_EQ(Generate(0), 4);
-    EXPECT_EQ(Generate(7), 0);
-}
-
-TEST(QuadrantTest, LinesBelongToTheLowerLeftSide) {
-    EXPECT_EQ(IsSameQuadrant(20, 20, 20, 20), 1);
-    EXPECT_EQ(IsSameQuadrant(20, 21, 21, 21), 0);
-    EXPECT_EQ(IsSameQuadrant(21, 20, 28, 12), 1);
-    EXPECT_EQ(IsSameQuadrant(12, 28, 20, 21), 1);
-    EXPECT_EQ(IsSameQuadrant(20, 12, 21, 12), 0);
-}
-
-// The list holds every move a seat can ever be offered.
+// The list holds every move a seat can ever be offered: count the largest
+// offer of an engineer and of any other piece from the board itself.
 TEST(MoveListTest, CapacityCoversTheLargestOffer) {
     const BoardTables& b = Board();
     int maxOther = 0;
@@ -231,8 +110,7 @@ TEST(MoveListTest, CapacityCoversTheLargestOffer) {
         const int y = bp.gridY;
         int window = 0;
         for (int nx = x - 1; nx <= x + 1; ++nx)
-            for (int ny = y - 1; ny <= y + 1; ++ny)
-                if ((nx != x || ny != y) && PointIndexAt(b, nx, ny) >= 0) ++window;
+            for (int ny = y - 1; ny <= y + 1; ++ny) window += (nx != x || ny != y) && PointIndexAt(b, nx, ny) >= 0;
         int other = window;
         int engineer = window;
         if (bp.kind == kRailway) {
@@ -248,8 +126,9 @@ TEST(MoveListTest, CapacityCoversTheLargestOffer) {
                 }
                 ++engineer;
                 const bool line = bq.gridX == x || bq.gridY == y;
-                const bool corner = (std::abs(x - 20) == std::abs(bq.gridY - 20) || std::abs(y - 20) == std::abs(bq.gridX - 20)) &&
-                                    IsSameQuadrant(x, y, bq.gridX, bq.gridY) == 1;
+                const bool corner =
+                    (std::abs(x - 20) == std::abs(bq.gridY - 20) || std::abs(y - 20) == std::abs(bq.gridX - 20)) &&
+                    IsSameQuadrant(x, y, bq.gridX, bq.gridY) == 1;
                 other += line || corner;
             }
         }
@@ -259,31 +138,42 @@ TEST(MoveListTest, CapacityCoversTheLargestOffer) {
     EXPECT_LE(3 * maxEngineer + 18 * maxOther, kMoveListCapacity);
 }
 
-// Random positions: every candidate is a real move with its true outcome.
-TEST(MoveGenRandomTest, CandidatesAreRealMovesWithTrueOutcomes) {
-    static constexpr int kArmy[25] = {1, 2, 2, 2, 3, 3, 4, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 10, 11, 11, 11, 12, 12, 12};
+// Random boards: about 60 live pieces of every code, engineers plentiful,
+// on distinct points.
+void RandomBoard(std::mt19937& rng, PieceTable& t) {
+    aitest::ClearTable(t);
+    std::vector<int> points(kPointCount);
+    for (int p = 0; p < kPointCount; ++p) points[p] = p;
+    std::shuffle(points.begin(), points.end(), rng);
+    int next = 0;
+    for (int i = 0; i < kPieceCount; ++i) {
+        if (rng() % 10 < 4) continue;
+        const int code = rng() % 3 == 0 ? kEngineer : 1 + static_cast<int>(rng() % 12);
+        test::PutAt(t, i, code, points[next++]);
+    }
+}
+
+bool SameWords(const MoveCand& a, const MoveCand& b) {
+    return std::tie(a.mover, a.target, a.fromX, a.fromY, a.toX, a.toY, a.outcome) ==
+           std::tie(b.mover, b.target, b.fromX, b.fromY, b.toX, b.toY, b.outcome);
+}
+
+// Random boards against the path finder: every candidate is a real move
+// with its true outcome, listed once, pieces in index order; and an
+// engineer's railway moves found on their own are the generator's.
+TEST(MoveGenRandomTest, CandidatesAreRealMovesAndEngineerReachAgrees) {
+    std::mt19937 rng(2024);
+    auto w = aitest::MakeWorkspace();
     auto work = std::make_unique<MoveGenWork>();
     auto check = std::make_unique<PathWork>(Board());
     PathBuffer path;
-    GameRandom rng;
-    rng.Seed(12345);
-    for (int round = 0; round < 200; ++round) {
-        PieceTable t{};
-        std::vector<int> free;
-        for (int p = 0; p < kPointCount; ++p) free.push_back(p);
-        for (int i = 0; i < kPieceCount; ++i) {
-            if (rng.Next() % 3 == 0 || free.empty()) continue;
-            const int k = rng.Next() % static_cast<int>(free.size());
-            const BoardPoint& bp = Board().boardPoints[free[k]];
-            free.erase(free.begin() + k);
-            t[i].x = bp.gridX;
-            t[i].y = bp.gridY;
-            t[i].code = kArmy[i % 25];
-            t[i].alive = 1;
-        }
-        for (int seat = 0; seat < 4; ++seat) {
+    std::vector<MoveCand> mine(kMoveListCapacity);
+    int engineers = 0;
+    for (int round = 0; round < 300; ++round) {
+        RandomBoard(rng, w->game.pieces);
+        const PieceTable& t = w->game.pieces;
+        for (int seat = 0; seat < kSeats; ++seat) {
             const int n = GenerateMoves(*work, t, seat);
-            ASSERT_LE(n, kMoveListCapacity);
             std::set<std::tuple<int, int, int>> seen;
             int lastMover = -1;
             for (int i = 0; i < n; ++i) {
@@ -291,41 +181,85 @@ TEST(MoveGenRandomTest, CandidatesAreRealMovesWithTrueOutcomes) {
                 ASSERT_EQ(SeatOf(c.mover), seat);
                 ASSERT_GE(c.mover, lastMover);
                 lastMover = c.mover;
-                ASSERT_EQ(t[c.mover].alive, 1);
-                ASSERT_EQ(t[c.mover].x, c.fromX);
+                ASSERT_EQ(GridPoint(t[c.mover].x, t[c.mover].y), GridPoint(c.fromX, c.fromY));
                 ASSERT_EQ(c.target, PieceAtPoint(c.toX, c.toY, t));
                 ASSERT_EQ(c.outcome, c.target == kNoPiece ? 1 : ResolveCombat(t, c.mover, c.target));
                 ASSERT_GT(FindMovePath(*check, c.mover, c.fromX, c.fromY, c.toX, c.toY, path, t, nullptr), 0);
                 ASSERT_TRUE(seen.insert({c.mover, c.toX, c.toY}).second);
             }
+            for (int e = seat * 25; e < seat * 25 + 25; ++e) {
+                const int m = EngineerRailwayMoves(*w, t, e, mine.data(), kMoveListCapacity);
+                if (m < 0) continue;
+                ++engineers;
+                std::vector<MoveCand> block;
+                for (int k = 0; k < n; ++k)
+                    if (work->list[k].mover == e) block.push_back(work->list[k]);
+                ASSERT_EQ(m, static_cast<int>(block.size())) << "round " << round << " piece " << e;
+                for (int k = 0; k < m; ++k) ASSERT_TRUE(SameWords(mine[k], block[k])) << round << " " << e << " " << k;
+            }
+        }
+    }
+    EXPECT_GT(engineers, 200);
+}
+
+// Changes the board as the search does: a few moves of any seat with any
+// result, now and then a piece taken off.
+void Disturb(std::mt19937& rng, MoveGenWork& gen, PieceTable& t) {
+    for (int s = 1 + static_cast<int>(rng() % 4); s > 0; --s) {
+        if (rng() % 6 == 0) {
+            t[rng() % kPieceCount].alive = 0;
+            continue;
+        }
+        const int n = GenerateMoves(gen, t, static_cast<int>(rng() % 4));
+        if (n == 0) continue;
+        const MoveCand m = gen.list[rng() % n];
+        t[m.mover].x = m.toX;
+        t[m.mover].y = m.toY;
+        if (m.target >= 0) {
+            const int r = static_cast<int>(rng() % 3);
+            if (r != 0) t[m.target].alive = 0;
+            if (r != 1) t[m.mover].alive = 0;
         }
     }
 }
 
-// Each caller owns its work areas, so two threads can generate at once.
-TEST(MoveGenThreadTest, TwoThreadsGenerateIndependently) {
-    PieceTable t{};
-    for (int s = 0; s < 4; ++s)
-        for (int k = 0; k < 25; ++k) {
-            const BoardPoint& bp = Board().boardPoints[s * 30 + k];
-            t[s * 25 + k] = PieceRec{bp.gridX, bp.gridY, bp.gridX, bp.gridY, k % 2 ? kEngineer : kPlatoon, 1, {}};
+TEST(DerivedMoves, DerivedListsAreTheGeneratedLists) {
+    std::mt19937 rng(77);
+    auto w = aitest::MakeWorkspace();
+    auto gen = std::make_unique<MoveGenWork>();
+    auto base = std::make_unique<SeatMoves>();
+    auto board = std::make_unique<PieceTable>();
+    std::vector<MoveCand> derived(kMoveListCapacity);
+    for (int round = 0; round < 600; ++round) {
+        RandomBoard(rng, w->game.pieces);
+        const int seat = static_cast<int>(rng() % kSeats);
+        BuildSeatMoves(*w, w->game.pieces, seat, *base);
+        ASSERT_TRUE(base->valid);
+        for (int variant = 0; variant < 3; ++variant) {
+            *board = w->game.pieces;
+            Disturb(rng, *gen, *board);
+            const int n = DeriveSeatMoves(*w, *base, *board, derived.data());
+            const int expected = GenerateMoves(*gen, *board, seat, w->game.pieces);
+            ASSERT_EQ(n, expected) << "round " << round;
+            for (int k = 0; k < n; ++k) ASSERT_TRUE(SameWords(derived[k], gen->list[k])) << round << " " << k;
         }
-    auto serial = std::make_unique<MoveGenWork>();
-    int want[4];
-    for (int s = 0; s < 4; ++s) want[s] = GenerateMoves(*serial, t, s);
-    auto run = [&](int seat, int* out) {
-        auto w = std::make_unique<MoveGenWork>();
-        for (int i = 0; i < 200; ++i) out[i] = GenerateMoves(*w, t, seat);
-    };
-    std::vector<int> a(200), b(200);
-    std::thread ta(run, 0, a.data());
-    std::thread tb(run, 2, b.data());
-    ta.join();
-    tb.join();
-    for (int i = 0; i < 200; ++i) {
-        EXPECT_EQ(a[i], want[0]);
-        EXPECT_EQ(b[i], want[2]);
+        // The same board derives the base list itself.
+        ASSERT_EQ(DeriveSeatMoves(*w, *base, w->game.pieces, derived.data()), base->count);
     }
+}
+
+TEST(DerivedMoves, ListsNotInGeneratorOrderAreNotUsedAsABase) {
+    auto w = aitest::MakeWorkspace();
+    test::PutAt(w->game.pieces, 5, kPlatoon, 6);
+    test::PutAt(w->game.pieces, 6, kPlatoon, 10);
+    MoveCand list[2] = {aitest::Move(6, -2, 21, 15, 21, 14), aitest::Move(5, -2, 20, 16, 20, 17)};
+    auto base = std::make_unique<SeatMoves>();
+    KeepSeatMoves(*w, w->game.pieces, 0, list, 2, *base);
+    EXPECT_FALSE(base->valid);
+    // Derivation from it falls back to generating.
+    std::vector<MoveCand> out(kMoveListCapacity);
+    auto gen = std::make_unique<MoveGenWork>();
+    EXPECT_EQ(DeriveSeatMoves(*w, *base, w->game.pieces, out.data()), GenerateMoves(*gen, w->game.pieces, 0));
 }
 
 }  // namespace

@@ -14,13 +14,13 @@
 #include "app/tqsform.h"
 #include "core/options.h"
 #include "core/text.h"
-#include "form_support.h"
+#include "support/qt_helpers.h"
 #include "support/when_shown.h"
 
 namespace {
 
-using apptest::LeftClick;
-using apptest::ScratchWorkFolder;
+using jq::test::LeftClick;
+using jq::test::ScratchWorkFolder;
 
 QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 

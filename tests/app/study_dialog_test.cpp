@@ -5,7 +5,7 @@
 #include <QPushButton>
 
 #include "app/tqsform.h"
-#include "form_support.h"
+#include "support/qt_helpers.h"
 #include "formations/formation.h"
 #include "formations/ui/studykjq.h"
 #include "platform/toolkit.h"
@@ -19,7 +19,7 @@ namespace {
 // The hidden "阵法学习" command: a file chosen among records gives their
 // folder a database.
 TEST(StudyDialog, HiddenCommandStudiesTheChosenFolder) {
-    apptest::ScratchWorkFolder folder;
+    jq::test::ScratchWorkFolder folder;
     const std::string records = folder.path() + "/records";
     std::filesystem::create_directories(records);
     jq::BattleFile file;

@@ -1,114 +1,57 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
-#include <memory>
 #include <vector>
 
 #include "app/winrec.h"
 #include "core/options.h"
-#include "core/qipan.h"
 #include "core/text.h"
-#include "support/when_shown.h"
+#include "play/result_rules.h"
 #include "play/turnloop.h"
+#include "support/files_support.h"
+#include "support/qt_helpers.h"
+#include "support/when_shown.h"
 
 namespace {
 
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
-
 QString AssetFolder() { return QStringLiteral(JQ_SOURCE_DIR "/assets/images"); }
 
-void Click(QWidget* w) {
-    const QPointF at(w->width() / 2.0, w->height() / 2.0);
-    const QPointF global = w->mapToGlobal(at);
-    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(w, &press);
-    QApplication::sendEvent(w, &release);
-}
-
-void WhenDialogShown(std::function<void(Twr&)> act) { WhenShown<Twr>(std::move(act)); }
-
-void SetName(jq::OptionsRec& rec, const std::string& gb) {
-    std::memset(rec.playerNames[0], 0, sizeof rec.playerNames[0]);
-    std::memcpy(rec.playerNames[0], gb.data(), gb.size());
-}
-
-constexpr const char* kNames[3][4] = {{"lbtotb", "lbwinb", "lblostb", "lbpeaceb"},
-                                      {"lbtotm", "lbwinm", "lblostm", "lbpeacem"},
-                                      {"lbtota", "lbwina", "lblosta", "lbpeacea"}};
-
-QString LabelText(Twr& d, const char* name) {
-    auto* label = d.findChild<QLabel*>(QString::fromLatin1(name));
-    return label != nullptr ? label->text() : QStringLiteral("<missing>");
+std::vector<int> Counters(const jq::OptionsRec& rec) {
+    return std::vector<int>(&rec.winRecord[0][0], &rec.winRecord[0][0] + 12);
 }
 
 class WinRecordDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        g.appFolder = folder.path().toStdString() + "/";
+        g.appFolder = folder.Folder();
         for (int level = 0; level < 3; ++level)
             for (int column = 0; column < 4; ++column) g.optionsRecord.winRecord[level][column] = 100 * level + column + 1;
-        SetName(g.optionsRecord, jq::Gb("李四"));
+        const std::string name = jq::Gb("李四");
+        std::memcpy(g.optionsRecord.playerNames[0], name.data(), name.size());
     }
-
-    std::string OprecPath() const { return g.appFolder + "oprec"; }
-
-    jq::OptionsRec ReadOprec() const {
-        std::ifstream in(OprecPath(), std::ios::binary);
-        const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        EXPECT_EQ(bytes.size(), static_cast<size_t>(jq::kOptionsBytes));
-        return jq::DecodeOptions(bytes);
-    }
-
-    QTemporaryDir folder;
+    jq::test::ScratchFolder folder;
     jq::GameState g;
 };
 
 TEST_F(WinRecordDialogTest, ShowsEveryCounterInItsRowAndColumn) {
     Twr d(g, nullptr, AssetFolder());
-    for (int level = 0; level < 3; ++level)
-        for (int column = 0; column < 4; ++column)
-            EXPECT_EQ(LabelText(d, kNames[level][column]), QString::number(100 * level + column + 1))
-                << kNames[level][column];
-    EXPECT_EQ(d.rowCaptions[0]->text(), U("初 级"));
-    EXPECT_EQ(d.rowCaptions[1]->text(), U("中 级"));
-    EXPECT_EQ(d.rowCaptions[2]->text(), U("高 级"));
-    EXPECT_TRUE(d.counters[2][3]->alignment() & Qt::AlignRight);
-    // Each counter stands in its row, level by level downwards.
-    EXPECT_LT(d.counters[0][0]->y(), d.counters[1][0]->y());
-    EXPECT_EQ(d.counters[2][1]->y(), d.rowCaptions[2]->y());
-}
-
-TEST_F(WinRecordDialogTest, WindowDesignAndPlayerName) {
-    Twr d(g, nullptr, AssetFolder());
-    EXPECT_EQ(d.windowTitle(), U("棋战成绩"));
-    EXPECT_EQ(d.size(), QSize(Twr::kWidth, Twr::kHeight));
-    EXPECT_TRUE(d.windowFlags() & Qt::FramelessWindowHint);
-    EXPECT_TRUE(d.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(d.Label1->text(), U("李四"));
-    EXPECT_EQ(d.Label2->text(), U("李四"));
-    EXPECT_EQ(d.Label2->x(), d.Label1->x() + 1);
-    EXPECT_EQ(d.Button1->text(), U("重新计分"));
-    EXPECT_EQ(d.BitBtn1->text(), U("取消"));
-    QStringList header;
-    for (QLabel* section : d.HeaderControl1->findChildren<QLabel*>()) header << section->text();
-    EXPECT_EQ(header, QStringList({U("级别"), U("累计"), U("胜利"), U("失败"), U("和棋")}));
-    EXPECT_EQ(d.Image1->pixmap().size(), QSize(32, 32));
-    EXPECT_EQ(d.Image2->pixmap().size(), QSize(93, 31));
-    // The whole table lies inside the dialog.
-    EXPECT_LE(d.Panel1->geometry().right(), Twr::kWidth - 1);
+    const char* names[3][4] = {{"lbtotb", "lbwinb", "lblostb", "lbpeaceb"},
+                               {"lbtotm", "lbwinm", "lblostm", "lbpeacem"},
+                               {"lbtota", "lbwina", "lblosta", "lbpeacea"}};
+    for (int level = 0; level < 3; ++level) {
+        for (int column = 0; column < 4; ++column) {
+            QLabel* label = d.findChild<QLabel*>(QString::fromLatin1(names[level][column]));
+            ASSERT_EQ(label, d.counters[level][column]) << names[level][column];
+            EXPECT_EQ(label->text(), QString::number(100 * level + column + 1)) << names[level][column];
+            EXPECT_EQ(label->y(), d.rowCaptions[level]->y());
+        }
+    }
+    EXPECT_EQ(d.Label1->text(), QString::fromUtf8("李四"));
 }
 
 TEST_F(WinRecordDialogTest, MissingPicturesAndAFullLengthNameAreTolerated) {
@@ -120,52 +63,42 @@ TEST_F(WinRecordDialogTest, MissingPicturesAndAFullLengthNameAreTolerated) {
     EXPECT_TRUE(d.Label1->text().startsWith(QStringLiteral("AAAA")));
 }
 
-TEST_F(WinRecordDialogTest, LostBattleAtTopLevelIsCountedAndShown) {
-    g.optionsRecord.aiLevel = 2;
-    int32_t* top = g.optionsRecord.winRecord[2];
-    top[0] = 5, top[1] = 2, top[2] = 2, top[3] = 1;
-    jq::CountBattleResult(g, jq::kBattleLost);
-    Twr d(g, nullptr, AssetFolder());
-    EXPECT_EQ(LabelText(d, "lbtota"), QStringLiteral("6"));
-    EXPECT_EQ(LabelText(d, "lbwina"), QStringLiteral("2"));
-    EXPECT_EQ(LabelText(d, "lblosta"), QStringLiteral("3"));
-    EXPECT_EQ(LabelText(d, "lbpeacea"), QStringLiteral("1"));
-    EXPECT_EQ(LabelText(d, "lbtotm"), QStringLiteral("101"));  // other levels untouched
+// A level just past the last (or before the first) has no row: a battle
+// ended there counts nowhere, and the table reads nothing beyond its end.
+TEST_F(WinRecordDialogTest, LevelOutsideTheTableCountsAndReadsNothing) {
+    for (int level : {3, -1}) {
+        const jq::OptionsRec before = g.optionsRecord;
+        g.optionsRecord.aiLevel = level;
+        for (int result : {jq::kBattleWon, jq::kBattleLost, jq::kBattleDraw}) jq::CountBattleResult(g, result);
+        g.optionsRecord.aiLevel = before.aiLevel;
+        EXPECT_EQ(std::memcmp(&g.optionsRecord, &before, sizeof before), 0) << level;
+        for (int column : {0, 3}) EXPECT_EQ(jq::WinRecordCounter(g.optionsRecord, level, column), 0) << level;
+    }
+    g.optionsRecord.styleAttack = 77;  // the field after the table
+    EXPECT_EQ(jq::WinRecordCounter(g.optionsRecord, 2, 4), 0);
+    EXPECT_EQ(jq::WinRecordCounter(g.optionsRecord, 2, -1), 0);
+    EXPECT_EQ(jq::WinRecordCounter(g.optionsRecord, 2, 3), 204);
 }
 
+// "重新计分" closes the dialog at once, which is then deleted and the zeros
+// saved; where the folder cannot be written they stay in memory.
 TEST_F(WinRecordDialogTest, ResetClosesAtOnceAndStoresZeros) {
-    bool closedByReset = false;
     QPointer<Twr> seen;
-    WhenDialogShown([&](Twr& d) {
+    bool closedByReset = false;
+    WhenShown<Twr>([&](Twr& d) {
         seen = &d;
-        Click(d.Button1);
+        jq::test::LeftClick(d.Button1);
         closedByReset = !d.isVisible() && d.result() == QDialog::Accepted;
     });
     ShowWinRecordDialog(nullptr, g, AssetFolder());
     EXPECT_TRUE(closedByReset);
-    EXPECT_TRUE(seen.isNull());  // deleted once closed
-    for (auto& level : g.optionsRecord.winRecord)
-        for (int32_t counter : level) EXPECT_EQ(counter, 0);
-    ASSERT_TRUE(std::filesystem::exists(OprecPath()));
-    const jq::OptionsRec stored = ReadOprec();
-    for (auto& level : stored.winRecord)
-        for (int32_t counter : level) EXPECT_EQ(counter, 0);
-}
+    EXPECT_TRUE(seen.isNull());
+    EXPECT_EQ(Counters(g.optionsRecord), std::vector<int>(12, 0));
+    EXPECT_EQ(Counters(jq::DecodeOptions(folder.Read("oprec"))), std::vector<int>(12, 0));
 
-TEST_F(WinRecordDialogTest, CancelKeepsTheCountersAndStillSaves) {
-    WhenDialogShown([](Twr& d) { Click(d.BitBtn1); });
-    ShowWinRecordDialog(nullptr, g, AssetFolder());
-    EXPECT_EQ(g.optionsRecord.winRecord[1][2], 103);
-    ASSERT_TRUE(std::filesystem::exists(OprecPath()));
-    const jq::OptionsRec stored = ReadOprec();
-    for (int level = 0; level < 3; ++level)
-        for (int column = 0; column < 4; ++column)
-            EXPECT_EQ(stored.winRecord[level][column], 100 * level + column + 1);
-}
-
-TEST_F(WinRecordDialogTest, UnwritableFolderKeepsTheResetInMemoryOnly) {
-    g.appFolder = folder.path().toStdString() + "/no-such-folder/";
-    WhenDialogShown([](Twr& d) { Click(d.Button1); });
+    g.optionsRecord.winRecord[2][0] = 5;
+    g.appFolder = folder.Path("no-such-folder/");
+    WhenShown<Twr>([](Twr& d) { jq::test::LeftClick(d.Button1); });
     ShowWinRecordDialog(nullptr, g, AssetFolder());
     EXPECT_EQ(g.optionsRecord.winRecord[2][0], 0);
     EXPECT_FALSE(std::filesystem::exists(g.appFolder + "oprec"));

@@ -4,19 +4,21 @@
 
 #include "core/text.h"
 #include "view/deployment.h"
-#include "view_support.h"
+#include "support/recording_ui.h"
+#include "support/scene.h"
 
 namespace jq {
 namespace {
 
-using testing::LayOutBattle;
-using testing::PieceOf;
-using testing::RecordingUi;
+using test::LayOutBattle;
+using test::PieceOf;
+using test::RecordingUi;
 
 class DeploymentTest : public ::testing::Test {
 protected:
     void SetUp() override {
         g.ui = &ui;
+        ui.ShowEverything();
         LayOutBattle(g);
         g.deployPhase = 1;
     }
@@ -26,8 +28,6 @@ protected:
     RecordingUi ui;
 };
 
-TEST_F(DeploymentTest, LegalFormationPasses) { EXPECT_EQ(ValidateDeployment(g), kDeploymentOk); }
-
 TEST_F(DeploymentTest, EachRuleByPlace) {
     struct Row {
         int codeSlot;   // slot of the piece that is moved
@@ -35,15 +35,16 @@ TEST_F(DeploymentTest, EachRuleByPlace) {
         int expected;
     };
     const Row rows[] = {
+        {0, 0, kDeploymentOk},               // the laid-out formation
         {21, 23, kDeploymentOk},             // flag in the other headquarters
         {21, 20, kFlagOutsideHeadquarters},  // beside the headquarters
         {21, 22, kFlagOutsideHeadquarters},
-        {15, 14, kMineOutsideLastRows},      // one row too far forward
+        {16, 14, kMineOutsideLastRows},      // one row too far forward
         {18, 19, kDeploymentOk},             // within the last rows
         {22, 24, kDeploymentOk},
-        {8, 4, kBombInFrontRow},             // front row
-        {8, 0, kBombInFrontRow},
-        {8, 5, kDeploymentOk},               // second row
+        {19, 4, kBombInFrontRow},            // front row
+        {19, 0, kBombInFrontRow},
+        {19, 5, kDeploymentOk},              // second row
     };
     for (const Row& r : rows) {
         for (int seat = 0; seat < 4; ++seat) {
@@ -55,7 +56,7 @@ TEST_F(DeploymentTest, EachRuleByPlace) {
 }
 
 TEST_F(DeploymentTest, BombRuleHoldsOnlyForTheFirstFourSteps) {
-    Exchange(2, 8, 4);
+    Exchange(2, 19, 4);
     for (int steps : {0, 3}) {
         g.stepCount = steps;
         EXPECT_EQ(ValidateDeployment(g), kBombInFrontRow);
@@ -69,46 +70,35 @@ TEST_F(DeploymentTest, BombRuleHoldsOnlyForTheFirstFourSteps) {
 TEST_F(DeploymentTest, TheHighestFailingPieceDecides) {
     // Flag misplaced at a lower index, mine at a higher one: the mine speaks.
     Exchange(0, 21, 20);  // flag to slot 20
-    Exchange(1, 15, 3);   // a mine of seat 1 to the front row
+    Exchange(1, 16, 3);   // a mine of seat 1 to the front row
     EXPECT_EQ(ValidateDeployment(g), kMineOutsideLastRows);
     // Mine at the lower index, flag at the higher one: the flag speaks.
     LayOutBattle(g);
-    Exchange(0, 15, 3);
+    Exchange(0, 16, 3);
     Exchange(1, 21, 20);
     EXPECT_EQ(ValidateDeployment(g), kFlagOutsideHeadquarters);
     // Within one seat by slot: a flag on slot 1, then a bomb on slot 2.
     LayOutBattle(g);
     Exchange(3, 21, 1);
-    Exchange(3, 8, 2);
+    Exchange(3, 19, 2);
     EXPECT_EQ(ValidateDeployment(g), kBombInFrontRow);
 }
 
-TEST_F(DeploymentTest, SwapExchangesOnlyFacesAndCodes) {
-    PieceRec& a = g.pieces[PieceOf(0, 21)];
-    a.beliefs[1][0] = 50.0f;
-    const PieceRec beforeA = a;
-    const PieceRec beforeB = g.pieces[PieceOf(0, 3)];
-    EXPECT_TRUE(SwapDeployedPieces(g, PieceOf(0, 21), PieceOf(0, 3)));
-    const PieceRec& afterA = g.pieces[PieceOf(0, 21)];
-    const PieceRec& afterB = g.pieces[PieceOf(0, 3)];
-    EXPECT_EQ(afterA.code, beforeB.code);
-    EXPECT_EQ(afterB.code, kFlag);
-    EXPECT_EQ(afterA.x, beforeA.x);
-    EXPECT_EQ(afterA.startY, beforeA.startY);
-    EXPECT_EQ(afterA.beliefs[1][0], 50.0f);
-    EXPECT_EQ(afterB.x, beforeB.x);
-    EXPECT_EQ(ui.swaps.size(), 1u);
-}
-
-TEST_F(DeploymentTest, SwapRefusesTwoSeatsAndIndexesOffTheTable) {
+TEST_F(DeploymentTest, SwapExchangesOnlyCodesWithinOneSeat) {
+    g.pieces[PieceOf(0, 21)].beliefs[1][0] = 50.0f;
     const PieceTable before = g.pieces;
-    EXPECT_FALSE(SwapDeployedPieces(g, 24, 25));
+    EXPECT_FALSE(SwapDeployedPieces(g, 24, 25));  // two seats
     EXPECT_FALSE(SwapDeployedPieces(g, -2, 3));
     EXPECT_FALSE(SwapDeployedPieces(g, 3, 100));
-    EXPECT_EQ(std::memcmp(&before, &g.pieces, sizeof before), 0);
-    EXPECT_TRUE(ui.swaps.empty());
     EXPECT_TRUE(SwapDeployedPieces(g, 7, 7));  // with itself: nothing changes
     EXPECT_EQ(std::memcmp(&before, &g.pieces, sizeof before), 0);
+    EXPECT_TRUE(SwapDeployedPieces(g, PieceOf(0, 21), PieceOf(0, 3)));
+    const PieceRec& a = g.pieces[PieceOf(0, 21)];
+    EXPECT_EQ(a.code, before[PieceOf(0, 3)].code);
+    EXPECT_EQ(g.pieces[PieceOf(0, 3)].code, kFlag);
+    EXPECT_EQ((GridPoint{a.x, a.startY}), (GridPoint{before[PieceOf(0, 21)].x, before[PieceOf(0, 21)].startY}));
+    EXPECT_EQ(a.beliefs[1][0], 50.0f);
+    EXPECT_EQ(ui.swaps.back(), (test::RecordingUi::Swap{PieceOf(0, 21), PieceOf(0, 3)}));
 }
 
 TEST_F(DeploymentTest, HostWaitsForComputerSeatsToBeDealt) {

@@ -1,41 +1,36 @@
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "core/combat.h"
 #include "view/face.h"
 #include "view/input.h"
-#include "view_support.h"
+#include "support/recording_ui.h"
+#include "support/scene.h"
 
 namespace jq {
 namespace {
 
-using testing::LayOutBattle;
-using testing::PieceOf;
-using testing::RecordingUi;
+using test::LayOutBattle;
+using test::PieceOf;
+using test::RecordingUi;
 
 class InputTest : public ::testing::Test {
 protected:
     void SetUp() override {
         g.ui = &ui;
+        ui.ShowEverything();
         g.optionsRecord.soundOn = 1;
         LayOutBattle(g);
-        g.battleRunning = 1;
-        g.deployPhase = 0;
     }
     // Where the image of `piece` stands after it was placed on its point.
     ImagePlace Image(int piece) const {
         const PieceRec& r = g.pieces[piece];
         return PieceImagePlace(*g.board, piece, PointIndexAt(*g.board, r.x, r.y));
     }
-    InputResult Press(int piece, bool practice = false) {
-        const ImagePlace p = Image(piece);
-        return PressPiece(g, p.left, p.top, practice);
-    }
-    InputResult Hover(int piece, bool practice = false) {
-        const ImagePlace p = Image(piece);
-        return HoverPiece(g, p.left, p.top, practice);
-    }
+    InputResult Press(int piece) { return PressPiece(g, Image(piece).left, Image(piece).top, false); }
+    InputResult Hover(int piece) { return HoverPiece(g, Image(piece).left, Image(piece).top, false); }
     // A press at the centre of grid point (x, y) on the board picture.
     InputResult PressPoint(int x, int y, bool modifier = false) {
         const BoardPoint& p = g.board->boardPoints[PointIndexAt(*g.board, x, y)];
@@ -50,7 +45,7 @@ protected:
         for (const auto& s : ui.sounds) n += s == name;
         return n;
     }
-    // An enemy piece (seat 1's army commander) right in front of seat 0's
+    // An enemy piece (seat 1's slot 0) right in front of seat 0's
     // slot 4, on the centre point (22, 18).
     int PutEnemyInFront() {
         const int enemy = PieceOf(1, 0);
@@ -63,21 +58,20 @@ protected:
     RecordingUi ui;
 };
 
-// ---- Hit tests ----
-
-TEST_F(InputTest, EveryPlacedImageHitsItsOwnPoint) {
+// Every placed image hits its own point; a pointer hits the square around
+// each point.
+TEST_F(InputTest, HitTests) {
     for (int j = 0; j < kPointCount; ++j) {
         for (int seat = 0; seat < 4; ++seat) {
             const ImagePlace p = PieceImagePlace(*g.board, seat * 25, j);
             EXPECT_EQ(PointUnderPieceImage(*g.board, p.left, p.top), j) << "point " << j << " seat " << seat;
         }
-    }
-    EXPECT_EQ(PointUnderPieceImage(*g.board, 0, 0), kNoPoint);
-}
-
-TEST_F(InputTest, BoardHitIsTheSquareAroundEachPoint) {
-    for (int j = 0; j < kPointCount; ++j) {
         const BoardPoint& p = g.board->boardPoints[j];
+        // An image hits while its corner lies 7..16 pixels up-left of the point.
+        EXPECT_EQ(PointUnderPieceImage(*g.board, p.pixelX - 16, p.pixelY - 16), j);
+        EXPECT_EQ(PointUnderPieceImage(*g.board, p.pixelX - 7, p.pixelY - 7), j);
+        for (auto [dx, dy] : {std::pair{17, 10}, std::pair{10, 17}, std::pair{6, 10}, std::pair{10, 6}})
+            EXPECT_NE(PointUnderPieceImage(*g.board, p.pixelX - dx, p.pixelY - dy), j);
         EXPECT_EQ(PointUnderPointer(*g.board, p.pixelX - 2, p.pixelY - 2), j);
         EXPECT_EQ(PointUnderPointer(*g.board, p.pixelX - 12, p.pixelY + 8), j);
         EXPECT_EQ(PointUnderPointer(*g.board, p.pixelX + 8, p.pixelY - 12), j);
@@ -85,18 +79,19 @@ TEST_F(InputTest, BoardHitIsTheSquareAroundEachPoint) {
         EXPECT_NE(PointUnderPointer(*g.board, p.pixelX + 9, p.pixelY - 2), j);
         EXPECT_NE(PointUnderPointer(*g.board, p.pixelX - 2, p.pixelY + 9), j);
     }
+    EXPECT_EQ(PointUnderPieceImage(*g.board, 0, 0), kNoPoint);
     EXPECT_EQ(PointUnderPointer(*g.board, 5, 5), kNoPoint);
 }
 
-// ---- Refusal rules ----
+// ---- Refusal rules, in their order ----
 
 TEST_F(InputTest, RefusalRulesInOrder) {
     EXPECT_EQ(PieceInputRefusal(g, true, true), InputRefusal::kNone);
-
     g.replayFileName = "a.kbt";
     g.battleRunning = 0;
-    EXPECT_EQ(PieceInputRefusal(g, true, true), InputRefusal::kReplay);
     EXPECT_EQ(PieceInputRefusal(g, true, false), InputRefusal::kReplay);
+    EXPECT_EQ(Press(0).cursor, CursorShape::kDefault);
+    EXPECT_EQ(g.selectedPiece, kNoPiece);
     g.battleRunning = 1;  // a battle started over an open record
     EXPECT_EQ(PieceInputRefusal(g, true, true), InputRefusal::kNone);
 
@@ -110,29 +105,21 @@ TEST_F(InputTest, RefusalRulesInOrder) {
 
     g.netConnected = 1;
     g.seatTable[0].state = 1;
-    EXPECT_EQ(PieceInputRefusal(g, false, true), InputRefusal::kOtherSeatsTurn);
     EXPECT_EQ(PieceInputRefusal(g, false, false), InputRefusal::kOtherSeatsTurn);
     g.deployPhase = 1;
     EXPECT_EQ(PieceInputRefusal(g, false, true), InputRefusal::kNone);
     g.deployPhase = 0;
     g.curSeat = 0;
     EXPECT_EQ(PieceInputRefusal(g, false, true), InputRefusal::kNone);
-}
-
-TEST_F(InputTest, LanRulesThatHoldOnlyForAPress) {
-    g.netConnected = 1;
-    g.curSeat = 0;
-    g.myNetSeat = 0;
+    // Rules that hold only for a press.
     g.seatTable[0].state = 2;  // the host's own seat was released to the computer
     EXPECT_EQ(PieceInputRefusal(g, false, true), InputRefusal::kHostSeatTakenOver);
     EXPECT_EQ(PieceInputRefusal(g, false, false), InputRefusal::kNone);
     g.myNetSeat = 2;  // a joined player is not the host
     EXPECT_EQ(PieceInputRefusal(g, false, true), InputRefusal::kNone);
-
     g.netState = 24;  // own deployment sent
     g.deployPhase = 1;
     EXPECT_EQ(PieceInputRefusal(g, false, true), InputRefusal::kAwaitingStart);
-    EXPECT_EQ(PieceInputRefusal(g, false, false), InputRefusal::kNone);
     EXPECT_EQ(Hover(3).cursor, CursorShape::kHand);
     EXPECT_EQ(Press(3).cursor, CursorShape::kDefault);
     EXPECT_EQ(g.selectedPiece, kNoPiece);
@@ -140,117 +127,69 @@ TEST_F(InputTest, LanRulesThatHoldOnlyForAPress) {
 
 // ---- Deployment ----
 
-TEST_F(InputTest, DeployingSelectsAndExchangesOwnPieces) {
+TEST_F(InputTest, DeployingExchangesOwnPiecesOnly) {
     g.deployPhase = 1;
+    EXPECT_EQ(Hover(PieceOf(3, 5)).cursor, CursorShape::kDefault);
+    EXPECT_EQ(Press(PieceOf(2, 3)).cursor, CursorShape::kDefault);
+    EXPECT_EQ(g.selectedPiece, kNoPiece);
     const int flag = PieceOf(0, 21);
-    Press(flag);  // a flag in its headquarters can be picked while deploying
+    EXPECT_EQ(Hover(flag).cursor, CursorShape::kHand);  // a flag may be picked while deploying
+    Press(flag);
     EXPECT_EQ(g.selectedPiece, flag);
-    EXPECT_EQ(g.selectionBlink, 0);
-    EXPECT_EQ(Sounds("select.wav"), 1);
+    EXPECT_EQ(Press(PieceOf(1, 3)).cursor, CursorShape::kDefault);
+    EXPECT_EQ(g.selectedPiece, flag);
+    // Nothing moves on the board while deploying.
+    EXPECT_EQ(PressPoint(20, 20).cursor, CursorShape::kDefault);
+    EXPECT_EQ(HoverPoint(20, 20).cursor, CursorShape::kDefault);
 
     const InputResult r = Press(PieceOf(0, 0));
-    EXPECT_EQ(g.pieces[flag].code, testing::kLegalFormation[0]);
+    EXPECT_EQ(g.pieces[flag].code, test::kArmy[0]);
     EXPECT_EQ(g.pieces[PieceOf(0, 0)].code, kFlag);
     EXPECT_EQ(g.selectedPiece, kNoPiece);
     EXPECT_TRUE(r.disableNextStep);
     EXPECT_FALSE(r.disableSaveFile);  // nothing played yet
-    ASSERT_EQ(ui.swaps.size(), 1u);
-}
-
-TEST_F(InputTest, DeployingRefusesOtherSeatsAndDeselectsTheSamePiece) {
-    g.deployPhase = 1;
-    EXPECT_EQ(Press(PieceOf(2, 3)).cursor, CursorShape::kDefault);
-    EXPECT_EQ(g.selectedPiece, kNoPiece);
+    EXPECT_EQ(ui.swaps.size(), 1u);
     Press(7);
-    EXPECT_EQ(Press(PieceOf(1, 3)).cursor, CursorShape::kDefault);
-    EXPECT_EQ(g.selectedPiece, 7);
-    Press(7);
+    Press(7);  // the same piece again lets it go, silently
     EXPECT_EQ(g.selectedPiece, kNoPiece);
-    EXPECT_EQ(Sounds("select.wav"), 1);  // deselecting is silent
-    EXPECT_TRUE(ui.swaps.empty());
-}
-
-TEST_F(InputTest, HoverWhileDeploying) {
-    g.deployPhase = 1;
-    EXPECT_EQ(Hover(PieceOf(0, 21)).cursor, CursorShape::kHand);  // the flag may be picked
-    EXPECT_EQ(Hover(PieceOf(3, 5)).cursor, CursorShape::kDefault);
-    Press(PieceOf(0, 9));
-    EXPECT_EQ(Hover(PieceOf(0, 9)).cursor, CursorShape::kHand);
-    EXPECT_EQ(Hover(PieceOf(0, 15)).cursor, CursorShape::kHand);
-    EXPECT_EQ(Hover(PieceOf(2, 15)).cursor, CursorShape::kDefault);
-    // Neither a hover nor a press on the board moves anything while deploying.
-    EXPECT_EQ(PressPoint(20, 20).cursor, CursorShape::kDefault);
-    EXPECT_EQ(HoverPoint(20, 20).cursor, CursorShape::kDefault);
-    EXPECT_EQ(g.selectedPiece, PieceOf(0, 9));
+    EXPECT_EQ(Sounds("select.wav"), 2);
     EXPECT_EQ(g.stepCount, 0);
-}
-
-TEST_F(InputTest, ComputerSeatToMoveRefusesPressAndHover) {
-    ApplyPlayMode(g, PlayMode::kPractice);
-    g.curSeat = 2;
-    EXPECT_EQ(Press(PieceOf(2, 0), true).cursor, CursorShape::kDefault);
-    EXPECT_EQ(Hover(PieceOf(2, 0), true).cursor, CursorShape::kDefault);
-    EXPECT_EQ(g.selectedPiece, kNoPiece);
-    EXPECT_TRUE(ui.sounds.empty());
-    // In replay mode the same seat is moved by hand.
-    ApplyPlayMode(g, PlayMode::kReplay);
-    Press(PieceOf(2, 0), false);
-    EXPECT_EQ(g.selectedPiece, PieceOf(2, 0));
-}
-
-TEST_F(InputTest, ReplayRefusesThePieces) {
-    g.battleRunning = 0;
-    g.replayFileName = "b.kbt";
-    EXPECT_EQ(Press(0).cursor, CursorShape::kDefault);
-    EXPECT_EQ(Hover(0).cursor, CursorShape::kDefault);
-    EXPECT_EQ(g.selectedPiece, kNoPiece);
-}
-
-TEST_F(InputTest, PlayModeSetsTheComputerSeats) {
-    EXPECT_TRUE(ApplyPlayMode(g, PlayMode::kPractice));
-    EXPECT_EQ(std::vector<int>(g.computerSeat, g.computerSeat + 4), (std::vector<int>{0, 1, 1, 1}));
-    EXPECT_FALSE(ApplyPlayMode(g, PlayMode::kNeither));
-    EXPECT_EQ(std::vector<int>(g.computerSeat, g.computerSeat + 4), (std::vector<int>{0, 1, 1, 1}));
-    EXPECT_FALSE(ApplyPlayMode(g, PlayMode::kReplay));
-    EXPECT_EQ(std::vector<int>(g.computerSeat, g.computerSeat + 4), (std::vector<int>{0, 0, 0, 0}));
 }
 
 // ---- Play ----
 
 TEST_F(InputTest, OnlyMovablePiecesOfTheSeatToMoveAreSelected) {
-    for (int slot : {21, 15, 23}) {  // flag, mine, a piece in a headquarters
+    for (int slot : {21, 16, 23}) {  // flag, mine, a piece in a headquarters
+        EXPECT_EQ(Hover(PieceOf(0, slot)).cursor, CursorShape::kDefault);
         EXPECT_EQ(Press(PieceOf(0, slot)).cursor, CursorShape::kDefault);
         EXPECT_EQ(g.selectedPiece, kNoPiece);
     }
     EXPECT_EQ(Press(PieceOf(1, 0)).cursor, CursorShape::kDefault);  // not this seat's turn
     Press(PieceOf(0, 2));
     EXPECT_EQ(g.selectedPiece, PieceOf(0, 2));
-    // An immovable own piece keeps the selection.
-    EXPECT_EQ(Press(PieceOf(0, 21)).cursor, CursorShape::kDefault);
-    EXPECT_EQ(g.selectedPiece, PieceOf(0, 2));
-    // Another movable own piece takes it over.
+    // An immovable own piece, the partner's and an unreachable enemy keep the selection.
+    for (int p : {PieceOf(0, 21), PieceOf(2, 0), PieceOf(1, 20)}) {
+        EXPECT_EQ(Press(p).cursor, CursorShape::kDefault) << p;
+        EXPECT_EQ(g.selectedPiece, PieceOf(0, 2));
+    }
+    // Another movable own piece takes it over; pressing it again lets it go, silently.
     Press(PieceOf(0, 3));
     EXPECT_EQ(g.selectedPiece, PieceOf(0, 3));
-    EXPECT_EQ(Sounds("select.wav"), 2);
-    // Pressing it again lets it go, silently.
     Press(PieceOf(0, 3));
     EXPECT_EQ(g.selectedPiece, kNoPiece);
     EXPECT_EQ(Sounds("select.wav"), 2);
-}
-
-TEST_F(InputTest, PartnerPieceAndUnreachableEnemyKeepTheSelection) {
-    Press(1);
-    EXPECT_EQ(Press(PieceOf(2, 0)).cursor, CursorShape::kDefault);
-    EXPECT_EQ(g.selectedPiece, 1);
-    EXPECT_EQ(Press(PieceOf(1, 20)).cursor, CursorShape::kDefault);
-    EXPECT_EQ(g.selectedPiece, 1);
     EXPECT_EQ(g.stepCount, 0);
-    EXPECT_EQ(Sounds("select.wav"), 1);
 }
 
-TEST_F(InputTest, AttackIsCarriedOutAtOnce) {
+TEST_F(InputTest, HoverOnAReachableEnemyWritesTheMoveAndAPressCarriesItOut) {
     const int enemy = PutEnemyInFront();
+    EXPECT_EQ(Hover(enemy).cursor, CursorShape::kDefault);  // nothing selected
     Press(4);
+    EXPECT_EQ(Hover(PieceOf(1, 20)).cursor, CursorShape::kDefault);
+    EXPECT_EQ(Hover(enemy).cursor, CursorShape::kHand);
+    EXPECT_EQ((GridPoint{g.move.toX, g.move.toY}), (GridPoint{22, 18}));
+    EXPECT_EQ(g.stepCount, 0);
+
     const InputResult r = Press(enemy);
     EXPECT_TRUE(r.disableNextStep);
     EXPECT_FALSE(r.sendMove);
@@ -258,60 +197,39 @@ TEST_F(InputTest, AttackIsCarriedOutAtOnce) {
     EXPECT_EQ(g.stepCount, 1);
     const int outcome = ResolveCombatCodes(g.pieces[4].code, g.pieces[enemy].code);
     EXPECT_EQ(g.stepRecords[0], (StepRec{4, enemy, 22, 17, 22, 18, outcome}));
-    EXPECT_EQ((GridPoint{g.move.fromX, g.move.fromY}), (GridPoint{22, 17}));
-    EXPECT_EQ((GridPoint{g.move.toX, g.move.toY}), (GridPoint{22, 18}));
     EXPECT_EQ(g.curSeat, 1);
 }
 
+// In a LAN battle the move is only written for the host; the rest of the
+// record travels as it stands.
 TEST_F(InputTest, LanAttackIsOnlyWrittenForTheHost) {
     g.netConnected = 1;
     g.seatTable[0].state = 1;
-    g.netState = 31;
     g.netMoveRecord.score = 3.5f;
-    g.netMoveRecord.terms[2] = 1.5f;
     const int enemy = PutEnemyInFront();
     Press(4);
-    const InputResult r = Press(enemy);
-    EXPECT_TRUE(r.sendMove);
-    EXPECT_TRUE(r.disableNextStep);
+    EXPECT_TRUE(Press(enemy).sendMove);
     const MoveCand& m = g.netMoveRecord;
-    EXPECT_EQ(m.mover, 4);
-    EXPECT_EQ(m.target, enemy);
-    EXPECT_EQ(m.fromX, 22);
-    EXPECT_EQ(m.fromY, 17);
-    EXPECT_EQ(m.toX, 22);
-    EXPECT_EQ(m.toY, 18);
-    EXPECT_EQ(m.outcome, ResolveCombatCodes(9, 5));
-    EXPECT_EQ(m.score, 3.5f);  // the rest travels as it stands
-    EXPECT_EQ(m.terms[2], 1.5f);
-    // Nothing happens here until the host's relay comes back.
+    EXPECT_EQ((StepRec{m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome}),
+              (StepRec{4, enemy, 22, 17, 22, 18, ResolveCombatCodes(test::kArmy[4], test::kArmy[0])}));
+    EXPECT_EQ(m.score, 3.5f);
     EXPECT_EQ(g.stepCount, 0);
     EXPECT_EQ(g.pieces[enemy].alive, 1);
-    EXPECT_EQ(g.pieces[4].y, 17);
     EXPECT_EQ(g.selectedPiece, kNoPiece);
 }
 
-TEST_F(InputTest, MoveToAnEmptyPoint) {
-    Press(0);
-    const InputResult r = PressPoint(18, 18);
-    EXPECT_TRUE(r.disableNextStep);
-    EXPECT_EQ(g.pieces[0].x, 18);
-    EXPECT_EQ(g.pieces[0].y, 18);
-    EXPECT_EQ(g.stepRecords[0], (StepRec{0, kNoPiece, 18, 17, 18, 18, 1}));
-    EXPECT_EQ(g.selectedPiece, kNoPiece);
-}
-
-TEST_F(InputTest, BoardPressesThatDoNothing) {
+TEST_F(InputTest, BoardPressMovesOnlyASelectedPieceToAReachableEmptyPoint) {
     EXPECT_EQ(PressPoint(18, 18).cursor, CursorShape::kDefault);  // nothing selected
     Press(1);
     EXPECT_EQ(PressPoint(20, 17).cursor, CursorShape::kDefault);  // occupied
     EXPECT_EQ(PressPoint(20, 20).cursor, CursorShape::kDefault);  // out of reach
-    EXPECT_EQ(g.selectedPiece, 1);
     EXPECT_EQ(PressBoard(g, 3, 3, false).cursor, CursorShape::kDefault);  // no point
     EXPECT_EQ(g.stepCount, 0);
-}
+    Press(0);
+    EXPECT_TRUE(PressPoint(18, 18).disableNextStep);
+    EXPECT_EQ(g.stepRecords[0], (StepRec{0, kNoPiece, 18, 17, 18, 18, 1}));
+    EXPECT_EQ(g.selectedPiece, kNoPiece);
 
-TEST_F(InputTest, NoMoveFromTheSelectionOfAFreshGame) {
     GameState fresh;  // selectedPiece 0 and nothing laid out
     fresh.ui = &ui;
     const BoardPoint& p = fresh.board->boardPoints[126];
@@ -320,43 +238,11 @@ TEST_F(InputTest, NoMoveFromTheSelectionOfAFreshGame) {
     EXPECT_EQ(fresh.stepCount, 0);
 }
 
-TEST_F(InputTest, ModifierPressCountsTenStepsOnlyForAnOpenRecord) {
-    // In a battle a held key changes nothing: animation and sound stay on.
-    PressPoint(18, 18, true);
-    EXPECT_EQ(g.clickStepCount, 1);
+TEST_F(InputTest, ModifierPressInABattleKeepsSingleStepsWithSound) {
     Press(0);
     PressPoint(18, 18, true);
     EXPECT_EQ(g.clickStepCount, 1);
-    EXPECT_GT(Sounds("move.wav"), 0);
-
-    g.battleRunning = 0;
-    g.replayFileName = "a.kbt";
-    PressBoard(g, 3, 3, true);  // also when it hits no point
-    EXPECT_EQ(g.clickStepCount, 10);
-    g.clickStepCount = 1;
-    PressPoint(20, 20, false);
-    EXPECT_EQ(g.clickStepCount, 1);
-}
-
-TEST_F(InputTest, HoverInPlay) {
-    const int enemy = PutEnemyInFront();
-    EXPECT_EQ(Hover(4).cursor, CursorShape::kHand);
-    EXPECT_EQ(Hover(PieceOf(0, 21)).cursor, CursorShape::kDefault);
-    EXPECT_EQ(Hover(enemy).cursor, CursorShape::kDefault);  // nothing selected
-    Press(4);
-    EXPECT_EQ(Hover(4).cursor, CursorShape::kHand);
-    EXPECT_EQ(Hover(3).cursor, CursorShape::kHand);
-    EXPECT_EQ(Hover(PieceOf(0, 23)).cursor, CursorShape::kDefault);
-    EXPECT_EQ(Hover(PieceOf(2, 0)).cursor, CursorShape::kDefault);
-    // Resting on a reachable enemy writes the move fields without a press.
-    EXPECT_EQ(Hover(enemy).cursor, CursorShape::kHand);
-    EXPECT_EQ(g.move.toX, 22);
-    EXPECT_EQ(g.move.toY, 18);
-    EXPECT_GE(g.path.length, 2);
-    EXPECT_EQ(Hover(PieceOf(1, 20)).cursor, CursorShape::kDefault);
-    EXPECT_LT(g.path.length, 1);
-    EXPECT_EQ(g.stepCount, 0);
-    EXPECT_EQ(g.selectedPiece, 4);
+    EXPECT_EQ(Sounds("move.wav"), 1);
 }
 
 }  // namespace

@@ -1,0 +1,219 @@
+// The client dispatcher: each side applies what the host sends, turned into
+// its own view.
+#include <cstring>
+
+#include "core/text.h"
+#include "net/netbattle.h"
+#include "play/execute.h"
+#include "view/rotation.h"
+
+namespace jq::net {
+
+namespace {
+
+std::string Name(const SeatRec& r) { return BoundedText(r.name, sizeof r.name); }
+
+void LabelSeat(GameState& g, int absoluteSeat, const std::string& gbName) {
+    g.ui->SetSeatLabel(LocalSeat(absoluteSeat, g.myNetSeat), gbName);
+}
+
+void ApplyTimes(GameState& g, int32_t move, int32_t deploy, int32_t disconnect) {
+    OptionsRec& o = g.optionsRecord;
+    if (TimeInRange(move)) o.netMoveTimeOption = g.netMoveTime = move;
+    if (TimeInRange(deploy)) o.netDeployTimeOption = g.netDeployTime = deploy;
+    if (TimeInRange(disconnect)) o.netDisconnectTimeOption = g.netDisconnectTime = disconnect;
+}
+
+bool BattleUnderWay(const GameState& g) {
+    return g.battleRunning != 0 || g.netState == kNetAllDeployed || g.netState == kNetBattle;
+}
+
+// Piece k of the host's view becomes local piece i.
+void TakeHostPiece(GameState& g, const JoinLastBody& b, int i) {
+    const int j = (kPiecesPerSeat * g.myNetSeat + i) % kPieceCount;
+    const GridPoint p = TurnGridPoint(GridPoint{b.x[j], b.y[j]}, g.myNetSeat);
+    PieceRec& pc = g.pieces[i];
+    pc.x = p.x;
+    pc.y = p.y;
+    pc.code = b.code[j];
+    pc.alive = b.alive[j];
+}
+
+void ApplyJoinLast(GameState& g, const JoinLastBody& b) {
+    for (int s = 0; s < kSeats; ++s) g.seatTable[s] = b.seats[s];
+    g.stepCount = static_cast<int32_t>(b.steps.size());
+    g.turnDirection = b.turnDirection;
+    g.netState = b.netState;
+    g.curSeat = LocalSeat(b.curSeat, g.myNetSeat);
+    ApplyTimes(g, b.moveTime, b.deployTime, b.disconnectTime);
+    for (int k = 0; k < kSeats; ++k) g.ui->SetSeatLabel(k, Name(g.seatTable[(g.myNetSeat + k) % kSeats]));
+    if (b.netState >= kNetDeployBegins && b.netState < kNetBattle) {
+        // The own deployment stays as laid out here.
+        for (int i = kPiecesPerSeat; i < kPieceCount; ++i) TakeHostPiece(g, b, i);
+        g.deployPhase = 1;
+        g.battleRunning = 0;
+        g.netState = kNetDeployBegins;
+    } else if (b.netState >= kNetBattle) {
+        // Joining a running battle again: it goes on where the host stands.
+        for (int i = 0; i < kPieceCount; ++i) TakeHostPiece(g, b, i);
+        for (int k = 0; k < kSeats; ++k) g.seatNames[k] = g.ui->SeatLabel(k);
+        g.deployedPieces = g.pieces;
+        for (int e = 0; e < kStepSlots; ++e)
+            g.stepRecords[e] = e < static_cast<int>(b.steps.size()) ? b.steps[static_cast<size_t>(e)] : StepRec{0, 0};
+        for (int t = 0; t < g.myNetSeat; ++t) RotateStepRecords(g);
+        g.ui->SetDeploymentControlsVisible(false);
+        g.deployPhase = 0;
+        g.battleRunning = 1;
+        g.turnClock = g.ui->Now();
+    }
+    for (int i = 0; i < kPieceCount; ++i) {
+        g.ui->SetPieceVisible(i, g.pieces[i].alive != 0);
+        g.ui->PlacePiece(i);
+    }
+    g.ui->RedrawPieces();
+}
+
+void ApplyJoinCancel(GameState& g, int s) {
+    SeatRec& r = g.seatTable[s];
+    if (s == 0 && g.myNetSeat == 0) {
+        // The host's seat stays occupied; the computer plays it.
+        PutBoundedText(r.name, sizeof r.name, Gb("计算机"));
+        r.state = 2;
+    } else {
+        r = SeatRec{};
+        PutBoundedText(r.name, sizeof r.name, Gb("计算机"));
+    }
+    LabelSeat(g, s, Gb("计算机"));
+}
+
+void ApplySwitchEnd(GameState& g, const SwitchEndBody& b) {
+    const int r = LocalSeat(b.seat, g.myNetSeat);
+    for (int k = 0; k < kPiecesPerSeat; ++k) {
+        PieceRec& pc = g.pieces[r * kPiecesPerSeat + k];
+        pc.code = b.codes[k];
+        pc.alive = 1;
+        g.ui->SetPieceVisible(r * kPiecesPerSeat + k, true);
+    }
+    g.ui->RedrawPieces();
+}
+
+void ApplyMove(GameState& g, const MoveQzBody& b) {
+    const MoveCand m = MoveToView(b.move, b.seat, g.myNetSeat);
+    ExecuteMove(g, m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome);
+    g.aiMoverGuard = -1;
+}
+
+// Applies one packet; false when it was dropped.
+bool Apply(GameState& g, const Packet& p) {
+    const std::optional<Word> w = PacketWord(p);
+    if (!w) return false;
+    switch (*w) {
+        case Word::kJoin: {
+            const auto rec = DecodeJoin(p);
+            if (!rec) return false;
+            g.seatTable[rec->seat] = *rec;
+            LabelSeat(g, rec->seat, Name(*rec));
+            return true;
+        }
+        case Word::kJoinLast: {
+            const auto b = DecodeJoinLast(p);
+            if (!b) return false;
+            ApplyJoinLast(g, *b);
+            return true;
+        }
+        case Word::kJoinRefuse:
+            AbortNetBattle(g, kLeaveRefused);
+            if (g.lan != nullptr)
+                g.lan->ui()->Notice(Gb("服务器拒绝联接申请！该位置已有玩家使用。"));
+            return true;
+        case Word::kJoinOk:
+            // A battle under way is not begun again.
+            if (g.netState >= kNetDeployBegins && g.netState <= kNetBattle) return false;
+            g.netState = kNetHostStarted;
+            return true;
+        case Word::kJoinCancel: {
+            const auto s = DecodeSeatWord(p, *w);
+            if (!s) return false;
+            ApplyJoinCancel(g, *s);
+            return true;
+        }
+        case Word::kSwitchEnd: {
+            const auto b = DecodeSwitchEnd(p);
+            if (!b || BattleUnderWay(g)) return false;
+            ApplySwitchEnd(g, *b);
+            return true;
+        }
+        case Word::kAllSwitchEnd: {
+            const auto b = DecodeAllSwitchEnd(p);
+            if (!b || BattleUnderWay(g)) return false;
+            ApplyTimes(g, b->moveTime, b->deployTime, b->disconnectTime);
+            g.curSeat = LocalSeat(b->firstSeat, g.myNetSeat);
+            g.turnDirection = b->turnDirection;
+            g.netState = kNetAllDeployed;
+            g.turnClock = g.ui->Now();
+            return true;
+        }
+        case Word::kMoveQz: {
+            const auto b = DecodeMoveQz(p);
+            // Only the seat to move moves, and only in a running battle:
+            // every side decides alike, as every side sees the same order.
+            if (!b || g.battleRunning == 0 || LocalSeat(b->seat, g.myNetSeat) != g.curSeat) return false;
+            ApplyMove(g, *b);
+            return true;
+        }
+        case Word::kPeaceRequest: {
+            const auto s = DecodeSeatWord(p, *w);
+            if (!s || g.lan == nullptr) return false;
+            g.lan->ui()->AskPeace(*s, Name(g.seatTable[*s]) + Gb("  请求和棋,是否同意?"));
+            return true;
+        }
+        case Word::kPeaceFinalOk:
+            if (g.battleRunning == 0) return false;
+            g.peaceAgreed = 1;
+            return true;
+        case Word::kMaxStepLimited:
+            if (g.battleRunning == 0) return false;
+            g.stepLimitReached = 1;
+            return true;
+        case Word::kPeaceFinalAbort:
+            g.ui->SetStatusText(3, Gb("有人不同意和棋,战争还得继续!"));
+            return true;
+        case Word::kChatMessage: {
+            const auto b = DecodeChat(p);
+            if (!b) return false;
+            if (g.lan != nullptr) g.lan->ui()->ChatLine(b->seat, Name(g.seatTable[b->seat]) + Gb("：") + b->text);
+            return true;
+        }
+        default: return false;  // the side's own answers never come back
+    }
+}
+
+}  // namespace
+
+int LocalSeat(int absoluteSeat, int myNetSeat) { return ((absoluteSeat - myNetSeat) % kSeats + kSeats) % kSeats; }
+
+MoveCand MoveToView(const MoveCand& m, int senderSeat, int viewSeat) {
+    MoveCand c = m;
+    if (c.mover == kNoPiece) return c;
+    const int r = LocalSeat(senderSeat, viewSeat);
+    c.mover += kPiecesPerSeat * r;
+    if (c.target >= 0) c.target = ((c.target / kPiecesPerSeat + r) % kSeats) * kPiecesPerSeat + c.target % kPiecesPerSeat;
+    // Carried r seats on: r quarter turns back.
+    const GridPoint from = TurnGridPoint(GridPoint{c.fromX, c.fromY}, -r);
+    const GridPoint to = TurnGridPoint(GridPoint{c.toX, c.toY}, -r);
+    c.fromX = from.x;
+    c.fromY = from.y;
+    c.toX = to.x;
+    c.toY = to.y;
+    return c;
+}
+
+int ProcessClientMessage(GameState& g) {
+    if (g.lan == nullptr) return 0;
+    const std::optional<Packet> p = g.lan->TakeReceived();
+    if (!p) return 0;
+    if (Apply(g, *p)) g.netMyTurn = 1;
+    return 1;
+}
+
+}  // namespace jq::net

@@ -1,0 +1,165 @@
+#include "net/lan.h"
+
+#include <cstring>
+
+#include "core/text.h"
+#include "net/relay.h"
+#include "net/netbattle.h"
+
+namespace jq::net {
+
+LanSession::LanSession(GameState& g) : g_(g) {}
+
+LanSession::~LanSession() {
+    if (g_.lan == this) g_.lan = nullptr;
+}
+
+void LanSession::AttachClient(ClientLink* link) {
+    client_ = link;
+    framer_ = PacketFramer{};
+    out_.clear();
+    sentOfFront_ = 0;
+    if (link == nullptr) inbox_.clear();
+}
+
+bool LanSession::ClientActive() const { return client_ != nullptr && client_->Connected(); }
+
+void LanSession::ClientReceived(const uint8_t* data, size_t size) {
+    if (client_ == nullptr) return;
+    g_.turnClock = g_.ui->Now();
+    framer_.Feed(data, size);
+    while (std::optional<Packet> p = framer_.Next()) {
+        inbox_.push_back(std::move(*p));
+        if (inbox_.size() > kInboxLimit) {
+            LeaveOnFault(Gb("客户端消息存储空间不足!"));
+            return;
+        }
+    }
+    if (framer_.Broken()) LeaveOnFault(Gb("未知封包，连接已断开：") + framer_.Fault());
+}
+
+void LanSession::ClientWritable() { SendQueued(); }
+
+void LanSession::ClientClosed() {
+    // What was received before the close is still applied.
+    client_ = nullptr;
+    out_.clear();
+    sentOfFront_ = 0;
+}
+
+void LanSession::SendToHost(Packet p) {
+    out_.push_back(std::move(p));
+    if (out_.size() > kOutboxLimit) {
+        LeaveOnFault(Gb("封包无法发送...请退出棋战重新联接再试。"));
+        return;
+    }
+    SendQueued();
+}
+
+void LanSession::SendQueued() {
+    if (client_ == nullptr) return;
+    while (!out_.empty()) {
+        const Packet& front = out_.front();
+        const size_t n = client_->Write(front.data() + sentOfFront_, front.size() - sentOfFront_);
+        sentOfFront_ += std::min(n, front.size() - sentOfFront_);
+        if (sentOfFront_ < front.size()) return;  // the rest when it is writable again
+        out_.pop_front();
+        sentOfFront_ = 0;
+    }
+}
+
+void LanSession::LeaveOnFault(const std::string& gbStatus) {
+    if (client_ != nullptr) client_->Close();
+    client_ = nullptr;
+    inbox_.clear();
+    out_.clear();
+    sentOfFront_ = 0;
+    AbortNetBattle(g_, kLeaveQueueFault);
+    g_.ui->SetStatusText(3, gbStatus);
+}
+
+std::optional<Packet> LanSession::TakeReceived() {
+    if (inbox_.empty()) return std::nullopt;
+    Packet p = std::move(inbox_.front());
+    inbox_.pop_front();
+    return p;
+}
+
+void LanSession::StartHosting(ServerLinks* links) {
+    if (relay_ != nullptr && links == nullptr) relay_->StopListening();
+    relay_.reset();
+    if (links != nullptr) relay_ = std::make_unique<HostRelay>(g_, *links);
+}
+
+bool LanSession::ServerActive() const { return relay_ != nullptr && relay_->HasConnections(); }
+
+// ---- Services ----
+
+void SendNetMessage(GameState& g, const std::string& word, int seat) {
+    LanSession* lan = g.lan;
+    if (lan == nullptr || !lan->ClientActive()) {
+        g.ui->ShowMessage(Gb("主机（东家）已退出！（或其它原因无法联接）") + std::string(11, ' ') + Gb("\n数据无法发送。"),
+                          false);
+        return;
+    }
+    const std::optional<Word> w = WordFromText(word);
+    Packet p;
+    switch (w ? *w : Word::kJoinLast) {
+        case Word::kJoin: p = EncodeJoin(g.netRecordBuf); break;
+        case Word::kJoinOk:
+        case Word::kJoinCancel:
+        case Word::kPeaceRequest:
+        case Word::kPeaceOk:
+        case Word::kPeaceAbort: p = EncodeSeatWord(*w, seat); break;
+        case Word::kSwitchEnd: {
+            SwitchEndBody b;
+            std::memcpy(b.codes, g.netDeployCodes, kPiecesPerSeat);
+            b.seat = seat;
+            p = EncodeSwitchEnd(b);
+            break;
+        }
+        case Word::kMoveQz:
+            g.netMyTurn = 0;
+            p = EncodeMoveQz(MoveQzBody{g.netMoveRecord, seat});
+            break;
+        case Word::kChatMessage: p = EncodeChat(ChatBody{seat, g.chatText}); break;
+        default:
+            // The host's own words are never sent by a side.
+            g.ui->ShowMessage(Gb("上传数据没有定义错误！") + std::string(5, ' '), false);
+            return;
+    }
+    lan->SendToHost(std::move(p));
+}
+
+void AnswerPeace(GameState& g, bool agree) {
+    if (g.lan == nullptr || g.netConnected == 0) return;
+    SendNetMessage(g, agree ? "PeaceOk" : "PeaceAbort", g.myNetSeat);
+}
+
+bool NetClientActive(const GameState& g) { return g.lan != nullptr && g.lan->ClientActive(); }
+
+bool NetServerActive(const GameState& g) {
+    if (g.lan == nullptr || g.lan->relay() == nullptr) return false;
+    return true;
+}
+
+void CloseNetSockets(GameState& g, bool client, bool server) {
+    LanSession* lan = g.lan;
+    if (lan == nullptr) return;
+    if (client && lan->client() != nullptr) {
+        ClientLink* link = lan->client();
+        lan->AttachClient(nullptr);
+        link->Close();
+    }
+    if (server) lan->StartHosting(nullptr);
+}
+
+bool ServerOutboxPending(const GameState& g) {
+    return g.lan != nullptr && g.lan->relay() != nullptr && g.lan->relay()->Pending();
+}
+
+void FlushServerQueue(GameState& g) {
+    if (g.lan != nullptr && g.lan->relay() != nullptr) g.lan->relay()->Flush();
+}
+
+}  // namespace jq::net

@@ -1,0 +1,146 @@
+// One side's part in a LAN battle: its connection to the host, the packets
+// waiting to go out on it, the packets received and not yet applied (the
+// inbox), and, on the host, the relay. The sockets live outside the model
+// (net/ui/) and reach it through the two link interfaces below; everything
+// here runs on the main thread. A game reaches its session through
+// GameState::lan (null: no LAN battle was ever set up).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "core/qipan.h"
+#include "net/framer.h"
+#include "net/packet.h"
+
+namespace jq::net {
+
+class HostRelay;
+
+// A side's connection to the host.
+class ClientLink {
+public:
+    virtual ~ClientLink() = default;
+    virtual bool Connected() const = 0;
+    // Hands bytes to the connection; returns how many it took (0..size).
+    virtual size_t Write(const uint8_t* data, size_t size) = 0;
+    virtual void Close() = 0;
+    // The connection's own end: dotted IPv4 text (empty when none) and port
+    // (-1 when none).
+    virtual std::string LocalAddress() const = 0;
+    virtual int LocalPort() const = 0;
+};
+
+// The host's listening socket and the connections it accepted, each known
+// by an id the socket layer chooses.
+using ConnId = int;
+class ServerLinks {
+public:
+    virtual ~ServerLinks() = default;
+    virtual bool Listening() const = 0;
+    virtual size_t Write(ConnId id, const uint8_t* data, size_t size) = 0;
+    virtual void Close(ConnId id) = 0;
+    // Closes every connection and stops listening.
+    virtual void Stop() = 0;
+};
+
+// What a LAN battle shows besides the board and the status bar. No call
+// waits for the player.
+class LanUi {
+public:
+    virtual ~LanUi() = default;
+    // netState became 12: the wait dialog appears (modeless); it closes
+    // itself once netState is above 12.
+    virtual void ShowWaitDialog() {}
+    // A chat line ("name：text", GB2312) from absolute seat `seat`, in that
+    // seat's colour.
+    virtual void ChatLine(int seat, const std::string& gbLine) {}
+    // Another player offers a draw. The answer, whenever given, goes through
+    // AnswerPeace. Without an answer nothing is sent.
+    virtual void AskPeace(int seat, const std::string& gbQuestion) {}
+    // A notice for the bulletin (GB2312).
+    virtual void Notice(const std::string& gbText) {}
+    // The side has left the LAN battle (AbortNetBattle), for the reason
+    // given; its text is in the status bar.
+    virtual void LeftBattle(int reason, const std::string& gbText) {}
+};
+
+// Packets waiting in one direction, first in, first out.
+constexpr size_t kInboxLimit = 256;
+constexpr size_t kOutboxLimit = 256;
+
+class LanSession {
+public:
+    explicit LanSession(GameState& g);
+    ~LanSession();
+    LanSession(const LanSession&) = delete;
+    LanSession& operator=(const LanSession&) = delete;
+
+    GameState& game() { return g_; }
+    LanUi* ui() { return ui_ != nullptr ? ui_ : &nullUi_; }
+    void SetUi(LanUi* ui) { ui_ = ui; }
+
+    // ---- The connection to the host (every side, the host's included) ----
+    // The socket layer attaches its link once connected (null detaches).
+    void AttachClient(ClientLink* link);
+    ClientLink* client() { return client_; }
+    bool ClientActive() const;
+    // Bytes arrived: cut into packets and queued in the inbox. Every read
+    // restarts the turn clock.
+    void ClientReceived(const uint8_t* data, size_t size);
+    // The link can take bytes again.
+    void ClientWritable();
+    // The host closed the connection, or it broke.
+    void ClientClosed();
+    // Queues a packet for the host and sends what the link takes.
+    void SendToHost(Packet p);
+    bool ClientOutboxEmpty() const { return out_.empty(); }
+
+    // The next received packet, oldest first.
+    std::optional<Packet> TakeReceived();
+    size_t InboxSize() const { return inbox_.size(); }
+
+    // ---- Hosting ----
+    // Makes this side the host, relaying through `links` (null: stops).
+    void StartHosting(ServerLinks* links);
+    HostRelay* relay() { return relay_.get(); }
+    bool ServerActive() const;
+
+private:
+    void SendQueued();
+    void LeaveOnFault(const std::string& gbStatus);
+
+    GameState& g_;
+    LanUi* ui_ = nullptr;
+    LanUi nullUi_;
+    ClientLink* client_ = nullptr;
+    PacketFramer framer_;
+    std::deque<Packet> inbox_;
+    std::deque<Packet> out_;
+    size_t sentOfFront_ = 0;
+    std::unique_ptr<HostRelay> relay_;
+};
+
+// ---- Services the rest of the game calls ----
+
+// Sends one packet to the host: "Join" (netRecordBuf), "JoinOk",
+// "JoinCancel", "PeaceRequest", "PeaceOk", "PeaceAbort" (seat), "SwitchEnd"
+// (netDeployCodes, seat), "MoveQz" (netMoveRecord, seat; clears netMyTurn),
+// "ChatMessage" (seat, chatText). Not connected: the player is told and
+// nothing is sent. Any other word is refused with a message.
+void SendNetMessage(GameState& g, const std::string& word, int seat);
+// The answer to the last draw offer shown through LanUi::AskPeace.
+void AnswerPeace(GameState& g, bool agree);
+
+bool NetClientActive(const GameState& g);
+bool NetServerActive(const GameState& g);
+// Closes the connection to the host and/or stops hosting.
+void CloseNetSockets(GameState& g, bool client, bool server);
+// The host has packets not yet taken by their connections.
+bool ServerOutboxPending(const GameState& g);
+void FlushServerQueue(GameState& g);
+
+}  // namespace jq::net

@@ -1,0 +1,88 @@
+// A side's LAN battle: applying what the host sends (the dispatcher), the
+// seat table and the rounds of a LAN battle, and the pump that the main
+// timer runs last on every tick.
+#pragma once
+
+#include <string>
+
+#include "core/qipan.h"
+#include "net/lan.h"
+#include "net/packet.h"
+
+namespace jq::net {
+
+// ---- Views ----
+// Packets name absolute seats (the host is seat 0); the local view draws
+// the own seat at the bottom as seat 0.
+int LocalSeat(int absoluteSeat, int myNetSeat);
+// A move that seat `senderSeat` made, given in its own view (its pieces
+// 0..24), as seen from seat `viewSeat`. The special steps (mover -2) stay as
+// they are.
+MoveCand MoveToView(const MoveCand& m, int senderSeat, int viewSeat);
+
+// ---- Dispatcher ----
+// Applies the oldest received packet, if any: 1 when one was taken (applied
+// or, failing a check, dropped whole), 0 when none waited. A move is
+// applied only in a running battle and only for the seat to move; a
+// deployment or a battle start that comes again once the battle runs
+// changes nothing. netMyTurn is 1 after every packet applied.
+int ProcessClientMessage(GameState& g);
+
+// ---- Seats and rounds ----
+// Every seat record zero, named "计算机", and the board labels with them.
+void ResetSeatNames(GameState& g);
+// Prepares the next LAN battle (the options' running copies through the one
+// sanitiser, a drawn first seat, a fresh own deployment) and sends "Join"
+// with the own record; netState 11. Nothing without a connection.
+void RejoinNetBattle(GameState& g);
+// Lays out the own deployment from the formation database, the other seats
+// hidden until their "SwitchEnd".
+void StartNetDeployment(GameState& g);
+// The controls of LAN play: no saving, turning or stepping; give-up and
+// peace only while the own seat is to move.
+void UpdatePlayButtons(GameState& g);
+
+// ---- The pump ----
+// One tick of the LAN battle: applies at most one received packet; on a
+// tick without one (and, on the host, with nothing waiting to go out) the
+// host deploys and moves for the computer seats and times out silent
+// players, and netState takes its next step. While the battle start is due
+// (netState 25) no packet is applied before it.
+void HandleNetBattle(GameState& g);
+
+// Ends the own deployment as it stands, as "完毕" does (for a side without
+// a player at the board): the own "SwitchEnd" goes out on the next tick.
+// False while deploying is not under way, the host still owes a computer
+// seat its formation, or the deployment breaks a rule.
+bool FinishOwnDeployment(GameState& g);
+
+// ---- Leaving ----
+// Why a side leaves its LAN battle.
+enum LeaveReason : int {
+    kLeaveTooManyTimeouts = 0,
+    kLeaveRefused = 1,
+    kLeaveHostSilent = 2,
+    kLeaveJoinFailed = 3,
+    kLeaveServerFailed = 4,
+    kLeaveClientFailed = 5,
+    kLeaveFromWaitingRoom = 6,
+    kLeaveQueueFault = 7,
+};
+// The status-bar text of a reason; an unknown reason reads as an unknown
+// fault.
+std::string AbortReasonText(int reason);
+// The one way back from a LAN battle: closes the connection to the host
+// (hosting stops only if the player agrees to the new battle's question),
+// shows the reason in the status bar, and starts a battle against the
+// computer.
+void AbortNetBattle(GameState& g, int reason);
+
+// The chat line: sends the typed line, cut to 250 bytes, as the own seat's.
+void SendChatLine(GameState& g, const std::string& gbText);
+
+// The host's player presses "开始战役" in the wait dialog.
+void HostStartsBattle(GameState& g);
+// A joining player presses "退出网战": leaves once the own record is in.
+void LeaveWaitingRoom(GameState& g);
+
+}  // namespace jq::net

@@ -1,0 +1,26 @@
+#include "net/ownmove.h"
+
+#include "ai/choose0.h"
+#include "net/lan.h"
+#include "net/packet.h"
+
+namespace jq::net {
+
+bool SendOwnComputerMove(GameState& g, AiWorkspace& work) {
+    if (g.netConnected == 0 || g.battleRunning == 0 || g.netState != kNetBattle || g.curSeat != 0 ||
+        g.netMyTurn == 0 || g.deployPhase != 0)
+        return false;
+    TakeSnapshot(g, work.game);
+    ChooseMove(work);
+    MoveCand move = work.aiMoveList.list[0];
+    if (work.aiMoveList.count <= 0) {
+        move = MoveCand{};
+        move.fromX = move.fromY = move.toX = move.toY = kSurrenderCoord;
+        move.outcome = 0;
+    }
+    g.netMoveRecord = move;
+    SendNetMessage(g, "MoveQz", g.myNetSeat);
+    return true;
+}
+
+}  // namespace jq::net

@@ -1,0 +1,90 @@
+// The host's relay: every packet a side sends reaches the host here. The
+// relay keeps the seat table and the peace vote current, answers a "Join"
+// with "JoinLast" (or "JoinRefuse"), relays every other packet to the
+// occupied seats in the order it received them, and builds the host's own
+// packets ("AllSwitchEnd", "MaxStepLimited", the peace decision). It never
+// touches the board: the host's own side applies what comes back to it like
+// every other side.
+//
+// Seats are bound to connections. A connection holds the seat it joined;
+// a remote connection may take a free seat or one the same player holds
+// (same address, seat and name: a player joining again on a new
+// connection), never seat 0, and every seat it names must be its own. The
+// host's own side (recognised by its client's address and port) may name
+// any seat: it acts for the computer seats. A closed connection keeps its
+// seat (until a time-out or "JoinCancel") but gets nothing more.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <string>
+
+#include "net/lan.h"
+
+namespace jq::net {
+
+class HostRelay {
+public:
+    HostRelay(GameState& host, ServerLinks& links);
+
+    // Socket events.
+    void Connected(ConnId id, const std::string& address, int port);
+    void Received(ConnId id, const uint8_t* data, size_t size);
+    void Writable(ConnId id);
+    void Closed(ConnId id);
+
+    // The host's own client end, once it has connected.
+    void SetOwnEndpoint(const std::string& address, int port);
+
+    // Packets accepted for a connection that it has not taken yet.
+    bool Pending() const;
+    // Hands waiting bytes to their connections.
+    void Flush();
+    // Whether any connection is open.
+    bool HasConnections() const;
+    // Closes the connection bound to `seat` (a time-out), if any.
+    void CloseSeatConnection(int seat);
+    // Closes every connection and stops listening.
+    void StopListening();
+    // The seat a connection holds, -1 none.
+    int SeatOfConnection(ConnId id) const;
+
+private:
+    struct Conn {
+        std::string address;
+        int port = 0;
+        bool open = true;
+        bool own = false;
+        int seat = -1;
+        PacketFramer framer;
+        std::deque<Packet> out;
+        size_t sentOfFront = 0;
+    };
+
+    void Handle(ConnId id, Conn& c, const Packet& p);
+    void HandleJoin(ConnId id, Conn& c, const Packet& p);
+    void HandleSwitchEnd(const Packet& p);
+    void HandlePeaceAnswer(const Packet& p, Word w);
+    // The seat a seat-carrying packet names, if the connection may name it.
+    std::optional<int32_t> AllowedSeat(const Conn& c, const Packet& p, Word w) const;
+    bool Occupied(int seat) const;
+    void QueueToSeat(int seat, const Packet& p);
+    void QueueToOccupied(const Packet& p);
+    void QueueTo(ConnId id, const Packet& p);
+    void SendWaiting(ConnId id, Conn& c);
+    void Drop(ConnId id, Conn& c, const std::string& gbStatus);
+    Packet BuildJoinLast() const;
+
+    GameState& g_;
+    ServerLinks& links_;
+    std::map<ConnId, Conn> conns_;
+    ConnId seatConn_[kSeats] = {-1, -1, -1, -1};
+    std::string ownAddress_;
+    int ownPort_ = -1;
+    // Deployments relayed in this round; "AllSwitchEnd" goes out once, when
+    // all four are in.
+    bool deployedSeen_[kSeats] = {};
+    bool allDeployedSent_ = false;
+};
+
+}  // namespace jq::net

@@ -1,0 +1,100 @@
+// The seat table and the start of each round of a LAN battle.
+#include <cstring>
+
+#include "core/options.h"
+#include "core/text.h"
+#include "formations/piecestats.h"
+#include "formations/zffile.h"
+#include "net/netbattle.h"
+#include "records/layout.h"
+#include "view/input.h"
+#include "view/rotation.h"
+
+namespace jq::net {
+
+namespace {
+
+constexpr size_t kNameBytesKept = 29;
+
+void ViewOtherFormationsOff(GameState& g) {
+    const std::string caption = ToggleViewOtherFormations(g);
+    g.ui->SetViewOtherButton(false, caption);
+}
+
+}  // namespace
+
+void ResetSeatNames(GameState& g) {
+    for (int s = 0; s < kSeats; ++s) {
+        g.seatTable[s] = SeatRec{};
+        PutBoundedText(g.seatTable[s].name, sizeof g.seatTable[s].name, Gb("计算机"));
+        g.ui->SetSeatLabel(s, Gb("计算机"));
+    }
+}
+
+void StartNetDeployment(GameState& g) {
+    if (g.viewOtherFormations != 0) ViewOtherFormationsOff(g);
+    NameTable names;
+    for (int s = 0; s < kSeats; ++s)
+        PutNameRow(names, s, BoundedText(g.seatTable[s].name, sizeof g.seatTable[s].name));
+    CodeTable codes;
+    PickZfFormations(g, codes);
+    LayoutBattle(g, g.myNetSeat, codes, names);
+    for (int i = 0; i < kPieceCount; ++i) {
+        g.pieces[i].alive = i < kPiecesPerSeat ? 1 : 0;
+        g.ui->SetPieceVisible(i, i < kPiecesPerSeat);
+    }
+    g.ui->RedrawPieces();
+    LoadPieceStats(g);
+    g.netPeaceRequestCount = 0;
+    g.netTimeoutCount = 0;
+    g.netMyTurn = 1;
+    g.aiMoverGuard = -1;
+}
+
+void RejoinNetBattle(GameState& g) {
+    if (g.netConnected == 0) return;
+    // One sanitiser for the running copies: a damaged options record cannot
+    // leave a turn direction other than +1 or -1.
+    CopyBattleOptions(g);
+    g.selectedPiece = kNoPiece;
+    g.curSeat = g.mainRandom.Next() % kSeats;
+    g.peaceAgreed = 0;
+    g.stepLimitReached = 0;
+    g.clickStepCount = 1;
+    g.autoPlay = 0;
+    g.practiceMode = 1;
+    ApplyPlayMode(g, PlayMode::kPractice);
+    g.ui->SetNextStepEnabled(false);
+    g.ui->SelectPlayMode(true);
+    g.ui->SetMainTimerEnabled(true);
+    g.netState = kNetBetween;
+    ResetSeatNames(g);
+    StartNetDeployment(g);
+
+    SeatRec& own = g.netRecordBuf;
+    own = SeatRec{};
+    const std::string name = g.myNetName.substr(0, std::min(g.myNetName.size(), kNameBytesKept));
+    PutBoundedText(own.name, sizeof own.name, name);
+    own.seat = g.myNetSeat;
+    ClientLink* link = g.lan != nullptr ? g.lan->client() : nullptr;
+    PutBoundedText(own.address, sizeof own.address, link != nullptr ? link->LocalAddress() : std::string());
+    own.port = link != nullptr ? link->LocalPort() : -1;
+    own.state = 1;
+    own.deployed = 0;
+    SendNetMessage(g, "Join", g.curSeat);
+    g.netState = kNetJoinSent;
+}
+
+void UpdatePlayButtons(GameState& g) {
+    g.ui->SetSaveEnabled(false);
+    g.ui->SetRotateEnabled(false);
+    g.ui->SetPrevStepEnabled(false);
+    g.ui->SetNextStepEnabled(false);
+    bool ownAlive = false;
+    for (int i = 0; i < kPiecesPerSeat; ++i) ownAlive = ownAlive || g.pieces[i].alive == 1;
+    if (g.viewOtherFormations != 0 && ownAlive) ToggleViewOtherFormations(g);
+    g.ui->SetViewOtherButton(false, ViewOtherCaption(g));
+    g.ui->SetGiveUpAndPeaceEnabled(g.curSeat == 0);
+}
+
+}  // namespace jq::net

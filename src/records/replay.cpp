@@ -1,0 +1,377 @@
+#include "records/replay.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/combat.h"
+#include "core/text.h"
+#include "formations/piecestats.h"
+#include "play/execute.h"
+#include "play/turnloop.h"
+#include "records/battlefile.h"
+#include "records/jqhfile.h"
+#include "view/face.h"
+#include "view/input.h"
+#include "view/rotation.h"
+#include "view/selection.h"
+
+namespace jq {
+namespace {
+
+constexpr int kNotFound = 100;
+
+bool IsSurrender(const MoveRec& m) {
+    return m.fromX == kSurrenderCoord && m.fromY == kSurrenderCoord && m.toX == kSurrenderCoord &&
+           m.toY == kSurrenderCoord;
+}
+bool IsTimeout(const MoveRec& m) {
+    return m.fromX == kTimeoutCoord && m.fromY == kTimeoutCoord && m.toX == kTimeoutCoord && m.toY == kTimeoutCoord;
+}
+bool IsSurrender(const StepRec& r) { return IsSurrender(MoveRec{r.fromX, r.fromY, r.toX, r.toY}); }
+
+bool OnBoard(const GameState& g, int x, int y) { return PointIndexAt(*g.board, x, y) >= 0; }
+
+// The first piece (alive or not) whose point is (x, y); 100 when none.
+int PieceStandingOn(const GameState& g, int x, int y) {
+    for (int k = 0; k < kPieceCount; ++k)
+        if (g.pieces[k].x == x && g.pieces[k].y == y) return k;
+    return kNotFound;
+}
+
+bool SeatHasLivePiece(const GameState& g, int seat) {
+    for (int p = seat * kPiecesPerSeat; p < (seat + 1) * kPiecesPerSeat; ++p)
+        if (g.pieces[p].alive == 1) return true;
+    return false;
+}
+
+int WrapSeat(int s) { return s > 3 ? 0 : (s < 0 ? 3 : s); }
+
+void Kill(GameState& g, int piece) {
+    g.pieces[piece].alive = 0;
+    g.ui->SetPieceVisible(piece, false);
+}
+
+void Revive(GameState& g, int piece) {
+    g.pieces[piece].alive = 1;
+    g.ui->SetPieceVisible(piece, true);
+}
+
+// Takes the seat's live pieces off into its row of eliminatedPieces, from
+// index 0, as ExecuteMove does.
+void RemoveSeat(GameState& g, int seat) {
+    int k = 0;
+    for (int p = seat * kPiecesPerSeat; p < (seat + 1) * kPiecesPerSeat; ++p) {
+        if (g.pieces[p].alive != 1) continue;
+        Kill(g, p);
+        g.eliminatedPieces[seat][k++] = static_cast<int8_t>(p);
+    }
+}
+
+// Brings back the pieces a seat lost with its removal; `conceal` puts a
+// revealed flag back face down for a commander among them.
+void ReviveSeatRow(GameState& g, int seat, bool conceal) {
+    if (!IsValidSeat(seat)) return;
+    for (const int8_t e : g.eliminatedPieces[seat]) {
+        if (!IsValidPiece(e)) continue;
+        Revive(g, e);
+        if (conceal && g.pieces[e].code == kCommander) g.ui->ConcealFlag(e);
+    }
+}
+
+void ShowStepCount(GameState& g) {
+    g.ui->SetStatusText(2, Gb("当前已走：") + std::to_string(g.stepCount) + Gb(" 步"));
+}
+
+void ResetUndoLog(GameState& g) {
+    g.stepCount = 0;
+    for (int i = 0; i < kStepSlots; ++i) {
+        g.stepRecords[i] = StepRec{0, 0, 0, 0, 0, 0, 0};
+        if (i < kMaxSteps) g.stepRecords[i].mover = g.stepRecords[i].target = kNoPiece;
+    }
+    std::memset(g.eliminatedPieces, -2, sizeof g.eliminatedPieces);
+}
+
+void RevealFallenCommandersFlags(GameState& g) {
+    for (int s = 0; s < kSeats; ++s)
+        if (!SeatHasLiveCommander(g.pieces, s)) g.ui->RevealFlag(s * kPiecesPerSeat);
+}
+
+}  // namespace
+
+RecordKind RecordKindOf(const std::string& path) {
+    if (path.size() < 4) return RecordKind::kUnsupported;
+    std::string ext = path.substr(path.size() - 4);
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (ext == ".kbt") return RecordKind::kBattle;
+    if (ext == ".jqh") return RecordKind::kForeign;
+    if (ext == ".jqs" || ext == ".kjq") return RecordKind::kFormation;
+    return RecordKind::kUnsupported;
+}
+
+bool RefuseUnsupportedRecord(GameState& g, const std::string& path) {
+    switch (RecordKindOf(path)) {
+        case RecordKind::kFormation:
+            g.ui->ShowMessage(Gb("这是阵法文件，别在这儿打开。") + std::string(13, ' '), false);
+            return true;
+        case RecordKind::kUnsupported:
+            g.ui->ShowMessage(Gb("文件格式或类型不支持!!!!请自觉带好扩展名.") + std::string(13, ' '), false);
+            return true;
+        default:
+            return false;
+    }
+}
+
+OpenResult OpenBattleRecord(GameState& g, const std::string& path) {
+    // The extension comes first: a refused file changes nothing.
+    if (RefuseUnsupportedRecord(g, path)) return OpenResult::kRefused;
+    GameLogicGuard busy(g);
+    g.ui->ShowRecordTitle(path);
+    g.battleRunning = 0;
+    g.autoPlay = 0;
+    for (MoveRec& m : g.moveHistory) m = MoveRec{};
+    StopAIThread(g);
+    ClearSelection(g);
+
+    BattleFile file;
+    bool read = false;
+    if (RecordKindOf(path) == RecordKind::kBattle) {
+        read = ReadBattleFile(g, path, file) == BattleFileError::kNone;
+        const size_t n = std::min<size_t>(file.moves.size(), kMaxSteps);
+        std::copy(file.moves.begin(), file.moves.begin() + static_cast<std::ptrdiff_t>(n), g.moveHistory);
+    } else {
+        read = ReadJqhFile(g, path, file);
+    }
+
+    g.ui->SetStatusText(1, Gb("级别：复盘"));
+    DetectReplayDirection(g);
+    ResetUndoLog(g);
+    ShowStepCount(g);
+    g.ui->SetRotateEnabled(true);
+    g.ui->SetSaveEnabled(true);
+    if (g.deployPhase != 0) {
+        g.deployPhase = 0;
+        g.ui->SetDeploymentControlsVisible(false);
+    }
+    g.ui->SetPrevStepEnabled(true);
+    g.ui->SetNextStepEnabled(true);
+    g.ui->SetViewOtherButton(true, ViewOtherCaption(g));
+    g.ui->SetGiveUpAndPeaceEnabled(false);
+    g.practiceMode = 0;
+    ApplyPlayMode(g, PlayMode::kReplay);
+    g.ui->SelectPlayMode(false);
+    g.ui->SetMainTimerEnabled(true);
+    return read ? OpenResult::kOpened : OpenResult::kUnreadable;
+}
+
+OpenResult OpenBattleFile(GameState& g, const std::string& path) {
+    const OpenResult r = OpenBattleRecord(g, path);
+    if (r != OpenResult::kRefused) LoadPieceStats(g);
+    return r;
+}
+
+void DetectReplayDirection(GameState& g) {
+    int i0 = -1;
+    for (int i = 0; i < kMaxSteps && i0 < 0; ++i)
+        if (!IsSpecialMove(g.moveHistory[i])) i0 = i;
+    int i1 = -1;
+    if (i0 >= 0)
+        for (int i = i0 + 1; i < kMaxSteps && i1 < 0; ++i)
+            if (!IsSpecialMove(g.moveHistory[i]) && (i - i0) % 4 != 0) i1 = i;
+    const int mover0 = i0 < 0 ? kNotFound : PieceStandingOn(g, g.moveHistory[i0].fromX, g.moveHistory[i0].fromY);
+    const int mover1 = i1 < 0 ? kNotFound : PieceStandingOn(g, g.moveHistory[i1].fromX, g.moveHistory[i1].fromY);
+    if (mover0 == kNotFound || mover1 == kNotFound) {
+        g.ui->ShowMessage(Gb("有效棋步少于两步,无法确定行棋方向,该战役无法演播!") + std::string(10, ' '), false);
+        return;
+    }
+    g.selectedPiece = kNoPiece;
+    g.netMinMoveInterval = g.optionsRecord.netMinMoveIntervalOption;
+    const int seat0 = SeatOf(mover0);
+    const int seat1 = SeatOf(mover1);
+    g.turnDirection = (i1 - i0 + seat0) % kSeats == seat1 ? 1 : -1;
+    g.curSeat = seat0;
+    for (int i = 0; i < i0; ++i) g.curSeat = WrapSeat(g.curSeat - g.turnDirection);
+}
+
+int RecordLength(const GameState& g) {
+    int n = 0;
+    while (n < kMaxSteps && !HasZeroCoordinate(g.moveHistory[n])) ++n;
+    return n;
+}
+
+void NextStepMouseDown(GameState& g, bool ctrl, bool shift, bool alt) {
+    g.clickStepCount = 1;
+    if (ctrl) g.clickStepCount = 10;
+    if (shift) g.clickStepCount = 20;
+    if (ctrl && shift) g.clickStepCount = 100;
+    g.autoPlay = alt ? 1 : 0;
+}
+
+void PrevStepMouseDown(GameState& g, bool modifier) {
+    g.clickStepCount = modifier ? 2 : 1;
+    g.autoPlay = 0;
+}
+
+void ReplayNextSteps(GameState& g) {
+    ClearSelection(g);
+    const int count = g.clickStepCount;
+    for (int rep = 0; rep < count; ++rep) {
+        if (g.stepCount < 0 || g.stepCount >= kMaxSteps) break;
+        const MoveRec h = g.moveHistory[g.stepCount];
+        if (HasZeroCoordinate(h)) break;  // the end of the record
+        const int mover = PieceAtPoint(h.fromX, h.fromY, g.pieces);
+        const int target = PieceAtPoint(h.toX, h.toY, g.pieces);
+        const int outcome = (IsValidPiece(mover) && IsValidPiece(target)) ? ResolveCombat(g.pieces, mover, target) : 1;
+        // A step that will be refused with a box ends automatic replay
+        // first, so the timer does not offer it again behind the box.
+        const bool special = IsSpecialMove(h);
+        if (!special && (!IsValidPiece(mover) || !OnBoard(g, h.fromX, h.fromY) || !OnBoard(g, h.toX, h.toY)))
+            g.autoPlay = 0;
+        g.move = h;
+        if (ExecuteMove(g, mover, target, h.fromX, h.fromY, h.toX, h.toY, outcome) == MoveResult::kRefused) {
+            g.autoPlay = 0;
+            break;
+        }
+    }
+    g.clickStepCount = 1;
+}
+
+void ReplayStepBack(GameState& g) {
+    if (g.clickStepCount != 1) {
+        // Back to the start: the file is read again (the count stays).
+        OpenBattleFile(g, g.battleFileName);
+        return;
+    }
+    ClearSelection(g);
+    if (g.stepCount < 1) return;
+    const int dir = g.turnDirection == -1 ? -1 : 1;
+    for (int undone = 0; undone < 2;) {
+        --g.stepCount;
+        if (g.stepCount < 0) {
+            g.ui->HideArrows();
+            AdvanceStepCount(g);
+            return;
+        }
+        if (g.stepCount >= kStepSlots) g.stepCount = kStepSlots - 1;
+        const StepRec r = g.stepRecords[g.stepCount];
+        if (IsValidPiece(r.mover)) {
+            PlacePieceAt(g, r.mover, r.fromX, r.fromY);
+            Revive(g, r.mover);
+            if (g.pieces[r.mover].code == kCommander) g.ui->ConcealFlag(r.mover);
+        }
+        if (IsValidPiece(r.target)) {
+            Revive(g, r.target);
+            if (g.pieces[r.target].code == kCommander) g.ui->ConcealFlag(r.target);
+            // The pieces of a captured seat stood where they were taken off.
+            if (g.pieces[r.target].code == kFlag) ReviveSeatRow(g, SeatOf(r.target), false);
+        }
+        if (IsSurrender(r)) ReviveSeatRow(g, r.outcome, true);
+        // The seat that made the step moves again. Stepping the turn back
+        // would land on a seat the step had taken out (the turn skipped it).
+        const bool special = IsSpecialMove(MoveRec{r.fromX, r.fromY, r.toX, r.toY});
+        if (special && IsValidSeat(r.outcome)) {
+            g.curSeat = r.outcome;
+        } else if (!special && IsValidPiece(r.mover)) {
+            g.curSeat = SeatOf(r.mover);
+        } else {
+            for (int tries = 0; tries < kSeats; ++tries) {
+                g.curSeat = WrapSeat(g.curSeat - dir);
+                if (SeatHasLivePiece(g, g.curSeat)) break;
+            }
+        }
+        if (++undone == 2) {
+            g.move = MoveRec{r.fromX, r.fromY, r.toX, r.toY};
+            ExecuteMove(g, r.mover, r.target, r.fromX, r.fromY, r.toX, r.toY, r.outcome);
+            g.clickStepCount = 1;
+        }
+    }
+}
+
+void StopAutoReplay(GameState& g) { g.autoPlay = 0; }
+
+void GotoReplayStart(GameState& g) {
+    NameTable names;
+    CodeTable codes;
+    for (int s = 0; s < kSeats; ++s) {
+        PutNameRow(names, s, g.ui->SeatLabel(s));
+        for (int k = 0; k < kPiecesPerSeat; ++k)
+            codes.rows[s][k] = static_cast<int8_t>(g.pieces[s * kPiecesPerSeat + k].code & 0xFF);
+    }
+    LayoutBattle(g, 0, codes, names);
+    std::memset(g.eliminatedPieces, -2, sizeof g.eliminatedPieces);
+    g.stepCount = 0;
+    ShowStepCount(g);
+    DetectReplayDirection(g);
+}
+
+int ReplayToStep(GameState& g, int n) {
+    int i = 0;
+    for (; i < n && i < kMaxSteps; ++i) {
+        const MoveRec h = g.moveHistory[i];
+        StepRec& e = g.stepRecords[i];
+        e = StepRec{kNoPiece, kNoPiece, h.fromX, h.fromY, h.toX, h.toY, 1};
+        if (HasZeroCoordinate(h)) break;
+        if (IsSurrender(h)) {
+            e.outcome = g.curSeat;
+            if (IsValidSeat(g.curSeat)) RemoveSeat(g, g.curSeat);
+        } else if (IsTimeout(h)) {
+            e.outcome = g.curSeat;
+        } else if (OnBoard(g, h.fromX, h.fromY) && OnBoard(g, h.toX, h.toY)) {
+            const int mover = PieceAtPoint(h.fromX, h.fromY, g.pieces);
+            if (IsValidPiece(mover)) {
+                const int target = PieceAtPoint(h.toX, h.toY, g.pieces);
+                e.mover = mover;
+                e.target = target;
+                g.pieces[mover].x = h.toX;
+                g.pieces[mover].y = h.toY;
+                if (IsValidPiece(target)) {
+                    // The outcome applied as ExecuteMove applies it.
+                    const int outcome = ResolveCombat(g.pieces, mover, target);
+                    e.outcome = outcome;
+                    if (outcome < 0) {
+                        Kill(g, mover);
+                    } else if (outcome > 0) {
+                        if (g.pieces[target].code == kFlag) RemoveSeat(g, SeatOf(target));
+                        Kill(g, target);
+                    } else {
+                        Kill(g, mover);
+                        Kill(g, target);
+                    }
+                }
+            }
+        }
+        PassTurn(g);
+    }
+    g.stepCount = i;
+    ShowStepCount(g);
+    RevealFallenCommandersFlags(g);
+    for (int k = 0; k < kPieceCount; ++k) g.ui->PlacePiece(k);
+    return g.stepCount;
+}
+
+bool ReplayBoardClick(GameState& g) {
+    if (g.battleRunning != 0 || g.replayFileName == "NONE" || IsValidPiece(g.selectedPiece)) return false;
+    const bool gotoStep = g.clickStepCount != 1;
+    if (!gotoStep) g.autoPlay = g.autoPlay == 0 ? 1 : 0;
+    g.clickStepCount = 1;
+    return gotoStep;
+}
+
+ReplayMenuState ReplayMenu(const GameState& g) {
+    ReplayMenuState m;
+    if (g.battleRunning != 0 || g.replayFileName == "NONE") return m;
+    m.gotoEnabled = true;
+    m.changeCaptions = true;
+    if (g.autoPlay == 0) {
+        m.autoPlayEnabled = true;
+        m.autoPlayCaption = "自动演播(单击棋盘)";
+        m.playStopCaption = "停止演播";
+    } else {
+        m.playStopEnabled = true;
+        m.autoPlayCaption = "自动演播";
+        m.playStopCaption = "停止演播(单击棋盘)";
+    }
+    return m;
+}
+
+}  // namespace jq

@@ -1,0 +1,43 @@
+// The go-to-step dialog "跳转点参数设置": a track bar over the steps of the
+// record, the current and the last step, OK and Cancel.
+#pragma once
+
+#include <QDialog>
+
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QSlider;
+class QToolButton;
+
+class TJumpPara : public QDialog {
+    Q_OBJECT
+public:
+    // `stepResult` receives the chosen step on OK, -1 on Cancel; it is left
+    // as it is when the dialog is closed otherwise.
+    TJumpPara(QWidget* owner, int* stepResult, int maxSteps, int current);
+
+    QGroupBox* GroupBox1 = nullptr;
+    QSlider* TrackBar1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* lbCurSelePosition = nullptr;
+    QToolButton* SpeedButton2 = nullptr;  // "目前已复盘步数："
+    QLabel* lbCurPosition = nullptr;
+    QToolButton* SpeedButton1 = nullptr;  // "当前战役总步数："
+    QLabel* lbMaxBu = nullptr;
+    QLabel* Label6 = nullptr;
+    QPushButton* BitBtn1 = nullptr;  // "确定"
+    QPushButton* BitBtn2 = nullptr;  // "取消"
+
+    void TrackBar1Change();
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void BitBtn1Click();
+    void BitBtn2Click();
+
+protected:
+    void reject() override;
+
+private:
+    int* stepResult_ = nullptr;
+};

@@ -1,0 +1,191 @@
+// Packet bytes, readers and the framer.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "core/board.h"
+#include "core/text.h"
+#include "net/framer.h"
+#include "records/fileio.h"
+
+namespace jq::net {
+namespace {
+
+constexpr int8_t kArmy[25] = {12, 10, 6, 11, 12, 9, 8, 9, 3, 7, 7, 3, 5, 4, 8, 10, 11, 12, 10, 11, 2, 1, 2, 6, 2};
+
+GridPoint Pt(int point) { return {Board().boardPoints[point].gridX, Board().boardPoints[point].gridY}; }
+
+SwitchEndBody Army(int seat) {
+    SwitchEndBody b;
+    std::memcpy(b.codes, kArmy, 25);
+    b.seat = seat;
+    return b;
+}
+
+MoveQzBody Move() {
+    MoveQzBody m;
+    m.move = MoveCand{0, kNoPiece, Pt(0).x, Pt(0).y, Pt(120).x, Pt(120).y, 1};
+    m.move.score = 2.5f;
+    m.seat = 3;
+    return m;
+}
+
+JoinLastBody Battle(int steps) {
+    JoinLastBody b;
+    for (int k = 0; k < 100; ++k) {
+        const GridPoint p = Pt((k / 25) * 30 + k % 25);
+        b.x[k] = static_cast<int8_t>(p.x), b.y[k] = static_cast<int8_t>(p.y), b.code[k] = kArmy[k % 25], b.alive[k] = 1;
+    }
+    for (int i = 0; i < steps; ++i) b.steps.push_back(StepRec{kNoPiece, kNoPiece, 255, 255, 255, 255, i % 4});
+    b.netState = kNetBattle;
+    return b;
+}
+
+TEST(LanPacket, EveryWordHasItsBytes) {
+    const Packet peace = EncodeSeatWord(Word::kPeaceRequest, 2);
+    EXPECT_EQ(std::string(peace.begin(), peace.begin() + 20), "PeaceRequest        ");
+    EXPECT_EQ(std::vector<uint8_t>(peace.begin() + 20, peace.end()), (std::vector<uint8_t>{2, 0, 0, 0}));
+    const Packet finalAbort = EncodeSeatWord(Word::kPeaceFinalAbort, 0), cancel = EncodeSeatWord(Word::kJoinCancel, 0);
+    EXPECT_EQ(std::string(finalAbort.begin(), finalAbort.begin() + 20), "PeaceFinalAbort     ");
+    EXPECT_EQ(std::string(cancel.begin(), cancel.begin() + 20), "JoinCancel          ");
+    SeatRec r;
+    PutBoundedText(r.name, 32, Gb("张三"));
+    r.seat = 2, r.port = 4001, r.state = 1, r.deployed = 2;
+    PutBoundedText(r.address, 16, "10.1.2.3");
+    const Packet join = EncodeJoin(r);
+    EXPECT_EQ(BoundedText(reinterpret_cast<const char*>(join.data() + 20), 32), Gb("张三"));
+    EXPECT_EQ(GetI32(join.data() + 52), 2);
+    EXPECT_EQ(BoundedText(reinterpret_cast<const char*>(join.data() + 56), 16), "10.1.2.3");
+    for (auto [at, v] : {std::pair{72, 4001}, {76, 1}, {80, 2}}) EXPECT_EQ(GetI32(join.data() + at), v);
+    SwitchEndBody army = Army(1);
+    army.codes[24] = 2;
+    const Packet se = EncodeSwitchEnd(army);
+    for (int i = 45; i < 50; ++i) EXPECT_EQ(se[i], 0);
+    EXPECT_EQ(GetI32(se.data() + 50), 1);
+    const Packet mq = EncodeMoveQz(Move());
+    EXPECT_EQ(GetI32(mq.data() + 36), Pt(120).x);
+    EXPECT_EQ(GetF32(mq.data() + 48), 2.5f);
+    EXPECT_EQ(GetI32(mq.data() + 100), 3);
+    const std::pair<Packet, size_t> sizes[] = {
+        {join, 148}, {EncodeJoinLast(Battle(0)), 1040}, {EncodeJoinLast(Battle(510)), 4610},
+        {EncodeBare(Word::kJoinRefuse), 20}, {EncodeSeatWord(Word::kJoinCancel, 1), 24}, {se, 54},
+        {EncodeAllSwitchEnd({}), 40}, {mq, 104}, {EncodeBare(Word::kMaxStepLimited), 20},
+        {EncodeChat({1, std::string(300, 'a')}), 280}};
+    for (const auto& [p, n] : sizes) {
+        EXPECT_EQ(p.size(), n) << RecoverWord(p.data());
+        const auto w = PacketWord(p);
+        ASSERT_TRUE(w.has_value());
+        if (*w != Word::kJoinLast) {
+            EXPECT_EQ(static_cast<size_t>(FixedPacketBytes(*w)), n);
+        }
+    }
+    // A chat line is cut to 250 bytes and ends with its NUL.
+    EXPECT_EQ(DecodeChat(EncodeChat({1, std::string(300, 'a')}))->text, std::string(250, 'a'));
+}
+
+TEST(LanPacket, ReadersGiveBackWhatWasBuilt) {
+    SeatRec r;
+    PutBoundedText(r.name, 32, "x"), r.seat = 3, r.state = 1;
+    const SeatRec back = *DecodeJoin(EncodeJoin(r));
+    EXPECT_EQ(std::memcmp(&back, &r, sizeof r), 0);
+    EXPECT_EQ(std::memcmp(DecodeSwitchEnd(EncodeSwitchEnd(Army(2)))->codes, kArmy, 25), 0);
+    const MoveQzBody m = *DecodeMoveQz(EncodeMoveQz(Move()));
+    const MoveQzBody sent = Move();
+    EXPECT_EQ(std::memcmp(&m.move, &sent.move, sizeof m.move), 0);
+    const JoinLastBody b = *DecodeJoinLast(EncodeJoinLast(Battle(3)));
+    EXPECT_EQ(b.steps, Battle(3).steps);
+    EXPECT_EQ(b.x[99], Battle(3).x[99]);
+    // A step's -2 travels as 254 and comes back as -2; 255 stays 255.
+    JoinLastBody moved = Battle(1);
+    moved.steps[0] = StepRec{30, kNoPiece, Pt(30).x, Pt(30).y, Pt(120).x, Pt(120).y, -1};
+    EXPECT_EQ(DecodeJoinLast(EncodeJoinLast(moved))->steps[0], moved.steps[0]);
+    EXPECT_EQ(*DecodeAllSwitchEnd(EncodeAllSwitchEnd({3, -1, 0, 359, 360})), (AllSwitchEndBody{3, -1, 0, 359, 360}));
+}
+
+TEST(LanPacket, ReadersRefuseEveryBadField) {
+    auto at = [](Packet p, size_t offset, int32_t v) {
+        PutI32(p.data() + offset, v);
+        return p;
+    };
+    auto byte = [](Packet p, size_t offset, uint8_t v) {
+        p[offset] = v;
+        return p;
+    };
+    SeatRec r;
+    PutBoundedText(r.name, 32, "x");
+    const Packet join = EncodeJoin(r), mq = EncodeMoveQz(Move()), se = EncodeSwitchEnd(Army(0));
+    const Packet jl = EncodeJoinLast(Battle(1)), chat = EncodeChat({0, "hi"});
+    Packet noNul = join;
+    std::memset(noNul.data() + 20, 'a', 32);
+    EXPECT_FALSE(DecodeJoin(noNul));
+    EXPECT_FALSE(DecodeJoin(at(join, 52, 4)));
+    EXPECT_FALSE(DecodeJoin(at(join, 76, 3)));
+    EXPECT_FALSE(DecodeSwitchEnd(byte(se, 20, 13)));
+    EXPECT_FALSE(DecodeSwitchEnd(byte(se, 20, 1)));  // two flags: no army
+    EXPECT_FALSE(DecodeSwitchEnd(at(se, 50, -1)));
+    EXPECT_FALSE(DecodeAllSwitchEnd(at(EncodeAllSwitchEnd({}), 24, 0)));
+    EXPECT_FALSE(DecodeMoveQz(at(mq, 20, 25)));    // mover
+    EXPECT_FALSE(DecodeMoveQz(at(mq, 24, 100)));   // target
+    EXPECT_FALSE(DecodeMoveQz(at(mq, 36, 40)));    // point off the board
+    EXPECT_FALSE(DecodeMoveQz(at(mq, 44, -100)));  // outcome
+    EXPECT_FALSE(DecodeMoveQz(at(mq, 100, 4)));    // seat
+    EXPECT_FALSE(DecodeMoveQz(at(at(mq, 20, -2), 24, -2)));  // no mover, no special step
+    Packet longChat = chat;
+    std::memset(longChat.data() + 24, 'a', 256);
+    EXPECT_FALSE(DecodeChat(longChat));
+    EXPECT_FALSE(DecodeJoinLast(at(jl, 1012, 2)));             // count and length differ
+    EXPECT_FALSE(DecodeJoinLast(byte(jl, 772, 0)));            // a live piece without a code
+    EXPECT_FALSE(DecodeJoinLast(byte(jl, 532, 40)));           // a piece off the board
+    EXPECT_FALSE(DecodeJoinLast(byte(jl, 1016 + 6, 9)));       // a time-out's seat
+    EXPECT_FALSE(DecodeJoinLast(at(jl, 1016 + 7 + 4, 0)));     // turn direction
+    EXPECT_FALSE(DecodeJoinLast(at(jl, 1016 + 7 + 8, 17)));    // no such state
+    EXPECT_FALSE(DecodeSeatWord(EncodeSeatWord(Word::kJoinCancel, 4), Word::kJoinCancel));
+}
+
+TEST(LanFramer, CutsTheStreamWhateverTheReads) {
+    const std::vector<Packet> sent = {EncodeSeatWord(Word::kJoinOk, 0), EncodeJoinLast(Battle(5)), EncodeMoveQz(Move())};
+    Packet stream;
+    for (const Packet& p : sent) stream.insert(stream.end(), p.begin(), p.end());
+    for (size_t chunk : {size_t{1}, size_t{7}, stream.size(), (stream.size() + 3) / 4}) {
+        PacketFramer f;
+        std::vector<Packet> got;
+        for (size_t at = 0; at < stream.size(); at += chunk) {
+            f.Feed(stream.data() + at, std::min(chunk, stream.size() - at));
+            while (auto p = f.Next()) got.push_back(*p);
+        }
+        EXPECT_EQ(got, sent) << "chunk " << chunk;
+        EXPECT_FALSE(f.Broken());
+    }
+    // "JoinLast" in four reads: nothing until its last byte.
+    const Packet jl = EncodeJoinLast(Battle(510));
+    PacketFramer f;
+    const size_t cuts[] = {0, 10, 1014, 4000, jl.size()};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FALSE(f.Next());
+        f.Feed(jl.data() + cuts[i], cuts[i + 1] - cuts[i]);
+    }
+    EXPECT_EQ(f.Next(), jl);
+}
+
+TEST(LanFramer, AStreamThatCannotBeCutIsGivenUp) {
+    Packet unknown = EncodeBare(Word::kJoinRefuse);
+    std::memcpy(unknown.data(), "JoinMaybe", 9);
+    Packet bigCount = EncodeJoinLast(Battle(0));
+    PutI32(bigCount.data() + 1012, 511);
+    Packet negCount = EncodeJoinLast(Battle(0));
+    PutI32(negCount.data() + 1012, -1);
+    for (const Packet& bad : {unknown, bigCount, negCount}) {
+        PacketFramer f;
+        const Packet ok = EncodeSeatWord(Word::kJoinOk, 0);
+        f.Feed(ok.data(), ok.size());
+        f.Feed(bad.data(), bad.size());
+        EXPECT_EQ(f.Next(), ok);
+        EXPECT_FALSE(f.Next());
+        EXPECT_TRUE(f.Broken());
+        f.Feed(ok.data(), ok.size());
+        EXPECT_FALSE(f.Next());
+    }
+}
+
+}  // namespace
+}  // namespace jq::net

@@ -1,0 +1,67 @@
+// Connections without sockets for the LAN battle's model: they keep what
+// is written to them and take as many bytes as a test allows.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <vector>
+
+#include "net/framer.h"
+#include "net/lan.h"
+
+namespace jq::testing {
+
+// The packets in a byte stream, cut as a receiving side would.
+inline std::vector<net::Packet> CutPackets(const std::vector<uint8_t>& bytes) {
+    net::PacketFramer f;
+    f.Feed(bytes.data(), bytes.size());
+    std::vector<net::Packet> out;
+    while (auto p = f.Next()) out.push_back(*p);
+    return out;
+}
+
+class FakeClientLink : public net::ClientLink {
+public:
+    bool Connected() const override { return connected; }
+    size_t Write(const uint8_t* data, size_t size) override {
+        const size_t n = size < takeAtMost ? size : takeAtMost;
+        written.insert(written.end(), data, data + n);
+        return n;
+    }
+    void Close() override {
+        connected = false;
+        ++closes;
+    }
+    std::string LocalAddress() const override { return "127.0.0.1"; }
+    int LocalPort() const override { return 40001; }
+    std::vector<net::Packet> Sent() const { return CutPackets(written); }
+
+    bool connected = true;
+    size_t takeAtMost = SIZE_MAX;
+    std::vector<uint8_t> written;
+    int closes = 0;
+};
+
+class FakeServerLinks : public net::ServerLinks {
+public:
+    bool Listening() const override { return listening; }
+    size_t Write(net::ConnId id, const uint8_t* data, size_t size) override {
+        const size_t n = size < takeAtMost ? size : takeAtMost;
+        written[id].insert(written[id].end(), data, data + n);
+        return n;
+    }
+    void Close(net::ConnId id) override { closed.insert(id); }
+    void Stop() override { listening = false; }
+    std::vector<net::Packet> Sent(net::ConnId id) const {
+        auto it = written.find(id);
+        return it == written.end() ? std::vector<net::Packet>{} : CutPackets(it->second);
+    }
+
+    bool listening = true;
+    size_t takeAtMost = SIZE_MAX;
+    std::map<net::ConnId, std::vector<uint8_t>> written;
+    std::set<net::ConnId> closed;
+};
+
+}  // namespace jq::testing
