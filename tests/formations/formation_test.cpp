@@ -10,63 +10,40 @@ namespace {
 TEST(Formation, GeneratedFormationsAreLegalAndReproducible) {
     bool flagLeft = false, flagRight = false;
     for (uint32_t seed = 0; seed < 2000; ++seed) {
-        GameRandom rng;
+        GameRandom rng, again;
         rng.Seed(seed);
-        int8_t codes[25];
+        again.Seed(seed);
+        int8_t codes[25], same[25];
         GenerateFormation(rng, codes);
+        GenerateFormation(again, same);
         ASSERT_TRUE(IsLegalFormation(codes)) << "seed " << seed;
+        ASSERT_EQ(std::memcmp(codes, same, 25), 0);
         flagLeft |= codes[21] == kFlag;
         flagRight |= codes[23] == kFlag;
-        GameRandom again;
-        again.Seed(seed);
-        int8_t same[25];
-        GenerateFormation(again, same);
-        ASSERT_EQ(std::memcmp(codes, same, 25), 0);
     }
     EXPECT_TRUE(flagLeft && flagRight);
 }
 
 TEST(Formation, EachBrokenRuleIsRefused) {
-    GameRandom rng;
-    rng.Seed(9);
-    int8_t legal[25];
-    GenerateFormation(rng, legal);
+    // Slot by slot: flag in headquarters 21, mines in the last two rows,
+    // bombs off the front row.
+    const int8_t legal[25] = {8, 9, 10, 11, 12, 6, 7, 12, 10, 11, 9, 12, 7, 11, 10, 4, 2, 5, 2, 3, 8, 1, 2, 6, 3};
     ASSERT_TRUE(IsLegalFormation(legal));
-    const auto slotOf = [&](int code) {
-        for (int k = 0; k < 25; ++k)
-            if (legal[k] == code) return k;
-        return -1;
-    };
-    const auto swapped = [&](int a, int b) {
+    const auto changed = [&](int a, int b, int code = 0) {
         int8_t c[25];
         std::memcpy(c, legal, 25);
         std::swap(c[a], c[b]);
+        if (code != 0) c[a] = static_cast<int8_t>(code);
         return IsLegalFormation(c);
     };
-    const int flag = slotOf(kFlag);
-    const int mine = slotOf(kMine);
-    const int bomb = slotOf(kBomb);
-    // The flag outside a headquarters, a mine before the last two rows, a
-    // bomb in the front row.
-    EXPECT_FALSE(swapped(flag, flag == 21 ? 20 : 22));
-    for (int slot : {0, 14}) EXPECT_FALSE(swapped(mine, slot)) << slot;
-    if (legal[4] != kBomb) {
-        EXPECT_FALSE(swapped(bomb, 4));
-    }
-    // Swapping two officers keeps it legal.
-    EXPECT_TRUE(swapped(slotOf(kCommander), slotOf(kEngineer)));
-
-    for (int8_t bad : {int8_t{0}, int8_t{13}, int8_t{-1}}) {
-        int8_t c[25];
-        std::memcpy(c, legal, 25);
-        c[slotOf(kEngineer)] = bad;
-        EXPECT_FALSE(IsLegalFormation(c)) << int(bad);
-    }
-    // One engineer too many, one commander too few.
-    int8_t c[25];
-    std::memcpy(c, legal, 25);
-    c[slotOf(kCommander)] = kEngineer;
-    EXPECT_FALSE(IsLegalFormation(c));
+    EXPECT_FALSE(changed(21, 20));  // the flag outside a headquarters
+    EXPECT_TRUE(changed(21, 23));   // the other headquarters
+    EXPECT_FALSE(changed(16, 14));  // a mine before the last two rows
+    EXPECT_TRUE(changed(16, 15));
+    EXPECT_FALSE(changed(19, 4));  // a bomb in the front row
+    EXPECT_TRUE(changed(19, 5));
+    EXPECT_FALSE(changed(15, 15, kEngineer));  // one commander too few, one engineer too many
+    for (int bad : {13, -1}) EXPECT_FALSE(changed(4, 4, bad)) << bad;
 }
 
 }  // namespace

@@ -10,7 +10,9 @@
 #include "formations/formation.h"
 #include "formations/zffile.h"
 #include "records/fileio.h"
+#include "support/dealt.h"
 #include "support/files_support.h"
+#include "support/scene.h"
 
 namespace jq {
 namespace {
@@ -19,17 +21,9 @@ using test::ReadBytes;
 using test::TestGame;
 using test::WriteBytes;
 
-// A database of `count` legal formations; record n is told apart by its
-// seed and carries `scores[n]`.
 ZfDatabase MakeDatabase(int count, std::vector<int32_t> scores = {}) {
-    ZfDatabase db;
-    db.count = count;
-    for (int n = 0; n < count && n < kZfSlots; ++n) {
-        GameRandom rng;
-        rng.Seed(1000 + n);
-        GenerateFormation(rng, db.slots[n].codes);
-        db.slots[n].score = n < static_cast<int>(scores.size()) ? scores[n] : 0;
-    }
+    ZfDatabase db = test::DealDatabase(count);
+    for (size_t n = 0; n < scores.size(); ++n) db.slots[n].score = scores[n];
     return db;
 }
 
@@ -42,219 +36,128 @@ std::vector<int> Order(const ZfDatabase& sorted, const ZfDatabase& original) {
     return order;
 }
 
-const std::string kMissingWarning = "没有默认的阵法数据库(zffile)！！\n请设置桌面快捷方式的目录属性。        ";
-
-TEST(ZfFile, ImageRoundTripAndLayout) {
-    ZfDatabase db = MakeDatabase(3, {5, -1, 0});
-    const std::vector<uint8_t> image = EncodeZfDatabase(db);
+TEST(ZfFile, ImageLayoutAndHostileCounts) {
+    const ZfDatabase db = MakeDatabase(3, {5, -1, 0});
+    std::vector<uint8_t> image = EncodeZfDatabase(db);
     ASSERT_EQ(image.size(), 64004u);
     EXPECT_EQ(GetI32(image.data()), 3);
     // Slot 1: codes at 36, three zero bytes, the score at 64.
     EXPECT_EQ(std::memcmp(image.data() + 36, db.slots[1].codes, 25), 0);
     EXPECT_EQ(image[61] | image[62] | image[63], 0);
     EXPECT_EQ(GetI32(image.data() + 64), -1);
-    const ZfDecodeResult back = DecodeZfDatabase(image);
+    ZfDecodeResult back = DecodeZfDatabase(image);
     ASSERT_EQ(back.error, ZfError::kNone);
     EXPECT_EQ(back.db.count, 3);
     EXPECT_EQ(back.db.slots, db.slots);
-}
 
-TEST(ZfFile, CountsThatAreNoDatabaseOrTooLarge) {
-    std::vector<uint8_t> image = EncodeZfDatabase(MakeDatabase(2));
     for (int32_t count : {0, -1, INT32_MIN}) {
         PutI32(image.data(), count);
         EXPECT_EQ(DecodeZfDatabase(image).error, ZfError::kNoRecords) << count;
     }
     for (int32_t count : {2001, INT32_MAX}) {
         PutI32(image.data(), count);
-        const ZfDecodeResult r = DecodeZfDatabase(image);
-        ASSERT_EQ(r.error, ZfError::kNone);
-        EXPECT_EQ(r.db.count, 2000);
+        EXPECT_EQ(DecodeZfDatabase(image).db.count, 2000) << count;
     }
     EXPECT_EQ(DecodeZfDatabase(nullptr, 0).error, ZfError::kNoRecords);
-}
-
-TEST(ZfFile, ShortImageReadsAsZero) {
-    const ZfDatabase db = MakeDatabase(3);
-    std::vector<uint8_t> image = EncodeZfDatabase(db);
-    image.resize(4 + 32 + 10);  // slot 1 cut after ten codes
-    const ZfDecodeResult r = DecodeZfDatabase(image);
-    ASSERT_EQ(r.error, ZfError::kNone);
-    EXPECT_EQ(r.db.count, 3);
-    EXPECT_EQ(r.db.slots[0], db.slots[0]);
-    EXPECT_EQ(std::memcmp(r.db.slots[1].codes, db.slots[1].codes, 10), 0);
-    for (int k = 10; k < 25; ++k) EXPECT_EQ(r.db.slots[1].codes[k], 0);
-    EXPECT_EQ(r.db.slots[2], ZfRecord{});
+    image.resize(4 + 32 + 10);  // slot 1 cut after ten codes: the rest reads as zero
+    back = DecodeZfDatabase(image);
+    EXPECT_EQ(back.db.slots[0], db.slots[0]);
+    EXPECT_EQ(std::memcmp(back.db.slots[1].codes, db.slots[1].codes, 10), 0);
+    EXPECT_EQ(back.db.slots[1].codes[10], 0);
+    EXPECT_EQ(back.db.slots[2], ZfRecord{});
 }
 
 TEST(ZfDraw, PrefersTheFrontAndNeverTheLastTwo) {
     GameRandom rng;
-    for (int count : {1, 2, 3})
-        for (int i = 0; i < 200; ++i) EXPECT_EQ(DrawZfIndex(rng, count), 0);
-    bool sawOne = false;
-    for (int i = 0; i < 500; ++i) {
-        const int r = DrawZfIndex(rng, 4);
-        EXPECT_TRUE(r == 0 || r == 1) << r;
-        sawOne |= r == 1;
-    }
-    EXPECT_TRUE(sawOne);
-    int zeros = 0;
-    for (int i = 0; i < 1000; ++i) {
+    for (int count : {-7, 0, 1, 2, 3})
+        for (int i = 0; i < 100; ++i) ASSERT_EQ(DrawZfIndex(rng, count), 0) << count;
+    int draws[50] = {};
+    for (int i = 0; i < 2000; ++i) {
         const int r = DrawZfIndex(rng, 50);
-        EXPECT_GE(r, 0);
-        EXPECT_LE(r, 47);
-        zeros += r == 0;
+        ASSERT_TRUE(r >= 0 && r <= 47) << r;
+        ++draws[r];
     }
-    EXPECT_GT(zeros, 100);
-    EXPECT_EQ(DrawZfIndex(rng, 0), 0);
-    EXPECT_EQ(DrawZfIndex(rng, -7), 0);
+    // Three nested draws: about 62% land on 0..4 (two would give 34%).
+    int front = 0;
+    for (int r = 0; r < 5; ++r) front += draws[r];
+    EXPECT_GT(front, 1000);
+    EXPECT_GT(draws[1], 0);
 }
 
-TEST(ZfSort, ExchangeSortOrder) {
-    const ZfDatabase original = MakeDatabase(6);
-    ZfDatabase raised = original;
-    raised.slots[3].score = 1;
-    SortZfRecords(raised);
-    EXPECT_EQ(Order(raised, original), (std::vector<int>{3, 1, 2, 0, 4, 5}));
-
-    ZfDatabase lowered = original;
-    lowered.slots[1].score = -1;
-    SortZfRecords(lowered);
-    EXPECT_EQ(Order(lowered, original), (std::vector<int>{0, 2, 3, 4, 5, 1}));
-}
-
-TEST(ZfPick, SeededDrawsFillTheRowsAndIndexes) {
+TEST(ZfPick, SeededDrawsFillTheRowsElseLegalFormationsAreDealt) {
     TestGame t;
-    const ZfDatabase db = MakeDatabase(40);
-    ASSERT_TRUE(WriteZfFile(ZfFilePath(t.g()), db));
+    ASSERT_TRUE(WriteZfFile(ZfFilePath(t.g()), MakeDatabase(40)));
     t.g().mainRandom.Seed(4242);
     GameRandom expect = t.g().mainRandom;
     CodeTable table;
     PickZfFormations(t.g(), table);
     EXPECT_TRUE(t.ui.boxes.empty());
+    const ZfDatabase db = MakeDatabase(40);
     for (int s = 0; s < 4; ++s) {
         const int r = DrawZfIndex(expect, 40);
         EXPECT_EQ(t.g().zfChosenIndex[s], r) << s;
         EXPECT_EQ(std::memcmp(table.rows[s], db.slots[r].codes, 25), 0) << s;
-        for (int k = 25; k < 30; ++k) EXPECT_EQ(table.rows[s][k], 0);
     }
-}
 
-void ExpectGeneratedFormations(const CodeTable& table, const GameState& g) {
-    for (int s = 0; s < 4; ++s) {
-        EXPECT_TRUE(IsLegalFormation(table.rows[s])) << "seat " << s;
-        EXPECT_EQ(g.zfChosenIndex[s], -1) << "seat " << s;
-    }
-}
-
-TEST(ZfPick, NoUsableDatabaseWarnsAndDealsLegalFormations) {
-    for (int32_t count : {999999, 0, -3}) {  // 999999: the file is missing
-        TestGame t;
-        if (count != 999999) {
-            std::vector<uint8_t> image = EncodeZfDatabase(MakeDatabase(5));
-            PutI32(image.data(), count);
-            WriteBytes(ZfFilePath(t.g()), image);
+    // Missing, empty, or holding a broken formation (a bad code, a flag
+    // off the headquarters, a count promising more than the file holds).
+    std::vector<uint8_t> one = EncodeZfDatabase(MakeDatabase(1));
+    const auto damaged = [&](size_t at, uint8_t v) {
+        std::vector<uint8_t> b = one;
+        b[at] = v;
+        return b;
+    };
+    std::vector<uint8_t> promising = one;
+    PutI32(promising.data(), 2000);
+    promising.resize(4 + 32);
+    for (const auto& file : {std::vector<uint8_t>{}, damaged(0, 0), damaged(4 + 3, 13), damaged(4 + 3, 0),
+                             damaged(4, 1), promising}) {
+        TestGame u;
+        if (!file.empty()) WriteBytes(ZfFilePath(u.g()), file);
+        PickZfFormations(u.g(), table);
+        const bool usable = file.size() > 4 && GetI32(file.data()) > 0;
+        const std::string warning = Gb("没有默认的阵法数据库(zffile)！！\n请设置桌面快捷方式的目录属性。        ");
+        EXPECT_EQ(u.ui.boxes.size(), usable ? 0u : 1u);
+        EXPECT_TRUE(usable || u.ui.boxes[0].text == warning);
+        for (int s = 0; s < 4; ++s) {
+            EXPECT_TRUE(IsLegalFormation(table.rows[s])) << s;
+            EXPECT_EQ(u.g().zfChosenIndex[s], file == promising && u.g().zfChosenIndex[s] == 0 ? 0 : -1);
         }
-        CodeTable table;
-        PickZfFormations(t.g(), table);
-        ASSERT_EQ(t.ui.boxes.size(), 1u) << count;
-        EXPECT_EQ(t.ui.boxes[0].text, Gb(kMissingWarning));
-        EXPECT_EQ(t.ui.boxes[0].caption, Gb("警告"));
-        ExpectGeneratedFormations(table, t.g());
     }
 }
 
-TEST(ZfPick, HostileRecordsAreReplaced) {
-    TestGame t;
-    ZfDatabase db = MakeDatabase(1);
-    std::vector<uint8_t> image = EncodeZfDatabase(db);
-    struct Damage {
-        int slot;
-        uint8_t value;
+TEST(ZfRate, ResultsMoveTheComputersRecords) {
+    struct Case {
+        int i1, i3, result;  // indexes of seats 1 and 3; 1: seats 1 and 3 won
+        std::vector<int32_t> scores;
+        std::vector<int> order;
+        std::vector<int32_t> after;
     };
-    for (Damage d : {Damage{3, 13}, Damage{3, 0}, Damage{3, 0xFF}, Damage{0, 1}}) {
-        std::vector<uint8_t> bad = image;
-        bad[4 + d.slot] = d.value;  // slot 0's code byte
-        WriteBytes(ZfFilePath(t.g()), bad);
-        CodeTable table;
-        PickZfFormations(t.g(), table);
-        ExpectGeneratedFormations(table, t.g());
-    }
-    // A short file whose count promises more records than it holds.
-    image = EncodeZfDatabase(MakeDatabase(1));
-    PutI32(image.data(), 2000);
-    image.resize(4 + 32);
-    WriteBytes(ZfFilePath(t.g()), image);
-    t.g().mainRandom.Seed(5);
-    CodeTable table;
-    PickZfFormations(t.g(), table);
-    for (int s = 0; s < 4; ++s) {
-        EXPECT_TRUE(IsLegalFormation(table.rows[s]));
-        EXPECT_TRUE(t.g().zfChosenIndex[s] == 0 || t.g().zfChosenIndex[s] == -1);
-    }
-}
-
-TEST(ZfRate, ResultMovesTheComputersRecords) {
-    TestGame t;
-    const ZfDatabase db = MakeDatabase(6);
-    const std::string path = ZfFilePath(t.g());
-    const auto rateAndRead = [&](int i1, int i3, int result) {
-        EXPECT_TRUE(WriteZfFile(path, db));
-        t.g().zfChosenIndex[0] = 4;
-        t.g().zfChosenIndex[1] = i1;
-        t.g().zfChosenIndex[2] = 5;
-        t.g().zfChosenIndex[3] = i3;
-        RateZfFormations(t.g(), result);
-        return ReadZfFile(path).db;
+    const Case cases[] = {
+        {3, 2, 1, {}, {2, 3, 0, 1, 4, 5}, {1, 1, 0, 0, 0, 0}},
+        {1, 1, 0, {}, {0, 2, 3, 4, 5, 1}, {0, 0, 0, 0, 0, -2}},  // both played slot 1
+        {0, 0, 1, {INT32_MAX}, {0, 1, 2, 3, 4, 5}, {INT32_MAX, 0, 0, 0, 0, 0}},
+        {5, 5, 0, {0, 0, 0, 0, 0, INT32_MIN}, {0, 1, 2, 3, 4, 5}, {0, 0, 0, 0, 0, INT32_MIN}},
+        {2, 2, 2, {}, {0, 1, 2, 3, 4, 5}, {0, 0, 0, 0, 0, 0}},  // a draw rates nothing
+        {-1, 6, 0, {}, {0, 1, 2, 3, 4, 5}, {0, 0, 0, 0, 0, 0}},  // indexes outside the records
+        {INT32_MIN, 1999, 1, {}, {0, 1, 2, 3, 4, 5}, {0, 0, 0, 0, 0, 0}},
     };
-    ZfDatabase after = rateAndRead(3, 2, 1);  // seats 1 and 3 won
-    EXPECT_EQ(Order(after, db), (std::vector<int>{2, 3, 0, 1, 4, 5}));
-    EXPECT_EQ(after.slots[0].score, 1);
-    EXPECT_EQ(after.slots[1].score, 1);
-
-    after = rateAndRead(1, 1, 0);  // seats 0 and 2 won; both used slot 1
-    EXPECT_EQ(Order(after, db), (std::vector<int>{0, 2, 3, 4, 5, 1}));
-    EXPECT_EQ(after.slots[5].score, -2);
-
-    EXPECT_TRUE(WriteZfFile(path, db));
-    const std::vector<uint8_t> before = ReadBytes(path);
-    t.g().zfChosenIndex[1] = 2;
-    RateZfFormations(t.g(), 2);  // a draw rates nothing
-    EXPECT_EQ(ReadBytes(path), before);
-    EXPECT_TRUE(t.ui.boxes.empty());
-}
-
-TEST(ZfRate, IndexesOutsideTheRecordsAreNotRated) {
-    TestGame t;
-    const ZfDatabase db = MakeDatabase(6);
-    const std::string path = ZfFilePath(t.g());
-    for (int32_t index : {-1, 6, 1999, 2000, INT32_MAX, INT32_MIN}) {
-        ASSERT_TRUE(WriteZfFile(path, db));
-        t.g().zfChosenIndex[1] = index;
-        t.g().zfChosenIndex[3] = index;
-        RateZfFormations(t.g(), 0);
-        const ZfDecodeResult r = ReadZfFile(path);
-        ASSERT_EQ(r.error, ZfError::kNone);
-        EXPECT_EQ(r.db.slots, db.slots) << index;
+    for (const Case& c : cases) {
+        TestGame t;
+        const ZfDatabase db = MakeDatabase(6, c.scores);
+        ASSERT_TRUE(WriteZfFile(ZfFilePath(t.g()), db));
+        const int chosen[4] = {4, c.i1, 5, c.i3};
+        std::memcpy(t.g().zfChosenIndex, chosen, sizeof chosen);
+        RateZfFormations(t.g(), c.result);
+        const ZfDatabase after = ReadZfFile(ZfFilePath(t.g())).db;
+        EXPECT_EQ(Order(after, db), c.order) << c.i1 << "," << c.i3 << " result " << c.result;
+        for (int i = 0; i < 6; ++i) EXPECT_EQ(after.slots[i].score, c.after[i]) << i;
+        EXPECT_EQ(after.slots[6], ZfRecord{});
+        EXPECT_TRUE(t.ui.boxes.empty());
     }
 }
 
-TEST(ZfRate, ScoresStopAtTheirLimits) {
-    TestGame t;
-    ZfDatabase db = MakeDatabase(2, {INT32_MAX, INT32_MIN});
-    const std::string path = ZfFilePath(t.g());
-    ASSERT_TRUE(WriteZfFile(path, db));
-    t.g().zfChosenIndex[1] = 0;
-    t.g().zfChosenIndex[3] = 0;
-    RateZfFormations(t.g(), 1);
-    EXPECT_EQ(ReadZfFile(path).db.slots[0].score, INT32_MAX);
-    t.g().zfChosenIndex[1] = 1;
-    t.g().zfChosenIndex[3] = 1;
-    RateZfFormations(t.g(), 0);
-    EXPECT_EQ(ReadZfFile(path).db.slots[1].score, INT32_MIN);
-}
-
-TEST(ZfRate, RewritesFullLengthThroughATemporaryFile) {
+TEST(ZfRate, RewritesFullLengthOrReportsAndKeepsTheOldFile) {
     TestGame t;
     const std::string path = ZfFilePath(t.g());
     std::vector<uint8_t> image = EncodeZfDatabase(MakeDatabase(3));
@@ -262,36 +165,12 @@ TEST(ZfRate, RewritesFullLengthThroughATemporaryFile) {
     image.resize(4 + 3 * 32);
     WriteBytes(path, image);
     t.g().zfChosenIndex[1] = 2;
-    t.g().zfChosenIndex[3] = 0;
     RateZfFormations(t.g(), 1);
     const std::vector<uint8_t> after = ReadBytes(path);
     ASSERT_EQ(after.size(), 64004u);
     EXPECT_EQ(GetI32(after.data()), 2000);
     EXPECT_EQ(test::FolderEntries(t.folder), std::vector<std::string>{"zffile"});
-}
 
-TEST(ZfRate, NoUsableDatabaseIsReported) {
-    for (bool present : {false, true}) {
-        TestGame t;
-        if (present) {
-            std::vector<uint8_t> image(64004, 0);  // count 0
-            WriteBytes(ZfFilePath(t.g()), image);
-        }
-        RateZfFormations(t.g(), 0);
-        ASSERT_EQ(t.ui.boxes.size(), 1u);
-        EXPECT_EQ(t.ui.boxes[0].text, Gb("阵法数据库无法操作，请检查zffile文件。"));
-        EXPECT_EQ(t.ui.boxes[0].caption, Gb("警告"));
-        if (present) {
-            EXPECT_EQ(ReadBytes(ZfFilePath(t.g())), std::vector<uint8_t>(64004, 0));
-        }
-    }
-}
-
-TEST(ZfRate, AFailedWriteKeepsTheOldFile) {
-    TestGame t;
-    const std::string path = ZfFilePath(t.g());
-    ASSERT_TRUE(WriteZfFile(path, MakeDatabase(6)));
-    const std::vector<uint8_t> before = ReadBytes(path);
     // No file may grow beyond 1000 bytes: the rewrite fails half-way.
     struct rlimit old {};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
@@ -299,12 +178,18 @@ TEST(ZfRate, AFailedWriteKeepsTheOldFile) {
     struct rlimit small = old;
     small.rlim_cur = 1000;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    t.g().zfChosenIndex[1] = 3;
-    RateZfFormations(t.g(), 1);
+    RateZfFormations(t.g(), 0);
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(ReadBytes(path), after);
     EXPECT_EQ(test::FolderEntries(t.folder), std::vector<std::string>{"zffile"});
+
+    WriteBytes(path, std::vector<uint8_t>(64004, 0));  // count 0
+    RateZfFormations(t.g(), 0);
+    ASSERT_EQ(t.ui.boxes.size(), 1u);
+    EXPECT_EQ(t.ui.boxes[0].text, Gb("阵法数据库无法操作，请检查zffile文件。"));
+    EXPECT_EQ(t.ui.boxes[0].caption, Gb("警告"));
+    EXPECT_EQ(ReadBytes(path), std::vector<uint8_t>(64004, 0));
 }
 
 }  // namespace

@@ -3,14 +3,13 @@
 #include "core/text.h"
 #include "records/layout.h"
 #include "support/files_support.h"
+#include "support/scene.h"
 
 namespace jq {
 namespace {
 
-using test::TestGame;
-
-TEST(LayoutBattle, ViewSeatChoosesTheRows) {
-    TestGame t;
+TEST(LayoutBattle, ViewSeatChoosesTheRowsAndLabels) {
+    test::TestGame t;
     GameState& g = t.g();
     CodeTable codes;
     NameTable names;
@@ -18,38 +17,31 @@ TEST(LayoutBattle, ViewSeatChoosesTheRows) {
         for (int k = 0; k < 25; ++k) codes.rows[f][k] = static_cast<int8_t>(1 + (f * 3 + k) % 12);
         PutNameRow(names, f, std::string(1, static_cast<char>('A' + f)));
     }
-    codes.rows[2][4] = 13;
-    codes.rows[2][5] = static_cast<int8_t>(0xFF);
-    codes.rows[2][6] = 0;
-    codes.rows[0][7] = static_cast<int8_t>(0x80);
+    PutNameRow(names, 1, "\t\x01" "  Bob\x1f ");
+    PutNameRow(names, 2, "    ");
+    codes.rows[3][4] = 13;
+    codes.rows[3][5] = static_cast<int8_t>(0xFF);
+    codes.rows[3][6] = 0;
     for (PieceRec& p : g.pieces) p.alive = 0;
     g.pieces[3].beliefs[1][2] = 33.0f;
     g.curSeat = 3;
     g.stepCount = 9;
 
-    LayoutBattle(g, 2, codes, names);
-    // Row 2 at the bottom, row 0 at the top.
-    EXPECT_EQ(t.ui.labels[0], "C");
-    EXPECT_EQ(t.ui.labels[1], "D");
-    EXPECT_EQ(t.ui.labels[2], "A");
-    EXPECT_EQ(t.ui.labels[3], "B");
-    EXPECT_EQ(g.pieces[0].code, codes.rows[2][0]);
-    EXPECT_EQ(g.pieces[4].code, 0);
-    EXPECT_EQ(g.pieces[5].code, 0);
-    EXPECT_EQ(g.pieces[6].code, 0);
-    EXPECT_EQ(g.pieces[57].code, 0);
-    EXPECT_EQ(g.pieces[25].code, codes.rows[3][0]);
-    for (int s = 0; s < 4; ++s)
+    LayoutBattle(g, 3, codes, names);  // row 3 at the bottom, row 0 on the right
+    const std::string labels[4] = {"D", "A", "Bob", ""};
+    for (int s = 0; s < 4; ++s) {
+        EXPECT_EQ(t.ui.labels[s], labels[s]) << s;
         for (int k = 0; k < 25; ++k) {
             const PieceRec& p = g.pieces[s * 25 + k];
-            const BoardPoint& q = Board().boardPoints[s * 30 + k];
-            EXPECT_EQ(p.x, q.gridX);
-            EXPECT_EQ(p.y, q.gridY);
-            EXPECT_EQ(p.startX, p.x);
-            EXPECT_EQ(p.startY, p.y);
+            const int code = codes.rows[(s + 3) % 4][k];
+            EXPECT_EQ(p.code, code >= 1 && code <= 12 ? code : 0) << s << "," << k;
+            const GridPoint at = test::SlotPoint(s, k);
+            EXPECT_EQ(p.x * 100 + p.y, at.x * 100 + at.y);
+            EXPECT_EQ(p.startX * 100 + p.startY, at.x * 100 + at.y);
             EXPECT_EQ(p.alive, 1);
             EXPECT_TRUE(t.ui.visible[s * 25 + k]);
         }
+    }
     // What the layout leaves alone.
     EXPECT_EQ(g.pieces[3].beliefs[1][2], 33.0f);
     EXPECT_EQ(g.curSeat, 3);
@@ -57,20 +49,6 @@ TEST(LayoutBattle, ViewSeatChoosesTheRows) {
     EXPECT_EQ(t.ui.arrowHides, 1);
     EXPECT_EQ(t.ui.redraws, 1);
     EXPECT_EQ(t.ui.placed.size(), 100u);
-}
-
-TEST(LayoutBattle, LabelsAreTrimmed) {
-    TestGame t;
-    CodeTable codes;
-    NameTable names;
-    PutNameRow(names, 0, "  Bob   ");
-    PutNameRow(names, 1, "\t\x01" "Eve\x1f ");
-    PutNameRow(names, 2, "    ");
-    LayoutBattle(t.g(), 0, codes, names);
-    EXPECT_EQ(t.ui.labels[0], "Bob");
-    EXPECT_EQ(t.ui.labels[1], "Eve");
-    EXPECT_EQ(t.ui.labels[2], "");
-    EXPECT_EQ(t.ui.labels[3], "");
 }
 
 TEST(NameRows, LongNamesAreCutOnACharacterBoundary) {

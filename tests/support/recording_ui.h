@@ -85,7 +85,6 @@ public:
     void SetGiveUpAndPeaceEnabled(bool on) override { giveUpEnabled = on; }
     void SetNextStepEnabled(bool on) override { nextStep = on; }
     bool NextStepEnabled() override { return nextStep; }
-    void SetChatVisible(bool v) override { chatVisible = v; }
     void ShowTurnLight(int seat, int frame) override {
         lightSeat = seat;
         if (frame >= 0) frames.push_back(frame);
@@ -104,7 +103,6 @@ public:
         viewOtherCaption = caption;
     }
     void SelectPlayMode(bool practice) override { playModes.push_back(practice); }
-    void ShowStartupTitle() override { ++titleResets; }
     void SetDiagnosticLabel(int index, const std::string& text) override {
         if (index >= 0 && index < 6) diagnostics[index] = text;
     }
@@ -159,7 +157,6 @@ public:
     bool saveEnabled = false;
     bool giveUpEnabled = false;
     bool nextStep = false;
-    bool chatVisible = false;
     int lightSeat = -2;
     std::vector<int> frames;
     std::vector<int> results;
@@ -172,7 +169,6 @@ public:
     bool viewOtherEnabled = true;
     std::string viewOtherCaption;
     std::vector<bool> playModes;
-    int titleResets = 0;
     std::string diagnostics[6];
 };
 

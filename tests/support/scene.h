@@ -83,4 +83,10 @@ inline void ArmyBeliefs(PieceTable& t) {
             for (int j = 0; j < 12; ++j) row[j] = kArmyShare[j];
 }
 
+inline float Sum12(const float* row) {
+    float sum = 0;
+    for (int c = 0; c < 12; ++c) sum += row[c];
+    return sum;
+}
+
 }  // namespace jq::test
