@@ -117,7 +117,10 @@ void HandleNetBattle(GameState& g) {
     // The battle starts before any packet that follows "AllSwitchEnd".
     if (g.netState != kNetAllDeployed && ProcessClientMessage(g) != 0) return;
     // Nothing below can be done without the connection to the host.
-    if (!lan.ClientActive() || ServerOutboxPending(g)) return;
+    if (!lan.ClientActive()) return;
+    if (lan.relay() != nullptr && (g.netState == kNetJoinSent || g.netState == kNetWaiting))
+        lan.relay()->AdmitWaitingJoins();
+    if (ServerOutboxPending(g)) return;
     if (g.isNetHost != 0) HostDuties(g);
     if (g.netState == kNetJoinSent) {
         g.netState = kNetWaiting;
