@@ -163,7 +163,7 @@ TEST(Replay, DetectReplayDirection) {
         g.curSeat = 9;
         for (size_t i = 0; i < c.fromSeats.size(); ++i) {
             const int s = c.fromSeats[i];
-            const PieceRec& p = g.pieces[s * 25 + 5];
+            const PieceRec& p = g.pieces[s < 0 ? 0 : s * 25 + 5];
             g.moveHistory[i] = s == -1 ? MoveRec{22, 22, 22, 22}
                                : s == -2 ? MoveRec{255, 255, 255, 255}
                                          : MoveRec{p.x, p.y, p.x, p.y};
