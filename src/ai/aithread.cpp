@@ -194,8 +194,12 @@ void ExecuteComputerMove(GameState& g, const MoveCand& move, uint64_t token) {
         ~Finish() { w->FinishHandOver(token); }
     } finish{worker, token};
 
-    // Chosen for a position that is gone: nothing of it applies.
-    if (info.seat != g.curSeat || info.stepCount != g.stepCount) return;
+    // Chosen for a position that is gone: nothing of it applies. A LAN host
+    // may start the computer again for the seat to move.
+    if (info.seat != g.curSeat || info.stepCount != g.stepCount) {
+        if (g.netConnected != 0) g.aiMoverGuard = -1;
+        return;
+    }
 
     for (int i = 0; i < 3; ++i) g.aiPhaseTimes[i] = info.phaseTimes[i];
     g.ui->SetDiagnosticLabel(1, std::to_string(g.aiPhaseTimes[0].seconds - g.turnClock.seconds));

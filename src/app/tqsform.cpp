@@ -27,6 +27,7 @@
 #include "app/appfolder.h"
 #include "core/options.h"
 #include "net/netbattle.h"
+#include "net/ui/lansockets.h"
 #include "platform/artwork.h"
 #include "platform/imagecontrol.h"
 #include "platform/toolkit.h"
@@ -102,6 +103,7 @@ TqsForm::TqsForm(QWidget* parent)
     // The computer player's worker waits until the turn loop wakes it.
     aiThread = jq::CreateWindowComputerPlayer(this, g);
     g.computer = aiThread.get();
+    CreateLanSession();
     // The pictures of the design come from the working folder as well.
     UseWorkingFolderPictures(GetCurrentFolder());
 
@@ -156,6 +158,8 @@ TqsForm::~TqsForm() {
     Timer1->stop();
     game_->computer = nullptr;
     aiThread.reset();
+    lanSockets_.reset();
+    lanSession_.reset();
     boardView.reset();
     game_->ui = &game_->nullUi;
 }

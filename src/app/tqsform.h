@@ -30,6 +30,7 @@
 
 #include "core/gameui.h"
 #include "core/qipan.h"
+#include "net/lan.h"
 
 namespace jq {
 class ImageControl;
@@ -39,9 +40,12 @@ class BoardView;
 
 namespace jq {
 class AIDominate;
+namespace net {
+class LanSockets;
+}
 }
 
-class TqsForm : public QMainWindow, public jq::GameUi {
+class TqsForm : public QMainWindow, public jq::GameUi, public jq::net::LanUi {
     Q_OBJECT
 public:
     // Window colours and sizes of the design.
@@ -163,6 +167,10 @@ public:
     QAction* N8 = nullptr;
     QAction* N10 = nullptr;
 
+    // The TCP port of LAN battles (hosting and joining).
+    int lanPort = jq::net::kDefaultPort;
+    jq::net::LanSockets* lanSockets() { return lanSockets_.get(); }
+
     // ---- Hooks the other parts of the program install ----
     // Runs after the computer player has been stopped (tests count stops).
     std::function<void(TqsForm&)> stopAIThreadHook;
@@ -261,6 +269,12 @@ public:
     void WinRecordChanged() override;
     void SetDiagnosticLabel(int index, const std::string& text) override;
 
+    // ---- jq::net::LanUi ----
+    void ShowWaitDialog() override;
+    void ChatLine(int seat, const std::string& gbLine) override;
+    void AskPeace(int seat, const std::string& gbQuestion) override;
+    void Notice(const std::string& gbText) override;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -274,6 +288,7 @@ private:
     void BuildDialogs();
     void ConnectHandlers();
     void CreateBoardView();
+    void CreateLanSession();
     void DrawLightFrame(int frame);
     QLabel* SeatLabelControl(int seat) const;
     bool IsArrowImage(const QObject* watched) const;
@@ -282,6 +297,9 @@ private:
     // The computer player's worker; declared after the game so that it is
     // stopped and joined before the game goes.
     std::unique_ptr<jq::AIDominate> aiThread;
+    // The LAN battle's connections and queues; the sockets go first.
+    std::unique_ptr<jq::net::LanSession> lanSession_;
+    std::unique_ptr<jq::net::LanSockets> lanSockets_;
     // The controls laid on the board panel before the board itself; they
     // are raised above the board picture once it exists.
     std::vector<QWidget*> boardPanelControls_;

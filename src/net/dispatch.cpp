@@ -5,14 +5,11 @@
 #include "core/text.h"
 #include "net/netbattle.h"
 #include "play/execute.h"
-#include "play/standins.h"
 #include "view/rotation.h"
 
 namespace jq::net {
 
 namespace {
-
-constexpr int kRefusedReason = 1;
 
 std::string Name(const SeatRec& r) { return BoundedText(r.name, sizeof r.name); }
 
@@ -125,7 +122,7 @@ bool Apply(GameState& g, const Packet& p) {
             return true;
         }
         case Word::kJoinRefuse:
-            standin::AbortNetBattle(g, kRefusedReason);
+            AbortNetBattle(g, kLeaveRefused);
             if (g.lan != nullptr)
                 g.lan->ui()->Notice(Gb("服务器拒绝联接申请！该位置已有玩家使用。"));
             return true;

@@ -4,16 +4,9 @@
 
 #include "core/text.h"
 #include "net/relay.h"
-#include "play/standins.h"
+#include "net/netbattle.h"
 
 namespace jq::net {
-
-namespace {
-
-// Reasons a side leaves on a fault of its own queues (AbortNetBattle).
-constexpr int kLeaveOnQueueFault = 7;
-
-}  // namespace
 
 LanSession::LanSession(GameState& g) : g_(g) {}
 
@@ -81,7 +74,7 @@ void LanSession::LeaveOnFault(const std::string& gbStatus) {
     inbox_.clear();
     out_.clear();
     sentOfFront_ = 0;
-    standin::AbortNetBattle(g_, kLeaveOnQueueFault);
+    AbortNetBattle(g_, kLeaveQueueFault);
     g_.ui->SetStatusText(3, gbStatus);
 }
 

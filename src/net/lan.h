@@ -63,6 +63,9 @@ public:
     virtual void AskPeace(int seat, const std::string& gbQuestion) {}
     // A notice for the bulletin (GB2312).
     virtual void Notice(const std::string& gbText) {}
+    // The side has left the LAN battle (AbortNetBattle), for the reason
+    // given; its text is in the status bar.
+    virtual void LeftBattle(int reason, const std::string& gbText) {}
 };
 
 // Packets waiting in one direction, first in, first out.

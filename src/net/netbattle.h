@@ -3,6 +3,8 @@
 // timer runs last on every tick.
 #pragma once
 
+#include <string>
+
 #include "core/qipan.h"
 #include "net/lan.h"
 #include "net/packet.h"
@@ -53,6 +55,30 @@ void HandleNetBattle(GameState& g);
 // False while deploying is not under way, the host still owes a computer
 // seat its formation, or the deployment breaks a rule.
 bool FinishOwnDeployment(GameState& g);
+
+// ---- Leaving ----
+// Why a side leaves its LAN battle.
+enum LeaveReason : int {
+    kLeaveTooManyTimeouts = 0,
+    kLeaveRefused = 1,
+    kLeaveHostSilent = 2,
+    kLeaveJoinFailed = 3,
+    kLeaveServerFailed = 4,
+    kLeaveClientFailed = 5,
+    kLeaveFromWaitingRoom = 6,
+    kLeaveQueueFault = 7,
+};
+// The status-bar text of a reason; an unknown reason reads as an unknown
+// fault.
+std::string AbortReasonText(int reason);
+// The one way back from a LAN battle: closes the connection to the host
+// (hosting stops only if the player agrees to the new battle's question),
+// shows the reason in the status bar, and starts a battle against the
+// computer.
+void AbortNetBattle(GameState& g, int reason);
+
+// The chat line: sends the typed line, cut to 250 bytes, as the own seat's.
+void SendChatLine(GameState& g, const std::string& gbText);
 
 // The host's player presses "开始战役" in the wait dialog.
 void HostStartsBattle(GameState& g);

@@ -7,7 +7,6 @@
 #include "net/netbattle.h"
 #include "net/relay.h"
 #include "play/execute.h"
-#include "play/standins.h"
 #include "records/layout.h"
 #include "view/deployment.h"
 
@@ -15,7 +14,6 @@ namespace jq::net {
 
 namespace {
 
-constexpr int kLeftWaitingReason = 6;
 constexpr int kBattleStartPauseMs = 1000;
 
 int ElapsedSeconds(GameState& g) { return g.ui->Now().seconds - g.turnClock.seconds; }
@@ -107,9 +105,21 @@ void StartBattle(GameState& g) {
 void HandleNetBattle(GameState& g) {
     if (g.netConnected == 0 || g.lan == nullptr) return;
     LanSession& lan = *g.lan;
-    if (!lan.ClientActive() && !lan.ServerActive()) return;
+    // A joining side whose host closed before the deployment began leaves
+    // at once (from then on the silence of the host decides). What arrived
+    // before the close is applied first.
+    if (g.isNetHost == 0 && !lan.ClientActive() && lan.InboxSize() == 0 && g.netState < kNetDeployBegins) {
+        AbortNetBattle(g, kLeaveHostSilent);
+        return;
+    }
+    // Packets received before the connection closed are still applied.
+    if (!lan.ClientActive() && !lan.ServerActive() && lan.InboxSize() == 0) return;
     // The battle starts before any packet that follows "AllSwitchEnd".
     if (g.netState != kNetAllDeployed && ProcessClientMessage(g) != 0) return;
+    // Nothing below can be done without the connection to the host.
+    if (!lan.ClientActive()) return;
+    if (lan.relay() != nullptr && (g.netState == kNetJoinSent || g.netState == kNetWaiting))
+        lan.relay()->AdmitWaitingJoins();
     if (ServerOutboxPending(g)) return;
     if (g.isNetHost != 0) HostDuties(g);
     if (g.netState == kNetJoinSent) {
@@ -121,7 +131,7 @@ void HandleNetBattle(GameState& g) {
         case kNetLeaving:
             SendNetMessage(g, "JoinCancel", g.myNetSeat);
             g.netConnected = 0;
-            standin::AbortNetBattle(g, kLeftWaitingReason);
+            AbortNetBattle(g, kLeaveFromWaitingRoom);
             g.netState = kNetBetween;
             break;
         case kNetStartPressed:

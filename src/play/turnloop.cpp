@@ -11,7 +11,6 @@
 #include "net/netbattle.h"
 #include "play/execute.h"
 #include "play/result_rules.h"
-#include "play/standins.h"
 #include "records/replay.h"
 #include "view/rotation.h"
 #include "view/selection.h"
@@ -120,7 +119,7 @@ void OwnNetTimeout(GameState& g) {
     PutBoundedText(own.name, sizeof own.name, Gb("计算机"));
     own.state = g.myNetSeat == 0 ? 2 : 0;
     net::SendNetMessage(g, "JoinCancel", g.myNetSeat);
-    if (g.myNetSeat != 0) standin::AbortNetBattle(g, 0);
+    if (g.myNetSeat != 0) net::AbortNetBattle(g, net::kLeaveTooManyTimeouts);
 }
 
 // A LAN client that has heard nothing from the host for too long leaves.
@@ -129,7 +128,7 @@ void SilentServer(GameState& g) {
     if (g.netConnected == 0 || g.battleRunning == 0 || v >= 0 || g.netState < 21 || g.myNetSeat == 0) return;
     g.ui->SetMainTimerEnabled(false);
     g.ui->ProcessMessages();
-    standin::AbortNetBattle(g, 2);
+    net::AbortNetBattle(g, net::kLeaveHostSilent);
     g.ui->ShowMessage(Gb("服务器太长时间没有响应！") + std::string(11, ' ') + Gb("\n断开网络联接."), false);
     g.ui->SetMainTimerEnabled(true);
 }
@@ -180,7 +179,7 @@ void ShowBattleResult(GameState& g, int netConnected, int isNetHost, int result)
             }
             g.ui->ProcessMessages();
             net::FlushServerQueue(g);
-            g.ui->SleepMs(kFlushPauseMs);
+            g.ui->WaitKeepingWindowLive(kFlushPauseMs);
         }
         if (!sent)
             g.ui->ShowMessage(Gb("消息尚未发送完成！\n请检查网络超时情况。") + std::string(11, ' '), false);

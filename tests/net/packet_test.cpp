@@ -75,7 +75,9 @@ TEST(LanPacket, EveryWordHasItsBytes) {
         EXPECT_EQ(p.size(), n) << RecoverWord(p.data());
         const auto w = PacketWord(p);
         ASSERT_TRUE(w.has_value());
-        if (*w != Word::kJoinLast) EXPECT_EQ(static_cast<size_t>(FixedPacketBytes(*w)), n);
+        if (*w != Word::kJoinLast) {
+            EXPECT_EQ(static_cast<size_t>(FixedPacketBytes(*w)), n);
+        }
     }
     // A chat line is cut to 250 bytes and ends with its NUL.
     EXPECT_EQ(DecodeChat(EncodeChat({1, std::string(300, 'a')}))->text, std::string(250, 'a'));

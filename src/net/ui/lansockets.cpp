@@ -53,9 +53,15 @@ LanSockets::LanSockets(LanSession& session, QObject* parent) : QObject(parent), 
 LanSockets::~LanSockets() {
     if (session_.client() == this) session_.AttachClient(nullptr);
     if (server_ != nullptr && session_.relay() != nullptr) session_.StartHosting(nullptr);
-    if (client_) client_->abort();
+    if (client_) {
+        client_->disconnect(this);
+        client_->abort();
+    }
     for (auto& [id, s] : conns_)
-        if (s) s->abort();
+        if (s) {
+            s->disconnect(this);
+            s->abort();
+        }
 }
 
 bool LanSockets::Listen(const QHostAddress& address, quint16 port) {
@@ -128,6 +134,8 @@ void LanSockets::ClientDown() {
     if (client_) client_->deleteLater();
     client_ = nullptr;
 }
+
+bool LanSockets::ConnectionsGone() const { return findChildren<QTcpSocket*>().isEmpty(); }
 
 bool LanSockets::Connected() const { return client_ && client_->state() == QAbstractSocket::ConnectedState; }
 

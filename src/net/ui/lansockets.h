@@ -42,6 +42,8 @@ public:
     // connection is up (ClientConnected() then turns true).
     void ConnectTo(const QString& hostAddress, quint16 port);
     bool ClientConnected() const { return Connected(); }
+    // No connection of this side is open or closing any more.
+    bool ConnectionsGone() const;
 
     int clientErrorMark = 0;
     int serverErrorMark = 0;

@@ -1,0 +1,41 @@
+// Leaving a LAN battle: back to a battle against the computer.
+#include "core/text.h"
+#include "formations/newbattle.h"
+#include "net/netbattle.h"
+
+namespace jq::net {
+
+std::string AbortReasonText(int reason) {
+    switch (reason) {
+        case kLeaveTooManyTimeouts: return Gb("超时次数太多！自动退出网战。");
+        case kLeaveRefused: return Gb("服务器拒绝联接！自动退出网战。");
+        case kLeaveHostSilent: return Gb("服务器停止响应！退出网战。");
+        case kLeaveJoinFailed: return Gb("加入新服务器失败！退出原网战。");
+        case kLeaveServerFailed: return Gb("服务器SOCKET无法启动！退出原网战。");
+        case kLeaveClientFailed: return Gb("客户端SOCKET无法启动！退出原网战。");
+        case kLeaveFromWaitingRoom: return Gb("等待所有玩家开始时退出。。。");
+        default: return Gb("不明原因的故障！自动退出网战。");
+    }
+}
+
+void AbortNetBattle(GameState& g, int reason) {
+    // The listening socket stays: the new battle below asks whether to stop
+    // hosting.
+    if (NetClientActive(g)) CloseNetSockets(g, true, false);
+    const std::string text = AbortReasonText(reason);
+    g.ui->SetStatusText(3, text);
+    g.battleRunning = 0;
+    g.netConnected = 0;
+    if (g.lan != nullptr) g.lan->ui()->LeftBattle(reason, text);
+    NewBattleAgainstComputer(g);
+}
+
+void SendChatLine(GameState& g, const std::string& gbText) {
+    // The line is cut to what a packet carries, even inside a character.
+    g.chatText = gbText.substr(0, std::min(gbText.size(), static_cast<size_t>(kChatMaxTextBytes)));
+    const size_t nul = g.chatText.find('\0');
+    if (nul != std::string::npos) g.chatText.resize(nul);
+    SendNetMessage(g, "ChatMessage", g.myNetSeat);
+}
+
+}  // namespace jq::net
