@@ -1,16 +1,12 @@
 // A side applying what the host sends: views, checks, the rounds, the pump.
 #include <gtest/gtest.h>
 
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTextEdit>
 #include <memory>
 
 #include "ai/aithread.h"
 #include "ai/movegen.h"
 #include "core/text.h"
 #include "net/netbattle.h"
-#include "net/ui/bulletinui.h"
 #include "support/lan_fakes.h"
 #include "support/recording_ui.h"
 #include "support/scene.h"
@@ -166,22 +162,6 @@ TEST_F(SideTest, PeaceAndChatNeverWaitForThePlayer) {
     EXPECT_EQ(link.Sent()[0], EncodeSeatWord(Word::kPeaceAbort, 1));
     Apply(EncodeSeatWord(Word::kPeaceFinalOk, 0));
     EXPECT_EQ(g->peaceAgreed, 1);
-}
-
-TEST_F(SideTest, TheWindowShowsChatAndAsksWithoutWaiting) {
-    QTextEdit bulletin;
-    BulletinLanUi window(*g, &bulletin, nullptr, nullptr);
-    lan.SetUi(&window);
-    PutBoundedText(g->seatTable[2].name, 32, "wang");
-    Apply(EncodeChat({2, "ok"}));
-    EXPECT_EQ(bulletin.toPlainText(), QString::fromUtf8("wang：ok"));
-    EXPECT_EQ(bulletin.textColor(), QColor(255, 0, 255));
-    Apply(EncodeSeatWord(Word::kPeaceRequest, 2));
-    ASSERT_NE(window.PeaceBox(), nullptr);
-    EXPECT_TRUE(link.Sent().empty());
-    window.PeaceBox()->button(QMessageBox::Ok)->click();
-    ASSERT_EQ(link.Sent().size(), 1u);
-    EXPECT_EQ(link.Sent()[0], EncodeSeatWord(Word::kPeaceOk, 1));
 }
 
 TEST_F(SideTest, PacketsWaitInOrderAndAFullInboxLeavesTheBattle) {
