@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <array>
 #include <memory>
-#include <vector>
 
 #include "ai/movegen.h"
 #include "play/execute.h"
@@ -13,7 +10,7 @@
 #include "records/battlefile.h"
 #include "view/face.h"
 #include "view/input.h"
-#include "support/recording_ui.h"
+#include "support/files_support.h"
 #include "support/scene.h"
 
 namespace jq {
@@ -34,8 +31,8 @@ TEST(BattleEnd, NoMoveAfterAWinAndTheRecordEndsWithTheLastStep) {
     for (int turn = 0; turn < 12 && g.battleRunning != 0; ++turn) {
         const int seat = g.curSeat;
         if (seat == 1 || seat == 3) {
-            ExecuteMove(g, kNoPiece, kNoPiece, kSurrenderCoord, kSurrenderCoord, kSurrenderCoord, kSurrenderCoord,
-                        seat);
+            constexpr int k = kSurrenderCoord;
+            ExecuteMove(g, kNoPiece, kNoPiece, k, k, k, k, seat);
         } else {
             ASSERT_GT(GenerateMoves(*work, g.pieces, seat), 0);
             const MoveCand& m = work->list[0];
@@ -63,19 +60,14 @@ TEST(BattleEnd, NoMoveAfterAWinAndTheRecordEndsWithTheLastStep) {
     PressBoard(g, to.pixelX - 2, to.pixelY - 2, false);
     EXPECT_EQ(g.stepCount, steps);
 
-    const std::string path = (std::filesystem::temp_directory_path() / "jq-battle-end.kbt").string();
-    ASSERT_TRUE(SaveBattleFile(g, path));
-    std::ifstream in(path, std::ios::binary);
-    const BattleDecodeResult saved =
-        DecodeBattleFile(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
-    std::filesystem::remove(path);
+    test::ScratchFolder folder;
+    ASSERT_TRUE(SaveBattleFile(g, folder.Path("end.kbt")));
+    const BattleDecodeResult saved = DecodeBattleFile(folder.Read("end.kbt"));
     ASSERT_EQ(saved.error, BattleFileError::kNone);
     ASSERT_EQ(static_cast<int>(saved.file.moves.size()), steps);
     const MoveRec& end = saved.file.moves.back();
-    EXPECT_EQ(end.fromX, last.fromX);
-    EXPECT_EQ(end.fromY, last.fromY);
-    EXPECT_EQ(end.toX, last.toX);
-    EXPECT_EQ(end.toY, last.toY);
+    EXPECT_EQ((std::array{end.fromX, end.fromY, end.toX, end.toY}),
+              (std::array{last.fromX, last.fromY, last.toX, last.toY}));
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 namespace jq {
 namespace {
 
-using test::LayOutBattle;
 using test::PieceOf;
 using test::RecordingUi;
 
@@ -20,7 +19,7 @@ protected:
     void SetUp() override {
         g.ui = &ui;
         ui.ShowEverything();
-        LayOutBattle(g);
+        test::LayOutBattle(g);
         for (int s = 0; s < 4; ++s) ui.labels[s] = Gb("位置") + std::to_string(s + 1);
     }
     GameState g;
@@ -40,10 +39,8 @@ TEST_F(RotationTest, OneTurnPassesEverySeatDown) {
     g.curSeat = 0;
     RotateView(g);
     // Seat 1's slot 0 on (23, 18) becomes index 0 on (18, 17), and observes as seat 0.
-    EXPECT_EQ((GridPoint{g.pieces[0].x, g.pieces[0].y}), (GridPoint{18, 17}));
     EXPECT_EQ((GridPoint{g.pieces[0].startX, g.pieces[0].startY}), (GridPoint{18, 17}));
     EXPECT_EQ(g.pieces[0].beliefs[0][3], 42.0f);
-    EXPECT_EQ((GridPoint{g.pieces[75].x, g.pieces[75].y}), (GridPoint{17, 22}));
     for (int i = 0; i < kPieceCount; ++i) {
         const BoardPoint& p = g.board->boardPoints[SeatOf(i) * 30 + i % 25];
         EXPECT_EQ((GridPoint{g.pieces[i].x, g.pieces[i].y}), (GridPoint{p.gridX, p.gridY})) << i;
@@ -59,11 +56,9 @@ TEST_F(RotationTest, OneTurnPassesEverySeatDown) {
     EXPECT_EQ(g.eliminatedPieces[0][0], 5);
     EXPECT_EQ(g.eliminatedPieces[3][0], 85);
     EXPECT_EQ(g.eliminatedPieces[1][0], kNoPiece);
-    const std::string labels[4] = {Gb("位置2"), Gb("位置3"), Gb("位置4"), Gb("位置1")};
-    for (int s = 0; s < 4; ++s) {
-        EXPECT_EQ(ui.labels[s], labels[s]);
-        EXPECT_EQ(g.seatNames[s], labels[s]);
-    }
+    for (int s = 0; s < 4; ++s) EXPECT_EQ(ui.labels[s], g.seatNames[s]);
+    EXPECT_EQ(ui.labels[0], Gb("位置2"));
+    EXPECT_EQ(ui.labels[3], Gb("位置1"));
     EXPECT_EQ(g.curSeat, 3);
     EXPECT_EQ(g.myNetSeat, 1);
     EXPECT_EQ(std::memcmp(&g.deployedPieces, &g.pieces, sizeof g.pieces), 0);
@@ -97,7 +92,7 @@ TEST_F(RotationTest, FourTurnsComeBackToTheStart) {
     g.curSeat = 1;
     g.myNetSeat = 2;
     const GameState before = g;
-    const std::string labels[4] = {ui.labels[0], ui.labels[1], ui.labels[2], ui.labels[3]};
+    const RecordingUi was = ui;
     for (int t = 0; t < 4; ++t) RotateView(g);
     EXPECT_EQ(std::memcmp(&g.pieces, &before.pieces, sizeof g.pieces), 0);
     EXPECT_EQ(std::memcmp(g.stepRecords, before.stepRecords, sizeof g.stepRecords), 0);
@@ -105,7 +100,7 @@ TEST_F(RotationTest, FourTurnsComeBackToTheStart) {
     EXPECT_EQ(std::memcmp(g.eliminatedPieces, before.eliminatedPieces, sizeof g.eliminatedPieces), 0);
     EXPECT_EQ(g.curSeat, 1);
     EXPECT_EQ(g.myNetSeat, 6);
-    for (int s = 0; s < 4; ++s) EXPECT_EQ(ui.labels[s], labels[s]);
+    for (int s = 0; s < 4; ++s) EXPECT_EQ(ui.labels[s], was.labels[s]);
 }
 
 TEST_F(RotationTest, UnplacedPiecesTurnWithoutComplaintAndTheViewSwitchToggles) {
