@@ -7,7 +7,7 @@
 #include <QSlider>
 #include <QTextBrowser>
 #include <fstream>
-#include <memory>
+#include <vector>
 
 #include "app/goption.h"
 #include "app/helpwindow.h"
@@ -32,15 +32,14 @@ TEST(FreshInstall, OptionsShowTheNeutralStyleAndOkKeepsIt) {
     g.appFolder = folder.path() + "/";
     jq::LoadOptionsAtStartup(g);  // no "oprec" yet
 
-    int shown[3] = {};
+    std::vector<int> shown;
     WhenShown<Twoption>([&shown](Twoption& d) {
-        const char* names[3] = {"tbsf1", "tbsf2", "tbsf3"};
-        for (int i = 0; i < 3; ++i) shown[i] = d.findChild<QSlider*>(names[i])->value();
+        for (const char* name : {"tbsf1", "tbsf2", "tbsf3"}) shown.push_back(d.findChild<QSlider*>(name)->value());
         d.findChild<QLineEdit*>("Edit1")->setText(U("张\U0001F600"));  // the emoji is outside the code page
         d.findChild<QPushButton*>("BitBtn1")->click();
     });
     ASSERT_TRUE(RunOptionsDialog(nullptr, g, {}, QString()));
-    for (int v : shown) EXPECT_EQ(v, 5);
+    EXPECT_EQ(shown, std::vector<int>(3, 5));
     EXPECT_DOUBLE_EQ(g.styleCoefAttack, 0.618);
     EXPECT_DOUBLE_EQ(g.styleCoefCaution, 0.8);
     EXPECT_DOUBLE_EQ(g.styleCoefDefence, 0.382);
@@ -48,32 +47,24 @@ TEST(FreshInstall, OptionsShowTheNeutralStyleAndOkKeepsIt) {
     EXPECT_EQ(jq::PlayerName(g.optionsRecord, 0), "\xD5\xC5?");
 }
 
-class HelpTest : public ::testing::Test {
-protected:
-    void SetUp() override { form = std::make_unique<TqsForm>(); }
-    HelpWindow* Help() { return form->findChild<HelpWindow*>(); }
-
-    ScratchWorkFolder folder;
-    std::unique_ptr<TqsForm> form;
-};
-
 // A missing help file opens nothing; once it is there the help window shows
 // it, and a second press brings back the same window.
-TEST_F(HelpTest, HelpButtonShowsTheHelpFileInOneWindow) {
-    LeftClick(form->btnShowHelp);
-    EXPECT_EQ(Help(), nullptr);
-
+TEST(FreshInstall, HelpButtonShowsTheHelpFileInOneWindow) {
+    ScratchWorkFolder folder;
+    TqsForm form;
+    LeftClick(form.btnShowHelp);
+    EXPECT_EQ(form.findChild<HelpWindow*>(), nullptr);
     std::ofstream(folder.path() + "/" + TqsForm::HelpFileName().toStdString())
         << "<html><head><meta charset=\"utf-8\"><title>帮助</title></head><body><h1>棋子</h1>"
            "<p>工兵可以在铁路上拐弯。</p></body></html>";
-    LeftClick(form->btnShowHelp);
-    HelpWindow* help = Help();
+    LeftClick(form.btnShowHelp);
+    HelpWindow* help = form.findChild<HelpWindow*>();
     ASSERT_NE(help, nullptr);
     EXPECT_TRUE(help->isVisible());
     EXPECT_EQ(help->windowTitle(), U("帮助"));
     EXPECT_TRUE(help->browser()->toPlainText().contains(U("工兵可以在铁路上拐弯。")));
-    LeftClick(form->btnShowHelp);
-    EXPECT_EQ(form->findChildren<HelpWindow*>().size(), 1);
+    LeftClick(form.btnShowHelp);
+    EXPECT_EQ(form.findChildren<HelpWindow*>().size(), 1);
 }
 
 }  // namespace
