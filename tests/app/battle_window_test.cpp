@@ -109,12 +109,6 @@ protected:
         panelWatch.start(20);
     }
     jq::GameState& game() { return form->game(); }
-    // A new battle, deployed as dealt.
-    void Start() {
-        LeftClick(form->btnNewBattle);
-        LeftClick(form->btnChangeQz);
-        ASSERT_EQ(game().deployPhase, 0);
-    }
     bool PlayersTurn() { return game().battleRunning != 0 && game().curSeat == 0 && computer->IsIdle(); }
     bool BattleOver() { return game().battleRunning == 0 && !panelsShown.empty(); }
     void PressPieceImage(int piece) { LeftClick(form->boardView->pieceImages[piece]); }
@@ -156,10 +150,10 @@ protected:
     std::vector<int> panelsShown;
 };
 
-// From "人机对奕" through the deployment and moves to the result panel: the
-// win is shown once, counted once and saved at once; the battle is then
-// saved and feeds the statistics builder.
-TEST_F(BattleWindowTest, BattlePlayedToAWinIsShownCountedAndSaved) {
+// From "人机对奕" through the deployment, moves, a peace question and giving
+// up to the result panel: the loss is shown once, counted once and saved at
+// once; the battle is then saved and feeds the statistics builder.
+TEST_F(BattleWindowTest, BattlePlayedToTheEndIsShownCountedAndSaved) {
     options.winRecord[0][0] = 3;
     options.winRecord[0][1] = 1;
     OpenWindow();
@@ -195,14 +189,26 @@ TEST_F(BattleWindowTest, BattlePlayedToAWinIsShownCountedAndSaved) {
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_GE(computer->moves, 8);
     EXPECT_EQ(computer->wrongSeat, 0);
-    computer->givesUp[1] = computer->givesUp[3] = true;  // their team loses
+    // Peace is asked (and taken back); then the player and the partner give up.
+    ASSERT_TRUE(WaitFor([this] { return PlayersTurn() && form->bgiveup->isEnabled(); }, 20000));
+    ownAnswerCancel = true;
+    LeftClick(form->bpeace);
+    ownAnswerCancel = false;
+    EXPECT_EQ(ownBoxes.last(), U("真的不想再战下去了?             "));
+    EXPECT_EQ(g.peaceAgreed, 0);
+    const int before = g.stepCount;
+    computer->givesUp[2] = true;
+    LeftClick(form->bgiveup);
+    EXPECT_EQ(ownBoxes.last(), U("您真的要缴械投降?           "));
+    EXPECT_EQ(g.stepRecords[before].fromX, jq::kSurrenderCoord);
     ASSERT_TRUE(WaitFor([this] { return BattleOver(); }, 20000));
     WaitFor([] { return false; }, 300);  // a few more ticks change nothing
-    EXPECT_EQ(panelsShown, std::vector<int>{jq::kBattleWon});
+    EXPECT_EQ(panelsShown, std::vector<int>{jq::kBattleLost});
     const int32_t* level0 = g.optionsRecord.winRecord[0];
-    EXPECT_EQ((std::vector<int>(level0, level0 + 4)), (std::vector<int>{4, 2, 0, 0}));
-    EXPECT_EQ(jq::DecodeOptions(ReadBytes(folder.path() + "/oprec")).winRecord[0][1], 2);
+    EXPECT_EQ((std::vector<int>(level0, level0 + 4)), (std::vector<int>{4, 1, 1, 0}));
+    EXPECT_EQ(jq::DecodeOptions(ReadBytes(folder.path() + "/oprec")).winRecord[0][2], 1);
     EXPECT_FALSE(form->bgiveup->isEnabled());
+    EXPECT_EQ(form->btnViewOtherQz->text(), U("不看棋了"));  // the rest is watched face up
 
     // Saved through the file dialog, from the menu and from the button.
     auto saveAs = [](const std::string& path, const std::function<void()>& command) {
@@ -227,28 +233,6 @@ TEST_F(BattleWindowTest, BattlePlayedToAWinIsShownCountedAndSaved) {
     EXPECT_EQ(standardBoxes.last(), U("确认|成功分析1个文件！"));
     EXPECT_TRUE(disabledMeanwhile && form->Button5->isEnabled());
     EXPECT_EQ(ReadBytes(folder.path() + "/statfile").size(), static_cast<size_t>(jq::kStatFileBytes));
-}
-
-TEST_F(BattleWindowTest, PeaceAsksAndGivingUpLoses) {
-    options.aiLevel = 2;
-    OpenWindow();
-    Start();
-    PlayerMoves(1);
-    ASSERT_TRUE(WaitFor([this] { return PlayersTurn() && form->bgiveup->isEnabled(); }, 20000));
-    ownAnswerCancel = true;
-    LeftClick(form->bpeace);
-    ownAnswerCancel = false;
-    EXPECT_EQ(ownBoxes.last(), U("真的不想再战下去了?             "));
-    EXPECT_EQ(game().peaceAgreed, 0);
-    const int before = game().stepCount;
-    computer->givesUp[2] = true;
-    LeftClick(form->bgiveup);
-    EXPECT_EQ(ownBoxes.last(), U("您真的要缴械投降?           "));
-    EXPECT_EQ(game().stepRecords[before].fromX, jq::kSurrenderCoord);
-    ASSERT_TRUE(WaitFor([this] { return BattleOver(); }, 20000));
-    EXPECT_EQ(panelsShown, std::vector<int>{jq::kBattleLost});
-    EXPECT_EQ(game().optionsRecord.winRecord[2][2], 1);
-    EXPECT_EQ(form->btnViewOtherQz->text(), U("不看棋了"));  // the rest is watched face up
 }
 
 TEST_F(BattleWindowTest, RecordDialogFollowsACountWhileOpenAndIsSaved) {

@@ -1,10 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
 
+#include "ai/movegen.h"
 #include "core/combat.h"
+#include "play/execute.h"
+#include "play/result_rules.h"
+#include "play/turnloop.h"
 #include "support/recording_ui.h"
 #include "support/scene.h"
+#include "view/deployment.h"
 #include "view/face.h"
 #include "view/input.h"
 
@@ -209,6 +217,101 @@ TEST_F(InputTest, BoardPressMovesOnlyASelectedPieceToAReachableEmptyPoint) {
     EXPECT_EQ(PressBoard(fresh, p.pixelX - 2, p.pixelY - 2, false).cursor, CursorShape::kDefault);
     EXPECT_EQ(HoverBoard(fresh, p.pixelX - 2, p.pixelY - 2).cursor, CursorShape::kDefault);
     EXPECT_EQ(fresh.stepCount, 0);
+}
+
+using test::PieceOf;
+
+class DeploymentTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g.ui = &ui;
+        test::LayOutBattle(g);
+    }
+    // A fresh layout with the pieces on each pair of slots exchanged, as the player does.
+    int Validate(std::initializer_list<std::array<int, 3>> swaps, int steps = 0) {
+        test::LayOutBattle(g);
+        g.deployPhase = 1;
+        g.stepCount = steps;
+        for (auto [seat, a, b] : swaps) SwapDeployedPieces(g, PieceOf(seat, a), PieceOf(seat, b));
+        return ValidateDeployment(g);
+    }
+    GameState g;
+    test::RecordingUi ui;
+};
+
+// Each rule by place, for every seat; the bomb rule only for the first four
+// steps; where several pieces break rules, the highest failing piece decides.
+TEST_F(DeploymentTest, RulesByPlaceAndTheHighestFailingPieceDecides) {
+    const struct {
+        int from, to, expected;
+    } rows[] = {
+        {0, 0, kDeploymentOk},       {21, 23, kDeploymentOk},         {21, 20, kFlagOutsideHeadquarters},
+        {21, 22, kFlagOutsideHeadquarters}, {16, 14, kMineOutsideLastRows}, {18, 19, kDeploymentOk},
+        {22, 24, kDeploymentOk},     {19, 4, kBombInFrontRow},        {19, 0, kBombInFrontRow},
+        {19, 5, kDeploymentOk},
+    };
+    for (const auto& r : rows)
+        for (int seat = 0; seat < 4; ++seat)
+            EXPECT_EQ(Validate({{seat, r.from, r.to}}), r.expected) << seat << ": " << r.from << "->" << r.to;
+    for (int steps : {0, 3}) EXPECT_EQ(Validate({{2, 19, 4}}, steps), kBombInFrontRow);
+    for (int steps : {4, 510}) EXPECT_EQ(Validate({{2, 19, 4}}, steps), kDeploymentOk);
+    EXPECT_EQ(Validate({{0, 21, 20}, {1, 16, 3}}), kMineOutsideLastRows);
+    EXPECT_EQ(Validate({{0, 16, 3}, {1, 21, 20}}), kFlagOutsideHeadquarters);
+    EXPECT_EQ(Validate({{3, 21, 1}, {3, 19, 2}}), kBombInFrontRow);  // within one seat by slot
+}
+
+TEST_F(DeploymentTest, SwapExchangesOnlyCodesWithinOneSeat) {
+    g.pieces[PieceOf(0, 21)].beliefs[1][0] = 50.0f;
+    const PieceTable before = g.pieces;
+    EXPECT_FALSE(SwapDeployedPieces(g, 24, 25));  // two seats
+    EXPECT_FALSE(SwapDeployedPieces(g, -2, 3));
+    EXPECT_FALSE(SwapDeployedPieces(g, 3, 100));
+    EXPECT_EQ(std::memcmp(&before, &g.pieces, sizeof before), 0);
+    EXPECT_TRUE(SwapDeployedPieces(g, PieceOf(0, 21), PieceOf(0, 3)));
+    const PieceRec& a = g.pieces[PieceOf(0, 21)];
+    EXPECT_EQ(a.code, before[PieceOf(0, 3)].code);
+    EXPECT_EQ(g.pieces[PieceOf(0, 3)].code, kFlag);
+    EXPECT_EQ((GridPoint{a.x, a.startY}), (GridPoint{before[PieceOf(0, 21)].x, before[PieceOf(0, 21)].startY}));
+    EXPECT_EQ(a.beliefs[1][0], 50.0f);
+    EXPECT_EQ(ui.swaps.back(), (test::RecordingUi::Swap{PieceOf(0, 21), PieceOf(0, 3)}));
+}
+
+// A battle against the computer won by seats 0 and 2 (seats 1 and 3 give
+// up), driven through the turn loop. Afterwards the board takes no move,
+// selection or hover.
+TEST(BattleEnd, NoMoveAfterAWin) {
+    test::RecordingUi ui;
+    GameState g;
+    g.ui = &ui;
+    test::LayOutBattle(g);
+    g.practiceMode = 1;
+    ApplyPlayMode(g, PlayMode::kPractice);
+    auto work = std::make_unique<MoveGenWork>(*g.board);
+    for (int turn = 0; turn < 12 && g.battleRunning != 0; ++turn) {
+        MoveCand m{.outcome = g.curSeat};  // a surrender
+        m.fromX = m.fromY = m.toX = m.toY = kSurrenderCoord;
+        if (g.curSeat % 2 == 0 && GenerateMoves(*work, g.pieces, g.curSeat) > 0) m = work->list[0];
+        ExecuteMove(g, m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome);
+        TickMainTimer(g);
+    }
+    ASSERT_EQ(g.battleRunning, 0);
+    ASSERT_EQ(g.optionsRecord.winRecord[0][kWinWon], 1);
+    const int steps = g.stepCount;
+
+    // A movable piece of seat 0, and a selection left over from the battle.
+    g.curSeat = 0;
+    ASSERT_GT(GenerateMoves(*work, g.pieces, 0), 0);
+    const MoveCand m = work->list[0];
+    const PieceRec& r = g.pieces[m.mover];
+    const ImagePlace at = PieceImagePlace(*g.board, m.mover, PointIndexAt(*g.board, r.x, r.y));
+    EXPECT_EQ(HoverPiece(g, at.left, at.top, true).cursor, CursorShape::kDefault);
+    EXPECT_EQ(PressPiece(g, at.left, at.top, true).cursor, CursorShape::kDefault);
+    EXPECT_EQ(g.selectedPiece, kNoPiece);
+    g.selectedPiece = m.mover;
+    const BoardPoint& to = g.board->boardPoints[PointIndexAt(*g.board, m.toX, m.toY)];
+    EXPECT_EQ(HoverBoard(g, to.pixelX - 2, to.pixelY - 2).cursor, CursorShape::kDefault);
+    PressBoard(g, to.pixelX - 2, to.pixelY - 2, false);
+    EXPECT_EQ(g.stepCount, steps);
 }
 
 }  // namespace
