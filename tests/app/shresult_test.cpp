@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -33,7 +32,7 @@ void Tick(TfmShowResult& panel, int times) {
 
 // One panel per kind (any kind but won and lost is a draw), and when it
 // closes untouched, by its mode and the LAN state of the game; a closed
-// panel does nothing more.
+// panel does nothing more. A click closes it from half a second on.
 TEST(ResultPanel, KindAndClosingTicksPerModeAndLanState) {
     const struct {
         int kind, mode, netState, ticks;
@@ -63,54 +62,16 @@ TEST(ResultPanel, KindAndClosingTicksPerModeAndLanState) {
             EXPECT_TRUE(panel.Closed());
         }
     }
-}
-
-// A click closes the panel from half a second on, also on its text; the
-// margin and Esc do not.
-TEST(ResultPanel, ClickClosesFromHalfASecond) {
+    EXPECT_FALSE(jq::ResultPanelClosesOnClick(49, 10));
+    EXPECT_TRUE(jq::ResultPanelClosesOnClick(50, 10));
     EXPECT_TRUE(jq::ResultPanelClosesOnClick(1 << 30, 1000));  // no overflow
-    TfmShowResult panel(nullptr, 2, 0, nullptr, AssetFolder());
-    panel.Timer1->stop();
-    panel.show();
-    Tick(panel, 49);
-    jq::test::LeftClick(panel.PanelPeace);
-    EXPECT_FALSE(panel.Closed());
-    Tick(panel, 1);
-    jq::test::LeftClick(&panel, QPoint(1, 1));
-    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QApplication::sendEvent(&panel, &esc);
-    EXPECT_TRUE(panel.isVisible());
-    jq::test::LeftClick(panel.PanelPeace->findChild<QLabel*>(QStringLiteral("PanelPeaceLine2")));
-    EXPECT_FALSE(panel.isVisible());
 }
 
-// The panel waits modally while the owner's timer goes on, and is deleted
-// when it closes; a LAN host's panel returns at once and goes away when the
-// next battle's waiting room closes it.
-TEST(ShowResultPanel, ModalPanelWaitsLanHostPanelReturnsAndBothAreDeleted) {
+// A LAN host's panel returns at once and goes away when the next battle's
+// waiting room closes it.
+TEST(ShowResultPanel, LanHostPanelReturnsAtOnceAndGoesAwayWhenClosed) {
     jq::GameState g;
     QWidget owner;
-    QPointer<TfmShowResult> seen;
-    bool wasModal = false;
-    int ownerTicks = 0;
-    QTimer ownerTimer;
-    QObject::connect(&ownerTimer, &QTimer::timeout, [&] { ++ownerTicks; });
-    ownerTimer.start(1);
-    WhenShown<TfmShowResult>([&](TfmShowResult& p) {
-        seen = &p;
-        wasModal = p.isModal();
-        p.Timer1->stop();
-        QTimer::singleShot(20, &p, [&p] {
-            Tick(p, 60);
-            jq::test::LeftClick(p.PanelLose);
-        });
-    });
-    ShowResultPanel(&owner, g, 1, false, AssetFolder());
-    ownerTimer.stop();
-    EXPECT_TRUE(wasModal && ownerTicks > 0);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(seen.isNull());
-
     g.netState = 40;
     ShowResultPanel(&owner, g, 0, true, AssetFolder());
     ASSERT_EQ(owner.findChildren<TfmShowResult*>().size(), 1);
@@ -123,8 +84,6 @@ TEST(ShowResultPanel, ModalPanelWaitsLanHostPanelReturnsAndBothAreDeleted) {
         return panel.isNull();
     }, 2000));
 }
-
-
 
 std::vector<int> Counters(const jq::OptionsRec& rec) {
     return std::vector<int>(&rec.winRecord[0][0], &rec.winRecord[0][0] + 12);

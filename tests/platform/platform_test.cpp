@@ -34,9 +34,8 @@ QImage Gradient(int width, int height, int salt = 0) {
 }
 
 // A new surface is white and of control size; pixels outside it are
-// neither read nor written. The board background's tiles are anchored at
-// the surface's corner, whatever part is filled, and cut at its edge.
-TEST(ImageControl, CopyAndPatternFillStayOnTheSurface) {
+// neither read nor written.
+TEST(ImageControl, CopyStaysOnTheSurface) {
     const QImage sheet = Gradient(112, 286, 7);
     ImageControl piece;
     piece.resize(40, 40);
@@ -48,18 +47,6 @@ TEST(ImageControl, CopyAndPatternFillStayOnTheSurface) {
     for (const QPoint p : {QPoint(40, 0), QPoint(-1, 3), QPoint(0, 40), QPoint(9, -1)})
         EXPECT_EQ(piece.Pixel(p.x(), p.y()), ImageControl::kNoPixel);
     EXPECT_EQ(ImageControl().Pixel(0, 0), ImageControl::kNoPixel);  // nothing drawn yet
-
-    ImageControl board;
-    board.resize(525, 525);
-    const QImage tile = Gradient(16, 16, 99);
-    board.SetBrushColor(Qt::black);
-    board.FillRect(QRect(0, 0, 525, 525));
-    board.SetBrushPattern(tile);
-    board.FillRect(QRect(5, 7, 600, 600));
-    ASSERT_EQ(board.Picture().size(), QSize(525, 525));
-    for (const QPoint p : {QPoint(5, 7), QPoint(20, 20), QPoint(37, 250), QPoint(524, 524)})
-        EXPECT_EQ(board.Pixel(p.x(), p.y()), tile.pixel(p.x() % 16, p.y() % 16)) << p.x() << "," << p.y();
-    EXPECT_EQ(board.Pixel(4, 7), qRgb(0, 0, 0));
 }
 
 // What a parent with a red background shows with `image` on it.
