@@ -16,10 +16,6 @@ namespace {
 
 QString SourcePath(const QString& rel) { return QString(JQ_SOURCE_DIR) + "/" + rel; }
 
-QImage Picture(const QString& name) {
-    return QImage(SourcePath("assets/images/" + name)).convertToFormat(QImage::Format_RGB32);
-}
-
 TEST(AssetGenerator, CommittedAssetsAreUpToDate) {
     const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
     const QString tool = QFileInfo(self).absolutePath() + "/make_assets";
@@ -33,8 +29,10 @@ TEST(AssetGenerator, CommittedAssetsAreUpToDate) {
     for (const QString sub : {"/assets/images", "/assets/work"}) {
         for (const QFileInfo& f : QDir(out.path() + sub).entryInfoList(QDir::Files)) {
             QFile fresh(f.filePath()), committed(SourcePath(QDir(out.path()).relativeFilePath(f.filePath())));
-            ASSERT_TRUE(fresh.open(QIODevice::ReadOnly) && committed.open(QIODevice::ReadOnly)) << f.fileName().toStdString();
-            EXPECT_EQ(fresh.readAll(), committed.readAll()) << f.fileName().toStdString() << " is out of date";
+            ASSERT_TRUE(fresh.open(QIODevice::ReadOnly) && committed.open(QIODevice::ReadOnly))
+                << f.fileName().toStdString();
+            EXPECT_EQ(fresh.readAll(), committed.readAll())
+                << f.fileName().toStdString() << " is out of date";
             ++compared;
         }
     }
@@ -45,7 +43,7 @@ TEST(AssetGenerator, CommittedAssetsAreUpToDate) {
 // drawn halfway between its two ends.
 TEST(AssetBoard, LinePictureFollowsTheBoardPoints) {
     const jq::BoardTables& t = jq::Board();
-    const QImage lines = Picture("gezi.png");
+    const QImage lines = QImage(SourcePath("assets/images/gezi.png")).convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(lines.size(), QSize(524, 524));
     const QRgb background = lines.pixel(5, 5);
     auto at = [&](int panelX, int panelY) { return lines.pixel(panelX - 2, panelY - 2); };
@@ -65,7 +63,8 @@ TEST(AssetBoard, LinePictureFollowsTheBoardPoints) {
             if (l.x == 0) continue;
             const jq::BoardPoint& a = t.boardPoints[i];
             const jq::BoardPoint& b = t.boardPoints[jq::PointIndexAt(t, l.x, l.y)];
-            EXPECT_NE(at((a.pixelX + b.pixelX) / 2, (a.pixelY + b.pixelY) / 2), background) << i << "-" << l.x;
+            EXPECT_NE(at((a.pixelX + b.pixelX) / 2, (a.pixelY + b.pixelY) / 2), background)
+                << i << "-" << l.x;
         }
     }
     // Between a front post and the centre row there is no road.

@@ -1,3 +1,5 @@
+#include "view/input.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,7 +16,6 @@
 #include "support/scene.h"
 #include "view/deployment.h"
 #include "view/face.h"
-#include "view/input.h"
 
 namespace jq {
 namespace {
@@ -68,7 +69,7 @@ TEST_F(InputTest, HitTests) {
     const struct {
         int dx, dy;
         bool image, pointer;
-    } offsets[] = {{-16, -16, true, false}, {-7, -7, true, true},   {-17, -10, false, false},
+    } offsets[] = {{-16, -16, true, false},  {-7, -7, true, true},   {-17, -10, false, false},
                    {-10, -17, false, false}, {-6, -10, false, true}, {-10, -6, false, true},
                    {-12, 8, false, true},    {8, -12, false, true},  {-13, -2, false, false},
                    {9, -2, false, false},    {-2, 9, false, false}};
@@ -80,8 +81,10 @@ TEST_F(InputTest, HitTests) {
         }
         const BoardPoint& p = b.boardPoints[j];
         for (const auto& o : offsets) {
-            EXPECT_EQ(PointUnderPieceImage(b, p.pixelX + o.dx, p.pixelY + o.dy) == j, o.image) << j << " " << o.dx;
-            EXPECT_EQ(PointUnderPointer(b, p.pixelX + o.dx, p.pixelY + o.dy) == j, o.pointer) << j << " " << o.dx;
+            EXPECT_EQ(PointUnderPieceImage(b, p.pixelX + o.dx, p.pixelY + o.dy) == j, o.image)
+                << j << " " << o.dx;
+            EXPECT_EQ(PointUnderPointer(b, p.pixelX + o.dx, p.pixelY + o.dy) == j, o.pointer)
+                << j << " " << o.dx;
         }
     }
     EXPECT_EQ(PointUnderPieceImage(b, 0, 0), kNoPoint);
@@ -170,9 +173,8 @@ TEST_F(InputTest, OnlyMovablePiecesOfTheSeatToMoveAreSelected) {
     EXPECT_EQ(g.stepCount, 0);
 }
 
-// A hover on a reachable enemy writes the move; the press carries it out
-// here, and in a LAN battle only writes it for the host (the rest of the
-// record travels as it stands).
+// A hover on a reachable enemy writes the move; the press carries it out here, and in a LAN battle
+// only writes it for the host (the rest of the record travels as it stands).
 TEST_F(InputTest, PressOnAReachableEnemyAttacksHereAndIsOnlyWrittenInALanBattle) {
     const int enemy = PutEnemyInFront();
     const int outcome = ResolveCombatCodes(g.pieces[4].code, g.pieces[enemy].code);
@@ -225,22 +227,20 @@ TEST_F(InputTest, BoardPressMovesOnlyASelectedPieceToAReachableEmptyPoint) {
 // Each rule by place, for every seat; the bomb rule only for the first four
 // steps; where several pieces break rules, the highest failing piece decides.
 TEST_F(InputTest, DeploymentRulesByPlaceAndTheHighestFailingPieceDecides) {
+    constexpr int kOk = kDeploymentOk, kFlagOut = kFlagOutsideHeadquarters, kMineOut = kMineOutsideLastRows,
+                  kBombOut = kBombInFrontRow;
     const struct {
         int from, to, expected;
-    } rows[] = {
-        {0, 0, kDeploymentOk},       {21, 23, kDeploymentOk},         {21, 20, kFlagOutsideHeadquarters},
-        {21, 22, kFlagOutsideHeadquarters}, {16, 14, kMineOutsideLastRows}, {18, 19, kDeploymentOk},
-        {22, 24, kDeploymentOk},     {19, 4, kBombInFrontRow},        {19, 0, kBombInFrontRow},
-        {19, 5, kDeploymentOk},
-    };
+    } rows[] = {{0, 0, kOk},   {21, 23, kOk}, {21, 20, kFlagOut}, {21, 22, kFlagOut}, {16, 14, kMineOut},
+                {18, 19, kOk}, {22, 24, kOk}, {19, 4, kBombOut},  {19, 0, kBombOut},  {19, 5, kOk}};
     for (const auto& r : rows)
         for (int seat = 0; seat < 4; ++seat)
             EXPECT_EQ(Validate({{seat, r.from, r.to}}), r.expected) << seat << ": " << r.from << "->" << r.to;
-    for (int steps : {0, 3}) EXPECT_EQ(Validate({{2, 19, 4}}, steps), kBombInFrontRow);
-    for (int steps : {4, 510}) EXPECT_EQ(Validate({{2, 19, 4}}, steps), kDeploymentOk);
-    EXPECT_EQ(Validate({{0, 21, 20}, {1, 16, 3}}), kMineOutsideLastRows);
-    EXPECT_EQ(Validate({{0, 16, 3}, {1, 21, 20}}), kFlagOutsideHeadquarters);
-    EXPECT_EQ(Validate({{3, 21, 1}, {3, 19, 2}}), kBombInFrontRow);  // within one seat by slot
+    for (int steps : {0, 3}) EXPECT_EQ(Validate({{2, 19, 4}}, steps), kBombOut);
+    for (int steps : {4, 510}) EXPECT_EQ(Validate({{2, 19, 4}}, steps), kOk);
+    EXPECT_EQ(Validate({{0, 21, 20}, {1, 16, 3}}), kMineOut);
+    EXPECT_EQ(Validate({{0, 16, 3}, {1, 21, 20}}), kFlagOut);
+    EXPECT_EQ(Validate({{3, 21, 1}, {3, 19, 2}}), kBombOut);  // within one seat by slot
 }
 
 TEST_F(InputTest, SwapExchangesOnlyCodesWithinOneSeat) {
@@ -253,9 +253,8 @@ TEST_F(InputTest, SwapExchangesOnlyCodesWithinOneSeat) {
     EXPECT_EQ(ui.swaps.size(), 1u);
 }
 
-// A battle against the computer won by seats 0 and 2 (seats 1 and 3 give
-// up), driven through the turn loop. Afterwards the board takes no move,
-// selection or hover.
+// A battle against the computer won by seats 0 and 2 (seats 1 and 3 give up), driven through the
+// turn loop. Afterwards the board takes no move, selection or hover.
 TEST_F(InputTest, NoMoveAfterAWin) {
     g.practiceMode = 1;
     ApplyPlayMode(g, PlayMode::kPractice);
