@@ -73,7 +73,8 @@ protected:
 };
 
 // The game lives in the working folder (one trailing slash, never two), the record dialogs open on
-// its records, and no control the board picture covers is out of the pointer's reach.
+// its records, no control the board picture covers is out of reach, and requests for no control
+// are ignored.
 TEST_F(MainWindowTest, GameLivesInTheWorkingFolderAndTheCommandsLieAboveTheBoard) {
     EXPECT_EQ(form->game().appFolder, folder.path() + "/");
     EXPECT_EQ(QDir(form->OpenDialog1->directory()).absolutePath(),
@@ -82,6 +83,9 @@ TEST_F(MainWindowTest, GameLivesInTheWorkingFolderAndTheCommandsLieAboveTheBoard
     for (QWidget* w : std::initializer_list<QWidget*>{form->bpeace, form->Label1, form->lbShowTimeRemain,
                                                       form->btnChangeQz, form->btnLoadZf})
         EXPECT_EQ(form->panQiPan->childAt(w->geometry().center()), w) << w->metaObject()->className();
+    form->SetStatusText(-1, "x");
+    form->ShowTurnLight(-1, 0);
+    EXPECT_FALSE(form->light1->isVisibleTo(form.get()));
     std::filesystem::current_path("/");
     EXPECT_EQ(GetCurrentFolder(), "/");
 }
@@ -128,12 +132,17 @@ TEST(FreshInstall, OptionsShowTheNeutralStyleAndOkKeepsIt) {
         for (const char* name : {"tbsf1", "tbsf2", "tbsf3"})
             shown.push_back(d.findChild<QSlider*>(name)->value());
         d.findChild<QLineEdit*>("Edit1")->setText(U("张\U0001F600"));  // the emoji is outside the code page
+        for (QChar c : U("一二三四五六七八九十百千")) {                // typed: 24 bytes, of which 21 fit
+            QKeyEvent key(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(d.findChild<QLineEdit*>("Edit2"), &key);
+        }
         d.findChild<QPushButton*>("BitBtn1")->click();
     });
     ASSERT_TRUE(RunOptionsDialog(nullptr, g, {}, QString()));
     EXPECT_EQ(shown, std::vector<int>(3, 5));
     EXPECT_DOUBLE_EQ(g.styleCoefCaution, 0.8);
     EXPECT_EQ(jq::PlayerName(g.optionsRecord, 0), "\xD5\xC5?");
+    EXPECT_EQ(jq::PlayerName(g.optionsRecord, 1), jq::Gb("一二三四五六七八九十"));
 }
 
 // A missing help file opens nothing; once it is there the help window shows
@@ -196,7 +205,12 @@ TEST(ReplayWindow, BoardClicksMenuAndDialogSteerTheReplay) {
 
     // A plain click on the board starts automatic replay, the next stops it.
     jq::ImageControl* board = form->boardView->qipan;
-    LeftClick(board);
+    auto click = [board](Qt::KeyboardModifiers mods) {
+        SendMouse(board, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, QPoint(-1, -1), mods);
+        SendMouse(board, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, QPoint(-1, -1), mods);
+    };
+    click(Qt::KeypadModifier);  // the keypad flag is no modifier
+    EXPECT_EQ(g.clickStepCount, 1);
     EXPECT_EQ(g.autoPlay, 1);
     form->PopupMenu1Popup();
     EXPECT_EQ(form->mpopPlayStop->text(), QStringLiteral("停止演播(单击棋盘)"));
@@ -208,10 +222,7 @@ TEST(ReplayWindow, BoardClicksMenuAndDialogSteerTheReplay) {
         d.TrackBar1->setValue(7);
         d.BitBtn1->click();
     });
-    SendMouse(board, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, QPoint(-1, -1),
-              Qt::ControlModifier);
-    SendMouse(board, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, QPoint(-1, -1),
-              Qt::ControlModifier);
+    click(Qt::ControlModifier);
     EXPECT_EQ(g.stepCount, 7);
     EXPECT_EQ(g.clickStepCount, 1);
 
