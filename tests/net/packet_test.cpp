@@ -23,10 +23,8 @@ SwitchEndBody Army(int seat) {
 }
 
 MoveQzBody Move() {
-    MoveQzBody m;
-    m.move = MoveCand{0, kNoPiece, Pt(0).x, Pt(0).y, Pt(120).x, Pt(120).y, 1};
+    MoveQzBody m{MoveCand{0, kNoPiece, Pt(0).x, Pt(0).y, Pt(120).x, Pt(120).y, 1}, 3};
     m.move.score = 2.5f;
-    m.seat = 3;
     return m;
 }
 
@@ -75,9 +73,7 @@ TEST(LanPacket, EveryWordHasItsBytes) {
         EXPECT_EQ(p.size(), n) << RecoverWord(p.data());
         const auto w = PacketWord(p);
         ASSERT_TRUE(w.has_value());
-        if (*w != Word::kJoinLast) {
-            EXPECT_EQ(static_cast<size_t>(FixedPacketBytes(*w)), n);
-        }
+        if (*w != Word::kJoinLast) EXPECT_EQ(static_cast<size_t>(FixedPacketBytes(*w)), n);
     }
     // A chat line is cut to 250 bytes and ends with its NUL.
     EXPECT_EQ(DecodeChat(EncodeChat({1, std::string(300, 'a')}))->text, std::string(250, 'a'));
@@ -89,8 +85,7 @@ TEST(LanPacket, ReadersGiveBackWhatWasBuilt) {
     const SeatRec back = *DecodeJoin(EncodeJoin(r));
     EXPECT_EQ(std::memcmp(&back, &r, sizeof r), 0);
     EXPECT_EQ(std::memcmp(DecodeSwitchEnd(EncodeSwitchEnd(Army(2)))->codes, kArmy, 25), 0);
-    const MoveQzBody m = *DecodeMoveQz(EncodeMoveQz(Move()));
-    const MoveQzBody sent = Move();
+    const MoveQzBody m = *DecodeMoveQz(EncodeMoveQz(Move())), sent = Move();
     EXPECT_EQ(std::memcmp(&m.move, &sent.move, sizeof m.move), 0);
     const JoinLastBody b = *DecodeJoinLast(EncodeJoinLast(Battle(3)));
     EXPECT_EQ(b.steps, Battle(3).steps);
@@ -103,14 +98,8 @@ TEST(LanPacket, ReadersGiveBackWhatWasBuilt) {
 }
 
 TEST(LanPacket, ReadersRefuseEveryBadField) {
-    auto at = [](Packet p, size_t offset, int32_t v) {
-        PutI32(p.data() + offset, v);
-        return p;
-    };
-    auto byte = [](Packet p, size_t offset, uint8_t v) {
-        p[offset] = v;
-        return p;
-    };
+    auto at = [](Packet p, size_t offset, int32_t v) { return PutI32(p.data() + offset, v), p; };
+    auto byte = [](Packet p, size_t offset, uint8_t v) { return p[offset] = v, p; };
     SeatRec r;
     PutBoundedText(r.name, 32, "x");
     const Packet join = EncodeJoin(r), mq = EncodeMoveQz(Move()), se = EncodeSwitchEnd(Army(0));
