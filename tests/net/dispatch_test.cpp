@@ -66,8 +66,6 @@ TEST(LanViews, AMoveReadsAlikeFromEveryPairOfSeats) {
                 << "seat " << s << " seen from " << v;
         }
     }
-    const MoveCand m = MoveToView(MoveCand{7, 30, 20, 17, 20, 17, 1}, 2, 1);
-    EXPECT_EQ((std::vector<int>{m.mover, m.target, m.fromX, m.fromY}), (std::vector<int>{32, 55, 23, 20}));
 }
 
 TEST_F(SideTest, OnlyTheSeatToMoveMovesInARunningBattle) {
@@ -84,22 +82,12 @@ TEST_F(SideTest, OnlyTheSeatToMoveMovesInARunningBattle) {
 }
 
 TEST_F(SideTest, DeploymentsAndTheStartComeOnce) {
-    g->battleRunning = 0, g->netState = kNetOwnDeploySent;
-    for (int i = 25; i < 100; ++i) g->pieces[i].alive = 0;
+    g->battleRunning = 0, g->netState = kNetOwnDeploySent, g->netMoveTime = 30;
     SwitchEndBody army{{}, 3};
     std::copy(test::kArmy, test::kArmy + 25, army.codes);
-    army.codes[0] = 12, army.codes[7] = 8;
-    Apply(EncodeSwitchEnd(army));  // seat 3 is local seat 2
-    EXPECT_EQ(g->pieces[50].code, 12);
-    EXPECT_EQ(g->pieces[57].alive, 1);
-    EXPECT_EQ(g->pieces[75].alive, 0);
-    g->netMoveTime = 30;
-    Apply(EncodeAllSwitchEnd({0, -1, 0, 359, 360}));
-    EXPECT_EQ(g->netState, kNetAllDeployed);
-    EXPECT_EQ(g->curSeat, 3);  // seat 0 seen from seat 1
-    EXPECT_EQ(g->turnDirection, -1);
-    EXPECT_EQ((std::vector<int>{g->netMoveTime, g->netDeployTime, g->optionsRecord.netDeployTimeOption}),
-              (std::vector<int>{30, 359, 359}));
+    Apply(EncodeAllSwitchEnd({0, -1, 0, 359, 360}));  // seat 0 is local seat 3; times out of range are not taken
+    EXPECT_EQ((std::vector<int>{g->netState, g->curSeat, g->turnDirection, g->netMoveTime, g->netDeployTime}),
+              (std::vector<int>{kNetAllDeployed, 3, -1, 30, 359}));
     // Once the battle runs, neither comes again.
     g->battleRunning = 1, g->netState = kNetBattle;
     g->pieces[50].alive = 0;
@@ -120,27 +108,21 @@ TEST_F(SideTest, JoiningDuringTheDeploymentAndDuringTheBattle) {
     b.curSeat = 3, b.netState = kNetOwnDeploySent, b.deployTime = 0;
     g->pieces[0].code = 5;
     Apply(EncodeJoinLast(b));
-    EXPECT_EQ(g->netState, kNetDeployBegins);
-    EXPECT_EQ(g->curSeat, 1);
-    EXPECT_EQ(g->pieces[0].code, 5);   // the own deployment stays
-    EXPECT_EQ(g->pieces[25].alive, 0);  // host piece 75
-    EXPECT_EQ(g->pieces[75].alive, 1);  // host piece 25, on its point turned two seats back
+    // The own deployment stays; host piece 75 is local piece 25, host piece 25 local 75, turned.
+    EXPECT_EQ((std::vector<int>{g->netState, g->curSeat, g->pieces[0].code, g->pieces[25].alive, g->pieces[75].alive}),
+              (std::vector<int>{kNetDeployBegins, 1, 5, 0, 1}));
     EXPECT_EQ((GridPoint{g->pieces[75].x, g->pieces[75].y}), TurnGridPoint(test::SlotPoint(1, 0), 2));
 
     b.netState = kNetBattle;
     b.steps = {StepRec{5, kNoPiece, b.x[5], b.y[5], b.x[5], b.y[5] + 1, 1}, StepRec{kNoPiece, kNoPiece, 22, 22, 22, 22, 1}};
     Apply(EncodeJoinLast(b));
-    EXPECT_EQ(g->battleRunning, 1);
-    EXPECT_EQ(g->stepCount, 2);
-    EXPECT_EQ(g->stepRecords[0].mover, 55);
-    EXPECT_EQ(g->stepRecords[1].outcome, 3);  // seat 1 seen from seat 2
-    // A damaged one changes nothing.
-    Packet bad = EncodeJoinLast(b);
+    // The give-up of seat 1 is seat 3's seen from seat 2.
+    EXPECT_EQ((std::vector<int>{g->battleRunning, g->stepCount, g->stepRecords[0].mover, g->stepRecords[1].outcome}),
+              (std::vector<int>{1, 2, 55, 3}));
+    Packet bad = EncodeJoinLast(b);  // a damaged one changes nothing
     bad[1016] = 100;
-    g->netState = kNetBattle;
     Apply(bad);
     EXPECT_EQ(g->stepRecords[0].mover, 55);
-    EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST_F(SideTest, PeaceAndChatNeverWaitForThePlayer) {
@@ -155,7 +137,9 @@ TEST_F(SideTest, PeaceAndChatNeverWaitForThePlayer) {
     ASSERT_EQ(link.Sent().size(), 1u);
     EXPECT_EQ(link.Sent()[0], EncodeSeatWord(Word::kPeaceAbort, 1));
     Apply(EncodeSeatWord(Word::kPeaceFinalOk, 0));
+    Apply(EncodeSeatWord(Word::kPeaceFinalAbort, 0));
     EXPECT_EQ(g->peaceAgreed, 1);
+    EXPECT_EQ(ui.status[3], Gb("有人不同意和棋,战争还得继续!"));
 }
 
 TEST_F(SideTest, PacketsWaitInOrderAndAFullInboxLeavesTheBattle) {
@@ -176,13 +160,12 @@ TEST_F(SideTest, TheBattleStartsBeforeAnyMoveThatFollowsIt) {
     g->battleRunning = g->deployPhase = 0, g->netState = kNetOwnDeploySent;
     Receive(EncodeAllSwitchEnd({1, 1, 30, 40, 60}));
     Receive(EncodeMoveQz(LegalMove(0)));
-    HandleNetBattle(*g);
-    EXPECT_EQ(g->netState, kNetAllDeployed);
-    HandleNetBattle(*g);
-    EXPECT_EQ(g->netState, kNetBattle);
-    EXPECT_EQ(g->stepCount, 0);
-    HandleNetBattle(*g);
-    EXPECT_EQ(g->stepCount, 1);
+    std::vector<int> seen;
+    for (int tick = 0; tick < 3; ++tick) {
+        HandleNetBattle(*g);
+        seen.insert(seen.end(), {g->netState, g->stepCount});
+    }
+    EXPECT_EQ(seen, (std::vector<int>{kNetAllDeployed, 0, kNetBattle, 0, kNetBattle, 1}));
 }
 
 }  // namespace

