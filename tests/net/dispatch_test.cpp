@@ -14,13 +14,6 @@
 namespace jq::net {
 namespace {
 
-class Notices : public LanUi {
-public:
-    void ChatLine(int seat, const std::string& line) override { chat.push_back(std::to_string(seat) + line); }
-    void AskPeace(int seat, const std::string& question) override { asked.push_back(question); }
-    std::vector<std::string> chat, asked;
-};
-
 class SideTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -29,7 +22,6 @@ protected:
         test::LayOutBattle(*g);
         g->netState = kNetBattle;
         lan.AttachClient(&link);
-        lan.SetUi(&notices);
         g->lan = &lan;
     }
     void Receive(const Packet& p) { lan.ClientReceived(p.data(), p.size()); }
@@ -46,7 +38,6 @@ protected:
 
     std::unique_ptr<GameState> g = std::make_unique<GameState>();
     test::RecordingUi ui;
-    Notices notices;
     testing::FakeClientLink link;
     LanSession lan{*g};
 };
@@ -105,18 +96,15 @@ TEST_F(SideTest, JoiningDuringTheDeploymentAndDuringTheBattle) {
         b.x[k] = static_cast<int8_t>(p.x), b.y[k] = static_cast<int8_t>(p.y);
         b.code[k] = static_cast<int8_t>(test::kArmy[k % 25]), b.alive[k] = k < 50;
     }
-    b.curSeat = 3, b.netState = kNetOwnDeploySent, b.deployTime = 0;
+    b.curSeat = 3, b.netState = kNetOwnDeploySent;
     g->pieces[0].code = 5;
     Apply(EncodeJoinLast(b));
-    // The own deployment stays; host piece 75 is local piece 25, host piece 25 local 75, turned.
-    EXPECT_EQ((std::vector<int>{g->netState, g->curSeat, g->pieces[0].code, g->pieces[25].alive, g->pieces[75].alive}),
-              (std::vector<int>{kNetDeployBegins, 1, 5, 0, 1}));
-    EXPECT_EQ((GridPoint{g->pieces[75].x, g->pieces[75].y}), TurnGridPoint(test::SlotPoint(1, 0), 2));
-
+    EXPECT_EQ((std::vector<int>{g->netState, g->curSeat, g->pieces[0].code}), (std::vector<int>{kNetDeployBegins, 1, 5}));
     b.netState = kNetBattle;
     b.steps = {StepRec{5, kNoPiece, b.x[5], b.y[5], b.x[5], b.y[5] + 1, 1}, StepRec{kNoPiece, kNoPiece, 22, 22, 22, 22, 1}};
     Apply(EncodeJoinLast(b));
-    // The give-up of seat 1 is seat 3's seen from seat 2.
+    // Host piece 25 is local piece 75, turned; the give-up of seat 1 is seat 3's seen from seat 2.
+    EXPECT_EQ((GridPoint{g->pieces[75].x, g->pieces[75].y}), TurnGridPoint(test::SlotPoint(1, 0), 2));
     EXPECT_EQ((std::vector<int>{g->battleRunning, g->stepCount, g->stepRecords[0].mover, g->stepRecords[1].outcome}),
               (std::vector<int>{1, 2, 55, 3}));
     Packet bad = EncodeJoinLast(b);  // a damaged one changes nothing
@@ -125,30 +113,8 @@ TEST_F(SideTest, JoiningDuringTheDeploymentAndDuringTheBattle) {
     EXPECT_EQ(g->stepRecords[0].mover, 55);
 }
 
-TEST_F(SideTest, PeaceAndChatNeverWaitForThePlayer) {
-    PutBoundedText(g->seatTable[3].name, 32, "li");
-    Apply(EncodeSeatWord(Word::kPeaceRequest, 3));
-    Apply(EncodeChat({3, "hi"}));
-    ASSERT_EQ(notices.asked.size(), 1u);
-    EXPECT_EQ(notices.asked[0], "li" + Gb("  请求和棋,是否同意?"));
-    EXPECT_EQ(notices.chat, std::vector<std::string>{"3li" + Gb("：") + "hi"});
-    EXPECT_TRUE(ui.messages.empty());
-    AnswerPeace(*g, false);
-    ASSERT_EQ(link.Sent().size(), 1u);
-    EXPECT_EQ(link.Sent()[0], EncodeSeatWord(Word::kPeaceAbort, 1));
-    Apply(EncodeSeatWord(Word::kPeaceFinalOk, 0));
-    Apply(EncodeSeatWord(Word::kPeaceFinalAbort, 0));
-    EXPECT_EQ(g->peaceAgreed, 1);
-    EXPECT_EQ(ui.status[3], Gb("有人不同意和棋,战争还得继续!"));
-}
-
-TEST_F(SideTest, PacketsWaitInOrderAndAFullInboxLeavesTheBattle) {
-    g->netMyTurn = 0;
-    Receive(EncodeSeatWord(Word::kJoinCancel, 2));
-    Receive(EncodeSeatWord(Word::kJoinOk, 0));
-    EXPECT_EQ(ProcessClientMessage(*g), 1);
-    EXPECT_EQ(g->netMyTurn, 1);
-    ProcessClientMessage(*g);
+TEST_F(SideTest, NoSecondStartAndAFullInboxLeavesTheBattle) {
+    Apply(EncodeSeatWord(Word::kJoinOk, 0));
     EXPECT_EQ(g->netState, kNetBattle);  // a battle under way is not begun again
     for (size_t i = 0; i <= kInboxLimit; ++i) Receive(EncodeChat({0, "x"}));
     EXPECT_EQ(g->netConnected, 0);

@@ -18,11 +18,9 @@ constexpr ConnId kOwn = 1;
 
 struct Game {
     Game() {
-        g->ui = &ui;
+        g->ui = &ui, g->lan = lan.get(), g->netConnected = 1;
         g->appFolder = "/nonexistent-jq-folder/";
-        g->lan = lan.get();
         lan->AttachClient(&own);
-        g->netConnected = 1;
     }
     std::unique_ptr<GameState> g = std::make_unique<GameState>();
     test::RecordingUi ui;
@@ -33,8 +31,7 @@ struct Game {
 // The host's side and its relay; remote seat s is connection s + 1.
 struct Host : Game {
     Host() {
-        g->isNetHost = 1;
-        g->optionsRecord.netDeployTimeOption = 10;
+        g->isNetHost = 1, g->optionsRecord.netDeployTimeOption = 10;
         lan->StartHosting(&links);
         relay().Connected(kOwn, "127.0.0.1", 40001);
         relay().SetOwnEndpoint("127.0.0.1", 40001);
@@ -115,6 +112,7 @@ TEST(LanRounds, PeaceAgreedByEveryPersonOrRefusedByOne) {
         const auto toSeat1 = testing::CutPackets(h.links.written[2]);
         ASSERT_FALSE(toSeat1.empty());
         EXPECT_EQ(PacketWord(toSeat1.back()), agree ? Word::kPeaceFinalOk : Word::kPeaceFinalAbort);
+        if (!agree) EXPECT_EQ(h.ui.status[3], Gb("有人不同意和棋,战争还得继续!"));
     }
 }
 

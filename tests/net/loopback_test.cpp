@@ -9,6 +9,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "ai/aithread.h"
@@ -34,15 +35,10 @@ struct Side {
             steps.emplace_back(g->stepRecords, g->stepRecords + std::min(g->stepCount, kMaxSteps));
         };
         g->appFolder = "/nonexistent-jq-folder/";
-        g->optionsRecord.netMinMoveIntervalOption = 0;
-        g->mainRandom.Seed(seed);
-        g->myNetSeat = seat;
+        g->optionsRecord.netMinMoveIntervalOption = 0, g->myNetSeat = seat;
         g->myNetName = Gb("玩家") + std::to_string(seat);
-        lan = std::make_unique<net::LanSession>(*g);
+        g->mainRandom.Seed(seed), work->ownRandom.Seed(seed);
         g->lan = lan.get();
-        sockets = std::make_unique<net::LanSockets>(*lan);
-        work = std::make_unique<AiWorkspace>();
-        work->ownRandom.Seed(seed);
     }
     ~Side() {
         if (worker) worker->Shutdown();
@@ -52,9 +48,9 @@ struct Side {
     std::unique_ptr<GameState> g = std::make_unique<GameState>();
     test::RecordingUi ui;
     std::vector<std::vector<StepRec>> steps;
-    std::unique_ptr<net::LanSession> lan;
-    std::unique_ptr<net::LanSockets> sockets;
-    std::unique_ptr<AiWorkspace> work;
+    std::unique_ptr<net::LanSession> lan = std::make_unique<net::LanSession>(*g);
+    std::unique_ptr<net::LanSockets> sockets = std::make_unique<net::LanSockets>(*lan);
+    std::unique_ptr<AiWorkspace> work = std::make_unique<AiWorkspace>();
     std::unique_ptr<AIDominate> worker;
     std::mutex mutex;  // the worker's hand-overs, for the main thread
     std::deque<std::pair<MoveCand, uint64_t>> handed;
@@ -122,17 +118,13 @@ void PlayBattles(const std::vector<int>& joiners, uint32_t seed, size_t rounds) 
             net::HostStartsBattle(*host.g);
             ++started;
         }
-        std::deque<std::pair<MoveCand, uint64_t>> moves;
-        {
-            std::lock_guard lock(host.mutex);
-            moves.swap(host.handed);
-        }
+        const auto moves = [&] { std::lock_guard lock(host.mutex); return std::exchange(host.handed, {}); }();
         for (const auto& [m, t] : moves) ExecuteComputerMove(*host.g, m, t);
     }
     std::string where;
     for (auto& s : sides)
-        where += " seat " + std::to_string(s->g->myNetSeat) + " state " + std::to_string(s->g->netState) + " steps " +
-                 std::to_string(s->g->stepCount) + " inbox " + std::to_string(s->lan->InboxSize()) + ";";
+        where += " seat/state/steps/inbox " + std::to_string(s->g->myNetSeat) + "/" + std::to_string(s->g->netState) +
+                 "/" + std::to_string(s->g->stepCount) + "/" + std::to_string(s->lan->InboxSize());
     ASSERT_TRUE(allEnded()) << "the battle did not end in time:" << where;
 
     // The same battles on every side, each in its own view; results seen from local seats 0 and 2.

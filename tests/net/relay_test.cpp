@@ -76,7 +76,6 @@ TEST_F(RelayTest, JoiningTakesAFreeSeatOrTheSamePlayersOwn) {
     Send(kRemote[1], EncodeJoin(Rec(0, "li")));
     EXPECT_EQ(Got(kRemote[3]), W{"JoinRefuse"});
     EXPECT_EQ(Got(kRemote[1]), W{"JoinRefuse"});
-    EXPECT_EQ(BoundedText(g->seatTable[2].name, 32), "li");
     // The same player again on a new connection from the same address.
     relay->Connected(21, "10.0.0.2", 999);
     Send(21, EncodeJoin(Rec(2, "li")));
@@ -121,10 +120,7 @@ TEST_F(RelayTest, LeavingDeployingMovingAndTheStepLimit) {
     Got(kRemote[2]);
 
     const MoveQzBody m{MoveCand{kNoPiece, kNoPiece, 255, 255, 255, 255, 1}, 2};
-    g->stepCount = 499;
-    Send(kRemote[2], EncodeMoveQz(m));
-    g->stepCount = 500;
-    Send(kRemote[2], EncodeMoveQz(m));
+    for (int n : {499, 500}) g->stepCount = n, Send(kRemote[2], EncodeMoveQz(m));
     EXPECT_EQ(Got(kRemote[2]), (W{"MoveQz", "MaxStepLimited"}));
 }
 
@@ -140,10 +136,6 @@ TEST_F(RelayTest, ConnectionsThatCannotTakeTheirPackets) {
     const auto chats = links.Sent(kRemote[1]);
     ASSERT_EQ(chats.size(), 2u);
     EXPECT_EQ(DecodeChat(chats[1])->text, "two");
-    // A seat whose connection is gone: the packet is dropped and said so.
-    relay->Closed(kRemote[3]);
-    Send(kOwn, EncodeChat({0, "three"}));
-    EXPECT_EQ(ui.status[3], Gb("找不到主机或端口，封包扔掉了！"));
     // A side that takes nothing any more is cut off when its queue is full.
     links.takeAtMost = 0;
     for (size_t i = 0; i <= kOutboxLimit; ++i) Send(kRemote[1], EncodeChat({1, "x"}));

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "ai/movegen.h"
-#include "core/combat.h"
 #include "formations/newbattle.h"
 #include "play/execute.h"
 #include "play/turnloop.h"
@@ -15,7 +14,6 @@
 #include "records/fileio.h"
 #include "records/jqhfile.h"
 #include "support/files_support.h"
-#include "view/rotation.h"
 
 namespace jq::replaytest {
 
