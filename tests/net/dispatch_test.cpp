@@ -99,9 +99,11 @@ TEST_F(SideTest, JoiningDuringTheDeploymentAndDuringTheBattle) {
     b.curSeat = 3, b.netState = kNetOwnDeploySent;
     g->pieces[0].code = 5;
     Apply(EncodeJoinLast(b));
-    EXPECT_EQ((std::vector<int>{g->netState, g->curSeat, g->pieces[0].code}), (std::vector<int>{kNetDeployBegins, 1, 5}));
+    EXPECT_EQ((std::vector<int>{g->netState, g->curSeat, g->pieces[0].code}),
+              (std::vector<int>{kNetDeployBegins, 1, 5}));
     b.netState = kNetBattle;
-    b.steps = {StepRec{5, kNoPiece, b.x[5], b.y[5], b.x[5], b.y[5] + 1, 1}, StepRec{kNoPiece, kNoPiece, 22, 22, 22, 22, 1}};
+    b.steps = {StepRec{5, kNoPiece, b.x[5], b.y[5], b.x[5], b.y[5] + 1, 1},
+               StepRec{kNoPiece, kNoPiece, 22, 22, 22, 22, 1}};
     Apply(EncodeJoinLast(b));
     // Host piece 25 is local piece 75, turned; the give-up of seat 1 is seat 3's seen from seat 2.
     EXPECT_EQ((GridPoint{g->pieces[75].x, g->pieces[75].y}), TurnGridPoint(test::SlotPoint(1, 0), 2));

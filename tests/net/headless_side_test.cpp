@@ -58,8 +58,7 @@ struct Side {
         return p.state() == QProcess::NotRunning && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     }
     QProcess p;
-    QString out;
-    QString lastLine;
+    QString out, lastLine;
 };
 
 QStringList JoinArgs(int port, int seat, const QString& out) {

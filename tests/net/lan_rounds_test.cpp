@@ -150,12 +150,9 @@ TEST(LanRounds, TheChatLineIsCutAt250Bytes) {
     // Byte 250 falls inside a two-byte character.
     const std::string line = std::string(249, 'a') + Gb("中文") + std::string(40, 'b');
     SendChatLine(*j.g, line);
-    SendChatLine(*j.g, "");
     const auto sent = j.own.Sent();
-    ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ(sent[0].size(), 20u + 4u + 256u);
+    ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(DecodeChat(sent[0])->text, line.substr(0, 250));
-    EXPECT_EQ(DecodeChat(sent[1])->text, "");
 }
 
 }  // namespace

@@ -71,9 +71,8 @@ std::vector<StepRec> TurnedSteps(const std::vector<StepRec>& steps, int turns) {
     return {tmp->stepRecords, tmp->stepRecords + steps.size()};
 }
 
-// The host (seat 0) and one side per seat in `joiners` play `rounds` battles, each
-// person's seat played by the computer player on its own side; the host's computer
-// plays the other seats.
+// The host (seat 0) and one side per seat in `joiners` play `rounds` battles, each person's seat
+// played by the computer player on its own side, the other seats by the host's computer.
 void PlayBattles(const std::vector<int>& joiners, uint32_t seed, size_t rounds) {
     const auto deadline = Clock::now() + std::chrono::seconds(240);
     std::vector<std::unique_ptr<Side>> sides;
@@ -101,8 +100,12 @@ void PlayBattles(const std::vector<int>& joiners, uint32_t seed, size_t rounds) 
         connect(*sides.back());
     }
 
-    auto allJoined = [&] { return std::all_of(joiners.begin(), joiners.end(), [&](int s) { return host.g->seatTable[s].state == 1; }); };
-    auto allEnded = [&] { return std::all_of(sides.begin(), sides.end(), [&](auto& s) { return s->ui.results.size() >= rounds; }); };
+    auto allJoined = [&] {
+        return std::all_of(joiners.begin(), joiners.end(), [&](int s) { return host.g->seatTable[s].state == 1; });
+    };
+    auto allEnded = [&] {
+        return std::all_of(sides.begin(), sides.end(), [&](auto& s) { return s->ui.results.size() >= rounds; });
+    };
     size_t started = 0;
     while (!allEnded() && Clock::now() < deadline) {
         QCoreApplication::processEvents();
@@ -138,7 +141,8 @@ void PlayBattles(const std::vector<int>& joiners, uint32_t seed, size_t rounds) 
         }
     }
     for (auto& s : sides)
-        for (const std::string& box : s->ui.messages) EXPECT_EQ(box.find(Gb("无法")), std::string::npos) << Utf8FromGb(box);
+        for (const std::string& box : s->ui.messages)
+            EXPECT_EQ(box.find(Gb("无法")), std::string::npos) << Utf8FromGb(box);
 }
 
 TEST(LanLoopback, HostAndThreeSidesPlayTwoWholeBattles) { PlayBattles({1, 2, 3}, 7, 2); }

@@ -21,7 +21,10 @@ using replaytest::PlayRandomBattle;
 // What replay must agree on. The rows of eliminatedPieces count only for seats
 // that are out: stepping back leaves the row of a seat it brings back as it was.
 std::vector<int> Snapshot(const GameState& g) {
-    auto out = [&](int s) { return std::none_of(g.pieces.begin() + 25 * s, g.pieces.begin() + 25 * s + 25, [](auto& p) { return p.alive == 1; }); };
+    auto out = [&](int s) {
+        const auto first = g.pieces.begin() + 25 * s;
+        return std::none_of(first, first + 25, [](const PieceRec& p) { return p.alive == 1; });
+    };
     std::vector<int> v{g.curSeat, g.stepCount};
     for (const PieceRec& p : g.pieces) v.insert(v.end(), {p.x, p.y, p.code, p.alive});
     for (int i = 0; i < g.stepCount; ++i) {
@@ -99,13 +102,11 @@ TEST(Replay, ComputerBattleReplaysAsPlayed) {
     ASSERT_EQ(played.failure, "");
     const auto byStep = ExpectEveryWayAgrees(o.recordPath, "self-play");
     ASSERT_EQ(static_cast<int>(byStep.size()), played.steps + 1);
-    // The step records of the live battle, word by word.
     const std::vector<int>& end = byStep.back();
     const std::vector<int> steps(end.begin() + 2 + 400, end.begin() + 2 + 400 + 7 * played.steps);
     EXPECT_EQ(steps, std::vector<int>(played.stepRecords.begin(), played.stepRecords.end()));
 }
 
-// A record opened on a laid-out board with the given from-points.
 struct DirectionCase {
     const char* name;
     std::vector<int> fromSeats;  // seat whose slot-5 piece moves; -1 give-up, -2 time-out
