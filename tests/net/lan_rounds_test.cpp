@@ -128,6 +128,7 @@ struct Joined : Game {
 TEST(LanRounds, AJoiningSideLeavesAfterItsFourthTimeOut) {
     Joined j;
     j.ui.clock.seconds = j.g->turnClock.seconds + 30;  // no time left, none over
+    j.g->netMyTurn = 1;
     TickMainTimer(*j.g);
     EXPECT_TRUE(j.own.written.empty());
     for (int n = 1; n <= 4; ++n) {
