@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/text.h"
@@ -42,35 +43,25 @@ TEST(NewBattle, ResetsAReplayInTheMiddleAndDealsLegalFormations) {
     std::strcpy(g.optionsRecord.playerNames[0], "  Me ");
     ASSERT_TRUE(NewBattleAgainstComputer(g));
 
-    EXPECT_EQ(computer.stops, 1);
-    // Neither a formation database nor the statistics file is there.
+    EXPECT_EQ(computer.stops, 1);  // neither a formation database nor the statistics file is there
     ASSERT_EQ(t.ui.boxes.size(), 1u);
     EXPECT_EQ(t.ui.messages, std::vector<std::string>{Gb("采用默认子力分布！！     ")});
-    for (int s = 0; s < 4; ++s) {
-        EXPECT_TRUE(SeatIsLegal(g, s)) << "seat " << s;
-        EXPECT_EQ(g.zfChosenIndex[s], -1);
-    }
-    for (int i = 0; i < 100; ++i) {
-        EXPECT_EQ(g.pieces[i].alive, 1);
-        EXPECT_EQ(g.deployedPieces[i].code, g.pieces[i].code);  // what a save during the deployment writes
-    }
-    EXPECT_EQ(g.battleRunning + g.deployPhase + g.practiceMode, 3);
+    for (int s = 0; s < 4; ++s) EXPECT_TRUE(SeatIsLegal(g, s) && g.zfChosenIndex[s] == -1) << "seat " << s;
+    for (int i = 0; i < 100; ++i)  // the deployed copy is what a save during the deployment writes
+        EXPECT_TRUE(g.pieces[i].alive == 1 && g.deployedPieces[i].code == g.pieces[i].code) << i;
+    EXPECT_EQ(g.battleRunning + g.deployPhase + g.practiceMode + g.clickStepCount + g.turnDirection, 5);
     EXPECT_EQ(g.computerSeat[0] * 10 + g.computerSeat[1] + g.computerSeat[2] + g.computerSeat[3], 3);
     EXPECT_EQ(g.replayFileName, "NONE");
-    EXPECT_EQ(g.clickStepCount, 1);
     EXPECT_EQ(g.autoPlay + g.peaceAgreed + g.stepLimitReached + g.netConnected + g.viewOtherFormations, 0);
-    EXPECT_EQ(g.turnDirection, 1);
-    EXPECT_EQ(g.selectedPiece, kNoPiece);
-    EXPECT_EQ(g.stepCount, 0);
+    EXPECT_EQ(std::pair(g.selectedPiece, g.stepCount), std::pair(int{kNoPiece}, 0));
     EXPECT_EQ(g.moveHistory[5].fromX + g.moveHistory[5].toY, 0);
-    for (int i = 0; i < 510; ++i) EXPECT_EQ(g.stepRecords[i], (StepRec{-2, -2, 0, 0, 0, 0, 0})) << i;
+    for (int i = 0; i < 510; ++i) ASSERT_EQ(g.stepRecords[i], (StepRec{-2, -2, 0, 0, 0, 0, 0})) << i;
     EXPECT_EQ(g.stepRecords[515], (StepRec{0, 0, 0, 0, 0, 0, 0}));
-    for (const auto& row : g.eliminatedPieces)
-        for (int8_t v : row) EXPECT_EQ(v, -2);
+    EXPECT_EQ(std::count(&g.eliminatedPieces[0][0], &g.eliminatedPieces[0][0] + sizeof g.eliminatedPieces, -2),
+              static_cast<long>(sizeof g.eliminatedPieces));
     EXPECT_EQ(t.ui.viewOtherCaption, Gb("看别人棋"));
     EXPECT_EQ(t.ui.status[1], Gb("级别：中级"));
-    EXPECT_EQ(t.ui.labels[0], "Me");
-    EXPECT_EQ(g.seatNames[0], "Me");
+    EXPECT_TRUE(t.ui.labels[0] == "Me" && g.seatNames[0] == "Me");
     EXPECT_TRUE(t.ui.deploymentControls && t.ui.saveEnabled && t.ui.giveUpEnabled && t.ui.timerOn);
     EXPECT_FALSE(t.ui.rotateEnabled || t.ui.prevStepEnabled || t.ui.nextStep || t.ui.viewOtherEnabled);
     EXPECT_EQ(t.ui.playModes, (std::vector<bool>{false, true}));
@@ -103,8 +94,7 @@ TEST(NewBattle, FormationsComeFromTheDatabaseAndOtherFormationRedrawsSeatZeroOnl
     for (int i = 0; i < 100; ++i) EXPECT_EQ(g.pieces[i].x * 100 + g.pieces[i].y, before[i].x * 100 + before[i].y);
     EXPECT_EQ(t.ui.ownRedraws, 1);
 
-    // Outside a deployment nothing changes.
-    g.deployPhase = 0;
+    g.deployPhase = 0;  // outside a deployment nothing changes
     const PieceTable deployed = g.pieces;
     OtherFormationForSeat0(g);
     for (int k = 0; k < 25; ++k) EXPECT_EQ(g.pieces[k].code, deployed[k].code);

@@ -47,23 +47,18 @@ TEST(ZfFile, ImageLayoutAndHostileCounts) {
     EXPECT_EQ(GetI32(image.data() + 64), -1);
     ZfDecodeResult back = DecodeZfDatabase(image);
     ASSERT_EQ(back.error, ZfError::kNone);
-    EXPECT_EQ(back.db.count, 3);
-    EXPECT_EQ(back.db.slots, db.slots);
+    EXPECT_TRUE(back.db.count == 3 && back.db.slots == db.slots);
 
-    for (int32_t count : {0, -1, INT32_MIN}) {
+    for (int32_t count : {0, -1, INT32_MIN, 2001, INT32_MAX}) {
         PutI32(image.data(), count);
-        EXPECT_EQ(DecodeZfDatabase(image).error, ZfError::kNoRecords) << count;
-    }
-    for (int32_t count : {2001, INT32_MAX}) {
-        PutI32(image.data(), count);
-        EXPECT_EQ(DecodeZfDatabase(image).db.count, 2000) << count;
+        const ZfDecodeResult r = DecodeZfDatabase(image);
+        EXPECT_TRUE(count > 0 ? r.db.count == 2000 : r.error == ZfError::kNoRecords) << count;
     }
     EXPECT_EQ(DecodeZfDatabase(nullptr, 0).error, ZfError::kNoRecords);
     image.resize(4 + 32 + 10);  // slot 1 cut after ten codes: the rest reads as zero
     back = DecodeZfDatabase(image);
     EXPECT_EQ(back.db.slots[0], db.slots[0]);
-    EXPECT_EQ(std::memcmp(back.db.slots[1].codes, db.slots[1].codes, 10), 0);
-    EXPECT_EQ(back.db.slots[1].codes[10], 0);
+    EXPECT_TRUE(std::memcmp(back.db.slots[1].codes, db.slots[1].codes, 10) == 0 && back.db.slots[1].codes[10] == 0);
     EXPECT_EQ(back.db.slots[2], ZfRecord{});
 }
 
@@ -78,35 +73,16 @@ TEST(ZfDraw, PrefersTheFrontAndNeverTheLastTwo) {
         ++draws[r];
     }
     // Three nested draws: about 62% land on 0..4 (two would give 34%).
-    int front = 0;
-    for (int r = 0; r < 5; ++r) front += draws[r];
-    EXPECT_GT(front, 1000);
+    EXPECT_GT(draws[0] + draws[1] + draws[2] + draws[3] + draws[4], 1000);
     EXPECT_GT(draws[1], 0);
 }
 
-TEST(ZfPick, SeededDrawsFillTheRowsElseLegalFormationsAreDealt) {
-    TestGame t;
-    ASSERT_TRUE(WriteZfFile(ZfFilePath(t.g()), MakeDatabase(40)));
-    t.g().mainRandom.Seed(4242);
-    GameRandom expect = t.g().mainRandom;
+TEST(ZfPick, UnusableDatabasesAreReportedAndLegalFormationsDealt) {
     CodeTable table;
-    PickZfFormations(t.g(), table);
-    EXPECT_TRUE(t.ui.boxes.empty());
-    const ZfDatabase db = MakeDatabase(40);
-    for (int s = 0; s < 4; ++s) {
-        const int r = DrawZfIndex(expect, 40);
-        EXPECT_EQ(t.g().zfChosenIndex[s], r) << s;
-        EXPECT_EQ(std::memcmp(table.rows[s], db.slots[r].codes, 25), 0) << s;
-    }
-
     // Missing, empty, or holding a broken formation (a bad code, a flag
     // off the headquarters, a count promising more than the file holds).
     std::vector<uint8_t> one = EncodeZfDatabase(MakeDatabase(1));
-    const auto damaged = [&](size_t at, uint8_t v) {
-        std::vector<uint8_t> b = one;
-        b[at] = v;
-        return b;
-    };
+    const auto damaged = [&](size_t at, uint8_t v) { std::vector<uint8_t> b = one; b[at] = v; return b; };
     std::vector<uint8_t> promising = one;
     PutI32(promising.data(), 2000);
     promising.resize(4 + 32);
@@ -175,8 +151,7 @@ TEST(ZfRate, RewritesFullLengthOrReportsAndKeepsTheOldFile) {
     struct rlimit old {};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 1000;
+    struct rlimit small = {1000, old.rlim_max};
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     RateZfFormations(t.g(), 0);
     ::setrlimit(RLIMIT_FSIZE, &old);
@@ -187,8 +162,7 @@ TEST(ZfRate, RewritesFullLengthOrReportsAndKeepsTheOldFile) {
     WriteBytes(path, std::vector<uint8_t>(64004, 0));  // count 0
     RateZfFormations(t.g(), 0);
     ASSERT_EQ(t.ui.boxes.size(), 1u);
-    EXPECT_EQ(t.ui.boxes[0].text, Gb("阵法数据库无法操作，请检查zffile文件。"));
-    EXPECT_EQ(t.ui.boxes[0].caption, Gb("警告"));
+    EXPECT_EQ(t.ui.boxes[0].text + t.ui.boxes[0].caption, Gb("阵法数据库无法操作，请检查zffile文件。警告"));
     EXPECT_EQ(ReadBytes(path), std::vector<uint8_t>(64004, 0));
 }
 
