@@ -60,42 +60,6 @@ TEST(BoardGeometry, KindsAndRailLinks) {
     EXPECT_EQ(withLinks, (std::vector<int>{56, 0, 52, 4, 17}));
 }
 
-TEST(BoardGeometry, RailLinesTurnTheCornerBetweenSeats) {
-    const BoardTables& t = Board();
-    const int side[5] = {19, 14, 11, 7, 4};
-    const int front[5] = {0, 5, 8, 12, 15};
-    for (int l = 0; l < 4; ++l) {
-        for (int i = 0; i < 10; ++i) {
-            const GridPoint g = t.railLines[l][i];
-            const int p = PointIndexAt(t, g.x, g.y);
-            EXPECT_EQ(p, i < 5 ? l * 30 + side[i] : ((l + 1) % 4) * 30 + front[i - 5]) << l << "/" << i;
-            EXPECT_TRUE(i == 0 || p < 0 || Has(LinksOf(t, p), t.railLines[l][i - 1])) << l << " breaks at " << i;
-        }
-        for (int i = 10; i < 15; ++i) EXPECT_EQ(t.railLines[l][i], GridPoint{});
-    }
-}
-
-TEST(BoardGeometry, DeploySlotLinksJoinNeighbouringSlots) {
-    const BoardTables& t = Board();
-    int links = 0, oneSided = 0;
-    for (int k = 0; k < kPiecesPerSeat; ++k)
-        for (int j = 0; j < 3; ++j) {
-            const int n = t.deploySlotLinks[k][j];
-            if (n == -2) continue;
-            ASSERT_TRUE(n >= 0 && n < kPiecesPerSeat) << k;
-            ++links;
-            const BoardPoint &a = t.boardPoints[k], &b = t.boardPoints[n];
-            EXPECT_EQ(std::abs(a.gridX - b.gridX) + std::abs(a.gridY - b.gridY), 1) << k << " -> " << n;
-            const int32_t* back = t.deploySlotLinks[n];
-            oneSided += back[0] != k && back[1] != k && back[2] != k;
-        }
-    // 13 -> 17 and 14 -> 19 only one way, as the belief spreading reads them.
-    EXPECT_EQ(links, 56);
-    EXPECT_EQ(oneSided, 2);
-    EXPECT_EQ(t.deploySlotLinks[13][0], 17);
-    EXPECT_EQ(t.deploySlotLinks[14][1], 19);
-}
-
 TEST(BoardLookups, PieceAtPointAndGridTakeOnlyPiecesExactlyAliveOnTheBoard) {
     PieceTable pieces{};
     pieces[3] = {20, 20, 0, 0, 5, 0};  // taken off, still carries the point

@@ -63,8 +63,7 @@ TEST(FormationFile, RefusedFilesChangeNothingAndNameThePath) {
 
     t.ui.boxes.clear();
     EXPECT_FALSE(SaveFormationFile(t.g(), t.Path("no/such/folder.kjq")));
-    ASSERT_EQ(t.ui.boxes.size(), 1u);
-    EXPECT_EQ(t.ui.boxes[0].text, Gb("保存结果文件不成功！！！"));
+    EXPECT_EQ(t.ui.boxes.at(0).text, Gb("保存结果文件不成功！！！"));
 }
 
 TEST(FormationGrid, CellValuesMapOnlyThroughTheTable) {

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/text.h"
@@ -31,10 +32,19 @@ protected:
         for (int p = 0; p < kPieceCount; ++p) g.pieces[p].alive = p % 25 < n[p / 25] ? 1 : 0;
     }
 
+    // A LAN battle over a fake link.
+    void JoinLan() {
+        lan.AttachClient(&link);
+        g.lan = &lan;
+        g.netConnected = 1;
+    }
+
     std::unique_ptr<GameState> owner = std::make_unique<GameState>();
     GameState& g = *owner;
     test::RecordingUi ui;
     test::FakeComputer computer;
+    testing::FakeClientLink link;
+    net::LanSession lan{g};
 };
 
 TEST_F(PeaceTest, GrantedWithTwoPiecesMoreElseRefusedByAnotherSeat) {
@@ -59,11 +69,7 @@ TEST_F(PeaceTest, GrantedWithTwoPiecesMoreElseRefusedByAnotherSeat) {
 }
 
 TEST_F(PeaceTest, LanOffersAreLimitedToThree) {
-    net::LanSession lan(g);
-    testing::FakeClientLink link;
-    lan.AttachClient(&link);
-    g.lan = &lan;
-    g.netConnected = 1;
+    JoinLan();
     ui.answers = {2};
     OfferPeace(g);  // cancelled: not counted
     EXPECT_EQ(g.netPeaceRequestCount, 0);
@@ -84,10 +90,7 @@ TEST_F(PeaceTest, GiveUpRemovesTheSeatToMoveWhenItIsAPersons) {
     EXPECT_EQ(ui.messages, std::vector<std::string>{Gb("您真的要缴械投降?") + std::string(11, ' ')});
     EXPECT_EQ(g.stepRecords[7], (StepRec{kNoPiece, kNoPiece, 22, 22, 22, 22, 0}));
     for (int p = 0; p < 25; ++p) EXPECT_EQ(g.pieces[p].alive, 0);
-    EXPECT_EQ(g.curSeat, 1);
-    EXPECT_FALSE(ui.nextStep);
-    EXPECT_EQ(g.selectedPiece, kNoPiece);
-    EXPECT_EQ(g.move.toY, 22);
+    EXPECT_EQ(std::tuple(g.curSeat, ui.nextStep, g.selectedPiece, g.move.toY), std::tuple(1, false, int{kNoPiece}, 22));
 
     // Not for a computer's seat, a seat without pieces, a cancelled
     // question or after the battle.
@@ -108,11 +111,7 @@ TEST_F(PeaceTest, GiveUpRemovesTheSeatToMoveWhenItIsAPersons) {
 }
 
 TEST_F(PeaceTest, LanGiveUpIsSentOnlyOnTheOwnTurnAndNotCarriedOutHere) {
-    net::LanSession lan(g);
-    testing::FakeClientLink link;
-    lan.AttachClient(&link);
-    g.lan = &lan;
-    g.netConnected = 1;
+    JoinLan();
     g.netMyTurn = 1;
     g.netMoveRecord.score = 4.5f;
     GiveUp(g);
@@ -133,9 +132,7 @@ TEST_F(PeaceTest, ExitStopsTheComputerAndClosesButALanHostIsAskedFirst) {
     computer.idle = false;
     ExitProgram(g);
     EXPECT_EQ(computer.stops, 1);
-    EXPECT_FALSE(ui.timerOn);
-    EXPECT_TRUE(ui.closed);
-    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(!ui.timerOn && ui.closed && ui.messages.empty());
 
     ui.closed = false;
     ui.timerOn = true;
@@ -144,14 +141,11 @@ TEST_F(PeaceTest, ExitStopsTheComputerAndClosesButALanHostIsAskedFirst) {
     g.myNetSeat = 0;
     ui.answers = {2};
     ExitProgram(g);
-    EXPECT_FALSE(ui.closed);
-    EXPECT_EQ(computer.stops, 1);
-    EXPECT_TRUE(ui.timerOn);
+    EXPECT_TRUE(!ui.closed && ui.timerOn && computer.stops == 1);
     EXPECT_EQ(ui.messages, std::vector<std::string>{Gb("庄家退出后其他玩家将无法继续游戏！") + std::string(13, ' ') +
                                                    Gb("\n是否继续退出？")});
     ExitProgram(g);
-    EXPECT_TRUE(ui.closed);
-    EXPECT_EQ(computer.stops, 2);
+    EXPECT_TRUE(ui.closed && computer.stops == 2);
 }
 
 }  // namespace

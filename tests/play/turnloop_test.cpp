@@ -1,28 +1,25 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <numeric>
-#include <tuple>
 #include <memory>
+#include <numeric>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/text.h"
-#include "formations/formation.h"
 #include "formations/zffile.h"
 #include "play/execute.h"
 #include "play/result_rules.h"
 #include "play/turnloop.h"
 #include "support/dealt.h"
 #include "support/fake_computer.h"
-#include "support/lan_fakes.h"
 #include "support/files_support.h"
+#include "support/lan_fakes.h"
 #include "support/scene.h"
 
 namespace jq {
 namespace {
-
-using test::Put;
 
 class TurnLoopTest : public ::testing::Test {
 protected:
@@ -44,30 +41,23 @@ protected:
         for (int p = seat * 25; p < seat * 25 + 25; ++p) g.pieces[p].alive = 0;
     }
     // A person plays seat `seat`, so no computer is woken for it.
-    void PersonToMove(int seat) {
-        g.curSeat = seat;
-        g.computerSeat[seat] = 0;
-    }
-
+    void PersonToMove(int seat) { g.curSeat = seat, g.computerSeat[seat] = 0; }
     // A LAN battle over a fake link, this side on `seat`.
     void JoinLan(int seat) {
         lan = std::make_unique<net::LanSession>(g);
         lan->AttachClient(&link);
         g.lan = lan.get();
-        g.netConnected = 1;
-        g.netState = 31;
-        g.myNetSeat = seat;
-        g.netDisconnectTime = 60;
+        g.netConnected = 1, g.netState = 31, g.myNetSeat = seat, g.netDisconnectTime = 60;
         g.turnClock.seconds = 0;
     }
 
     test::ScratchFolder dir;
-    testing::FakeClientLink link;
-    std::unique_ptr<net::LanSession> lan;
     std::unique_ptr<GameState> owner = std::make_unique<GameState>();
     GameState& g = *owner;
     test::RecordingUi ui;
     test::FakeComputer computer;
+    testing::FakeClientLink link;
+    std::unique_ptr<net::LanSession> lan;
 };
 
 TEST_F(TurnLoopTest, BattleEnds) {
@@ -145,10 +135,8 @@ TEST_F(TurnLoopTest, DecidedBattlesRateTheFormationsOfSeatsOneAndThreeOnce) {
 
 TEST_F(TurnLoopTest, SeatZeroWithoutMovesGivesUpAndLosesWhenAlone) {
     test::ClearBoard(g.pieces);
-    Put(g, 21, kFlag, 19, 12);
-    Put(g, 20, kMine, 18, 12);
-    Put(g, 30, kPlatoon, 23, 18);
-    Put(g, 80, kPlatoon, 17, 22);
+    for (auto [piece, code, x, y] : {std::tuple{21, kFlag, 19, 12}, {20, kMine, 18, 12}, {30, kPlatoon, 23, 18}, {80, kPlatoon, 17, 22}})
+        test::Put(g, piece, code, x, y);
     g.stepCount = 5;
     g.curSeat = 0;
     g.selectedPiece = 21;
@@ -156,8 +144,7 @@ TEST_F(TurnLoopTest, SeatZeroWithoutMovesGivesUpAndLosesWhenAlone) {
     EXPECT_EQ(g.stepRecords[5], (StepRec{kNoPiece, kNoPiece, 22, 22, 22, 22, 0}));
     EXPECT_EQ(std::pair(g.pieces[21].alive, g.selectedPiece), std::pair(0, int{kNoPiece}));
     EXPECT_EQ(ui.results, std::vector<int>{kBattleLost});
-    EXPECT_FALSE(ui.viewOtherEnabled);  // the others face up, the button disabled
-    EXPECT_EQ(ui.viewOtherCaption, Gb("不看棋了"));
+    EXPECT_TRUE(!ui.viewOtherEnabled && ui.viewOtherCaption == Gb("不看棋了"));  // the others face up
 }
 
 TEST_F(TurnLoopTest, ComputerIsWokenAfterThePauseOnlyWhenItMayMove) {
@@ -169,8 +156,7 @@ TEST_F(TurnLoopTest, ComputerIsWokenAfterThePauseOnlyWhenItMayMove) {
     EXPECT_EQ(computer.resumes, 0);
     computer.idle = true;
     TickMainTimer(g);
-    EXPECT_EQ(computer.resumes, 1);
-    EXPECT_EQ(ui.sleeps, std::vector<int>{2000});
+    EXPECT_TRUE(computer.resumes == 1 && ui.sleeps == std::vector<int>{2000});
 
     // Not in replay mode, not while deploying, not for a person's seat.
     g.practiceMode = 0;
@@ -206,16 +192,13 @@ TEST_F(TurnLoopTest, TicksInsideAMoveNeitherMoveNorWakeTheComputer) {
         GameLogicGuard busy(g);
         TickMainTimer(g);
     }
-    EXPECT_EQ(computer.resumes, 0);
-    EXPECT_TRUE(ui.results.empty());
+    EXPECT_TRUE(computer.resumes == 0 && ui.results.empty() && g.gameLogicDepth == 0);
     EXPECT_FALSE(ui.timeRemaining.empty());  // the clock still runs
-    EXPECT_EQ(g.gameLogicDepth, 0);
     // A refused step's message box pumps messages: ticks run inside it.
     g.peaceAgreed = 0;
     ui.onMessage = [&] { TickMainTimer(g); };
     ExecuteMove(g, kNoPiece, kNoPiece, 11, 11, 11, 11, 1);
-    EXPECT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(computer.resumes, 0);
+    EXPECT_TRUE(ui.messages.size() == 1 && computer.resumes == 0);
 }
 
 TEST_F(TurnLoopTest, ClockLightPaceAndButtons) {
@@ -233,22 +216,9 @@ TEST_F(TurnLoopTest, ClockLightPaceAndButtons) {
     g.turnLightTick = 0;
     ui.frames.clear();
     for (int i = 0; i < 81; ++i) TickMainTimer(g);
-    EXPECT_EQ(ui.lightSeat, 2);
-    EXPECT_EQ(ui.frames, (std::vector<int>{1, 2, 3, 4, 5, 0}));
+    EXPECT_TRUE(ui.lightSeat == 2 && ui.frames == (std::vector<int>{1, 2, 3, 4, 5, 0}));
 
     g.battleRunning = 0;
-    for (const auto& [interval, period] : {std::pair{0, 2}, {8, 27}, {10, 33}, {60, 189}}) {
-        g.optionsRecord.autoPlayInterval = interval;
-        g.autoPlayTicks = 0;
-        std::vector<int> fired;
-        for (int t = 1; t <= 3 * period; ++t) {
-            const int before = g.autoPlayTicks;
-            TickMainTimer(g);
-            if (g.autoPlayTicks == 0 && before > 0) fired.push_back(t);
-        }
-        ASSERT_EQ(fired.size(), 3u) << interval;
-        EXPECT_EQ(fired[1] - fired[0], period) << interval;
-    }
     g.curSeat = 7;
     TickMainTimer(g);
     EXPECT_EQ(ui.lightSeat, -1);
@@ -266,8 +236,7 @@ TEST_F(TurnLoopTest, StoppingAndReleasing) {
     EXPECT_FALSE(ui.timerOn);
     g.seatTable[2].state = 1;  // releasing the seats keeps the people's
     ReleaseAllSeats(g);
-    EXPECT_EQ(g.seatTable[0].state + g.seatTable[1].state + g.seatTable[3].state, 6);
-    EXPECT_EQ(g.seatTable[2].state, 1);
+    EXPECT_EQ(g.seatTable[0].state * 1000 + g.seatTable[1].state * 100 + g.seatTable[2].state * 10 + g.seatTable[3].state, 2212);
 }
 
 TEST_F(TurnLoopTest, LanOwnTimeoutsThenTheSeatGoesToTheComputerOnce) {
@@ -278,8 +247,7 @@ TEST_F(TurnLoopTest, LanOwnTimeoutsThenTheSeatGoesToTheComputerOnce) {
     g.curSeat = 0;
     ui.clock.seconds = 30;  // no time left, but not yet past it
     TickMainTimer(g);
-    EXPECT_EQ(g.netTimeoutCount, 0);
-    EXPECT_EQ(g.netMyTurn, 1);
+    EXPECT_EQ(std::pair(g.netTimeoutCount, g.netMyTurn), std::pair(0, 1));
     ui.clock.seconds = 31;
     for (int n = 1; n <= 3; ++n) {
         g.netMyTurn = 1;
@@ -292,9 +260,8 @@ TEST_F(TurnLoopTest, LanOwnTimeoutsThenTheSeatGoesToTheComputerOnce) {
     }
     g.netMyTurn = 1;
     TickMainTimer(g);
-    EXPECT_EQ(g.seatTable[0].state, 2);
     EXPECT_EQ(BoundedText(g.seatTable[0].name, 32), Gb("计算机"));
-    EXPECT_EQ(g.netConnected, 1);  // the host stays
+    EXPECT_EQ(std::pair(g.seatTable[0].state, g.netConnected), std::pair(2, 1));  // the host stays
     PutBoundedText(g.seatTable[0].name, 32, "x");
     TickMainTimer(g);
     EXPECT_EQ(BoundedText(g.seatTable[0].name, 32), "x");
@@ -311,10 +278,9 @@ TEST_F(TurnLoopTest, LanClientLeavesWhenTheHostIsSilent) {
     TickMainTimer(g);
     EXPECT_EQ(g.netConnected, 0);
     // Back to a battle against the computer, then the notice.
-    EXPECT_EQ(g.deployPhase, 1);
+    EXPECT_TRUE(g.deployPhase == 1 && ui.timerOn);
     ASSERT_FALSE(ui.messages.empty());
     EXPECT_EQ(ui.messages.back().find(Gb("服务器太长时间没有响应！")), 0u);
-    EXPECT_TRUE(ui.timerOn);
 }
 
 }  // namespace
