@@ -2,12 +2,21 @@
 
 #include <algorithm>
 #include <climits>
+#include <string>
 #include <vector>
 
 #include "core/board.h"
+#include "core/combat.h"
+#include "core/pathfind.h"
+#include "core/qipan.h"
+#include "core/text.h"
+#include "support/recording_ui.h"
+#include "view/selection.h"
 
 namespace jq {
 namespace {
+
+using test::RecordingUi;
 
 std::vector<GridPoint> LinksOf(const BoardTables& t, int p) {
     std::vector<GridPoint> out;
@@ -90,6 +99,121 @@ TEST(BoardLookups, PieceAtPointAndGridTakeOnlyPiecesExactlyAliveOnTheBoard) {
                 for (int cy = 0; cy < kGridCells; ++cy)
                     ASSERT_EQ(grids[g].cell[cx][cy], g == 1 ? -2 : 0) << at.x << "," << at.y << " grid " << g;
     }
+}
+
+constexpr int X = -100;
+
+// Outcome by attacker code (rows 1..12) and defender code (columns 1..12).
+constexpr int kExpected[12][12] = {
+    {X, X, X, X, X, X, X, X, X, X, X, X},          // flag
+    {X, X, X, X, X, X, X, X, X, X, X, X},          // mine
+    {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},          // bomb
+    {1, -1, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1},         // commander
+    {1, -1, 0, -1, 0, 1, 1, 1, 1, 1, 1, 1},        // army commander
+    {1, -1, 0, -1, -1, 0, 1, 1, 1, 1, 1, 1},       // division
+    {1, -1, 0, -1, -1, -1, 0, 1, 1, 1, 1, 1},      // brigade
+    {1, -1, 0, -1, -1, -1, -1, 0, 1, 1, 1, 1},     // regiment
+    {1, -1, 0, -1, -1, -1, -1, -1, 0, 1, 1, 1},    // battalion
+    {1, -1, 0, -1, -1, -1, -1, -1, -1, 0, 1, 1},   // company
+    {1, -1, 0, -1, -1, -1, -1, -1, -1, -1, 0, 1},  // platoon
+    {1, 1, 0, -1, -1, -1, -1, -1, -1, -1, -1, 0},  // engineer
+};
+
+TEST(Combat, EveryPairOfCodesAndTheEstimatesTableAgree) {
+    for (int a = 1; a <= 12; ++a)
+        for (int d = 1; d <= 12; ++d) {
+            EXPECT_EQ(ResolveCombatCodes(a, d), kExpected[a - 1][d - 1]) << "attacker " << a << " defender " << d;
+            ASSERT_NE(OutcomeTableRow(a), nullptr);
+            EXPECT_EQ(OutcomeTableRow(a)[d - 1], OutcomeChar(a, d));
+            const char c = OutcomeChar(a, d);
+            if (a == kFlag) {
+                EXPECT_EQ(c, '2');
+            } else if (a == kMine) {  // an immovable mine in the estimates
+                EXPECT_EQ(c, (d == kMine || d == kBomb) ? '0' : '1') << d;
+            } else {
+                EXPECT_EQ(kExpected[a - 1][d - 1], c == '1' ? 1 : c == '0' ? 0 : c == '2' ? -1 : 99) << a << "," << d;
+            }
+        }
+}
+
+TEST(Combat, ByIndexReadsOnlyCodesAndRefusesWhatIsNoPieceOrCode) {
+    PieceTable pieces{};  // before the first battle every code is 0
+    EXPECT_EQ(ResolveCombat(pieces, 0, 1), -100);
+    pieces[0] = {18, 17, 18, 17, kEngineer, 1};
+    pieces[2] = {19, 17, 19, 17, kMine, 0};      // dead: still resolved by code
+    pieces[50] = {22, 23, 22, 23, kPlatoon, 1};  // partner seat: still resolved
+    EXPECT_EQ(ResolveCombat(pieces, 0, 2) * 10 + ResolveCombat(pieces, 50, 0), 11);
+    EXPECT_EQ(ResolveCombat(pieces, 0, 50), -1);
+    for (int bad : {-2, 100, INT_MIN, INT_MAX}) EXPECT_EQ(ResolveCombat(pieces, bad, 0) + ResolveCombat(pieces, 0, bad), -200) << bad;
+    for (int bad : {0, -1, 13, INT_MIN, INT_MAX}) {
+        EXPECT_EQ(ResolveCombatCodes(bad, 4) + ResolveCombatCodes(12, bad), -200) << bad;
+        EXPECT_EQ(std::string() + OutcomeChar(bad, 1) + OutcomeChar(4, bad), std::string(2, '\0')) << bad;
+        EXPECT_EQ(OutcomeTableRow(bad), nullptr) << bad;
+    }
+}
+
+TEST(GameState, PathFinderNoticesGoToTheWindowTheGameHasNow) {
+    GameState g;
+    RecordingUi first, second;
+    g.ui = &first;
+    g.pieces[0] = {19, 19, 0, 0, kEngineer, 1};  // an engineer on a cell without a point
+    EXPECT_EQ(FindMovePath(g.pathWork, 0, 19, 19, 18, 22, g.path, g.pieces, nullptr), -1);
+    g.ui = &second;
+    EXPECT_EQ(CheckStepBlocked(g.pathWork, 19, 18, 18, 17, g.path, 0, g.pieces), 1);
+    const std::string badEnd = Gb("不可思意的起点或终点！") + std::string(10, ' ');
+    EXPECT_EQ(first.messages, std::vector<std::string>{Gb("2.工兵起始位置不可思议！")});
+    EXPECT_EQ(second.messages, std::vector<std::string>{badEnd});
+    // The computer player's own work areas tell nothing.
+    PathWork quiet(Board());
+    EXPECT_EQ(FindMovePath(quiet, 0, 19, 19, 18, 22, g.path, g.pieces, nullptr), -1);
+    EXPECT_EQ(CheckStepBlocked(quiet, 18, 17, 19, 18, g.path, 0, g.pieces), 1);
+    EXPECT_EQ(first.messages.size() + second.messages.size(), 2u);
+    EXPECT_FALSE(first.cancelAsked || second.cancelAsked);
+}
+
+TEST(Selection, BlinkHidesTwoTicksInNineteenAndClearingShowsThePieceAgain) {
+    GameState g;
+    RecordingUi ui;
+    g.ui = &ui;
+    g.pieces[7] = {20, 16, 20, 16, kPlatoon, 1};
+    SelectPiece(g, 7);
+    std::string blink;
+    for (int tick = 0; tick < 38; ++tick) {
+        TickSelectionBlink(g);
+        blink += ui.shown.back().piece == 7 ? (ui.shown.back().visible ? '+' : '-') : '?';
+    }
+    EXPECT_EQ(blink, "--+++++++++++++++++--+++++++++++++++++");
+    g.selectionBlink = 0;
+    TickSelectionBlink(g);  // hidden now
+    ClearSelection(g);
+    EXPECT_EQ(ui.shown.back(), (RecordingUi::Shown{7, true}));
+    const size_t calls = ui.shown.size();
+    TickSelectionBlink(g);  // nothing blinks without a selection
+    EXPECT_EQ(ui.shown.size(), calls);
+}
+
+TEST(Text, Gb2312RoundTripAndBoundedFields) {
+    const std::string gb = Gb("确定");
+    EXPECT_EQ(gb, "\xC8\xB7\xB6\xA8");
+    EXPECT_EQ(Utf8FromGb(gb), "确定");
+    char field[4] = {'a', 'b', 'c', 'd'};  // no terminating NUL
+    EXPECT_EQ(BoundedText(field, sizeof field), "abcd");
+    PutBoundedText(field, sizeof field, "hello");
+    EXPECT_EQ(BoundedText(field, sizeof field), "hel");
+    EXPECT_EQ(field[3], '\0');
+}
+
+// Texts are written in code page 936: a character it lacks, or a broken
+// sequence, is one '?', never a four-byte sequence.
+TEST(Text, WrittenInCodePage936) {
+    const std::pair<const char*, std::string> rows[] = {
+        {"a\xF0\x9F\x98\x80" "b", "a?b"},            // an emoji
+        {"x\xE3\x90\x80\xF0\x9F\x98\x80y", "x??y"},  // U+3400 (four bytes in GB18030), then an emoji
+        {"\xFF" "a", "?a"},                          // not UTF-8
+        {"\xE5\xBC", "?"},                           // cut-off sequence at the end
+    };
+    for (const auto& [utf8, bytes] : rows) EXPECT_EQ(Gb(utf8), bytes) << utf8;
+    EXPECT_EQ(Utf8FromGb("\x81\x39\xEE\x39"), "\xE3\x90\x80");  // reading still accepts GB18030
 }
 
 }  // namespace

@@ -10,8 +10,6 @@
 
 #include "core/board.h"
 #include "core/pathfind.h"
-#include "core/text.h"
-#include "support/recording_ui.h"
 #include "support/scene.h"
 
 namespace jq {
@@ -177,22 +175,6 @@ TEST(MovePath, DamagedInputIsRefusedSafely) {
                 EXPECT_EQ(CheckStepBlocked(work, a, b, 18, 17, out, 0, s.table), 1);
             }
     }
-}
-
-TEST(MovePath, CellsWithoutAPointNotifyOnlyWhenAsked) {
-    Scene s;
-    const int mover = s.Add(0, kEngineer, {19, 19});  // a cell of the centre without a point
-    test::RecordingUi ui;
-    PathWork work(Board()), quiet(Board());  // the computer player's work areas: no notices
-    work.notify = ui.Sink();
-    PathBuffer out;
-    for (PathWork* w : {&work, &quiet}) {
-        EXPECT_EQ(FindMovePath(*w, mover, 19, 19, 18, 22, out, s.table, nullptr), -1);
-        EXPECT_EQ(CheckStepBlocked(*w, 19, 18, 18, 17, out, 0, s.table) + CheckStepBlocked(*w, 18, 17, 19, 18, out, 0, s.table), 2);
-    }
-    const std::string badEnd = Gb("不可思意的起点或终点！") + "          ";
-    EXPECT_EQ(ui.messages, (std::vector<std::string>{Gb("2.工兵起始位置不可思议！"), badEnd, badEnd}));
-    EXPECT_FALSE(ui.cancelAsked);
 }
 
 TEST(StepBlocked, OnlyEngineerMovesAreBlocked) {

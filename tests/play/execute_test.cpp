@@ -97,19 +97,15 @@ TEST_F(ExecuteTest, RefusedMoveTouchesNoPieceRecordOrTurn) {
         bool told;
     };
     const Case cases[] = {
-        {"no mover", kNoPiece, kNoPiece, 18, 17, 18, 16, true},
-        {"mover out of range", 100, kNoPiece, 18, 17, 18, 16, true},
-        {"start off the board", 0, kNoPiece, 19, 19, 18, 16, true},
-        {"target off the board", 0, kNoPiece, 18, 17, 11, 17, true},
-        {"dead mover", 1, kNoPiece, 20, 13, 20, 14, false},
-        {"mover not on its start", 0, kNoPiece, 18, 16, 18, 15, false},
+        {"no mover", kNoPiece, kNoPiece, 18, 17, 18, 16, true},    {"mover out of range", 100, kNoPiece, 18, 17, 18, 16, true},
+        {"start off the board", 0, kNoPiece, 19, 19, 18, 16, true}, {"target off the board", 0, kNoPiece, 18, 17, 11, 17, true},
+        {"dead mover", 1, kNoPiece, 20, 13, 20, 14, false},         {"mover not on its start", 0, kNoPiece, 18, 16, 18, 15, false},
         {"a flag does not move", 21, kNoPiece, 19, 12, 20, 12, false},
         {"a mine does not move", 20, kNoPiece, 18, 12, 18, 13, false},
         {"a headquarters piece does not move", 23, kNoPiece, 21, 12, 21, 13, false},
         {"target named but point empty", 0, 30, 18, 17, 18, 16, false},
         {"enemy on the target but none named", 0, kNoPiece, 18, 17, 19, 17, false},
-        {"no path", 0, kNoPiece, 18, 17, 20, 15, false},
-        {"path blocked", 0, kNoPiece, 18, 17, 22, 17, false},
+        {"no path", 0, kNoPiece, 18, 17, 20, 15, false},             {"path blocked", 0, kNoPiece, 18, 17, 22, 17, false},
     };
     int clock = 2000;
     for (const Case& c : cases) {

@@ -10,6 +10,7 @@
 #include "core/text.h"
 #include "formations/zffile.h"
 #include "play/execute.h"
+#include "play/peace.h"
 #include "play/result_rules.h"
 #include "play/turnloop.h"
 #include "support/dealt.h"
@@ -230,15 +231,6 @@ TEST_F(TurnLoopTest, ClockLightPaceAndButtons) {
     EXPECT_TRUE(ui.giveUpEnabled);
 }
 
-TEST_F(TurnLoopTest, StoppingAndReleasing) {
-    g.computer = nullptr;
-    StopAIThread(g);
-    EXPECT_FALSE(ui.timerOn);
-    g.seatTable[2].state = 1;  // releasing the seats keeps the people's
-    ReleaseAllSeats(g);
-    EXPECT_EQ(g.seatTable[0].state * 1000 + g.seatTable[1].state * 100 + g.seatTable[2].state * 10 + g.seatTable[3].state, 2212);
-}
-
 TEST_F(TurnLoopTest, LanOwnTimeoutsThenTheSeatGoesToTheComputerOnce) {
     JoinLan(0);
     g.seatTable[0].state = g.netMyTurn = 1;
@@ -281,6 +273,116 @@ TEST_F(TurnLoopTest, LanClientLeavesWhenTheHostIsSilent) {
     EXPECT_TRUE(g.deployPhase == 1 && ui.timerOn);
     ASSERT_FALSE(ui.messages.empty());
     EXPECT_EQ(ui.messages.back().find(Gb("服务器太长时间没有响应！")), 0u);
+}
+
+class PeaceTest : public TurnLoopTest {
+protected:
+    void SetUp() override {
+        TurnLoopTest::SetUp();
+        for (int s = 0; s < 4; ++s) PutBoundedText(g.optionsRecord.playerNames[s], 256, Gb("玩家") + std::to_string(s));
+    }
+    // Leaves `n` live pieces on each seat.
+    void Keep(std::vector<int> n) {
+        for (int p = 0; p < kPieceCount; ++p) g.pieces[p].alive = p % 25 < n[p / 25] ? 1 : 0;
+    }
+};
+
+TEST_F(PeaceTest, GrantedWithTwoPiecesMoreElseRefusedByAnotherSeat) {
+    Keep({10, 9, 10, 9});
+    OfferPeace(g);
+    EXPECT_EQ(g.peaceAgreed, 1);
+    EXPECT_EQ(ui.messages, (std::vector<std::string>{Gb("真的不想再战下去了?") + std::string(13, ' '),
+                                                    Gb("战争结束。\n天下太平！") + std::string(15, ' ')}));
+    g.peaceAgreed = 0;
+    Keep({10, 9, 9, 9});
+    const std::string tail = Gb("不同意和棋。\n战争还得继续！") + std::string(15, ' ');
+    for (int i = 0; i < 12; ++i) {
+        ui.messages.clear();
+        OfferPeace(g);
+        ASSERT_EQ(ui.messages.size(), 2u);
+        EXPECT_EQ(ui.messages[1].substr(Gb("玩家1").size()), tail);
+        EXPECT_NE(ui.messages[1].substr(0, Gb("玩家1").size()), Gb("玩家0"));
+    }
+    ui.answers = {2};
+    OfferPeace(g);
+    EXPECT_EQ(g.peaceAgreed, 0);
+}
+
+TEST_F(PeaceTest, LanOffersAreLimitedToThree) {
+    JoinLan(0);
+    ui.answers = {2};
+    OfferPeace(g);  // cancelled: not counted
+    EXPECT_EQ(g.netPeaceRequestCount, 0);
+    for (int i = 1; i <= 4; ++i) {
+        ui.messages.clear();
+        OfferPeace(g);
+        EXPECT_EQ(ui.messages.size(), i <= 3 ? 1u : 2u);
+    }
+    EXPECT_EQ(ui.messages[1], Gb("三番五次想当逃兵,系统拒绝您的要求.") + std::string(9, ' '));
+    EXPECT_EQ(g.peaceAgreed, 0);
+}
+
+TEST_F(PeaceTest, GiveUpRemovesTheSeatToMoveWhenItIsAPersons) {
+    g.stepCount = 7;
+    g.selectedPiece = 3;
+    ui.nextStep = true;
+    GiveUp(g);
+    EXPECT_EQ(ui.messages, std::vector<std::string>{Gb("您真的要缴械投降?") + std::string(11, ' ')});
+    EXPECT_EQ(g.stepRecords[7], (StepRec{kNoPiece, kNoPiece, 22, 22, 22, 22, 0}));
+    for (int p = 0; p < 25; ++p) EXPECT_EQ(g.pieces[p].alive, 0);
+    EXPECT_EQ(std::tuple(g.curSeat, ui.nextStep, g.selectedPiece, g.move.toY), std::tuple(1, false, int{kNoPiece}, 22));
+
+    // Not for a computer's seat, a seat without pieces, a cancelled question or after the battle.
+    GiveUp(g);
+    g.curSeat = 2;
+    g.computerSeat[2] = 0;
+    for (int p = 50; p < 75; ++p) g.pieces[p].alive = 0;
+    GiveUp(g);
+    g.curSeat = 3;
+    g.computerSeat[3] = 0;
+    ui.answers = {2};
+    GiveUp(g);
+    g.battleRunning = 0;
+    GiveUp(g);
+    EXPECT_EQ(g.stepCount + g.pieces[75].alive + g.pieces[25].alive, 8 + 2);
+    EXPECT_EQ(ui.messages.size(), 4u);
+}
+
+TEST_F(PeaceTest, LanGiveUpIsSentOnlyOnTheOwnTurnAndNotCarriedOutHere) {
+    JoinLan(0);
+    g.netMyTurn = 1;
+    g.netMoveRecord.score = 4.5f;
+    GiveUp(g);
+    const MoveCand& r = g.netMoveRecord;
+    EXPECT_EQ(std::vector<int>({r.mover, r.target, r.fromX, r.fromY, r.toX, r.toY, r.outcome}),
+              std::vector<int>({kNoPiece, kNoPiece, 22, 22, 22, 22, 0}));
+    EXPECT_EQ(r.score, 4.5f);  // the other fields keep their values
+    EXPECT_EQ(g.netMyTurn + g.stepCount + g.pieces[0].alive, 1);
+    g.netMoveRecord.fromX = 0;
+    g.curSeat = 1;
+    g.netMyTurn = 1;
+    GiveUp(g);
+    EXPECT_EQ(g.netMoveRecord.fromX, 0);
+}
+
+TEST_F(PeaceTest, ExitStopsTheComputerAndClosesButALanHostIsAskedFirst) {
+    computer.idle = false;
+    ExitProgram(g);
+    EXPECT_EQ(computer.stops, 1);
+    EXPECT_TRUE(!ui.timerOn && ui.closed && ui.messages.empty());
+
+    ui.closed = false;
+    ui.timerOn = true;
+    computer.idle = false;
+    g.netConnected = 1;
+    g.myNetSeat = 0;
+    ui.answers = {2};
+    ExitProgram(g);
+    EXPECT_TRUE(!ui.closed && ui.timerOn && computer.stops == 1);
+    EXPECT_EQ(ui.messages, std::vector<std::string>{Gb("庄家退出后其他玩家将无法继续游戏！") + std::string(13, ' ') +
+                                                   Gb("\n是否继续退出？")});
+    ExitProgram(g);
+    EXPECT_TRUE(ui.closed && computer.stops == 2);
 }
 
 }  // namespace

@@ -25,13 +25,9 @@ public:
         answers.pop_front();
         return a;
     }
-    void ShowStandardBox(const std::string& text, const std::string& caption) override {
-        boxes.push_back({text, caption});
-    }
+    void ShowStandardBox(const std::string& text, const std::string& caption) override { boxes.push_back({text, caption}); }
     // Hands the model's notices to ShowMessage, as the window does.
-    std::function<void(const std::string&)> Sink() {
-        return [this](const std::string& t) { ShowMessage(t, false); };
-    }
+    std::function<void(const std::string&)> Sink() { return [this](const std::string& t) { ShowMessage(t, false); }; }
 
     // Sounds, clock and waits; `events` keeps sounds, sleeps and flag
     // reveals in their order.
