@@ -192,19 +192,6 @@ TEST(Selection, BlinkHidesTwoTicksInNineteenAndClearingShowsThePieceAgain) {
     EXPECT_EQ(ui.shown.size(), calls);
 }
 
-TEST(Text, Gb2312RoundTripAndBoundedFields) {
-    const std::string gb = Gb("确定");
-    EXPECT_EQ(gb, "\xC8\xB7\xB6\xA8");
-    EXPECT_EQ(Utf8FromGb(gb), "确定");
-    char field[4] = {'a', 'b', 'c', 'd'};  // no terminating NUL
-    EXPECT_EQ(BoundedText(field, sizeof field), "abcd");
-    PutBoundedText(field, sizeof field, "hello");
-    EXPECT_EQ(BoundedText(field, sizeof field), "hel");
-    EXPECT_EQ(field[3], '\0');
-}
-
-// Texts are written in code page 936: a character it lacks, or a broken
-// sequence, is one '?', never a four-byte sequence.
 TEST(Text, WrittenInCodePage936) {
     const std::pair<const char*, std::string> rows[] = {
         {"a\xF0\x9F\x98\x80" "b", "a?b"},            // an emoji

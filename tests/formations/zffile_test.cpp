@@ -202,24 +202,6 @@ TEST(Study, TakesEverySeatButTheRecordersInNameAndSeatOrderSkippingBadFiles) {
     EXPECT_EQ(t.ui.boxes[0].caption, Gb("警告"));
 }
 
-TEST(Study, StopsAtTheFirstFileThatTakesTheCountAbove980) {
-    TestGame t;
-    BattleFile first = test::DealRecord(7);
-    first.codes.rows[3][0] = kFlag;  // two formations, then three a file: 980 after 327 files
-    WriteBytes(t.Path("r0999.kbt"), EncodeBattleFile(first));
-    const std::vector<uint8_t> bytes = EncodeBattleFile(test::DealRecord(7));
-    for (int n = 0; n < 400; ++n) WriteBytes(t.Path("r" + std::to_string(1000 + n) + ".kbt"), bytes);
-    const StudyResult study = StudyBattleFormations(t.ui, t.folder);
-    EXPECT_EQ(study.files, 328);
-    EXPECT_EQ(study.db->count, 983);
-    // An empty folder gives an empty database that the picker refuses.
-    TestGame empty;
-    const StudyResult none = StudyBattleFormations(empty.ui, empty.folder);
-    EXPECT_EQ(none.files + none.db->count, 0);
-    ASSERT_TRUE(WriteZfFile(empty.Path("zffile"), *none.db));
-    EXPECT_EQ(ReadZfFile(empty.Path("zffile")).error, ZfError::kNoRecords);
-}
-
 TEST(Study, SeatsLeftOutAndAFullDatabase) {
     BattleFile rec = test::DealRecord(3);
     rec.codes.rows[2][0] = kFlag;  // no legal formation has it: passed over silently
