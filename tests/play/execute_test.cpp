@@ -66,14 +66,9 @@ TEST_F(ExecuteTest, MoveAnimatesSquareBySquareAndIsRecorded) {
         EXPECT_EQ(std::tuple(ui.arrows[i].index, ui.arrows[i].point, ui.arrows[i].dir), std::tuple(i + 1, i, int{kDirRight}));
     EXPECT_EQ(ui.events, (Strings{"sound:move.wav", "sleep:40", "sound:move.wav", "sleep:40", "sound:move.wav",
                                   "sleep:40", "sound:move.wav"}));
-    const StepRec want{0, kNoPiece, 18, 17, 22, 17, 1};
-    EXPECT_EQ(g.stepRecords[0], want);
-    EXPECT_EQ(g.lastStepRecord, want);
-    EXPECT_EQ(std::tuple(g.stepCount, g.curSeat, g.selectedPiece), std::tuple(1, 1, int{kNoPiece}));
-    EXPECT_EQ(ui.timeRemaining, "30");
-    EXPECT_EQ(g.turnClock.seconds, 1000);
-    EXPECT_EQ(ui.status[2], Gb("当前已走：1 步"));
-    EXPECT_EQ(ui.status[3], IdleStatusText());
+    EXPECT_TRUE(g.stepRecords[0] == (StepRec{0, kNoPiece, 18, 17, 22, 17, 1}) && g.lastStepRecord == g.stepRecords[0]);
+    EXPECT_EQ(std::tuple(g.stepCount, g.curSeat, g.selectedPiece, g.turnClock.seconds), std::tuple(1, 1, int{kNoPiece}, 1000));
+    EXPECT_EQ(ui.timeRemaining + ui.status[2] + ui.status[3], "30" + Gb("当前已走：1 步") + IdleStatusText());
 
     Reset();  // stepping by tens jumps without arrows, sounds or pauses
     Put(g, 0, kDivision, 18, 17);
@@ -83,12 +78,9 @@ TEST_F(ExecuteTest, MoveAnimatesSquareBySquareAndIsRecorded) {
 }
 
 TEST_F(ExecuteTest, RefusedMoveTouchesNoPieceRecordOrTurn) {
-    Put(g, 0, kDivision, 18, 17);
-    Put(g, 21, kFlag, 19, 12);
-    Put(g, 20, kMine, 18, 12);
-    Put(g, 23, kArmyCommander, 21, 12);
-    Put(g, 30, kPlatoon, 19, 17);  // seat 1 piece next to the division
-    Put(g, 1, kPlatoon, 20, 13);
+    for (auto [piece, code, x, y] : {std::tuple{0, kDivision, 18, 17}, {21, kFlag, 19, 12}, {20, kMine, 18, 12},
+                                     {23, kArmyCommander, 21, 12}, {30, kPlatoon, 19, 17}, {1, kPlatoon, 20, 13}})
+        Put(g, piece, code, x, y);
     g.pieces[1].alive = 0;
     const auto before = std::make_unique<GameState>(g);
     struct Case {
@@ -166,19 +158,15 @@ TEST_F(ExecuteTest, OutcomesSoundsAndFlagsOfFallenCommanders) {
 }
 
 TEST_F(ExecuteTest, FlagCaptureRemovesTheWholeSeatButNotItsPartner) {
-    Put(g, 2, kDivision, 27, 19);
-    Put(g, 46, kFlag, 28, 19);
-    Put(g, 25, kPlatoon, 23, 18);
-    Put(g, 30, kMine, 24, 17);
-    Put(g, 27, kCompany, 23, 20);
-    g.pieces[27].alive = 0;  // already gone: not listed again
-    Put(g, 80, kCompany, 17, 22);  // partner seat 3
+    for (auto [piece, code, x, y] : {std::tuple{2, kDivision, 27, 19}, {46, kFlag, 28, 19}, {25, kPlatoon, 23, 18},
+                                     {30, kMine, 24, 17}, {27, kCompany, 23, 20}, {80, kCompany, 17, 22}})
+        Put(g, piece, code, x, y);
+    g.pieces[27].alive = 0;  // already gone: not listed again; 80 is of the partner seat
     ASSERT_EQ(Run(2, 46, 27, 19, 28, 19, 1), MoveResult::kDone);
     EXPECT_EQ(EliminatedRow(1), (std::vector<int>{25, 30, 46, 49}));
     for (int p = 25; p < 50; ++p) EXPECT_EQ(g.pieces[p].alive, 0) << p;
     EXPECT_EQ(g.pieces[80].alive + g.pieces[99].alive + g.pieces[2].alive, 3);
-    EXPECT_EQ(g.pieces[2].x, 28);
-    EXPECT_EQ(ui.sounds, Strings{"die.wav"});
+    EXPECT_TRUE(g.pieces[2].x == 28 && ui.sounds == Strings{"die.wav"});
     EXPECT_EQ(g.curSeat, 2);  // seat 1 has nothing left
 }
 
@@ -201,9 +189,8 @@ TEST_F(ExecuteTest, TurnSkipsRemovedSeatsInEitherDirection) {
 }
 
 TEST_F(ExecuteTest, SurrenderAndTimeoutSteps) {
-    Put(g, 60, kPlatoon, 21, 27);
-    Put(g, 55, kCompany, 22, 26);
-    Put(g, 52, kEngineer, 18, 23);
+    for (auto [piece, code, x, y] : {std::tuple{60, kPlatoon, 21, 27}, {55, kCompany, 22, 26}, {52, kEngineer, 18, 23}})
+        Put(g, piece, code, x, y);
     g.pieces[52].alive = 0;
     g.curSeat = 2;
     g.selectedPiece = 55;
@@ -211,8 +198,7 @@ TEST_F(ExecuteTest, SurrenderAndTimeoutSteps) {
     ASSERT_EQ(Run(kNoPiece, kNoPiece, 22, 22, 22, 22, 7), MoveResult::kDone);
     EXPECT_EQ(g.stepRecords[0], (StepRec{kNoPiece, kNoPiece, 22, 22, 22, 22, 2}));
     EXPECT_EQ(EliminatedRow(2), (std::vector<int>{55, 60, 74}));
-    EXPECT_EQ(ui.status[3], Gb("第 2 方，缴械投降XXX"));
-    EXPECT_EQ(ui.sounds, Strings{"die.wav"});
+    EXPECT_TRUE(ui.status[3] == Gb("第 2 方，缴械投降XXX") && ui.sounds == Strings{"die.wav"});
     EXPECT_EQ(std::pair(g.curSeat, g.selectedPiece), std::pair(3, int{kNoPiece}));
     EXPECT_EQ(g.lastStepRecord, last);
 
@@ -220,8 +206,7 @@ TEST_F(ExecuteTest, SurrenderAndTimeoutSteps) {
     g.pieces[99].alive = 0;
     g.eliminatedPieces[3][0] = 33;
     ASSERT_EQ(Run(kNoPiece, kNoPiece, 22, 22, 22, 22, 1), MoveResult::kDone);
-    EXPECT_EQ(EliminatedRow(3), std::vector<int>{33});
-    EXPECT_EQ(g.curSeat, 0);
+    EXPECT_TRUE(EliminatedRow(3) == std::vector<int>{33} && g.curSeat == 0);
 
     // A time-out passes the turn; in a LAN battle it tells the count.
     for (int lan : {1, 0}) {
@@ -237,7 +222,6 @@ TEST_F(ExecuteTest, SurrenderAndTimeoutSteps) {
     Put(g, 7, kDivision, 22, 22);  // four 22s with one different is an ordinary move
     ASSERT_EQ(Run(7, kNoPiece, 22, 22, 22, 23, 1), MoveResult::kDone);
     EXPECT_EQ(g.stepRecords[4], (StepRec{7, kNoPiece, 22, 22, 22, 23, 1}));
-
 }
 
 TEST_F(ExecuteTest, StepLimitHoldsTheCounterAndTheListIsNeverOverrun) {

@@ -199,7 +199,7 @@ TEST_F(TurnLoopTest, TicksInsideAMoveNeitherMoveNorWakeTheComputer) {
     EXPECT_TRUE(ui.messages.size() == 1 && computer.resumes == 0);
 }
 
-TEST_F(TurnLoopTest, ClockLightPaceAndButtons) {
+TEST_F(TurnLoopTest, ClockAndButtons) {
     PersonToMove(2);
     g.netMoveTime = 30;
     g.turnClock.seconds = 100;
@@ -208,17 +208,12 @@ TEST_F(TurnLoopTest, ClockLightPaceAndButtons) {
     EXPECT_EQ(ui.timeRemaining, "18");
     EXPECT_FALSE(ui.giveUpEnabled);  // not the own turn
     ui.clock.seconds = 200;
-    TickMainTimer(g);
-    EXPECT_EQ(ui.timeRemaining, "0");
-
-    EXPECT_EQ(ui.lightSeat, 2);
-    g.battleRunning = 0;
     g.curSeat = 0;
     TickMainTimer(g);
-    EXPECT_FALSE(ui.giveUpEnabled);  // the battle is over
-    g.battleRunning = 1;
+    EXPECT_TRUE(ui.timeRemaining == "0" && ui.giveUpEnabled);
+    g.battleRunning = 0;
     TickMainTimer(g);
-    EXPECT_TRUE(ui.giveUpEnabled);
+    EXPECT_FALSE(ui.giveUpEnabled);
 }
 
 TEST_F(TurnLoopTest, LanOwnTimeoutsThenTheSeatGoesToTheComputerOnce) {
