@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/board.h"
@@ -11,6 +14,7 @@
 #include "core/qipan.h"
 #include "core/text.h"
 #include "support/recording_ui.h"
+#include "support/scene.h"
 #include "view/selection.h"
 
 namespace jq {
@@ -193,6 +197,297 @@ TEST(Text, WrittenInCodePage936) {
     };
     for (const auto& [utf8, bytes] : rows) EXPECT_EQ(Gb(utf8), bytes) << utf8;
     EXPECT_EQ(Utf8FromGb("\x81\x39\xEE\x39"), "\xE3\x90\x80");  // reading still accepts GB18030
+}
+
+// Pieces put where a case needs them, each seat's from its slot 0 on.
+struct Scene {
+    PieceTable table{};
+    int used[kSeats] = {};
+    int Add(int seat, int code, GridPoint at) {
+        const int index = seat * kPiecesPerSeat + used[seat]++;
+        test::Put(table, index, code, at.x, at.y);
+        return index;
+    }
+};
+
+// A path as "(x,y)(x,y)..." followed by "/" and its directions, or "-1".
+std::string Show(int count, const PathBuffer& out) {
+    if (count <= 0) return std::to_string(count);
+    std::string s;
+    for (int k = 0; k < count; ++k) s += "(" + std::to_string(out.x[k]) + "," + std::to_string(out.y[k]) + ")";
+    s += "/";
+    for (int k = 0; k + 1 < count; ++k) s += std::to_string(out.dirs[k]);
+    return s;
+}
+
+// Asks for the move with occupancy from the table and from a filled grid,
+// each with fresh work areas, and expects both answers to agree.
+std::string Move(const Scene& s, int piece, GridPoint to) {
+    const PieceRec& p = s.table[piece];
+    PathWork w0(Board()), w1(Board());
+    PathBuffer b0, b1;
+    PieceGrid grid;
+    grid.Fill(s.table);
+    const int n0 = FindMovePath(w0, piece, p.x, p.y, to.x, to.y, b0, s.table, nullptr);
+    const int n1 = FindMovePath(w1, piece, p.x, p.y, to.x, to.y, b1, s.table, &grid);
+    EXPECT_EQ(Show(n0, b0), Show(n1, b1)) << "grid and table disagree";
+    EXPECT_EQ(b0.length, n0);
+    return Show(n0, b0);
+}
+int Count(const std::string& shown) { return shown[0] == '-' ? -1 : static_cast<int>(std::count(shown.begin(), shown.end(), '(')); }
+
+bool IsRailLink(GridPoint a, GridPoint b) {
+    const int p = PointIndexAt(Board(), a.x, a.y);
+    return p >= 0 && std::find(Board().railLinks[p], Board().railLinks[p] + 4, b) != Board().railLinks[p] + 4;
+}
+
+TEST(MovePath, StepsRunsAndEngineerDetours) {
+    struct Row {
+        const char* what;
+        int code;
+        GridPoint from, to;
+        std::vector<GridPoint> enemies;  // seat 1 pieces
+        std::string path;                // the whole path, or its point count, or -1
+    };
+    const Row rows[] = {
+        {"orthogonal step into a headquarters", 8, {19, 13}, {19, 12}, {}, "(19,13)(19,12)/3"},
+        {"diagonal step into a headquarters", 12, {18, 13}, {19, 12}, {}, "-1"},
+        {"diagonal step out of a camp", 8, {19, 16}, {18, 17}, {}, "(19,16)(18,17)/6"},
+        {"diagonal step into an empty camp", 8, {18, 17}, {19, 16}, {}, "(18,17)(19,16)/2"},
+        {"diagonal step into a held camp", 8, {18, 17}, {19, 16}, {{19, 16}}, "-1"},
+        {"orthogonal step into a held camp", 12, {20, 16}, {20, 15}, {{20, 15}}, "-1"},
+        {"attack one step away", 8, {18, 17}, {19, 17}, {{19, 17}}, "(18,17)(19,17)/1"},
+        {"front-corner joint, seat 0 to 1", 8, {22, 17}, {23, 18}, {}, "(22,17)(23,18)/8"},
+        {"front-corner joint, seat 1 to 2", 3, {23, 22}, {22, 23}, {}, "(23,22)(22,23)/6"},
+        {"front-corner joint, seat 2 to 3", 12, {18, 23}, {17, 22}, {}, "(18,23)(17,22)/4"},
+        {"diagonal road step", 8, {19, 17}, {18, 16}, {}, "-1"},
+        {"diagonal between road points", 12, {20, 16}, {19, 15}, {}, "-1"},
+        {"step onto a cell without a point", 8, {19, 17}, {19, 18}, {}, "-1"},
+        {"step off the grid", 8, {20, 12}, {20, 11}, {}, "-1"},
+        {"onto the start itself", 8, {20, 16}, {20, 16}, {}, "-1"},
+        {"straight column", 8, {18, 13}, {18, 17}, {}, "(18,13)(18,14)(18,15)(18,16)(18,17)/7777"},
+        {"straight column, blocked", 8, {18, 13}, {18, 17}, {{18, 15}}, "-1"},
+        {"engineer round the ring", 12, {18, 13}, {18, 17}, {{18, 15}},
+         "(18,13)(19,13)(20,13)(21,13)(22,13)(22,14)(22,15)(22,16)(22,17)(21,17)(20,17)(19,17)(18,17)/111177775555"},
+        {"straight over the centre's gaps", 8, {18, 17}, {18, 23}, {}, "(18,17)(18,18)(18,20)(18,22)(18,23)/7777"},
+        {"straight along the front row", 6, {22, 17}, {18, 17}, {}, "(22,17)(21,17)(20,17)(19,17)(18,17)/5555"},
+        {"attack at the end of a run", 8, {18, 13}, {18, 17}, {{18, 17}}, "5"},
+        {"no run along column 19", 8, {19, 17}, {19, 23}, {}, "-1"},
+        // Two paths of 7 points; links at equal distance keep their stored
+        // order, so the one by column 18 is found first.
+        {"engineer through the centre", 12, {19, 17}, {19, 23}, {},
+         "(19,17)(18,17)(18,18)(18,20)(18,22)(18,23)(19,23)/577771"},
+        {"engineer through the centre, column 18 held", 12, {19, 17}, {19, 23}, {{18, 20}},
+         "(19,17)(20,17)(20,18)(20,20)(20,22)(20,23)(19,23)/177775"},
+        {"corner line", 8, {22, 14}, {25, 18}, {}, "(22,14)(22,15)(22,16)(22,17)(23,18)(24,18)(25,18)/777811"},
+        {"corner line backwards", 8, {25, 18}, {22, 14}, {}, "(25,18)(24,18)(23,18)(22,17)(22,16)(22,15)(22,14)/554333"},
+        {"corner line, blocked at the joint", 8, {22, 14}, {25, 18}, {{23, 18}}, "-1"},
+        {"road point start, engineer", 12, {18, 12}, {18, 14}, {}, "-1"},
+        {"out of a camp only by a step", 12, {19, 16}, {19, 13}, {}, "-1"},
+        {"no run into a camp", 8, {20, 17}, {20, 15}, {}, "-1"},
+        {"no run into a headquarters", 12, {19, 17}, {19, 12}, {}, "-1"},
+        {"engineer round the corner", 12, {19, 17}, {18, 16}, {}, "(19,17)(18,17)(18,16)/53"},
+        {"engineer, corner held", 12, {19, 17}, {18, 16}, {{18, 17}}, "15"},
+        {"engineer, no way left", 12, {19, 17}, {18, 16}, {{18, 17}, {20, 17}}, "-1"},
+        {"engineer into a held camp", 12, {18, 13}, {19, 14}, {{19, 14}}, "-1"},
+        {"any other long move", 4, {18, 13}, {22, 17}, {}, "-1"},
+    };
+    for (const Row& r : rows) {
+        Scene s;
+        const int mover = s.Add(0, r.code, r.from);
+        for (GridPoint e : r.enemies) s.Add(1, kBrigade, e);
+        const std::string got = Move(s, mover, r.to);
+        if (r.path.find('(') == std::string::npos)
+            EXPECT_EQ(Count(got), std::stoi(r.path)) << r.what << ": " << got;
+        else
+            EXPECT_EQ(got, r.path) << r.what;
+    }
+}
+
+TEST(MovePath, TargetsOfTheOwnTeamAreRefusedAndPointsBetweenMustBeEmpty) {
+    struct Row {
+        int moverSeat, targetSeat;
+        GridPoint from, to;
+        int expected;
+    };
+    const Row rows[] = {{0, 0, {18, 17}, {19, 17}, -1}, {0, 2, {18, 17}, {19, 17}, -1}, {0, 0, {18, 13}, {18, 17}, -1},
+                        {0, 2, {22, 14}, {25, 18}, -1}, {0, 1, {18, 13}, {18, 17}, 5},  {0, 3, {18, 17}, {19, 17}, 2},
+                        {1, 3, {23, 18}, {24, 18}, -1}, {1, 2, {23, 18}, {24, 18}, 2}};
+    for (const Row& r : rows)
+        for (int code : {kBomb, kCommander, kEngineer}) {
+            Scene s;
+            const int mover = s.Add(r.moverSeat, code, r.from);
+            s.Add(r.targetSeat, kPlatoon, r.to);
+            EXPECT_EQ(Count(Move(s, mover, r.to)), r.expected) << r.moverSeat << "->" << r.targetSeat << " code " << code;
+        }
+    for (int seat = 0; seat < kSeats; ++seat) {
+        Scene s;
+        const int mover = s.Add(0, kRegiment, {22, 13});
+        s.Add(seat, kMine, {22, 15});
+        EXPECT_EQ(std::pair(Count(Move(s, mover, {22, 17})), Count(Move(s, mover, {22, 14}))), std::pair(-1, 2)) << seat;
+    }
+}
+
+TEST(MovePath, EngineerPathsOfThirtyPointsOrMoreAreRefused) {
+    // Centre held, seat 0's front row cut: round seats 1 and 2 to seat 3's front column.
+    Scene s;
+    s.Add(0, kEngineer, {22, 17});
+    for (int x : {18, 20, 22})
+        for (int y : {18, 20, 22}) s.Add(1, kMine, {x, y});
+    for (GridPoint b : {GridPoint{21, 17}, GridPoint{22, 16}, GridPoint{23, 20}, GridPoint{20, 23}}) s.Add(1, kMine, b);
+    const std::string longest = Move(s, 0, {17, 21});
+    EXPECT_EQ(Count(longest), 29) << longest;
+    EXPECT_EQ(Count(Move(s, 0, {17, 20})) + Count(Move(s, 0, {17, 18})), -2);
+    for (int freed : {25, 28, 31}) s.table[freed].alive = 0;  // the centre's lower row
+    EXPECT_GT(Count(Move(s, 0, {17, 20})), 0);
+}
+
+TEST(MovePath, DamagedInputIsRefusedSafely) {
+    const int far[] = {INT_MIN, -20, 0, 40, INT_MAX};
+    for (int code : {kRegiment, kEngineer}) {
+        Scene s;
+        const int mover = s.Add(0, code, {18, 13});
+        PathWork work(Board());
+        PathBuffer out;
+        for (int bad : {kNoPiece, kPieceCount}) EXPECT_EQ(FindMovePath(work, bad, 18, 13, 18, 17, out, s.table, nullptr), -1);
+        EXPECT_EQ(out.length, -1);
+        for (int a : far)
+            for (int b : far) {
+                SCOPED_TRACE(std::to_string(a) + "," + std::to_string(b));
+                EXPECT_EQ(FindMovePath(work, mover, a, b, 18, 17, out, s.table, nullptr), -1);
+                EXPECT_EQ(FindMovePath(work, mover, 18, 13, a, b, out, s.table, nullptr), -1);
+                EXPECT_EQ(CheckStepBlocked(work, a, b, 18, 17, out, 0, s.table), 1);
+            }
+    }
+}
+
+TEST(StepBlocked, OnlyEngineerMovesAreBlocked) {
+    struct Row {
+        GridPoint from, to;
+        std::vector<GridPoint> pieces;
+        int expected;
+    };
+    // Straight run, over the centre, corner line, front-corner joint, orthogonal step, diagonal from and
+    // into a camp; a diagonal road step, a long move off the rails, blocked runs; the target's owner does
+    // not matter.
+    const Row rows[] = {
+        {{18, 13}, {18, 17}, {}, 0}, {{20, 17}, {20, 23}, {}, 0}, {{22, 14}, {25, 18}, {}, 0},
+        {{22, 17}, {23, 18}, {}, 0}, {{19, 13}, {19, 12}, {}, 0}, {{19, 16}, {18, 17}, {}, 0},
+        {{18, 15}, {19, 14}, {}, 0}, {{19, 17}, {18, 16}, {}, 1}, {{19, 17}, {19, 23}, {}, 1},
+        {{18, 13}, {18, 17}, {{18, 15}}, 1}, {{22, 14}, {25, 18}, {{22, 16}}, 1}, {{18, 13}, {18, 17}, {{18, 17}}, 0},
+    };
+    for (const Row& r : rows) {
+        Scene s;
+        for (GridPoint p : r.pieces) s.Add(0, kBrigade, p);
+        PathWork work(Board());
+        PathBuffer out;
+        out.length = 77;
+        EXPECT_EQ(CheckStepBlocked(work, r.from.x, r.from.y, r.to.x, r.to.y, out, 77, s.table), r.expected)
+            << r.from.x << "," << r.from.y << " -> " << r.to.x << "," << r.to.y;
+        EXPECT_EQ(out.length, 77);
+        EXPECT_TRUE(r.expected != 0 || r.to.x != 25 || out.x[4] * 100 + out.y[4] == 2318);  // the run stays in the buffer
+    }
+}
+
+TEST(EngineerSearch, SortsItsOwnCopyOfTheLinksAndTiesKeepTheLastOrder) {
+    BoardTables fresh;
+    BuildBoardTables(fresh);
+    Scene s;
+    const int mover = s.Add(0, kEngineer, {19, 17});
+    PathWork work(Board()), other(Board());
+    PathBuffer out;
+    EXPECT_EQ(Show(FindMovePath(work, mover, 19, 17, 19, 23, out, s.table, nullptr), out),
+              "(19,17)(18,17)(18,18)(18,20)(18,22)(18,23)(19,23)/577771");
+    // A search towards seat 1 puts (20,17) before (18,17) at (19,17); the
+    // next search finds both at equal distance and keeps that order.
+    ASSERT_GT(FindMovePath(work, mover, 19, 17, 25, 22, out, s.table, nullptr), 0);
+    EXPECT_EQ(std::pair(work.railLinks[124][0], other.railLinks[124][0]), std::pair(GridPoint{22, 20}, GridPoint{18, 20}));
+    EXPECT_EQ(std::memcmp(Board().railLinks, fresh.railLinks, sizeof fresh.railLinks), 0);
+    EXPECT_EQ(Show(FindMovePath(work, mover, 19, 17, 19, 23, out, s.table, nullptr), out),
+              "(19,17)(20,17)(20,18)(20,20)(20,22)(20,23)(19,23)/177775");
+    EXPECT_EQ(work.railLinks[0][0], (GridPoint{18, 18}));  // strictly nearer links still come first
+}
+
+// Live pieces on distinct points; dead ones keep a point, shared or not.
+Scene RandomScene(std::mt19937& rng) {
+    std::vector<int> points(kPointCount), indexes(kPieceCount);
+    for (int i = 0; i < kPointCount; ++i) points[i] = i;
+    for (int i = 0; i < kPieceCount; ++i) indexes[i] = i;
+    std::shuffle(points.begin(), points.end(), rng);
+    std::shuffle(indexes.begin(), indexes.end(), rng);
+    const int live = std::uniform_int_distribution<int>(10, 100)(rng);
+    Scene s;
+    for (int k = 0; k < kPieceCount; ++k) {
+        const GridPoint at = test::PointAt(points[k < live || k % 3 ? k : 0]);
+        test::Put(s.table, indexes[k], 1 + static_cast<int>(rng() % 12), at.x, at.y);
+        s.table[indexes[k]].alive = k < live ? 1 : 0;
+    }
+    return s;
+}
+
+// Every move of every live piece to every point, with one long-lived work
+// area as a thread keeps its own; `check` sees each answer.
+template <class Check>
+void EveryMove(const Scene& s, const PieceGrid* grid, Check check) {
+    PathWork work(Board());
+    PathBuffer out;
+    for (int piece = 0; piece < kPieceCount; ++piece) {
+        const PieceRec& p = s.table[piece];
+        for (int t = 0; t < kPointCount && p.alive == 1; ++t) {
+            const GridPoint to = test::PointAt(t);
+            check(piece, to, FindMovePath(work, piece, p.x, p.y, to.x, to.y, out, s.table, grid), out);
+        }
+    }
+}
+
+TEST(RandomBoards, GridAndTableGiveTheSameSoundAnswers) {
+    std::mt19937 rng(20240611);
+    int legal = 0, refused = 0;
+    for (int board = 0; board < 40; ++board) {
+        const Scene s = RandomScene(rng);
+        PieceGrid grid;
+        grid.Fill(s.table);
+        std::vector<std::string> byTable;
+        EveryMove(s, nullptr, [&](int, GridPoint, int n, const PathBuffer& out) { byTable.push_back(Show(n, out)); });
+        size_t i = 0;
+        EveryMove(s, &grid, [&](int piece, GridPoint to, int n, const PathBuffer& out) {
+            ASSERT_EQ(Show(n, out), byTable[i++]) << "board " << board << " piece " << piece;
+            if (n <= 0) return void(++refused);
+            ++legal;
+            // From the piece to the target; beyond a single step along the
+            // railway over empty points, and off the straight runs and
+            // corner lines only for an engineer.
+            const PieceRec& p = s.table[piece];
+            ASSERT_TRUE(n >= 2 && n <= 29) << n;
+            EXPECT_EQ(out.x[0] * 100 + out.y[0], p.x * 100 + p.y);
+            EXPECT_EQ(out.x[n - 1] * 100 + out.y[n - 1], to.x * 100 + to.y);
+            if (n == 2 && std::abs(p.x - to.x) <= 1 && std::abs(p.y - to.y) <= 1) return;
+            for (int k = 0; k + 1 < n; ++k) {
+                EXPECT_TRUE(IsRailLink({out.x[k], out.y[k]}, {out.x[k + 1], out.y[k + 1]}));
+                EXPECT_EQ(out.dirs[k], StepDirection(out.x[k + 1] - out.x[k], out.y[k + 1] - out.y[k]));
+                EXPECT_TRUE(k == 0 || PieceAtPoint(out.x[k], out.y[k], s.table) == kNoPiece) << k;
+            }
+            PathWork w(Board());
+            PathBuffer scratch;
+            EXPECT_TRUE(p.code == kEngineer || CheckStepBlocked(w, p.x, p.y, to.x, to.y, scratch, 0, s.table) == 0);
+        });
+    }
+    EXPECT_GT(legal, 1000);
+    EXPECT_GT(refused, 1000);
+}
+
+TEST(RandomBoards, SeparateWorkAreasRunSideBySide) {
+    std::mt19937 rng(7);
+    const Scene s = RandomScene(rng);
+    auto run = [&s](std::vector<std::string>& results) {
+        EveryMove(s, nullptr, [&](int, GridPoint, int n, const PathBuffer& out) { results.push_back(Show(n, out)); });
+    };
+    std::vector<std::string> alone, side[4];
+    run(alone);
+    std::vector<std::thread> threads;
+    for (auto& r : side) threads.emplace_back(run, std::ref(r));
+    for (auto& th : threads) th.join();
+    for (const auto& r : side) EXPECT_EQ(r, alone);
 }
 
 }  // namespace

@@ -16,10 +16,7 @@ public:
         if (busyAfterResume) idle = false;
         if (play) play();
     }
-    void Stop() override {
-        ++stops;
-        idle = true;
-    }
+    void Stop() override { ++stops, idle = true; }
 
     bool idle = true;
     bool busyAfterResume = false;
