@@ -90,8 +90,7 @@ TEST(BoardLookups, PieceAtPointAndGridTakeOnlyPiecesExactlyAliveOnTheBoard) {
     EXPECT_EQ(PieceAtGridCell(grid, 12, 12), -2);  // no point, yet on the grid
     for (GridPoint off : {GridPoint{29, 20}, GridPoint{20, 11}, GridPoint{INT_MIN, INT_MIN}}) EXPECT_EQ(grid.At(off.x, off.y), -1);
 
-    // A live piece of a damaged record just off each edge, and far off:
-    // neighbouring grids catch a write past either end.
+    // A live piece of a damaged record just off each edge, and far off: neighbouring grids catch a stray write.
     const GridPoint offBoard[] = {{11, 28}, {29, 12}, {20, 11}, {20, 29}, {11, 11}, {29, 29}, {40, -5}, {-5, 40}};
     for (GridPoint at : offBoard) {
         PieceTable damaged{};
@@ -261,36 +260,26 @@ TEST(MovePath, StepsRunsAndEngineerDetours) {
         {"front-corner joint, seat 1 to 2", 3, {23, 22}, {22, 23}, {}, "(23,22)(22,23)/6"},
         {"front-corner joint, seat 2 to 3", 12, {18, 23}, {17, 22}, {}, "(18,23)(17,22)/4"},
         {"diagonal road step", 8, {19, 17}, {18, 16}, {}, "-1"},
-        {"diagonal between road points", 12, {20, 16}, {19, 15}, {}, "-1"},
         {"step onto a cell without a point", 8, {19, 17}, {19, 18}, {}, "-1"},
-        {"step off the grid", 8, {20, 12}, {20, 11}, {}, "-1"},
-        {"onto the start itself", 8, {20, 16}, {20, 16}, {}, "-1"},
         {"straight column", 8, {18, 13}, {18, 17}, {}, "(18,13)(18,14)(18,15)(18,16)(18,17)/7777"},
         {"straight column, blocked", 8, {18, 13}, {18, 17}, {{18, 15}}, "-1"},
         {"engineer round the ring", 12, {18, 13}, {18, 17}, {{18, 15}},
          "(18,13)(19,13)(20,13)(21,13)(22,13)(22,14)(22,15)(22,16)(22,17)(21,17)(20,17)(19,17)(18,17)/111177775555"},
         {"straight over the centre's gaps", 8, {18, 17}, {18, 23}, {}, "(18,17)(18,18)(18,20)(18,22)(18,23)/7777"},
-        {"straight along the front row", 6, {22, 17}, {18, 17}, {}, "(22,17)(21,17)(20,17)(19,17)(18,17)/5555"},
         {"attack at the end of a run", 8, {18, 13}, {18, 17}, {{18, 17}}, "5"},
         {"no run along column 19", 8, {19, 17}, {19, 23}, {}, "-1"},
-        // Two paths of 7 points; links at equal distance keep their stored
-        // order, so the one by column 18 is found first.
+        // Two paths of 7 points; links equally far keep their order: column 18 first.
         {"engineer through the centre", 12, {19, 17}, {19, 23}, {},
          "(19,17)(18,17)(18,18)(18,20)(18,22)(18,23)(19,23)/577771"},
         {"engineer through the centre, column 18 held", 12, {19, 17}, {19, 23}, {{18, 20}},
          "(19,17)(20,17)(20,18)(20,20)(20,22)(20,23)(19,23)/177775"},
         {"corner line", 8, {22, 14}, {25, 18}, {}, "(22,14)(22,15)(22,16)(22,17)(23,18)(24,18)(25,18)/777811"},
         {"corner line backwards", 8, {25, 18}, {22, 14}, {}, "(25,18)(24,18)(23,18)(22,17)(22,16)(22,15)(22,14)/554333"},
-        {"corner line, blocked at the joint", 8, {22, 14}, {25, 18}, {{23, 18}}, "-1"},
-        {"road point start, engineer", 12, {18, 12}, {18, 14}, {}, "-1"},
         {"out of a camp only by a step", 12, {19, 16}, {19, 13}, {}, "-1"},
         {"no run into a camp", 8, {20, 17}, {20, 15}, {}, "-1"},
-        {"no run into a headquarters", 12, {19, 17}, {19, 12}, {}, "-1"},
         {"engineer round the corner", 12, {19, 17}, {18, 16}, {}, "(19,17)(18,17)(18,16)/53"},
         {"engineer, corner held", 12, {19, 17}, {18, 16}, {{18, 17}}, "15"},
         {"engineer, no way left", 12, {19, 17}, {18, 16}, {{18, 17}, {20, 17}}, "-1"},
-        {"engineer into a held camp", 12, {18, 13}, {19, 14}, {{19, 14}}, "-1"},
-        {"any other long move", 4, {18, 13}, {22, 17}, {}, "-1"},
     };
     for (const Row& r : rows) {
         Scene s;
@@ -367,9 +356,8 @@ TEST(StepBlocked, OnlyEngineerMovesAreBlocked) {
         std::vector<GridPoint> pieces;
         int expected;
     };
-    // Straight run, over the centre, corner line, front-corner joint, orthogonal step, diagonal from and
-    // into a camp; a diagonal road step, a long move off the rails, blocked runs; the target's owner does
-    // not matter.
+    // Runs, joints, steps and camp diagonals pass; road diagonals, long moves off the rails and blocked
+    // runs do not; the target's owner does not matter.
     const Row rows[] = {
         {{18, 13}, {18, 17}, {}, 0}, {{20, 17}, {20, 23}, {}, 0}, {{22, 14}, {25, 18}, {}, 0},
         {{22, 17}, {23, 18}, {}, 0}, {{19, 13}, {19, 12}, {}, 0}, {{19, 16}, {18, 17}, {}, 0},
@@ -398,8 +386,7 @@ TEST(EngineerSearch, SortsItsOwnCopyOfTheLinksAndTiesKeepTheLastOrder) {
     PathBuffer out;
     EXPECT_EQ(Show(FindMovePath(work, mover, 19, 17, 19, 23, out, s.table, nullptr), out),
               "(19,17)(18,17)(18,18)(18,20)(18,22)(18,23)(19,23)/577771");
-    // A search towards seat 1 puts (20,17) before (18,17) at (19,17); the
-    // next search finds both at equal distance and keeps that order.
+    // A search towards seat 1 puts (20,17) before (18,17) at (19,17); the next finds both equally far.
     ASSERT_GT(FindMovePath(work, mover, 19, 17, 25, 22, out, s.table, nullptr), 0);
     EXPECT_EQ(std::pair(work.railLinks[124][0], other.railLinks[124][0]), std::pair(GridPoint{22, 20}, GridPoint{18, 20}));
     EXPECT_EQ(std::memcmp(Board().railLinks, fresh.railLinks, sizeof fresh.railLinks), 0);
@@ -454,13 +441,11 @@ TEST(RandomBoards, GridAndTableGiveTheSameSoundAnswers) {
             ASSERT_EQ(Show(n, out), byTable[i++]) << "board " << board << " piece " << piece;
             if (n <= 0) return void(++refused);
             ++legal;
-            // From the piece to the target; beyond a single step along the
-            // railway over empty points, and off the straight runs and
-            // corner lines only for an engineer.
+            // From the piece to the target; beyond a single step along the railway over empty points,
+            // and off the straight runs and corner lines only for an engineer.
             const PieceRec& p = s.table[piece];
             ASSERT_TRUE(n >= 2 && n <= 29) << n;
-            EXPECT_EQ(out.x[0] * 100 + out.y[0], p.x * 100 + p.y);
-            EXPECT_EQ(out.x[n - 1] * 100 + out.y[n - 1], to.x * 100 + to.y);
+            EXPECT_TRUE(out.x[0] == p.x && out.y[0] == p.y && out.x[n - 1] == to.x && out.y[n - 1] == to.y);
             if (n == 2 && std::abs(p.x - to.x) <= 1 && std::abs(p.y - to.y) <= 1) return;
             for (int k = 0; k + 1 < n; ++k) {
                 EXPECT_TRUE(IsRailLink({out.x[k], out.y[k]}, {out.x[k + 1], out.y[k + 1]}));

@@ -77,9 +77,7 @@ TEST(OptionsRecord, ShortLongAndUnterminatedImages) {
     const std::vector<uint8_t> full = EncodeOptions(SampleRecord());
     // Cut inside the turn direction: it and everything after read as zero.
     const OptionsRec cut = DecodeOptions(full.data(), 1102);
-    EXPECT_EQ(cut.autoPlayInterval, 45);
-    EXPECT_EQ(cut.turnDirectionOption, 0xFFFF);
-    EXPECT_EQ(cut.netMoveTimeOption, 0);
+    EXPECT_EQ(std::tuple(cut.autoPlayInterval, cut.turnDirectionOption, cut.netMoveTimeOption), std::tuple(45, 0xFFFF, 0));
     EXPECT_EQ(RecentFile(cut, 0), "");
     EXPECT_EQ(EncodeOptions(DecodeOptions(nullptr, 0)), std::vector<uint8_t>(4260, 0));
     std::vector<uint8_t> longer = full;
@@ -91,12 +89,9 @@ TEST(OptionsRecord, ShortLongAndUnterminatedImages) {
     std::memset(&image[4], 'A', 512);  // names of seats 0 and 1
     std::memset(&image[4004], 'H', 256);
     const OptionsRec r = DecodeOptions(image);
-    EXPECT_EQ(PlayerName(r, 0), std::string(256, 'A'));
-    EXPECT_EQ(PlayerName(r, 1), std::string(256, 'A'));
+    EXPECT_TRUE(PlayerName(r, 0) == std::string(256, 'A') && PlayerName(r, 1) == std::string(256, 'A'));
     EXPECT_EQ(LastHostAddress(r), std::string(256, 'H'));
-    EXPECT_EQ(PlayerName(r, 4), "");
-    EXPECT_EQ(RecentFile(r, -1), "");
-    EXPECT_EQ(RecentFile(r, 10), "");
+    EXPECT_EQ(PlayerName(r, 4) + RecentFile(r, -1) + RecentFile(r, 10), "");
 }
 
 TEST(OptionsRecord, RunningValuesAreMendedAndTheRecordIsNot) {
@@ -104,14 +99,10 @@ TEST(OptionsRecord, RunningValuesAreMendedAndTheRecordIsNot) {
         int32_t in[5];  // direction, min interval, move, deploy, disconnect
         int32_t out[5];
     };
-    const Row rows[] = {
-        {{1, 0, 30, 40, 60}, {1, 0, 30, 40, 60}},  // 0 interval means no pause
-        {{-1, 10, 60, 80, 120}, {-1, 10, 60, 80, 120}},
-        {{0, -1, 0, 0, 0}, {1, 1, 30, 40, 60}},
-        {{2, -100, -5, -1, INT32_MIN}, {1, 1, 30, 40, 60}},
-        {{-2, 5, 1, 1, 1}, {1, 5, 1, 1, 1}},
-        {{7, INT32_MAX, 61, 81, 121}, {1, 10, 60, 80, 120}},
-    };
+    const Row rows[] = {{{1, 0, 30, 40, 60}, {1, 0, 30, 40, 60}},  // 0 interval means no pause
+                        {{-1, 10, 60, 80, 120}, {-1, 10, 60, 80, 120}},  {{0, -1, 0, 0, 0}, {1, 1, 30, 40, 60}},
+                        {{2, -100, -5, -1, INT32_MIN}, {1, 1, 30, 40, 60}}, {{-2, 5, 1, 1, 1}, {1, 5, 1, 1, 1}},
+                        {{7, INT32_MAX, 61, 81, 121}, {1, 10, 60, 80, 120}}};
     for (const Row& row : rows) {
         GameState g;
         OptionsRec& o = g.optionsRecord;
