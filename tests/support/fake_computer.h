@@ -1,5 +1,5 @@
-// A computer player under the test's control: woken, it runs `play` (or
-// stays busy when `busyAfterResume` is set) and counts wakes and stops.
+// A computer player under the test's control: woken, it runs `play` (or stays busy when `busyAfterResume` is
+// set) and counts wakes and stops.
 #pragma once
 
 #include <functional>

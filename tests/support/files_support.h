@@ -35,8 +35,7 @@ inline std::vector<std::string> FolderEntries(const std::string& folder) {
     return names;
 }
 
-// A fresh folder under /tmp, removed with everything in it (write
-// protection included) when the object goes.
+// A fresh folder under /tmp, removed with everything in it (write protection included) when the object goes.
 class ScratchFolder {
 public:
     ScratchFolder() {

@@ -1,5 +1,5 @@
-// Connections without sockets for the LAN battle's model: they keep what
-// is written to them and take as many bytes as a test allows.
+// Connections without sockets for the LAN battle's model: they keep what is written to them and take as many
+// bytes as a test allows.
 #pragma once
 
 #include <cstdint>

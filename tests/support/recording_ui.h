@@ -1,6 +1,5 @@
-// The surroundings of a game in the tests: every call the model makes on
-// its window, sounds, boxes, clock and waits is recorded, questions are
-// answered from a queue, and hooks let a test act at a given moment.
+// The surroundings of a game in the tests: every call the model makes on its window, sounds, boxes, clock and
+// waits is recorded, questions are answered from a queue, and hooks let a test act at a given moment.
 #pragma once
 
 #include <deque>
@@ -29,8 +28,7 @@ public:
     // Hands the model's notices to ShowMessage, as the window does.
     std::function<void(const std::string&)> Sink() { return [this](const std::string& t) { ShowMessage(t, false); }; }
 
-    // Sounds, clock and waits; `events` keeps sounds, sleeps and flag
-    // reveals in their order.
+    // Sounds, clock and waits; `events` keeps sounds, sleeps and flag reveals in their order.
     void PlaySound(const std::string& name, bool) override { sounds.push_back(name), events.push_back("sound:" + name); }
     ClockStamp Now() override { return clock; }
     void SleepMs(int ms) override {

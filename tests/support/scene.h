@@ -1,5 +1,5 @@
-// Board scenes: pieces and whole armies put straight into a piece table or
-// a game, and belief rows set by hand.
+// Board scenes: pieces and whole armies put straight into a piece table or a game, and belief rows set by
+// hand.
 #pragma once
 
 #include <algorithm>
@@ -14,8 +14,8 @@
 
 namespace jq::test {
 
-// A legal army by deployment slot: the flag in a headquarters (21), mines
-// in the last two rows (16, 18, 22), bombs off the front row (19, 24).
+// A legal army by deployment slot: the flag in a headquarters (21), mines in the last two rows (16, 18, 22),
+// bombs off the front row (19, 24).
 inline constexpr int kArmy[kPiecesPerSeat] = {8, 9, 10, 11, 12, 6, 7, 12, 10, 11, 9, 12, 7, 11, 10, 4, 2, 5, 2, 3, 8, 1, 2, 6, 3};
 // The army's share of each code, in percent (a belief row that knows nothing).
 inline constexpr float kArmyShare[12] = {4, 12, 8, 4, 4, 8, 8, 8, 8, 12, 12, 12};
@@ -50,8 +50,8 @@ inline void DeployArmy(PieceTable& t, const int* army = kArmy) {
     for (int i = 0; i < kPieceCount; ++i) PutAt(t, i, army[i % kPiecesPerSeat], SeatOf(i) * 30 + i % kPiecesPerSeat);
 }
 
-// All four seats deployed with `army`, nothing taken, no step made, a
-// battle under way with seat `first` to move.
+// All four seats deployed with `army`, nothing taken, no step made, a battle under way with seat `first` to
+// move.
 inline void LayOutBattle(GameState& g, const int* army = kArmy, int first = 0) {
     DeployArmy(g.pieces, army);
     std::memset(g.eliminatedPieces, kNoPiece, sizeof g.eliminatedPieces);
