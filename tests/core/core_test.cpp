@@ -40,17 +40,15 @@ bool Has(const std::vector<GridPoint>& v, GridPoint g) { return std::find(v.begi
 
 TEST(BoardGeometry, PointIndexAndPointRecords) {
     const BoardTables& t = Board();
-    const int rows[][3] = {{20, 20, 124}, {18, 17, 0},  {23, 18, 30},  {22, 23, 60},      {17, 22, 90},
-                           {19, 12, 21},  {12, 19, 113}, {19, 19, -1}, {12, 12, -1},      {28, 28, -1},
-                           {11, 20, -1},  {29, 20, -1},  {20, 11, -1}, {20, 29, -1},      {INT_MIN, 20, -1},
-                           {20, INT_MAX, -1}};
+    const int rows[][3] = {{20, 20, 124}, {18, 17, 0},  {23, 18, 30},  {22, 23, 60}, {17, 22, 90}, {19, 12, 21},
+                           {12, 19, 113}, {19, 19, -1}, {12, 12, -1}, {28, 28, -1}, {11, 20, -1}, {29, 20, -1},
+                           {20, 11, -1},  {20, 29, -1}, {INT_MIN, 20, -1}, {20, INT_MAX, -1}};
     for (const auto& r : rows) EXPECT_EQ(PointIndexAt(t, r[0], r[1]), r[2]) << r[0] << "," << r[1];
     // One point of each seat's turned area and the centre, pixels included.
     const std::pair<int, BoardPoint> points[] = {
         {0, {18, 17, 201, 359, kRailway}},   {30, {23, 18, 355, 325, kRailway}}, {60, {22, 23, 321, 171, kRailway}},
         {90, {17, 22, 167, 205, kRailway}},  {124, {20, 20, 261, 265, kRailway}}, {51, {28, 19, 505, 295, kHeadquarters}},
-        {57, {25, 20, 415, 265, kCamp}},     {66, {20, 24, 261, 141, kRoad}},
-    };
+        {57, {25, 20, 415, 265, kCamp}},     {66, {20, 24, 261, 141, kRoad}}};
     for (const auto& [index, point] : points) EXPECT_EQ(t.boardPoints[index], point) << "point " << index;
     for (int p = kPointCount; p < kPointSlots; ++p) EXPECT_EQ(t.boardPoints[p], BoardPoint{});
 }
@@ -83,8 +81,7 @@ TEST(BoardGeometry, KindsAndRailLinks) {
 TEST(BoardLookups, PieceAtPointAndGridTakeOnlyPiecesExactlyAliveOnTheBoard) {
     PieceTable pieces{};
     pieces[3] = {20, 20, 0, 0, 5, 0};  // taken off, still carries the point
-    pieces[40] = {20, 20, 0, 0, 6, 1};
-    pieces[70] = {20, 20, 0, 0, 7, 2};
+    pieces[40] = {20, 20, 0, 0, 6, 1}, pieces[70] = {20, 20, 0, 0, 7, 2};
     EXPECT_EQ(PieceAtPoint(20, 20, pieces), 40);
     pieces[40].alive = 0;
     EXPECT_EQ(PieceAtPoint(20, 20, pieces), -2);
@@ -279,11 +276,7 @@ TEST(MovePath, StepsRunsAndEngineerDetours) {
 }
 
 TEST(MovePath, TargetsOfTheOwnTeamAreRefusedAndPointsBetweenMustBeEmpty) {
-    struct Row {
-        int moverSeat, targetSeat;
-        GridPoint from, to;
-        int expected;
-    };
+    struct Row { int moverSeat, targetSeat; GridPoint from, to; int expected; };
     const Row rows[] = {{0, 0, {18, 17}, {19, 17}, -1}, {0, 2, {18, 17}, {19, 17}, -1}, {0, 0, {18, 13}, {18, 17}, -1},
                         {0, 2, {22, 14}, {25, 18}, -1}, {0, 1, {18, 13}, {18, 17}, 5},  {0, 3, {18, 17}, {19, 17}, 2},
                         {1, 3, {23, 18}, {24, 18}, -1}, {1, 2, {23, 18}, {24, 18}, 2}};
@@ -336,11 +329,7 @@ TEST(MovePath, DamagedInputIsRefusedSafely) {
 }
 
 TEST(StepBlocked, OnlyEngineerMovesAreBlocked) {
-    struct Row {
-        GridPoint from, to;
-        std::vector<GridPoint> pieces;
-        int expected;
-    };
+    struct Row { GridPoint from, to; std::vector<GridPoint> pieces; int expected; };
     // Runs, joints, steps and camp diagonals pass; road diagonals, long moves off the rails and blocked runs
     // do not; the target's owner does not matter.
     const Row rows[] = {
@@ -451,22 +440,17 @@ std::vector<int32_t> Running(const GameState& g) {
 
 OptionsRec SampleRecord() {
     OptionsRec r;
-    r.soundOn = 1;
-    PutBoundedText(r.playerNames[0], 256, Gb("张三"));
-    PutBoundedText(r.playerNames[3], 256, "west");
-    r.boardBackground = 7;
-    r.aiLevel = 2;
+    r.soundOn = 1, r.boardBackground = 7, r.aiLevel = 2, r.recordLatestFormations = 1;
     for (int l = 0; l < 3; ++l)
         for (int k = 0; k < 4; ++k) r.winRecord[l][k] = 100 * l + k + 1;
     r.styleAttack = 3, r.styleCaution = 8, r.styleDefence = 10, r.autoPlayInterval = 45;
     r.turnDirectionOption = -1, r.netMinMoveIntervalOption = 0;
     for (int i = 0; i < 64; ++i) r.reserved[i] = static_cast<uint8_t>(0xA0 + i);
     r.netMoveTimeOption = 59, r.netDeployTimeOption = 77, r.netDisconnectTimeOption = 118;
-    r.recordLatestFormations = 1;
-    PutBoundedText(r.recentFiles[0], 256, "/home/p/kbtfiles/a.kbt");
-    PutBoundedText(r.recentFiles[9], 256, "z.jqh");
-    PutBoundedText(r.lastNetName, 256, "lan-name");
-    PutBoundedText(r.lastHostAddress, 256, "192.168.0.7");
+    for (auto [field, text] : {std::pair{r.playerNames[0], Gb("张三")}, {r.playerNames[3], "west"},
+                               {r.recentFiles[0], "/home/p/kbtfiles/a.kbt"}, {r.recentFiles[9], "z.jqh"},
+                               {r.lastNetName, "lan-name"}, {r.lastHostAddress, "192.168.0.7"}})
+        PutBoundedText(field, 256, text);
     return r;
 }
 

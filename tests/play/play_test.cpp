@@ -92,11 +92,7 @@ TEST_F(ExecuteTest, RefusedMoveTouchesNoPieceRecordOrTurn) {
         Put(g, piece, code, x, y);
     g.pieces[1].alive = 0;
     const auto before = std::make_unique<GameState>(g);
-    struct Case {
-        const char* what;
-        int from, to, x1, y1, x2, y2;
-        bool told;
-    };
+    struct Case { const char* what; int from, to, x1, y1, x2, y2; bool told; };
     const Case cases[] = {
         {"no mover", kNoPiece, kNoPiece, 18, 17, 18, 16, true},    {"mover out of range", 100, kNoPiece, 18, 17, 18, 16, true},
         {"start off the board", 0, kNoPiece, 19, 19, 18, 16, true}, {"target off the board", 0, kNoPiece, 18, 17, 11, 17, true},
@@ -132,11 +128,7 @@ TEST_F(ExecuteTest, RefusedMoveTouchesNoPieceRecordOrTurn) {
 }
 
 TEST_F(ExecuteTest, OutcomesSoundsAndFlagsOfFallenCommanders) {
-    struct Case {
-        int moverCode, targetCode, outcome;
-        Strings events;
-        int moverAlive, targetAlive;
-    };
+    struct Case { int moverCode, targetCode, outcome; Strings events; int moverAlive, targetAlive; };
     const Case cases[] = {
         {kDivision, kPlatoon, 1, {"sound:eat.wav"}, 1, 0},
         {kPlatoon, kDivision, -1, {"sound:beeat.wav"}, 0, 1},
@@ -170,11 +162,7 @@ TEST_F(ExecuteTest, FlagCaptureRemovesTheWholeSeatButNotItsPartner) {
 }
 
 TEST_F(ExecuteTest, TurnSkipsRemovedSeatsInEitherDirection) {
-    struct Case {
-        int direction;
-        std::vector<int> gone;
-        int next;
-    };
+    struct Case { int direction; std::vector<int> gone; int next; };
     // Neither +1 nor -1 passes as +1; alone on the board, back to the mover.
     const Case cases[] = {{1, {}, 1}, {-1, {}, 3}, {-1, {99}, 2}, {1, {49, 74}, 3}, {0, {}, 1}, {1, {49, 74, 99}, 0}};
     for (const Case& c : cases) {
@@ -559,13 +547,11 @@ TEST_F(PeaceTest, LanOffersAreLimitedToThree) {
 }
 
 TEST_F(PeaceTest, GiveUpRemovesTheSeatToMoveWhenItIsAPersons) {
-    g.stepCount = 7;
-    g.selectedPiece = 3;
-    ui.nextStep = true;
+    g.stepCount = 7, g.selectedPiece = 3, ui.nextStep = true;
     GiveUp(g);
     EXPECT_EQ(ui.messages, std::vector<std::string>{Gb("您真的要缴械投降?") + std::string(11, ' ')});
     EXPECT_EQ(g.stepRecords[7], (StepRec{kNoPiece, kNoPiece, 22, 22, 22, 22, 0}));
-    for (int p = 0; p < 25; ++p) EXPECT_EQ(g.pieces[p].alive, 0);
+    for (int p = 0; p < 25; ++p) EXPECT_EQ(g.pieces[p].alive, 0) << p;
     EXPECT_EQ(std::tuple(g.curSeat, ui.nextStep, g.selectedPiece, g.move.toY), std::tuple(1, false, int{kNoPiece}, 22));
 
     // Not for a computer's seat, a seat without pieces, a cancelled question or after the battle.

@@ -16,12 +16,10 @@ class RecordingUi : public GameUi {
 public:
     // Boxes. Questions take their answers from `answers`, then OK.
     int ShowMessage(const std::string& text, bool withCancel) override {
-        messages.push_back(text);
-        cancelAsked = cancelAsked || withCancel;
+        messages.push_back(text), cancelAsked = cancelAsked || withCancel;
         if (onMessage) onMessage();
-        if (answers.empty()) return 1;
-        const int a = answers.front();
-        answers.pop_front();
+        const int a = answers.empty() ? 1 : answers.front();
+        if (!answers.empty()) answers.pop_front();
         return a;
     }
     void ShowStandardBox(const std::string& text, const std::string& caption) override { boxes.push_back({text, caption}); }
@@ -32,8 +30,7 @@ public:
     void PlaySound(const std::string& name, bool) override { sounds.push_back(name), events.push_back("sound:" + name); }
     ClockStamp Now() override { return clock; }
     void SleepMs(int ms) override {
-        sleeps.push_back(ms);
-        slept += ms;
+        sleeps.push_back(ms), slept += ms;
         events.push_back("sleep:" + std::to_string(ms));
     }
     void ProcessMessages() override { ++pumps, onPump ? onPump() : void(); }
