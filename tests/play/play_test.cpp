@@ -280,8 +280,9 @@ TEST(HeadlessBattleTest, BattlesEndWithOneResultAndReplayFromTheirRecords) {
         g.computerSeat[1] = g.computerSeat[2] = g.computerSeat[3] = 1;
         computer.play = [&] { EXPECT_EQ(Play(g, PickMove(g, rng, *work)), MoveResult::kDone); };
         for (int tick = 0; tick < 5000 && g.battleRunning != 0 && !::testing::Test::HasFatalFailure(); ++tick) {
-            if (g.curSeat == 0 && GenerateMoves(*work, g.pieces, 0) > 0)
+            if (g.curSeat == 0 && GenerateMoves(*work, g.pieces, 0) > 0) {
                 EXPECT_EQ(Play(g, PickMove(g, rng, *work)), MoveResult::kDone);
+            }
             TickMainTimer(g);
             ExpectConsistent(g);
         }
