@@ -170,12 +170,9 @@ TEST(GameState, PathFinderNoticesGoToTheWindowTheGameHasNow) {
 }
 
 TEST(Text, WrittenInCodePage936) {
+    // An emoji; U+3400 (four bytes in GB18030) and an emoji; not UTF-8; a sequence cut off at the end.
     const std::pair<const char*, std::string> rows[] = {
-        {"a\xF0\x9F\x98\x80" "b", "a?b"},            // an emoji
-        {"x\xE3\x90\x80\xF0\x9F\x98\x80y", "x??y"},  // U+3400 (four bytes in GB18030), then an emoji
-        {"\xFF" "a", "?a"},                          // not UTF-8
-        {"\xE5\xBC", "?"},                           // cut-off sequence at the end
-    };
+        {"a\xF0\x9F\x98\x80" "b", "a?b"}, {"x\xE3\x90\x80\xF0\x9F\x98\x80y", "x??y"}, {"\xFF" "a", "?a"}, {"\xE5\xBC", "?"}};
     for (const auto& [utf8, bytes] : rows) EXPECT_EQ(Gb(utf8), bytes) << utf8;
     EXPECT_EQ(Utf8FromGb("\x81\x39\xEE\x39"), "\xE3\x90\x80");  // reading still accepts GB18030
 }

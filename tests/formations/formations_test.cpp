@@ -141,8 +141,7 @@ TEST(NewBattle, ResetsAReplayInTheMiddleAndDealsLegalFormations) {
     TestGame t;
     GameState& g = t.g();
     test::FakeComputer computer;
-    computer.idle = false;
-    g.computer = &computer;
+    computer.idle = false, g.computer = &computer;
     // A replay with the other seats face up, steps taken, pieces gone.
     g.replayFileName = "some.kbt";
     g.clickStepCount = 10;
@@ -258,9 +257,8 @@ TEST(ZfPick, UnusableDatabasesAreReportedAndLegalFormationsDealt) {
     // promising more than the file holds).
     std::vector<uint8_t> one = EncodeZfDatabase(MakeDatabase(1));
     const auto damaged = [&](size_t at, uint8_t v) { std::vector<uint8_t> b = one; b[at] = v; return b; };
-    std::vector<uint8_t> promising = one;
+    std::vector<uint8_t> promising(one.begin(), one.begin() + 4 + 32);
     PutI32(promising.data(), 2000);
-    promising.resize(4 + 32);
     for (const auto& file : {std::vector<uint8_t>{}, damaged(0, 0), damaged(4 + 3, 13), damaged(4 + 3, 0),
                              damaged(4, 1), promising}) {
         TestGame u;

@@ -287,11 +287,9 @@ TEST(HeadlessBattleTest, BattlesEndWithOneResultAndReplayFromTheirRecords) {
             ExpectConsistent(g);
         }
         ASSERT_FALSE(::testing::Test::HasFailure());
-        ASSERT_EQ(g.battleRunning, 0);
-        ASSERT_EQ(ui.results.size(), 1u);
+        ASSERT_TRUE(g.battleRunning == 0 && ui.results.size() == 1u);
         decided += ui.results[0] != kBattleDraw;
-        EXPECT_TRUE(ui.results[0] != kBattleDraw || g.stepCount == kMaxSteps);
-        EXPECT_EQ(g.optionsRecord.winRecord[0][0], 1);
+        EXPECT_TRUE((ui.results[0] != kBattleDraw || g.stepCount == kMaxSteps) && g.optionsRecord.winRecord[0][0] == 1);
         for (int s = 0; s < 4; ++s) EXPECT_EQ(g.computerSeat[s], 0);
 
         // The step records alone rebuild the final position, stepping by tens (no path animation) as replay
@@ -497,11 +495,22 @@ TEST_F(TurnLoopTest, LanOwnTimeoutsThenTheSeatGoesToTheComputerOnce) {
     }
     g.netMyTurn = 1;
     TickMainTimer(g);
-    EXPECT_EQ(BoundedText(g.seatTable[0].name, 32), Gb("计算机"));
-    EXPECT_EQ(std::pair(g.seatTable[0].state, g.netConnected), std::pair(2, 1));  // the host stays
+    EXPECT_TRUE(BoundedText(g.seatTable[0].name, 32) == Gb("计算机") && g.seatTable[0].state == 2 && g.netConnected == 1);
     PutBoundedText(g.seatTable[0].name, 32, "x");
     TickMainTimer(g);
     EXPECT_EQ(BoundedText(g.seatTable[0].name, 32), "x");  // handed over once
+}
+
+TEST_F(TurnLoopTest, LanClientLeavesWhenTheHostIsSilentTooLong) {
+    JoinLan(2);
+    g.lan = nullptr;
+    PersonToMove(1);
+    ui.clock.seconds = 72;  // 1.2 times the disconnection time
+    TickMainTimer(g);
+    EXPECT_EQ(g.netConnected, 1);
+    ui.clock.seconds = 73;
+    TickMainTimer(g);
+    EXPECT_TRUE(g.netConnected == 0 && g.deployPhase == 1 && ui.messages.back().find(Gb("服务器太长时间没有响应！")) == 0);
 }
 
 class PeaceTest : public TurnLoopTest {
@@ -583,6 +592,15 @@ TEST_F(PeaceTest, LanGiveUpIsSentOnlyOnTheOwnTurnAndNotCarriedOutHere) {
     g.curSeat = g.netMyTurn = 1;
     GiveUp(g);
     EXPECT_EQ(g.netMoveRecord.fromX, 0);
+}
+
+TEST_F(PeaceTest, ExitAsksALanHostFirst) {
+    g.netConnected = 1, g.myNetSeat = 0, computer.idle = false, ui.answers = {2};
+    ExitProgram(g);
+    EXPECT_FALSE(ui.closed);
+    EXPECT_EQ(ui.messages.at(0), Gb("庄家退出后其他玩家将无法继续游戏！") + std::string(13, ' ') + Gb("\n是否继续退出？"));
+    ExitProgram(g);
+    EXPECT_TRUE(ui.closed && computer.stops == 1);
 }
 
 }  // namespace
