@@ -15,16 +15,14 @@ namespace jq::test {
 class RecordingUi : public GameUi {
 public:
     // Boxes. Questions take their answers from `answers`, then OK.
-    int ShowMessage(const std::string& text, bool withCancel) override {
-        messages.push_back(text), cancelAsked = cancelAsked || withCancel;
+    int ShowMessage(const std::string& text, bool) override {
+        messages.push_back(text);
         if (onMessage) onMessage();
         const int a = answers.empty() ? 1 : answers.front();
         if (!answers.empty()) answers.pop_front();
         return a;
     }
     void ShowStandardBox(const std::string& text, const std::string& caption) override { boxes.push_back({text, caption}); }
-    // Hands the model's notices to ShowMessage, as the window does.
-    std::function<void(const std::string&)> Sink() { return [this](const std::string& t) { ShowMessage(t, false); }; }
 
     // Sounds, clock and waits; `events` keeps sounds, sleeps and flag reveals in their order.
     void PlaySound(const std::string& name, bool) override { sounds.push_back(name), events.push_back("sound:" + name); }
@@ -45,10 +43,10 @@ public:
     bool PieceVisible(int piece) override { return piece >= 0 && piece < kPieceCount && visible[piece]; }
     void RevealFlag(int piece) override { events.push_back("reveal:" + std::to_string(piece)); }
     void RedrawPieces() override { ++redraws; }
-    void HideArrows() override { arrows.clear(), ++arrowHides; }
+    void HideArrows() override { arrows.clear(); }
     void ShowArrow(int index, int point, int dir) override { arrows.push_back({index, point, dir}); }
     void SwapPiecePictures(int a, int b) override { swaps.push_back({a, b}); }
-    void DrawOwnPieces() override { ++ownRedraws; }
+    void DrawOwnPieces() override {}
     std::string SeatLabel(int seat) override { return seat >= 0 && seat < kSeats ? labels[seat] : std::string(); }
     void SetSeatLabel(int seat, const std::string& text) override {
         if (seat >= 0 && seat < kSeats) labels[seat] = text;
@@ -64,20 +62,17 @@ public:
     void SetGiveUpAndPeaceEnabled(bool on) override { giveUpEnabled = on; }
     void SetNextStepEnabled(bool on) override { nextStep = on; }
     bool NextStepEnabled() override { return nextStep; }
-    void ShowTurnLight(int seat, int frame) override {
-        lightSeat = seat;
-        if (frame >= 0) frames.push_back(frame);
-    }
+    void ShowTurnLight(int, int) override {}
     void ShowBattleResult(int result, bool) override { results.push_back(result), duringResult ? duringResult() : void(); }
     void WinRecordChanged() override { ++winRecordChanges; }
     void CloseMainWindow() override { closed = true; }
     void SetDeploymentControlsVisible(bool v) override { deploymentControls = v; }
-    void SetRotateEnabled(bool on) override { rotateEnabled = on; }
-    void SetPrevStepEnabled(bool on) override { prevStepEnabled = on; }
+    void SetRotateEnabled(bool) override {}
+    void SetPrevStepEnabled(bool) override {}
     void SetViewOtherButton(bool enabled, const std::string& caption) override {
         viewOtherEnabled = enabled, viewOtherCaption = caption;
     }
-    void SelectPlayMode(bool practice) override { playModes.push_back(practice); }
+    void SelectPlayMode(bool) override {}
     void SetDiagnosticLabel(int index, const std::string& text) override {
         if (index >= 0 && index < 6) diagnostics[index] = text;
     }
@@ -102,20 +97,18 @@ public:
 
     std::vector<std::string> messages, sounds, events;
     std::deque<int> answers;
-    bool cancelAsked = false;
     std::function<void()> onMessage, onPump, duringLiveWait, duringResult;
     std::vector<Box> boxes;
     ClockStamp clock;
-    std::vector<int> sleeps, placed, frames, results;
-    int slept = 0, pumps = 0, arrowHides = 0, redraws = 0, ownRedraws = 0, winRecordChanges = 0, lightSeat = -2;
+    std::vector<int> sleeps, placed, results;
+    int slept = 0, pumps = 0, redraws = 0, winRecordChanges = 0;
     std::vector<Shown> shown;
     bool visible[kPieceCount] = {};
     std::vector<Arrow> arrows;
     std::vector<Swap> swaps;
     std::string labels[kSeats], status[4], diagnostics[6], timeRemaining, viewOtherCaption;
     bool timerOn = false, saveEnabled = false, giveUpEnabled = false, nextStep = false, closed = false;
-    bool deploymentControls = false, rotateEnabled = true, prevStepEnabled = true, viewOtherEnabled = true;
-    std::vector<bool> playModes;
+    bool deploymentControls = false, viewOtherEnabled = true;
 };
 
 }  // namespace jq::test
