@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <algorithm>
 #include <memory>
+#include <span>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -81,19 +83,13 @@ TEST(PickCandidate, Rules) {
         for (float s : c.scores) list.push_back(Move(c.mover, c.target, 0, 0, 0, 0, 1, s));
         const int n = static_cast<int>(list.size());
         const int got = c.level == 0 ? PickCandidate(*w, list.data(), n) : PickAdvancedCandidate(*w, list.data(), n);
-        const int expected = c.pick == kBest ? 0 : c.pick == kAmong ? v % c.k : 1 + v % c.k;
-        EXPECT_EQ(got, expected) << "level " << c.level << ": " << c.what;
+        EXPECT_EQ(got, c.pick == kBest ? 0 : c.pick == kAmong ? v % c.k : 1 + v % c.k) << c.level << ": " << c.what;
         if (c.pick == kBest) EXPECT_EQ(w->ownRandom.State(), afterR.State()) << "one draw: " << c.what;
     }
-}
-
-TEST(PickCandidate, ThresholdSteps) {
-    EXPECT_DOUBLE_EQ(PickThreshold(1), 0.1);
-    EXPECT_DOUBLE_EQ(PickThreshold(2), 0.2);
-    EXPECT_DOUBLE_EQ(PickThreshold(79), 0.6);
-    EXPECT_DOUBLE_EQ(PickThreshold(80), 1.0);
-    EXPECT_FLOAT_EQ(AdvancedPickThreshold(19), 0.6f);
-    EXPECT_FLOAT_EQ(AdvancedPickThreshold(20), 1.0f);
+    EXPECT_EQ(std::vector<double>({PickThreshold(1), PickThreshold(2), PickThreshold(79), PickThreshold(80)}),
+              std::vector<double>({0.1, 0.2, 0.6, 1.0}));
+    EXPECT_EQ(AdvancedPickThreshold(19), 0.6f);
+    EXPECT_EQ(AdvancedPickThreshold(20), 1.0f);
 }
 
 // Seat 0 with engineers on the railway and a platoon next to an enemy; its
@@ -102,43 +98,32 @@ TEST(PickCandidate, ThresholdSteps) {
 class MarkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        PieceTable& p = w->game.pieces;
-        PutAt(p, 0, kEngineer, 0);    // (18,17)
-        PutAt(p, 4, kEngineer, 4);    // (22,17)
-        PutAt(p, 15, kEngineer, 15);  // (18,13)
-        PutAt(p, 6, kPlatoon, 6);     // (20,16)
-        PutAt(p, 21, kMine, 21);
-        PutAt(p, 23, kFlag, 23);
-        SetRow(p[21].beliefs[0], {{kFlag, 100.0f}});
-        SetRow(p[23].beliefs[0], {{kMine, 100.0f}});
-        PutAt(p, 30, kCompany, 2);    // (20,17)
-        PutAt(p, 46, kFlag, 51);
-        PutAt(p, 48, kMine, 53);
-        SetRow(p[46].beliefs[0], {{kFlag, 70.0f}, {kMine, 30.0f}});
-        SetRow(p[48].beliefs[0], {{kFlag, 30.0f}, {kMine, 70.0f}});
-        count = GenerateMoves(w->aiMoveList, p, 0);
-        list = w->aiMoveList.list;
+        const aitest::Pc pieces[] = {{0, kEngineer, 0},  {4, kEngineer, 4},  {15, kEngineer, 15},
+                                     {6, kPlatoon, 6},   {21, kMine, 21},    {23, kFlag, 23},
+                                     {30, kCompany, 2},  {46, kFlag, 51},    {48, kMine, 53}};
+        const aitest::Bel beliefs[] = {{21, 0, kFlag, 100}, {23, 0, kMine, 100}, {46, 0, kFlag, 70, kMine, 30},
+                                       {48, 0, kFlag, 30, kMine, 70}};
+        aitest::Apply(w->game.pieces, pieces, beliefs);
+        count = GenerateMoves(w->aiMoveList, w->game.pieces, 0);
     }
     float Mark(int mover, int point) const {
         const GridPoint g = test::PointAt(point);
-        for (int i = 0; i < count; ++i)
-            if (list[i].mover == mover && list[i].toX == g.x && list[i].toY == g.y) return list[i].terms[0];
+        for (const MoveCand& m : std::span(list, count))
+            if (m.mover == mover && m.toX == g.x && m.toY == g.y) return m.terms[0];
         ADD_FAILURE() << mover << " to " << point << " not listed";
         return -1.0f;
     }
     std::unique_ptr<AiWorkspace> w = aitest::MakeWorkspace();
-    MoveCand* list = nullptr;
+    MoveCand* list = w->aiMoveList.list;
     int count = 0;
 };
 
 TEST_F(MarkTest, FewerThanFortyEightCandidatesAreAllLookedAhead) {
     ASSERT_GE(count, 48);
     ASSERT_TRUE(MarkCandidates(*w, list, 47, 0));
-    for (int i = 0; i < 47; ++i) EXPECT_EQ(list[i].terms[0], 10.0f) << i;
+    EXPECT_EQ(std::count_if(list, list + 47, [](const MoveCand& m) { return m.terms[0] == 10.0f; }), 47);
     ASSERT_TRUE(MarkCandidates(*w, list, 48, 0));
-    int marked = 0;
-    for (int i = 0; i < 48; ++i) marked += list[i].terms[0] == 10.0f;
-    EXPECT_LT(marked, 48);
+    EXPECT_LT(std::count_if(list, list + 48, [](const MoveCand& m) { return m.terms[0] == 10.0f; }), 48);
     std::atomic<int> stop{1};
     w->abortRequested = &stop;
     EXPECT_FALSE(MarkCandidates(*w, list, count, 0));
@@ -167,46 +152,31 @@ TEST_F(MarkTest, AttackersAndApproachesWithManyCandidates) {
 
 // Seat 0's division in the centre can march on seat 1's flag (east) or
 // seat 3's (west); the bonus goes to the first step of one plan.
-class BonusTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        PieceTable& p = w->game.pieces;
-        PutAt(p, 10, kDivision, 124);
-        PutAt(p, 46, kFlag, 51);   // seat 1
-        PutAt(p, 96, kFlag, 111);  // seat 3
-        SetRow(p[46].beliefs[0], {{kFlag, 100.0f}});
-        SetRow(p[96].beliefs[0], {{kFlag, 100.0f}});
-    }
-    // +1 seat 1's flag, -1 seat 3's, 0 none.
-    int BonusSide() {
-        const int n = GenerateMoves(w->aiMoveList, w->game.pieces, 0);
-        MoveCand* list = w->aiMoveList.list;
-        for (int i = 0; i < n; ++i) list[i].score = 0.0f;
-        AddFlagAttackBonus(*w, list, n, 0);
-        int given = 0;
-        for (int i = 0; i < n; ++i)
-            if (list[i].score != 0.0f) {
-                EXPECT_EQ(list[i].score, 1600.0f);
-                ++given;
-            }
-        EXPECT_EQ(given, w->aiMoveTemp.mover < 0 ? 0 : 1);
-        if (w->aiMoveTemp.mover < 0) return 0;
-        return w->aiPlanMoves[w->aiPlanLength - 1].toX > 20 ? 1 : -1;
-    }
-    std::unique_ptr<AiWorkspace> w = aitest::MakeWorkspace();
-};
-
-TEST_F(BonusTest, TheWeakerEnemyFirstTheLeftOneOnEqualTerms) {
-    EXPECT_EQ(BonusSide(), -1);
-    PutAt(w->game.pieces, 80, kPlatoon, 105);  // seat 3 grows stronger
-    EXPECT_EQ(BonusSide(), 1);
+// +1: seat 1's flag, -1 seat 3's, 0 none.
+int BonusSide(AiWorkspace& w) {
+    const int n = GenerateMoves(w.aiMoveList, w.game.pieces, 0);
+    MoveCand* list = w.aiMoveList.list;
+    for (int i = 0; i < n; ++i) list[i].score = 0.0f;
+    AddFlagAttackBonus(w, list, n, 0);
+    const auto given = std::count_if(list, list + n, [](const MoveCand& m) { return m.score == 1600.0f; });
+    EXPECT_EQ(given, w.aiMoveTemp.mover < 0 ? 0 : 1);
+    if (w.aiMoveTemp.mover < 0) return 0;
+    return w.aiPlanMoves[w.aiPlanLength - 1].toX > 20 ? 1 : -1;
 }
 
-TEST_F(BonusTest, FlagBeliefOfFiftyIsNoTarget) {
-    SetRow(w->game.pieces[96].beliefs[0], {{kFlag, 50.0f}, {kMine, 50.0f}});
-    EXPECT_EQ(BonusSide(), 1);
-    SetRow(w->game.pieces[46].beliefs[0], {{kFlag, 50.0f}, {kMine, 50.0f}});
-    EXPECT_EQ(BonusSide(), 0);
+TEST(FlagAttackBonus, TheWeakerEnemyFirstTheLeftOneOnEqualTermsNoTargetAtFifty) {
+    auto w = aitest::MakeWorkspace();
+    PieceTable& p = w->game.pieces;
+    const aitest::Pc pieces[] = {{10, kDivision, 124}, {46, kFlag, 51}, {96, kFlag, 111}};
+    aitest::Apply(p, pieces, {{46, 0, kFlag, 100}, {96, 0, kFlag, 100}});
+    EXPECT_EQ(BonusSide(*w), -1);
+    PutAt(p, 80, kPlatoon, 105);  // seat 3 grows stronger
+    EXPECT_EQ(BonusSide(*w), 1);
+    p[80].alive = 0;
+    SetRow(p[96].beliefs[0], {{kFlag, 50.0f}, {kMine, 50.0f}});
+    EXPECT_EQ(BonusSide(*w), 1);
+    SetRow(p[46].beliefs[0], {{kFlag, 50.0f}, {kMine, 50.0f}});
+    EXPECT_EQ(BonusSide(*w), 0);
 }
 
 // How the flag plans bend the scores. Candidates and plan moves go from
@@ -264,72 +234,60 @@ constexpr int kArmy[25] = {10, 6, 12, 9, 11, 8, 5, 7, 12, 3, 10, 11, 6, 4, 8, 9,
 class ChoiceTest : public aitest::PositionTest {
 protected:
     ChoiceTest() {
-        for (int s = 0; s < kSeats; ++s)
-            for (int k = 0; k < kPiecesPerSeat; ++k) {
-                const int i = s * kPiecesPerSeat + k;
-                Put(i, kArmy[k], s * 30 + k);
-                for (auto& row : Pieces()[i].beliefs) {
-                    for (int c = 0; c < 12; ++c) row[c] = test::kArmyShare[c];
-                    if (k < 5) row[kBomb - 1] = 0.0f;
-                    if (k != 21 && k != 23) row[kFlag - 1] = 0.0f;
-                    if (k < 15) row[kMine - 1] = 0.0f;
-                    float sum = 0.0f;
-                    for (float x : row) sum += x;
-                    for (float& x : row) x = x * 100.0f / sum;
-                }
+        for (int i = 0; i < kPieceCount; ++i) {
+            const int k = i % kPiecesPerSeat;
+            Put(i, kArmy[k], SeatOf(i) * 30 + k);
+            for (auto& row : Pieces()[i].beliefs) {
+                for (int c = 0; c < 12; ++c) row[c] = test::kArmyShare[c];
+                if (k < 5) row[kBomb - 1] = 0.0f;
+                if (k != 21 && k != 23) row[kFlag - 1] = 0.0f;
+                if (k < 15) row[kMine - 1] = 0.0f;
+                const float sum = test::Sum12(row);
+                for (float& x : row) x = x * 100.0f / sum;
             }
-        MovePiece(26, 127);  // seat 1 slot 1 to (20,18)
-        MovePiece(77, 124);  // seat 3 slot 2 to (20,20)
+        }
+        for (auto [piece, point] : {std::pair{26, 127}, std::pair{77, 124}}) {  // to (20,18) and (20,20)
+            Pieces()[piece].x = test::PointAt(point).x;
+            Pieces()[piece].y = test::PointAt(point).y;
+            for (auto& row : Pieces()[piece].beliefs) row[kFlag - 1] = row[kMine - 1] = 0.0f;
+        }
         Pieces()[0].alive = 0;
     }
-    void MovePiece(int piece, int point) {
-        Pieces()[piece].x = test::PointAt(point).x;
-        Pieces()[piece].y = test::PointAt(point).y;
-        for (auto& row : Pieces()[piece].beliefs) {
-            row[kFlag - 1] = 0.0f;
-            row[kMine - 1] = 0.0f;
+    MoveCand Choose(int level, bool flagsLocated = false) {
+        if (flagsLocated) {
+            Believe(21, 0, {{kFlag, 100.0f}});
+            Believe(46, 0, {{kFlag, 95.0f}, {kMine, 5.0f}});
         }
-    }
-    MoveCand Choose(int level) {
         w->game.aiLevel = level;
         w->game.curSeat = 0;
         w->game.stepCount = 40;
         rng.Seed(99);
-        const bool done = level == 0 ? ChooseMoveBasic(*w) : ChooseMoveAdvanced(*w);
-        EXPECT_TRUE(done);
+        EXPECT_TRUE(level == 0 ? ChooseMoveBasic(*w) : ChooseMoveAdvanced(*w));
         return w->aiMoveList.list[0];
     }
 };
 
-TEST_F(ChoiceTest, BasicLevelGolden) {
-    const MoveCand m = Choose(0);
+TEST_F(ChoiceTest, GoldenChoicesOfEachLevel) {
+    MoveCand m = Choose(0);
     EXPECT_EQ(std::tie(m.mover, m.toX, m.toY), std::make_tuple(1, 18, 17));
     EXPECT_NEAR(m.score, 877.217f, 0.01f);
-}
-
-TEST_F(ChoiceTest, MiddleLevelGolden) {
     // No flag located; the best (988.13) is no clear best, so the pick is
     // among every candidate scoring 0 or more.
-    const MoveCand m = Choose(1);
+    m = Choose(1);
     EXPECT_EQ(w->aiChosenIndex, 22);
     EXPECT_EQ(w->aiMoveList.list[22].mover, 1);
     EXPECT_NEAR(w->aiMoveList.list[22].score, 988.13f, 0.01f);
     EXPECT_EQ(std::tie(m.mover, m.toX, m.toY), std::make_tuple(15, 19, 14));
     EXPECT_NEAR(m.score, 25.0f, 0.01f);
-}
-
-TEST_F(ChoiceTest, TopLevelGolden) {
     // The own flag and seat 1's are located: the attack plan lifts its
     // first move (the platoon of (22,15) to the camp (21,14)) past 1000.
-    Believe(21, 0, {{kFlag, 100.0f}});
-    Believe(46, 0, {{kFlag, 95.0f}, {kMine, 5.0f}});
-    const MoveCand m = Choose(2);
+    m = Choose(2, true);
     EXPECT_EQ(w->aiChosenIndex, 0);
     EXPECT_EQ(std::tie(m.mover, m.toX, m.toY), std::make_tuple(11, 21, 14));
     EXPECT_NEAR(m.score, 8399.24f, 0.01f);
 }
 
-TEST_F(ChoiceTest, StopEndsTheSearch) {
+TEST_F(ChoiceTest, StopEndsTheSearchAndNoMoveLeavesAnEmptyList) {
     Believe(21, 0, {{kFlag, 100.0f}});
     Believe(46, 0, {{kFlag, 95.0f}, {kMine, 5.0f}});
     w->game.aiLevel = 2;
@@ -339,9 +297,7 @@ TEST_F(ChoiceTest, StopEndsTheSearch) {
     abort = 1;
     worker.join();
     EXPECT_FALSE(done);
-}
-
-TEST_F(ChoiceTest, NoMoveLeavesAnEmptyList) {
+    abort = 0;
     for (int k = 0; k < kPiecesPerSeat; ++k)
         if (kArmy[k] != kFlag && kArmy[k] != kMine) Pieces()[k].alive = 0;
     Choose(2);
@@ -360,7 +316,7 @@ struct PlanChoiceCase {
     bool defended;
 };
 
-class PlanChoiceTest : public aitest::PositionTest {};
+using PlanChoiceTest = aitest::PositionTest;
 
 TEST_F(PlanChoiceTest, WhichPlansAreMade) {
     const PlanChoiceCase cases[] = {
@@ -374,17 +330,14 @@ TEST_F(PlanChoiceTest, WhichPlansAreMade) {
         {"a flag already taken is still defended", 2, 0, 0, 100, false, true, -1, true},
     };
     for (const PlanChoiceCase& c : cases) {
-        Put(0, kBrigade, 46);
-        Put(21, kFlag, 21);
-        Put(46, kFlag, 51);
-        Put(48, kMine, 53);
-        Believe(46, 0, {{kFlag, c.flag46}, {kMine, 100 - c.flag46}});
-        Believe(48, 0, {{kFlag, c.flag48}, {kMine, 100 - c.flag48}});
-        Believe(21, 0, {{kFlag, c.ownFlag}, {kMine, 100 - c.ownFlag}});
+        const aitest::Pc pieces[] = {{0, kBrigade, 46}, {21, kFlag, 21}, {46, kFlag, 51}, {48, kMine, 53}};
+        const aitest::Bel beliefs[] = {{46, 0, kFlag, c.flag46, kMine, 100 - c.flag46},
+                                       {48, 0, kFlag, c.flag48, kMine, 100 - c.flag48},
+                                       {21, 0, kFlag, c.ownFlag, kMine, 100 - c.ownFlag}};
+        aitest::Apply(Pieces(), pieces, beliefs);
         Pieces()[46].alive = !c.dead46;
         Pieces()[21].alive = !c.deadOwn;
-        w->attackRelations.count = -99;
-        w->flagThreatRelations.count = -99;
+        w->attackRelations.count = w->flagThreatRelations.count = -99;
         w->game.aiLevel = c.level;
         ASSERT_TRUE(ChooseMoveAdvanced(*w)) << c.what;
         const AttackRelation& r = w->attackRelations[0];

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <random>
 #include <set>
+#include <span>
 #include <tuple>
 #include <vector>
 
@@ -52,39 +53,35 @@ TEST(MoveGen, Destinations) {
          {{18, 15}, {18, 14}, {18, 13}, {19, 12}, {19, 14}}},
     };
     auto work = std::make_unique<MoveGenWork>();
+    auto listed = [&](const PieceTable& t, int mover) {
+        const int n = GenerateMoves(*work, t, 0);
+        std::vector<Dest> got;
+        for (const MoveCand& m : std::span(work->list, n))
+            if (mover < 0 || m.mover == mover) got.push_back({m.toX, m.toY});
+        return got;
+    };
     for (const DestCase& c : cases) {
         PieceTable t{};
         for (const Piece& p : c.pieces)
             if (p.index >= 0) t[p.index] = PieceRec{p.x, p.y, p.x, p.y, p.code, 1, {}};
         if (c.what[0] == '.') t[81] = PieceRec{20, 18, 20, 18, kPlatoon, 1, {}};
-        const int n = GenerateMoves(*work, t, 0);
-        std::vector<Dest> got;
-        for (int i = 0; i < n; ++i)
-            if (c.mover < 0 || work->list[i].mover == c.mover) got.push_back({work->list[i].toX, work->list[i].toY});
-        EXPECT_EQ(got, c.listed) << c.what;
+        EXPECT_EQ(listed(t, c.mover), c.listed) << c.what;
     }
-    // Round the corner only within its quarter of the board.
+    // Round the corner only within its quarter of the board; an invalid seat lists nothing.
     PieceTable t{};
     t[15] = PieceRec{18, 13, 18, 13, kDivision, 1, {}};
-    const int n = GenerateMoves(*work, t, 0);
-    auto listed = [&](int x, int y) {
-        return std::any_of(work->list, work->list + n, [&](const MoveCand& c) { return c.toX == x && c.toY == y; });
-    };
-    EXPECT_TRUE(listed(13, 18));
-    EXPECT_FALSE(listed(27, 18));
+    const std::vector<Dest> got = listed(t, -1);
+    EXPECT_NE(std::find(got.begin(), got.end(), Dest{13, 18}), got.end());
+    EXPECT_EQ(std::find(got.begin(), got.end(), Dest{27, 18}), got.end());
     EXPECT_EQ(GenerateMoves(*work, t, 7), 0);
-}
-
-// The outcome is judged on the real codes, not on the table moved on.
-TEST(MoveGen, OutcomesAreJudgedOnTheRealCodes) {
-    PieceTable t{};
+    // The outcome is judged on the real codes, not on the table moved on.
+    t = {};
     t[16] = PieceRec{27, 19, 27, 19, kPlatoon, 1, {}};
     t[46] = PieceRec{28, 19, 28, 19, kDivision, 1, {}};
     PieceTable real = t;
     real[16].code = kCommander;
-    auto work = std::make_unique<MoveGenWork>();
     const int n = GenerateMoves(*work, t, 0, real);
-    const MoveCand* m = std::find_if(work->list, work->list + n, [](const MoveCand& k) { return k.target == 46; });
+    const auto m = std::find_if(work->list, work->list + n, [](const MoveCand& k) { return k.target == 46; });
     ASSERT_NE(m, work->list + n);
     EXPECT_EQ(m->outcome, kMoverWins);
 }
@@ -93,36 +90,26 @@ TEST(MoveGen, OutcomesAreJudgedOnTheRealCodes) {
 // offer of an engineer and of any other piece from the board itself.
 TEST(MoveListTest, CapacityCoversTheLargestOffer) {
     const BoardTables& b = Board();
-    int maxOther = 0;
-    int maxEngineer = 0;
+    int maxOther = 0, maxEngineer = 0;
     for (int p = 0; p < kPointCount; ++p) {
         const BoardPoint& bp = b.boardPoints[p];
         if (bp.kind == kHeadquarters) continue;
-        const int x = bp.gridX;
-        const int y = bp.gridY;
-        int window = 0;
-        for (int nx = x - 1; nx <= x + 1; ++nx)
-            for (int ny = y - 1; ny <= y + 1; ++ny) window += (nx != x || ny != y) && PointIndexAt(b, nx, ny) >= 0;
-        int other = window;
-        int engineer = window;
-        if (bp.kind == kRailway) {
-            other = engineer = 0;
-            for (int q = 0; q < kPointCount; ++q) {
-                if (q == p) continue;
-                const BoardPoint& bq = b.boardPoints[q];
-                if (bq.kind != kRailway) {
-                    const bool near = q / 30 == p / 30 && std::abs(bq.gridX - x) <= 1 && std::abs(bq.gridY - y) <= 1;
-                    other += near;
-                    engineer += near;
-                    continue;
-                }
-                ++engineer;
-                const bool line = bq.gridX == x || bq.gridY == y;
-                const bool corner =
-                    (std::abs(x - 20) == std::abs(bq.gridY - 20) || std::abs(y - 20) == std::abs(bq.gridX - 20)) &&
-                    IsSameQuadrant(x, y, bq.gridX, bq.gridY) == 1;
-                other += line || corner;
+        const int x = bp.gridX, y = bp.gridY;
+        int other = 0, engineer = 0;
+        for (int q = 0; q < kPointCount; ++q) {
+            const BoardPoint& bq = b.boardPoints[q];
+            const bool near = q != p && std::abs(bq.gridX - x) <= 1 && std::abs(bq.gridY - y) <= 1;
+            if (bp.kind != kRailway || bq.kind != kRailway) {
+                const bool counts = near && (bp.kind != kRailway || q / 30 == p / 30);
+                other += counts;
+                engineer += counts;
+                continue;
             }
+            if (q == p) continue;
+            ++engineer;
+            other += bq.gridX == x || bq.gridY == y ||
+                     ((std::abs(x - 20) == std::abs(bq.gridY - 20) || std::abs(y - 20) == std::abs(bq.gridX - 20)) &&
+                      IsSameQuadrant(x, y, bq.gridX, bq.gridY) == 1);
         }
         maxOther = std::max(maxOther, other);
         maxEngineer = std::max(maxEngineer, engineer);
@@ -137,12 +124,9 @@ void RandomBoard(std::mt19937& rng, PieceTable& t) {
     std::vector<int> points(kPointCount);
     for (int p = 0; p < kPointCount; ++p) points[p] = p;
     std::shuffle(points.begin(), points.end(), rng);
-    int next = 0;
-    for (int i = 0; i < kPieceCount; ++i) {
-        if (rng() % 10 < 4) continue;
-        const int code = rng() % 3 == 0 ? kEngineer : 1 + static_cast<int>(rng() % 12);
-        test::PutAt(t, i, code, points[next++]);
-    }
+    for (int i = 0, next = 0; i < kPieceCount; ++i)
+        if (rng() % 10 >= 4)
+            test::PutAt(t, i, rng() % 3 == 0 ? kEngineer : 1 + static_cast<int>(rng() % 12), points[next++]);
 }
 
 bool SameWords(const MoveCand& a, const MoveCand& b) {
@@ -167,12 +151,10 @@ TEST(MoveGenRandomTest, CandidatesAreRealMovesAndEngineerReachAgrees) {
         for (int seat = 0; seat < kSeats; ++seat) {
             const int n = GenerateMoves(*work, t, seat);
             std::set<std::tuple<int, int, int>> seen;
-            int lastMover = -1;
             for (int i = 0; i < n; ++i) {
                 const MoveCand& c = work->list[i];
                 ASSERT_EQ(SeatOf(c.mover), seat);
-                ASSERT_GE(c.mover, lastMover);
-                lastMover = c.mover;
+                ASSERT_GE(c.mover, i > 0 ? work->list[i - 1].mover : 0);
                 ASSERT_EQ(GridPoint(t[c.mover].x, t[c.mover].y), GridPoint(c.fromX, c.fromY));
                 ASSERT_EQ(c.target, PieceAtPoint(c.toX, c.toY, t));
                 ASSERT_EQ(c.outcome, c.target == kNoPiece ? 1 : ResolveCombat(t, c.mover, c.target));
@@ -207,11 +189,9 @@ void Disturb(std::mt19937& rng, MoveGenWork& gen, PieceTable& t) {
         const MoveCand m = gen.list[rng() % n];
         t[m.mover].x = m.toX;
         t[m.mover].y = m.toY;
-        if (m.target >= 0) {
-            const int r = static_cast<int>(rng() % 3);
-            if (r != 0) t[m.target].alive = 0;
-            if (r != 1) t[m.mover].alive = 0;
-        }
+        const int r = m.target >= 0 ? static_cast<int>(rng() % 3) : 0;
+        if (m.target >= 0 && r != 0) t[m.target].alive = 0;
+        if (m.target >= 0 && r != 1) t[m.mover].alive = 0;
     }
 }
 
@@ -231,15 +211,13 @@ TEST(DerivedMoves, DerivedListsAreTheGeneratedLists) {
             *board = w->game.pieces;
             Disturb(rng, *gen, *board);
             const int n = DeriveSeatMoves(*w, *base, *board, derived.data());
-            const int expected = GenerateMoves(*gen, *board, seat, w->game.pieces);
-            ASSERT_EQ(n, expected) << "round " << round;
+            ASSERT_EQ(n, GenerateMoves(*gen, *board, seat, w->game.pieces)) << "round " << round;
             for (int k = 0; k < n; ++k) ASSERT_TRUE(SameWords(derived[k], gen->list[k])) << round << " " << k;
         }
         // The same board derives the base list itself.
         ASSERT_EQ(DeriveSeatMoves(*w, *base, w->game.pieces, derived.data()), base->count);
     }
 }
-
 
 }  // namespace
 }  // namespace jq
