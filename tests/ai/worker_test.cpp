@@ -5,13 +5,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <random>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "ai/aithread.h"
@@ -21,7 +19,7 @@
 #include "core/qipan.h"
 #include "position.h"
 #include "records/battlefile.h"
-#include "records/fileio.h"
+#include "support/files_support.h"
 #include "support/lan_fakes.h"
 #include "support/recording_ui.h"
 
@@ -66,6 +64,9 @@ public:
         EXPECT_EQ(items.size(), 1u);
         return items.empty() ? HandOver{} : items[0];
     }
+    auto Sink() {
+        return [this](MoveCand m, uint64_t t) { Post(m, t); };
+    }
 
 private:
     std::mutex mutex_;
@@ -73,7 +74,7 @@ private:
     std::vector<HandOver> items_;
 };
 
-// Four armies dealt, seat 1 to move.
+// Four armies dealt, `seat` to move.
 std::unique_ptr<GameState> DealtGame(GameUi& ui, int seat) {
     auto g = std::make_unique<GameState>();
     g->ui = &ui;
@@ -90,7 +91,7 @@ class WorkerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         g = DealtGame(ui, 1);
-        worker = std::make_unique<AIDominate>(*g, [this](MoveCand m, uint64_t t) { collector.Post(m, t); });
+        worker = std::make_unique<AIDominate>(*g, collector.Sink());
         g->computer = worker.get();
     }
     void TearDown() override { worker.reset(); }
@@ -99,6 +100,11 @@ protected:
         const int before = g->stepCount;
         ExecuteComputerMove(*g, item.move, item.token);
         return g->stepCount != before;
+    }
+    // A search started and its hand-over awaited.
+    HandOver Search() {
+        worker->Resume();
+        return collector.Next();
     }
 
     LabelUi ui;
@@ -141,16 +147,13 @@ TEST_F(WorkerTest, StopDuringTheSearchOrWithTheHandOverPendingDropsTheMove) {
     EXPECT_TRUE(worker->IsIdle());
     for (const auto& item : collector.Take()) EXPECT_FALSE(Deliver(item));
     EXPECT_TRUE(ui.diagnostics[4].empty());  // a dropped move shows nothing
-    worker->Resume();
-    EXPECT_TRUE(Deliver(collector.Next()));
+    EXPECT_TRUE(Deliver(Search()));
 }
 
 TEST_F(WorkerTest, StaleHandOverArrivingWhileANewerOneIsPendingIsDropped) {
-    worker->Resume();
-    const auto stale = collector.Next();
+    const auto stale = Search();
     worker->Stop();
-    worker->Resume();  // the same position, a new search
-    const auto fresh = collector.Next();
+    const auto fresh = Search();  // the same position, a new search
     EXPECT_FALSE(Deliver(stale));
     EXPECT_FALSE(worker->IsIdle()) << "the newer hand-over is still pending";
     EXPECT_TRUE(Deliver(fresh));
@@ -158,28 +161,22 @@ TEST_F(WorkerTest, StaleHandOverArrivingWhileANewerOneIsPendingIsDropped) {
     EXPECT_TRUE(worker->IsIdle());
 }
 
-TEST_F(WorkerTest, AbortFlagAtTheHandOverShowsButCarriesOutNothing) {
-    worker->Resume();
-    const auto item = collector.Next();
-    worker->abortRequested = 1;
-    EXPECT_FALSE(Deliver(item));
-    EXPECT_EQ(ui.diagnostics[4], "17=402");
-    EXPECT_TRUE(worker->IsIdle());
-}
-
-TEST_F(WorkerTest, MoveForAPositionThatIsGoneIsDropped) {
-    worker->Resume();
-    const auto first = collector.Next();
-    g->stepCount = 3;  // play went on meanwhile
-    EXPECT_FALSE(Deliver(first));
-    EXPECT_TRUE(ui.diagnostics[4].empty());
-    EXPECT_TRUE(worker->IsIdle());
-    g->stepCount = 0;
-    worker->Resume();
-    const auto second = collector.Next();
-    g->curSeat = 2;
-    EXPECT_FALSE(Deliver(second));
-    EXPECT_TRUE(worker->IsIdle());
+// A hand-over with the abort flag raised shows its figures but carries out
+// nothing; one for a position that is gone (play went on, another seat to
+// move) shows nothing either.
+TEST_F(WorkerTest, AbortedOrOutdatedHandOverIsDropped) {
+    for (int variant = 0; variant < 3; ++variant) {
+        const auto item = Search();
+        if (variant == 0) worker->abortRequested = 1;
+        if (variant == 1) g->stepCount = 3;  // play went on meanwhile
+        if (variant == 2) g->curSeat = 2;
+        EXPECT_FALSE(Deliver(item)) << variant;
+        EXPECT_EQ(ui.diagnostics[4], variant == 0 ? "17=402" : "") << variant;
+        EXPECT_TRUE(worker->IsIdle()) << variant;
+        g->stepCount = 0;
+        g->curSeat = 1;
+        ui.diagnostics[4].clear();
+    }
 }
 
 // A seat without a move, a move the board refuses (its mover gone) and a
@@ -191,8 +188,7 @@ TEST_F(WorkerTest, GiveUpWhenThereIsNoMoveOrTheBoardRefusesIt) {
         if (variant == 0)
             for (int p = 25; p < 50; ++p)
                 if (g->pieces[p].code != kFlag && g->pieces[p].code != kMine) g->pieces[p].alive = 0;
-        worker->Resume();
-        HandOver item = collector.Next();
+        HandOver item = Search();
         if (variant == 1) g->pieces[item.move.mover].alive = 0;
         if (variant == 2) item.move = aitest::Move(4, kNoPiece, 22, 17, 22, 18);
         EXPECT_TRUE(Deliver(item)) << variant;
@@ -214,8 +210,7 @@ TEST_F(WorkerTest, LanMoveIsSentInTheMoversView) {
     g->lan = &lan;
     g->netConnected = 1;
     g->netMyTurn = 1;
-    worker->Resume();
-    const auto item = collector.Next();
+    const auto item = Search();
     EXPECT_FALSE(Deliver({item.move, item.token + 1}));  // a foreign token
     EXPECT_FALSE(worker->IsIdle());
     EXPECT_FALSE(Deliver(item));
@@ -269,31 +264,26 @@ TEST_F(WorkerTest, RandomStartsAndStops) {
 }
 
 // The bomb's value is the worker's own: each search goes on from the value
-// the previous one left.
+// the previous one left. Seat 1's bomb two steps from seat 0's flag, which it
+// knows: only the flag plan values the bomb, after every score is made.
 TEST(WorkerMemory, BombValueGoesOnFromTheLastSearch) {
     LabelUi ui;
     auto g = std::make_unique<GameState>();
     g->ui = &ui;
     aitest::ClearTable(g->pieces);
-    // Seat 1's bomb two steps from seat 0's flag, which it knows: only the
-    // flag plan values the bomb, after every score is made.
     test::PutAt(g->pieces, 21, kFlag, 21);
     test::SetRow(g->pieces[21].beliefs[1], {{kFlag, 100.0f}});
     test::PutAt(g->pieces, 30, kBomb, 12);
     g->curSeat = 1;
     Collector collector;
-    AIDominate worker(*g, [&collector](MoveCand m, uint64_t t) { collector.Post(m, t); });
-    float handed[2];
-    for (float& score : handed) {
+    AIDominate worker(*g, collector.Sink());
+    auto own = std::make_unique<AiWorkspace>();  // the same two searches on a workspace of its own
+    float handed[2], bomb = 0.0f;
+    for (int i = 0; i < 2; ++i) {
         ASSERT_TRUE(worker.SetSeed(42));
         worker.Resume();
-        score = collector.Next().move.score;
+        handed[i] = collector.Next().move.score;
         worker.Stop();
-    }
-    // The same two searches on workspaces of their own.
-    auto own = std::make_unique<AiWorkspace>();
-    float bomb = 0.0f;
-    for (int i = 0; i < 2; ++i) {
         TakeSnapshot(*g, own->game);
         if (i == 1) own->game.pieceValues[2] = bomb;
         own->ownRandom.Seed(42);
@@ -307,12 +297,9 @@ TEST(WorkerMemory, BombValueGoesOnFromTheLastSearch) {
 // The window's worker: the move reaches the window's thread as a queued
 // call, dropped when the window is gone.
 TEST(WindowHandOver, MoveIsCarriedOutOnTheWindowsThreadUnlessTheWindowIsGone) {
-    if (QCoreApplication::instance() == nullptr) {
-        static int argc = 1;
-        static char name[] = "ai_tests";
-        static char* argv[] = {name, nullptr};
-        static QCoreApplication app(argc, argv);
-    }
+    static int argc = 1;
+    static char name[] = "ai_tests", *argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
     for (bool windowGoes : {false, true}) {
         LabelUi ui;
         auto g = DealtGame(ui, 2);
@@ -332,7 +319,6 @@ TEST(WindowHandOver, MoveIsCarriedOutOnTheWindowsThreadUnlessTheWindowIsGone) {
         if (!windowGoes) EXPECT_EQ(ui.onThread, std::this_thread::get_id());
         worker->Stop();
         EXPECT_TRUE(worker->IsIdle());
-        worker.reset();
     }
 }
 
@@ -340,28 +326,21 @@ TEST(WindowHandOver, MoveIsCarriedOutOnTheWindowsThreadUnlessTheWindowIsGone) {
 // a result, and the battle driver finds every step legal and every position
 // sound. The record written decodes to the steps played.
 TEST(SelfPlay, OneSeededBattlePerLevelEndsSoundly) {
-    const auto folder = std::filesystem::temp_directory_path() / ("jq-selfplay-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
+    const test::ScratchFolder folder;
     for (int level : {0, 1, 2}) {
         SelfPlayOptions o;
         for (int& l : o.levels) l = level;
         o.seed = 6;
-        o.dataFolder = folder.string();  // no database, no statistics: generated armies
-        o.recordPath = (folder / ("battle-" + std::to_string(level) + ".kbt")).string();
+        o.dataFolder = folder.Plain();  // no database, no statistics: generated armies
+        o.recordPath = folder.Path("battle.kbt");
         const SelfPlayResult r = PlaySelfBattle(o);
         EXPECT_EQ(r.failure, "") << "level " << level;
-        EXPECT_GE(r.result, 0) << "level " << level;
-        EXPECT_LE(r.result, 2);
-        ASSERT_GT(r.steps, 0);
+        EXPECT_TRUE(r.result >= 0 && r.result <= 2 && r.steps > 0) << r.result << " " << r.steps;
         for (const SelfPlayMove& m : r.moves) ASSERT_EQ(m.level, level);
-
-        const auto bytes = ReadFileBytes(o.recordPath, kBattleFileMaxBytes);
-        ASSERT_TRUE(bytes.has_value());
-        const BattleDecodeResult decoded = DecodeBattleFile(*bytes);
+        const BattleDecodeResult decoded = DecodeBattleFile(folder.Read("battle.kbt"));
         EXPECT_EQ(decoded.error, BattleFileError::kNone);
         EXPECT_EQ(static_cast<int>(decoded.file.moves.size()), r.steps);
     }
-    std::filesystem::remove_all(folder);
 }
 
 }  // namespace
