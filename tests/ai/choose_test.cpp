@@ -1,25 +1,7 @@
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <chrono>
-#include <algorithm>
-#include <memory>
-#include <span>
-#include <thread>
-#include <tuple>
-#include <vector>
-
-#include "ai/choose0.h"
-#include "ai/choose12.h"
-#include "ai/flagdefence.h"
 #include "position.h"
 
-namespace jq {
+namespace jq::aitest {
 namespace {
-
-using aitest::Move;
-using test::PutAt;
-using test::SetRow;
 
 // The random pick among the sorted candidates, at the basic level (0) and
 // the upper levels (1). Expected: the best, one of the first k, or one of
@@ -69,7 +51,7 @@ TEST(PickCandidate, Rules) {
         {"commander rule over at 32", 1, 32, kCmd, kNoPiece, {5000, 4}, kBest, 0},
     };
     for (const PickCase& c : cases) {
-        auto w = aitest::MakeWorkspace();
+        auto w = MakeWorkspace();
         PutAt(w->game.pieces, kCmd, kCommander, 36);
         PutAt(w->game.pieces, kOther, kPlatoon, 37);
         w->ownRandom.Seed(11);
@@ -98,22 +80,22 @@ TEST(PickCandidate, Rules) {
 class MarkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const aitest::Pc pieces[] = {{0, kEngineer, 0},  {4, kEngineer, 4},  {15, kEngineer, 15},
+        const Pc pieces[] = {{0, kEngineer, 0},  {4, kEngineer, 4},  {15, kEngineer, 15},
                                      {6, kPlatoon, 6},   {21, kMine, 21},    {23, kFlag, 23},
                                      {30, kCompany, 2},  {46, kFlag, 51},    {48, kMine, 53}};
-        const aitest::Bel beliefs[] = {{21, 0, kFlag, 100}, {23, 0, kMine, 100}, {46, 0, kFlag, 70, kMine, 30},
+        const Bel beliefs[] = {{21, 0, kFlag, 100}, {23, 0, kMine, 100}, {46, 0, kFlag, 70, kMine, 30},
                                        {48, 0, kFlag, 30, kMine, 70}};
-        aitest::Apply(w->game.pieces, pieces, beliefs);
+        Apply(w->game.pieces, pieces, beliefs);
         count = GenerateMoves(w->aiMoveList, w->game.pieces, 0);
     }
     float Mark(int mover, int point) const {
-        const GridPoint g = test::PointAt(point);
+        const GridPoint g = PointAt(point);
         for (const MoveCand& m : std::span(list, count))
             if (m.mover == mover && m.toX == g.x && m.toY == g.y) return m.terms[0];
         ADD_FAILURE() << mover << " to " << point << " not listed";
         return -1.0f;
     }
-    std::unique_ptr<AiWorkspace> w = aitest::MakeWorkspace();
+    std::unique_ptr<AiWorkspace> w = MakeWorkspace();
     MoveCand* list = w->aiMoveList.list;
     int count = 0;
 };
@@ -165,10 +147,10 @@ int BonusSide(AiWorkspace& w) {
 }
 
 TEST(FlagAttackBonus, TheWeakerEnemyFirstTheLeftOneOnEqualTermsNoTargetAtFifty) {
-    auto w = aitest::MakeWorkspace();
+    auto w = MakeWorkspace();
     PieceTable& p = w->game.pieces;
-    const aitest::Pc pieces[] = {{10, kDivision, 124}, {46, kFlag, 51}, {96, kFlag, 111}};
-    aitest::Apply(p, pieces, {{46, 0, kFlag, 100}, {96, 0, kFlag, 100}});
+    const Pc pieces[] = {{10, kDivision, 124}, {46, kFlag, 51}, {96, kFlag, 111}};
+    Apply(p, pieces, {{46, 0, kFlag, 100}, {96, 0, kFlag, 100}});
     EXPECT_EQ(BonusSide(*w), -1);
     PutAt(p, 80, kPlatoon, 105);  // seat 3 grows stronger
     EXPECT_EQ(BonusSide(*w), 1);
@@ -218,10 +200,10 @@ TEST(FlagPlanScores, Cases) {
         int n = 0;
         for (int s = 0; s < 4; ++s) {
             plans.status[s] = c.status[s];
-            plans.move[s] = aitest::Move(3, kNoPiece, 18, 13, c.plans[s].toX, 13, 1, c.plans[s].score);
+            plans.move[s] = Move(3, kNoPiece, 18, 13, c.plans[s].toX, 13, 1, c.plans[s].score);
         }
         for (const Cand& k : c.list)
-            if (k.toX != 0) list[n++] = aitest::Move(3, k.target, 18, 13, k.toX, 13, 1, k.score);
+            if (k.toX != 0) list[n++] = Move(3, k.target, 18, 13, k.toX, 13, 1, k.score);
         ApplyFlagPlans(plans, list, n, kStake);
         for (int i = 0; i < n; ++i) EXPECT_EQ(list[i].score, c.expected[i]) << c.what << ", candidate " << i;
     }
@@ -231,7 +213,7 @@ TEST(FlagPlanScores, Cases) {
 // centre.
 constexpr int kArmy[25] = {10, 6, 12, 9, 11, 8, 5, 7, 12, 3, 10, 11, 6, 4, 8, 9, 2, 3, 2, 12, 10, 1, 2, 7, 11};
 
-class ChoiceTest : public aitest::PositionTest {
+class ChoiceTest : public PositionTest {
 protected:
     ChoiceTest() {
         for (int i = 0; i < kPieceCount; ++i) {
@@ -247,8 +229,8 @@ protected:
             }
         }
         for (auto [piece, point] : {std::pair{26, 127}, std::pair{77, 124}}) {  // to (20,18) and (20,20)
-            Pieces()[piece].x = test::PointAt(point).x;
-            Pieces()[piece].y = test::PointAt(point).y;
+            Pieces()[piece].x = PointAt(point).x;
+            Pieces()[piece].y = PointAt(point).y;
             for (auto& row : Pieces()[piece].beliefs) row[kFlag - 1] = row[kMine - 1] = 0.0f;
         }
         Pieces()[0].alive = 0;
@@ -316,7 +298,7 @@ struct PlanChoiceCase {
     bool defended;
 };
 
-using PlanChoiceTest = aitest::PositionTest;
+using PlanChoiceTest = PositionTest;
 
 TEST_F(PlanChoiceTest, WhichPlansAreMade) {
     const PlanChoiceCase cases[] = {
@@ -330,11 +312,11 @@ TEST_F(PlanChoiceTest, WhichPlansAreMade) {
         {"a flag already taken is still defended", 2, 0, 0, 100, false, true, -1, true},
     };
     for (const PlanChoiceCase& c : cases) {
-        const aitest::Pc pieces[] = {{0, kBrigade, 46}, {21, kFlag, 21}, {46, kFlag, 51}, {48, kMine, 53}};
-        const aitest::Bel beliefs[] = {{46, 0, kFlag, c.flag46, kMine, 100 - c.flag46},
+        const Pc pieces[] = {{0, kBrigade, 46}, {21, kFlag, 21}, {46, kFlag, 51}, {48, kMine, 53}};
+        const Bel beliefs[] = {{46, 0, kFlag, c.flag46, kMine, 100 - c.flag46},
                                        {48, 0, kFlag, c.flag48, kMine, 100 - c.flag48},
                                        {21, 0, kFlag, c.ownFlag, kMine, 100 - c.ownFlag}};
-        aitest::Apply(Pieces(), pieces, beliefs);
+        Apply(Pieces(), pieces, beliefs);
         Pieces()[46].alive = !c.dead46;
         Pieces()[21].alive = !c.deadOwn;
         w->attackRelations.count = w->flagThreatRelations.count = -99;
@@ -348,4 +330,4 @@ TEST_F(PlanChoiceTest, WhichPlansAreMade) {
 }
 
 }  // namespace
-}  // namespace jq
+}  // namespace jq::aitest

@@ -1,30 +1,11 @@
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
-#include <memory>
-#include <random>
-#include <tuple>
-#include <vector>
 
-#include "ai/derivedmoves.h"
-#include "ai/evaluate.h"
-#include "ai/expectation.h"
-#include "ai/expected.h"
-#include "ai/inference.h"
-#include "ai/movegen.h"
 #include "formations/piecestats.h"
 #include "position.h"
 
-namespace jq {
+namespace jq::aitest {
 namespace {
-
-using aitest::Move;
-using test::Put;
-using test::SetAllRows;
-using test::SetRow;
 
 // The immediate value of one move, by the basic level's evaluation (army
 // beliefs) or the upper levels' (even beliefs), on one of a few
@@ -62,14 +43,14 @@ void Lay(PieceTable& t, Background b) {
     if (b == kEnemyHq || b == kEnemyHqEqual) {
         Put(t, 46, kFlag, 28, 19);
         Put(t, 48, kMine, 28, 21);
-        aitest::Row2(t[46].beliefs[0], kFlag, 60, kMine, 40);
-        aitest::Row2(t[48].beliefs[0], kFlag, b == kEnemyHq ? 40 : 60, kMine, b == kEnemyHq ? 60 : 40);
+        Row2(t[46].beliefs[0], kFlag, 60, kMine, 40);
+        Row2(t[48].beliefs[0], kFlag, b == kEnemyHq ? 40 : 60, kMine, b == kEnemyHq ? 60 : 40);
     }
     if (b == kOwnFlag || b == kTornHq) Put(t, 21, kFlag, 19, 12);
     if (b == kOwnFlag) SetRow(t[21].beliefs[2], {{kFlag, 100}});
     if (b == kTornHq) {
         Put(t, 23, kMine, 21, 12);
-        for (int p : {21, 23}) aitest::Row2(t[p].beliefs[1], kFlag, 50, kMine, 50);
+        for (int p : {21, 23}) Row2(t[p].beliefs[1], kFlag, 50, kMine, 50);
     }
 }
 
@@ -110,13 +91,13 @@ TEST(ImmediateValue, Cases) {
         {"engineer into the centre", kUpper, kTornHq, 0, 1, 32, kEngineer, {}, 20, 17, 20, 18, 200},
     };
     for (const ValueCase& c : cases) {
-        auto w = aitest::MakeWorkspace(!c.basic);
+        auto w = MakeWorkspace(!c.basic);
         PieceTable& t = w->game.pieces;
         w->game.stepCount = c.step;
         Lay(t, c.background);
         Put(t, c.mover, c.code, c.fromX, c.fromY);
         for (auto& row : t[c.mover].beliefs)
-            if (c.row.codeA != 0) aitest::Row2(row, c.row.codeA, c.row.weightA, c.row.codeB, c.row.weightB);
+            if (c.row.codeA != 0) Row2(row, c.row.codeA, c.row.weightA, c.row.codeB, c.row.weightB);
         if (c.target.index != kNoPiece) {
             Put(t, c.target.index, c.target.code, c.target.x, c.target.y);
             SetAllRows(t[c.target.index], {{c.target.code, 100}});
@@ -133,7 +114,7 @@ TEST(ImmediateValue, Cases) {
 // above 0, the first; a seat without moves: nothing. The threat balance
 // counts attacks worth more than 1.
 TEST(Evaluate, SeatReplyAndThreatBalance) {
-    auto w = aitest::MakeWorkspace();
+    auto w = MakeWorkspace();
     PieceTable& p = w->game.pieces;
     Put(p, 10, kCompany, 20, 16);
     Put(p, 30, kPlatoon, 20, 17);
@@ -162,10 +143,10 @@ TEST(Evaluate, SeatReplyAndThreatBalance) {
 
 // A simulated capture ends as its score says; a bomb takes both.
 TEST(Evaluate, SimulatedOutcomeFollowsTheScore) {
-    auto w = aitest::MakeWorkspace();
+    auto w = MakeWorkspace();
     PieceTable& p = w->game.pieces;
-    test::PutAt(p, 4, kDivision, 2);
-    test::PutAt(p, 30, kPlatoon, 3);
+    PutAt(p, 4, kDivision, 2);
+    PutAt(p, 30, kPlatoon, 3);
     auto copy = std::make_unique<PieceTable>();
     const struct {
         int code;
@@ -181,7 +162,7 @@ TEST(Evaluate, SimulatedOutcomeFollowsTheScore) {
     EXPECT_EQ(std::make_tuple(p[4].x, p[30].alive), std::make_tuple(20, 1)) << "the source is untouched";
 }
 
-class ExpectedScoreTest : public aitest::PositionTest {
+class ExpectedScoreTest : public PositionTest {
 protected:
     // Seat 0's `attacker` in the centre next to seat 1's piece 25 of `code`,
     // believed as given; the score of the attack on it.
@@ -354,7 +335,7 @@ TEST(Expectation, AttackValuesAndTheBombsValue) {
     for (const Case& c : cases) {
         float pv[15], d[12];
         std::memcpy(pv, kInitialPieceValues, sizeof pv);
-        aitest::Row2(d, c.codeA, c.weightA, c.codeB, c.weightB);
+        Row2(d, c.codeA, c.weightA, c.codeB, c.weightB);
         const float v = ExpectedAttackValue(pv, c.attacker, d);
         if (c.attacker != kEngineer || c.codeA != kCommander) EXPECT_FLOAT_EQ(v, c.value) << c.attacker << " " << c.codeA;
         EXPECT_FLOAT_EQ(pv[2], c.bomb) << c.attacker << " " << c.codeA << " " << c.weightA;
@@ -377,4 +358,4 @@ TEST(Expectation, EmptyRowsGiveDefinedValues) {
 }
 
 }  // namespace
-}  // namespace jq
+}  // namespace jq::aitest

@@ -1,25 +1,10 @@
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstring>
-#include <memory>
-#include <random>
-#include <vector>
-
 #include "ai/attackpath.h"
-#include "ai/expected.h"
 #include "ai/flagattack.h"
-#include "ai/flagdefence.h"
 #include "ai/flagplan0.h"
-#include "ai/relations.h"
-#include "core/combat.h"
 #include "position.h"
 
-namespace jq {
+namespace jq::aitest {
 namespace {
-
-using aitest::Bel;
-using aitest::Pc;
 
 constexpr double kStake = 200000.0;
 constexpr int kAny = -99;
@@ -33,7 +18,7 @@ struct AttackCase {
     int status, mover, target;
 };
 
-using FlagAttackTest = aitest::PositionTest;
+using FlagAttackTest = PositionTest;
 
 TEST_F(FlagAttackTest, Scenarios) {
     const std::vector<int> around = {20, 16, 28, 9, 25, 1};
@@ -62,7 +47,7 @@ TEST_F(FlagAttackTest, Scenarios) {
     };
     for (const AttackCase& c : cases) {
         Clear();
-        aitest::Apply(Pieces(), c.pieces, c.beliefs);
+        Apply(Pieces(), c.pieces, c.beliefs);
         int wall = 50;
         for (int p : c.walls) Put(wall++, kPlatoon, p);
         MoveCand out;
@@ -97,7 +82,7 @@ struct DefenceCase {
     int status, threatMoves, mover;
 };
 
-using FlagDefenceTest = aitest::PositionTest;
+using FlagDefenceTest = PositionTest;
 
 TEST_F(FlagDefenceTest, Scenarios) {
     const DefenceCase cases[] = {
@@ -124,7 +109,7 @@ TEST_F(FlagDefenceTest, Scenarios) {
             Put(30, kDivision, c.attackerPoint);
             Believe(30, 0, {{c.believed, 100.0f}});
         }
-        aitest::Apply(Pieces(), c.pieces, c.beliefs);
+        Apply(Pieces(), c.pieces, c.beliefs);
         w->game.styleCoefDefence = c.caution;
         w->game.styleDefence = c.slider;
         MoveCand out;
@@ -154,9 +139,6 @@ TEST_F(FlagDefenceTest, CounterTimingAndStop) {
     EXPECT_EQ(PlanFlagDefence(*w, 0, 1, 21, kStake, out, Pieces()), kDefenceStopped);
 }
 
-using test::PointAt;
-using test::PutAt;
-
 class AttackPathTest : public ::testing::Test {
 protected:
     int Find(int piece, int from, int to) {
@@ -166,7 +148,7 @@ protected:
         EXPECT_EQ(std::memcmp(path.get(), &w->game.pieces, sizeof(PieceTable)), 0) << "the table is left as found";
         return n;
     }
-    std::unique_ptr<AiWorkspace> w = aitest::MakeWorkspace();
+    std::unique_ptr<AiWorkspace> w = MakeWorkspace();
     std::unique_ptr<PieceTable> path = std::make_unique<PieceTable>();
     MoveCand moves[kPlanCapacity];
     int32_t penalty[kPointSlots] = {};
@@ -221,8 +203,8 @@ TEST_F(AttackPathTest, PathsOfMoreThanTwentyMovesAreRefused) {
 // planning: who moves first, and against whom.
 struct MarchCase {
     const char* what;
-    aitest::Pc pieces[3];
-    aitest::Bel beliefs[2];
+    Pc pieces[3];
+    Bel beliefs[2];
     int mover, target, toPoint;
 };
 
@@ -239,8 +221,8 @@ TEST(FlagPlanBasic, MarchAndSideStep) {
          {{30, 0, kFlag, 100}}, 20, 30, 15},
     };
     for (const MarchCase& c : cases) {
-        auto w = aitest::MakeWorkspace();
-        aitest::Apply(w->game.pieces, c.pieces, c.beliefs);
+        auto w = MakeWorkspace();
+        Apply(w->game.pieces, c.pieces, c.beliefs);
         w->game.pieces[15].alive = 0;  // a dead piece's code still counts
         MoveCand out;
         PlanFlagAttackBasic(*w, out, 0, 30, w->game.pieces);
@@ -250,23 +232,23 @@ TEST(FlagPlanBasic, MarchAndSideStep) {
         EXPECT_GE(w->aiPlanLength, c.target == kNoPiece ? 2 : 1) << c.what;
         EXPECT_EQ(GridPoint(out.toX, out.toY), PointAt(c.toPoint)) << c.what;
     }
-    auto w = aitest::MakeWorkspace();
+    auto w = MakeWorkspace();
     MoveCand out;
     PlanFlagAttackBasic(*w, out, 0, kNoPiece, w->game.pieces);
     EXPECT_EQ(out.mover, kNoPiece);
     // A side step leaves every point of the path.
     PutAt(w->game.pieces, 2, kBattalion, 2);  // (20,17)
     PutAt(w->game.pieces, 5, kPlatoon, 5);    // (18,16)
-    const MoveCand path[2] = {aitest::Move(5, kNoPiece, 18, 16, 18, 17), aitest::Move(5, kNoPiece, 18, 17, 19, 17)};
+    const MoveCand path[2] = {Move(5, kNoPiece, 18, 16, 18, 17), Move(5, kNoPiece, 18, 17, 19, 17)};
     FindSideStepMove(*w, out, 2, 2, path, w->game.pieces);
     EXPECT_EQ(std::make_pair(out.mover, out.target), std::make_pair(2, kNoPiece));
     for (const MoveCand& m : path) EXPECT_NE(GridPoint(out.toX, out.toY), GridPoint(m.toX, m.toY));
-    const MoveCand blocked = aitest::Move(5, kNoPiece, 18, 16, 22, 16);  // cannot be traced
+    const MoveCand blocked = Move(5, kNoPiece, 18, 16, 22, 16);  // cannot be traced
     FindSideStepMove(*w, out, 2, 1, &blocked, w->game.pieces);
     EXPECT_EQ(out.mover, kNoPiece);
 }
 
-using RelationTest = aitest::PositionTest;
+using RelationTest = PositionTest;
 
 // A neighbour is one move of cost one (a camp is never a target). A
 // brigade at one end of seat 3's railway row y = 18, an enemy at the other,
@@ -328,7 +310,7 @@ TEST_F(RelationTest, DangerMapAgreesWithATestOfEveryPoint) {
             int32_t counts[kPointSlots];
             BuildDangerMap(*w, seat, counts, Pieces());
             for (int p = 0; p < kPointCount; ++p) {
-                const GridPoint g = test::PointAt(p);
+                const GridPoint g = PointAt(p);
                 const int o = PieceAtPoint(g.x, g.y, Pieces());
                 int expected = IsValidPiece(o) && !SameTeam(SeatOf(o), seat) ? 2 : 0;
                 if (IsValidPiece(o)) Pieces()[o].alive = 0;
@@ -391,7 +373,7 @@ TEST_F(RelationTest, ScoresOfAnAttackAndAnswersAtAStop) {
     for (AttackRelation& one : r) EvaluateAttackRelations(*w, &one, 1, 0, Pieces(), 1000.0);
     EXPECT_EQ(std::make_tuple(r[0].gain, r[0].survival), std::make_tuple(0.0, 1.0));
     EXPECT_LT(r[1].gain, 0.0);
-    EXPECT_EQ(GridPoint(Pieces()[30].x, Pieces()[30].y), test::PointAt(16)) << "the answer is taken back";
+    EXPECT_EQ(GridPoint(Pieces()[30].x, Pieces()[30].y), PointAt(16)) << "the answer is taken back";
 }
 
 TEST_F(RelationTest, SortIsBestFirstAndKeepsEqualsAsExchanged) {
@@ -416,4 +398,4 @@ TEST_F(RelationTest, SortIsBestFirstAndKeepsEqualsAsExchanged) {
 }
 
 }  // namespace
-}  // namespace jq
+}  // namespace jq::aitest

@@ -1,32 +1,16 @@
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <memory>
-#include <vector>
-
-#include "ai/inference.h"
 #include "position.h"
 
-namespace jq {
+namespace jq::aitest {
 namespace {
-
-float Sum(const float* row) {
-    float s = 0.0f;
-    for (int j = 0; j < 12; ++j) s += row[j];
-    return s;
-}
 
 // Four seats of platoons on their start points with the army's beliefs,
 // and slot statistics that spread nothing.
 class InferenceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        aitest::ClearTable(*table);
-        for (int i = 0; i < kPieceCount; ++i) test::PutAt(*table, i, kPlatoon, (i / 25) * 30 + i % 25);
-        for (auto& a : corr)
-            for (auto& b : a)
-                for (auto& c : b)
-                    for (float& v : c) v = 0.001f;
+        ClearTable(*table);
+        for (int i = 0; i < kPieceCount; ++i) PutAt(*table, i, kPlatoon, (i / 25) * 30 + i % 25);
+        std::fill_n(&corr[0][0][0][0], sizeof corr / sizeof(float), 0.001f);
         ctx.board = &Board();
         ctx.slotCorrelation = corr;
         ctx.pathWork = &work;
@@ -91,7 +75,7 @@ TEST_F(InferenceTest, WhatStepsShow) {
                 EXPECT_TRUE(v >= k.lo - 1e-4f && v <= k.hi + 1e-4f)
                     << c.what << ": piece " << k.piece << " seen by " << s << ", code " << k.code << " = " << v;
             }
-        for (int s = 0; s < kSeats; ++s) EXPECT_NEAR(Sum(t[5].beliefs[s]), 100.0f, 1e-3) << c.what;
+        for (int s = 0; s < kSeats; ++s) EXPECT_NEAR(test::Sum12(t[5].beliefs[s]), 100.0f, 1e-3) << c.what;
     }
 }
 
@@ -107,7 +91,7 @@ TEST_F(InferenceTest, GiveUpChangesNoBeliefButTakesTheCoordinates) {
 TEST_F(InferenceTest, NarrowingNeverEmptiesARow) {
     PieceTable& t = *table;
     for (float mine : {0.0f, 0.005f}) {  // 0.01 or less would be left
-        test::SetAllRows(t[21], {{kFlag, 100.0f - mine}, {kMine, mine}});
+        SetAllRows(t[21], {{kFlag, 100.0f - mine}, {kMine, mine}});
         ApplyTypeMask(21, 2, kMaskNotFlag, t);
         EXPECT_NEAR(t[21].beliefs[2][0], 100.0f - mine, 1e-3) << mine;
     }
@@ -121,7 +105,7 @@ TEST_F(InferenceTest, NarrowingNeverEmptiesARow) {
     // Rows with nothing in them stay defined.
     float zero[12] = {};
     NormalizeBeliefs(zero);
-    EXPECT_EQ(Sum(zero), 0.0f);
+    EXPECT_EQ(test::Sum12(zero), 0.0f);
     float tiny[12] = {0.0005f};
     NormalizeBeliefs(tiny);
     EXPECT_FLOAT_EQ(tiny[0], 0.05f);
@@ -147,15 +131,15 @@ TEST_F(InferenceTest, SlotLinksSpreadToTheLinkedSlotsOnly) {
     for (int p : {17, 23, 19}) EXPECT_FLOAT_EQ(t[p].beliefs[0][4], 60.0f) << p;
     EXPECT_FLOAT_EQ(t[16].beliefs[0][4], 4.0f);
     // A row summing below 0.01 spreads nothing.
-    test::SetAllRows(t[60], {{kArmyCommander, 0.001f}});
+    SetAllRows(t[60], {{kArmyCommander, 0.001f}});
     const PieceTable before2 = t;
     PropagateSlotBeliefs(ctx, 1, 60, t);
     EXPECT_EQ(std::memcmp(&before2, &t, sizeof t), 0);
     // Zero statistics spread zeros.
     std::memset(corr, 0, sizeof corr);
     PropagateSlotBeliefs(ctx, 0, 56, t);
-    EXPECT_EQ(Sum(t[52].beliefs[0]), 0.0f);
+    EXPECT_EQ(test::Sum12(t[52].beliefs[0]), 0.0f);
 }
 
 }  // namespace
-}  // namespace jq
+}  // namespace jq::aitest

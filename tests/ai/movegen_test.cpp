@@ -1,21 +1,10 @@
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <cstdlib>
-#include <memory>
 #include <ostream>
-#include <random>
 #include <set>
-#include <span>
-#include <tuple>
-#include <vector>
 
-#include "ai/derivedmoves.h"
-#include "ai/movegen.h"
-#include "core/combat.h"
 #include "position.h"
 
-namespace jq {
+namespace jq::aitest {
 namespace {
 
 struct Dest {
@@ -120,13 +109,13 @@ TEST(MoveListTest, CapacityCoversTheLargestOffer) {
 // Random boards: about 60 live pieces of every code, engineers plentiful,
 // on distinct points.
 void RandomBoard(std::mt19937& rng, PieceTable& t) {
-    aitest::ClearTable(t);
+    ClearTable(t);
     std::vector<int> points(kPointCount);
     for (int p = 0; p < kPointCount; ++p) points[p] = p;
     std::shuffle(points.begin(), points.end(), rng);
     for (int i = 0, next = 0; i < kPieceCount; ++i)
         if (rng() % 10 >= 4)
-            test::PutAt(t, i, rng() % 3 == 0 ? kEngineer : 1 + static_cast<int>(rng() % 12), points[next++]);
+            PutAt(t, i, rng() % 3 == 0 ? kEngineer : 1 + static_cast<int>(rng() % 12), points[next++]);
 }
 
 bool SameWords(const MoveCand& a, const MoveCand& b) {
@@ -139,7 +128,7 @@ bool SameWords(const MoveCand& a, const MoveCand& b) {
 // engineer's railway moves found on their own are the generator's.
 TEST(MoveGenRandomTest, CandidatesAreRealMovesAndEngineerReachAgrees) {
     std::mt19937 rng(2024);
-    auto w = aitest::MakeWorkspace();
+    auto w = MakeWorkspace();
     auto work = std::make_unique<MoveGenWork>();
     auto check = std::make_unique<PathWork>(Board());
     PathBuffer path;
@@ -197,7 +186,7 @@ void Disturb(std::mt19937& rng, MoveGenWork& gen, PieceTable& t) {
 
 TEST(DerivedMoves, DerivedListsAreTheGeneratedLists) {
     std::mt19937 rng(77);
-    auto w = aitest::MakeWorkspace();
+    auto w = MakeWorkspace();
     auto gen = std::make_unique<MoveGenWork>();
     auto base = std::make_unique<SeatMoves>();
     auto board = std::make_unique<PieceTable>();
@@ -220,4 +209,4 @@ TEST(DerivedMoves, DerivedListsAreTheGeneratedLists) {
 }
 
 }  // namespace
-}  // namespace jq
+}  // namespace jq::aitest

@@ -1,22 +1,45 @@
-// Hand-built positions for the computer player's tests, on top of the
-// shared board scenes: a workspace on an empty board, case-table scenes,
-// and a fixture with a seeded generator and a stop flag.
+// What the computer player's tests share: its headers, hand-built positions
+// on top of the shared board scenes (a workspace on an empty board,
+// case-table scenes) and a fixture with a seeded generator and a stop flag.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstring>
 #include <initializer_list>
 #include <memory>
+#include <random>
+#include <span>
+#include <thread>
+#include <tuple>
 #include <utility>
+#include <vector>
 
+#include "ai/choose0.h"
+#include "ai/choose12.h"
+#include "ai/derivedmoves.h"
+#include "ai/evaluate.h"
 #include "ai/expectation.h"
+#include "ai/expected.h"
+#include "ai/flagdefence.h"
+#include "ai/inference.h"
+#include "ai/movegen.h"
+#include "ai/relations.h"
 #include "ai/workspace.h"
+#include "core/combat.h"
 #include "support/scene.h"
 
 namespace jq::aitest {
+
+using test::PointAt;
+using test::Put;
+using test::PutAt;
+using test::SetAllRows;
+using test::SetRow;
 
 // Every piece off the board, every row the army's shares.
 inline void ClearTable(PieceTable& t) {
@@ -46,7 +69,7 @@ inline MoveCand Move(int mover, int target, int x1, int y1, int x2, int y2, int 
 
 // A row of `code` A and B with their weights, every other code 0.
 inline void Row2(float* row, int codeA, float weightA, int codeB = 0, float weightB = 0) {
-    test::SetRow(row, {{codeA, weightA}});
+    SetRow(row, {{codeA, weightA}});
     if (codeB != 0) row[codeB - 1] = weightB;
 }
 
@@ -64,7 +87,7 @@ struct Bel {
 template <size_t P, size_t B>
 void Apply(PieceTable& t, const Pc (&pieces)[P], const Bel (&beliefs)[B]) {
     for (const Pc& p : pieces)
-        if (p.index >= 0) test::PutAt(t, p.index, p.code, p.point);
+        if (p.index >= 0) PutAt(t, p.index, p.code, p.point);
     for (const Bel& b : beliefs)
         for (int s = 0; s < kSeats && b.piece >= 0; ++s)
             if (b.observer < 0 || b.observer == s) Row2(t[b.piece].beliefs[s], b.codeA, b.weightA, b.codeB, b.weightB);
@@ -84,16 +107,16 @@ protected:
         test::ClearBoard(Pieces());
         EvenBeliefs(Pieces());
     }
-    void Put(int index, int code, int point) { test::PutAt(Pieces(), index, code, point); }
+    void Put(int index, int code, int point) { PutAt(Pieces(), index, code, point); }
     void Believe(int piece, int observer, std::initializer_list<std::pair<int, float>> weights) {
-        test::SetRow(Pieces()[piece].beliefs[observer], weights);
+        SetRow(Pieces()[piece].beliefs[observer], weights);
     }
     // Every observer sure of the piece's true code.
     void Reveal(int piece) {
         for (int s = 0; s < kSeats; ++s) Believe(piece, s, {{Pieces()[piece].code, 100.0f}});
     }
     static MoveCand Move(int mover, int target, int fromPoint, int toPoint) {
-        const GridPoint f = test::PointAt(fromPoint), t = test::PointAt(toPoint);
+        const GridPoint f = PointAt(fromPoint), t = PointAt(toPoint);
         return aitest::Move(mover, target, f.x, f.y, t.x, t.y);
     }
 

@@ -1,19 +1,10 @@
-#include <gtest/gtest.h>
-
 #include <QCoreApplication>
 #include <QObject>
-#include <chrono>
 #include <condition_variable>
-#include <cstring>
-#include <memory>
 #include <mutex>
-#include <random>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "ai/aithread.h"
-#include "ai/choose0.h"
 #include "ai/selfplay.h"
 #include "ai/ui/aihandover.h"
 #include "core/qipan.h"
@@ -23,7 +14,7 @@
 #include "support/lan_fakes.h"
 #include "support/recording_ui.h"
 
-namespace jq {
+namespace jq::aitest {
 namespace {
 
 using namespace std::chrono_literals;
@@ -78,7 +69,7 @@ private:
 std::unique_ptr<GameState> DealtGame(GameUi& ui, int seat) {
     auto g = std::make_unique<GameState>();
     g->ui = &ui;
-    aitest::ClearTable(g->pieces);
+    ClearTable(g->pieces);
     test::DeployArmy(g->pieces);
     g->curSeat = seat;
     g->battleRunning = 1;
@@ -190,7 +181,7 @@ TEST_F(WorkerTest, GiveUpWhenThereIsNoMoveOrTheBoardRefusesIt) {
                 if (g->pieces[p].code != kFlag && g->pieces[p].code != kMine) g->pieces[p].alive = 0;
         HandOver item = Search();
         if (variant == 1) g->pieces[item.move.mover].alive = 0;
-        if (variant == 2) item.move = aitest::Move(4, kNoPiece, 22, 17, 22, 18);
+        if (variant == 2) item.move = Move(4, kNoPiece, 22, 17, 22, 18);
         EXPECT_TRUE(Deliver(item)) << variant;
         EXPECT_EQ(g->stepRecords[0], (StepRec{kNoPiece, kNoPiece, 22, 22, 22, 22, 1})) << variant;
         EXPECT_EQ(g->netMoveRecord.mover, kNoPiece);
@@ -220,8 +211,8 @@ TEST_F(WorkerTest, LanMoveIsSentInTheMoversView) {
     EXPECT_EQ(std::tie(sent.mover, sent.fromX, sent.fromY), std::make_tuple(item.move.mover - 25, from.x, from.y));
     EXPECT_TRUE(worker->IsIdle());
     // A target is counted from the mover's seat.
-    EXPECT_EQ(MoveInMoverView(aitest::Move(30, 5, 23, 18, 22, 17)).target, 3 * 25 + 5);
-    EXPECT_EQ(MoveInMoverView(aitest::Move(kNoPiece, kNoPiece, 22, 22, 22, 22, 3)).outcome, 0);
+    EXPECT_EQ(MoveInMoverView(Move(30, 5, 23, 18, 22, 17)).target, 3 * 25 + 5);
+    EXPECT_EQ(MoveInMoverView(Move(kNoPiece, kNoPiece, 22, 22, 22, 22, 3)).outcome, 0);
 }
 
 TEST_F(WorkerTest, UpperLevelsStartTheMoveClockWhenTheyStartThinking) {
@@ -270,10 +261,10 @@ TEST(WorkerMemory, BombValueGoesOnFromTheLastSearch) {
     LabelUi ui;
     auto g = std::make_unique<GameState>();
     g->ui = &ui;
-    aitest::ClearTable(g->pieces);
-    test::PutAt(g->pieces, 21, kFlag, 21);
-    test::SetRow(g->pieces[21].beliefs[1], {{kFlag, 100.0f}});
-    test::PutAt(g->pieces, 30, kBomb, 12);
+    ClearTable(g->pieces);
+    PutAt(g->pieces, 21, kFlag, 21);
+    SetRow(g->pieces[21].beliefs[1], {{kFlag, 100.0f}});
+    PutAt(g->pieces, 30, kBomb, 12);
     g->curSeat = 1;
     Collector collector;
     AIDominate worker(*g, collector.Sink());
@@ -344,4 +335,4 @@ TEST(SelfPlay, OneSeededBattlePerLevelEndsSoundly) {
 }
 
 }  // namespace
-}  // namespace jq
+}  // namespace jq::aitest
