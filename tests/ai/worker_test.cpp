@@ -104,11 +104,15 @@ protected:
     std::unique_ptr<AIDominate> worker;
 };
 
+// The basic level leaves the move clock alone, the upper ones start it.
 TEST_F(WorkerTest, MoveIsCarriedOutOnceAndTheWorkerStaysBusyUntilThen) {
+    ui.clock.seconds = 5000;
+    g->turnClock.seconds = 100;
     worker->Stop();  // idle: nothing to stop
     EXPECT_TRUE(worker->IsIdle());
     worker->Resume();
     ASSERT_TRUE(collector.Wait());
+    EXPECT_EQ(g->turnClock.seconds, 100);
     EXPECT_FALSE(worker->IsIdle());  // the hand-over is pending
     worker->Resume();                // not woken twice
     std::this_thread::sleep_for(20ms);
@@ -121,6 +125,10 @@ TEST_F(WorkerTest, MoveIsCarriedOutOnceAndTheWorkerStaysBusyUntilThen) {
     EXPECT_EQ(g->stepRecords[0], (StepRec{m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome}));
     EXPECT_EQ(ui.diagnostics[4], "17=402");
     EXPECT_FALSE(Deliver(items[0]));
+    g->turnClock.seconds = 100;
+    g->optionsRecord.aiLevel = 1;
+    worker->Resume();
+    EXPECT_EQ(g->turnClock.seconds, 5000);
 }
 
 TEST_F(WorkerTest, StopDuringTheSearchOrWithTheHandOverPendingDropsTheMove) {
@@ -131,7 +139,6 @@ TEST_F(WorkerTest, StopDuringTheSearchOrWithTheHandOverPendingDropsTheMove) {
     EXPECT_EQ(worker->abortRequested.load(), 0);
     for (const auto& item : collector.Take()) EXPECT_FALSE(Deliver(item));
     EXPECT_EQ(std::memcmp(&before, &g->pieces, sizeof before), 0);
-
     worker->Resume();
     ASSERT_TRUE(collector.Wait());
     worker->Stop();
@@ -159,7 +166,7 @@ TEST_F(WorkerTest, AbortedOrOutdatedHandOverIsDropped) {
     for (int variant = 0; variant < 3; ++variant) {
         const auto item = Search();
         if (variant == 0) worker->abortRequested = 1;
-        if (variant == 1) g->stepCount = 3;  // play went on meanwhile
+        if (variant == 1) g->stepCount = 3;
         if (variant == 2) g->curSeat = 2;
         EXPECT_FALSE(Deliver(item)) << variant;
         EXPECT_EQ(ui.diagnostics[4], variant == 0 ? "17=402" : "") << variant;
@@ -176,31 +183,28 @@ TEST_F(WorkerTest, GiveUpWhenThereIsNoMoveOrTheBoardRefusesIt) {
     for (int variant = 0; variant < 3; ++variant) {
         TearDown();
         SetUp();
-        if (variant == 0)
-            for (int p = 25; p < 50; ++p)
-                if (g->pieces[p].code != kFlag && g->pieces[p].code != kMine) g->pieces[p].alive = 0;
+        for (int p = 25; p < 50 && variant == 0; ++p)
+            if (g->pieces[p].code != kFlag && g->pieces[p].code != kMine) g->pieces[p].alive = 0;
         HandOver item = Search();
         if (variant == 1) g->pieces[item.move.mover].alive = 0;
         if (variant == 2) item.move = Move(4, kNoPiece, 22, 17, 22, 18);
         EXPECT_TRUE(Deliver(item)) << variant;
         EXPECT_EQ(g->stepRecords[0], (StepRec{kNoPiece, kNoPiece, 22, 22, 22, 22, 1})) << variant;
-        EXPECT_EQ(g->netMoveRecord.mover, kNoPiece);
+        EXPECT_EQ(std::make_tuple(g->netMoveRecord.mover, g->pieces[4].y), std::make_tuple(kNoPiece, 17));
         for (int p = 25; p < 50; ++p) EXPECT_EQ(g->pieces[p].alive, 0) << p;
         EXPECT_NE(g->curSeat, 1);
         EXPECT_TRUE(worker->IsIdle());
-        EXPECT_EQ(g->pieces[4].y, 17);
     }
 }
 
 // In a LAN battle the move is sent in the mover's own view (its seat as
-// seat 0), not carried out.
+// seat 0, a target counted from it), not carried out.
 TEST_F(WorkerTest, LanMoveIsSentInTheMoversView) {
     net::LanSession lan(*g);
     testing::FakeClientLink link;
     lan.AttachClient(&link);
     g->lan = &lan;
-    g->netConnected = 1;
-    g->netMyTurn = 1;
+    g->netConnected = g->netMyTurn = 1;
     const auto item = Search();
     EXPECT_FALSE(Deliver({item.move, item.token + 1}));  // a foreign token
     EXPECT_FALSE(worker->IsIdle());
@@ -210,20 +214,8 @@ TEST_F(WorkerTest, LanMoveIsSentInTheMoversView) {
     const GridPoint from = TurnGridPoint({item.move.fromX, item.move.fromY}, 1);
     EXPECT_EQ(std::tie(sent.mover, sent.fromX, sent.fromY), std::make_tuple(item.move.mover - 25, from.x, from.y));
     EXPECT_TRUE(worker->IsIdle());
-    // A target is counted from the mover's seat.
     EXPECT_EQ(MoveInMoverView(Move(30, 5, 23, 18, 22, 17)).target, 3 * 25 + 5);
     EXPECT_EQ(MoveInMoverView(Move(kNoPiece, kNoPiece, 22, 22, 22, 22, 3)).outcome, 0);
-}
-
-TEST_F(WorkerTest, UpperLevelsStartTheMoveClockWhenTheyStartThinking) {
-    ui.clock.seconds = 5000;
-    g->turnClock.seconds = 100;
-    worker->Resume();
-    EXPECT_EQ(g->turnClock.seconds, 100);
-    worker->Stop();
-    g->optionsRecord.aiLevel = 1;
-    worker->Resume();
-    EXPECT_EQ(g->turnClock.seconds, 5000);
 }
 
 // Searches started and stopped at random moments: after every stop the
