@@ -98,44 +98,39 @@ TEST_F(InferenceTest, NarrowingNeverEmptiesARow) {
     // Against an empty row, or with a result outside -1..1.
     float other[12] = {};
     const PieceRec before = t[5];
-    UpdateBeliefsByCombat(other, t[5].beliefs[1], 1, t);
-    for (int j = 0; j < 12; ++j) EXPECT_FLOAT_EQ(t[5].beliefs[1][j], before.beliefs[1][j]);
-    UpdateBeliefsByCombat(other, t[5].beliefs[1], 2, t);
-    EXPECT_EQ(std::memcmp(&before, &t[5], sizeof before), 0);
+    for (int result : {1, 2}) {
+        UpdateBeliefsByCombat(other, t[5].beliefs[1], result, t);
+        EXPECT_EQ(std::memcmp(&before, &t[5], sizeof before), 0) << result;
+    }
     // Rows with nothing in them stay defined.
-    float zero[12] = {};
-    NormalizeBeliefs(zero);
-    EXPECT_EQ(test::Sum12(zero), 0.0f);
-    float tiny[12] = {0.0005f};
-    NormalizeBeliefs(tiny);
-    EXPECT_FLOAT_EQ(tiny[0], 0.05f);
-    float a[12] = {30, 0, 30};
+    float zero[12] = {}, tiny[12] = {0.0005f}, a[12] = {30, 0, 30};
     const float b[12] = {50, 50, 0};
+    NormalizeBeliefs(zero);
+    NormalizeBeliefs(tiny);
     MergeBeliefVectors(a, b);
+    EXPECT_EQ(test::Sum12(zero), 0.0f);
+    EXPECT_FLOAT_EQ(tiny[0], 0.05f);
     EXPECT_EQ(std::vector<float>(a, a + 3), (std::vector<float>{50, 0, 0}));
 }
 
+// Slot 6 of seat 2 links to slot 2 alone, slot 18 reaches 17, 23 and 19; a
+// row summing below 0.01 spreads nothing, zero statistics spread zeros.
 TEST_F(InferenceTest, SlotLinksSpreadToTheLinkedSlotsOnly) {
     PieceTable& t = *table;
     for (auto& a : corr)
         for (auto& b : a)
             for (auto& c : b) c[kArmyCommander - 1] = 60.0f;
-    // Slot 6 of seat 2 links to slot 2 alone.
-    const PieceTable before = t;
+    PieceTable before = t;
     PropagateSlotBeliefs(ctx, 3, 56, t);
-    EXPECT_FLOAT_EQ(t[52].beliefs[3][4], 60.0f);
-    for (int p = 0; p < kPieceCount; ++p)
-        if (p != 52) EXPECT_EQ(std::memcmp(&before[p], &t[p], sizeof(PieceRec)), 0) << p;
-    // Slot 18 reaches 17, 23 and 19.
+    before[52].beliefs[3][4] = 60.0f;
+    EXPECT_EQ(std::memcmp(&before, &t, sizeof t), 0);
     PropagateSlotBeliefs(ctx, 0, 18, t);
     for (int p : {17, 23, 19}) EXPECT_FLOAT_EQ(t[p].beliefs[0][4], 60.0f) << p;
     EXPECT_FLOAT_EQ(t[16].beliefs[0][4], 4.0f);
-    // A row summing below 0.01 spreads nothing.
     SetAllRows(t[60], {{kArmyCommander, 0.001f}});
-    const PieceTable before2 = t;
+    before = t;
     PropagateSlotBeliefs(ctx, 1, 60, t);
-    EXPECT_EQ(std::memcmp(&before2, &t, sizeof t), 0);
-    // Zero statistics spread zeros.
+    EXPECT_EQ(std::memcmp(&before, &t, sizeof t), 0);
     std::memset(corr, 0, sizeof corr);
     PropagateSlotBeliefs(ctx, 0, 56, t);
     EXPECT_EQ(test::Sum12(t[52].beliefs[0]), 0.0f);
