@@ -216,13 +216,8 @@ TEST_F(ExpectedScoreTest, PlayoutStepOfOneSeat) {
 TEST_F(ExpectedScoreTest, PlayoutOnKeptMovesEqualsOneOnFreshMoves) {
     std::mt19937 gen(23);
     auto fresh = std::make_unique<AiWorkspace>();
-    std::vector<int> points(kPointCount);
     for (int round = 0; round < 6; ++round) {
-        for (PieceRec& pc : Pieces()) pc.alive = 0;
-        for (int p = 0; p < kPointCount; ++p) points[p] = p;
-        std::shuffle(points.begin(), points.end(), gen);
-        for (int i = 0; i < 60; ++i)
-            Put(static_cast<int>(gen() % kPieceCount), static_cast<int>(1 + gen() % 12), points[i]);
+        RandomBoard(gen, Pieces());
         fresh->game = w->game;
         for (int s = 0; s < kSeats; ++s) {
             BuildSeatMoves(*w, Pieces(), s, w->rootMoves[s]);

@@ -289,13 +289,8 @@ TEST_F(RelationTest, FullListTakesNoMore) {
 // enemy standing there, one more when an enemy can move onto it.
 TEST_F(RelationTest, DangerMapAgreesWithATestOfEveryPoint) {
     std::mt19937 gen(11);
-    std::vector<int> points(kPointCount);
     for (int round = 0; round < 5; ++round) {
-        for (PieceRec& pc : Pieces()) pc.alive = 0;
-        for (int p = 0; p < kPointCount; ++p) points[p] = p;
-        std::shuffle(points.begin(), points.end(), gen);
-        for (int i = 0; i < 48; ++i)
-            Put(static_cast<int>(gen() % kPieceCount), static_cast<int>(1 + gen() % 12), points[i]);
+        RandomBoard(gen, Pieces());
         for (int seat = 0; seat < kSeats; ++seat) {
             int32_t counts[kPointSlots];
             BuildDangerMap(*w, seat, counts, Pieces());
@@ -310,25 +305,6 @@ TEST_F(RelationTest, DangerMapAgreesWithATestOfEveryPoint) {
             }
         }
     }
-}
-
-TEST_F(RelationTest, RailAttackersNoteWhoStandsInACamp) {
-    Put(30, kBrigade, 124);  // (20,20): a run down to (20,17)
-    Put(31, kPlatoon, 25);   // (19,16), a camp next to (20,17)
-    Put(60, kBrigade, 126);  // the partner does not count
-    EXPECT_EQ(FindRailAttackers(*w, 20, 17, 0, Pieces()), 2);
-    EXPECT_EQ(std::tie(w->aiReachList[0].piece, w->aiReachList[0].fromCamp, w->aiReachList[1].piece,
-                       w->aiReachList[1].fromCamp),
-              std::make_tuple(30, 0, 31, 1));
-    EXPECT_EQ(FindRailAttackers(*w, 20, 16, 0, Pieces()), 1) << "a road point: only the neighbour";
-    // Counted, the brigade's answer on the platoon is worth 100 x 20; from
-    // a camp, or excluded, nothing.
-    const float brigade[12] = {0, 0, 0, 0, 0, 0, 100, 0, 0, 0, 0, 0};
-    Believe(31, 0, {{kPlatoon, 100.0f}});
-    const ReachEntry fromCamp[1] = {{31, 1}}, open[1] = {{31, 0}};
-    EXPECT_EQ(BestThreatValue(*w, brigade, 20, 17, 0, fromCamp, 1, kNoPiece, Pieces()), 0.0);
-    EXPECT_NEAR(BestThreatValue(*w, brigade, 19, 17, 0, open, 1, kNoPiece, Pieces()), 2000.0, 1e-3);
-    EXPECT_EQ(BestThreatValue(*w, brigade, 19, 17, 0, open, 1, 31, Pieces()), 0.0);
 }
 
 AttackRelation OneMove(MoveCand m, int cost) {

@@ -106,18 +106,6 @@ TEST(MoveListTest, CapacityCoversTheLargestOffer) {
     EXPECT_LE(3 * maxEngineer + 18 * maxOther, kMoveListCapacity);
 }
 
-// Random boards: about 60 live pieces of every code, engineers plentiful,
-// on distinct points.
-void RandomBoard(std::mt19937& rng, PieceTable& t) {
-    ClearTable(t);
-    std::vector<int> points(kPointCount);
-    for (int p = 0; p < kPointCount; ++p) points[p] = p;
-    std::shuffle(points.begin(), points.end(), rng);
-    for (int i = 0, next = 0; i < kPieceCount; ++i)
-        if (rng() % 10 >= 4)
-            PutAt(t, i, rng() % 3 == 0 ? kEngineer : 1 + static_cast<int>(rng() % 12), points[next++]);
-}
-
 bool SameWords(const MoveCand& a, const MoveCand& b) {
     return std::tie(a.mover, a.target, a.fromX, a.fromY, a.toX, a.toY, a.outcome) ==
            std::tie(b.mover, b.target, b.fromX, b.fromY, b.toX, b.toY, b.outcome);

@@ -67,6 +67,17 @@ inline MoveCand Move(int mover, int target, int x1, int y1, int x2, int y2, int 
     return {mover, target, x1, y1, x2, y2, outcome, score};
 }
 
+// A random board: about 60 live pieces of every code, engineers plentiful,
+// on distinct points; beliefs left as they are.
+inline void RandomBoard(std::mt19937& rng, PieceTable& t) {
+    for (PieceRec& pc : t) pc.alive = 0;
+    std::vector<int> points(kPointCount);
+    for (int p = 0; p < kPointCount; ++p) points[p] = p;
+    std::shuffle(points.begin(), points.end(), rng);
+    for (int i = 0, next = 0; i < kPieceCount; ++i)
+        if (rng() % 10 >= 4) PutAt(t, i, rng() % 3 == 0 ? kEngineer : 1 + static_cast<int>(rng() % 12), points[next++]);
+}
+
 // A row of `code` A and B with their weights, every other code 0.
 inline void Row2(float* row, int codeA, float weightA, int codeB = 0, float weightB = 0) {
     SetRow(row, {{codeA, weightA}});
