@@ -154,36 +154,6 @@ protected:
     int32_t penalty[kPointSlots] = {};
 };
 
-TEST_F(AttackPathTest, CostIsOnePerMovePlusPiecesInTheWayPlusDanger) {
-    PieceTable& live = w->game.pieces;
-    PutAt(live, 0, kPlatoon, 0);   // (18,17)
-    PutAt(live, 30, kCompany, 4);  // the target at (22,17)
-    ASSERT_EQ(Find(0, 0, 4), 1);
-    EXPECT_EQ(std::make_pair(w->searchCost[4], moves[0].outcome), std::make_pair(1, ResolveCombat(live, 0, 30)));
-    penalty[4] = 3;
-    ASSERT_EQ(Find(0, 0, 4), 1);
-    EXPECT_EQ(w->searchCost[4], 4);
-    penalty[4] = 0;
-    // An own piece gone from the traced table but standing on the live one.
-    PutAt(live, 2, kBattalion, 2);
-    PieceTable traced = live;
-    traced[2].alive = 0;
-    ASSERT_EQ(FindAttackPath(*w, 0, moves, kPlanCapacity, 18, 17, 22, 17, traced, live, penalty), 1);
-    EXPECT_EQ(w->searchCost[4], 2);
-    // The pieces on that path, the target last.
-    int32_t list[8];
-    int last = 0;
-    EXPECT_EQ(CollectPathPieces(*w, list, 8, 1, moves, traced, live, &last), 2);
-    EXPECT_EQ(std::vector<int32_t>(list, list + 2), (std::vector<int32_t>{2, 30}));
-    EXPECT_EQ(last, 30);
-    EXPECT_EQ(CollectPathPieces(*w, list, 1, 1, moves, traced, live), 2) << "the true count, one written";
-    EXPECT_EQ(CollectPathPieces(*w, list, 8, 1, moves, live, live, &last), 0) << "cannot be traced";
-    EXPECT_EQ(last, kNoPiece);
-    // No path from the target itself or for no piece.
-    for (int piece : {kNoPiece, 100}) EXPECT_EQ(Find(piece, 0, 4), 0);
-    EXPECT_EQ(Find(0, 0, 0), 0);
-}
-
 // A walk of 22 moves that no move can shorten; every other point is made
 // dear, so the cheapest path follows it. At most 20 moves are planned.
 TEST_F(AttackPathTest, PathsOfMoreThanTwentyMovesAreRefused) {
