@@ -3,9 +3,8 @@
 namespace jq::aitest {
 namespace {
 
-// The random pick among the sorted candidates, at the basic level (0) and
-// the upper levels (1). Expected: the best, one of the first k, or one of
-// the k after the best, as the generator's second draw decides.
+// The random pick among the sorted candidates, at the basic level (0) and the upper levels (1). Expected: the
+// best, one of the first k, or one of the k after the best, as the generator's second draw decides.
 enum Pick { kBest, kAmong, kAfterBest };
 constexpr int kCmd = 31;     // a commander
 constexpr int kOther = 32;   // a platoon
@@ -73,9 +72,8 @@ TEST(PickCandidate, Rules) {
     EXPECT_EQ(AdvancedPickThreshold(20), 1.0f);
 }
 
-// Seat 0 with engineers on the railway and a platoon next to an enemy; its
-// flag on slot 23 although it believes slot 21 holds it. Seat 1's flag
-// believed on slot 21; seat 3's headquarters both gone.
+// Seat 0 with engineers on the railway and a platoon next to an enemy; its flag on slot 23 although it
+// believes slot 21 holds it. Seat 1's flag believed on slot 21; seat 3's headquarters both gone.
 TEST(MarkCandidates, AttackersApproachesAndAllBelowFortyEight) {
     auto w = MakeWorkspace();
     const Pc pieces[] = {{0, kEngineer, 0}, {4, kEngineer, 4}, {15, kEngineer, 15}, {6, kPlatoon, 6}, {21, kMine, 21},
@@ -118,9 +116,8 @@ TEST(MarkCandidates, AttackersApproachesAndAllBelowFortyEight) {
     EXPECT_FALSE(MarkCandidates(*w, list, count, 0));
 }
 
-// Seat 0's division in the centre can march on seat 1's flag (east) or
-// seat 3's (west); the bonus goes to the first step of one plan.
-// +1: seat 1's flag, -1 seat 3's, 0 none.
+// Seat 0's division in the centre can march on seat 1's flag (east) or seat 3's (west); the bonus goes to the
+// first step of one plan. +1: seat 1's flag, -1 seat 3's, 0 none.
 int BonusSide(AiWorkspace& w) {
     const int n = GenerateMoves(w.aiMoveList, w.game.pieces, 0);
     MoveCand* list = w.aiMoveList.list;
@@ -147,8 +144,8 @@ TEST(FlagAttackBonus, TheWeakerEnemyFirstTheLeftOneOnEqualTermsNoTargetAtFifty) 
     EXPECT_EQ(BonusSide(*w), 0);
 }
 
-// How the flag plans bend the scores. Candidates and plan moves go from
-// (18,13) to (toX,13); a plan slot with a status of 0 or more stands.
+// How the flag plans bend the scores. Candidates and plan moves go from (18,13) to (toX,13); a plan slot with
+// a status of 0 or more stands.
 struct Cand {
     int toX = 0;
     float score = 0;
@@ -195,8 +192,7 @@ TEST(FlagPlanScores, Cases) {
     }
 }
 
-// Whole choices on a fixed position: four armies, some contact in the
-// centre.
+// Whole choices on a fixed position: four armies, some contact in the centre.
 constexpr int kArmy[25] = {10, 6, 12, 9, 11, 8, 5, 7, 12, 3, 10, 11, 6, 4, 8, 9, 2, 3, 2, 12, 10, 1, 2, 7, 11};
 
 class ChoiceTest : public PositionTest {
@@ -239,16 +235,16 @@ TEST_F(ChoiceTest, GoldenChoicesOfEachLevel) {
     MoveCand m = Choose(0);
     EXPECT_EQ(std::tie(m.mover, m.toX, m.toY), std::make_tuple(1, 18, 17));
     EXPECT_NEAR(m.score, 877.217f, 0.01f);
-    // No flag located; the best (988.13) is no clear best, so the pick is
-    // among every candidate scoring 0 or more.
+    // No flag located; the best (988.13) is no clear best, so the pick is among every candidate scoring 0 or
+    // more.
     m = Choose(1);
     EXPECT_EQ(w->aiChosenIndex, 22);
     EXPECT_EQ(w->aiMoveList.list[22].mover, 1);
     EXPECT_NEAR(w->aiMoveList.list[22].score, 988.13f, 0.01f);
     EXPECT_EQ(std::tie(m.mover, m.toX, m.toY), std::make_tuple(15, 19, 14));
     EXPECT_NEAR(m.score, 25.0f, 0.01f);
-    // The own flag and seat 1's are located: the attack plan lifts its
-    // first move (the platoon of (22,15) to the camp (21,14)) past 1000.
+    // The own flag and seat 1's are located: the attack plan lifts its first move (the platoon of (22,15) to
+    // the camp (21,14)) past 1000.
     m = Choose(2, true);
     EXPECT_EQ(w->aiChosenIndex, 0);
     EXPECT_EQ(std::tie(m.mover, m.toX, m.toY), std::make_tuple(11, 21, 14));
@@ -272,9 +268,8 @@ TEST_F(ChoiceTest, StopEndsTheSearchAndNoMoveLeavesAnEmptyList) {
     EXPECT_EQ(w->aiMoveList.count, 0);
 }
 
-// Which flag plans a choice makes, seen through the lists the plans leave:
-// seat 0's brigade next to seat 1's headquarters (pieces 46 and 48), seat
-// 0's flag on slot 21 (piece 21), flag weights as seat 0 believes them.
+// Which flag plans a choice makes, seen through the lists the plans leave: seat 0's brigade next to seat 1's
+// headquarters (pieces 46 and 48), seat 0's flag on slot 21 (piece 21), flag weights as seat 0 believes them.
 struct PlanChoiceCase {
     const char* what;
     int level;

@@ -7,9 +7,8 @@
 namespace jq::aitest {
 namespace {
 
-// The immediate value of one move, by the basic level's evaluation (army
-// beliefs) or the upper levels' (even beliefs), on one of a few
-// backgrounds; the mover's rows (every observer's) as given.
+// The immediate value of one move, by the basic level's evaluation (army beliefs) or the upper levels' (even
+// beliefs), on one of a few backgrounds; the mover's rows (every observer's) as given.
 enum Background {
     kNothing,
     kEnemyHq,       // seat 1's headquarters: seat 0 believes the flag on slot 21 (60 to 40)
@@ -104,8 +103,7 @@ TEST(ImmediateValue, Cases) {
     }
 }
 
-// The threat balance counts attacks worth more than 1; a seat's reply is its
-// best move, played on the board.
+// The threat balance counts attacks worth more than 1; a seat's reply is its best move, played on the board.
 TEST(Evaluate, SeatReplyAndThreatBalance) {
     auto w = MakeWorkspace();
     PieceTable& p = w->game.pieces;
@@ -144,25 +142,26 @@ TEST(Evaluate, SimulatedOutcomeFollowsTheScore) {
 
 class ExpectedScoreTest : public PositionTest {
 protected:
-    // Seat 0's `attacker` in the centre next to seat 1's piece 25 of `code`,
-    // believed as given; the score of the attack on it.
-    float AttackScore(int attacker, int code, std::initializer_list<std::pair<int, float>> believed) {
-        Put(0, attacker, kCentreMid);
+    // Seat 0's `attacker` at (20,20) next to seat 1's piece 25 of `code` at (22,20), believed as given.
+    void Face(int attacker, int code, std::initializer_list<std::pair<int, float>> believed) {
+        Put(0, attacker, 124);
         Believe(0, 0, {{attacker, 100.0f}});
-        Put(25, code, kCentreRight);
+        Put(25, code, 125);
         Believe(25, 0, believed);
+    }
+    // The score of the attack on it.
+    float AttackScore(int attacker, int code, std::initializer_list<std::pair<int, float>> believed) {
+        Face(attacker, code, believed);
         MoveGenWork& gen = w->aiMoveList;
         const int n = GenerateMoves(gen, Pieces(), 0);
         EXPECT_TRUE(EvaluateMovesExpected(*w, 0, n, gen.list, Pieces()));
         const auto m = std::find_if(gen.list, gen.list + n, [](const MoveCand& c) { return c.target == 25; });
         return m == gen.list + n ? -1e30f : m->score;
     }
-    static constexpr int kCentreMid = 124;    // (20,20)
-    static constexpr int kCentreRight = 125;  // (22,20)
 };
 
-// The search narrows one observer's rows; the whole-table forms narrow every
-// row. For that observer both must agree, hostile weights included.
+// The search narrows one observer's rows; the whole-table forms narrow every row. For that observer both must
+// agree, hostile weights included.
 TEST_F(ExpectedScoreTest, ObserverRowsNarrowAsTheWholeTable) {
     std::mt19937 gen(7);
     std::uniform_int_distribution<int> pick(0, 9);
@@ -192,23 +191,18 @@ TEST_F(ExpectedScoreTest, ObserverRowsNarrowAsTheWholeTable) {
     EXPECT_TRUE(same(whole, mine, 1));
 }
 
-// One greedy step of a seat in a playout: a capture of a piece believed a
-// flag, else a division, less likely than not (0.49) is played as an
-// exchange, even (0.5) keeps the mover.
+// One greedy step of a seat in a playout: a capture of a piece believed a flag, else a division, less likely
+// than not (0.49) is played as an exchange, even (0.5) keeps the mover.
 TEST_F(ExpectedScoreTest, PlayoutStepOfOneSeat) {
     for (auto [flagWeight, moverAlive] : {std::pair{49.0f, 0}, std::pair{50.0f, 1}}) {
-        Put(0, kBrigade, kCentreMid);
-        Believe(0, 0, {{kBrigade, 100.0f}});
-        Put(25, kDivision, kCentreRight);
-        Believe(25, 0, {{kFlag, flagWeight}, {kDivision, 100.0f - flagWeight}});
+        Face(kBrigade, kDivision, {{kFlag, flagWeight}, {kDivision, 100.0f - flagWeight}});
         EXPECT_GT(SeatPositionValue(*w, 0, 0, Pieces()), 0.0);
         EXPECT_EQ(std::make_tuple(Pieces()[25].alive, Pieces()[0].alive), std::make_tuple(0, moverAlive));
     }
 }
 
-// The scoring lists the seats' moves once and derives the moves of every
-// position it plays out from them; the playouts must come out as if every
-// list were made afresh.
+// The scoring lists the seats' moves once and derives the moves of every position it plays out from them; the
+// playouts must come out as if every list were made afresh.
 TEST_F(ExpectedScoreTest, PlayoutOnKeptMovesEqualsOneOnFreshMoves) {
     std::mt19937 gen(23);
     auto fresh = std::make_unique<AiWorkspace>();
@@ -235,8 +229,8 @@ TEST_F(ExpectedScoreTest, PlayoutOnKeptMovesEqualsOneOnFreshMoves) {
     }
 }
 
-// An attack on what may be a flag (70) or a mine (30), a sure flag behind
-// it that only a winner reaches; nothing else moves.
+// An attack on what may be a flag (70) or a mine (30), a sure flag behind it that only a winner reaches;
+// nothing else moves.
 TEST_F(ExpectedScoreTest, AttackScoreGolden) {
     Put(26, kFlag, 32);  // (23,20)
     Believe(26, 0, {{kFlag, 100.0f}});
@@ -250,9 +244,8 @@ TEST_F(ExpectedScoreTest, AttackScoreGolden) {
     for (int i = 0; i < n; ++i) EXPECT_EQ(gen.list[i].score, 0.0f);
 }
 
-// A piece of seat 1 that is one of two codes, taken by seat 0's attacker:
-// the exchange counts as kept for ordinary pieces, not for a commander,
-// which must keep its piece with at least the caution level unless the
+// A piece of seat 1 that is one of two codes, taken by seat 0's attacker: the exchange counts as kept for
+// ordinary pieces, not for a commander, which must keep its piece with at least the caution level unless the
 // style is careless.
 TEST_F(ExpectedScoreTest, CautionOfTheAttacker) {
     const struct {
@@ -301,8 +294,8 @@ TEST(Expectation, AttackValuesAndTheBombsValue) {
     }
 }
 
-// All-zero rows arise from the belief updates: nothing may come out NaN and
-// the chances of winning and losing never add up past 1.
+// All-zero rows arise from the belief updates: nothing may come out NaN and the chances of winning and losing
+// never add up past 1.
 TEST(Expectation, EmptyRowsGiveDefinedValues) {
     float pv[15], d[12] = {}, a[12] = {};
     std::memcpy(pv, kInitialPieceValues, sizeof pv);

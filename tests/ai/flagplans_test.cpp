@@ -70,8 +70,7 @@ TEST_F(FlagAttackTest, FirstStageScoreAndStop) {
     EXPECT_EQ(PlanFlagAttack(*w, 0, 46, kStake, out, Pieces()), kAttackStopped);
 }
 
-// Defence of seat 0's flag on (19,12) against seat 1's division, believed
-// to be of `believed`.
+// Defence of seat 0's flag on (19,12) against seat 1's division, believed to be of `believed`.
 struct DefenceCase {
     const char* what;
     int attackerPoint, believed;
@@ -154,8 +153,8 @@ protected:
     int32_t penalty[kPointSlots] = {};
 };
 
-// A walk of 22 moves that no move can shorten; every other point is made
-// dear, so the cheapest path follows it. At most 20 moves are planned.
+// A walk of 22 moves that no move can shorten; every other point is made dear, so the cheapest path follows
+// it. At most 20 moves are planned.
 TEST_F(AttackPathTest, PathsOfMoreThanTwentyMovesAreRefused) {
     const int walk[] = {0, 2, 6, 27, 28, 16, 19, 30, 32, 36, 57, 40, 41, 90, 115, 96, 116, 100, 119, 103, 118, 106, 111};
     for (int& p : penalty) p = 1000;
@@ -169,8 +168,8 @@ TEST_F(AttackPathTest, PathsOfMoreThanTwentyMovesAreRefused) {
     EXPECT_EQ(moves[19].target, 96);
 }
 
-// The basic level's march on seat 1's believed flag (piece 30), seat 0
-// planning: who moves first, and against whom.
+// The basic level's march on seat 1's believed flag (piece 30), seat 0 planning: who moves first, and against
+// whom.
 struct MarchCase {
     const char* what;
     Pc pieces[3];
@@ -210,10 +209,9 @@ TEST(FlagPlanBasic, Scenarios) {
 
 using RelationTest = PositionTest;
 
-// A neighbour is one move of cost one (a camp is never a target). A
-// brigade at one end of seat 3's railway row y = 18, an enemy at the other,
-// own flags (lifted, never moved) between: each adds one to the cost, which
-// must stay below 8 until step 20, then 9.
+// A neighbour is one move of cost one (a camp is never a target). A brigade at one end of seat 3's railway
+// row y = 18, an enemy at the other, own flags (lifted, never moved) between: each adds one to the cost,
+// which must stay below 8 until step 20, then 9.
 TEST_F(RelationTest, CostIsOnePlusOwnPiecesOnTheWayAgainstTheLimit) {
     Put(0, kBrigade, 13);    // (20,14)
     Put(30, kDivision, 17);  // (20,13)
@@ -255,8 +253,8 @@ TEST_F(RelationTest, FullListTakesNoMore) {
     EXPECT_EQ(count, 5) << "with room, more than three exist";
 }
 
-// The danger map against a test of every point on random boards: 2 for an
-// enemy standing there, one more when an enemy can move onto it.
+// The danger map against a test of every point on random boards: 2 for an enemy standing there, one more when
+// an enemy can move onto it.
 TEST_F(RelationTest, DangerMapAgreesWithATestOfEveryPoint) {
     std::mt19937 gen(11);
     for (int round = 0; round < 5; ++round) {

@@ -3,8 +3,8 @@
 namespace jq::aitest {
 namespace {
 
-// Four seats of platoons on their start points with the army's beliefs,
-// and slot statistics that spread nothing.
+// Four seats of platoons on their start points with the army's beliefs, and slot statistics that spread
+// nothing.
 class InferenceTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -25,8 +25,8 @@ protected:
     BeliefContext ctx;
 };
 
-// What a step shows: each check reads the weight of `code` in the row of
-// `observer` (-1: every observer) about `piece`, expected within [lo, hi].
+// What a step shows: each check reads the weight of `code` in the row of `observer` (-1: every observer)
+// about `piece`, expected within [lo, hi].
 struct Check {
     int piece, observer, code;
     float lo, hi;
@@ -113,8 +113,8 @@ TEST_F(InferenceTest, NarrowingNeverEmptiesARow) {
     EXPECT_EQ(std::vector<float>(a, a + 3), (std::vector<float>{50, 0, 0}));
 }
 
-// Slot 6 of seat 2 links to slot 2 alone, slot 18 reaches 17, 23 and 19; a
-// row summing below 0.01 spreads nothing, zero statistics spread zeros.
+// Slot 6 of seat 2 links to slot 2 alone, slot 18 reaches 17, 23 and 19; a row summing below 0.01 spreads
+// nothing, zero statistics spread zeros.
 TEST_F(InferenceTest, SlotLinksSpreadToTheLinkedSlotsOnly) {
     PieceTable& t = *table;
     for (auto& a : corr)

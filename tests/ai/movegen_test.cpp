@@ -15,8 +15,8 @@ struct Dest {
 struct Piece {
     int index = -1, code = 0, x = 0, y = 0;
 };
-// The destinations listed for `mover` on a board of the given pieces
-// (mover -1: the whole list), in list order.
+// The destinations listed for `mover` on a board of the given pieces (mover -1: the whole list), in list
+// order.
 struct DestCase {
     const char* what;
     Piece pieces[4];
@@ -75,8 +75,8 @@ TEST(MoveGen, Destinations) {
     EXPECT_EQ(m->outcome, kMoverWins);
 }
 
-// The list holds every move a seat can ever be offered: count the largest
-// offer of an engineer and of any other piece from the board itself.
+// The list holds every move a seat can ever be offered: count the largest offer of an engineer and of any
+// other piece from the board itself.
 TEST(MoveListTest, CapacityCoversTheLargestOffer) {
     const BoardTables& b = Board();
     int maxOther = 0, maxEngineer = 0;
@@ -111,9 +111,8 @@ bool SameWords(const MoveCand& a, const MoveCand& b) {
            std::tie(b.mover, b.target, b.fromX, b.fromY, b.toX, b.toY, b.outcome);
 }
 
-// Random boards against the path finder: every candidate is a real move
-// with its true outcome, listed once, pieces in index order; and an
-// engineer's railway moves found on their own are the generator's.
+// Random boards against the path finder: every candidate is a real move with its true outcome, listed once,
+// pieces in index order; and an engineer's railway moves found on their own are the generator's.
 TEST(MoveGenRandomTest, CandidatesAreRealMovesAndEngineerReachAgrees) {
     std::mt19937 rng(2024);
     auto w = MakeWorkspace();
@@ -153,8 +152,8 @@ TEST(MoveGenRandomTest, CandidatesAreRealMovesAndEngineerReachAgrees) {
     EXPECT_GT(engineers, 200);
 }
 
-// Changes the board as the search does: a few moves of any seat with any
-// result, now and then a piece taken off.
+// Changes the board as the search does: a few moves of any seat with any result, now and then a piece taken
+// off.
 void Disturb(std::mt19937& rng, MoveGenWork& gen, PieceTable& t) {
     for (int s = 1 + static_cast<int>(rng() % 4); s > 0; --s) {
         if (rng() % 6 == 0) {

@@ -1,6 +1,5 @@
-// What the computer player's tests share: its headers, hand-built positions
-// on top of the shared board scenes (a workspace on an empty board,
-// case-table scenes) and a fixture with a seeded generator and a stop flag.
+// What the computer player's tests share: its headers, hand-built positions on top of the shared board scenes
+// (a workspace on an empty board, case-table scenes) and a fixture with a seeded generator and a stop flag.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -67,8 +66,8 @@ inline MoveCand Move(int mover, int target, int x1, int y1, int x2, int y2, int 
     return {mover, target, x1, y1, x2, y2, outcome, score};
 }
 
-// A random board: about 60 live pieces of every code, engineers plentiful,
-// on distinct points; beliefs left as they are.
+// A random board: about 60 live pieces of every code, engineers plentiful, on distinct points; beliefs left
+// as they are.
 inline void RandomBoard(std::mt19937& rng, PieceTable& t) {
     for (PieceRec& pc : t) pc.alive = 0;
     std::vector<int> points(kPointCount);
@@ -84,8 +83,8 @@ inline void Row2(float* row, int codeA, float weightA, int codeB = 0, float weig
     if (codeB != 0) row[codeB - 1] = weightB;
 }
 
-// A scene for case tables: pieces on board points, and belief rows of one
-// observer (-1: every observer) with up to two codes.
+// A scene for case tables: pieces on board points, and belief rows of one observer (-1: every observer) with
+// up to two codes.
 struct Pc {
     int index = -1, code = 0, point = 0;
 };
@@ -104,8 +103,7 @@ void Apply(PieceTable& t, const Pc (&pieces)[P], const Bel (&beliefs)[B]) {
             if (b.observer < 0 || b.observer == s) Row2(t[b.piece].beliefs[s], b.codeA, b.weightA, b.codeB, b.weightB);
 }
 
-// The upper levels' empty board: even beliefs, a seeded generator, a stop
-// flag.
+// The upper levels' empty board: even beliefs, a seeded generator, a stop flag.
 class PositionTest : public ::testing::Test {
 protected:
     PositionTest() {

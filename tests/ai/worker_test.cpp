@@ -36,10 +36,12 @@ struct HandOver {
 };
 class Collector {
 public:
-    void Post(const MoveCand& m, uint64_t token) {
-        std::lock_guard lock(mutex_);
-        items_.push_back({m, token});
-        cv_.notify_all();
+    auto Sink() {
+        return [this](MoveCand m, uint64_t token) {
+            std::lock_guard lock(mutex_);
+            items_.push_back({m, token});
+            cv_.notify_all();
+        };
     }
     bool Wait(std::chrono::milliseconds limit = 60s) {
         std::unique_lock lock(mutex_);
@@ -55,9 +57,6 @@ public:
         EXPECT_EQ(items.size(), 1u);
         return items.empty() ? HandOver{} : items[0];
     }
-    auto Sink() {
-        return [this](MoveCand m, uint64_t t) { Post(m, t); };
-    }
 
 private:
     std::mutex mutex_;
@@ -69,10 +68,8 @@ private:
 std::unique_ptr<GameState> DealtGame(GameUi& ui, int seat) {
     auto g = std::make_unique<GameState>();
     g->ui = &ui;
-    ClearTable(g->pieces);
-    test::DeployArmy(g->pieces);
-    g->curSeat = seat;
-    g->battleRunning = 1;
+    test::ArmyBeliefs(g->pieces);
+    test::LayOutBattle(*g, test::kArmy, seat);
     g->zfChosenIndex[0] = 17;
     g->zfChosenIndex[2] = 402;
     return g;
@@ -159,9 +156,8 @@ TEST_F(WorkerTest, StaleHandOverArrivingWhileANewerOneIsPendingIsDropped) {
     EXPECT_TRUE(worker->IsIdle());
 }
 
-// A hand-over with the abort flag raised shows its figures but carries out
-// nothing; one for a position that is gone (play went on, another seat to
-// move) shows nothing either.
+// A hand-over with the abort flag raised shows its figures but carries out nothing; one for a position that
+// is gone (play went on, another seat to move) shows nothing either.
 TEST_F(WorkerTest, AbortedOrOutdatedHandOverIsDropped) {
     for (int variant = 0; variant < 3; ++variant) {
         const auto item = Search();
@@ -177,8 +173,8 @@ TEST_F(WorkerTest, AbortedOrOutdatedHandOverIsDropped) {
     }
 }
 
-// A seat without a move, a move the board refuses (its mover gone) and a
-// move of another seat all become the give-up of the seat to move.
+// A seat without a move, a move the board refuses (its mover gone) and a move of another seat all become the
+// give-up of the seat to move.
 TEST_F(WorkerTest, GiveUpWhenThereIsNoMoveOrTheBoardRefusesIt) {
     for (int variant = 0; variant < 3; ++variant) {
         TearDown();
@@ -197,8 +193,8 @@ TEST_F(WorkerTest, GiveUpWhenThereIsNoMoveOrTheBoardRefusesIt) {
     }
 }
 
-// In a LAN battle the move is sent in the mover's own view (its seat as
-// seat 0, a target counted from it), not carried out.
+// In a LAN battle the move is sent in the mover's own view (its seat as seat 0, a target counted from it),
+// not carried out.
 TEST_F(WorkerTest, LanMoveIsSentInTheMoversView) {
     net::LanSession lan(*g);
     testing::FakeClientLink link;
@@ -218,9 +214,8 @@ TEST_F(WorkerTest, LanMoveIsSentInTheMoversView) {
     EXPECT_EQ(MoveInMoverView(Move(kNoPiece, kNoPiece, 22, 22, 22, 22, 3)).outcome, 0);
 }
 
-// Searches started and stopped at random moments: after every stop the
-// worker is at rest and nothing it found can still land; moves carried out
-// are carried out once; destroying it while it thinks joins it.
+// Searches started and stopped at random moments: after every stop the worker is at rest and nothing it found
+// can still land; moves carried out are carried out once; destroying it while it thinks joins it.
 TEST_F(WorkerTest, RandomStartsAndStops) {
     std::mt19937 rng(12345);
     int executed = 0;
@@ -246,9 +241,9 @@ TEST_F(WorkerTest, RandomStartsAndStops) {
     worker.reset();
 }
 
-// The bomb's value is the worker's own: each search goes on from the value
-// the previous one left. Seat 1's bomb two steps from seat 0's flag, which it
-// knows: only the flag plan values the bomb, after every score is made.
+// The bomb's value is the worker's own: each search goes on from the value the previous one left. Seat 1's
+// bomb two steps from seat 0's flag, which it knows: only the flag plan values the bomb, after every score is
+// made.
 TEST(WorkerMemory, BombValueGoesOnFromTheLastSearch) {
     LabelUi ui;
     auto g = std::make_unique<GameState>();
@@ -277,8 +272,8 @@ TEST(WorkerMemory, BombValueGoesOnFromTheLastSearch) {
     EXPECT_NE(handed[0], handed[1]);
 }
 
-// The window's worker: the move reaches the window's thread as a queued
-// call, dropped when the window is gone.
+// The window's worker: the move reaches the window's thread as a queued call, dropped when the window is
+// gone.
 TEST(WindowHandOver, MoveIsCarriedOutOnTheWindowsThreadUnlessTheWindowIsGone) {
     static int argc = 1;
     static char name[] = "ai_tests", *argv[] = {name, nullptr};
@@ -305,9 +300,8 @@ TEST(WindowHandOver, MoveIsCarriedOutOnTheWindowsThreadUnlessTheWindowIsGone) {
     }
 }
 
-// One whole battle per level with the computer in every seat: it ends with
-// a result, and the battle driver finds every step legal and every position
-// sound. The record written decodes to the steps played.
+// One whole battle per level with the computer in every seat: it ends with a result, and the battle driver
+// finds every step legal and every position sound. The record written decodes to the steps played.
 TEST(SelfPlay, OneSeededBattlePerLevelEndsSoundly) {
     const test::ScratchFolder folder;
     for (int level : {0, 1, 2}) {
