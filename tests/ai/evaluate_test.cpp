@@ -58,14 +58,12 @@ TEST(ImmediateValue, Cases) {
         {"mine weight 10", kUpper, kNothing, 0, 0, 0, kBrigade, {kMine, 10, kBrigade, 90}, 18, 20, 20, 20, 140},
         {"sure engineer", kBasic, kNothing, 0, 0, 8, kEngineer, {kEngineer, 90, kPlatoon, 10}, 18, 15, 20, 17, 200},
         {"hidden engineer", kBasic, kNothing, 0, 0, 8, kEngineer, {kEngineer, 89.9f, kPlatoon, 10.1f}, 18, 15, 20, 17, -1400},
-        {"one plain step", kBasic, kNothing, 0, 0, 10, kEngineer, {kEngineer, 50, kPlatoon, 50}, 21, 15, 20, 15, 100},
         {"sure engineer", kUpper, kNothing, 0, 0, 0, kEngineer, {kEngineer, 90, kPlatoon, 10}, 18, 13, 22, 17, 200},
         {"hidden engineer", kUpper, kNothing, 0, 0, 0, kEngineer, {kEngineer, 89.9f, kPlatoon, 10.1f}, 18, 13, 22, 17, -800},
         {"engineer attacking", kUpper, kNothing, 0, 0, 0, kEngineer, {kEngineer, 50, kPlatoon, 50}, 18, 13, 22, 17, 200,
          {30, kPlatoon, 4}},
         {"headquarters", kBasic, kNothing, 0, 0, 10, kPlatoon, {kPlatoon, 100}, 20, 13, 19, 12, -10000},
         {"camp", kBasic, kNothing, 0, 0, 10, kPlatoon, {kPlatoon, 100}, 20, 13, 19, 14, 100},
-        {"road", kBasic, kNothing, 0, 0, 10, kPlatoon, {kPlatoon, 100}, 20, 13, 20, 14, 0},
         {"railway", kBasic, kNothing, 0, 0, 10, kPlatoon, {kPlatoon, 100}, 20, 13, 20, 17, 200},
         {"headquarters", kUpper, kNothing, 0, 0, 0, kBrigade, {}, 20, 13, 19, 12, -10000},
         {"camp", kUpper, kNothing, 0, 0, 0, kBrigade, {}, 20, 13, 19, 14, 100},
@@ -83,8 +81,6 @@ TEST(ImmediateValue, Cases) {
         {"out of the row", kUpper, kTornHq, 0, 1, 30, kBrigade, {}, 20, 12, 20, 14, -150},
         {"from the other row", kUpper, kTornHq, 0, 1, 31, kBrigade, {}, 18, 12, 18, 13, 200},
         {"engineer out of the centre", kUpper, kTornHq, 0, 1, 30, kEngineer, {}, 20, 18, 20, 17, 114.286f},
-        {"brigade out of the centre", kUpper, kTornHq, 0, 1, 31, kBrigade, {}, 20, 18, 20, 17, 200},
-        {"engineer into the centre", kUpper, kTornHq, 0, 1, 32, kEngineer, {}, 20, 17, 20, 18, 200},
     };
     for (const ValueCase& c : cases) {
         auto w = MakeWorkspace(!c.basic);
