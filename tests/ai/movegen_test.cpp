@@ -1,5 +1,4 @@
 #include <cstdlib>
-#include <ostream>
 #include <set>
 
 #include "position.h"
@@ -7,11 +6,6 @@
 namespace jq::aitest {
 namespace {
 
-struct Dest {
-    int x, y;
-    friend bool operator==(const Dest&, const Dest&) = default;
-    friend void PrintTo(const Dest& d, std::ostream* os) { *os << "(" << d.x << "," << d.y << ")"; }
-};
 struct Piece {
     int index = -1, code = 0, x = 0, y = 0;
 };
@@ -21,7 +15,7 @@ struct DestCase {
     const char* what;
     Piece pieces[4];
     int mover;
-    std::vector<Dest> listed;
+    std::vector<GridPoint> listed;
 };
 
 TEST(MoveGen, Destinations) {
@@ -44,7 +38,7 @@ TEST(MoveGen, Destinations) {
     auto work = std::make_unique<MoveGenWork>();
     auto listed = [&](const PieceTable& t, int mover) {
         const int n = GenerateMoves(*work, t, 0);
-        std::vector<Dest> got;
+        std::vector<GridPoint> got;
         for (const MoveCand& m : std::span(work->list, n))
             if (mover < 0 || m.mover == mover) got.push_back({m.toX, m.toY});
         return got;
@@ -59,9 +53,9 @@ TEST(MoveGen, Destinations) {
     // Round the corner only within its quarter of the board; an invalid seat lists nothing.
     PieceTable t{};
     t[15] = PieceRec{18, 13, 18, 13, kDivision, 1, {}};
-    const std::vector<Dest> got = listed(t, -1);
-    EXPECT_NE(std::find(got.begin(), got.end(), Dest{13, 18}), got.end());
-    EXPECT_EQ(std::find(got.begin(), got.end(), Dest{27, 18}), got.end());
+    const std::vector<GridPoint> got = listed(t, -1);
+    EXPECT_NE(std::find(got.begin(), got.end(), GridPoint{13, 18}), got.end());
+    EXPECT_EQ(std::find(got.begin(), got.end(), GridPoint{27, 18}), got.end());
     EXPECT_EQ(GenerateMoves(*work, t, 7), 0);
     // The outcome is judged on the real codes, not on the table moved on.
     t = {};
