@@ -244,24 +244,17 @@ TEST_F(WorkerTest, RandomStartsAndStops) {
 // The bomb's value is the worker's own: each search goes on from the value the previous one left. Seat 1's
 // bomb two steps from seat 0's flag, which it knows: only the flag plan values the bomb, after every score is
 // made.
-TEST(WorkerMemory, BombValueGoesOnFromTheLastSearch) {
-    LabelUi ui;
-    auto g = std::make_unique<GameState>();
-    g->ui = &ui;
+TEST_F(WorkerTest, BombValueGoesOnFromTheLastSearch) {
     ClearTable(g->pieces);
     PutAt(g->pieces, 21, kFlag, 21);
     SetRow(g->pieces[21].beliefs[1], {{kFlag, 100.0f}});
     PutAt(g->pieces, 30, kBomb, 12);
-    g->curSeat = 1;
-    Collector collector;
-    AIDominate worker(*g, collector.Sink());
     auto own = std::make_unique<AiWorkspace>();  // the same two searches on a workspace of its own
     float handed[2], bomb = 0.0f;
     for (int i = 0; i < 2; ++i) {
-        ASSERT_TRUE(worker.SetSeed(42));
-        worker.Resume();
-        handed[i] = collector.Next().move.score;
-        worker.Stop();
+        ASSERT_TRUE(worker->SetSeed(42));
+        handed[i] = Search().move.score;
+        worker->Stop();
         TakeSnapshot(*g, own->game);
         if (i == 1) own->game.pieceValues[2] = bomb;
         own->ownRandom.Seed(42);
