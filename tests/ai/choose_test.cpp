@@ -268,47 +268,5 @@ TEST_F(ChoiceTest, StopEndsTheSearchAndNoMoveLeavesAnEmptyList) {
     EXPECT_EQ(w->aiMoveList.count, 0);
 }
 
-// Which flag plans a choice makes, seen through the lists the plans leave: seat 0's brigade next to seat 1's
-// headquarters (pieces 46 and 48), seat 0's flag on slot 21 (piece 21), flag weights as seat 0 believes them.
-struct PlanChoiceCase {
-    const char* what;
-    int level;
-    float flag46, flag48, ownFlag;
-    bool dead46, deadOwn;
-    int attackTarget;  // -1: no attack planned
-    bool defended;
-};
-
-using PlanChoiceTest = PositionTest;
-
-TEST_F(PlanChoiceTest, WhichPlansAreMade) {
-    const PlanChoiceCase cases[] = {
-        {"90 is not above 90", 1, 90, 10, 0, false, false, -1, false},
-        {"slot 23 when slot 21 does not qualify", 1, 90, 95, 0, false, false, 48, false},
-        {"slot 21 first", 1, 90.5f, 95, 0, false, false, 46, false},
-        {"a dead headquarters piece is no target", 2, 100, 10, 0, true, false, -1, false},
-        {"only the top level defends", 1, 0, 0, 100, false, false, -1, false},
-        {"the top level defends", 2, 0, 0, 100, false, false, -1, true},
-        {"the own row decides", 2, 0, 0, 50, false, false, -1, false},
-        {"a flag already taken is still defended", 2, 0, 0, 100, false, true, -1, true},
-    };
-    for (const PlanChoiceCase& c : cases) {
-        const Pc pieces[] = {{0, kBrigade, 46}, {21, kFlag, 21}, {46, kFlag, 51}, {48, kMine, 53}};
-        const Bel beliefs[] = {{46, 0, kFlag, c.flag46, kMine, 100 - c.flag46},
-                                       {48, 0, kFlag, c.flag48, kMine, 100 - c.flag48},
-                                       {21, 0, kFlag, c.ownFlag, kMine, 100 - c.ownFlag}};
-        Apply(Pieces(), pieces, beliefs);
-        Pieces()[46].alive = !c.dead46;
-        Pieces()[21].alive = !c.deadOwn;
-        w->attackRelations.count = w->flagThreatRelations.count = -99;
-        w->game.aiLevel = c.level;
-        ASSERT_TRUE(ChooseMoveAdvanced(*w)) << c.what;
-        const AttackRelation& r = w->attackRelations[0];
-        const bool attacked = w->attackRelations.count != -99;
-        EXPECT_EQ(attacked ? r.moves[r.moveCount - 1].target : -1, c.attackTarget) << c.what;
-        EXPECT_EQ(w->flagThreatRelations.count != -99, c.defended) << c.what;
-    }
-}
-
 }  // namespace
 }  // namespace jq::aitest
