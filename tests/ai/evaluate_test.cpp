@@ -262,7 +262,7 @@ TEST_F(ExpectedScoreTest, CautionOfTheAttacker) {
     }
 }
 
-TEST(Expectation, AttackValuesAndTheBombsValue) {
+TEST(Expectation, AttackValuesTheBombsValueAndEmptyRows) {
     struct Case {
         int attacker, codeA;
         float weightA;
@@ -277,8 +277,7 @@ TEST(Expectation, AttackValuesAndTheBombsValue) {
         {kRegiment, kRegiment, 100, 0, 0, 0, 30.9f},                 // a tie counts both ways
         {kEngineer, kEngineer, 100, 0, 0, 0, 24.72f},
         {kEngineer, kBomb, 100, 0, 0, -3900, 1},                     // the bomb as just valued
-        {0, kArmyCommander, 100, 0, 0, 0, 105.06f},                  // codes outside 1..12 gain nothing
-        {13, kArmyCommander, 100, 0, 0, 0, 105.06f},
+        {13, kArmyCommander, 100, 0, 0, 0, 105.06f},                 // codes outside 1..12 gain nothing
     };
     for (const Case& c : cases) {
         float pv[15], d[12];
@@ -288,11 +287,8 @@ TEST(Expectation, AttackValuesAndTheBombsValue) {
         if (c.attacker != kEngineer || c.codeA != kCommander) EXPECT_FLOAT_EQ(v, c.value) << c.attacker << " " << c.codeA;
         EXPECT_FLOAT_EQ(pv[2], c.bomb) << c.attacker << " " << c.codeA << " " << c.weightA;
     }
-}
-
-// All-zero rows arise from the belief updates: nothing may come out NaN and the chances of winning and losing
-// never add up past 1.
-TEST(Expectation, EmptyRowsGiveDefinedValues) {
+    // All-zero rows arise from the belief updates: nothing may come out NaN and the chances of winning and
+    // losing never add up past 1.
     float pv[15], d[12] = {}, a[12] = {};
     std::memcpy(pv, kInitialPieceValues, sizeof pv);
     EXPECT_EQ(ExpectedAttackValue(pv, kRegiment, d), 0.0f);
