@@ -1,6 +1,6 @@
 #include <QCoreApplication>
 #include <QObject>
-#include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -34,34 +34,27 @@ struct HandOver {
     MoveCand move;
     uint64_t token = 0;
 };
-class Collector {
-public:
-    auto Sink() {
-        return [this](MoveCand m, uint64_t token) {
-            std::lock_guard lock(mutex_);
-            items_.push_back({m, token});
-            cv_.notify_all();
-        };
-    }
-    bool Wait(std::chrono::milliseconds limit = 60s) {
-        std::unique_lock lock(mutex_);
-        return cv_.wait_for(lock, limit, [&] { return !items_.empty(); });
-    }
-    std::vector<HandOver> Take() {
-        std::lock_guard lock(mutex_);
-        return std::exchange(items_, {});
+struct Collector {
+    // Waits up to `limit` for a hand-over, then takes every one there is.
+    std::vector<HandOver> Take(std::chrono::milliseconds limit = 0ms) {
+        for (const auto end = std::chrono::steady_clock::now() + limit;; std::this_thread::sleep_for(1ms)) {
+            std::lock_guard lock(mutex);
+            if (!items.empty() || std::chrono::steady_clock::now() >= end) return std::exchange(items, {});
+        }
     }
     HandOver Next() {
-        EXPECT_TRUE(Wait());
-        auto items = Take();
-        EXPECT_EQ(items.size(), 1u);
-        return items.empty() ? HandOver{} : items[0];
+        auto taken = Take(60s);
+        EXPECT_EQ(taken.size(), 1u);
+        return taken.empty() ? HandOver{} : taken[0];
     }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    std::vector<HandOver> items_;
+    std::function<void(MoveCand, uint64_t)> Sink() {
+        return [this](MoveCand m, uint64_t token) {
+            std::lock_guard lock(mutex);
+            items.push_back({m, token});
+        };
+    }
+    std::mutex mutex;
+    std::vector<HandOver> items;
 };
 
 // Four armies dealt, `seat` to move.
@@ -107,21 +100,18 @@ TEST_F(WorkerTest, MoveIsCarriedOutOnceAndTheWorkerStaysBusyUntilThen) {
     g->turnClock.seconds = 100;
     worker->Stop();  // idle: nothing to stop
     EXPECT_TRUE(worker->IsIdle());
-    worker->Resume();
-    ASSERT_TRUE(collector.Wait());
+    const HandOver item = Search();
     EXPECT_EQ(g->turnClock.seconds, 100);
     EXPECT_FALSE(worker->IsIdle());  // the hand-over is pending
     worker->Resume();                // not woken twice
-    std::this_thread::sleep_for(20ms);
-    auto items = collector.Take();
-    ASSERT_EQ(items.size(), 1u);
-    const MoveCand m = items[0].move;
+    EXPECT_TRUE(collector.Take(20ms).empty());
+    const MoveCand m = item.move;
     EXPECT_EQ(SeatOf(m.mover), 1);
-    EXPECT_TRUE(Deliver(items[0]));
+    EXPECT_TRUE(Deliver(item));
     EXPECT_TRUE(worker->IsIdle());
     EXPECT_EQ(g->stepRecords[0], (StepRec{m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome}));
     EXPECT_EQ(ui.diagnostics[4], "17=402");
-    EXPECT_FALSE(Deliver(items[0]));
+    EXPECT_FALSE(Deliver(item));
     g->turnClock.seconds = 100;
     g->optionsRecord.aiLevel = 1;
     worker->Resume();
@@ -137,10 +127,11 @@ TEST_F(WorkerTest, StopDuringTheSearchOrWithTheHandOverPendingDropsTheMove) {
     for (const auto& item : collector.Take()) EXPECT_FALSE(Deliver(item));
     EXPECT_EQ(std::memcmp(&before, &g->pieces, sizeof before), 0);
     worker->Resume();
-    ASSERT_TRUE(collector.Wait());
+    const auto items = collector.Take(60s);
+    ASSERT_EQ(items.size(), 1u);
     worker->Stop();
     EXPECT_TRUE(worker->IsIdle());
-    for (const auto& item : collector.Take()) EXPECT_FALSE(Deliver(item));
+    EXPECT_FALSE(Deliver(items[0]));
     EXPECT_TRUE(ui.diagnostics[4].empty());  // a dropped move shows nothing
     EXPECT_TRUE(Deliver(Search()));
 }
@@ -224,12 +215,11 @@ TEST_F(WorkerTest, RandomStartsAndStops) {
         const int action = static_cast<int>(rng() % 4);
         std::this_thread::sleep_for(std::chrono::microseconds(rng() % 3000));
         if (action == 0) {
-            ASSERT_TRUE(collector.Wait());
-            for (const auto& item : collector.Take()) executed += Deliver(item);
+            for (const auto& item : collector.Take(60s)) executed += Deliver(item);
             EXPECT_TRUE(worker->IsIdle());
             continue;
         }
-        if (action == 1) collector.Wait(std::chrono::milliseconds(rng() % 20));
+        if (action == 1) std::this_thread::sleep_for(std::chrono::milliseconds(rng() % 20));
         worker->Stop();
         EXPECT_TRUE(worker->IsIdle());
         EXPECT_EQ(worker->abortRequested.load(), 0);
