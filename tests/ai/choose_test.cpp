@@ -84,27 +84,19 @@ TEST(MarkCandidates, AttackersApproachesAndAllBelowFortyEight) {
     const int count = GenerateMoves(w->aiMoveList, w->game.pieces, 0);
     MoveCand* list = w->aiMoveList.list;
     ASSERT_TRUE(MarkCandidates(*w, list, count, 0));
-    const struct {
-        int mover, point;
-        float mark;
-    } cases[] = {
-        {6, 27, 10},  // a piece that can attack: its plain steps too
-        {0, 2, 10},   // an engineer's attack
-        {0, 5, 0},    // but not its plain steps
-        {4, 46, 10},  // square 16 of seat 1: round the believed slot 21
-        {4, 48, 0},   // square 18: round slot 23 only
-        {0, 107, 0},  // seat 3 has no headquarters piece left
-        {15, 16, 0},  // own area: the true flag on slot 23 counts
-        {15, 18, 10},
+    auto mark = [&](int mover, int point) {
+        for (const MoveCand& m : std::span(list, count))
+            if (m.mover == mover && GridPoint(m.toX, m.toY) == PointAt(point)) return m.terms[0];
+        return -1.0f;
     };
-    for (const auto& c : cases) {
-        const GridPoint g = PointAt(c.point);
-        const auto m = std::find_if(list, list + count, [&](const MoveCand& k) {
-            return k.mover == c.mover && GridPoint(k.toX, k.toY) == g;
-        });
-        ASSERT_NE(m, list + count) << c.mover << " to " << c.point;
-        EXPECT_EQ(m->terms[0], c.mark) << c.mover << " to " << c.point;
-    }
+    EXPECT_EQ(mark(6, 27), 10);   // a piece that can attack: its plain steps too
+    EXPECT_EQ(mark(0, 2), 10);    // an engineer's attack
+    EXPECT_EQ(mark(0, 5), 0);     // but not its plain steps
+    EXPECT_EQ(mark(4, 46), 10);   // square 16 of seat 1: round the believed slot 21
+    EXPECT_EQ(mark(4, 48), 0);    // square 18: round slot 23 only
+    EXPECT_EQ(mark(0, 107), 0);   // seat 3 has no headquarters piece left
+    EXPECT_EQ(mark(15, 16), 0);   // own area: the true flag on slot 23 counts
+    EXPECT_EQ(mark(15, 18), 10);
     auto marked = [&](int n) { return std::count_if(list, list + n, [](const MoveCand& m) { return m.terms[0] == 10.0f; }); };
     ASSERT_GE(count, 48);
     ASSERT_TRUE(MarkCandidates(*w, list, 47, 0));
