@@ -108,13 +108,35 @@ auto Words(const MoveCand* list, int n, int mover = -1) {
     return words;
 }
 
+// Changes the board as the search does: a few moves of any seat with any result, now and then a piece taken
+// off.
+void Disturb(std::mt19937& rng, MoveGenWork& gen, PieceTable& t) {
+    for (int s = 1 + static_cast<int>(rng() % 4); s > 0; --s) {
+        if (rng() % 6 == 0) {
+            t[rng() % kPieceCount].alive = 0;
+            continue;
+        }
+        const int n = GenerateMoves(gen, t, static_cast<int>(rng() % 4));
+        if (n == 0) continue;
+        const MoveCand m = gen.list[rng() % n];
+        t[m.mover].x = m.toX;
+        t[m.mover].y = m.toY;
+        const int r = m.target >= 0 ? static_cast<int>(rng() % 3) : 0;
+        if (m.target >= 0 && r != 0) t[m.target].alive = 0;
+        if (m.target >= 0 && r != 1) t[m.mover].alive = 0;
+    }
+}
+
 // Random boards against the path finder: every candidate is a real move with its true outcome, listed once,
-// pieces in index order; and an engineer's railway moves found on their own are the generator's.
-TEST(MoveGenRandomTest, CandidatesAreRealMovesAndEngineerReachAgrees) {
+// pieces in index order; an engineer's railway moves found on their own are the generator's; and the lists
+// derived from a seat's kept list after a few moves are the lists generated afresh.
+TEST(MoveGenRandomTest, GeneratedListsAgreeWithThePathFinderAndTheDerivedLists) {
     std::mt19937 rng(2024);
     auto w = MakeWorkspace();
     auto work = std::make_unique<MoveGenWork>();
     auto check = std::make_unique<PathWork>(Board());
+    auto base = std::make_unique<SeatMoves>();
+    auto board = std::make_unique<PieceTable>();
     PathBuffer path;
     std::vector<MoveCand> mine(kMoveListCapacity);
     int engineers = 0;
@@ -141,51 +163,18 @@ TEST(MoveGenRandomTest, CandidatesAreRealMovesAndEngineerReachAgrees) {
                 ASSERT_EQ(Words(mine.data(), m), Words(work->list, n, e)) << "round " << round << " piece " << e;
             }
         }
+        const int seat = round % kSeats;
+        BuildSeatMoves(*w, t, seat, *base);
+        ASSERT_TRUE(base->valid);
+        ASSERT_EQ(DeriveSeatMoves(*w, *base, t, mine.data()), base->count) << "the same board derives the base list";
+        for (int variant = 0; variant < 6; ++variant) {
+            *board = t;
+            Disturb(rng, *work, *board);
+            const int n = DeriveSeatMoves(*w, *base, *board, mine.data());
+            ASSERT_EQ(Words(mine.data(), n), Words(work->list, GenerateMoves(*work, *board, seat, t))) << round;
+        }
     }
     EXPECT_GT(engineers, 200);
-}
-
-// Changes the board as the search does: a few moves of any seat with any result, now and then a piece taken
-// off.
-void Disturb(std::mt19937& rng, MoveGenWork& gen, PieceTable& t) {
-    for (int s = 1 + static_cast<int>(rng() % 4); s > 0; --s) {
-        if (rng() % 6 == 0) {
-            t[rng() % kPieceCount].alive = 0;
-            continue;
-        }
-        const int n = GenerateMoves(gen, t, static_cast<int>(rng() % 4));
-        if (n == 0) continue;
-        const MoveCand m = gen.list[rng() % n];
-        t[m.mover].x = m.toX;
-        t[m.mover].y = m.toY;
-        const int r = m.target >= 0 ? static_cast<int>(rng() % 3) : 0;
-        if (m.target >= 0 && r != 0) t[m.target].alive = 0;
-        if (m.target >= 0 && r != 1) t[m.mover].alive = 0;
-    }
-}
-
-TEST(DerivedMoves, DerivedListsAreTheGeneratedLists) {
-    std::mt19937 rng(77);
-    auto w = MakeWorkspace();
-    auto gen = std::make_unique<MoveGenWork>();
-    auto base = std::make_unique<SeatMoves>();
-    auto board = std::make_unique<PieceTable>();
-    std::vector<MoveCand> derived(kMoveListCapacity);
-    for (int round = 0; round < 600; ++round) {
-        RandomBoard(rng, w->game.pieces);
-        const int seat = static_cast<int>(rng() % kSeats);
-        BuildSeatMoves(*w, w->game.pieces, seat, *base);
-        ASSERT_TRUE(base->valid);
-        for (int variant = 0; variant < 3; ++variant) {
-            *board = w->game.pieces;
-            Disturb(rng, *gen, *board);
-            const int n = DeriveSeatMoves(*w, *base, *board, derived.data());
-            ASSERT_EQ(Words(derived.data(), n), Words(gen->list, GenerateMoves(*gen, *board, seat, w->game.pieces)))
-                << "round " << round;
-        }
-        // The same board derives the base list itself.
-        ASSERT_EQ(DeriveSeatMoves(*w, *base, w->game.pieces, derived.data()), base->count);
-    }
 }
 
 }  // namespace
