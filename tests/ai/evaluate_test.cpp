@@ -54,7 +54,6 @@ TEST(ImmediateValue, Cases) {
     const ValueCase cases[] = {
         {"mine weight 6", kBasic, kNothing, 0, 0, 10, kPlatoon, {kMine, 6, kPlatoon, 94}, 21, 15, 20, 14, 0},
         {"mine weight 10", kBasic, kNothing, 0, 0, 10, kPlatoon, {kMine, 10, kPlatoon, 90}, 21, 15, 20, 14, -60},
-        {"mine weight 6", kUpper, kNothing, 0, 0, 0, kBrigade, {kMine, 6, kBrigade, 94}, 18, 20, 20, 20, 200},
         {"mine weight 10", kUpper, kNothing, 0, 0, 0, kBrigade, {kMine, 10, kBrigade, 90}, 18, 20, 20, 20, 140},
         {"sure engineer", kBasic, kNothing, 0, 0, 8, kEngineer, {kEngineer, 90, kPlatoon, 10}, 18, 15, 20, 17, 200},
         {"hidden engineer", kBasic, kNothing, 0, 0, 8, kEngineer, {kEngineer, 89.9f, kPlatoon, 10.1f}, 18, 15, 20, 17, -1400},
@@ -74,7 +73,6 @@ TEST(ImmediateValue, Cases) {
         {"platoon leaving the row", kBasic, kEnemyHq, 0, 0, 10, kPlatoon, {kPlatoon, 100}, 26, 18, 25, 18, 200},
         {"capture beside the own flag", kBasic, kOwnFlag, 0, 0, 12, kDivision, {kDivision, 100}, 18, 14, 18, 13, 5851.43f,
          {30, kPlatoon, 15}},
-        {"own approach", kBasic, kOwnFlag, 0, 0, 10, kPlatoon, {kPlatoon, 100}, 18, 14, 18, 13, 371.429f},
         {"partner's approach", kBasic, kOwnFlag, 0, 2, 10, kPlatoon, {kPlatoon, 100}, 18, 14, 18, 13, 371.429f},
         {"engineer into the centre", kBasic, kOwnFlag, 0, 0, 2, kEngineer, {kEngineer, 100}, 20, 17, 20, 18, 200},
         {"within the row", kUpper, kTornHq, 0, 1, 30, kBrigade, {}, 20, 12, 20, 13, 200},
