@@ -97,8 +97,8 @@ TEST(ImmediateValue, Cases) {
     }
 }
 
-// The threat balance counts attacks worth more than 1; a seat's reply is its best move, played on the board.
-TEST(Evaluate, SeatReplyAndThreatBalance) {
+// The threat balance counts attacks worth more than 1.
+TEST(Evaluate, ThreatBalance) {
     auto w = MakeWorkspace();
     PieceTable& p = w->game.pieces;
     Put(p, 10, kCompany, 20, 16);
@@ -108,9 +108,6 @@ TEST(Evaluate, SeatReplyAndThreatBalance) {
     SetRow(p[30].beliefs[0], {{kPlatoon, 0.1f}});
     EXPECT_FLOAT_EQ(EvaluateThreatBalance(*w, 0, 0, p), 2.0f);
     EXPECT_FLOAT_EQ(EvaluateThreatBalance(*w, 0, 2, p), 0.0f);  // no move
-    SetAllRows(p[30], {{kPlatoon, 100.0f}});
-    EXPECT_GT(SeatReplyValue(*w, 0, 0, p), 0.0f);
-    EXPECT_EQ(std::make_tuple(p[30].alive, p[10].y), std::make_tuple(0, 17));
 }
 
 // A simulated capture ends as its score says; a bomb takes both.
@@ -185,16 +182,6 @@ TEST_F(ExpectedScoreTest, ObserverRowsNarrowAsTheWholeTable) {
     EXPECT_TRUE(same(whole, mine, 1));
 }
 
-// One greedy step of a seat in a playout: a capture of a piece believed a flag, else a division, less likely
-// than not (0.49) is played as an exchange, even (0.5) keeps the mover.
-TEST_F(ExpectedScoreTest, PlayoutStepOfOneSeat) {
-    for (auto [flagWeight, moverAlive] : {std::pair{49.0f, 0}, std::pair{50.0f, 1}}) {
-        Face(kBrigade, kDivision, {{kFlag, flagWeight}, {kDivision, 100.0f - flagWeight}});
-        EXPECT_GT(SeatPositionValue(*w, 0, 0, Pieces()), 0.0);
-        EXPECT_EQ(std::make_tuple(Pieces()[25].alive, Pieces()[0].alive), std::make_tuple(0, moverAlive));
-    }
-}
-
 // The scoring lists the seats' moves once and derives the moves of every position it plays out from them; the
 // playouts must come out as if every list were made afresh.
 TEST_F(ExpectedScoreTest, PlayoutOnKeptMovesEqualsOneOnFreshMoves) {
@@ -238,43 +225,9 @@ TEST_F(ExpectedScoreTest, AttackScoreGolden) {
     for (int i = 0; i < n; ++i) EXPECT_EQ(gen.list[i].score, 0.0f);
 }
 
-// An exchange counts as kept for ordinary pieces, not for a commander, which must keep its piece with at
-// least the caution level (0.8 is enough) unless the style is careless.
-TEST_F(ExpectedScoreTest, CautionOfTheAttacker) {
-    EXPECT_GT(AttackScore(kDivision, kDivision, {{kDivision, 50}, {kBrigade, 50}}), 0.0f);
-    EXPECT_EQ(AttackScore(kCommander, kCommander, {{kCommander, 50}, {kDivision, 50}}), 0.0f);
-    EXPECT_GT(AttackScore(kCommander, kCommander, {{kCommander, 20}, {kDivision, 80}}), 0.0f);
-    w->game.styleCoefCaution = 0.382;
-    EXPECT_GT(AttackScore(kCommander, kCommander, {{kCommander, 50}, {kDivision, 50}}), 0.0f);
-}
-
-TEST(Expectation, AttackValuesTheBombsValueAndEmptyRows) {
-    struct Case {
-        int attacker, codeA;
-        float weightA;
-        int codeB;
-        float weightB, value, bomb;
-    };
-    const Case cases[] = {
-        {kDivision, kArmyCommander, 50, kBrigade, 50, -1000, 105.06f},
-        {kBomb, kFlag, 100, 0, 0, 200000, 1},                        // no officer possible
-        {kEngineer, kCommander, 0.1f, kPlatoon, 99.9f, 0, 135.96f},  // a stored 0.1 is just above 0.1
-        {kEngineer, kCommander, 0.09f, kPlatoon, 99.91f, 0, 12.36f},
-        {kRegiment, kRegiment, 100, 0, 0, 0, 30.9f},                 // a tie counts both ways
-        {kEngineer, kEngineer, 100, 0, 0, 0, 24.72f},
-        {kEngineer, kBomb, 100, 0, 0, -3900, 1},                     // the bomb as just valued
-        {13, kArmyCommander, 100, 0, 0, 0, 105.06f},                 // codes outside 1..12 gain nothing
-    };
-    for (const Case& c : cases) {
-        float pv[15], d[12];
-        std::memcpy(pv, kInitialPieceValues, sizeof pv);
-        Row2(d, c.codeA, c.weightA, c.codeB, c.weightB);
-        const float v = ExpectedAttackValue(pv, c.attacker, d);
-        if (c.attacker != kEngineer || c.codeA != kCommander) EXPECT_FLOAT_EQ(v, c.value) << c.attacker << " " << c.codeA;
-        EXPECT_FLOAT_EQ(pv[2], c.bomb) << c.attacker << " " << c.codeA << " " << c.weightA;
-    }
-    // All-zero rows arise from the belief updates: nothing may come out NaN and the chances of winning and
-    // losing never add up past 1.
+// All-zero rows arise from the belief updates: nothing may come out NaN and the chances of winning and losing
+// never add up past 1.
+TEST(Expectation, EmptyRowsGiveDefinedValues) {
     float pv[15], d[12] = {}, a[12] = {};
     std::memcpy(pv, kInitialPieceValues, sizeof pv);
     EXPECT_EQ(ExpectedAttackValue(pv, kRegiment, d), 0.0f);

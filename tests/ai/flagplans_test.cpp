@@ -122,18 +122,7 @@ TEST_F(FlagDefenceTest, Scenarios) {
                 EXPECT_NE(GridPoint(out.toX, out.toY), GridPoint(best.moves[i].toX, best.moves[i].toY)) << c.what;
         }
     }
-}
-
-TEST_F(FlagDefenceTest, CounterTimingAndStop) {
-    Put(21, kFlag, 21);
-    Reveal(21);
-    Put(30, kDivision, 28);  // the camp (19,14): to (19,13), then the flag
-    Believe(30, 0, {{kPlatoon, 100.0f}});
-    Put(0, kDivision, 4);  // (22,17): (22,13), then along the row to (19,13)
     MoveCand out;
-    ASSERT_EQ(PlanFlagDefence(*w, 0, 1, 21, kStake, out, Pieces()), kDefencePlanned);
-    EXPECT_EQ(GridPoint(out.toX, out.toY), GridPoint(22, 13));
-    EXPECT_EQ(w->counterRelations[0].cost, 2) << "no time to spare, plus the threat's two moves";
     abort = 1;
     EXPECT_EQ(PlanFlagDefence(*w, 0, 1, 21, kStake, out, Pieces()), kDefenceStopped);
 }
