@@ -57,12 +57,8 @@ TEST_F(FlagAttackTest, Scenarios) {
         if (c.status == kAttackPlanned && c.mover != 0)
             EXPECT_FLOAT_EQ(out.score, static_cast<float>(w->attackRelations[0].score)) << c.what;
     }
-}
-
-TEST_F(FlagAttackTest, FirstStageScoreAndStop) {
-    Put(0, kBrigade, 46);  // (27,19), next to seat 1's headquarters
-    Put(46, kFlag, 51);
-    Believe(46, 0, {{kFlag, 100.0f}});
+    Clear();  // the clear path again: the score of its first stage, and a stop
+    Apply(Pieces(), cases[1].pieces, cases[1].beliefs);
     MoveCand out;
     ASSERT_EQ(PlanFlagAttack(*w, 0, 46, kStake, out, Pieces()), kAttackPlanned);
     EXPECT_NEAR(out.score, 48250.0, 0.5);
@@ -127,31 +123,25 @@ TEST_F(FlagDefenceTest, Scenarios) {
     EXPECT_EQ(PlanFlagDefence(*w, 0, 1, 21, kStake, out, Pieces()), kDefenceStopped);
 }
 
-class AttackPathTest : public ::testing::Test {
-protected:
-    int Find(int piece, int from, int to) {
-        *path = w->game.pieces;
-        const GridPoint f = PointAt(from), t = PointAt(to);
-        const int n = FindAttackPath(*w, piece, moves, kPlanCapacity, f.x, f.y, t.x, t.y, *path, w->game.pieces, penalty);
-        EXPECT_EQ(std::memcmp(path.get(), &w->game.pieces, sizeof(PieceTable)), 0) << "the table is left as found";
-        return n;
-    }
-    std::unique_ptr<AiWorkspace> w = MakeWorkspace();
-    std::unique_ptr<PieceTable> path = std::make_unique<PieceTable>();
-    MoveCand moves[kPlanCapacity];
-    int32_t penalty[kPointSlots] = {};
-};
-
 // A walk of 22 moves that no move can shorten; every other point is made dear, so the cheapest path follows
-// it. At most 20 moves are planned.
-TEST_F(AttackPathTest, PathsOfMoreThanTwentyMovesAreRefused) {
+// it. At most 20 moves are planned, and the table is left as found.
+TEST(AttackPath, PathsOfMoreThanTwentyMovesAreRefused) {
     const int walk[] = {0, 2, 6, 27, 28, 16, 19, 30, 32, 36, 57, 40, 41, 90, 115, 96, 116, 100, 119, 103, 118, 106, 111};
+    auto w = MakeWorkspace();
+    auto path = std::make_unique<PieceTable>();
+    MoveCand moves[kPlanCapacity];
+    int32_t penalty[kPointSlots];
     for (int& p : penalty) p = 1000;
     for (int p : walk) penalty[p] = 0;
     PutAt(w->game.pieces, 96, kFlag, 111);
+    const GridPoint to = PointAt(111);
     for (int start : {0, 1, 2}) {
         PutAt(w->game.pieces, 10, kPlatoon, walk[start]);
-        EXPECT_EQ(Find(10, walk[start], 111), start < 2 ? 0 : 20) << 22 - start << " moves";
+        *path = w->game.pieces;
+        const GridPoint f = PointAt(walk[start]);
+        EXPECT_EQ(FindAttackPath(*w, 10, moves, kPlanCapacity, f.x, f.y, to.x, to.y, *path, w->game.pieces, penalty),
+                  start < 2 ? 0 : 20) << 22 - start << " moves";
+        EXPECT_EQ(std::memcmp(path.get(), &w->game.pieces, sizeof(PieceTable)), 0);
     }
     for (int k = 0; k < 20; ++k) EXPECT_EQ(GridPoint(moves[k].toX, moves[k].toY), PointAt(walk[3 + k])) << k;
     EXPECT_EQ(moves[19].target, 96);
