@@ -11,18 +11,13 @@ protected:
         ClearTable(*table);
         for (int i = 0; i < kPieceCount; ++i) PutAt(*table, i, kPlatoon, (i / 25) * 30 + i % 25);
         std::fill_n(&corr[0][0][0][0], sizeof corr / sizeof(float), 0.001f);
-        ctx.board = &Board();
-        ctx.slotCorrelation = corr;
-        ctx.pathWork = &work;
-        ctx.path = &path;
-        ctx.move = &move;
     }
     std::unique_ptr<PieceTable> table = std::make_unique<PieceTable>();
     float corr[25][12][3][12];
     PathWork work{Board()};
     PathBuffer path;
     MoveRec move;
-    BeliefContext ctx;
+    BeliefContext ctx{&Board(), corr, &work, &path, &move};
 };
 
 // What a step shows: each check reads the weight of `code` in the row of `observer` (-1: every observer)
