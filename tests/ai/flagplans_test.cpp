@@ -99,7 +99,7 @@ TEST_F(FlagDefenceTest, Scenarios) {
     for (const DefenceCase& c : cases) {
         Clear();
         Put(21, kFlag, 21);
-        Reveal(21);
+        for (int s = 0; s < kSeats; ++s) Believe(21, s, {{kFlag, 100.0f}});
         if (c.attackerPoint != kAny) {
             Put(30, kDivision, c.attackerPoint);
             Believe(30, 0, {{c.believed, 100.0f}});
@@ -255,7 +255,8 @@ TEST_F(RelationTest, SortIsBestFirstAndKeepsEqualsAsExchanged) {
     const int from[] = {13, 10, 9}, to[] = {17, 11, 8}, cost[] = {5, 1, 1};
     for (int i = 0; i < 3; ++i) {
         Put(i, kBrigade, from[i]);
-        list[i].moves[0] = Move(i, kNoPiece, from[i], to[i]);
+        const GridPoint f = PointAt(from[i]), t = PointAt(to[i]);
+        list[i].moves[0] = Move(i, kNoPiece, f.x, f.y, t.x, t.y);
         list[i].moveCount = 1;
         list[i].cost = cost[i];
     }

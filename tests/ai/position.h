@@ -120,14 +120,6 @@ protected:
     void Believe(int piece, int observer, std::initializer_list<std::pair<int, float>> weights) {
         SetRow(Pieces()[piece].beliefs[observer], weights);
     }
-    // Every observer sure of the piece's true code.
-    void Reveal(int piece) {
-        for (int s = 0; s < kSeats; ++s) Believe(piece, s, {{Pieces()[piece].code, 100.0f}});
-    }
-    static MoveCand Move(int mover, int target, int fromPoint, int toPoint) {
-        const GridPoint f = PointAt(fromPoint), t = PointAt(toPoint);
-        return aitest::Move(mover, target, f.x, f.y, t.x, t.y);
-    }
 
     std::unique_ptr<AiWorkspace> w = MakeWorkspace(true);
     std::atomic<int> abort{0};
