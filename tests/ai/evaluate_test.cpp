@@ -97,8 +97,9 @@ TEST(ImmediateValue, Cases) {
     }
 }
 
-// The threat balance counts attacks worth more than 1.
-TEST(Evaluate, ThreatBalance) {
+// The threat balance counts attacks worth more than 1. A simulated capture ends as its score says; a bomb
+// takes both.
+TEST(Evaluate, ThreatBalanceAndSimulatedOutcome) {
     auto w = MakeWorkspace();
     PieceTable& p = w->game.pieces;
     Put(p, 10, kCompany, 20, 16);
@@ -108,27 +109,16 @@ TEST(Evaluate, ThreatBalance) {
     SetRow(p[30].beliefs[0], {{kPlatoon, 0.1f}});
     EXPECT_FLOAT_EQ(EvaluateThreatBalance(*w, 0, 0, p), 2.0f);
     EXPECT_FLOAT_EQ(EvaluateThreatBalance(*w, 0, 2, p), 0.0f);  // no move
-}
-
-// A simulated capture ends as its score says; a bomb takes both.
-TEST(Evaluate, SimulatedOutcomeFollowsTheScore) {
-    auto w = MakeWorkspace();
-    PieceTable& p = w->game.pieces;
-    PutAt(p, 4, kDivision, 2);
-    PutAt(p, 30, kPlatoon, 3);
     auto copy = std::make_unique<PieceTable>();
-    const struct {
-        int code;
-        float score;
-        int moverAlive, targetAlive, recorded;
-    } cases[] = {{kBomb, 50, 0, 0, 0}, {kDivision, 0, 0, 0, 0}, {kDivision, -3, 0, 1, -1}, {kDivision, 3, 1, 0, 1}};
-    for (const auto& c : cases) {
-        p[4].code = c.code;
-        ApplyMoveToCopy(*w, p, *copy, Move(4, 30, 20, 17, 21, 17, 1, c.score), 1);
-        EXPECT_EQ(std::make_tuple((*copy)[4].alive, (*copy)[30].alive, w->lastStepRecord.outcome),
-                  std::make_tuple(c.moverAlive, c.targetAlive, c.recorded)) << c.code << " " << c.score;
+    const std::tuple<int, float, int, int, int> cases[] = {
+        {kBomb, 50, 0, 0, 0}, {kCompany, 0, 0, 0, 0}, {kCompany, -3, 0, 1, -1}, {kCompany, 3, 1, 0, 1}};
+    for (auto [code, score, moverAlive, targetAlive, recorded] : cases) {
+        p[10].code = code;
+        ApplyMoveToCopy(*w, p, *copy, Move(10, 30, 20, 16, 20, 17, 1, score), 1);
+        EXPECT_EQ(std::make_tuple((*copy)[10].alive, (*copy)[30].alive, w->lastStepRecord.outcome),
+                  std::make_tuple(moverAlive, targetAlive, recorded)) << code << " " << score;
     }
-    EXPECT_EQ(std::make_tuple(p[4].x, p[30].alive), std::make_tuple(20, 1)) << "the source is untouched";
+    EXPECT_EQ(std::make_tuple(p[10].y, p[30].alive), std::make_tuple(16, 1)) << "the source is untouched";
 }
 
 class ExpectedScoreTest : public PositionTest {
