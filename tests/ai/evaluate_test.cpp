@@ -184,11 +184,9 @@ TEST_F(ExpectedScoreTest, PlayoutOnKeptMovesEqualsOneOnFreshMoves) {
             BuildSeatMoves(*w, Pieces(), s, w->rootMoves[s]);
             fresh->rootMoves[s].valid = false;
         }
-        const int me = round % kSeats;
-        MoveGenWork& list = fresh->aiMoveList;
-        const int n = GenerateMoves(list, Pieces(), me);
+        const int me = round % kSeats, n = GenerateMoves(fresh->aiMoveList, Pieces(), me);
         for (int i = 0; i < n; ++i) {
-            const MoveCand& c = list.list[i];
+            const MoveCand& c = fresh->aiMoveList.list[i];
             PieceTable kept = Pieces();
             kept[c.mover].x = c.toX;
             kept[c.mover].y = c.toY;

@@ -32,8 +32,6 @@ TEST_F(FlagAttackTest, Scenarios) {
         {"a clear path", {{0, kBrigade, 46}, {46, kFlag, 51}}, {{46, 0, kFlag, 100}}, {}, kAttackPlanned, 0, 46},
         {"survival equal to the caution level", {{0, kCommander, 46}, {46, kFlag, 51}},
          {{46, 0, kFlag, 80, kMine, 20}}, {}, kAttackNoPath, kAny, kAny},
-        {"survival above it", {{0, kCommander, 46}, {46, kFlag, 51}}, {{46, 0, kFlag, 81, kMine, 19}}, {},
-         kAttackPlanned, 0, 46},
         {"barred paths retarget until the stages run out",
          {{0, kEngineer, 15}, {1, kEngineer, 0}, {30, kCommander, 12}, {31, kCommander, 5}, {46, kFlag, 8}},
          {{30, 0, kCommander, 100}, {31, 0, kCommander, 100}, {46, 0, kFlag, 100}}, with({94, 126}),

@@ -46,15 +46,10 @@ TEST(MoveGen, Destinations) {
             if (p.index >= 0) t[p.index] = PieceRec{p.x, p.y, p.x, p.y, p.code, 1, {}};
         EXPECT_EQ(listed(t, c.mover), c.listed) << c.what;
     }
-    // Round the corner only within its quarter of the board; an invalid seat lists nothing.
+    // An invalid seat lists nothing; the outcome is judged on the real codes, not on the table moved on.
     PieceTable t{};
     t[15] = PieceRec{18, 13, 18, 13, kDivision, 1, {}};
-    const std::vector<GridPoint> got = listed(t, -1);
-    EXPECT_NE(std::find(got.begin(), got.end(), GridPoint{13, 18}), got.end());
-    EXPECT_EQ(std::find(got.begin(), got.end(), GridPoint{27, 18}), got.end());
     EXPECT_EQ(GenerateMoves(*work, t, 7), 0);
-    // The outcome is judged on the real codes, not on the table moved on.
-    t = {};
     t[16] = PieceRec{27, 19, 27, 19, kPlatoon, 1, {}};
     t[46] = PieceRec{28, 19, 28, 19, kDivision, 1, {}};
     PieceTable real = t;
