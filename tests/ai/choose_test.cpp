@@ -91,12 +91,12 @@ TEST(MarkCandidates, AttackersApproachesAndAllBelowFortyEight) {
     EXPECT_EQ(mark(4, 48), 0);    // square 18: round slot 23 only
     EXPECT_EQ(mark(15, 16), 0);   // own area: the true flag on slot 23 counts
     EXPECT_EQ(mark(15, 18), 10);
-    auto marked = [&](int n) { return std::count_if(list, list + n, [](const MoveCand& m) { return m.terms[0] == 10.0f; }); };
+    auto isMarked = [](const MoveCand& m) { return m.terms[0] == 10.0f; };
     ASSERT_GE(count, 48);
     ASSERT_TRUE(MarkCandidates(*w, list, 47, 0));
-    EXPECT_EQ(marked(47), 47);
+    EXPECT_EQ(std::count_if(list, list + 47, isMarked), 47);
     ASSERT_TRUE(MarkCandidates(*w, list, 48, 0));
-    EXPECT_LT(marked(48), 48);
+    EXPECT_LT(std::count_if(list, list + 48, isMarked), 48);
     std::atomic<int> stop{1};
     w->abortRequested = &stop;
     EXPECT_FALSE(MarkCandidates(*w, list, count, 0));

@@ -256,7 +256,8 @@ TEST(WindowHandOver, MoveIsCarriedOutOnTheWindowsThreadUnlessTheWindowIsGone) {
         g->computer = worker.get();
         worker->Resume();
         const auto deadline = std::chrono::steady_clock::now() + 60s;
-        while (worker->LastThinkMs() == 0.0 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+        while (worker->LastThinkMs() == 0.0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(1ms);
         std::this_thread::sleep_for(50ms);
         if (windowGoes) window.reset();
         do QCoreApplication::processEvents();
