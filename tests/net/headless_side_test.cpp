@@ -132,10 +132,16 @@ TEST(HeadlessSides, JoiningSidesLeaveWhenTheHostQuits) {
     test::ScratchFolder dir;
     WriteOptions(dir, 2);
     const int port = FreePort();
+    Side nobody(dir, JoinArgs(port, 1, "j0.kbt"));  // no host yet
+    EXPECT_EQ(nobody.Finish(10000), 1);
+    EXPECT_TRUE(nobody.lastLine.contains("unreachable")) << nobody.out.toStdString();
     // In the waiting room the side leaves at once; in the battle once the
     // host has been silent too long.
     auto host = std::make_unique<Side>(dir, QStringList{"--host", "--port", QString::number(port), "--start-after", "3"});
     ASSERT_TRUE(host->WaitFor("hosting:", 10000));
+    Side hostsSeat(dir, JoinArgs(port, 0, "j0.kbt"));
+    EXPECT_EQ(hostsSeat.Finish(10000), 1);
+    EXPECT_EQ(hostsSeat.lastLine, "left: 服务器拒绝联接！自动退出网战。") << hostsSeat.out.toStdString();
     Side waiting(dir, JoinArgs(port, 1, "j1.kbt"));
     ASSERT_TRUE(waiting.WaitFor("joined: seat 1", 10000)) << waiting.out.toStdString();
     host.reset();

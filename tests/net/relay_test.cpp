@@ -124,6 +124,16 @@ TEST_F(RelayTest, LeavingDeployingMovingAndTheStepLimit) {
     EXPECT_EQ(Got(kRemote[2]), (W{"MoveQz", "MaxStepLimited"}));
 }
 
+// With no other person in the battle (seat 2 left) the host agrees at once.
+TEST_F(RelayTest, APeaceRequestWithNobodyToAskIsAgreedAtOnce) {
+    Send(kOwn, EncodeJoin(Rec(0, "host")));
+    Send(kRemote[2], EncodeJoin(Rec(2, "li")));
+    Send(kRemote[2], EncodeSeatWord(Word::kJoinCancel, 2));
+    Got(kOwn);
+    Send(kOwn, EncodeSeatWord(Word::kPeaceRequest, 0));
+    EXPECT_EQ(Got(kOwn), W{"PeaceFinalOk"});
+}
+
 TEST_F(RelayTest, ConnectionsThatCannotTakeTheirPackets) {
     SeatAll();
     // A short send sends the rest later, never the packet twice.
@@ -136,6 +146,12 @@ TEST_F(RelayTest, ConnectionsThatCannotTakeTheirPackets) {
     const auto chats = links.Sent(kRemote[1]);
     ASSERT_EQ(chats.size(), 2u);
     EXPECT_EQ(DecodeChat(chats[1])->text, "two");
+    // A seat whose connection is gone: its packet is dropped, and the status bar says so.
+    relay->Closed(kRemote[3]);
+    Got(kRemote[3]);
+    Send(kOwn, EncodeChat({0, "three"}));
+    EXPECT_EQ(ui.status[3], Gb("找不到主机或端口，封包扔掉了！"));
+    EXPECT_EQ(Got(kRemote[3]), W{});
     // A side that takes nothing any more is cut off when its queue is full.
     links.takeAtMost = 0;
     for (size_t i = 0; i <= kOutboxLimit; ++i) Send(kRemote[1], EncodeChat({1, "x"}));

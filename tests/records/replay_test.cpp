@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "ai/selfplay.h"
 #include "core/options.h"
+#include "core/text.h"
 #include "records/loadcmd.h"
 #include "records/replay.h"
 #include "records/replay_support.h"
@@ -34,6 +37,14 @@ std::vector<int> Snapshot(const GameState& g) {
     for (int s = 0; s < 4; ++s)
         for (int k = 0; k < 30; ++k) v.push_back(out(s) ? g.eliminatedPieces[s][k] : 0);
     return v;
+}
+
+// Every piece an engineer but seat 0's first.
+void Engineers(GameState& g, int first = kEngineer) {
+    CodeTable codes;
+    for (auto& row : codes.rows) std::fill(std::begin(row), std::end(row), kEngineer);
+    codes.rows[0][0] = static_cast<int8_t>(first);
+    LayoutBattle(g, 0, codes, NameTable{});
 }
 
 struct Opened {
@@ -126,9 +137,7 @@ TEST(Replay, DetectReplayDirection) {
     for (const DirectionCase& c : cases) {
         TestGame t;
         GameState& g = t.g();
-        CodeTable codes;
-        for (auto& row : codes.rows) std::fill(std::begin(row), std::end(row), kEngineer);
-        LayoutBattle(g, 0, codes, NameTable{});
+        Engineers(g);
         g.turnDirection = 7, g.curSeat = 9;
         for (size_t i = 0; i < c.fromSeats.size(); ++i) {
             const int s = c.fromSeats[i];
@@ -142,6 +151,42 @@ TEST(Replay, DetectReplayDirection) {
         const std::pair<int, int> want = c.direction == 0 ? std::pair{7, 9} : std::pair{c.direction, c.seat};
         EXPECT_EQ((std::pair{g.turnDirection, g.curSeat}), want) << c.name;
     }
+}
+
+// Points off the board pass the turn without a mover; a mine attacking loses only itself.
+TEST(Replay, GoToStepTakesUnsoundStepsLikeExecuteMove) {
+    TestGame t;
+    GameState& g = t.g();
+    Engineers(g, kMine);
+    const PieceRec mine = g.pieces[0], enemy = g.pieces[50];
+    g.moveHistory[0] = kOffBoardMove;
+    g.moveHistory[1] = MoveRec{mine.x, mine.y, enemy.x, enemy.y};
+    g.turnDirection = 1, g.curSeat = 3;
+    ReplayToStep(g, 2);
+    EXPECT_EQ((std::vector<int>{g.stepCount, g.stepRecords[0].mover, g.stepRecords[1].outcome, g.pieces[0].alive,
+                                g.pieces[50].alive, g.curSeat}),
+              (std::vector<int>{2, kNoPiece, kCannotMove, 0, 1, 1}));
+    EXPECT_TRUE(t.ui.messages.empty());
+}
+
+// Automatic replay is off before the refused step's box: one box, not one per tick.
+TEST(Replay, AutomaticReplayStopsBeforeARefusedStep) {
+    replaytest::PlayedRecord live = PlayRandomBattle(21, -1, -1);
+    BattleFile file = DecodeBattleFile(live.kbt).file;
+    file.moves.resize(6);
+    file.moves[4] = kOffBoardMove;
+    const std::string path = live.t->Path("bad.kbt");
+    WriteBytes(path, EncodeBattleFile(file));
+    Opened o(path);
+    std::vector<int> autoPlayAtBox;
+    o.t.ui.onMessage = [&] { autoPlayAtBox.push_back(o.g().autoPlay); };
+    o.g().autoPlay = 1, o.g().optionsRecord.autoPlayInterval = 0;
+    for (int tick = 0; tick < 40; ++tick) TickMainTimer(o.g());
+    EXPECT_EQ(o.g().stepCount, 4);
+    EXPECT_EQ(autoPlayAtBox, std::vector<int>{0});
+    o.g().clickStepCount = 100;  // a hundred steps at once meet it once too
+    ReplayNextSteps(o.g());
+    EXPECT_EQ(autoPlayAtBox.size(), 2u);
 }
 
 TEST(ForeignRecord, OpensToTheSamePlayAsItsOwnRecord) {
@@ -186,6 +231,34 @@ TEST(ForeignRecord, CountsStepCodesAndShortFiles) {
     EXPECT_EQ(cut.file.moves.size(), 2u);
     EXPECT_EQ(cut.file.codes.rows[0][0], kFlag);
     EXPECT_EQ(JqhCellCode(-3), kFlag);
+}
+
+// Refused by extension, during a LAN battle, or unreadable: a box, and nothing changes.
+TEST(RecordFiles, RefusedOrUnreadableOnesChangeNothing) {
+    TestGame t;
+    GameState& g = t.g();
+    g.battleRunning = 1, g.moveHistory[0] = MoveRec{18, 17, 18, 18}, g.pieces[0].code = 7;
+    std::strcpy(g.optionsRecord.recentFiles[0], "old.kbt");
+    for (const char* path : {"a.kjq", "b.JQS", "c.kbt.bak", "kbt", ""}) LoadChosenRecord(g, path);
+    LoadRecentRecord(g, "");  // an empty item: not even a box
+    WriteBytes(t.Path("short.kbt"), std::vector<uint8_t>(210, 1));  // one byte short of the head
+    std::filesystem::create_directory(t.Path("dir.kbt"));
+    for (const char* name : {"missing.kbt", "short.kbt", "dir.kbt"}) {
+        BattleFile out;
+        out.moves.resize(3);
+        EXPECT_NE(ReadBattleFile(g, t.Path(name), out), BattleFileError::kNone) << name;
+        EXPECT_TRUE(out.moves.empty()) << name;
+    }
+    g.netConnected = 1;
+    LoadChosenRecord(g, t.Path("x.kbt"));  // leave the LAN battle first
+    ASSERT_EQ(t.ui.messages.size(), 9u);
+    EXPECT_EQ(Utf8FromGb(t.ui.messages[1]).rfind("这是阵法文件", 0), 0u);
+    EXPECT_EQ(Utf8FromGb(t.ui.messages[2]).rfind("文件格式或类型不支持", 0), 0u);
+    for (int i : {5, 6, 7}) EXPECT_EQ(t.ui.messages[i], Gb("文件无法打开！          "));
+    EXPECT_EQ(Utf8FromGb(t.ui.messages[8]).rfind("正在联网对战", 0), 0u);
+    EXPECT_TRUE(g.battleRunning == 1 && g.moveHistory[0].toY == 18 && g.pieces[0].code == 7 && t.ui.redraws == 0);
+    EXPECT_EQ((std::vector<std::string>{g.battleFileName, g.replayFileName, RecentFile(g.optionsRecord, 0)}),
+              (std::vector<std::string>{"default.kbt", "NONE", "old.kbt"}));
 }
 
 TEST(RecordFiles, RecentFilesKeepTheLatestTen) {
