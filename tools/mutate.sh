@@ -9,7 +9,8 @@
 # build-mutate/tree (only changed files are copied, so builds stay
 # incremental) and the faults are planted there, built in build-mutate/build
 # (RelWithDebInfo, no sanitizer). MUTATE_JOBS (4), MUTATE_TIMEOUT (seconds per
-# test program, 120) and MUTATE_DIR change the defaults.
+# test program, 120), MUTATE_PROGRAMS (the test folders run, "core play
+# records formations view ai") and MUTATE_DIR change the defaults.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 list=$root/tools/mutants.txt
@@ -64,7 +65,7 @@ trap 'restore; exit 130' INT TERM
 mkdir -p "$out"
 sync_tree
 programs=()
-for t in core play records formations view ai; do
+for t in ${MUTATE_PROGRAMS:-core play records formations view ai}; do
     [ -d "$tree/tests/$t" ] && programs+=("$t")
 done
 targets=("${programs[@]/%/_tests}")
