@@ -89,6 +89,7 @@ void TqsForm::ConnectHandlers() {
     for (QWidget* w : std::initializer_list<QWidget*>{btnLoadFile, btnNextStep, btnProvStep})
         w->installEventFilter(this);
     // Chat keys; a right click on the board picture opens the popup menu.
+    edInput->installEventFilter(this);
     edInput->lineEdit()->installEventFilter(this);
     reBulltin->installEventFilter(this);
 
@@ -132,7 +133,8 @@ bool TqsForm::eventFilter(QObject* watched, QEvent* event) {
         }
         case QEvent::KeyPress: {
             const int key = KeyChar(*static_cast<QKeyEvent*>(event));
-            if (key != 0 && watched == edInput->lineEdit()) {
+            // The combo box has the focus and hands its keys to its line.
+            if (key != 0 && (watched == edInput || watched == edInput->lineEdit())) {
                 edInputKeyPress(key);
                 if (key == 13) return true;
             } else if (key != 0 && watched == reBulltin) {

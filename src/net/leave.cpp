@@ -1,4 +1,6 @@
 // Leaving a LAN battle: back to a battle against the computer.
+#include <string>
+
 #include "core/text.h"
 #include "formations/newbattle.h"
 #include "net/netbattle.h"
@@ -27,7 +29,8 @@ void AbortNetBattle(GameState& g, int reason) {
     g.battleRunning = 0;
     g.netConnected = 0;
     if (g.lan != nullptr) g.lan->ui()->LeftBattle(reason, text);
-    NewBattleAgainstComputer(g);
+    if (NewBattleAgainstComputer(g))
+        g.ui->SetStatusText(2, Gb("当前已走：") + std::to_string(g.stepCount) + Gb(" 步"));
 }
 
 void SendChatLine(GameState& g, const std::string& gbText) {

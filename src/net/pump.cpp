@@ -105,10 +105,10 @@ void StartBattle(GameState& g) {
 void HandleNetBattle(GameState& g) {
     if (g.netConnected == 0 || g.lan == nullptr) return;
     LanSession& lan = *g.lan;
-    // A joining side whose host closed before the deployment began leaves
-    // at once (from then on the silence of the host decides). What arrived
-    // before the close is applied first.
-    if (g.isNetHost == 0 && !lan.ClientActive() && lan.InboxSize() == 0 && g.netState < kNetDeployBegins) {
+    // A joining side whose host has closed the connection leaves at once,
+    // unless a battle is under way (there the silence of the host decides).
+    // What arrived before the close is applied first.
+    if (g.isNetHost == 0 && !lan.ClientActive() && lan.InboxSize() == 0 && g.netState != kNetBattle) {
         AbortNetBattle(g, kLeaveHostSilent);
         return;
     }
@@ -117,7 +117,10 @@ void HandleNetBattle(GameState& g) {
     // The battle starts before any packet that follows "AllSwitchEnd".
     if (g.netState != kNetAllDeployed && ProcessClientMessage(g) != 0) return;
     // Nothing below can be done without the connection to the host.
-    if (!lan.ClientActive() || ServerOutboxPending(g)) return;
+    if (!lan.ClientActive()) return;
+    if (lan.relay() != nullptr && (g.netState == kNetJoinSent || g.netState == kNetWaiting))
+        lan.relay()->AdmitWaitingJoins();
+    if (ServerOutboxPending(g)) return;
     if (g.isNetHost != 0) HostDuties(g);
     if (g.netState == kNetJoinSent) {
         g.netState = kNetWaiting;

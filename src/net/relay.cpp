@@ -87,6 +87,16 @@ void HostRelay::StopListening() {
     }
 }
 
+void HostRelay::AdmitWaitingJoins() {
+    std::vector<std::pair<ConnId, Packet>> joins;
+    joins.swap(waitingJoins_);
+    for (const auto& [id, p] : joins) {
+        auto it = conns_.find(id);
+        if (it != conns_.end() && it->second.open) HandleJoin(id, it->second, p);
+    }
+    if (!joins.empty()) Flush();
+}
+
 int HostRelay::SeatOfConnection(ConnId id) const {
     auto it = conns_.find(id);
     return it == conns_.end() ? -1 : it->second.seat;
@@ -227,6 +237,11 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
     PutBoundedText(rec->address, sizeof rec->address, c.address);
     rec->port = c.port;
     const SeatRec& held = g_.seatTable[s];
+    const bool roundUnderWay = g_.netState >= kNetHostStarted && g_.netState <= kNetBattle;
+    if (!c.own && c.seat == s && seatConn_[s] == id && held.state != 0 && roundUnderWay) {
+        waitingJoins_.emplace_back(id, p);
+        return;
+    }
     const bool samePlayer = Address(held) == Address(*rec) && held.seat == rec->seat && Name(held) == Name(*rec);
     // The host's own side takes the seat it names (its own, or one it
     // plays); a remote side a free seat or its own again, never seat 0.

@@ -18,6 +18,8 @@
 #include <deque>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "net/lan.h"
 
@@ -46,6 +48,11 @@ public:
     void CloseSeatConnection(int seat);
     // Closes every connection and stops listening.
     void StopListening();
+    // A side whose battle has ended asks for the next round ("Join" on the
+    // connection that holds its seat) while the host's side still plays the
+    // last one; its "Join" waits until the host's side is back in the
+    // waiting room, and is taken then.
+    void AdmitWaitingJoins();
     // The seat a connection holds, -1 none.
     int SeatOfConnection(ConnId id) const;
 
@@ -83,6 +90,7 @@ private:
     int ownPort_ = -1;
     // Deployments relayed in this round; "AllSwitchEnd" goes out once, when
     // all four are in.
+    std::vector<std::pair<ConnId, Packet>> waitingJoins_;
     bool deployedSeen_[kSeats] = {};
     bool allDeployedSent_ = false;
 };

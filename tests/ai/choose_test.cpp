@@ -96,32 +96,6 @@ TEST(PickCandidate, ThresholdSteps) {
     EXPECT_FLOAT_EQ(AdvancedPickThreshold(20), 1.0f);
 }
 
-TEST(SortCandidates, EqualScoresAreNeverExchanged) {
-    auto w = aitest::MakeWorkspace();
-    std::vector<MoveCand> list = {Move(1, kNoPiece, 0, 0, 0, 0, 1, 5), Move(2, kNoPiece, 0, 0, 0, 0, 1, 5),
-                                  Move(3, kNoPiece, 0, 0, 0, 0, 1, 7)};
-    SortCandidatesByScore(*w, list.data(), 3);
-    EXPECT_EQ(list[0].mover, 3);
-    EXPECT_EQ(list[1].mover, 2);
-    EXPECT_EQ(list[2].mover, 1);
-}
-
-TEST(ChooseBasic, NoOrOneCandidateAndStop) {
-    auto w = aitest::MakeWorkspace();
-    PutAt(w->game.pieces, 21, kFlag, 21);
-    EXPECT_TRUE(ChooseMoveBasic(*w));
-    EXPECT_EQ(w->aiMoveList.count, 0);
-    PutAt(w->game.pieces, 20, kPlatoon, 20);  // one step, beside its flag
-    EXPECT_TRUE(ChooseMoveBasic(*w));
-    ASSERT_EQ(w->aiMoveList.count, 1);
-    EXPECT_EQ(GridPoint(w->aiMoveList.list[0].toX, w->aiMoveList.list[0].toY), GridPoint(18, 13));
-
-    test::DeployArmy(w->game.pieces);
-    std::atomic<int> stop{1};
-    w->abortRequested = &stop;
-    EXPECT_FALSE(ChooseMoveBasic(*w));
-}
-
 // Seat 0 with engineers on the railway and a platoon next to an enemy; its
 // flag on slot 23 although it believes slot 21 holds it. Seat 1's flag
 // believed on slot 21; seat 3's headquarters both gone.

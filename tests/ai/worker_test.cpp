@@ -5,17 +5,23 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <random>
+#include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "ai/aithread.h"
 #include "ai/choose0.h"
+#include "ai/selfplay.h"
 #include "ai/ui/aihandover.h"
 #include "core/qipan.h"
 #include "position.h"
+#include "records/battlefile.h"
+#include "records/fileio.h"
 #include "support/lan_fakes.h"
 #include "support/recording_ui.h"
 
@@ -229,7 +235,7 @@ TEST_F(WorkerTest, UpperLevelsStartTheMoveClockWhenTheyStartThinking) {
     worker->Resume();
     EXPECT_EQ(g->turnClock.seconds, 100);
     worker->Stop();
-    g->optionsRecord.aiLevel = 2;
+    g->optionsRecord.aiLevel = 1;
     worker->Resume();
     EXPECT_EQ(g->turnClock.seconds, 5000);
 }
@@ -319,13 +325,43 @@ TEST(WindowHandOver, MoveIsCarriedOutOnTheWindowsThreadUnlessTheWindowIsGone) {
             std::this_thread::sleep_for(1ms);
         std::this_thread::sleep_for(50ms);
         if (windowGoes) window.reset();
-        QCoreApplication::processEvents();
+        do {
+            QCoreApplication::processEvents();
+        } while (!windowGoes && g->stepCount == 0 && std::chrono::steady_clock::now() < deadline);
         EXPECT_EQ(g->stepCount, windowGoes ? 0 : 1);
         if (!windowGoes) EXPECT_EQ(ui.onThread, std::this_thread::get_id());
         worker->Stop();
         EXPECT_TRUE(worker->IsIdle());
         worker.reset();
     }
+}
+
+// One whole battle per level with the computer in every seat: it ends with
+// a result, and the battle driver finds every step legal and every position
+// sound. The record written decodes to the steps played.
+TEST(SelfPlay, OneSeededBattlePerLevelEndsSoundly) {
+    const auto folder = std::filesystem::temp_directory_path() / ("jq-selfplay-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    for (int level : {0, 1, 2}) {
+        SelfPlayOptions o;
+        for (int& l : o.levels) l = level;
+        o.seed = 6;
+        o.dataFolder = folder.string();  // no database, no statistics: generated armies
+        o.recordPath = (folder / ("battle-" + std::to_string(level) + ".kbt")).string();
+        const SelfPlayResult r = PlaySelfBattle(o);
+        EXPECT_EQ(r.failure, "") << "level " << level;
+        EXPECT_GE(r.result, 0) << "level " << level;
+        EXPECT_LE(r.result, 2);
+        ASSERT_GT(r.steps, 0);
+        for (const SelfPlayMove& m : r.moves) ASSERT_EQ(m.level, level);
+
+        const auto bytes = ReadFileBytes(o.recordPath, kBattleFileMaxBytes);
+        ASSERT_TRUE(bytes.has_value());
+        const BattleDecodeResult decoded = DecodeBattleFile(*bytes);
+        EXPECT_EQ(decoded.error, BattleFileError::kNone);
+        EXPECT_EQ(static_cast<int>(decoded.file.moves.size()), r.steps);
+    }
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "core/rng.h"
 #include "core/text.h"
 
 namespace jq {
@@ -15,17 +14,6 @@ TEST(Text, Gb2312RoundTripAndBoundedFields) {
     PutBoundedText(field, sizeof field, "hello");
     EXPECT_EQ(BoundedText(field, sizeof field), "hel");
     EXPECT_EQ(field[3], '\0');
-}
-
-TEST(Random, SeededGeneratorsRepeatWithinTheirRange) {
-    GameRandom a, b;
-    a.Seed(12345);
-    b.Seed(12345);
-    for (int i = 0; i < 100; ++i) {
-        const int v = a.Next();
-        EXPECT_EQ(v, b.Next());
-        EXPECT_TRUE(v >= 0 && v <= 32767) << v;
-    }
 }
 
 }  // namespace

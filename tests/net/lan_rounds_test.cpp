@@ -159,8 +159,8 @@ TEST(LanRounds, AJoiningSideLeavesAfterItsFourthTimeOut) {
     EXPECT_EQ(j.own.closes, 1);
 }
 
-TEST(LanRounds, AJoiningSideLeavesAtOnceWhenTheHostGoesBeforeTheDeployment) {
-    for (const int state : {kNetWaiting, kNetDeploying}) {
+TEST(LanRounds, AJoiningSideLeavesAtOnceWhenTheHostGoesOutsideTheBattle) {
+    for (const int state : {kNetWaiting, kNetDeploying, kNetBattle}) {
         Joined j;
         j.g->battleRunning = 0;
         j.g->netState = state;
@@ -172,7 +172,7 @@ TEST(LanRounds, AJoiningSideLeavesAtOnceWhenTheHostGoesBeforeTheDeployment) {
         EXPECT_EQ(j.lan->InboxSize(), 0u);
         EXPECT_EQ(j.g->netConnected, 1);
         HandleNetBattle(*j.g);
-        EXPECT_EQ(j.g->netConnected, state == kNetWaiting ? 0 : 1) << state;
+        EXPECT_EQ(j.g->netConnected, state == kNetBattle ? 1 : 0) << state;
     }
 }
 

@@ -17,6 +17,7 @@
 #include "net/ownmove.h"
 #include "net/ui/lansockets.h"
 #include "play/turnloop.h"
+#include "support/recording_ui.h"
 #include "view/rotation.h"
 
 namespace jq {
@@ -24,35 +25,16 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A side without a screen: a frozen clock (no time-outs), every box
-// answered with OK, the result and the steps kept when the battle ends.
-class SideUi : public NullUi {
-public:
-    explicit SideUi(GameState& g) : g_(g) {}
-    ClockStamp Now() override { return ClockStamp{1000}; }
-    void ProcessMessages() override { QCoreApplication::processEvents(); }
-    int ShowMessage(const std::string& text, bool) override {
-        boxes.push_back(text);
-        return 1;
-    }
-    void ShowBattleResult(int result, bool) override {
-        if (this->result >= 0) return;
-        this->result = result;
-        steps.assign(g_.stepRecords, g_.stepRecords + std::min(g_.stepCount, kMaxSteps));
-    }
-    int result = -1;
-    std::vector<StepRec> steps;
-    std::vector<std::string> boxes;
-
-private:
-    GameState& g_;
-};
-
 struct Side {
     explicit Side(int seat, uint32_t seed) {
+        // No screen; the clock stands still (no time-outs); the steps are
+        // kept when the battle ends.
         g = std::make_unique<GameState>();
-        ui = std::make_unique<SideUi>(*g);
-        g->ui = ui.get();
+        g->ui = &ui;
+        ui.onPump = [] { QCoreApplication::processEvents(); };
+        ui.duringResult = [this] {
+            steps.emplace_back(g->stepRecords, g->stepRecords + std::min(g->stepCount, kMaxSteps));
+        };
         g->appFolder = "/nonexistent-jq-folder/";
         g->optionsRecord.netMinMoveIntervalOption = 0;
         g->mainRandom.Seed(seed);
@@ -70,7 +52,8 @@ struct Side {
         sockets.reset();
     }
     std::unique_ptr<GameState> g;
-    std::unique_ptr<SideUi> ui;
+    test::RecordingUi ui;
+    std::vector<std::vector<StepRec>> steps;  // per battle
     std::unique_ptr<net::LanSession> lan;
     std::unique_ptr<net::LanSockets> sockets;
     std::unique_ptr<AiWorkspace> work;
@@ -94,11 +77,12 @@ std::vector<StepRec> TurnedSteps(const std::vector<StepRec>& steps, int turns) {
     return {tmp->stepRecords, tmp->stepRecords + steps.size()};
 }
 
-// The host (seat 0) and one side per seat in `joiners`; every other seat is
-// the host's computer's. Every person's seat is played by the computer
-// player on its own side, as a headless side plays it.
-void PlayWholeBattle(const std::vector<int>& joiners, uint32_t seed) {
-    const auto deadline = Clock::now() + std::chrono::seconds(90);
+// The host (seat 0) and one side per seat in `joiners` play `rounds`
+// battles; every other seat is the host's computer's. Every person's seat is
+// played by the computer player on its own side, as a headless side plays
+// it.
+void PlayBattles(const std::vector<int>& joiners, uint32_t seed, size_t rounds) {
+    const auto deadline = Clock::now() + std::chrono::seconds(240);
     std::vector<std::unique_ptr<Side>> sides;
     sides.push_back(std::make_unique<Side>(0, seed));
     Side& host = *sides[0];
@@ -129,24 +113,25 @@ void PlayWholeBattle(const std::vector<int>& joiners, uint32_t seed) {
             if (host.g->seatTable[seat].state != 1) return false;
         return true;
     };
-    bool started = false;
+    size_t started = 0;
     auto allEnded = [&] {
         for (auto& s : sides)
-            if (s->ui->result < 0) return false;
+            if (s->ui.results.size() < rounds) return false;
         return true;
     };
     while (!allEnded() && Clock::now() < deadline) {
         QCoreApplication::processEvents();
         for (auto& s : sides) {
             GameState& g = *s->g;
-            if (s->ui->result >= 0) continue;  // this side's battle is over
+            if (s->ui.results.size() == rounds) continue;  // this side has played
             TickMainTimer(g);
             net::FinishOwnDeployment(g);  // deployed as dealt
             net::SendOwnComputerMove(g, *s->work);
         }
-        if (!started && host.g->netState == net::kNetWaiting && allJoined()) {
+        if (started < rounds && started == host.ui.results.size() && host.g->netState == net::kNetWaiting &&
+            allJoined()) {
             net::HostStartsBattle(*host.g);
-            started = true;
+            ++started;
         }
         std::deque<std::pair<MoveCand, uint64_t>> moves;
         {
@@ -161,23 +146,27 @@ void PlayWholeBattle(const std::vector<int>& joiners, uint32_t seed) {
                  std::to_string(s->g->stepCount) + " inbox " + std::to_string(s->lan->InboxSize()) + ";";
     ASSERT_TRUE(allEnded()) << "the battle did not end in time:" << where;
 
-    // The same battle on every side, each in its own view.
-    const std::vector<StepRec>& steps = host.ui->steps;
-    EXPECT_GT(steps.size(), 20u);
+    // The same battles on every side, each in its own view.
+    for (size_t round = 0; round < rounds; ++round) {
+        const std::vector<StepRec>& steps = host.steps[round];
+        EXPECT_GT(steps.size(), 20u);
+        for (auto& s : sides) {
+            const int seat = s->g->myNetSeat;
+            EXPECT_EQ(s->steps[round], TurnedSteps(steps, seat)) << "side " << seat << " battle " << round;
+            // The result is seen from the local seats 0 and 2.
+            const int r = host.ui.results[round];
+            EXPECT_EQ(s->ui.results[round], seat % 2 == 0 || r == 2 ? r : 1 - r) << "side " << seat;
+        }
+    }
     for (auto& s : sides) {
-        const int seat = s->g->myNetSeat;
-        EXPECT_EQ(s->ui->steps, TurnedSteps(steps, seat)) << "side " << seat;
-        // The result is seen from the local seats 0 and 2.
-        const int r = host.ui->result;
-        EXPECT_EQ(s->ui->result, seat % 2 == 0 || r == 2 ? r : 1 - r) << "side " << seat;
-        for (const std::string& box : s->ui->boxes)
+        for (const std::string& box : s->ui.messages)
             EXPECT_EQ(box.find(Gb("无法")), std::string::npos) << Utf8FromGb(box);
     }
 }
 
-TEST(LanLoopback, HostAndThreeSidesPlayAWholeBattle) { PlayWholeBattle({1, 2, 3}, 7); }
+TEST(LanLoopback, HostAndThreeSidesPlayTwoWholeBattles) { PlayBattles({1, 2, 3}, 7, 2); }
 
-TEST(LanLoopback, HostComputerSeatsDeployAndMove) { PlayWholeBattle({2}, 11); }
+TEST(LanLoopback, HostComputerSeatsDeployAndMove) { PlayBattles({2}, 11, 1); }
 
 }  // namespace
 }  // namespace jq

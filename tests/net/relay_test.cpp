@@ -88,6 +88,18 @@ TEST_F(RelayTest, JoiningTakesAFreeSeatOrTheSamePlayersOwn) {
     EXPECT_EQ(g->seatTable[2].port, 999);
 }
 
+TEST_F(RelayTest, ASideReadyForTheNextRoundWaitsForTheHost) {
+    SeatAll();
+    g->netState = kNetBattle;  // the host's side still plays the last battle
+    Send(kRemote[1], EncodeJoin(Rec(1, "p")));
+    EXPECT_EQ(Got(kRemote[1]), W{});
+    for (SeatRec& r : g->seatTable) r = SeatRec{};  // the host's side's next round
+    g->netState = kNetWaiting;
+    relay->AdmitWaitingJoins();
+    EXPECT_EQ(Got(kRemote[1]), W{"JoinLast"});
+    EXPECT_EQ(g->seatTable[1].state, 1);
+}
+
 TEST_F(RelayTest, ARemoteSideSpeaksOnlyForItsOwnSeat) {
     SeatAll();
     Send(kRemote[1], EncodeSeatWord(Word::kPeaceRequest, 2));  // not its seat

@@ -260,17 +260,11 @@ TEST_F(TurnLoopTest, ClockLightPaceAndButtons) {
     EXPECT_TRUE(ui.giveUpEnabled);
 }
 
-TEST_F(TurnLoopTest, StopAIThreadStopsTheTimerAndABusyWorker) {
-    StopAIThread(g);
-    EXPECT_FALSE(ui.timerOn);
-    EXPECT_EQ(computer.stops, 0);
-    computer.idle = false;
-    StopAIThread(g);
-    EXPECT_EQ(computer.stops, 1);
+TEST_F(TurnLoopTest, StoppingAndReleasing) {
     g.computer = nullptr;
     StopAIThread(g);
-    // Releasing the seats keeps the people's.
-    g.seatTable[2].state = 1;
+    EXPECT_FALSE(ui.timerOn);
+    g.seatTable[2].state = 1;  // releasing the seats keeps the people's
     ReleaseAllSeats(g);
     EXPECT_EQ(g.seatTable[0].state + g.seatTable[1].state + g.seatTable[3].state, 6);
     EXPECT_EQ(g.seatTable[2].state, 1);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -163,7 +162,7 @@ TEST(Replay, DetectReplayDirection) {
         g.curSeat = 9;
         for (size_t i = 0; i < c.fromSeats.size(); ++i) {
             const int s = c.fromSeats[i];
-            const PieceRec& p = g.pieces[s * 25 + 5];
+            const PieceRec& p = g.pieces[std::max(s, 0) * 25 + 5];
             g.moveHistory[i] = s == -1 ? MoveRec{22, 22, 22, 22}
                                : s == -2 ? MoveRec{255, 255, 255, 255}
                                          : MoveRec{p.x, p.y, p.x, p.y};
@@ -300,25 +299,19 @@ TEST(RecordFiles, RefusedOnesChangeNothing) {
     g.battleRunning = 1;
     g.moveHistory[0] = MoveRec{18, 17, 18, 18};
     std::strcpy(g.optionsRecord.recentFiles[0], "old.kbt");
-    const struct {
-        std::string path;
-        std::string message;
-    } refused[] = {{"a.kjq", "这是阵法文件"}, {"b.JQS", "这是阵法文件"}, {"c.kbt.bak", "文件格式"}, {"", "文件格式"}};
-    for (const auto& c : refused) {
-        t.ui.messages.clear();
-        LoadChosenRecord(g, c.path);
-        ASSERT_EQ(t.ui.messages.size(), 1u) << c.path;
-        EXPECT_EQ(Utf8FromGb(t.ui.messages[0]).rfind(c.message, 0), 0u) << c.path;
-    }
-    LoadRecentRecord(g, "");
+    for (const char* path : {"a.kjq", "b.JQS", "c.kbt.bak", "kbt", ""}) LoadChosenRecord(g, path);
+    LoadRecentRecord(g, "");  // an empty item: not even a box
     g.netConnected = 1;
-    LoadChosenRecord(g, t.Path("x.kbt"));
+    LoadChosenRecord(g, t.Path("x.kbt"));  // leave the LAN battle first
+    ASSERT_EQ(t.ui.messages.size(), 6u);
+    EXPECT_EQ(Utf8FromGb(t.ui.messages[1]).rfind("这是阵法文件", 0), 0u);
+    EXPECT_EQ(Utf8FromGb(t.ui.messages[2]).rfind("文件格式或类型不支持", 0), 0u);
     EXPECT_EQ(g.battleRunning, 1);
     EXPECT_EQ(g.moveHistory[0].toY, 18);
     EXPECT_EQ(g.battleFileName, "default.kbt");
     EXPECT_EQ(g.replayFileName, "NONE");
     EXPECT_EQ(RecentFile(g.optionsRecord, 0), "old.kbt");
-    EXPECT_EQ(t.ui.messages.size(), 2u);  // the last refusal and the LAN box; the empty item says nothing
+    EXPECT_EQ(RecordKindOf("X.KBT"), RecordKind::kBattle);
 }
 
 TEST(RecordFiles, RecentFilesKeepTheLatestTen) {

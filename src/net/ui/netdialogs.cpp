@@ -197,23 +197,30 @@ void TfmWaitBattleStart::Timer1Timer() {
         jq::SetFontColor(*lbUser[s], s == g_.myNetSeat && timer1Tag < kBlinkRedTicks ? kRed : QColor(Qt::black));
     // Closes once the battle starts, and when the side has left (the host
     // may have gone).
-    if (g_.netState > jq::net::kNetWaiting || g_.netConnected == 0) {
-        Timer1->stop();
-        close();
-    }
+    if (g_.netState > jq::net::kNetWaiting || g_.netConnected == 0) Finish();
+}
+
+void TfmWaitBattleStart::Finish() {
+    Timer1->stop();
+    finishing_ = true;
+    close();
 }
 
 void TfmWaitBattleStart::BitBtn2Click() {
     jq::net::HostStartsBattle(g_);
-    close();
+    Finish();
 }
 
 void TfmWaitBattleStart::BitBtn1Click() {
     jq::net::LeaveWaitingRoom(g_);
-    close();
+    Finish();
 }
 
 void TfmWaitBattleStart::reject() {
-    // Esc: a joining player leaves as with "退出网战"; the host stays.
-    if (g_.isNetHost != 1) BitBtn1Click();
+    // Closing goes through here. Esc: a joining player leaves as with
+    // "退出网战"; the host's room stays until the battle starts.
+    if (finishing_)
+        QDialog::reject();
+    else if (g_.isNetHost != 1)
+        BitBtn1Click();
 }

@@ -92,5 +92,8 @@ protected:
     void reject() override;
 
 private:
+    void Finish();
+
     jq::GameState& g_;
+    bool finishing_ = false;
 };
