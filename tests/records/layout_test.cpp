@@ -61,6 +61,8 @@ TEST(NameRows, LongNamesAreCutOnACharacterBoundary) {
     PutNameRow(names, 2, std::string(40, 'n'));
     EXPECT_EQ(NameRow(names, 2), std::string(29, 'n'));
     EXPECT_EQ(names.rows[2][29], '\0');
+    PutNameRow(names, 3, std::string(27, 'n') + "\x81\x30\x81\x30");  // a four-byte GB18030 character
+    EXPECT_EQ(NameRow(names, 3), std::string(27, 'n'));
     PutNameRow(names, 9, "ignored");
     EXPECT_EQ(NameRow(names, 9), "");
 }
