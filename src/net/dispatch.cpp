@@ -40,6 +40,13 @@ void TakeHostPiece(GameState& g, const JoinLastBody& b, int i) {
 }
 
 void ApplyJoinLast(GameState& g, const JoinLastBody& b) {
+    if (g.isNetHost != 0) {
+        // The host's own join comes back as a copy of this very state, taken
+        // when the relay read it: the relay keeps the seats up to date here,
+        // and a start pressed since must not fall back to the waiting room.
+        for (int k = 0; k < kSeats; ++k) g.ui->SetSeatLabel(k, Name(g.seatTable[k]));
+        return;
+    }
     for (int s = 0; s < kSeats; ++s) g.seatTable[s] = b.seats[s];
     g.stepCount = static_cast<int32_t>(b.steps.size());
     g.turnDirection = b.turnDirection;

@@ -1,14 +1,15 @@
-// Whole LAN battles over real sockets on 127.0.0.1, every side in this one
-// process: the host's side, the joining sides, the host's computer seats.
+// Whole LAN battles over sockets on 127.0.0.1, every side in this one process.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QHostAddress>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "ai/aithread.h"
@@ -26,37 +27,30 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 struct Side {
+    // No screen; the clock stands still (no time-outs); each battle's steps are kept.
     explicit Side(int seat, uint32_t seed) {
-        // No screen; the clock stands still (no time-outs); the steps are
-        // kept when the battle ends.
-        g = std::make_unique<GameState>();
         g->ui = &ui;
         ui.onPump = [] { QCoreApplication::processEvents(); };
         ui.duringResult = [this] {
             steps.emplace_back(g->stepRecords, g->stepRecords + std::min(g->stepCount, kMaxSteps));
         };
         g->appFolder = "/nonexistent-jq-folder/";
-        g->optionsRecord.netMinMoveIntervalOption = 0;
-        g->mainRandom.Seed(seed);
-        g->myNetSeat = seat;
+        g->optionsRecord.netMinMoveIntervalOption = 0, g->myNetSeat = seat;
         g->myNetName = Gb("玩家") + std::to_string(seat);
-        lan = std::make_unique<net::LanSession>(*g);
+        g->mainRandom.Seed(seed), work->ownRandom.Seed(seed);
         g->lan = lan.get();
-        sockets = std::make_unique<net::LanSockets>(*lan);
-        work = std::make_unique<AiWorkspace>();
-        work->ownRandom.Seed(seed);
     }
     ~Side() {
         if (worker) worker->Shutdown();
         g->computer = nullptr;
         sockets.reset();
     }
-    std::unique_ptr<GameState> g;
+    std::unique_ptr<GameState> g = std::make_unique<GameState>();
     test::RecordingUi ui;
-    std::vector<std::vector<StepRec>> steps;  // per battle
-    std::unique_ptr<net::LanSession> lan;
-    std::unique_ptr<net::LanSockets> sockets;
-    std::unique_ptr<AiWorkspace> work;
+    std::vector<std::vector<StepRec>> steps;
+    std::unique_ptr<net::LanSession> lan = std::make_unique<net::LanSession>(*g);
+    std::unique_ptr<net::LanSockets> sockets = std::make_unique<net::LanSockets>(*lan);
+    std::unique_ptr<AiWorkspace> work = std::make_unique<AiWorkspace>();
     std::unique_ptr<AIDominate> worker;
     std::mutex mutex;  // the worker's hand-overs, for the main thread
     std::deque<std::pair<MoveCand, uint64_t>> handed;
@@ -77,10 +71,8 @@ std::vector<StepRec> TurnedSteps(const std::vector<StepRec>& steps, int turns) {
     return {tmp->stepRecords, tmp->stepRecords + steps.size()};
 }
 
-// The host (seat 0) and one side per seat in `joiners` play `rounds`
-// battles; every other seat is the host's computer's. Every person's seat is
-// played by the computer player on its own side, as a headless side plays
-// it.
+// The host (seat 0) and one side per seat in `joiners` play `rounds` battles, each person's seat
+// played by the computer player on its own side, the other seats by the host's computer.
 void PlayBattles(const std::vector<int>& joiners, uint32_t seed, size_t rounds) {
     const auto deadline = Clock::now() + std::chrono::seconds(240);
     std::vector<std::unique_ptr<Side>> sides;
@@ -109,16 +101,12 @@ void PlayBattles(const std::vector<int>& joiners, uint32_t seed, size_t rounds) 
     }
 
     auto allJoined = [&] {
-        for (int seat : joiners)
-            if (host.g->seatTable[seat].state != 1) return false;
-        return true;
+        return std::all_of(joiners.begin(), joiners.end(), [&](int s) { return host.g->seatTable[s].state == 1; });
+    };
+    auto allEnded = [&] {
+        return std::all_of(sides.begin(), sides.end(), [&](auto& s) { return s->ui.results.size() >= rounds; });
     };
     size_t started = 0;
-    auto allEnded = [&] {
-        for (auto& s : sides)
-            if (s->ui.results.size() < rounds) return false;
-        return true;
-    };
     while (!allEnded() && Clock::now() < deadline) {
         QCoreApplication::processEvents();
         for (auto& s : sides) {
@@ -133,35 +121,28 @@ void PlayBattles(const std::vector<int>& joiners, uint32_t seed, size_t rounds) 
             net::HostStartsBattle(*host.g);
             ++started;
         }
-        std::deque<std::pair<MoveCand, uint64_t>> moves;
-        {
-            std::lock_guard lock(host.mutex);
-            moves.swap(host.handed);
-        }
+        const auto moves = [&] { std::lock_guard lock(host.mutex); return std::exchange(host.handed, {}); }();
         for (const auto& [m, t] : moves) ExecuteComputerMove(*host.g, m, t);
     }
     std::string where;
     for (auto& s : sides)
-        where += " seat " + std::to_string(s->g->myNetSeat) + " state " + std::to_string(s->g->netState) + " steps " +
-                 std::to_string(s->g->stepCount) + " inbox " + std::to_string(s->lan->InboxSize()) + ";";
+        where += " seat/state/steps/inbox " + std::to_string(s->g->myNetSeat) + "/" + std::to_string(s->g->netState) +
+                 "/" + std::to_string(s->g->stepCount) + "/" + std::to_string(s->lan->InboxSize());
     ASSERT_TRUE(allEnded()) << "the battle did not end in time:" << where;
 
-    // The same battles on every side, each in its own view.
+    // The same battles on every side, each in its own view; results seen from local seats 0 and 2.
     for (size_t round = 0; round < rounds; ++round) {
-        const std::vector<StepRec>& steps = host.steps[round];
-        EXPECT_GT(steps.size(), 20u);
+        EXPECT_GT(host.steps[round].size(), 20u);
+        const int r = host.ui.results[round];
         for (auto& s : sides) {
             const int seat = s->g->myNetSeat;
-            EXPECT_EQ(s->steps[round], TurnedSteps(steps, seat)) << "side " << seat << " battle " << round;
-            // The result is seen from the local seats 0 and 2.
-            const int r = host.ui.results[round];
+            EXPECT_EQ(s->steps[round], TurnedSteps(host.steps[round], seat)) << "side " << seat << " battle " << round;
             EXPECT_EQ(s->ui.results[round], seat % 2 == 0 || r == 2 ? r : 1 - r) << "side " << seat;
         }
     }
-    for (auto& s : sides) {
+    for (auto& s : sides)
         for (const std::string& box : s->ui.messages)
             EXPECT_EQ(box.find(Gb("无法")), std::string::npos) << Utf8FromGb(box);
-    }
 }
 
 TEST(LanLoopback, HostAndThreeSidesPlayTwoWholeBattles) { PlayBattles({1, 2, 3}, 7, 2); }

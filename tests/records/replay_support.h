@@ -1,6 +1,4 @@
-// Battles for the replay tests: played with random legal moves through
-// ExecuteMove, with a time-out and a give-up where asked, and a writer of
-// foreign records (the reader inverted).
+// Random battles for the replay tests, and a writer of foreign records.
 #pragma once
 
 #include <climits>
@@ -9,7 +7,6 @@
 #include <vector>
 
 #include "ai/movegen.h"
-#include "core/combat.h"
 #include "formations/newbattle.h"
 #include "play/execute.h"
 #include "play/turnloop.h"
@@ -17,7 +14,6 @@
 #include "records/fileio.h"
 #include "records/jqhfile.h"
 #include "support/files_support.h"
-#include "view/rotation.h"
 
 namespace jq::replaytest {
 
@@ -26,25 +22,22 @@ struct PlayedRecord {
     std::vector<uint8_t> kbt;
 };
 
-// Step `timeoutAt` is a time-out and `giveUpAt` a give-up of the seat to
-// move; every other step a random legal move, an attack when there is one
-// (a give-up without any move).
+// Step `timeoutAt` is a time-out and `giveUpAt` a give-up; every other step a random
+// legal move, an attack when there is one (a give-up without any move).
 inline PlayedRecord PlayRandomBattle(uint32_t seed, int timeoutAt, int giveUpAt) {
     PlayedRecord r;
     GameState& g = r.t->g();
     g.optionsRecord.recordLatestFormations = 0;
     g.mainRandom.Seed(seed);
     NewBattleAgainstComputer(g);
-    g.deployPhase = 0;
-    g.deployedPieces = g.pieces;
+    g.deployPhase = 0, g.deployedPieces = g.pieces;
     g.clickStepCount = 10;  // no animation
     auto work = std::make_unique<MoveGenWork>(*g.board);
     while (g.battleRunning != 0 && g.stepCount < kMaxSteps) {
         const int n = GenerateMoves(*work, g.pieces, g.curSeat);
-        if (g.stepCount == timeoutAt) {
-            ExecuteMove(g, kNoPiece, kNoPiece, 255, 255, 255, 255, 1);
-        } else if (g.stepCount == giveUpAt || n == 0) {
-            ExecuteMove(g, kNoPiece, kNoPiece, 22, 22, 22, 22, g.curSeat);
+        if (g.stepCount == timeoutAt || g.stepCount == giveUpAt || n == 0) {
+            const int c = g.stepCount == timeoutAt ? 255 : 22;
+            ExecuteMove(g, kNoPiece, kNoPiece, c, c, c, c, c == 255 ? 1 : g.curSeat);
         } else {
             int attacks = 0;
             for (int i = 0; i < n; ++i)
@@ -64,8 +57,8 @@ inline int ForeignCode(int own) {
     return IsValidCode(own) ? kForeign[own] : 0;
 }
 
-// A foreign record that opens to the position and moves of `file` (laid
-// out from seat 0) after the view turns its rotation field asks for.
+// A foreign record that opens to the position and moves of `file` (seat 0's view)
+// after the turns its rotation field asks for.
 inline std::vector<uint8_t> EncodeJqh(const BattleFile& file, int32_t rotation, int32_t countField = INT32_MIN) {
     const int t = JqhViewTurns(rotation);
     std::vector<uint8_t> image(kJqhFileBytes, 0);
@@ -83,10 +76,8 @@ inline std::vector<uint8_t> EncodeJqh(const BattleFile& file, int32_t rotation, 
         }
         inFile.push_back(m);
         uint8_t* rec = image.data() + 204 + 4 * i;
-        if (m.fromX == kSurrenderCoord && IsSpecialMove(m)) {
-            rec[0] = rec[1] = rec[2] = rec[3] = 254;
-        } else if (IsSpecialMove(m)) {
-            rec[0] = rec[1] = rec[2] = rec[3] = 255;
+        if (IsSpecialMove(m)) {
+            rec[0] = rec[1] = rec[2] = rec[3] = m.fromX == kSurrenderCoord ? 254 : 255;
         } else {
             rec[0] = static_cast<uint8_t>(28 - m.fromX);
             rec[1] = static_cast<uint8_t>(m.fromY - 12);

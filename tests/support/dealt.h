@@ -18,8 +18,7 @@ inline BattleFile DealRecord(uint32_t seed) {
     return file;
 }
 
-// A formation database of `count` legal formations, record n dealt from
-// seed `first` + n.
+// A formation database of `count` legal formations, record n dealt from seed `first` + n.
 inline ZfDatabase DealDatabase(int count, uint32_t first = 1000) {
     ZfDatabase db;
     db.count = count;

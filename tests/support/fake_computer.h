@@ -1,5 +1,5 @@
-// A computer player under the test's control: woken, it runs `play` (or
-// stays busy when `busyAfterResume` is set) and counts wakes and stops.
+// A computer player under the test's control: woken, it runs `play` (or stays busy when `busyAfterResume` is
+// set) and counts wakes and stops.
 #pragma once
 
 #include <functional>
@@ -16,10 +16,7 @@ public:
         if (busyAfterResume) idle = false;
         if (play) play();
     }
-    void Stop() override {
-        ++stops;
-        idle = true;
-    }
+    void Stop() override { ++stops, idle = true; }
 
     bool idle = true;
     bool busyAfterResume = false;

@@ -35,8 +35,7 @@ inline std::vector<std::string> FolderEntries(const std::string& folder) {
     return names;
 }
 
-// A fresh folder under /tmp, removed with everything in it (write
-// protection included) when the object goes.
+// A fresh folder under /tmp, removed with everything in it (write protection included) when the object goes.
 class ScratchFolder {
 public:
     ScratchFolder() {
@@ -46,11 +45,10 @@ public:
     }
     ~ScratchFolder() {
         std::error_code ec;
-        for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
-             !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add, ec);
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+        namespace fs = std::filesystem;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+        for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
         std::filesystem::remove_all(path_, ec);
     }
     ScratchFolder(const ScratchFolder&) = delete;

@@ -1,5 +1,5 @@
-// Connections without sockets for the LAN battle's model: they keep what
-// is written to them and take as many bytes as a test allows.
+// Connections without sockets for the LAN battle's model: they keep what is written to them and take as many
+// bytes as a test allows.
 #pragma once
 
 #include <cstdint>
@@ -29,10 +29,7 @@ public:
         written.insert(written.end(), data, data + n);
         return n;
     }
-    void Close() override {
-        connected = false;
-        ++closes;
-    }
+    void Close() override { connected = false, ++closes; }
     std::string LocalAddress() const override { return "127.0.0.1"; }
     int LocalPort() const override { return 40001; }
     std::vector<net::Packet> Sent() const { return CutPackets(written); }

@@ -1,5 +1,5 @@
-// One application object for every test of a test program, on the offscreen
-// screen unless another one is asked for.
+// One application object for every test of a test program, on the offscreen screen unless another one is
+// asked for.
 #include <gtest/gtest.h>
 
 #include <QApplication>

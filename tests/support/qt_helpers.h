@@ -1,6 +1,5 @@
-// Pointer events sent to real widgets, waiting with the event loop running,
-// and a scratch folder made the current directory (the window's working
-// folder).
+// Pointer events sent to real widgets, waiting with the event loop running, and a scratch folder made the
+// current directory (the window's working folder).
 #pragma once
 
 #include <QApplication>

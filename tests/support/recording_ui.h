@@ -1,6 +1,5 @@
-// The surroundings of a game in the tests: every call the model makes on
-// its window, sounds, boxes, clock and waits is recorded, questions are
-// answered from a queue, and hooks let a test act at a given moment.
+// The surroundings of a game in the tests: every call the model makes on its window, sounds, boxes, clock and
+// waits is recorded, questions are answered from a queue, and hooks let a test act at a given moment.
 #pragma once
 
 #include <deque>
@@ -16,43 +15,24 @@ namespace jq::test {
 class RecordingUi : public GameUi {
 public:
     // Boxes. Questions take their answers from `answers`, then OK.
-    int ShowMessage(const std::string& text, bool withCancel) override {
+    int ShowMessage(const std::string& text, bool) override {
         messages.push_back(text);
-        cancelAsked = cancelAsked || withCancel;
         if (onMessage) onMessage();
-        if (answers.empty()) return 1;
-        const int a = answers.front();
-        answers.pop_front();
+        const int a = answers.empty() ? 1 : answers.front();
+        if (!answers.empty()) answers.pop_front();
         return a;
     }
-    void ShowStandardBox(const std::string& text, const std::string& caption) override {
-        boxes.push_back({text, caption});
-    }
-    // Hands the model's notices to ShowMessage, as the window does.
-    std::function<void(const std::string&)> Sink() {
-        return [this](const std::string& t) { ShowMessage(t, false); };
-    }
+    void ShowStandardBox(const std::string& text, const std::string& caption) override { boxes.push_back({text, caption}); }
 
-    // Sounds, clock and waits; `events` keeps sounds, sleeps and flag
-    // reveals in their order.
-    void PlaySound(const std::string& name, bool) override {
-        sounds.push_back(name);
-        events.push_back("sound:" + name);
-    }
+    // Sounds, clock and waits; `events` keeps sounds, sleeps and flag reveals in their order.
+    void PlaySound(const std::string& name, bool) override { sounds.push_back(name), events.push_back("sound:" + name); }
     ClockStamp Now() override { return clock; }
     void SleepMs(int ms) override {
-        sleeps.push_back(ms);
-        slept += ms;
+        sleeps.push_back(ms), slept += ms;
         events.push_back("sleep:" + std::to_string(ms));
     }
-    void ProcessMessages() override {
-        ++pumps;
-        if (onPump) onPump();
-    }
-    void WaitKeepingWindowLive(int ms) override {
-        SleepMs(ms);
-        if (duringLiveWait) duringLiveWait();
-    }
+    void ProcessMessages() override { ++pumps, onPump ? onPump() : void(); }
+    void WaitKeepingWindowLive(int ms) override { SleepMs(ms), duringLiveWait ? duringLiveWait() : void(); }
 
     // The board.
     void PlacePiece(int piece) override { placed.push_back(piece); }
@@ -63,13 +43,10 @@ public:
     bool PieceVisible(int piece) override { return piece >= 0 && piece < kPieceCount && visible[piece]; }
     void RevealFlag(int piece) override { events.push_back("reveal:" + std::to_string(piece)); }
     void RedrawPieces() override { ++redraws; }
-    void HideArrows() override {
-        arrows.clear();
-        ++arrowHides;
-    }
+    void HideArrows() override { arrows.clear(); }
     void ShowArrow(int index, int point, int dir) override { arrows.push_back({index, point, dir}); }
     void SwapPiecePictures(int a, int b) override { swaps.push_back({a, b}); }
-    void DrawOwnPieces() override { ++ownRedraws; }
+    void DrawOwnPieces() override {}
     std::string SeatLabel(int seat) override { return seat >= 0 && seat < kSeats ? labels[seat] : std::string(); }
     void SetSeatLabel(int seat, const std::string& text) override {
         if (seat >= 0 && seat < kSeats) labels[seat] = text;
@@ -85,24 +62,17 @@ public:
     void SetGiveUpAndPeaceEnabled(bool on) override { giveUpEnabled = on; }
     void SetNextStepEnabled(bool on) override { nextStep = on; }
     bool NextStepEnabled() override { return nextStep; }
-    void ShowTurnLight(int seat, int frame) override {
-        lightSeat = seat;
-        if (frame >= 0) frames.push_back(frame);
-    }
-    void ShowBattleResult(int result, bool) override {
-        results.push_back(result);
-        if (duringResult) duringResult();
-    }
+    void ShowTurnLight(int, int) override {}
+    void ShowBattleResult(int result, bool) override { results.push_back(result), duringResult ? duringResult() : void(); }
     void WinRecordChanged() override { ++winRecordChanges; }
     void CloseMainWindow() override { closed = true; }
     void SetDeploymentControlsVisible(bool v) override { deploymentControls = v; }
-    void SetRotateEnabled(bool on) override { rotateEnabled = on; }
-    void SetPrevStepEnabled(bool on) override { prevStepEnabled = on; }
+    void SetRotateEnabled(bool) override {}
+    void SetPrevStepEnabled(bool) override {}
     void SetViewOtherButton(bool enabled, const std::string& caption) override {
-        viewOtherEnabled = enabled;
-        viewOtherCaption = caption;
+        viewOtherEnabled = enabled, viewOtherCaption = caption;
     }
-    void SelectPlayMode(bool practice) override { playModes.push_back(practice); }
+    void SelectPlayMode(bool) override {}
     void SetDiagnosticLabel(int index, const std::string& text) override {
         if (index >= 0 && index < 6) diagnostics[index] = text;
     }
@@ -113,63 +83,32 @@ public:
         for (int s = 0; s < kSeats; ++s) labels[s] = "seat" + std::to_string(s);
     }
 
-    struct Box {
-        std::string text, caption;
-    };
+    struct Box { std::string text, caption; };
     struct Shown {
         int piece;
         bool visible;
         friend bool operator==(const Shown&, const Shown&) = default;
     };
-    struct Arrow {
-        int index, point, dir;
-    };
+    struct Arrow { int index, point, dir; };
     struct Swap {
         int a, b;
         friend bool operator==(const Swap&, const Swap&) = default;
     };
 
-    std::vector<std::string> messages;
+    std::vector<std::string> messages, sounds, events;
     std::deque<int> answers;
-    bool cancelAsked = false;
-    std::function<void()> onMessage;
+    std::function<void()> onMessage, onPump, duringLiveWait, duringResult;
     std::vector<Box> boxes;
-    std::vector<std::string> sounds;
-    std::vector<std::string> events;
     ClockStamp clock;
-    std::vector<int> sleeps;
-    int slept = 0;
-    int pumps = 0;
-    std::function<void()> onPump;
-    std::function<void()> duringLiveWait;
-    std::vector<int> placed;
+    std::vector<int> sleeps, placed, results;
+    int slept = 0, pumps = 0, redraws = 0, winRecordChanges = 0;
     std::vector<Shown> shown;
     bool visible[kPieceCount] = {};
     std::vector<Arrow> arrows;
-    int arrowHides = 0;
-    int redraws = 0;
-    int ownRedraws = 0;
     std::vector<Swap> swaps;
-    std::string labels[kSeats];
-    std::string status[4];
-    std::string timeRemaining;
-    bool timerOn = false;
-    bool saveEnabled = false;
-    bool giveUpEnabled = false;
-    bool nextStep = false;
-    int lightSeat = -2;
-    std::vector<int> frames;
-    std::vector<int> results;
-    std::function<void()> duringResult;
-    int winRecordChanges = 0;
-    bool closed = false;
-    bool deploymentControls = false;
-    bool rotateEnabled = true;
-    bool prevStepEnabled = true;
-    bool viewOtherEnabled = true;
-    std::string viewOtherCaption;
-    std::vector<bool> playModes;
-    std::string diagnostics[6];
+    std::string labels[kSeats], status[4], diagnostics[6], timeRemaining, viewOtherCaption;
+    bool timerOn = false, saveEnabled = false, giveUpEnabled = false, nextStep = false, closed = false;
+    bool deploymentControls = false, viewOtherEnabled = true;
 };
 
 }  // namespace jq::test

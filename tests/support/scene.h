@@ -1,8 +1,12 @@
-// Board scenes: pieces and whole armies put straight into a piece table or
-// a game, and belief rows set by hand.
+// Board scenes: pieces and whole armies put straight into a piece table or a game, and belief rows set by
+// hand.
 #pragma once
 
+#include <algorithm>
+#include <cstring>
 #include <initializer_list>
+#include <iterator>
+#include <numeric>
 #include <utility>
 
 #include "core/board.h"
@@ -10,12 +14,10 @@
 
 namespace jq::test {
 
-// A legal army by deployment slot: the flag in a headquarters (21), mines
-// in the last two rows (16, 18, 22), bombs off the front row (19, 24).
-inline constexpr int kArmy[kPiecesPerSeat] = {8, 9, 10, 11, 12, 6, 7, 12, 10, 11, 9, 12, 7,
-                                              11, 10, 4, 2, 5, 2, 3, 8, 1, 2, 6, 3};
-// The army's share of each code, in percent (a belief row that knows
-// nothing).
+// A legal army by deployment slot: the flag in a headquarters (21), mines in the last two rows (16, 18, 22),
+// bombs off the front row (19, 24).
+inline constexpr int kArmy[kPiecesPerSeat] = {8, 9, 10, 11, 12, 6, 7, 12, 10, 11, 9, 12, 7, 11, 10, 4, 2, 5, 2, 3, 8, 1, 2, 6, 3};
+// The army's share of each code, in percent (a belief row that knows nothing).
 inline constexpr float kArmyShare[12] = {4, 12, 8, 4, 4, 8, 8, 8, 8, 12, 12, 12};
 
 inline int PieceOf(int seat, int slot) { return seat * kPiecesPerSeat + slot; }
@@ -28,17 +30,12 @@ inline GridPoint PointAt(int boardPoint) {
 inline GridPoint SlotPoint(int seat, int slot) { return PointAt(seat * 30 + slot); }
 
 // Every piece off the board (alive 0, nowhere).
-inline void ClearBoard(PieceTable& t) {
-    for (PieceRec& p : t) p = PieceRec{};
-}
+inline void ClearBoard(PieceTable& t) { t.fill(PieceRec{}); }
 
 // Puts piece `piece` with `code` alive on grid (x, y), which becomes its start.
 inline void Put(PieceTable& t, int piece, int code, int x, int y) {
     PieceRec& p = t[piece];
-    p.code = code;
-    p.alive = 1;
-    p.x = p.startX = x;
-    p.y = p.startY = y;
+    p.code = code, p.alive = 1, p.x = p.startX = x, p.y = p.startY = y;
 }
 inline void Put(GameState& g, int piece, int code, int x, int y) { Put(g.pieces, piece, code, x, y); }
 
@@ -53,19 +50,17 @@ inline void DeployArmy(PieceTable& t, const int* army = kArmy) {
     for (int i = 0; i < kPieceCount; ++i) PutAt(t, i, army[i % kPiecesPerSeat], SeatOf(i) * 30 + i % kPiecesPerSeat);
 }
 
-// All four seats deployed with `army`, nothing taken, no step made, a
-// battle under way with seat `first` to move.
+// All four seats deployed with `army`, nothing taken, no step made, a battle under way with seat `first` to
+// move.
 inline void LayOutBattle(GameState& g, const int* army = kArmy, int first = 0) {
     DeployArmy(g.pieces, army);
-    for (auto& row : g.eliminatedPieces)
-        for (auto& e : row) e = kNoPiece;
-    for (auto& r : g.stepRecords) r = StepRec{};
+    std::memset(g.eliminatedPieces, kNoPiece, sizeof g.eliminatedPieces);
+    std::fill(std::begin(g.stepRecords), std::end(g.stepRecords), StepRec{});
     g.deployedPieces = g.pieces;
-    g.stepCount = 0;
+    g.stepCount = g.deployPhase = 0;
     g.curSeat = first;
     g.selectedPiece = kNoPiece;
     g.battleRunning = 1;
-    g.deployPhase = 0;
 }
 
 // Belief rows: the given codes with the given weights, everything else 0.
@@ -83,10 +78,6 @@ inline void ArmyBeliefs(PieceTable& t) {
             for (int j = 0; j < 12; ++j) row[j] = kArmyShare[j];
 }
 
-inline float Sum12(const float* row) {
-    float sum = 0;
-    for (int c = 0; c < 12; ++c) sum += row[c];
-    return sum;
-}
+inline float Sum12(const float* row) { return std::accumulate(row, row + 12, 0.0f); }
 
 }  // namespace jq::test
