@@ -25,7 +25,7 @@ started=$(date +%s)
 # Copies the checkout (tracked and new files) into the mirror.
 sync_tree() {
     mkdir -p "$tree"
-    (cd "$root" && git ls-files -co --exclude-standard) | sort > "$out/files.new"
+    (cd "$root" && git ls-files -co --exclude-standard) | sort -u > "$out/files.new"
     while IFS= read -r f; do
         [ -f "$root/$f" ] || continue
         cmp -s "$root/$f" "$tree/$f" && continue
@@ -33,7 +33,9 @@ sync_tree() {
         cp "$root/$f" "$tree/$f"
     done < "$out/files.new"
     if [ -f "$out/files" ]; then
-        comm -23 "$out/files" "$out/files.new" | while IFS= read -r f; do rm -f "$tree/$f"; done
+        comm -23 "$out/files" "$out/files.new" | while IFS= read -r f; do
+            [ -e "$root/$f" ] || rm -f "$tree/$f"
+        done
     fi
     mv "$out/files.new" "$out/files"
 }
