@@ -231,8 +231,9 @@ TEST_F(InputTest, DeploymentRulesByPlaceAndTheHighestFailingPieceDecides) {
                   kBombOut = kBombInFrontRow;
     const struct {
         int from, to, expected;
-    } rows[] = {{0, 0, kOk},   {21, 23, kOk}, {21, 20, kFlagOut}, {21, 22, kFlagOut}, {16, 14, kMineOut},
-                {18, 19, kOk}, {22, 24, kOk}, {19, 4, kBombOut},  {19, 0, kBombOut},  {19, 5, kOk}};
+    } rows[] = {{0, 0, kOk},        {21, 23, kOk}, {21, 20, kFlagOut}, {21, 22, kFlagOut},
+                {16, 14, kMineOut}, {18, 19, kOk}, {22, 24, kOk},      {19, 4, kBombOut},
+                {19, 0, kBombOut},  {19, 5, kOk},  {16, 15, kOk}};
     for (const auto& r : rows)
         for (int seat = 0; seat < 4; ++seat)
             EXPECT_EQ(Validate({{seat, r.from, r.to}}), r.expected) << seat << ": " << r.from << "->" << r.to;
