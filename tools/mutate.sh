@@ -9,7 +9,8 @@
 # build-mutate/tree (only changed files are copied, so builds stay
 # incremental) and the faults are planted there, built in build-mutate/build
 # (RelWithDebInfo, no sanitizer). MUTATE_JOBS (4), MUTATE_TIMEOUT (seconds per
-# test program, 120) and MUTATE_DIR change the defaults.
+# test program, 120), MUTATE_PROGRAMS (the test folders run, "core play
+# records formations view ai") and MUTATE_DIR change the defaults.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 list=$root/tools/mutants.txt
@@ -24,7 +25,7 @@ started=$(date +%s)
 # Copies the checkout (tracked and new files) into the mirror.
 sync_tree() {
     mkdir -p "$tree"
-    (cd "$root" && git ls-files -co --exclude-standard) | sort > "$out/files.new"
+    (cd "$root" && git ls-files -co --exclude-standard) | sort -u > "$out/files.new"
     while IFS= read -r f; do
         [ -f "$root/$f" ] || continue
         cmp -s "$root/$f" "$tree/$f" && continue
@@ -32,7 +33,9 @@ sync_tree() {
         cp "$root/$f" "$tree/$f"
     done < "$out/files.new"
     if [ -f "$out/files" ]; then
-        comm -23 "$out/files" "$out/files.new" | while IFS= read -r f; do rm -f "$tree/$f"; done
+        comm -23 "$out/files" "$out/files.new" | while IFS= read -r f; do
+            [ -e "$root/$f" ] || rm -f "$tree/$f"
+        done
     fi
     mv "$out/files.new" "$out/files"
 }
@@ -64,7 +67,7 @@ trap 'restore; exit 130' INT TERM
 mkdir -p "$out"
 sync_tree
 programs=()
-for t in core play records formations view ai; do
+for t in ${MUTATE_PROGRAMS:-core play records formations view ai}; do
     [ -d "$tree/tests/$t" ] && programs+=("$t")
 done
 targets=("${programs[@]/%/_tests}")

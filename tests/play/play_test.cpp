@@ -366,6 +366,7 @@ TEST_F(TurnLoopTest, BattleEnds) {
         {"both teams gone", 30, 0, 1, 2, {0, 1, 2, 3}, {kBattleLost}, {1, 0, 1, 0}},
         {"nothing before the first step", 0, 1, 1, 2, {1, 3}, {}, {0, 0, 0, 0}},
         {"seat 0 gone, its partner plays on", 30, 0, 1, 1, {0}, {}, {0, 0, 0, 0}},
+        {"seat 1 gone and next, its partner plays on", 30, 0, 1, 0, {1}, {}, {0, 0, 0, 0}},
         {"level 0", 40, 0, 0, 0, {1, 3}, {kBattleWon}, {1, 1, 0, 0}},
         {"a level just past the last counts nothing", 510, 0, 3, 0, {}, {kBattleDraw}, {0, 0, 0, 0}},
     };
