@@ -1,7 +1,5 @@
 // The piece statistics "statfile": the decoded tables, and the computer
 // player's first beliefs seeded from the file at the start of a battle.
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -10,37 +8,15 @@
 #include <memory>
 #include <string>
 
+#include "scratch_folder.h"
 #include "formations/piecestats.h"
 
-namespace {
-
-void Require(bool ok) {
-    if (!ok) std::abort();
-}
-
-// A folder of this process's own for the file the set-up reads (in memory
-// where the system offers it), removed at exit.
-char folder[64];
-
-void RemoveFolder() {
-    std::remove((std::string(folder) + "/statfile").c_str());
-    rmdir(folder);
-}
-
-std::string MakeFolder() {
-    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::snprintf(folder, sizeof folder, "%s/jq-fuzz-statfile-XXXXXX", base);
-    Require(mkdtemp(folder) != nullptr);
-    std::atexit(RemoveFolder);
-    return std::string(folder) + "/";
-}
-
-}  // namespace
+using fuzz::Require;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const auto game = [] {
         auto g = std::make_unique<jq::GameState>();
-        g->appFolder = MakeFolder();
+        g->appFolder = fuzz::ScratchFolder("statfile");
         return g;
     }();
     static const auto tables = std::make_unique<jq::PieceStatTables>();

@@ -1,7 +1,5 @@
 // The formation database "zffile": the decoded records, and the set-up of a
 // battle drawing its formations from the file.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdint>
@@ -10,38 +8,16 @@
 #include <memory>
 #include <string>
 
+#include "scratch_folder.h"
 #include "formations/formation.h"
 #include "formations/zffile.h"
 
-namespace {
-
-void Require(bool ok) {
-    if (!ok) std::abort();
-}
-
-// A folder of this process's own for the file the set-up reads (in memory
-// where the system offers it), removed at exit.
-char folder[64];
-
-void RemoveFolder() {
-    std::remove((std::string(folder) + "/zffile").c_str());
-    rmdir(folder);
-}
-
-std::string MakeFolder() {
-    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::snprintf(folder, sizeof folder, "%s/jq-fuzz-zffile-XXXXXX", base);
-    Require(mkdtemp(folder) != nullptr);
-    std::atexit(RemoveFolder);
-    return std::string(folder) + "/";
-}
-
-}  // namespace
+using fuzz::Require;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const auto game = [] {
         auto g = std::make_unique<jq::GameState>();
-        g->appFolder = MakeFolder();
+        g->appFolder = fuzz::ScratchFolder("zffile");
         return g;
     }();
     jq::GameState& g = *game;

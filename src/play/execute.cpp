@@ -20,22 +20,6 @@ void PlacePieceAt(GameState& g, int piece, int x, int y) {
     g.ui->PlacePiece(piece);
 }
 
-void RemovePiece(GameState& g, int piece) {
-    g.pieces[piece].alive = 0;
-    g.ui->SetPieceVisible(piece, false);
-}
-
-// Takes every live piece of `seat` off the board, noting them in the seat's
-// row of eliminatedPieces in ascending order.
-void RemoveWholeSeat(GameState& g, int seat) {
-    int k = 0;
-    for (int p = seat * kPiecesPerSeat; p < (seat + 1) * kPiecesPerSeat; ++p) {
-        if (g.pieces[p].alive != 1) continue;
-        RemovePiece(g, p);
-        g.eliminatedPieces[seat][k++] = static_cast<int8_t>(p);
-    }
-}
-
 void WriteStepRecord(GameState& g, const StepRec& rec) {
     if (g.stepCount >= 0 && g.stepCount < kStepSlots) g.stepRecords[g.stepCount] = rec;
 }
@@ -148,6 +132,22 @@ void TimeoutStep(GameState& g, int seat, int count) {
 }
 
 }  // namespace
+
+void RemovePiece(GameState& g, int piece) {
+    g.pieces[piece].alive = 0;
+    g.ui->SetPieceVisible(piece, false);
+}
+
+// Takes every live piece of `seat` off the board, noting them in the seat's
+// row of eliminatedPieces in ascending order.
+void RemoveWholeSeat(GameState& g, int seat) {
+    int k = 0;
+    for (int p = seat * kPiecesPerSeat; p < (seat + 1) * kPiecesPerSeat; ++p) {
+        if (g.pieces[p].alive != 1) continue;
+        RemovePiece(g, p);
+        g.eliminatedPieces[seat][k++] = static_cast<int8_t>(p);
+    }
+}
 
 std::string IdleStatusText() { return Gb("准备就绪"); }
 

@@ -31,6 +31,12 @@ constexpr int kStepPauseMs = 40;
 // player. The outcome itself is taken as given.
 MoveResult ExecuteMove(GameState& g, int fromPiece, int toPiece, int x1, int y1, int x2, int y2, int outcome);
 
+// Takes a piece off the board (alive 0, hidden).
+void RemovePiece(GameState& g, int piece);
+// Takes every live piece of `seat` off the board, noting them in the seat's
+// row of eliminatedPieces in ascending order.
+void RemoveWholeSeat(GameState& g, int seat);
+
 // Adds one to the step counter (held at 510) and shows it.
 void AdvanceStepCount(GameState& g);
 

@@ -46,25 +46,9 @@ bool SeatHasLivePiece(const GameState& g, int seat) {
 
 int WrapSeat(int s) { return s > 3 ? 0 : (s < 0 ? 3 : s); }
 
-void Kill(GameState& g, int piece) {
-    g.pieces[piece].alive = 0;
-    g.ui->SetPieceVisible(piece, false);
-}
-
 void Revive(GameState& g, int piece) {
     g.pieces[piece].alive = 1;
     g.ui->SetPieceVisible(piece, true);
-}
-
-// Takes the seat's live pieces off into its row of eliminatedPieces, from
-// index 0, as ExecuteMove does.
-void RemoveSeat(GameState& g, int seat) {
-    int k = 0;
-    for (int p = seat * kPiecesPerSeat; p < (seat + 1) * kPiecesPerSeat; ++p) {
-        if (g.pieces[p].alive != 1) continue;
-        Kill(g, p);
-        g.eliminatedPieces[seat][k++] = static_cast<int8_t>(p);
-    }
 }
 
 // Brings back the pieces a seat lost with its removal; `conceal` puts a
@@ -313,7 +297,7 @@ int ReplayToStep(GameState& g, int n) {
         if (HasZeroCoordinate(h)) break;
         if (IsSurrender(h)) {
             e.outcome = g.curSeat;
-            if (IsValidSeat(g.curSeat)) RemoveSeat(g, g.curSeat);
+            if (IsValidSeat(g.curSeat)) RemoveWholeSeat(g, g.curSeat);
         } else if (IsTimeout(h)) {
             e.outcome = g.curSeat;
         } else if (OnBoard(g, h.fromX, h.fromY) && OnBoard(g, h.toX, h.toY)) {
@@ -329,13 +313,13 @@ int ReplayToStep(GameState& g, int n) {
                     const int outcome = ResolveCombat(g.pieces, mover, target);
                     e.outcome = outcome;
                     if (outcome < 0) {
-                        Kill(g, mover);
+                        RemovePiece(g, mover);
                     } else if (outcome > 0) {
-                        if (g.pieces[target].code == kFlag) RemoveSeat(g, SeatOf(target));
-                        Kill(g, target);
+                        if (g.pieces[target].code == kFlag) RemoveWholeSeat(g, SeatOf(target));
+                        RemovePiece(g, target);
                     } else {
-                        Kill(g, mover);
-                        Kill(g, target);
+                        RemovePiece(g, mover);
+                        RemovePiece(g, target);
                     }
                 }
             }

@@ -59,7 +59,7 @@ TEST(PickCandidate, Rules) {
         const int n = static_cast<int>(list.size());
         const int got = c.level == 0 ? PickCandidate(*w, list.data(), n) : PickAdvancedCandidate(*w, list.data(), n);
         EXPECT_EQ(got, c.pick == kBest ? 0 : c.pick == kAmong ? v % c.k : 1 + v % c.k) << c.level << ": " << c.what;
-        if (c.pick == kBest) EXPECT_EQ(w->ownRandom.State(), afterR.State()) << "one draw: " << c.what;
+        if (c.pick == kBest) { EXPECT_EQ(w->ownRandom.State(), afterR.State()) << "one draw: " << c.what; }
     }
     EXPECT_EQ(std::vector<double>({PickThreshold(1), PickThreshold(2), PickThreshold(79), PickThreshold(80)}),
               std::vector<double>({0.1, 0.2, 0.6, 1.0}));

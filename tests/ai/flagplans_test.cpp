@@ -52,8 +52,9 @@ TEST_F(FlagAttackTest, Scenarios) {
         EXPECT_EQ(PlanFlagAttack(*w, 0, 46, kStake, out, Pieces()), c.status) << c.what;
         EXPECT_EQ(c.mover == kAny ? kAny : out.mover, c.mover) << c.what;
         EXPECT_EQ(c.target == kAny ? kAny : out.target, c.target) << c.what;
-        if (c.status == kAttackPlanned && c.mover != 0)
+        if (c.status == kAttackPlanned && c.mover != 0) {
             EXPECT_FLOAT_EQ(out.score, static_cast<float>(w->attackRelations[0].score)) << c.what;
+        }
     }
     Clear();  // the clear path again: the score of its first stage, and a stop
     Apply(Pieces(), cases[1].pieces, cases[1].beliefs);

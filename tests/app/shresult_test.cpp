@@ -55,7 +55,7 @@ TEST(ResultPanel, KindAndClosingTicksPerModeAndLanState) {
                   (std::array{shown != 0, shown != 1, shown != 2}));
         Tick(panel, r.ticks);
         EXPECT_EQ(panel.Closed(), r.closed);
-        if (r.closed) EXPECT_EQ(panel.timer1Tag, std::min(r.ticks, r.mode == 1 ? 200 : 440));
+        if (r.closed) { EXPECT_EQ(panel.timer1Tag, std::min(r.ticks, r.mode == 1 ? 200 : 440)); }
         if (r.mode == 1 && !r.closed) {  // the host's panel watches the state as it changes
             g.netState = 21;
             Tick(panel, 1);

@@ -112,7 +112,7 @@ TEST(LanRounds, PeaceAgreedByEveryPersonOrRefusedByOne) {
         const auto toSeat1 = testing::CutPackets(h.links.written[2]);
         ASSERT_FALSE(toSeat1.empty());
         EXPECT_EQ(PacketWord(toSeat1.back()), agree ? Word::kPeaceFinalOk : Word::kPeaceFinalAbort);
-        if (!agree) EXPECT_EQ(h.ui.status[3], Gb("有人不同意和棋,战争还得继续!"));
+        if (!agree) { EXPECT_EQ(h.ui.status[3], Gb("有人不同意和棋,战争还得继续!")); }
     }
 }
 

@@ -63,8 +63,8 @@ TEST(LanPacket, EveryWordHasItsBytesAndReadsBack) {
         padded.resize(20, ' ');
         EXPECT_EQ(std::string(p.begin(), p.begin() + 20), padded);
         EXPECT_EQ(p.size(), size) << word;
-        if (size < 1000) EXPECT_EQ(static_cast<size_t>(FixedPacketBytes(*PacketWord(p))), size) << word;
-        if (size == 24) EXPECT_EQ(*DecodeSeatWord(p, *PacketWord(p)), 2) << word;
+        if (size < 1000) { EXPECT_EQ(static_cast<size_t>(FixedPacketBytes(*PacketWord(p))), size) << word; }
+        if (size == 24) { EXPECT_EQ(*DecodeSeatWord(p, *PacketWord(p)), 2) << word; }
     }
     EXPECT_EQ(BoundedText(reinterpret_cast<const char*>(join.data() + 20), 32), Gb("张三"));
     EXPECT_EQ(BoundedText(reinterpret_cast<const char*>(join.data() + 56), 16), "10.1.2.3");
