@@ -2,18 +2,26 @@
 
 namespace jq {
 
-bool IsLegalFormation(const int8_t codes[kPiecesPerSeat]) {
+bool IsWholeArmy(const int8_t codes[kPiecesPerSeat]) {
     int counts[12] = {};
     for (int slot = 0; slot < kPiecesPerSeat; ++slot) {
         const int code = codes[slot];
         if (!IsValidCode(code)) return false;
         ++counts[code - 1];
+    }
+    for (int c = 0; c < 12; ++c)
+        if (counts[c] != kArmyCounts[c]) return false;
+    return true;
+}
+
+bool IsLegalFormation(const int8_t codes[kPiecesPerSeat]) {
+    if (!IsWholeArmy(codes)) return false;
+    for (int slot = 0; slot < kPiecesPerSeat; ++slot) {
+        const int code = codes[slot];
         if (code == kFlag && slot != kLeftHeadquarters && slot != kRightHeadquarters) return false;
         if (code == kMine && slot < kLastRowsStart) return false;
         if (code == kBomb && slot < kFrontRowEnd) return false;
     }
-    for (int c = 0; c < 12; ++c)
-        if (counts[c] != kArmyCounts[c]) return false;
     return true;
 }
 

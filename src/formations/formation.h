@@ -21,6 +21,11 @@ constexpr int kRightHeadquarters = 23;
 constexpr int kFrontRowEnd = 5;    // slots 0..4
 constexpr int kLastRowsStart = 15;  // slots 15..24
 
+// True when the 25 codes are exactly one army (kArmyCounts), whatever slots
+// they stand on: what a formation from a file, the formation database or a
+// peer must hold.
+bool IsWholeArmy(const int8_t codes[kPiecesPerSeat]);
+
 // True when the codes are exactly one army and stand where the deployment
 // rules allow: the flag in a headquarters, the mines in the last two rows,
 // no bomb in the front row.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/text.h"
+#include "formations/formation.h"
 #include "records/battlefile.h"
 #include "records/fileio.h"
 
@@ -16,6 +17,17 @@ constexpr int kJqsCodeMap[12] = {5, 6, 7, 8, 9, 10, 11, 12, 1, 4, 2, 3};
 void ApplySeatZeroCodes(GameState& g, const SeatCodes& codes) {
     for (int k = 0; k < kPiecesPerSeat; ++k) g.pieces[k].code = codes[k];
     g.ui->RedrawPieces();
+}
+
+// Seat 0 takes the codes, or the file is refused with its path and nothing
+// changes.
+bool ApplyOrRefuse(GameState& g, const std::optional<SeatCodes>& codes, const std::string& path) {
+    if (!codes) {
+        g.ui->ShowStandardBox(Gb("棋子格式非法，请删除文件---") + Gb(path), Gb("警告"));
+        return false;
+    }
+    ApplySeatZeroCodes(g, *codes);
+    return true;
 }
 
 }  // namespace
@@ -38,6 +50,7 @@ std::optional<SeatCodes> DecodeFormationFile(const uint8_t* data, size_t size) {
         codes[k] = static_cast<int8_t>(image[kBattleMagicBytes + k]);
         if (!IsValidCode(codes[k])) return std::nullopt;
     }
+    if (!IsWholeArmy(codes.data())) return std::nullopt;
     return codes;
 }
 
@@ -69,6 +82,12 @@ SeatCodes DecodeFormationGrid(const uint8_t* data, size_t size) {
     return codes;
 }
 
+std::optional<SeatCodes> AcceptFormationGrid(const uint8_t* data, size_t size) {
+    const SeatCodes codes = DecodeFormationGrid(data, size);
+    if (!IsWholeArmy(codes.data())) return std::nullopt;
+    return codes;
+}
+
 SeatCodes SeatZeroCodes(const GameState& g) {
     SeatCodes codes{};
     for (int k = 0; k < kPiecesPerSeat; ++k) codes[k] = static_cast<int8_t>(static_cast<uint8_t>(g.pieces[k].code));
@@ -77,20 +96,12 @@ SeatCodes SeatZeroCodes(const GameState& g) {
 
 bool LoadFormationFile(GameState& g, const std::string& path) {
     const auto bytes = ReadFileBytes(path, kFormationFileBytes);
-    const std::optional<SeatCodes> codes = bytes ? DecodeFormationFile(bytes->data(), bytes->size()) : std::nullopt;
-    if (!codes) {
-        g.ui->ShowStandardBox(Gb("棋子格式非法，请删除文件---") + Gb(path), Gb("警告"));
-        return false;
-    }
-    ApplySeatZeroCodes(g, *codes);
-    return true;
+    return ApplyOrRefuse(g, bytes ? DecodeFormationFile(bytes->data(), bytes->size()) : std::nullopt, path);
 }
 
 bool LoadFormationGrid(GameState& g, const std::string& path) {
     const auto bytes = ReadFileBytes(path, kJqsFileBytes);
-    if (!bytes) return false;
-    ApplySeatZeroCodes(g, DecodeFormationGrid(bytes->data(), bytes->size()));
-    return true;
+    return ApplyOrRefuse(g, bytes ? AcceptFormationGrid(bytes->data(), bytes->size()) : std::nullopt, path);
 }
 
 bool LoadFormationByExtension(GameState& g, const std::string& path) {

@@ -39,7 +39,8 @@ enum class FormationFileKind {
 FormationFileKind FormationFileKindOf(std::string_view path);
 
 // The codes of a ".kjq" image, bytes a short image lacks reading as zero;
-// nullopt unless all 25 lie in 1..12.
+// nullopt unless all 25 lie in 1..12 and make one whole army (IsWholeArmy).
+// Where the pieces stand is not judged here: "完毕" does that.
 std::optional<SeatCodes> DecodeFormationFile(const uint8_t* data, size_t size);
 std::vector<uint8_t> EncodeFormationFile(const SeatCodes& codes);
 
@@ -49,17 +50,21 @@ int JqsPieceCode(int32_t cell);
 // The formation of a ".jqs" image. Cells a short image lacks read as 0 (so
 // their slots get code 1); every slot gets a code in 1..12.
 SeatCodes DecodeFormationGrid(const uint8_t* data, size_t size);
+// The same, but nullopt unless the 25 codes make one whole army: the
+// formation a ".jqs" file may bring to the board.
+std::optional<SeatCodes> AcceptFormationGrid(const uint8_t* data, size_t size);
 
 // Seat 0's 25 codes as they stand (taken pieces included), each as its
 // low byte.
 SeatCodes SeatZeroCodes(const GameState& g);
 
 // Loads a ".kjq" into the codes of seat 0's pieces 0..24 and redraws. A
-// file that cannot be read, is short or holds a code outside 1..12 changes
-// nothing and is refused with "棋子格式非法，请删除文件---" and the path.
+// file that cannot be read, is short, holds a code outside 1..12 or is not
+// one whole army changes nothing and is refused with
+// "棋子格式非法，请删除文件---" and the path.
 bool LoadFormationFile(GameState& g, const std::string& path);
-// Loads a ".jqs" the same way. A file that cannot be opened changes
-// nothing, silently; any file that opens yields a formation.
+// Loads a ".jqs" the same way, refused with the same warning when the file
+// cannot be read or its formation is not one whole army.
 bool LoadFormationGrid(GameState& g, const std::string& path);
 // Loads by the path's extension; any other extension does nothing.
 bool LoadFormationByExtension(GameState& g, const std::string& path);

@@ -1,6 +1,7 @@
 #include "formations/study.h"
 
 #include "core/text.h"
+#include "formations/formation.h"
 #include "records/battlefile.h"
 #include "records/fileio.h"
 
@@ -15,6 +16,9 @@ StudyReadResult ReadBattleFormations(const uint8_t* data, size_t size, ZfDatabas
         // A zero code ends a seat's codes, and is itself outside 1..12.
         for (int k = 0; k < kPiecesPerSeat; ++k)
             if (!IsValidCode(codes[k])) return StudyReadResult::kBadCode;
+        // Only whole armies go into the database, so no formation drawn
+        // from it is ever refused at "完毕".
+        if (!IsWholeArmy(codes)) continue;
         if (db.count < 0 || db.count >= kZfSlots) continue;
         ZfRecord& rec = db.slots[db.count];
         rec = ZfRecord{};

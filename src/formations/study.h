@@ -25,8 +25,9 @@ enum class StudyReadResult {
 
 // Appends the formations of one battle record (its first 211 bytes; bytes a
 // short image lacks read as zero) to `db`: seats 0..3 in order, leaving out
-// the seat the seat byte names and any seat with the flag on slot 0. A seat
-// with a code outside 1..12 ends the file; seats taken before it stay.
+// the seat the seat byte names, any seat with the flag on slot 0 and any
+// seat whose codes are not one whole army. A seat with a code outside 1..12
+// ends the file; seats taken before it stay.
 // Nothing is appended once all 2000 slots are used.
 StudyReadResult ReadBattleFormations(const uint8_t* data, size_t size, ZfDatabase& db);
 // The same for a file; a bad code is reported with the file's path

@@ -1,6 +1,7 @@
 #include "view/deployment.h"
 
 #include "core/text.h"
+#include "formations/formation.h"
 
 namespace jq {
 
@@ -9,12 +10,17 @@ constexpr int kHeadquartersA = 21;
 constexpr int kHeadquartersB = 23;
 constexpr int kLastRowsFirst = 15;
 constexpr int kLastSlot = 24;
-constexpr int kFrontRowEnd = 5;  // slots 0..4
 constexpr int kBombRuleSteps = 4;
 constexpr int kNetOwnDeploymentDone = 23;
 }  // namespace
 
 int ValidateDeployment(const GameState& g) {
+    // Whatever brought the own formation here (a file, the database, a
+    // peer's codes), it has to be one army before its places count.
+    int8_t own[kPiecesPerSeat];
+    for (int k = 0; k < kPiecesPerSeat; ++k)
+        own[k] = static_cast<int8_t>(IsValidCode(g.pieces[k].code) ? g.pieces[k].code : kCodeNone);
+    if (!IsWholeArmy(own)) return kArmyNotWhole;
     int result = kDeploymentOk;
     for (int i = 0; i < kPieceCount; ++i) {
         const PieceRec& r = g.pieces[i];
@@ -41,6 +47,7 @@ std::string DeploymentRuleText(int rule) {
         case kFlagOutsideHeadquarters: return Gb("军旗要放在大本营里！");
         case kMineOutsideLastRows: return Gb("地雷要放在最后两排！");
         case kBombInFrontRow: return Gb("炸弹不能放第一排！");
+        case kArmyNotWhole: return Gb("阵法中的棋子不是完整的一套，请换一个阵法！");
         default: return {};
     }
 }

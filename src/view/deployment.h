@@ -12,12 +12,15 @@ enum DeploymentRule : int {
     kFlagOutsideHeadquarters = -1,
     kMineOutsideLastRows = -2,
     kBombInFrontRow = -3,
+    kArmyNotWhole = -4,
 };
 
-// Tests every piece of all four seats in index order: a flag must stand in
-// one of its seat's two headquarters, a mine in the last two rows, and,
-// during the first four steps, a bomb not in the front row. The failing
-// piece with the highest index decides the result. Changes nothing.
+// First the own deployment (pieces 0..24) must be one whole army, or the
+// result is kArmyNotWhole. Then tests every piece of all four seats in index
+// order: a flag must stand in one of its seat's two headquarters, a mine in
+// the last two rows, and, during the first four steps, a bomb not in the
+// front row. The failing piece with the highest index decides the result.
+// Changes nothing.
 int ValidateDeployment(const GameState& g);
 
 // The error text for a result of ValidateDeployment, GB2312; empty for 0.

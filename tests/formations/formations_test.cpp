@@ -122,13 +122,92 @@ TEST(FormationGrid, SeatOnesPointsGiveTheSlotsAndAShortFileReadsAsZero) {
     // Cut within seat 1's area: slots it no longer reaches get code 1.
     const int cut = cellOf(12);
     image.resize(108 + 4 * cut);
+    const SeatCodes codes = DecodeFormationGrid(image.data(), image.size());
+    for (int k = 0; k < kPiecesPerSeat; ++k)
+        EXPECT_EQ(codes[k], cellOf(k) < cut ? JqsPieceCode(1 + k % 12) : int{kFlag}) << k;
+    // Such a grid is no army: the file, like a missing one, loads nothing.
     TestGame t;
     WriteBytes(t.Path("b.JQS"), image);
-    ASSERT_TRUE(LoadFormationByExtension(t.g(), t.Path("b.JQS")));
-    for (int k = 0; k < kPiecesPerSeat; ++k)
-        EXPECT_EQ(t.g().pieces[k].code, cellOf(k) < cut ? JqsPieceCode(1 + k % 12) : int{kFlag}) << k;
+    EXPECT_FALSE(LoadFormationByExtension(t.g(), t.Path("b.JQS")));
     EXPECT_FALSE(LoadFormationGrid(t.g(), t.Path("missing.jqs")));
-    EXPECT_EQ(t.g().pieces[0].code, JqsPieceCode(1));
+    EXPECT_TRUE(t.g().pieces[0].code == kCodeNone && t.ui.redraws == 0 && t.ui.boxes.size() == 2);
+}
+
+// Formation files written byte by byte as their formats lay them out, not
+// through the game's own writer.
+std::vector<uint8_t> KjqImage(const int* codes) {
+    const std::string head = "Kestrim Junqi Battle file(1.0)";
+    std::vector<uint8_t> image(head.begin(), head.end());
+    for (int k = 0; k < 25; ++k) image.push_back(static_cast<uint8_t>(codes[k]));
+    return image;
+}
+
+// Slot k stands on seat 1's deployment point 30 + k; a cell holds the
+// foreign code (with some hundreds, which do not count).
+std::vector<uint8_t> JqsImage(const int* codes) {
+    constexpr int kForeign[13] = {0, 9, 11, 12, 10, 1, 2, 3, 4, 5, 6, 7, 8};
+    std::vector<uint8_t> image(1264, 0);
+    for (int k = 0; k < 25; ++k) {
+        const BoardPoint& p = Board().boardPoints[30 + k];
+        PutI32(image.data() + 108 + 4 * (17 * (p.gridX - 12) + (p.gridY - 12)), 300 + kForeign[codes[k]]);
+    }
+    return image;
+}
+
+// A formation must be one whole army, wherever its pieces stand; any other
+// is refused with the file's path, and seat 0 keeps its codes.
+TEST(FormationFiles, OnlyWholeArmiesLoadFromEitherKind) {
+    int army[25], secondCommander[25], allFlags[25], noBomb[25], flagInFront[25];
+    std::copy(test::kArmy, test::kArmy + 25, army);
+    std::copy(army, army + 25, secondCommander);
+    secondCommander[13] = kCommander;  // a platoon leader made a second 司令
+    std::fill(allFlags, allFlags + 25, kFlag);
+    std::copy(army, army + 25, noBomb);
+    noBomb[19] = kEngineer;  // a bomb short, an engineer too many
+    std::copy(army, army + 25, flagInFront);
+    std::swap(flagInFront[21], flagInFront[0]);  // one army; "完毕" judges the places
+    const struct {
+        const char* name;
+        const int* codes;
+        bool loads;
+    } rows[] = {{"army", army, true},          {"flag-in-front", flagInFront, true}, {"second-commander", secondCommander, false},
+                {"all-flags", allFlags, false}, {"no-bomb", noBomb, false}};
+    for (const auto& r : rows)
+        for (const std::string ext : {".kjq", ".jqs"}) {
+            SCOPED_TRACE(r.name + ext);
+            TestGame t;
+            const SeatCodes before = Deal(t.g(), 9);
+            const std::string path = t.Path(r.name + ext);
+            WriteBytes(path, ext == ".kjq" ? KjqImage(r.codes) : JqsImage(r.codes));
+            EXPECT_EQ(LoadFormationByExtension(t.g(), path), r.loads);
+            for (int k = 0; k < 25; ++k) EXPECT_EQ(t.g().pieces[k].code, r.loads ? r.codes[k] : before[k]) << k;
+            EXPECT_EQ(t.ui.redraws, r.loads ? 1 : 0);
+            if (r.loads) {
+                EXPECT_TRUE(t.ui.boxes.empty());
+            } else {
+                ASSERT_EQ(t.ui.boxes.size(), 1u);
+                EXPECT_EQ(t.ui.boxes[0].text + t.ui.boxes[0].caption, Gb("棋子格式非法，请删除文件---") + Gb(path) + Gb("警告"));
+            }
+        }
+}
+
+// Random bytes as a ".jqs" (an army by chance is out of reach) and a ".kjq"
+// of 23 engineers are refused like any broken army.
+TEST(FormationFiles, RandomGridAndAnEngineerArmyAreRefused) {
+    TestGame t;
+    const SeatCodes before = Deal(t.g(), 11);
+    GameRandom rng;
+    rng.Seed(77);
+    std::vector<uint8_t> noise(2000);
+    for (uint8_t& b : noise) b = static_cast<uint8_t>(rng.Next());
+    WriteBytes(t.Path("noise.jqs"), noise);
+    int engineers[25];
+    std::fill(engineers, engineers + 25, kEngineer);
+    engineers[21] = kFlag, engineers[15] = kMine;
+    WriteBytes(t.Path("engineers.kjq"), KjqImage(engineers));
+    for (const char* name : {"noise.jqs", "engineers.kjq"}) EXPECT_FALSE(LoadFormationByExtension(t.g(), t.Path(name))) << name;
+    EXPECT_TRUE(SeatZeroCodes(t.g()) == before && t.ui.redraws == 0 && t.ui.boxes.size() == 2);
+    EXPECT_TRUE(t.ui.messages.empty());
 }
 
 bool SeatIsLegal(const GameState& g, int seat) {
@@ -380,6 +459,33 @@ TEST(Study, SeatsLeftOutAndAFullDatabase) {
     }
     db->count = kZfSlots - 1;  // a full database takes nothing more
     EXPECT_TRUE(ReadBattleFormations(bytes.data(), bytes.size(), *db) == StudyReadResult::kRead && db->count == kZfSlots);
+}
+
+// A recorded seat whose codes are all valid but no whole army is left out
+// without a word; the seats around it are still taken.
+TEST(Study, SeatsThatAreNoWholeArmyAreLeftOut) {
+    const BattleFile rec = test::DealRecord(8);
+    const int8_t* seat2 = rec.codes.rows[2];
+    // Seat 2's first piece of code `from` becomes `to`; `from` 0 turns every slot but slot 0 into `to`.
+    const struct {
+        const char* what;
+        int from, to;
+    } rows[] = {{"second commander", kPlatoon, kCommander}, {"all flags but slot 0", 0, kFlag}, {"a bomb short", kBomb, kEngineer}};
+    for (const auto& r : rows) {
+        std::vector<uint8_t> bytes = EncodeBattleFile(rec);
+        uint8_t* slots = bytes.data() + 31 + 2 * 45 + 20;  // seat 2's codes in the record's head
+        if (r.from == 0) {
+            std::fill(slots + 1, slots + 25, static_cast<uint8_t>(r.to));
+        } else {
+            const auto k = std::find(seat2, seat2 + 25, r.from) - seat2;
+            ASSERT_LT(k, 25) << r.what;
+            slots[k] = static_cast<uint8_t>(r.to);
+        }
+        auto db = std::make_unique<ZfDatabase>();
+        EXPECT_EQ(ReadBattleFormations(bytes.data(), bytes.size(), *db), StudyReadResult::kRead) << r.what;
+        ASSERT_EQ(db->count, 2) << r.what;
+        EXPECT_TRUE(SameCodes(db->slots[0], rec.codes.rows[1]) && SameCodes(db->slots[1], rec.codes.rows[3])) << r.what;
+    }
 }
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();

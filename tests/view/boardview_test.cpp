@@ -351,6 +351,34 @@ TEST_F(BoardViewTest, DoneShowsABrokenRuleThenEndsTheDeploymentBeforeOtherHandle
     EXPECT_EQ(ui.slept, 800);
 }
 
+// "完毕" takes no own deployment that is not one whole army, whatever put it
+// there, and says so before any rule about places.
+TEST_F(BoardViewTest, DoneRefusesAnOwnArmyThatIsNotWhole) {
+    const struct {
+        const char* what;
+        int slot, code;  // own slot `slot` becomes `code`; slot -1: every slot
+    } rows[] = {{"second commander", 13, kCommander}, {"all flags", -1, kFlag}, {"a bomb short", 19, kEngineer},
+                {"a missing piece", 7, kCodeNone}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        LayOut();
+        g.deployPhase = 1;
+        for (int k = 0; k < 25; ++k)
+            if (r.slot == -1 || k == r.slot) g.pieces[PieceOf(0, k)].code = r.code;
+        QStringList boxes;
+        standardBoxShownHook = [&](QMessageBox& box) {
+            boxes << box.windowTitle() + "|" + box.text();
+            box.buttons().at(0)->click();
+        };
+        ui.sounds.clear();
+        view->btnChangeQzClick();
+        EXPECT_EQ(boxes, QStringList{QStringLiteral("错误|阵法中的棋子不是完整的一套，请换一个阵法！")});
+        EXPECT_EQ(g.deployPhase, 1);
+        EXPECT_EQ(HiddenDeployControls(), 0);
+        EXPECT_TRUE(ui.sounds.empty());
+    }
+}
+
 // A LAN host with a computer seat not yet dealt only loses the selection;
 // once dealt, the deployment is handed over, not taken here.
 TEST_F(BoardViewTest, DoneForAWaitingHostAndInALanBattle) {
