@@ -69,9 +69,12 @@ void ReloadCurrentBattle(GameState& g) {
         g.ui->ShowMessage(Gb("最近没有展开任何战役！") + std::string(10, ' '), false);
         return;
     }
-    g.battleFileName = InFolder(g.appFolder, "default.kbt");
-    SaveBattleFile(g, g.battleFileName);
-    OpenBattleFile(g, g.battleFileName);
+    // A failed save has shown its warning; an older "default.kbt" must not
+    // take the place of the battle on the board.
+    const std::string path = InFolder(g.appFolder, "default.kbt");
+    if (!SaveBattleFile(g, path)) return;
+    g.battleFileName = path;
+    OpenBattleFile(g, path);
 }
 
 }  // namespace jq

@@ -35,7 +35,8 @@ void LoadChosenRecord(GameState& g, const std::string& path);
 void LoadRecentRecord(GameState& g, const std::string& path);
 // The modifier click: saves the battle on the board as "default.kbt" and
 // replays it from step 0 ("最近没有展开任何战役！" when nothing was ever
-// laid out).
+// laid out). When the save fails nothing follows its warning: the battle
+// on the board and the file in use stay as they were.
 void ReloadCurrentBattle(GameState& g);
 
 }  // namespace jq
