@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -11,9 +12,11 @@
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "core/text.h"
 #include "core/ui/myshowmessage.h"
@@ -126,13 +129,37 @@ TEST_F(MessageBoxTest, StandardBoxCarriesCaptionTextAndButtons) {
 
 const std::string kSounds = JQ_SOURCE_DIR "/assets/work/";
 
+// The tests run with or without a sound card: each says which it assumes.
 class SoundTest : public ::testing::Test {
 protected:
+    void SetUp() override { AssumeAudioOutput(true); }
     void TearDown() override {
         StopGameSound();
         QCoreApplication::processEvents();
+        AssumeAudioOutput(std::nullopt);
     }
 };
+
+std::vector<QString> qtWarnings;
+void KeepWarning(QtMsgType, const QMessageLogContext&, const QString& text) { qtWarnings.push_back(text); }
+
+// Without an audio output no sound is even tried: nothing plays, nothing is
+// printed, and a sound asked to be waited for does not hold the caller.
+TEST_F(SoundTest, WithoutAnAudioOutputEverySoundIsSilent) {
+    AssumeAudioOutput(false);
+    qtWarnings.clear();
+    const QtMessageHandler old = qInstallMessageHandler(KeepWarning);
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 20; ++i) {
+        PlayGameSound(kSounds, i % 2 == 0 ? "move.wav" : "eat.wav", i % 4 == 0, 1, 1);
+        EXPECT_TRUE(CurrentGameSound().isEmpty()) << i;
+    }
+    QCoreApplication::processEvents();
+    qInstallMessageHandler(old);
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_TRUE(qtWarnings.empty()) << qtWarnings.front().toStdString();
+}
 
 TEST_F(SoundTest, PlaysOnlyWithSoundOnAndOneStepPerClickAndANewSoundCutsTheOld) {
     for (auto [on, steps] : {std::pair{0, 1}, std::pair{0, 10}, std::pair{1, 10}, std::pair{1, 2}}) {

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <filesystem>
+#include <optional>
 
 namespace jq {
 
@@ -20,6 +21,15 @@ namespace {
 // The one sound effect of the program, owned by the application object so
 // it goes away with it. Main thread only.
 QPointer<QSoundEffect> current;
+
+// Whether the computer has an audio output, asked once: without one every
+// effect only complains, so from then on the game stays silent.
+std::optional<bool> audioOutput;
+
+bool HaveAudioOutput() {
+    if (!audioOutput) audioOutput = !QMediaDevices::audioOutputs().isEmpty();
+    return *audioOutput;
+}
 
 void DropCurrent() {
     if (current) {
@@ -32,9 +42,6 @@ void DropCurrent() {
 void WaitForEnd(QSoundEffect& effect) {
     if (effect.status() == QSoundEffect::Error || !effect.isPlaying()) {
         return;
-    }
-    if (QMediaDevices::audioOutputs().isEmpty()) {
-        return;  // nothing to hear it on: it would never end
     }
     QEventLoop loop;
     QObject::connect(&effect, &QSoundEffect::playingChanged, &loop, [&loop, &effect] {
@@ -64,6 +71,9 @@ void PlayGameSound(const std::string& folder, const std::string& fileName, bool 
         return;
     }
     DropCurrent();
+    if (!HaveAudioOutput()) {
+        return;
+    }
 
     const std::filesystem::path path = std::filesystem::path(folder) / fileName;
     const QString file = QFile::decodeName(QByteArray::fromStdString(path.string()));
@@ -94,6 +104,10 @@ QString CurrentGameSound() {
 
 void StopGameSound() {
     DropCurrent();
+}
+
+void AssumeAudioOutput(std::optional<bool> present) {
+    audioOutput = present;
 }
 
 }  // namespace jq

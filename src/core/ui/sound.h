@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 #include <string>
 
 namespace jq {
@@ -11,7 +12,8 @@ namespace jq {
 // (`clickStepCount` 1). A new sound cuts off the one still playing.
 // Asynchronous play returns at once; otherwise the call waits for the
 // sound's end, at most kSyncSoundLimitMs, handling timers and sockets but
-// no user input meanwhile (without any audio output it does not wait).
+// no user input meanwhile. The first sound asks once whether the computer
+// has an audio output; without one every sound is silent from then on.
 // A missing or unreadable file is silent. Main thread only; called from
 // another thread it plays nothing.
 void PlayGameSound(const std::string& folder, const std::string& fileName, bool async,
@@ -25,5 +27,9 @@ QString CurrentGameSound();
 
 // Stops the sound that is playing, if any.
 void StopGameSound();
+
+// Takes `present` as the answer to whether there is an audio output instead
+// of asking the system; nullopt asks again at the next sound. For tests.
+void AssumeAudioOutput(std::optional<bool> present);
 
 }  // namespace jq
