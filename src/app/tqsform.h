@@ -211,6 +211,7 @@ public:
     void btnProvStepClick();
     void btnProvStepMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
     void btnChangeQzClick();
+    void rbtSelectChanged();
     void btnLoadZfClick();
     void btnSaveZfClick();
     void btnOtherKbtClick();

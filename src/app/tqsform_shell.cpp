@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QThread>
@@ -85,6 +86,9 @@ void TqsForm::ConnectHandlers() {
     connect(btnLoadZf, &QPushButton::clicked, this, [this] { btnLoadZfClick(); });
     connect(btnSaveZf, &QPushButton::clicked, this, [this] { btnSaveZfClick(); });
     connect(btnOtherKbt, &QPushButton::clicked, this, [this] { btnOtherKbtClick(); });
+    // The mode buttons sit in a hidden group; a click on either sets the mode.
+    for (QRadioButton* b : {rbtDps, rbtPractice})
+        connect(b, &QRadioButton::clicked, this, [this] { rbtSelectChanged(); });
     // Mouse-down handlers read the modifier keys before the click.
     for (QWidget* w : std::initializer_list<QWidget*>{btnLoadFile, btnNextStep, btnProvStep})
         w->installEventFilter(this);
@@ -436,4 +440,8 @@ void TqsForm::bRotateClick() {
 
 void TqsForm::btnChangeQzClick() {
     if (boardView) boardView->btnChangeQzClick();
+}
+
+void TqsForm::rbtSelectChanged() {
+    if (boardView) boardView->rbtSelectChanged();
 }

@@ -90,6 +90,23 @@ TEST_F(MainWindowTest, GameLivesInTheWorkingFolderAndTheCommandsLieAboveTheBoard
     EXPECT_EQ(GetCurrentFolder(), "/");
 }
 
+// The hidden mode buttons set the seats the computer plays when clicked, and
+// either one switches the main timer back on.
+TEST_F(MainWindowTest, HiddenModeButtonsSetTheComputerPlayedSeats) {
+    jq::GameState& g = form->game();
+    form->btnNextStep->setEnabled(true);
+    form->Timer1->stop();
+    form->rbtPractice->click();
+    EXPECT_EQ(std::vector<int>(std::begin(g.computerSeat), std::end(g.computerSeat)), (std::vector<int>{0, 1, 1, 1}));
+    EXPECT_TRUE(g.practiceMode == 1 && !form->btnNextStep->isEnabled() && form->Timer1->isActive());
+    form->btnNextStep->setEnabled(true);
+    form->Timer1->stop();
+    form->rbtDps->click();
+    EXPECT_EQ(std::vector<int>(std::begin(g.computerSeat), std::end(g.computerSeat)), (std::vector<int>{0, 0, 0, 0}));
+    EXPECT_TRUE(g.practiceMode == 0 && form->btnNextStep->isEnabled() && form->Timer1->isActive());
+    form->Timer1->stop();
+}
+
 // The popup menu opens on the board picture only; the options item opens the options dialog; the
 // exit command and item stop the computer player and close.
 TEST_F(MainWindowTest, PopupMenuOptionsAndExit) {

@@ -115,7 +115,7 @@ TfmSelectTheHost::TfmSelectTheHost(jq::GameState& g, QWidget* parent) : QDialog(
     RadioButton4 = new QRadioButton(QStringLiteral("位置4"), GroupBox1);
     RadioButton4->setGeometry(8, 92, 66, 22);
     Image1 = Picture(this, QStringLiteral("net_join.png"), 14, 140, 44, 44);
-    Label3 = Label(this, QStringLiteral("Join a battle on your network"), 64, 156, 150);
+    Label3 = Label(this, QString(), 64, 156, 150);  // beside the picture, no caption of its own
     BitBtn1 = Button(this, QStringLiteral("确定"), 232, 222);
     BitBtn1->setDefault(true);
     BitBtn2 = Button(this, QStringLiteral("取消"), 322, 222);
