@@ -6,7 +6,9 @@
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -14,6 +16,7 @@
 #include <QSlider>
 #include <QTextBrowser>
 #include <QTimer>
+#include <QToolButton>
 #include <array>
 #include <cstring>
 #include <filesystem>
@@ -251,6 +254,34 @@ TEST(ReplayWindow, BoardClicksMenuAndDialogSteerTheReplay) {
     // The recent item opens the record again at step 0.
     form->mnFna1Click(form->mnFna[0]);
     EXPECT_EQ(g.stepCount, 0);
+}
+
+// The go-to-step dialog keeps its controls where the layout puts them, and on
+// the line of counts each caption and count keeps clear of the next, even
+// with the longest counts.
+TEST(GoToStepDialog, ControlsInPlaceAndTheCountsLineReadsApart) {
+    int result = 0;
+    TJumpPara d(nullptr, &result, 510, 510);
+    const std::vector<std::pair<QWidget*, QRect>> places = {
+        {d.GroupBox1, {18, 12, 293, 143}},     {d.TrackBar1, {10, 24, 269, 21}},    {d.SpeedButton2, {16, 80, 97, 22}},
+        {d.SpeedButton1, {138, 80, 97, 22}},   {d.BitBtn1, {126, 168, 85, 25}},      {d.BitBtn2, {216, 168, 85, 25}}};
+    for (const auto& [w, r] : places) EXPECT_EQ(w->geometry(), r) << w->metaObject()->className();
+    const std::vector<std::pair<QWidget*, QPoint>> corners = {
+        {d.Label1, {18, 58}}, {d.lbCurSelePosition, {136, 56}}, {d.lbCurPosition, {116, 82}}, {d.lbMaxBu, {236, 82}}, {d.Label6, {20, 168}}};
+    for (const auto& [w, at] : corners) EXPECT_EQ(w->pos(), at) << w->metaObject()->className();
+    EXPECT_EQ(d.size(), QSize(328, 208));
+
+    // Where each text of the line of counts is drawn: captions centred in their buttons, counts from their left edge.
+    auto centred = [](QToolButton* b) {
+        const int w = QFontMetrics(b->font()).horizontalAdvance(b->text());
+        EXPECT_LE(w, b->width() - 2) << b->text().toStdString();
+        return std::pair(b->x() + (b->width() - w) / 2, b->x() + (b->width() + w) / 2);
+    };
+    auto left = [](QLabel* l) { return std::pair(l->x(), l->x() + QFontMetrics(l->font()).horizontalAdvance(l->text())); };
+    const std::vector<std::pair<int, int>> line = {centred(d.SpeedButton2), left(d.lbCurPosition), centred(d.SpeedButton1),
+                                                   left(d.lbMaxBu)};
+    for (size_t i = 1; i < line.size(); ++i) EXPECT_GE(line[i].first - line[i - 1].second, 3) << "gap before text " << i;
+    EXPECT_LE(line.back().second, d.GroupBox1->width());
 }
 
 // The hidden "阵法学习" command: a file chosen among records gives their folder a database.

@@ -1,5 +1,6 @@
 #include "records/ui/jumpw.h"
 
+#include <QFont>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPalette>
@@ -7,9 +8,20 @@
 #include <QSlider>
 #include <QToolButton>
 
+namespace {
+
+QFont DialogFont(int pixelSize) {
+    QFont font(QStringLiteral("WenQuanYi Zen Hei"));
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+}  // namespace
+
 TJumpPara::TJumpPara(QWidget* owner, int* stepResult, int maxSteps, int current)
     : QDialog(owner), stepResult_(stepResult) {
     setWindowTitle(QStringLiteral("跳转点参数设置"));
+    setFont(DialogFont(12));
     setFixedSize(328, 208);
     QPalette cream = palette();
     cream.setColor(QPalette::Window, QColor(255, 251, 240));
@@ -38,6 +50,10 @@ TJumpPara::TJumpPara(QWidget* owner, int* stepResult, int maxSteps, int current)
     SpeedButton1->setGeometry(138, 80, 97, 22);
     lbMaxBu = new QLabel(QStringLiteral("0"), GroupBox1);
     lbMaxBu->setGeometry(236, 82, 40, 16);
+    // Each step count stands between two captions 22 pixels apart: a pixel
+    // less for the captions centres them in their buttons with room on both
+    // sides, so no count runs into the caption after it.
+    for (QToolButton* b : {SpeedButton2, SpeedButton1}) b->setFont(DialogFont(11));
     Label6 = new QLabel(QStringLiteral("Ctrl  + MouseClick"), this);
     Label6->move(20, 168);
     BitBtn1 = new QPushButton(QStringLiteral("确定"), this);
