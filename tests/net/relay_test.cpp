@@ -76,8 +76,12 @@ TEST_F(RelayTest, JoiningTakesAFreeSeatOrTheSamePlayersOwn) {
     Send(kRemote[1], EncodeJoin(Rec(0, "li")));
     EXPECT_EQ(Got(kRemote[3]), W{"JoinRefuse"});
     EXPECT_EQ(Got(kRemote[1]), W{"JoinRefuse"});
-    // The same player again on a new connection from the same address.
+    // The same player again on a new connection from the same address: not
+    // while the old one is open, once it has closed.
     relay->Connected(21, "10.0.0.2", 999);
+    Send(21, EncodeJoin(Rec(2, "li")));
+    EXPECT_EQ(Got(21), W{"JoinRefuse"});
+    relay->Closed(kRemote[2]);
     Send(21, EncodeJoin(Rec(2, "li")));
     EXPECT_EQ(Got(21), W{"JoinLast"});
     EXPECT_EQ(Got(kOwn), W{"Join"});
@@ -92,9 +96,11 @@ TEST_F(RelayTest, ARemoteSideSpeaksOnlyForItsOwnSeat) {
     Send(kRemote[1], EncodeSeatWord(Word::kJoinOk, 1));        // only the host starts
     relay->Connected(30, "10.0.0.9", 1);
     Send(30, EncodeChat({3, "hi"}));                            // never joined
+    Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+    g->netState = kNetDeploying;
     Send(kOwn, Army(3));
-    EXPECT_EQ(Got(kRemote[2]), W{"SwitchEnd"});  // the host's side acts for any seat
-    EXPECT_EQ(Got(kOwn), W{"SwitchEnd"});
+    EXPECT_EQ(Got(kRemote[2]), (W{"JoinOk", "SwitchEnd"}));  // the host's side acts for any seat
+    EXPECT_EQ(Got(kOwn), (W{"JoinOk", "SwitchEnd"}));
 }
 
 TEST_F(RelayTest, LeavingDeployingMovingAndTheStepLimit) {
@@ -113,10 +119,11 @@ TEST_F(RelayTest, LeavingDeployingMovingAndTheStepLimit) {
 
     SeatAll();
     Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+    g->netState = kNetDeploying;
     Got(kOwn);
     for (int s : {0, 1, 2, 3, 2}) Send(s == 0 ? kOwn : kRemote[s], Army(s));
-    // "AllSwitchEnd" once, after the fourth deployment.
-    EXPECT_EQ(Got(kOwn), (W{"SwitchEnd", "SwitchEnd", "SwitchEnd", "SwitchEnd", "AllSwitchEnd", "SwitchEnd"}));
+    // "AllSwitchEnd" once, after the fourth deployment; a deployment after it counts for nothing.
+    EXPECT_EQ(Got(kOwn), (W{"SwitchEnd", "SwitchEnd", "SwitchEnd", "SwitchEnd", "AllSwitchEnd"}));
     Got(kRemote[2]);
 
     const MoveQzBody m{MoveCand{kNoPiece, kNoPiece, 255, 255, 255, 255, 1}, 2};
