@@ -291,8 +291,7 @@ void HostRelay::HandleSwitchEnd(const Packet& p) {
 }
 
 bool HostRelay::Deploying() const {
-    return deploymentOpen_ && g_.netState >= kNetHostStarted && g_.netState <= kNetAllDeployed &&
-           g_.netState != kNetLeaving;
+    return deploymentOpen_ && g_.netState >= kNetHostStarted && g_.netState <= kNetAllDeployed;
 }
 
 void HostRelay::HandlePeaceRequest(int seat, const Packet& p) {
