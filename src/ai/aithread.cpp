@@ -194,9 +194,11 @@ void ExecuteComputerMove(GameState& g, const MoveCand& move, uint64_t token) {
         ~Finish() { w->FinishHandOver(token); }
     } finish{worker, token};
 
-    // Chosen for a position that is gone: nothing of it applies. A LAN host
-    // may start the computer again for the seat to move.
-    if (info.seat != g.curSeat || info.stepCount != g.stepCount) {
+    // Chosen for a position that is gone, or for a LAN battle that has
+    // ended since: nothing of it applies. A LAN host may start the computer
+    // again for the seat to move.
+    const bool lanBattleOver = g.netConnected != 0 && (g.battleRunning == 0 || g.netState != net::kNetBattle);
+    if (info.seat != g.curSeat || info.stepCount != g.stepCount || lanBattleOver) {
         if (g.netConnected != 0) g.aiMoverGuard = -1;
         return;
     }
@@ -237,7 +239,11 @@ void ExecuteComputerMove(GameState& g, const MoveCand& move, uint64_t token) {
         return;
     }
     // LAN battle: the move travels in the mover's own view and is carried
-    // out when the host relays it back.
+    // out when the host relays it back. Only a move of the seat to move can
+    // stand for its turn.
+    if (info.moveCount > 0 && !(IsValidPiece(slot0.mover) && SeatOf(slot0.mover) == g.curSeat)) {
+        giveUp(slot0);
+    }
     g.netMoveRecord = MoveInMoverView(slot0);
     net::SendNetMessage(g, "MoveQz", g.curSeat);
 }

@@ -118,7 +118,8 @@ private:
 
 // The main thread's end of the hand-over: shows the thinking times, turns a
 // choice without candidates into a give-up of the seat to move, drops a
-// stale or stopped move (or one chosen in another position), and otherwise
+// stale or stopped move (or one chosen in another position, or for a LAN
+// battle that has ended since), and otherwise
 // carries the move out (or, in a LAN battle, sends it in the mover's own
 // view). A move the board refuses becomes the give-up of the seat to move,
 // so the battle never waits for a move that cannot be made.

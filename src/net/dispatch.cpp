@@ -2,6 +2,7 @@
 // its own view.
 #include <cstring>
 
+#include "core/combat.h"
 #include "core/text.h"
 #include "net/netbattle.h"
 #include "play/execute.h"
@@ -104,10 +105,27 @@ void ApplySwitchEnd(GameState& g, const SwitchEndBody& b) {
     g.ui->RedrawPieces();
 }
 
-void ApplyMove(GameState& g, const MoveQzBody& b) {
+bool AllCoords(const MoveCand& m, int v) { return m.fromX == v && m.fromY == v && m.toX == v && m.toY == v; }
+
+// A move carries its sender's outcome; every side settles it again on its own
+// pieces, so a side cannot win a fight it would lose.
+bool OutcomeHolds(const GameState& g, const MoveCand& m) {
+    if (m.mover == kNoPiece || AllCoords(m, kSurrenderCoord) || AllCoords(m, kTimeoutCoord)) return true;
+    const int outcome = IsValidPiece(m.target) ? ResolveCombat(g.pieces, m.mover, m.target) : kMoverWins;
+    return m.outcome == outcome;
+}
+
+// False when the move was dropped: every side drops it alike, so it counts as
+// not made and the seat is still to move.
+bool ApplyMove(GameState& g, const MoveQzBody& b) {
     const MoveCand m = MoveToView(b.move, b.seat, g.myNetSeat);
+    if (!OutcomeHolds(g, m)) {
+        g.ui->SetStatusText(3, Gb("第 ") + std::to_string(g.curSeat) + Gb(" 方的棋步胜负不符，此步作废！"));
+        return false;
+    }
     ExecuteMove(g, m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome);
     g.aiMoverGuard = -1;
+    return true;
 }
 
 // Applies one packet; false when it was dropped.
@@ -165,12 +183,15 @@ bool Apply(GameState& g, const Packet& p) {
             // Only the seat to move moves, and only in a running battle:
             // every side decides alike, as every side sees the same order.
             if (!b || g.battleRunning == 0 || LocalSeat(b->seat, g.myNetSeat) != g.curSeat) return false;
-            ApplyMove(g, *b);
-            return true;
+            return ApplyMove(g, *b);
         }
         case Word::kPeaceRequest: {
             const auto s = DecodeSeatWord(p, *w);
             if (!s || g.lan == nullptr) return false;
+            // One question at a time: while one is open, its answer stands
+            // for the newer request too.
+            if (g.lan->PeaceQuestionOpen()) return false;
+            g.lan->SetPeaceQuestionOpen(true);
             g.lan->ui()->AskPeace(*s, Name(g.seatTable[*s]) + Gb("  请求和棋,是否同意?"));
             return true;
         }
@@ -219,7 +240,11 @@ int ProcessClientMessage(GameState& g) {
     if (g.lan == nullptr) return 0;
     const std::optional<Packet> p = g.lan->TakeReceived();
     if (!p) return 0;
-    if (Apply(g, *p)) g.netMyTurn = 1;
+    // Every packet taken gives the own side its turn back (so a side whose
+    // move never got out moves again), but a "JoinLast" that fails its
+    // checks. A second move in one turn is dropped alike on every side, as
+    // its seat is no longer the seat to move.
+    if (Apply(g, *p) || PacketWord(*p) != Word::kJoinLast) g.netMyTurn = 1;
     return 1;
 }
 

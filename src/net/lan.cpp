@@ -19,6 +19,7 @@ void LanSession::AttachClient(ClientLink* link) {
     framer_ = PacketFramer{};
     out_.clear();
     sentOfFront_ = 0;
+    peaceQuestionOpen_ = false;
     if (link == nullptr) inbox_.clear();
 }
 
@@ -119,6 +120,9 @@ void SendNetMessage(GameState& g, const std::string& word, int seat) {
             break;
         }
         case Word::kMoveQz:
+            // Only a move of the seat to move in a running battle goes out:
+            // one chosen for a battle that has ended stays here.
+            if (g.battleRunning == 0 || g.netState != kNetBattle || LocalSeat(seat, g.myNetSeat) != g.curSeat) return;
             g.netMyTurn = 0;
             p = EncodeMoveQz(MoveQzBody{g.netMoveRecord, seat});
             break;
@@ -132,7 +136,9 @@ void SendNetMessage(GameState& g, const std::string& word, int seat) {
 }
 
 void AnswerPeace(GameState& g, bool agree) {
-    if (g.lan == nullptr || g.netConnected == 0) return;
+    if (g.lan == nullptr) return;
+    g.lan->SetPeaceQuestionOpen(false);
+    if (g.netConnected == 0) return;
     SendNetMessage(g, agree ? "PeaceOk" : "PeaceAbort", g.myNetSeat);
 }
 

@@ -103,6 +103,10 @@ public:
     std::optional<Packet> TakeReceived();
     size_t InboxSize() const { return inbox_.size(); }
 
+    // A draw offer is being asked (LanUi::AskPeace) and not yet answered.
+    bool PeaceQuestionOpen() const { return peaceQuestionOpen_; }
+    void SetPeaceQuestionOpen(bool open) { peaceQuestionOpen_ = open; }
+
     // ---- Hosting ----
     // Makes this side the host, relaying through `links` (null: stops).
     void StartHosting(ServerLinks* links);
@@ -121,6 +125,7 @@ private:
     std::deque<Packet> inbox_;
     std::deque<Packet> out_;
     size_t sentOfFront_ = 0;
+    bool peaceQuestionOpen_ = false;
     std::unique_ptr<HostRelay> relay_;
 };
 
@@ -128,11 +133,13 @@ private:
 
 // Sends one packet to the host: "Join" (netRecordBuf), "JoinOk",
 // "JoinCancel", "PeaceRequest", "PeaceOk", "PeaceAbort" (seat), "SwitchEnd"
-// (netDeployCodes, seat), "MoveQz" (netMoveRecord, seat; clears netMyTurn),
-// "ChatMessage" (seat, chatText). Not connected: the player is told and
+// (netDeployCodes, seat), "MoveQz" (netMoveRecord, seat; clears netMyTurn;
+// sent only in a running battle for the seat to move), "ChatMessage" (seat,
+// chatText). Not connected: the player is told and
 // nothing is sent. Any other word is refused with a message.
 void SendNetMessage(GameState& g, const std::string& word, int seat);
-// The answer to the last draw offer shown through LanUi::AskPeace.
+// The answer to the draw offer shown through LanUi::AskPeace; the next offer
+// may be asked from now on.
 void AnswerPeace(GameState& g, bool agree);
 
 bool NetClientActive(const GameState& g);

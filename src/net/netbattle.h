@@ -23,9 +23,11 @@ MoveCand MoveToView(const MoveCand& m, int senderSeat, int viewSeat);
 // ---- Dispatcher ----
 // Applies the oldest received packet, if any: 1 when one was taken (applied
 // or, failing a check, dropped whole), 0 when none waited. A move is
-// applied only in a running battle and only for the seat to move; a
-// deployment or a battle start that comes again once the battle runs
-// changes nothing. netMyTurn is 1 after every packet applied.
+// applied only in a running battle, only for the seat to move and only when
+// its outcome is the one the pieces give; a deployment or a battle start
+// that comes again once the battle runs changes nothing; a draw offer is
+// not asked while another is open. netMyTurn is 1 after every packet taken
+// but a "JoinLast" that fails its checks.
 int ProcessClientMessage(GameState& g);
 
 // ---- Seats and rounds ----

@@ -13,7 +13,8 @@ bool SendOwnComputerMove(GameState& g, AiWorkspace& work) {
     TakeSnapshot(g, work.game);
     ChooseMove(work);
     MoveCand move = work.aiMoveList.list[0];
-    if (work.aiMoveList.count <= 0) {
+    // Without a move of its own seat, the own seat gives up.
+    if (work.aiMoveList.count <= 0 || !IsValidPiece(move.mover) || SeatOf(move.mover) != 0) {
         move = MoveCand{};
         move.fromX = move.fromY = move.toX = move.toY = kSurrenderCoord;
         move.outcome = 0;

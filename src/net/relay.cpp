@@ -9,6 +9,7 @@ namespace jq::net {
 namespace {
 
 constexpr int kStepLimit = 500;
+constexpr int kPeaceRequestsPerBattle = 3;
 
 std::string Name(const SeatRec& r) { return BoundedText(r.name, sizeof r.name); }
 std::string Address(const SeatRec& r) { return BoundedText(r.address, sizeof r.address); }
@@ -185,6 +186,9 @@ void HostRelay::Handle(ConnId id, Conn& c, const Packet& p) {
             if (!c.own) return;
             std::fill(std::begin(deployedSeen_), std::end(deployedSeen_), false);
             allDeployedSent_ = false;
+            deploymentOpen_ = true;
+            ClearPeace();
+            std::fill(std::begin(peaceRequests_), std::end(peaceRequests_), 0);
             QueueToOccupied(p);
             break;
         case Word::kJoinCancel: {
@@ -204,24 +208,18 @@ void HostRelay::Handle(ConnId id, Conn& c, const Packet& p) {
             }
             break;
         }
-        case Word::kSwitchEnd: HandleSwitchEnd(p); break;
+        case Word::kSwitchEnd:
+            // Only while the seats deploy: one sent in the waiting room or
+            // once the battle runs counts for nothing.
+            if (Deploying()) HandleSwitchEnd(p);
+            break;
         case Word::kMoveQz:
             if (g_.stepCount >= kStepLimit)
                 QueueToOccupied(EncodeBare(Word::kMaxStepLimited));
             else
                 QueueToOccupied(p);
             break;
-        case Word::kPeaceRequest: {
-            bool open = false;
-            for (int i = 0; i < kSeats; ++i) {
-                g_.peaceVotes[i] = (i == s || !Occupied(i)) ? 1 : 0;
-                if (g_.peaceVotes[i] == 0) open = true;
-                if (Occupied(i) && i != s) QueueToSeat(i, p);
-            }
-            // Nobody else to ask: computer and free seats agree at once.
-            if (!open) QueueToOccupied(EncodeSeatWord(Word::kPeaceFinalOk, g_.myNetSeat));
-            break;
-        }
+        case Word::kPeaceRequest: HandlePeaceRequest(s, p); break;
         case Word::kPeaceOk:
         case Word::kPeaceAbort: HandlePeaceAnswer(p, w); break;
         case Word::kChatMessage: QueueToOccupied(p); break;
@@ -236,6 +234,11 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
     // The record names the connection it came on.
     PutBoundedText(rec->address, sizeof rec->address, c.address);
     rec->port = c.port;
+    if (!c.own) {
+        // A person's seat, not deployed yet, whatever the record says.
+        rec->state = 1;
+        rec->deployed = 0;
+    }
     const SeatRec& held = g_.seatTable[s];
     const bool roundUnderWay = g_.netState >= kNetHostStarted && g_.netState <= kNetBattle;
     if (!c.own && c.seat == s && seatConn_[s] == id && held.state != 0 && roundUnderWay) {
@@ -243,9 +246,13 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
         return;
     }
     const bool samePlayer = Address(held) == Address(*rec) && held.seat == rec->seat && Name(held) == Name(*rec);
+    auto holder = conns_.find(seatConn_[s]);
+    const bool heldByOpenConnection = holder != conns_.end() && holder->first != id && holder->second.open;
+    const bool holdsAnotherSeat = c.seat >= 0 && c.seat != s;
     // The host's own side takes the seat it names (its own, or one it
-    // plays); a remote side a free seat or its own again, never seat 0.
-    if (!c.own && (s == 0 || (held.state != 0 && !samePlayer))) {
+    // plays); a remote side without another seat a free seat or its own
+    // again once its old connection has closed, never seat 0.
+    if (!c.own && (s == 0 || holdsAnotherSeat || heldByOpenConnection || (held.state != 0 && !samePlayer))) {
         QueueTo(id, EncodeBare(Word::kJoinRefuse));
         return;
     }
@@ -256,6 +263,9 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
     seatConn_[s] = id;
     c.seat = s;
     g_.seatTable[s] = *rec;
+    // Taken during the deployment, the seat deploys again: what was sent
+    // for it before is not what its new side lays out.
+    if (!allDeployedSent_) deployedSeen_[s] = false;
     const Packet relayed = EncodeJoin(*rec);
     for (int i = 0; i < kSeats; ++i) {
         if (!Occupied(i)) continue;
@@ -271,20 +281,58 @@ void HostRelay::HandleSwitchEnd(const Packet& p) {
     if (allDeployedSent_ || !std::all_of(std::begin(deployedSeen_), std::end(deployedSeen_), [](bool d) { return d; }))
         return;
     allDeployedSent_ = true;
+    deploymentOpen_ = false;
+    // The battle starts: no draw offer carries over into it.
+    ClearPeace();
+    std::fill(std::begin(peaceRequests_), std::end(peaceRequests_), 0);
     const OptionsRec& o = g_.optionsRecord;
     QueueToOccupied(EncodeAllSwitchEnd(AllSwitchEndBody{g_.curSeat, g_.turnDirection, o.netMoveTimeOption,
                                                         o.netDeployTimeOption, o.netDisconnectTimeOption}));
 }
 
+bool HostRelay::Deploying() const {
+    return deploymentOpen_ && g_.netState >= kNetHostStarted && g_.netState <= kNetAllDeployed;
+}
+
+void HostRelay::HandlePeaceRequest(int seat, const Packet& p) {
+    if (peaceRequests_[seat] >= kPeaceRequestsPerBattle) {
+        // Asked too often: refused without asking anybody.
+        QueueToSeat(seat, EncodeSeatWord(Word::kPeaceFinalAbort, g_.myNetSeat));
+        return;
+    }
+    ++peaceRequests_[seat];
+    bool open = false;
+    for (int i = 0; i < kSeats; ++i) {
+        g_.peaceVotes[i] = (i == seat || !Occupied(i)) ? 1 : 0;
+        if (g_.peaceVotes[i] == 0) open = true;
+        if (Occupied(i) && i != seat) QueueToSeat(i, p);
+    }
+    peaceOpen_ = open;
+    // Nobody else to ask: computer and free seats agree at once.
+    if (!open) DecidePeace(false);
+}
+
 void HostRelay::HandlePeaceAnswer(const Packet& p, Word w) {
     const int a = *DecodeSeatWord(p, w);
+    // An answer counts only for an open request, once, from a seat asked.
+    if (!peaceOpen_ || g_.peaceVotes[a] != 0) return;
     g_.peaceVotes[a] = w == Word::kPeaceOk ? 1 : 2;
     bool refused = false;
     for (int v : g_.peaceVotes) {
         if (v == 0) return;
         if (v == 2) refused = true;
     }
+    DecidePeace(refused);
+}
+
+void HostRelay::DecidePeace(bool refused) {
     QueueToOccupied(EncodeSeatWord(refused ? Word::kPeaceFinalAbort : Word::kPeaceFinalOk, g_.myNetSeat));
+    ClearPeace();
+}
+
+void HostRelay::ClearPeace() {
+    std::fill(std::begin(g_.peaceVotes), std::end(g_.peaceVotes), 0);
+    peaceOpen_ = false;
 }
 
 Packet HostRelay::BuildJoinLast() const {

@@ -7,12 +7,21 @@
 // every other side.
 //
 // Seats are bound to connections. A connection holds the seat it joined;
-// a remote connection may take a free seat or one the same player holds
-// (same address, seat and name: a player joining again on a new
-// connection), never seat 0, and every seat it names must be its own. The
-// host's own side (recognised by its client's address and port) may name
-// any seat: it acts for the computer seats. A closed connection keeps its
-// seat (until a time-out or "JoinCancel") but gets nothing more.
+// a remote connection holds at most one seat, may take a free seat or one
+// the same player holds on a connection that has closed (same address, seat
+// and name: a player joining again on a new connection), never seat 0, and
+// every seat it names must be its own. The host sets the state and the
+// deployment of a remote seat itself: it joins as a person's seat not yet
+// deployed. The host's own side (recognised by its client's address and
+// port) may name any seat: it acts for the computer seats. A closed
+// connection keeps its seat (until a time-out or "JoinCancel") but gets
+// nothing more.
+//
+// A deployment ("SwitchEnd") counts only while the deployment is under way,
+// from the host's "JoinOk" to its "AllSwitchEnd". Each seat asks for a draw
+// at most three times a battle; an answer counts only for an open request,
+// once from each seat asked, and the votes are cleared when the request is
+// decided and when a battle starts.
 #pragma once
 
 #include <deque>
@@ -71,7 +80,11 @@ private:
     void Handle(ConnId id, Conn& c, const Packet& p);
     void HandleJoin(ConnId id, Conn& c, const Packet& p);
     void HandleSwitchEnd(const Packet& p);
+    void HandlePeaceRequest(int seat, const Packet& p);
     void HandlePeaceAnswer(const Packet& p, Word w);
+    void DecidePeace(bool refused);
+    void ClearPeace();
+    bool Deploying() const;
     // The seat a seat-carrying packet names, if the connection may name it.
     std::optional<int32_t> AllowedSeat(const Conn& c, const Packet& p, Word w) const;
     bool Occupied(int seat) const;
@@ -93,6 +106,10 @@ private:
     std::vector<std::pair<ConnId, Packet>> waitingJoins_;
     bool deployedSeen_[kSeats] = {};
     bool allDeployedSent_ = false;
+    bool deploymentOpen_ = false;
+    // The draw offer under vote, and each seat's offers in this battle.
+    bool peaceOpen_ = false;
+    int peaceRequests_[kSeats] = {};
 };
 
 }  // namespace jq::net

@@ -176,6 +176,7 @@ TEST_F(WorkerTest, LanMoveIsSentInTheMoversView) {
     lan.AttachClient(&link);
     g->lan = &lan;
     g->netConnected = g->netMyTurn = 1;
+    g->netState = net::kNetBattle;
     const auto item = Search();
     EXPECT_FALSE(Deliver({item.move, item.token + 1}));  // a foreign token
     EXPECT_FALSE(worker->IsIdle());

@@ -1,7 +1,9 @@
 // A side applying what the host sends: views, checks, the rounds, the pump.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "ai/aithread.h"
 #include "ai/movegen.h"
@@ -72,6 +74,69 @@ TEST_F(SideTest, OnlyTheSeatToMoveMovesInARunningBattle) {
     EXPECT_TRUE(ui.messages.empty());
 }
 
+// Seat 1's engineer can reach seat 0's regiment, which it loses to. A side that claims the fight won has its
+// move dropped by every side, the host's included; the true outcome is carried out alike everywhere.
+TEST(LanMoves, AFalseOutcomeIsDroppedOnEverySide) {
+    auto board = std::make_unique<GameState>();
+    test::LayOutBattle(*board, test::kArmy, 1);
+    const int engineer = test::PieceOf(1, 4), regiment = test::PieceOf(0, 0);
+    ASSERT_EQ((std::vector<int>{board->pieces[engineer].code, board->pieces[regiment].code}), (std::vector<int>{12, 8}));
+    // Somewhere on the board the engineer has a move onto the regiment.
+    auto work = std::make_unique<MoveGenWork>();
+    std::optional<MoveCand> attack;
+    for (int q = 0; q < kPointCount && !attack; ++q) {
+        const GridPoint at = test::PointAt(q);
+        if (std::any_of(board->pieces.begin(), board->pieces.end(),
+                        [&](const PieceRec& pc) { return pc.alive == 1 && pc.x == at.x && pc.y == at.y; }))
+            continue;
+        test::Put(*board, engineer, 12, at.x, at.y);
+        const int n = GenerateMoves(*work, board->pieces, 1);
+        for (int i = 0; i < n && !attack; ++i)
+            if (work->list[i].mover == engineer && work->list[i].target == regiment) attack = work->list[i];
+    }
+    ASSERT_TRUE(attack);
+    ASSERT_EQ(attack->outcome, kMoverRemoved);
+    MoveCand forged = *attack;
+    forged.outcome = kMoverWins;
+
+    for (int v = 0; v < 4; ++v) {
+        SCOPED_TRACE("side at seat " + std::to_string(v));
+        auto g = std::make_unique<GameState>();
+        test::RecordingUi ui;
+        testing::FakeClientLink link;
+        LanSession lan{*g};
+        g->ui = &ui, g->lan = &lan, g->myNetSeat = v, g->netConnected = 1;
+        lan.AttachClient(&link);
+        test::LayOutBattle(*g, test::kArmy, LocalSeat(1, v));
+        g->netState = kNetBattle;
+        // The board as this side sees it: its own seat at the bottom.
+        for (int i = 0; i < kPieceCount; ++i) {
+            const PieceRec& abs = board->pieces[(kPiecesPerSeat * v + i) % kPieceCount];
+            const GridPoint p = TurnGridPoint(GridPoint{abs.x, abs.y}, v);
+            g->pieces[i].x = p.x, g->pieces[i].y = p.y, g->pieces[i].code = abs.code, g->pieces[i].alive = abs.alive;
+        }
+        const PieceTable before = g->pieces;
+        const int localEngineer = LocalSeat(1, v) * 25 + 4, localRegiment = LocalSeat(0, v) * 25;
+        for (const MoveCand& m : {forged, *attack}) {
+            lan.ClientReceived(EncodeMoveQz({MoveInMoverView(m), 1}).data(), 104);
+            ProcessClientMessage(*g);
+            if (m.outcome == kMoverWins) {
+                EXPECT_EQ((std::vector<int>{g->stepCount, g->curSeat}), (std::vector<int>{0, LocalSeat(1, v)}));
+                EXPECT_TRUE(std::equal(before.begin(), before.end(), g->pieces.begin(), [](const auto& a, const auto& b) {
+                    return a.alive == b.alive && a.x == b.x && a.y == b.y;
+                }));
+                EXPECT_EQ(ui.status[3], Gb("第 ") + std::to_string(LocalSeat(1, v)) + Gb(" 方的棋步胜负不符，此步作废！"));
+            }
+        }
+        // The record holds the one move, with the outcome the pieces give.
+        EXPECT_EQ(g->stepCount, 1);
+        EXPECT_EQ((std::vector<int>{g->stepRecords[0].mover, g->stepRecords[0].target, g->stepRecords[0].outcome}),
+                  (std::vector<int>{localEngineer, localRegiment, kMoverRemoved}));
+        EXPECT_EQ((std::vector<int>{g->pieces[localEngineer].alive, g->pieces[localRegiment].alive}),
+                  (std::vector<int>{0, 1}));
+    }
+}
+
 TEST_F(SideTest, DeploymentsAndTheStartComeOnce) {
     g->battleRunning = 0, g->netState = kNetOwnDeploySent, g->netMoveTime = 30;
     SwitchEndBody army{{}, 3};
@@ -122,6 +187,22 @@ TEST_F(SideTest, NoSecondStartAndAFullInboxLeavesTheBattle) {
     EXPECT_EQ(g->netConnected, 0);
     EXPECT_EQ(link.closes, 1);
     EXPECT_EQ(ui.status[3], Gb("客户端消息存储空间不足!"));
+}
+
+// A second offer while one is open is not asked; once answered, the next one is.
+TEST_F(SideTest, OnePeaceQuestionAtATime) {
+    struct Asked : LanUi {
+        void AskPeace(int seat, const std::string&) override { seats.push_back(seat); }
+        std::vector<int> seats;
+    } asked;
+    lan.SetUi(&asked);
+    Apply(EncodeSeatWord(Word::kPeaceRequest, 2));
+    Apply(EncodeSeatWord(Word::kPeaceRequest, 3));
+    AnswerPeace(*g, false);
+    Apply(EncodeSeatWord(Word::kPeaceRequest, 3));
+    EXPECT_EQ(asked.seats, (std::vector<int>{2, 3}));
+    EXPECT_EQ(PacketWord(link.Sent().back()), Word::kPeaceAbort);
+    lan.SetUi(nullptr);
 }
 
 TEST_F(SideTest, TheBattleStartsBeforeAnyMoveThatFollowsIt) {

@@ -2,14 +2,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
+#include <mutex>
+#include <thread>
 
+#include "ai/aithread.h"
 #include "core/text.h"
 #include "net/netbattle.h"
 #include "net/relay.h"
 #include "play/turnloop.h"
 #include "support/lan_fakes.h"
 #include "support/recording_ui.h"
+#include "support/scene.h"
 
 namespace jq::net {
 namespace {
@@ -95,6 +100,83 @@ TEST(LanRounds, TwoSeatsTimeOutInTheDeployment) {
     ASSERT_TRUE(h.TickUntil([&] { return h.g->battleRunning == 1; }));
     // Each freed seat is given up once.
     EXPECT_EQ(std::count(h.ownWords.begin(), h.ownWords.end(), Word::kJoinCancel), 2);
+}
+
+// Sides that claim a deployment they never made (seat 1, connection 2): the deploy time-out still gives the
+// seat to the computer, which deploys it, and the battle starts.
+TEST(LanRounds, AClaimedDeploymentDoesNotHoldUpTheBattle) {
+    const struct {
+        const char* what;
+        int state, deployed;
+        bool deploysInTheWaitingRoom;
+    } sides[] = {
+        {"a Join with deployed 2", 1, 2, false},
+        {"a Join with state 2 and deployed 2", 2, 2, false},
+        {"a SwitchEnd in the waiting room", 1, 0, true},
+    };
+    for (const auto& side : sides) {
+        SCOPED_TRACE(side.what);
+        Host h;
+        SeatRec r;
+        PutBoundedText(r.name, 32, "x");
+        r.seat = 1, r.state = side.state, r.deployed = side.deployed;
+        h.relay().Connected(2, "10.0.0.9", 501);
+        h.Remote(1, EncodeJoin(r));
+        if (side.deploysInTheWaitingRoom) {
+            SwitchEndBody army{{}, 1};
+            std::copy(test::kArmy, test::kArmy + 25, army.codes);
+            h.Remote(1, EncodeSwitchEnd(army));
+        }
+        EXPECT_EQ((std::vector<int>{h.g->seatTable[1].state, h.g->seatTable[1].deployed}), (std::vector<int>{1, 0}));
+        h.g->netState = kNetWaiting;
+        HostStartsBattle(*h.g);
+        ASSERT_TRUE(h.TickUntil([&] { return h.g->seatTable[2].deployed == 2 && h.g->seatTable[3].deployed == 2; }));
+        ASSERT_TRUE(FinishOwnDeployment(*h.g));
+        ASSERT_TRUE(h.TickUntil([&] { return h.g->seatTable[0].deployed == 2; }));
+        for (int i = 0; i < 10; ++i) HandleNetBattle(*h.g);  // what came in is applied
+        h.ui.clock.seconds = h.g->turnClock.seconds + 10;
+        ASSERT_TRUE(h.TickUntil([&] { return h.g->battleRunning == 1; }));
+        EXPECT_EQ(h.links.closed, (std::set<ConnId>{2}));
+    }
+}
+
+// The host's computer chose a move for seat 1 while the battle ran; it reaches the main thread after the battle
+// has ended (seat and step count as they were). It never goes out; in the running battle it does.
+TEST(LanRounds, AComputerMoveHandedOverAfterTheEndIsNeverSent) {
+    for (const bool ended : {false, true}) {
+        SCOPED_TRACE(ended ? "ended" : "running");
+        Game gm;
+        GameState& g = *gm.g;
+        test::ArmyBeliefs(g.pieces);
+        test::LayOutBattle(g, test::kArmy, 1);
+        g.isNetHost = 1, g.netState = kNetBattle, g.practiceMode = 1;
+        std::mutex mutex;
+        std::vector<std::pair<MoveCand, uint64_t>> handed;
+        AIDominate worker(g, [&](MoveCand m, uint64_t t) {
+            std::lock_guard lock(mutex);
+            handed.emplace_back(m, t);
+        });
+        g.computer = &worker;
+        g.aiMoverGuard = 1;
+        worker.Resume();
+        for (int i = 0; i < 6000; ++i) {
+            {
+                std::lock_guard lock(mutex);
+                if (!handed.empty()) break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_EQ(handed.size(), 1u);
+        if (ended) g.battleRunning = 0, g.netState = kNetJoinSent;
+        ExecuteComputerMove(g, handed[0].first, handed[0].second);
+        const auto sent = gm.own.Sent();
+        ASSERT_EQ(sent.size(), ended ? 0u : 1u);
+        if (!ended) { EXPECT_EQ(DecodeMoveQz(sent[0])->seat, 1); }
+        EXPECT_TRUE(worker.IsIdle());
+        if (ended) { EXPECT_EQ(g.aiMoverGuard, -1); }
+        worker.Shutdown();
+        g.computer = nullptr;
+    }
 }
 
 TEST(LanRounds, PeaceAgreedByEveryPersonOrRefusedByOne) {

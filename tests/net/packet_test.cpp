@@ -38,6 +38,79 @@ JoinLastBody Battle(int steps) {
     return b;
 }
 
+// "AllSwitchEnd" and "JoinLast" against byte images laid out by hand from the protocol's tables, so that a
+// field in the wrong place or two arrays swapped cannot read back as right.
+TEST(LanPacket, AllSwitchEndAndJoinLastMatchTheirByteImages) {
+    const Packet allSwitchEnd = {'A', 'l', 'l', 'S', 'w', 'i', 't', 'c', 'h', 'E', 'n', 'd', ' ', ' ',
+                                 ' ', ' ', ' ', ' ', ' ', ' ', 0x02, 0x00, 0x00, 0x00, 0xff, 0xff, 0xff, 0xff,
+                                 0x1e, 0x00, 0x00, 0x00, 0x28, 0x00, 0x00, 0x00, 0x67, 0x01, 0x00, 0x00};
+    const AllSwitchEndBody start{2, -1, 30, 40, 359};
+    EXPECT_EQ(EncodeAllSwitchEnd(start), allSwitchEnd);
+    EXPECT_EQ(DecodeAllSwitchEnd(allSwitchEnd), start);
+
+    // Two steps: seat 0's piece 7 to an empty point, then seat 3 gives up.
+    Packet image(1040 + 2 * 7, 0);
+    std::memcpy(image.data(), "JoinLast            ", 20);
+    auto put32 = [&image](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) image[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    // Seat 2's record is the 128 bytes at 20 + 2 * 128: name, seat at +32, address at +36, port at +52, state at
+    // +56, deployed at +60.
+    std::memcpy(&image[276], "li", 2);
+    put32(276 + 32, 2);
+    std::memcpy(&image[276 + 36], "10.0.0.2", 8);
+    put32(276 + 52, 4001);
+    put32(276 + 56, 1);
+    put32(276 + 60, 2);
+    for (int k = 0; k < 100; ++k) {
+        const GridPoint p = Pt((k / 25) * 30 + k % 25);
+        image[532 + k] = static_cast<uint8_t>(p.x);
+        image[652 + k] = static_cast<uint8_t>(p.y);
+        image[772 + k] = static_cast<uint8_t>(kArmy[k % 25]);
+        image[892 + k] = k % 3 == 0 ? 0 : 1;
+    }
+    put32(1012, 2);
+    const uint8_t steps[14] = {7, 0xfe, static_cast<uint8_t>(Pt(7).x), static_cast<uint8_t>(Pt(7).y),
+                               static_cast<uint8_t>(Pt(120).x), static_cast<uint8_t>(Pt(120).y), 1,
+                               0xfe, 0xfe, 22, 22, 22, 22, 3};
+    std::memcpy(&image[1016], steps, 14);
+    put32(1030, 3);
+    put32(1034, 0xffffffffu);
+    put32(1038, 31);
+    put32(1042, 30);
+    put32(1046, 40);
+    put32(1050, 60);
+
+    JoinLastBody b;
+    PutBoundedText(b.seats[2].name, 32, "li");
+    PutBoundedText(b.seats[2].address, 16, "10.0.0.2");
+    b.seats[2].seat = 2, b.seats[2].port = 4001, b.seats[2].state = 1, b.seats[2].deployed = 2;
+    for (int k = 0; k < 100; ++k) {
+        const GridPoint p = Pt((k / 25) * 30 + k % 25);
+        b.x[k] = static_cast<int8_t>(p.x), b.y[k] = static_cast<int8_t>(p.y);
+        b.code[k] = kArmy[k % 25], b.alive[k] = k % 3 == 0 ? 0 : 1;
+    }
+    b.steps = {StepRec{7, kNoPiece, Pt(7).x, Pt(7).y, Pt(120).x, Pt(120).y, 1},
+               StepRec{kNoPiece, kNoPiece, 22, 22, 22, 22, 3}};
+    b.curSeat = 3, b.turnDirection = -1, b.netState = kNetBattle, b.moveTime = 30, b.deployTime = 40;
+    b.disconnectTime = 60;
+    EXPECT_EQ(EncodeJoinLast(b), image);
+
+    const auto read = DecodeJoinLast(image);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(BoundedText(read->seats[2].name, 32), "li");
+    EXPECT_EQ(BoundedText(read->seats[2].address, 16), "10.0.0.2");
+    EXPECT_EQ((std::vector<int>{read->seats[2].seat, read->seats[2].port, read->seats[2].state,
+                                read->seats[2].deployed}),
+              (std::vector<int>{2, 4001, 1, 2}));
+    EXPECT_TRUE(std::equal(b.x, b.x + 100, read->x) && std::equal(b.y, b.y + 100, read->y));
+    EXPECT_TRUE(std::equal(b.code, b.code + 100, read->code) && std::equal(b.alive, b.alive + 100, read->alive));
+    EXPECT_EQ(read->steps, b.steps);
+    EXPECT_EQ((std::vector<int>{read->curSeat, read->turnDirection, read->netState, read->moveTime, read->deployTime,
+                                read->disconnectTime}),
+              (std::vector<int>{3, -1, kNetBattle, 30, 40, 60}));
+}
+
 TEST(LanPacket, EveryWordHasItsBytesAndReadsBack) {
     SeatRec r;
     PutBoundedText(r.name, 32, Gb("张三"));

@@ -76,8 +76,12 @@ TEST_F(RelayTest, JoiningTakesAFreeSeatOrTheSamePlayersOwn) {
     Send(kRemote[1], EncodeJoin(Rec(0, "li")));
     EXPECT_EQ(Got(kRemote[3]), W{"JoinRefuse"});
     EXPECT_EQ(Got(kRemote[1]), W{"JoinRefuse"});
-    // The same player again on a new connection from the same address.
+    // The same player again on a new connection from the same address: not
+    // while the old one is open, once it has closed.
     relay->Connected(21, "10.0.0.2", 999);
+    Send(21, EncodeJoin(Rec(2, "li")));
+    EXPECT_EQ(Got(21), W{"JoinRefuse"});
+    relay->Closed(kRemote[2]);
     Send(21, EncodeJoin(Rec(2, "li")));
     EXPECT_EQ(Got(21), W{"JoinLast"});
     EXPECT_EQ(Got(kOwn), W{"Join"});
@@ -92,9 +96,11 @@ TEST_F(RelayTest, ARemoteSideSpeaksOnlyForItsOwnSeat) {
     Send(kRemote[1], EncodeSeatWord(Word::kJoinOk, 1));        // only the host starts
     relay->Connected(30, "10.0.0.9", 1);
     Send(30, EncodeChat({3, "hi"}));                            // never joined
+    Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+    g->netState = kNetDeploying;
     Send(kOwn, Army(3));
-    EXPECT_EQ(Got(kRemote[2]), W{"SwitchEnd"});  // the host's side acts for any seat
-    EXPECT_EQ(Got(kOwn), W{"SwitchEnd"});
+    EXPECT_EQ(Got(kRemote[2]), (W{"JoinOk", "SwitchEnd"}));  // the host's side acts for any seat
+    EXPECT_EQ(Got(kOwn), (W{"JoinOk", "SwitchEnd"}));
 }
 
 TEST_F(RelayTest, LeavingDeployingMovingAndTheStepLimit) {
@@ -113,10 +119,11 @@ TEST_F(RelayTest, LeavingDeployingMovingAndTheStepLimit) {
 
     SeatAll();
     Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+    g->netState = kNetDeploying;
     Got(kOwn);
     for (int s : {0, 1, 2, 3, 2}) Send(s == 0 ? kOwn : kRemote[s], Army(s));
-    // "AllSwitchEnd" once, after the fourth deployment.
-    EXPECT_EQ(Got(kOwn), (W{"SwitchEnd", "SwitchEnd", "SwitchEnd", "SwitchEnd", "AllSwitchEnd", "SwitchEnd"}));
+    // "AllSwitchEnd" once, after the fourth deployment; a deployment after it counts for nothing.
+    EXPECT_EQ(Got(kOwn), (W{"SwitchEnd", "SwitchEnd", "SwitchEnd", "SwitchEnd", "AllSwitchEnd"}));
     Got(kRemote[2]);
 
     const MoveQzBody m{MoveCand{kNoPiece, kNoPiece, 255, 255, 255, 255, 1}, 2};
@@ -132,6 +139,55 @@ TEST_F(RelayTest, APeaceRequestWithNobodyToAskIsAgreedAtOnce) {
     Got(kOwn);
     Send(kOwn, EncodeSeatWord(Word::kPeaceRequest, 0));
     EXPECT_EQ(Got(kOwn), W{"PeaceFinalOk"});
+}
+
+// A seated connection asks for a second seat: the computer's seat 3 in the battle, another player's seat 2.
+// It keeps the one it holds and cannot speak for the other.
+TEST_F(RelayTest, AConnectionHoldsOneSeat) {
+    SeatAll();
+    Send(kRemote[3], EncodeSeatWord(Word::kJoinCancel, 3));
+    g->netState = kNetBattle;
+    for (ConnId id : {kOwn, kRemote[1], kRemote[2]}) Got(id);
+    for (int seat : {3, 2}) {
+        Send(kRemote[1], EncodeJoin(Rec(seat, "p")));
+        EXPECT_EQ(Got(kRemote[1]), W{"JoinRefuse"});
+    }
+    Send(kRemote[1], EncodeMoveQz({MoveCand{kNoPiece, kNoPiece, 22, 22, 22, 22, 0}, 3}));
+    EXPECT_EQ(Got(kOwn), W{});
+    EXPECT_EQ((std::vector<int>{relay->SeatOfConnection(kRemote[1]), g->seatTable[3].state}), (std::vector<int>{1, 0}));
+}
+
+// The host's rules for draw offers: votes cleared after a decision and when a battle starts, so a late or
+// unasked "PeaceOk" decides nothing; three offers per seat and battle.
+TEST_F(RelayTest, PeaceVotesBelongToOneOfferInOneBattle) {
+    SeatAll();
+    auto startBattle = [this] {
+        Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+        g->netState = kNetDeploying;
+        for (int s = 0; s < 4; ++s) Send(s == 0 ? kOwn : kRemote[s], Army(s));
+        g->netState = kNetBattle;
+        for (ConnId id : {kOwn, kRemote[1], kRemote[2], kRemote[3]}) Got(id);
+    };
+    startBattle();
+    Send(kRemote[1], EncodeSeatWord(Word::kPeaceRequest, 1));
+    for (int s : {0, 2, 3}) Send(s == 0 ? kOwn : kRemote[s], EncodeSeatWord(Word::kPeaceOk, s));
+    EXPECT_EQ(Got(kOwn), (W{"PeaceRequest", "PeaceFinalOk"}));
+    Send(kRemote[3], EncodeSeatWord(Word::kPeaceOk, 3));  // after the decision
+    EXPECT_EQ(Got(kOwn), W{});
+
+    startBattle();
+    Send(kRemote[2], EncodeSeatWord(Word::kPeaceOk, 2));  // nobody asked
+    EXPECT_EQ(Got(kOwn), W{});
+    // An offer with one refusal; an answer twice from one seat counts once.
+    Send(kRemote[2], EncodeSeatWord(Word::kPeaceRequest, 2));
+    Send(kOwn, EncodeSeatWord(Word::kPeaceAbort, 0));
+    Send(kOwn, EncodeSeatWord(Word::kPeaceOk, 0));
+    for (int s : {1, 3}) Send(kRemote[s], EncodeSeatWord(Word::kPeaceOk, s));
+    EXPECT_EQ(Got(kOwn), (W{"PeaceRequest", "PeaceFinalAbort"}));
+    Got(kRemote[2]);
+    for (int n = 0; n < 3; ++n) Send(kRemote[2], EncodeSeatWord(Word::kPeaceRequest, 2));
+    EXPECT_EQ(Got(kOwn), (W{"PeaceRequest", "PeaceRequest"}));  // the fourth of the battle is not passed on
+    EXPECT_EQ(Got(kRemote[2]), W{"PeaceFinalAbort"});              // but refused to its sender
 }
 
 TEST_F(RelayTest, ConnectionsThatCannotTakeTheirPackets) {
