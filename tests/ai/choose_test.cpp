@@ -125,6 +125,20 @@ TEST(MarkCandidates, CaptureOfPieceZeroCentreAndOneHeadquartersLeft) {
     EXPECT_EQ(mark(76, 18), 10);  // square 18: round the believed flag on slot 23, alone on its row
     EXPECT_EQ(mark(76, 16), 0);   // square 16: round slot 21, gone
     for (int centre : {125, 128}) EXPECT_EQ(mark(76, centre), 0) << centre;  // no headquarters in the centre
+
+    // Nor is a reply into the centre looked at after it is made: it keeps the balance of the board before.
+    auto board = std::make_unique<PieceTable>(w->game.pieces);
+    const float before = EvaluateThreatBalance(*w, 3, 3, *board);
+    SeatReplyValue(*w, 3, 3, *board);
+    const MoveGenWork& replies = w->replyMoveList;
+    int intoCentre = 0;
+    for (const MoveCand& m : std::span(replies.list, replies.count)) {
+        const int p = PointIndexAt(Board(), m.toX, m.toY);
+        if (p < 120 || m.target >= 0) continue;
+        ++intoCentre;
+        EXPECT_EQ(m.terms[0], before) << p;
+    }
+    EXPECT_GT(intoCentre, 0);
 }
 
 // Seat 0's division in the centre can march on seat 1's flag (east) or seat 3's (west); the bonus goes to the
