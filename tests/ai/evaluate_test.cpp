@@ -263,8 +263,8 @@ TEST_F(ExpectedScoreTest, CautionRule) {
     }
 }
 
-// The playout's greedy capture that wins at most half the time takes the capturer with it; one that wins half
-// the time or more leaves it standing.
+// The playout's greedy capture that wins less than half the time takes the capturer with it; one that wins half
+// the time leaves it standing.
 TEST(Playout, CaptureWinningHalfTheTimeKeepsTheCapturer) {
     for (auto [platoon, survives] : {std::pair{50.0f, 1}, {40.0f, 0}}) {
         auto w = MakeWorkspace();

@@ -274,7 +274,7 @@ TEST_F(WorkerTest, StopEndsAWholeSearchOfEveryLevelPromptly) {
     for (int level : {0, 1, 2}) {
         g->optionsRecord.aiLevel = level;
         worker->Resume();
-        std::this_thread::sleep_for(5ms);
+        std::this_thread::sleep_for(2ms);
         const auto asked = Clock::now();
         worker->Stop();
         EXPECT_LT(Clock::now() - asked, kBound) << level;
