@@ -229,6 +229,7 @@ struct CautionCase {
     std::vector<std::pair<int, float>> believed;
     int toPoint;  // 125: the attack
     Sign sign;
+    bool answered = false;  // seat 1's piece on (22,18), a bomb or a platoon, takes the winner with it
 };
 
 TEST_F(ExpectedScoreTest, CautionRule) {
@@ -240,6 +241,8 @@ TEST_F(ExpectedScoreTest, CautionRule) {
          kZero},
         {"an army commander through three times in four: above 0.705", kArmyCommander, kCommander,
          {{kFlag, 75.0f}, {kCommander, 25.0f}}, 125, kPositive},
+        {"a platoon taken in an exchange after it won still came through", kPlatoon, kCommander, flagOrCommander, 125,
+         kPositive, true},
         {"a division's tie counts", kDivision, kDivision, {{kFlag, 50.0f}, {kDivision, 50.0f}}, 125, kPositive},
         {"an army commander's does not", kArmyCommander, kArmyCommander, {{kFlag, 50.0f}, {kArmyCommander, 50.0f}},
          125, kZero},
@@ -252,6 +255,10 @@ TEST_F(ExpectedScoreTest, CautionRule) {
         Face(c.attacker, c.code, {});
         SetRow(Pieces()[25].beliefs[0], {});
         for (auto [code, weight] : c.believed) Pieces()[25].beliefs[0][code - 1] = weight;
+        if (c.answered) {
+            Put(26, kBomb, 128);
+            Believe(26, 0, {{kBomb, 60.0f}, {kPlatoon, 40.0f}});
+        }
         MoveGenWork& gen = w->aiMoveList;
         const int n = GenerateMoves(gen, Pieces(), 0);
         ASSERT_TRUE(EvaluateMovesExpected(*w, 0, n, gen.list, Pieces()));
