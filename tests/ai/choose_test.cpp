@@ -24,6 +24,7 @@ TEST(PickCandidate, Rules) {
         {"commander capture, many", 0, 0, kCmd, kOther, {900, 100, 50, 40, 30}, kAfterBest, 3},
         {"commander capture below 4r + 4", 0, kFromR + 3, kCmd, kOther, {900, 100, 50, 40}, kAfterBest, 3},
         {"commander capture at 4r + 4", 0, kFromR + 4, kCmd, kOther, {900, 100, 50, 40}, kBest, 0},
+        {"commander capture of piece 0", 0, 0, kCmd, 0, {900, 100, 50, 40}, kAfterBest, 3},
         {"commander's plain move", 0, 0, kCmd, kNoPiece, {900, 100, 50, 40}, kBest, 0},
         {"capture by another piece", 0, 0, kOther, kCmd, {900, 100, 50, 40}, kBest, 0},
         {"third above 0.6 of the best", 0, 3, kOther, kNoPiece, {1000, 700, 601, 10}, kAmong, 3},
@@ -100,6 +101,44 @@ TEST(MarkCandidates, AttackersApproachesAndAllBelowFortyEight) {
     std::atomic<int> stop{1};
     w->abortRequested = &stop;
     EXPECT_FALSE(MarkCandidates(*w, list, count, 0));
+}
+
+// Seat 3 to move, with more than 48 candidates: a platoon that can take piece 0 (seat 0's slot 0), engineers
+// running along the railways into the centre and onto seat 0's back row, where only the headquarters piece of
+// slot 23 is left (seat 3 believes it the flag).
+TEST(MarkCandidates, CaptureOfPieceZeroCentreAndOneHeadquartersLeft) {
+    auto w = MakeWorkspace();
+    const Pc pieces[] = {{0, kCompany, 0}, {23, kFlag, 23}, {80, kPlatoon, 5}, {76, kEngineer, 19}, {77, kEngineer, 124},
+                         {78, kEngineer, 109}};
+    Apply(w->game.pieces, pieces, {{23, 3, kFlag, 100}});
+    const int count = GenerateMoves(w->aiMoveList, w->game.pieces, 3);
+    ASSERT_GE(count, 48);
+    MoveCand* list = w->aiMoveList.list;
+    ASSERT_TRUE(MarkCandidates(*w, list, count, 3));
+    auto mark = [&](int mover, int point) {
+        for (const MoveCand& m : std::span(list, count))
+            if (m.mover == mover && GridPoint(m.toX, m.toY) == PointAt(point)) return m.terms[0];
+        return -1.0f;
+    };
+    EXPECT_EQ(mark(80, 0), 10);   // the capture of piece 0 ...
+    EXPECT_EQ(mark(80, 12), 10);  // ... marks the platoon's plain steps too
+    EXPECT_EQ(mark(76, 18), 10);  // square 18: round the believed flag on slot 23, alone on its row
+    EXPECT_EQ(mark(76, 16), 0);   // square 16: round slot 21, gone
+    for (int centre : {125, 128}) EXPECT_EQ(mark(76, centre), 0) << centre;  // no headquarters in the centre
+
+    // Nor is a reply into the centre looked at after it is made: it keeps the balance of the board before.
+    auto board = std::make_unique<PieceTable>(w->game.pieces);
+    const float before = EvaluateThreatBalance(*w, 3, 3, *board);
+    SeatReplyValue(*w, 3, 3, *board);
+    const MoveGenWork& replies = w->replyMoveList;
+    int intoCentre = 0;
+    for (const MoveCand& m : std::span(replies.list, replies.count)) {
+        const int p = PointIndexAt(Board(), m.toX, m.toY);
+        if (p < 120 || m.target >= 0) continue;
+        ++intoCentre;
+        EXPECT_EQ(m.terms[0], before) << p;
+    }
+    EXPECT_GT(intoCentre, 0);
 }
 
 // Seat 0's division in the centre can march on seat 1's flag (east) or seat 3's (west); the bonus goes to the
@@ -202,10 +241,10 @@ protected:
         }
         Pieces()[0].alive = 0;
     }
-    MoveCand Choose(int level, bool flagsLocated = false) {
+    MoveCand Choose(int level, bool flagsLocated = false, float enemyFlag = 95.0f) {
         if (flagsLocated) {
             Believe(21, 0, {{kFlag, 100.0f}});
-            Believe(46, 0, {{kFlag, 95.0f}, {kMine, 5.0f}});
+            Believe(46, 0, {{kFlag, enemyFlag}, {kMine, 100.0f - enemyFlag}});
         }
         w->game.aiLevel = level;
         w->game.curSeat = 0;
@@ -234,6 +273,34 @@ TEST_F(ChoiceTest, GoldenChoicesOfEachLevel) {
     EXPECT_EQ(w->aiChosenIndex, 0);
     EXPECT_EQ(std::tie(m.mover, m.toX, m.toY), std::make_tuple(11, 21, 14));
     EXPECT_NEAR(m.score, 8399.24f, 0.01f);
+    // Level 1 plans the same attack; a flag belief of exactly 90 locates nothing, as at the start.
+    m = Choose(1, true);
+    EXPECT_EQ(std::tie(w->aiChosenIndex, m.mover, m.toX, m.toY), std::make_tuple(0, 11, 21, 14));
+    m = Choose(1, true, 90.0f);
+    EXPECT_EQ(std::tie(w->aiChosenIndex, m.mover, m.toX, m.toY), std::make_tuple(22, 15, 19, 14));
+}
+
+// Level 2 defends its own flag: seat 3's division stands two moves from it and no own piece can meet it in
+// time, so every capture gains the flag's stake and seat 0's platoon takes a believed commander. Level 1 does
+// not defend, and an own flag believed at exactly 90 is not located.
+using DefenceChoiceTest = PositionTest;
+
+TEST_F(DefenceChoiceTest, UncounteredNearThreatFavoursCaptures) {
+    for (auto [level, ownFlag, captures] : {std::tuple{2, 100.0f, true}, {1, 100.0f, false}, {2, 90.0f, false}}) {
+        Clear();
+        Put(21, kFlag, 21);
+        Believe(21, 0, {{kFlag, ownFlag}, {kMine, 100.0f - ownFlag}});
+        Put(80, kDivision, 28);
+        Believe(80, 0, {{kPlatoon, 100.0f}});
+        Put(10, kPlatoon, 124);
+        Put(40, kCommander, 125);
+        Believe(40, 0, {{kCommander, 100.0f}});
+        w->game.aiLevel = level;
+        w->game.curSeat = 0;
+        ASSERT_TRUE(ChooseMoveAdvanced(*w));
+        const MoveCand& m = w->aiMoveList.list[0];
+        EXPECT_EQ(m.target == 40 && m.score > 100000.0f, captures) << level << " " << ownFlag << ": " << m.score;
+    }
 }
 
 }  // namespace

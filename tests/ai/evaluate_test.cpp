@@ -15,6 +15,7 @@ enum Background {
     kEnemyHqEqual,  // ... with 60 on both
     kOwnFlag,       // seat 0's flag on slot 21, which seat 2 knows
     kTornHq,        // seat 0's flag on slot 21, a mine on 23; seat 1 torn 50 to 50
+    kHalfHq,        // ... and the mine taken
 };
 struct Row {
     int codeA = 0;
@@ -42,10 +43,11 @@ void Lay(PieceTable& t, Background b) {
         Row2(t[46].beliefs[0], kFlag, 60, kMine, 40);
         Row2(t[48].beliefs[0], kFlag, b == kEnemyHq ? 40 : 60, kMine, b == kEnemyHq ? 60 : 40);
     }
-    if (b == kOwnFlag || b == kTornHq) Put(t, 21, kFlag, 19, 12);
+    if (b == kOwnFlag || b == kTornHq || b == kHalfHq) Put(t, 21, kFlag, 19, 12);
     if (b == kOwnFlag) SetRow(t[21].beliefs[2], {{kFlag, 100}});
-    if (b == kTornHq) {
+    if (b == kTornHq || b == kHalfHq) {
         Put(t, 23, kMine, 21, 12);
+        t[23].alive = b == kTornHq ? 1 : 0;
         for (int p : {21, 23}) Row2(t[p].beliefs[1], kFlag, 50, kMine, 50);
     }
 }
@@ -55,6 +57,7 @@ TEST(ImmediateValue, Cases) {
         {"mine weight 6", kBasic, kNothing, 0, 0, 10, kPlatoon, {kMine, 6, kPlatoon, 94}, 21, 15, 20, 14, 0},
         {"mine weight 10", kBasic, kNothing, 0, 0, 10, kPlatoon, {kMine, 10, kPlatoon, 90}, 21, 15, 20, 14, -60},
         {"mine weight 10", kUpper, kNothing, 0, 0, 0, kBrigade, {kMine, 10, kBrigade, 90}, 18, 20, 20, 20, 140},
+        {"mine weight 6", kUpper, kNothing, 0, 0, 0, kBrigade, {kMine, 6, kBrigade, 94}, 18, 20, 20, 20, 200},
         {"sure engineer", kBasic, kNothing, 0, 0, 8, kEngineer, {kEngineer, 90, kPlatoon, 10}, 18, 15, 20, 17, 200},
         {"hidden engineer", kBasic, kNothing, 0, 0, 8, kEngineer, {kEngineer, 89.9f, kPlatoon, 10.1f}, 18, 15, 20, 17, -1400},
         {"sure engineer", kUpper, kNothing, 0, 0, 0, kEngineer, {kEngineer, 90, kPlatoon, 10}, 18, 13, 22, 17, 200},
@@ -77,6 +80,8 @@ TEST(ImmediateValue, Cases) {
         {"engineer into the centre", kBasic, kOwnFlag, 0, 0, 2, kEngineer, {kEngineer, 100}, 20, 17, 20, 18, 200},
         {"within the row", kUpper, kTornHq, 0, 1, 30, kBrigade, {}, 20, 12, 20, 13, 200},
         {"out of the row", kUpper, kTornHq, 0, 1, 30, kBrigade, {}, 20, 12, 20, 14, -150},
+        {"out of the row, one headquarters piece left", kUpper, kHalfHq, 0, 1, 30, kBrigade, {}, 20, 12, 20, 14, -150},
+        {"engineer into the centre", kUpper, kOwnFlag, 0, 0, 2, kEngineer, {kEngineer, 100}, 20, 17, 20, 18, 200},
         {"from the other row", kUpper, kTornHq, 0, 1, 31, kBrigade, {}, 18, 12, 18, 13, 200},
         {"engineer out of the centre", kUpper, kTornHq, 0, 1, 30, kEngineer, {}, 20, 18, 20, 17, 114.286f},
     };
@@ -211,6 +216,72 @@ TEST_F(ExpectedScoreTest, AttackScoreGolden) {
     abort = 1;
     EXPECT_FALSE(EvaluateMovesExpected(*w, 0, n, gen.list, Pieces()));
     for (int i = 0; i < n; ++i) EXPECT_EQ(gen.list[i].score, 0.0f);
+}
+
+// Caution: a move whose piece comes through less often than its rank asks for (0.382 + 0.418 x its value / the
+// commander's, with the caution factor at 0.8) gives up a positive score; a negative one stays. A tie counts
+// as coming through for every piece but the two highest officers; a plain move counts as coming through when
+// the piece is still alive after the playout. Seat 0's piece stands on (20,20), seat 1's on (22,20).
+enum Sign { kZero, kPositive, kNegative };
+struct CautionCase {
+    const char* what;
+    int attacker, code;
+    std::vector<std::pair<int, float>> believed;
+    int toPoint;  // 125: the attack
+    Sign sign;
+    bool answered = false;  // seat 1's piece on (22,18), a bomb or a platoon, takes the winner with it
+};
+
+TEST_F(ExpectedScoreTest, CautionRule) {
+    const std::vector<std::pair<int, float>> flagOrCommander = {{kFlag, 50.0f}, {kCommander, 50.0f}};
+    const CautionCase cases[] = {
+        {"a platoon through half the time: at least 0.42", kPlatoon, kCommander, flagOrCommander, 125, kPositive},
+        {"a brigade through half the time: below 0.515", kBrigade, kCommander, flagOrCommander, 125, kZero},
+        {"an army commander through half the time: below 0.705", kArmyCommander, kCommander, flagOrCommander, 125,
+         kZero},
+        {"an army commander through three times in four: above 0.705", kArmyCommander, kCommander,
+         {{kFlag, 75.0f}, {kCommander, 25.0f}}, 125, kPositive},
+        {"a platoon taken in an exchange after it won still came through", kPlatoon, kCommander, flagOrCommander, 125,
+         kPositive, true},
+        {"a division's tie counts", kDivision, kDivision, {{kFlag, 50.0f}, {kDivision, 50.0f}}, 125, kPositive},
+        {"an army commander's does not", kArmyCommander, kArmyCommander, {{kFlag, 50.0f}, {kArmyCommander, 50.0f}},
+         125, kZero},
+        {"a negative score stays", kPlatoon, kCommander, {{kCommander, 100.0f}}, 125, kNegative},
+        {"a plain move onto a point the enemy then takes", kPlatoon, kCompany, {{kCompany, 100.0f}}, 123, kZero},
+        {"a plain move out of its reach", kPlatoon, kCompany, {{kCompany, 100.0f}}, 127, kPositive},
+    };
+    for (const CautionCase& c : cases) {
+        Clear();
+        Face(c.attacker, c.code, {});
+        SetRow(Pieces()[25].beliefs[0], {});
+        for (auto [code, weight] : c.believed) Pieces()[25].beliefs[0][code - 1] = weight;
+        if (c.answered) {
+            Put(26, kBomb, 128);
+            Believe(26, 0, {{kBomb, 60.0f}, {kPlatoon, 40.0f}});
+        }
+        MoveGenWork& gen = w->aiMoveList;
+        const int n = GenerateMoves(gen, Pieces(), 0);
+        ASSERT_TRUE(EvaluateMovesExpected(*w, 0, n, gen.list, Pieces()));
+        const GridPoint to = PointAt(c.toPoint);
+        const auto m = std::find_if(gen.list, gen.list + n, [&](const MoveCand& k) { return GridPoint(k.toX, k.toY) == to; });
+        ASSERT_NE(m, gen.list + n) << c.what;
+        const Sign got = m->score == 0.0f ? kZero : m->score > 0.0f ? kPositive : kNegative;
+        EXPECT_EQ(got, c.sign) << c.what << ": " << m->score;
+    }
+}
+
+// The playout's greedy capture that wins less than half the time takes the capturer with it; one that wins half
+// the time leaves it standing.
+TEST(Playout, CaptureWinningHalfTheTimeKeepsTheCapturer) {
+    for (auto [platoon, survives] : {std::pair{50.0f, 1}, {40.0f, 0}}) {
+        auto w = MakeWorkspace();
+        PieceTable& p = w->game.pieces;
+        Put(p, 0, kBrigade, 20, 20);
+        Put(p, 25, kBrigade, 22, 20);
+        Row2(p[25].beliefs[0], kPlatoon, platoon, kBrigade, 100 - platoon);
+        SeatPositionValue(*w, 0, 0, p);
+        EXPECT_EQ(std::make_tuple(p[0].alive, p[0].x, p[25].alive), std::make_tuple(survives, 22, 0)) << platoon;
+    }
 }
 
 // All-zero rows arise from the belief updates: nothing may come out NaN and the chances of winning and losing

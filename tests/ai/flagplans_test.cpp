@@ -146,6 +146,30 @@ TEST(AttackPath, PathsOfMoreThanTwentyMovesAreRefused) {
     EXPECT_EQ(moves[19].target, 96);
 }
 
+// The pieces on a path are counted in full; a list with less room keeps the first ones and nothing past its
+// end. Seat 0's brigade runs the railway x = 18 from (18,13) to (18,27) on an empty table past ten pieces.
+TEST(AttackPath, PiecesOnAPathBeyondTheListsRoom) {
+    auto w = MakeWorkspace();
+    auto path = std::make_unique<PieceTable>();
+    PieceTable& look = w->game.pieces;
+    PutAt(*path, 0, kBrigade, 15);
+    look = *path;
+    int next = 30;
+    for (int p : {12, 8, 5, 0, 126, 123, 120, 64, 67, 71}) PutAt(look, next++, kPlatoon, p);
+    const MoveCand run = Move(0, kNoPiece, 18, 13, 18, 27);
+    int32_t all[kPieceCount];
+    ASSERT_EQ(CollectPathPieces(*w, all, kPieceCount, 1, &run, *path, look), 10);
+    struct {
+        int32_t list[8];
+        int32_t after[4] = {-7, -7, -7, -7};
+    } room;
+    int last = kNoPiece;
+    EXPECT_EQ(CollectPathPieces(*w, room.list, 8, 1, &run, *path, look, &last), 10);
+    EXPECT_EQ(std::vector<int32_t>(room.list, room.list + 8), std::vector<int32_t>(all, all + 8));
+    EXPECT_EQ(std::vector<int32_t>(room.after, room.after + 4), std::vector<int32_t>(4, -7));
+    EXPECT_EQ(last, 39);
+}
+
 // The basic level's march on seat 1's believed flag (piece 30), seat 0 planning: who moves first, and against
 // whom.
 struct MarchCase {
@@ -163,6 +187,10 @@ TEST(FlagPlanBasic, Scenarios) {
          {{30, 0, kFlag, 100}}, kNoPiece, kNoPiece, -1},
         {"... any other piece there", {{20, kCommander, 20}, {30, kFlag, 15}, {15, kBattalion, 40}},
          {{30, 0, kFlag, 100}}, 20, 30, 15},
+        {"equally near: the lower index goes", {{0, kCommander, 2}, {1, kCommander, 11}, {30, kFlag, 4}},
+         {{30, 0, kFlag, 100}}, 0, 30, 4},
+        {"a win worth exactly 500 is not enough", {{0, kCommander, 2}, {30, kFlag, 4}}, {{30, 0, kFlag, 0.25f}},
+         kNoPiece, kNoPiece, -1},
     };
     for (const MarchCase& c : cases) {
         auto w = MakeWorkspace();
@@ -208,6 +236,79 @@ TEST_F(RelationTest, CostIsOnePlusOwnPiecesOnTheWayAgainstTheLimit) {
     EXPECT_EQ(std::make_pair(r.cost, r.moveCount), std::make_pair(8, 1));
     EXPECT_EQ(std::vector<int32_t>(r.blockers, r.blockers + r.blockerCount),
               (std::vector<int32_t>{1, 2, 3, 4, 5, 6, 7, 40}));
+}
+
+// A bomb attacks like any piece from code 3 up; an own mine is no piece that steps aside, so no path runs
+// through it (the railway of the test above, with a mine among the flags).
+TEST_F(RelationTest, BombsAttackAndOwnMinesStayInTheWay) {
+    Put(0, kBomb, 13);
+    Put(30, kDivision, 17);
+    CollectAttackRelations(*w, w->attackRelations, 0, kNoPiece, Pieces());
+    EXPECT_EQ(w->attackRelations.count, 1);
+
+    Clear();
+    Put(0, kBrigade, 109);
+    int own = 1;
+    for (int p : {104, 101, 97, 126, 127, 128}) Put(own++, kFlag, p);
+    Put(own, kMine, 94);
+    Put(40, kPlatoon, 45);
+    w->game.stepCount = 20;
+    CollectAttackRelations(*w, w->attackRelations, 0, 40, Pieces());
+    for (int r = 0; r < w->attackRelations.count; ++r) {
+        const AttackRelation& rel = w->attackRelations[r];
+        EXPECT_EQ(std::count(rel.blockers, rel.blockers + rel.blockerCount, own), 0) << r;
+    }
+}
+
+// A one-move attack on the piece in seat 1's headquarters, believed the flag (60) or a mine (40): the gain is
+// the combat's less 100 times the mover's value, the survival the chance of not losing that combat.
+TEST_F(RelationTest, AttackOnAHeadquartersGolden) {
+    Put(0, kBrigade, 50);
+    Put(46, kMine, 51);
+    Believe(46, 0, {{kFlag, 60.0f}, {kMine, 40.0f}});
+    CollectAttackRelations(*w, w->attackRelations, 0, 46, Pieces());
+    ASSERT_EQ(w->attackRelations.count, 1);
+    const AttackRelation& r = w->attackRelations[0];
+    ASSERT_EQ(std::make_pair(r.moveCount, r.cost), std::make_pair(1, 1));
+    EvaluateAttackRelations(*w, w->attackRelations.items, 1, 0, Pieces(), kStake);
+    float pv[15];
+    std::memcpy(pv, kInitialPieceValues, sizeof pv);
+    const float* row = Pieces()[46].beliefs[0];
+    const double gain = ExpectedAttackValue(pv, kBrigade, row) - 100.0 * pv[kBrigade - 1];
+    const double survival = 1.0 - LossProbability(kBrigade, row);
+    EXPECT_NEAR(r.gain, gain, 1e-6);
+    EXPECT_NEAR(r.survival, survival, 1e-9);
+    EXPECT_NEAR(r.score, (w->game.styleCoefAttack * kStake * survival + gain) / (1 + 3.0), 1e-6);
+    EXPECT_NEAR(r.score, 46090.0, 0.01);
+}
+
+// The camp rule of the enemy's answers: seat 1's piece in the camp (19,16) can take seat 0's brigade on
+// (20,16), but from a camp it counts as neither a piece the brigade could strike first nor one with somewhere
+// else to go; only "no attack" and its attack remain, weighted by their values.
+TEST_F(RelationTest, AttackerInACampOnlyAttacks) {
+    Put(0, kBrigade, 6);
+    Put(30, kDivision, 25);
+    Believe(0, 0, {{kBrigade, 100.0f}});
+    Believe(30, 0, {{kPlatoon, 80.0f}, {kDivision, 20.0f}});
+    PieceTable& p = Pieces();
+    ASSERT_EQ(FindRailAttackers(*w, 20, 16, 0, p), 1);
+    EXPECT_EQ(std::make_pair(w->aiReachList[0].piece, w->aiReachList[0].fromCamp), std::make_pair(30, 1));
+    float* pv = w->game.pieceValues;
+    const float* a = p[30].beliefs[0];
+    float B[12];
+    std::memcpy(B, p[0].beliefs[0], sizeof B);
+    ASSERT_GT(ExpectedAttackValue(pv, kBrigade, a), 0.0f) << "the brigade would strike first, were it not a camp";
+    EXPECT_EQ(BestThreatValue(*w, B, 20, 16, 0, w->aiReachList.items, 1, kNoPiece, p), 0.0);
+
+    const double attack = ExpectedAttackValueMixed(pv, a, B) * 0.618, none = 0.0;
+    const double lowest = std::min(attack, none);
+    const double wNone = (none - lowest + 1.0) / (none + attack - 2 * lowest + 2.0), wAttack = 1.0 - wNone;
+    const double gain = wAttack * ExpectedAttackValue(pv, kBrigade, a);
+    const double survival = wNone + wAttack * WinProbability(kBrigade, a);
+    double gotGain = 0.0, gotSurvival = 0.0;
+    EvaluateRailThreat(*w, gotGain, gotSurvival, B, 0, 0, 0, 20, 16, p);
+    EXPECT_NEAR(gotGain, gain, 1e-3);
+    EXPECT_NEAR(gotSurvival, survival, 1e-9);
 }
 
 TEST_F(RelationTest, FullListTakesNoMore) {

@@ -1,5 +1,8 @@
 #include <QCoreApplication>
 #include <QObject>
+#include <pthread.h>
+#include <time.h>
+
 #include <functional>
 #include <mutex>
 
@@ -241,6 +244,76 @@ TEST_F(WorkerTest, BombValueGoesOnFromTheLastSearch) {
         EXPECT_EQ(handed[i], own->aiMoveList.list[0].score) << i;
     }
     EXPECT_NE(handed[0], handed[1]);
+}
+
+// A busy middle game: the armies dealt with holes in their lines, two pieces of every seat in the centre, and
+// every flag known to every seat, so the upper levels plan attacks and defences.
+void MiddleGame(GameState& g) {
+    for (int s = 0; s < kSeats; ++s) {
+        for (int slot : {0, 5, 9, 13}) g.pieces[test::PieceOf(s, slot)].alive = 0;
+        PutAt(g.pieces, test::PieceOf(s, 1), test::kArmy[1], 120 + 2 * s);
+        PutAt(g.pieces, test::PieceOf(s, 3), test::kArmy[3], 121 + 2 * s);
+        SetAllRows(g.pieces[test::PieceOf(s, 21)], {{kFlag, 100.0f}});
+    }
+    g.stepCount = 60;
+}
+
+double CpuMs(clockid_t clock) {
+    timespec ts{};
+    clock_gettime(clock, &ts);
+    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
+
+// A whole search of every level, asked to stop soon after it starts, ends at once: the worker is at rest,
+// nothing is handed over, and destroying it joins its thread. The same search on a thread of the test's own,
+// stopped once it has spent a tenth of the processor time the whole search takes, must end reporting the stop
+// well before it has spent the whole (processor time, so a loaded machine does not change the verdict).
+TEST_F(WorkerTest, StopEndsAWholeSearchOfEveryLevelPromptly) {
+    using Clock = std::chrono::steady_clock;
+    constexpr auto kBound = 3s;
+    MiddleGame(*g);
+    for (int level : {0, 1, 2}) {
+        g->optionsRecord.aiLevel = level;
+        worker->Resume();
+        std::this_thread::sleep_for(2ms);
+        const auto asked = Clock::now();
+        worker->Stop();
+        EXPECT_LT(Clock::now() - asked, kBound) << level;
+        EXPECT_TRUE(worker->IsIdle()) << level;
+        EXPECT_TRUE(collector.Take(10ms).empty()) << level;
+
+        auto w = std::make_unique<AiWorkspace>();
+        TakeSnapshot(*g, w->game);
+        const double started = CpuMs(CLOCK_THREAD_CPUTIME_ID);
+        ASSERT_TRUE(ChooseMove(*w));
+        const double whole = CpuMs(CLOCK_THREAD_CPUTIME_ID) - started;
+        std::atomic<int> stop{0};
+        w->abortRequested = &stop;
+        bool finished = true;
+        double spent = whole;
+        // A stop that comes late because this thread was kept waiting is tried again.
+        for (int attempt = 0; attempt < 3 && (finished || spent >= whole * 0.75); ++attempt) {
+            TakeSnapshot(*g, w->game);
+            stop = 0;
+            std::thread search([&] {
+                const double from = CpuMs(CLOCK_THREAD_CPUTIME_ID);
+                finished = ChooseMove(*w);
+                spent = CpuMs(CLOCK_THREAD_CPUTIME_ID) - from;
+            });
+            clockid_t clock;
+            ASSERT_EQ(pthread_getcpuclockid(search.native_handle(), &clock), 0);
+            const auto deadline = Clock::now() + kBound;
+            while (CpuMs(clock) < whole / 10 && Clock::now() < deadline) std::this_thread::yield();
+            stop = 1;
+            search.join();
+        }
+        EXPECT_FALSE(finished) << level;
+        EXPECT_LT(spent, whole * 0.75) << level << ": " << spent << " of " << whole << " ms";
+    }
+    worker->Resume();
+    const auto asked = Clock::now();
+    worker.reset();
+    EXPECT_LT(Clock::now() - asked, kBound);
 }
 
 // The window's worker: the move reaches the window's thread as a queued call, dropped when the window is
