@@ -93,6 +93,10 @@ struct GameState {
     float slotCorrelation[25][12][3][12] = {};
 
     ClockStamp turnClock;
+    // When the current turn (or the LAN deployment) began: restarted only by
+    // an executed step or the start of a phase, never by a packet, so a side
+    // that keeps talking cannot hold its turn for ever.
+    ClockStamp turnStarted;
     ClockStamp aiPhaseTimes[3];
     double styleCoefAttack = 0.0;
     double styleCoefCaution = 0.0;

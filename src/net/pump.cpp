@@ -18,6 +18,12 @@ constexpr int kBattleStartPauseMs = 1000;
 
 int ElapsedSeconds(GameState& g) { return g.ui->Now().seconds - g.turnClock.seconds; }
 
+// Every packet restarts the turn clock, so a side that keeps sending (chat,
+// refused moves) would hold its turn or the deployment for ever. Measured
+// from the start of the turn or the deployment, a phase lasts at most its
+// own time plus the disconnect time, however busy the connections are.
+int SecondsSinceTurnStarted(GameState& g) { return g.ui->Now().seconds - g.turnStarted.seconds; }
+
 void GiveSeatToComputer(GameState& g, int seat, int state) {
     SeatRec& r = g.seatTable[seat];
     PutBoundedText(r.name, sizeof r.name, Gb("计算机"));
@@ -62,7 +68,9 @@ void StartComputerMove(GameState& g) {
 // Players who have not deployed in time give their seats to the computer.
 void DeployTimeout(GameState& g) {
     if (g.netState < kNetDeploying || g.netState > kNetOwnDeploySent) return;
-    if (g.netDeployTime - ElapsedSeconds(g) > 0) return;
+    if (g.netDeployTime - ElapsedSeconds(g) > 0 &&
+        g.netDeployTime + g.netDisconnectTime - SecondsSinceTurnStarted(g) > 0)
+        return;
     for (int s = 1; s < kSeats; ++s) {
         const SeatRec& r = g.seatTable[s];
         // A person's seat is given up once; the computer deploys it next.
@@ -73,7 +81,10 @@ void DeployTimeout(GameState& g) {
 // A player silent for longer than the disconnect time on his turn.
 void DisconnectTimeout(GameState& g) {
     if (g.netState != kNetBattle || !IsValidSeat(g.curSeat)) return;
-    if (g.seatTable[g.curSeat].state != 1 || g.netDisconnectTime - ElapsedSeconds(g) >= 0) return;
+    if (g.seatTable[g.curSeat].state != 1) return;
+    if (g.netDisconnectTime - ElapsedSeconds(g) >= 0 &&
+        g.netMoveTime + g.netDisconnectTime - SecondsSinceTurnStarted(g) >= 0)
+        return;
     GiveSeatToComputer(g, g.curSeat, g.curSeat == 0 && g.myNetSeat == 0 ? 2 : 0);
 }
 
@@ -95,6 +106,7 @@ void StartBattle(GameState& g) {
     std::memset(g.eliminatedPieces, -2, sizeof g.eliminatedPieces);
     for (int k = 0; k < kSeats; ++k) g.seatNames[k] = g.ui->SeatLabel(k);
     g.deployedPieces = g.pieces;
+    g.turnStarted = g.ui->Now();
     PlayGameSound(g, "attack.wav");
     g.ui->WaitKeepingWindowLive(kBattleStartPauseMs);
     g.netState = kNetBattle;
@@ -142,6 +154,7 @@ void HandleNetBattle(GameState& g) {
             g.deployPhase = 1;
             g.ui->SetDeploymentControlsVisible(true);
             g.turnClock = g.ui->Now();
+            g.turnStarted = g.turnClock;
             g.netState = kNetDeploying;
             break;
         case kNetOwnDeployDone:

@@ -179,10 +179,12 @@ MoveResult ExecuteMove(GameState& g, int fromPiece, int toPiece, int x1, int y1,
     const int seat = g.curSeat;
 
     if (surrender) {
+        g.turnStarted = g.turnClock;
         SurrenderStep(g, seat);
         return MoveResult::kDone;
     }
     if (timeout) {
+        g.turnStarted = g.turnClock;
         TimeoutStep(g, seat, outcome);
         return MoveResult::kDone;
     }
@@ -195,6 +197,7 @@ MoveResult ExecuteMove(GameState& g, int fromPiece, int toPiece, int x1, int y1,
     PathBuffer path;
     if (!IsLegalMove(g, fromPiece, toPiece, x1, y1, x2, y2, path)) return MoveResult::kRefused;
     g.path = path;
+    g.turnStarted = g.turnClock;
     if (g.clickStepCount == 1)
         AnimatePath(g, fromPiece);
     else

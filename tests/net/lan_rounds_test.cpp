@@ -179,6 +179,34 @@ TEST(LanRounds, AComputerMoveHandedOverAfterTheEndIsNeverSent) {
     }
 }
 
+// Seat 1 (connection 2) keeps chatting every 10 s and never moves or deploys: each line restarts the turn
+// clock, yet the seat goes to the computer once its own time plus the disconnect time has run out since the
+// turn (or the deployment) began, and not before.
+TEST(LanRounds, ASideThatKeepsTalkingCannotHoldItsTurn) {
+    for (const bool deploying : {false, true}) {
+        SCOPED_TRACE(deploying ? "deployment" : "battle");
+        Host h;
+        h.Join(1);
+        GameState& g = *h.g;
+        g.netMoveTime = 30, g.netDeployTime = 40, g.netDisconnectTime = 60;
+        g.netState = deploying ? kNetDeploying : kNetBattle;
+        g.battleRunning = deploying ? 0 : 1, g.curSeat = 1;
+        g.turnStarted = g.turnClock = h.ui.clock;
+        const int limit = (deploying ? g.netDeployTime : g.netMoveTime) + g.netDisconnectTime;
+        const int start = h.ui.clock.seconds;
+        for (int t = 10; t <= limit + 10 && g.seatTable[1].state == 1; t += 10) {
+            h.ui.clock.seconds = start + t;
+            h.Remote(1, EncodeChat(ChatBody{1, "hello"}));
+            h.TickUntil([&] { return h.lan->InboxSize() == 0; });
+            HandleNetBattle(g);
+            h.Carry();
+            // As the plain time-outs: the deployment ends at its last second, a turn after it.
+            EXPECT_EQ(g.seatTable[1].state == 1, deploying ? t < limit : t <= limit) << "after " << t << " s";
+        }
+        EXPECT_TRUE(h.links.closed.count(2));
+    }
+}
+
 TEST(LanRounds, PeaceAgreedByEveryPersonOrRefusedByOne) {
     for (const bool agree : {true, false}) {
         Host h;
