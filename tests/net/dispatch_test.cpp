@@ -125,6 +125,8 @@ TEST_F(SideTest, NoSecondStartAndAFullInboxLeavesTheBattle) {
     EXPECT_FALSE(lan.ClientAccepting());
     ProcessClientMessage(*g);
     EXPECT_EQ(lan.InboxSize(), kInboxLimit);  // the waiting one moved in
+    EXPECT_FALSE(lan.ClientAccepting());
+    ProcessClientMessage(*g);
     EXPECT_TRUE(lan.ClientAccepting());
     EXPECT_EQ(link.resumes, 1);
     // A socket layer that reads on regardless fills the store past its bound.
