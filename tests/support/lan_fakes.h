@@ -46,7 +46,8 @@ class FakeServerLinks : public net::ServerLinks {
 public:
     bool Listening() const override { return listening; }
     size_t Write(net::ConnId id, const uint8_t* data, size_t size) override {
-        const size_t n = size < takeAtMost ? size : takeAtMost;
+        const size_t most = takeAtMostOf.count(id) ? takeAtMostOf.at(id) : takeAtMost;
+        const size_t n = size < most ? size : most;
         written[id].insert(written[id].end(), data, data + n);
         return n;
     }
@@ -60,6 +61,7 @@ public:
 
     bool listening = true;
     size_t takeAtMost = SIZE_MAX;
+    std::map<net::ConnId, size_t> takeAtMostOf;  // for some connections only
     std::map<net::ConnId, std::vector<uint8_t>> written;
     std::set<net::ConnId> closed;
     std::map<net::ConnId, int> resumed;
