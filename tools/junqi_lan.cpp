@@ -347,6 +347,11 @@ int Run(const Args& args) {
     sockets->ConnectTo(hostAddress, static_cast<quint16>(args.port));
     const bool up = WaitFor([&] { return lan.ClientActive() || sockets->clientErrorMark != 0; },
                             static_cast<int>(std::min<qint64>(kConnectWaitMs, timeoutMs)));
+    if (side.left) {
+        teardown();
+        Say("left: " + side.leftText);
+        return 1;
+    }
     if (!up || !lan.ClientActive()) {
         Say("error: host " + hostAddress.toStdString() + ":" + std::to_string(args.port) + " unreachable");
         teardown();
