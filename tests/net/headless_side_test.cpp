@@ -266,6 +266,8 @@ struct HostileRaw {
     int chatLinesSeen;      // by the honest side
 };
 
+void PrintTo(const HostileRaw& h, std::ostream* os) { *os << h.name; }
+
 class HostileSides : public ::testing::TestWithParam<HostileRaw> {};
 
 // The host and an honest side at seat 2 play their battle to the end while

@@ -174,6 +174,8 @@ struct Hostile {
     std::set<ConnId> closed;
 };
 
+void PrintTo(const Hostile& h, std::ostream* os) { *os << h.name; }
+
 class HostileSideTest : public RelayTest, public ::testing::WithParamInterface<Hostile> {
 public:
     using RelayTest::g, RelayTest::ui, RelayTest::links, RelayTest::relay, RelayTest::Send, RelayTest::Got;
