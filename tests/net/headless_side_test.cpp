@@ -47,10 +47,10 @@ void WriteOptions(const test::ScratchFolder& dir, int disconnectSeconds) {
 }
 
 struct Side {
-    Side(const test::ScratchFolder& dir, const QStringList& args) {
+    Side(const test::ScratchFolder& dir, const QStringList& args, int timeoutSeconds = 100) {
         p.setWorkingDirectory(QString::fromStdString(dir.Plain()));
         p.setProcessChannelMode(QProcess::MergedChannels);
-        p.start(kTool, args + QStringList{"--timeout", "100"});
+        p.start(kTool, args + QStringList{"--timeout", QString::number(timeoutSeconds)});
     }
     ~Side() {
         if (p.state() != QProcess::NotRunning) p.kill();
@@ -277,14 +277,18 @@ TEST_P(HostileSides, TheOthersPlayTheBattleToTheEnd) {
     test::ScratchFolder dir;
     WriteOptions(dir, 8);
     const int port = FreePort();
-    Side host(dir, {"--host", "--port", QString::number(port), "--start-after", QString::number(h.startAfter), "--out",
-                    "host.kbt"});
+    // A slow build plays slowly: the hand-made side costs a disconnect time
+    // besides the battle.
+    Side host(dir,
+              {"--host", "--port", QString::number(port), "--start-after", QString::number(h.startAfter), "--out",
+               "host.kbt"},
+              200);
     ASSERT_TRUE(host.WaitFor("hosting:", 10000)) << host.out.toStdString();
     std::atomic<bool> closedByHost{false};
     RawSide raw(port, h.receiveBufferBytes);
-    std::thread hostile([&] { closedByHost = h.script(raw, Clock::now() + std::chrono::seconds(90)); });
-    Side honest(dir, JoinArgs(port, 2, "j2.kbt"));
-    const int hostExit = host.Finish(100000);
+    std::thread hostile([&] { closedByHost = h.script(raw, Clock::now() + std::chrono::seconds(180)); });
+    Side honest(dir, JoinArgs(port, 2, "j2.kbt"), 200);
+    const int hostExit = host.Finish(200000);
     const int honestExit = honest.Finish(30000);
     hostile.join();
     ASSERT_EQ(hostExit, 0) << host.out.toStdString();
