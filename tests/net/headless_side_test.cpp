@@ -283,7 +283,8 @@ TEST_P(HostileSides, TheOthersPlayTheBattleToTheEnd) {
               {"--host", "--port", QString::number(port), "--start-after", QString::number(h.startAfter), "--out",
                "host.kbt"},
               200);
-    ASSERT_TRUE(host.WaitFor("hosting:", 10000)) << host.out.toStdString();
+    // The host reads nothing before its own side is in.
+    ASSERT_TRUE(host.WaitFor("joined: seat 0", 20000)) << host.out.toStdString();
     std::atomic<bool> closedByHost{false};
     RawSide raw(port, h.receiveBufferBytes);
     std::thread hostile([&] { closedByHost = h.script(raw, Clock::now() + std::chrono::seconds(180)); });
