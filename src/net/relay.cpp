@@ -135,8 +135,10 @@ void HostRelay::CheckConnections() {
     ++depth_;
     for (auto& [id, c] : conns_) {
         if (!c.open || c.own) continue;
+        // Its seat stays, as with any connection that has gone, until a
+        // time-out or "JoinCancel".
         if (c.seat >= 0 && !c.out.empty() && now - c.movedAt > stall) {
-            Drop(id, c, Gb("消息发送失败，稍后再发！"));
+            Drop(id, c, std::string());
             closed = true;
         } else if (c.seat < 0 && now - c.seatlessSince > kSeatlessSeconds) {
             Drop(id, c, std::string());
