@@ -103,7 +103,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const size_t len = std::min(chunk, n - at);
         relay.Received(2, bytes + at, len);
         relay.Received(1, bytes + at, len);
+        // The connections take some bytes now and then: waiting senders
+        // go on.
+        if (bytes[at] & 1) relay.Writable(1);
+        if (bytes[at] & 2) relay.Writable(2);
     }
+    relay.CheckConnections();
     relay.Flush();
     for (const jq::SeatRec& r : host->seatTable) {
         Check(std::memchr(r.name, 0, sizeof r.name) != nullptr);

@@ -297,6 +297,10 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
 }
 
 int Run(const Args& args) {
+    // The time-out counts from the start, connecting included.
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 timeoutMs = static_cast<qint64>(args.timeoutSeconds) * 1000;
     auto g = std::make_unique<GameState>();
     Side side(*g, args);
     g->ui = &side;
@@ -341,7 +345,13 @@ int Run(const Args& args) {
         hostAddress = QString::fromStdString(args.joinAddress);
     }
     sockets->ConnectTo(hostAddress, static_cast<quint16>(args.port));
-    const bool up = WaitFor([&] { return lan.ClientActive() || sockets->clientErrorMark != 0; }, kConnectWaitMs);
+    const bool up = WaitFor([&] { return lan.ClientActive() || sockets->clientErrorMark != 0; },
+                            static_cast<int>(std::min<qint64>(kConnectWaitMs, timeoutMs)));
+    if (side.left) {
+        teardown();
+        Say("left: " + side.leftText);
+        return 1;
+    }
     if (!up || !lan.ClientActive()) {
         Say("error: host " + hostAddress.toStdString() + ":" + std::to_string(args.port) + " unreachable");
         teardown();
@@ -352,15 +362,18 @@ int Run(const Args& args) {
 
     EventLog log(*g);
     side.beforeResult = [&log] { log.Look(); };
-    QElapsedTimer clock;
-    clock.start();
     bool started = false;
     bool timedOut = false;
     QEventLoop loop;
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, [&] {
-        if (side.result >= 0 || side.left) return;
-        if (clock.elapsed() > static_cast<qint64>(args.timeoutSeconds) * 1000) {
+        // The side may have left, or the battle ended, between two ticks (in
+        // a read): every way out ends the loop.
+        if (side.result >= 0 || side.left || g->netConnected == 0) {
+            loop.quit();
+            return;
+        }
+        if (clock.elapsed() > timeoutMs) {
             timedOut = true;
             loop.quit();
             return;

@@ -17,6 +17,7 @@ LanSession::~LanSession() {
 void LanSession::AttachClient(ClientLink* link) {
     client_ = link;
     framer_ = PacketFramer{};
+    inboxFull_ = false;
     out_.clear();
     sentOfFront_ = 0;
     peaceQuestionOpen_ = false;
@@ -29,20 +30,33 @@ void LanSession::ClientReceived(const uint8_t* data, size_t size) {
     if (client_ == nullptr) return;
     g_.turnClock = g_.ui->Now();
     framer_.Feed(data, size);
-    while (std::optional<Packet> p = framer_.Next()) {
-        inbox_.push_back(std::move(*p));
-        if (inbox_.size() > kInboxLimit) {
-            LeaveOnFault(Gb("客户端消息存储空间不足!"));
+    FillInbox();
+    if (framer_.Broken()) {
+        LeaveOnFault(Gb("未知封包，连接已断开：") + framer_.Fault());
+        return;
+    }
+    // Only a socket layer that reads on while the inbox is full gets here.
+    if (framer_.Buffered() > kClientBacklogBytes) LeaveOnFault(Gb("客户端消息存储空间不足!"));
+}
+
+void LanSession::FillInbox() {
+    inboxFull_ = false;
+    while (!framer_.Broken()) {
+        if (inbox_.size() >= kInboxLimit) {
+            inboxFull_ = true;
             return;
         }
+        std::optional<Packet> p = framer_.Next();
+        if (!p) return;
+        inbox_.push_back(std::move(*p));
     }
-    if (framer_.Broken()) LeaveOnFault(Gb("未知封包，连接已断开：") + framer_.Fault());
 }
 
 void LanSession::ClientWritable() { SendQueued(); }
 
 void LanSession::ClientClosed() {
-    // What was received before the close is still applied.
+    // What was received before the close is still applied (what waits in
+    // the framer too, as the inbox empties).
     client_ = nullptr;
     out_.clear();
     sentOfFront_ = 0;
@@ -73,6 +87,8 @@ void LanSession::LeaveOnFault(const std::string& gbStatus) {
     if (client_ != nullptr) client_->Close();
     client_ = nullptr;
     inbox_.clear();
+    framer_ = PacketFramer{};
+    inboxFull_ = false;
     out_.clear();
     sentOfFront_ = 0;
     AbortNetBattle(g_, kLeaveQueueFault);
@@ -83,6 +99,10 @@ std::optional<Packet> LanSession::TakeReceived() {
     if (inbox_.empty()) return std::nullopt;
     Packet p = std::move(inbox_.front());
     inbox_.pop_front();
+    if (inboxFull_) {
+        FillInbox();
+        if (!inboxFull_ && client_ != nullptr) client_->Resume();
+    }
     return p;
 }
 

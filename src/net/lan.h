@@ -28,6 +28,10 @@ public:
     // Hands bytes to the connection; returns how many it took (0..size).
     virtual size_t Write(const uint8_t* data, size_t size) = 0;
     virtual void Close() = 0;
+    // The session has room for received bytes again
+    // (LanSession::ClientAccepting): hand over what waits, later, from the
+    // event loop.
+    virtual void Resume() {}
     // The connection's own end: dotted IPv4 text (empty when none) and port
     // (-1 when none).
     virtual std::string LocalAddress() const = 0;
@@ -43,6 +47,9 @@ public:
     virtual bool Listening() const = 0;
     virtual size_t Write(ConnId id, const uint8_t* data, size_t size) = 0;
     virtual void Close(ConnId id) = 0;
+    // The relay takes this connection's bytes again (HostRelay::Accepting):
+    // hand over what waits, later, from the event loop.
+    virtual void Resume(ConnId) {}
     // Closes every connection and stops listening.
     virtual void Stop() = 0;
 };
@@ -71,6 +78,9 @@ public:
 // Packets waiting in one direction, first in, first out.
 constexpr size_t kInboxLimit = 256;
 constexpr size_t kOutboxLimit = 256;
+// Received bytes a side holds beyond a full inbox; the socket layer reads
+// no more while the inbox is full, so only a broken one comes near it.
+constexpr size_t kClientBacklogBytes = 64 * 1024;
 
 class LanSession {
 public:
@@ -89,8 +99,13 @@ public:
     ClientLink* client() { return client_; }
     bool ClientActive() const;
     // Bytes arrived: cut into packets and queued in the inbox. Every read
-    // restarts the turn clock.
+    // restarts the turn clock. What a full inbox cannot take waits in the
+    // framer and moves in as the inbox empties.
     void ClientReceived(const uint8_t* data, size_t size);
+    // Whether the socket layer should read now: the inbox has room and every
+    // whole packet received is in it. When it turns true again the session
+    // calls ClientLink::Resume.
+    bool ClientAccepting() const { return !inboxFull_; }
     // The link can take bytes again.
     void ClientWritable();
     // The host closed the connection, or it broke.
@@ -116,6 +131,8 @@ public:
 private:
     void SendQueued();
     void LeaveOnFault(const std::string& gbStatus);
+    // Moves framed packets into the inbox while it has room.
+    void FillInbox();
 
     GameState& g_;
     LanUi* ui_ = nullptr;
@@ -123,6 +140,7 @@ private:
     ClientLink* client_ = nullptr;
     PacketFramer framer_;
     std::deque<Packet> inbox_;
+    bool inboxFull_ = false;
     std::deque<Packet> out_;
     size_t sentOfFront_ = 0;
     bool peaceQuestionOpen_ = false;

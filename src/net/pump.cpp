@@ -117,6 +117,9 @@ void StartBattle(GameState& g) {
 void HandleNetBattle(GameState& g) {
     if (g.netConnected == 0 || g.lan == nullptr) return;
     LanSession& lan = *g.lan;
+    // Connections that hold the battle back, or have no business with it,
+    // are closed before anything waits for them.
+    if (lan.relay() != nullptr) lan.relay()->CheckConnections();
     // A joining side whose host has closed the connection leaves at once,
     // unless a battle is under way (there the silence of the host decides).
     // What arrived before the close is applied first.

@@ -10,6 +10,9 @@ namespace {
 
 constexpr int kStepLimit = 500;
 constexpr int kPeaceRequestsPerBattle = 3;
+// Copies one packet may add to one connection's queue ("SwitchEnd" and
+// "AllSwitchEnd").
+constexpr size_t kCopiesPerPacket = 2;
 
 std::string Name(const SeatRec& r) { return BoundedText(r.name, sizeof r.name); }
 std::string Address(const SeatRec& r) { return BoundedText(r.address, sizeof r.address); }
@@ -18,11 +21,23 @@ std::string Address(const SeatRec& r) { return BoundedText(r.address, sizeof r.a
 
 HostRelay::HostRelay(GameState& host, ServerLinks& links) : g_(host), links_(links) {}
 
+int32_t HostRelay::Now() const { return g_.ui->Now().seconds; }
+
 void HostRelay::Connected(ConnId id, const std::string& address, int port) {
+    const bool own = ownPort_ >= 0 && address == ownAddress_ && port == ownPort_;
+    const auto seatless = std::count_if(conns_.begin(), conns_.end(), [](const auto& e) {
+        return e.second.open && !e.second.own && e.second.seat < 0;
+    });
+    if (!own && seatless >= kMaxSeatless) {
+        links_.Close(id);
+        return;
+    }
     Conn& c = conns_[id];
     c = Conn{};
     c.address = address;
     c.port = port;
+    c.own = own;
+    c.movedAt = c.seatlessSince = Now();
 }
 
 void HostRelay::SetOwnEndpoint(const std::string& address, int port) {
@@ -34,37 +49,123 @@ void HostRelay::Received(ConnId id, const uint8_t* data, size_t size) {
     auto it = conns_.find(id);
     if (it == conns_.end() || !it->second.open) return;
     if (g_.isNetHost == 0 || g_.netConnected == 0) return;
+    ++depth_;
     Conn& c = it->second;
     if (!c.own && ownPort_ >= 0 && c.address == ownAddress_ && c.port == ownPort_) c.own = true;
     c.framer.Feed(data, size);
+    TakePackets(id, c);
+    // What waits beyond the sender's bound is more than an honest side
+    // ever sends ahead: the sender goes, nobody else.
+    if (c.open && c.framer.Buffered() > kSenderBacklogBytes)
+        Drop(id, c, Gb("军棋服务器缓冲空间不足,数据丢失!"));
+    --depth_;
+    Sweep();
+}
+
+void HostRelay::TakePackets(ConnId id, Conn& c) {
     while (c.open) {
+        if (!RoomFor(id)) {
+            c.paused = true;
+            return;
+        }
+        c.paused = false;
         const std::optional<Packet> p = c.framer.Next();
         if (!p) break;
+        handling_ = id;
         Handle(id, c, *p);
+        handling_ = -1;
+        // Sent on before the next is taken, so the queues drain between
+        // packets.
+        Flush();
     }
     if (c.open && c.framer.Broken()) Drop(id, c, Gb("未知封包，连接已断开：") + c.framer.Fault());
-    Flush();
+}
+
+bool HostRelay::RoomFor(ConnId sender) const {
+    for (const auto& [id, r] : conns_) {
+        if (!Counts(r)) continue;
+        if (r.out.size() + kCopiesPerPacket > kOutboxLimit) return false;
+        auto n = r.bySender.find(sender);
+        if (n != r.bySender.end() && n->second + kCopiesPerPacket > kSenderShare) return false;
+    }
+    return true;
+}
+
+void HostRelay::ResumeSenders() {
+    for (auto& [id, c] : conns_) {
+        if (!c.open || !c.paused || !RoomFor(id)) continue;
+        TakePackets(id, c);
+        if (Accepting(id)) links_.Resume(id);
+    }
+}
+
+bool HostRelay::Accepting(ConnId id) const {
+    auto it = conns_.find(id);
+    return it != conns_.end() && it->second.open && !it->second.paused;
 }
 
 void HostRelay::Writable(ConnId id) {
     auto it = conns_.find(id);
-    if (it != conns_.end() && it->second.open) SendWaiting(id, it->second);
+    if (it == conns_.end() || !it->second.open) return;
+    ++depth_;
+    SendWaiting(id, it->second);
+    ResumeSenders();
+    --depth_;
+    Sweep();
 }
 
 void HostRelay::Closed(ConnId id) {
     auto it = conns_.find(id);
     if (it == conns_.end()) return;
-    it->second.open = false;
-    it->second.out.clear();
+    ++depth_;
+    Drop(id, it->second, std::string());
+    ResumeSenders();
+    --depth_;
+    Sweep();
 }
 
 bool HostRelay::Pending() const {
-    return std::any_of(conns_.begin(), conns_.end(), [](const auto& e) { return e.second.open && !e.second.out.empty(); });
+    return std::any_of(conns_.begin(), conns_.end(),
+                       [this](const auto& e) { return Counts(e.second) && !e.second.out.empty(); });
+}
+
+void HostRelay::CheckConnections() {
+    const int32_t now = Now();
+    const int32_t stall = g_.netDisconnectTime > 0 ? g_.netDisconnectTime : 60;
+    bool closed = false;
+    ++depth_;
+    for (auto& [id, c] : conns_) {
+        if (!c.open || c.own) continue;
+        // Its seat stays, as with any connection that has gone, until a
+        // time-out or "JoinCancel".
+        if (c.seat >= 0 && !c.out.empty() && now - c.movedAt > stall) {
+            Drop(id, c, std::string());
+            closed = true;
+        } else if (c.seat < 0 && now - c.seatlessSince > kSeatlessSeconds) {
+            Drop(id, c, std::string());
+            closed = true;
+        }
+    }
+    if (closed) ResumeSenders();
+    --depth_;
+    Sweep();
 }
 
 void HostRelay::Flush() {
     for (auto& [id, c] : conns_)
         if (c.open) SendWaiting(id, c);
+}
+
+void HostRelay::Sweep() {
+    if (depth_ > 0) return;
+    for (auto it = conns_.begin(); it != conns_.end();)
+        it = it->second.open ? std::next(it) : conns_.erase(it);
+    std::erase_if(waitingJoins_, [this](const auto& j) { return !conns_.count(j.first); });
+}
+
+void HostRelay::SetSeat(Conn& c, int seat) {
+    if (c.seat >= 0 && seat < 0) c.seatlessSince = Now();
+    c.seat = seat;
 }
 
 bool HostRelay::HasConnections() const {
@@ -75,27 +176,39 @@ void HostRelay::CloseSeatConnection(int seat) {
     if (!IsValidSeat(seat)) return;
     auto it = conns_.find(seatConn_[seat]);
     if (it == conns_.end() || it->second.own || !it->second.open) return;
-    links_.Close(it->first);
-    it->second.open = false;
-    it->second.out.clear();
+    ++depth_;
+    Drop(it->first, it->second, std::string());
+    ResumeSenders();
+    --depth_;
+    Sweep();
 }
 
 void HostRelay::StopListening() {
     links_.Stop();
-    for (auto& [id, c] : conns_) {
-        c.open = false;
-        c.out.clear();
-    }
+    for (auto& [id, c] : conns_) c.open = false;
+    waitingJoins_.clear();
+    Sweep();
 }
 
 void HostRelay::AdmitWaitingJoins() {
+    if (waitingJoins_.empty()) return;
     std::vector<std::pair<ConnId, Packet>> joins;
     joins.swap(waitingJoins_);
-    for (const auto& [id, p] : joins) {
+    ++depth_;
+    for (auto& [id, p] : joins) {
         auto it = conns_.find(id);
-        if (it != conns_.end() && it->second.open) HandleJoin(id, it->second, p);
+        if (it == conns_.end() || !it->second.open) continue;
+        if (!RoomFor(id)) {
+            waitingJoins_.emplace_back(id, std::move(p));  // its turn comes when the queues have room
+            continue;
+        }
+        handling_ = id;
+        HandleJoin(id, it->second, p);
+        handling_ = -1;
+        Flush();
     }
-    if (!joins.empty()) Flush();
+    --depth_;
+    Sweep();
 }
 
 int HostRelay::SeatOfConnection(ConnId id) const {
@@ -106,9 +219,17 @@ int HostRelay::SeatOfConnection(ConnId id) const {
 bool HostRelay::Occupied(int seat) const { return g_.seatTable[seat].state != 0; }
 
 void HostRelay::QueueTo(ConnId id, const Packet& p) {
-    Conn& c = conns_[id];
-    c.out.push_back(p);
-    if (c.out.size() > kOutboxLimit) Drop(id, c, Gb("军棋服务器缓冲空间不足,数据丢失!"));
+    auto it = conns_.find(id);
+    if (it == conns_.end() || !it->second.open) return;
+    Conn& c = it->second;
+    // A full queue: the connection takes nothing, and is closed.
+    if (c.out.size() >= kOutboxLimit) {
+        Drop(id, c, Gb("军棋服务器缓冲空间不足,数据丢失!"));
+        return;
+    }
+    if (c.out.empty()) c.movedAt = Now();
+    c.out.push_back(Queued{p, handling_});
+    ++c.bySender[handling_];
 }
 
 void HostRelay::QueueToSeat(int seat, const Packet& p) {
@@ -127,20 +248,28 @@ void HostRelay::QueueToOccupied(const Packet& p) {
 
 void HostRelay::SendWaiting(ConnId id, Conn& c) {
     while (!c.out.empty()) {
-        const Packet& front = c.out.front();
+        const Packet& front = c.out.front().packet;
         const size_t n = links_.Write(id, front.data() + c.sentOfFront, front.size() - c.sentOfFront);
+        if (n > 0) c.movedAt = Now();
         c.sentOfFront += std::min(n, front.size() - c.sentOfFront);
         if (c.sentOfFront < front.size()) return;  // the rest when it is writable again
+        auto from = c.bySender.find(c.out.front().from);
+        if (from != c.bySender.end() && --from->second == 0) c.bySender.erase(from);
         c.out.pop_front();
         c.sentOfFront = 0;
     }
 }
 
 void HostRelay::Drop(ConnId id, Conn& c, const std::string& gbStatus) {
+    if (!c.open) return;
     links_.Close(id);
+    // Nothing it held is kept; the entry itself goes at the next Sweep.
     c.open = false;
-    c.out.clear();
-    g_.ui->SetStatusText(3, gbStatus);
+    c.paused = false;
+    c.out = {};
+    c.bySender.clear();
+    c.framer = PacketFramer{};
+    if (!gbStatus.empty()) g_.ui->SetStatusText(3, gbStatus);
 }
 
 std::optional<int32_t> HostRelay::AllowedSeat(const Conn& c, const Packet& p, Word w) const {
@@ -198,7 +327,7 @@ void HostRelay::Handle(ConnId id, Conn& c, const Packet& p) {
                 r.state = 0;
                 // The seat is free: its connection holds it no longer.
                 auto it = conns_.find(seatConn_[s]);
-                if (it != conns_.end() && !it->second.own) it->second.seat = -1;
+                if (it != conns_.end() && !it->second.own) SetSeat(it->second, -1);
                 seatConn_[s] = -1;
             }
             QueueToOccupied(p);
@@ -242,7 +371,12 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
     const SeatRec& held = g_.seatTable[s];
     const bool roundUnderWay = g_.netState >= kNetHostStarted && g_.netState <= kNetBattle;
     if (!c.own && c.seat == s && seatConn_[s] == id && held.state != 0 && roundUnderWay) {
-        waitingJoins_.emplace_back(id, p);
+        // One waits per connection: the latest.
+        auto w = std::find_if(waitingJoins_.begin(), waitingJoins_.end(), [id](const auto& j) { return j.first == id; });
+        if (w != waitingJoins_.end())
+            w->second = p;
+        else
+            waitingJoins_.emplace_back(id, p);
         return;
     }
     const bool samePlayer = Address(held) == Address(*rec) && held.seat == rec->seat && Name(held) == Name(*rec);
@@ -253,15 +387,20 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
     // plays); a remote side without another seat a free seat or its own
     // again once its old connection has closed, never seat 0.
     if (!c.own && (s == 0 || holdsAnotherSeat || heldByOpenConnection || (held.state != 0 && !samePlayer))) {
-        QueueTo(id, EncodeBare(Word::kJoinRefuse));
+        // An honest side leaves on the first refusal; one that keeps asking
+        // is closed.
+        if (++c.refusals > kMaxRefusals)
+            Drop(id, c, std::string());
+        else
+            QueueTo(id, EncodeBare(Word::kJoinRefuse));
         return;
     }
     // The seat moves to this connection.
     if (c.seat >= 0 && seatConn_[c.seat] == id) seatConn_[c.seat] = -1;
     auto old = conns_.find(seatConn_[s]);
-    if (old != conns_.end() && old->first != id) old->second.seat = -1;
+    if (old != conns_.end() && old->first != id) SetSeat(old->second, -1);
     seatConn_[s] = id;
-    c.seat = s;
+    SetSeat(c, s);
     g_.seatTable[s] = *rec;
     // Taken during the deployment, the seat deploys again: what was sent
     // for it before is not what its new side lays out.

@@ -15,13 +15,25 @@
 // deployed. The host's own side (recognised by its client's address and
 // port) may name any seat: it acts for the computer seats. A closed
 // connection keeps its seat (until a time-out or "JoinCancel") but gets
-// nothing more.
+// nothing more; its buffers are freed at once.
 //
 // A deployment ("SwitchEnd") counts only while the deployment is under way,
 // from the host's "JoinOk" to its "AllSwitchEnd". Each seat asks for a draw
 // at most three times a battle; an answer counts only for an open request,
 // once from each seat asked, and the votes are cleared when the request is
 // decided and when a battle starts.
+//
+// One side cannot spoil the battle for the others. Packets are relayed one
+// at a time, each sent on before the next is taken. A sender whose copies
+// fill its share of some connection's queue is paused: its further packets
+// wait in its framer (the socket layer reads nothing more from it, so the
+// rest waits in the kernel) until the queues have room; a sender that
+// still delivers more than kSenderBacklogBytes is closed. A seated
+// connection whose queue is full, or has not moved for the disconnect time,
+// is closed. A connection without a seat never holds anything back: it gets
+// at most kMaxRefusals refusals, is closed when it stays without a seat for
+// kSeatlessSeconds, and at most kMaxSeatless such connections are open at a
+// time.
 #pragma once
 
 #include <deque>
@@ -33,6 +45,17 @@
 #include "net/lan.h"
 
 namespace jq::net {
+
+// Each sender's copies may fill this much of any connection's queue: four
+// seats together fill it exactly, so no sender waits for another's flood.
+constexpr size_t kSenderShare = kOutboxLimit / 4;
+// Bytes a paused sender may deliver beyond what has been relayed.
+constexpr size_t kSenderBacklogBytes = 16 * 1024;
+// "JoinRefuse" answers a connection gets before it is closed instead.
+constexpr int kMaxRefusals = 3;
+// Connections without a seat open at a time, and how long one may stay so.
+constexpr int kMaxSeatless = 4;
+constexpr int kSeatlessSeconds = 30;
 
 class HostRelay {
 public:
@@ -47,8 +70,17 @@ public:
     // The host's own client end, once it has connected.
     void SetOwnEndpoint(const std::string& address, int port);
 
-    // Packets accepted for a connection that it has not taken yet.
+    // Whether the socket layer should read this connection's bytes now. When
+    // it turns true again the relay calls ServerLinks::Resume.
+    bool Accepting(ConnId id) const;
+    // Packets accepted for a connection that holds a seat (the host's own
+    // included) and that it has not taken yet. Connections without a seat
+    // never hold the host back.
     bool Pending() const;
+    // Closes the connections that hold the battle back or have no business
+    // with it: a seated one whose queue has not moved for the disconnect
+    // time, one without a seat for too long. Called on every tick.
+    void CheckConnections();
     // Hands waiting bytes to their connections.
     void Flush();
     // Whether any connection is open.
@@ -66,6 +98,10 @@ public:
     int SeatOfConnection(ConnId id) const;
 
 private:
+    struct Queued {
+        Packet packet;
+        ConnId from = -1;  // whose packet it is relayed for, or answers
+    };
     struct Conn {
         std::string address;
         int port = 0;
@@ -73,10 +109,26 @@ private:
         bool own = false;
         int seat = -1;
         PacketFramer framer;
-        std::deque<Packet> out;
+        std::deque<Queued> out;
         size_t sentOfFront = 0;
+        // Copies in `out` per sender.
+        std::map<ConnId, size_t> bySender;
+        // The last time `out` moved (or turned non-empty), and since when
+        // the connection has had no seat.
+        int32_t movedAt = 0;
+        int32_t seatlessSince = 0;
+        // No packet of this connection is taken until the queues have room.
+        bool paused = false;
+        int refusals = 0;
     };
 
+    // Relays the connection's framed packets one by one while the queues
+    // have room for them.
+    void TakePackets(ConnId id, Conn& c);
+    bool RoomFor(ConnId sender) const;
+    // Paused senders whose packets fit again go on.
+    void ResumeSenders();
+    bool Counts(const Conn& c) const { return c.open && (c.own || c.seat >= 0); }
     void Handle(ConnId id, Conn& c, const Packet& p);
     void HandleJoin(ConnId id, Conn& c, const Packet& p);
     void HandleSwitchEnd(const Packet& p);
@@ -93,6 +145,10 @@ private:
     void QueueTo(ConnId id, const Packet& p);
     void SendWaiting(ConnId id, Conn& c);
     void Drop(ConnId id, Conn& c, const std::string& gbStatus);
+    // Frees what closed connections held (outside any loop over them).
+    void Sweep();
+    void SetSeat(Conn& c, int seat);
+    int32_t Now() const;
     Packet BuildJoinLast() const;
 
     GameState& g_;
@@ -101,6 +157,11 @@ private:
     ConnId seatConn_[kSeats] = {-1, -1, -1, -1};
     std::string ownAddress_;
     int ownPort_ = -1;
+    // The sender whose packet is being handled (its copies count against
+    // its share); -1 for the relay's own doings. `depth_` counts the entry
+    // points under way: closed connections are freed when it falls to 0.
+    ConnId handling_ = -1;
+    int depth_ = 0;
     // Deployments relayed in this round; "AllSwitchEnd" goes out once, when
     // all four are in.
     std::vector<std::pair<ConnId, Packet>> waitingJoins_;

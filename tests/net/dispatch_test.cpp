@@ -183,7 +183,20 @@ TEST_F(SideTest, JoiningDuringTheDeploymentAndDuringTheBattle) {
 TEST_F(SideTest, NoSecondStartAndAFullInboxLeavesTheBattle) {
     Apply(EncodeSeatWord(Word::kJoinOk, 0));
     EXPECT_EQ(g->netState, kNetBattle);  // a battle under way is not begun again
+    // A burst past the inbox waits for it to empty: the socket layer is asked
+    // to read no more, then to go on.
     for (size_t i = 0; i <= kInboxLimit; ++i) Receive(EncodeChat({0, "x"}));
+    EXPECT_EQ(g->netConnected, 1);
+    EXPECT_FALSE(lan.ClientAccepting());
+    ProcessClientMessage(*g);
+    EXPECT_EQ(lan.InboxSize(), kInboxLimit);  // the waiting one moved in
+    EXPECT_FALSE(lan.ClientAccepting());
+    ProcessClientMessage(*g);
+    EXPECT_TRUE(lan.ClientAccepting());
+    EXPECT_EQ(link.resumes, 1);
+    // A socket layer that reads on regardless fills the store past its bound.
+    const Packet chat = EncodeChat({0, "x"});
+    for (size_t b = 0; b <= kClientBacklogBytes / chat.size() + 1 && g->netConnected == 1; ++b) Receive(chat);
     EXPECT_EQ(g->netConnected, 0);
     EXPECT_EQ(link.closes, 1);
     EXPECT_EQ(ui.status[3], Gb("客户端消息存储空间不足!"));

@@ -3,15 +3,28 @@
 
 #include <QProcess>
 #include <QTcpServer>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <array>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "core/board.h"
 #include "core/options.h"
+#include "core/text.h"
+#include "net/framer.h"
 #include "records/battlefile.h"
 #include "support/files_support.h"
+#include "support/scene.h"
 
 namespace jq {
 namespace {
@@ -34,10 +47,10 @@ void WriteOptions(const test::ScratchFolder& dir, int disconnectSeconds) {
 }
 
 struct Side {
-    Side(const test::ScratchFolder& dir, const QStringList& args) {
+    Side(const test::ScratchFolder& dir, const QStringList& args, int timeoutSeconds = 100) {
         p.setWorkingDirectory(QString::fromStdString(dir.Plain()));
         p.setProcessChannelMode(QProcess::MergedChannels);
-        p.start(kTool, args + QStringList{"--timeout", "100"});
+        p.start(kTool, args + QStringList{"--timeout", QString::number(timeoutSeconds)});
     }
     ~Side() {
         if (p.state() != QProcess::NotRunning) p.kill();
@@ -155,6 +168,238 @@ TEST(HeadlessSides, JoiningSidesLeaveWhenTheHostQuits) {
     host.reset();
     EXPECT_EQ(playing.Finish(10000), 1) << playing.out.toStdString();
     EXPECT_TRUE(playing.out.contains("left: 服务器停止响应！退出网战。")) << playing.out.toStdString();
+}
+
+using Clock = std::chrono::steady_clock;
+
+// A side written by hand on a plain socket to 127.0.0.1, run on its own
+// thread; every wait ends by its deadline.
+class RawSide {
+public:
+    explicit RawSide(int port, int receiveBufferBytes = 0) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (receiveBufferBytes > 0)
+            ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof receiveBufferBytes);
+        const timeval wait{0, 100000};
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(static_cast<uint16_t>(port));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        up_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    }
+    ~RawSide() { ::close(fd_); }
+
+    // Sends `times` copies of `p` in one write; false once the host has
+    // closed the connection (or the deadline passed).
+    bool Send(const net::Packet& p, int times, Clock::time_point deadline) {
+        net::Packet all;
+        for (int i = 0; i < times; ++i) all.insert(all.end(), p.begin(), p.end());
+        for (size_t at = 0; up_ && at < all.size();) {
+            const ssize_t n = ::send(fd_, all.data() + at, all.size() - at, MSG_NOSIGNAL);
+            if (n > 0) at += static_cast<size_t>(n);
+            else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && Clock::now() < deadline) continue;
+            else up_ = false;
+        }
+        return up_;
+    }
+    // Reads until a packet with `word` has come; false when the connection
+    // closed or the deadline passed first.
+    bool WaitFor(net::Word word, Clock::time_point deadline) {
+        for (;;) {
+            while (auto p = framer_.Next())
+                if (net::PacketWord(*p) == word) return true;
+            if (!ReadSome(deadline)) return false;
+        }
+    }
+    // Reads until the host closes the connection: true, or false at the deadline.
+    bool ReadUntilClosed(Clock::time_point deadline) {
+        while (ReadSome(deadline)) {
+        }
+        return !up_;
+    }
+
+private:
+    bool ReadSome(Clock::time_point deadline) {
+        uint8_t buf[4096];
+        while (up_ && Clock::now() < deadline) {
+            const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+            if (n > 0) {
+                framer_.Feed(buf, static_cast<size_t>(n));
+                return true;
+            }
+            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) up_ = false;
+        }
+        return false;
+    }
+
+    int fd_ = -1;
+    bool up_ = false;
+    net::PacketFramer framer_;
+};
+
+net::Packet JoinFor(int seat) {
+    SeatRec r;
+    PutBoundedText(r.name, sizeof r.name, "raw");
+    r.seat = seat, r.state = 1;
+    return net::EncodeJoin(r);
+}
+
+// Seat 1 joins and deploys as a side should; once the battle runs it does
+// `act`, then reads on (silent on its turn, so the host gives the seat to
+// the computer) until the host closes it.
+bool PlaysSeatOneThen(RawSide& raw, const std::function<bool(RawSide&, Clock::time_point)>& act,
+                      Clock::time_point deadline) {
+    net::SwitchEndBody army{{}, 1};
+    std::copy(test::kArmy, test::kArmy + kPiecesPerSeat, army.codes);
+    return raw.Send(JoinFor(1), 1, deadline) && raw.WaitFor(net::Word::kJoinOk, deadline) &&
+           raw.Send(net::EncodeSwitchEnd(army), 1, deadline) && raw.WaitFor(net::Word::kAllSwitchEnd, deadline) &&
+           act(raw, deadline) && raw.ReadUntilClosed(deadline);
+}
+
+struct HostileRaw {
+    const char* name;
+    int startAfter;         // sides the host waits for, the raw one included when it takes a seat
+    int receiveBufferBytes;  // 0: the system's
+    std::function<bool(RawSide&, Clock::time_point)> script;  // true: the host closed it, as it should
+    int chatLinesSeen;      // by the honest side
+};
+
+void PrintTo(const HostileRaw& h, std::ostream* os) { *os << h.name; }
+
+class HostileSides : public ::testing::TestWithParam<HostileRaw> {};
+
+// The host and an honest side at seat 2 play their battle to the end while
+// a hand-made side misbehaves; the host closes the hand-made one only.
+TEST_P(HostileSides, TheOthersPlayTheBattleToTheEnd) {
+    const HostileRaw& h = GetParam();
+    test::ScratchFolder dir;
+    WriteOptions(dir, 8);
+    const int port = FreePort();
+    // A slow build plays slowly: the hand-made side costs a disconnect time
+    // besides the battle.
+    Side host(dir,
+              {"--host", "--port", QString::number(port), "--start-after", QString::number(h.startAfter), "--out",
+               "host.kbt"},
+              200);
+    // The host reads nothing before its own side is in.
+    ASSERT_TRUE(host.WaitFor("joined: seat 0", 20000)) << host.out.toStdString();
+    std::atomic<bool> closedByHost{false};
+    RawSide raw(port, h.receiveBufferBytes);
+    std::thread hostile([&] { closedByHost = h.script(raw, Clock::now() + std::chrono::seconds(180)); });
+    Side honest(dir, JoinArgs(port, 2, "j2.kbt"), 200);
+    const int hostExit = host.Finish(200000);
+    const int honestExit = honest.Finish(30000);
+    hostile.join();
+    ASSERT_EQ(hostExit, 0) << host.out.toStdString();
+    ASSERT_TRUE(host.lastLine.startsWith("result: ")) << host.lastLine.toStdString();
+    ASSERT_EQ(honestExit, 0) << honest.out.toStdString();
+    EXPECT_EQ(honest.lastLine, host.lastLine);
+    EXPECT_TRUE(closedByHost);
+    EXPECT_EQ(honest.out.count("chat: seat 1 raw：flood"), h.chatLinesSeen);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Raw, HostileSides,
+    ::testing::Values(
+        HostileRaw{"ThreeHundredChatLinesInOneWrite", 2, 0,
+                   [](RawSide& raw, Clock::time_point deadline) {
+                       return PlaysSeatOneThen(
+                           raw,
+                           [](RawSide& r, Clock::time_point d) {
+                               return r.Send(net::EncodeChat({1, "flood"}), 300, d);
+                           },
+                           deadline);
+                   },
+                   300},
+        HostileRaw{"FourHundredJoinsDuringTheBattle", 2, 0,
+                   [](RawSide& raw, Clock::time_point deadline) {
+                       return PlaysSeatOneThen(
+                           raw, [](RawSide& r, Clock::time_point d) { return r.Send(JoinFor(1), 400, d); }, deadline);
+                   },
+                   0},
+        // Never reads (a 4 KB receive buffer) and keeps asking for the
+        // host's seat while the honest side joins and plays.
+        HostileRaw{"NeverReadsAndAsksForTheHostsSeat", 1, 4096,
+                   [](RawSide& raw, Clock::time_point deadline) {
+                       while (raw.Send(JoinFor(0), 50, deadline) && Clock::now() < deadline) {
+                       }
+                       return Clock::now() < deadline;
+                   },
+                   0}),
+    [](const ::testing::TestParamInfo<HostileRaw>& i) { return std::string(i.param.name); });
+
+// A fake host on 127.0.0.1: takes one connection, answers the side's first
+// bytes with `bytes`, and keeps it open until the side has gone.
+struct FakeHost {
+    explicit FakeHost(std::vector<uint8_t> bytes) {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(fd, 1);
+        socklen_t len = sizeof a;
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+        port = ntohs(a.sin_port);
+        const timeval wait{0, 100000};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        thread = std::thread([this, bytes, wait] {
+            const auto deadline = Clock::now() + std::chrono::seconds(20);
+            int c = -1;
+            while (c < 0 && Clock::now() < deadline && !stop) c = ::accept(fd, nullptr, nullptr);
+            if (c < 0) return;
+            ::setsockopt(c, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+            uint8_t buf[512];
+            bool sent = false;
+            while (Clock::now() < deadline && !stop) {
+                const ssize_t n = ::recv(c, buf, sizeof buf, 0);
+                if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) break;
+                // The answer to the side's "Join".
+                if (n > 0 && !sent && !bytes.empty()) sent = ::send(c, bytes.data(), bytes.size(), MSG_NOSIGNAL) > 0;
+            }
+            ::close(c);
+        });
+    }
+    ~FakeHost() {
+        stop = true;
+        thread.join();
+        ::close(fd);
+    }
+    int fd = -1;
+    int port = 0;
+    std::atomic<bool> stop{false};
+    std::thread thread;
+};
+
+// Every way out ends the side within its time-out, with a reason: a host
+// that sends what cannot be read (the side leaves during a read), and one
+// that says nothing at all.
+TEST(HeadlessSides, ASideEndsWithinItsTimeOut) {
+    net::Packet junk = net::EncodeBare(net::Word::kJoinRefuse);
+    junk[0] = '?';
+    struct Case {
+        std::vector<uint8_t> bytes;
+        const char* lastLine;
+    };
+    for (const Case& c : {Case{junk, "left: "}, Case{{}, "error: no result within 3 s"}}) {
+        test::ScratchFolder dir;
+        WriteOptions(dir, 60);
+        FakeHost fake(c.bytes);
+        QProcess p;
+        p.setWorkingDirectory(QString::fromStdString(dir.Plain()));
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        const auto started = Clock::now();
+        p.start(kTool, JoinArgs(fake.port, 1, "j1.kbt") + QStringList{"--timeout", "3"});
+        const bool ended = p.waitForFinished(8000);
+        const QString out = QString::fromUtf8(p.readAll());
+        if (!ended) p.kill(), p.waitForFinished(2000);
+        ASSERT_TRUE(ended) << out.toStdString();
+        EXPECT_LT(Clock::now() - started, std::chrono::seconds(7));
+        EXPECT_EQ(p.exitCode(), 1);
+        EXPECT_TRUE(out.trimmed().split('\n').last().startsWith(c.lastLine)) << out.toStdString();
+    }
 }
 
 }  // namespace

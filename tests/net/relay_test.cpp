@@ -1,7 +1,9 @@
 // The host's relay on connections without sockets.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <set>
 
 #include "core/text.h"
 #include "net/relay.h"
@@ -217,6 +219,139 @@ TEST_F(RelayTest, ConnectionsThatCannotTakeTheirPackets) {
     junk[0] = '?';
     Send(kRemote[2], junk);
     EXPECT_TRUE(links.closed.count(kRemote[2]));
+}
+
+// Sides that misbehave: only the side at fault is closed, and once the
+// queues have drained every other seat hears the next chat line.
+class HostileSideTest;
+struct Hostile {
+    const char* name;
+    std::function<void(HostileSideTest&)> act;
+    std::set<ConnId> closed;
+};
+
+void PrintTo(const Hostile& h, std::ostream* os) { *os << h.name; }
+
+class HostileSideTest : public RelayTest, public ::testing::WithParamInterface<Hostile> {
+public:
+    using RelayTest::g, RelayTest::ui, RelayTest::links, RelayTest::relay, RelayTest::Send, RelayTest::Got;
+    using W = RelayTest::W;
+    static Packet Join(int seat) { return EncodeJoin(Rec(seat, "p")); }
+    void Burst(ConnId id, const Packet& p, int times) {
+        Packet all;
+        for (int i = 0; i < times; ++i) all.insert(all.end(), p.begin(), p.end());
+        Send(id, all);
+    }
+    void Later(int seconds) {
+        ui.clock.seconds += seconds;
+        relay->CheckConnections();
+    }
+};
+
+TEST_P(HostileSideTest, OnlyTheSideAtFaultIsClosed) {
+    SeatAll();
+    GetParam().act(*this);
+    EXPECT_EQ(links.closed, GetParam().closed);
+    links.takeAtMost = SIZE_MAX;
+    links.takeAtMostOf.clear();
+    for (ConnId id : {kOwn, kRemote[1], kRemote[2], kRemote[3]}) relay->Writable(id), Got(id);
+    EXPECT_FALSE(relay->Pending());
+    Send(kRemote[3], EncodeChat({3, "on"}));
+    for (ConnId id : {kOwn, kRemote[1], kRemote[2], kRemote[3]})
+        EXPECT_EQ(Got(id), links.closed.count(id) ? W{} : W{"ChatMessage"}) << "connection " << id;
+}
+
+const Packet kChat = EncodeChat({1, "flood"});
+
+INSTANTIATE_TEST_SUITE_P(
+    Relay, HostileSideTest,
+    ::testing::Values(
+        Hostile{"ThreeHundredChatLinesInOneRead", [](HostileSideTest& h) { h.Burst(kRemote[1], kChat, 300); }, {}},
+        // Nobody reads: the sender's share of every queue fills, it waits,
+        // and what it sent on top is over its bound.
+        Hostile{"ThreeHundredChatLinesWhileNobodyReads",
+                [](HostileSideTest& h) {
+                    h.links.takeAtMost = 0;
+                    h.Burst(kRemote[1], kChat, 300);
+                    EXPECT_TRUE(h.relay->Pending());
+                },
+                {kRemote[1]}},
+        Hostile{"FourHundredJoinsDuringARound",
+                [](HostileSideTest& h) {
+                    h.g->netState = kNetBattle;
+                    h.Burst(kRemote[2], HostileSideTest::Join(2), 400);
+                    EXPECT_EQ(h.Got(kRemote[2]), HostileSideTest::W{});
+                    h.g->netState = kNetWaiting;
+                    h.relay->AdmitWaitingJoins();
+                    EXPECT_EQ(h.Got(kRemote[2]), HostileSideTest::W{"JoinLast"});  // one held: the latest
+                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W{"Join"});
+                },
+                {}},
+        Hostile{"ASeatItCannotHaveAgainAndAgain",
+                [](HostileSideTest& h) {
+                    h.relay->Connected(30, "10.0.0.9", 1);
+                    h.Burst(30, HostileSideTest::Join(0), 1000);
+                    EXPECT_EQ(h.Got(30), (HostileSideTest::W{"JoinRefuse", "JoinRefuse", "JoinRefuse"}));
+                },
+                {30}},
+        // A seated side that never reads holds the host back until the
+        // disconnect time has passed without its queue moving.
+        Hostile{"ASeatedSideThatNeverReads",
+                [](HostileSideTest& h) {
+                    h.links.takeAtMostOf[kRemote[1]] = 0;
+                    h.Send(kRemote[2], EncodeChat({2, "hi"}));
+                    h.Later(h.g->netDisconnectTime);
+                    EXPECT_TRUE(h.relay->Pending());
+                    EXPECT_TRUE(h.links.closed.empty());
+                    h.Later(1);
+                },
+                {kRemote[1]}},
+        // Without a seat it holds nothing back, and it goes when silent.
+        Hostile{"ASideWithoutASeatThatNeverReads",
+                [](HostileSideTest& h) {
+                    h.links.takeAtMostOf[30] = 0;
+                    h.relay->Connected(30, "10.0.0.9", 1);
+                    h.Send(30, HostileSideTest::Join(0));
+                    EXPECT_FALSE(h.relay->Pending());
+                    h.Later(kSeatlessSeconds);
+                    EXPECT_TRUE(h.links.closed.empty());
+                    h.Later(1);
+                },
+                {30}},
+        Hostile{"TooManyConnectionsWithoutASeat",
+                [](HostileSideTest& h) {
+                    for (ConnId id = 30; id < 30 + kMaxSeatless + 1; ++id) h.relay->Connected(id, "10.0.0.9", id);
+                    // One that is closed makes room.
+                    h.relay->Closed(30);
+                    h.relay->Connected(40, "10.0.0.9", 40);
+                },
+                {30, 30 + kMaxSeatless}}),
+    [](const ::testing::TestParamInfo<Hostile>& i) { return std::string(i.param.name); });
+
+// A sender that waits goes on where it stopped once the queues have room.
+TEST_F(RelayTest, AWaitingSenderGoesOnInOrder) {
+    SeatAll();
+    links.takeAtMost = 0;
+    Packet all;
+    for (int i = 0; i < 100; ++i) {
+        const Packet p = EncodeChat({1, std::to_string(i)});
+        all.insert(all.end(), p.begin(), p.end());
+    }
+    Send(kRemote[1], all);
+    EXPECT_FALSE(relay->Accepting(kRemote[1]));
+    EXPECT_TRUE(relay->Accepting(kRemote[2]));
+    links.takeAtMost = SIZE_MAX;
+    for (ConnId id : {kOwn, kRemote[1], kRemote[2]}) relay->Writable(id);
+    EXPECT_FALSE(relay->Accepting(kRemote[1]));  // seat 3's queue is still full of them
+    relay->Writable(kRemote[3]);
+    EXPECT_TRUE(relay->Accepting(kRemote[1]));
+    EXPECT_EQ(links.resumed[kRemote[1]], 1);
+    for (ConnId id : {kOwn, kRemote[1], kRemote[2], kRemote[3]}) {
+        const auto got = links.Sent(id);
+        ASSERT_EQ(got.size(), 100u) << id;
+        for (int i = 0; i < 100; ++i) EXPECT_EQ(DecodeChat(got[static_cast<size_t>(i)])->text, std::to_string(i));
+    }
+    EXPECT_TRUE(links.closed.empty());
 }
 
 }  // namespace

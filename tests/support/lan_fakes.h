@@ -30,6 +30,7 @@ public:
         return n;
     }
     void Close() override { connected = false, ++closes; }
+    void Resume() override { ++resumes; }
     std::string LocalAddress() const override { return "127.0.0.1"; }
     int LocalPort() const override { return 40001; }
     std::vector<net::Packet> Sent() const { return CutPackets(written); }
@@ -38,17 +39,20 @@ public:
     size_t takeAtMost = SIZE_MAX;
     std::vector<uint8_t> written;
     int closes = 0;
+    int resumes = 0;
 };
 
 class FakeServerLinks : public net::ServerLinks {
 public:
     bool Listening() const override { return listening; }
     size_t Write(net::ConnId id, const uint8_t* data, size_t size) override {
-        const size_t n = size < takeAtMost ? size : takeAtMost;
+        const size_t most = takeAtMostOf.count(id) ? takeAtMostOf.at(id) : takeAtMost;
+        const size_t n = size < most ? size : most;
         written[id].insert(written[id].end(), data, data + n);
         return n;
     }
     void Close(net::ConnId id) override { closed.insert(id); }
+    void Resume(net::ConnId id) override { ++resumed[id]; }
     void Stop() override { listening = false; }
     std::vector<net::Packet> Sent(net::ConnId id) const {
         auto it = written.find(id);
@@ -57,8 +61,10 @@ public:
 
     bool listening = true;
     size_t takeAtMost = SIZE_MAX;
+    std::map<net::ConnId, size_t> takeAtMostOf;  // for some connections only
     std::map<net::ConnId, std::vector<uint8_t>> written;
     std::set<net::ConnId> closed;
+    std::map<net::ConnId, int> resumed;
 };
 
 }  // namespace jq::testing

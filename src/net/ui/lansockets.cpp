@@ -13,6 +13,9 @@ namespace {
 // Bytes a connection may hold unsent before it takes no more; the rest
 // waits in the model's queue until the socket has written some.
 constexpr qint64 kSocketBacklogBytes = 256 * 1024;
+// Bytes read at a time, and held by a socket unread: while the model takes
+// no more, the rest waits in the kernel and the sender is slowed down.
+constexpr qint64 kReadChunkBytes = 4096;
 
 QString DottedIPv4(const QHostAddress& a) {
     bool ok = false;
@@ -84,6 +87,7 @@ void LanSockets::ConnectTo(const QString& hostAddress, quint16 port) {
     clientErrorMark = 0;
     if (client_) CloseGently(client_, this);
     client_ = new QTcpSocket(this);
+    client_->setReadBufferSize(kReadChunkBytes);
     connect(client_, &QTcpSocket::connected, this, &LanSockets::ClientUp);
     connect(client_, &QTcpSocket::readyRead, this, &LanSockets::ClientRead);
     connect(client_, &QTcpSocket::disconnected, this, &LanSockets::ClientDown);
@@ -97,13 +101,8 @@ void LanSockets::Accept() {
         QTcpSocket* s = server_->nextPendingConnection();
         const ConnId id = nextId_++;
         conns_[id] = s;
-        HostRelay* relay = session_.relay();
-        if (relay != nullptr) relay->Connected(id, DottedIPv4(s->peerAddress()).toStdString(), s->peerPort());
-        connect(s, &QTcpSocket::readyRead, this, [this, id, s] {
-            const QByteArray bytes = s->readAll();
-            if (HostRelay* r = session_.relay())
-                r->Received(id, reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size()));
-        });
+        s->setReadBufferSize(kReadChunkBytes);
+        connect(s, &QTcpSocket::readyRead, this, [this, id] { ConnRead(id); });
         connect(s, &QTcpSocket::bytesWritten, this, [this, id] {
             if (HostRelay* r = session_.relay()) r->Writable(id);
         });
@@ -113,7 +112,26 @@ void LanSockets::Accept() {
             if (HostRelay* r = session_.relay()) r->Closed(id);
         });
         connect(s, &QTcpSocket::errorOccurred, this, [this] { serverErrorMark = kServerErrorMark; });
+        // The relay may refuse it at once (too many connections without a
+        // seat): it then calls Close(id), which the signals above must see.
+        if (HostRelay* relay = session_.relay())
+            relay->Connected(id, DottedIPv4(s->peerAddress()).toStdString(), s->peerPort());
     }
+}
+
+void LanSockets::ConnRead(ConnId id) {
+    for (;;) {
+        auto it = conns_.find(id);
+        HostRelay* r = session_.relay();
+        if (it == conns_.end() || !it->second || r == nullptr || !r->Accepting(id)) return;
+        const QByteArray bytes = it->second->read(kReadChunkBytes);
+        if (bytes.isEmpty()) return;
+        r->Received(id, reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size()));
+    }
+}
+
+void LanSockets::Resume(ConnId id) {
+    QMetaObject::invokeMethod(this, [this, id] { ConnRead(id); }, Qt::QueuedConnection);
 }
 
 void LanSockets::ClientUp() {
@@ -123,14 +141,28 @@ void LanSockets::ClientUp() {
 }
 
 void LanSockets::ClientRead() {
-    if (!client_) return;
-    const QByteArray bytes = client_->readAll();
-    if (session_.client() != this) return;
-    session_.ClientReceived(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size()));
+    // A side reads only as fast as its inbox empties.
+    while (client_ && session_.client() == this && session_.ClientAccepting()) {
+        const QByteArray bytes = client_->read(kReadChunkBytes);
+        if (bytes.isEmpty()) return;
+        session_.ClientReceived(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size()));
+    }
+    // Not attached (yet or any more): what came is dropped, as before.
+    if (client_ && session_.client() != this) client_->readAll();
 }
 
+void LanSockets::Resume() { QMetaObject::invokeMethod(this, &LanSockets::ClientRead, Qt::QueuedConnection); }
+
 void LanSockets::ClientDown() {
-    if (session_.client() == this) session_.ClientClosed();
+    if (session_.client() == this) {
+        // The last bytes the socket holds are still the host's word.
+        if (client_) {
+            const QByteArray rest = client_->readAll();
+            if (!rest.isEmpty())
+                session_.ClientReceived(reinterpret_cast<const uint8_t*>(rest.constData()), static_cast<size_t>(rest.size()));
+        }
+        if (session_.client() == this) session_.ClientClosed();
+    }
     if (client_) client_->deleteLater();
     client_ = nullptr;
 }

@@ -52,6 +52,7 @@ public:
     bool Connected() const override;
     size_t Write(const uint8_t* data, size_t size) override;
     void Close() override;
+    void Resume() override;
     std::string LocalAddress() const override;
     int LocalPort() const override;
 
@@ -59,6 +60,7 @@ public:
     bool Listening() const override;
     size_t Write(ConnId id, const uint8_t* data, size_t size) override;
     void Close(ConnId id) override;
+    void Resume(ConnId id) override;
     void Stop() override;
 
 private:
@@ -66,6 +68,8 @@ private:
     void ClientUp();
     void ClientRead();
     void ClientDown();
+    // Hands a connection's received bytes to the relay while it takes them.
+    void ConnRead(ConnId id);
 
     LanSession& session_;
     QTcpServer* server_ = nullptr;
