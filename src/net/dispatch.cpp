@@ -238,14 +238,22 @@ MoveCand MoveToView(const MoveCand& m, int senderSeat, int viewSeat) {
 
 int ProcessClientMessage(GameState& g) {
     if (g.lan == nullptr) return 0;
-    const std::optional<Packet> p = g.lan->TakeReceived();
-    if (!p) return 0;
-    // Every packet taken gives the own side its turn back (so a side whose
-    // move never got out moves again), but a "JoinLast" that fails its
-    // checks. A second move in one turn is dropped alike on every side, as
-    // its seat is no longer the seat to move.
-    if (Apply(g, *p) || PacketWord(*p) != Word::kJoinLast) g.netMyTurn = 1;
-    return 1;
+    // A chat line or a dropped packet changes nothing in the battle, so it
+    // does not use up the tick: a side that sends them without pause would
+    // otherwise keep the host from its time-outs and computer moves. The
+    // packets already received are taken until one changes the battle.
+    for (size_t left = g.lan->InboxSize(); left > 0; --left) {
+        const std::optional<Packet> p = g.lan->TakeReceived();
+        if (!p) return 0;
+        // Every packet taken gives the own side its turn back (so a side
+        // whose move never got out moves again), but a "JoinLast" that
+        // fails its checks. A second move in one turn is dropped alike on
+        // every side, as its seat is no longer the seat to move.
+        const bool applied = Apply(g, *p);
+        if (applied || PacketWord(*p) != Word::kJoinLast) g.netMyTurn = 1;
+        if (applied && PacketWord(*p) != Word::kChatMessage) return 1;
+    }
+    return 0;
 }
 
 }  // namespace jq::net

@@ -184,8 +184,9 @@ TEST_F(SideTest, NoSecondStartAndAFullInboxLeavesTheBattle) {
     Apply(EncodeSeatWord(Word::kJoinOk, 0));
     EXPECT_EQ(g->netState, kNetBattle);  // a battle under way is not begun again
     // A burst past the inbox waits for it to empty: the socket layer is asked
-    // to read no more, then to go on.
-    for (size_t i = 0; i <= kInboxLimit; ++i) Receive(EncodeChat({0, "x"}));
+    // to read no more, then to go on. (Answers take a tick each; chat would
+    // be taken all at once.)
+    for (size_t i = 0; i <= kInboxLimit; ++i) Receive(EncodeSeatWord(Word::kPeaceFinalAbort, 0));
     EXPECT_EQ(g->netConnected, 1);
     EXPECT_FALSE(lan.ClientAccepting());
     ProcessClientMessage(*g);
