@@ -120,7 +120,8 @@ bool OutcomeHolds(const GameState& g, const MoveCand& m) {
 bool ApplyMove(GameState& g, const MoveQzBody& b) {
     const MoveCand m = MoveToView(b.move, b.seat, g.myNetSeat);
     if (!OutcomeHolds(g, m)) {
-        g.ui->SetStatusText(3, Gb("第 ") + std::to_string(g.curSeat) + Gb(" 方的棋步胜负不符，此步作废！"));
+        // Seats are named as the join dialog numbers them, alike on every side.
+        g.ui->SetStatusText(3, Gb("位置") + std::to_string(b.seat + 1) + Gb(" 的棋步胜负不符，此步作废！"));
         return false;
     }
     ExecuteMove(g, m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome);

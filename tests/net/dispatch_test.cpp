@@ -125,7 +125,7 @@ TEST(LanMoves, AFalseOutcomeIsDroppedOnEverySide) {
                 EXPECT_TRUE(std::equal(before.begin(), before.end(), g->pieces.begin(), [](const auto& a, const auto& b) {
                     return a.alive == b.alive && a.x == b.x && a.y == b.y;
                 }));
-                EXPECT_EQ(ui.status[3], Gb("第 ") + std::to_string(LocalSeat(1, v)) + Gb(" 方的棋步胜负不符，此步作废！"));
+                EXPECT_EQ(ui.status[3], Gb("位置2 的棋步胜负不符，此步作废！"));
             }
         }
         // The record holds the one move, with the outcome the pieces give.
