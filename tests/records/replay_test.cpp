@@ -267,6 +267,56 @@ TEST(Replay, AutomaticReplayStopsBeforeARefusedStep) {
     EXPECT_EQ(o.g().stepCount, 6);
 }
 
+// A damaged "oprec" does not reach the running copy through a record: -7 would wait
+// for ever, 3,000,000 seconds overflow as milliseconds.
+TEST(Replay, OpeningARecordSanitisesTheMinimumMoveInterval) {
+    replaytest::PlayedRecord live = PlayRandomBattle(21, -1, -1);
+    const std::string path = live.t->Path("a.kbt");
+    WriteBytes(path, live.kbt);
+    const std::pair<int32_t, int32_t> cases[] = {{-7, 1}, {3000000, 10}, {INT32_MIN, 1}, {0, 0}, {4, 4}, {10, 10}};
+    for (const auto& [stored, running] : cases) {
+        TestGame t;
+        t.g().optionsRecord.netMinMoveIntervalOption = stored;
+        t.g().netMinMoveInterval = 3;
+        OpenBattleFile(t.g(), path);
+        EXPECT_EQ(t.g().netMinMoveInterval, running) << stored;
+    }
+}
+
+// A first step from a board point to a point off the board still names the seat that
+// made it: the seat and the turn order come out as played, without a box, in both readers.
+TEST(Replay, FirstStepWithABadToPointKeepsItsSeat) {
+    replaytest::PlayedRecord live = PlayRandomBattle(31, -1, -1);
+    const GameState& lg = live.t->g();
+    const int firstSeat = SeatOf(lg.stepRecords[0].mover);
+    std::vector<uint8_t> kbt = live.kbt;
+    kbt[211 + 2] = 12, kbt[211 + 3] = 12;
+    ASSERT_LT(PointIndexAt(Board(), 12, 12), 0);
+    // Rotation 2 turns nothing; to-bytes 16, 0 read as the point (12, 12).
+    std::vector<uint8_t> jqh = EncodeJqh(DecodeBattleFile(live.kbt).file, 2);
+    jqh[204 + 2] = 16, jqh[204 + 3] = 0;
+    const int from = PointIndexAt(Board(), 28 - jqh[204], jqh[205] + 12);
+    ASSERT_GE(from, 0);
+    const JqhDecodeResult decoded = DecodeJqhFile(jqh.data(), jqh.size());
+    EXPECT_FALSE(decoded.firstMoveOffBoard);
+    EXPECT_EQ(decoded.file.seat, (4 - from / 30) % 4);
+    for (const auto& [name, bytes] : {std::pair{"first.kbt", kbt}, std::pair{"first.jqh", jqh}}) {
+        WriteBytes(live.t->Path(name), bytes);
+        Opened o(live.t->Path(name));
+        for (const std::string& box : o.t.ui.messages)  // the piece statistics may tell their defaults
+            EXPECT_EQ(box, Gb("采用默认子力分布！！     ")) << name << ": " << Utf8FromGb(box);
+        EXPECT_EQ((std::pair{o.g().turnDirection, o.g().curSeat}), (std::pair{lg.turnDirection, firstSeat})) << name;
+        // The step itself is refused: the turn passes, nothing moves.
+        const PieceTable before = o.g().pieces;
+        ReplayNextSteps(o.g());
+        EXPECT_EQ(o.g().stepCount, 1) << name;
+        EXPECT_EQ(o.g().curSeat, (firstSeat + lg.turnDirection + 4) % 4) << name;
+        EXPECT_TRUE(std::equal(before.begin(), before.end(), o.g().pieces.begin(),
+                               [](const PieceRec& a, const PieceRec& b) { return a.x == b.x && a.y == b.y && a.alive == b.alive; }))
+            << name;
+    }
+}
+
 TEST(ForeignRecord, OpensToTheSamePlayAsItsOwnRecord) {
     replaytest::PlayedRecord live = PlayRandomBattle(31, 5, -1);
     const BattleFile file = DecodeBattleFile(live.kbt).file;
