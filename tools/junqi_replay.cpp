@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
             const int before = g.stepCount;
             g.clickStepCount = 1;
             jq::ReplayNextSteps(g);
-            if (g.stepCount == before) break;  // the end, or a refused step
+            if (g.stepCount == before) break;  // the end of the record
             PrintPosition(g, out);
         }
     } else {

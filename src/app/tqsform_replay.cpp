@@ -82,7 +82,8 @@ void TqsForm::btnNextStepClick() {
 }
 
 void TqsForm::btnProvStepMouseDown(Qt::MouseButton, Qt::KeyboardModifiers modifiers) {
-    jq::PrevStepMouseDown(*game_, AnyModifier(modifiers));
+    // Alt has no part here: only Ctrl and Shift send the replay to its start.
+    jq::PrevStepMouseDown(*game_, modifiers & Qt::ControlModifier, modifiers & Qt::ShiftModifier);
 }
 
 void TqsForm::btnProvStepClick() {

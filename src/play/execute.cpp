@@ -133,6 +133,13 @@ void TimeoutStep(GameState& g, int seat, int count) {
 
 }  // namespace
 
+bool IsExecutableMove(GameState& g, int fromPiece, int toPiece, int x1, int y1, int x2, int y2) {
+    if (!IsValidPiece(fromPiece) || PointIndexAt(*g.board, x1, y1) < 0 || PointIndexAt(*g.board, x2, y2) < 0)
+        return false;
+    PathBuffer path;
+    return IsLegalMove(g, fromPiece, toPiece, x1, y1, x2, y2, path);
+}
+
 void RemovePiece(GameState& g, int piece) {
     g.pieces[piece].alive = 0;
     g.ui->SetPieceVisible(piece, false);

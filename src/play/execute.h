@@ -31,6 +31,11 @@ constexpr int kStepPauseMs = 40;
 // player. The outcome itself is taken as given.
 MoveResult ExecuteMove(GameState& g, int fromPiece, int toPiece, int x1, int y1, int x2, int y2, int outcome);
 
+// Whether ExecuteMove would carry out this ordinary move in the present
+// position rather than refuse it: a live movable piece on (x1, y1), both
+// points on the board, `toPiece` what stands on (x2, y2) and a path.
+bool IsExecutableMove(GameState& g, int fromPiece, int toPiece, int x1, int y1, int x2, int y2);
+
 // Takes a piece off the board (alive 0, hidden).
 void RemovePiece(GameState& g, int piece);
 // Takes every live piece of `seat` off the board, noting them in the seat's

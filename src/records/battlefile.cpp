@@ -20,7 +20,10 @@ bool HasZeroCoordinate(const MoveRec& m) { return m.fromX == 0 || m.fromY == 0 |
 MoveRec NormaliseRecordMove(const MoveRec& m) {
     if (IsSpecialMove(m) || HasZeroCoordinate(m)) return m;
     const BoardTables& board = Board();
-    if (PointIndexAt(board, m.fromX, m.fromY) >= 0 && PointIndexAt(board, m.toX, m.toY) >= 0) return m;
+    const bool from = PointIndexAt(board, m.fromX, m.fromY) >= 0;
+    if (from && PointIndexAt(board, m.toX, m.toY) >= 0) return m;
+    // A from-point on the board still tells whose step it was.
+    if (from) return MoveRec{m.fromX, m.fromY, kOffBoardMove.toX, kOffBoardMove.toY};
     return kOffBoardMove;
 }
 

@@ -62,14 +62,16 @@ struct BattleDecodeResult {
 };
 
 // A record move whose points are not both board points (and which is not a
-// special record) replays as a step without a mover. It is held as this
-// marker, which no view turn brings onto the board or to a zero coordinate
-// (a zero coordinate ends a record).
+// special record) replays as a refused step. A point off the board is held
+// as this marker's, which no view turn brings onto the board or to a zero
+// coordinate (a zero coordinate ends a record).
 constexpr MoveRec kOffBoardMove{1, 1, 1, 1};
 bool IsSpecialMove(const MoveRec& m);
 bool HasZeroCoordinate(const MoveRec& m);
 // The move as a record holds it: special records and pairs of board points
-// as they are, anything else kOffBoardMove. A zero coordinate is kept.
+// as they are; a from-point on the board with a to-point off it keeps the
+// from-point (it tells the seat and the turn order) and gets the marker's
+// to-point; anything else is kOffBoardMove. A zero coordinate is kept.
 MoveRec NormaliseRecordMove(const MoveRec& m);
 
 // Encodes a record: the seat byte is always 20; names are cut to 20 bytes
@@ -82,7 +84,7 @@ std::vector<uint8_t> EncodeBattleFile(const BattleFile& file);
 // ends the seat's codes. A trailing part of a move record is ignored, as is
 // everything after the 510th record. The moves end before the first record
 // with a zero byte; a record that is not a pair of board points (nor
-// special) is kept as kOffBoardMove.
+// special) is kept as NormaliseRecordMove holds it.
 BattleDecodeResult DecodeBattleFile(const uint8_t* data, size_t size);
 BattleDecodeResult DecodeBattleFile(const std::vector<uint8_t>& bytes);
 

@@ -41,7 +41,8 @@ struct JqhDecodeResult {
 
 // Decodes a file image. Bytes a short file lacks read as zero. Moves end at
 // the first converted record with a zero coordinate; records whose points
-// are not board points are kept (they replay as steps without a mover).
+// are not board points are kept as NormaliseRecordMove holds them (they
+// replay as refused steps).
 JqhDecodeResult DecodeJqhFile(const uint8_t* data, size_t size);
 
 // Reads a ".jqh" file, lays the battle out and turns the view as the file

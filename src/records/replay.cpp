@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/combat.h"
+#include "core/options.h"
 #include "core/text.h"
 #include "formations/piecestats.h"
 #include "play/execute.h"
@@ -23,9 +24,6 @@ constexpr int kNotFound = 100;
 bool IsSurrender(const MoveRec& m) {
     return m.fromX == kSurrenderCoord && m.fromY == kSurrenderCoord && m.toX == kSurrenderCoord &&
            m.toY == kSurrenderCoord;
-}
-bool IsTimeout(const MoveRec& m) {
-    return m.fromX == kTimeoutCoord && m.fromY == kTimeoutCoord && m.toX == kTimeoutCoord && m.toY == kTimeoutCoord;
 }
 bool IsSurrender(const StepRec& r) { return IsSurrender(MoveRec{r.fromX, r.fromY, r.toX, r.toY}); }
 
@@ -78,6 +76,62 @@ void ResetUndoLog(GameState& g) {
 void RevealFallenCommandersFlags(GameState& g) {
     for (int s = 0; s < kSeats; ++s)
         if (!SeatHasLiveCommander(g.pieces, s)) g.ui->RevealFlag(s * kPiecesPerSeat);
+}
+
+// The step a record entry makes in the present position. Stepping forward,
+// stepping back and going to a step all take an entry through here, so they
+// agree on every position. An ordinary entry names the live piece on its
+// from-point, what stands on its to-point and the combat outcome. An entry
+// that cannot be carried out (a point off the board, no live piece on the
+// from-point, a move the rules refuse, such as a mine or flag moving) is a
+// refused step: no mover and no target, the seat to move as its outcome,
+// and the turn passes without a move. The special steps keep their
+// coordinates with the seat to move as the outcome.
+StepRec ResolveRecordStep(GameState& g, const MoveRec& h) {
+    StepRec r{kNoPiece, kNoPiece, h.fromX, h.fromY, h.toX, h.toY, g.curSeat};
+    if (IsSpecialMove(h)) return r;
+    const int mover = OnBoard(g, h.fromX, h.fromY) ? PieceAtPoint(h.fromX, h.fromY, g.pieces) : kNoPiece;
+    const int target = OnBoard(g, h.toX, h.toY) ? PieceAtPoint(h.toX, h.toY, g.pieces) : kNoPiece;
+    if (!IsExecutableMove(g, mover, target, h.fromX, h.fromY, h.toX, h.toY)) return r;
+    r.mover = mover;
+    r.target = target;
+    r.outcome = IsValidPiece(target) ? ResolveCombat(g.pieces, mover, target) : 1;
+    return r;
+}
+
+// The seat whose piece makes a step has the turn. In a sound record that
+// is the seat to move already; after a refused step a damaged record may
+// go on with another seat's piece, and the turn follows the record, so
+// that stepping back finds the seat of every step it undoes.
+void GiveTurnToMover(GameState& g, const StepRec& r) {
+    if (IsValidPiece(r.mover)) g.curSeat = SeatOf(r.mover);
+}
+
+bool IsRefusedStep(const StepRec& r) {
+    return !IsValidPiece(r.mover) && !IsSpecialMove(MoveRec{r.fromX, r.fromY, r.toX, r.toY});
+}
+
+// A refused step as a played one would be: the selection and arrows gone,
+// the step written and counted, the turn passed.
+void PassRefusedStep(GameState& g, const MoveRec& h) {
+    ClearSelection(g);
+    g.ui->HideArrows();
+    if (g.stepCount >= 0 && g.stepCount < kStepSlots)
+        g.stepRecords[g.stepCount] = StepRec{kNoPiece, kNoPiece, h.fromX, h.fromY, h.toX, h.toY, g.curSeat};
+    AdvanceStepCount(g);
+    PassTurn(g);
+}
+
+// Carries out a resolved step: a move or special step through ExecuteMove,
+// a refused step by passing the turn.
+void CarryOutStep(GameState& g, const StepRec& r) {
+    const MoveRec h{r.fromX, r.fromY, r.toX, r.toY};
+    g.move = h;
+    GiveTurnToMover(g, r);
+    if (!IsRefusedStep(r) &&
+        ExecuteMove(g, r.mover, r.target, h.fromX, h.fromY, h.toX, h.toY, r.outcome) == MoveResult::kDone)
+        return;
+    PassRefusedStep(g, h);
 }
 
 }  // namespace
@@ -173,6 +227,7 @@ void DetectReplayDirection(GameState& g) {
     const int seat0 = SeatOf(mover0);
     const int seat1 = SeatOf(mover1);
     g.turnDirection = (i1 - i0 + seat0) % kSeats == seat1 ? 1 : -1;
+    SanitizeRunningOptions(g);
     g.curSeat = seat0;
     for (int i = 0; i < i0; ++i) g.curSeat = WrapSeat(g.curSeat - g.turnDirection);
 }
@@ -191,33 +246,31 @@ void NextStepMouseDown(GameState& g, bool ctrl, bool shift, bool alt) {
     g.autoPlay = alt ? 1 : 0;
 }
 
-void PrevStepMouseDown(GameState& g, bool modifier) {
-    g.clickStepCount = modifier ? 2 : 1;
+void PrevStepMouseDown(GameState& g, bool ctrl, bool shift) {
+    g.clickStepCount = (ctrl || shift) ? 2 : 1;
     g.autoPlay = 0;
 }
 
 void ReplayNextSteps(GameState& g) {
     ClearSelection(g);
     const int count = g.clickStepCount;
+    bool refused = false;
     for (int rep = 0; rep < count; ++rep) {
         if (g.stepCount < 0 || g.stepCount >= kMaxSteps) break;
         const MoveRec h = g.moveHistory[g.stepCount];
         if (HasZeroCoordinate(h)) break;  // the end of the record
-        const int mover = PieceAtPoint(h.fromX, h.fromY, g.pieces);
-        const int target = PieceAtPoint(h.toX, h.toY, g.pieces);
-        const int outcome = (IsValidPiece(mover) && IsValidPiece(target)) ? ResolveCombat(g.pieces, mover, target) : 1;
-        // A step that will be refused with a box ends automatic replay
-        // first, so the timer does not offer it again behind the box.
-        const bool special = IsSpecialMove(h);
-        if (!special && (!IsValidPiece(mover) || !OnBoard(g, h.fromX, h.fromY) || !OnBoard(g, h.toX, h.toY)))
-            g.autoPlay = 0;
-        g.move = h;
-        if (ExecuteMove(g, mover, target, h.fromX, h.fromY, h.toX, h.toY, outcome) == MoveResult::kRefused) {
-            g.autoPlay = 0;
-            break;
-        }
+        const StepRec r = ResolveRecordStep(g, h);
+        refused = refused || IsRefusedStep(r);
+        CarryOutStep(g, r);
     }
     g.clickStepCount = 1;
+    if (refused) {
+        // One box for the command, however many refused steps it passed;
+        // automatic replay ends first, so the timer does not step on
+        // behind the box.
+        g.autoPlay = 0;
+        g.ui->ShowMessage(Gb("非法棋步,没有指定要移动的棋子... "), false);
+    }
 }
 
 void ReplayStepBack(GameState& g) {
@@ -250,12 +303,13 @@ void ReplayStepBack(GameState& g) {
             if (g.pieces[r.target].code == kFlag) ReviveSeatRow(g, SeatOf(r.target), false);
         }
         if (IsSurrender(r)) ReviveSeatRow(g, r.outcome, true);
-        // The seat that made the step moves again. Stepping the turn back
-        // would land on a seat the step had taken out (the turn skipped it).
-        const bool special = IsSpecialMove(MoveRec{r.fromX, r.fromY, r.toX, r.toY});
-        if (special && IsValidSeat(r.outcome)) {
+        // The seat that made the step moves again: a step without a mover
+        // (special or refused) holds that seat as its outcome. Stepping the
+        // turn back would land on a seat the step had taken out (the turn
+        // skipped it).
+        if (!IsValidPiece(r.mover) && IsValidSeat(r.outcome)) {
             g.curSeat = r.outcome;
-        } else if (!special && IsValidPiece(r.mover)) {
+        } else if (IsValidPiece(r.mover)) {
             g.curSeat = SeatOf(r.mover);
         } else {
             for (int tries = 0; tries < kSeats; ++tries) {
@@ -264,8 +318,9 @@ void ReplayStepBack(GameState& g) {
             }
         }
         if (++undone == 2) {
-            g.move = MoveRec{r.fromX, r.fromY, r.toX, r.toY};
-            ExecuteMove(g, r.mover, r.target, r.fromX, r.fromY, r.toX, r.toY, r.outcome);
+            // Shown again as it was taken; a refused step passes silently
+            // (its box came when it was first met).
+            CarryOutStep(g, r);
             g.clickStepCount = 1;
         }
     }
@@ -292,35 +347,28 @@ int ReplayToStep(GameState& g, int n) {
     int i = 0;
     for (; i < n && i < kMaxSteps; ++i) {
         const MoveRec h = g.moveHistory[i];
-        StepRec& e = g.stepRecords[i];
-        e = StepRec{kNoPiece, kNoPiece, h.fromX, h.fromY, h.toX, h.toY, 1};
-        if (HasZeroCoordinate(h)) break;
+        if (HasZeroCoordinate(h)) {
+            g.stepRecords[i] = StepRec{kNoPiece, kNoPiece, h.fromX, h.fromY, h.toX, h.toY, 1};
+            break;
+        }
+        const StepRec e = ResolveRecordStep(g, h);
+        g.stepRecords[i] = e;
+        GiveTurnToMover(g, e);
         if (IsSurrender(h)) {
-            e.outcome = g.curSeat;
             if (IsValidSeat(g.curSeat)) RemoveWholeSeat(g, g.curSeat);
-        } else if (IsTimeout(h)) {
-            e.outcome = g.curSeat;
-        } else if (OnBoard(g, h.fromX, h.fromY) && OnBoard(g, h.toX, h.toY)) {
-            const int mover = PieceAtPoint(h.fromX, h.fromY, g.pieces);
-            if (IsValidPiece(mover)) {
-                const int target = PieceAtPoint(h.toX, h.toY, g.pieces);
-                e.mover = mover;
-                e.target = target;
-                g.pieces[mover].x = h.toX;
-                g.pieces[mover].y = h.toY;
-                if (IsValidPiece(target)) {
-                    // The outcome applied as ExecuteMove applies it.
-                    const int outcome = ResolveCombat(g.pieces, mover, target);
-                    e.outcome = outcome;
-                    if (outcome < 0) {
-                        RemovePiece(g, mover);
-                    } else if (outcome > 0) {
-                        if (g.pieces[target].code == kFlag) RemoveWholeSeat(g, SeatOf(target));
-                        RemovePiece(g, target);
-                    } else {
-                        RemovePiece(g, mover);
-                        RemovePiece(g, target);
-                    }
+        } else if (IsValidPiece(e.mover)) {
+            g.pieces[e.mover].x = h.toX;
+            g.pieces[e.mover].y = h.toY;
+            if (IsValidPiece(e.target)) {
+                // The outcome applied as ExecuteMove applies it.
+                if (e.outcome < 0) {
+                    RemovePiece(g, e.mover);
+                } else if (e.outcome > 0) {
+                    if (g.pieces[e.target].code == kFlag) RemoveWholeSeat(g, SeatOf(e.target));
+                    RemovePiece(g, e.target);
+                } else {
+                    RemovePiece(g, e.mover);
+                    RemovePiece(g, e.target);
                 }
             }
         }

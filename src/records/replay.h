@@ -48,16 +48,23 @@ int RecordLength(const GameState& g);
 // Mouse-down on "下一步": the count of the click that follows (Ctrl 10,
 // Shift 20, both 100) and automatic replay on with Alt, off without.
 void NextStepMouseDown(GameState& g, bool ctrl, bool shift, bool alt);
-// Mouse-down on "上一步": back to the start with any modifier; stops
-// automatic replay.
-void PrevStepMouseDown(GameState& g, bool modifier);
+// Mouse-down on "上一步": back to the start with Ctrl or Shift (Alt changes
+// nothing); stops automatic replay.
+void PrevStepMouseDown(GameState& g, bool ctrl, bool shift);
+
+// A record step that cannot be carried out in the position it meets (a
+// point off the board, no live piece on its from-point, a move the rules
+// refuse) is a refused step in every way of replaying: no piece moves, the
+// step is counted (mover and target -2, the seat to move as its outcome)
+// and the turn passes, so the replay goes on past it.
 
 // "下一步": up to clickStepCount steps forward through ExecuteMove, then the
-// count back to 1. Stops at the end of the record and at a step that is
-// refused; automatic replay stops before a refused step is reported.
+// count back to 1. Stops at the end of the record. A command that passed a
+// refused step ends automatic replay and then shows one box.
 void ReplayNextSteps(GameState& g);
 // "上一步": one step back (undoes two steps and carries the earlier out
-// again), or with a count other than 1 reopens battleFileName at step 0.
+// again, a refused one silently), or with a count other than 1 reopens
+// battleFileName at step 0.
 void ReplayStepBack(GameState& g);
 // "停止演播".
 void StopAutoReplay(GameState& g);

@@ -284,6 +284,50 @@ TEST(GoToStepDialog, ControlsInPlaceAndTheCountsLineReadsApart) {
     EXPECT_LE(line.back().second, d.GroupBox1->width());
 }
 
+// The modifier keys of a press on the two step buttons; Alt starts automatic replay on
+// "下一步" and does nothing on "上一步", whose click then goes back one step.
+TEST(ReplayWindow, StepButtonsReadTheirModifierKeys) {
+    jq::test::ScratchWorkFolder folder;
+    std::filesystem::copy_file(JQ_SOURCE_DIR "/assets/work/statfile", folder.path() + "/statfile");
+    auto form = std::make_unique<TqsForm>();
+    jq::GameState& g = form->game();
+    const std::string path = folder.path() + "/a.kbt";
+    jq::test::WriteBytes(path, jq::replaytest::PlayRandomBattle(5, -1, -1).kbt);
+    jq::LoadChosenRecord(g, path);
+    struct Row {
+        Qt::KeyboardModifiers mods;
+        int nextCount, nextAuto, prevCount;
+    };
+    const Row rows[] = {
+        {Qt::NoModifier, 1, 0, 1},
+        {Qt::ControlModifier, 10, 0, 2},
+        {Qt::ShiftModifier, 20, 0, 2},
+        {Qt::ControlModifier | Qt::ShiftModifier, 100, 0, 2},
+        {Qt::AltModifier, 1, 1, 1},
+        {Qt::AltModifier | Qt::ControlModifier, 10, 1, 2},
+        {Qt::AltModifier | Qt::ShiftModifier, 20, 1, 2},
+        {Qt::KeypadModifier, 1, 0, 1},
+    };
+    for (const Row& r : rows) {
+        const int mods = static_cast<int>(r.mods);
+        g.autoPlay = 1 - r.nextAuto, g.clickStepCount = 7;
+        SendMouse(form->btnNextStep, QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, QPoint(2, 2), r.mods);
+        EXPECT_EQ((std::pair{g.clickStepCount, g.autoPlay}), (std::pair{r.nextCount, r.nextAuto})) << "next " << mods;
+        g.autoPlay = 1, g.clickStepCount = 7;
+        SendMouse(form->btnProvStep, QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton, QPoint(2, 2), r.mods);
+        EXPECT_EQ((std::pair{g.clickStepCount, g.autoPlay}), (std::pair{r.prevCount, 0})) << "back " << mods;
+    }
+    form->btnNextStepMouseDown(Qt::LeftButton, Qt::ShiftModifier);
+    form->btnNextStepClick();
+    ASSERT_EQ(g.stepCount, 20);
+    form->btnProvStepMouseDown(Qt::LeftButton, Qt::AltModifier);
+    form->btnProvStepClick();
+    EXPECT_EQ(g.stepCount, 19);  // one step back, the record not read again
+    form->btnProvStepMouseDown(Qt::LeftButton, Qt::ShiftModifier);
+    form->btnProvStepClick();
+    EXPECT_EQ(g.stepCount, 0);
+}
+
 // The hidden "阵法学习" command: a file chosen among records gives their folder a database.
 TEST(StudyDialog, HiddenCommandStudiesTheChosenFolder) {
     jq::test::ScratchWorkFolder folder;

@@ -122,11 +122,17 @@ TEST(BattleFileRead, HostileHeadsAndMoveRecords) {
     // A zero coordinate ends the moves; other points off the board are a step without a mover.
     for (const std::array<uint8_t, 4> m : {std::array<uint8_t, 4>{0, 0, 0, 0}, {255, 255, 255, 0}, {18, 0, 18, 17}})
         EXPECT_EQ(DecodeBattleFile(withMoves({ok, ok, m, ok})).file.moves.size(), 2u) << int(m[0]) << "," << int(m[1]);
-    const std::array<uint8_t, 4> offBoard[] = {{5, 17, 18, 17}, {18, 17, 29, 17}, {12, 12, 18, 17}, {22, 22, 22, 255}};
-    for (const auto& m : offBoard) {
+    // A from-point on the board (18,17 of seat 0; the centre 22,22) is kept: it tells whose step it was.
+    const std::pair<std::array<uint8_t, 4>, MoveRec> offBoard[] = {
+        {{5, 17, 18, 17}, kOffBoardMove},
+        {{12, 12, 18, 17}, kOffBoardMove},
+        {{18, 17, 29, 17}, MoveRec{18, 17, kOffBoardMove.toX, kOffBoardMove.toY}},
+        {{22, 22, 22, 255}, MoveRec{22, 22, kOffBoardMove.toX, kOffBoardMove.toY}},
+    };
+    for (const auto& [m, want] : offBoard) {
         r = DecodeBattleFile(withMoves({ok, ok, m, ok}));
         ASSERT_EQ(r.file.moves.size(), 4u);
-        EXPECT_EQ(std::memcmp(&r.file.moves[2], &kOffBoardMove, sizeof(MoveRec)), 0) << int(m[0]) << "," << int(m[1]);
+        EXPECT_EQ(std::memcmp(&r.file.moves[2], &want, sizeof(MoveRec)), 0) << int(m[0]) << "," << int(m[1]);
         EXPECT_EQ(r.file.moves[3].fromX, good.fromX);
     }
     // A trailing part of a record is no record, even when bytes past the end would complete it.

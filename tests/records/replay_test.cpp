@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -56,35 +57,63 @@ struct Opened {
     GameState& g() { return t.g(); }
 };
 
+// What the rules never let a board show: a live piece off the board, two
+// live pieces on one point, a flag or mine off its start point. Empty when
+// the position is sound.
+std::string RuleBreak(const GameState& g) {
+    for (int k = 0; k < kPieceCount; ++k) {
+        const PieceRec& p = g.pieces[k];
+        if (p.alive != 1) continue;
+        const std::string at = "piece " + std::to_string(k) + " at " + std::to_string(p.x) + "," + std::to_string(p.y);
+        if (PointIndexAt(*g.board, p.x, p.y) < 0) return at + " off the board";
+        if ((p.code == kFlag || p.code == kMine) && (p.x != p.startX || p.y != p.startY)) return at + " has moved";
+        for (int j = 0; j < k; ++j)
+            if (g.pieces[j].alive == 1 && g.pieces[j].x == p.x && g.pieces[j].y == p.y) return at + " shares it";
+    }
+    return "";
+}
+
+// Runs one replay command and expects it to show at most one box.
+template <class Command>
+void AtMostOneBox(TestGame& t, Command command, const std::string& what) {
+    const size_t before = t.ui.messages.size();
+    command();
+    EXPECT_LE(t.ui.messages.size(), before + 1) << what;
+}
+
 // Replays `path` step by step, then checks that go-to-step, jumps of 10 and 100 and
-// steps back reach the same states. Returns the state after each single step.
+// steps back reach the same states, that no state breaks the rules and that no
+// command shows more than one box. Returns the state after each single step.
 std::vector<std::vector<int>> ExpectEveryWayAgrees(const std::string& path, const std::string& what) {
     Opened single(path);
     const int length = RecordLength(single.g());
     std::vector<std::vector<int>> byStep{Snapshot(single.g())};
     while (single.g().stepCount < length) {
-        ReplayNextSteps(single.g());
+        AtMostOneBox(single.t, [&] { ReplayNextSteps(single.g()); }, what + " step");
         EXPECT_EQ(single.g().stepCount, static_cast<int>(byStep.size())) << what;
         if (single.g().stepCount != static_cast<int>(byStep.size())) return byStep;
+        EXPECT_EQ(RuleBreak(single.g()), "") << what << " step " << byStep.size();
         byStep.push_back(Snapshot(single.g()));
     }
     Opened jump(path);
     for (int n = 0; n <= length; ++n) {
-        GotoReplayStart(jump.g());
-        ReplayToStep(jump.g(), n);
+        AtMostOneBox(jump.t, [&] {
+            GotoReplayStart(jump.g());
+            ReplayToStep(jump.g(), n);
+        }, what + " go to");
         EXPECT_EQ(Snapshot(jump.g()), byStep[n]) << what << " go to " << n;
     }
     for (int count : {10, 100}) {
         Opened many(path);
         while (many.g().stepCount < length) {
             many.g().clickStepCount = count;
-            ReplayNextSteps(many.g());
+            AtMostOneBox(many.t, [&] { ReplayNextSteps(many.g()); }, what + " jump");
             EXPECT_EQ(Snapshot(many.g()), byStep[many.g().stepCount]) << what << " by " << count;
         }
     }
     // Back one step at a time from the end.
     for (int n = length; n > 0; --n) {
-        ReplayStepBack(single.g());
+        AtMostOneBox(single.t, [&] { ReplayStepBack(single.g()); }, what + " back");
         EXPECT_EQ(Snapshot(single.g()), byStep[n - 1]) << what << " back from " << n;
     }
     return byStep;
@@ -101,6 +130,42 @@ TEST(Replay, EveryWayToAStepAgrees) {
         const auto byStep = ExpectEveryWayAgrees(path, "seed " + std::to_string(seed));
         ASSERT_EQ(static_cast<int>(byStep.size()), lg.stepCount + 1);
         EXPECT_EQ(byStep.back(), Snapshot(lg)) << "seed " << seed;
+    }
+}
+
+// A record damaged at three steps: a mine moving, a step off the board, a good
+// from-point with a bad to-point. A refused step passes the turn and moves
+// nothing, in every way of replaying, and the replay goes on past it.
+TEST(Replay, EveryWayAgreesOnRefusedSteps) {
+    for (uint32_t seed : {5u, 29u}) {
+        replaytest::PlayedRecord live = PlayRandomBattle(seed, 3, 40);
+        const GameState& lg = live.t->g();
+        ASSERT_GT(lg.stepCount, 30);
+        // A mine alive at the end never left its point.
+        int mine = 0;
+        while (mine < kPieceCount && !(lg.pieces[mine].code == kMine && lg.pieces[mine].alive == 1)) ++mine;
+        ASSERT_LT(mine, kPieceCount) << seed;
+        std::vector<uint8_t> kbt = live.kbt;
+        auto put = [&](int step, std::array<int, 4> bytes) {
+            for (int b = 0; b < 4; ++b) kbt[211 + 4 * step + b] = static_cast<uint8_t>(bytes[b]);
+        };
+        const PieceRec& m = lg.pieces[mine];
+        const StepRec& s10 = lg.stepRecords[10];
+        const StepRec& s17 = lg.stepRecords[17];
+        put(10, {m.x, m.y, s10.toX, s10.toY});
+        put(4, {200, 5, 17, 17});
+        put(17, {s17.fromX, s17.fromY, 12, 12});
+        ASSERT_LT(PointIndexAt(Board(), 12, 12), 0);
+        const std::string path = live.t->Path("damaged.kbt");
+        WriteBytes(path, kbt);
+        const std::string what = "damaged, seed " + std::to_string(seed);
+        const auto byStep = ExpectEveryWayAgrees(path, what);
+        ASSERT_EQ(static_cast<int>(byStep.size()), lg.stepCount + 1) << what;
+        for (int step : {4, 10, 17}) {
+            const auto pieces = [&](int n) { return std::vector<int>(byStep[n].begin() + 2, byStep[n].begin() + 402); };
+            EXPECT_EQ(pieces(step + 1), pieces(step)) << what << " step " << step;
+            EXPECT_NE(byStep[step + 1][0], byStep[step][0]) << what << " the turn passes at " << step;
+        }
     }
 }
 
@@ -153,20 +218,31 @@ TEST(Replay, DetectReplayDirection) {
     }
 }
 
-// Points off the board pass the turn without a mover; a mine attacking loses only itself.
+// A step off the board and a mine attacking are refused steps to go-to-step as to
+// stepping: the turn passes, nothing moves, the step holds the seat that was to move.
 TEST(Replay, GoToStepTakesUnsoundStepsLikeExecuteMove) {
-    TestGame t;
-    GameState& g = t.g();
-    Engineers(g, kMine);
-    const PieceRec mine = g.pieces[0], enemy = g.pieces[50];
-    g.moveHistory[0] = kOffBoardMove;
-    g.moveHistory[1] = MoveRec{mine.x, mine.y, enemy.x, enemy.y};
-    g.turnDirection = 1, g.curSeat = 3;
-    ReplayToStep(g, 2);
-    EXPECT_EQ((std::vector<int>{g.stepCount, g.stepRecords[0].mover, g.stepRecords[1].outcome, g.pieces[0].alive,
-                                g.pieces[50].alive, g.curSeat}),
-              (std::vector<int>{2, kNoPiece, kCannotMove, 0, 1, 1}));
-    EXPECT_TRUE(t.ui.messages.empty());
+    TestGame jump, step;
+    for (TestGame* t : {&jump, &step}) {
+        GameState& g = t->g();
+        Engineers(g, kMine);
+        const PieceRec mine = g.pieces[0], enemy = g.pieces[50];
+        g.moveHistory[0] = kOffBoardMove;
+        g.moveHistory[1] = MoveRec{mine.x, mine.y, enemy.x, enemy.y};
+        g.turnDirection = 1, g.curSeat = 3;
+    }
+    const std::vector<int> start = Snapshot(jump.g());
+    ReplayToStep(jump.g(), 2);
+    step.g().clickStepCount = 2;
+    ReplayNextSteps(step.g());
+    const GameState& g = jump.g();
+    EXPECT_EQ((std::vector<int>{g.stepCount, g.stepRecords[0].mover, g.stepRecords[0].outcome, g.stepRecords[1].mover,
+                                g.stepRecords[1].outcome, g.curSeat}),
+              (std::vector<int>{2, kNoPiece, 3, kNoPiece, 0, 1}));
+    const std::vector<int> end = Snapshot(g);
+    EXPECT_EQ(std::vector<int>(start.begin() + 2, start.begin() + 402), std::vector<int>(end.begin() + 2, end.begin() + 402));
+    EXPECT_EQ(Snapshot(step.g()), end);
+    EXPECT_TRUE(jump.ui.messages.empty());
+    EXPECT_EQ(step.ui.messages.size(), 1u);  // one box for the command
 }
 
 // Automatic replay is off before the refused step's box: one box, not one per tick.
@@ -182,11 +258,55 @@ TEST(Replay, AutomaticReplayStopsBeforeARefusedStep) {
     o.t.ui.onMessage = [&] { autoPlayAtBox.push_back(o.g().autoPlay); };
     o.g().autoPlay = 1, o.g().optionsRecord.autoPlayInterval = 0;
     for (int tick = 0; tick < 40; ++tick) TickMainTimer(o.g());
-    EXPECT_EQ(o.g().stepCount, 4);
+    EXPECT_EQ(o.g().stepCount, 5);  // past the refused step, then stopped
     EXPECT_EQ(autoPlayAtBox, std::vector<int>{0});
-    o.g().clickStepCount = 100;  // a hundred steps at once meet it once too
+    GotoReplayStart(o.g());
+    o.g().clickStepCount = 100;  // a hundred steps at once meet it once too, and go on
     ReplayNextSteps(o.g());
     EXPECT_EQ(autoPlayAtBox.size(), 2u);
+    EXPECT_EQ(o.g().stepCount, 6);
+}
+
+// A damaged "oprec" does not reach the running copy through a record: -7 would wait
+// for ever, 3,000,000 seconds overflow as milliseconds.
+TEST(Replay, OpeningARecordSanitisesTheMinimumMoveInterval) {
+    replaytest::PlayedRecord live = PlayRandomBattle(21, -1, -1);
+    const std::string path = live.t->Path("a.kbt");
+    WriteBytes(path, live.kbt);
+    const std::pair<int32_t, int32_t> cases[] = {{-7, 1}, {3000000, 10}, {INT32_MIN, 1}, {0, 0}, {4, 4}, {10, 10}};
+    for (const auto& [stored, running] : cases) {
+        TestGame t;
+        t.g().optionsRecord.netMinMoveIntervalOption = stored;
+        t.g().netMinMoveInterval = 3;
+        OpenBattleFile(t.g(), path);
+        EXPECT_EQ(t.g().netMinMoveInterval, running) << stored;
+    }
+}
+
+// A first step from a board point to a point off the board still names the seat that
+// made it: the seat and the turn order come out as played, without a box, in both readers.
+TEST(Replay, FirstStepWithABadToPointKeepsItsSeat) {
+    replaytest::PlayedRecord live = PlayRandomBattle(31, -1, -1);
+    const GameState& lg = live.t->g();
+    const int firstSeat = SeatOf(lg.stepRecords[0].mover);
+    std::vector<uint8_t> kbt = live.kbt;
+    kbt[211 + 2] = 12, kbt[211 + 3] = 12;
+    ASSERT_LT(PointIndexAt(Board(), 12, 12), 0);
+    // Rotation 2 turns nothing; to-bytes 16, 0 read as the point (12, 12).
+    std::vector<uint8_t> jqh = EncodeJqh(DecodeBattleFile(live.kbt).file, 2);
+    jqh[204 + 2] = 16, jqh[204 + 3] = 0;
+    const int from = PointIndexAt(Board(), 28 - jqh[204], jqh[205] + 12);
+    ASSERT_GE(from, 0);
+    const JqhDecodeResult decoded = DecodeJqhFile(jqh.data(), jqh.size());
+    EXPECT_FALSE(decoded.firstMoveOffBoard);
+    EXPECT_EQ(decoded.file.seat, (4 - from / 30) % 4);
+    for (const auto& [name, bytes] : {std::pair{"first.kbt", kbt}, std::pair{"first.jqh", jqh}}) {
+        WriteBytes(live.t->Path(name), bytes);
+        Opened o(live.t->Path(name));
+        for (const std::string& box : o.t.ui.messages)  // the piece statistics may tell their defaults
+            EXPECT_EQ(box, Gb("采用默认子力分布！！     ")) << name << ": " << Utf8FromGb(box);
+        EXPECT_EQ((std::pair{o.g().turnDirection, o.g().curSeat}), (std::pair{lg.turnDirection, firstSeat})) << name;
+    }
 }
 
 TEST(ForeignRecord, OpensToTheSamePlayAsItsOwnRecord) {
