@@ -311,6 +311,47 @@ TEST_F(RelationTest, AttackerInACampOnlyAttacks) {
     EXPECT_NEAR(gotSurvival, survival, 1e-9);
 }
 
+// Who answers a piece of seat 0 standing on a point: seat 1's piece 30, believed a platoon, counts for the best
+// counter-blow when a road step or a free railway run joins it to the point; and it has somewhere else to go
+// when one of its own moves ends in a camp or where it could not go from that point (its move onto the point
+// is one, so a piece that can answer always has).
+struct AnswerCase {
+    const char* what;
+    int attackerAt, standAt;
+    std::vector<int> walls;  // seat 1's own pieces
+    bool counted;
+    int elsewhere;
+};
+
+TEST_F(RelationTest, WhoAnswersAPiece) {
+    const AnswerCase cases[] = {
+        {"a road step up", 17, 13, {}, true, 1},
+        {"a road step down", 2, 6, {}, true, 1},
+        {"a road step sideways", 8, 9, {}, true, 1},
+        {"a railway run", 0, 15, {}, true, 1},
+        {"a road step down, after a step into a camp", 13, 17, {}, true, 1},
+    };
+    for (const AnswerCase& c : cases) {
+        Clear();
+        Put(0, kBrigade, 100);
+        Put(30, kDivision, c.attackerAt);
+        int wall = 31;
+        for (int p : c.walls) Put(wall++, kFlag, p);
+        Believe(30, 0, {{kPlatoon, 100.0f}});
+        const GridPoint at = PointAt(c.standAt);
+        const int n = FindRailAttackers(*w, at.x, at.y, 0, Pieces());
+        ASSERT_GE(n, 1) << c.what;
+        ASSERT_EQ(w->aiReachList[0].piece, 30) << c.what;
+        float B[12];
+        SetRow(B, {{kBrigade, 100.0f}});
+        const double strike = ExpectedAttackValueMixed(w->game.pieceValues, B, Pieces()[30].beliefs[0]);
+        ASSERT_GT(strike, 0.0);
+        EXPECT_EQ(BestThreatValue(*w, B, at.x, at.y, 0, w->aiReachList.items, n, kNoPiece, Pieces()),
+                  c.counted ? strike : 0.0) << c.what;
+        EXPECT_EQ(TestRelocatedMobility(*w, at.x, at.y, 30, Pieces()), c.elsewhere) << c.what;
+    }
+}
+
 TEST_F(RelationTest, FullListTakesNoMore) {
     for (int i = 0; i < 4; ++i) Put(i, kBrigade, 15 + i);  // (18..21,13)
     Put(30, kPlatoon, 13);
