@@ -74,6 +74,7 @@ struct DefenceCase {
     double caution;
     int slider;
     int status, threatMoves, mover;
+    float score = 0;  // of the planned counter, when given
 };
 
 using FlagDefenceTest = PositionTest;
@@ -86,7 +87,7 @@ TEST_F(FlagDefenceTest, Scenarios) {
         {"a threat of five moves", 82, kPlatoon, {}, {}, 0.382, 5, kDefenceNoThreat, 5, kAny},
         {"a near threat, no defender", 28, kPlatoon, {}, {}, 0.382, 5, kDefenceNoCounterNear, 2, kAny},
         {"a farther threat, no defender", 0, kPlatoon, {}, {}, 0.382, 5, kDefenceNoCounter, 3, kAny},
-        {"a counter just in time", 28, kPlatoon, {{0, kDivision, 4}}, {}, 0.382, 5, kDefencePlanned, 2, 0},
+        {"a counter just in time", 28, kPlatoon, {{0, kDivision, 4}}, {}, 0.382, 5, kDefencePlanned, 2, 0, 50667.918f},
         {"a counter one move late", 28, kPlatoon, {{0, kDivision, 10}}, {}, 0.382, 5, kDefenceTooLateNear, 2, kAny},
         {"a hopeless counter", 28, kCommander, {{0, kPlatoon, 4}}, {}, 0.382, 5, kDefenceWeakCounterNear, 2, kAny},
         {"an own piece on the counter's path steps aside", 6, kDivision, {{1, kCommander, 22}, {2, kEngineer, 17}},
@@ -94,6 +95,10 @@ TEST_F(FlagDefenceTest, Scenarios) {
         {"an own piece that cannot step aside", 6, kDivision, {{1, kCommander, 22}, {2, kFlag, 17}},
          {{1, -1, kCommander, 100}}, 0.382, 5, kDefenceTooLate, 4, kNoPiece},
         {"the defence slider at 0", 28, kPlatoon, {{0, kDivision, 4}}, {}, 0.382, 0, kDefencePlanned, 2, 0},
+        {"a counter on the attacker where it stands", 16, kPlatoon, {{0, kDivision, 15}}, {}, 0.382, 5,
+         kDefencePlanned, 1, 0, 62800.0f},
+        {"the other enemy is no counter's target", 28, kPlatoon, {{0, kDivision, 82}, {75, kPlatoon, 77}},
+         {{75, 0, kPlatoon, 100}}, 0.382, 5, kDefenceTooLateNear, 2, kAny},
     };
     for (const DefenceCase& c : cases) {
         Clear();
@@ -113,6 +118,7 @@ TEST_F(FlagDefenceTest, Scenarios) {
         if (c.status == kDefencePlanned) {
             const AttackRelation& best = w->counterRelations[0];
             EXPECT_FLOAT_EQ(out.score, c.slider == 0 ? 0.0f : static_cast<float>(best.score)) << c.what;
+            if (c.score != 0) EXPECT_NEAR(out.score, c.score, 0.01) << c.what;
             for (int i = 0; i < best.moveCount && out.mover != best.moves[0].mover; ++i)
                 EXPECT_NE(GridPoint(out.toX, out.toY), GridPoint(best.moves[i].toX, best.moves[i].toY)) << c.what;
         }
