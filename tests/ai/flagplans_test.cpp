@@ -16,6 +16,7 @@ struct AttackCase {
     Bel beliefs[3];
     std::vector<int> walls;
     int status, mover, target;
+    double score = 0;  // of the plan, when given
 };
 
 using FlagAttackTest = PositionTest;
@@ -42,6 +43,12 @@ TEST_F(FlagAttackTest, Scenarios) {
          {{46, 0, kFlag, 75, kMine, 25}}, {}, kAttackPlanned, 1, kNoPiece},
         {"an own piece that cannot step aside", {{0, kBrigade, 15}, {1, kCommander, 12}, {46, kFlag, 94}},
          {{46, 0, kFlag, 75, kMine, 25}}, {}, kAttackOwnPieceStuck, 0, 1},
+        {"an enemy in the way bars a path that is safe enough for the mover",
+         {{0, kBrigade, 15}, {30, kPlatoon, 12}, {46, kFlag, 8}},
+         {{30, 0, kPlatoon, 75, kCommander, 25}, {46, 0, kFlag, 100}}, with({5, 0}), kAttackPlanned, 0, 30, 14259.65},
+        {"an own piece in the way whose own attack is exactly as safe as the caution level",
+         {{0, kBrigade, 15}, {1, kCommander, 12}, {46, kFlag, 8}}, {{46, 0, kFlag, 80, kMine, 20}}, {},
+         kAttackPlanned, 1, 46, 54176.96},
     };
     for (const AttackCase& c : cases) {
         Clear();
@@ -52,7 +59,9 @@ TEST_F(FlagAttackTest, Scenarios) {
         EXPECT_EQ(PlanFlagAttack(*w, 0, 46, kStake, out, Pieces()), c.status) << c.what;
         EXPECT_EQ(c.mover == kAny ? kAny : out.mover, c.mover) << c.what;
         EXPECT_EQ(c.target == kAny ? kAny : out.target, c.target) << c.what;
-        if (c.status == kAttackPlanned && c.mover != 0) {
+        if (c.score != 0) {
+            EXPECT_NEAR(out.score, c.score, 0.5) << c.what;
+        } else if (c.status == kAttackPlanned && c.mover != 0) {
             EXPECT_FLOAT_EQ(out.score, static_cast<float>(w->attackRelations[0].score)) << c.what;
         }
     }
