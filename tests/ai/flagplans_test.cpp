@@ -189,9 +189,10 @@ TEST(AttackPath, PiecesOnAPathBeyondTheListsRoom) {
 // whom.
 struct MarchCase {
     const char* what;
-    Pc pieces[3];
+    Pc pieces[6];
     Bel beliefs[2];
     int mover, target, toPoint;
+    std::vector<int> walls = {};  // partner pieces
 };
 
 TEST(FlagPlanBasic, Scenarios) {
@@ -206,10 +207,23 @@ TEST(FlagPlanBasic, Scenarios) {
          {{30, 0, kFlag, 100}}, 0, 30, 4},
         {"a win worth exactly 500 is not enough", {{0, kCommander, 2}, {30, kFlag, 4}}, {{30, 0, kFlag, 0.25f}},
          kNoPiece, kNoPiece, -1},
+        {"a path of six moves", {{0, kCommander, 20}, {30, kFlag, 23}}, {{30, 0, kFlag, 100}}, 0, kNoPiece, 15,
+         {22, 27, 17}},
+        {"a path of seven moves is too long", {{0, kCommander, 22}, {30, kFlag, 20}}, {{30, 0, kFlag, 100}},
+         kNoPiece, kNoPiece, -1, {18, 11, 28, 16}},
+        {"four pieces on the path: a way around them",
+         {{0, kCommander, 31}, {30, kFlag, 22}, {32, kCommander, 11}, {33, kFlag, 7}, {34, kFlag, 18},
+          {79, kPlatoon, 43}},
+         {{30, 0, kFlag, 100}}, 0, kNoPiece, 34},
+        {"an enemy in a camp stays in the way",
+         {{0, kCommander, 36}, {30, kFlag, 44}, {1, kBrigade, 25}, {33, kBrigade, 56}}, {{30, 0, kFlag, 100}}, 0,
+         kNoPiece, 32},
     };
     for (const MarchCase& c : cases) {
         auto w = MakeWorkspace();
         Apply(w->game.pieces, c.pieces, c.beliefs);
+        int wall = 50;
+        for (int p : c.walls) PutAt(w->game.pieces, wall++, kPlatoon, p);
         w->game.pieces[15].alive = 0;  // a dead piece's code still counts
         MoveCand out;
         PlanFlagAttackBasic(*w, out, 0, 30, w->game.pieces);
