@@ -234,6 +234,21 @@ TEST(FlagPlanBasic, Scenarios) {
     }
 }
 
+// A side step goes to an empty point off the path, for every seat: seat 1's brigade on (19,15) leaves the path
+// (18,13)-(18,12) for the camp (19,14), not by taking seat 0's piece 0 on (18,15), its first neighbour.
+TEST(FlagPlanBasic, SideStepIsToAnEmptyPoint) {
+    auto w = MakeWorkspace();
+    PieceTable& t = w->game.pieces;
+    PutAt(t, 26, kBrigade, 9);
+    PutAt(t, 0, kPlatoon, 8);
+    PutAt(t, 27, kCommander, 15);
+    const MoveCand path = Move(27, kNoPiece, 18, 13, 18, 12);
+    MoveCand out;
+    FindSideStepMove(*w, out, 26, 1, &path, t);
+    EXPECT_EQ(std::make_pair(out.mover, out.target), std::make_pair(26, kNoPiece));
+    EXPECT_EQ(GridPoint(out.toX, out.toY), PointAt(28));
+}
+
 using RelationTest = PositionTest;
 
 // A neighbour is one move of cost one (a camp is never a target). A brigade at one end of seat 3's railway
