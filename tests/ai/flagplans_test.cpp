@@ -396,6 +396,25 @@ TEST_F(RelationTest, WhoAnswersAPiece) {
     }
 }
 
+// Seat 1's relations on a sparse scene: a move costs one and the pieces in its way whatever the seat (an empty
+// point is no cheaper for seat 1 than for seat 0), and of equal paths the later move wins. Seat 1's commander
+// and mine, seat 0's flag and brigade.
+TEST_F(RelationTest, PathsOfSeatOne) {
+    Put(25, kCommander, 59);
+    Put(31, kMine, 50);
+    Put(5, kFlag, 33);
+    Put(7, kBrigade, 36);
+    CollectAttackRelations(*w, w->attackRelations, 1, kNoPiece, Pieces());
+    std::vector<std::vector<int>> got;
+    for (int r = 0; r < w->attackRelations.count; ++r) {
+        const AttackRelation& rel = w->attackRelations[r];
+        std::vector<int> v{rel.cost};
+        for (int k = 0; k < rel.moveCount; ++k) v.insert(v.end(), {rel.moves[k].toX, rel.moves[k].toY});
+        got.push_back(v);
+    }
+    EXPECT_EQ(got, (std::vector<std::vector<int>>{{3, 27, 22, 23, 22, 23, 21}, {2, 25, 20, 24, 20}}));
+}
+
 TEST_F(RelationTest, FullListTakesNoMore) {
     for (int i = 0; i < 4; ++i) Put(i, kBrigade, 15 + i);  // (18..21,13)
     Put(30, kPlatoon, 13);
