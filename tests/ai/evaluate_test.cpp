@@ -284,6 +284,57 @@ TEST(Playout, CaptureWinningHalfTheTimeKeepsTheCapturer) {
     }
 }
 
+// Which replies are looked at after they are made: every one of a seat with 31 moves, only the captures of one
+// with 32 (no headquarters piece is left, so no reply approaches a flag). A reply looked at holds the balance of
+// the board after it, a copy with the reply made; any other the balance before.
+TEST(Playout, RepliesLookedAtAfterTheyAreMade) {
+    const std::vector<Pc> scenes[] = {
+        {{0, kRegiment, 27}, {1, kPlatoon, 79}, {25, kRegiment, 22}, {26, kCommander, 14}},
+        {{0, kEngineer, 27}, {1, kRegiment, 102}, {2, kBattalion, 18}, {25, kPlatoon, 9}, {26, kPlatoon, 59}},
+    };
+    for (int moves : {31, 32}) {
+        auto w = MakeWorkspace();
+        auto board = std::make_unique<PieceTable>(w->game.pieces);
+        for (const Pc& p : scenes[moves - 31]) PutAt(*board, p.index, p.code, p.point);
+        const auto before = std::make_unique<PieceTable>(*board);
+        const float base = EvaluateThreatBalance(*w, 0, 0, *before);
+        SeatReplyValue(*w, 0, 0, *board);
+        const MoveGenWork& replies = w->replyMoveList;
+        ASSERT_EQ(replies.count, moves);
+        auto after = std::make_unique<PieceTable>();
+        int lookedAt = 0;
+        for (const MoveCand& m : std::span(replies.list, replies.count)) {
+            ApplyMoveToCopy(*w, *before, *after, m, 0);
+            const float balance = EvaluateThreatBalance(*w, 0, 0, *after);
+            const bool looked = moves < 32 || m.target >= 0;
+            lookedAt += looked && balance != base;
+            EXPECT_FLOAT_EQ(m.terms[0], looked ? balance : base) << moves << " moves, to " << m.toX << "," << m.toY;
+        }
+        EXPECT_GT(lookedAt, 0) << moves;
+    }
+}
+
+// A reply that leaves the seat a balance of at least 10000 (here exactly: seat 0's company can then take a
+// piece it believes the flag with weight 5) gains 2000 on the road points beside the headquarters, squares
+// 20, 22 and 24: the company steps down onto square 24 rather than along the railway to square 18, from where
+// it could take that piece as well.
+TEST(Playout, ReplyOntoTheBackRowBesideAThreatenedFlag) {
+    auto w = MakeWorkspace();
+    auto board = std::make_unique<PieceTable>(w->game.pieces);
+    PutAt(*board, 0, kCompany, 19);
+    PutAt(*board, 30, kFlag, 23);
+    SetRow((*board)[30].beliefs[0], {{kFlag, 5.0f}});
+    SeatReplyValue(*w, 0, 0, *board);
+    EXPECT_EQ(GridPoint((*board)[0].x, (*board)[0].y), PointAt(24));
+    const MoveGenWork& replies = w->replyMoveList;
+    for (int square : {18, 24}) {
+        const auto m = std::find_if(replies.list, replies.list + replies.count,
+                                    [&](const MoveCand& c) { return GridPoint(c.toX, c.toY) == PointAt(square); });
+        ASSERT_NE(m, replies.list + replies.count) << square;
+        EXPECT_EQ(m->terms[0], 10000.0f) << square;
+    }
+}
+
 // All-zero rows arise from the belief updates: nothing may come out NaN and the chances of winning and losing
 // never add up past 1.
 TEST(Expectation, EmptyRowsGiveDefinedValues) {

@@ -16,6 +16,7 @@ struct AttackCase {
     Bel beliefs[3];
     std::vector<int> walls;
     int status, mover, target;
+    double score = 0;  // of the plan, when given
 };
 
 using FlagAttackTest = PositionTest;
@@ -42,6 +43,12 @@ TEST_F(FlagAttackTest, Scenarios) {
          {{46, 0, kFlag, 75, kMine, 25}}, {}, kAttackPlanned, 1, kNoPiece},
         {"an own piece that cannot step aside", {{0, kBrigade, 15}, {1, kCommander, 12}, {46, kFlag, 94}},
          {{46, 0, kFlag, 75, kMine, 25}}, {}, kAttackOwnPieceStuck, 0, 1},
+        {"an enemy in the way bars a path that is safe enough for the mover",
+         {{0, kBrigade, 15}, {30, kPlatoon, 12}, {46, kFlag, 8}},
+         {{30, 0, kPlatoon, 75, kCommander, 25}, {46, 0, kFlag, 100}}, with({5, 0}), kAttackPlanned, 0, 30, 14259.65},
+        {"an own piece in the way whose own attack is exactly as safe as the caution level",
+         {{0, kBrigade, 15}, {1, kCommander, 12}, {46, kFlag, 8}}, {{46, 0, kFlag, 80, kMine, 20}}, {},
+         kAttackPlanned, 1, 46, 54176.96},
     };
     for (const AttackCase& c : cases) {
         Clear();
@@ -52,7 +59,9 @@ TEST_F(FlagAttackTest, Scenarios) {
         EXPECT_EQ(PlanFlagAttack(*w, 0, 46, kStake, out, Pieces()), c.status) << c.what;
         EXPECT_EQ(c.mover == kAny ? kAny : out.mover, c.mover) << c.what;
         EXPECT_EQ(c.target == kAny ? kAny : out.target, c.target) << c.what;
-        if (c.status == kAttackPlanned && c.mover != 0) {
+        if (c.score != 0) {
+            EXPECT_NEAR(out.score, c.score, 0.5) << c.what;
+        } else if (c.status == kAttackPlanned && c.mover != 0) {
             EXPECT_FLOAT_EQ(out.score, static_cast<float>(w->attackRelations[0].score)) << c.what;
         }
     }
@@ -74,6 +83,7 @@ struct DefenceCase {
     double caution;
     int slider;
     int status, threatMoves, mover;
+    float score = 0;  // of the planned counter, when given
 };
 
 using FlagDefenceTest = PositionTest;
@@ -86,7 +96,7 @@ TEST_F(FlagDefenceTest, Scenarios) {
         {"a threat of five moves", 82, kPlatoon, {}, {}, 0.382, 5, kDefenceNoThreat, 5, kAny},
         {"a near threat, no defender", 28, kPlatoon, {}, {}, 0.382, 5, kDefenceNoCounterNear, 2, kAny},
         {"a farther threat, no defender", 0, kPlatoon, {}, {}, 0.382, 5, kDefenceNoCounter, 3, kAny},
-        {"a counter just in time", 28, kPlatoon, {{0, kDivision, 4}}, {}, 0.382, 5, kDefencePlanned, 2, 0},
+        {"a counter just in time", 28, kPlatoon, {{0, kDivision, 4}}, {}, 0.382, 5, kDefencePlanned, 2, 0, 50667.918f},
         {"a counter one move late", 28, kPlatoon, {{0, kDivision, 10}}, {}, 0.382, 5, kDefenceTooLateNear, 2, kAny},
         {"a hopeless counter", 28, kCommander, {{0, kPlatoon, 4}}, {}, 0.382, 5, kDefenceWeakCounterNear, 2, kAny},
         {"an own piece on the counter's path steps aside", 6, kDivision, {{1, kCommander, 22}, {2, kEngineer, 17}},
@@ -94,6 +104,10 @@ TEST_F(FlagDefenceTest, Scenarios) {
         {"an own piece that cannot step aside", 6, kDivision, {{1, kCommander, 22}, {2, kFlag, 17}},
          {{1, -1, kCommander, 100}}, 0.382, 5, kDefenceTooLate, 4, kNoPiece},
         {"the defence slider at 0", 28, kPlatoon, {{0, kDivision, 4}}, {}, 0.382, 0, kDefencePlanned, 2, 0},
+        {"a counter on the attacker where it stands", 16, kPlatoon, {{0, kDivision, 15}}, {}, 0.382, 5,
+         kDefencePlanned, 1, 0, 62800.0f},
+        {"the other enemy is no counter's target", 28, kPlatoon, {{0, kDivision, 82}, {75, kPlatoon, 77}},
+         {{75, 0, kPlatoon, 100}}, 0.382, 5, kDefenceTooLateNear, 2, kAny},
     };
     for (const DefenceCase& c : cases) {
         Clear();
@@ -113,6 +127,7 @@ TEST_F(FlagDefenceTest, Scenarios) {
         if (c.status == kDefencePlanned) {
             const AttackRelation& best = w->counterRelations[0];
             EXPECT_FLOAT_EQ(out.score, c.slider == 0 ? 0.0f : static_cast<float>(best.score)) << c.what;
+            if (c.score != 0) EXPECT_NEAR(out.score, c.score, 0.01) << c.what;
             for (int i = 0; i < best.moveCount && out.mover != best.moves[0].mover; ++i)
                 EXPECT_NE(GridPoint(out.toX, out.toY), GridPoint(best.moves[i].toX, best.moves[i].toY)) << c.what;
         }
@@ -174,9 +189,10 @@ TEST(AttackPath, PiecesOnAPathBeyondTheListsRoom) {
 // whom.
 struct MarchCase {
     const char* what;
-    Pc pieces[3];
+    Pc pieces[6];
     Bel beliefs[2];
     int mover, target, toPoint;
+    std::vector<int> walls = {};  // partner pieces
 };
 
 TEST(FlagPlanBasic, Scenarios) {
@@ -191,10 +207,23 @@ TEST(FlagPlanBasic, Scenarios) {
          {{30, 0, kFlag, 100}}, 0, 30, 4},
         {"a win worth exactly 500 is not enough", {{0, kCommander, 2}, {30, kFlag, 4}}, {{30, 0, kFlag, 0.25f}},
          kNoPiece, kNoPiece, -1},
+        {"a path of six moves", {{0, kCommander, 20}, {30, kFlag, 23}}, {{30, 0, kFlag, 100}}, 0, kNoPiece, 15,
+         {22, 27, 17}},
+        {"a path of seven moves is too long", {{0, kCommander, 22}, {30, kFlag, 20}}, {{30, 0, kFlag, 100}},
+         kNoPiece, kNoPiece, -1, {18, 11, 28, 16}},
+        {"four pieces on the path: a way around them",
+         {{0, kCommander, 31}, {30, kFlag, 22}, {32, kCommander, 11}, {33, kFlag, 7}, {34, kFlag, 18},
+          {79, kPlatoon, 43}},
+         {{30, 0, kFlag, 100}}, 0, kNoPiece, 34},
+        {"an enemy in a camp stays in the way",
+         {{0, kCommander, 36}, {30, kFlag, 44}, {1, kBrigade, 25}, {33, kBrigade, 56}}, {{30, 0, kFlag, 100}}, 0,
+         kNoPiece, 32},
     };
     for (const MarchCase& c : cases) {
         auto w = MakeWorkspace();
         Apply(w->game.pieces, c.pieces, c.beliefs);
+        int wall = 50;
+        for (int p : c.walls) PutAt(w->game.pieces, wall++, kPlatoon, p);
         w->game.pieces[15].alive = 0;  // a dead piece's code still counts
         MoveCand out;
         PlanFlagAttackBasic(*w, out, 0, 30, w->game.pieces);
@@ -203,6 +232,21 @@ TEST(FlagPlanBasic, Scenarios) {
         EXPECT_EQ(std::memcmp(&out, &w->aiPlanMoves[0], sizeof out), 0) << c.what;
         EXPECT_EQ(GridPoint(out.toX, out.toY), PointAt(c.toPoint)) << c.what;
     }
+}
+
+// A side step goes to an empty point off the path, for every seat: seat 1's brigade on (19,15) leaves the path
+// (18,13)-(18,12) for the camp (19,14), not by taking seat 0's piece 0 on (18,15), its first neighbour.
+TEST(FlagPlanBasic, SideStepIsToAnEmptyPoint) {
+    auto w = MakeWorkspace();
+    PieceTable& t = w->game.pieces;
+    PutAt(t, 26, kBrigade, 9);
+    PutAt(t, 0, kPlatoon, 8);
+    PutAt(t, 27, kCommander, 15);
+    const MoveCand path = Move(27, kNoPiece, 18, 13, 18, 12);
+    MoveCand out;
+    FindSideStepMove(*w, out, 26, 1, &path, t);
+    EXPECT_EQ(std::make_pair(out.mover, out.target), std::make_pair(26, kNoPiece));
+    EXPECT_EQ(GridPoint(out.toX, out.toY), PointAt(28));
 }
 
 using RelationTest = PositionTest;
@@ -309,6 +353,61 @@ TEST_F(RelationTest, AttackerInACampOnlyAttacks) {
     EvaluateRailThreat(*w, gotGain, gotSurvival, B, 0, 0, 0, 20, 16, p);
     EXPECT_NEAR(gotGain, gain, 1e-3);
     EXPECT_NEAR(gotSurvival, survival, 1e-9);
+}
+
+// Who answers a piece of seat 0 standing on a point: seat 1's piece 30, believed a platoon, counts for the best
+// counter-blow when a road step or a free railway run joins it to the point; and it has somewhere else to go
+// when one of its own moves ends in a camp or where it could not go from that point (its move onto the point
+// is one, so a piece that can answer always has).
+struct AnswerCase {
+    const char* what;
+    int attackerAt, standAt;
+};
+
+TEST_F(RelationTest, WhoAnswersAPiece) {
+    const AnswerCase cases[] = {
+        {"a road step up", 17, 13},
+        {"a road step down", 2, 6},
+        {"a road step sideways", 8, 9},
+        {"a railway run", 0, 15},
+        {"a road step down, after a step into a camp", 13, 17},
+    };
+    for (const AnswerCase& c : cases) {
+        Clear();
+        Put(0, kBrigade, 100);
+        Put(30, kDivision, c.attackerAt);
+        Believe(30, 0, {{kPlatoon, 100.0f}});
+        const GridPoint at = PointAt(c.standAt);
+        const int n = FindRailAttackers(*w, at.x, at.y, 0, Pieces());
+        ASSERT_EQ(n, 1) << c.what;
+        ASSERT_EQ(w->aiReachList[0].piece, 30) << c.what;
+        float B[12];
+        SetRow(B, {{kBrigade, 100.0f}});
+        const double strike = ExpectedAttackValueMixed(w->game.pieceValues, B, Pieces()[30].beliefs[0]);
+        ASSERT_GT(strike, 0.0);
+        EXPECT_EQ(BestThreatValue(*w, B, at.x, at.y, 0, w->aiReachList.items, n, kNoPiece, Pieces()), strike)
+            << c.what;
+        EXPECT_EQ(TestRelocatedMobility(*w, at.x, at.y, 30, Pieces()), 1) << c.what;
+    }
+}
+
+// Seat 1's relations on a sparse scene: a move costs one and the pieces in its way whatever the seat (an empty
+// point is no cheaper for seat 1 than for seat 0), and of equal paths the later move wins. Seat 1's commander
+// and mine, seat 0's flag and brigade.
+TEST_F(RelationTest, PathsOfSeatOne) {
+    Put(25, kCommander, 59);
+    Put(31, kMine, 50);
+    Put(5, kFlag, 33);
+    Put(7, kBrigade, 36);
+    CollectAttackRelations(*w, w->attackRelations, 1, kNoPiece, Pieces());
+    std::vector<std::vector<int>> got;
+    for (int r = 0; r < w->attackRelations.count; ++r) {
+        const AttackRelation& rel = w->attackRelations[r];
+        std::vector<int> v{rel.cost};
+        for (int k = 0; k < rel.moveCount; ++k) v.insert(v.end(), {rel.moves[k].toX, rel.moves[k].toY});
+        got.push_back(v);
+    }
+    EXPECT_EQ(got, (std::vector<std::vector<int>>{{3, 27, 22, 23, 22, 23, 21}, {2, 25, 20, 24, 20}}));
 }
 
 TEST_F(RelationTest, FullListTakesNoMore) {
