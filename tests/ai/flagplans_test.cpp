@@ -127,7 +127,7 @@ TEST_F(FlagDefenceTest, Scenarios) {
         if (c.status == kDefencePlanned) {
             const AttackRelation& best = w->counterRelations[0];
             EXPECT_FLOAT_EQ(out.score, c.slider == 0 ? 0.0f : static_cast<float>(best.score)) << c.what;
-            if (c.score != 0) EXPECT_NEAR(out.score, c.score, 0.01) << c.what;
+            if (c.score != 0) { EXPECT_NEAR(out.score, c.score, 0.01) << c.what; }
             for (int i = 0; i < best.moveCount && out.mover != best.moves[0].mover; ++i)
                 EXPECT_NE(GridPoint(out.toX, out.toY), GridPoint(best.moves[i].toX, best.moves[i].toY)) << c.what;
         }
