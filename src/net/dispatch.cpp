@@ -105,12 +105,11 @@ void ApplySwitchEnd(GameState& g, const SwitchEndBody& b) {
     g.ui->RedrawPieces();
 }
 
-bool AllCoords(const MoveCand& m, int v) { return m.fromX == v && m.fromY == v && m.toX == v && m.toY == v; }
-
 // A move carries its sender's outcome; every side settles it again on its own
-// pieces, so a side cannot win a fight it would lose.
+// pieces, so a side cannot win a fight it would lose. A give-up or time-out
+// step has no mover (the reader makes sure) and no fight.
 bool OutcomeHolds(const GameState& g, const MoveCand& m) {
-    if (m.mover == kNoPiece || AllCoords(m, kSurrenderCoord) || AllCoords(m, kTimeoutCoord)) return true;
+    if (!IsValidPiece(m.mover)) return true;
     const int outcome = IsValidPiece(m.target) ? ResolveCombat(g.pieces, m.mover, m.target) : kMoverWins;
     return m.outcome == outcome;
 }
@@ -124,9 +123,10 @@ bool ApplyMove(GameState& g, const MoveQzBody& b) {
         g.ui->SetStatusText(3, Gb("位置") + std::to_string(b.seat + 1) + Gb(" 的棋步胜负不符，此步作废！"));
         return false;
     }
-    ExecuteMove(g, m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome);
+    const bool done = ExecuteMove(g, m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome) == MoveResult::kDone;
+    // A refused move of a computer seat is chosen again.
     g.aiMoverGuard = -1;
-    return true;
+    return done;
 }
 
 // Applies one packet; false when it was dropped.

@@ -25,12 +25,17 @@ int32_t HostRelay::Now() const { return g_.ui->Now().seconds; }
 
 void HostRelay::Connected(ConnId id, const std::string& address, int port) {
     const bool own = ownPort_ >= 0 && address == ownAddress_ && port == ownPort_;
-    const auto seatless = std::count_if(conns_.begin(), conns_.end(), [](const auto& e) {
-        return e.second.open && !e.second.own && e.second.seat < 0;
-    });
-    if (!own && seatless >= kMaxSeatless) {
-        links_.Close(id);
-        return;
+    // Too many without a seat: the one that has waited longest goes, so
+    // idle connections cannot lock out a player who joins now. Until the
+    // host's own side is known, nobody is turned away.
+    std::vector<std::pair<int32_t, ConnId>> seatless;
+    for (const auto& [cid, e] : conns_)
+        if (e.open && !e.own && e.seat < 0) seatless.emplace_back(e.seatlessSince, cid);
+    if (!own && ownPort_ >= 0 && static_cast<int>(seatless.size()) >= kMaxSeatless) {
+        const ConnId oldest = std::min_element(seatless.begin(), seatless.end())->second;
+        ++depth_;
+        Drop(oldest, conns_.at(oldest), std::string());
+        --depth_;
     }
     Conn& c = conns_[id];
     c = Conn{};
@@ -58,6 +63,9 @@ void HostRelay::Received(ConnId id, const uint8_t* data, size_t size) {
     // ever sends ahead: the sender goes, nobody else.
     if (c.open && c.framer.Buffered() > kSenderBacklogBytes)
         Drop(id, c, Gb("军棋服务器缓冲空间不足,数据丢失!"));
+    // A connection closed or a seat freed on the way may make room for a
+    // sender that waits.
+    ResumeSenders();
     --depth_;
     Sweep();
 }
@@ -250,7 +258,6 @@ void HostRelay::SendWaiting(ConnId id, Conn& c) {
     while (!c.out.empty()) {
         const Packet& front = c.out.front().packet;
         const size_t n = links_.Write(id, front.data() + c.sentOfFront, front.size() - c.sentOfFront);
-        if (n > 0) c.movedAt = Now();
         c.sentOfFront += std::min(n, front.size() - c.sentOfFront);
         if (c.sentOfFront < front.size()) return;  // the rest when it is writable again
         auto from = c.bySender.find(c.out.front().from);
@@ -262,9 +269,11 @@ void HostRelay::SendWaiting(ConnId id, Conn& c) {
 
 void HostRelay::Drop(ConnId id, Conn& c, const std::string& gbStatus) {
     if (!c.open) return;
+    // Marked first, so a link layer that reports the close at once finds
+    // it gone already.
+    c.open = false;
     links_.Close(id);
     // Nothing it held is kept; the entry itself goes at the next Sweep.
-    c.open = false;
     c.paused = false;
     c.out = {};
     c.bySender.clear();

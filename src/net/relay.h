@@ -29,11 +29,11 @@
 // wait in its framer (the socket layer reads nothing more from it, so the
 // rest waits in the kernel) until the queues have room; a sender that
 // still delivers more than kSenderBacklogBytes is closed. A seated
-// connection whose queue is full, or has not moved for the disconnect time,
+// connection whose queue is full, or has not emptied for the disconnect time,
 // is closed. A connection without a seat never holds anything back: it gets
 // at most kMaxRefusals refusals, is closed when it stays without a seat for
 // kSeatlessSeconds, and at most kMaxSeatless such connections are open at a
-// time.
+// time (a new one closes the one that has waited longest).
 #pragma once
 
 #include <deque>
@@ -115,6 +115,8 @@ private:
         std::map<ConnId, size_t> bySender;
         // The last time `out` moved (or turned non-empty), and since when
         // the connection has had no seat.
+        // When its queue was last empty: a side that reads only a trickle
+        // keeps its queue from emptying and cannot hold the others back.
         int32_t movedAt = 0;
         int32_t seatlessSince = 0;
         // No packet of this connection is taken until the queues have room.

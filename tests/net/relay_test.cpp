@@ -318,14 +318,34 @@ INSTANTIATE_TEST_SUITE_P(
                     h.Later(1);
                 },
                 {30}},
+        // A seated side that reads a trickle keeps its queue from ever
+        // emptying: it goes after the disconnect time all the same.
+        Hostile{"ASeatedSideThatReadsATrickle",
+                [](HostileSideTest& h) {
+                    h.links.takeAtMostOf[kRemote[1]] = 1;
+                    h.Burst(kRemote[2], EncodeChat({2, "hi"}), 3);
+                    for (int t = 0; t < h.g->netDisconnectTime; t += 10) {
+                        h.relay->Writable(kRemote[1]);
+                        h.Later(10);
+                    }
+                    EXPECT_TRUE(h.links.closed.empty());
+                    h.relay->Writable(kRemote[1]);
+                    h.Later(1);
+                },
+                {kRemote[1]}},
+        // Each new connection over the limit closes the one that has waited
+        // longest without a seat; one that closes itself makes room.
         Hostile{"TooManyConnectionsWithoutASeat",
                 [](HostileSideTest& h) {
-                    for (ConnId id = 30; id < 30 + kMaxSeatless + 1; ++id) h.relay->Connected(id, "10.0.0.9", id);
-                    // One that is closed makes room.
-                    h.relay->Closed(30);
+                    for (ConnId id = 30; id < 30 + kMaxSeatless + 1; ++id) {
+                        h.relay->Connected(id, "10.0.0.9", id);
+                        h.Later(1);
+                    }
                     h.relay->Connected(40, "10.0.0.9", 40);
+                    h.relay->Closed(40);
+                    h.relay->Connected(41, "10.0.0.9", 41);
                 },
-                {30, 30 + kMaxSeatless}}),
+                {30, 31, 40}}),
     [](const ::testing::TestParamInfo<Hostile>& i) { return std::string(i.param.name); });
 
 // A sender that waits goes on where it stopped once the queues have room.
