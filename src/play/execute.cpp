@@ -131,13 +131,15 @@ void TimeoutStep(GameState& g, int seat, int count) {
     PlayGameSound(g, "nomove.wav");
 }
 
+bool MoverAndPointsExist(const GameState& g, int fromPiece, int x1, int y1, int x2, int y2) {
+    return IsValidPiece(fromPiece) && PointIndexAt(*g.board, x1, y1) >= 0 && PointIndexAt(*g.board, x2, y2) >= 0;
+}
+
 }  // namespace
 
 bool IsExecutableMove(GameState& g, int fromPiece, int toPiece, int x1, int y1, int x2, int y2) {
-    if (!IsValidPiece(fromPiece) || PointIndexAt(*g.board, x1, y1) < 0 || PointIndexAt(*g.board, x2, y2) < 0)
-        return false;
     PathBuffer path;
-    return IsLegalMove(g, fromPiece, toPiece, x1, y1, x2, y2, path);
+    return MoverAndPointsExist(g, fromPiece, x1, y1, x2, y2) && IsLegalMove(g, fromPiece, toPiece, x1, y1, x2, y2, path);
 }
 
 void RemovePiece(GameState& g, int piece) {
@@ -197,7 +199,7 @@ MoveResult ExecuteMove(GameState& g, int fromPiece, int toPiece, int x1, int y1,
     }
 
     g.ui->SetStatusText(3, IdleStatusText());
-    if (!IsValidPiece(fromPiece) || PointIndexAt(*g.board, x1, y1) < 0 || PointIndexAt(*g.board, x2, y2) < 0) {
+    if (!MoverAndPointsExist(g, fromPiece, x1, y1, x2, y2)) {
         g.ui->ShowMessage(Gb("非法棋步,没有指定要移动的棋子... "), false);
         return MoveResult::kRefused;
     }
