@@ -41,7 +41,7 @@
 #include "formations/study.h"
 #include "formations/zffile.h"
 #include "records/battlefile.h"
-#include "records/fileio.h"
+#include "core/datafiles.h"
 
 namespace fs = std::filesystem;
 

@@ -6,7 +6,8 @@
 
 #include "core/text.h"
 #include "records/battlefile.h"
-#include "records/fileio.h"
+#include "core/datafiles.h"
+#include "core/littleendian.h"
 
 namespace jq {
 

@@ -3,7 +3,7 @@
 #include "core/text.h"
 #include "formations/formation.h"
 #include "records/battlefile.h"
-#include "records/fileio.h"
+#include "core/datafiles.h"
 
 namespace jq {
 

@@ -1,6 +1,6 @@
 #include "net/framer.h"
 
-#include "records/fileio.h"
+#include "core/littleendian.h"
 
 namespace jq::net {
 

@@ -5,7 +5,7 @@
 
 #include "core/board.h"
 #include "formations/formation.h"
-#include "records/fileio.h"
+#include "core/littleendian.h"
 
 namespace jq::net {
 

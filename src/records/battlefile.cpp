@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "core/text.h"
-#include "records/fileio.h"
+#include "core/datafiles.h"
 
 namespace jq {
 bool IsSpecialMove(const MoveRec& m) {

@@ -4,7 +4,8 @@
 #include <cstring>
 
 #include "core/text.h"
-#include "records/fileio.h"
+#include "core/datafiles.h"
+#include "core/littleendian.h"
 #include "view/rotation.h"
 
 namespace jq {

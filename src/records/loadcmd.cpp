@@ -5,7 +5,7 @@
 #include "core/options.h"
 #include "core/text.h"
 #include "records/battlefile.h"
-#include "records/fileio.h"
+#include "core/datafiles.h"
 #include "records/replay.h"
 
 namespace jq {

@@ -41,7 +41,7 @@
 #include "play/execute.h"
 #include "play/turnloop.h"
 #include "records/battlefile.h"
-#include "records/fileio.h"
+#include "core/littleendian.h"
 #include "records/loadcmd.h"
 #include "records/replay_support.h"
 #include "records/ui/jumpw.h"

@@ -19,7 +19,7 @@
 #include "formations/study.h"
 #include "formations/zffile.h"
 #include "records/battlefile.h"
-#include "records/fileio.h"
+#include "core/littleendian.h"
 #include "support/dealt.h"
 #include "support/fake_computer.h"
 #include "support/files_support.h"

@@ -6,7 +6,7 @@
 #include "core/board.h"
 #include "core/text.h"
 #include "net/framer.h"
-#include "records/fileio.h"
+#include "core/littleendian.h"
 
 namespace jq::net {
 namespace {

@@ -4,7 +4,6 @@
 
 #include "core/text.h"
 #include "records/battlefile.h"
-#include "records/fileio.h"
 #include "support/dealt.h"
 #include "support/files_support.h"
 #include "support/scene.h"

@@ -11,7 +11,7 @@
 #include "play/execute.h"
 #include "play/turnloop.h"
 #include "records/battlefile.h"
-#include "records/fileio.h"
+#include "core/littleendian.h"
 #include "records/jqhfile.h"
 #include "support/files_support.h"
 

@@ -6,7 +6,7 @@
 
 #include "formations/piecestats.h"
 #include "records/battlefile.h"
-#include "records/fileio.h"
+#include "core/datafiles.h"
 #include "view/selection.h"
 
 namespace jq {

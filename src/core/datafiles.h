@@ -1,6 +1,7 @@
 // Whole-file reads and replacing writes for the game's data files.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,17 +24,5 @@ bool ReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // A folder path (with or without a trailing '/') followed by a name. An
 // empty folder gives the name alone (the current directory).
 std::string InFolder(std::string_view folder, std::string_view name);
-
-// Little-endian fields.
-inline int32_t GetI32(const uint8_t* p) {
-    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                                static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
-}
-inline void PutI32(uint8_t* p, int32_t v) {
-    const uint32_t u = static_cast<uint32_t>(v);
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(u >> (8 * i));
-}
-float GetF32(const uint8_t* p);
-void PutF32(uint8_t* p, float v);
 
 }  // namespace jq

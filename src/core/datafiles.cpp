@@ -1,4 +1,4 @@
-#include "records/fileio.h"
+#include "core/datafiles.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -88,19 +88,6 @@ std::string InFolder(std::string_view folder, std::string_view name) {
     if (!out.empty() && out.back() != '/') out.push_back('/');
     out.append(name);
     return out;
-}
-
-float GetF32(const uint8_t* p) {
-    const uint32_t u = static_cast<uint32_t>(GetI32(p));
-    float f;
-    std::memcpy(&f, &u, sizeof f);
-    return f;
-}
-
-void PutF32(uint8_t* p, float v) {
-    uint32_t u;
-    std::memcpy(&u, &v, sizeof u);
-    PutI32(p, static_cast<int32_t>(u));
 }
 
 }  // namespace jq
