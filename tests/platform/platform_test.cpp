@@ -189,5 +189,58 @@ TEST_F(SoundTest, FileThatIsNoSoundIsSilent) {
     EXPECT_TRUE(test::WaitFor([] { return CurrentGameSound().isEmpty(); }, 3000));
 }
 
+// A list of audio outputs the test sets, counting how often it is asked.
+class FakeOutputs : public AudioOutputs {
+public:
+    int count = 0;
+    int asked = 0;
+    bool Any() override {
+        ++asked;
+        return count > 0;
+    }
+};
+
+// An output that comes after the first sound (a headset, a sound server
+// started later) is heard once the list says it changed; the list is asked
+// again only then, and an output that goes silences the sounds again.
+TEST_F(SoundTest, AnOutputThatComesLaterIsHeardOnceTheListChanges) {
+    AssumeAudioOutput(std::nullopt);
+    FakeOutputs outputs;
+    UseAudioOutputs(&outputs);
+    struct Step {
+        const char* what;
+        int count;
+        bool changed;
+        bool heard;
+        int asked;
+    };
+    const Step steps[] = {
+        {"none at the first sound", 0, false, false, 1},
+        {"plugged in, no news of it", 1, false, false, 1},
+        {"the list changed", 1, true, true, 2},
+        {"the answer holds", 1, false, true, 2},
+        {"unplugged", 0, true, false, 3},
+        {"two outputs", 2, true, true, 4},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.what);
+        outputs.count = s.count;
+        if (s.changed) emit outputs.changed();
+        PlayGameSound(kSounds, "move.wav", true, 1, 1);
+        EXPECT_EQ(CurrentGameSound().isEmpty(), !s.heard);
+        EXPECT_EQ(outputs.asked, s.asked);
+    }
+    StopGameSound();
+    // A list put in place later is asked at the next sound, whatever the old one said.
+    FakeOutputs other;
+    other.count = 1;
+    UseAudioOutputs(&other);
+    outputs.count = 0;
+    PlayGameSound(kSounds, "eat.wav", true, 1, 1);
+    EXPECT_EQ(other.asked, 1);
+    EXPECT_FALSE(CurrentGameSound().isEmpty());
+    UseAudioOutputs(nullptr);
+}
+
 }  // namespace
 }  // namespace jq
