@@ -39,7 +39,10 @@ QPointer<AudioOutputs> watchedOutputs;  // the list whose changes clear the answ
 QMetaObject::Connection watching;
 
 // Whether the computer has an audio output: without one every effect only
-// complains, so the game stays silent. Asked again once the list changes.
+// complains, so the game stays silent. A "yes" holds until the list reports
+// a change. A "no" is asked again at every sound: asking makes no effect and
+// costs little, and the list does not always report an output that comes
+// (the toolkit's sound-server list updates itself without saying so).
 std::optional<bool> audioOutput;
 std::optional<bool> assumedAudioOutput;
 
@@ -58,7 +61,7 @@ bool HaveAudioOutput() {
         watchedOutputs = outputs;
         audioOutput.reset();
     }
-    if (!audioOutput) audioOutput = outputs->Any();
+    if (!audioOutput.value_or(false)) audioOutput = outputs->Any();
     return *audioOutput;
 }
 

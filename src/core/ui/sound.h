@@ -13,10 +13,9 @@ namespace jq {
 // (`clickStepCount` 1). A new sound cuts off the one still playing.
 // Asynchronous play returns at once; otherwise the call waits for the
 // sound's end, at most kSyncSoundLimitMs, handling timers and sockets but
-// no user input meanwhile. The first sound asks whether the computer has an
-// audio output, and the answer holds until the list of outputs changes
-// (a headset plugged in, a sound server started); without one every sound
-// is silent.
+// no user input meanwhile. Without an audio output every sound is silent:
+// the list of outputs is asked at each sound until it has one (a headset
+// plugged in later is heard), and then again once it reports a change.
 // A missing or unreadable file is silent. Main thread only; called from
 // another thread it plays nothing.
 void PlayGameSound(const std::string& folder, const std::string& fileName, bool async,
