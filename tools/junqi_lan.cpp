@@ -27,6 +27,7 @@
 
 #include "ai/aithread.h"
 #include "ai/workspace.h"
+#include "core/datafiles.h"
 #include "core/options.h"
 #include "core/qipan.h"
 #include "core/text.h"
@@ -431,6 +432,7 @@ int Run(const Args& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    jq::LetWritesFailPastSizeLimit();
     Args args;
     if (!ParseArgs(argc, argv, args)) {
         Usage();

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "ai/selfplay.h"
+#include "core/datafiles.h"
 
 namespace {
 
@@ -70,6 +71,7 @@ const char* ResultText(int r) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    jq::LetWritesFailPastSizeLimit();
     long battles = 1;
     long seed = 1;
     int levels[4] = {0, 0, 0, 0};

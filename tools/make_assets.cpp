@@ -17,6 +17,7 @@
 #include "assetgen/pictures.h"
 #include "assetgen/pieces.h"
 #include "assetgen/sounds.h"
+#include "core/datafiles.h"
 
 using namespace assetgen;
 
@@ -71,6 +72,7 @@ bool WriteBoard(Writer& w) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    jq::LetWritesFailPastSizeLimit();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const QString root = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString(".");

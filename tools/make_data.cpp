@@ -193,6 +193,7 @@ bool CheckOutputs(const std::string& statPath, const std::string& zfPath) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    jq::LetWritesFailPastSizeLimit();
     Options o;
     if (!ParseOptions(argc, argv, o)) {
         Usage();

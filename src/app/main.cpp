@@ -9,8 +9,11 @@
 #include "app/appfolder.h"
 #include "app/splash.h"
 #include "app/tqsform.h"
+#include "core/datafiles.h"
 
 int main(int argc, char** argv) {
+    // A full disk quota or a size limit makes a save fail with its warning.
+    jq::LetWritesFailPastSizeLimit();
     QApplication app(argc, argv);
     // The toolkit's own dialogs (file dialogs, standard buttons) in Chinese.
     QTranslator toolkitTexts;

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -81,6 +82,13 @@ bool ReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) ::unlink(temp.c_str());
     return ok;
+}
+
+void LetWritesFailPastSizeLimit() {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGXFSZ, &ignore, nullptr);
 }
 
 std::string InFolder(std::string_view folder, std::string_view name) {

@@ -21,6 +21,12 @@ std::optional<std::vector<uint8_t>> ReadFileBytes(const std::string& path, size_
 // leaving no temporary file behind, when anything fails.
 bool ReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
+// Under a file-size limit a write past it ends the process by default.
+// This turns that into a failed write (EFBIG), so that the writers here
+// report it and leave no temporary file. Called once at start-up by the
+// game and by every tool that writes files; children inherit it.
+void LetWritesFailPastSizeLimit();
+
 // A folder path (with or without a trailing '/') followed by a name. An
 // empty folder gives the name alone (the current directory).
 std::string InFolder(std::string_view folder, std::string_view name);

@@ -189,5 +189,51 @@ TEST_F(SoundTest, FileThatIsNoSoundIsSilent) {
     EXPECT_TRUE(test::WaitFor([] { return CurrentGameSound().isEmpty(); }, 3000));
 }
 
+// A list of audio outputs the test sets, counting how often it is asked.
+class FakeOutputs : public AudioOutputs {
+public:
+    int count = 0;
+    int asked = 0;
+    bool Any() override {
+        ++asked;
+        return count > 0;
+    }
+};
+
+// An output that comes after the first sound (a headset plugged in) is heard
+// at the next sound, whether or not the list reports the change; once there
+// is one, the list is asked again only when it reports a change, and an
+// output that goes silences the sounds again.
+TEST_F(SoundTest, AnOutputThatComesLaterIsHeardAndOneThatGoesIsNot) {
+    AssumeAudioOutput(std::nullopt);
+    FakeOutputs outputs;
+    UseAudioOutputs(&outputs);
+    struct Step {
+        const char* what;
+        int count;
+        bool changed;
+        bool heard;
+        int asked;
+    };
+    const Step steps[] = {
+        {"none at the first sound", 0, false, false, 1},
+        {"still none", 0, false, false, 2},
+        {"plugged in, the change not reported", 1, false, true, 3},
+        {"the answer holds", 1, false, true, 3},
+        {"unplugged, the change reported", 0, true, false, 4},
+        {"plugged in, the change reported", 2, true, true, 5},
+        {"a change that leaves an output", 1, true, true, 6},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.what);
+        outputs.count = s.count;
+        if (s.changed) emit outputs.changed();
+        PlayGameSound(kSounds, "move.wav", true, 1, 1);
+        EXPECT_EQ(CurrentGameSound().isEmpty(), !s.heard);
+        EXPECT_EQ(outputs.asked, s.asked);
+    }
+    UseAudioOutputs(nullptr);
+}
+
 }  // namespace
 }  // namespace jq

@@ -22,12 +22,46 @@ namespace {
 // it goes away with it. Main thread only.
 QPointer<QSoundEffect> current;
 
-// Whether the computer has an audio output, asked once: without one every
-// effect only complains, so from then on the game stays silent.
+// The system's list of audio outputs. Made at the first sound, so that a
+// game with sound off never wakes the audio system.
+class SystemAudioOutputs : public AudioOutputs {
+public:
+    explicit SystemAudioOutputs(QObject* parent) : AudioOutputs(parent) {
+        auto* devices = new QMediaDevices(this);
+        connect(devices, &QMediaDevices::audioOutputsChanged, this, &AudioOutputs::changed);
+    }
+    bool Any() override { return !QMediaDevices::audioOutputs().isEmpty(); }
+};
+
+QPointer<AudioOutputs> chosenOutputs;  // put in place by UseAudioOutputs
+QPointer<AudioOutputs> systemOutputs;
+QPointer<AudioOutputs> watchedOutputs;  // the list whose changes clear the answer
+QMetaObject::Connection watching;
+
+// Whether the computer has an audio output: without one every effect only
+// complains, so the game stays silent. A "yes" holds until the list reports
+// a change. A "no" is asked again at every sound: asking makes no effect and
+// costs little, and the list does not always report an output that comes
+// (the toolkit's sound-server list updates itself without saying so).
 std::optional<bool> audioOutput;
+std::optional<bool> assumedAudioOutput;
+
+AudioOutputs* CurrentOutputs() {
+    if (chosenOutputs) return chosenOutputs;
+    if (!systemOutputs) systemOutputs = new SystemAudioOutputs(QCoreApplication::instance());
+    return systemOutputs;
+}
 
 bool HaveAudioOutput() {
-    if (!audioOutput) audioOutput = !QMediaDevices::audioOutputs().isEmpty();
+    if (assumedAudioOutput) return *assumedAudioOutput;
+    AudioOutputs* outputs = CurrentOutputs();
+    if (watchedOutputs != outputs) {
+        QObject::disconnect(watching);
+        watching = QObject::connect(outputs, &AudioOutputs::changed, outputs, [] { audioOutput.reset(); });
+        watchedOutputs = outputs;
+        audioOutput.reset();
+    }
+    if (!audioOutput.value_or(false)) audioOutput = outputs->Any();
     return *audioOutput;
 }
 
@@ -107,7 +141,12 @@ void StopGameSound() {
 }
 
 void AssumeAudioOutput(std::optional<bool> present) {
-    audioOutput = present;
+    assumedAudioOutput = present;
+    audioOutput.reset();
+}
+
+void UseAudioOutputs(AudioOutputs* outputs) {
+    chosenOutputs = outputs;
 }
 
 }  // namespace jq
