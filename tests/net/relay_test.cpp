@@ -433,7 +433,8 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   {1, 1, 0, 1}},
         // Once the round is under way a closed connection keeps its seat
-        // until its time-out.
+        // until its time-out; the next waiting room begins when the host's
+        // side is back in it (it admits the joins that waited) or joins.
         Lifecycle{"ClosedOnceTheRoundRunsTheSeatStays",
                   [](SeatLifecycleTest& h) {
                       h.SeatAll();
@@ -441,8 +442,15 @@ INSTANTIATE_TEST_SUITE_P(
                       h.relay->Closed(kRemote[3]);
                       EXPECT_EQ(h.Got(kOwn), SeatLifecycleTest::W{});
                       EXPECT_EQ(h.relay->SeatOfConnection(kRemote[3]), -1);
+                      h.relay->AdmitWaitingJoins();
+                      h.relay->Closed(kRemote[2]);
+                      EXPECT_EQ(h.CancelsTo(kOwn), std::vector<int>{2});
+                      h.StartRound();
+                      h.Send(kOwn, SeatLifecycleTest::Join(0, "host"));
+                      h.relay->Closed(kRemote[1]);
+                      EXPECT_EQ(h.CancelsTo(kOwn), std::vector<int>{1});
                   },
-                  {1, 1, 1, 1}},
+                  {1, 0, 0, 1}},
         // The old connection still looks open (half-open after a network
         // drop): the same player takes his seat over, nobody else does.
         Lifecycle{"TheSamePlayerTakesHisSeatOverFromAHalfOpenConnection",
@@ -500,6 +508,12 @@ INSTANTIATE_TEST_SUITE_P(
         // close the others, never the host's own.
         Lifecycle{"TheHostsOwnConnectionIsNeverOneWithoutASeat",
                   [](SeatLifecycleTest& h) {
+                      // Nothing is closed for want of a seat before the own end is known.
+                      auto early = std::make_unique<HostRelay>(*h.g, h.links);
+                      early->Connected(kOwn, "127.0.0.1", 100);
+                      h.ui.clock.seconds += kSeatlessSeconds + 1;
+                      early->CheckConnections();
+                      EXPECT_TRUE(h.links.closed.empty());
                       h.relay->Connected(30, "10.0.0.9", 1);
                       EXPECT_TRUE(h.links.closed.empty());
                       h.Later(kSeatlessSeconds + 1);
