@@ -48,21 +48,26 @@ void HostRelay::Connected(ConnId id, const std::string& address, int port) {
 void HostRelay::SetOwnEndpoint(const std::string& address, int port) {
     ownAddress_ = address;
     ownPort_ = port;
+    // Accepted before its side knew its own end: it is the host's own all
+    // the same, and never one without a seat.
+    for (auto& [id, c] : conns_)
+        if (c.open && IsOwnEndpoint(c)) c.own = true;
 }
 
 void HostRelay::Received(ConnId id, const uint8_t* data, size_t size) {
     auto it = conns_.find(id);
-    if (it == conns_.end() || !it->second.open) return;
+    if (it == conns_.end() || !Reachable(it->second)) return;
     if (g_.isNetHost == 0 || g_.netConnected == 0) return;
     ++depth_;
     Conn& c = it->second;
-    if (!c.own && ownPort_ >= 0 && c.address == ownAddress_ && c.port == ownPort_) c.own = true;
+    if (!c.own && IsOwnEndpoint(c)) c.own = true;
     c.framer.Feed(data, size);
     TakePackets(id, c);
     // What waits beyond the sender's bound is more than an honest side
     // ever sends ahead: the sender goes, nobody else.
     if (c.open && c.framer.Buffered() > kSenderBacklogBytes)
         Drop(id, c, Gb("军棋服务器缓冲空间不足,数据丢失!"));
+    TellFreedSeats();
     // A connection closed or a seat freed on the way may make room for a
     // sender that waits.
     ResumeSenders();
@@ -82,11 +87,17 @@ void HostRelay::TakePackets(ConnId id, Conn& c) {
         handling_ = id;
         Handle(id, c, *p);
         handling_ = -1;
+        // A seat freed on the way is told after the packet it came with.
+        TellFreedSeats();
         // Sent on before the next is taken, so the queues drain between
         // packets.
         Flush();
     }
-    if (c.open && c.framer.Broken()) Drop(id, c, Gb("未知封包，连接已断开：") + c.framer.Fault());
+    if (c.open && c.framer.Broken())
+        Drop(id, c, Gb("未知封包，连接已断开：") + c.framer.Fault());
+    else if (c.open && c.gone)
+        Drop(id, c, std::string());  // everything it sent before it closed has been taken
+    TellFreedSeats();
 }
 
 bool HostRelay::RoomFor(ConnId sender) const {
@@ -109,12 +120,12 @@ void HostRelay::ResumeSenders() {
 
 bool HostRelay::Accepting(ConnId id) const {
     auto it = conns_.find(id);
-    return it != conns_.end() && it->second.open && !it->second.paused;
+    return it != conns_.end() && Reachable(it->second) && !it->second.paused;
 }
 
 void HostRelay::Writable(ConnId id) {
     auto it = conns_.find(id);
-    if (it == conns_.end() || !it->second.open) return;
+    if (it == conns_.end() || !Reachable(it->second)) return;
     ++depth_;
     SendWaiting(id, it->second);
     ResumeSenders();
@@ -124,9 +135,16 @@ void HostRelay::Writable(ConnId id) {
 
 void HostRelay::Closed(ConnId id) {
     auto it = conns_.find(id);
-    if (it == conns_.end()) return;
+    if (it == conns_.end() || !Reachable(it->second)) return;
     ++depth_;
-    Drop(id, it->second, std::string());
+    // Nothing more goes to it; what it sent before is taken as if it were
+    // still there (a paused sender waits for room as before), then it goes.
+    Conn& c = it->second;
+    c.gone = true;
+    c.out = {};
+    c.sentOfFront = 0;
+    c.bySender.clear();
+    TakePackets(id, c);
     ResumeSenders();
     --depth_;
     Sweep();
@@ -144,16 +162,18 @@ void HostRelay::CheckConnections() {
     ++depth_;
     for (auto& [id, c] : conns_) {
         if (!c.open || c.own) continue;
-        // Its seat stays, as with any connection that has gone, until a
-        // time-out or "JoinCancel".
+        // Once a round is under way its seat stays, as with any connection
+        // that has gone, until a time-out or "JoinCancel". Until the host's
+        // own side is known, no connection is taken for one without a seat.
         if (c.seat >= 0 && !c.out.empty() && now - c.movedAt > stall) {
             Drop(id, c, std::string());
             closed = true;
-        } else if (c.seat < 0 && now - c.seatlessSince > kSeatlessSeconds) {
+        } else if (c.seat < 0 && ownPort_ >= 0 && now - c.seatlessSince > kSeatlessSeconds) {
             Drop(id, c, std::string());
             closed = true;
         }
     }
+    TellFreedSeats();
     if (closed) ResumeSenders();
     --depth_;
     Sweep();
@@ -161,7 +181,7 @@ void HostRelay::CheckConnections() {
 
 void HostRelay::Flush() {
     for (auto& [id, c] : conns_)
-        if (c.open) SendWaiting(id, c);
+        if (Reachable(c)) SendWaiting(id, c);
 }
 
 void HostRelay::Sweep() {
@@ -186,6 +206,7 @@ void HostRelay::CloseSeatConnection(int seat) {
     if (it == conns_.end() || it->second.own || !it->second.open) return;
     ++depth_;
     Drop(it->first, it->second, std::string());
+    TellFreedSeats();
     ResumeSenders();
     --depth_;
     Sweep();
@@ -199,6 +220,7 @@ void HostRelay::StopListening() {
 }
 
 void HostRelay::AdmitWaitingJoins() {
+    roundOpen_ = false;
     if (waitingJoins_.empty()) return;
     std::vector<std::pair<ConnId, Packet>> joins;
     joins.swap(waitingJoins_);
@@ -213,6 +235,7 @@ void HostRelay::AdmitWaitingJoins() {
         handling_ = id;
         HandleJoin(id, it->second, p);
         handling_ = -1;
+        TellFreedSeats();
         Flush();
     }
     --depth_;
@@ -228,7 +251,7 @@ bool HostRelay::Occupied(int seat) const { return g_.seatTable[seat].state != 0;
 
 void HostRelay::QueueTo(ConnId id, const Packet& p) {
     auto it = conns_.find(id);
-    if (it == conns_.end() || !it->second.open) return;
+    if (it == conns_.end() || !Reachable(it->second)) return;
     Conn& c = it->second;
     // A full queue: the connection takes nothing, and is closed.
     if (c.out.size() >= kOutboxLimit) {
@@ -242,7 +265,7 @@ void HostRelay::QueueTo(ConnId id, const Packet& p) {
 
 void HostRelay::QueueToSeat(int seat, const Packet& p) {
     auto it = conns_.find(seatConn_[seat]);
-    if (it == conns_.end() || !it->second.open) {
+    if (it == conns_.end() || !Reachable(it->second)) {
         g_.ui->SetStatusText(3, Gb("找不到主机或端口，封包扔掉了！"));
         return;
     }
@@ -269,6 +292,7 @@ void HostRelay::SendWaiting(ConnId id, Conn& c) {
 
 void HostRelay::Drop(ConnId id, Conn& c, const std::string& gbStatus) {
     if (!c.open) return;
+    FreeSeatOf(id, c);
     // Marked first, so a link layer that reports the close at once finds
     // it gone already.
     c.open = false;
@@ -279,6 +303,29 @@ void HostRelay::Drop(ConnId id, Conn& c, const std::string& gbStatus) {
     c.bySender.clear();
     c.framer = PacketFramer{};
     if (!gbStatus.empty()) g_.ui->SetStatusText(3, gbStatus);
+}
+
+void HostRelay::FreeSeatOf(ConnId id, Conn& c) {
+    if (roundOpen_ || c.own || c.seat < 0) return;
+    const int s = c.seat;
+    SetSeat(c, -1);
+    if (seatConn_[s] != id) return;
+    seatConn_[s] = -1;
+    SeatRec& r = g_.seatTable[s];
+    if (r.state == 0) return;  // free already: nobody is to be told
+    PutBoundedText(r.name, sizeof r.name, Gb("计算机"));
+    r.state = 0;
+    freedSeats_.push_back(s);
+}
+
+void HostRelay::TellFreedSeats() {
+    if (freedSeats_.empty()) return;
+    while (!freedSeats_.empty()) {
+        const int s = freedSeats_.front();
+        freedSeats_.erase(freedSeats_.begin());
+        QueueToOccupied(EncodeSeatWord(Word::kJoinCancel, s));
+    }
+    Flush();
 }
 
 std::optional<int32_t> HostRelay::AllowedSeat(const Conn& c, const Packet& p, Word w) const {
@@ -325,6 +372,7 @@ void HostRelay::Handle(ConnId id, Conn& c, const Packet& p) {
             std::fill(std::begin(deployedSeen_), std::end(deployedSeen_), false);
             allDeployedSent_ = false;
             deploymentOpen_ = true;
+            roundOpen_ = true;
             ClearPeace();
             std::fill(std::begin(peaceRequests_), std::end(peaceRequests_), 0);
             QueueToOccupied(p);
@@ -369,6 +417,8 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
     std::optional<SeatRec> rec = DecodeJoin(p);
     if (!rec) return;
     const int s = rec->seat;
+    // The host's own side joins only in the waiting room.
+    if (c.own) roundOpen_ = false;
     // The record names the connection it came on.
     PutBoundedText(rec->address, sizeof rec->address, c.address);
     rec->port = c.port;
@@ -388,14 +438,21 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
             waitingJoins_.emplace_back(id, p);
         return;
     }
-    const bool samePlayer = Address(held) == Address(*rec) && held.seat == rec->seat && Name(held) == Name(*rec);
+    // The same player: the address and name the seat is held with, in the
+    // seat table and on the connection that holds it (which may still look
+    // open long after his network dropped it).
+    const std::string name = Name(*rec);
+    const bool samePlayer = Address(held) == Address(*rec) && held.seat == rec->seat && Name(held) == name;
     auto holder = conns_.find(seatConn_[s]);
     const bool heldByOpenConnection = holder != conns_.end() && holder->first != id && holder->second.open;
+    const bool holderIsSamePlayer =
+        heldByOpenConnection && holder->second.address == c.address && holder->second.name == name;
     const bool holdsAnotherSeat = c.seat >= 0 && c.seat != s;
     // The host's own side takes the seat it names (its own, or one it
     // plays); a remote side without another seat a free seat or its own
-    // again once its old connection has closed, never seat 0.
-    if (!c.own && (s == 0 || holdsAnotherSeat || heldByOpenConnection || (held.state != 0 && !samePlayer))) {
+    // again, never seat 0.
+    if (!c.own && (s == 0 || holdsAnotherSeat || (heldByOpenConnection && !holderIsSamePlayer) ||
+                   (held.state != 0 && !samePlayer))) {
         // An honest side leaves on the first refusal; one that keeps asking
         // is closed.
         if (++c.refusals > kMaxRefusals)
@@ -404,12 +461,17 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
             QueueTo(id, EncodeBare(Word::kJoinRefuse));
         return;
     }
-    // The seat moves to this connection.
+    // The seat moves to this connection. The same player's old connection
+    // is closed: whatever still comes on it is not his any more.
     if (c.seat >= 0 && seatConn_[c.seat] == id) seatConn_[c.seat] = -1;
     auto old = conns_.find(seatConn_[s]);
-    if (old != conns_.end() && old->first != id) SetSeat(old->second, -1);
+    if (old != conns_.end() && old->first != id) {
+        SetSeat(old->second, -1);
+        if (!c.own && !old->second.own) Drop(old->first, old->second, std::string());
+    }
     seatConn_[s] = id;
     SetSeat(c, s);
+    c.name = name;
     g_.seatTable[s] = *rec;
     // Taken during the deployment, the seat deploys again: what was sent
     // for it before is not what its new side lays out.

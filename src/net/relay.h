@@ -7,15 +7,24 @@
 // every other side.
 //
 // Seats are bound to connections. A connection holds the seat it joined;
-// a remote connection holds at most one seat, may take a free seat or one
-// the same player holds on a connection that has closed (same address, seat
-// and name: a player joining again on a new connection), never seat 0, and
-// every seat it names must be its own. The host sets the state and the
-// deployment of a remote seat itself: it joins as a person's seat not yet
-// deployed. The host's own side (recognised by its client's address and
-// port) may name any seat: it acts for the computer seats. A closed
-// connection keeps its seat (until a time-out or "JoinCancel") but gets
-// nothing more; its buffers are freed at once.
+// a remote connection holds at most one seat, may take a free seat or the
+// one the same player holds (same address, seat and name: a player joining
+// again on a new connection, while the old one may still look open, as a
+// half-open connection after a network drop does), never seat 0, and every
+// seat it names must be its own. When the same player takes his seat over,
+// his old connection is closed. The host sets the state and the deployment
+// of a remote seat itself: it joins as a person's seat not yet deployed.
+// The host's own side (recognised by its client's address and port, also
+// when it was accepted before that was known) may name any seat: it acts
+// for the computer seats, and never counts as a connection without a seat.
+//
+// When a side closes its connection, the whole packets it sent before are
+// still relayed, in their turn, as far as the queues have room; then it is
+// freed. In the waiting room (before the host's "JoinOk" is relayed) a seat
+// whose connection closes, however it closes, is free at once, and the
+// others are told with the "JoinCancel" the seat's own side would have
+// sent. Once a round is under way a closed connection keeps its seat (until
+// a time-out or "JoinCancel") but gets nothing more.
 //
 // A deployment ("SwitchEnd") counts only while the deployment is under way,
 // from the host's "JoinOk" to its "AllSwitchEnd". Each seat asks for a draw
@@ -67,7 +76,8 @@ public:
     void Writable(ConnId id);
     void Closed(ConnId id);
 
-    // The host's own client end, once it has connected.
+    // The host's own client end, once it has connected. A connection
+    // already accepted from it is the host's own from now on.
     void SetOwnEndpoint(const std::string& address, int port);
 
     // Whether the socket layer should read this connection's bytes now. When
@@ -92,7 +102,8 @@ public:
     // A side whose battle has ended asks for the next round ("Join" on the
     // connection that holds its seat) while the host's side still plays the
     // last one; its "Join" waits until the host's side is back in the
-    // waiting room, and is taken then.
+    // waiting room, and is taken then. Called only while the host's side is
+    // in the waiting room: the last round is over for the relay too.
     void AdmitWaitingJoins();
     // The seat a connection holds, -1 none.
     int SeatOfConnection(ConnId id) const;
@@ -106,8 +117,13 @@ private:
         std::string address;
         int port = 0;
         bool open = true;
+        // The side has closed it: nothing goes to it any more, but the
+        // packets it sent before are still taken, then it is freed.
+        bool gone = false;
         bool own = false;
         int seat = -1;
+        // The name it joined its seat with.
+        std::string name;
         PacketFramer framer;
         std::deque<Queued> out;
         size_t sentOfFront = 0;
@@ -130,7 +146,11 @@ private:
     bool RoomFor(ConnId sender) const;
     // Paused senders whose packets fit again go on.
     void ResumeSenders();
-    bool Counts(const Conn& c) const { return c.open && (c.own || c.seat >= 0); }
+    bool Counts(const Conn& c) const { return c.open && !c.gone && (c.own || c.seat >= 0); }
+    bool Reachable(const Conn& c) const { return c.open && !c.gone; }
+    bool IsOwnEndpoint(const Conn& c) const {
+        return ownPort_ >= 0 && c.address == ownAddress_ && c.port == ownPort_;
+    }
     void Handle(ConnId id, Conn& c, const Packet& p);
     void HandleJoin(ConnId id, Conn& c, const Packet& p);
     void HandleSwitchEnd(const Packet& p);
@@ -147,6 +167,10 @@ private:
     void QueueTo(ConnId id, const Packet& p);
     void SendWaiting(ConnId id, Conn& c);
     void Drop(ConnId id, Conn& c, const std::string& gbStatus);
+    // In the waiting room: the seat of a connection that goes is free, and
+    // its "JoinCancel" is told once the packet under way has been queued.
+    void FreeSeatOf(ConnId id, Conn& c);
+    void TellFreedSeats();
     // Frees what closed connections held (outside any loop over them).
     void Sweep();
     void SetSeat(Conn& c, int seat);
@@ -170,6 +194,10 @@ private:
     bool deployedSeen_[kSeats] = {};
     bool allDeployedSent_ = false;
     bool deploymentOpen_ = false;
+    // From the host's "JoinOk" until its own side joins the next round.
+    bool roundOpen_ = false;
+    // Seats freed whose "JoinCancel" is still to be queued.
+    std::vector<int> freedSeats_;
     // The draw offer under vote, and each seat's offers in this battle.
     bool peaceOpen_ = false;
     int peaceRequests_[kSeats] = {};

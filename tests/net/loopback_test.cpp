@@ -3,10 +3,18 @@
 
 #include <QCoreApplication>
 #include <QHostAddress>
+#include <QTcpSocket>
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -16,6 +24,7 @@
 #include "core/text.h"
 #include "net/netbattle.h"
 #include "net/ownmove.h"
+#include "net/relay.h"
 #include "net/ui/lansockets.h"
 #include "play/turnloop.h"
 #include "support/recording_ui.h"
@@ -148,6 +157,133 @@ void PlayBattles(const std::vector<int>& joiners, uint32_t seed, size_t rounds) 
 TEST(LanLoopback, HostAndThreeSidesPlayTwoWholeBattles) { PlayBattles({1, 2, 3}, 7, 2); }
 
 TEST(LanLoopback, HostComputerSeatsDeployAndMove) { PlayBattles({2}, 11, 1); }
+
+// A side on a plain non-blocking socket to a host in this process: every
+// wait pumps the host's events.
+class PlainSide {
+public:
+    PlainSide(quint16 port, int receiveBufferBytes = 0) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (receiveBufferBytes > 0)
+            ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof receiveBufferBytes);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        up_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK);
+    }
+    ~PlainSide() { Close(); }
+    bool Up() const { return up_; }
+    int LocalPort() const {
+        sockaddr_in a{};
+        socklen_t len = sizeof a;
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
+        return ntohs(a.sin_port);
+    }
+    bool Send(const net::Packet& p, Clock::time_point deadline) {
+        for (size_t at = 0; at < p.size();) {
+            const ssize_t n = ::send(fd_, p.data() + at, p.size() - at, MSG_NOSIGNAL);
+            if (n > 0) at += static_cast<size_t>(n);
+            else if (n < 0 && errno == EAGAIN && Clock::now() < deadline) QCoreApplication::processEvents();
+            else return false;
+        }
+        return true;
+    }
+    // Reads what has come; the packets so far.
+    const std::vector<net::Packet>& Read() {
+        uint8_t buf[4096];
+        for (ssize_t n; fd_ >= 0 && (n = ::recv(fd_, buf, sizeof buf, MSG_DONTWAIT)) > 0;)
+            framer_.Feed(buf, static_cast<size_t>(n));
+        while (auto p = framer_.Next()) got_.push_back(std::move(*p));
+        return got_;
+    }
+    size_t Count(net::Word w) {
+        Read();
+        return static_cast<size_t>(std::count_if(got_.begin(), got_.end(), [w](const net::Packet& p) { return net::PacketWord(p) == w; }));
+    }
+    void Close() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_ = -1;
+    bool up_ = false;
+    net::PacketFramer framer_;
+    std::vector<net::Packet> got_;
+};
+
+net::Packet JoinOf(int seat, const char* name) {
+    SeatRec r;
+    PutBoundedText(r.name, sizeof r.name, name);
+    r.seat = seat, r.state = 1;
+    return net::EncodeJoin(r);
+}
+
+// Seat 2 reads nothing, so the host stops taking seat 1's chat lines; seat 1
+// then sends its last lines and "JoinCancel" and closes. The host's socket
+// reports the close while those bytes are still unread: they are its word all
+// the same, and reach the others once seat 2 reads again.
+TEST(LanLoopback, WhatASideSentBeforeItClosedIsRelayed) {
+    const auto deadline = Clock::now() + std::chrono::seconds(120);
+    auto g = std::make_unique<GameState>();
+    test::RecordingUi ui;
+    g->ui = &ui;
+    g->isNetHost = g->netConnected = 1;
+    g->netState = net::kNetJoinSent;
+    net::LanSession lan(*g);
+    net::LanSockets sockets(lan);
+    ASSERT_TRUE(sockets.Listen(QHostAddress::LocalHost, 0));
+    const quint16 port = sockets.ListeningPort();
+    net::HostRelay& relay = *lan.relay();
+    auto pumpUntil = [&](const std::function<bool()>& done) { return Pump(done, deadline); };
+    auto socketsOpen = [&] { return static_cast<size_t>(sockets.findChildren<QTcpSocket*>().size()); };
+
+    // Connections 1, 2, 3 in this order: the host's own, seat 1, seat 2.
+    PlainSide own(port), talker(port), deaf(port, 4096);
+    ASSERT_TRUE(own.Up() && talker.Up() && deaf.Up());
+    ASSERT_TRUE(pumpUntil([&] { return relay.Accepting(1) && relay.Accepting(2) && relay.Accepting(3); }));
+    relay.SetOwnEndpoint("127.0.0.1", own.LocalPort());
+    ASSERT_TRUE(own.Send(JoinOf(0, "host"), deadline));
+    ASSERT_TRUE(pumpUntil([&] { return own.Count(net::Word::kJoinLast) == 1; }));
+    ASSERT_TRUE(talker.Send(JoinOf(1, "talker"), deadline));
+    ASSERT_TRUE(deaf.Send(JoinOf(2, "deaf"), deadline));
+    ASSERT_TRUE(pumpUntil([&] { return g->seatTable[1].state == 1 && g->seatTable[2].state == 1; }));
+    // The round is under way: a closed connection keeps its seat unless its side cancels it.
+    ASSERT_TRUE(own.Send(net::EncodeSeatWord(net::Word::kJoinOk, 0), deadline));
+    ASSERT_TRUE(pumpUntil([&] { return own.Count(net::Word::kJoinOk) == 1; }));
+
+    size_t sent = 0;
+    while (relay.Accepting(2)) {
+        for (int i = 0; i < 4; ++i) ASSERT_TRUE(talker.Send(net::EncodeChat({1, std::to_string(sent++)}), deadline));
+        ASSERT_TRUE(pumpUntil([&] {
+            talker.Read();
+            return own.Count(net::Word::kChatMessage) == sent || !relay.Accepting(2);
+        }));
+    }
+    const size_t before = socketsOpen();
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(talker.Send(net::EncodeChat({1, std::to_string(sent++)}), deadline));
+    ASSERT_TRUE(talker.Send(net::EncodeSeatWord(net::Word::kJoinCancel, 1), deadline));
+    talker.Close();
+    ASSERT_TRUE(pumpUntil([&] { own.Read(); return socketsOpen() < before; }));
+    EXPECT_EQ(g->seatTable[1].state, 1);  // its "JoinCancel" waits its turn
+
+    ASSERT_TRUE(Pump(
+        [&] {
+            deaf.Read();
+            return own.Count(net::Word::kJoinCancel) == 1 || own.Count(net::Word::kChatMessage) > sent;
+        },
+        std::min(deadline, Clock::now() + std::chrono::seconds(20))));
+    EXPECT_EQ(g->seatTable[1].state, 0);
+    const auto& got = own.Read();
+    std::vector<std::string> chats;
+    for (const net::Packet& p : got)
+        if (auto c = net::DecodeChat(p)) chats.push_back(c->text);
+    ASSERT_EQ(chats.size(), sent);
+    for (size_t i = 0; i < sent; ++i) EXPECT_EQ(chats[i], std::to_string(i));
+    EXPECT_EQ(net::DecodeSeatWord(got.back(), net::Word::kJoinCancel), 1);
+}
 
 }  // namespace
 }  // namespace jq

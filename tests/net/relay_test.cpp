@@ -1,6 +1,7 @@
 // The host's relay on connections without sockets.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <set>
@@ -78,15 +79,14 @@ TEST_F(RelayTest, JoiningTakesAFreeSeatOrTheSamePlayersOwn) {
     Send(kRemote[1], EncodeJoin(Rec(0, "li")));
     EXPECT_EQ(Got(kRemote[3]), W{"JoinRefuse"});
     EXPECT_EQ(Got(kRemote[1]), W{"JoinRefuse"});
-    // The same player again on a new connection from the same address: not
-    // while the old one is open, once it has closed.
+    // The same player again on a new connection from the same address takes
+    // his seat over while the old one still looks open, and the old one is
+    // closed.
     relay->Connected(21, "10.0.0.2", 999);
-    Send(21, EncodeJoin(Rec(2, "li")));
-    EXPECT_EQ(Got(21), W{"JoinRefuse"});
-    relay->Closed(kRemote[2]);
     Send(21, EncodeJoin(Rec(2, "li")));
     EXPECT_EQ(Got(21), W{"JoinLast"});
     EXPECT_EQ(Got(kOwn), W{"Join"});
+    EXPECT_TRUE(links.closed.count(kRemote[2]));
     EXPECT_EQ(relay->SeatOfConnection(21), 2);
     EXPECT_EQ(relay->SeatOfConnection(kRemote[2]), -1);
     EXPECT_EQ(g->seatTable[2].port, 999);
@@ -204,7 +204,9 @@ TEST_F(RelayTest, ConnectionsThatCannotTakeTheirPackets) {
     const auto chats = links.Sent(kRemote[1]);
     ASSERT_EQ(chats.size(), 2u);
     EXPECT_EQ(DecodeChat(chats[1])->text, "two");
-    // A seat whose connection is gone: its packet is dropped, and the status bar says so.
+    // Once the round runs, a seat whose connection is gone keeps it: its packet is dropped, and the status bar
+    // says so.
+    Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
     relay->Closed(kRemote[3]);
     Got(kRemote[3]);
     Send(kOwn, EncodeChat({0, "three"}));
@@ -347,6 +349,180 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {30, 31, 40}}),
     [](const ::testing::TestParamInfo<Hostile>& i) { return std::string(i.param.name); });
+
+// A connection's life around its seat, with the socket events in the order
+// the socket layer may report them: here the host's own connection is
+// accepted before its side knows its own end. Each row ends with the seat
+// states it leaves, and a chat line from the host then reaches exactly the
+// connections that hold a seat.
+class SeatLifecycleTest;
+struct Lifecycle {
+    const char* name;
+    std::function<void(SeatLifecycleTest&)> act;
+    std::array<int, kSeats> states;
+};
+
+void PrintTo(const Lifecycle& l, std::ostream* os) { *os << l.name; }
+
+class SeatLifecycleTest : public RelayTest, public ::testing::WithParamInterface<Lifecycle> {
+public:
+    using RelayTest::g, RelayTest::ui, RelayTest::links, RelayTest::relay, RelayTest::Send, RelayTest::Got,
+        RelayTest::SeatAll;
+    using W = RelayTest::W;
+    void SetUp() override {
+        g->ui = &ui;
+        g->isNetHost = g->netConnected = g->turnDirection = 1;
+        g->netState = kNetJoinSent;
+        relay = std::make_unique<HostRelay>(*g, links);
+        relay->Connected(kOwn, "127.0.0.1", 100);
+        for (int s = 1; s < 4; ++s) relay->Connected(kRemote[s], "10.0.0." + std::to_string(s), 200 + s);
+        relay->SetOwnEndpoint("127.0.0.1", 100);
+    }
+    static Packet Join(int seat, const char* name) { return EncodeJoin(Rec(seat, name)); }
+    // The seats named by the "JoinCancel" packets a connection was sent since the last look.
+    std::vector<int> CancelsTo(ConnId id) {
+        std::vector<int> seats;
+        for (const Packet& p : links.Sent(id))
+            if (auto s = DecodeSeatWord(p, Word::kJoinCancel)) seats.push_back(*s);
+        links.written.erase(id);
+        return seats;
+    }
+    void Later(int seconds) {
+        ui.clock.seconds += seconds;
+        relay->CheckConnections();
+    }
+    void StartRound() {
+        Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+        for (ConnId id : {kOwn, kRemote[1], kRemote[2], kRemote[3]}) Got(id);
+    }
+};
+
+TEST_P(SeatLifecycleTest, SeatsEndHeldOrFreeAsTheirSidesLeftThem) {
+    GetParam().act(*this);
+    EXPECT_FALSE(links.closed.count(kOwn));
+    std::array<int, kSeats> states{};
+    for (int s = 0; s < kSeats; ++s) states[s] = g->seatTable[s].state;
+    EXPECT_EQ(states, GetParam().states);
+    links.takeAtMost = SIZE_MAX;
+    links.takeAtMostOf.clear();
+    const std::vector<ConnId> all{kOwn, kRemote[1], kRemote[2], kRemote[3], 21, 22, 23};
+    for (ConnId id : all) relay->Writable(id), Got(id);
+    Send(kOwn, EncodeChat({0, "on"}));
+    for (ConnId id : all)
+        EXPECT_EQ(Got(id), id == kOwn || relay->SeatOfConnection(id) >= 0 ? W{"ChatMessage"} : W{}) << id;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Relay, SeatLifecycleTest,
+    ::testing::Values(
+        // One client holds seats 1 and 2 and closes both before the start;
+        // seat 2's connection goes as the host closes it for not reading.
+        Lifecycle{"ClosedInTheWaitingRoomTheSeatIsFreeAtOnce",
+                  [](SeatLifecycleTest& h) {
+                      h.SeatAll();
+                      h.relay->Closed(kRemote[1]);
+                      h.links.takeAtMostOf[kRemote[2]] = 0;
+                      h.g->netDisconnectTime = 30;
+                      h.Send(kRemote[3], EncodeChat({3, "hi"}));
+                      h.Later(31);
+                      EXPECT_EQ(h.CancelsTo(kOwn), (std::vector<int>{1, 2}));
+                      EXPECT_EQ(h.CancelsTo(kRemote[3]), (std::vector<int>{1, 2}));
+                      h.relay->Connected(21, "10.0.0.7", 700);
+                      h.Send(21, SeatLifecycleTest::Join(1, "honest"));
+                      EXPECT_EQ(h.Got(21), SeatLifecycleTest::W{"JoinLast"});
+                  },
+                  {1, 1, 0, 1}},
+        // Once the round is under way a closed connection keeps its seat
+        // until its time-out; the next waiting room begins when the host's
+        // side is back in it (it admits the joins that waited) or joins.
+        Lifecycle{"ClosedOnceTheRoundRunsTheSeatStays",
+                  [](SeatLifecycleTest& h) {
+                      h.SeatAll();
+                      h.StartRound();
+                      h.relay->Closed(kRemote[3]);
+                      EXPECT_EQ(h.Got(kOwn), SeatLifecycleTest::W{});
+                      EXPECT_EQ(h.relay->SeatOfConnection(kRemote[3]), -1);
+                      h.relay->AdmitWaitingJoins();
+                      h.relay->Closed(kRemote[2]);
+                      EXPECT_EQ(h.CancelsTo(kOwn), std::vector<int>{2});
+                      h.StartRound();
+                      h.Send(kOwn, SeatLifecycleTest::Join(0, "host"));
+                      h.relay->Closed(kRemote[1]);
+                      EXPECT_EQ(h.CancelsTo(kOwn), std::vector<int>{1});
+                  },
+                  {1, 0, 0, 1}},
+        // The old connection still looks open (half-open after a network
+        // drop): the same player takes his seat over, nobody else does.
+        Lifecycle{"TheSamePlayerTakesHisSeatOverFromAHalfOpenConnection",
+                  [](SeatLifecycleTest& h) {
+                      h.SeatAll();
+                      h.StartRound();
+                      h.relay->Connected(21, "10.0.0.2", 999);
+                      h.relay->Connected(22, "10.0.0.2", 998);
+                      h.relay->Connected(23, "10.0.0.9", 997);
+                      h.Send(22, SeatLifecycleTest::Join(2, "other"));
+                      h.Send(23, SeatLifecycleTest::Join(2, "p"));
+                      h.Send(21, SeatLifecycleTest::Join(2, "p"));
+                      EXPECT_EQ(h.Got(22), SeatLifecycleTest::W{"JoinRefuse"});
+                      EXPECT_EQ(h.Got(23), SeatLifecycleTest::W{"JoinRefuse"});
+                      EXPECT_EQ(h.Got(21), SeatLifecycleTest::W{"JoinLast"});
+                      EXPECT_EQ(h.Got(kOwn), SeatLifecycleTest::W{"Join"});
+                      EXPECT_TRUE(h.links.closed.count(kRemote[2]));
+                      EXPECT_EQ(h.g->seatTable[2].port, 999);
+                      // What still comes on the old connection is nobody's word.
+                      h.Send(kRemote[2], EncodeSeatWord(Word::kJoinCancel, 2));
+                      EXPECT_EQ(h.Got(kOwn), SeatLifecycleTest::W{});
+                  },
+                  {1, 1, 1, 1}},
+        // Seat 3 reads nothing, so seat 1's chat lines wait in its framer;
+        // it closes after its "JoinCancel". Everything it sent is relayed,
+        // in order, once seat 3 reads again.
+        Lifecycle{"AClosingSendersWholePacketsAreRelayedFirst",
+                  [](SeatLifecycleTest& h) {
+                      h.SeatAll();
+                      h.StartRound();
+                      h.links.takeAtMostOf[kRemote[3]] = 0;
+                      Packet all;
+                      for (int i = 0; i < 70; ++i) {
+                          const Packet p = EncodeChat({1, std::to_string(i)});
+                          all.insert(all.end(), p.begin(), p.end());
+                      }
+                      const Packet cancel = EncodeSeatWord(Word::kJoinCancel, 1);
+                      all.insert(all.end(), cancel.begin(), cancel.end());
+                      h.Send(kRemote[1], all);
+                      EXPECT_FALSE(h.relay->Accepting(kRemote[1]));
+                      h.relay->Closed(kRemote[1]);
+                      EXPECT_EQ(h.g->seatTable[1].state, 1);  // its "JoinCancel" waits its turn
+                      h.links.takeAtMostOf.clear();
+                      h.relay->Writable(kRemote[3]);
+                      const auto got = h.links.Sent(kOwn);
+                      ASSERT_EQ(got.size(), 71u);
+                      for (int i = 0; i < 70; ++i)
+                          EXPECT_EQ(DecodeChat(got[static_cast<size_t>(i)])->text, std::to_string(i));
+                      EXPECT_EQ(DecodeSeatWord(got[70], Word::kJoinCancel), 1);
+                      EXPECT_TRUE(h.links.closed.count(kRemote[1]));
+                  },
+                  {1, 0, 1, 1}},
+        // Accepted before its end was known, with three more connections
+        // without a seat: a fifth connection, and the time without a seat,
+        // close the others, never the host's own.
+        Lifecycle{"TheHostsOwnConnectionIsNeverOneWithoutASeat",
+                  [](SeatLifecycleTest& h) {
+                      // Nothing is closed for want of a seat before the own end is known.
+                      auto early = std::make_unique<HostRelay>(*h.g, h.links);
+                      early->Connected(kOwn, "127.0.0.1", 100);
+                      h.ui.clock.seconds += kSeatlessSeconds + 1;
+                      early->CheckConnections();
+                      EXPECT_TRUE(h.links.closed.empty());
+                      h.relay->Connected(30, "10.0.0.9", 1);
+                      EXPECT_TRUE(h.links.closed.empty());
+                      h.Later(kSeatlessSeconds + 1);
+                      EXPECT_EQ(h.links.closed, (std::set<ConnId>{kRemote[1], kRemote[2], kRemote[3], 30}));
+                      h.Send(kOwn, SeatLifecycleTest::Join(0, "host"));
+                      EXPECT_EQ(h.Got(kOwn), SeatLifecycleTest::W{"JoinLast"});
+                  },
+                  {1, 0, 0, 0}}),
+    [](const ::testing::TestParamInfo<Lifecycle>& i) { return std::string(i.param.name); });
 
 // A sender that waits goes on where it stopped once the queues have room.
 TEST_F(RelayTest, AWaitingSenderGoesOnInOrder) {

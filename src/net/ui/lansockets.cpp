@@ -107,9 +107,16 @@ void LanSockets::Accept() {
             if (HostRelay* r = session_.relay()) r->Writable(id);
         });
         connect(s, &QTcpSocket::disconnected, this, [this, id, s] {
+            // What the side sent before it closed is still its word: the
+            // relay gets the bytes the socket holds (a paused sender's
+            // included) before it hears of the close.
+            const QByteArray rest = s->readAll();
+            HostRelay* r = session_.relay();
+            if (r != nullptr && !rest.isEmpty())
+                r->Received(id, reinterpret_cast<const uint8_t*>(rest.constData()), static_cast<size_t>(rest.size()));
             conns_.erase(id);
             s->deleteLater();
-            if (HostRelay* r = session_.relay()) r->Closed(id);
+            if (r != nullptr) r->Closed(id);
         });
         connect(s, &QTcpSocket::errorOccurred, this, [this] { serverErrorMark = kServerErrorMark; });
         // The relay may refuse it at once (too many connections without a
