@@ -331,7 +331,7 @@ TEST(ReplayWindow, BadRecordsChangeNothingInTheWindow) {
         boxes.clear();
     }
     // The record in use turns bad: Ctrl+"上一步" reads it again and refuses it.
-    const jq::badrecords::BadRecord& random = jq::badrecords::Table(live.kbt, jqh)[0];
+    const jq::badrecords::BadRecord random = jq::badrecords::Table(live.kbt, jqh)[0];
     jq::test::WriteBytes(good, random.bytes);
     SendMouse(form->btnProvStep, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, QPoint(2, 2), Qt::ControlModifier);
     SendMouse(form->btnProvStep, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, QPoint(2, 2), Qt::ControlModifier);
