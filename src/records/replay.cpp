@@ -169,6 +169,7 @@ OpenResult OpenBattleRecord(GameState& g, const std::string& path) {
     JqhDecodeResult foreign;
     const BattleFileError error = own ? LoadBattleFile(path, file) : LoadJqhFile(path, foreign);
     if (error != BattleFileError::kNone) {
+        GameLogicGuard busy(g);  // an automatic replay does not step on behind the box
         ReportUnopenedRecord(g, path, error);
         return OpenResult::kUnreadable;
     }

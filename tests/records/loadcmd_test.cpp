@@ -28,6 +28,10 @@ using test::WriteBytes;
 // The surroundings, also keeping the record titles the window would show.
 struct TitledUi : test::RecordingUi {
     void ShowRecordTitle(const std::string& path) override { titles.push_back(path); }
+    void ShowStandardBox(const std::string& text, const std::string& caption) override {
+        RecordingUi::ShowStandardBox(text, caption);
+        if (onMessage) onMessage();
+    }
     std::vector<std::string> titles;
 };
 
@@ -202,6 +206,8 @@ TEST(BadRecords, EveryOpeningCommandRefusesThemWhole) {
             ASSERT_EQ(g.stepCount, 10);
             ui.messages.clear(), ui.boxes.clear(), ui.titles.clear();
             const Window before = WindowOf(g, ui);
+            bool timerHeldBack = false;  // the main timer steps nothing while the box is up
+            ui.onMessage = [&] { timerHeldBack = g.gameLogicDepth > 0; };
 
             std::string shownPath = badPath;
             if (command == "dialog") {
@@ -215,6 +221,7 @@ TEST(BadRecords, EveryOpeningCommandRefusesThemWhole) {
                 ReplayStepBack(g);
             }
             EXPECT_EQ(BoxesShown(ui), std::vector<std::string>{badrecords::ExpectedBox(bad, shownPath)});
+            EXPECT_TRUE(timerHeldBack);
             EXPECT_TRUE(ui.titles.empty());
             EXPECT_TRUE(WindowOf(g, ui) == before);
             // The replay goes on from where it stood.
