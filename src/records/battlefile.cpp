@@ -5,8 +5,9 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/text.h"
 #include "core/datafiles.h"
+#include "core/text.h"
+#include "formations/formation.h"
 
 namespace jq {
 bool IsSpecialMove(const MoveRec& m) {
@@ -25,6 +26,11 @@ MoveRec NormaliseRecordMove(const MoveRec& m) {
     // A from-point on the board still tells whose step it was.
     if (from) return MoveRec{m.fromX, m.fromY, kOffBoardMove.toX, kOffBoardMove.toY};
     return kOffBoardMove;
+}
+
+bool IsRecordSeat(const int8_t codes[kPiecesPerSeat]) {
+    if (std::all_of(codes, codes + kPiecesPerSeat, [](int8_t c) { return c == kCodeNone; })) return true;
+    return IsWholeArmy(codes);
 }
 
 BattleHead DecodeBattleHead(const uint8_t* data, size_t size) {
@@ -137,24 +143,43 @@ bool SaveBattleFile(GameState& g, const std::string& path) {
     return false;
 }
 
-BattleFileError ReadBattleFile(GameState& g, const std::string& path, BattleFile& out) {
+BattleFileError LoadBattleFile(const std::string& path, BattleFile& out) {
     out = BattleFile{};
     const auto bytes = ReadFileBytes(path, kBattleFileMaxBytes);
-    BattleDecodeResult decoded;
-    if (!bytes) {
-        decoded.error = BattleFileError::kCannotOpen;
-    } else {
-        decoded = DecodeBattleFile(*bytes);
-    }
-    if (decoded.error != BattleFileError::kNone) {
-        g.ui->ShowMessage(Gb("文件无法打开！          "), false);
-        return decoded.error;
-    }
+    if (!bytes) return BattleFileError::kCannotOpen;
+    BattleDecodeResult decoded = DecodeBattleFile(*bytes);
+    if (decoded.error != BattleFileError::kNone) return decoded.error;
+    // The seats as the file holds them: the decoder reads a code outside
+    // 1..12 as the end of the seat's codes, which would hide the damage.
+    const BattleHead head = DecodeBattleHead(bytes->data(), bytes->size());
+    for (const auto& seat : head.codes)
+        if (!IsRecordSeat(seat)) return BattleFileError::kNoArmy;
     out = std::move(decoded.file);
-    LayoutBattle(g, out.seat, out.codes, out.names);
+    return BattleFileError::kNone;
+}
+
+void ReportUnopenedRecord(GameState& g, const std::string& path, BattleFileError error) {
+    if (error == BattleFileError::kNoArmy) {
+        g.ui->ShowStandardBox(Gb("棋子格式非法，请删除文件---") + Gb(path), Gb("警告"));
+    } else {
+        g.ui->ShowMessage(Gb("文件无法打开！          "), false);
+    }
+}
+
+void LayOutBattleFile(GameState& g, const BattleFile& file) {
+    LayoutBattle(g, file.seat, file.codes, file.names);
     // A save during the replay writes the deployments and names of this record.
     g.deployedPieces = g.pieces;
-    for (int s = 0; s < kSeats; ++s) g.seatNames[s] = TrimLabelText(NameRow(out.names, (s + out.seat) % kSeats));
+    for (int s = 0; s < kSeats; ++s) g.seatNames[s] = TrimLabelText(NameRow(file.names, (s + file.seat) % kSeats));
+}
+
+BattleFileError ReadBattleFile(GameState& g, const std::string& path, BattleFile& out) {
+    const BattleFileError error = LoadBattleFile(path, out);
+    if (error != BattleFileError::kNone) {
+        ReportUnopenedRecord(g, path, error);
+        return error;
+    }
+    LayOutBattleFile(g, out);
     return BattleFileError::kNone;
 }
 

@@ -54,7 +54,14 @@ enum class BattleFileError {
     kNone = 0,
     kCannotOpen,
     kTooShort,  // shorter than the 211-byte head
+    kNoArmy,    // a seat holds pieces that are no whole army: no battle wrote it
 };
+
+// What a seat of a record may hold: one whole army (IsWholeArmy), or no
+// piece at all (25 zero codes: a seat never laid out, as a save before the
+// first battle writes it). The writer puts zeros after the last piece, so a
+// zero code among pieces makes the seat short.
+bool IsRecordSeat(const int8_t codes[kPiecesPerSeat]);
 
 struct BattleDecodeResult {
     BattleFileError error = BattleFileError::kNone;
@@ -101,13 +108,25 @@ BattleFile BattleFileFromGame(const GameState& g, bool loadedRecordMoves);
 // file was written.
 bool SaveBattleFile(GameState& g, const std::string& path);
 
-// Reads a record and lays the battle out (LayoutBattle from its seat); the
-// laid-out pieces and names become deployedPieces and seatNames, so that a
-// save during the replay writes this record's deployments.
-// A file that cannot be opened or is too short to be a record is reported
-// ("文件无法打开！") and nothing is laid out; `out` is left empty then.
-// The moves go to `out.moves` (the caller copies them into moveHistory).
-// A short file is read as far as it goes.
+// Reads and decodes a record and checks that a battle could have written
+// it (every seat as IsRecordSeat wants it), touching nothing of the game.
+// `out` holds the record when the result is kNone, else it is empty. A
+// short file is read as far as it goes.
+BattleFileError LoadBattleFile(const std::string& path, BattleFile& out);
+
+// The one box for a record that does not open: "文件无法打开！" for a
+// file that cannot be read or is shorter than a record's head, the
+// warning naming the path for a record whose seats are no armies.
+void ReportUnopenedRecord(GameState& g, const std::string& path, BattleFileError error);
+
+// Lays a loaded record out (LayoutBattle from its seat); the laid-out
+// pieces and names become deployedPieces and seatNames, so that a save
+// during the replay writes this record's deployments.
+void LayOutBattleFile(GameState& g, const BattleFile& file);
+
+// LoadBattleFile, then the box when it fails (nothing laid out, `out`
+// empty) or the layout when it succeeds. The moves go to `out.moves` (the
+// caller copies them into moveHistory).
 BattleFileError ReadBattleFile(GameState& g, const std::string& path, BattleFile& out);
 
 // The ".kbt" files of a folder that the study and the statistics read,

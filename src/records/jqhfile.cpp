@@ -6,6 +6,7 @@
 #include "core/text.h"
 #include "core/datafiles.h"
 #include "core/littleendian.h"
+#include "formations/formation.h"
 #include "view/rotation.h"
 
 namespace jq {
@@ -93,25 +94,28 @@ JqhDecodeResult DecodeJqhFile(const uint8_t* data, size_t size) {
     return result;
 }
 
-bool ReadJqhFile(GameState& g, const std::string& path, BattleFile& out) {
-    out = BattleFile{};
+BattleFileError LoadJqhFile(const std::string& path, JqhDecodeResult& out) {
+    out = JqhDecodeResult{};
     const auto bytes = ReadFileBytes(path, kJqhFileBytes);
-    if (!bytes) {
-        g.ui->ShowMessage(Gb("文件无法打开！          "), false);
-        return false;
-    }
+    if (!bytes) return BattleFileError::kCannotOpen;
     JqhDecodeResult decoded = DecodeJqhFile(bytes->data(), bytes->size());
+    // Every cell reads as some code (an unknown one as a flag), so only the
+    // count of each code tells an army from anything else.
+    for (const auto& row : decoded.file.codes.rows)
+        if (!IsWholeArmy(row)) return BattleFileError::kNoArmy;
+    out = std::move(decoded);
+    return BattleFileError::kNone;
+}
+
+void LayOutJqhFile(GameState& g, const JqhDecodeResult& decoded, BattleFile& out) {
     if (decoded.firstMoveOffBoard) g.ui->ShowMessage(Gb("位置不存在!    "), false);
-    out = std::move(decoded.file);
-    LayoutBattle(g, out.seat, out.codes, out.names);
-    g.deployedPieces = g.pieces;
-    for (int s = 0; s < kSeats; ++s) g.seatNames[s] = TrimLabelText(NameRow(out.names, (s + out.seat) % kSeats));
+    out = decoded.file;
+    LayOutBattleFile(g, out);
     // The turns take the moves along.
     for (MoveRec& m : g.moveHistory) m = MoveRec{};
     std::copy(out.moves.begin(), out.moves.end(), g.moveHistory);
     for (int t = 0; t < decoded.viewTurns; ++t) RotateView(g);
     out.moves.assign(g.moveHistory, g.moveHistory + out.moves.size());
-    return true;
 }
 
 }  // namespace jq

@@ -45,12 +45,15 @@ struct JqhDecodeResult {
 // replay as refused steps).
 JqhDecodeResult DecodeJqhFile(const uint8_t* data, size_t size);
 
-// Reads a ".jqh" file, lays the battle out and turns the view as the file
-// asks (the turns take deployedPieces and seatNames along). A file that
-// cannot be opened is reported ("文件无法打开！") and nothing is laid out.
-// A first move off the board is reported ("位置不存在!"). The moves go to
-// `out.moves` in the turned view. Returns false when the file could not be
-// read.
-bool ReadJqhFile(GameState& g, const std::string& path, BattleFile& out);
+// Reads and decodes a ".jqh" file and checks that a battle could have
+// written it (every seat one whole army), touching nothing of the game:
+// kCannotOpen or kNoArmy, kNone with the record in `out`.
+BattleFileError LoadJqhFile(const std::string& path, JqhDecodeResult& out);
+
+// Lays a loaded file out and turns the view as the file asks (the turns
+// take deployedPieces and seatNames along). A first move off the board is
+// reported ("位置不存在!"). The moves go to moveHistory and `out.moves` in
+// the turned view.
+void LayOutJqhFile(GameState& g, const JqhDecodeResult& decoded, BattleFile& out);
 
 }  // namespace jq

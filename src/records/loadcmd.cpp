@@ -47,23 +47,22 @@ bool MayLoadRecord(GameState& g) {
 }
 
 void LoadChosenRecord(GameState& g, const std::string& path) {
-    if (!MayLoadRecord(g) || RefuseUnsupportedRecord(g, path)) return;
+    // Only a record that opened becomes the file in use and a recent one.
+    if (!MayLoadRecord(g) || OpenBattleFile(g, path) != OpenResult::kOpened) return;
     g.netConnected = 0;
     g.battleFileName = path;
-    AddRecentFile(g, path);
     g.replayFileName = path;
-    OpenBattleFile(g, path);
+    AddRecentFile(g, path);
 }
 
 void LoadRecentRecord(GameState& g, const std::string& path) {
-    if (path.empty() || !MayLoadRecord(g) || RefuseUnsupportedRecord(g, path)) return;
-    g.battleFileName = path;
-    OpenBattleFile(g, path);
-    g.replayFileName = path;
-    AddRecentFile(g, path);
+    if (path.empty()) return;
+    LoadChosenRecord(g, path);
 }
 
 void ReloadCurrentBattle(GameState& g) {
+    // The mode of the click is spent here, whatever follows.
+    g.clickStepCount = 1;
     if (!MayLoadRecord(g)) return;
     if (!IsValidCode(g.pieces[0].code)) {
         g.ui->ShowMessage(Gb("最近没有展开任何战役！") + std::string(10, ' '), false);
@@ -73,8 +72,7 @@ void ReloadCurrentBattle(GameState& g) {
     // take the place of the battle on the board.
     const std::string path = InFolder(g.appFolder, "default.kbt");
     if (!SaveBattleFile(g, path)) return;
-    g.battleFileName = path;
-    OpenBattleFile(g, path);
+    if (OpenBattleFile(g, path) == OpenResult::kOpened) g.battleFileName = path;
 }
 
 }  // namespace jq

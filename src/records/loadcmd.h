@@ -27,16 +27,18 @@ void LoadFileMouseDown(GameState& g, bool modifier);
 // to leave it first. Returns true when the load may go on.
 bool MayLoadRecord(GameState& g);
 
-// The dialog's choice: opens `path` for replay, as the file in use and at
-// the front of the recent files. A path refused for its extension changes
-// nothing.
+// The dialog's choice: opens `path` for replay; once it is open it becomes
+// the file in use and moves to the front of the recent files. A file that
+// does not open (its extension, unreadable, no battle wrote it) changes
+// nothing but showing its one box.
 void LoadChosenRecord(GameState& g, const std::string& path);
 // A recent-file item: an empty item does nothing; otherwise as the dialog.
 void LoadRecentRecord(GameState& g, const std::string& path);
 // The modifier click: saves the battle on the board as "default.kbt" and
 // replays it from step 0 ("最近没有展开任何战役！" when nothing was ever
 // laid out). When the save fails nothing follows its warning: the battle
-// on the board and the file in use stay as they were.
+// on the board and the file in use stay as they were. The count of the
+// click goes back to 1.
 void ReloadCurrentBattle(GameState& g);
 
 }  // namespace jq

@@ -161,8 +161,19 @@ bool RefuseUnsupportedRecord(GameState& g, const std::string& path) {
 }
 
 OpenResult OpenBattleRecord(GameState& g, const std::string& path) {
-    // The extension comes first: a refused file changes nothing.
+    // The extension comes first, then the whole file is read and checked:
+    // a file that does not open as a record changes nothing.
     if (RefuseUnsupportedRecord(g, path)) return OpenResult::kRefused;
+    const bool own = RecordKindOf(path) == RecordKind::kBattle;
+    BattleFile file;
+    JqhDecodeResult foreign;
+    const BattleFileError error = own ? LoadBattleFile(path, file) : LoadJqhFile(path, foreign);
+    if (error != BattleFileError::kNone) {
+        GameLogicGuard busy(g);  // an automatic replay does not step on behind the box
+        ReportUnopenedRecord(g, path, error);
+        return OpenResult::kUnreadable;
+    }
+
     GameLogicGuard busy(g);
     g.ui->ShowRecordTitle(path);
     g.battleRunning = 0;
@@ -170,15 +181,12 @@ OpenResult OpenBattleRecord(GameState& g, const std::string& path) {
     for (MoveRec& m : g.moveHistory) m = MoveRec{};
     StopAIThread(g);
     ClearSelection(g);
-
-    BattleFile file;
-    bool read = false;
-    if (RecordKindOf(path) == RecordKind::kBattle) {
-        read = ReadBattleFile(g, path, file) == BattleFileError::kNone;
+    if (own) {
+        LayOutBattleFile(g, file);
         const size_t n = std::min<size_t>(file.moves.size(), kMaxSteps);
         std::copy(file.moves.begin(), file.moves.begin() + static_cast<std::ptrdiff_t>(n), g.moveHistory);
     } else {
-        read = ReadJqhFile(g, path, file);
+        LayOutJqhFile(g, foreign, file);
     }
 
     g.ui->SetStatusText(1, Gb("级别：复盘"));
@@ -199,12 +207,12 @@ OpenResult OpenBattleRecord(GameState& g, const std::string& path) {
     ApplyPlayMode(g, PlayMode::kReplay);
     g.ui->SelectPlayMode(false);
     g.ui->SetMainTimerEnabled(true);
-    return read ? OpenResult::kOpened : OpenResult::kUnreadable;
+    return OpenResult::kOpened;
 }
 
 OpenResult OpenBattleFile(GameState& g, const std::string& path) {
     const OpenResult r = OpenBattleRecord(g, path);
-    if (r != OpenResult::kRefused) LoadPieceStats(g);
+    if (r == OpenResult::kOpened) LoadPieceStats(g);
     return r;
 }
 
@@ -275,7 +283,9 @@ void ReplayNextSteps(GameState& g) {
 
 void ReplayStepBack(GameState& g) {
     if (g.clickStepCount != 1) {
-        // Back to the start: the file is read again (the count stays).
+        // Back to the start: the file is read again. The mode is spent, so
+        // the next click on the board toggles automatic replay again.
+        g.clickStepCount = 1;
         OpenBattleFile(g, g.battleFileName);
         return;
     }

@@ -24,15 +24,16 @@ bool RefuseUnsupportedRecord(GameState& g, const std::string& path);
 
 enum class OpenResult {
     kOpened,      // in replay mode at step 0
-    kRefused,     // not a record by its extension: nothing changed
-    kUnreadable,  // reported; replay mode on an empty record
+    kRefused,     // not a record by its extension: its box, nothing changed
+    kUnreadable,  // cannot be read, or no battle wrote it: one box, nothing changed
 };
 
-// Opens a record into replay mode: caption, the computer player stopped,
-// the reader (which lays the battle out), the turn order, an empty undo
-// log, the replay controls, no computer seat. A path refused for its
-// extension changes nothing. OpenBattleFile also loads the piece
-// statistics; OpenBattleRecord leaves them (and every other file) alone.
+// Opens a record into replay mode: the file read and checked first, then
+// the caption, the computer player stopped, the battle laid out, the turn
+// order, an empty undo log, the replay controls, no computer seat. A file
+// that is not opened changes nothing and shows one box. OpenBattleFile
+// also loads the piece statistics; OpenBattleRecord leaves them (and every
+// other file) alone.
 OpenResult OpenBattleRecord(GameState& g, const std::string& path);
 OpenResult OpenBattleFile(GameState& g, const std::string& path);
 
@@ -64,7 +65,7 @@ void PrevStepMouseDown(GameState& g, bool ctrl, bool shift);
 void ReplayNextSteps(GameState& g);
 // "上一步": one step back (undoes two steps and carries the earlier out
 // again, a refused one silently), or with a count other than 1 reopens
-// battleFileName at step 0.
+// battleFileName at step 0. Either way the count goes back to 1.
 void ReplayStepBack(GameState& g);
 // "停止演播".
 void StopAutoReplay(GameState& g);

@@ -40,6 +40,7 @@
 #include "platform/toolkit.h"
 #include "play/execute.h"
 #include "play/turnloop.h"
+#include "records/bad_records.h"
 #include "records/battlefile.h"
 #include "core/littleendian.h"
 #include "records/loadcmd.h"
@@ -254,6 +255,105 @@ TEST(ReplayWindow, BoardClicksMenuAndDialogSteerTheReplay) {
     // The recent item opens the record again at step 0.
     form->mnFna1Click(form->mnFna[0]);
     EXPECT_EQ(g.stepCount, 0);
+}
+
+// What a record that does not open must leave as it is in the window.
+struct ShownWindow {
+    QStringList texts;  // caption, step counter, seat labels, recent records
+    std::vector<QRect> pieces;
+    std::vector<bool> piecesShown;
+    std::vector<int> state;  // step, click mode, automatic replay, step buttons
+    bool operator==(const ShownWindow&) const = default;
+};
+
+ShownWindow ShownWindowOf(TqsForm& form) {
+    const jq::GameState& g = form.game();
+    form.PopupMenu1Popup();
+    ShownWindow w;
+    w.texts << form.windowTitle() << form.statusPanels[1]->text() << form.statusPanels[2]->text();
+    for (QLabel* label : {form.Label1, form.Label2, form.Label3, form.Label4}) w.texts << label->text();
+    for (QAction* item : form.mnFna) w.texts << item->text();
+    for (jq::ImageControl* piece : form.boardView->pieceImages) {
+        w.pieces.push_back(piece->geometry());
+        w.piecesShown.push_back(piece->isVisibleTo(&form));
+    }
+    w.state = {g.stepCount, g.clickStepCount, g.autoPlay, form.btnNextStep->isEnabled(), form.btnProvStep->isEnabled()};
+    return w;
+}
+
+// Files no battle could have written, chosen in the dialog of "调出战役", or reopened by
+// Ctrl+"上一步" once the record in use has turned bad: one box each, and the replay standing at
+// step 10 keeps its caption, counter, board and recent records. Then the back-to-the-start click
+// has spent its mode: a plain click on the board starts automatic replay, no go-to-step dialog.
+TEST(ReplayWindow, BadRecordsChangeNothingInTheWindow) {
+    jq::test::ScratchWorkFolder folder;
+    std::filesystem::create_directory(folder.path() + "/kbtfiles");
+    std::filesystem::copy_file(JQ_SOURCE_DIR "/assets/work/statfile", folder.path() + "/statfile");
+    QStringList boxes;
+    TfmwMyShowMessage::shownHook = [&boxes](TfmwMyShowMessage& box) {
+        boxes << box.StaticText1->text();
+        box.BitBtn1->click();
+    };
+    jq::standardBoxShownHook = [&boxes](QMessageBox& box) {
+        boxes << box.windowTitle() + U("|") + box.text();
+        box.defaultButton()->click();
+    };
+    auto form = std::make_unique<TqsForm>();
+    form->show();
+    form->Timer1->stop();  // no automatic step between the looks
+    jq::GameState& g = form->game();
+    auto openInDialog = [&form](const std::string& path) {
+        WhenShown<QFileDialog>([path](QFileDialog& dialog) {
+            dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QString::fromStdString(path));
+            static_cast<QDialog&>(dialog).accept();
+        });
+        LeftClick(form->btnLoadFile);
+    };
+    const jq::replaytest::PlayedRecord live = jq::replaytest::PlayRandomBattle(5, -1, -1);
+    const std::vector<uint8_t> jqh = jq::replaytest::EncodeJqh(jq::DecodeBattleFile(live.kbt).file, 1);
+    const std::string good = folder.path() + "/kbtfiles/good.kbt";
+    jq::test::WriteBytes(good, live.kbt);
+    openInDialog(good);
+    ASSERT_EQ(form->windowTitle(), QString::fromStdString(good));
+    SendMouse(form->btnNextStep, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, QPoint(2, 2), Qt::ControlModifier);
+    SendMouse(form->btnNextStep, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, QPoint(2, 2), Qt::ControlModifier);
+    ASSERT_EQ(g.stepCount, 10);
+    ASSERT_EQ(form->statusPanels[2]->text(), U("当前已走：10 步"));
+    boxes.clear();
+    const ShownWindow before = ShownWindowOf(*form);
+
+    for (const jq::badrecords::BadRecord& bad : jq::badrecords::Table(live.kbt, jqh)) {
+        const std::string path = folder.path() + "/kbtfiles/" + bad.name;
+        jq::test::WriteBytes(path, bad.bytes);
+        openInDialog(path);
+        EXPECT_EQ(boxes, QStringList{QString::fromStdString(jq::badrecords::ExpectedBox(bad, path))}) << bad.name;
+        EXPECT_TRUE(ShownWindowOf(*form) == before) << bad.name;
+        boxes.clear();
+    }
+    // The record in use turns bad: Ctrl+"上一步" reads it again and refuses it.
+    const jq::badrecords::BadRecord random = jq::badrecords::Table(live.kbt, jqh)[0];
+    jq::test::WriteBytes(good, random.bytes);
+    SendMouse(form->btnProvStep, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, QPoint(2, 2), Qt::ControlModifier);
+    SendMouse(form->btnProvStep, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, QPoint(2, 2), Qt::ControlModifier);
+    EXPECT_EQ(boxes, QStringList{QString::fromStdString(jq::badrecords::ExpectedBox(random, good))});
+    EXPECT_TRUE(ShownWindowOf(*form) == before);
+
+    // Sound again, Ctrl+"上一步" goes back to the start; the next plain click on the board is
+    // a plain one.
+    jq::test::WriteBytes(good, live.kbt);
+    SendMouse(form->btnProvStep, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, QPoint(2, 2), Qt::ControlModifier);
+    SendMouse(form->btnProvStep, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, QPoint(2, 2), Qt::ControlModifier);
+    ASSERT_EQ(g.stepCount, 0);
+    bool asked = false;
+    WhenShown<TJumpPara>([&asked](TJumpPara& d) {
+        asked = true;
+        d.BitBtn2->click();
+    });
+    LeftClick(form->boardView->qipan);
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(g.autoPlay, 1);
+    TfmwMyShowMessage::shownHook = nullptr;
+    jq::standardBoxShownHook = nullptr;
 }
 
 // The go-to-step dialog keeps its controls where the layout puts them, and on
