@@ -29,9 +29,10 @@ int ElapsedSeconds(GameState& g) { return g.ui->Now().seconds - g.turnClock.seco
 // A LAN side's own move and deploy clock counts from the start of the turn
 // or the deployment, as the host's hand-over does: a chat line or another
 // seat's deployment restarts turnClock (which only tells a silent host) but
-// gives the player no time.
+// gives the player no time. Before the deployment nothing has started.
 int OwnClockSeconds(GameState& g) {
-    return g.netConnected != 0 ? g.ui->Now().seconds - g.turnStarted.seconds : ElapsedSeconds(g);
+    const bool started = g.netConnected != 0 && g.netState >= net::kNetDeploying;
+    return started ? g.ui->Now().seconds - g.turnStarted.seconds : ElapsedSeconds(g);
 }
 
 bool SeatHasLivePiece(const GameState& g, int seat) {
