@@ -206,6 +206,30 @@ TEST(LanTurns, ARejoiningSideCountsItsTurnFromTheJoin) {
     EXPECT_EQ(DecodeMoveQz(s.Moves()[0])->move.fromX, kTimeoutCoord);
 }
 
+// The host has closed the connection while the own seat is to move: the side neither counts time-outs that
+// cannot go out nor shows a box for each; the silence rule ends its battle after 1.2 disconnect times.
+TEST(LanTurns, NoTimeOutsTowardsAHostThatHasGone) {
+    for (const bool person : {true, false}) {
+        SCOPED_TRACE(person ? "a person's seat" : "a seat without moves, the computer's");
+        Side s(2, 2);
+        s.g->netDisconnectTime = 100;
+        if (!person) {
+            s.g->seatTable[2].state = 0;
+            for (int i = 0; i < kPiecesPerSeat; ++i) s.g->pieces[i].alive = i == 21 ? 1 : 0;  // its flag only
+        }
+        s.link.connected = false;
+        for (int t = 1; t <= 119; ++t) {
+            s.ui.clock.seconds = t;
+            TickMainTimer(*s.g);
+        }
+        EXPECT_EQ(std::tuple(s.g->netTimeoutCount, s.g->netConnected, s.ui.messages.size()), std::tuple(0, 1, 0u));
+        s.ui.clock.seconds = 121;
+        TickMainTimer(*s.g);
+        EXPECT_EQ(s.g->netConnected, 0);
+        EXPECT_EQ(s.ui.status[3], Gb("服务器停止响应！退出网战。"));
+    }
+}
+
 // Names and chat lines come from other sides: what reaches a seat label, the bulletin or the peace question
 // holds no control byte, and GB2312 text passes as it is.
 TEST(LanTurns, ControlBytesFromOtherSidesAreNotShown) {
@@ -232,6 +256,11 @@ TEST(LanTurns, ControlBytesFromOtherSidesAreNotShown) {
         EXPECT_EQ(s.shown.lines[0], name + Gb("：") + t.shown);
         EXPECT_EQ(s.shown.lines[1].substr(0, name.size()), name);
         EXPECT_EQ(BoundedText(s.g->seatTable[3].name, 32), t.text.substr(0, 31));  // the record stays as sent
+        // The labels are laid out again for the next deployment.
+        s.ui.labels[1].clear();
+        StartNetDeployment(*s.g);
+        const std::string& label = s.ui.labels[1];  // blanks at its ends trimmed
+        EXPECT_TRUE(!label.empty() && name.find(label) != std::string::npos) << label;
     }
 }
 
