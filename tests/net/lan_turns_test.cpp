@@ -156,13 +156,21 @@ TEST(LanTurns, NothingIsSentAfterTheStepThatEndsTheBattle) {
     }
 }
 
-// Seat 1 thinks; seat 2 writes a chat line every 20 s, which restarts every turnClock. Seat 1's clock shows
-// and acts on the turn's own time: its time-out goes out once the 60 s have passed, and the host, which
-// applies it as relayed, still has seat 1 in a person's hands at 91 s (move time plus disconnect time).
+// The battle starts at 0 s (the deployment began 100 s before), seat 1 to move. Seat 1 thinks; seat 2 writes a
+// chat line every 20 s, which restarts every turnClock. Seat 1's clock shows and acts on the turn's own time:
+// its time-out goes out once the 60 s have passed, and the host, which applies it as relayed, still has seat 1
+// in a person's hands at 91 s (move time plus disconnect time).
 TEST(LanTurns, AChattyBattleLeavesTheThinkingPlayerHisTime) {
     Side host(0, 1), thinking(1, 1);
     host.g->seatTable[1].state = 1;
-    host.g->netDisconnectTime = thinking.g->netDisconnectTime = 30;
+    for (Side* s : {&host, &thinking}) {
+        for (SeatRec& r : s->g->seatTable) r.deployed = 2;
+        s->g->battleRunning = 0, s->g->netState = kNetOwnDeploySent, s->g->turnStarted.seconds = -100;
+        s->Relayed(EncodeAllSwitchEnd(AllSwitchEndBody{1, 1, 60, 40, 30}));
+        TickMainTimer(*s->g);
+        TickMainTimer(*s->g);
+        ASSERT_EQ(std::pair(s->g->battleRunning, s->g->netState), std::pair(1, int(kNetBattle)));
+    }
     int timeoutAt = -1;
     for (int t = 1; t <= 95; ++t) {
         for (Side* s : {&host, &thinking}) {
