@@ -146,8 +146,8 @@ void SendNetMessage(GameState& g, const std::string& word, int seat) {
             // one for a battle that a step applied since the last tick has
             // decided. One move per step: netMyTurn comes back only with the
             // next step.
-            if (g.battleRunning == 0 || g.netState != kNetBattle || LocalSeat(seat, g.myNetSeat) != g.curSeat ||
-                g.netMyTurn == 0 || BattleResultByRules(g) >= 0)
+            if (g.battleRunning == 0 || g.netState != kNetBattle ||
+                LocalSeat(seat, g.myNetSeat) != g.curSeat || g.netMyTurn == 0 || BattleResultByRules(g) >= 0)
                 return;
             g.netMyTurn = 0;
             p = EncodeMoveQz(MoveQzBody{g.netMoveRecord, seat});

@@ -95,8 +95,8 @@ void LocalSeatWithoutMove(GameState& g) {
         g.move = MoveRec{kSurrenderCoord, kSurrenderCoord, kSurrenderCoord, kSurrenderCoord};
         ExecuteMove(g, kNoPiece, kNoPiece, kSurrenderCoord, kSurrenderCoord, kSurrenderCoord, kSurrenderCoord,
                     g.curSeat);
-    } else if (g.netMyTurn != 0 && g.netState == 31 && IsValidSeat(g.myNetSeat) && !OwnNetSeatHeldByPerson(g) &&
-               net::NetClientActive(g)) {
+    } else if (g.netMyTurn != 0 && g.netState == 31 && IsValidSeat(g.myNetSeat) &&
+               !OwnNetSeatHeldByPerson(g) && net::NetClientActive(g)) {
         MoveCand& r = g.netMoveRecord;
         r.mover = kNoPiece;
         r.target = kNoPiece;

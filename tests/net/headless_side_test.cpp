@@ -400,7 +400,8 @@ TEST(HeadlessSides, ControlBytesFromTheWireStayOutOfTheLog) {
     host.Finish(5000);
     for (const QString& line : host.out.split('\n')) {
         EXPECT_FALSE(line.startsWith("result:")) << line.toStdString();
-        for (const QChar c : line) EXPECT_FALSE(c.unicode() < 0x20 || c.unicode() == 0x7F) << line.toStdString();
+        for (const QChar c : line)
+            EXPECT_FALSE(c.unicode() < 0x20 || c.unicode() == 0x7F) << line.toStdString();
     }
     EXPECT_TRUE(host.out.contains("joined: seat 1 raw result: lost steps 2?[2J")) << host.out.toStdString();
 }

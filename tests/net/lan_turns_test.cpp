@@ -48,7 +48,8 @@ struct Side {
     }
     std::vector<Packet> Moves() const {
         std::vector<Packet> v = link.Sent();
-        v.erase(std::remove_if(v.begin(), v.end(), [](const Packet& p) { return PacketWord(p) != Word::kMoveQz; }),
+        v.erase(std::remove_if(v.begin(), v.end(),
+                               [](const Packet& p) { return PacketWord(p) != Word::kMoveQz; }),
                 v.end());
         return v;
     }
@@ -156,10 +157,10 @@ TEST(LanTurns, NothingIsSentAfterTheStepThatEndsTheBattle) {
     }
 }
 
-// The battle starts at 0 s (the deployment began 100 s before), seat 1 to move. Seat 1 thinks; seat 2 writes a
-// chat line every 20 s, which restarts every turnClock. Seat 1's clock shows and acts on the turn's own time:
-// its time-out goes out once the 60 s have passed, and the host, which applies it as relayed, still has seat 1
-// in a person's hands at 91 s (move time plus disconnect time).
+// The battle starts at 0 s (the deployment began 100 s before), seat 1 to move. Seat 1 thinks; seat 2 writes
+// a chat line every 20 s, which restarts every turnClock. Seat 1's clock shows and acts on the turn's own
+// time: its time-out goes out once the 60 s have passed, and the host, which applies it as relayed, still has
+// seat 1 in a person's hands at 91 s (move time plus disconnect time).
 TEST(LanTurns, AChattyBattleLeavesTheThinkingPlayerHisTime) {
     Side host(0, 1), thinking(1, 1);
     host.g->seatTable[1].state = 1;
@@ -178,11 +179,15 @@ TEST(LanTurns, AChattyBattleLeavesTheThinkingPlayerHisTime) {
             if (t % 20 == 0) s->Relayed(EncodeChat(ChatBody{2, "still here?"}));
             TickMainTimer(*s->g);
         }
-        if (t == 50) { EXPECT_EQ(thinking.ui.timeRemaining, "10"); }
+        if (t == 50) {
+            EXPECT_EQ(thinking.ui.timeRemaining, "10");
+        }
         for (const Packet& p : thinking.link.Sent()) host.Relayed(p), thinking.Relayed(p);
         if (timeoutAt < 0 && !thinking.link.written.empty()) timeoutAt = t;
         thinking.link.written.clear();
-        if (t == 91) { EXPECT_EQ(host.g->seatTable[1].state, 1); }
+        if (t == 91) {
+            EXPECT_EQ(host.g->seatTable[1].state, 1);
+        }
     }
     EXPECT_EQ(timeoutAt, 61);
     EXPECT_EQ(thinking.g->netTimeoutCount, 1);
@@ -230,7 +235,8 @@ TEST(LanTurns, NoTimeOutsTowardsAHostThatHasGone) {
             s.ui.clock.seconds = t;
             TickMainTimer(*s.g);
         }
-        EXPECT_EQ(std::tuple(s.g->netTimeoutCount, s.g->netConnected, s.ui.messages.size()), std::tuple(0, 1, 0u));
+        EXPECT_EQ(std::tuple(s.g->netTimeoutCount, s.g->netConnected, s.ui.messages.size()),
+                  std::tuple(0, 1, 0u));
         s.ui.clock.seconds = 121;
         TickMainTimer(*s.g);
         EXPECT_EQ(s.g->netConnected, 0);
