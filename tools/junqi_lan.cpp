@@ -201,7 +201,14 @@ public:
         result = r;
         steps = std::min(g_.stepCount, kMaxSteps);
         // The record is written before the next round is laid out.
-        if (!args_.out.empty() && !SaveBattleFile(g_, args_.out)) Say("error: cannot write " + args_.out);
+        SaveRecord();
+    }
+    // The --out record of the battle played, once: at its result, or on the
+    // way out of one that had begun.
+    void SaveRecord() {
+        if (saved_ || args_.out.empty()) return;
+        saved_ = true;
+        if (!SaveBattleFile(g_, args_.out)) Say("error: cannot write " + args_.out);
     }
 
     // ---- net::LanUi ----
@@ -213,10 +220,13 @@ public:
         peaceAnswers.push_back(args_.agreePeace);
     }
     // Printed last, once the side has stopped.
+    // The battle is still on the board here: a battle against the computer
+    // replaces it next.
     void LeftBattle(int reason, const std::string& text) override {
         if (left) return;
         left = true;
         leftText = Utf8FromGb(text);
+        if (battlePlayed) SaveRecord();
     }
 
     bool timerOn = true;
@@ -226,10 +236,12 @@ public:
     bool left = false;
     std::string leftText;
     std::deque<bool> peaceAnswers;
+    bool battlePlayed = false;
 
 private:
     GameState& g_;
     const Args& args_;
+    bool saved_ = false;
     std::string labels_[kSeats];
 };
 
@@ -244,7 +256,7 @@ public:
     void Look() {
         for (int s = 0; s < kSeats; ++s) {
             const SeatRec& r = g_.seatTable[s];
-            const std::string name = Utf8FromGb(BoundedText(r.name, sizeof r.name));
+            const std::string name = Utf8FromGb(ShownText(BoundedText(r.name, sizeof r.name)));
             if (r.state == 1 && state_[s] != 1) Say("joined: seat " + std::to_string(s) + " " + name);
             if (r.state != 1 && state_[s] == 1) Say("left: seat " + std::to_string(s) + " to the computer");
             // The host knows every deployment from its seat table; a joining
@@ -379,7 +391,18 @@ int Run(const Args& args) {
             loop.quit();
             return;
         }
+        if (g->battleRunning != 0 && g->netState == net::kNetBattle) side.battlePlayed = true;
         if (side.timerOn) TickMainTimer(*g);
+        // A host that has closed the connection never answers again: once
+        // what it sent before is applied, and a battle its last step decided
+        // has been booked, the side leaves (the window waits for the silence
+        // rule, as a player may still look at the board).
+        if (!args.host && side.result < 0 && !side.left && g->netConnected != 0 && !lan.ClientActive() &&
+            lan.InboxSize() == 0 && BattleResultByRules(*g) < 0) {
+            net::AbortNetBattle(*g, net::kLeaveHostSilent);
+            loop.quit();
+            return;
+        }
         while (!side.peaceAnswers.empty() && g->netConnected != 0) {
             net::AnswerPeace(*g, side.peaceAnswers.front());
             side.peaceAnswers.pop_front();
@@ -408,6 +431,7 @@ int Run(const Args& args) {
     tick.stop();
 
     if (side.result < 0) {
+        if (side.battlePlayed) side.SaveRecord();
         teardown();
         if (timedOut)
             Say("error: no result within " + std::to_string(args.timeoutSeconds) + " s");

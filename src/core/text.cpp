@@ -69,4 +69,16 @@ void PutBoundedText(char* field, size_t width, std::string_view text) {
     std::memcpy(field, text.data(), n);
 }
 
+std::string ShownText(std::string_view gb) {
+    std::string out(gb);
+    for (char& c : out) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == '\t' || b == '\n' || b == '\v' || b == '\f' || b == '\r')
+            c = ' ';
+        else if (b < 0x20 || b == 0x7F)
+            c = '?';
+    }
+    return out;
+}
+
 }  // namespace jq

@@ -19,4 +19,10 @@ std::string BoundedText(const char* field, size_t width);
 // NUL-padded.
 void PutBoundedText(char* field, size_t width, std::string_view text);
 
+// Text from another side (a name, a chat line) as it may be shown: a line
+// break or tab becomes a blank, any other control byte (below 0x20, and
+// 0x7F) a '?'. GB2312's two-byte characters have no byte below 0xA1 and
+// pass unchanged.
+std::string ShownText(std::string_view gb);
+
 }  // namespace jq

@@ -12,7 +12,9 @@ namespace jq::net {
 
 namespace {
 
-std::string Name(const SeatRec& r) { return BoundedText(r.name, sizeof r.name); }
+// Names and chat lines come from other sides: they reach the screen (and a
+// tool's log) only through ShownText, so no control byte gets there.
+std::string Name(const SeatRec& r) { return ShownText(BoundedText(r.name, sizeof r.name)); }
 
 void LabelSeat(GameState& g, int absoluteSeat, const std::string& gbName) {
     g.ui->SetSeatLabel(LocalSeat(absoluteSeat, g.myNetSeat), gbName);
@@ -49,6 +51,7 @@ void ApplyJoinLast(GameState& g, const JoinLastBody& b) {
         return;
     }
     for (int s = 0; s < kSeats; ++s) g.seatTable[s] = b.seats[s];
+    g.netMyTurn = 1;
     g.stepCount = static_cast<int32_t>(b.steps.size());
     g.turnDirection = b.turnDirection;
     g.netState = b.netState;
@@ -72,7 +75,10 @@ void ApplyJoinLast(GameState& g, const JoinLastBody& b) {
         g.ui->SetDeploymentControlsVisible(false);
         g.deployPhase = 0;
         g.battleRunning = 1;
+        // The own clock counts the turn from here: how long the seat to move
+        // has had already is not in the packet.
         g.turnClock = g.ui->Now();
+        g.turnStarted = g.turnClock;
     }
     for (int i = 0; i < kPieceCount; ++i) {
         g.ui->SetPieceVisible(i, g.pieces[i].alive != 0);
@@ -128,6 +134,11 @@ bool ApplyMove(GameState& g, const MoveQzBody& b) {
     g.aiMoverGuard = -1;
     return done;
 }
+
+// Whether an applied packet begins a new step of the battle (or the battle
+// itself): only then may the own side send a move again.
+// (A joining side's own "JoinLast" sets it where it is applied.)
+bool BeginsStep(Word w) { return w == Word::kMoveQz || w == Word::kAllSwitchEnd; }
 
 // Applies one packet; false when it was dropped.
 bool Apply(GameState& g, const Packet& p) {
@@ -210,7 +221,8 @@ bool Apply(GameState& g, const Packet& p) {
         case Word::kChatMessage: {
             const auto b = DecodeChat(p);
             if (!b) return false;
-            if (g.lan != nullptr) g.lan->ui()->ChatLine(b->seat, Name(g.seatTable[b->seat]) + Gb("：") + b->text);
+            if (g.lan != nullptr)
+                g.lan->ui()->ChatLine(b->seat, Name(g.seatTable[b->seat]) + Gb("：") + ShownText(b->text));
             return true;
         }
         default: return false;  // the side's own answers never come back
@@ -246,13 +258,14 @@ int ProcessClientMessage(GameState& g) {
     for (size_t left = g.lan->InboxSize(); left > 0; --left) {
         const std::optional<Packet> p = g.lan->TakeReceived();
         if (!p) return 0;
-        // Every packet taken gives the own side its turn back (so a side
-        // whose move never got out moves again), but a "JoinLast" that
-        // fails its checks. A second move in one turn is dropped alike on
-        // every side, as its seat is no longer the seat to move.
+        // The own side may move again once a step has been made (or the
+        // battle has begun or been joined): a chat line, a join or a dropped
+        // packet that arrives while its move is on the way does not let a
+        // second move go out in the same step.
         const bool applied = Apply(g, *p);
-        if (applied || PacketWord(*p) != Word::kJoinLast) g.netMyTurn = 1;
-        if (applied && PacketWord(*p) != Word::kChatMessage) return 1;
+        const std::optional<Word> w = PacketWord(*p);
+        if (applied && w && BeginsStep(*w)) g.netMyTurn = 1;
+        if (applied && w != Word::kChatMessage) return 1;
     }
     return 0;
 }

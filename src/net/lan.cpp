@@ -5,6 +5,7 @@
 #include "core/text.h"
 #include "net/relay.h"
 #include "net/netbattle.h"
+#include "play/turnloop.h"
 
 namespace jq::net {
 
@@ -141,8 +142,13 @@ void SendNetMessage(GameState& g, const std::string& word, int seat) {
         }
         case Word::kMoveQz:
             // Only a move of the seat to move in a running battle goes out:
-            // one chosen for a battle that has ended stays here.
-            if (g.battleRunning == 0 || g.netState != kNetBattle || LocalSeat(seat, g.myNetSeat) != g.curSeat) return;
+            // one chosen for a battle that has ended stays here, and so does
+            // one for a battle that a step applied since the last tick has
+            // decided. One move per step: netMyTurn comes back only with the
+            // next step.
+            if (g.battleRunning == 0 || g.netState != kNetBattle ||
+                LocalSeat(seat, g.myNetSeat) != g.curSeat || g.netMyTurn == 0 || BattleResultByRules(g) >= 0)
+                return;
             g.netMyTurn = 0;
             p = EncodeMoveQz(MoveQzBody{g.netMoveRecord, seat});
             break;

@@ -26,8 +26,9 @@ MoveCand MoveToView(const MoveCand& m, int senderSeat, int viewSeat);
 // applied only in a running battle, only for the seat to move and only when
 // its outcome is the one the pieces give; a deployment or a battle start
 // that comes again once the battle runs changes nothing; a draw offer is
-// not asked while another is open. netMyTurn is 1 after every packet taken
-// but a "JoinLast" that fails its checks.
+// not asked while another is open. netMyTurn becomes 1 only when a step is
+// made, the battle begins, or a joining side takes the host's state: the own
+// side sends at most one move per step, whatever else arrives meanwhile.
 int ProcessClientMessage(GameState& g);
 
 // ---- Seats and rounds ----

@@ -3,12 +3,16 @@
 #include "ai/choose0.h"
 #include "net/lan.h"
 #include "net/packet.h"
+#include "play/turnloop.h"
 
 namespace jq::net {
 
 bool SendOwnComputerMove(GameState& g, AiWorkspace& work) {
+    // Nothing is chosen that could not go out: no move twice in one step
+    // (netMyTurn), none once the rules have ended the battle, none to a host
+    // that has gone.
     if (g.netConnected == 0 || g.battleRunning == 0 || g.netState != kNetBattle || g.curSeat != 0 ||
-        g.netMyTurn == 0 || g.deployPhase != 0)
+        g.netMyTurn == 0 || g.deployPhase != 0 || !NetClientActive(g) || BattleResultByRules(g) >= 0)
         return false;
     TakeSnapshot(g, work.game);
     ChooseMove(work);
@@ -21,7 +25,7 @@ bool SendOwnComputerMove(GameState& g, AiWorkspace& work) {
     }
     g.netMoveRecord = move;
     SendNetMessage(g, "MoveQz", g.myNetSeat);
-    return true;
+    return g.netMyTurn == 0;
 }
 
 }  // namespace jq::net

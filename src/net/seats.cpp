@@ -34,8 +34,9 @@ void ResetSeatNames(GameState& g) {
 void StartNetDeployment(GameState& g) {
     if (g.viewOtherFormations != 0) ViewOtherFormationsOff(g);
     NameTable names;
+    // The seat labels come from these names, as the other sides sent them.
     for (int s = 0; s < kSeats; ++s)
-        PutNameRow(names, s, BoundedText(g.seatTable[s].name, sizeof g.seatTable[s].name));
+        PutNameRow(names, s, ShownText(BoundedText(g.seatTable[s].name, sizeof g.seatTable[s].name)));
     CodeTable codes;
     PickZfFormations(g, codes);
     LayoutBattle(g, g.myNetSeat, codes, names);

@@ -26,6 +26,15 @@ constexpr int kFlushPauseMs = 100;
 
 int ElapsedSeconds(GameState& g) { return g.ui->Now().seconds - g.turnClock.seconds; }
 
+// A LAN side's own move and deploy clock counts from the start of the turn
+// or the deployment, as the host's hand-over does: a chat line or another
+// seat's deployment restarts turnClock (which only tells a silent host) but
+// gives the player no time. Before the deployment nothing has started.
+int OwnClockSeconds(GameState& g) {
+    const bool started = g.netConnected != 0 && g.netState >= net::kNetDeploying;
+    return started ? g.ui->Now().seconds - g.turnStarted.seconds : ElapsedSeconds(g);
+}
+
 bool SeatHasLivePiece(const GameState& g, int seat) {
     for (int p = seat * kPiecesPerSeat; p < (seat + 1) * kPiecesPerSeat; ++p)
         if (g.pieces[p].alive == 1) return true;
@@ -68,7 +77,7 @@ void TurnLight(GameState& g) {
 
 void MoveClock(GameState& g) {
     const bool deploying = g.netConnected != 0 && g.netState >= 21 && g.netState <= 24;
-    int remaining = (deploying ? g.netDeployTime : g.netMoveTime) - ElapsedSeconds(g);
+    int remaining = (deploying ? g.netDeployTime : g.netMoveTime) - OwnClockSeconds(g);
     if (remaining < 0) remaining = 0;
     g.ui->SetTimeRemaining(std::to_string(remaining));
 }
@@ -86,7 +95,8 @@ void LocalSeatWithoutMove(GameState& g) {
         g.move = MoveRec{kSurrenderCoord, kSurrenderCoord, kSurrenderCoord, kSurrenderCoord};
         ExecuteMove(g, kNoPiece, kNoPiece, kSurrenderCoord, kSurrenderCoord, kSurrenderCoord, kSurrenderCoord,
                     g.curSeat);
-    } else if (g.netMyTurn != 0 && g.netState == 31 && IsValidSeat(g.myNetSeat) && !OwnNetSeatHeldByPerson(g)) {
+    } else if (g.netMyTurn != 0 && g.netState == 31 && IsValidSeat(g.myNetSeat) &&
+               !OwnNetSeatHeldByPerson(g) && net::NetClientActive(g)) {
         MoveCand& r = g.netMoveRecord;
         r.mover = kNoPiece;
         r.target = kNoPiece;
@@ -101,7 +111,9 @@ void LocalSeatWithoutMove(GameState& g) {
 void OwnNetTimeout(GameState& g) {
     if (g.netConnected == 0 || g.battleRunning == 0 || g.netMyTurn == 0 || g.curSeat != 0 || g.netState != 31)
         return;
-    if (g.netMoveTime - ElapsedSeconds(g) >= 0) return;
+    if (g.netMoveTime - OwnClockSeconds(g) >= 0) return;
+    // Nothing can reach a host that has gone: the silence rule ends it.
+    if (!net::NetClientActive(g)) return;
     if (g.netTimeoutCount < 3) {
         ++g.netTimeoutCount;
         MoveCand& r = g.netMoveRecord;
@@ -206,21 +218,25 @@ int CountLegalMoves(const GameState& g, int seat) {
     return GenerateMoves(*work, g.pieces, seat);
 }
 
+int BattleResultByRules(const GameState& g) {
+    if (g.stepCount <= 0 || g.battleRunning == 0) return -1;
+    const bool limit = g.netConnected == 0 ? g.stepCount >= kMaxSteps : g.stepLimitReached != 0;
+    if (limit || g.peaceAgreed != 0) return kBattleDraw;
+    if (!IsValidSeat(g.curSeat)) return -1;
+    const int dir = g.turnDirection == -1 ? -1 : 1;
+    const int next = (g.curSeat + dir + kSeats) % kSeats;
+    // The team to move first, then the team after it.
+    for (const int s : {g.curSeat, next})
+        if (!TeamHasLivePiece(g, s)) return s % 2 == 0 ? kBattleLost : kBattleWon;
+    return -1;
+}
+
 void CheckBattleEnd(GameState& g) {
     if (g.stepCount <= 0 || g.battleRunning == 0) return;
     if (g.netConnected == 0) g.stepLimitReached = g.stepCount >= kMaxSteps ? 1 : 0;
-    if (g.stepLimitReached != 0 || g.peaceAgreed != 0) {
-        EndBattle(g, kBattleDraw);
-    } else if (IsValidSeat(g.curSeat)) {
-        const int dir = g.turnDirection == -1 ? -1 : 1;
-        const int next = (g.curSeat + dir + kSeats) % kSeats;
-        // The team to move first, then the team after it; the battle ends
-        // (and is booked) at most once.
-        for (const int s : {g.curSeat, next}) {
-            if (g.battleRunning == 0 || TeamHasLivePiece(g, s)) continue;
-            EndBattle(g, s % 2 == 0 ? kBattleLost : kBattleWon);
-        }
-    }
+    // The battle ends (and is booked) at most once.
+    const int result = BattleResultByRules(g);
+    if (result >= 0) EndBattle(g, result);
     // With all of seat 0's pieces gone the player watches the rest face up.
     // The button stays disabled, as it is throughout a battle.
     if (!SeatHasLivePiece(g, 0) && g.viewOtherFormations == 0) {

@@ -44,9 +44,15 @@ void CountBattleResult(GameState& g, int result);
 // The number of legal moves `seat` has on the main piece table.
 int CountLegalMoves(const GameState& g, int seat);
 
-// The end of the battle, tested after every step of a running battle: the
-// step limit or an agreed peace is a draw; a team without a live piece has
-// lost. Books the result once.
+// The result a running battle has by the rules as it stands, or -1 while it
+// goes on: the step limit (in a LAN battle as the host announced it) or an
+// agreed peace is a draw; a team without a live piece has lost, the team to
+// move tested first. A step applied between two ticks can decide the battle
+// before the next tick books it: nothing may be sent for it then.
+int BattleResultByRules(const GameState& g);
+
+// The end of the battle, tested after every step of a running battle (see
+// BattleResultByRules). Books the result once.
 void CheckBattleEnd(GameState& g);
 
 // One tick of the main timer (every 32 ms).

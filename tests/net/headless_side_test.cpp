@@ -5,6 +5,7 @@
 #include <QTcpServer>
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,8 +14,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -329,6 +332,79 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    0}),
     [](const ::testing::TestParamInfo<HostileRaw>& i) { return std::string(i.param.name); });
+
+// Seconds of CPU the reaped children of this process have used.
+double ChildrenCpuSeconds() {
+    rusage u{};
+    ::getrusage(RUSAGE_CHILDREN, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Seconds of CPU a running process has used so far.
+double ProcessCpuSeconds(qint64 pid) {
+    std::ifstream f("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(f, line);
+    // The fields after the command's closing parenthesis; user and system time are the 12th and 13th.
+    std::istringstream rest(line.substr(line.rfind(')') + 2));
+    std::string field;
+    double ticks = 0;
+    for (int i = 1; i <= 13 && rest >> field; ++i)
+        if (i >= 12) ticks += std::stod(field);
+    return ticks / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+// The host goes away in the middle of a battle whose silence rule would take 36 s: the side does not spin
+// or try to send meanwhile; it says why once, leaves, and keeps the record of the battle as far as it went.
+TEST(HeadlessSides, ASideWhoseHostHasGoneLeavesQuietlyWithItsRecord) {
+    test::ScratchFolder dir;
+    WriteOptions(dir, 30);
+    const int port = FreePort();
+    auto host = std::make_unique<Side>(dir, QStringList{"--host", "--port", QString::number(port)});
+    ASSERT_TRUE(host->WaitFor("hosting:", 10000));
+    Side playing(dir, JoinArgs(port, 2, "j2.kbt"));
+    ASSERT_TRUE(playing.WaitFor("move: step 8 ", 30000)) << playing.out.toStdString();
+    host.reset();
+    const double before = ChildrenCpuSeconds();
+    const double untilNow = ProcessCpuSeconds(playing.p.processId());
+    const auto gone = Clock::now();
+    EXPECT_EQ(playing.Finish(30000), 1) << playing.out.toStdString();
+    EXPECT_LT(Clock::now() - gone, std::chrono::seconds(20));
+    // Generous: spinning for the silence rule's 36 s would use most of them.
+    EXPECT_LT(ChildrenCpuSeconds() - before - untilNow, 5.0);
+    EXPECT_EQ(playing.out.count("left: "), 1) << playing.out.toStdString();
+    EXPECT_EQ(playing.lastLine, "left: 服务器停止响应！退出网战。");
+    EXPECT_FALSE(playing.out.contains("数据无法发送")) << playing.out.toStdString();
+    const BattleFile record = DecodeBattleFile(dir.Read("j2.kbt")).file;
+    EXPECT_GE(record.moves.size(), 8u);
+}
+
+// A name and a chat line holding line breaks and an escape sequence: the host's log shows them on the
+// line they belong to, without the control bytes.
+TEST(HeadlessSides, ControlBytesFromTheWireStayOutOfTheLog) {
+    test::ScratchFolder dir;
+    WriteOptions(dir, 30);
+    const int port = FreePort();
+    Side host(dir, {"--host", "--port", QString::number(port), "--start-after", "3"});
+    ASSERT_TRUE(host.WaitFor("joined: seat 0", 20000)) << host.out.toStdString();
+    RawSide raw(port);
+    SeatRec r;
+    PutBoundedText(r.name, sizeof r.name, "raw\nresult: lost steps 2\x1b[2J");
+    r.seat = 1, r.state = 1;
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
+    ASSERT_TRUE(raw.Send(net::EncodeJoin(r), 1, deadline));
+    ASSERT_TRUE(raw.Send(net::EncodeChat({1, "hi\r\nresult: won steps 1\x1b[31m\x7f"}), 1, deadline));
+    ASSERT_TRUE(host.WaitFor("chat: seat 1", 20000)) << host.out.toStdString();
+    host.p.kill();
+    host.Finish(5000);
+    for (const QString& line : host.out.split('\n')) {
+        EXPECT_FALSE(line.startsWith("result:")) << line.toStdString();
+        for (const QChar c : line)
+            EXPECT_FALSE(c.unicode() < 0x20 || c.unicode() == 0x7F) << line.toStdString();
+    }
+    EXPECT_TRUE(host.out.contains("joined: seat 1 raw result: lost steps 2?[2J")) << host.out.toStdString();
+}
 
 // A fake host on 127.0.0.1: takes one connection, answers the side's first
 // bytes with `bytes`, and keeps it open until the side has gone.

@@ -149,7 +149,7 @@ TEST(LanRounds, AComputerMoveHandedOverAfterTheEndIsNeverSent) {
         GameState& g = *gm.g;
         test::ArmyBeliefs(g.pieces);
         test::LayOutBattle(g, test::kArmy, 1);
-        g.isNetHost = 1, g.netState = kNetBattle, g.practiceMode = 1;
+        g.isNetHost = 1, g.netState = kNetBattle, g.practiceMode = 1, g.netMyTurn = 1;
         std::mutex mutex;
         std::vector<std::pair<MoveCand, uint64_t>> handed;
         AIDominate worker(g, [&](MoveCand m, uint64_t t) {

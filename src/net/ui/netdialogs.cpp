@@ -183,7 +183,7 @@ void TfmWaitBattleStart::FormCreate(const QString& localAddress) { Label4->setTe
 
 void TfmWaitBattleStart::Timer1Timer() {
     for (int s = 0; s < 4; ++s) {
-        const std::string name = jq::BoundedText(g_.seatTable[s].name, sizeof g_.seatTable[s].name);
+        const std::string name = jq::ShownText(jq::BoundedText(g_.seatTable[s].name, sizeof g_.seatTable[s].name));
         const bool computer = name.compare(0, 6, jq::Gb("计算机")) == 0;
         CheckBox[s]->setText(computer ? QString() : jq::QtFromGb(name));
     }
