@@ -29,6 +29,12 @@ public:
     QPushButton* BitBtn1 = nullptr;  // "确定"
     QPushButton* BitBtn2 = nullptr;  // "取消"
 
+    // Places the two lines of step counts by the fonts of their texts: each
+    // count clear of its caption and of the caption after it, and wide enough
+    // for its count (the chosen step for any step of the record). The
+    // constructor calls it; call it again after changing a font of those texts.
+    void LayOutCountLines();
+
     void TrackBar1Change();
     void SpeedButton1Click();
     void SpeedButton2Click();
@@ -39,5 +45,7 @@ protected:
     void reject() override;
 
 private:
+    bool PlaceCountsLine(bool keepDesignedPlaces);
+
     int* stepResult_ = nullptr;
 };
