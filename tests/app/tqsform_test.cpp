@@ -257,10 +257,10 @@ TEST(ReplayWindow, BoardClicksMenuAndDialogSteerTheReplay) {
 }
 
 // The go-to-step dialog keeps its fixed controls where the layout puts them,
-// and on the two lines of counts each caption and count keeps clear of the
-// next and fits its place, whatever the fonts: the dialog's own, full-width
-// digits as a fallback font draws them, wider captions, a larger font
-// throughout, and the shortest and longest counts.
+// and each text keeps clear of the next and fits its place, whatever the
+// fonts: the dialog's own, full-width digits as a fallback font draws them,
+// wider captions, a larger font throughout, and the shortest and longest
+// counts.
 TEST(GoToStepDialog, ControlsInPlaceAndTheCountsLineReadsApart) {
     struct Row {
         const char* name;
@@ -279,7 +279,7 @@ TEST(GoToStepDialog, ControlsInPlaceAndTheCountsLineReadsApart) {
         SCOPED_TRACE(r.name);
         int result = 0;
         TJumpPara d(nullptr, &result, r.maxSteps, r.current);
-        for (QWidget* w : d.GroupBox1->findChildren<QWidget*>()) {
+        for (QWidget* w : d.findChildren<QWidget*>()) {
             QFont f = w->font();
             if (r.allPixels != 0) f.setPixelSize(r.allPixels);
             if (r.captionPixels != 0 && qobject_cast<QToolButton*>(w) != nullptr) f.setPixelSize(r.captionPixels);
@@ -287,7 +287,7 @@ TEST(GoToStepDialog, ControlsInPlaceAndTheCountsLineReadsApart) {
                 f.setLetterSpacing(QFont::AbsoluteSpacing, r.extraSpacing);
             w->setFont(f);
         }
-        d.LayOutCountLines();
+        d.LayOutTexts();
 
         const std::vector<std::pair<QWidget*, QRect>> places = {{d.GroupBox1, {18, 12, 293, 143}},
                                                                 {d.TrackBar1, {10, 24, 269, 21}},
@@ -322,11 +322,19 @@ TEST(GoToStepDialog, ControlsInPlaceAndTheCountsLineReadsApart) {
             const int middle = l->geometry().center().y(), buttonMiddle = d.SpeedButton2->geometry().center().y();
             EXPECT_LE(std::abs(middle - buttonMiddle), 2) << l->text().toStdString();
         }
-        // The chosen step reads apart from its caption at every step of the record.
+        // The chosen step reads apart from its caption, on its line, at every step of the record.
         for (int step : {0, r.maxSteps / 2, r.maxSteps}) {
             d.TrackBar1->setValue(step);
             readsApart({left(d.Label1), left(d.lbCurSelePosition)});
         }
+        EXPECT_LE(std::abs(d.lbCurSelePosition->geometry().center().y() - d.Label1->geometry().center().y()), 1);
+        // The reminder of the Ctrl click ends before the OK button, on one line or two.
+        const QRect reminder = QFontMetrics(d.Label6->font())
+                                   .boundingRect(QRect(0, 0, d.Label6->width(), 1000), Qt::TextWordWrap, d.Label6->text());
+        EXPECT_LE(reminder.width(), d.Label6->width());
+        EXPECT_LE(reminder.height(), d.Label6->height());
+        EXPECT_GE(d.BitBtn1->x() - (d.Label6->x() + reminder.width()), 3);
+        EXPECT_LE(d.Label6->geometry().bottom(), d.height());
     }
 }
 

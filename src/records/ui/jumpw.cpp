@@ -1,6 +1,7 @@
 #include "records/ui/jumpw.h"
 
 #include <QFont>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -18,7 +19,8 @@ QFont DialogFont(int pixelSize) {
     return font;
 }
 
-// Clear pixels between the end of one text of a line and the start of the next.
+// Clear pixels between the end of one text of a line and the start of the
+// next.
 constexpr int kRoom = 3;
 // Pixels kept clear inside the frame of the group box.
 constexpr int kBoxMargin = 4;
@@ -84,7 +86,7 @@ TJumpPara::TJumpPara(QWidget* owner, int* stepResult, int maxSteps, int current)
     lbCurSelePosition->setText(QString::number(current));
     lbCurPosition->setText(QString::number(current));
     lbMaxBu->setText(QString::number(maxSteps));
-    LayOutCountLines();
+    LayOutTexts();
 
     connect(TrackBar1, &QSlider::valueChanged, this, [this] { TrackBar1Change(); });
     connect(SpeedButton1, &QToolButton::clicked, this, [this] { SpeedButton1Click(); });
@@ -98,12 +100,31 @@ TJumpPara::TJumpPara(QWidget* owner, int* stepResult, int maxSteps, int current)
 // right as far as the text before it needs. When the counts line then runs
 // out of its box, its texts are packed from its start instead, and when
 // even that does not fit, its captions take a smaller font.
-void TJumpPara::LayOutCountLines() {
+void TJumpPara::LayOutTexts() {
     Label1->adjustSize();
     const int captionEnd = Label1->x() + QFontMetrics(Label1->font()).horizontalAdvance(Label1->text());
     const int chosenWidth = CountWidth(lbCurSelePosition->font(), TrackBar1->maximum());
-    const int chosenX = std::max(136, captionEnd + kRoom);
-    lbCurSelePosition->setGeometry(chosenX, 56, std::max(60, chosenWidth), LineHeight(lbCurSelePosition->font(), 16));
+    const int chosenHeight = LineHeight(lbCurSelePosition->font(), Label1->height());
+    // On the line of its caption: both are centred on the same middle.
+    lbCurSelePosition->setGeometry(std::max(136, captionEnd + kRoom), Label1->y() + (Label1->height() - chosenHeight) / 2,
+                                   std::max(60, chosenWidth), chosenHeight);
+
+    // The reminder of the Ctrl click ends before the OK button: in a smaller
+    // font when it must, and on two lines when even that is too wide.
+    const int room = BitBtn1->x() - kRoom - Label6->x();
+    const int ownPixels = Label6->font().pixelSize();  // -1 for a font sized in points
+    for (int pixels = ownPixels > 0 ? ownPixels : QFontInfo(Label6->font()).pixelSize(); pixels > kSmallestCaptionPixels;
+         --pixels) {
+        if (QFontMetrics(Label6->font()).horizontalAdvance(Label6->text()) <= room) break;
+        QFont f = Label6->font();
+        f.setPixelSize(pixels - 1);
+        Label6->setFont(f);
+    }
+    Label6->setWordWrap(QFontMetrics(Label6->font()).horizontalAdvance(Label6->text()) > room);
+    if (Label6->wordWrap())
+        Label6->setGeometry(Label6->x(), Label6->y(), room, Label6->heightForWidth(room));
+    else
+        Label6->adjustSize();
 
     for (int pixels = kCaptionPixels; pixels >= kSmallestCaptionPixels; --pixels) {
         if (pixels != kCaptionPixels) {
@@ -139,9 +160,9 @@ bool TJumpPara::PlaceCountsLine(bool keepDesignedPlaces) {
         reach = x + width - inset;  // rounded up when the halves differ
 
         const int digits = QFontMetrics(p.count->font()).horizontalAdvance(p.count->text());
-        const int height = LineHeight(p.count->font(), 16);
+        const int height = LineHeight(p.count->font(), kHeight);  // centred on the captions' middle
         const int countX = std::max(keepDesignedPlaces ? p.countX : 0, reach + kRoom);
-        p.count->setGeometry(countX, std::min(kTop + 2, kTop + (kHeight - height) / 2),
+        p.count->setGeometry(countX, kTop + (kHeight - height) / 2,
                              std::max(keepDesignedPlaces ? p.countWidth : 0, digits), height);
         reach = countX + digits;
     }

@@ -29,11 +29,12 @@ public:
     QPushButton* BitBtn1 = nullptr;  // "确定"
     QPushButton* BitBtn2 = nullptr;  // "取消"
 
-    // Places the two lines of step counts by the fonts of their texts: each
-    // count clear of its caption and of the caption after it, and wide enough
-    // for its count (the chosen step for any step of the record). The
-    // constructor calls it; call it again after changing a font of those texts.
-    void LayOutCountLines();
+    // Places the texts of the dialog by their fonts: on the two lines of
+    // step counts each count clear of its caption and of the caption after
+    // it, and wide enough for its count (the chosen step for any step of the
+    // record); the Ctrl click reminder ends before the OK button. The
+    // constructor calls it; call it again after changing a font of a text.
+    void LayOutTexts();
 
     void TrackBar1Change();
     void SpeedButton1Click();
