@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>

@@ -24,9 +24,10 @@ QFont DialogFont(int pixelSize) {
 constexpr int kRoom = 3;
 // Pixels kept clear inside the frame of the group box.
 constexpr int kBoxMargin = 4;
-// Captions of the counts line centred in their buttons, largest and smallest size.
+// The captions of the counts line, centred in their buttons.
 constexpr int kCaptionPixels = 11;
-constexpr int kSmallestCaptionPixels = 8;
+// No text of the dialog is made smaller than this to fit its place.
+constexpr int kSmallestPixels = 8;
 
 // Width that holds any count from 0 to `largest` in `font`.
 int CountWidth(const QFont& font, int largest) {
@@ -113,7 +114,7 @@ void TJumpPara::LayOutTexts() {
     // font when it must, and on two lines when even that is too wide.
     const int room = BitBtn1->x() - kRoom - Label6->x();
     const int ownPixels = Label6->font().pixelSize();  // -1 for a font sized in points
-    for (int pixels = ownPixels > 0 ? ownPixels : QFontInfo(Label6->font()).pixelSize(); pixels > kSmallestCaptionPixels;
+    for (int pixels = ownPixels > 0 ? ownPixels : QFontInfo(Label6->font()).pixelSize(); pixels > kSmallestPixels;
          --pixels) {
         if (QFontMetrics(Label6->font()).horizontalAdvance(Label6->text()) <= room) break;
         QFont f = Label6->font();
@@ -126,7 +127,7 @@ void TJumpPara::LayOutTexts() {
     else
         Label6->adjustSize();
 
-    for (int pixels = kCaptionPixels; pixels >= kSmallestCaptionPixels; --pixels) {
+    for (int pixels = kCaptionPixels; pixels >= kSmallestPixels; --pixels) {
         if (pixels != kCaptionPixels) {
             for (QToolButton* b : {SpeedButton2, SpeedButton1}) {
                 QFont f = b->font();
