@@ -8,7 +8,9 @@
 //        make_assets --preview <folder>   board previews with pieces, for
 //                                         judging the artwork; nothing in
 //                                         assets/ is touched
-// The output is deterministic; run it again after changing the artwork.
+// The output is deterministic on one machine (on another processor the raster
+// engine may round a few anti-aliased pixels differently); run it again after
+// changing the artwork.
 #include <QGuiApplication>
 
 #include "assetgen/board.h"

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -356,32 +357,86 @@ TEST(ReplayWindow, BadRecordsChangeNothingInTheWindow) {
     jq::standardBoxShownHook = nullptr;
 }
 
-// The go-to-step dialog keeps its controls where the layout puts them, and on
-// the line of counts each caption and count keeps clear of the next, even
-// with the longest counts.
+// The go-to-step dialog keeps its fixed controls where the layout puts them,
+// and each text keeps clear of the next and fits its place, whatever the
+// fonts: the dialog's own, full-width digits as a fallback font draws them,
+// wider captions, a larger font throughout, and the shortest and longest
+// counts.
 TEST(GoToStepDialog, ControlsInPlaceAndTheCountsLineReadsApart) {
-    int result = 0;
-    TJumpPara d(nullptr, &result, 510, 510);
-    const std::vector<std::pair<QWidget*, QRect>> places = {
-        {d.GroupBox1, {18, 12, 293, 143}},     {d.TrackBar1, {10, 24, 269, 21}},    {d.SpeedButton2, {16, 80, 97, 22}},
-        {d.SpeedButton1, {138, 80, 97, 22}},   {d.BitBtn1, {126, 168, 85, 25}},      {d.BitBtn2, {216, 168, 85, 25}}};
-    for (const auto& [w, r] : places) EXPECT_EQ(w->geometry(), r) << w->metaObject()->className();
-    const std::vector<std::pair<QWidget*, QPoint>> corners = {
-        {d.Label1, {18, 58}}, {d.lbCurSelePosition, {136, 56}}, {d.lbCurPosition, {116, 82}}, {d.lbMaxBu, {236, 82}}, {d.Label6, {20, 168}}};
-    for (const auto& [w, at] : corners) EXPECT_EQ(w->pos(), at) << w->metaObject()->className();
-    EXPECT_EQ(d.size(), QSize(328, 208));
-
-    // Where each text of the line of counts is drawn: captions centred in their buttons, counts from their left edge.
-    auto centred = [](QToolButton* b) {
-        const int w = QFontMetrics(b->font()).horizontalAdvance(b->text());
-        EXPECT_LE(w, b->width() - 2) << b->text().toStdString();
-        return std::pair(b->x() + (b->width() - w) / 2, b->x() + (b->width() + w) / 2);
+    struct Row {
+        const char* name;
+        int maxSteps, current;
+        int extraSpacing;   // added to every glyph of the counts
+        int captionPixels;  // captions of the counts line; 0 keeps the dialog's
+        int allPixels;      // every text; 0 keeps the dialog's
     };
-    auto left = [](QLabel* l) { return std::pair(l->x(), l->x() + QFontMetrics(l->font()).horizontalAdvance(l->text())); };
-    const std::vector<std::pair<int, int>> line = {centred(d.SpeedButton2), left(d.lbCurPosition), centred(d.SpeedButton1),
-                                                   left(d.lbMaxBu)};
-    for (size_t i = 1; i < line.size(); ++i) EXPECT_GE(line[i].first - line[i - 1].second, 3) << "gap before text " << i;
-    EXPECT_LE(line.back().second, d.GroupBox1->width());
+    const Row rows[] = {
+        {"own fonts, longest counts", 510, 510, 0, 0, 0}, {"own fonts, shortest counts", 0, 0, 0, 0, 0},
+        {"own fonts, mixed counts", 510, 7, 0, 0, 0},      {"full-width digits", 510, 510, 6, 0, 0},
+        {"very wide digits", 510, 510, 8, 0, 0},
+        {"wider captions", 510, 510, 0, 13, 0},            {"larger font throughout", 510, 510, 3, 0, 15},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        int result = 0;
+        TJumpPara d(nullptr, &result, r.maxSteps, r.current);
+        for (QWidget* w : d.findChildren<QWidget*>()) {
+            QFont f = w->font();
+            if (r.allPixels != 0) f.setPixelSize(r.allPixels);
+            if (r.captionPixels != 0 && qobject_cast<QToolButton*>(w) != nullptr) f.setPixelSize(r.captionPixels);
+            if (r.extraSpacing != 0 && (w == d.lbCurSelePosition || w == d.lbCurPosition || w == d.lbMaxBu))
+                f.setLetterSpacing(QFont::AbsoluteSpacing, r.extraSpacing);
+            w->setFont(f);
+        }
+        d.LayOutTexts();
+
+        const std::vector<std::pair<QWidget*, QRect>> places = {{d.GroupBox1, {18, 12, 293, 143}},
+                                                                {d.TrackBar1, {10, 24, 269, 21}},
+                                                                {d.BitBtn1, {126, 168, 85, 25}},
+                                                                {d.BitBtn2, {216, 168, 85, 25}}};
+        for (const auto& [w, rect] : places) EXPECT_EQ(w->geometry(), rect) << w->metaObject()->className();
+        EXPECT_EQ(d.Label1->pos(), QPoint(18, 58));
+        EXPECT_EQ(d.Label6->pos(), QPoint(20, 168));
+        EXPECT_EQ(d.size(), QSize(328, 208));
+
+        // Where each text is drawn: captions centred in their buttons, labels from their left edge.
+        auto advance = [](QWidget* w, const QString& text) { return QFontMetrics(w->font()).horizontalAdvance(text); };
+        auto centred = [&](QToolButton* b) {
+            const int w = advance(b, b->text());
+            EXPECT_LE(w, b->width() - 4) << b->text().toStdString() << " fills its button";
+            return std::pair(b->x() + (b->width() - w) / 2, b->x() + (b->width() + w + 1) / 2);
+        };
+        auto left = [&](QLabel* l) {
+            const int w = advance(l, l->text());
+            EXPECT_LE(w, l->width()) << l->text().toStdString() << " is cut";
+            EXPECT_GE(l->height(), QFontMetrics(l->font()).height()) << l->text().toStdString() << " is cut";
+            return std::pair(l->x(), l->x() + w);
+        };
+        auto readsApart = [&](const std::vector<std::pair<int, int>>& line) {
+            for (size_t i = 1; i < line.size(); ++i)
+                EXPECT_GE(line[i].first - line[i - 1].second, 3) << "gap before text " << i;
+            EXPECT_LE(line.back().second, d.GroupBox1->width() - 2) << "the line runs out of its box";
+        };
+        readsApart({centred(d.SpeedButton2), left(d.lbCurPosition), centred(d.SpeedButton1), left(d.lbMaxBu)});
+        // The counts stand on the line of their captions.
+        for (QLabel* l : {d.lbCurPosition, d.lbMaxBu}) {
+            const int middle = l->geometry().center().y(), buttonMiddle = d.SpeedButton2->geometry().center().y();
+            EXPECT_LE(std::abs(middle - buttonMiddle), 2) << l->text().toStdString();
+        }
+        // The chosen step reads apart from its caption, on its line, at every step of the record.
+        for (int step : {0, r.maxSteps / 2, r.maxSteps}) {
+            d.TrackBar1->setValue(step);
+            readsApart({left(d.Label1), left(d.lbCurSelePosition)});
+        }
+        EXPECT_LE(std::abs(d.lbCurSelePosition->geometry().center().y() - d.Label1->geometry().center().y()), 1);
+        // The reminder of the Ctrl click ends before the OK button, on one line or two.
+        const QRect reminder = QFontMetrics(d.Label6->font())
+                                   .boundingRect(QRect(0, 0, d.Label6->width(), 1000), Qt::TextWordWrap, d.Label6->text());
+        EXPECT_LE(reminder.width(), d.Label6->width());
+        EXPECT_LE(reminder.height(), d.Label6->height());
+        EXPECT_GE(d.BitBtn1->x() - (d.Label6->x() + reminder.width()), 3);
+        EXPECT_LE(d.Label6->geometry().bottom(), d.height());
+    }
 }
 
 // The modifier keys of a press on the two step buttons; Alt starts automatic replay on

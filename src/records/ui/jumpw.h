@@ -29,6 +29,13 @@ public:
     QPushButton* BitBtn1 = nullptr;  // "确定"
     QPushButton* BitBtn2 = nullptr;  // "取消"
 
+    // Places the texts of the dialog by their fonts: on the two lines of
+    // step counts each count clear of its caption and of the caption after
+    // it, and wide enough for its count (the chosen step for any step of the
+    // record); the Ctrl click reminder ends before the OK button. The
+    // constructor calls it; call it again after changing a font of a text.
+    void LayOutTexts();
+
     void TrackBar1Change();
     void SpeedButton1Click();
     void SpeedButton2Click();
@@ -39,5 +46,7 @@ protected:
     void reject() override;
 
 private:
+    bool PlaceCountsLine(bool keepDesignedPlaces);
+
     int* stepResult_ = nullptr;
 };
