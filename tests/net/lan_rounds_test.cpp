@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "ai/aithread.h"
+#include "ai/movegen.h"
 #include "core/text.h"
 #include "net/netbattle.h"
 #include "net/relay.h"
@@ -207,6 +208,65 @@ TEST(LanRounds, ASideThatKeepsTalkingCannotHoldItsTurn) {
     }
 }
 
+// A player never acts and keeps chatting, each line restarting the turn clock. His seat goes to the computer
+// once his own time plus the disconnect time has passed since his phase began (the deployment, the battle's
+// first turn, a turn after a move), however long the phase before it lasted, and not before.
+TEST(LanRounds, ASeatIsHandedOverByTheTimeSinceItsPhaseBegan) {
+    enum Phase { kDeployment, kFirstTurn, kTurnAfterAMove };
+    for (const Phase phase : {kDeployment, kFirstTurn, kTurnAfterAMove}) {
+        SCOPED_TRACE(phase == kDeployment ? "deployment" : phase == kFirstTurn ? "first turn" : "turn after a move");
+        Host h;
+        GameState& g = *h.g;
+        h.Join(1);
+        OptionsRec& o = g.optionsRecord;
+        o.netMoveTimeOption = g.netMoveTime = 30;
+        o.netDeployTimeOption = g.netDeployTime = 80;
+        o.netDisconnectTimeOption = g.netDisconnectTime = 60;
+        // Seat 1 (connection 2) moves first, then the host's own player at seat 0.
+        g.curSeat = 1, g.turnDirection = -1;
+        h.ui.clock.seconds = 5000;  // long after anything stamped before
+        g.netState = kNetWaiting;
+        HostStartsBattle(g);
+        ASSERT_TRUE(h.TickUntil([&] { return g.netState == kNetDeploying; }));
+        int silent = 1;
+        if (phase != kDeployment) {
+            ASSERT_TRUE(h.TickUntil([&] { return g.seatTable[2].deployed == 2 && g.seatTable[3].deployed == 2; }));
+            SwitchEndBody army{{}, 1};
+            std::copy(test::kArmy, test::kArmy + 25, army.codes);
+            h.Remote(1, EncodeSwitchEnd(army));
+            h.ui.clock.seconds += 70;  // a long deployment
+            ASSERT_TRUE(FinishOwnDeployment(g));
+            ASSERT_TRUE(h.TickUntil([&] { return g.netState == kNetBattle; }));
+            ASSERT_EQ(g.curSeat, 1);
+        }
+        if (phase == kTurnAfterAMove) {
+            // Seat 1 moves late in its turn; the host's player is to move.
+            h.ui.clock.seconds += 80;
+            auto work = std::make_unique<MoveGenWork>();
+            const int n = GenerateMoves(*work, g.pieces, 1);
+            const auto step = std::find_if(work->list, work->list + n, [](const MoveCand& m) { return m.target < 0; });
+            ASSERT_NE(step, work->list + n);
+            MoveCand m = *step;
+            m.outcome = kMoverWins;
+            h.Remote(1, EncodeMoveQz({MoveInMoverView(m), 1}));
+            ASSERT_TRUE(h.TickUntil([&] { return g.stepCount == 1; }));
+            ASSERT_EQ(g.curSeat, 0);
+            silent = 0;
+        }
+        const int limit = (phase == kDeployment ? g.netDeployTime : g.netMoveTime) + g.netDisconnectTime;
+        const int start = h.ui.clock.seconds;
+        for (int t = 10; t <= limit + 10 && g.seatTable[silent].state == 1; t += 10) {
+            h.ui.clock.seconds = start + t;
+            h.Remote(1, EncodeChat(ChatBody{1, "hello"}));
+            HandleNetBattle(g);
+            h.Carry();
+            EXPECT_EQ(g.seatTable[silent].state == 1, phase == kDeployment ? t < limit : t <= limit)
+                << "after " << t << " s";
+        }
+        EXPECT_NE(g.seatTable[silent].state, 1);
+    }
+}
+
 TEST(LanRounds, PeaceAgreedByEveryPersonOrRefusedByOne) {
     for (const bool agree : {true, false}) {
         Host h;
@@ -254,6 +314,36 @@ TEST(LanRounds, AJoiningSideLeavesAfterItsFourthTimeOut) {
     // It leaves, and a battle against the computer begins.
     EXPECT_EQ((std::vector<int>{j.g->netConnected, j.own.closes, j.g->deployPhase}), (std::vector<int>{0, 1, 1}));
     EXPECT_EQ(j.ui.status[3], Gb("超时次数太多！自动退出网战。"));
+}
+
+// The side at seat 2 sends a move for `seat` (absolute) while local seat `toMove` is to move. It goes out only
+// for the seat to move in a running battle; otherwise nothing is sent and the side's turn stays as it was.
+TEST(LanRounds, AMoveGoesOutOnlyForTheSeatToMoveInARunningBattle) {
+    const struct {
+        const char* what;
+        int running, state, toMove, seat;
+        bool sent;
+    } rows[] = {
+        {"its own turn", 1, kNetBattle, 0, 2, true},
+        {"the turn of the seat it names", 1, kNetBattle, 1, 3, true},
+        {"another seat's turn", 1, kNetBattle, 1, 2, false},
+        {"named for a seat not to move", 1, kNetBattle, 0, 3, false},
+        {"the battle has ended", 0, kNetBattle, 0, 2, false},
+        {"back in the waiting room", 1, kNetWaiting, 0, 2, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Joined j;
+        test::LayOutBattle(*j.g);
+        j.g->battleRunning = row.running, j.g->netState = row.state, j.g->curSeat = row.toMove, j.g->netMyTurn = 1;
+        j.g->netMoveRecord = MoveCand{kNoPiece, kNoPiece, kSurrenderCoord, kSurrenderCoord, kSurrenderCoord,
+                                      kSurrenderCoord, 0};
+        SendNetMessage(*j.g, "MoveQz", row.seat);
+        const auto sent = j.own.Sent();
+        ASSERT_EQ(sent.size(), row.sent ? 1u : 0u);
+        if (row.sent) { EXPECT_EQ(DecodeMoveQz(sent[0])->seat, row.seat); }
+        EXPECT_EQ(j.g->netMyTurn, row.sent ? 0 : 1);
+    }
 }
 
 TEST(LanRounds, TheChatLineIsCutAt250Bytes) {
