@@ -203,6 +203,17 @@ TEST_F(SideTest, NoSecondStartAndAFullInboxLeavesTheBattle) {
     EXPECT_EQ(ui.status[3], Gb("客户端消息存储空间不足!"));
 }
 
+// The host's word on a draw and on the step limit counts only in a running battle: one that came during the
+// deployment would end the next battle at its first step.
+TEST_F(SideTest, TheHostsDecisionsCountOnlyInARunningBattle) {
+    for (const int running : {0, 1}) {
+        g->battleRunning = running, g->peaceAgreed = g->stepLimitReached = 0;
+        Apply(EncodeSeatWord(Word::kPeaceFinalOk, 0));
+        Apply(EncodeBare(Word::kMaxStepLimited));
+        EXPECT_EQ((std::vector<int>{g->peaceAgreed, g->stepLimitReached}), (std::vector<int>{running, running}));
+    }
+}
+
 // A second offer while one is open is not asked; once answered, the next one is.
 TEST_F(SideTest, OnePeaceQuestionAtATime) {
     struct Asked : LanUi {

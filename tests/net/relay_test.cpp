@@ -320,6 +320,19 @@ INSTANTIATE_TEST_SUITE_P(
                     h.Later(1);
                 },
                 {kRemote[1]}},
+        // The same, late in a long battle: the disconnect time counts from
+        // when its queue began to wait.
+        Hostile{"ASeatedSideThatStopsReadingLate",
+                [](HostileSideTest& h) {
+                    h.g->netDisconnectTime = 30;
+                    h.Later(600);
+                    h.links.takeAtMostOf[kRemote[1]] = 0;
+                    h.Send(kRemote[2], EncodeChat({2, "hi"}));
+                    h.Later(30);
+                    EXPECT_TRUE(h.links.closed.empty());
+                    h.Later(1);
+                },
+                {kRemote[1]}},
         // Without a seat it holds nothing back, and it goes when silent.
         Hostile{"ASideWithoutASeatThatNeverReads",
                 [](HostileSideTest& h) {
@@ -429,6 +442,33 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {}}),
     [](const ::testing::TestParamInfo<Hostile>& i) { return std::string(i.param.name); });
+
+// A side that has left ("JoinCancel") speaks no more for the seat it held, and the seat is free for another.
+TEST_F(RelayTest, ASideThatLeftSpeaksNoMoreForItsSeat) {
+    SeatAll();
+    Send(kRemote[1], EncodeSeatWord(Word::kJoinCancel, 1));
+    EXPECT_EQ(Got(kOwn), W{"JoinCancel"});
+    Send(kRemote[1], EncodeChat({1, "still here"}));
+    Send(kRemote[1], EncodeSeatWord(Word::kPeaceRequest, 1));
+    EXPECT_EQ(Got(kOwn), W{});
+    EXPECT_EQ(relay->SeatOfConnection(kRemote[1]), -1);
+    relay->Connected(21, "10.0.0.7", 401);
+    Send(21, EncodeJoin(Rec(1, "q")));
+    EXPECT_EQ(Got(21), W{"JoinLast"});
+}
+
+// A draw offered during the deployment is not decided by answers once the battle runs.
+TEST_F(RelayTest, AnOfferFromTheDeploymentIsNotDecidedInTheBattle) {
+    SeatAll();
+    Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+    g->netState = kNetDeploying;
+    Send(kRemote[1], EncodeSeatWord(Word::kPeaceRequest, 1));
+    for (int s = 0; s < 4; ++s) Send(s == 0 ? kOwn : kRemote[s], Army(s));
+    g->netState = kNetBattle;
+    Got(kOwn);
+    for (int s : {0, 2, 3}) Send(s == 0 ? kOwn : kRemote[s], EncodeSeatWord(Word::kPeaceOk, s));
+    EXPECT_EQ(Got(kOwn), W{});
+}
 
 // Seat 1 has deployed when it is taken again: by its player on a new connection, or by another player after
 // a "JoinCancel". What was laid out for it is not what its new side lays out: the battle waits for the seat's
