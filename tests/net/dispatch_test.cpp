@@ -214,6 +214,22 @@ TEST_F(SideTest, TheHostsDecisionsCountOnlyInARunningBattle) {
     }
 }
 
+// Nothing is sent without a host: the player is told. A host that takes nothing more fills the side's queue,
+// and the side leaves.
+TEST_F(SideTest, WithoutAHostThatTakesItNothingIsSent) {
+    link.connected = false;
+    SendChatLine(*g, "hi");
+    EXPECT_TRUE(link.written.empty());
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].find(Gb("数据无法发送。")), std::string::npos);
+    link.connected = true, link.takeAtMost = 0;
+    for (size_t i = 0; i < kOutboxLimit && g->netConnected == 1; ++i) SendChatLine(*g, "hi");
+    EXPECT_EQ(g->netConnected, 1);
+    SendChatLine(*g, "hi");
+    EXPECT_EQ((std::vector<int>{g->netConnected, link.closes}), (std::vector<int>{0, 1}));
+    EXPECT_EQ(ui.status[3], Gb("封包无法发送...请退出棋战重新联接再试。"));
+}
+
 // A second offer while one is open is not asked; once answered, the next one is.
 TEST_F(SideTest, OnePeaceQuestionAtATime) {
     struct Asked : LanUi {

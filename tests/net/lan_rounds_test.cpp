@@ -218,6 +218,7 @@ TEST(LanRounds, ASeatIsHandedOverByTheTimeSinceItsPhaseBegan) {
         Host h;
         GameState& g = *h.g;
         h.Join(1);
+        if (phase == kDeployment) h.Join(2);  // silent too, without chat
         OptionsRec& o = g.optionsRecord;
         o.netMoveTimeOption = g.netMoveTime = 30;
         o.netDeployTimeOption = g.netDeployTime = 80;
@@ -264,7 +265,31 @@ TEST(LanRounds, ASeatIsHandedOverByTheTimeSinceItsPhaseBegan) {
                 << "after " << t << " s";
         }
         EXPECT_NE(g.seatTable[silent].state, 1);
+        // Each seat is handed over once; the computer's seats are never handed over again.
+        for (int i = 0; i < 5; ++i) {
+            h.ui.clock.seconds += 10;
+            HandleNetBattle(g);
+            h.Carry();
+        }
+        EXPECT_EQ(std::count(h.ownWords.begin(), h.ownWords.end(), Word::kJoinCancel), phase == kDeployment ? 2 : 1);
     }
+}
+
+// A side whose battle has ended asks for the next round while the host's side still plays the last one; once
+// the host is back in the waiting room, its join is taken.
+TEST(LanRounds, AJoinForTheNextRoundIsTakenInTheWaitingRoom) {
+    Host h;
+    h.Join(1);
+    h.links.written.erase(2);
+    h.g->netState = kNetBattle;
+    SeatRec r;
+    PutBoundedText(r.name, 32, "p1");
+    r.seat = 1, r.state = 1;
+    h.Remote(1, EncodeJoin(r));
+    EXPECT_TRUE(h.links.written[2].empty());
+    h.g->netState = kNetWaiting;
+    ASSERT_TRUE(h.TickUntil([&] { return !h.links.written[2].empty(); }));
+    EXPECT_EQ(PacketWord(testing::CutPackets(h.links.written[2]).front()), Word::kJoinLast);
 }
 
 TEST(LanRounds, PeaceAgreedByEveryPersonOrRefusedByOne) {
