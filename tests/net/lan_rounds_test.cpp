@@ -13,6 +13,7 @@
 #include "net/netbattle.h"
 #include "net/relay.h"
 #include "play/turnloop.h"
+#include "support/fake_computer.h"
 #include "support/lan_fakes.h"
 #include "support/recording_ui.h"
 #include "support/scene.h"
@@ -53,7 +54,8 @@ struct Host : Game {
             for (const Packet& p : testing::CutPackets(up)) ownWords.push_back(*PacketWord(p));
             relay().Received(kOwn, up.data(), up.size());
             down.swap(links.written[kOwn]);
-            lan->ClientReceived(down.data(), down.size());
+            // A read brings bytes: only then does the side's turn clock restart.
+            if (!down.empty()) lan->ClientReceived(down.data(), down.size());
         }
     }
     void Join(int seat) {
@@ -212,9 +214,10 @@ TEST(LanRounds, ASideThatKeepsTalkingCannotHoldItsTurn) {
 // once his own time plus the disconnect time has passed since his phase began (the deployment, the battle's
 // first turn, a turn after a move), however long the phase before it lasted, and not before.
 TEST(LanRounds, ASeatIsHandedOverByTheTimeSinceItsPhaseBegan) {
-    enum Phase { kDeployment, kFirstTurn, kTurnAfterAMove };
-    for (const Phase phase : {kDeployment, kFirstTurn, kTurnAfterAMove}) {
-        SCOPED_TRACE(phase == kDeployment ? "deployment" : phase == kFirstTurn ? "first turn" : "turn after a move");
+    // The last: the first turn without a word from seat 1, where the disconnect time alone counts.
+    enum Phase { kDeployment, kFirstTurn, kTurnAfterAMove, kSilentTurn };
+    for (const Phase phase : {kDeployment, kFirstTurn, kTurnAfterAMove, kSilentTurn}) {
+        SCOPED_TRACE(phase);
         Host h;
         GameState& g = *h.g;
         h.Join(1);
@@ -254,11 +257,12 @@ TEST(LanRounds, ASeatIsHandedOverByTheTimeSinceItsPhaseBegan) {
             ASSERT_EQ(g.curSeat, 0);
             silent = 0;
         }
-        const int limit = (phase == kDeployment ? g.netDeployTime : g.netMoveTime) + g.netDisconnectTime;
+        const int limit = phase == kSilentTurn ? g.netDisconnectTime
+                          : (phase == kDeployment ? g.netDeployTime : g.netMoveTime) + g.netDisconnectTime;
         const int start = h.ui.clock.seconds;
         for (int t = 10; t <= limit + 10 && g.seatTable[silent].state == 1; t += 10) {
             h.ui.clock.seconds = start + t;
-            h.Remote(1, EncodeChat(ChatBody{1, "hello"}));
+            if (phase != kSilentTurn) h.Remote(1, EncodeChat(ChatBody{1, "hello"}));
             HandleNetBattle(g);
             h.Carry();
             EXPECT_EQ(g.seatTable[silent].state == 1, phase == kDeployment ? t < limit : t <= limit)
@@ -273,6 +277,26 @@ TEST(LanRounds, ASeatIsHandedOverByTheTimeSinceItsPhaseBegan) {
         }
         EXPECT_EQ(std::count(h.ownWords.begin(), h.ownWords.end(), Word::kJoinCancel), phase == kDeployment ? 2 : 1);
     }
+}
+
+// The host's computer chooses once per turn for a seat it plays, and only once every seat has taken what was
+// sent to it: seat 1 (connection 2) reads nothing for a while.
+TEST(LanRounds, TheComputerChoosesOnceAndWaitsForTheSeatsToRead) {
+    Host h;
+    h.Join(1);
+    GameState& g = *h.g;
+    test::FakeComputer computer;
+    g.computer = &computer;
+    g.netState = kNetBattle, g.battleRunning = 1, g.deployPhase = 0, g.curSeat = 2, g.netMinMoveInterval = 0;
+    h.links.takeAtMostOf[2] = 0;
+    h.Remote(1, EncodeChat(ChatBody{1, "hello"}));
+    for (int i = 0; i < 3; ++i) HandleNetBattle(g), h.Carry();
+    EXPECT_EQ(computer.resumes, 0);
+    h.links.takeAtMostOf.clear();
+    h.relay().Writable(2);
+    for (int i = 0; i < 3; ++i) HandleNetBattle(g), h.Carry();
+    EXPECT_EQ(computer.resumes, 1);
+    g.computer = nullptr;
 }
 
 // A side whose battle has ended asks for the next round while the host's side still plays the last one; once
