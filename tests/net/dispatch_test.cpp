@@ -214,6 +214,18 @@ TEST_F(SideTest, TheHostsDecisionsCountOnlyInARunningBattle) {
     }
 }
 
+// A side whose move never got out moves again after a packet it applies; a damaged snapshot is not one.
+TEST_F(SideTest, ADamagedSnapshotGivesNoTurnBack) {
+    JoinLastBody b;
+    b.netState = kNetBattle;
+    Packet bad = EncodeJoinLast(b);
+    ASSERT_TRUE(DecodeJoinLast(bad));
+    bad[1020] = 7;  // the turn direction
+    g->netMyTurn = 0;
+    Apply(bad);
+    EXPECT_EQ(g->netMyTurn, 0);
+}
+
 // Nothing is sent without a host: the player is told. A host that takes nothing more fills the side's queue,
 // and the side leaves.
 TEST_F(SideTest, WithoutAHostThatTakesItNothingIsSent) {
