@@ -403,20 +403,21 @@ INSTANTIATE_TEST_SUITE_P(
         // is not cut off for being slow.
         Hostile{"FiveSendersFillOneSlowQueue",
                 [](HostileSideTest& h) {
+                    constexpr int kFull = static_cast<int>(kSenderShare) - 1;  // a share with no room for two
                     h.links.takeAtMostOf[kRemote[2]] = 0;
-                    h.Burst(kRemote[1], EncodeChat({1, "a"}), 63);
+                    h.Burst(kRemote[1], EncodeChat({1, "a"}), kFull);
                     h.relay->Closed(kRemote[1]);
                     h.relay->Connected(21, "10.0.0.1", 301);
                     h.Send(21, HostileSideTest::Join(1));
-                    h.Burst(21, EncodeChat({1, "b"}), 62);
-                    h.Burst(kOwn, EncodeChat({0, "c"}), 63);
-                    h.Burst(kRemote[3], EncodeChat({3, "d"}), 63);
+                    h.Burst(21, EncodeChat({1, "b"}), kFull - 1);  // after its "Join"
+                    h.Burst(kOwn, EncodeChat({0, "c"}), kFull);
+                    h.Burst(kRemote[3], EncodeChat({3, "d"}), kFull);
                     h.Burst(kRemote[2], EncodeChat({2, "e"}), 30);
                     EXPECT_FALSE(h.relay->Accepting(kRemote[2]));
                     // Once seat 2 reads, everything reaches it.
                     h.links.takeAtMostOf.clear();
                     h.relay->Writable(kRemote[2]);
-                    EXPECT_EQ(h.links.Sent(kRemote[2]).size(), 63u + 1 + 62 + 63 + 63 + 30);
+                    EXPECT_EQ(h.links.Sent(kRemote[2]).size(), static_cast<size_t>(4 * kFull + 30));
                 },
                 {kRemote[1]}},
         // A seat asks to join the next round while the battle runs (its
@@ -428,7 +429,7 @@ INSTANTIATE_TEST_SUITE_P(
                     h.g->netState = kNetBattle;
                     h.links.takeAtMostOf[kRemote[3]] = 0;
                     h.Send(kRemote[2], HostileSideTest::Join(2));
-                    h.Burst(kRemote[2], EncodeChat({2, "x"}), 63);
+                    h.Burst(kRemote[2], EncodeChat({2, "x"}), static_cast<int>(kSenderShare) - 1);
                     h.g->netState = kNetWaiting;
                     h.Got(kRemote[2]), h.Got(kOwn);
                     h.relay->AdmitWaitingJoins();
