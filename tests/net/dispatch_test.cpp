@@ -203,6 +203,45 @@ TEST_F(SideTest, NoSecondStartAndAFullInboxLeavesTheBattle) {
     EXPECT_EQ(ui.status[3], Gb("客户端消息存储空间不足!"));
 }
 
+// The host's word on a draw and on the step limit counts only in a running battle: one that came during the
+// deployment would end the next battle at its first step.
+TEST_F(SideTest, TheHostsDecisionsCountOnlyInARunningBattle) {
+    for (const int running : {0, 1}) {
+        g->battleRunning = running, g->peaceAgreed = g->stepLimitReached = 0;
+        Apply(EncodeSeatWord(Word::kPeaceFinalOk, 0));
+        Apply(EncodeBare(Word::kMaxStepLimited));
+        EXPECT_EQ((std::vector<int>{g->peaceAgreed, g->stepLimitReached}), (std::vector<int>{running, running}));
+    }
+}
+
+// A side whose move never got out moves again after a packet it applies; a damaged snapshot is not one.
+TEST_F(SideTest, ADamagedSnapshotGivesNoTurnBack) {
+    JoinLastBody b;
+    b.netState = kNetBattle;
+    Packet bad = EncodeJoinLast(b);
+    ASSERT_TRUE(DecodeJoinLast(bad));
+    bad[1020] = 7;  // the turn direction
+    g->netMyTurn = 0;
+    Apply(bad);
+    EXPECT_EQ(g->netMyTurn, 0);
+}
+
+// Nothing is sent without a host: the player is told. A host that takes nothing more fills the side's queue,
+// and the side leaves.
+TEST_F(SideTest, WithoutAHostThatTakesItNothingIsSent) {
+    link.connected = false;
+    SendChatLine(*g, "hi");
+    EXPECT_TRUE(link.written.empty());
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].find(Gb("数据无法发送。")), std::string::npos);
+    link.connected = true, link.takeAtMost = 0;
+    for (size_t i = 0; i < kOutboxLimit && g->netConnected == 1; ++i) SendChatLine(*g, "hi");
+    EXPECT_EQ(g->netConnected, 1);
+    SendChatLine(*g, "hi");
+    EXPECT_EQ((std::vector<int>{g->netConnected, link.closes}), (std::vector<int>{0, 1}));
+    EXPECT_EQ(ui.status[3], Gb("封包无法发送...请退出棋战重新联接再试。"));
+}
+
 // A second offer while one is open is not asked; once answered, the next one is.
 TEST_F(SideTest, OnePeaceQuestionAtATime) {
     struct Asked : LanUi {

@@ -8,10 +8,12 @@
 #include <thread>
 
 #include "ai/aithread.h"
+#include "ai/movegen.h"
 #include "core/text.h"
 #include "net/netbattle.h"
 #include "net/relay.h"
 #include "play/turnloop.h"
+#include "support/fake_computer.h"
 #include "support/lan_fakes.h"
 #include "support/recording_ui.h"
 #include "support/scene.h"
@@ -52,7 +54,8 @@ struct Host : Game {
             for (const Packet& p : testing::CutPackets(up)) ownWords.push_back(*PacketWord(p));
             relay().Received(kOwn, up.data(), up.size());
             down.swap(links.written[kOwn]);
-            lan->ClientReceived(down.data(), down.size());
+            // A read brings bytes: only then does the side's turn clock restart.
+            if (!down.empty()) lan->ClientReceived(down.data(), down.size());
         }
     }
     void Join(int seat) {
@@ -207,6 +210,112 @@ TEST(LanRounds, ASideThatKeepsTalkingCannotHoldItsTurn) {
     }
 }
 
+// A player never acts and keeps chatting, each line restarting the turn clock. His seat goes to the computer
+// once his own time plus the disconnect time has passed since his phase began (the deployment, the battle's
+// first turn, a turn after a move), however long the phase before it lasted, and not before.
+TEST(LanRounds, ASeatIsHandedOverByTheTimeSinceItsPhaseBegan) {
+    // The last: the first turn without a word from seat 1, where the disconnect time alone counts.
+    enum Phase { kDeployment, kFirstTurn, kTurnAfterAMove, kSilentTurn };
+    for (const Phase phase : {kDeployment, kFirstTurn, kTurnAfterAMove, kSilentTurn}) {
+        SCOPED_TRACE(phase);
+        Host h;
+        GameState& g = *h.g;
+        h.Join(1);
+        if (phase == kDeployment) h.Join(2);  // silent too, without chat
+        OptionsRec& o = g.optionsRecord;
+        o.netMoveTimeOption = g.netMoveTime = 30;
+        o.netDeployTimeOption = g.netDeployTime = 80;
+        o.netDisconnectTimeOption = g.netDisconnectTime = 60;
+        // Seat 1 (connection 2) moves first, then the host's own player at seat 0.
+        g.curSeat = 1, g.turnDirection = -1;
+        h.ui.clock.seconds = 5000;  // long after anything stamped before
+        g.netState = kNetWaiting;
+        HostStartsBattle(g);
+        ASSERT_TRUE(h.TickUntil([&] { return g.netState == kNetDeploying; }));
+        int silent = 1;
+        if (phase != kDeployment) {
+            ASSERT_TRUE(h.TickUntil([&] { return g.seatTable[2].deployed == 2 && g.seatTable[3].deployed == 2; }));
+            SwitchEndBody army{{}, 1};
+            std::copy(test::kArmy, test::kArmy + 25, army.codes);
+            h.Remote(1, EncodeSwitchEnd(army));
+            h.ui.clock.seconds += 70;  // a long deployment
+            ASSERT_TRUE(FinishOwnDeployment(g));
+            ASSERT_TRUE(h.TickUntil([&] { return g.netState == kNetBattle; }));
+            ASSERT_EQ(g.curSeat, 1);
+        }
+        if (phase == kTurnAfterAMove) {
+            // Seat 1 moves late in its turn; the host's player is to move.
+            h.ui.clock.seconds += 80;
+            auto work = std::make_unique<MoveGenWork>();
+            const int n = GenerateMoves(*work, g.pieces, 1);
+            const auto step = std::find_if(work->list, work->list + n, [](const MoveCand& m) { return m.target < 0; });
+            ASSERT_NE(step, work->list + n);
+            MoveCand m = *step;
+            m.outcome = kMoverWins;
+            h.Remote(1, EncodeMoveQz({MoveInMoverView(m), 1}));
+            ASSERT_TRUE(h.TickUntil([&] { return g.stepCount == 1; }));
+            ASSERT_EQ(g.curSeat, 0);
+            silent = 0;
+        }
+        const int limit = phase == kSilentTurn ? g.netDisconnectTime
+                          : (phase == kDeployment ? g.netDeployTime : g.netMoveTime) + g.netDisconnectTime;
+        const int start = h.ui.clock.seconds;
+        for (int t = 10; t <= limit + 10 && g.seatTable[silent].state == 1; t += 10) {
+            h.ui.clock.seconds = start + t;
+            if (phase != kSilentTurn) h.Remote(1, EncodeChat(ChatBody{1, "hello"}));
+            HandleNetBattle(g);
+            h.Carry();
+            EXPECT_EQ(g.seatTable[silent].state == 1, phase == kDeployment ? t < limit : t <= limit)
+                << "after " << t << " s";
+        }
+        EXPECT_NE(g.seatTable[silent].state, 1);
+        // Each seat is handed over once; the computer's seats are never handed over again.
+        for (int i = 0; i < 5; ++i) {
+            h.ui.clock.seconds += 10;
+            HandleNetBattle(g);
+            h.Carry();
+        }
+        EXPECT_EQ(std::count(h.ownWords.begin(), h.ownWords.end(), Word::kJoinCancel), phase == kDeployment ? 2 : 1);
+    }
+}
+
+// The host's computer chooses once per turn for a seat it plays, and only once every seat has taken what was
+// sent to it: seat 1 (connection 2) reads nothing for a while.
+TEST(LanRounds, TheComputerChoosesOnceAndWaitsForTheSeatsToRead) {
+    Host h;
+    h.Join(1);
+    GameState& g = *h.g;
+    test::FakeComputer computer;
+    g.computer = &computer;
+    g.netState = kNetBattle, g.battleRunning = 1, g.deployPhase = 0, g.curSeat = 2, g.netMinMoveInterval = 0;
+    h.links.takeAtMostOf[2] = 0;
+    h.Remote(1, EncodeChat(ChatBody{1, "hello"}));
+    for (int i = 0; i < 3; ++i) HandleNetBattle(g), h.Carry();
+    EXPECT_EQ(computer.resumes, 0);
+    h.links.takeAtMostOf.clear();
+    h.relay().Writable(2);
+    for (int i = 0; i < 3; ++i) HandleNetBattle(g), h.Carry();
+    EXPECT_EQ(computer.resumes, 1);
+    g.computer = nullptr;
+}
+
+// A side whose battle has ended asks for the next round while the host's side still plays the last one; once
+// the host is back in the waiting room, its join is taken.
+TEST(LanRounds, AJoinForTheNextRoundIsTakenInTheWaitingRoom) {
+    Host h;
+    h.Join(1);
+    h.links.written.erase(2);
+    h.g->netState = kNetBattle;
+    SeatRec r;
+    PutBoundedText(r.name, 32, "p1");
+    r.seat = 1, r.state = 1;
+    h.Remote(1, EncodeJoin(r));
+    EXPECT_TRUE(h.links.written[2].empty());
+    h.g->netState = kNetWaiting;
+    ASSERT_TRUE(h.TickUntil([&] { return !h.links.written[2].empty(); }));
+    EXPECT_EQ(PacketWord(testing::CutPackets(h.links.written[2]).front()), Word::kJoinLast);
+}
+
 TEST(LanRounds, PeaceAgreedByEveryPersonOrRefusedByOne) {
     for (const bool agree : {true, false}) {
         Host h;
@@ -254,6 +363,36 @@ TEST(LanRounds, AJoiningSideLeavesAfterItsFourthTimeOut) {
     // It leaves, and a battle against the computer begins.
     EXPECT_EQ((std::vector<int>{j.g->netConnected, j.own.closes, j.g->deployPhase}), (std::vector<int>{0, 1, 1}));
     EXPECT_EQ(j.ui.status[3], Gb("超时次数太多！自动退出网战。"));
+}
+
+// The side at seat 2 sends a move for `seat` (absolute) while local seat `toMove` is to move. It goes out only
+// for the seat to move in a running battle; otherwise nothing is sent and the side's turn stays as it was.
+TEST(LanRounds, AMoveGoesOutOnlyForTheSeatToMoveInARunningBattle) {
+    const struct {
+        const char* what;
+        int running, state, toMove, seat;
+        bool sent;
+    } rows[] = {
+        {"its own turn", 1, kNetBattle, 0, 2, true},
+        {"the turn of the seat it names", 1, kNetBattle, 1, 3, true},
+        {"another seat's turn", 1, kNetBattle, 1, 2, false},
+        {"named for a seat not to move", 1, kNetBattle, 0, 3, false},
+        {"the battle has ended", 0, kNetBattle, 0, 2, false},
+        {"back in the waiting room", 1, kNetWaiting, 0, 2, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Joined j;
+        test::LayOutBattle(*j.g);
+        j.g->battleRunning = row.running, j.g->netState = row.state, j.g->curSeat = row.toMove, j.g->netMyTurn = 1;
+        j.g->netMoveRecord = MoveCand{kNoPiece, kNoPiece, kSurrenderCoord, kSurrenderCoord, kSurrenderCoord,
+                                      kSurrenderCoord, 0};
+        SendNetMessage(*j.g, "MoveQz", row.seat);
+        const auto sent = j.own.Sent();
+        ASSERT_EQ(sent.size(), row.sent ? 1u : 0u);
+        if (row.sent) { EXPECT_EQ(DecodeMoveQz(sent[0])->seat, row.seat); }
+        EXPECT_EQ(j.g->netMyTurn, row.sent ? 0 : 1);
+    }
 }
 
 TEST(LanRounds, TheChatLineIsCutAt250Bytes) {

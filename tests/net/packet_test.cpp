@@ -182,10 +182,23 @@ TEST(LanPacket, ReadersRefuseEveryBadField) {
     EXPECT_FALSE(DecodeJoinLast(byte(jl, 1016 + 6, 9)));       // a time-out's seat
     EXPECT_FALSE(DecodeJoinLast(at(jl, 1016 + 7 + 8, 17)));    // no such state
     EXPECT_FALSE(DecodeSeatWord(EncodeSeatWord(Word::kJoinCancel, 4), Word::kJoinCancel));
+    Packet unbounded = join;
+    std::memset(unbounded.data() + 20, 'a', 32);
+    EXPECT_FALSE(DecodeJoin(unbounded));                       // a name without its end
+    EXPECT_FALSE(DecodeJoinLast(byte(jl, 20 + 4 * 128, 127)));  // a live piece off the board
+    EXPECT_FALSE(DecodeAllSwitchEnd(at(EncodeAllSwitchEnd({0, 1, 30, 40, 60}), 24, 0)));  // turn direction
+    Packet longer = mq;
+    longer.push_back(0);
+    EXPECT_FALSE(DecodeMoveQz(longer));
 }
 
 TEST(LanFramer, CutsTheStreamWhateverTheReads) {
-    const std::vector<Packet> sent = {EncodeSeatWord(Word::kJoinOk, 0), EncodeJoinLast(Battle(5)), EncodeMoveQz(Move())};
+    // A word may be padded with zero bytes instead of blanks.
+    Packet zeroPadded = EncodeSeatWord(Word::kPeaceOk, 2);
+    std::fill(zeroPadded.begin() + 7, zeroPadded.begin() + 20, 0);
+    EXPECT_EQ(DecodeSeatWord(zeroPadded, Word::kPeaceOk), 2);
+    const std::vector<Packet> sent = {EncodeSeatWord(Word::kJoinOk, 0), EncodeJoinLast(Battle(5)), zeroPadded,
+                                      EncodeMoveQz(Move())};
     Packet stream;
     for (const Packet& p : sent) stream.insert(stream.end(), p.begin(), p.end());
     for (size_t chunk : {size_t{1}, size_t{7}, stream.size(), (stream.size() + 3) / 4}) {

@@ -248,6 +248,20 @@ public:
         ui.clock.seconds += seconds;
         relay->CheckConnections();
     }
+    // Seat 2 reads nothing while seat 1 sends 100 chat lines: seat 1's share
+    // of seat 2's queue fills and seat 1 waits.
+    void SeatTwoHoldsSeatOneBack() {
+        links.takeAtMostOf[kRemote[2]] = 0;
+        Burst(kRemote[1], EncodeChat({1, "flood"}), 100);
+        EXPECT_FALSE(relay->Accepting(kRemote[1]));
+    }
+    // Once seat 2 is gone, seat 1 goes on at once: every line reaches the
+    // host, and the socket layer is asked to read seat 1 again.
+    void SeatOneGoesOn() {
+        EXPECT_TRUE(relay->Accepting(kRemote[1]));
+        EXPECT_EQ(links.resumed[kRemote[1]], 1);
+        EXPECT_EQ(Got(kOwn), W(100, "ChatMessage"));
+    }
 };
 
 TEST_P(HostileSideTest, OnlyTheSideAtFaultIsClosed) {
@@ -308,6 +322,19 @@ INSTANTIATE_TEST_SUITE_P(
                     h.Later(1);
                 },
                 {kRemote[1]}},
+        // The same, late in a long battle: the disconnect time counts from
+        // when its queue began to wait.
+        Hostile{"ASeatedSideThatStopsReadingLate",
+                [](HostileSideTest& h) {
+                    h.g->netDisconnectTime = 30;
+                    h.Later(600);
+                    h.links.takeAtMostOf[kRemote[1]] = 0;
+                    h.Send(kRemote[2], EncodeChat({2, "hi"}));
+                    h.Later(30);
+                    EXPECT_TRUE(h.links.closed.empty());
+                    h.Later(1);
+                },
+                {kRemote[1]}},
         // Without a seat it holds nothing back, and it goes when silent.
         Hostile{"ASideWithoutASeatThatNeverReads",
                 [](HostileSideTest& h) {
@@ -347,7 +374,76 @@ INSTANTIATE_TEST_SUITE_P(
                     h.relay->Closed(40);
                     h.relay->Connected(41, "10.0.0.9", 41);
                 },
-                {30, 31, 40}}),
+                {30, 31, 40}},
+        // A reader that holds a sender back goes, however it goes: the
+        // sender does not wait for the next read of anybody.
+        Hostile{"AReaderThatHoldsASenderBackCloses",
+                [](HostileSideTest& h) {
+                    h.SeatTwoHoldsSeatOneBack();
+                    h.relay->Closed(kRemote[2]);
+                    h.SeatOneGoesOn();
+                },
+                {kRemote[2]}},
+        Hostile{"AReaderThatHoldsASenderBackStalls",
+                [](HostileSideTest& h) {
+                    h.g->netDisconnectTime = 30;
+                    h.SeatTwoHoldsSeatOneBack();
+                    h.Later(31);
+                    h.SeatOneGoesOn();
+                },
+                {kRemote[2]}},
+        Hostile{"AReaderThatHoldsASenderBackLosesItsSeat",
+                [](HostileSideTest& h) {
+                    h.SeatTwoHoldsSeatOneBack();
+                    h.relay->CloseSeatConnection(2);
+                    h.SeatOneGoesOn();
+                },
+                {kRemote[2]}},
+        // Seat 2 reads nothing. Five connections fill their shares of its
+        // queue (seat 1's old one, closed, and its new one among them): the
+        // queue holds what four shares hold, the last sender waits, and seat 2
+        // is not cut off for being slow.
+        Hostile{"FiveSendersFillOneSlowQueue",
+                [](HostileSideTest& h) {
+                    constexpr int kFull = static_cast<int>(kSenderShare) - 1;  // a share with no room for two
+                    h.links.takeAtMostOf[kRemote[2]] = 0;
+                    h.Burst(kRemote[1], EncodeChat({1, "a"}), kFull);
+                    h.relay->Closed(kRemote[1]);
+                    h.relay->Connected(21, "10.0.0.1", 301);
+                    h.Send(21, HostileSideTest::Join(1));
+                    h.Burst(21, EncodeChat({1, "b"}), kFull - 1);  // after its "Join"
+                    h.Burst(kOwn, EncodeChat({0, "c"}), kFull);
+                    h.Burst(kRemote[3], EncodeChat({3, "d"}), kFull);
+                    h.Burst(kRemote[2], EncodeChat({2, "e"}), 30);
+                    EXPECT_FALSE(h.relay->Accepting(kRemote[2]));
+                    // Once seat 2 reads, everything reaches it.
+                    h.links.takeAtMostOf.clear();
+                    h.relay->Writable(kRemote[2]);
+                    EXPECT_EQ(h.links.Sent(kRemote[2]).size(), static_cast<size_t>(4 * kFull + 30));
+                },
+                {kRemote[1]}},
+        // A seat asks to join the next round while the battle runs (its
+        // "Join" is held), then fills its share of seat 3's queue. Back in
+        // the waiting room its join waits like any packet of its: it is
+        // taken once seat 3 has read.
+        Hostile{"AHeldJoinWaitsForTheQueues",
+                [](HostileSideTest& h) {
+                    h.g->netState = kNetBattle;
+                    h.links.takeAtMostOf[kRemote[3]] = 0;
+                    h.Send(kRemote[2], HostileSideTest::Join(2));
+                    h.Burst(kRemote[2], EncodeChat({2, "x"}), static_cast<int>(kSenderShare) - 1);
+                    h.g->netState = kNetWaiting;
+                    h.Got(kRemote[2]), h.Got(kOwn);
+                    h.relay->AdmitWaitingJoins();
+                    EXPECT_EQ(h.Got(kRemote[2]), HostileSideTest::W{});
+                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W{});
+                    h.links.takeAtMostOf.clear();
+                    h.relay->Writable(kRemote[3]);
+                    h.relay->AdmitWaitingJoins();
+                    EXPECT_EQ(h.Got(kRemote[2]), HostileSideTest::W{"JoinLast"});
+                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W{"Join"});
+                },
+                {}}),
     [](const ::testing::TestParamInfo<Hostile>& i) { return std::string(i.param.name); });
 
 // A connection's life around its seat, with the socket events in the order
@@ -523,6 +619,64 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   {1, 0, 0, 0}}),
     [](const ::testing::TestParamInfo<Lifecycle>& i) { return std::string(i.param.name); });
+
+// A side that has left ("JoinCancel") speaks no more for the seat it held, and the seat is free for another.
+TEST_F(RelayTest, ASideThatLeftSpeaksNoMoreForItsSeat) {
+    SeatAll();
+    Send(kRemote[1], EncodeSeatWord(Word::kJoinCancel, 1));
+    EXPECT_EQ(Got(kOwn), W{"JoinCancel"});
+    Send(kRemote[1], EncodeChat({1, "still here"}));
+    Send(kRemote[1], EncodeSeatWord(Word::kPeaceRequest, 1));
+    EXPECT_EQ(Got(kOwn), W{});
+    EXPECT_EQ(relay->SeatOfConnection(kRemote[1]), -1);
+    relay->Connected(21, "10.0.0.7", 401);
+    Send(21, EncodeJoin(Rec(1, "q")));
+    EXPECT_EQ(Got(21), W{"JoinLast"});
+}
+
+// A draw offered during the deployment is not decided by answers once the battle runs.
+TEST_F(RelayTest, AnOfferFromTheDeploymentIsNotDecidedInTheBattle) {
+    SeatAll();
+    Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+    g->netState = kNetDeploying;
+    Send(kRemote[1], EncodeSeatWord(Word::kPeaceRequest, 1));
+    for (int s = 0; s < 4; ++s) Send(s == 0 ? kOwn : kRemote[s], Army(s));
+    g->netState = kNetBattle;
+    Got(kOwn);
+    for (int s : {0, 2, 3}) Send(s == 0 ? kOwn : kRemote[s], EncodeSeatWord(Word::kPeaceOk, s));
+    EXPECT_EQ(Got(kOwn), W{});
+}
+
+// Seat 1 has deployed when it is taken again: by its player on a new connection, or by another player after
+// a "JoinCancel". What was laid out for it is not what its new side lays out: the battle waits for the seat's
+// new deployment.
+TEST_F(RelayTest, ASeatTakenDuringTheDeploymentDeploysAgain) {
+    SeatAll();
+    ConnId seatOne = kRemote[1];
+    for (const bool samePlayer : {true, false}) {
+        SCOPED_TRACE(samePlayer ? "the same player" : "another player");
+        Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+        g->netState = kNetDeploying;
+        Send(seatOne, Army(1));
+        const ConnId next = seatOne + 100;
+        if (samePlayer) {
+            relay->Closed(seatOne);
+            relay->Connected(next, "10.0.0.1", 400);
+            Send(next, EncodeJoin(Rec(1, "p")));
+        } else {
+            Send(seatOne, EncodeSeatWord(Word::kJoinCancel, 1));
+            relay->Connected(next, "10.0.0.7", 401);
+            Send(next, EncodeJoin(Rec(1, "q")));
+        }
+        ASSERT_EQ(relay->SeatOfConnection(next), 1);
+        seatOne = next;
+        Got(kOwn);
+        for (int s : {0, 2, 3}) Send(s == 0 ? kOwn : kRemote[s], Army(s));
+        EXPECT_EQ(Got(kOwn), (W{"SwitchEnd", "SwitchEnd", "SwitchEnd"}));
+        Send(seatOne, Army(1));
+        EXPECT_EQ(Got(kOwn), (W{"SwitchEnd", "AllSwitchEnd"}));
+    }
+}
 
 // A sender that waits goes on where it stopped once the queues have room.
 TEST_F(RelayTest, AWaitingSenderGoesOnInOrder) {
