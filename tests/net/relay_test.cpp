@@ -249,8 +249,12 @@ public:
         relay->CheckConnections();
     }
     // Seat 2 reads nothing while seat 1 sends 100 chat lines: seat 1's share
-    // of seat 2's queue fills and seat 1 waits.
+    // of seat 2's queue fills and seat 1 waits. The round is under way, so a
+    // seat whose connection goes stays taken and nobody hears of it.
     void SeatTwoHoldsSeatOneBack() {
+        Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+        g->netState = kNetDeploying;
+        for (ConnId id : {kOwn, kRemote[1], kRemote[2], kRemote[3]}) Got(id);
         links.takeAtMostOf[kRemote[2]] = 0;
         Burst(kRemote[1], EncodeChat({1, "flood"}), 100);
         EXPECT_FALSE(relay->Accepting(kRemote[1]));
