@@ -110,8 +110,7 @@ void ApplySwitchEnd(GameState& g, const SwitchEndBody& b) {
 // step has no mover (the reader makes sure) and no fight.
 bool OutcomeHolds(const GameState& g, const MoveCand& m) {
     if (!IsValidPiece(m.mover)) return true;
-    const int outcome = IsValidPiece(m.target) ? ResolveCombat(g.pieces, m.mover, m.target) : kMoverWins;
-    return m.outcome == outcome;
+    return m.outcome == MoveOutcome(g.pieces, m.mover, m.target);
 }
 
 // False when the move was dropped: every side drops it alike, so it counts as

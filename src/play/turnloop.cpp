@@ -87,11 +87,7 @@ void LocalSeatWithoutMove(GameState& g) {
         ExecuteMove(g, kNoPiece, kNoPiece, kSurrenderCoord, kSurrenderCoord, kSurrenderCoord, kSurrenderCoord,
                     g.curSeat);
     } else if (g.netMyTurn != 0 && g.netState == 31 && IsValidSeat(g.myNetSeat) && !OwnNetSeatHeldByPerson(g)) {
-        MoveCand& r = g.netMoveRecord;
-        r.mover = kNoPiece;
-        r.target = kNoPiece;
-        r.fromX = r.fromY = r.toX = r.toY = kSurrenderCoord;
-        r.outcome = 0;
+        MakeGiveUpMove(g.netMoveRecord, g.curSeat);
         net::SendNetMessage(g, "MoveQz", g.myNetSeat);
     }
 }
@@ -104,11 +100,7 @@ void OwnNetTimeout(GameState& g) {
     if (g.netMoveTime - ElapsedSeconds(g) >= 0) return;
     if (g.netTimeoutCount < 3) {
         ++g.netTimeoutCount;
-        MoveCand& r = g.netMoveRecord;
-        r.mover = kNoPiece;
-        r.target = kNoPiece;
-        r.fromX = r.fromY = r.toX = r.toY = kTimeoutCoord;
-        r.outcome = g.netTimeoutCount;
+        MakeTimeoutMove(g.netMoveRecord, g.netTimeoutCount);
         net::SendNetMessage(g, "MoveQz", g.myNetSeat);
         g.ui->SetStatusText(3, " " + std::to_string(g.netTimeoutCount) + " " + Gb("次超时！"));
         return;
