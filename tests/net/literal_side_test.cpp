@@ -15,6 +15,7 @@
 #include "support/lan_fakes.h"
 #include "support/literal_side.h"
 #include "support/recording_ui.h"
+#include "support/scene.h"
 
 namespace jq::net {
 namespace {
@@ -142,6 +143,130 @@ TEST(LiteralSide, EndsEveryHonestBattleWhereOurSidesEnd) {
         EXPECT_TRUE(end.stepList == host.stepList);
     }
     EXPECT_EQ(t.parting, "");
+}
+
+// A battle on the literal side at seat 0: every seat deployed with the test
+// army, seat 1 to move first, turn order +1.
+LiteralSide BattleOnTheLiteralSide(bool peaceFirst = false) {
+    LiteralSide side(0);
+    side.Apply(EncodeSeatWord(Word::kJoinOk, 0));
+    if (peaceFirst) side.Apply(EncodeSeatWord(Word::kPeaceFinalOk, 0));
+    for (int s = 0; s < kSeats; ++s) {
+        SwitchEndBody b{{}, s};
+        std::copy(test::kArmy, test::kArmy + kPiecesPerSeat, b.codes);
+        side.Apply(EncodeSwitchEnd(b));
+    }
+    side.Apply(EncodeAllSwitchEnd(AllSwitchEndBody{1, 1, 30, 30, 30}));
+    return side;
+}
+
+// A move in the sender's view: its own slot `slot` from its deployment point
+// `from` to the point of board point `to`, on piece `target` (-2 none).
+Packet SenderMove(int seat, int slot, int from, int to, int target, int outcome) {
+    MoveQzBody b;
+    const GridPoint a = test::PointAt(from), z = test::PointAt(to);
+    b.move.mover = slot, b.move.target = target, b.move.outcome = outcome;
+    b.move.fromX = a.x, b.move.fromY = a.y, b.move.toX = z.x, b.move.toY = z.y;
+    b.seat = seat;
+    return EncodeMoveQz(b);
+}
+
+Packet Special(int seat, int coord, int outcome) {
+    MoveQzBody b;
+    b.move.mover = b.move.target = kNoPiece, b.move.outcome = outcome;
+    b.move.fromX = b.move.fromY = b.move.toX = b.move.toY = coord;
+    b.seat = seat;
+    return EncodeMoveQz(b);
+}
+
+int AliveOfSeat(const LiteralSide& side, int seat) {
+    int n = 0;
+    for (int k = 0; k < kPiecesPerSeat; ++k) n += side.board()[static_cast<size_t>(seat * kPiecesPerSeat + k)].alive;
+    return n;
+}
+
+// What the side does with single packets: everything as given, for the seat
+// to move, with no check of its own.
+TEST(LiteralSide, AppliesEachStepAsGiven) {
+    const struct {
+        const char* what;
+        std::vector<Packet> packets;
+        std::function<void(const LiteralSide&)> check;
+    } rows[] = {
+        {"seat 2's move, out of turn, in seat 2's view",
+         {SenderMove(2, 0, 0, 5, kNoPiece, 1)},
+         [](const LiteralSide& s) {
+             const GridPoint z = test::PointAt(2 * 30 + 5);
+             EXPECT_EQ((std::vector<int>{s.board()[50].x, s.board()[50].y}), (std::vector<int>{z.x, z.y}));
+             EXPECT_EQ(s.seatToMove(), 2);  // the turn passes from seat 1, who was to move
+             EXPECT_EQ(s.steps(), 1);
+         }},
+        {"a regiment that wins against a commander",
+         {SenderMove(1, 0, 0, 2 * 30 + 15, 25 + 15, 1)},
+         [](const LiteralSide& s) {
+             EXPECT_EQ(s.board()[65].alive, 0);
+             EXPECT_EQ(s.board()[25].alive, 1);
+         }},
+        {"a flag taken takes its seat, the turn skips it",
+         {SenderMove(1, 0, 0, 2 * 30 + 21, 25 + 21, 1)},
+         [](const LiteralSide& s) {
+             EXPECT_EQ(AliveOfSeat(s, 2), 0);
+             EXPECT_EQ(AliveOfSeat(s, 0), 25);
+             EXPECT_EQ(s.seatToMove(), 3);
+         }},
+        {"an exchange removes both",
+         {SenderMove(1, 0, 0, 2 * 30 + 20, 25 + 20, 0)},
+         [](const LiteralSide& s) { EXPECT_EQ(s.board()[25].alive + s.board()[70].alive, 0); }},
+        {"seat 3's give-up removes seat 1, which was to move",
+         {Special(3, kSurrenderCoord, 0)},
+         [](const LiteralSide& s) {
+             EXPECT_EQ((std::vector<int>{AliveOfSeat(s, 1), AliveOfSeat(s, 3)}), (std::vector<int>{0, 25}));
+             EXPECT_EQ(s.stepList().at(0), (StepRec{kNoPiece, kNoPiece, 22, 22, 22, 22, 1}));
+         }},
+        {"time-outs pass the turn, as often as they come",
+         {Special(1, kTimeoutCoord, 1), Special(1, kTimeoutCoord, 7), Special(3, kTimeoutCoord, 2)},
+         [](const LiteralSide& s) {
+             EXPECT_EQ(s.seatToMove(), 0);
+             EXPECT_EQ(s.steps(), 3);
+             EXPECT_EQ(s.stepList().at(1).outcome, 2);
+         }},
+        {"both of one team give up: the other team wins",
+         {Special(1, kSurrenderCoord, 0), Special(2, kSurrenderCoord, 0), Special(3, kSurrenderCoord, 0)},
+         [](const LiteralSide& s) {
+             EXPECT_EQ(s.result(), testing::kResultWon);
+             EXPECT_EQ(s.endedAt(), 3);
+             EXPECT_FALSE(s.running());
+         }},
+        {"a move after the end is applied and counted",
+         {Special(1, kSurrenderCoord, 0), Special(2, kSurrenderCoord, 0), Special(3, kSurrenderCoord, 0),
+          SenderMove(0, 0, 0, 5, kNoPiece, 1)},
+         [](const LiteralSide& s) {
+             EXPECT_EQ(s.movesOutsideBattle(), 1);
+             EXPECT_EQ(s.steps(), 4);
+             EXPECT_EQ(s.ending().stepList.size(), 3u);
+         }},
+        {"the step limit is a draw",
+         {Special(1, kTimeoutCoord, 1), Packet(EncodeBare(Word::kMaxStepLimited))},
+         [](const LiteralSide& s) { EXPECT_EQ(s.result(), testing::kResultDraw); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        LiteralSide side = BattleOnTheLiteralSide();
+        ASSERT_TRUE(side.running());
+        ASSERT_EQ(side.seatToMove(), 1);
+        for (const Packet& p : row.packets) side.Apply(p);
+        row.check(side);
+    }
+}
+
+// A draw agreed while the seats deploy stays agreed: the battle ends as a
+// draw after its first step.
+TEST(LiteralSide, PeaceBeforeTheBattleEndsItAfterOneStep) {
+    LiteralSide side = BattleOnTheLiteralSide(true);
+    EXPECT_TRUE(side.running());
+    side.Apply(Special(1, kTimeoutCoord, 1));
+    EXPECT_EQ(side.result(), testing::kResultDraw);
+    EXPECT_EQ(side.endedAt(), 1);
 }
 
 // The host's own seat, next after the step that ends the battle, still sends
