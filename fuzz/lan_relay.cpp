@@ -124,6 +124,8 @@ void CheckRelayed(PathWork& work, const LiteralSide& side, const net::Packet& p)
     const auto w = net::PacketWord(p);
     if (!w) return;
     if (*w == net::Word::kPeaceRequest || *w == net::Word::kPeaceFinalOk) Check(side.running(), "peace relayed outside a battle");
+    // A deployment or a battle start again would put taken pieces back.
+    if (*w == net::Word::kSwitchEnd || *w == net::Word::kAllSwitchEnd) Check(!side.running(), "a deployment relayed in a battle");
     if (*w != net::Word::kMoveQz) return;
     const auto b = net::DecodeMoveQz(p);
     if (!b) return;  // a side drops it whole
