@@ -8,7 +8,7 @@
 
 #include "ai/movegen.h"
 #include "net/packet.h"
-#include "view/rotation.h"
+#include "core/board.h"
 
 namespace jq::test {
 
@@ -26,11 +26,11 @@ inline net::MoveQzBody InSenderView(const MoveCand& m, int seat) {
     return net::MoveQzBody{c, seat};
 }
 
-// The legal moves of the seat to move on `g`, host's view, with their true outcomes; `fights` chooses
+// The legal moves of `seat` (the seat to move when -1) on `g`, host's view, with their true outcomes; `fights` chooses
 // attacks or moves onto empty points.
-inline std::vector<MoveCand> LegalMoves(const GameState& g, bool fights) {
+inline std::vector<MoveCand> LegalMoves(const GameState& g, bool fights, int seat = -1) {
     auto work = std::make_unique<MoveGenWork>(*g.board);
-    const int n = GenerateMoves(*work, g.pieces, g.curSeat);
+    const int n = GenerateMoves(*work, g.pieces, seat < 0 ? g.curSeat : seat);
     std::vector<MoveCand> out;
     for (int i = 0; i < n; ++i)
         if (IsValidPiece(work->list[i].target) == fights) out.push_back(work->list[i]);
