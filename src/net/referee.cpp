@@ -61,6 +61,7 @@ void HostReferee::ClearBoard() {
     }
     c.lastStepRecord = StepRec{};
     std::memset(c.eliminatedPieces, -2, sizeof c.eliminatedPieces);
+    drawn_ = false;
     c.curSeat = host_.curSeat;
     c.turnDirection = host_.turnDirection == -1 ? -1 : 1;
     std::fill(std::begin(timeouts_), std::end(timeouts_), 0);
@@ -93,12 +94,16 @@ void HostReferee::BattleBegins(const AllSwitchEndBody& b) {
     c.deployedPieces = c.pieces;
     c.battleRunning = 1;
     c.stepCount = 0;
+    drawn_ = false;
     c.turnStarted = c.turnClock = c.ui->Now();
     std::fill(std::begin(timeouts_), std::end(timeouts_), 0);
     phase_ = Phase::kBattle;
 }
 
-void HostReferee::EndsDrawn() { copy_->battleRunning = 0; }
+void HostReferee::EndsDrawn() {
+    drawn_ = true;
+    if (copy_->stepCount > 0) copy_->battleRunning = 0;
+}
 
 bool HostReferee::MoveTimeOver() const {
     // Whole seconds, counted from the moment the turn went out: a side
@@ -130,8 +135,9 @@ void HostReferee::Apply(const MoveQzBody& b) {
     const MoveCand m = MoveToView(b.move, b.seat, 0);
     if (IsTimeoutMove(m.fromX, m.fromY, m.toX, m.toY) && IsValidSeat(b.seat)) ++timeouts_[b.seat];
     ExecuteMove(c, m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome);
-    // A team with nothing left ends the battle, as every side sees it.
-    if (!TeamHasLivePiece(c, 0) || !TeamHasLivePiece(c, 1)) c.battleRunning = 0;
+    // A team with nothing left, or a draw already agreed, ends the battle, as
+    // every side sees it.
+    if (drawn_ || !TeamHasLivePiece(c, 0) || !TeamHasLivePiece(c, 1)) c.battleRunning = 0;
 }
 
 void HostReferee::SeatTaken(int seat) {

@@ -49,7 +49,9 @@ public:
     void Deployed(const SwitchEndBody& b);
     // "AllSwitchEnd" went out.
     void BattleBegins(const AllSwitchEndBody& b);
-    // "MaxStepLimited" or "PeaceFinalOk" went out: the battle ends drawn.
+    // "MaxStepLimited" or "PeaceFinalOk" went out: the battle ends drawn, as
+    // every side ends it, once a step has been made (a draw agreed before
+    // the first step ends the battle after it).
     void EndsDrawn();
 
     bool Deploying() const { return phase_ == Phase::kDeploying; }
@@ -82,6 +84,7 @@ private:
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<GameState> copy_;
     Phase phase_ = Phase::kWaiting;
+    bool drawn_ = false;
     int timeouts_[kSeats] = {};
 };
 

@@ -427,6 +427,27 @@ TEST(HostileSides, PeaceWordsOutsideTheBattleAreNotRelayed) {
     EXPECT_EQ(t.host().peaceAgreed, 0);
 }
 
+// A draw agreed before the first step: every side ends the battle after that step, and so does the host's copy.
+TEST(HostileSides, ADrawAgreedBeforeTheFirstStepEndsAfterIt) {
+    Table t;
+    ASSERT_TRUE(t.StartBattle());
+    t.Raw(2, EncodeSeatWord(Word::kPeaceRequest, 2));
+    AnswerPeace(t.host(), true);
+    AnswerPeace(*t.sides[1]->g, true);
+    t.Settle();
+    t.Raw(3, EncodeSeatWord(Word::kPeaceOk, 3));
+    t.Settle();
+    EXPECT_EQ(t.copy().battleRunning, 1);
+    ASSERT_TRUE(t.Turn(0));
+    EXPECT_EQ(t.copy().battleRunning, 0);
+    for (auto& [conn, side] : t.literal) {
+        EXPECT_EQ(side.result(), testing::kResultDraw) << "connection " << conn;
+        EXPECT_EQ(side.endedAt(), 1);
+    }
+    EXPECT_EQ(t.sides[0]->ui.results, std::vector<int>{kBattleDraw});
+    EXPECT_EQ(t.sides[1]->ui.results, std::vector<int>{kBattleDraw});
+}
+
 // Joins that see everything relayed before them: right after a move the host's own side has not applied yet,
 // in the deployment after a "SwitchEnd" not yet back at the host's side, and a side of ours whose bytes reach
 // the host late.
