@@ -342,9 +342,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // own side and the stranger), then the rest.
         switch ((op / 5) % 16) {
             case 0: {
-                const int seat = conn == kOwnConn ? 0 : (conn == kStranger ? in.Byte() % kSeats : conn - 1);
+                // The host's own side says "Join" only as a new round begins,
+                // by itself: a join comes from a remote side.
+                const int from = conn == kOwnConn ? kStranger : conn;
+                const int seat = from == kStranger ? in.Byte() % kSeats : from - 1;
                 const bool otherName = (in.Byte() & 7) == 0;
-                w.Send(conn, JoinOf(seat, otherName ? "x" : "p" + std::to_string(seat)));
+                w.Send(from, JoinOf(seat, otherName ? "x" : "p" + std::to_string(seat)));
                 break;
             }
             case 1: w.Send(conn, net::EncodeSeatWord(net::Word::kJoinCancel, w.SeatOf(conn, in))); break;
