@@ -12,7 +12,10 @@
 // running, the seat to move, a legal move with the outcome the pieces give;
 // peace only in a battle; and at the end every seated side stands where the
 // host's own copy of the battle stands.
+#include <algorithm>
 #include <array>
+#include <iterator>
+#include <optional>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -150,16 +153,46 @@ void CheckRelayed(PathWork& work, const LiteralSide& side, const net::Packet& p)
 // A connection's listener: checks and applies what the host sends it.
 struct Listener {
     explicit Listener(int seat) : side(seat) {}
-    void Feed(PathWork& work, const std::vector<uint8_t>& bytes) {
+    // `now`: the host's clock (seconds) when the bytes went out.
+    void Feed(PathWork& work, const std::vector<uint8_t>& bytes, int32_t now) {
         framer.Feed(bytes.data(), bytes.size());
         while (auto p = framer.Next()) {
             CheckRelayed(work, side, *p);
+            if (watchesTimes) CheckTimes(*p, now);
+            const int steps = side.steps();
+            const bool running = side.running();
             side.Apply(*p);
+            if (side.steps() != steps || side.running() != running) turnFrom = now;
+            if (side.running() && !running) std::fill(std::begin(timeouts), std::end(timeouts), 0);
+        }
+    }
+    // A time-out goes out only once the seat's move time has run out since
+    // the turn began, at most three times for one player in a battle. Only
+    // the host's own connection, there from the start, knows when every
+    // turn began.
+    void CheckTimes(const net::Packet& p, int32_t now) {
+        const auto w = net::PacketWord(p);
+        if (w == net::Word::kAllSwitchEnd) {
+            if (auto b = net::DecodeAllSwitchEnd(p); b && net::TimeInRange(b->moveTime)) moveTime = b->moveTime;
+        } else if (w == net::Word::kJoin || w == net::Word::kJoinCancel) {
+            // Another player, or the computer, on the seat: its count starts again.
+            const auto r = w == net::Word::kJoin ? net::DecodeJoin(p) : std::nullopt;
+            const auto s = w == net::Word::kJoin ? (r ? std::optional<int32_t>(r->seat) : std::nullopt)
+                                                 : net::DecodeSeatWord(p, *w);
+            if (s) timeouts[*s] = 0;
+        } else if (w == net::Word::kMoveQz) {
+            const auto b = net::DecodeMoveQz(p);
+            if (!b || b->move.fromX != kTimeoutCoord) return;
+            Check(now - turnFrom >= moveTime, "a time-out relayed before the move time ran out");
+            Check(++timeouts[b->seat] <= 3, "a fourth time-out of one player relayed");
         }
     }
     net::PacketFramer framer;
     LiteralSide side;
     bool open = true;
+    bool watchesTimes = false;
+    int32_t moveTime = 0, turnFrom = 0;
+    int timeouts[kSeats] = {};
 };
 
 struct World {
@@ -174,6 +207,7 @@ struct World {
         relay().Connected(kOwnConn, "127.0.0.1", 40001);
         for (int c = 2; c <= kStranger; ++c) relay().Connected(c, "10.0.0." + std::to_string(c), 600 + c);
         listeners.emplace(kOwnConn, Listener(0));
+        listeners.at(kOwnConn).watchesTimes = true;
         for (int c = 2; c <= kStranger; ++c) listeners.emplace(c, Listener(c == kStranger ? 1 : c - 1));
         net::RejoinNetBattle(*host);
         Carry();
@@ -195,7 +229,7 @@ struct World {
                 down.swap(links.written[id]);
                 if (down.empty()) continue;
                 moved = true;
-                l.Feed(work, down);
+                l.Feed(work, down, ui.clock.seconds);
                 if (id == kOwnConn) lan->ClientReceived(down.data(), down.size());
             }
             if (!moved) break;
@@ -217,6 +251,12 @@ struct World {
     int SeatOf(int conn, Script& in) {
         if (conn == kOwnConn) return (in.Byte() & 1) ? listeners.at(kOwnConn).side.seatToMove() : 0;
         return conn == kStranger ? in.Byte() % kSeats : conn - 1;
+    }
+
+    int Holder(int seat) {
+        for (int c = 2; c <= kStranger; ++c)
+            if (listeners.at(c).open && relay().SeatOfConnection(c) == seat) return c;
+        return kOwnConn;
     }
 
     ClockUi ui;
@@ -302,9 +342,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // own side and the stranger), then the rest.
         switch ((op / 5) % 16) {
             case 0: {
-                const int seat = conn == kOwnConn ? 0 : (conn == kStranger ? in.Byte() % kSeats : conn - 1);
+                // The host's own side says "Join" only as a new round begins,
+                // by itself: a join comes from a remote side.
+                const int from = conn == kOwnConn ? kStranger : conn;
+                const int seat = from == kStranger ? in.Byte() % kSeats : from - 1;
                 const bool otherName = (in.Byte() & 7) == 0;
-                w.Send(conn, JoinOf(seat, otherName ? "x" : "p" + std::to_string(seat)));
+                w.Send(from, JoinOf(seat, otherName ? "x" : "p" + std::to_string(seat)));
                 break;
             }
             case 1: w.Send(conn, net::EncodeSeatWord(net::Word::kJoinCancel, w.SeatOf(conn, in))); break;
@@ -312,7 +355,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 3:
             case 4:
             case 5:
-            case 6:
+            case 6: {
+                // The seat to move moves, on the connection that holds it
+                // (the host's own side for a computer's seat).
+                const int seat = w.listeners.at(kOwnConn).side.seatToMove();
+                w.Send(w.Holder(seat), MoveOf(w, seat, in, 0));
+                break;
+            }
             case 7:
             case 8: {
                 const int seat = w.SeatOf(conn, in);
@@ -364,13 +413,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int t = 0; t < 40; ++t) w.Tick();
 
     // Every side still seated stands where the host's copy stands.
-    const GameState& copy = *w.host;
+    const GameState& copy = w.relay().Referee();
     for (auto& [id, l] : w.listeners) {
         if (!l.open || w.relay().SeatOfConnection(id) < 0 || l.side.refused()) continue;
-        if (!l.side.running()) continue;
+        // A battle running, or ended and not yet followed by another.
+        const bool ended = !l.side.running() && l.side.result() != testing::kNoResult && copy.stepCount > 0 &&
+                           copy.battleRunning == 0 && l.side.netState() <= net::kNetWaiting;
+        if (!l.side.running() && !ended) continue;
         const std::string parting = testing::Parting(l.side, copy);
         if (!parting.empty()) std::fprintf(stderr, "connection %d: %s\n", id, parting.c_str());
         Check(parting.empty(), "a side parts from the host's copy");
+        Check(l.side.running() == (copy.battleRunning != 0), "a side and the host's copy differ on the battle's end");
+        // A draw leaves no trace on the board.
+        if (ended && l.side.result() != testing::kResultDraw)
+            Check(testing::ResultOf(copy) == l.side.result(), "a side and the host's copy differ on the result");
     }
     return 0;
 }

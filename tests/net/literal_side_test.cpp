@@ -269,12 +269,12 @@ TEST(LiteralSide, PeaceBeforeTheBattleEndsItAfterOneStep) {
     EXPECT_EQ(side.endedAt(), 1);
 }
 
-// The host's own seat, next after the step that ends the battle, still sends
-// a move (its tick tests the end before the pump applies that step), and the
-// relay passes it on: a side that applies what it gets moves on after the end.
-// Enabled once the relay judges moves on its own copy of the battle.
-TEST(LiteralSide, DISABLED_NothingIsRelayedAfterTheEnd) {
-    for (const uint32_t seed : {5u, 9u, 13u}) {
+// The host's own seat, next after the step that ends the battle, may still
+// send a move (its tick can test the end before the pump applies that step);
+// the relay, which has seen the end on its copy, passes nothing on. Both
+// seeds met such a move when the relay passed everything.
+TEST(LiteralSide, NothingIsRelayedAfterTheEnd) {
+    for (const uint32_t seed : {5u, 9u}) {
         Table t(seed);
         ASSERT_TRUE(t.Play(1));
         for (int s = 0; s < kSeats; ++s) EXPECT_EQ(t.literal.at(s + 1).movesOutsideBattle(), 0) << "seed " << seed << " seat " << s;
