@@ -196,183 +196,132 @@ void ExpectAllAgree(Table& t) {
     }
 }
 
-// A move of a seat-2 piece in seat 2's own view, with the outcome the pieces give.
-MoveQzBody MoveOfSeat2(const GameState& c, int piece, GridPoint to) {
-    MoveCand m;
-    m.mover = piece;
-    m.target = PieceAtPoint(to.x, to.y, c.pieces);
-    m.fromX = c.pieces[piece].x, m.fromY = c.pieces[piece].y, m.toX = to.x, m.toY = to.y;
-    m.outcome = MoveOutcome(c.pieces, m.mover, m.target);
-    return test::InSenderView(m, 2);
-}
-
-// An empty point of the board next to (or, with `far`, not next to) the piece.
-GridPoint EmptyPoint(const GameState& c, int piece, bool far) {
-    const PieceRec& p = c.pieces[piece];
-    for (int i = 0; i < kPointCount; ++i) {
-        const BoardPoint& bp = c.board->boardPoints[i];
-        const int d = std::abs(bp.gridX - p.x) + std::abs(bp.gridY - p.y);
-        if (PieceAtPoint(bp.gridX, bp.gridY, c.pieces) == kNoPiece && (far ? d > 4 : d == 1)) return {bp.gridX, bp.gridY};
-    }
-    return {};
-}
-
-// Seat 2's piece of `code` on a point of `kind` (-1: any), alive.
-int Seat2Piece(const GameState& c, int code, int kind) {
-    for (int k = 0; k < kPiecesPerSeat; ++k) {
-        const int i = 2 * kPiecesPerSeat + k;
+// Seat 2's live piece that `which` picks, -1 none.
+int Seat2Piece(const GameState& c, const std::function<bool(const PieceRec&, int kind)>& which) {
+    for (int i = 2 * kPiecesPerSeat; i < 3 * kPiecesPerSeat; ++i) {
         const int point = PointIndexAt(*c.board, c.pieces[i].x, c.pieces[i].y);
-        if (c.pieces[i].alive == 1 && (code < 0 || c.pieces[i].code == code) &&
-            (kind < 0 || (point >= 0 && c.board->boardPoints[point].kind == kind)))
-            return i;
+        if (point >= 0 && which(c.pieces[i], c.board->boardPoints[point].kind)) return i;
     }
     return -1;
 }
 
-// A move seat 2 sends in its turn that no side may apply; the status line says why.
-struct BadMove {
+// A move of seat 2's `piece` onto (x, y) in seat 2's own view, with the outcome the pieces give (onto a far
+// empty point when `to` is -1: at least five points away).
+MoveQzBody Seat2Move(const GameState& c, int piece, int to = -1) {
+    MoveCand m;
+    m.mover = piece;
+    m.fromX = c.pieces[piece].x, m.fromY = c.pieces[piece].y;
+    for (int i = 0; i < kPointCount && to < 0; ++i) {
+        const BoardPoint& bp = c.board->boardPoints[i];
+        if (PieceAtPoint(bp.gridX, bp.gridY, c.pieces) == kNoPiece && std::abs(bp.gridX - m.fromX) + std::abs(bp.gridY - m.fromY) > 4)
+            to = i;
+    }
+    const BoardPoint& bp = c.board->boardPoints[to];
+    m.toX = bp.gridX, m.toY = bp.gridY;
+    m.target = PieceAtPoint(m.toX, m.toY, c.pieces);
+    m.outcome = MoveOutcome(c.pieces, m.mover, m.target);
+    return test::InSenderView(m, 2);
+}
+int PointOf(const GameState& c, int piece) { return PointIndexAt(*c.board, c.pieces[piece].x, c.pieces[piece].y); }
+
+// What a connection sends that no side may apply, once `seat` is to move (`prepare` brings the battle there
+// instead when given); the status line says why, and `relayed` of the moves go out.
+struct BadMoves {
     const char* what;
-    std::function<MoveQzBody(Table&)> make;
+    int seat;
+    std::function<std::vector<MoveQzBody>(Table&)> make;
     Verdict verdict;
+    int relayed = 0;
+    ConnId from = ConnOf(2);
+    std::function<bool(Table&)> prepare;
 };
 
+int DeadSeat2Piece(const GameState& c) {
+    for (int i = 2 * kPiecesPerSeat; i < 3 * kPiecesPerSeat; ++i)
+        if (c.pieces[i].alive == 0) return i;
+    return -1;
+}
+
 TEST(HostileSides, MovesNoSideMayApplyAreNotRelayed) {
-    const BadMove rows[] = {
-        {"a quiet move sent as lost",
+    using V = std::vector<MoveQzBody>;
+    const BadMoves rows[] = {
+        {"a quiet move sent as lost", 2,
          [](Table& t) {
              MoveQzBody b = *test::QuietMove(t.copy(), 3);
              b.move.outcome = kMoverRemoved;
-             return b;
+             return V{b};
          },
          Verdict::kFalseOutcome},
-        {"a quiet move sent as a draw",
+        {"a mine moved", 2,
+         [](Table& t) { return V{Seat2Move(t.copy(), Seat2Piece(t.copy(), [](const PieceRec& p, int) { return p.code == kMine; }))}; },
+         Verdict::kIllegal},
+        {"a headquarters piece moved", 2,
          [](Table& t) {
-             MoveQzBody b = *test::QuietMove(t.copy(), 1);
-             b.move.outcome = kBothRemoved;
-             return b;
-         },
-         Verdict::kFalseOutcome},
-        {"a mine moved",
-         [](Table& t) {
-             const int mine = Seat2Piece(t.copy(), kMine, -1);
-             return MoveOfSeat2(t.copy(), mine, EmptyPoint(t.copy(), mine, true));
+             return V{Seat2Move(t.copy(), Seat2Piece(t.copy(), [](const PieceRec& p, int kind) {
+                                    return kind == kHeadquarters && p.code != kFlag;
+                                }))};
          },
          Verdict::kIllegal},
-        {"a headquarters piece moved",
+        {"a railway jump with no path", 2,
+         [](Table& t) { return V{Seat2Move(t.copy(), Seat2Piece(t.copy(), [](const PieceRec& p, int kind) { return kind == kRailway && p.code == 8; }))}; },
+         Verdict::kIllegal},
+        {"an attack on an own piece", 2,
+         [](Table& t) { return V{Seat2Move(t.copy(), 2 * kPiecesPerSeat + 15, PointOf(t.copy(), 2 * kPiecesPerSeat))}; },
+         Verdict::kIllegal},
+        {"an attack on the partner's piece", 2,
+         [](Table& t) { return V{Seat2Move(t.copy(), 2 * kPiecesPerSeat + 15, PointOf(t.copy(), 0))}; },
+         Verdict::kIllegal},
+        {"a move and a give-up out of turn", 3,
          [](Table& t) {
-             int piece = -1;
-             for (int k = 0; k < kPiecesPerSeat && piece < 0; ++k) {
-                 const int i = 2 * kPiecesPerSeat + k;
-                 const int pt = PointIndexAt(*t.copy().board, t.copy().pieces[i].x, t.copy().pieces[i].y);
-                 if (t.copy().board->boardPoints[pt].kind == kHeadquarters && t.copy().pieces[i].code != kFlag) piece = i;
+             MoveQzBody giveUp{MoveCand{}, 2};
+             MakeGiveUpMove(giveUp.move, 2);
+             return V{test::InSenderView(test::LegalMoves(t.copy(), false, 2).at(0), 2), giveUp};
+         },
+         Verdict::kNotToMove},
+        {"a second move in one turn", 2,
+         [](Table& t) {
+             const auto moves = test::LegalMoves(t.copy(), false);
+             return V{test::InSenderView(moves.at(0), 2), test::InSenderView(moves.at(1), 2)};
+         },
+         Verdict::kNotToMove, 1},
+        {"the host's side moving for a person's seat", 3, [](Table& t) { return V{*test::QuietMove(t.copy(), 0)}; },
+         Verdict::kNotToMove, 0, kOwn},
+        {"a removed piece moved", 2,
+         [](Table& t) {
+             const int dead = DeadSeat2Piece(t.copy());
+             MoveCand m{dead, kNoPiece, t.copy().pieces[dead].x, t.copy().pieces[dead].y};
+             const MoveQzBody far = Seat2Move(t.copy(), Seat2Piece(t.copy(), [](const PieceRec&, int) { return true; }));
+             const GridPoint to = TurnGridPoint(GridPoint{far.move.toX, far.move.toY}, -2);
+             m.toX = to.x, m.toY = to.y, m.outcome = kMoverWins;
+             return V{test::InSenderView(m, 2)};
+         },
+         Verdict::kIllegal, 0, ConnOf(2),
+         // Fights until seat 2, to move, has lost a piece.
+         [](Table& t) {
+             for (int i = 0; i < 400 && t.copy().battleRunning == 1; ++i) {
+                 if (t.copy().curSeat == 2 && DeadSeat2Piece(t.copy()) >= 0) return true;
+                 t.Turn(i, true);
              }
-             return MoveOfSeat2(t.copy(), piece, EmptyPoint(t.copy(), piece, true));
-         },
-         Verdict::kIllegal},
-        {"a jump with no path",
-         [](Table& t) {
-             const int piece = Seat2Piece(t.copy(), 8, kRailway);
-             return MoveOfSeat2(t.copy(), piece, EmptyPoint(t.copy(), piece, true));
-         },
-         Verdict::kIllegal},
-        {"an attack on an own piece",
-         [](Table& t) {
-             const int piece = Seat2Piece(t.copy(), 4, -1);
-             const PieceRec& own = t.copy().pieces[2 * kPiecesPerSeat + 0];
-             return MoveOfSeat2(t.copy(), piece, GridPoint{own.x, own.y});
-         },
-         Verdict::kIllegal},
-        {"an attack on the partner's piece",
-         [](Table& t) {
-             const int piece = Seat2Piece(t.copy(), 4, -1);
-             const PieceRec& partner = t.copy().pieces[0];
-             return MoveOfSeat2(t.copy(), piece, GridPoint{partner.x, partner.y});
-         },
-         Verdict::kIllegal},
+             return false;
+         }},
     };
-    for (const BadMove& row : rows) {
+    for (const BadMoves& row : rows) {
         SCOPED_TRACE(row.what);
         Table t;
         ASSERT_TRUE(t.StartBattle());
-        ASSERT_TRUE(t.UntilTurnOf(2));
+        ASSERT_TRUE(row.prepare ? row.prepare(t) : t.UntilTurnOf(row.seat));
         const int steps = t.copy().stepCount;
-        t.Raw(2, EncodeMoveQz(row.make(t)));
-        EXPECT_EQ(t.sides[0]->ui.status[3], HostReferee::VerdictText(row.verdict, 2));
-        t.Settle();
-        // Nothing went out: seat 2 keeps its turn, and moves.
-        EXPECT_EQ(t.copy().stepCount, steps);
-        EXPECT_EQ(t.copy().curSeat, 2);
-        for (int i = 0; i < 6; ++i) t.Turn(i);
-        EXPECT_EQ(t.copy().stepCount, steps + 6);
-        ExpectAllAgree(t);
-    }
-}
-
-// Moves out of their time: out of turn, a second in one turn, a removed piece's.
-TEST(HostileSides, MovesOutOfTheirTimeAreNotRelayed) {
-    {
-        SCOPED_TRACE("out of turn");
-        Table t;
-        ASSERT_TRUE(t.StartBattle());
-        ASSERT_TRUE(t.UntilTurnOf(3));
-        const std::vector<MoveCand> own = test::LegalMoves(t.copy(), false, 2);
-        ASSERT_FALSE(own.empty());
-        t.Raw(2, EncodeMoveQz(test::InSenderView(own[0], 2)));
-        MoveQzBody giveUp{MoveCand{}, 2};
-        MakeGiveUpMove(giveUp.move, 2);
-        t.Raw(2, EncodeMoveQz(giveUp));
-        EXPECT_EQ(t.sides[0]->ui.status[3], HostReferee::VerdictText(Verdict::kNotToMove, 2));
-        t.Settle();
-        EXPECT_EQ(t.copy().curSeat, 3);
-        for (int i = 0; i < 5; ++i) t.Turn(i);
-        ExpectAllAgree(t);
-    }
-    {
-        SCOPED_TRACE("a second move in one turn, the host's side for a person's seat");
-        Table t;
-        ASSERT_TRUE(t.StartBattle());
-        ASSERT_TRUE(t.UntilTurnOf(2));
-        const std::vector<MoveCand> moves = test::LegalMoves(t.copy(), false);
-        ASSERT_GE(moves.size(), 2u);
-        const int steps = t.copy().stepCount;
-        t.Raw(2, EncodeMoveQz(test::InSenderView(moves[0], 2)));
-        t.Raw(2, EncodeMoveQz(test::InSenderView(moves[1], 2)));
-        EXPECT_EQ(t.copy().stepCount, steps + 1);
-        // The host's own connection speaks for the computer's seats, not for seat 3's player.
-        ASSERT_EQ(t.copy().curSeat, 3);
-        t.host().netMoveRecord = test::QuietMove(t.copy(), 0)->move;
-        const Packet forged = EncodeMoveQz(MoveQzBody{t.host().netMoveRecord, 3});
-        t.relay().Received(kOwn, forged.data(), forged.size());
-        EXPECT_EQ(t.copy().stepCount, steps + 1);
-        t.Settle();
-        for (int i = 0; i < 5; ++i) t.Turn(i);
-        ExpectAllAgree(t);
-    }
-    {
-        SCOPED_TRACE("a removed piece");
-        Table t;
-        ASSERT_TRUE(t.StartBattle());
-        // Fights until seat 2, to move, has lost a piece.
-        int dead = -1;
-        for (int i = 0; i < 400 && dead < 0 && t.copy().battleRunning == 1; ++i) {
-            if (t.copy().curSeat == 2)
-                for (int k = 0; k < kPiecesPerSeat && dead < 0; ++k)
-                    if (t.copy().pieces[2 * kPiecesPerSeat + k].alive == 0) dead = 2 * kPiecesPerSeat + k;
-            if (dead < 0) t.Turn(i, true);
+        const std::vector<MoveQzBody> moves = row.make(t);
+        for (const MoveQzBody& b : moves) {
+            const Packet p = EncodeMoveQz(b);
+            t.relay().Received(row.from, p.data(), p.size());
         }
-        ASSERT_GE(dead, 0);
-        const GameState& c = t.copy();
-        MoveCand m;
-        m.mover = dead, m.target = kNoPiece;
-        m.fromX = c.pieces[dead].x, m.fromY = c.pieces[dead].y;
-        const GridPoint to = EmptyPoint(c, dead, false);
-        m.toX = to.x, m.toY = to.y, m.outcome = kMoverWins;
-        const int steps = c.stepCount;
-        t.Raw(2, EncodeMoveQz(test::InSenderView(m, 2)));
-        EXPECT_EQ(t.sides[0]->ui.status[3], HostReferee::VerdictText(Verdict::kIllegal, 2));
+        EXPECT_EQ(t.sides[0]->ui.status[3], HostReferee::VerdictText(row.verdict, moves.back().seat));
+        EXPECT_EQ(t.copy().stepCount, steps + row.relayed);
         t.Settle();
-        EXPECT_EQ(t.copy().stepCount, steps);
-        for (int i = 0; i < 3; ++i) t.Turn(i);
+        // The seat to move keeps its turn, and moves.
+        for (int i = 0; i < 6; ++i) t.Turn(i);
+        EXPECT_EQ(t.copy().stepCount, steps + row.relayed + 6);
         ExpectAllAgree(t);
     }
 }
