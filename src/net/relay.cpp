@@ -360,8 +360,9 @@ void HostRelay::Handle(ConnId id, Conn& c, const Packet& p) {
 void HostRelay::GiveUpSeat(int s, const Packet& cancel) {
     SeatRec& r = g_.seatTable[s];
     if (s != 0) {
+        // The whole record goes, as every side drops it.
+        r = SeatRec{};
         PutBoundedText(r.name, sizeof r.name, Gb("计算机"));
-        r.state = 0;
         // The seat is free: its connection holds it no longer.
         auto it = conns_.find(seatConn_[s]);
         if (it != conns_.end() && !it->second.own) SetSeat(it->second, -1);

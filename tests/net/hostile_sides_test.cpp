@@ -406,14 +406,19 @@ TEST(HostileSides, AJoinSeesEverythingRelayedBeforeIt) {
         SCOPED_TRACE("in the battle");
         Table t;
         ASSERT_TRUE(t.StartBattle());
-        t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3));
-        t.Settle();
-        for (int i = 0; i < 3; ++i) t.Turn(i);
-        // A move goes out and a new side takes seat 3 before anything comes back to the host's side.
+        ASSERT_TRUE(t.UntilTurnOf(1));
+        // Seat 3 is given up, seat 1 moves and a new side takes seat 3, before anything of it comes back to
+        // the host's side; seat 2 moves while the host's side catches up.
         t.relay().Connected(kLate, "10.0.0.7", 700);
         t.literal.emplace(kLate, LiteralSide(3));
+        t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3));
         t.Move(*test::QuietMove(t.copy(), 0));
+        t.Carry();
         t.Raw(3, EncodeJoin(Rec(3)), kLate);
+        t.Carry();
+        EXPECT_EQ(testing::Parting(t.literal.at(kLate), t.copy()), "");
+        TickMainTimer(t.host());
+        t.Raw(2, EncodeMoveQz(*test::QuietMove(t.copy(), 0)));
         t.Carry();
         EXPECT_EQ(testing::Parting(t.literal.at(kLate), t.copy()), "");
         t.Settle();
