@@ -152,7 +152,7 @@ void CheckRelayed(PathWork& work, const LiteralSide& side, const net::Packet& p)
 
 // A connection's listener: checks and applies what the host sends it.
 struct Listener {
-    explicit Listener(int seat) : side(seat) {}
+    explicit Listener(int s) : side(s), seat(s) {}
     // `now`: the host's clock (seconds) when the bytes went out.
     void Feed(PathWork& work, const std::vector<uint8_t>& bytes, int32_t now) {
         framer.Feed(bytes.data(), bytes.size());
@@ -189,6 +189,7 @@ struct Listener {
     }
     net::PacketFramer framer;
     LiteralSide side;
+    int seat;
     bool open = true;
     bool watchesTimes = false;
     int32_t moveTime = 0, turnFrom = 0;
@@ -347,6 +348,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 const int from = conn == kOwnConn ? kStranger : conn;
                 const int seat = from == kStranger ? in.Byte() % kSeats : from - 1;
                 const bool otherName = (in.Byte() & 7) == 0;
+                // A side that asks for another seat lays out that seat's deployment as its own.
+                Listener& l = w.listeners.at(from);
+                if (l.seat != seat && l.open) l.side = LiteralSide(seat), l.seat = seat;
                 w.Send(from, JoinOf(seat, otherName ? "x" : "p" + std::to_string(seat)));
                 break;
             }
