@@ -156,7 +156,9 @@ struct Listener {
     // `now`: the host's clock (seconds) when the bytes went out.
     void Feed(PathWork& work, const std::vector<uint8_t>& bytes, int32_t now) {
         framer.Feed(bytes.data(), bytes.size());
-        while (auto p = framer.Next()) {
+        while (!side.refused()) {
+            auto p = framer.Next();
+            if (!p) break;
             CheckRelayed(work, side, *p);
             if (watchesTimes) CheckTimes(*p, now);
             const int steps = side.steps();
@@ -232,6 +234,11 @@ struct World {
                 moved = true;
                 l.Feed(work, down, ui.clock.seconds);
                 if (id == kOwnConn) lan->ClientReceived(down.data(), down.size());
+                // A refused side leaves.
+                if (l.side.refused() && l.open) {
+                    l.open = false;
+                    relay().Closed(id);
+                }
             }
             if (!moved) break;
         }
