@@ -4,7 +4,8 @@
 // legal move of its seat, chosen from the position as relayed so far, or one
 // spoiled in some way), give up, time out, ask or answer for peace, chat,
 // leave, close, send raw bytes; or the host's player starts, deploys, lets
-// time pass. The host's own side runs its pump on the packets it gets back.
+// time pass. The host's own side runs its main timer on the packets it gets
+// back.
 //
 // What every connection receives is applied by a side that does exactly
 // what the protocol says (tests/support/literal_side.h). Whatever the sides
@@ -32,6 +33,7 @@
 #include "core/text.h"
 #include "net/netbattle.h"
 #include "net/relay.h"
+#include "play/turnloop.h"
 
 namespace {
 
@@ -243,8 +245,9 @@ struct World {
             if (!moved) break;
         }
     }
+    // One tick of the host's main timer (its turn loop, then its LAN pump).
     void Tick() {
-        net::HandleNetBattle(*host);
+        TickMainTimer(*host);
         relay().CheckConnections();
         relay().AdmitWaitingJoins();
         Carry();
