@@ -358,9 +358,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 const int from = conn == kOwnConn ? kStranger : conn;
                 const int seat = from == kStranger ? in.Byte() % kSeats : from - 1;
                 const bool otherName = (in.Byte() & 7) == 0;
-                // A side that asks for another seat lays out that seat's deployment as its own.
+                // A side joins when it has connected or its battle has ended,
+                // never in the middle of one; it starts afresh, with the
+                // deployment of the seat it asks for as its own.
                 Listener& l = w.listeners.at(from);
-                if (l.seat != seat && l.open) l.side = LiteralSide(seat), l.seat = seat;
+                if (!l.open || l.side.running()) break;
+                l.side = LiteralSide(seat), l.seat = seat;
                 w.Send(from, JoinOf(seat, otherName ? "x" : "p" + std::to_string(seat)));
                 break;
             }
