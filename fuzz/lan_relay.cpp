@@ -195,6 +195,7 @@ struct Listener {
     LiteralSide side;
     int seat;
     bool open = true;
+    bool joined = false;
     bool watchesTimes = false;
     int32_t moveTime = 0, turnFrom = 0;
     int timeouts[kSeats] = {};
@@ -359,11 +360,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 const int seat = from == kStranger ? in.Byte() % kSeats : from - 1;
                 const bool otherName = (in.Byte() & 7) == 0;
                 // A side joins when it has connected or its battle has ended,
-                // never in the middle of one; it starts afresh, with the
+                // never in the middle of a round; it starts afresh, with the
                 // deployment of the seat it asks for as its own.
                 Listener& l = w.listeners.at(from);
-                if (!l.open || l.side.running()) break;
-                l.side = LiteralSide(seat), l.seat = seat;
+                const bool ended = l.side.endedAt() >= 0 && !l.side.running() && l.side.netState() <= net::kNetWaiting;
+                if (!l.open || (l.joined && !ended)) break;
+                l.side = LiteralSide(seat), l.seat = seat, l.joined = true;
                 w.Send(from, JoinOf(seat, otherName ? "x" : "p" + std::to_string(seat)));
                 break;
             }
