@@ -4,7 +4,8 @@
 // legal move of its seat, chosen from the position as relayed so far, or one
 // spoiled in some way), give up, time out, ask or answer for peace, chat,
 // leave, close, send raw bytes; or the host's player starts, deploys, lets
-// time pass. The host's own side runs its pump on the packets it gets back.
+// time pass. The host's own side runs its main timer on the packets it gets
+// back.
 //
 // What every connection receives is applied by a side that does exactly
 // what the protocol says (tests/support/literal_side.h). Whatever the sides
@@ -32,6 +33,7 @@
 #include "core/text.h"
 #include "net/netbattle.h"
 #include "net/relay.h"
+#include "play/turnloop.h"
 
 namespace {
 
@@ -152,11 +154,13 @@ void CheckRelayed(PathWork& work, const LiteralSide& side, const net::Packet& p)
 
 // A connection's listener: checks and applies what the host sends it.
 struct Listener {
-    explicit Listener(int seat) : side(seat) {}
+    explicit Listener(int s) : side(s), seat(s) {}
     // `now`: the host's clock (seconds) when the bytes went out.
     void Feed(PathWork& work, const std::vector<uint8_t>& bytes, int32_t now) {
         framer.Feed(bytes.data(), bytes.size());
-        while (auto p = framer.Next()) {
+        while (!side.refused()) {
+            auto p = framer.Next();
+            if (!p) break;
             CheckRelayed(work, side, *p);
             if (watchesTimes) CheckTimes(*p, now);
             const int steps = side.steps();
@@ -189,7 +193,9 @@ struct Listener {
     }
     net::PacketFramer framer;
     LiteralSide side;
+    int seat;
     bool open = true;
+    bool joined = false;
     bool watchesTimes = false;
     int32_t moveTime = 0, turnFrom = 0;
     int timeouts[kSeats] = {};
@@ -231,12 +237,18 @@ struct World {
                 moved = true;
                 l.Feed(work, down, ui.clock.seconds);
                 if (id == kOwnConn) lan->ClientReceived(down.data(), down.size());
+                // A refused side leaves.
+                if (l.side.refused() && l.open) {
+                    l.open = false;
+                    relay().Closed(id);
+                }
             }
             if (!moved) break;
         }
     }
+    // One tick of the host's main timer (its turn loop, then its LAN pump).
     void Tick() {
-        net::HandleNetBattle(*host);
+        TickMainTimer(*host);
         relay().CheckConnections();
         relay().AdmitWaitingJoins();
         Carry();
@@ -347,6 +359,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 const int from = conn == kOwnConn ? kStranger : conn;
                 const int seat = from == kStranger ? in.Byte() % kSeats : from - 1;
                 const bool otherName = (in.Byte() & 7) == 0;
+                // A side joins when it has connected or its battle has ended,
+                // never in the middle of a round; it starts afresh, with the
+                // deployment of the seat it asks for as its own.
+                Listener& l = w.listeners.at(from);
+                const bool ended = l.side.endedAt() >= 0 && !l.side.running() && l.side.netState() <= net::kNetWaiting;
+                if (!l.open || (l.joined && !ended)) break;
+                l.side = LiteralSide(seat), l.seat = seat, l.joined = true;
                 w.Send(from, JoinOf(seat, otherName ? "x" : "p" + std::to_string(seat)));
                 break;
             }
