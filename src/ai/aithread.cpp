@@ -159,8 +159,7 @@ void AIDominate::Run() {
 
 MoveCand MoveInMoverView(const MoveCand& move) {
     MoveCand c = move;
-    const bool giveUp = c.fromX == kSurrenderCoord && c.fromY == kSurrenderCoord && c.toX == kSurrenderCoord &&
-                        c.toY == kSurrenderCoord;
+    const bool giveUp = IsGiveUpMove(c.fromX, c.fromY, c.toX, c.toY);
     if (c.mover == kNoPiece || giveUp) {
         c.outcome = 0;
         return c;
@@ -211,13 +210,7 @@ void ExecuteComputerMove(GameState& g, const MoveCand& move, uint64_t token) {
 
     MoveCand slot0 = move;
     // A computer seat without a move gives up.
-    auto giveUp = [&g](MoveCand& m) {
-        m.mover = kNoPiece;
-        m.target = kNoPiece;
-        m.fromX = m.fromY = m.toX = m.toY = kSurrenderCoord;
-        m.outcome = g.curSeat;
-    };
-    if (info.moveCount <= 0) giveUp(slot0);
+    if (info.moveCount <= 0) MakeGiveUpMove(slot0, g.curSeat);
     g.netMoveRecord = slot0;
     if (info.arrival != AIDominate::Arrival::kCurrent) return;
 
@@ -231,7 +224,7 @@ void ExecuteComputerMove(GameState& g, const MoveCand& move, uint64_t token) {
             if (!done) {
                 // The board refuses it. Asked again, the worker would find
                 // the same move in the same position, so the seat gives up.
-                giveUp(slot0);
+                MakeGiveUpMove(slot0, g.curSeat);
                 g.netMoveRecord = slot0;
             }
         }
@@ -242,7 +235,7 @@ void ExecuteComputerMove(GameState& g, const MoveCand& move, uint64_t token) {
     // out when the host relays it back. Only a move of the seat to move can
     // stand for its turn.
     if (info.moveCount > 0 && !(IsValidPiece(slot0.mover) && SeatOf(slot0.mover) == g.curSeat)) {
-        giveUp(slot0);
+        MakeGiveUpMove(slot0, g.curSeat);
     }
     g.netMoveRecord = MoveInMoverView(slot0);
     net::SendNetMessage(g, "MoveQz", g.curSeat);

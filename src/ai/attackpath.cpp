@@ -155,7 +155,7 @@ int FindAttackPath(AiWorkspace& w, int piece, MoveCand* moves, int capacity, int
         m.fromY = b.boardPoints[from].gridY;
         m.toX = tx;
         m.toY = ty;
-        m.outcome = IsValidPiece(target) ? ResolveCombat(w.game.pieces, piece, target) : kMoverWins;
+        m.outcome = MoveOutcome(w.game.pieces, piece, target);
         if (parent[from] == kStartMark) break;
         t = from;
     }

@@ -134,7 +134,7 @@ int EngineerRailMoves(const BoardTables& b, const PieceGrid& grid, const PieceTa
         c.fromY = pc.y;
         c.toX = bq.gridX;
         c.toY = bq.gridY;
-        c.outcome = occupant == kNoPiece ? kMoverWins : ResolveCombat(codes, piece, occupant);
+        c.outcome = MoveOutcome(codes, piece, occupant);
     }
     return n;
 }

@@ -41,7 +41,7 @@ bool TryDestination(MoveGenWork& w, const PieceTable& table, const PieceTable& c
     c.fromY = y;
     c.toX = tx;
     c.toY = ty;
-    c.outcome = target == kNoPiece ? kMoverWins : ResolveCombat(codes, i, target);
+    c.outcome = MoveOutcome(codes, i, target);
     return true;
 }
 

@@ -39,6 +39,10 @@ int ResolveCombat(const PieceTable& pieces, int attacker, int defender) {
     return ResolveCombatCodes(pieces[attacker].code, pieces[defender].code);
 }
 
+int MoveOutcome(const PieceTable& pieces, int mover, int target) {
+    return IsValidPiece(target) ? ResolveCombat(pieces, mover, target) : kMoverWins;
+}
+
 const char* OutcomeTableRow(int attacker) {
     return IsValidCode(attacker) ? kOutcomeTable[attacker - 1] : nullptr;
 }

@@ -36,6 +36,13 @@ int ResolveCombatCodes(int attacker, int defender);
 // get a result), not their positions.
 int ResolveCombat(const PieceTable& pieces, int attacker, int defender);
 
+// The outcome a move of `mover` onto a point gives: ResolveCombat against
+// the piece there, or 1 (the mover wins) onto an empty point (`target` not
+// a piece index, such as -2). Every place that fills in a move's outcome
+// asks this one function: the input, the computer player, the replay, the
+// sides and the host's check of a relayed move.
+int MoveOutcome(const PieceTable& pieces, int mover, int target);
+
 // Row of the outcome table for an attacker code 1..12: 12 outcome
 // characters by defender code, then "-000" (never read). nullptr for any
 // other code.

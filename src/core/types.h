@@ -125,6 +125,28 @@ struct MoveCand {
 };
 constexpr int kMoveCandBytes = 80;
 
+// Makes `m` the give-up step: no mover, no target, all four coordinates 22;
+// `outcome` is the seat giving up, in the builder's view (receivers read
+// nothing of it). The fields after the outcome keep their values.
+inline void MakeGiveUpMove(MoveCand& m, int32_t outcome) {
+    m.mover = m.target = kNoPiece;
+    m.fromX = m.fromY = m.toX = m.toY = kSurrenderCoord;
+    m.outcome = outcome;
+}
+// The same for the time-out step: all four coordinates 255, the sender's
+// count of its own time-outs as the outcome.
+inline void MakeTimeoutMove(MoveCand& m, int32_t count) {
+    m.mover = m.target = kNoPiece;
+    m.fromX = m.fromY = m.toX = m.toY = kTimeoutCoord;
+    m.outcome = count;
+}
+inline bool IsGiveUpMove(int32_t fromX, int32_t fromY, int32_t toX, int32_t toY) {
+    return fromX == kSurrenderCoord && fromY == kSurrenderCoord && toX == kSurrenderCoord && toY == kSurrenderCoord;
+}
+inline bool IsTimeoutMove(int32_t fromX, int32_t fromY, int32_t toX, int32_t toY) {
+    return fromX == kTimeoutCoord && fromY == kTimeoutCoord && toX == kTimeoutCoord && toY == kTimeoutCoord;
+}
+
 // Time stamp as the game clock reports it.
 struct ClockStamp {
     int32_t seconds = 0;

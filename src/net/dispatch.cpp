@@ -89,11 +89,10 @@ void ApplyJoinLast(GameState& g, const JoinLastBody& b) {
 
 void ApplyJoinCancel(GameState& g, int s) {
     SeatRec& r = g.seatTable[s];
-    if (s == 0 && g.myNetSeat == 0) {
-        // The host's seat stays occupied; the computer plays it.
-        PutBoundedText(r.name, sizeof r.name, Gb("计算机"));
-        r.state = 2;
-    } else {
+    // On the host the relay gave the seat up (the host's own seat stays
+    // occupied, played by the computer) when it relayed this; by now the
+    // seat may have been taken again.
+    if (g.isNetHost == 0) {
         r = SeatRec{};
         PutBoundedText(r.name, sizeof r.name, Gb("计算机"));
     }
@@ -116,8 +115,7 @@ void ApplySwitchEnd(GameState& g, const SwitchEndBody& b) {
 // step has no mover (the reader makes sure) and no fight.
 bool OutcomeHolds(const GameState& g, const MoveCand& m) {
     if (!IsValidPiece(m.mover)) return true;
-    const int outcome = IsValidPiece(m.target) ? ResolveCombat(g.pieces, m.mover, m.target) : kMoverWins;
-    return m.outcome == outcome;
+    return m.outcome == MoveOutcome(g.pieces, m.mover, m.target);
 }
 
 // False when the move was dropped: every side drops it alike, so it counts as
@@ -148,7 +146,9 @@ bool Apply(GameState& g, const Packet& p) {
         case Word::kJoin: {
             const auto rec = DecodeJoin(p);
             if (!rec) return false;
-            g.seatTable[rec->seat] = *rec;
+            // On the host the relay keeps the seat table as it relays: what
+            // comes back to the host's own side is older.
+            if (g.isNetHost == 0) g.seatTable[rec->seat] = *rec;
             LabelSeat(g, rec->seat, Name(*rec));
             return true;
         }

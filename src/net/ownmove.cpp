@@ -20,8 +20,7 @@ bool SendOwnComputerMove(GameState& g, AiWorkspace& work) {
     // Without a move of its own seat, the own seat gives up.
     if (work.aiMoveList.count <= 0 || !IsValidPiece(move.mover) || SeatOf(move.mover) != 0) {
         move = MoveCand{};
-        move.fromX = move.fromY = move.toX = move.toY = kSurrenderCoord;
-        move.outcome = 0;
+        MakeGiveUpMove(move, g.curSeat);
     }
     g.netMoveRecord = move;
     SendNetMessage(g, "MoveQz", g.myNetSeat);

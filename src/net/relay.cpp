@@ -19,7 +19,7 @@ std::string Address(const SeatRec& r) { return BoundedText(r.address, sizeof r.a
 
 }  // namespace
 
-HostRelay::HostRelay(GameState& host, ServerLinks& links) : g_(host), links_(links) {}
+HostRelay::HostRelay(GameState& host, ServerLinks& links) : g_(host), links_(links), referee_(host) {}
 
 int32_t HostRelay::Now() const { return g_.ui->Now().seconds; }
 
@@ -362,8 +362,20 @@ void HostRelay::Handle(ConnId id, Conn& c, const Packet& p) {
         return;
     }
     const std::optional<int32_t> seat = AllowedSeat(c, p, w);
-    if (!seat) return;
+    if (!seat) {
+        // A move for a seat the connection does not hold.
+        if (w == Word::kMoveQz)
+            if (auto b = DecodeMoveQz(p))
+                g_.ui->SetStatusText(3, HostReferee::VerdictText(HostReferee::Verdict::kNotToMove, b->seat));
+        return;
+    }
     const int s = *seat;
+    // Peace words mean something only while the battle runs.
+    const bool peaceWord = w == Word::kPeaceRequest || w == Word::kPeaceOk || w == Word::kPeaceAbort;
+    if (peaceWord && !referee_.Running()) {
+        g_.ui->SetStatusText(3, Gb("位置") + std::to_string(s + 1) + Gb(" 的和棋封包不在战役中，此包作废！"));
+        return;
+    }
     switch (w) {
         case Word::kJoinOk:
             // Only the host's own player starts a battle; its deployment
@@ -376,41 +388,68 @@ void HostRelay::Handle(ConnId id, Conn& c, const Packet& p) {
             ClearPeace();
             std::fill(std::begin(peaceRequests_), std::end(peaceRequests_), 0);
             QueueToOccupied(p);
+            referee_.DeploymentBegins();
             break;
-        case Word::kJoinCancel: {
-            SeatRec& r = g_.seatTable[s];
-            if (s != 0) {
-                PutBoundedText(r.name, sizeof r.name, Gb("计算机"));
-                r.state = 0;
-                // The seat is free: its connection holds it no longer.
-                auto it = conns_.find(seatConn_[s]);
-                if (it != conns_.end() && !it->second.own) SetSeat(it->second, -1);
-                seatConn_[s] = -1;
-            }
-            QueueToOccupied(p);
-            if (s == 0) {
-                PutBoundedText(r.name, sizeof r.name, Gb("计算机"));
-                r.state = 2;
-            }
-            break;
-        }
+        case Word::kJoinCancel: GiveUpSeat(s, p); break;
         case Word::kSwitchEnd:
             // Only while the seats deploy: one sent in the waiting room or
             // once the battle runs counts for nothing.
             if (Deploying()) HandleSwitchEnd(p);
             break;
-        case Word::kMoveQz:
-            if (g_.stepCount >= kStepLimit)
-                QueueToOccupied(EncodeBare(Word::kMaxStepLimited));
-            else
-                QueueToOccupied(p);
-            break;
+        case Word::kMoveQz: HandleMove(c, s, p); break;
         case Word::kPeaceRequest: HandlePeaceRequest(s, p); break;
         case Word::kPeaceOk:
         case Word::kPeaceAbort: HandlePeaceAnswer(p, w); break;
         case Word::kChatMessage: QueueToOccupied(p); break;
         default: break;
     }
+}
+
+void HostRelay::GiveUpSeat(int s, const Packet& cancel) {
+    SeatRec& r = g_.seatTable[s];
+    if (s != 0) {
+        // The whole record goes, as every side drops it.
+        r = SeatRec{};
+        PutBoundedText(r.name, sizeof r.name, Gb("计算机"));
+        // The seat is free: its connection holds it no longer.
+        auto it = conns_.find(seatConn_[s]);
+        if (it != conns_.end() && !it->second.own) SetSeat(it->second, -1);
+        seatConn_[s] = -1;
+    }
+    QueueToOccupied(cancel);
+    if (s == 0) {
+        PutBoundedText(r.name, sizeof r.name, Gb("计算机"));
+        r.state = 2;
+    }
+}
+
+void HostRelay::HandleMove(const Conn& c, int s, const Packet& p) {
+    const MoveQzBody b = *DecodeMoveQz(p);
+    using Verdict = HostReferee::Verdict;
+    // The host's own side moves for its own seat and for the computer's,
+    // never for a seat a person holds elsewhere.
+    const Verdict v =
+        c.own && s != g_.myNetSeat && g_.seatTable[s].state == 1 ? Verdict::kNotToMove : referee_.Judge(b);
+    if (v != Verdict::kNoBattle && v != Verdict::kNotToMove && referee_.Game().stepCount >= kStepLimit) {
+        // The seat to move finds the step limit reached: the battle ends drawn.
+        QueueToOccupied(EncodeBare(Word::kMaxStepLimited));
+        referee_.EndsDrawn();
+        return;
+    }
+    if (v == Verdict::kHandOver) {
+        // Its fourth time-out: the seat goes to the computer, as its own
+        // side would give it up, and its connection is closed.
+        const ConnId holder = seatConn_[s];
+        GiveUpSeat(s, EncodeSeatWord(Word::kJoinCancel, s));
+        auto it = conns_.find(holder);
+        if (it != conns_.end() && !it->second.own) Drop(it->first, it->second, std::string());
+    }
+    if (v != Verdict::kRelay) {
+        g_.ui->SetStatusText(3, HostReferee::VerdictText(v, s));
+        return;
+    }
+    QueueToOccupied(p);
+    referee_.Apply(b);
 }
 
 void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
@@ -461,6 +500,9 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
             QueueTo(id, EncodeBare(Word::kJoinRefuse));
         return;
     }
+    // The host's own side joins at the start of each round: its copy of the
+    // battle starts afresh, at step 0.
+    if (c.own) referee_.NewRound();
     // The seat moves to this connection. The same player's old connection
     // is closed: whatever still comes on it is not his any more.
     if (c.seat >= 0 && seatConn_[c.seat] == id) seatConn_[c.seat] = -1;
@@ -473,6 +515,7 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
     SetSeat(c, s);
     c.name = name;
     g_.seatTable[s] = *rec;
+    referee_.SeatTaken(s);
     // Taken during the deployment, the seat deploys again: what was sent
     // for it before is not what its new side lays out.
     if (!allDeployedSent_) deployedSeen_[s] = false;
@@ -488,6 +531,7 @@ void HostRelay::HandleSwitchEnd(const Packet& p) {
     g_.seatTable[b.seat].deployed = 2;
     deployedSeen_[b.seat] = true;
     QueueToOccupied(p);
+    referee_.Deployed(b);
     if (allDeployedSent_ || !std::all_of(std::begin(deployedSeen_), std::end(deployedSeen_), [](bool d) { return d; }))
         return;
     allDeployedSent_ = true;
@@ -496,8 +540,10 @@ void HostRelay::HandleSwitchEnd(const Packet& p) {
     ClearPeace();
     std::fill(std::begin(peaceRequests_), std::end(peaceRequests_), 0);
     const OptionsRec& o = g_.optionsRecord;
-    QueueToOccupied(EncodeAllSwitchEnd(AllSwitchEndBody{g_.curSeat, g_.turnDirection, o.netMoveTimeOption,
-                                                        o.netDeployTimeOption, o.netDisconnectTimeOption}));
+    const AllSwitchEndBody start{g_.curSeat, g_.turnDirection, o.netMoveTimeOption, o.netDeployTimeOption,
+                                 o.netDisconnectTimeOption};
+    QueueToOccupied(EncodeAllSwitchEnd(start));
+    referee_.BattleBegins(start);
 }
 
 bool HostRelay::Deploying() const {
@@ -537,6 +583,7 @@ void HostRelay::HandlePeaceAnswer(const Packet& p, Word w) {
 
 void HostRelay::DecidePeace(bool refused) {
     QueueToOccupied(EncodeSeatWord(refused ? Word::kPeaceFinalAbort : Word::kPeaceFinalOk, g_.myNetSeat));
+    if (!refused) referee_.EndsDrawn();
     ClearPeace();
 }
 
@@ -546,20 +593,30 @@ void HostRelay::ClearPeace() {
 }
 
 Packet HostRelay::BuildJoinLast() const {
+    // Everything relayed so far is on the copy; the host's own side may not
+    // have applied it yet.
+    const GameState& copy = referee_.Game();
     JoinLastBody b;
     for (int s = 0; s < kSeats; ++s) b.seats[s] = g_.seatTable[s];
     for (int k = 0; k < kPieceCount; ++k) {
-        const PieceRec& pc = g_.pieces[k];
+        const PieceRec& pc = copy.pieces[k];
         b.x[k] = static_cast<int8_t>(pc.x);
         b.y[k] = static_cast<int8_t>(pc.y);
         b.code[k] = static_cast<int8_t>(pc.code);
         b.alive[k] = static_cast<int8_t>(pc.alive);
     }
-    const int n = std::clamp(g_.stepCount, 0, kMaxSteps);
-    b.steps.assign(g_.stepRecords, g_.stepRecords + n);
-    b.curSeat = g_.curSeat;
-    b.turnDirection = g_.turnDirection == -1 ? -1 : 1;
+    const bool waitingRoom = g_.netState < kNetHostStarted || g_.netState > kNetBattle;
+    const bool battle = referee_.BattleBegun() && !waitingRoom;
+    const int n = battle ? std::clamp(copy.stepCount, 0, kMaxSteps) : 0;
+    b.steps.assign(copy.stepRecords, copy.stepRecords + n);
+    const GameState& turn = battle ? copy : g_;
+    b.curSeat = turn.curSeat;
+    b.turnDirection = turn.turnDirection == -1 ? -1 : 1;
     b.netState = g_.netState;
+    if (battle)
+        b.netState = kNetBattle;
+    else if (referee_.Deploying() && (g_.netState < kNetDeployBegins || g_.netState > kNetOwnDeploySent))
+        b.netState = kNetDeployBegins;
     const OptionsRec& o = g_.optionsRecord;
     b.moveTime = o.netMoveTimeOption;
     b.deployTime = o.netDeployTimeOption;

@@ -2,9 +2,20 @@
 // relay keeps the seat table and the peace vote current, answers a "Join"
 // with "JoinLast" (or "JoinRefuse"), relays every other packet to the
 // occupied seats in the order it received them, and builds the host's own
-// packets ("AllSwitchEnd", "MaxStepLimited", the peace decision). It never
-// touches the board: the host's own side applies what comes back to it like
-// every other side.
+// packets ("AllSwitchEnd", "MaxStepLimited", the peace decision). The
+// host's own side applies what comes back to it like every other side; the
+// relay itself keeps its own copy of the battle (a HostReferee), to which
+// every packet is applied as it is queued for relaying.
+//
+// The relay passes on only what every side can apply on that copy: a move
+// only in a running battle, from the connection that holds the seat to
+// move (the host's own side for its seat and the computer's), legal, with
+// the outcome the pieces give; a give-up only from the seat to move; a
+// time-out only once that seat's move time has run out on the host's clock,
+// the fourth handing the seat to the computer; peace words only while the
+// battle runs. Anything else is not relayed, the status line says why, and
+// the seat keeps its turn. "JoinLast" is built from the copy, so it holds
+// everything relayed before it.
 //
 // Seats are bound to connections. A connection holds the seat it joined;
 // a remote connection holds at most one seat, may take a free seat or the
@@ -52,6 +63,7 @@
 #include <vector>
 
 #include "net/lan.h"
+#include "net/referee.h"
 
 namespace jq::net {
 
@@ -107,6 +119,8 @@ public:
     void AdmitWaitingJoins();
     // The seat a connection holds, -1 none.
     int SeatOfConnection(ConnId id) const;
+    // The host's copy of the battle, as far as the relay has sent it.
+    const GameState& Referee() const { return referee_.Game(); }
 
 private:
     struct Queued {
@@ -154,6 +168,10 @@ private:
     void Handle(ConnId id, Conn& c, const Packet& p);
     void HandleJoin(ConnId id, Conn& c, const Packet& p);
     void HandleSwitchEnd(const Packet& p);
+    void HandleMove(const Conn& c, int seat, const Packet& p);
+    // The seat goes to the computer: freed (seat 0 released), its
+    // connection no longer holds it, and `cancel` goes to the others.
+    void GiveUpSeat(int seat, const Packet& cancel);
     void HandlePeaceRequest(int seat, const Packet& p);
     void HandlePeaceAnswer(const Packet& p, Word w);
     void DecidePeace(bool refused);
@@ -179,6 +197,7 @@ private:
 
     GameState& g_;
     ServerLinks& links_;
+    HostReferee referee_;
     std::map<ConnId, Conn> conns_;
     ConnId seatConn_[kSeats] = {-1, -1, -1, -1};
     std::string ownAddress_;

@@ -69,6 +69,10 @@ void RejoinNetBattle(GameState& g) {
     g.ui->SelectPlayMode(true);
     g.ui->SetMainTimerEnabled(true);
     g.netState = kNetBetween;
+    // The steps of the battle before (a LAN battle's, or one against the
+    // computer left half-way) are no part of this one.
+    g.stepCount = 0;
+    g.ui->SetStatusText(2, Gb("当前已走：0 步"));
     ResetSeatNames(g);
     StartNetDeployment(g);
 

@@ -12,8 +12,6 @@ namespace jq {
 
 namespace {
 
-bool AllCoords(int x1, int y1, int x2, int y2, int v) { return x1 == v && y1 == v && x2 == v && y2 == v; }
-
 void PlacePieceAt(GameState& g, int piece, int x, int y) {
     g.pieces[piece].x = x;
     g.pieces[piece].y = y;
@@ -176,8 +174,8 @@ void PassTurn(GameState& g) {
 }
 
 MoveResult ExecuteMove(GameState& g, int fromPiece, int toPiece, int x1, int y1, int x2, int y2, int outcome) {
-    const bool surrender = AllCoords(x1, y1, x2, y2, kSurrenderCoord);
-    const bool timeout = !surrender && AllCoords(x1, y1, x2, y2, kTimeoutCoord);
+    const bool surrender = IsGiveUpMove(x1, y1, x2, y2);
+    const bool timeout = IsTimeoutMove(x1, y1, x2, y2);
     GameLogicGuard busy(g);
 
     // Every call starts alike, a refused move included.

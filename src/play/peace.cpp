@@ -58,11 +58,7 @@ void GiveUp(GameState& g) {
         if (seat != 0 || g.netMyTurn == 0) return;
         ClearSelection(g);
         g.move = MoveRec{kSurrenderCoord, kSurrenderCoord, kSurrenderCoord, kSurrenderCoord};
-        MoveCand& r = g.netMoveRecord;
-        r.mover = kNoPiece;
-        r.target = kNoPiece;
-        r.fromX = r.fromY = r.toX = r.toY = kSurrenderCoord;
-        r.outcome = seat;
+        MakeGiveUpMove(g.netMoveRecord, seat);
         net::SendNetMessage(g, "MoveQz", g.myNetSeat);
     } else {
         // A seat the computer is playing is the computer's to give up.

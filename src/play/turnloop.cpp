@@ -97,11 +97,7 @@ void LocalSeatWithoutMove(GameState& g) {
                     g.curSeat);
     } else if (g.netMyTurn != 0 && g.netState == 31 && IsValidSeat(g.myNetSeat) &&
                !OwnNetSeatHeldByPerson(g) && net::NetClientActive(g)) {
-        MoveCand& r = g.netMoveRecord;
-        r.mover = kNoPiece;
-        r.target = kNoPiece;
-        r.fromX = r.fromY = r.toX = r.toY = kSurrenderCoord;
-        r.outcome = 0;
+        MakeGiveUpMove(g.netMoveRecord, g.curSeat);
         net::SendNetMessage(g, "MoveQz", g.myNetSeat);
     }
 }
@@ -116,11 +112,7 @@ void OwnNetTimeout(GameState& g) {
     if (!net::NetClientActive(g)) return;
     if (g.netTimeoutCount < 3) {
         ++g.netTimeoutCount;
-        MoveCand& r = g.netMoveRecord;
-        r.mover = kNoPiece;
-        r.target = kNoPiece;
-        r.fromX = r.fromY = r.toX = r.toY = kTimeoutCoord;
-        r.outcome = g.netTimeoutCount;
+        MakeTimeoutMove(g.netMoveRecord, g.netTimeoutCount);
         net::SendNetMessage(g, "MoveQz", g.myNetSeat);
         g.ui->SetStatusText(3, " " + std::to_string(g.netTimeoutCount) + " " + Gb("次超时！"));
         return;

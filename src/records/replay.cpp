@@ -21,10 +21,7 @@ namespace {
 
 constexpr int kNotFound = 100;
 
-bool IsSurrender(const MoveRec& m) {
-    return m.fromX == kSurrenderCoord && m.fromY == kSurrenderCoord && m.toX == kSurrenderCoord &&
-           m.toY == kSurrenderCoord;
-}
+bool IsSurrender(const MoveRec& m) { return IsGiveUpMove(m.fromX, m.fromY, m.toX, m.toY); }
 bool IsSurrender(const StepRec& r) { return IsSurrender(MoveRec{r.fromX, r.fromY, r.toX, r.toY}); }
 
 bool OnBoard(const GameState& g, int x, int y) { return PointIndexAt(*g.board, x, y) >= 0; }
@@ -95,7 +92,7 @@ StepRec ResolveRecordStep(GameState& g, const MoveRec& h) {
     if (!IsExecutableMove(g, mover, target, h.fromX, h.fromY, h.toX, h.toY)) return r;
     r.mover = mover;
     r.target = target;
-    r.outcome = IsValidPiece(target) ? ResolveCombat(g.pieces, mover, target) : 1;
+    r.outcome = MoveOutcome(g.pieces, mover, target);
     return r;
 }
 

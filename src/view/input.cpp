@@ -42,7 +42,7 @@ InputResult MakeMove(GameState& g, int target, int tx, int ty) {
         return res;
     }
     const int s = g.selectedPiece;
-    const int outcome = target >= 0 ? ResolveCombat(g.pieces, s, target) : static_cast<int>(kMoverWins);
+    const int outcome = MoveOutcome(g.pieces, s, target);
     res.disableNextStep = true;
     if (g.netConnected == 0) {
         ExecuteMove(g, s, target, g.move.fromX, g.move.fromY, g.move.toX, g.move.toY, outcome);

@@ -27,6 +27,8 @@
 #include "net/framer.h"
 #include "records/battlefile.h"
 #include "support/files_support.h"
+#include "support/host_moves.h"
+#include "support/literal_side.h"
 #include "support/scene.h"
 
 namespace jq {
@@ -214,6 +216,13 @@ public:
             while (auto p = framer_.Next())
                 if (net::PacketWord(*p) == word) return true;
             if (!ReadSome(deadline)) return false;
+        }
+    }
+    // The next packet; none once the connection closed or the deadline passed.
+    std::optional<net::Packet> Next(Clock::time_point deadline) {
+        for (;;) {
+            if (auto p = framer_.Next()) return p;
+            if (!ReadSome(deadline)) return std::nullopt;
         }
     }
     // Reads until the host closes the connection: true, or false at the deadline.
@@ -404,6 +413,118 @@ TEST(HeadlessSides, ControlBytesFromTheWireStayOutOfTheLog) {
             EXPECT_FALSE(c.unicode() < 0x20 || c.unicode() == 0x7F) << line.toStdString();
     }
     EXPECT_TRUE(host.out.contains("joined: seat 1 raw result: lost steps 2?[2J")) << host.out.toStdString();
+}
+
+// Seat 1 as a side that applies whatever the host relays (the literal side) and plays legal moves from what it
+// holds; besides, it sends everything no side may apply: peace words in the deployment, and on each of its
+// turns a move with a false outcome, a time-out the moment its turn comes, a mine moved and an attack on its
+// partner, then its move; every few steps of the others a move out of turn. Returns the packets it sent.
+int PlayLiterally(RawSide& raw, testing::LiteralSide& side, Clock::time_point deadline) {
+    using net::Word;
+    int sent = 0;
+    auto send = [&](const net::Packet& p) { sent += raw.Send(p, 1, deadline) ? 1 : 0; };
+    auto game = std::make_unique<GameState>();
+    auto movesOfSeat1 = [&](bool fights) {
+        for (int i = 0; i < kPieceCount; ++i) {
+            const testing::LiteralPiece& lp = side.board()[static_cast<size_t>(i)];
+            PieceRec& pc = game->pieces[static_cast<size_t>(i)];
+            pc.x = lp.x, pc.y = lp.y, pc.code = lp.code, pc.alive = lp.alive;
+        }
+        return test::LegalMoves(*game, fights, 1);
+    };
+    send(JoinFor(1));
+    bool deployed = false;
+    int movedAt = -1, pick = 0;
+    while (auto p = raw.Next(deadline)) {
+        side.Apply(*p);
+        if (side.result() != testing::kNoResult) break;
+        const Word w = *net::PacketWord(*p);
+        if (w == Word::kJoinOk && !deployed) {
+            send(net::EncodeSeatWord(Word::kPeaceRequest, 1));
+            send(net::EncodeSeatWord(Word::kPeaceOk, 1));
+            net::SwitchEndBody army{{}, 1};
+            std::copy(test::kArmy, test::kArmy + kPiecesPerSeat, army.codes);
+            send(net::EncodeSwitchEnd(army));
+            deployed = true;
+        }
+        if (!side.running()) continue;
+        ++pick;
+        if (side.seatToMove() != 1) {
+            const auto own = movesOfSeat1(false);
+            if (w == Word::kMoveQz && side.steps() % 7 == 0 && !own.empty())
+                send(net::EncodeMoveQz(test::InSenderView(own[0], 1)));
+            continue;
+        }
+        if (side.steps() == movedAt) continue;
+        movedAt = side.steps();
+        std::vector<MoveCand> quiet = movesOfSeat1(false), fights = movesOfSeat1(true);
+        if (!quiet.empty()) {
+            MoveCand lie = quiet[static_cast<size_t>(pick) % quiet.size()];
+            lie.outcome = kMoverRemoved;
+            send(net::EncodeMoveQz(test::InSenderView(lie, 1)));
+            MoveCand mine = lie;
+            mine.mover = -1;
+            for (int k = 0; k < kPiecesPerSeat && mine.mover < 0; ++k)
+                if (side.board()[static_cast<size_t>(kPiecesPerSeat + k)].code == kMine &&
+                    side.board()[static_cast<size_t>(kPiecesPerSeat + k)].alive == 1)
+                    mine.mover = kPiecesPerSeat + k;
+            if (mine.mover >= 0) {
+                mine.fromX = side.board()[static_cast<size_t>(mine.mover)].x;
+                mine.fromY = side.board()[static_cast<size_t>(mine.mover)].y;
+                mine.outcome = kMoverWins;
+                send(net::EncodeMoveQz(test::InSenderView(mine, 1)));
+            }
+            if (side.board()[3 * kPiecesPerSeat].alive == 1) {
+                MoveCand partner = lie;
+                partner.target = 3 * kPiecesPerSeat;
+                partner.toX = side.board()[3 * kPiecesPerSeat].x, partner.toY = side.board()[3 * kPiecesPerSeat].y;
+                partner.outcome = kMoverWins;
+                send(net::EncodeMoveQz(test::InSenderView(partner, 1)));
+            }
+        }
+        net::MoveQzBody timeout{MoveCand{}, 1};
+        MakeTimeoutMove(timeout.move, 1);
+        send(net::EncodeMoveQz(timeout));
+        net::MoveQzBody move{MoveCand{}, 1};
+        const std::vector<MoveCand>& from = !fights.empty() && pick % 2 == 0 ? fights : quiet;
+        if (from.empty())
+            MakeGiveUpMove(move.move, 0);
+        else
+            move = test::InSenderView(from[static_cast<size_t>(pick) % from.size()], 1);
+        send(net::EncodeMoveQz(move));
+    }
+    return sent;
+}
+
+TEST(HeadlessSides, ASideThatAlsoSendsWhatNoSideMayApplyEndsWithTheOthers) {
+    test::ScratchFolder dir;
+    WriteOptions(dir, 60);
+    const int port = FreePort();
+    Side host(dir,
+              {"--host", "--port", QString::number(port), "--start-after", "2", "--seed", "5", "--out", "host.kbt"},
+              200);
+    ASSERT_TRUE(host.WaitFor("joined: seat 0", 20000)) << host.out.toStdString();
+    RawSide raw(port);
+    testing::LiteralSide literal(1);
+    int sent = 0;
+    std::thread side([&] { sent = PlayLiterally(raw, literal, Clock::now() + std::chrono::seconds(180)); });
+    Side honest(dir, JoinArgs(port, 2, "j2.kbt"), 200);
+    const int hostExit = host.Finish(200000);
+    const int honestExit = honest.Finish(30000);
+    side.join();
+    ASSERT_EQ(hostExit, 0) << host.out.toStdString();
+    ASSERT_EQ(honestExit, 0) << honest.out.toStdString();
+    EXPECT_EQ(honest.lastLine, host.lastLine);
+    EXPECT_GT(sent, 30);
+    // The literal side ended the battle where the host did, with the host's steps.
+    const char* words[] = {"won", "lost", "draw"};
+    ASSERT_NE(literal.result(), testing::kNoResult) << host.out.toStdString();
+    EXPECT_EQ(QString("result: %1 steps %2").arg(words[literal.result()]).arg(literal.endedAt()), host.lastLine);
+    EXPECT_EQ(literal.movesOutsideBattle() + literal.peaceOutsideBattle(), 0);
+    const BattleFile hostRecord = DecodeBattleFile(dir.Read("host.kbt")).file;
+    std::vector<std::array<int, 4>> literalMoves;
+    for (const StepRec& st : literal.ending().stepList) literalMoves.push_back({st.fromX, st.fromY, st.toX, st.toY});
+    EXPECT_EQ(literalMoves, HostViewMoves(hostRecord, 0));
 }
 
 // A fake host on 127.0.0.1: takes one connection, answers the side's first

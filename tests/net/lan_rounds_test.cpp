@@ -66,6 +66,21 @@ struct Host : Game {
         Remote(seat, EncodeJoin(r));
     }
     void Remote(int seat, const Packet& p) { relay().Received(seat + 1, p.data(), p.size()), Carry(); }
+    // The host starts the battle; the joined seats deploy the test army, the computer the rest.
+    bool PlayBattle() {
+        g->netState = kNetWaiting;
+        HostStartsBattle(*g);
+        if (!TickUntil([&] { return g->netState == kNetDeploying; })) return false;
+        for (int s = 1; s < kSeats; ++s) {
+            if (g->seatTable[s].state != 1) continue;
+            SwitchEndBody b{{}, s};
+            std::copy(test::kArmy, test::kArmy + kPiecesPerSeat, b.codes);
+            Remote(s, EncodeSwitchEnd(b));
+        }
+        bool finished = false;
+        if (!TickUntil([&] { return finished = finished || FinishOwnDeployment(*g); })) return false;
+        return TickUntil([&] { return g->netState == kNetBattle; });
+    }
     // Ticks of the pump until `done` (at most 200).
     bool TickUntil(const std::function<bool()>& done) {
         for (int i = 0; i < 200 && !done(); ++i) {
@@ -321,7 +336,7 @@ TEST(LanRounds, PeaceAgreedByEveryPersonOrRefusedByOne) {
         Host h;
         h.Join(1);
         h.Join(2);
-        h.g->battleRunning = 1;
+        ASSERT_TRUE(h.PlayBattle());
         h.Remote(1, EncodeSeatWord(Word::kPeaceRequest, 1));
         AnswerPeace(*h.g, true);
         h.Carry();

@@ -8,6 +8,7 @@
 
 #include "core/text.h"
 #include "net/relay.h"
+#include "support/host_moves.h"
 #include "support/lan_fakes.h"
 #include "support/recording_ui.h"
 #include "support/scene.h"
@@ -128,9 +129,18 @@ TEST_F(RelayTest, LeavingDeployingMovingAndTheStepLimit) {
     EXPECT_EQ(Got(kOwn), (W{"SwitchEnd", "SwitchEnd", "SwitchEnd", "SwitchEnd", "AllSwitchEnd"}));
     Got(kRemote[2]);
 
-    const MoveQzBody m{MoveCand{kNoPiece, kNoPiece, 255, 255, 255, 255, 1}, 2};
-    for (int n : {499, 500}) g->stepCount = n, Send(kRemote[2], EncodeMoveQz(m));
+    // The steps are counted on the host's copy of the battle, whatever the host's own side shows.
+    auto moveOfSeatToMove = [&](int n) {
+        const auto q = test::QuietMove(relay->Referee(), n);
+        if (q) Send(q->seat == 0 ? kOwn : kRemote[q->seat], EncodeMoveQz(*q));
+    };
+    for (int n = 0; n < 499; ++n) moveOfSeatToMove(n);
+    ASSERT_EQ(relay->Referee().stepCount, 499);
+    Got(kRemote[2]);
+    g->stepCount = 0;
+    for (int n : {499, 500, 501}) moveOfSeatToMove(n);
     EXPECT_EQ(Got(kRemote[2]), (W{"MoveQz", "MaxStepLimited"}));
+    EXPECT_EQ(relay->Referee().battleRunning, 0);
 }
 
 // With no other person in the battle (seat 2 left) the host agrees at once.
@@ -138,6 +148,10 @@ TEST_F(RelayTest, APeaceRequestWithNobodyToAskIsAgreedAtOnce) {
     Send(kOwn, EncodeJoin(Rec(0, "host")));
     Send(kRemote[2], EncodeJoin(Rec(2, "li")));
     Send(kRemote[2], EncodeSeatWord(Word::kJoinCancel, 2));
+    // Peace is asked only in a running battle; the host's side deploys for the computer.
+    Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+    g->netState = kNetDeploying;
+    for (int s = 0; s < 4; ++s) Send(kOwn, Army(s));
     Got(kOwn);
     Send(kOwn, EncodeSeatWord(Word::kPeaceRequest, 0));
     EXPECT_EQ(Got(kOwn), W{"PeaceFinalOk"});

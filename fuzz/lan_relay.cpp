@@ -1,0 +1,451 @@
+// The host's relay against sides that send anything in any order. The input
+// is a script: each step picks a connection (the host's own, the three
+// remote seats, a stranger) and what it does: join, deploy, move (mostly a
+// legal move of its seat, chosen from the position as relayed so far, or one
+// spoiled in some way), give up, time out, ask or answer for peace, chat,
+// leave, close, send raw bytes; or the host's player starts, deploys, lets
+// time pass. The host's own side runs its main timer on the packets it gets
+// back.
+//
+// What every connection receives is applied by a side that does exactly
+// what the protocol says (tests/support/literal_side.h). Whatever the sides
+// send, every relayed move must be one such a side can apply: a battle
+// running, the seat to move, a legal move with the outcome the pieces give;
+// peace only in a battle; and at the end every seated side stands where the
+// host's own copy of the battle stands.
+#include <algorithm>
+#include <array>
+#include <iterator>
+#include <optional>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../tests/support/literal_side.h"
+#include "core/board.h"
+#include "core/combat.h"
+#include "core/pathfind.h"
+#include "core/text.h"
+#include "net/netbattle.h"
+#include "net/relay.h"
+#include "play/turnloop.h"
+
+namespace {
+
+using namespace jq;
+using jq::testing::LiteralSide;
+
+void Check(bool ok, const char* what) {
+    if (ok) return;
+    std::fprintf(stderr, "lan_relay: %s\n", what);
+    std::abort();
+}
+
+class ClockUi : public NullUi {
+public:
+    ClockStamp Now() override { return clock; }
+    ClockStamp clock{1000, 0, 0, 0};
+};
+
+class OwnLink : public net::ClientLink {
+public:
+    bool Connected() const override { return true; }
+    size_t Write(const uint8_t* data, size_t size) override {
+        written.insert(written.end(), data, data + size);
+        return size;
+    }
+    void Close() override {}
+    std::string LocalAddress() const override { return "127.0.0.1"; }
+    int LocalPort() const override { return 40001; }
+    std::vector<uint8_t> written;
+};
+
+class Links : public net::ServerLinks {
+public:
+    bool Listening() const override { return true; }
+    size_t Write(net::ConnId id, const uint8_t* data, size_t size) override {
+        written[id].insert(written[id].end(), data, data + size);
+        return size;
+    }
+    void Close(net::ConnId id) override { closed[id] = true; }
+    void Stop() override {}
+    std::map<net::ConnId, std::vector<uint8_t>> written;
+    std::map<net::ConnId, bool> closed;
+};
+
+// The script.
+class Script {
+public:
+    Script(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    bool More() const { return at_ < size_; }
+    uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
+
+private:
+    const uint8_t* data_;
+    size_t size_;
+    size_t at_ = 0;
+};
+
+constexpr int kOwnConn = 1;
+constexpr int kStranger = 5;
+constexpr int kArmy[kPiecesPerSeat] = {8, 9, 10, 11, 12, 6, 7, 12, 10, 11, 9, 12, 7, 11, 10, 4, 2, 5, 2, 3, 8, 1, 2, 6, 3};
+
+PieceTable TableOf(const testing::LiteralBoard& b) {
+    PieceTable t{};
+    for (int i = 0; i < kPieceCount; ++i) {
+        const auto& p = b[static_cast<size_t>(i)];
+        t[static_cast<size_t>(i)].x = p.x, t[static_cast<size_t>(i)].y = p.y;
+        t[static_cast<size_t>(i)].code = p.code, t[static_cast<size_t>(i)].alive = p.alive;
+    }
+    return t;
+}
+
+bool Movable(const PieceTable& t, int piece) {
+    const PieceRec& pc = t[static_cast<size_t>(piece)];
+    if (pc.alive != 1 || pc.code == kFlag || pc.code == kMine || !IsValidCode(pc.code)) return false;
+    const int p = PointIndexAt(Board(), pc.x, pc.y);
+    return p >= 0 && Board().boardPoints[p].kind != kHeadquarters;
+}
+
+// Whether the move (absolute seats) can be made on the table.
+bool Legal(PathWork& work, const PieceTable& t, int mover, int target, GridPoint a, GridPoint z) {
+    if (!IsValidPiece(mover) || !Movable(t, mover)) return false;
+    const PieceRec& m = t[static_cast<size_t>(mover)];
+    if (m.x != a.x || m.y != a.y) return false;
+    if (PointIndexAt(Board(), z.x, z.y) < 0) return false;
+    if (PieceAtPoint(z.x, z.y, t) != (IsValidPiece(target) ? target : kNoPiece)) return false;
+    PathBuffer path;
+    return FindMovePath(work, mover, a.x, a.y, z.x, z.y, path, t, nullptr) > 0;
+}
+
+// Every relayed packet, before a literal side applies it: only what such a
+// side can apply without parting from the battle.
+void CheckRelayed(PathWork& work, const LiteralSide& side, const net::Packet& p) {
+    const auto w = net::PacketWord(p);
+    if (!w) return;
+    if (*w == net::Word::kPeaceRequest || *w == net::Word::kPeaceFinalOk) Check(side.running(), "peace relayed outside a battle");
+    // A deployment or a battle start again would put taken pieces back.
+    if (*w == net::Word::kSwitchEnd || *w == net::Word::kAllSwitchEnd) Check(!side.running(), "a deployment relayed in a battle");
+    if (*w != net::Word::kMoveQz) return;
+    const auto b = net::DecodeMoveQz(p);
+    if (!b) return;  // a side drops it whole
+    Check(side.running(), "a move relayed outside a battle");
+    Check(b->seat == side.seatToMove(), "a move relayed out of turn");
+    const MoveCand& m = b->move;
+    if (m.mover == kNoPiece) return;  // give-up or time-out of the seat to move
+    const int s = b->seat;
+    const int mover = m.mover + kPiecesPerSeat * s;
+    const int target =
+        m.target >= 0 ? ((m.target / kPiecesPerSeat + s) % kSeats) * kPiecesPerSeat + m.target % kPiecesPerSeat : kNoPiece;
+    const GridPoint a = testing::LiteralForward({m.fromX, m.fromY}, s);
+    const GridPoint z = testing::LiteralForward({m.toX, m.toY}, s);
+    const PieceTable t = TableOf(side.board());
+    Check(Legal(work, t, mover, target, a, z), "an illegal move relayed");
+    const int outcome = IsValidPiece(target) ? ResolveCombatCodes(t[static_cast<size_t>(mover)].code,
+                                                                  t[static_cast<size_t>(target)].code)
+                                             : 1;
+    Check(m.outcome == outcome, "a false outcome relayed");
+}
+
+// A connection's listener: checks and applies what the host sends it.
+struct Listener {
+    explicit Listener(int s) : side(s), seat(s) {}
+    // `now`: the host's clock (seconds) when the bytes went out.
+    void Feed(PathWork& work, const std::vector<uint8_t>& bytes, int32_t now) {
+        framer.Feed(bytes.data(), bytes.size());
+        while (!side.refused()) {
+            auto p = framer.Next();
+            if (!p) break;
+            CheckRelayed(work, side, *p);
+            if (watchesTimes) CheckTimes(*p, now);
+            const int steps = side.steps();
+            const bool running = side.running();
+            side.Apply(*p);
+            if (side.steps() != steps || side.running() != running) turnFrom = now;
+            if (side.running() && !running) std::fill(std::begin(timeouts), std::end(timeouts), 0);
+        }
+    }
+    // A time-out goes out only once the seat's move time has run out since
+    // the turn began, at most three times for one player in a battle. Only
+    // the host's own connection, there from the start, knows when every
+    // turn began.
+    void CheckTimes(const net::Packet& p, int32_t now) {
+        const auto w = net::PacketWord(p);
+        if (w == net::Word::kAllSwitchEnd) {
+            if (auto b = net::DecodeAllSwitchEnd(p); b && net::TimeInRange(b->moveTime)) moveTime = b->moveTime;
+        } else if (w == net::Word::kJoin || w == net::Word::kJoinCancel) {
+            // Another player, or the computer, on the seat: its count starts again.
+            const auto r = w == net::Word::kJoin ? net::DecodeJoin(p) : std::nullopt;
+            const auto s = w == net::Word::kJoin ? (r ? std::optional<int32_t>(r->seat) : std::nullopt)
+                                                 : net::DecodeSeatWord(p, *w);
+            if (s) timeouts[*s] = 0;
+        } else if (w == net::Word::kMoveQz) {
+            const auto b = net::DecodeMoveQz(p);
+            if (!b || b->move.fromX != kTimeoutCoord) return;
+            Check(now - turnFrom >= moveTime, "a time-out relayed before the move time ran out");
+            Check(++timeouts[b->seat] <= 3, "a fourth time-out of one player relayed");
+        }
+    }
+    net::PacketFramer framer;
+    LiteralSide side;
+    int seat;
+    bool open = true;
+    bool joined = false;
+    bool watchesTimes = false;
+    int32_t moveTime = 0, turnFrom = 0;
+    int timeouts[kSeats] = {};
+};
+
+struct World {
+    World() {
+        host->ui = &ui, host->lan = lan.get(), host->netConnected = 1, host->isNetHost = 1;
+        host->appFolder = "/nonexistent-jq-fuzz/";
+        host->myNetName = "host";
+        host->optionsRecord.netMinMoveIntervalOption = 0;
+        lan->AttachClient(&own);
+        lan->StartHosting(&links);
+        relay().SetOwnEndpoint("127.0.0.1", 40001);
+        relay().Connected(kOwnConn, "127.0.0.1", 40001);
+        for (int c = 2; c <= kStranger; ++c) relay().Connected(c, "10.0.0." + std::to_string(c), 600 + c);
+        listeners.emplace(kOwnConn, Listener(0));
+        listeners.at(kOwnConn).watchesTimes = true;
+        for (int c = 2; c <= kStranger; ++c) listeners.emplace(c, Listener(c == kStranger ? 1 : c - 1));
+        net::RejoinNetBattle(*host);
+        Carry();
+    }
+    net::HostRelay& relay() { return *lan->relay(); }
+
+    // Bytes both ways until nothing moves.
+    void Carry() {
+        for (int pass = 0; pass < 4; ++pass) {
+            bool moved = false;
+            if (!own.written.empty()) {
+                std::vector<uint8_t> up;
+                up.swap(own.written);
+                relay().Received(kOwnConn, up.data(), up.size());
+                moved = true;
+            }
+            for (auto& [id, l] : listeners) {
+                std::vector<uint8_t> down;
+                down.swap(links.written[id]);
+                if (down.empty()) continue;
+                moved = true;
+                l.Feed(work, down, ui.clock.seconds);
+                if (id == kOwnConn) lan->ClientReceived(down.data(), down.size());
+                // A refused side leaves.
+                if (l.side.refused() && l.open) {
+                    l.open = false;
+                    relay().Closed(id);
+                }
+            }
+            if (!moved) break;
+        }
+    }
+    // One tick of the host's main timer (its turn loop, then its LAN pump).
+    void Tick() {
+        TickMainTimer(*host);
+        relay().CheckConnections();
+        relay().AdmitWaitingJoins();
+        Carry();
+    }
+    void Send(int conn, const net::Packet& p) {
+        if (!listeners.at(conn).open) return;
+        relay().Received(conn, p.data(), p.size());
+        Carry();
+    }
+    // The seat a connection speaks for: its own, or (the host's own side,
+    // acting for the computer) the seat to move.
+    int SeatOf(int conn, Script& in) {
+        if (conn == kOwnConn) return (in.Byte() & 1) ? listeners.at(kOwnConn).side.seatToMove() : 0;
+        return conn == kStranger ? in.Byte() % kSeats : conn - 1;
+    }
+
+    int Holder(int seat) {
+        for (int c = 2; c <= kStranger; ++c)
+            if (listeners.at(c).open && relay().SeatOfConnection(c) == seat) return c;
+        return kOwnConn;
+    }
+
+    ClockUi ui;
+    std::unique_ptr<GameState> host = std::make_unique<GameState>();
+    std::unique_ptr<net::LanSession> lan = std::make_unique<net::LanSession>(*host);
+    OwnLink own;
+    Links links;
+    PathWork work{Board()};
+    std::map<net::ConnId, Listener> listeners;
+};
+
+net::Packet JoinOf(int seat, const std::string& name) {
+    SeatRec r;
+    PutBoundedText(r.name, sizeof r.name, name);
+    r.seat = seat, r.state = 1;
+    return net::EncodeJoin(r);
+}
+
+net::Packet ArmyOf(int seat) {
+    net::SwitchEndBody b{{}, seat};
+    for (int k = 0; k < kPiecesPerSeat; ++k) b.codes[k] = static_cast<int8_t>(kArmy[k]);
+    return net::EncodeSwitchEnd(b);
+}
+
+// A move for `seat` on the position as relayed: a legal one chosen by the
+// script, in the sender's view; spoiled in one way when `spoil` is not 0.
+net::Packet MoveOf(World& w, int seat, Script& in, int spoil) {
+    const PieceTable t = TableOf(w.listeners.at(kOwnConn).side.board());
+    // Each choice takes one byte of the script, whatever there is to choose
+    // from: the mover among those of the seat (from the one picked on, the
+    // first that can go somewhere), then its destination.
+    const uint8_t pick = in.Byte(), place = in.Byte();
+    int mover = seat * kPiecesPerSeat + pick % kPiecesPerSeat;
+    std::vector<GridPoint> to;
+    for (int n = 0; n < kPiecesPerSeat && to.empty(); ++n) {
+        const int candidate = seat * kPiecesPerSeat + (pick + n) % kPiecesPerSeat;
+        if (!Movable(t, candidate) && spoil != 3) continue;  // spoil 3: any piece, a mine or a dead one too
+        const PieceRec& c = t[static_cast<size_t>(candidate)];
+        for (int q = 0; q < kPointCount; ++q) {
+            const GridPoint z{Board().boardPoints[q].gridX, Board().boardPoints[q].gridY};
+            if (spoil == 4 || spoil == 3 || Legal(w.work, t, candidate, PieceAtPoint(z.x, z.y, t), {c.x, c.y}, z))
+                to.push_back(z);  // spoil 4: anywhere
+        }
+        if (!to.empty()) mover = candidate;
+    }
+    const PieceRec& m = t[static_cast<size_t>(mover)];
+    const GridPoint a{m.x, m.y};
+    const GridPoint z = to.empty() ? a : to[place % to.size()];
+    int target = PieceAtPoint(z.x, z.y, t);
+    int outcome = IsValidPiece(target) ? ResolveCombatCodes(m.code, t[static_cast<size_t>(target)].code) : 1;
+    if (spoil == 1) outcome = outcome == 1 ? -1 : 1;  // a false outcome
+    if (spoil == 2) target = in.Byte() % kPieceCount;  // a target that is not there
+    net::MoveQzBody b;
+    b.seat = seat;
+    b.move.mover = mover - kPiecesPerSeat * seat;
+    b.move.target = IsValidPiece(target) ? ((SeatOf(target) - seat + kSeats) % kSeats) * kPiecesPerSeat + target % kPiecesPerSeat
+                                         : kNoPiece;
+    const GridPoint sa = testing::LiteralForward(a, -seat), sz = testing::LiteralForward(z, -seat);
+    b.move.fromX = sa.x, b.move.fromY = sa.y, b.move.toX = sz.x, b.move.toY = sz.y;
+    b.move.outcome = outcome < -1 ? -1 : outcome;
+    if (spoil == 5) b.seat = (seat + 1 + in.Byte() % 3) % kSeats;  // another seat's name on it
+    return net::EncodeMoveQz(b);
+}
+
+net::Packet SpecialOf(int seat, int coord, int outcome) {
+    net::MoveQzBody b;
+    b.seat = seat;
+    b.move.mover = b.move.target = kNoPiece;
+    b.move.fromX = b.move.fromY = b.move.toX = b.move.toY = coord;
+    b.move.outcome = outcome;
+    return net::EncodeMoveQz(b);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Script in(data, size);
+    World w;
+    for (int steps = 0; in.More() && steps < 4000; ++steps) {
+        const uint8_t op = in.Byte();
+        const int conn = 1 + op % 5;
+        // What a step reads of the script, in this order: the seat (the host's
+        // own side and the stranger), then the rest.
+        switch ((op / 5) % 16) {
+            case 0: {
+                // The host's own side says "Join" only as a new round begins,
+                // by itself: a join comes from a remote side.
+                const int from = conn == kOwnConn ? kStranger : conn;
+                const int seat = from == kStranger ? in.Byte() % kSeats : from - 1;
+                const bool otherName = (in.Byte() & 7) == 0;
+                // A side joins when it has connected or its battle has ended,
+                // never in the middle of a round; it starts afresh, with the
+                // deployment of the seat it asks for as its own.
+                Listener& l = w.listeners.at(from);
+                const bool ended = l.side.endedAt() >= 0 && !l.side.running() && l.side.netState() <= net::kNetWaiting;
+                if (!l.open || (l.joined && !ended)) break;
+                l.side = LiteralSide(seat), l.seat = seat, l.joined = true;
+                w.Send(from, JoinOf(seat, otherName ? "x" : "p" + std::to_string(seat)));
+                break;
+            }
+            case 1: w.Send(conn, net::EncodeSeatWord(net::Word::kJoinCancel, w.SeatOf(conn, in))); break;
+            case 2: w.Send(conn, ArmyOf(w.SeatOf(conn, in))); break;
+            case 3:
+            case 4:
+            case 5:
+            case 6: {
+                // The seat to move moves, on the connection that holds it
+                // (the host's own side for a computer's seat).
+                const int seat = w.listeners.at(kOwnConn).side.seatToMove();
+                w.Send(w.Holder(seat), MoveOf(w, seat, in, 0));
+                break;
+            }
+            case 7:
+            case 8: {
+                const int seat = w.SeatOf(conn, in);
+                const int spoil = (op / 5) % 16 == 8 ? 1 + in.Byte() % 5 : 0;
+                w.Send(conn, MoveOf(w, seat, in, spoil));
+                break;
+            }
+            case 9: w.Send(conn, SpecialOf(w.SeatOf(conn, in), kSurrenderCoord, 0)); break;
+            case 10: {
+                const int seat = w.SeatOf(conn, in);
+                w.Send(conn, SpecialOf(seat, kTimeoutCoord, 1 + in.Byte() % 4));
+                break;
+            }
+            case 11: {
+                static constexpr net::Word kPeace[] = {net::Word::kPeaceRequest, net::Word::kPeaceOk, net::Word::kPeaceAbort};
+                const int seat = w.SeatOf(conn, in);
+                w.Send(conn, net::EncodeSeatWord(kPeace[in.Byte() % 3], seat));
+                break;
+            }
+            case 12: w.Send(conn, net::EncodeChat(net::ChatBody{w.SeatOf(conn, in), "hello"})); break;
+            case 13:
+                switch (in.Byte() % 4) {
+                    case 0: net::HostStartsBattle(*w.host); break;
+                    case 1: net::FinishOwnDeployment(*w.host); break;
+                    case 2: w.ui.clock.seconds += in.Byte(); break;
+                    default: break;
+                }
+                for (int t = in.Byte() % 8; t >= 0; --t) w.Tick();
+                break;
+            case 14:
+                if (conn != kOwnConn && w.listeners.at(conn).open) {
+                    w.listeners.at(conn).open = false;
+                    w.relay().Closed(conn);
+                    w.Carry();
+                }
+                break;
+            default: {
+                // Raw bytes, from a remote side only: the host's own
+                // connection carries only what its side builds.
+                std::vector<uint8_t> raw(in.Byte() % 40);
+                for (uint8_t& b : raw) b = in.Byte();
+                const int from = conn == kOwnConn ? kStranger : conn;
+                if (w.listeners.at(from).open) w.relay().Received(from, raw.data(), raw.size());
+                w.Carry();
+            }
+        }
+        w.Tick();
+    }
+    for (int t = 0; t < 40; ++t) w.Tick();
+
+    // Every side still seated stands where the host's copy stands.
+    const GameState& copy = w.relay().Referee();
+    for (auto& [id, l] : w.listeners) {
+        if (!l.open || w.relay().SeatOfConnection(id) < 0 || l.side.refused()) continue;
+        // A battle running, or ended and not yet followed by another.
+        const bool ended = !l.side.running() && l.side.result() != testing::kNoResult && copy.stepCount > 0 &&
+                           copy.battleRunning == 0 && l.side.netState() <= net::kNetWaiting;
+        if (!l.side.running() && !ended) continue;
+        const std::string parting = testing::Parting(l.side, copy);
+        if (!parting.empty()) std::fprintf(stderr, "connection %d: %s\n", id, parting.c_str());
+        Check(parting.empty(), "a side parts from the host's copy");
+        Check(l.side.running() == (copy.battleRunning != 0), "a side and the host's copy differ on the battle's end");
+        // A draw leaves no trace on the board.
+        if (ended && l.side.result() != testing::kResultDraw)
+            Check(testing::ResultOf(copy) == l.side.result(), "a side and the host's copy differ on the result");
+    }
+    return 0;
+}

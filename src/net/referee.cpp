@@ -1,0 +1,161 @@
+#include "net/referee.h"
+
+#include <cstring>
+
+#include "core/combat.h"
+#include "core/text.h"
+#include "net/netbattle.h"
+#include "play/execute.h"
+
+namespace jq::net {
+
+// The copy shows nothing; it reads the host's clock.
+class HostReferee::Clock : public NullUi {
+public:
+    explicit Clock(GameState& host) : host_(host) {}
+    ClockStamp Now() override { return host_.ui->Now(); }
+
+private:
+    GameState& host_;
+};
+
+namespace {
+
+bool TeamHasLivePiece(const GameState& g, int seat) {
+    for (const int s : {seat, PartnerOf(seat)})
+        for (int p = s * kPiecesPerSeat; p < (s + 1) * kPiecesPerSeat; ++p)
+            if (g.pieces[p].alive == 1) return true;
+    return false;
+}
+
+}  // namespace
+
+HostReferee::HostReferee(GameState& host)
+    : host_(host), clock_(std::make_unique<Clock>(host)), copy_(std::make_unique<GameState>()) {
+    copy_->ui = clock_.get();
+    // Steps are carried out at once, without the animation.
+    copy_->clickStepCount = 0;
+    copy_->optionsRecord.soundOn = 0;
+    NewRound();
+}
+
+HostReferee::~HostReferee() = default;
+
+void HostReferee::ClearBoard() {
+    GameState& c = *copy_;
+    for (int s = 0; s < kSeats; ++s) {
+        for (int k = 0; k < kPiecesPerSeat; ++k) {
+            PieceRec& pc = c.pieces[s * kPiecesPerSeat + k];
+            pc = PieceRec{};
+            const BoardPoint& point = c.board->boardPoints[s * 30 + k];
+            pc.x = pc.startX = point.gridX;
+            pc.y = pc.startY = point.gridY;
+        }
+    }
+    c.battleRunning = 0;
+    c.stepCount = 0;
+    for (MoveRec& m : c.moveHistory) m = MoveRec{};
+    for (int i = 0; i < kStepSlots; ++i) {
+        c.stepRecords[i] = StepRec{0, 0};
+        if (i < kMaxSteps) c.stepRecords[i].mover = c.stepRecords[i].target = kNoPiece;
+    }
+    c.lastStepRecord = StepRec{};
+    std::memset(c.eliminatedPieces, -2, sizeof c.eliminatedPieces);
+    drawn_ = false;
+    c.curSeat = host_.curSeat;
+    c.turnDirection = host_.turnDirection == -1 ? -1 : 1;
+    std::fill(std::begin(timeouts_), std::end(timeouts_), 0);
+}
+
+void HostReferee::NewRound() {
+    ClearBoard();
+    phase_ = Phase::kWaiting;
+}
+
+void HostReferee::DeploymentBegins() {
+    ClearBoard();
+    phase_ = Phase::kDeploying;
+}
+
+void HostReferee::Deployed(const SwitchEndBody& b) {
+    if (!IsValidSeat(b.seat)) return;
+    for (int k = 0; k < kPiecesPerSeat; ++k) {
+        PieceRec& pc = copy_->pieces[b.seat * kPiecesPerSeat + k];
+        pc.code = b.codes[k];
+        pc.alive = 1;
+    }
+}
+
+void HostReferee::BattleBegins(const AllSwitchEndBody& b) {
+    GameState& c = *copy_;
+    c.netMoveTime = TimeInRange(b.moveTime) ? b.moveTime : host_.netMoveTime;
+    c.curSeat = b.firstSeat;
+    c.turnDirection = b.turnDirection;
+    c.deployedPieces = c.pieces;
+    c.battleRunning = 1;
+    c.stepCount = 0;
+    drawn_ = false;
+    c.turnStarted = c.turnClock = c.ui->Now();
+    std::fill(std::begin(timeouts_), std::end(timeouts_), 0);
+    phase_ = Phase::kBattle;
+}
+
+void HostReferee::EndsDrawn() {
+    drawn_ = true;
+    if (copy_->stepCount > 0) copy_->battleRunning = 0;
+}
+
+bool HostReferee::MoveTimeOver() const {
+    // Whole seconds, counted from the moment the turn went out: a side
+    // counts from when it received that step, later, so its own time-out
+    // never comes before the host's.
+    return copy_->ui->Now().seconds - copy_->turnStarted.seconds >= copy_->netMoveTime;
+}
+
+HostReferee::Verdict HostReferee::Judge(const MoveQzBody& b) {
+    GameState& c = *copy_;
+    if (!Running()) return Verdict::kNoBattle;
+    if (b.seat != c.curSeat) return Verdict::kNotToMove;
+    const MoveCand m = MoveToView(b.move, b.seat, 0);
+    if (m.mover == kNoPiece) {
+        // The reader lets only the two special steps through without a mover.
+        if (IsTimeoutMove(m.fromX, m.fromY, m.toX, m.toY)) {
+            if (!MoveTimeOver()) return Verdict::kTooEarly;
+            if (timeouts_[b.seat] >= kTimeoutsPassed) return Verdict::kHandOver;
+        }
+        return Verdict::kRelay;
+    }
+    if (!IsExecutableMove(c, m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY)) return Verdict::kIllegal;
+    if (m.outcome != MoveOutcome(c.pieces, m.mover, m.target)) return Verdict::kFalseOutcome;
+    return Verdict::kRelay;
+}
+
+void HostReferee::Apply(const MoveQzBody& b) {
+    GameState& c = *copy_;
+    const MoveCand m = MoveToView(b.move, b.seat, 0);
+    if (IsTimeoutMove(m.fromX, m.fromY, m.toX, m.toY) && IsValidSeat(b.seat)) ++timeouts_[b.seat];
+    ExecuteMove(c, m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome);
+    // A team with nothing left, or a draw already agreed, ends the battle, as
+    // every side sees it.
+    if (drawn_ || !TeamHasLivePiece(c, 0) || !TeamHasLivePiece(c, 1)) c.battleRunning = 0;
+}
+
+void HostReferee::SeatTaken(int seat) {
+    if (IsValidSeat(seat)) timeouts_[seat] = 0;
+}
+
+std::string HostReferee::VerdictText(Verdict v, int seat) {
+    const std::string who = Gb("位置") + std::to_string(seat + 1);
+    switch (v) {
+        case Verdict::kNoBattle: return who + Gb(" 的棋步不在战役中，此步作废！");
+        case Verdict::kNotToMove: return who + Gb(" 未轮到走棋，此步作废！");
+        case Verdict::kIllegal: return who + Gb(" 的棋步不合规则，此步作废！");
+        case Verdict::kFalseOutcome: return who + Gb(" 的棋步胜负不符，此步作废！");
+        case Verdict::kTooEarly: return who + Gb(" 的走棋时间未到，超时作废！");
+        case Verdict::kHandOver: return who + Gb(" 超时次数太多，由计算机接管！");
+        case Verdict::kRelay: break;
+    }
+    return std::string();
+}
+
+}  // namespace jq::net

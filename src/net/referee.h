@@ -1,0 +1,91 @@
+// The host's own copy of the LAN battle, kept exactly in the order the relay
+// sends the packets out: every deployment, the battle start, every step and
+// the end by the rules, by a draw or by the step limit. The relay asks it
+// about each move before it relays the move, and builds "JoinLast" from it,
+// so a side that applies everything it receives never gets a packet it
+// cannot apply and always joins at the point the others stand.
+//
+// The copy is seen as the host sees the board (seat 0 at the bottom, which
+// is the absolute view). It has no screen; its clock is the host's.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "core/qipan.h"
+#include "net/packet.h"
+
+namespace jq::net {
+
+// Time-outs a seat may pass in one battle; the next hands it to the computer.
+constexpr int kTimeoutsPassed = 3;
+
+class HostReferee {
+public:
+    // Why a "MoveQz" is not relayed.
+    enum class Verdict {
+        kRelay,
+        kNoBattle,       // no battle runs on the copy
+        kNotToMove,      // the seat is not the one to move
+        kIllegal,        // the rules refuse the move in this position
+        kFalseOutcome,   // the outcome is not the one the pieces give
+        kTooEarly,       // a time-out before the seat's move time ran out
+        kHandOver,       // a time-out beyond those passed: the seat goes to the computer
+    };
+
+    // `host` gives the clock and the options the battle starts with.
+    explicit HostReferee(GameState& host);
+    ~HostReferee();
+    HostReferee(const HostReferee&) = delete;
+    HostReferee& operator=(const HostReferee&) = delete;
+
+    const GameState& Game() const { return *copy_; }
+
+    // A new round in the waiting room: nothing deployed, step 0.
+    void NewRound();
+    // "JoinOk" went out: the seats deploy on an empty board.
+    void DeploymentBegins();
+    // A "SwitchEnd" went out.
+    void Deployed(const SwitchEndBody& b);
+    // "AllSwitchEnd" went out.
+    void BattleBegins(const AllSwitchEndBody& b);
+    // "MaxStepLimited" or "PeaceFinalOk" went out: the battle ends drawn, as
+    // every side ends it, once a step has been made (a draw agreed before
+    // the first step ends the battle after it).
+    void EndsDrawn();
+
+    bool Deploying() const { return phase_ == Phase::kDeploying; }
+    // A battle runs: it has begun and not ended.
+    bool Running() const { return phase_ == Phase::kBattle && copy_->battleRunning != 0; }
+    // The battle has begun in this round (it may have ended since).
+    bool BattleBegun() const { return phase_ == Phase::kBattle; }
+
+    // Whether `b` may be relayed now.
+    Verdict Judge(const MoveQzBody& b);
+    // Carries out a move that went out (judged kRelay).
+    void Apply(const MoveQzBody& b);
+    // A side took the seat: its count of time-outs starts again, as the
+    // side's own does.
+    void SeatTaken(int seat);
+    // The time-outs seat `seat` has passed in this battle.
+    int Timeouts(int seat) const { return IsValidSeat(seat) ? timeouts_[seat] : 0; }
+
+    // The status-line text (GB2312) for a move of `seat` not relayed.
+    static std::string VerdictText(Verdict v, int seat);
+
+private:
+    enum class Phase { kWaiting, kDeploying, kBattle };
+    class Clock;
+
+    void ClearBoard();
+    bool MoveTimeOver() const;
+
+    GameState& host_;
+    std::unique_ptr<Clock> clock_;
+    std::unique_ptr<GameState> copy_;
+    Phase phase_ = Phase::kWaiting;
+    bool drawn_ = false;
+    int timeouts_[kSeats] = {};
+};
+
+}  // namespace jq::net

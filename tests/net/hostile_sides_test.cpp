@@ -1,0 +1,484 @@
+// Hostile sides against the host on the model (no sockets). Seat 0 is the host's player, seat 1 our own side,
+// seats 2 and 3 connections driven packet by packet; a side that follows the protocol to the letter listens on
+// every connection. Whatever seat 2 sends, every side must end with the board, the seat to move and the steps
+// of the host's copy of the battle.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <set>
+#include <memory>
+
+#include "core/combat.h"
+#include "core/text.h"
+#include "net/netbattle.h"
+#include "net/relay.h"
+#include "play/execute.h"
+#include "play/turnloop.h"
+#include "support/host_moves.h"
+#include "support/lan_fakes.h"
+#include "support/literal_side.h"
+#include "support/recording_ui.h"
+#include "support/scene.h"
+
+namespace jq::net {
+namespace {
+
+using Verdict = HostReferee::Verdict;
+using testing::LiteralSide;
+
+constexpr ConnId kOwn = 1;
+inline ConnId ConnOf(int seat) { return seat + 1; }
+
+// One of our own sides: the host's (seat 0) or a joining one.
+struct Side {
+    explicit Side(int seat) {
+        g->ui = &ui, g->lan = lan.get(), g->netConnected = 1, g->myNetSeat = seat;
+        g->appFolder = "/nonexistent-jq-folder/";
+        g->myNetName = "p" + std::to_string(seat);
+        g->mainRandom.Seed(7 + static_cast<uint32_t>(seat));
+        OptionsRec& o = g->optionsRecord;
+        o.netMoveTimeOption = 30, o.netDeployTimeOption = 300, o.netDisconnectTimeOption = 300;
+        o.netMinMoveIntervalOption = 0;
+        lan->AttachClient(&link);
+    }
+    std::unique_ptr<GameState> g = std::make_unique<GameState>();
+    test::RecordingUi ui;
+    std::unique_ptr<LanSession> lan = std::make_unique<LanSession>(*g);
+    testing::FakeClientLink link;
+};
+
+SeatRec Rec(int seat) {
+    SeatRec r;
+    PutBoundedText(r.name, 32, "raw" + std::to_string(seat));
+    r.seat = seat, r.state = 1;
+    return r;
+}
+
+Packet Army(int seat) {
+    SwitchEndBody b{{}, seat};
+    std::copy(test::kArmy, test::kArmy + kPiecesPerSeat, b.codes);
+    return EncodeSwitchEnd(b);
+}
+
+struct Table {
+    // `beforeJoin` runs on the host's game before it opens the waiting room.
+    explicit Table(const std::function<void(GameState&)>& beforeJoin = {}) {
+        sides[0] = std::make_unique<Side>(0);
+        GameState& h = host();
+        h.isNetHost = 1;
+        sides[0]->lan->StartHosting(&links);
+        relay().Connected(kOwn, "127.0.0.1", 40001);
+        relay().SetOwnEndpoint("127.0.0.1", 40001);
+        for (int s = 1; s < kSeats; ++s) relay().Connected(ConnOf(s), "10.0.0." + std::to_string(s), 600 + s);
+        for (int s = 0; s < kSeats; ++s) literal.emplace(ConnOf(s), LiteralSide(s));
+        if (beforeJoin) beforeJoin(h);
+        RejoinNetBattle(h);
+        AddSide(1);
+        for (int s : {2, 3}) Raw(s, EncodeJoin(Rec(s)));
+        Settle();
+    }
+    GameState& host() { return *sides[0]->g; }
+    HostRelay& relay() { return *sides[0]->lan->relay(); }
+    const GameState& copy() { return relay().Referee(); }
+    void AddSide(int seat, ConnId conn = -1) {
+        sides[seat] = std::make_unique<Side>(seat);
+        sideConn[seat] = conn < 0 ? ConnOf(seat) : conn;
+        RejoinNetBattle(*sides[seat]->g);
+    }
+    // Bytes from a connection without a side of ours.
+    void Raw(int seat, const Packet& p, ConnId conn = -1) {
+        relay().Received(conn < 0 ? ConnOf(seat) : conn, p.data(), p.size());
+    }
+    // Our sides' bytes up (unless held back), everything relayed down.
+    void Carry() {
+        for (int s = 0; s < kSeats; ++s) {
+            if (!sides[s] || hold.count(s)) continue;
+            std::vector<uint8_t> up;
+            up.swap(sides[s]->link.written);
+            relay().Received(s == 0 ? kOwn : sideConn[s], up.data(), up.size());
+        }
+        for (auto& [conn, bytes] : links.written) {
+            std::vector<uint8_t> down;
+            down.swap(bytes);
+            if (literal.count(conn)) literal.at(conn).Feed(down);
+            for (int s = 0; s < kSeats; ++s)
+                if (sides[s] && (s == 0 ? kOwn : sideConn[s]) == conn) sides[s]->lan->ClientReceived(down.data(), down.size());
+        }
+    }
+    // Ticks until every side of ours has applied all it received.
+    void Settle() {
+        for (int i = 0, idleTicks = 0; i < 300 && idleTicks < 4; ++i) {
+            for (auto& s : sides)
+                if (s) TickMainTimer(*s->g);
+            Carry();
+            bool idle = true;
+            for (auto& s : sides) idle = idle && (!s || s->lan->InboxSize() == 0);
+            idleTicks = idle ? idleTicks + 1 : 0;
+        }
+    }
+    bool StartBattle() {
+        host().netState = kNetWaiting;
+        HostStartsBattle(host());
+        Settle();
+        for (int s = 1; s < kSeats; ++s)
+            if (!sides[s] && host().seatTable[s].state == 1) Raw(s, Army(s));
+        for (auto& s : sides)
+            if (s) FinishOwnDeployment(*s->g);
+        Settle();
+        return host().netState == kNetBattle && copy().battleRunning == 1;
+    }
+    // The seat to move makes a legal move (a fight when `fights` and one exists), sent the way its seat is
+    // played: by our side, by the host's side for a computer seat, else on the seat's connection.
+    bool Turn(int pick, bool fights = false) {
+        if (copy().battleRunning == 0) return false;
+        const int seat = copy().curSeat;
+        std::vector<MoveCand> moves = test::LegalMoves(copy(), fights, seat);
+        if (moves.empty()) moves = test::LegalMoves(copy(), false, seat);
+        MoveQzBody b{MoveCand{}, seat};
+        if (moves.empty())
+            MakeGiveUpMove(b.move, 0);
+        else
+            b = test::InSenderView(moves[static_cast<size_t>(pick) % moves.size()], seat);
+        Move(b);
+        Settle();
+        return true;
+    }
+    void Move(const MoveQzBody& b) {
+        const int seat = b.seat;
+        if (sides[seat] && seat != 0 && host().seatTable[seat].state == 1) {
+            sides[seat]->g->netMoveRecord = b.move;
+            SendNetMessage(*sides[seat]->g, "MoveQz", seat);
+        } else if (seat == 0 || host().seatTable[seat].state != 1) {
+            host().netMoveRecord = b.move;
+            SendNetMessage(host(), "MoveQz", seat);
+        } else {
+            Raw(seat, EncodeMoveQz(b));
+        }
+    }
+    // Honest turns until it is `seat`'s turn.
+    bool UntilTurnOf(int seat, int pick = 0) {
+        for (int i = 0; i < 8 && copy().battleRunning == 1; ++i) {
+            if (copy().curSeat == seat) return true;
+            Turn(pick + i);
+        }
+        return copy().curSeat == seat;
+    }
+
+    testing::FakeServerLinks links;
+    std::unique_ptr<Side> sides[kSeats];
+    ConnId sideConn[kSeats] = {kOwn, -1, -1, -1};
+    std::set<int> hold;  // seats whose bytes do not reach the host yet
+    std::map<ConnId, LiteralSide> literal;
+};
+
+// Every side still connected, ours and the literal ones, stands where the host's copy stands.
+void ExpectAllAgree(Table& t) {
+    const GameState& c = t.copy();
+    for (auto& [conn, side] : t.literal) {
+        // A connection that has given up its seat hears nothing more.
+        if (t.links.closed.count(conn) || (conn != kOwn && t.relay().SeatOfConnection(conn) < 0)) continue;
+        SCOPED_TRACE("literal side on connection " + std::to_string(conn));
+        EXPECT_EQ(testing::Parting(side, c), "");
+        EXPECT_EQ(side.running(), c.battleRunning == 1);
+        EXPECT_EQ(side.movesOutsideBattle(), 0);
+        EXPECT_EQ(side.peaceOutsideBattle(), 0);
+        EXPECT_EQ(side.result(), testing::kNoResult);
+        EXPECT_FALSE(side.broken());
+    }
+    for (int s = 0; s < kSeats; ++s) {
+        if (!t.sides[s]) continue;
+        SCOPED_TRACE("our side at seat " + std::to_string(s));
+        const GameState& g = *t.sides[s]->g;
+        EXPECT_EQ(g.netConnected, 1);
+        EXPECT_EQ(testing::Parting(t.literal.at(s == 0 ? kOwn : t.sideConn[s]), g), "");
+        EXPECT_EQ(testing::AbsoluteSteps(g), testing::AbsoluteSteps(c));
+    }
+}
+
+// Seat 2's live piece that `which` picks, -1 none.
+int Seat2Piece(const GameState& c, const std::function<bool(const PieceRec&, int kind)>& which) {
+    for (int i = 2 * kPiecesPerSeat; i < 3 * kPiecesPerSeat; ++i) {
+        const int point = PointIndexAt(*c.board, c.pieces[i].x, c.pieces[i].y);
+        if (point >= 0 && which(c.pieces[i], c.board->boardPoints[point].kind)) return i;
+    }
+    return -1;
+}
+
+// A move of seat 2's `piece` onto (x, y) in seat 2's own view, with the outcome the pieces give (onto a far
+// empty point when `to` is -1: at least five points away).
+MoveQzBody Seat2Move(const GameState& c, int piece, int to = -1) {
+    MoveCand m;
+    m.mover = piece;
+    m.fromX = c.pieces[piece].x, m.fromY = c.pieces[piece].y;
+    for (int i = 0; i < kPointCount && to < 0; ++i) {
+        const BoardPoint& bp = c.board->boardPoints[i];
+        if (PieceAtPoint(bp.gridX, bp.gridY, c.pieces) == kNoPiece && std::abs(bp.gridX - m.fromX) + std::abs(bp.gridY - m.fromY) > 4)
+            to = i;
+    }
+    const BoardPoint& bp = c.board->boardPoints[to];
+    m.toX = bp.gridX, m.toY = bp.gridY;
+    m.target = PieceAtPoint(m.toX, m.toY, c.pieces);
+    m.outcome = MoveOutcome(c.pieces, m.mover, m.target);
+    return test::InSenderView(m, 2);
+}
+int PointOf(const GameState& c, int piece) { return PointIndexAt(*c.board, c.pieces[piece].x, c.pieces[piece].y); }
+
+// What a connection sends that no side may apply, once `seat` is to move (`prepare` brings the battle there
+// instead when given); the status line says why, and `relayed` of the moves go out.
+struct BadMoves {
+    const char* what;
+    int seat;
+    std::function<std::vector<MoveQzBody>(Table&)> make;
+    Verdict verdict;
+    int relayed = 0;
+    ConnId from = ConnOf(2);
+    std::function<bool(Table&)> prepare;
+};
+
+int DeadSeat2Piece(const GameState& c) {
+    for (int i = 2 * kPiecesPerSeat; i < 3 * kPiecesPerSeat; ++i)
+        if (c.pieces[i].alive == 0) return i;
+    return -1;
+}
+
+TEST(HostileSides, MovesNoSideMayApplyAreNotRelayed) {
+    using V = std::vector<MoveQzBody>;
+    const BadMoves rows[] = {
+        {"a quiet move sent as lost", 2,
+         [](Table& t) {
+             MoveQzBody b = *test::QuietMove(t.copy(), 3);
+             b.move.outcome = kMoverRemoved;
+             return V{b};
+         },
+         Verdict::kFalseOutcome},
+        {"a mine moved", 2,
+         [](Table& t) { return V{Seat2Move(t.copy(), Seat2Piece(t.copy(), [](const PieceRec& p, int) { return p.code == kMine; }))}; },
+         Verdict::kIllegal},
+        {"a headquarters piece moved", 2,
+         [](Table& t) {
+             return V{Seat2Move(t.copy(), Seat2Piece(t.copy(), [](const PieceRec& p, int kind) {
+                                    return kind == kHeadquarters && p.code != kFlag;
+                                }))};
+         },
+         Verdict::kIllegal},
+        {"a railway jump with no path", 2,
+         [](Table& t) { return V{Seat2Move(t.copy(), Seat2Piece(t.copy(), [](const PieceRec& p, int kind) { return kind == kRailway && p.code == 8; }))}; },
+         Verdict::kIllegal},
+        {"an attack on an own piece", 2,
+         [](Table& t) { return V{Seat2Move(t.copy(), 2 * kPiecesPerSeat + 15, PointOf(t.copy(), 2 * kPiecesPerSeat))}; },
+         Verdict::kIllegal},
+        {"an attack on the partner's piece", 2,
+         [](Table& t) { return V{Seat2Move(t.copy(), 2 * kPiecesPerSeat + 15, PointOf(t.copy(), 0))}; },
+         Verdict::kIllegal},
+        {"a move and a give-up out of turn", 3,
+         [](Table& t) {
+             MoveQzBody giveUp{MoveCand{}, 2};
+             MakeGiveUpMove(giveUp.move, 2);
+             return V{test::InSenderView(test::LegalMoves(t.copy(), false, 2).at(0), 2), giveUp};
+         },
+         Verdict::kNotToMove},
+        {"a second move in one turn", 2,
+         [](Table& t) {
+             const auto moves = test::LegalMoves(t.copy(), false);
+             return V{test::InSenderView(moves.at(0), 2), test::InSenderView(moves.at(1), 2)};
+         },
+         Verdict::kNotToMove, 1},
+        {"the host's side moving for a person's seat", 3, [](Table& t) { return V{*test::QuietMove(t.copy(), 0)}; },
+         Verdict::kNotToMove, 0, kOwn},
+        {"a removed piece moved", 2,
+         [](Table& t) {
+             const int dead = DeadSeat2Piece(t.copy());
+             MoveCand m{dead, kNoPiece, t.copy().pieces[dead].x, t.copy().pieces[dead].y};
+             const MoveQzBody far = Seat2Move(t.copy(), Seat2Piece(t.copy(), [](const PieceRec&, int) { return true; }));
+             const GridPoint to = TurnGridPoint(GridPoint{far.move.toX, far.move.toY}, -2);
+             m.toX = to.x, m.toY = to.y, m.outcome = kMoverWins;
+             return V{test::InSenderView(m, 2)};
+         },
+         Verdict::kIllegal, 0, ConnOf(2),
+         // Fights until seat 2, to move, has lost a piece.
+         [](Table& t) {
+             for (int i = 0; i < 400 && t.copy().battleRunning == 1; ++i) {
+                 if (t.copy().curSeat == 2 && DeadSeat2Piece(t.copy()) >= 0) return true;
+                 t.Turn(i, true);
+             }
+             return false;
+         }},
+    };
+    for (const BadMoves& row : rows) {
+        SCOPED_TRACE(row.what);
+        Table t;
+        ASSERT_TRUE(t.StartBattle());
+        ASSERT_TRUE(row.prepare ? row.prepare(t) : t.UntilTurnOf(row.seat));
+        const int steps = t.copy().stepCount;
+        const std::vector<MoveQzBody> moves = row.make(t);
+        for (const MoveQzBody& b : moves) {
+            const Packet p = EncodeMoveQz(b);
+            t.relay().Received(row.from, p.data(), p.size());
+        }
+        EXPECT_EQ(t.sides[0]->ui.status[3], HostReferee::VerdictText(row.verdict, moves.back().seat));
+        EXPECT_EQ(t.copy().stepCount, steps + row.relayed);
+        t.Settle();
+        // The seat to move keeps its turn, and moves.
+        for (int i = 0; i < 6; ++i) t.Turn(i);
+        EXPECT_EQ(t.copy().stepCount, steps + row.relayed + 6);
+        ExpectAllAgree(t);
+    }
+}
+
+// A side that times out the moment its turn comes: refused until its move time has run out on the host's
+// clock; three pass, the fourth hands the seat to the computer.
+TEST(HostileSides, TimeOutsCountOnTheHostsClock) {
+    Table t;
+    ASSERT_TRUE(t.StartBattle());
+    MoveQzBody timeout{MoveCand{}, 2};
+    for (int n = 1; n <= 4; ++n) {
+        ASSERT_TRUE(t.UntilTurnOf(2, n));
+        MakeTimeoutMove(timeout.move, n);
+        const int steps = t.copy().stepCount;
+        t.Raw(2, EncodeMoveQz(timeout));
+        EXPECT_EQ(t.copy().stepCount, steps);
+        EXPECT_EQ(t.sides[0]->ui.status[3], HostReferee::VerdictText(Verdict::kTooEarly, 2));
+        // The move time, to the second: a side's own time-out comes a second later.
+        for (auto& s : t.sides)
+            if (s) s->ui.clock.seconds += 30;
+        t.Raw(2, EncodeMoveQz(timeout));
+        EXPECT_EQ(t.copy().stepCount, n < 4 ? steps + 1 : steps);
+        t.Settle();
+    }
+    EXPECT_EQ(t.sides[0]->ui.status[3], HostReferee::VerdictText(Verdict::kHandOver, 2));
+    EXPECT_EQ(t.host().seatTable[2].state, 0);
+    EXPECT_TRUE(t.links.closed.count(ConnOf(2)));
+    EXPECT_EQ(t.copy().curSeat, 2);
+    // The computer's seat: the host's side moves for it.
+    for (int i = 0; i < 5; ++i) t.Turn(i);
+    EXPECT_EQ(t.literal.at(ConnOf(3)).seatRecord(2).state, 0);
+    ExpectAllAgree(t);
+}
+
+TEST(HostileSides, PeaceWordsOutsideTheBattleAreNotRelayed) {
+    Table t;
+    t.host().netState = kNetWaiting;
+    HostStartsBattle(t.host());
+    t.Settle();
+    ASSERT_TRUE(t.relay().Referee().battleRunning == 0);
+    t.Raw(2, EncodeSeatWord(Word::kPeaceRequest, 2));
+    for (int s : {2, 3}) t.Raw(s, EncodeSeatWord(Word::kPeaceOk, s));
+    t.Settle();
+    // Everyone agrees once the battle runs.
+    for (int s : {2, 3}) t.Raw(s, Army(s));
+    for (auto& s : t.sides)
+        if (s) FinishOwnDeployment(*s->g);
+    t.Settle();
+    ASSERT_EQ(t.host().netState, kNetBattle);
+    for (int i = 0; i < 4; ++i) t.Turn(i);
+    ExpectAllAgree(t);
+    EXPECT_EQ(t.host().peaceAgreed, 0);
+}
+
+// A draw agreed before the first step: every side ends the battle after that step, and so does the host's copy.
+TEST(HostileSides, ADrawAgreedBeforeTheFirstStepEndsAfterIt) {
+    Table t;
+    ASSERT_TRUE(t.StartBattle());
+    t.Raw(2, EncodeSeatWord(Word::kPeaceRequest, 2));
+    AnswerPeace(t.host(), true);
+    AnswerPeace(*t.sides[1]->g, true);
+    t.Settle();
+    t.Raw(3, EncodeSeatWord(Word::kPeaceOk, 3));
+    t.Settle();
+    EXPECT_EQ(t.copy().battleRunning, 1);
+    ASSERT_TRUE(t.Turn(0));
+    EXPECT_EQ(t.copy().battleRunning, 0);
+    for (auto& [conn, side] : t.literal) {
+        EXPECT_EQ(side.result(), testing::kResultDraw) << "connection " << conn;
+        EXPECT_EQ(side.endedAt(), 1);
+    }
+    EXPECT_EQ(t.sides[0]->ui.results, std::vector<int>{kBattleDraw});
+    EXPECT_EQ(t.sides[1]->ui.results, std::vector<int>{kBattleDraw});
+}
+
+// Joins that see everything relayed before them: right after a move the host's own side has not applied yet,
+// in the deployment after a "SwitchEnd" not yet back at the host's side, and a side of ours whose bytes reach
+// the host late.
+TEST(HostileSides, AJoinSeesEverythingRelayedBeforeIt) {
+    constexpr ConnId kLate = 9;
+    {
+        SCOPED_TRACE("in the battle");
+        Table t;
+        ASSERT_TRUE(t.StartBattle());
+        ASSERT_TRUE(t.UntilTurnOf(1));
+        // Seat 3 is given up, seat 1 moves and a new side takes seat 3, before anything of it comes back to
+        // the host's side; seat 2 moves while the host's side catches up.
+        t.relay().Connected(kLate, "10.0.0.7", 700);
+        t.literal.emplace(kLate, LiteralSide(3));
+        t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3));
+        t.Move(*test::QuietMove(t.copy(), 0));
+        t.Carry();
+        t.Raw(3, EncodeJoin(Rec(3)), kLate);
+        t.Carry();
+        EXPECT_EQ(testing::Parting(t.literal.at(kLate), t.copy()), "");
+        TickMainTimer(t.host());
+        t.Raw(2, EncodeMoveQz(*test::QuietMove(t.copy(), 0)));
+        t.Carry();
+        EXPECT_EQ(testing::Parting(t.literal.at(kLate), t.copy()), "");
+        t.Settle();
+        for (int i = 0; i < 6; ++i) t.Turn(i);
+        ExpectAllAgree(t);
+    }
+    {
+        SCOPED_TRACE("in the deployment");
+        Table t;
+        t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3));
+        t.host().netState = kNetWaiting;
+        HostStartsBattle(t.host());
+        t.Settle();
+        t.relay().Connected(kLate, "10.0.0.7", 700);
+        t.literal.emplace(kLate, LiteralSide(3));
+        t.Raw(2, Army(2));
+        t.Raw(3, EncodeJoin(Rec(3)), kLate);
+        t.Carry();
+        EXPECT_EQ(t.literal.at(kLate).board()[2 * kPiecesPerSeat].alive, 1);
+        t.Raw(3, Army(3), kLate);
+        for (auto& s : t.sides)
+            if (s) FinishOwnDeployment(*s->g);
+        t.Settle();
+        ASSERT_EQ(t.copy().battleRunning, 1);
+        for (int i = 0; i < 6; ++i) t.Turn(i);
+        ExpectAllAgree(t);
+    }
+    {
+        SCOPED_TRACE("a side whose bytes reach the host late");
+        Table t;
+        t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3));
+        ASSERT_TRUE(t.StartBattle());
+        t.relay().Connected(kLate, "10.0.0.7", 700);
+        t.literal.emplace(kLate, LiteralSide(3));
+        t.hold.insert(3);
+        t.AddSide(3, kLate);
+        for (int i = 0; i < 5; ++i) t.Turn(i);
+        t.hold.clear();
+        t.Settle();
+        ASSERT_EQ(t.host().seatTable[3].state, 1);
+        for (int i = 0; i < 8; ++i) t.Turn(i);
+        ExpectAllAgree(t);
+    }
+}
+
+// A battle against the computer left at step 9, then a LAN game: it starts at step 0 everywhere.
+TEST(HostileSides, ANewLanGameStartsAtStepZero) {
+    Table t([](GameState& h) {
+        h.stepCount = 9;
+        for (int e = 0; e < 9; ++e) h.stepRecords[e] = StepRec{0, 0};
+    });
+    EXPECT_EQ(t.host().stepCount, 0);
+    EXPECT_EQ(t.sides[0]->ui.status[2], Gb("当前已走：0 步"));
+    EXPECT_EQ(t.copy().stepCount, 0);
+    for (auto& [conn, side] : t.literal) EXPECT_EQ(side.steps(), 0) << "connection " << conn;
+    EXPECT_EQ(t.sides[1]->g->stepCount, 0);
+    ASSERT_TRUE(t.StartBattle());
+    for (int i = 0; i < 4; ++i) t.Turn(i);
+    ExpectAllAgree(t);
+}
+
+}  // namespace
+}  // namespace jq::net
