@@ -468,7 +468,14 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
     }
     const SeatRec& held = g_.seatTable[s];
     const bool roundUnderWay = g_.netState >= kNetHostStarted && g_.netState <= kNetBattle;
-    if (!c.own && c.seat == s && seatConn_[s] == id && held.state != 0 && roundUnderWay) {
+    // A side that rejoins its seat for the next round while the host's side
+    // still plays the last one; or anyone who joins once the battle has
+    // ended on the copy but not yet on the host's side: "JoinLast" would
+    // tell of a battle that runs no more (after a draw the joiner would wait
+    // for moves forever). Both are answered from the waiting room.
+    const bool rejoinsForNextRound = c.seat == s && seatConn_[s] == id && held.state != 0;
+    const bool battleOver = referee_.BattleBegun() && !referee_.Running();
+    if (!c.own && roundUnderWay && (rejoinsForNextRound || battleOver)) {
         // One waits per connection: the latest.
         auto w = std::find_if(waitingJoins_.begin(), waitingJoins_.end(), [id](const auto& j) { return j.first == id; });
         if (w != waitingJoins_.end())

@@ -113,9 +113,11 @@ public:
     void StopListening();
     // A side whose battle has ended asks for the next round ("Join" on the
     // connection that holds its seat) while the host's side still plays the
-    // last one; its "Join" waits until the host's side is back in the
-    // waiting room, and is taken then. Called only while the host's side is
-    // in the waiting room: the last round is over for the relay too.
+    // last one; likewise any remote "Join" that comes once the battle has
+    // ended on the copy, before the host's side has seen the end. Such a
+    // "Join" waits until the host's side is back in the waiting room, and is
+    // taken then. Called only while the host's side is in the waiting room:
+    // the last round is over for the relay too.
     void AdmitWaitingJoins();
     // The seat a connection holds, -1 none.
     int SeatOfConnection(ConnId id) const;

@@ -464,6 +464,90 @@ TEST(HostileSides, AJoinSeesEverythingRelayedBeforeIt) {
     }
 }
 
+// A side that joins the free seat after the step that ends the battle on the host's copy, before the host's own
+// side has noticed the end: it is never told that a battle runs (after a draw it would wait for moves that never
+// come), but is answered from the waiting room and plays the next round with everyone.
+TEST(HostileSides, AJoinAfterTheLastStepWaitsForTheNextRound) {
+    constexpr ConnId kLate = 9;
+    struct Row {
+        const char* what;
+        // Brings the battle to the packet that ends it on the copy and sends that packet, which reaches every
+        // side; nobody ticks before the join comes.
+        std::function<void(Table&)> end;
+    };
+    auto giveUp = [](int seat) {
+        MoveQzBody b{MoveCand{}, seat};
+        MakeGiveUpMove(b.move, seat);
+        return b;
+    };
+    auto askPeace = [](Table& t) {
+        t.Raw(2, EncodeSeatWord(Word::kPeaceRequest, 2));
+        AnswerPeace(t.host(), true);
+        t.Settle();
+    };
+    const Row rows[] = {
+        {"a draw agreed before the first step, then the step",
+         [askPeace](Table& t) {
+             askPeace(t);
+             AnswerPeace(*t.sides[1]->g, true);
+             t.Settle();
+             EXPECT_EQ(t.copy().battleRunning, 1);
+             const int seat = t.copy().curSeat;
+             t.Move(test::InSenderView(test::LegalMoves(t.copy(), false, seat).at(0), seat));
+             t.Carry();
+         }},
+        {"a draw agreed by the last answer",
+         [askPeace](Table& t) {
+             t.Turn(0);
+             askPeace(t);
+             EXPECT_EQ(t.copy().battleRunning, 1);
+             AnswerPeace(*t.sides[1]->g, true);
+             t.Carry();
+         }},
+        {"a team without pieces: its second seat gives up",
+         [giveUp](Table& t) {
+             t.Turn(0);
+             EXPECT_TRUE(t.UntilTurnOf(1));
+             t.Move(giveUp(1));
+             t.Settle();
+             EXPECT_TRUE(t.UntilTurnOf(3));
+             t.Move(giveUp(3));
+             t.Carry();
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Table t;
+        t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3));
+        ASSERT_TRUE(t.StartBattle());
+        row.end(t);
+        ASSERT_EQ(t.copy().battleRunning, 0);
+        ASSERT_EQ(t.host().netState, kNetBattle);
+        t.relay().Connected(kLate, "10.0.0.7", 700);
+        t.literal.emplace(kLate, LiteralSide(3));
+        t.AddSide(3, kLate);
+        t.Carry();
+        // Seat 2's side, having seen the end, asks for the next round.
+        t.Raw(2, EncodeJoin(Rec(2)));
+        t.Settle();
+        const LiteralSide& late = t.literal.at(kLate);
+        // Told of a battle, the literal side would run it, or end it itself.
+        EXPECT_FALSE(late.running());
+        EXPECT_EQ(late.endedAt(), -1);
+        EXPECT_EQ(late.steps(), 0);
+        EXPECT_FALSE(late.refused());
+        EXPECT_EQ(t.relay().SeatOfConnection(kLate), 3);
+        EXPECT_EQ(late.seatRecord(3).state, 1);
+        EXPECT_EQ(t.sides[3]->g->netState, kNetWaiting);
+        EXPECT_EQ(t.sides[3]->g->battleRunning, 0);
+        // The next round, with the new side in it.
+        ASSERT_TRUE(t.StartBattle());
+        EXPECT_EQ(t.host().seatTable[3].state, 1);
+        for (int i = 0; i < 8; ++i) t.Turn(i);
+        ExpectAllAgree(t);
+    }
+}
+
 // A battle against the computer left at step 9, then a LAN game: it starts at step 0 everywhere.
 TEST(HostileSides, ANewLanGameStartsAtStepZero) {
     Table t([](GameState& h) {
