@@ -446,6 +446,14 @@ void HostRelay::HandleMove(const Conn& c, int s, const Packet& p) {
     }
     if (v != Verdict::kRelay) {
         g_.ui->SetStatusText(3, HostReferee::VerdictText(v, s));
+        // The host's own side gave up its turn when it sent the move, and
+        // would get it back only with the next step: it chooses again. Its
+        // computer moves only for a seat nobody holds, and a time-out is
+        // not sent twice, since the side counts them as it sends them.
+        if (c.own && v != Verdict::kTooEarly && v != Verdict::kHandOver) {
+            g_.netMyTurn = 1;
+            g_.aiMoverGuard = -1;
+        }
         return;
     }
     QueueToOccupied(p);
