@@ -92,10 +92,7 @@ void ApplyJoinCancel(GameState& g, int s) {
     // On the host the relay gave the seat up (the host's own seat stays
     // occupied, played by the computer) when it relayed this; by now the
     // seat may have been taken again.
-    if (g.isNetHost == 0) {
-        r = SeatRec{};
-        PutBoundedText(r.name, sizeof r.name, Gb("计算机"));
-    }
+    if (g.isNetHost == 0) FreeSeatRecord(r);
     LabelSeat(g, s, Gb("计算机"));
 }
 

@@ -32,6 +32,9 @@ MoveCand MoveToView(const MoveCand& m, int senderSeat, int viewSeat);
 int ProcessClientMessage(GameState& g);
 
 // ---- Seats and rounds ----
+// A freed seat's record: zero (no address, port or state left of its last
+// holder) and named "计算机".
+void FreeSeatRecord(SeatRec& r);
 // Every seat record zero, named "计算机", and the board labels with them.
 void ResetSeatNames(GameState& g);
 // Prepares the next LAN battle (the options' running copies through the one

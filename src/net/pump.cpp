@@ -97,13 +97,8 @@ void HostDuties(GameState& g) {
 
 void StartBattle(GameState& g) {
     g.battleRunning = 1;
-    g.stepCount = 0;
+    ClearBattleSteps(g);
     for (MoveRec& m : g.moveHistory) m = MoveRec{};
-    for (int i = 0; i < kStepSlots; ++i) {
-        g.stepRecords[i] = StepRec{0, 0};
-        if (i < kMaxSteps) g.stepRecords[i].mover = g.stepRecords[i].target = kNoPiece;
-    }
-    std::memset(g.eliminatedPieces, -2, sizeof g.eliminatedPieces);
     for (int k = 0; k < kSeats; ++k) g.seatNames[k] = g.ui->SeatLabel(k);
     g.deployedPieces = g.pieces;
     g.turnStarted = g.ui->Now();

@@ -1,11 +1,11 @@
 #include "net/referee.h"
 
-#include <cstring>
 
 #include "core/combat.h"
 #include "core/text.h"
 #include "net/netbattle.h"
 #include "play/execute.h"
+#include "play/turnloop.h"
 
 namespace jq::net {
 
@@ -18,17 +18,6 @@ public:
 private:
     GameState& host_;
 };
-
-namespace {
-
-bool TeamHasLivePiece(const GameState& g, int seat) {
-    for (const int s : {seat, PartnerOf(seat)})
-        for (int p = s * kPiecesPerSeat; p < (s + 1) * kPiecesPerSeat; ++p)
-            if (g.pieces[p].alive == 1) return true;
-    return false;
-}
-
-}  // namespace
 
 HostReferee::HostReferee(GameState& host)
     : host_(host), clock_(std::make_unique<Clock>(host)), copy_(std::make_unique<GameState>()) {
@@ -53,15 +42,9 @@ void HostReferee::ClearBoard() {
         }
     }
     c.battleRunning = 0;
-    c.stepCount = 0;
+    ClearBattleSteps(c);
     for (MoveRec& m : c.moveHistory) m = MoveRec{};
-    for (int i = 0; i < kStepSlots; ++i) {
-        c.stepRecords[i] = StepRec{0, 0};
-        if (i < kMaxSteps) c.stepRecords[i].mover = c.stepRecords[i].target = kNoPiece;
-    }
-    c.lastStepRecord = StepRec{};
-    std::memset(c.eliminatedPieces, -2, sizeof c.eliminatedPieces);
-    drawn_ = false;
+    c.peaceAgreed = 0;
     c.curSeat = host_.curSeat;
     c.turnDirection = host_.turnDirection == -1 ? -1 : 1;
     std::fill(std::begin(timeouts_), std::end(timeouts_), 0);
@@ -94,15 +77,17 @@ void HostReferee::BattleBegins(const AllSwitchEndBody& b) {
     c.deployedPieces = c.pieces;
     c.battleRunning = 1;
     c.stepCount = 0;
-    drawn_ = false;
+    c.peaceAgreed = 0;
     c.turnStarted = c.turnClock = c.ui->Now();
     std::fill(std::begin(timeouts_), std::end(timeouts_), 0);
     phase_ = Phase::kBattle;
 }
 
 void HostReferee::EndsDrawn() {
-    drawn_ = true;
-    if (copy_->stepCount > 0) copy_->battleRunning = 0;
+    // Agreed, as every side marks it; before the first step it ends the
+    // battle only after that step (see Apply).
+    copy_->peaceAgreed = 1;
+    if (BattleResultByRules(*copy_) >= 0) copy_->battleRunning = 0;
 }
 
 bool HostReferee::MoveTimeOver() const {
@@ -135,9 +120,11 @@ void HostReferee::Apply(const MoveQzBody& b) {
     const MoveCand m = MoveToView(b.move, b.seat, 0);
     if (IsTimeoutMove(m.fromX, m.fromY, m.toX, m.toY) && IsValidSeat(b.seat)) ++timeouts_[b.seat];
     ExecuteMove(c, m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome);
-    // A team with nothing left, or a draw already agreed, ends the battle, as
-    // every side sees it.
-    if (drawn_ || !TeamHasLivePiece(c, 0) || !TeamHasLivePiece(c, 1)) c.battleRunning = 0;
+    // The battle ends where the rules end it on every side: a team with
+    // nothing left, or a draw already agreed. (The copy has no LAN of its own,
+    // so the rules' step limit is 510 there; the relay ends the battle at
+    // 500 steps, before it.)
+    if (BattleResultByRules(c) >= 0) c.battleRunning = 0;
 }
 
 void HostReferee::SeatTaken(int seat) {

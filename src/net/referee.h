@@ -84,7 +84,6 @@ private:
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<GameState> copy_;
     Phase phase_ = Phase::kWaiting;
-    bool drawn_ = false;
     int timeouts_[kSeats] = {};
 };
 

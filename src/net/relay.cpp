@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/text.h"
+#include "net/netbattle.h"
 
 namespace jq::net {
 
@@ -313,8 +314,7 @@ void HostRelay::FreeSeatOf(ConnId id, Conn& c) {
     seatConn_[s] = -1;
     SeatRec& r = g_.seatTable[s];
     if (r.state == 0) return;  // free already: nobody is to be told
-    PutBoundedText(r.name, sizeof r.name, Gb("计算机"));
-    r.state = 0;
+    FreeSeatRecord(r);
     freedSeats_.push_back(s);
 }
 
@@ -409,8 +409,7 @@ void HostRelay::GiveUpSeat(int s, const Packet& cancel) {
     SeatRec& r = g_.seatTable[s];
     if (s != 0) {
         // The whole record goes, as every side drops it.
-        r = SeatRec{};
-        PutBoundedText(r.name, sizeof r.name, Gb("计算机"));
+        FreeSeatRecord(r);
         // The seat is free: its connection holds it no longer.
         auto it = conns_.find(seatConn_[s]);
         if (it != conns_.end() && !it->second.own) SetSeat(it->second, -1);
@@ -446,6 +445,14 @@ void HostRelay::HandleMove(const Conn& c, int s, const Packet& p) {
     }
     if (v != Verdict::kRelay) {
         g_.ui->SetStatusText(3, HostReferee::VerdictText(v, s));
+        // The host's own side gave up its turn when it sent the move, and
+        // would get it back only with the next step: it chooses again. Its
+        // computer moves only for a seat nobody holds, and a time-out is
+        // not sent twice, since the side counts them as it sends them.
+        if (c.own && v != Verdict::kTooEarly && v != Verdict::kHandOver) {
+            g_.netMyTurn = 1;
+            g_.aiMoverGuard = -1;
+        }
         return;
     }
     QueueToOccupied(p);

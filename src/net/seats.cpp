@@ -23,10 +23,14 @@ void ViewOtherFormationsOff(GameState& g) {
 
 }  // namespace
 
+void FreeSeatRecord(SeatRec& r) {
+    r = SeatRec{};
+    PutBoundedText(r.name, sizeof r.name, Gb("计算机"));
+}
+
 void ResetSeatNames(GameState& g) {
     for (int s = 0; s < kSeats; ++s) {
-        g.seatTable[s] = SeatRec{};
-        PutBoundedText(g.seatTable[s].name, sizeof g.seatTable[s].name, Gb("计算机"));
+        FreeSeatRecord(g.seatTable[s]);
         g.ui->SetSeatLabel(s, Gb("计算机"));
     }
 }

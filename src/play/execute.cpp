@@ -1,6 +1,7 @@
 #include "play/execute.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "ai/inference.h"
@@ -160,6 +161,16 @@ std::string IdleStatusText() { return Gb("准备就绪"); }
 
 void PlayGameSound(GameState& g, const std::string& fileName) {
     if (g.optionsRecord.soundOn != 0 && g.clickStepCount == 1) g.ui->PlaySound(fileName, false);
+}
+
+void ClearBattleSteps(GameState& g) {
+    g.stepCount = 0;
+    for (int i = 0; i < kStepSlots; ++i) {
+        g.stepRecords[i] = StepRec{0, 0};
+        if (i < kMaxSteps) g.stepRecords[i].mover = g.stepRecords[i].target = kNoPiece;
+    }
+    g.lastStepRecord = StepRec{};
+    std::memset(g.eliminatedPieces, -2, sizeof g.eliminatedPieces);
 }
 
 void PassTurn(GameState& g) {

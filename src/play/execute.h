@@ -45,6 +45,10 @@ void RemoveWholeSeat(GameState& g, int seat);
 // Adds one to the step counter (held at 510) and shows it.
 void AdvanceStepCount(GameState& g);
 
+// No step made yet: step 0, every step record empty (the last one too) and
+// no piece noted as taken off. The record of moves (moveHistory) stays.
+void ClearBattleSteps(GameState& g);
+
 // Passes the turn to the next seat in turn order that still has a live
 // piece, at most four tries. A turn direction other than -1 counts as +1.
 void PassTurn(GameState& g);

@@ -61,15 +61,6 @@ void ShowStepCount(GameState& g) {
     g.ui->SetStatusText(2, Gb("当前已走：") + std::to_string(g.stepCount) + Gb(" 步"));
 }
 
-void ResetUndoLog(GameState& g) {
-    g.stepCount = 0;
-    for (int i = 0; i < kStepSlots; ++i) {
-        g.stepRecords[i] = StepRec{0, 0, 0, 0, 0, 0, 0};
-        if (i < kMaxSteps) g.stepRecords[i].mover = g.stepRecords[i].target = kNoPiece;
-    }
-    std::memset(g.eliminatedPieces, -2, sizeof g.eliminatedPieces);
-}
-
 void RevealFallenCommandersFlags(GameState& g) {
     for (int s = 0; s < kSeats; ++s)
         if (!SeatHasLiveCommander(g.pieces, s)) g.ui->RevealFlag(s * kPiecesPerSeat);
@@ -188,7 +179,7 @@ OpenResult OpenBattleRecord(GameState& g, const std::string& path) {
 
     g.ui->SetStatusText(1, Gb("级别：复盘"));
     DetectReplayDirection(g);
-    ResetUndoLog(g);
+    ClearBattleSteps(g);
     ShowStepCount(g);
     g.ui->SetRotateEnabled(true);
     g.ui->SetSaveEnabled(true);

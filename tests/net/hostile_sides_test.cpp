@@ -15,6 +15,7 @@
 #include "net/relay.h"
 #include "play/execute.h"
 #include "play/turnloop.h"
+#include "support/fake_computer.h"
 #include "support/host_moves.h"
 #include "support/lan_fakes.h"
 #include "support/literal_side.h"
@@ -324,6 +325,48 @@ TEST(HostileSides, MovesNoSideMayApplyAreNotRelayed) {
         EXPECT_EQ(t.copy().stepCount, steps + row.relayed + 6);
         ExpectAllAgree(t);
     }
+}
+
+// Seat 3 plays for the computer; the host's computer move for it is on its way when a person's "Join" takes
+// the seat, so the move is refused. The person leaves again: the host's computer moves for seat 3 once more.
+TEST(HostileSides, AComputerMoveRefusedForAJoinedSeatIsChosenAgain) {
+    constexpr ConnId kLate = 9;
+    Table t;
+    t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3));
+    ASSERT_TRUE(t.StartBattle());
+    ASSERT_TRUE(t.UntilTurnOf(3));
+    // The host's computer: a legal move of the seat to move, as the host's side sees the board.
+    test::FakeComputer computer;
+    computer.play = [&t] {
+        GameState& h = t.host();
+        const int seat = h.curSeat;
+        h.netMoveRecord = test::InSenderView(test::LegalMoves(h, false, seat).at(0), seat).move;
+        SendNetMessage(h, "MoveQz", seat);
+    };
+    t.host().computer = &computer;
+    TickMainTimer(t.host());
+    ASSERT_EQ(computer.resumes, 1);
+    ASSERT_FALSE(t.sides[0]->link.written.empty());
+    t.relay().Connected(kLate, "10.0.0.7", 700);
+    t.literal.emplace(kLate, LiteralSide(3));
+    t.Raw(3, EncodeJoin(Rec(3)), kLate);
+    const int steps = t.copy().stepCount;
+    t.Carry();
+    EXPECT_EQ(t.copy().stepCount, steps);
+    EXPECT_EQ(t.copy().curSeat, 3);
+    t.Settle();
+    // The seat a person holds is not the computer's to move.
+    EXPECT_EQ(computer.resumes, 1);
+    t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3), kLate);
+    t.Settle();
+    EXPECT_EQ(computer.resumes, 2);
+    EXPECT_EQ(t.copy().stepCount, steps + 1);
+    // Every move the computer chose from then on went out.
+    for (int i = 0; i < 8; ++i) t.Turn(i);
+    EXPECT_GE(computer.resumes, 3);
+    EXPECT_EQ(t.copy().stepCount, steps + 8 + computer.resumes - 1);
+    ExpectAllAgree(t);
+    t.host().computer = nullptr;
 }
 
 // A side that times out the moment its turn comes: refused until its move time has run out on the host's

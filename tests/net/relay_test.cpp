@@ -543,6 +543,13 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_EQ(h.CancelsTo(kRemote[3]), (std::vector<int>{1, 2}));
                       h.relay->Connected(21, "10.0.0.7", 700);
                       h.Send(21, SeatLifecycleTest::Join(1, "honest"));
+                      // Nothing of seat 2's last holder is passed on.
+                      const auto sent = h.links.Sent(21);
+                      ASSERT_EQ(sent.size(), 1u);
+                      const std::optional<JoinLastBody> last = DecodeJoinLast(sent[0]);
+                      ASSERT_TRUE(last.has_value());
+                      EXPECT_EQ(BoundedText(last->seats[2].address, sizeof last->seats[2].address), "");
+                      EXPECT_EQ(last->seats[2].port, 0);
                       EXPECT_EQ(h.Got(21), SeatLifecycleTest::W{"JoinLast"});
                   },
                   {1, 1, 0, 1}},
