@@ -356,6 +356,35 @@ TEST(HostileSides, TimeOutsCountOnTheHostsClock) {
     ExpectAllAgree(t);
 }
 
+// A new side on a seat starts without time-outs, as its own count does: the old side's three do not hand
+// the new one over at its first.
+TEST(HostileSides, ANewSideOnTheSeatStartsWithoutTimeOuts) {
+    constexpr ConnId kNew = 9;
+    Table t;
+    ASSERT_TRUE(t.StartBattle());
+    auto timeOut = [&t](int n, ConnId conn) {
+        if (!t.UntilTurnOf(2, n)) return false;
+        MoveQzBody timeout{MoveCand{}, 2};
+        MakeTimeoutMove(timeout.move, n);
+        for (auto& s : t.sides)
+            if (s) s->ui.clock.seconds += 30;
+        const int steps = t.copy().stepCount;
+        t.Raw(2, EncodeMoveQz(timeout), conn);
+        t.Settle();
+        return t.copy().stepCount == steps + 1;
+    };
+    for (int n = 1; n <= 3; ++n) ASSERT_TRUE(timeOut(n, ConnOf(2)));
+    t.Raw(2, EncodeSeatWord(Word::kJoinCancel, 2));
+    t.relay().Connected(kNew, "10.0.0.7", 700);
+    t.literal.emplace(kNew, LiteralSide(2));
+    t.Raw(2, EncodeJoin(Rec(2)), kNew);
+    t.Settle();
+    ASSERT_EQ(t.relay().SeatOfConnection(kNew), 2);
+    EXPECT_TRUE(timeOut(1, kNew));
+    EXPECT_EQ(t.host().seatTable[2].state, 1);
+    ExpectAllAgree(t);
+}
+
 TEST(HostileSides, PeaceWordsOutsideTheBattleAreNotRelayed) {
     Table t;
     t.host().netState = kNetWaiting;
