@@ -356,6 +356,36 @@ TEST(HostileSides, TimeOutsCountOnTheHostsClock) {
     ExpectAllAgree(t);
 }
 
+// A team ends the battle on the host's copy once both its seats have given up, not when the first has:
+// what seat 2 sends right after is not relayed, and every side has the same result.
+TEST(HostileSides, TheBattleEndsWithTheLastSeatOfATeam) {
+    Table t;
+    ASSERT_TRUE(t.StartBattle());
+    MoveQzBody giveUp{MoveCand{}, 1};
+    MakeGiveUpMove(giveUp.move, 0);
+    ASSERT_TRUE(t.UntilTurnOf(1));
+    t.Move(giveUp);
+    t.Settle();
+    ASSERT_TRUE(t.UntilTurnOf(3));
+    EXPECT_EQ(t.copy().battleRunning, 1);
+    const MoveQzBody late = test::InSenderView(test::LegalMoves(t.copy(), false, 2).at(0), 2);
+    giveUp.seat = 3;
+    t.Move(giveUp);
+    EXPECT_EQ(t.copy().battleRunning, 0);
+    const int steps = t.copy().stepCount;
+    t.Raw(2, EncodeMoveQz(late));
+    EXPECT_EQ(t.copy().stepCount, steps);
+    t.Carry();
+    for (const ConnId conn : {kOwn, ConnOf(2)}) {
+        const LiteralSide& side = t.literal.at(conn);
+        EXPECT_EQ(side.result(), testing::kResultWon) << "connection " << conn;
+        EXPECT_EQ(side.movesOutsideBattle(), 0) << "connection " << conn;
+        EXPECT_EQ(side.endedAt(), steps) << "connection " << conn;
+    }
+    t.Settle();
+    EXPECT_EQ(t.sides[0]->ui.results, std::vector<int>{kBattleWon});
+}
+
 // A new side on a seat starts without time-outs, as its own count does: the old side's three do not hand
 // the new one over at its first.
 TEST(HostileSides, ANewSideOnTheSeatStartsWithoutTimeOuts) {
