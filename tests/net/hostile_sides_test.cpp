@@ -326,11 +326,21 @@ TEST(HostileSides, MovesNoSideMayApplyAreNotRelayed) {
     }
 }
 
-// A side that times out the moment its turn comes: refused until its move time has run out on the host's
-// clock; three pass, the fourth hands the seat to the computer.
+// A side that times out the moment its turn comes, the first seat at the start of the battle included:
+// refused until its move time has run out on the host's clock; three pass, the fourth hands the seat to the
+// computer.
 TEST(HostileSides, TimeOutsCountOnTheHostsClock) {
     Table t;
+    // The deployment takes 100 s: the first seat's time runs from the start of the battle.
+    for (auto& s : t.sides)
+        if (s) s->ui.clock.seconds += 100;
     ASSERT_TRUE(t.StartBattle());
+    MoveQzBody early{MoveCand{}, t.copy().curSeat};
+    MakeTimeoutMove(early.move, 1);
+    const Packet p = EncodeMoveQz(early);
+    t.relay().Received(early.seat == 0 ? kOwn : ConnOf(early.seat), p.data(), p.size());
+    EXPECT_EQ(t.copy().stepCount, 0);
+    EXPECT_EQ(t.sides[0]->ui.status[3], HostReferee::VerdictText(Verdict::kTooEarly, early.seat));
     MoveQzBody timeout{MoveCand{}, 2};
     for (int n = 1; n <= 4; ++n) {
         ASSERT_TRUE(t.UntilTurnOf(2, n));
