@@ -369,11 +369,21 @@ TEST(HostileSides, AComputerMoveRefusedForAJoinedSeatIsChosenAgain) {
     t.host().computer = nullptr;
 }
 
-// A side that times out the moment its turn comes: refused until its move time has run out on the host's
-// clock; three pass, the fourth hands the seat to the computer.
+// A side that times out the moment its turn comes, the first seat at the start of the battle included:
+// refused until its move time has run out on the host's clock; three pass, the fourth hands the seat to the
+// computer.
 TEST(HostileSides, TimeOutsCountOnTheHostsClock) {
     Table t;
+    // The deployment takes 100 s: the first seat's time runs from the start of the battle.
+    for (auto& s : t.sides)
+        if (s) s->ui.clock.seconds += 100;
     ASSERT_TRUE(t.StartBattle());
+    MoveQzBody early{MoveCand{}, t.copy().curSeat};
+    MakeTimeoutMove(early.move, 1);
+    const Packet p = EncodeMoveQz(early);
+    t.relay().Received(early.seat == 0 ? kOwn : ConnOf(early.seat), p.data(), p.size());
+    EXPECT_EQ(t.copy().stepCount, 0);
+    EXPECT_EQ(t.sides[0]->ui.status[3], HostReferee::VerdictText(Verdict::kTooEarly, early.seat));
     MoveQzBody timeout{MoveCand{}, 2};
     for (int n = 1; n <= 4; ++n) {
         ASSERT_TRUE(t.UntilTurnOf(2, n));
@@ -396,6 +406,65 @@ TEST(HostileSides, TimeOutsCountOnTheHostsClock) {
     // The computer's seat: the host's side moves for it.
     for (int i = 0; i < 5; ++i) t.Turn(i);
     EXPECT_EQ(t.literal.at(ConnOf(3)).seatRecord(2).state, 0);
+    ExpectAllAgree(t);
+}
+
+// A team ends the battle on the host's copy once both its seats have given up, not when the first has:
+// what seat 2 sends right after is not relayed, and every side has the same result.
+TEST(HostileSides, TheBattleEndsWithTheLastSeatOfATeam) {
+    Table t;
+    ASSERT_TRUE(t.StartBattle());
+    MoveQzBody giveUp{MoveCand{}, 1};
+    MakeGiveUpMove(giveUp.move, 0);
+    ASSERT_TRUE(t.UntilTurnOf(1));
+    t.Move(giveUp);
+    t.Settle();
+    ASSERT_TRUE(t.UntilTurnOf(3));
+    EXPECT_EQ(t.copy().battleRunning, 1);
+    const MoveQzBody late = test::InSenderView(test::LegalMoves(t.copy(), false, 2).at(0), 2);
+    giveUp.seat = 3;
+    t.Move(giveUp);
+    EXPECT_EQ(t.copy().battleRunning, 0);
+    const int steps = t.copy().stepCount;
+    t.Raw(2, EncodeMoveQz(late));
+    EXPECT_EQ(t.copy().stepCount, steps);
+    t.Carry();
+    for (const ConnId conn : {kOwn, ConnOf(2)}) {
+        const LiteralSide& side = t.literal.at(conn);
+        EXPECT_EQ(side.result(), testing::kResultWon) << "connection " << conn;
+        EXPECT_EQ(side.movesOutsideBattle(), 0) << "connection " << conn;
+        EXPECT_EQ(side.endedAt(), steps) << "connection " << conn;
+    }
+    t.Settle();
+    EXPECT_EQ(t.sides[0]->ui.results, std::vector<int>{kBattleWon});
+}
+
+// A new side on a seat starts without time-outs, as its own count does: the old side's three do not hand
+// the new one over at its first.
+TEST(HostileSides, ANewSideOnTheSeatStartsWithoutTimeOuts) {
+    constexpr ConnId kNew = 9;
+    Table t;
+    ASSERT_TRUE(t.StartBattle());
+    auto timeOut = [&t](int n, ConnId conn) {
+        if (!t.UntilTurnOf(2, n)) return false;
+        MoveQzBody timeout{MoveCand{}, 2};
+        MakeTimeoutMove(timeout.move, n);
+        for (auto& s : t.sides)
+            if (s) s->ui.clock.seconds += 30;
+        const int steps = t.copy().stepCount;
+        t.Raw(2, EncodeMoveQz(timeout), conn);
+        t.Settle();
+        return t.copy().stepCount == steps + 1;
+    };
+    for (int n = 1; n <= 3; ++n) ASSERT_TRUE(timeOut(n, ConnOf(2)));
+    t.Raw(2, EncodeSeatWord(Word::kJoinCancel, 2));
+    t.relay().Connected(kNew, "10.0.0.7", 700);
+    t.literal.emplace(kNew, LiteralSide(2));
+    t.Raw(2, EncodeJoin(Rec(2)), kNew);
+    t.Settle();
+    ASSERT_EQ(t.relay().SeatOfConnection(kNew), 2);
+    EXPECT_TRUE(timeOut(1, kNew));
+    EXPECT_EQ(t.host().seatTable[2].state, 1);
     ExpectAllAgree(t);
 }
 

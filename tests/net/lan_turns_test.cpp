@@ -101,7 +101,8 @@ TEST(LanTurns, OneMovePerStepWhateverArrivesMeanwhile) {
             Side s(seat, seat);
             ASSERT_TRUE(SendOwnComputerMove(*s.g, *s.work));
             s.Relayed(a.packet);
-            s.Tick();
+            TickMainTimer(*s.g);
+            EXPECT_FALSE(SendOwnComputerMove(*s.g, *s.work));
             s.ui.clock.seconds += 61;  // its move time has run out meanwhile
             s.Tick();
             GiveUp(*s.g);

@@ -96,6 +96,8 @@ TEST_F(RelayTest, JoiningTakesAFreeSeatOrTheSamePlayersOwn) {
 TEST_F(RelayTest, ARemoteSideSpeaksOnlyForItsOwnSeat) {
     SeatAll();
     Send(kRemote[1], EncodeSeatWord(Word::kPeaceRequest, 2));  // not its seat
+    Send(kRemote[1], EncodeSeatWord(Word::kJoinCancel, 2));    // nor this
+    Send(kRemote[1], EncodeChat({2, "as seat 2"}));
     Send(kRemote[1], EncodeSeatWord(Word::kJoinOk, 1));        // only the host starts
     relay->Connected(30, "10.0.0.9", 1);
     Send(30, EncodeChat({3, "hi"}));                            // never joined
@@ -138,8 +140,15 @@ TEST_F(RelayTest, LeavingDeployingMovingAndTheStepLimit) {
     ASSERT_EQ(relay->Referee().stepCount, 499);
     Got(kRemote[2]);
     g->stepCount = 0;
-    for (int n : {499, 500, 501}) moveOfSeatToMove(n);
-    EXPECT_EQ(Got(kRemote[2]), (W{"MoveQz", "MaxStepLimited"}));
+    moveOfSeatToMove(499);
+    // At the limit, only the seat to move ends the battle: a move out of turn changes nothing.
+    const int early = (relay->Referee().curSeat + 1) % kSeats;
+    Send(early == 0 ? kOwn : kRemote[early],
+         EncodeMoveQz(test::InSenderView(test::LegalMoves(relay->Referee(), false, early).at(0), early)));
+    EXPECT_EQ(Got(kRemote[2]), W{"MoveQz"});
+    EXPECT_EQ(relay->Referee().battleRunning, 1);
+    for (int n : {500, 501}) moveOfSeatToMove(n);
+    EXPECT_EQ(Got(kRemote[2]), W{"MaxStepLimited"});
     EXPECT_EQ(relay->Referee().battleRunning, 0);
 }
 
