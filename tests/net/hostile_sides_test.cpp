@@ -234,7 +234,7 @@ struct BadMoves {
     Verdict verdict;
     int relayed = 0;
     ConnId from = ConnOf(2);
-    std::function<bool(Table&)> prepare;
+    std::function<bool(Table&)> prepare = {};
 };
 
 int DeadSeat2Piece(const GameState& c) {
