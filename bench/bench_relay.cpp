@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "../tests/support/lan_fakes.h"
 #include "../tests/support/literal_side.h"
 #include "core/board.h"
 #include "core/gameui.h"
@@ -30,19 +31,6 @@ constexpr int kArmy[kPiecesPerSeat] = {8, 9, 10, 11, 12, 6, 7, 12, 10, 11, 9, 12
 // Moves per measured batch; a fresh battle before each, far from the step
 // limit.
 constexpr int kMovesPerBatch = 400;
-
-class OwnLink : public net::ClientLink {
-public:
-    bool Connected() const override { return true; }
-    size_t Write(const uint8_t* data, size_t size) override {
-        written.insert(written.end(), data, data + size);
-        return size;
-    }
-    void Close() override {}
-    std::string LocalAddress() const override { return "127.0.0.1"; }
-    int LocalPort() const override { return 40001; }
-    std::vector<uint8_t> written;
-};
 
 // Keeps what goes to the host's own side while the battle is set up, and
 // throws every copy away once it runs.
@@ -155,7 +143,7 @@ struct Battle {
     NullUi ui;
     std::unique_ptr<GameState> host = std::make_unique<GameState>();
     std::unique_ptr<net::LanSession> lan = std::make_unique<net::LanSession>(*host);
-    OwnLink own;
+    jq::testing::FakeClientLink own;
     Links links;
     bool ok = false;
     GridPoint from[kSeats], to[kSeats];

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "../tests/support/lan_fakes.h"
 #include "../tests/support/literal_side.h"
 #include "core/board.h"
 #include "core/combat.h"
@@ -50,19 +51,6 @@ class ClockUi : public NullUi {
 public:
     ClockStamp Now() override { return clock; }
     ClockStamp clock{1000, 0, 0, 0};
-};
-
-class OwnLink : public net::ClientLink {
-public:
-    bool Connected() const override { return true; }
-    size_t Write(const uint8_t* data, size_t size) override {
-        written.insert(written.end(), data, data + size);
-        return size;
-    }
-    void Close() override {}
-    std::string LocalAddress() const override { return "127.0.0.1"; }
-    int LocalPort() const override { return 40001; }
-    std::vector<uint8_t> written;
 };
 
 class Links : public net::ServerLinks {
@@ -274,7 +262,7 @@ struct World {
     ClockUi ui;
     std::unique_ptr<GameState> host = std::make_unique<GameState>();
     std::unique_ptr<net::LanSession> lan = std::make_unique<net::LanSession>(*host);
-    OwnLink own;
+    jq::testing::FakeClientLink own;
     Links links;
     PathWork work{Board()};
     std::map<net::ConnId, Listener> listeners;

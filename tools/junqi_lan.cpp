@@ -10,7 +10,8 @@
 //             [--timeout SECONDS] [--peace agree]
 //
 // Ends with "result: won|lost|draw steps N" (exit 0) when the battle ends,
-// otherwise with the reason (exit 1); 2 for a bad command line.
+// otherwise with the reason (exit 1); 2 for a bad command line. A --out
+// record that could not be written makes the exit 1 after the result line.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -208,7 +209,9 @@ public:
     void SaveRecord() {
         if (saved_ || args_.out.empty()) return;
         saved_ = true;
-        if (!SaveBattleFile(g_, args_.out)) Say("error: cannot write " + args_.out);
+        if (SaveBattleFile(g_, args_.out)) return;
+        saveFailed = true;
+        Say("error: cannot write " + args_.out);
     }
 
     // ---- net::LanUi ----
@@ -237,6 +240,8 @@ public:
     std::string leftText;
     std::deque<bool> peaceAnswers;
     bool battlePlayed = false;
+    // The --out record was asked for and could not be written.
+    bool saveFailed = false;
 
 private:
     GameState& g_;
@@ -244,8 +249,6 @@ private:
     bool saved_ = false;
     std::string labels_[kSeats];
 };
-
-bool AllCoords(const StepRec& s, int v) { return s.fromX == v && s.fromY == v && s.toX == v && s.toY == v; }
 
 // Prints what changed since the last look: seats taken and freed,
 // deployments, steps.
@@ -275,9 +278,9 @@ public:
             const StepRec& st = g_.stepRecords[printed_];
             const int seat = (lastCurSeat_ + g_.myNetSeat) % kSeats;
             const std::string head = "step " + std::to_string(printed_ + 1) + " seat " + std::to_string(seat);
-            if (AllCoords(st, kTimeoutCoord))
+            if (IsTimeoutMove(st))
                 Say("time-out: " + head);
-            else if (AllCoords(st, kSurrenderCoord))
+            else if (IsGiveUpMove(st))
                 Say("move: " + head + " gives up");
             else
                 Say("move: " + head + " (" + std::to_string(st.fromX) + "," + std::to_string(st.fromY) + ")-(" +
@@ -450,7 +453,7 @@ int Run(const Args& args) {
     WaitFor([&] { return sockets->ConnectionsGone(); }, kCloseWaitMs);
     teardown();
     Say(std::string("result: ") + ResultWord(side.result) + " steps " + std::to_string(side.steps));
-    return 0;
+    return side.saveFailed ? 1 : 0;
 }
 
 }  // namespace

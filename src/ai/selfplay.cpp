@@ -89,10 +89,8 @@ bool SameMove(const MoveCand& a, const MoveCand& b) {
            a.toX == b.toX && a.toY == b.toY && a.outcome == b.outcome;
 }
 
-bool IsGiveUp(const StepRec& r) {
-    return r.mover == kNoPiece && r.fromX == kSurrenderCoord && r.fromY == kSurrenderCoord &&
-           r.toX == kSurrenderCoord && r.toY == kSurrenderCoord;
-}
+// A give-up the rules made, which moves no piece.
+bool IsGiveUp(const StepRec& r) { return r.mover == kNoPiece && IsGiveUpMove(r); }
 
 }  // namespace
 

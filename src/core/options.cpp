@@ -1,16 +1,14 @@
 #include "core/options.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cassert>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 
+#include "core/datafiles.h"
 #include "core/qipan.h"
 #include "core/text.h"
 
@@ -18,7 +16,6 @@ namespace jq {
 namespace {
 
 constexpr const char* kOptionsFileName = "oprec";
-constexpr const char* kTempSuffix = ".tmp";
 
 class Writer {
 public:
@@ -58,19 +55,6 @@ private:
 };
 
 int Clamp(int v, int lo, int hi) { return std::min(std::max(v, lo), hi); }
-
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -222,29 +206,13 @@ void LoadOptionsAtStartup(GameState& g) {
 
 bool SaveOptions(GameState& g) {
     const std::string path = OptionsFilePath(g);
-    const std::string temp = path + kTempSuffix;
-
     // An existing file that may not be written stays as it is.
-    bool keepMode = false;
-    mode_t mode = 0;
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode)) return false;
         if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0) return false;
-        keepMode = true;
-        mode = st.st_mode & 07777;
     }
-
-    const std::vector<uint8_t> bytes = EncodeOptions(g.optionsRecord);
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, bytes.data(), bytes.size());
-    if (ok && keepMode) ::fchmod(fd, mode);
-    if (ok) ok = ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
+    return ReplaceFile(path, EncodeOptions(g.optionsRecord));
 }
 
 std::string LevelStatusText(int32_t aiLevel) {

@@ -146,6 +146,11 @@ inline bool IsGiveUpMove(int32_t fromX, int32_t fromY, int32_t toX, int32_t toY)
 inline bool IsTimeoutMove(int32_t fromX, int32_t fromY, int32_t toX, int32_t toY) {
     return fromX == kTimeoutCoord && fromY == kTimeoutCoord && toX == kTimeoutCoord && toY == kTimeoutCoord;
 }
+// The same tests on a recorded step or history entry (coordinates only).
+inline bool IsGiveUpMove(const StepRec& s) { return IsGiveUpMove(s.fromX, s.fromY, s.toX, s.toY); }
+inline bool IsTimeoutMove(const StepRec& s) { return IsTimeoutMove(s.fromX, s.fromY, s.toX, s.toY); }
+inline bool IsGiveUpMove(const MoveRec& m) { return IsGiveUpMove(m.fromX, m.fromY, m.toX, m.toY); }
+inline bool IsTimeoutMove(const MoveRec& m) { return IsTimeoutMove(m.fromX, m.fromY, m.toX, m.toY); }
 
 // Time stamp as the game clock reports it.
 struct ClockStamp {

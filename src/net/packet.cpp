@@ -81,7 +81,6 @@ bool HasNul(const char* field, size_t width) { return std::memchr(field, 0, widt
 
 bool OnBoard(int x, int y) { return PointIndexAt(Board(), x, y) >= 0; }
 
-bool AllFour(int32_t a, int32_t b, int32_t c, int32_t d, int32_t v) { return a == v && b == v && c == v && d == v; }
 
 // A record as it may stand in a seat table.
 bool SeatRecFieldsSound(const SeatRec& r) {
@@ -94,7 +93,7 @@ bool SeatRecFieldsSound(const SeatRec& r) {
 bool StepSound(int32_t mover, int32_t target, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t outcome,
                int maxMover) {
     if (mover == kNoPiece) {
-        const bool special = AllFour(x1, y1, x2, y2, kSurrenderCoord) || AllFour(x1, y1, x2, y2, kTimeoutCoord);
+        const bool special = IsGiveUpMove(x1, y1, x2, y2) || IsTimeoutMove(x1, y1, x2, y2);
         return special && target == kNoPiece;
     }
     if (mover < 0 || mover > maxMover) return false;

@@ -10,11 +10,7 @@
 #include "formations/formation.h"
 
 namespace jq {
-bool IsSpecialMove(const MoveRec& m) {
-    for (const int32_t v : {kSurrenderCoord, kTimeoutCoord})
-        if (m.fromX == v && m.fromY == v && m.toX == v && m.toY == v) return true;
-    return false;
-}
+bool IsSpecialMove(const MoveRec& m) { return IsGiveUpMove(m) || IsTimeoutMove(m); }
 
 bool HasZeroCoordinate(const MoveRec& m) { return m.fromX == 0 || m.fromY == 0 || m.toX == 0 || m.toY == 0; }
 

@@ -7,10 +7,9 @@ namespace jq {
 
 namespace {
 
-bool IsSpecialStep(int fx, int fy, int tx, int ty) {
-    const bool surrender = fx == kSurrenderCoord && fy == kSurrenderCoord && tx == kSurrenderCoord && ty == kSurrenderCoord;
-    const bool timeout = fx == kTimeoutCoord && fy == kTimeoutCoord && tx == kTimeoutCoord && ty == kTimeoutCoord;
-    return surrender || timeout;
+template <class Step>
+bool IsSpecialStep(const Step& s) {
+    return IsGiveUpMove(s) || IsTimeoutMove(s);
 }
 
 // Record i of the turned table is the record of piece i + 25 before.
@@ -54,7 +53,7 @@ void TurnPiecePoints(GameState& g) {
 void TurnMoveHistory(GameState& g) {
     for (int i = 0; i < kMaxSteps; ++i) {
         MoveRec& m = g.moveHistory[i];
-        if (m.fromX == 0 || IsSpecialStep(m.fromX, m.fromY, m.toX, m.toY)) continue;
+        if (m.fromX == 0 || IsSpecialStep(m)) continue;
         const GridPoint f = TurnPoint({m.fromX, m.fromY});
         const GridPoint t = TurnPoint({m.toX, m.toY});
         m = MoveRec{f.x, f.y, t.x, t.y};
@@ -93,7 +92,7 @@ void RotateStepRecords(GameState& g) {
     for (int i = 0; i < kMaxSteps; ++i) {
         StepRec& r = g.stepRecords[i];
         if (r.fromX == 0) continue;
-        if (IsSpecialStep(r.fromX, r.fromY, r.toX, r.toY)) {
+        if (IsSpecialStep(r)) {
             r.outcome = TurnSeat(r.outcome);
             continue;
         }

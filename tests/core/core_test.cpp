@@ -558,16 +558,20 @@ TEST(OptionsFile, SavingReplacesTheWholeFileOrLeavesItAsItWas) {
         FinishOptionsDialog(g);
         EXPECT_EQ(ui.status[1], Gb(text)) << level;
     }
-    // Read-only, then writable but with the temporary file's name taken, then no folder at all: nothing is
-    // written, memory keeps the new settings.
+    // Read-only, then no folder at all: nothing is written, memory keeps the new settings.
     WriteBytes(dir.Path("oprec"), saved);
     fs::permissions(dir.Path("oprec"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     EXPECT_FALSE(SaveOptions(g));
-    EXPECT_FALSE(fs::exists(dir.Path("oprec.tmp")));
+    EXPECT_TRUE(ReadBytes(dir.Path("oprec")) == saved && g.optionsRecord.aiLevel == 7);
+    EXPECT_EQ(test::FolderEntries(dir.Plain()), std::vector<std::string>{"oprec"});
+    // A leftover "oprec.tmp" is no obstacle: the new file is written under a name of its own and keeps its mode.
     fs::permissions(dir.Path("oprec"), fs::perms::owner_write, fs::perm_options::add);
     fs::create_directory(dir.Path("oprec.tmp"));
-    EXPECT_FALSE(SaveOptions(g));
-    EXPECT_TRUE(ReadBytes(dir.Path("oprec")) == saved && g.optionsRecord.aiLevel == 7);
+    EXPECT_TRUE(SaveOptions(g));
+    EXPECT_TRUE(ReadBytes(dir.Path("oprec")) == EncodeOptions(g.optionsRecord));
+    EXPECT_EQ(test::FolderEntries(dir.Plain()), (std::vector<std::string>{"oprec", "oprec.tmp"}));
+    EXPECT_EQ(fs::status(dir.Path("oprec")).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
     g.appFolder = dir.Path("no-such-folder") + "/";
     EXPECT_FALSE(SaveOptions(g));
 }

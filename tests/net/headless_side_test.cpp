@@ -100,18 +100,31 @@ QString Mirror(QString r, int seat) {
     return r.contains("won") ? r.replace("won", "lost") : r.replace("lost", "won");
 }
 
-class WholeBattle : public ::testing::TestWithParam<std::vector<int>> {};
+struct Joined {
+    std::vector<int> seats;
+    int unwritableSeat = -1;  // its --out lies in a folder that does not exist
+};
+void PrintTo(const Joined& j, std::ostream* os) {
+    *os << "seats";
+    for (int s : j.seats) *os << ' ' << s;
+    if (j.unwritableSeat >= 0) *os << ", seat " << j.unwritableSeat << " cannot write its record";
+}
+
+class WholeBattle : public ::testing::TestWithParam<Joined> {};
 
 TEST_P(WholeBattle, EverySideEndsWithTheHostsBattle) {
     test::ScratchFolder dir;
     WriteOptions(dir, 60);
     const int port = FreePort();
-    const std::vector<int> seats = GetParam();
+    const std::vector<int> seats = GetParam().seats;
+    const int unwritable = GetParam().unwritableSeat;
     Side host(dir, {"--host", "--port", QString::number(port), "--start-after", QString::number(seats.size()),
                     "--seed", "3", "--out", "host.kbt"});
     ASSERT_TRUE(host.WaitFor("hosting:", 10000)) << host.out.toStdString();
     std::vector<std::unique_ptr<Side>> joiners;
-    for (int s : seats) joiners.push_back(std::make_unique<Side>(dir, JoinArgs(port, s, QString("j%1.kbt").arg(s))));
+    for (int s : seats)
+        joiners.push_back(std::make_unique<Side>(
+            dir, JoinArgs(port, s, QString(s == unwritable ? "no-such-folder/j%1.kbt" : "j%1.kbt").arg(s))));
 
     ASSERT_EQ(host.Finish(100000), 0) << host.out.toStdString();
     ASSERT_TRUE(host.lastLine.startsWith("result: ")) << host.lastLine.toStdString();
@@ -119,6 +132,13 @@ TEST_P(WholeBattle, EverySideEndsWithTheHostsBattle) {
     EXPECT_GT(hostRecord.moves.size(), 20u);
     for (size_t i = 0; i < seats.size(); ++i) {
         Side& j = *joiners[i];
+        if (seats[i] == unwritable) {
+            // The battle ends as everyone's, but a record asked for and not written is a failure.
+            EXPECT_EQ(j.Finish(30000), 1) << j.out.toStdString();
+            EXPECT_EQ(j.lastLine, Mirror(host.lastLine, seats[i])) << j.out.toStdString();
+            EXPECT_TRUE(j.out.contains("error: cannot write no-such-folder/")) << j.out.toStdString();
+            continue;
+        }
         ASSERT_EQ(j.Finish(30000), 0) << j.out.toStdString();
         EXPECT_EQ(j.lastLine, Mirror(host.lastLine, seats[i])) << j.out.toStdString();
         const BattleFile own = DecodeBattleFile(dir.Read("j" + std::to_string(seats[i]) + ".kbt")).file;
@@ -128,7 +148,7 @@ TEST_P(WholeBattle, EverySideEndsWithTheHostsBattle) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Joined, WholeBattle,
-                         ::testing::Values(std::vector<int>{2}, std::vector<int>{1, 3}, std::vector<int>{1, 2, 3}));
+                         ::testing::Values(Joined{{2}}, Joined{{1, 3}}, Joined{{1, 2, 3}}, Joined{{1, 3}, 3}));
 
 TEST(HeadlessSides, OthersPlayOnWhenASideVanishes) {
     test::ScratchFolder dir;
