@@ -237,8 +237,6 @@ struct World {
     // One tick of the host's main timer (its turn loop, then its LAN pump).
     void Tick() {
         TickMainTimer(*host);
-        relay().CheckConnections();
-        relay().AdmitWaitingJoins();
         Carry();
     }
     void Send(int conn, const net::Packet& p) {

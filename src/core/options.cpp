@@ -135,16 +135,27 @@ std::string LastHostAddress(const OptionsRec& rec) {
     return BoundedText(rec.lastHostAddress, sizeof rec.lastHostAddress);
 }
 
+namespace {
+
+int32_t SanitizedTime(int32_t seconds, int32_t fallback, int32_t most) {
+    return seconds <= 0 ? fallback : std::min(seconds, most);
+}
+
+}  // namespace
+
+LanTimes SanitizedLanTimes(const OptionsRec& rec) {
+    return LanTimes{SanitizedTime(rec.netMoveTimeOption, kDefaultNetMoveTime, kNetMoveTimeMax),
+                    SanitizedTime(rec.netDeployTimeOption, kDefaultNetDeployTime, kNetDeployTimeMax),
+                    SanitizedTime(rec.netDisconnectTimeOption, kDefaultNetDisconnectTime, kNetDisconnectTimeMax)};
+}
+
 void SanitizeRunningOptions(GameState& g) {
     if (g.turnDirection != 1 && g.turnDirection != -1) g.turnDirection = kDefaultTurnDirection;
     if (g.netMinMoveInterval < 0) g.netMinMoveInterval = kDefaultNetMinMoveInterval;
     g.netMinMoveInterval = std::min(g.netMinMoveInterval, kNetMinMoveIntervalMax);
-    if (g.netMoveTime <= 0) g.netMoveTime = kDefaultNetMoveTime;
-    g.netMoveTime = std::min(g.netMoveTime, kNetMoveTimeMax);
-    if (g.netDeployTime <= 0) g.netDeployTime = kDefaultNetDeployTime;
-    g.netDeployTime = std::min(g.netDeployTime, kNetDeployTimeMax);
-    if (g.netDisconnectTime <= 0) g.netDisconnectTime = kDefaultNetDisconnectTime;
-    g.netDisconnectTime = std::min(g.netDisconnectTime, kNetDisconnectTimeMax);
+    g.netMoveTime = SanitizedTime(g.netMoveTime, kDefaultNetMoveTime, kNetMoveTimeMax);
+    g.netDeployTime = SanitizedTime(g.netDeployTime, kDefaultNetDeployTime, kNetDeployTimeMax);
+    g.netDisconnectTime = SanitizedTime(g.netDisconnectTime, kDefaultNetDisconnectTime, kNetDisconnectTimeMax);
 }
 
 void CopyBattleOptions(GameState& g) {

@@ -80,6 +80,17 @@ std::string LastHostAddress(const OptionsRec& rec);
 // netDisconnectTime) and sanitises them. Called at start-up, by a new battle
 // and by a LAN (re)join.
 void CopyBattleOptions(GameState& g);
+
+// The three LAN times a round is played with (seconds), cleaned up as the
+// running copies are: a value of 0 or less is the default, a value above the
+// slider's end is that end.
+struct LanTimes {
+    int32_t move = kDefaultNetMoveTime;
+    int32_t deploy = kDefaultNetDeployTime;
+    int32_t disconnect = kDefaultNetDisconnectTime;
+    friend bool operator==(const LanTimes&, const LanTimes&) = default;
+};
+LanTimes SanitizedLanTimes(const OptionsRec& rec);
 // Brings the running copies into their ranges: a turn direction other than
 // +1/-1 becomes +1; a negative minimum move interval becomes 1 (0 means no
 // pause); a move, deploy or disconnect time of 0 or less becomes 30, 40, 60.

@@ -43,18 +43,18 @@ void TakeHostPiece(GameState& g, const JoinLastBody& b, int i) {
 }
 
 void ApplyJoinLast(GameState& g, const JoinLastBody& b) {
-    if (g.isNetHost != 0) {
-        // The host's own join comes back as a copy of this very state, taken
-        // when the relay read it: the relay keeps the seats up to date here,
-        // and a start pressed since must not fall back to the waiting room.
-        for (int k = 0; k < kSeats; ++k) g.ui->SetSeatLabel(k, Name(g.seatTable[k]));
-        return;
-    }
+    const bool inThisBattle = g.netState == kNetBattle && g.battleRunning != 0 && g.deployPhase == 0;
     for (int s = 0; s < kSeats; ++s) g.seatTable[s] = b.seats[s];
+    // A "JoinLast" gives the side its turn back, also when it answers a move
+    // the host refused: the side stands where the host's battle stands.
     g.netMyTurn = 1;
+    g.aiMoverGuard = -1;
     g.stepCount = static_cast<int32_t>(b.steps.size());
     g.turnDirection = b.turnDirection;
-    g.netState = b.netState;
+    // A start that the host's player has pressed, or the host's "JoinOk"
+    // already taken, does not fall back to the waiting room.
+    const bool started = g.netState >= kNetHostStarted && g.netState <= kNetJoinOkSent;
+    if (!(b.netState < kNetHostStarted && started)) g.netState = b.netState;
     g.curSeat = LocalSeat(b.curSeat, g.myNetSeat);
     ApplyTimes(g, b.moveTime, b.deployTime, b.disconnectTime);
     for (int k = 0; k < kSeats; ++k) g.ui->SetSeatLabel(k, Name(g.seatTable[(g.myNetSeat + k) % kSeats]));
@@ -65,20 +65,26 @@ void ApplyJoinLast(GameState& g, const JoinLastBody& b) {
         g.battleRunning = 0;
         g.netState = kNetDeployBegins;
     } else if (b.netState >= kNetBattle) {
-        // Joining a running battle again: it goes on where the host stands.
+        // In the battle already (the host answers a refused move): its start
+        // stays as it was recorded. Else joining a running battle again: it
+        // goes on where the host stands.
         for (int i = 0; i < kPieceCount; ++i) TakeHostPiece(g, b, i);
-        for (int k = 0; k < kSeats; ++k) g.seatNames[k] = g.ui->SeatLabel(k);
-        g.deployedPieces = g.pieces;
+        if (!inThisBattle) {
+            for (int k = 0; k < kSeats; ++k) g.seatNames[k] = g.ui->SeatLabel(k);
+            g.deployedPieces = g.pieces;
+        }
         for (int e = 0; e < kStepSlots; ++e)
             g.stepRecords[e] = e < static_cast<int>(b.steps.size()) ? b.steps[static_cast<size_t>(e)] : StepRec{0, 0};
         for (int t = 0; t < g.myNetSeat; ++t) RotateStepRecords(g);
         g.ui->SetDeploymentControlsVisible(false);
         g.deployPhase = 0;
         g.battleRunning = 1;
+        g.netState = kNetBattle;
         // The own clock counts the turn from here: how long the seat to move
         // has had already is not in the packet.
         g.turnClock = g.ui->Now();
         g.turnStarted = g.turnClock;
+        g.ui->SetStatusText(2, Gb("当前已走：") + std::to_string(g.stepCount) + Gb(" 步"));
     }
     for (int i = 0; i < kPieceCount; ++i) {
         g.ui->SetPieceVisible(i, g.pieces[i].alive != 0);
@@ -89,14 +95,18 @@ void ApplyJoinLast(GameState& g, const JoinLastBody& b) {
 
 void ApplyJoinCancel(GameState& g, int s) {
     SeatRec& r = g.seatTable[s];
-    // On the host the relay gave the seat up (the host's own seat stays
-    // occupied, played by the computer) when it relayed this; by now the
-    // seat may have been taken again.
-    if (g.isNetHost == 0) FreeSeatRecord(r);
+    if (s == 0 && g.myNetSeat == 0) {
+        // The host's own seat, given up: its computer plays it from now on.
+        PutBoundedText(r.name, sizeof r.name, Gb("计算机"));
+        r.state = 2;
+    } else {
+        FreeSeatRecord(r);
+    }
     LabelSeat(g, s, Gb("计算机"));
 }
 
 void ApplySwitchEnd(GameState& g, const SwitchEndBody& b) {
+    g.seatTable[b.seat].deployed = 2;
     const int r = LocalSeat(b.seat, g.myNetSeat);
     for (int k = 0; k < kPiecesPerSeat; ++k) {
         PieceRec& pc = g.pieces[r * kPiecesPerSeat + k];
@@ -143,9 +153,7 @@ bool Apply(GameState& g, const Packet& p) {
         case Word::kJoin: {
             const auto rec = DecodeJoin(p);
             if (!rec) return false;
-            // On the host the relay keeps the seat table as it relays: what
-            // comes back to the host's own side is older.
-            if (g.isNetHost == 0) g.seatTable[rec->seat] = *rec;
+            g.seatTable[rec->seat] = *rec;
             LabelSeat(g, rec->seat, Name(*rec));
             return true;
         }
@@ -181,6 +189,12 @@ bool Apply(GameState& g, const Packet& p) {
             const auto b = DecodeAllSwitchEnd(p);
             if (!b || BattleUnderWay(g)) return false;
             ApplyTimes(g, b->moveTime, b->deployTime, b->disconnectTime);
+            // A deployment still open here is over: the board takes no swap
+            // in the battle (what the host relayed for the own seat stands).
+            if (g.deployPhase == 1) {
+                g.deployPhase = 0;
+                g.ui->SetDeploymentControlsVisible(false);
+            }
             g.curSeat = LocalSeat(b->firstSeat, g.myNetSeat);
             g.turnDirection = b->turnDirection;
             g.netState = kNetAllDeployed;

@@ -7,6 +7,7 @@
 #include "net/netbattle.h"
 #include "net/relay.h"
 #include "play/execute.h"
+#include "play/turnloop.h"
 #include "records/layout.h"
 #include "view/deployment.h"
 
@@ -15,22 +16,6 @@ namespace jq::net {
 namespace {
 
 constexpr int kBattleStartPauseMs = 1000;
-
-int ElapsedSeconds(GameState& g) { return g.ui->Now().seconds - g.turnClock.seconds; }
-
-// Every packet restarts the turn clock, so a side that keeps sending (chat,
-// refused moves) would hold its turn or the deployment for ever. Measured
-// from the start of the turn or the deployment, a phase lasts at most its
-// own time plus the disconnect time, however busy the connections are.
-int SecondsSinceTurnStarted(GameState& g) { return g.ui->Now().seconds - g.turnStarted.seconds; }
-
-void GiveSeatToComputer(GameState& g, int seat, int state) {
-    SeatRec& r = g.seatTable[seat];
-    PutBoundedText(r.name, sizeof r.name, Gb("计算机"));
-    r.state = state;
-    SendNetMessage(g, "JoinCancel", seat);
-    if (seat != 0 && g.lan != nullptr && g.lan->relay() != nullptr) g.lan->relay()->CloseSeatConnection(seat);
-}
 
 // One computer seat's formation per tick, lowest seat first.
 void DeployOneComputerSeat(GameState& g) {
@@ -49,6 +34,8 @@ void DeployOneComputerSeat(GameState& g) {
 
 bool ComputerMayMove(const GameState& g) {
     if (g.netState != kNetBattle || g.battleRunning == 0 || g.practiceMode == 0 || g.deployPhase == 1) return false;
+    // A step applied on this tick may have ended the battle.
+    if (BattleResultByRules(g) >= 0) return false;
     if (!IsValidSeat(g.curSeat) || g.curSeat == g.aiMoverGuard) return false;
     const int state = g.seatTable[g.curSeat].state;
     return (state == 0 || state == 2) && g.computer != nullptr && g.computer->IsIdle();
@@ -65,34 +52,11 @@ void StartComputerMove(GameState& g) {
     g.computer->Resume();
 }
 
-// Players who have not deployed in time give their seats to the computer.
-void DeployTimeout(GameState& g) {
-    if (g.netState < kNetDeploying || g.netState > kNetOwnDeploySent) return;
-    if (g.netDeployTime - ElapsedSeconds(g) > 0 &&
-        g.netDeployTime + g.netDisconnectTime - SecondsSinceTurnStarted(g) > 0)
-        return;
-    for (int s = 1; s < kSeats; ++s) {
-        const SeatRec& r = g.seatTable[s];
-        // A person's seat is given up once; the computer deploys it next.
-        if (r.deployed != 2 && r.state != 0) GiveSeatToComputer(g, s, 0);
-    }
-}
-
-// A player silent for longer than the disconnect time on his turn.
-void DisconnectTimeout(GameState& g) {
-    if (g.netState != kNetBattle || !IsValidSeat(g.curSeat)) return;
-    if (g.seatTable[g.curSeat].state != 1) return;
-    if (g.netDisconnectTime - ElapsedSeconds(g) >= 0 &&
-        g.netMoveTime + g.netDisconnectTime - SecondsSinceTurnStarted(g) >= 0)
-        return;
-    GiveSeatToComputer(g, g.curSeat, g.curSeat == 0 && g.myNetSeat == 0 ? 2 : 0);
-}
-
-void HostDuties(GameState& g) {
+// The host's side plays the seats the computer holds: it deploys them and
+// moves for them, as any side sends for its own seat.
+void ComputerSeats(GameState& g) {
     if (g.netState == kNetDeploying || g.netState == kNetOwnDeploySent) DeployOneComputerSeat(g);
     else if (g.netState == kNetBattle) StartComputerMove(g);
-    DeployTimeout(g);
-    DisconnectTimeout(g);
 }
 
 void StartBattle(GameState& g) {
@@ -112,9 +76,10 @@ void StartBattle(GameState& g) {
 void HandleNetBattle(GameState& g) {
     if (g.netConnected == 0 || g.lan == nullptr) return;
     LanSession& lan = *g.lan;
-    // Connections that hold the battle back, or have no business with it,
-    // are closed before anything waits for them.
-    if (lan.relay() != nullptr) lan.relay()->CheckConnections();
+    // The host's duties come first on every tick, whatever its own side
+    // receives: connections that hold the battle back, the deploy and
+    // disconnect time-outs.
+    if (lan.relay() != nullptr) lan.relay()->Tick();
     // A joining side whose host has closed the connection leaves at once,
     // unless a battle is under way (there the silence of the host decides).
     // What arrived before the close is applied first.
@@ -124,14 +89,13 @@ void HandleNetBattle(GameState& g) {
     }
     // Packets received before the connection closed are still applied.
     if (!lan.ClientActive() && !lan.ServerActive() && lan.InboxSize() == 0) return;
-    // The battle starts before any packet that follows "AllSwitchEnd".
-    if (g.netState != kNetAllDeployed && ProcessClientMessage(g) != 0) return;
+    // One received packet per tick; the battle starts before any packet
+    // that follows "AllSwitchEnd".
+    if (g.netState != kNetAllDeployed) ProcessClientMessage(g);
     // Nothing below can be done without the connection to the host.
     if (!lan.ClientActive()) return;
-    if (lan.relay() != nullptr && (g.netState == kNetJoinSent || g.netState == kNetWaiting))
-        lan.relay()->AdmitWaitingJoins();
-    if (ServerOutboxPending(g)) return;
-    if (g.isNetHost != 0) HostDuties(g);
+    // The computer's seats wait until every seat has taken what was sent.
+    if (g.isNetHost != 0 && !ServerOutboxPending(g)) ComputerSeats(g);
     if (g.netState == kNetJoinSent) {
         g.netState = kNetWaiting;
         lan.ui()->ShowWaitDialog();

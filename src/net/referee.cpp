@@ -20,7 +20,7 @@ private:
 };
 
 HostReferee::HostReferee(GameState& host)
-    : host_(host), clock_(std::make_unique<Clock>(host)), copy_(std::make_unique<GameState>()) {
+    : clock_(std::make_unique<Clock>(host)), copy_(std::make_unique<GameState>()) {
     copy_->ui = clock_.get();
     // Steps are carried out at once, without the animation.
     copy_->clickStepCount = 0;
@@ -45,8 +45,8 @@ void HostReferee::ClearBoard() {
     ClearBattleSteps(c);
     for (MoveRec& m : c.moveHistory) m = MoveRec{};
     c.peaceAgreed = 0;
-    c.curSeat = host_.curSeat;
-    c.turnDirection = host_.turnDirection == -1 ? -1 : 1;
+    c.curSeat = 0;
+    c.turnDirection = 1;
     std::fill(std::begin(timeouts_), std::end(timeouts_), 0);
 }
 
@@ -71,7 +71,7 @@ void HostReferee::Deployed(const SwitchEndBody& b) {
 
 void HostReferee::BattleBegins(const AllSwitchEndBody& b) {
     GameState& c = *copy_;
-    c.netMoveTime = TimeInRange(b.moveTime) ? b.moveTime : host_.netMoveTime;
+    c.netMoveTime = b.moveTime;
     c.curSeat = b.firstSeat;
     c.turnDirection = b.turnDirection;
     c.deployedPieces = c.pieces;
@@ -125,10 +125,6 @@ void HostReferee::Apply(const MoveQzBody& b) {
     // so the rules' step limit is 510 there; the relay ends the battle at
     // 500 steps, before it.)
     if (BattleResultByRules(c) >= 0) c.battleRunning = 0;
-}
-
-void HostReferee::SeatTaken(int seat) {
-    if (IsValidSeat(seat)) timeouts_[seat] = 0;
 }
 
 std::string HostReferee::VerdictText(Verdict v, int seat) {

@@ -33,7 +33,7 @@ public:
         kHandOver,       // a time-out beyond those passed: the seat goes to the computer
     };
 
-    // `host` gives the clock and the options the battle starts with.
+    // `host` gives the clock.
     explicit HostReferee(GameState& host);
     ~HostReferee();
     HostReferee(const HostReferee&) = delete;
@@ -47,7 +47,8 @@ public:
     void DeploymentBegins();
     // A "SwitchEnd" went out.
     void Deployed(const SwitchEndBody& b);
-    // "AllSwitchEnd" went out.
+    // "AllSwitchEnd" went out: the battle runs with its first seat, turn
+    // order and move time.
     void BattleBegins(const AllSwitchEndBody& b);
     // "MaxStepLimited" or "PeaceFinalOk" went out: the battle ends drawn, as
     // every side ends it, once a step has been made (a draw agreed before
@@ -64,10 +65,8 @@ public:
     Verdict Judge(const MoveQzBody& b);
     // Carries out a move that went out (judged kRelay).
     void Apply(const MoveQzBody& b);
-    // A side took the seat: its count of time-outs starts again, as the
-    // side's own does.
-    void SeatTaken(int seat);
-    // The time-outs seat `seat` has passed in this battle.
+    // The time-outs seat `seat` has passed in this battle, whoever held it:
+    // a player who leaves and joins again does not start afresh.
     int Timeouts(int seat) const { return IsValidSeat(seat) ? timeouts_[seat] : 0; }
 
     // The status-line text (GB2312) for a move of `seat` not relayed.
@@ -80,7 +79,6 @@ private:
     void ClearBoard();
     bool MoveTimeOver() const;
 
-    GameState& host_;
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<GameState> copy_;
     Phase phase_ = Phase::kWaiting;

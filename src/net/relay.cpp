@@ -15,14 +15,17 @@ constexpr int kPeaceRequestsPerBattle = 3;
 // "AllSwitchEnd").
 constexpr size_t kCopiesPerPacket = 2;
 
-std::string Name(const SeatRec& r) { return BoundedText(r.name, sizeof r.name); }
-std::string Address(const SeatRec& r) { return BoundedText(r.address, sizeof r.address); }
-
 }  // namespace
 
-HostRelay::HostRelay(GameState& host, ServerLinks& links) : g_(host), links_(links), referee_(host) {}
+HostRelay::HostRelay(GameState& host, ServerLinks& links)
+    : g_(host), links_(links), referee_(host), times_(SanitizedLanTimes(host.optionsRecord)) {
+    for (SeatRec& r : seats_) FreeSeatRecord(r);
+    lastHeard_ = Now();
+}
 
 int32_t HostRelay::Now() const { return g_.ui->Now().seconds; }
+
+double HostRelay::NowSeconds() const { return StampSeconds(g_.ui->Now()); }
 
 void HostRelay::Connected(ConnId id, const std::string& address, int port) {
     const bool own = ownPort_ >= 0 && address == ownAddress_ && port == ownPort_;
@@ -36,6 +39,7 @@ void HostRelay::Connected(ConnId id, const std::string& address, int port) {
         const ConnId oldest = std::min_element(seatless.begin(), seatless.end())->second;
         ++depth_;
         Drop(oldest, conns_.at(oldest), std::string());
+        TellFreedSeats();
         --depth_;
     }
     Conn& c = conns_[id];
@@ -76,17 +80,38 @@ void HostRelay::Received(ConnId id, const uint8_t* data, size_t size) {
     Sweep();
 }
 
+bool HostRelay::ChatMayGoOn(Conn& c, const Packet& p) {
+    if (PacketWord(p) != Word::kChatMessage) return true;
+    const int32_t now = Now();
+    if (c.chatSecond != now) c.chatSecond = now, c.chatLines = 0;
+    if (c.chatLines >= kChatLinesPerSecond) return false;
+    ++c.chatLines;
+    return true;
+}
+
 void HostRelay::TakePackets(ConnId id, Conn& c) {
     while (c.open) {
+        if (!c.next) c.next = c.framer.Next();
+        if (!c.next) break;
         if (!RoomFor(id)) {
             c.paused = true;
             return;
         }
+        if (!ChatMayGoOn(c, *c.next)) {
+            // A side that has closed says no more: its lines over the rate
+            // are not kept waiting for, so its seat is free at once.
+            if (c.gone) {
+                c.next.reset();
+                continue;
+            }
+            c.paused = true;
+            return;
+        }
         c.paused = false;
-        const std::optional<Packet> p = c.framer.Next();
-        if (!p) break;
+        const Packet p = std::move(*c.next);
+        c.next.reset();
         handling_ = id;
-        Handle(id, c, *p);
+        Handle(id, c, p);
         handling_ = -1;
         // A seat freed on the way is told after the packet it came with.
         TellFreedSeats();
@@ -94,6 +119,7 @@ void HostRelay::TakePackets(ConnId id, Conn& c) {
         // packets.
         Flush();
     }
+    c.paused = false;
     if (c.open && c.framer.Broken())
         Drop(id, c, Gb("未知封包，连接已断开：") + c.framer.Fault());
     else if (c.open && c.gone)
@@ -139,7 +165,7 @@ void HostRelay::Closed(ConnId id) {
     if (it == conns_.end() || !Reachable(it->second)) return;
     ++depth_;
     // Nothing more goes to it; what it sent before is taken as if it were
-    // still there (a paused sender waits for room as before), then it goes.
+    // still there (a sender waiting for room waits as before), then it goes.
     Conn& c = it->second;
     c.gone = true;
     c.out = {};
@@ -156,28 +182,74 @@ bool HostRelay::Pending() const {
                        [this](const auto& e) { return Counts(e.second) && !e.second.out.empty(); });
 }
 
-void HostRelay::CheckConnections() {
-    const int32_t now = Now();
-    const int32_t stall = g_.netDisconnectTime > 0 ? g_.netDisconnectTime : 60;
-    bool closed = false;
+void HostRelay::Tick() {
     ++depth_;
-    for (auto& [id, c] : conns_) {
-        if (!c.open || c.own) continue;
-        // Once a round is under way its seat stays, as with any connection
-        // that has gone, until a time-out or "JoinCancel". Until the host's
-        // own side is known, no connection is taken for one without a seat.
-        if (c.seat >= 0 && !c.out.empty() && now - c.movedAt > stall) {
-            Drop(id, c, std::string());
-            closed = true;
-        } else if (c.seat < 0 && ownPort_ >= 0 && now - c.seatlessSince > kSeatlessSeconds) {
-            Drop(id, c, std::string());
-            closed = true;
-        }
-    }
+    CheckConnections();
+    CheckTimeouts();
     TellFreedSeats();
-    if (closed) ResumeSenders();
+    // Joins that waited for the next round and then for room in the queues.
+    if (!waitingJoins_.empty() && !(referee_.BattleBegun() && !referee_.Running())) AdmitWaitingJoins();
+    SendOwedAnswers();
+    ResumeSenders();
+    Flush();
     --depth_;
     Sweep();
+}
+
+void HostRelay::CheckConnections() {
+    const int32_t now = Now();
+    for (auto& [id, c] : conns_) {
+        if (!c.open || c.own) continue;
+        // Until the host's own side is known, no connection is taken for
+        // one without a seat.
+        if (c.seat >= 0 && !c.out.empty() && now - c.movedAt > times_.disconnect)
+            Drop(id, c, std::string());
+        else if (c.seat < 0 && ownPort_ >= 0 && now - c.seatlessSince > kSeatlessSeconds)
+            Drop(id, c, std::string());
+    }
+}
+
+void HostRelay::CheckTimeouts() {
+    const int32_t now = Now();
+    const int32_t silent = now - lastHeard_;
+    if (referee_.Deploying()) {
+        // Players who have not deployed in time give their seats to the
+        // computer; the host's own player has no deploy time-out.
+        const int32_t phase = now - deploymentBegan_;
+        if (silent < times_.deploy && phase < times_.deploy + times_.disconnect) return;
+        for (int s = 1; s < kSeats; ++s)
+            if (seats_[s].state == 1 && !deployedSeen_[s]) HandOverSeat(s);
+    } else if (referee_.Running()) {
+        // A player silent for longer than the disconnect time on his turn.
+        const GameState& copy = referee_.Game();
+        const int s = copy.curSeat;
+        if (!IsValidSeat(s) || seats_[s].state != 1) return;
+        const int32_t turn = now - copy.turnStarted.seconds;
+        if (silent > times_.disconnect || turn > times_.move + times_.disconnect) HandOverSeat(s);
+    }
+}
+
+void HostRelay::OweAnswer(ConnId id, Conn& c) {
+    if (!referee_.Running() || !Counts(c)) return;
+    c.answerOwed = true;
+    if (NowSeconds() - c.answeredAt < kResyncPauseSeconds) return;  // the next tick that may
+    c.answerOwed = false;
+    c.answeredAt = NowSeconds();
+    QueueTo(id, BuildJoinLast());
+}
+
+void HostRelay::SendOwedAnswers() {
+    for (auto& [id, c] : conns_) {
+        if (!c.answerOwed) continue;
+        if (!referee_.Running() || !Counts(c)) {
+            c.answerOwed = false;
+            continue;
+        }
+        if (NowSeconds() - c.answeredAt < kResyncPauseSeconds) continue;
+        c.answerOwed = false;
+        c.answeredAt = NowSeconds();
+        QueueTo(id, BuildJoinLast());
+    }
 }
 
 void HostRelay::Flush() {
@@ -201,18 +273,6 @@ bool HostRelay::HasConnections() const {
     return std::any_of(conns_.begin(), conns_.end(), [](const auto& e) { return e.second.open; });
 }
 
-void HostRelay::CloseSeatConnection(int seat) {
-    if (!IsValidSeat(seat)) return;
-    auto it = conns_.find(seatConn_[seat]);
-    if (it == conns_.end() || it->second.own || !it->second.open) return;
-    ++depth_;
-    Drop(it->first, it->second, std::string());
-    TellFreedSeats();
-    ResumeSenders();
-    --depth_;
-    Sweep();
-}
-
 void HostRelay::StopListening() {
     links_.Stop();
     for (auto& [id, c] : conns_) c.open = false;
@@ -221,34 +281,27 @@ void HostRelay::StopListening() {
 }
 
 void HostRelay::AdmitWaitingJoins() {
-    roundOpen_ = false;
-    if (waitingJoins_.empty()) return;
     std::vector<std::pair<ConnId, Packet>> joins;
     joins.swap(waitingJoins_);
-    ++depth_;
+    const ConnId handling = handling_;
     for (auto& [id, p] : joins) {
         auto it = conns_.find(id);
-        if (it == conns_.end() || !it->second.open) continue;
+        if (it == conns_.end() || !Reachable(it->second)) continue;
         if (!RoomFor(id)) {
             waitingJoins_.emplace_back(id, std::move(p));  // its turn comes when the queues have room
             continue;
         }
         handling_ = id;
         HandleJoin(id, it->second, p);
-        handling_ = -1;
         TellFreedSeats();
-        Flush();
     }
-    --depth_;
-    Sweep();
+    handling_ = handling;
 }
 
 int HostRelay::SeatOfConnection(ConnId id) const {
     auto it = conns_.find(id);
     return it == conns_.end() ? -1 : it->second.seat;
 }
-
-bool HostRelay::Occupied(int seat) const { return g_.seatTable[seat].state != 0; }
 
 void HostRelay::QueueTo(ConnId id, const Packet& p) {
     auto it = conns_.find(id);
@@ -260,7 +313,7 @@ void HostRelay::QueueTo(ConnId id, const Packet& p) {
         return;
     }
     if (c.out.empty()) c.movedAt = Now();
-    c.out.push_back(Queued{p, handling_});
+    c.out.emplace_back(p, handling_);
     ++c.bySender[handling_];
 }
 
@@ -280,11 +333,11 @@ void HostRelay::QueueToOccupied(const Packet& p) {
 
 void HostRelay::SendWaiting(ConnId id, Conn& c) {
     while (!c.out.empty()) {
-        const Packet& front = c.out.front().packet;
+        const Packet& front = c.out.front().first;
         const size_t n = links_.Write(id, front.data() + c.sentOfFront, front.size() - c.sentOfFront);
         c.sentOfFront += std::min(n, front.size() - c.sentOfFront);
         if (c.sentOfFront < front.size()) return;  // the rest when it is writable again
-        auto from = c.bySender.find(c.out.front().from);
+        auto from = c.bySender.find(c.out.front().second);
         if (from != c.bySender.end() && --from->second == 0) c.bySender.erase(from);
         c.out.pop_front();
         c.sentOfFront = 0;
@@ -300,21 +353,28 @@ void HostRelay::Drop(ConnId id, Conn& c, const std::string& gbStatus) {
     links_.Close(id);
     // Nothing it held is kept; the entry itself goes at the next Sweep.
     c.paused = false;
+    c.next.reset();
     c.out = {};
     c.bySender.clear();
     c.framer = PacketFramer{};
     if (!gbStatus.empty()) g_.ui->SetStatusText(3, gbStatus);
 }
 
-void HostRelay::FreeSeatOf(ConnId id, Conn& c) {
-    if (roundOpen_ || c.own || c.seat < 0) return;
-    const int s = c.seat;
-    SetSeat(c, -1);
-    if (seatConn_[s] != id) return;
+void HostRelay::FreeSeat(int s) {
+    FreeSeatRecord(seats_[s]);
+    auto it = conns_.find(seatConn_[s]);
+    if (it != conns_.end() && !it->second.own && it->second.seat == s) SetSeat(it->second, -1);
     seatConn_[s] = -1;
-    SeatRec& r = g_.seatTable[s];
-    if (r.state == 0) return;  // free already: nobody is to be told
-    FreeSeatRecord(r);
+}
+
+void HostRelay::FreeSeatOf(ConnId id, Conn& c) {
+    if (c.own || c.seat < 0) return;
+    const int s = c.seat;
+    if (seatConn_[s] != id) {
+        SetSeat(c, -1);
+        return;
+    }
+    FreeSeat(s);
     freedSeats_.push_back(s);
 }
 
@@ -326,6 +386,23 @@ void HostRelay::TellFreedSeats() {
         QueueToOccupied(EncodeSeatWord(Word::kJoinCancel, s));
     }
     Flush();
+}
+
+void HostRelay::HandOverSeat(int s) {
+    if (s == 0) {
+        // The host's seat stays the host side's: its computer plays it.
+        if (seats_[0].state != 1) return;
+        PutBoundedText(seats_[0].name, sizeof seats_[0].name, Gb("计算机"));
+        seats_[0].state = 2;
+        QueueToOccupied(EncodeSeatWord(Word::kJoinCancel, 0));
+        return;
+    }
+    if (seats_[s].state == 0) return;
+    const ConnId holder = seatConn_[s];
+    FreeSeat(s);
+    QueueToOccupied(EncodeSeatWord(Word::kJoinCancel, s));
+    auto it = conns_.find(holder);
+    if (it != conns_.end() && !it->second.own) Drop(it->first, it->second, std::string());
 }
 
 std::optional<int32_t> HostRelay::AllowedSeat(const Conn& c, const Packet& p, Word w) const {
@@ -342,12 +419,16 @@ std::optional<int32_t> HostRelay::AllowedSeat(const Conn& c, const Packet& p, Wo
             break;
         default: seat = DecodeSeatWord(p, w);
     }
-    if (!seat || c.own) return seat;
+    if (!seat) return seat;
+    // The host's own side: its own seat, and the seats the computer holds
+    // now (what it sent for a seat a person has taken since is not its word).
+    if (c.own) return *seat == 0 || seats_[*seat].state == 0 ? seat : std::nullopt;
     if (c.seat < 0 || *seat != c.seat) return std::nullopt;
     return seat;
 }
 
 void HostRelay::Handle(ConnId id, Conn& c, const Packet& p) {
+    lastHeard_ = Now();
     const Word w = *PacketWord(p);
     if (w == Word::kJoin) {
         HandleJoin(id, c, p);
@@ -363,10 +444,13 @@ void HostRelay::Handle(ConnId id, Conn& c, const Packet& p) {
     }
     const std::optional<int32_t> seat = AllowedSeat(c, p, w);
     if (!seat) {
-        // A move for a seat the connection does not hold.
+        // A move for a seat the connection does not hold: the side is told
+        // where the battle stands.
         if (w == Word::kMoveQz)
-            if (auto b = DecodeMoveQz(p))
+            if (auto b = DecodeMoveQz(p)) {
                 g_.ui->SetStatusText(3, HostReferee::VerdictText(HostReferee::Verdict::kNotToMove, b->seat));
+                OweAnswer(id, c);
+            }
         return;
     }
     const int s = *seat;
@@ -378,25 +462,17 @@ void HostRelay::Handle(ConnId id, Conn& c, const Packet& p) {
     }
     switch (w) {
         case Word::kJoinOk:
-            // Only the host's own player starts a battle; its deployment
-            // round begins.
-            if (!c.own) return;
-            std::fill(std::begin(deployedSeen_), std::end(deployedSeen_), false);
-            allDeployedSent_ = false;
-            deploymentOpen_ = true;
-            roundOpen_ = true;
-            ClearPeace();
-            std::fill(std::begin(peaceRequests_), std::end(peaceRequests_), 0);
-            QueueToOccupied(p);
-            referee_.DeploymentBegins();
+            // Only the host's own player starts a battle, from the waiting
+            // room its own side has joined.
+            if (c.own && c.joinedRound == round_ && !referee_.Deploying() && !referee_.BattleBegun()) StartRound(p);
             break;
-        case Word::kJoinCancel: GiveUpSeat(s, p); break;
+        case Word::kJoinCancel: HandleJoinCancel(c, s, p); break;
         case Word::kSwitchEnd:
             // Only while the seats deploy: one sent in the waiting room or
             // once the battle runs counts for nothing.
-            if (Deploying()) HandleSwitchEnd(p);
+            if (referee_.Deploying()) HandleSwitchEnd(p);
             break;
-        case Word::kMoveQz: HandleMove(c, s, p); break;
+        case Word::kMoveQz: HandleMove(id, c, s, p); break;
         case Word::kPeaceRequest: HandlePeaceRequest(s, p); break;
         case Word::kPeaceOk:
         case Word::kPeaceAbort: HandlePeaceAnswer(p, w); break;
@@ -405,30 +481,43 @@ void HostRelay::Handle(ConnId id, Conn& c, const Packet& p) {
     }
 }
 
-void HostRelay::GiveUpSeat(int s, const Packet& cancel) {
-    SeatRec& r = g_.seatTable[s];
-    if (s != 0) {
-        // The whole record goes, as every side drops it.
-        FreeSeatRecord(r);
-        // The seat is free: its connection holds it no longer.
-        auto it = conns_.find(seatConn_[s]);
-        if (it != conns_.end() && !it->second.own) SetSeat(it->second, -1);
-        seatConn_[s] = -1;
-    }
-    QueueToOccupied(cancel);
-    if (s == 0) {
-        PutBoundedText(r.name, sizeof r.name, Gb("计算机"));
-        r.state = 2;
-    }
+void HostRelay::StartRound(const Packet& joinOk) {
+    // The round's times and turn order, from the host's options as they
+    // stand now, and a first seat drawn for it.
+    const OptionsRec& o = g_.optionsRecord;
+    times_ = SanitizedLanTimes(o);
+    turnDirection_ = o.turnDirectionOption == -1 ? -1 : 1;
+    firstSeat_ = static_cast<int32_t>(g_.mainRandom.Next() % kSeats);
+    deploymentBegan_ = Now();
+    std::fill(std::begin(deployedSeen_), std::end(deployedSeen_), false);
+    allDeployedSent_ = false;
+    ClearPeace();
+    std::fill(std::begin(peaceRequests_), std::end(peaceRequests_), 0);
+    for (SeatRec& r : seats_) r.deployed = 0;
+    QueueToOccupied(joinOk);
+    referee_.DeploymentBegins();
 }
 
-void HostRelay::HandleMove(const Conn& c, int s, const Packet& p) {
+void HostRelay::HandleJoinCancel(Conn& c, int s, const Packet& p) {
+    if (c.own) {
+        // The host's player gives up its seat: the computer plays it.
+        if (s != 0 || seats_[0].state != 1) return;
+        PutBoundedText(seats_[0].name, sizeof seats_[0].name, Gb("计算机"));
+        seats_[0].state = 2;
+        QueueToOccupied(p);
+        return;
+    }
+    // Its connection holds it no longer, and takes none for a while: a side
+    // cannot leave and join again without pause.
+    FreeSeat(s);
+    c.noSeatBefore = Now() + kRejoinPauseSeconds;
+    QueueToOccupied(p);
+}
+
+void HostRelay::HandleMove(ConnId id, Conn& c, int s, const Packet& p) {
     const MoveQzBody b = *DecodeMoveQz(p);
     using Verdict = HostReferee::Verdict;
-    // The host's own side moves for its own seat and for the computer's,
-    // never for a seat a person holds elsewhere.
-    const Verdict v =
-        c.own && s != g_.myNetSeat && g_.seatTable[s].state == 1 ? Verdict::kNotToMove : referee_.Judge(b);
+    const Verdict v = referee_.Judge(b);
     if (v != Verdict::kNoBattle && v != Verdict::kNotToMove && referee_.Game().stepCount >= kStepLimit) {
         // The seat to move finds the step limit reached: the battle ends drawn.
         QueueToOccupied(EncodeBare(Word::kMaxStepLimited));
@@ -438,51 +527,39 @@ void HostRelay::HandleMove(const Conn& c, int s, const Packet& p) {
     if (v == Verdict::kHandOver) {
         // Its fourth time-out: the seat goes to the computer, as its own
         // side would give it up, and its connection is closed.
-        const ConnId holder = seatConn_[s];
-        GiveUpSeat(s, EncodeSeatWord(Word::kJoinCancel, s));
-        auto it = conns_.find(holder);
-        if (it != conns_.end() && !it->second.own) Drop(it->first, it->second, std::string());
+        g_.ui->SetStatusText(3, HostReferee::VerdictText(v, s));
+        HandOverSeat(s);
+        return;
     }
     if (v != Verdict::kRelay) {
         g_.ui->SetStatusText(3, HostReferee::VerdictText(v, s));
-        // The host's own side gave up its turn when it sent the move, and
-        // would get it back only with the next step: it chooses again. Its
-        // computer moves only for a seat nobody holds, and a time-out is
-        // not sent twice, since the side counts them as it sends them.
-        if (c.own && v != Verdict::kTooEarly && v != Verdict::kHandOver) {
-            g_.netMyTurn = 1;
-            g_.aiMoverGuard = -1;
-        }
+        // The side gave up its turn when it sent the move: it is told where
+        // the battle stands, and has its turn back if it is to move.
+        OweAnswer(id, c);
         return;
     }
     QueueToOccupied(p);
     referee_.Apply(b);
+    // The step gives every side its turn back: no answer is owed any more.
+    for (auto& [cid, e] : conns_) e.answerOwed = false;
 }
 
 void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
     std::optional<SeatRec> rec = DecodeJoin(p);
     if (!rec) return;
-    const int s = rec->seat;
-    // The host's own side joins only in the waiting room.
-    if (c.own) roundOpen_ = false;
     // The record names the connection it came on.
     PutBoundedText(rec->address, sizeof rec->address, c.address);
     rec->port = c.port;
-    if (!c.own) {
-        // A person's seat, not deployed yet, whatever the record says.
-        rec->state = 1;
-        rec->deployed = 0;
+    if (c.own) {
+        HandleOwnJoin(id, c, *rec);
+        return;
     }
-    const SeatRec& held = g_.seatTable[s];
-    const bool roundUnderWay = g_.netState >= kNetHostStarted && g_.netState <= kNetBattle;
-    // A side that rejoins its seat for the next round while the host's side
-    // still plays the last one; or anyone who joins once the battle has
-    // ended on the copy but not yet on the host's side: "JoinLast" would
-    // tell of a battle that runs no more (after a draw the joiner would wait
-    // for moves forever). Both are answered from the waiting room.
-    const bool rejoinsForNextRound = c.seat == s && seatConn_[s] == id && held.state != 0;
-    const bool battleOver = referee_.BattleBegun() && !referee_.Running();
-    if (!c.own && roundUnderWay && (rejoinsForNextRound || battleOver)) {
+    const int s = rec->seat;
+    // Once the battle has ended on the copy, "JoinLast" would tell of a
+    // battle that runs no more (after a draw the joiner would wait for moves
+    // for ever): the join, a seat's own for the next round or a new one,
+    // waits until the host's side opens the next round.
+    if (referee_.BattleBegun() && !referee_.Running()) {
         // One waits per connection: the latest.
         auto w = std::find_if(waitingJoins_.begin(), waitingJoins_.end(), [id](const auto& j) { return j.first == id; });
         if (w != waitingJoins_.end())
@@ -491,21 +568,13 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
             waitingJoins_.emplace_back(id, p);
         return;
     }
-    // The same player: the address and name the seat is held with, in the
-    // seat table and on the connection that holds it (which may still look
-    // open long after his network dropped it).
-    const std::string name = Name(*rec);
-    const bool samePlayer = Address(held) == Address(*rec) && held.seat == rec->seat && Name(held) == name;
-    auto holder = conns_.find(seatConn_[s]);
-    const bool heldByOpenConnection = holder != conns_.end() && holder->first != id && holder->second.open;
-    const bool holderIsSamePlayer =
-        heldByOpenConnection && holder->second.address == c.address && holder->second.name == name;
-    const bool holdsAnotherSeat = c.seat >= 0 && c.seat != s;
-    // The host's own side takes the seat it names (its own, or one it
-    // plays); a remote side without another seat a free seat or its own
-    // again, never seat 0.
-    if (!c.own && (s == 0 || holdsAnotherSeat || (heldByOpenConnection && !holderIsSamePlayer) ||
-                   (held.state != 0 && !samePlayer))) {
+    const bool holder = seatConn_[s] == id;
+    // Taken already in this round: nothing new to tell anybody.
+    if (holder && c.joinedRound == round_) return;
+    // A remote side takes a free seat (or its own again, for the next
+    // round), never seat 0, one seat at a time, and none for a while after
+    // it gave one up.
+    if (s == 0 || (c.seat >= 0 && c.seat != s) || (!holder && Occupied(s)) || Now() < c.noSeatBefore) {
         // An honest side leaves on the first refusal; one that keeps asking
         // is closed.
         if (++c.refusals > kMaxRefusals)
@@ -514,67 +583,77 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
             QueueTo(id, EncodeBare(Word::kJoinRefuse));
         return;
     }
-    // The host's own side joins at the start of each round: its copy of the
-    // battle starts afresh, at step 0.
-    if (c.own) referee_.NewRound();
-    // The seat moves to this connection. The same player's old connection
-    // is closed: whatever still comes on it is not his any more.
-    if (c.seat >= 0 && seatConn_[c.seat] == id) seatConn_[c.seat] = -1;
-    auto old = conns_.find(seatConn_[s]);
-    if (old != conns_.end() && old->first != id) {
-        SetSeat(old->second, -1);
-        if (!c.own && !old->second.own) Drop(old->first, old->second, std::string());
-    }
+    // A person's seat, not deployed yet, whatever the record says.
+    rec->state = 1;
+    rec->deployed = 0;
     seatConn_[s] = id;
     SetSeat(c, s);
-    c.name = name;
-    g_.seatTable[s] = *rec;
-    referee_.SeatTaken(s);
+    c.joinedRound = round_;
+    seats_[s] = *rec;
     // Taken during the deployment, the seat deploys again: what was sent
     // for it before is not what its new side lays out.
     if (!allDeployedSent_) deployedSeen_[s] = false;
     const Packet relayed = EncodeJoin(*rec);
-    for (int i = 0; i < kSeats; ++i) {
-        if (!Occupied(i)) continue;
-        QueueToSeat(i, i == s ? BuildJoinLast() : relayed);
-    }
+    for (int i = 0; i < kSeats; ++i)
+        if (i != s && Occupied(i)) QueueToSeat(i, relayed);
+    QueueTo(id, BuildJoinLast());
+}
+
+void HostRelay::HandleOwnJoin(ConnId id, Conn& c, SeatRec rec) {
+    // The host's side sits at seat 0 and joins at the start of each round:
+    // the copy starts afresh, at step 0, and the seats held stay held.
+    if (rec.seat != 0) return;
+    ++round_;
+    referee_.NewRound();
+    std::fill(std::begin(deployedSeen_), std::end(deployedSeen_), false);
+    allDeployedSent_ = false;
+    ClearPeace();
+    times_ = SanitizedLanTimes(g_.optionsRecord);
+    for (SeatRec& r : seats_) r.deployed = 0;
+    rec.deployed = 0;
+    if (rec.state != 1) rec.state = 1;
+    seats_[0] = rec;
+    seatConn_[0] = id;
+    SetSeat(c, 0);
+    c.joinedRound = round_;
+    const Packet relayed = EncodeJoin(rec);
+    for (int i = 1; i < kSeats; ++i)
+        if (Occupied(i)) QueueToSeat(i, relayed);
+    QueueTo(id, BuildJoinLast());
+    // The seats that asked for this round while the last one ended.
+    AdmitWaitingJoins();
 }
 
 void HostRelay::HandleSwitchEnd(const Packet& p) {
     const SwitchEndBody b = *DecodeSwitchEnd(p);
-    g_.seatTable[b.seat].deployed = 2;
+    // A seat deploys once (again only when a new side takes it).
+    if (deployedSeen_[b.seat]) return;
+    seats_[b.seat].deployed = 2;
     deployedSeen_[b.seat] = true;
     QueueToOccupied(p);
     referee_.Deployed(b);
     if (allDeployedSent_ || !std::all_of(std::begin(deployedSeen_), std::end(deployedSeen_), [](bool d) { return d; }))
         return;
     allDeployedSent_ = true;
-    deploymentOpen_ = false;
     // The battle starts: no draw offer carries over into it.
     ClearPeace();
     std::fill(std::begin(peaceRequests_), std::end(peaceRequests_), 0);
-    const OptionsRec& o = g_.optionsRecord;
-    const AllSwitchEndBody start{g_.curSeat, g_.turnDirection, o.netMoveTimeOption, o.netDeployTimeOption,
-                                 o.netDisconnectTimeOption};
+    const AllSwitchEndBody start{firstSeat_, turnDirection_, times_.move, times_.deploy, times_.disconnect};
     QueueToOccupied(EncodeAllSwitchEnd(start));
     referee_.BattleBegins(start);
-}
-
-bool HostRelay::Deploying() const {
-    return deploymentOpen_ && g_.netState >= kNetHostStarted && g_.netState <= kNetAllDeployed;
 }
 
 void HostRelay::HandlePeaceRequest(int seat, const Packet& p) {
     if (peaceRequests_[seat] >= kPeaceRequestsPerBattle) {
         // Asked too often: refused without asking anybody.
-        QueueToSeat(seat, EncodeSeatWord(Word::kPeaceFinalAbort, g_.myNetSeat));
+        QueueToSeat(seat, EncodeSeatWord(Word::kPeaceFinalAbort, 0));
         return;
     }
     ++peaceRequests_[seat];
     bool open = false;
     for (int i = 0; i < kSeats; ++i) {
-        g_.peaceVotes[i] = (i == seat || !Occupied(i)) ? 1 : 0;
-        if (g_.peaceVotes[i] == 0) open = true;
+        peaceVotes_[i] = (i == seat || !Occupied(i)) ? 1 : 0;
+        if (peaceVotes_[i] == 0) open = true;
         if (Occupied(i) && i != seat) QueueToSeat(i, p);
     }
     peaceOpen_ = open;
@@ -585,10 +664,10 @@ void HostRelay::HandlePeaceRequest(int seat, const Packet& p) {
 void HostRelay::HandlePeaceAnswer(const Packet& p, Word w) {
     const int a = *DecodeSeatWord(p, w);
     // An answer counts only for an open request, once, from a seat asked.
-    if (!peaceOpen_ || g_.peaceVotes[a] != 0) return;
-    g_.peaceVotes[a] = w == Word::kPeaceOk ? 1 : 2;
+    if (!peaceOpen_ || peaceVotes_[a] != 0) return;
+    peaceVotes_[a] = w == Word::kPeaceOk ? 1 : 2;
     bool refused = false;
-    for (int v : g_.peaceVotes) {
+    for (int v : peaceVotes_) {
         if (v == 0) return;
         if (v == 2) refused = true;
     }
@@ -596,13 +675,13 @@ void HostRelay::HandlePeaceAnswer(const Packet& p, Word w) {
 }
 
 void HostRelay::DecidePeace(bool refused) {
-    QueueToOccupied(EncodeSeatWord(refused ? Word::kPeaceFinalAbort : Word::kPeaceFinalOk, g_.myNetSeat));
+    QueueToOccupied(EncodeSeatWord(refused ? Word::kPeaceFinalAbort : Word::kPeaceFinalOk, 0));
     if (!refused) referee_.EndsDrawn();
     ClearPeace();
 }
 
 void HostRelay::ClearPeace() {
-    std::fill(std::begin(g_.peaceVotes), std::end(g_.peaceVotes), 0);
+    std::fill(std::begin(peaceVotes_), std::end(peaceVotes_), 0);
     peaceOpen_ = false;
 }
 
@@ -611,7 +690,7 @@ Packet HostRelay::BuildJoinLast() const {
     // have applied it yet.
     const GameState& copy = referee_.Game();
     JoinLastBody b;
-    for (int s = 0; s < kSeats; ++s) b.seats[s] = g_.seatTable[s];
+    for (int s = 0; s < kSeats; ++s) b.seats[s] = seats_[s];
     for (int k = 0; k < kPieceCount; ++k) {
         const PieceRec& pc = copy.pieces[k];
         b.x[k] = static_cast<int8_t>(pc.x);
@@ -619,22 +698,15 @@ Packet HostRelay::BuildJoinLast() const {
         b.code[k] = static_cast<int8_t>(pc.code);
         b.alive[k] = static_cast<int8_t>(pc.alive);
     }
-    const bool waitingRoom = g_.netState < kNetHostStarted || g_.netState > kNetBattle;
-    const bool battle = referee_.BattleBegun() && !waitingRoom;
+    const bool battle = referee_.Running();
     const int n = battle ? std::clamp(copy.stepCount, 0, kMaxSteps) : 0;
     b.steps.assign(copy.stepRecords, copy.stepRecords + n);
-    const GameState& turn = battle ? copy : g_;
-    b.curSeat = turn.curSeat;
-    b.turnDirection = turn.turnDirection == -1 ? -1 : 1;
-    b.netState = g_.netState;
-    if (battle)
-        b.netState = kNetBattle;
-    else if (referee_.Deploying() && (g_.netState < kNetDeployBegins || g_.netState > kNetOwnDeploySent))
-        b.netState = kNetDeployBegins;
-    const OptionsRec& o = g_.optionsRecord;
-    b.moveTime = o.netMoveTimeOption;
-    b.deployTime = o.netDeployTimeOption;
-    b.disconnectTime = o.netDisconnectTimeOption;
+    b.curSeat = battle ? copy.curSeat : firstSeat_;
+    b.turnDirection = battle ? (copy.turnDirection == -1 ? -1 : 1) : turnDirection_;
+    b.netState = battle ? kNetBattle : referee_.Deploying() ? kNetDeployBegins : kNetWaiting;
+    b.moveTime = times_.move;
+    b.deployTime = times_.deploy;
+    b.disconnectTime = times_.disconnect;
     return EncodeJoinLast(b);
 }
 

@@ -1,67 +1,75 @@
 // The host's relay: every packet a side sends reaches the host here. The
-// relay keeps the seat table and the peace vote current, answers a "Join"
-// with "JoinLast" (or "JoinRefuse"), relays every other packet to the
-// occupied seats in the order it received them, and builds the host's own
-// packets ("AllSwitchEnd", "MaxStepLimited", the peace decision). The
-// host's own side applies what comes back to it like every other side; the
-// relay itself keeps its own copy of the battle (a HostReferee), to which
-// every packet is applied as it is queued for relaying.
+// relay owns the match: the seats and the connections that hold them, the
+// round's phase, the battle's times, each seat's time-outs, the peace vote
+// and its own copy of the battle (a HostReferee), to which every packet is
+// applied as it is queued for relaying. It answers a "Join" with "JoinLast"
+// (or "JoinRefuse"), relays every other packet that holds on its copy to the
+// occupied seats in the order it took them, and builds the host's own
+// packets ("AllSwitchEnd", "MaxStepLimited", the peace decision, the
+// "JoinCancel" of a seat it gives to the computer). The host's own side is a
+// side like any other: it learns seats, phase and times from what it
+// receives, and what the host does by itself (starting a round, a deploy or
+// disconnect time-out, giving a seat to the computer) is done here.
 //
 // The relay passes on only what every side can apply on that copy: a move
 // only in a running battle, from the connection that holds the seat to
-// move (the host's own side for its seat and the computer's), legal, with
-// the outcome the pieces give; a give-up only from the seat to move; a
-// time-out only once that seat's move time has run out on the host's clock,
-// the fourth handing the seat to the computer; peace words only while the
-// battle runs. Anything else is not relayed, the status line says why, and
-// the seat keeps its turn. "JoinLast" is built from the copy, so it holds
-// everything relayed before it.
+// move, legal, with the outcome the pieces give; a give-up only from the
+// seat to move; a time-out only once that seat's move time has run out on
+// the host's clock, the fourth of a seat in one battle (whoever held it)
+// handing it to the computer; peace words only while the battle runs; a
+// seat's deployment once, while the seats deploy. Anything else is not
+// relayed and the status line says why. A refused move from a seated
+// connection is answered with "JoinLast" from the copy (at most about one a
+// second per connection), so that side is back in step and, if it is to
+// move, has its turn back.
 //
-// Seats are bound to connections. A connection holds the seat it joined;
-// a remote connection holds at most one seat, may take a free seat or the
-// one the same player holds (same address, seat and name: a player joining
-// again on a new connection, while the old one may still look open, as a
-// half-open connection after a network drop does), never seat 0, and every
-// seat it names must be its own. When the same player takes his seat over,
-// his old connection is closed. The host sets the state and the deployment
-// of a remote seat itself: it joins as a person's seat not yet deployed.
-// The host's own side (recognised by its client's address and port, also
-// when it was accepted before that was known) may name any seat: it acts
-// for the computer seats, and never counts as a connection without a seat.
+// The battle's times are fixed when the host starts the round, from the
+// host's options through the options' sanitiser: "AllSwitchEnd" and every
+// "JoinLast" of that round carry them and the copy judges with them. A
+// change of the options applies from the next round.
 //
-// When a side closes its connection, the whole packets it sent before are
-// still relayed, in their turn, as far as the queues have room; then it is
-// freed. In the waiting room (before the host's "JoinOk" is relayed) a seat
-// whose connection closes, however it closes, is free at once, and the
-// others are told with the "JoinCancel" the seat's own side would have
-// sent. Once a round is under way a closed connection keeps its seat (until
-// a time-out or "JoinCancel") but gets nothing more.
+// Seats are bound to connections. A connection holds the seat it joined; a
+// remote connection holds at most one seat, takes only a free seat (never
+// seat 0, and never one that another connection holds: a live connection is
+// never closed in favour of a new one), and every seat it names must be its
+// own. A connection that gave up its seat takes none again for
+// kRejoinPauseSeconds. The host sets the state and the deployment of a
+// remote seat itself: it joins as a person's seat not yet deployed. The
+// host's own side (recognised by its client's address and port, also when
+// it was accepted before that was known) sits at seat 0 and speaks besides
+// for the seats the computer holds when the relay takes its packet; it
+// never counts as a connection without a seat.
 //
-// A deployment ("SwitchEnd") counts only while the deployment is under way,
-// from the host's "JoinOk" to its "AllSwitchEnd". Each seat asks for a draw
-// at most three times a battle; an answer counts only for an open request,
-// once from each seat asked, and the votes are cleared when the request is
-// decided and when a battle starts.
+// A connection that closes (or that the host closes) frees its seat for the
+// computer as soon as the whole packets it sent before have been taken, in
+// any phase of the round; the others are told with the "JoinCancel" its own
+// side would have sent. A player whose connection went may join that seat
+// again. A seat's "Join" for the next round, and any join once the battle
+// has ended on the copy, waits until the host's side opens the next round.
+// A "Join" that a connection has already had taken in this round changes
+// nothing and is not relayed again.
 //
 // One side cannot spoil the battle for the others. Packets are relayed one
-// at a time, each sent on before the next is taken. A sender whose copies
-// fill its share of some connection's queue is paused: its further packets
-// wait in its framer (the socket layer reads nothing more from it, so the
-// rest waits in the kernel) until the queues have room; a sender that
-// still delivers more than kSenderBacklogBytes is closed. A seated
-// connection whose queue is full, or has not emptied for the disconnect time,
-// is closed. A connection without a seat never holds anything back: it gets
-// at most kMaxRefusals refusals, is closed when it stays without a seat for
-// kSeatlessSeconds, and at most kMaxSeatless such connections are open at a
-// time (a new one closes the one that has waited longest).
+// at a time, each sent on before the next is taken. A sender's chat lines
+// go on at kChatLinesPerSecond at most: the rest waits unread in its socket.
+// A sender whose copies fill its share of some connection's queue is paused
+// likewise until the queues have room; a sender that still delivers more
+// than kSenderBacklogBytes is closed. A seated connection whose queue is
+// full, or has not emptied for the disconnect time, is closed. A connection
+// without a seat never holds anything back: it gets at most kMaxRefusals
+// refusals, is closed when it stays without a seat for kSeatlessSeconds, and
+// at most kMaxSeatless such connections are open at a time (a new one closes
+// the one that has waited longest).
 #pragma once
 
 #include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "core/options.h"
 #include "net/lan.h"
 #include "net/referee.h"
 
@@ -77,6 +85,12 @@ constexpr int kMaxRefusals = 3;
 // Connections without a seat open at a time, and how long one may stay so.
 constexpr int kMaxSeatless = 4;
 constexpr int kSeatlessSeconds = 30;
+// Chat lines relayed from one sender in one second of the host's clock.
+constexpr int kChatLinesPerSecond = 3;
+// Seconds a connection that gave up its seat waits before it may take one.
+constexpr int kRejoinPauseSeconds = 10;
+// Seconds between two answers to refused moves of one connection.
+constexpr double kResyncPauseSeconds = 1.0;
 
 class HostRelay {
 public:
@@ -99,36 +113,31 @@ public:
     // included) and that it has not taken yet. Connections without a seat
     // never hold the host back.
     bool Pending() const;
-    // Closes the connections that hold the battle back or have no business
-    // with it: a seated one whose queue has not moved for the disconnect
-    // time, one without a seat for too long. Called on every tick.
-    void CheckConnections();
+    // The host's duties, on every tick of its main timer whatever its own
+    // side received: closes the connections that hold the battle back or
+    // have no business with it (a seated one whose queue has not moved for
+    // the disconnect time, one without a seat for too long), gives to the
+    // computer the seats whose players have not deployed or moved in time,
+    // sends the answers owed to refused sides, lets waiting senders go on,
+    // and hands waiting bytes to their connections.
+    void Tick();
     // Hands waiting bytes to their connections.
     void Flush();
     // Whether any connection is open.
     bool HasConnections() const;
-    // Closes the connection bound to `seat` (a time-out), if any.
-    void CloseSeatConnection(int seat);
     // Closes every connection and stops listening.
     void StopListening();
-    // A side whose battle has ended asks for the next round ("Join" on the
-    // connection that holds its seat) while the host's side still plays the
-    // last one; likewise any remote "Join" that comes once the battle has
-    // ended on the copy, before the host's side has seen the end. Such a
-    // "Join" waits until the host's side is back in the waiting room, and is
-    // taken then. Called only while the host's side is in the waiting room:
-    // the last round is over for the relay too.
-    void AdmitWaitingJoins();
     // The seat a connection holds, -1 none.
     int SeatOfConnection(ConnId id) const;
+    // The seat table as the relay keeps it.
+    const SeatRec& Seat(int seat) const { return seats_[IsValidSeat(seat) ? seat : 0]; }
+    // The times of the round under way (or of the next one, in the waiting
+    // room).
+    LanTimes Times() const { return times_; }
     // The host's copy of the battle, as far as the relay has sent it.
     const GameState& Referee() const { return referee_.Game(); }
 
 private:
-    struct Queued {
-        Packet packet;
-        ConnId from = -1;  // whose packet it is relayed for, or answers
-    };
     struct Conn {
         std::string address;
         int port = 0;
@@ -138,28 +147,42 @@ private:
         bool gone = false;
         bool own = false;
         int seat = -1;
-        // The name it joined its seat with.
-        std::string name;
         PacketFramer framer;
-        std::deque<Queued> out;
+        // Taken from the framer and not yet handled (a chat line over its
+        // sender's rate waits here).
+        std::optional<Packet> next;
+        std::deque<std::pair<Packet, ConnId>> out;  // each packet with whose it is
         size_t sentOfFront = 0;
         // Copies in `out` per sender.
         std::map<ConnId, size_t> bySender;
-        // The last time `out` moved (or turned non-empty), and since when
-        // the connection has had no seat.
-        // When its queue was last empty: a side that reads only a trickle
-        // keeps its queue from emptying and cannot hold the others back.
+        // When its queue was last empty (a side that reads only a trickle
+        // keeps its queue from emptying and cannot hold the others back),
+        // and since when the connection has had no seat.
         int32_t movedAt = 0;
         int32_t seatlessSince = 0;
-        // No packet of this connection is taken until the queues have room.
+        // No packet of this connection is taken until the queues have room,
+        // or its chat lines may go on.
         bool paused = false;
         int refusals = 0;
+        // The round in which its "Join" was taken, and before when it takes
+        // no seat.
+        int joinedRound = -1;
+        int32_t noSeatBefore = 0;
+        // Chat lines taken in the second `chatSecond`.
+        int32_t chatSecond = 0;
+        int chatLines = 0;
+        // A refused move is to be answered with "JoinLast"; when the last
+        // answer went.
+        bool answerOwed = false;
+        double answeredAt = -1e9;
     };
 
     // Relays the connection's framed packets one by one while the queues
     // have room for them.
     void TakePackets(ConnId id, Conn& c);
     bool RoomFor(ConnId sender) const;
+    // A chat line may go on now (counted when it does).
+    bool ChatMayGoOn(Conn& c, const Packet& p);
     // Paused senders whose packets fit again go on.
     void ResumeSenders();
     bool Counts(const Conn& c) const { return c.open && !c.gone && (c.own || c.seat >= 0); }
@@ -169,38 +192,54 @@ private:
     }
     void Handle(ConnId id, Conn& c, const Packet& p);
     void HandleJoin(ConnId id, Conn& c, const Packet& p);
+    void HandleOwnJoin(ConnId id, Conn& c, SeatRec rec);
+    void StartRound(const Packet& joinOk);
     void HandleSwitchEnd(const Packet& p);
-    void HandleMove(const Conn& c, int seat, const Packet& p);
-    // The seat goes to the computer: freed (seat 0 released), its
-    // connection no longer holds it, and `cancel` goes to the others.
-    void GiveUpSeat(int seat, const Packet& cancel);
+    void HandleMove(ConnId id, Conn& c, int seat, const Packet& p);
+    void HandleJoinCancel(Conn& c, int seat, const Packet& p);
+    // The seat goes to the computer by the host's own doing: freed (seat 0
+    // released, still the host side's), its connection closed, and its
+    // "JoinCancel" queued to the others, all at once.
+    void HandOverSeat(int seat);
+    // The seat's record freed and its connection unbound from it.
+    void FreeSeat(int seat);
     void HandlePeaceRequest(int seat, const Packet& p);
     void HandlePeaceAnswer(const Packet& p, Word w);
     void DecidePeace(bool refused);
     void ClearPeace();
-    bool Deploying() const;
     // The seat a seat-carrying packet names, if the connection may name it.
     std::optional<int32_t> AllowedSeat(const Conn& c, const Packet& p, Word w) const;
-    bool Occupied(int seat) const;
+    bool Occupied(int seat) const { return seats_[seat].state != 0; }
     void QueueToSeat(int seat, const Packet& p);
     void QueueToOccupied(const Packet& p);
     void QueueTo(ConnId id, const Packet& p);
     void SendWaiting(ConnId id, Conn& c);
     void Drop(ConnId id, Conn& c, const std::string& gbStatus);
-    // In the waiting room: the seat of a connection that goes is free, and
-    // its "JoinCancel" is told once the packet under way has been queued.
+    // The seat of a connection that goes is free, and its "JoinCancel" is
+    // told once the packet under way has been queued.
     void FreeSeatOf(ConnId id, Conn& c);
     void TellFreedSeats();
     // Frees what closed connections held (outside any loop over them).
     void Sweep();
     void SetSeat(Conn& c, int seat);
     int32_t Now() const;
+    double NowSeconds() const;
+    // The host's duties of Tick, by part.
+    void CheckConnections();
+    void CheckTimeouts();
+    // A refused move of a seated connection is answered with "JoinLast",
+    // now or once the last answer is far enough back.
+    void OweAnswer(ConnId id, Conn& c);
+    void SendOwedAnswers();
+    // The joins that waited for the next round, taken now.
+    void AdmitWaitingJoins();
     Packet BuildJoinLast() const;
 
     GameState& g_;
     ServerLinks& links_;
     HostReferee referee_;
     std::map<ConnId, Conn> conns_;
+    SeatRec seats_[kSeats];
     ConnId seatConn_[kSeats] = {-1, -1, -1, -1};
     std::string ownAddress_;
     int ownPort_ = -1;
@@ -209,18 +248,27 @@ private:
     // points under way: closed connections are freed when it falls to 0.
     ConnId handling_ = -1;
     int depth_ = 0;
-    // Deployments relayed in this round; "AllSwitchEnd" goes out once, when
-    // all four are in.
+    // Each round begins with the host's own "Join".
+    int round_ = 0;
+    // Fixed when the host starts the round.
+    LanTimes times_;
+    int32_t firstSeat_ = 0;
+    int32_t turnDirection_ = 1;
+    // When the deployment began, and when a packet was last taken from
+    // anybody (the host's silence rules count from it).
+    int32_t deploymentBegan_ = 0;
+    int32_t lastHeard_ = 0;
     std::vector<std::pair<ConnId, Packet>> waitingJoins_;
+    // Seats whose deployment counts in this round; "AllSwitchEnd" goes out
+    // once, when all four are in.
     bool deployedSeen_[kSeats] = {};
     bool allDeployedSent_ = false;
-    bool deploymentOpen_ = false;
-    // From the host's "JoinOk" until its own side joins the next round.
-    bool roundOpen_ = false;
     // Seats freed whose "JoinCancel" is still to be queued.
     std::vector<int> freedSeats_;
-    // The draw offer under vote, and each seat's offers in this battle.
+    // The draw offer under vote, each seat's vote, and each seat's offers in
+    // this battle.
     bool peaceOpen_ = false;
+    int peaceVotes_[kSeats] = {};
     int peaceRequests_[kSeats] = {};
 };
 
