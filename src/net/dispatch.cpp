@@ -20,11 +20,20 @@ void LabelSeat(GameState& g, int absoluteSeat, const std::string& gbName) {
     g.ui->SetSeatLabel(LocalSeat(absoluteSeat, g.myNetSeat), gbName);
 }
 
+// The round's times run the side's clock. A joining side keeps them as its
+// options too; the host's own options are where the next round's times come
+// from, and stay as its player set them.
+void ApplyTime(const GameState& g, int32_t seconds, int32_t& running, int32_t& option) {
+    if (!TimeInRange(seconds)) return;
+    running = seconds;
+    if (g.isNetHost == 0) option = seconds;
+}
+
 void ApplyTimes(GameState& g, int32_t move, int32_t deploy, int32_t disconnect) {
     OptionsRec& o = g.optionsRecord;
-    if (TimeInRange(move)) o.netMoveTimeOption = g.netMoveTime = move;
-    if (TimeInRange(deploy)) o.netDeployTimeOption = g.netDeployTime = deploy;
-    if (TimeInRange(disconnect)) o.netDisconnectTimeOption = g.netDisconnectTime = disconnect;
+    ApplyTime(g, move, g.netMoveTime, o.netMoveTimeOption);
+    ApplyTime(g, deploy, g.netDeployTime, o.netDeployTimeOption);
+    ApplyTime(g, disconnect, g.netDisconnectTime, o.netDisconnectTimeOption);
 }
 
 bool BattleUnderWay(const GameState& g) {

@@ -267,7 +267,8 @@ TEST_F(SideTest, TheBattleStartsBeforeAnyMoveThatFollowsIt) {
         HandleNetBattle(*g);
         seen.insert(seen.end(), {g->netState, g->stepCount});
     }
-    EXPECT_EQ(seen, (std::vector<int>{kNetAllDeployed, 0, kNetBattle, 0, kNetBattle, 1}));
+    // The tick that takes "AllSwitchEnd" starts the battle; the move comes on the next.
+    EXPECT_EQ(seen, (std::vector<int>{kNetBattle, 0, kNetBattle, 1, kNetBattle, 1}));
 }
 
 }  // namespace

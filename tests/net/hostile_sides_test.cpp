@@ -123,7 +123,7 @@ struct Table {
         HostStartsBattle(host());
         Settle();
         for (int s = 1; s < kSeats; ++s)
-            if (!sides[s] && host().seatTable[s].state == 1) Raw(s, Army(s));
+            if (!sides[s] && relay().Seat(s).state == 1) Raw(s, Army(s));
         for (auto& s : sides)
             if (s) FinishOwnDeployment(*s->g);
         Settle();
@@ -147,10 +147,10 @@ struct Table {
     }
     void Move(const MoveQzBody& b) {
         const int seat = b.seat;
-        if (sides[seat] && seat != 0 && host().seatTable[seat].state == 1) {
+        if (sides[seat] && seat != 0 && relay().Seat(seat).state == 1) {
             sides[seat]->g->netMoveRecord = b.move;
             SendNetMessage(*sides[seat]->g, "MoveQz", seat);
-        } else if (seat == 0 || host().seatTable[seat].state != 1) {
+        } else if (seat == 0 || relay().Seat(seat).state != 1) {
             host().netMoveRecord = b.move;
             SendNetMessage(host(), "MoveQz", seat);
         } else {
@@ -400,7 +400,7 @@ TEST(HostileSides, TimeOutsCountOnTheHostsClock) {
         t.Settle();
     }
     EXPECT_EQ(t.sides[0]->ui.status[3], HostReferee::VerdictText(Verdict::kHandOver, 2));
-    EXPECT_EQ(t.host().seatTable[2].state, 0);
+    EXPECT_EQ(t.relay().Seat(2).state, 0);
     EXPECT_TRUE(t.links.closed.count(ConnOf(2)));
     EXPECT_EQ(t.copy().curSeat, 2);
     // The computer's seat: the host's side moves for it.
@@ -439,9 +439,10 @@ TEST(HostileSides, TheBattleEndsWithTheLastSeatOfATeam) {
     EXPECT_EQ(t.sides[0]->ui.results, std::vector<int>{kBattleWon});
 }
 
-// A new side on a seat starts without time-outs, as its own count does: the old side's three do not hand
-// the new one over at its first.
-TEST(HostileSides, ANewSideOnTheSeatStartsWithoutTimeOuts) {
+// A seat's time-outs count for the whole battle, whoever holds it: three, then the seat is given up and taken
+// again (on the same connection at once, which is refused, and on a new one), and the next time-out hands
+// it to the computer.
+TEST(HostileSides, ASeatsTimeOutsCountForTheWholeBattle) {
     constexpr ConnId kNew = 9;
     Table t;
     ASSERT_TRUE(t.StartBattle());
@@ -457,14 +458,23 @@ TEST(HostileSides, ANewSideOnTheSeatStartsWithoutTimeOuts) {
         return t.copy().stepCount == steps + 1;
     };
     for (int n = 1; n <= 3; ++n) ASSERT_TRUE(timeOut(n, ConnOf(2)));
-    t.Raw(2, EncodeSeatWord(Word::kJoinCancel, 2));
+    Packet again = EncodeSeatWord(Word::kJoinCancel, 2);
+    const Packet join = EncodeJoin(Rec(2));
+    again.insert(again.end(), join.begin(), join.end());
+    t.Raw(2, again);
+    t.Settle();
+    EXPECT_EQ(t.relay().SeatOfConnection(ConnOf(2)), -1);
+    EXPECT_TRUE(t.literal.at(ConnOf(2)).refused());
     t.relay().Connected(kNew, "10.0.0.7", 700);
     t.literal.emplace(kNew, LiteralSide(2));
     t.Raw(2, EncodeJoin(Rec(2)), kNew);
     t.Settle();
     ASSERT_EQ(t.relay().SeatOfConnection(kNew), 2);
-    EXPECT_TRUE(timeOut(1, kNew));
-    EXPECT_EQ(t.host().seatTable[2].state, 1);
+    EXPECT_FALSE(timeOut(1, kNew));
+    EXPECT_EQ(t.sides[0]->ui.status[3], HostReferee::VerdictText(Verdict::kHandOver, 2));
+    EXPECT_EQ(t.relay().Seat(2).state, 0);
+    EXPECT_TRUE(t.links.closed.count(kNew));
+    for (int i = 0; i < 5; ++i) t.Turn(i);
     ExpectAllAgree(t);
 }
 
@@ -570,7 +580,7 @@ TEST(HostileSides, AJoinSeesEverythingRelayedBeforeIt) {
         for (int i = 0; i < 5; ++i) t.Turn(i);
         t.hold.clear();
         t.Settle();
-        ASSERT_EQ(t.host().seatTable[3].state, 1);
+        ASSERT_EQ(t.relay().Seat(3).state, 1);
         for (int i = 0; i < 8; ++i) t.Turn(i);
         ExpectAllAgree(t);
     }
@@ -654,7 +664,7 @@ TEST(HostileSides, AJoinAfterTheLastStepWaitsForTheNextRound) {
         EXPECT_EQ(t.sides[3]->g->battleRunning, 0);
         // The next round, with the new side in it.
         ASSERT_TRUE(t.StartBattle());
-        EXPECT_EQ(t.host().seatTable[3].state, 1);
+        EXPECT_EQ(t.relay().Seat(3).state, 1);
         for (int i = 0; i < 8; ++i) t.Turn(i);
         ExpectAllAgree(t);
     }

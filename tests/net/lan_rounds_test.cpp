@@ -14,6 +14,7 @@
 #include "net/relay.h"
 #include "play/turnloop.h"
 #include "support/fake_computer.h"
+#include "support/host_moves.h"
 #include "support/lan_fakes.h"
 #include "support/recording_ui.h"
 #include "support/scene.h"
@@ -54,6 +55,7 @@ struct Host : Game {
             for (const Packet& p : testing::CutPackets(up)) ownWords.push_back(*PacketWord(p));
             relay().Received(kOwn, up.data(), up.size());
             down.swap(links.written[kOwn]);
+            for (const Packet& p : testing::CutPackets(down)) toOwn.push_back(*PacketWord(p));
             // A read brings bytes: only then does the side's turn clock restart.
             if (!down.empty()) lan->ClientReceived(down.data(), down.size());
         }
@@ -89,8 +91,28 @@ struct Host : Game {
         }
         return done();
     }
+    const GameState& copy() { return relay().Referee(); }
+    // Quiet moves of the seats to move until `seat` is to move: the host's side sends for its own seat and the
+    // computer's, a remote seat's connection for its own.
+    bool PassTurnsUntil(int seat) {
+        for (int i = 0; i < 8 && copy().battleRunning == 1 && copy().curSeat != seat; ++i) {
+            const int s = copy().curSeat;
+            const MoveQzBody b = *test::QuietMove(copy(), i);
+            if (s == 0 || relay().Seat(s).state != 1) {
+                g->netMoveRecord = b.move;
+                SendNetMessage(*g, "MoveQz", s);
+                Carry();
+            } else {
+                Remote(s, EncodeMoveQz(b));
+            }
+            const int steps = copy().stepCount;
+            if (!TickUntil([&] { return g->stepCount == steps && lan->InboxSize() == 0; })) return false;
+        }
+        return copy().curSeat == seat;
+    }
     testing::FakeServerLinks links;
     std::vector<Word> ownWords;  // what the own side sent, in order
+    std::vector<Word> toOwn;     // what the relay sent it
 };
 
 TEST(LanRounds, TwoSeatsTimeOutInTheDeployment) {
@@ -104,20 +126,21 @@ TEST(LanRounds, TwoSeatsTimeOutInTheDeployment) {
     ASSERT_TRUE(h.TickUntil([&] { return h.g->seatTable[3].deployed == 2; }));
     ASSERT_TRUE(FinishOwnDeployment(*h.g));
     ASSERT_TRUE(h.TickUntil([&] { return h.g->seatTable[0].deployed == 2; }));
-    h.ui.clock.seconds = h.g->turnClock.seconds + 9;
+    h.ui.clock.seconds += 9;
     for (int i = 0; i < 10; ++i) HandleNetBattle(*h.g);
     EXPECT_TRUE(h.links.closed.empty());
-    // Exactly the deploy time: both seats go to the computer at once, their connections
-    // closed, then get formations one per tick, seat 1 first.
+    // Exactly the deploy time since anything was heard: both seats go to the computer at once, their
+    // connections closed, then get formations one per tick, seat 1 first.
     h.ui.clock.seconds += 1;
-    ASSERT_TRUE(h.TickUntil([&] { return !h.links.closed.empty(); }));
+    HandleNetBattle(*h.g);
     EXPECT_EQ(h.links.closed, (std::set<ConnId>{2, 3}));
-    EXPECT_EQ(h.g->seatTable[1].state + h.g->seatTable[2].state, 0);
+    EXPECT_EQ(h.relay().Seat(1).state + h.relay().Seat(2).state, 0);
     ASSERT_TRUE(h.TickUntil([&] { return h.g->seatTable[1].deployed == 2; }));
     EXPECT_NE(h.g->seatTable[2].deployed, 2);
     ASSERT_TRUE(h.TickUntil([&] { return h.g->battleRunning == 1; }));
-    // Each freed seat is given up once.
-    EXPECT_EQ(std::count(h.ownWords.begin(), h.ownWords.end(), Word::kJoinCancel), 2);
+    // Each freed seat is given up once, by the host, and the host's own side only hears of it.
+    EXPECT_EQ(std::count(h.toOwn.begin(), h.toOwn.end(), Word::kJoinCancel), 2);
+    EXPECT_EQ(std::count(h.ownWords.begin(), h.ownWords.end(), Word::kJoinCancel), 0);
 }
 
 // Sides that claim a deployment they never made (seat 1, connection 2): the deploy time-out still gives the
@@ -145,14 +168,14 @@ TEST(LanRounds, AClaimedDeploymentDoesNotHoldUpTheBattle) {
             std::copy(test::kArmy, test::kArmy + 25, army.codes);
             h.Remote(1, EncodeSwitchEnd(army));
         }
-        EXPECT_EQ((std::vector<int>{h.g->seatTable[1].state, h.g->seatTable[1].deployed}), (std::vector<int>{1, 0}));
+        EXPECT_EQ((std::vector<int>{h.relay().Seat(1).state, h.relay().Seat(1).deployed}), (std::vector<int>{1, 0}));
         h.g->netState = kNetWaiting;
         HostStartsBattle(*h.g);
         ASSERT_TRUE(h.TickUntil([&] { return h.g->seatTable[2].deployed == 2 && h.g->seatTable[3].deployed == 2; }));
         ASSERT_TRUE(FinishOwnDeployment(*h.g));
         ASSERT_TRUE(h.TickUntil([&] { return h.g->seatTable[0].deployed == 2; }));
         for (int i = 0; i < 10; ++i) HandleNetBattle(*h.g);  // what came in is applied
-        h.ui.clock.seconds = h.g->turnClock.seconds + 10;
+        h.ui.clock.seconds += 10;
         ASSERT_TRUE(h.TickUntil([&] { return h.g->battleRunning == 1; }));
         EXPECT_EQ(h.links.closed, (std::set<ConnId>{2}));
     }
@@ -197,100 +220,105 @@ TEST(LanRounds, AComputerMoveHandedOverAfterTheEndIsNeverSent) {
     }
 }
 
-// Seat 1 (connection 2) keeps chatting and never moves or deploys: each line restarts the turn
-// clock, yet the seat goes to the computer once its own time plus the disconnect time has run out since the
-// turn (or the deployment) began, and not before.
+// Seat 1 (connection 2) keeps chatting and never moves or deploys: each line is something heard, yet the seat
+// goes to the computer once its own time plus the disconnect time has run out since its turn (or the
+// deployment) began on the host, and not before.
 TEST(LanRounds, ASideThatKeepsTalkingCannotHoldItsTurn) {
     for (const bool deploying : {false, true}) {
         SCOPED_TRACE(deploying ? "deployment" : "battle");
         Host h;
-        h.Join(1);
         GameState& g = *h.g;
-        g.netMoveTime = 30, g.netDeployTime = 40, g.netDisconnectTime = 60;
-        g.netState = deploying ? kNetDeploying : kNetBattle;
-        g.battleRunning = deploying ? 0 : 1, g.curSeat = 1;
-        g.turnStarted = g.turnClock = h.ui.clock;
-        const int limit = (deploying ? g.netDeployTime : g.netMoveTime) + g.netDisconnectTime;
-        const int start = h.ui.clock.seconds;
-        for (int t = 10; t <= limit + 10 && g.seatTable[1].state == 1; t += 10) {
+        OptionsRec& o = g.optionsRecord;
+        o.netMoveTimeOption = 30, o.netDeployTimeOption = 40, o.netDisconnectTimeOption = 60;
+        h.Join(1);
+        // The phase begins on the host when it takes the start, or at the turn on its copy.
+        int start = h.ui.clock.seconds;
+        if (deploying) {
+            g.netState = kNetWaiting;
+            HostStartsBattle(g);
+            ASSERT_TRUE(h.TickUntil([&] { return h.relay().Referee().battleRunning == 0 && g.netState == kNetDeploying; }));
+        } else {
+            ASSERT_TRUE(h.PlayBattle());
+            ASSERT_TRUE(h.PassTurnsUntil(1));
+            start = h.copy().turnStarted.seconds;
+        }
+        const int limit = deploying ? 40 + 60 : 30 + 60;
+        for (int t = 10; t <= limit + 10 && h.relay().Seat(1).state == 1; t += 10) {
             h.ui.clock.seconds = start + t;
             // A line before every tick: chat never uses up the tick the time-outs are checked in.
             h.Remote(1, EncodeChat(ChatBody{1, "hello"}));
             HandleNetBattle(g);
             h.Carry();
             // As the plain time-outs: the deployment ends at its last second, a turn after it.
-            EXPECT_EQ(g.seatTable[1].state == 1, deploying ? t < limit : t <= limit) << "after " << t << " s";
+            EXPECT_EQ(h.relay().Seat(1).state == 1, deploying ? t < limit : t <= limit) << "after " << t << " s";
         }
         EXPECT_TRUE(h.links.closed.count(2));
     }
 }
 
-// A player never acts and keeps chatting, each line restarting the turn clock. His seat goes to the computer
-// once his own time plus the disconnect time has passed since his phase began (the deployment, the battle's
-// first turn, a turn after a move), however long the phase before it lasted, and not before.
+// Every seat is a person who never acts; seat 1's connection keeps chatting. The seat to move (or every seat
+// not deployed) goes to the computer once its own time plus the disconnect time has passed since its phase
+// began on the host (the deployment, the battle's first turn, a turn after a move), however long the phase
+// before it lasted, and not before; with nothing said at all, once the disconnect time has passed.
 TEST(LanRounds, ASeatIsHandedOverByTheTimeSinceItsPhaseBegan) {
-    // The last: the first turn without a word from seat 1, where the disconnect time alone counts.
     enum Phase { kDeployment, kFirstTurn, kTurnAfterAMove, kSilentTurn };
     for (const Phase phase : {kDeployment, kFirstTurn, kTurnAfterAMove, kSilentTurn}) {
         SCOPED_TRACE(phase);
         Host h;
         GameState& g = *h.g;
-        h.Join(1);
-        if (phase == kDeployment) h.Join(2);  // silent too, without chat
         OptionsRec& o = g.optionsRecord;
-        o.netMoveTimeOption = g.netMoveTime = 30;
-        o.netDeployTimeOption = g.netDeployTime = 80;
-        o.netDisconnectTimeOption = g.netDisconnectTime = 60;
-        // Seat 1 (connection 2) moves first, then the host's own player at seat 0.
-        g.curSeat = 1, g.turnDirection = -1;
+        o.netMoveTimeOption = 30, o.netDeployTimeOption = 80, o.netDisconnectTimeOption = 60;
+        for (int s = 1; s < kSeats; ++s) h.Join(s);
         h.ui.clock.seconds = 5000;  // long after anything stamped before
         g.netState = kNetWaiting;
         HostStartsBattle(g);
         ASSERT_TRUE(h.TickUntil([&] { return g.netState == kNetDeploying; }));
         int silent = 1;
         if (phase != kDeployment) {
-            ASSERT_TRUE(h.TickUntil([&] { return g.seatTable[2].deployed == 2 && g.seatTable[3].deployed == 2; }));
-            SwitchEndBody army{{}, 1};
-            std::copy(test::kArmy, test::kArmy + 25, army.codes);
-            h.Remote(1, EncodeSwitchEnd(army));
+            for (int s = 1; s < kSeats; ++s) {
+                SwitchEndBody army{{}, s};
+                std::copy(test::kArmy, test::kArmy + 25, army.codes);
+                h.Remote(s, EncodeSwitchEnd(army));
+            }
             h.ui.clock.seconds += 70;  // a long deployment
             ASSERT_TRUE(FinishOwnDeployment(g));
             ASSERT_TRUE(h.TickUntil([&] { return g.netState == kNetBattle; }));
-            ASSERT_EQ(g.curSeat, 1);
+            silent = h.copy().curSeat;
         }
         if (phase == kTurnAfterAMove) {
-            // Seat 1 moves late in its turn; the host's player is to move.
+            // The first seat moves late in its turn; the next is to move.
             h.ui.clock.seconds += 80;
-            auto work = std::make_unique<MoveGenWork>();
-            const int n = GenerateMoves(*work, g.pieces, 1);
-            const auto step = std::find_if(work->list, work->list + n, [](const MoveCand& m) { return m.target < 0; });
-            ASSERT_NE(step, work->list + n);
-            MoveCand m = *step;
-            m.outcome = kMoverWins;
-            h.Remote(1, EncodeMoveQz({MoveInMoverView(m), 1}));
+            const MoveQzBody b = *test::QuietMove(h.copy(), 0);
+            if (silent == 0) {
+                g.netMoveRecord = b.move;
+                SendNetMessage(g, "MoveQz", 0);
+                h.Carry();
+            } else {
+                h.Remote(silent, EncodeMoveQz(b));
+            }
             ASSERT_TRUE(h.TickUntil([&] { return g.stepCount == 1; }));
-            ASSERT_EQ(g.curSeat, 0);
-            silent = 0;
+            silent = h.copy().curSeat;
         }
-        const int limit = phase == kSilentTurn ? g.netDisconnectTime
-                          : (phase == kDeployment ? g.netDeployTime : g.netMoveTime) + g.netDisconnectTime;
-        const int start = h.ui.clock.seconds;
-        for (int t = 10; t <= limit + 10 && g.seatTable[silent].state == 1; t += 10) {
+        const int limit = phase == kSilentTurn ? 60 : (phase == kDeployment ? 80 : 30) + 60;
+        const int talker = silent == 1 ? 2 : 1;
+        // The phase began on the host when it took the start, or at the turn on its copy.
+        const int start = phase == kDeployment ? 5000 : h.copy().turnStarted.seconds;
+        for (int t = 10; t <= limit + 10 && h.relay().Seat(silent).state == 1; t += 10) {
             h.ui.clock.seconds = start + t;
-            if (phase != kSilentTurn) h.Remote(1, EncodeChat(ChatBody{1, "hello"}));
+            if (phase != kSilentTurn) h.Remote(talker, EncodeChat(ChatBody{talker, "hello"}));
             HandleNetBattle(g);
             h.Carry();
-            EXPECT_EQ(g.seatTable[silent].state == 1, phase == kDeployment ? t < limit : t <= limit)
+            EXPECT_EQ(h.relay().Seat(silent).state == 1, phase == kDeployment ? t < limit : t <= limit)
                 << "after " << t << " s";
         }
-        EXPECT_NE(g.seatTable[silent].state, 1);
+        EXPECT_NE(h.relay().Seat(silent).state, 1);
         // Each seat is handed over once; the computer's seats are never handed over again.
         for (int i = 0; i < 5; ++i) {
             h.ui.clock.seconds += 10;
             HandleNetBattle(g);
             h.Carry();
         }
-        EXPECT_EQ(std::count(h.ownWords.begin(), h.ownWords.end(), Word::kJoinCancel), phase == kDeployment ? 2 : 1);
+        EXPECT_EQ(std::count(h.toOwn.begin(), h.toOwn.end(), Word::kJoinCancel), phase == kDeployment ? 3 : 1);
     }
 }
 
@@ -300,9 +328,11 @@ TEST(LanRounds, TheComputerChoosesOnceAndWaitsForTheSeatsToRead) {
     Host h;
     h.Join(1);
     GameState& g = *h.g;
+    g.optionsRecord.netMinMoveIntervalOption = 0;
+    ASSERT_TRUE(h.PlayBattle());
+    ASSERT_TRUE(h.PassTurnsUntil(2));
     test::FakeComputer computer;
     g.computer = &computer;
-    g.netState = kNetBattle, g.battleRunning = 1, g.deployPhase = 0, g.curSeat = 2, g.netMinMoveInterval = 0;
     h.links.takeAtMostOf[2] = 0;
     h.Remote(1, EncodeChat(ChatBody{1, "hello"}));
     for (int i = 0; i < 3; ++i) HandleNetBattle(g), h.Carry();
@@ -319,16 +349,36 @@ TEST(LanRounds, TheComputerChoosesOnceAndWaitsForTheSeatsToRead) {
 TEST(LanRounds, AJoinForTheNextRoundIsTakenInTheWaitingRoom) {
     Host h;
     h.Join(1);
+    ASSERT_TRUE(h.PlayBattle());
+    // Seats 1 and 3 give up: the battle ends on the host's copy.
+    for (int seat : {1, 3}) {
+        ASSERT_TRUE(h.PassTurnsUntil(seat));
+        MoveQzBody b{MoveCand{}, seat};
+        MakeGiveUpMove(b.move, seat);
+        if (seat == 1) {
+            h.Remote(1, EncodeMoveQz(b));
+        } else {
+            h.g->netMoveRecord = b.move;
+            SendNetMessage(*h.g, "MoveQz", 3);
+            h.Carry();
+        }
+    }
+    ASSERT_EQ(h.copy().battleRunning, 0);
     h.links.written.erase(2);
-    h.g->netState = kNetBattle;
     SeatRec r;
     PutBoundedText(r.name, 32, "p1");
     r.seat = 1, r.state = 1;
     h.Remote(1, EncodeJoin(r));
     EXPECT_TRUE(h.links.written[2].empty());
-    h.g->netState = kNetWaiting;
-    ASSERT_TRUE(h.TickUntil([&] { return !h.links.written[2].empty(); }));
-    EXPECT_EQ(PacketWord(testing::CutPackets(h.links.written[2]).front()), Word::kJoinLast);
+    // The host's side sees the end and joins the next round.
+    for (int i = 0; i < 20 && h.links.written[2].empty(); ++i) {
+        TickMainTimer(*h.g);
+        h.Carry();
+    }
+    const auto got = testing::CutPackets(h.links.written[2]);
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(PacketWord(got.back()), Word::kJoinLast);
+    EXPECT_EQ(DecodeJoinLast(got.back())->netState, kNetWaiting);
 }
 
 TEST(LanRounds, PeaceAgreedByEveryPersonOrRefusedByOne) {

@@ -221,10 +221,12 @@ net::Packet JoinOf(int seat, const char* name) {
     return net::EncodeJoin(r);
 }
 
-// Seat 2 reads nothing, so the host stops taking seat 1's chat lines; seat 1
-// then sends its last lines and "JoinCancel" and closes. The host's socket
-// reports the close while those bytes are still unread: they are its word all
-// the same, and reach the others once seat 2 reads again.
+// Seat 1 sends chat lines faster than the host relays them (a few a second),
+// so the host stops taking its bytes; seat 1 then sends its last lines and
+// "JoinCancel" and closes. The host's socket reports the close while those
+// bytes are still unread: its "JoinCancel" is its word all the same and
+// reaches the others in its turn, after the lines relayed before it; the
+// lines over the rate of a side that has gone are not waited for.
 TEST(LanLoopback, WhatASideSentBeforeItClosedIsRelayed) {
     const auto deadline = Clock::now() + std::chrono::seconds(120);
     auto g = std::make_unique<GameState>();
@@ -249,8 +251,7 @@ TEST(LanLoopback, WhatASideSentBeforeItClosedIsRelayed) {
     ASSERT_TRUE(pumpUntil([&] { return own.Count(net::Word::kJoinLast) == 1; }));
     ASSERT_TRUE(talker.Send(JoinOf(1, "talker"), deadline));
     ASSERT_TRUE(deaf.Send(JoinOf(2, "deaf"), deadline));
-    ASSERT_TRUE(pumpUntil([&] { return g->seatTable[1].state == 1 && g->seatTable[2].state == 1; }));
-    // The round is under way: a closed connection keeps its seat unless its side cancels it.
+    ASSERT_TRUE(pumpUntil([&] { return relay.Seat(1).state == 1 && relay.Seat(2).state == 1; }));
     ASSERT_TRUE(own.Send(net::EncodeSeatWord(net::Word::kJoinOk, 0), deadline));
     ASSERT_TRUE(pumpUntil([&] { return own.Count(net::Word::kJoinOk) == 1; }));
 
@@ -267,7 +268,6 @@ TEST(LanLoopback, WhatASideSentBeforeItClosedIsRelayed) {
     ASSERT_TRUE(talker.Send(net::EncodeSeatWord(net::Word::kJoinCancel, 1), deadline));
     talker.Close();
     ASSERT_TRUE(pumpUntil([&] { own.Read(); return socketsOpen() < before; }));
-    EXPECT_EQ(g->seatTable[1].state, 1);  // its "JoinCancel" waits its turn
 
     ASSERT_TRUE(Pump(
         [&] {
@@ -275,13 +275,14 @@ TEST(LanLoopback, WhatASideSentBeforeItClosedIsRelayed) {
             return own.Count(net::Word::kJoinCancel) == 1 || own.Count(net::Word::kChatMessage) > sent;
         },
         std::min(deadline, Clock::now() + std::chrono::seconds(20))));
-    EXPECT_EQ(g->seatTable[1].state, 0);
+    EXPECT_EQ(relay.Seat(1).state, 0);
     const auto& got = own.Read();
     std::vector<std::string> chats;
     for (const net::Packet& p : got)
         if (auto c = net::DecodeChat(p)) chats.push_back(c->text);
-    ASSERT_EQ(chats.size(), sent);
-    for (size_t i = 0; i < sent; ++i) EXPECT_EQ(chats[i], std::to_string(i));
+    ASSERT_GE(chats.size(), static_cast<size_t>(net::kChatLinesPerSecond));
+    ASSERT_LE(chats.size(), sent);
+    for (size_t i = 0; i < chats.size(); ++i) EXPECT_EQ(chats[i], std::to_string(i));
     EXPECT_EQ(net::DecodeSeatWord(got.back(), net::Word::kJoinCancel), 1);
 }
 
