@@ -566,8 +566,37 @@ TEST(PieceStatsBalance, RowsOfPercentages) {
     NormalisePieceStatRows(table);
     EXPECT_EQ(std::vector<float>(row, row + 8), (std::vector<float>{0, 0, 0, 0, 0, 25, 75, 0}));
     EXPECT_EQ(test::Sum12(tiny), 0.0f);
+}
 
-
+// Seat 2's column (observer 1, code 5) sums to 0: it stays 0, and every later (observer, code) of the
+// pass stays unscaled while the earlier ones meet their targets; balancing stops at the same place.
+TEST(PieceStatsBalance, AZeroSeatColumnEndsThePass) {
+    PieceTable table{};
+    for (PieceRec& p : table)
+        for (auto& row : p.beliefs) std::fill(std::begin(row), std::end(row), 1.0f);
+    for (int slot = 0; slot < 25; ++slot) table[50 + slot].beliefs[1][4] = 0.0f;
+    auto column = [&table](int seat, int o, int k) {
+        float sum = 0.0f;
+        for (int slot = 0; slot < 25; ++slot) sum += table[seat * 25 + slot].beliefs[o][k];
+        return sum;
+    };
+    const PieceTable fresh = table;
+    ScalePieceStatColumns(table);
+    for (int seat = 0; seat < 4; ++seat) {
+        for (int k = 0; k < 12; ++k) EXPECT_NEAR(column(seat, 0, k), kStatColumnTargets[k], 1e-3f) << seat << "/" << k;
+        EXPECT_NEAR(column(seat, 1, 3), kStatColumnTargets[3], 1e-3f) << seat;
+        EXPECT_EQ(column(seat, 1, 4), seat == 2 ? 0.0f : 25.0f) << seat;
+        EXPECT_EQ(column(seat, 1, 5) + column(seat, 3, 11), 50.0f) << seat;
+    }
+    // Observers 2 and 3 are never scaled: their rows only become percentages.
+    table = fresh;
+    BalancePieceStats(table);
+    for (int i : {0, 57, 99}) {
+        EXPECT_NEAR(table[i].beliefs[2][2], 100.0f / 12, 1e-3f) << i;
+        EXPECT_NEAR(test::Sum12(table[i].beliefs[1]), 100.0f, 1e-3f) << i;
+    }
+    EXPECT_EQ(column(2, 1, 4), 0.0f);
+    for (int k = 0; k < 12; ++k) EXPECT_NEAR(column(1, 0, k), kStatColumnTargets[k], 1e-2f) << k;
 }
 
 TEST(PieceStatsBuild, CountsTheRecordsOfTheFolderNamingTheBadOnes) {
