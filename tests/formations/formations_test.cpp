@@ -449,6 +449,23 @@ TEST(Study, SeatsLeftOutAndAFullDatabase) {
     EXPECT_EQ(ReadBattleFormations(bytes.data(), bytes.size(), *db), StudyReadResult::kRead);
     ASSERT_EQ(db->count, 2);
     EXPECT_TRUE(SameCodes(db->slots[0], rec.codes.rows[1]) && SameCodes(db->slots[1], rec.codes.rows[3]));
+    // A whole army with its flag exchanged onto slot 0 is passed over as well; a bad code on the last
+    // slot stops the file as on any other slot.
+    rec = test::DealRecord(3);
+    int8_t* seat2 = rec.codes.rows[2];
+    std::swap(seat2[0], *std::find(seat2, seat2 + 25, kFlag));
+    ASSERT_TRUE(IsWholeArmy(seat2));
+    bytes = EncodeBattleFile(rec);
+    *db = ZfDatabase{};
+    EXPECT_EQ(ReadBattleFormations(bytes.data(), bytes.size(), *db), StudyReadResult::kRead);
+    EXPECT_TRUE(db->count == 2 && SameCodes(db->slots[1], rec.codes.rows[3]));
+    for (int bad : {0, 13, -1}) {
+        bytes = EncodeBattleFile(test::DealRecord(3));
+        bytes[31 + 2 * 45 + 20 + 24] = static_cast<uint8_t>(bad);
+        *db = ZfDatabase{};
+        EXPECT_EQ(ReadBattleFormations(bytes.data(), bytes.size(), *db), StudyReadResult::kBadCode) << bad;
+        EXPECT_TRUE(db->count == 1 && SameCodes(db->slots[0], test::DealRecord(3).codes.rows[1])) << bad;
+    }
     // Byte 7 leaves out seat 3; a negative byte (-2) leaves out no seat.
     bytes = EncodeBattleFile(test::DealRecord(4));
     for (auto [seatByte, count] : {std::pair{7, 3}, {0xFE, 4}}) {
