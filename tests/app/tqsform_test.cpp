@@ -439,6 +439,21 @@ TEST(GoToStepDialog, ControlsInPlaceAndTheCountsLineReadsApart) {
     }
 }
 
+// The two count captions move the bar to the record's last step and back to the step
+// reached; OK takes the bar's step.
+TEST(GoToStepDialog, CountButtonsMoveTheBar) {
+    int result = 0;
+    TJumpPara d(nullptr, &result, 123, 40);
+    d.SpeedButton1->click();
+    EXPECT_EQ(d.TrackBar1->value(), 123);
+    EXPECT_EQ(d.lbCurSelePosition->text(), QStringLiteral("123"));
+    d.SpeedButton2->click();
+    EXPECT_EQ(d.TrackBar1->value(), 40);
+    d.SpeedButton1->click();
+    d.BitBtn1->click();
+    EXPECT_EQ(result, 123);
+}
+
 // The modifier keys of a press on the two step buttons; Alt starts automatic replay on
 // "下一步" and does nothing on "上一步", whose click then goes back one step.
 TEST(ReplayWindow, StepButtonsReadTheirModifierKeys) {
