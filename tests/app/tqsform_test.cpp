@@ -839,4 +839,34 @@ TEST_F(BattleWindowTest, BattlePlayedToTheEndIsShownCountedAndSaved) {
     EXPECT_EQ(ReadBytes(folder.path() + "/statfile").size(), static_cast<size_t>(jq::kStatFileBytes));
 }
 
+// "人机对奕" while a LAN connection is open asks first; Cancel leaves the battle, the
+// connection, the computer player and the clock as they were; OK closes the connection and
+// deals a new battle.
+TEST_F(BattleWindowTest, NewBattleWhileConnectedAsksAndCancelChangesNothing) {
+    OpenWindow();
+    jq::GameState& g = game();
+    jq::testing::FakeClientLink link;
+    g.lan->AttachClient(&link);
+    g.netConnected = 1, g.battleRunning = 1, g.stepCount = 17;
+    const int serial = g.battleSerial, stops = computer->stops;
+    const bool ticking = form->Timer1->isActive();
+    bool cancelShown = false;
+    TfmwMyShowMessage::shownHook = [&](TfmwMyShowMessage& box) {
+        ownBoxes.push_back(box.StaticText1->text());
+        cancelShown = box.BitBtn2->isVisible();
+        box.BitBtn2->click();
+    };
+    LeftClick(form->btnNewBattle);
+    EXPECT_EQ(ownBoxes, QStringList{U("加入新的网战将复位正在进行的网络战役！             \n是否继续？")});
+    EXPECT_TRUE(cancelShown);
+    EXPECT_TRUE(g.netConnected == 1 && g.battleRunning == 1 && g.stepCount == 17 && g.battleSerial == serial);
+    EXPECT_TRUE(link.connected && link.closes == 0 && computer->stops == stops);
+    EXPECT_EQ(form->Timer1->isActive(), ticking);
+
+    TfmwMyShowMessage::shownHook = [](TfmwMyShowMessage& box) { box.BitBtn1->click(); };
+    LeftClick(form->btnNewBattle);
+    EXPECT_TRUE(link.closes == 1 && g.netConnected == 0 && g.deployPhase == 1 && g.battleSerial == serial + 1);
+    g.lan->AttachClient(nullptr);
+}
+
 }  // namespace
