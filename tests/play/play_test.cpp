@@ -378,6 +378,7 @@ TEST_F(TurnLoopTest, BattleEnds) {
         g.optionsRecord.aiLevel = c.level, g.stepCount = c.steps, g.peaceAgreed = c.peace;
         PersonToMove(c.toMove);
         for (int s : c.gone) KillSeat(s);
+        g.seatTable[0].state = 1, g.seatTable[2].state = 2;  // a person's seat and a released one
         // Ticks that run while the result panel is up (it pumps messages).
         ui.duringResult = [&] { TickMainTimer(g); };
         TickMainTimer(g), TickMainTimer(g);
@@ -391,6 +392,10 @@ TEST_F(TurnLoopTest, BattleEnds) {
         EXPECT_EQ(std::accumulate(all.begin(), all.end(), 0), std::accumulate(counts.begin(), counts.end(), 0));
         EXPECT_TRUE(ui.winRecordChanges == c.counts[0] && computer.resumes == 0);
         for (int s = 1; s < 4; ++s) EXPECT_EQ(g.computerSeat[s], c.results.empty() && s != c.toMove ? 1 : 0) << s;
+        // The end releases the seats nobody holds, only those.
+        std::vector<int> states;
+        for (const SeatRec& r : g.seatTable) states.push_back(r.state);
+        EXPECT_EQ(states, c.results.empty() ? (std::vector<int>{1, 0, 2, 0}) : (std::vector<int>{1, 2, 2, 2}));
     }
     EXPECT_TRUE(ui.boxes.empty());  // nothing rated: no formations were recorded
 }
