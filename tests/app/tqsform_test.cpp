@@ -141,6 +141,14 @@ TEST_F(MainWindowTest, PopupMenuOptionsAndExit) {
     EXPECT_GE(stops, 2);
 }
 
+// The window shows a LAN host's result panel without waiting for it; the panel is the host's.
+TEST_F(MainWindowTest, LanHostResultPanelDoesNotWait) {
+    form->ShowBattleResult(jq::kBattleWon, true);
+    const QList<TfmShowResult*> panels = form->findChildren<TfmShowResult*>();
+    ASSERT_EQ(panels.size(), 1);
+    EXPECT_TRUE(panels[0]->isVisible() && !panels[0]->isModal() && panels[0]->Mode() == 1);
+}
+
 TEST(FreshInstall, OptionsShowTheNeutralStyleAndOkKeepsIt) {
     ScratchWorkFolder folder;
     jq::NullUi ui;
