@@ -149,6 +149,30 @@ TEST_F(MainWindowTest, LanHostResultPanelDoesNotWait) {
     EXPECT_TRUE(panels[0]->isVisible() && !panels[0]->isModal() && panels[0]->Mode() == 1);
 }
 
+// The command under the pointer shows red and bold, every other one plain navy; the mark moves
+// with the pointer to another command and goes on the bare panel.
+TEST_F(MainWindowTest, SidePanelMarksTheCommandUnderThePointer) {
+    auto marked = [this] {
+        QStringList red;
+        for (QToolButton* b : form->sidePanelButtons) {
+            const QColor c = b->palette().color(QPalette::ButtonText);
+            EXPECT_TRUE(c == QColor(255, 0, 0) || c == QColor(0, 0, 128)) << b->text().toStdString();
+            EXPECT_EQ(b->font().bold(), c == QColor(255, 0, 0)) << b->text().toStdString();
+            if (c == QColor(255, 0, 0)) red << b->text();
+        }
+        return red;
+    };
+    auto moveOver = [](QWidget* w) { SendMouse(w, QEvent::MouseMove, Qt::NoButton, Qt::NoButton); };
+    EXPECT_TRUE(marked().isEmpty());
+    moveOver(form->btnLoadFile);
+    moveOver(form->btnLoadFile);
+    EXPECT_EQ(marked(), QStringList{form->btnLoadFile->text()});
+    moveOver(form->btnExit);
+    EXPECT_EQ(marked(), QStringList{form->btnExit->text()});
+    moveOver(form->Panel1);
+    EXPECT_TRUE(marked().isEmpty() && form->game().hoverCaption.empty());
+}
+
 TEST(FreshInstall, OptionsShowTheNeutralStyleAndOkKeepsIt) {
     ScratchWorkFolder folder;
     jq::NullUi ui;
