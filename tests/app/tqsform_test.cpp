@@ -141,6 +141,38 @@ TEST_F(MainWindowTest, PopupMenuOptionsAndExit) {
     EXPECT_GE(stops, 2);
 }
 
+// The window shows a LAN host's result panel without waiting for it; the panel is the host's.
+TEST_F(MainWindowTest, LanHostResultPanelDoesNotWait) {
+    form->ShowBattleResult(jq::kBattleWon, true);
+    const QList<TfmShowResult*> panels = form->findChildren<TfmShowResult*>();
+    ASSERT_EQ(panels.size(), 1);
+    EXPECT_TRUE(panels[0]->isVisible() && !panels[0]->isModal() && panels[0]->Mode() == 1);
+}
+
+// The command under the pointer shows red and bold, every other one plain navy; the mark moves
+// with the pointer to another command and goes on the bare panel.
+TEST_F(MainWindowTest, SidePanelMarksTheCommandUnderThePointer) {
+    auto marked = [this] {
+        QStringList red;
+        for (QToolButton* b : form->sidePanelButtons) {
+            const QColor c = b->palette().color(QPalette::ButtonText);
+            EXPECT_TRUE(c == QColor(255, 0, 0) || c == QColor(0, 0, 128)) << b->text().toStdString();
+            EXPECT_EQ(b->font().bold(), c == QColor(255, 0, 0)) << b->text().toStdString();
+            if (c == QColor(255, 0, 0)) red << b->text();
+        }
+        return red;
+    };
+    auto moveOver = [](QWidget* w) { SendMouse(w, QEvent::MouseMove, Qt::NoButton, Qt::NoButton); };
+    EXPECT_TRUE(marked().isEmpty());
+    moveOver(form->btnLoadFile);
+    moveOver(form->btnLoadFile);
+    EXPECT_EQ(marked(), QStringList{form->btnLoadFile->text()});
+    moveOver(form->btnExit);
+    EXPECT_EQ(marked(), QStringList{form->btnExit->text()});
+    moveOver(form->Panel1);
+    EXPECT_TRUE(marked().isEmpty() && form->game().hoverCaption.empty());
+}
+
 TEST(FreshInstall, OptionsShowTheNeutralStyleAndOkKeepsIt) {
     ScratchWorkFolder folder;
     jq::NullUi ui;
@@ -437,6 +469,21 @@ TEST(GoToStepDialog, ControlsInPlaceAndTheCountsLineReadsApart) {
         EXPECT_GE(d.BitBtn1->x() - (d.Label6->x() + reminder.width()), 3);
         EXPECT_LE(d.Label6->geometry().bottom(), d.height());
     }
+}
+
+// The two count captions move the bar to the record's last step and back to the step
+// reached; OK takes the bar's step.
+TEST(GoToStepDialog, CountButtonsMoveTheBar) {
+    int result = 0;
+    TJumpPara d(nullptr, &result, 123, 40);
+    d.SpeedButton1->click();
+    EXPECT_EQ(d.TrackBar1->value(), 123);
+    EXPECT_EQ(d.lbCurSelePosition->text(), QStringLiteral("123"));
+    d.SpeedButton2->click();
+    EXPECT_EQ(d.TrackBar1->value(), 40);
+    d.SpeedButton1->click();
+    d.BitBtn1->click();
+    EXPECT_EQ(result, 123);
 }
 
 // The modifier keys of a press on the two step buttons; Alt starts automatic replay on
@@ -822,6 +869,36 @@ TEST_F(BattleWindowTest, BattlePlayedToTheEndIsShownCountedAndSaved) {
     EXPECT_EQ(standardBoxes.last(), U("确认|成功分析1个文件！"));
     EXPECT_TRUE(disabledMeanwhile && form->Button5->isEnabled());
     EXPECT_EQ(ReadBytes(folder.path() + "/statfile").size(), static_cast<size_t>(jq::kStatFileBytes));
+}
+
+// "人机对奕" while a LAN connection is open asks first; Cancel leaves the battle, the
+// connection, the computer player and the clock as they were; OK closes the connection and
+// deals a new battle.
+TEST_F(BattleWindowTest, NewBattleWhileConnectedAsksAndCancelChangesNothing) {
+    OpenWindow();
+    jq::GameState& g = game();
+    jq::testing::FakeClientLink link;
+    g.lan->AttachClient(&link);
+    g.netConnected = 1, g.battleRunning = 1, g.stepCount = 17;
+    const int serial = g.battleSerial, stops = computer->stops;
+    const bool ticking = form->Timer1->isActive();
+    bool cancelShown = false;
+    TfmwMyShowMessage::shownHook = [&](TfmwMyShowMessage& box) {
+        ownBoxes.push_back(box.StaticText1->text());
+        cancelShown = box.BitBtn2->isVisible();
+        box.BitBtn2->click();
+    };
+    LeftClick(form->btnNewBattle);
+    EXPECT_EQ(ownBoxes, QStringList{U("加入新的网战将复位正在进行的网络战役！             \n是否继续？")});
+    EXPECT_TRUE(cancelShown);
+    EXPECT_TRUE(g.netConnected == 1 && g.battleRunning == 1 && g.stepCount == 17 && g.battleSerial == serial);
+    EXPECT_TRUE(link.connected && link.closes == 0 && computer->stops == stops);
+    EXPECT_EQ(form->Timer1->isActive(), ticking);
+
+    TfmwMyShowMessage::shownHook = [](TfmwMyShowMessage& box) { box.BitBtn1->click(); };
+    LeftClick(form->btnNewBattle);
+    EXPECT_TRUE(link.closes == 1 && g.netConnected == 0 && g.deployPhase == 1 && g.battleSerial == serial + 1);
+    g.lan->AttachClient(nullptr);
 }
 
 }  // namespace

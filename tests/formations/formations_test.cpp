@@ -449,6 +449,23 @@ TEST(Study, SeatsLeftOutAndAFullDatabase) {
     EXPECT_EQ(ReadBattleFormations(bytes.data(), bytes.size(), *db), StudyReadResult::kRead);
     ASSERT_EQ(db->count, 2);
     EXPECT_TRUE(SameCodes(db->slots[0], rec.codes.rows[1]) && SameCodes(db->slots[1], rec.codes.rows[3]));
+    // A whole army with its flag exchanged onto slot 0 is passed over as well; a bad code on the last
+    // slot stops the file as on any other slot.
+    rec = test::DealRecord(3);
+    int8_t* seat2 = rec.codes.rows[2];
+    std::swap(seat2[0], *std::find(seat2, seat2 + 25, kFlag));
+    ASSERT_TRUE(IsWholeArmy(seat2));
+    bytes = EncodeBattleFile(rec);
+    *db = ZfDatabase{};
+    EXPECT_EQ(ReadBattleFormations(bytes.data(), bytes.size(), *db), StudyReadResult::kRead);
+    EXPECT_TRUE(db->count == 2 && SameCodes(db->slots[1], rec.codes.rows[3]));
+    for (int bad : {0, 13, -1}) {
+        bytes = EncodeBattleFile(test::DealRecord(3));
+        bytes[31 + 2 * 45 + 20 + 24] = static_cast<uint8_t>(bad);
+        *db = ZfDatabase{};
+        EXPECT_EQ(ReadBattleFormations(bytes.data(), bytes.size(), *db), StudyReadResult::kBadCode) << bad;
+        EXPECT_TRUE(db->count == 1 && SameCodes(db->slots[0], test::DealRecord(3).codes.rows[1])) << bad;
+    }
     // Byte 7 leaves out seat 3; a negative byte (-2) leaves out no seat.
     bytes = EncodeBattleFile(test::DealRecord(4));
     for (auto [seatByte, count] : {std::pair{7, 3}, {0xFE, 4}}) {
@@ -566,8 +583,37 @@ TEST(PieceStatsBalance, RowsOfPercentages) {
     NormalisePieceStatRows(table);
     EXPECT_EQ(std::vector<float>(row, row + 8), (std::vector<float>{0, 0, 0, 0, 0, 25, 75, 0}));
     EXPECT_EQ(test::Sum12(tiny), 0.0f);
+}
 
-
+// Seat 2's column (observer 1, code 5) sums to 0: it stays 0, and every later (observer, code) of the
+// pass stays unscaled while the earlier ones meet their targets; balancing stops at the same place.
+TEST(PieceStatsBalance, AZeroSeatColumnEndsThePass) {
+    PieceTable table{};
+    for (PieceRec& p : table)
+        for (auto& row : p.beliefs) std::fill(std::begin(row), std::end(row), 1.0f);
+    for (int slot = 0; slot < 25; ++slot) table[50 + slot].beliefs[1][4] = 0.0f;
+    auto column = [&table](int seat, int o, int k) {
+        float sum = 0.0f;
+        for (int slot = 0; slot < 25; ++slot) sum += table[seat * 25 + slot].beliefs[o][k];
+        return sum;
+    };
+    const PieceTable fresh = table;
+    ScalePieceStatColumns(table);
+    for (int seat = 0; seat < 4; ++seat) {
+        for (int k = 0; k < 12; ++k) EXPECT_NEAR(column(seat, 0, k), kStatColumnTargets[k], 1e-3f) << seat << "/" << k;
+        EXPECT_NEAR(column(seat, 1, 3), kStatColumnTargets[3], 1e-3f) << seat;
+        EXPECT_EQ(column(seat, 1, 4), seat == 2 ? 0.0f : 25.0f) << seat;
+        EXPECT_EQ(column(seat, 1, 5) + column(seat, 3, 11), 50.0f) << seat;
+    }
+    // Observers 2 and 3 are never scaled: their rows only become percentages.
+    table = fresh;
+    BalancePieceStats(table);
+    for (int i : {0, 57, 99}) {
+        EXPECT_NEAR(table[i].beliefs[2][2], 100.0f / 12, 1e-3f) << i;
+        EXPECT_NEAR(test::Sum12(table[i].beliefs[1]), 100.0f, 1e-3f) << i;
+    }
+    EXPECT_EQ(column(2, 1, 4), 0.0f);
+    for (int k = 0; k < 12; ++k) EXPECT_NEAR(column(1, 0, k), kStatColumnTargets[k], 1e-2f) << k;
 }
 
 TEST(PieceStatsBuild, CountsTheRecordsOfTheFolderNamingTheBadOnes) {

@@ -12,6 +12,7 @@
 #include "ai/movegen.h"
 #include "core/text.h"
 #include "formations/zffile.h"
+#include "net/relay.h"
 #include "play/execute.h"
 #include "play/peace.h"
 #include "play/result_rules.h"
@@ -347,6 +348,7 @@ protected:
     test::RecordingUi ui;
     test::FakeComputer computer;
     testing::FakeClientLink link;
+    testing::FakeServerLinks serverLinks;  // outlives the session
     std::unique_ptr<net::LanSession> lan;
 };
 
@@ -378,6 +380,7 @@ TEST_F(TurnLoopTest, BattleEnds) {
         g.optionsRecord.aiLevel = c.level, g.stepCount = c.steps, g.peaceAgreed = c.peace;
         PersonToMove(c.toMove);
         for (int s : c.gone) KillSeat(s);
+        g.seatTable[0].state = 1, g.seatTable[2].state = 2;  // a person's seat and a released one
         // Ticks that run while the result panel is up (it pumps messages).
         ui.duringResult = [&] { TickMainTimer(g); };
         TickMainTimer(g), TickMainTimer(g);
@@ -391,6 +394,10 @@ TEST_F(TurnLoopTest, BattleEnds) {
         EXPECT_EQ(std::accumulate(all.begin(), all.end(), 0), std::accumulate(counts.begin(), counts.end(), 0));
         EXPECT_TRUE(ui.winRecordChanges == c.counts[0] && computer.resumes == 0);
         for (int s = 1; s < 4; ++s) EXPECT_EQ(g.computerSeat[s], c.results.empty() && s != c.toMove ? 1 : 0) << s;
+        // The end releases the seats nobody holds, only those.
+        std::vector<int> states;
+        for (const SeatRec& r : g.seatTable) states.push_back(r.state);
+        EXPECT_EQ(states, c.results.empty() ? (std::vector<int>{1, 0, 2, 0}) : (std::vector<int>{1, 2, 2, 2}));
     }
     EXPECT_TRUE(ui.boxes.empty());  // nothing rated: no formations were recorded
 }
@@ -413,6 +420,41 @@ TEST_F(TurnLoopTest, DecidedBattlesRateTheFormationsOfSeatsOneAndThreeOnce) {
         EXPECT_EQ(std::memcmp(after.db.slots[moved].codes, db.slots[1].codes, kPiecesPerSeat), 0) << lostSeat;
         EXPECT_EQ(std::pair(after.db.slots[moved].score, after.db.slots[1 - moved].score), std::pair(score, 0)) << lostSeat;
     }
+}
+
+// A LAN host gives its outbox 20 passes of pumping, sending and 100 ms at most, then says what is
+// left, and shows its result panel without waiting for it; any other side waits for its panel.
+TEST_F(TurnLoopTest, LanHostResultWaitsForItsOutboxThenComesModeless) {
+    testing::FakeServerLinks& links = serverLinks;
+    lan = std::make_unique<net::LanSession>(g);
+    g.lan = lan.get();
+    g.isNetHost = g.netConnected = g.turnDirection = 1, g.netState = net::kNetJoinSent;
+    lan->StartHosting(&links);
+    lan->relay()->SetOwnEndpoint("127.0.0.1", 100);
+    lan->relay()->Connected(1, "127.0.0.1", 100);
+    links.takeAtMost = 0;  // the host's own end reads nothing: its seat's packets stay queued
+    auto queue = [&](const net::Packet& p) { lan->relay()->Received(1, p.data(), p.size()); };
+    SeatRec own;
+    own.seat = 0, own.state = 1;
+    queue(net::EncodeJoin(own));
+    ASSERT_TRUE(net::ServerOutboxPending(g));
+    ShowBattleResult(g, 1, 1, kBattleWon);
+    EXPECT_EQ(ui.messages, std::vector<std::string>{Gb("消息尚未发送完成！\n请检查网络超时情况。") + std::string(11, ' ')});
+    EXPECT_TRUE(ui.sleeps == std::vector<int>(20, 100) && ui.pumps == 20);
+    // The connection reads again during the third pass: the panel follows without a word.
+    ui.messages.clear(), ui.sleeps.clear(), ui.pumps = ui.slept = 0;
+    ui.onPump = [&] { links.takeAtMost = ui.pumps == 3 ? SIZE_MAX : 0; };
+    ShowBattleResult(g, 1, 1, kBattleDraw);
+    EXPECT_TRUE(ui.messages.empty() && ui.pumps == 3 && !net::ServerOutboxPending(g));
+    // With something queued again, a side that is not the host, or not connected, does not wait.
+    ui.onPump = nullptr, links.takeAtMost = 0;
+    queue(net::EncodeChat({0, "bye"}));
+    ASSERT_TRUE(net::ServerOutboxPending(g));
+    ShowBattleResult(g, 1, 0, kBattleLost);
+    ShowBattleResult(g, 0, 1, kBattleLost);
+    EXPECT_TRUE(ui.messages.empty() && ui.pumps == 3 && ui.slept == 300);
+    EXPECT_EQ(ui.results, (std::vector<int>{kBattleWon, kBattleDraw, kBattleLost, kBattleLost}));
+    EXPECT_EQ(ui.modelessResults, (std::vector<bool>{true, true, false, false}));
 }
 
 TEST_F(TurnLoopTest, SeatZeroWithoutMovesGivesUpAndLosesWhenAlone) {

@@ -196,6 +196,8 @@ TEST(Replay, DetectReplayDirection) {
         {"leading give-up", {-1, 2, 3}, 1, 1},
         {"leading time-outs, backward", {-2, -2, 3, 2}, -1, 1},
         {"same seat four apart", {1, -2, -2, -2, 1, 2}, 1, 1},
+        {"same seat again", {1, 1, 3}, -1, 1},
+        {"same seat again after a time-out", {-2, 2, 2}, -1, 3},
         {"single move", {2}, 0, 0},
         {"no move", {}, 0, 0},
     };
@@ -351,6 +353,27 @@ TEST(ForeignRecord, CountsStepCodesAndShortFiles) {
     EXPECT_EQ(cut.file.moves.size(), 2u);
     EXPECT_EQ(cut.file.codes.rows[0][0], kFlag);
     EXPECT_EQ(JqhCellCode(-3), kFlag);
+}
+
+// The rotation field as the foreign format gives it (remainder with the sign of r; 0 and 2
+// exchanged; a negative remainder turns nothing), and its names in rows 0, 3, 2, 1.
+TEST(ForeignRecord, RotationFieldAndNameRows) {
+    const std::pair<int32_t, int> turns[] = {
+        {0, 2},  {1, 1},  {2, 0},  {3, 3},  {4, 2},  {7, 3}, {INT32_MAX, 3},
+        {-1, 0}, {-2, 0}, {-3, 0}, {-4, 2}, {-6, 0}, {INT32_MIN, 2},
+    };
+    std::vector<uint8_t> image(kJqhFileBytes, 0);
+    const char* names[4] = {"north", "a name of twenty by", "south", "west"};
+    for (int s = 0; s < 4; ++s) std::memcpy(image.data() + 100 + 20 * s, names[s], std::strlen(names[s]));
+    image[100 + 20 * 1 + 19] = 'X';  // twenty bytes without a zero end
+    for (const auto& [rotation, t] : turns) {
+        PutI32(image.data() + 184, rotation);
+        const JqhDecodeResult r = DecodeJqhFile(image.data(), image.size());
+        EXPECT_EQ(r.viewTurns, t) << "rotation " << rotation;
+        EXPECT_EQ((std::array{NameRow(r.file.names, 0), NameRow(r.file.names, 1), NameRow(r.file.names, 2),
+                              NameRow(r.file.names, 3)}),
+                  (std::array<std::string, 4>{"north", "west", "south", "a name of twenty byX"}));
+    }
 }
 
 // Refused by extension, during a LAN battle, or unreadable: a box, and nothing changes.

@@ -63,7 +63,10 @@ public:
     void SetNextStepEnabled(bool on) override { nextStep = on; }
     bool NextStepEnabled() override { return nextStep; }
     void ShowTurnLight(int, int) override {}
-    void ShowBattleResult(int result, bool) override { results.push_back(result), duringResult ? duringResult() : void(); }
+    void ShowBattleResult(int result, bool modeless) override {
+        results.push_back(result), modelessResults.push_back(modeless);
+        if (duringResult) duringResult();
+    }
     void WinRecordChanged() override { ++winRecordChanges; }
     void CloseMainWindow() override { closed = true; }
     void SetDeploymentControlsVisible(bool v) override { deploymentControls = v; }
@@ -101,6 +104,7 @@ public:
     std::vector<Box> boxes;
     ClockStamp clock;
     std::vector<int> sleeps, placed, results;
+    std::vector<bool> modelessResults;  // per result: shown without waiting for it
     int slept = 0, pumps = 0, redraws = 0, winRecordChanges = 0;
     std::vector<Shown> shown;
     bool visible[kPieceCount] = {};

@@ -264,6 +264,37 @@ TEST_F(BoardViewTest, MissingPicturesGetStandIns) {
     EXPECT_FALSE(bare.pathArrowImages[1]->isHidden());
 }
 
+// The board picture: the chosen tile repeated from the top-left corner, the line picture laid over
+// it but for its key colour, so its last row and column (the lines are a pixel short) show the tile.
+// A background out of range draws tile 0 and is kept as 0.
+TEST_F(BoardViewTest, BackgroundTileUnderTheLines) {
+    const QString images = QStringLiteral(JQ_SOURCE_DIR "/assets/images/");
+    const QImage lines = QImage(images + "gezi.png").convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(lines.size(), QSize(524, 524));
+    const QRgb key = lines.pixel(5, 5);
+    auto near = [](QRgb a, QRgb b) {
+        return std::abs(qRed(a) - qRed(b)) <= 2 && std::abs(qGreen(a) - qGreen(b)) <= 2 &&
+               std::abs(qBlue(a) - qBlue(b)) <= 2;
+    };
+    for (auto [chosen, used] : {std::pair{7, 7}, {12, 0}, {-1, 0}}) {
+        g.optionsRecord.boardBackground = chosen;
+        view->ApplyBoardBackground();
+        EXPECT_EQ(g.optionsRecord.boardBackground, used);
+        const QImage tile = QImage(images + QStringLiteral("bg%1.png").arg(used)).convertToFormat(QImage::Format_RGB32);
+        const QImage board = view->qipan->Picture().convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(board.size(), QSize(525, 525));
+        int wrong = 0, onLines = 0;
+        for (int y = 0; y < 525; ++y)
+            for (int x = 0; x < 525; ++x) {
+                const bool line = x < 524 && y < 524 && lines.pixel(x, y) != key;
+                onLines += line;
+                wrong += !near(board.pixel(x, y), line ? lines.pixel(x, y) : tile.pixel(x % 16, y % 16));
+            }
+        EXPECT_EQ(wrong, 0) << "background " << chosen;
+        EXPECT_GT(onLines, 10000);
+    }
+}
+
 // Every image shows the face rule's cell and stands on its piece's point,
 // also after the view turned (a taken piece stays hidden).
 TEST_F(BoardViewTest, RedrawAndRotationShowEachPieceByTheFaceRule) {

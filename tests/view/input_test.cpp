@@ -16,6 +16,7 @@
 #include "support/scene.h"
 #include "view/deployment.h"
 #include "view/face.h"
+#include "view/selection.h"
 
 namespace jq {
 namespace {
@@ -164,6 +165,10 @@ TEST_F(InputTest, OnlyMovablePiecesOfTheSeatToMoveAreSelected) {
         EXPECT_EQ(Press(p), CursorShape::kDefault) << p;
         EXPECT_EQ(g.selectedPiece, 4);
     }
+    // The selected piece blinks: hidden on the first 2 of every 19 ticks.
+    std::string blink;
+    for (int tick = 0; tick < 38; ++tick) TickSelectionBlink(g), blink += ui.visible[4] ? '+' : '-';
+    EXPECT_EQ(blink, "--" + std::string(17, '+') + "--" + std::string(17, '+'));
     // Another movable own piece takes it over; pressing it again lets it go, silently.
     Press(PieceOf(0, 3));
     EXPECT_EQ(g.selectedPiece, PieceOf(0, 3));
