@@ -116,10 +116,12 @@ void HandleNetBattle(GameState& g) {
     // are closed before anything waits for them.
     if (lan.relay() != nullptr) lan.relay()->CheckConnections();
     // A joining side whose host has closed the connection leaves at once,
-    // unless a battle is under way (there the silence of the host decides).
-    // What arrived before the close is applied first.
-    if (g.isNetHost == 0 && !lan.ClientActive() && lan.InboxSize() == 0 && g.netState != kNetBattle) {
+    // in the battle too, and says why (unless a packet that found no
+    // connection has said it). What arrived before the close is applied
+    // first, and a battle it decided is booked by then.
+    if (g.isNetHost == 0 && !lan.ClientActive() && lan.InboxSize() == 0) {
         AbortNetBattle(g, kLeaveHostSilent);
+        if (!lan.HostGoneTold()) lan.ui()->ExplainLeaving(HostGoneText());
         return;
     }
     // Packets received before the connection closed are still applied.
@@ -132,8 +134,11 @@ void HandleNetBattle(GameState& g) {
         lan.relay()->AdmitWaitingJoins();
     if (ServerOutboxPending(g)) return;
     if (g.isNetHost != 0) HostDuties(g);
-    if (g.netState == kNetJoinSent) {
-        g.netState = kNetWaiting;
+    if (g.netState == kNetJoinSent) g.netState = kNetWaiting;
+    // Once a round: a joining side may have taken the host's 12 from
+    // "JoinLast" without passing 11 here.
+    if (g.netState == kNetWaiting && lan.WaitDialogDue()) {
+        lan.WaitDialogShown();
         lan.ui()->ShowWaitDialog();
     }
     switch (g.netState) {
