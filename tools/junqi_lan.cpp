@@ -398,8 +398,8 @@ int Run(const Args& args) {
         if (side.timerOn) TickMainTimer(*g);
         // A host that has closed the connection never answers again: once
         // what it sent before is applied, and a battle its last step decided
-        // has been booked, the side leaves (the window waits for the silence
-        // rule, as a player may still look at the board).
+        // has been booked, the side leaves. The LAN pump in the tick above
+        // does so first; this stays for a tick that did not reach it.
         if (!args.host && side.result < 0 && !side.left && g->netConnected != 0 && !lan.ClientActive() &&
             lan.InboxSize() == 0 && BattleResultByRules(*g) < 0) {
             net::AbortNetBattle(*g, net::kLeaveHostSilent);

@@ -275,6 +275,7 @@ public:
     void ChatLine(int seat, const std::string& gbLine) override;
     void AskPeace(int seat, const std::string& gbQuestion) override;
     void Notice(const std::string& gbText) override;
+    void ExplainLeaving(const std::string& gbText) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

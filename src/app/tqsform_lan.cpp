@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTextEdit>
 
+#include "app/shresult.h"
 #include "app/tqsform.h"
 #include "core/options.h"
 #include "core/text.h"
@@ -18,6 +19,7 @@
 #include "net/ui/lansockets.h"
 #include "net/ui/netdialogs.h"
 #include "platform/toolkit.h"
+#include "play/execute.h"
 #include "play/turnloop.h"
 
 namespace {
@@ -60,6 +62,9 @@ void TqsForm::btnnetbattleClick() {
         CloseNetSockets(g, true, true);
         ProcessMessages();
     }
+    // The notices and the chat of the last LAN battle are not this one's.
+    reBulltin->clear();
+    SetStatusText(3, jq::IdleStatusText());
     lanSockets_->clientErrorMark = 0;
     lanSockets_->serverErrorMark = 0;
     const QString localAddress = LocalIPv4Address();
@@ -147,6 +152,18 @@ void TqsForm::edInputKeyPress(int key) {
 // ---- jq::net::LanUi ----
 
 void TqsForm::ShowWaitDialog() {
+    // The host's result panel of the battle just ended closes by itself; the
+    // waiting room, which stays on top, would hide it, so it comes after.
+    for (TfmShowResult* panel : findChildren<TfmShowResult*>()) {
+        if (panel->Closed()) continue;
+        connect(panel, &QDialog::finished, this, [this] { ShowWaitDialog(); });
+        return;
+    }
+    // Only while the room is still due: the side may have left meanwhile.
+    const jq::GameState& g = *game_;
+    if (g.netConnected == 0 || (g.netState != jq::net::kNetJoinSent && g.netState != jq::net::kNetWaiting)) return;
+    for (const TfmWaitBattleStart* open : findChildren<TfmWaitBattleStart*>())
+        if (open->isVisible()) return;
     auto* dialog = new TfmWaitBattleStart(*game_, jq::net::LocalIPv4Address(), this);
     dialog->show();
 }
@@ -176,4 +193,15 @@ void TqsForm::AskPeace(int seat, const std::string& gbQuestion) {
 void TqsForm::Notice(const std::string& gbText) {
     reBulltin->setTextColor(kMaroon);
     reBulltin->append(jq::QtFromGb(gbText));
+}
+
+void TqsForm::ExplainLeaving(const std::string& gbText) {
+    // From the event loop once the tick that left is over; the main timer
+    // rests while the box is up, so no tick runs inside it.
+    QTimer::singleShot(0, this, [this, gbText] {
+        const bool ticking = Timer1->isActive();
+        Timer1->stop();
+        ShowMessage(gbText, false);
+        if (ticking) Timer1->start();
+    });
 }

@@ -175,7 +175,8 @@ bool Apply(GameState& g, const Packet& p) {
         case Word::kJoinRefuse:
             AbortNetBattle(g, kLeaveRefused);
             if (g.lan != nullptr)
-                g.lan->ui()->Notice(Gb("服务器拒绝联接申请！该位置已有玩家使用。"));
+                g.lan->ui()->ExplainLeaving(Gb("服务器拒绝联接申请！") + std::string(20, ' ') +
+                                            Gb("\n该位置已有玩家使用。\n"));
             return true;
         case Word::kJoinOk:
             // A battle under way is not begun again.

@@ -22,6 +22,8 @@ void LanSession::AttachClient(ClientLink* link) {
     out_.clear();
     sentOfFront_ = 0;
     peaceQuestionOpen_ = false;
+    waitDialogDue_ = false;
+    hostGoneTold_ = false;
     if (link == nullptr) inbox_.clear();
 }
 
@@ -64,6 +66,8 @@ void LanSession::ClientClosed() {
 }
 
 void LanSession::SendToHost(Packet p) {
+    // Every round begins with the own "Join".
+    if (PacketWord(p) == Word::kJoin) waitDialogDue_ = true;
     out_.push_back(std::move(p));
     if (out_.size() > kOutboxLimit) {
         LeaveOnFault(Gb("封包无法发送...请退出棋战重新联接再试。"));
@@ -120,8 +124,8 @@ bool LanSession::ServerActive() const { return relay_ != nullptr && relay_->HasC
 void SendNetMessage(GameState& g, const std::string& word, int seat) {
     LanSession* lan = g.lan;
     if (lan == nullptr || !lan->ClientActive()) {
-        g.ui->ShowMessage(Gb("主机（东家）已退出！（或其它原因无法联接）") + std::string(11, ' ') + Gb("\n数据无法发送。"),
-                          false);
+        g.ui->ShowMessage(HostGoneText(), false);
+        if (lan != nullptr) lan->NoteHostGoneTold();
         return;
     }
     const std::optional<Word> w = WordFromText(word);
@@ -159,6 +163,10 @@ void SendNetMessage(GameState& g, const std::string& word, int seat) {
             return;
     }
     lan->SendToHost(std::move(p));
+}
+
+std::string HostGoneText() {
+    return Gb("主机（东家）已退出！（或其它原因无法联接）") + std::string(11, ' ') + Gb("\n数据无法发送。");
 }
 
 void AnswerPeace(GameState& g, bool agree) {

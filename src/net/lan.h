@@ -73,6 +73,9 @@ public:
     // The side has left the LAN battle (AbortNetBattle), for the reason
     // given; its text is in the status bar.
     virtual void LeftBattle(int reason, const std::string& gbText) {}
+    // After leaving: why, for a box (GB2312, line breaks as they stand). The
+    // box waits until the tick that left is over.
+    virtual void ExplainLeaving(const std::string& gbText) {}
 };
 
 // Packets waiting in one direction, first in, first out.
@@ -118,6 +121,15 @@ public:
     std::optional<Packet> TakeReceived();
     size_t InboxSize() const { return inbox_.size(); }
 
+    // The waiting room of the round that the own last "Join" began is still
+    // to be shown: once a round, whatever state the host's "JoinLast" gave.
+    bool WaitDialogDue() const { return waitDialogDue_; }
+    void WaitDialogShown() { waitDialogDue_ = false; }
+    // The player has been told that the host cannot be reached (a packet
+    // found no connection); counts for this connection only.
+    bool HostGoneTold() const { return hostGoneTold_; }
+    void NoteHostGoneTold() { hostGoneTold_ = true; }
+
     // A draw offer is being asked (LanUi::AskPeace) and not yet answered.
     bool PeaceQuestionOpen() const { return peaceQuestionOpen_; }
     void SetPeaceQuestionOpen(bool open) { peaceQuestionOpen_ = open; }
@@ -144,7 +156,10 @@ private:
     std::deque<Packet> out_;
     size_t sentOfFront_ = 0;
     bool peaceQuestionOpen_ = false;
+    bool waitDialogDue_ = false;
+    bool hostGoneTold_ = false;
     std::unique_ptr<HostRelay> relay_;
+
 };
 
 // ---- Services the rest of the game calls ----
@@ -156,6 +171,8 @@ private:
 // chatText). Not connected: the player is told and
 // nothing is sent. Any other word is refused with a message.
 void SendNetMessage(GameState& g, const std::string& word, int seat);
+// What the player is told when the host cannot be reached (GB2312).
+std::string HostGoneText();
 // The answer to the draw offer shown through LanUi::AskPeace; the next offer
 // may be asked from now on.
 void AnswerPeace(GameState& g, bool agree);

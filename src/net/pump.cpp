@@ -81,10 +81,12 @@ void HandleNetBattle(GameState& g) {
     // disconnect time-outs.
     if (lan.relay() != nullptr) lan.relay()->Tick();
     // A joining side whose host has closed the connection leaves at once,
-    // unless a battle is under way (there the silence of the host decides).
-    // What arrived before the close is applied first.
-    if (g.isNetHost == 0 && !lan.ClientActive() && lan.InboxSize() == 0 && g.netState != kNetBattle) {
+    // in the battle too, and says why (unless a packet that found no
+    // connection has said it). What arrived before the close is applied
+    // first, and a battle it decided is booked by then.
+    if (g.isNetHost == 0 && !lan.ClientActive() && lan.InboxSize() == 0) {
         AbortNetBattle(g, kLeaveHostSilent);
+        if (!lan.HostGoneTold()) lan.ui()->ExplainLeaving(HostGoneText());
         return;
     }
     // Packets received before the connection closed are still applied.
@@ -96,8 +98,11 @@ void HandleNetBattle(GameState& g) {
     if (!lan.ClientActive()) return;
     // The computer's seats wait until every seat has taken what was sent.
     if (g.isNetHost != 0 && !ServerOutboxPending(g)) ComputerSeats(g);
-    if (g.netState == kNetJoinSent) {
-        g.netState = kNetWaiting;
+    if (g.netState == kNetJoinSent) g.netState = kNetWaiting;
+    // Once a round: a joining side may have taken the host's 12 from
+    // "JoinLast" without passing 11 here.
+    if (g.netState == kNetWaiting && lan.WaitDialogDue()) {
+        lan.WaitDialogShown();
         lan.ui()->ShowWaitDialog();
     }
     switch (g.netState) {

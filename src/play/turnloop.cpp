@@ -108,7 +108,8 @@ void OwnNetTimeout(GameState& g) {
     if (g.netConnected == 0 || g.battleRunning == 0 || g.netMyTurn == 0 || g.curSeat != 0 || g.netState != 31)
         return;
     if (g.netMoveTime - OwnClockSeconds(g) >= 0) return;
-    // Nothing can reach a host that has gone: the silence rule ends it.
+    // Nothing can reach a host that has gone: the LAN pump ends the battle
+    // once what arrived before is applied.
     if (!net::NetClientActive(g)) return;
     if (g.netTimeoutCount < 3) {
         ++g.netTimeoutCount;

@@ -11,12 +11,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -38,6 +40,7 @@
 #include "formations/piecestats.h"
 #include "formations/ui/studykjq.h"
 #include "net/netbattle.h"
+#include "net/ui/netdialogs.h"
 #include "platform/toolkit.h"
 #include "play/execute.h"
 #include "play/turnloop.h"
@@ -240,6 +243,144 @@ TEST(LanWindow, EnterSendsTheChatLineAndTheRelayedLineShowsInTheBulletin) {
     jq::net::ProcessClientMessage(g);
     EXPECT_EQ(form->reBulltin->toPlainText(), QStringLiteral("小王：大家好"));
     g.lan->AttachClient(nullptr);
+}
+
+// A window in a LAN battle over a connection without a socket. Every box is
+// recorded with whether the main timer ran while it was up, and answered OK.
+class LanWindowTest : public ::testing::Test {
+protected:
+    struct Box {
+        QString text;
+        bool ticking;
+        bool withCancel;
+    };
+    void SetUp() override {
+        TfmwMyShowMessage::shownHook = [this](TfmwMyShowMessage& box) {
+            boxes.push_back({box.StaticText1->text(), form && form->Timer1->isActive(), !box.BitBtn2->isHidden()});
+            box.BitBtn1->click();
+        };
+        jq::standardBoxShownHook = [](QMessageBox& box) { box.defaultButton()->click(); };
+        form = std::make_unique<TqsForm>();
+        Connect();
+    }
+    void TearDown() override {
+        form->game().lan->AttachClient(nullptr);
+        form.reset();
+        TfmwMyShowMessage::shownHook = nullptr;
+        jq::standardBoxShownHook = nullptr;
+    }
+    void Connect() {
+        form->game().lan->AttachClient(&link);
+        form->game().netConnected = 1;
+    }
+    void Receive(const jq::net::Packet& p) { form->game().lan->ClientReceived(p.data(), p.size()); }
+    std::vector<TfmWaitBattleStart*> Rooms() const {
+        std::vector<TfmWaitBattleStart*> open;
+        for (TfmWaitBattleStart* d : form->findChildren<TfmWaitBattleStart*>())
+            if (d->isVisible()) open.push_back(d);
+        return open;
+    }
+    bool BoxShown(const QString& text) const {
+        return std::any_of(boxes.begin(), boxes.end(), [&](const Box& b) { return b.text == text; });
+    }
+
+    jq::test::ScratchWorkFolder folder;
+    std::unique_ptr<TqsForm> form;
+    jq::testing::FakeClientLink link;
+    std::vector<Box> boxes;
+};
+
+// The host's "JoinLast" (the host waiting) reaches a joining window before its
+// next tick: the waiting room opens all the same, once, as the joining
+// player's. "退出网战" before the own record is in only closes it, and the
+// round does not open it again.
+TEST_F(LanWindowTest, AJoiningWindowSeesTheWaitingRoomOnce) {
+    jq::GameState& g = form->game();
+    g.isNetHost = 0, g.myNetSeat = 2;
+    jq::net::RejoinNetBattle(g);
+    form->Timer1->stop();
+    jq::net::JoinLastBody hostWaits;
+    hostWaits.netState = jq::net::kNetWaiting;
+    Receive(jq::net::EncodeJoinLast(hostWaits));
+    for (int tick = 0; tick < 3; ++tick) jq::net::HandleNetBattle(g);
+    ASSERT_EQ(Rooms().size(), 1u);
+    EXPECT_EQ(Rooms()[0]->windowTitle(), U("等待庄家决定战役开始..."));
+    EXPECT_TRUE(Rooms()[0]->BitBtn1->isVisible());
+    Rooms()[0]->BitBtn1->click();
+    for (int tick = 0; tick < 3; ++tick) jq::net::HandleNetBattle(g);
+    EXPECT_TRUE(Rooms().empty());
+    EXPECT_EQ(g.netState, jq::net::kNetWaiting);
+}
+
+// The host's result panel closes by itself after 2 s; the next round's waiting
+// room, which stays on top, opens only once it has closed.
+TEST_F(LanWindowTest, TheHostSeesItsResultBeforeTheWaitingRoom) {
+    jq::GameState& g = form->game();
+    g.isNetHost = 1, g.myNetSeat = 0;
+    form->ShowBattleResult(jq::kBattleWon, true);
+    const QPointer<TfmShowResult> panel = form->findChild<TfmShowResult*>();
+    ASSERT_TRUE(panel && panel->isVisible() && !panel->isModal());
+    jq::net::RejoinNetBattle(g);
+    ASSERT_TRUE(WaitFor([&] { return g.netState == jq::net::kNetWaiting; }, 1000));
+    EXPECT_TRUE(Rooms().empty());
+    EXPECT_TRUE(panel && panel->isVisible());
+    ASSERT_TRUE(WaitFor([&] { return !Rooms().empty(); }, 4000));
+    EXPECT_TRUE(panel.isNull() || panel->Closed());
+    EXPECT_EQ(Rooms()[0]->windowTitle(), U("由您决定是否开始联网战役..."));
+}
+
+// Why a joining window left shows in a box once the tick that left is over,
+// with the main timer resting meanwhile: the host refused the seat, or closed
+// the connection in the middle of a battle. Nothing of it lands in the
+// bulletin, and the next LAN game starts with a clean bulletin and status bar.
+TEST_F(LanWindowTest, TheReasonForLeavingShowsInABoxAfterTheTick) {
+    const QString refused = U("服务器拒绝联接申请！") + QString(20, ' ') + U("\n该位置已有玩家使用。\n");
+    const QString hostGone = U("主机（东家）已退出！（或其它原因无法联接）") + QString(11, ' ') + U("\n数据无法发送。");
+    jq::GameState& g = form->game();
+    g.isNetHost = 0, g.myNetSeat = 2, g.netDisconnectTime = 300;
+    for (const bool inBattle : {false, true}) {
+        SCOPED_TRACE(inBattle ? "the host gone in a battle" : "a refused join");
+        link.connected = true;
+        Connect();
+        const QString why = inBattle ? hostGone : refused;
+        if (inBattle) {
+            g.netState = jq::net::kNetBattle, g.battleRunning = 1, g.curSeat = 1;
+            g.turnClock = g.turnStarted = form->Now();
+            link.connected = false;
+        } else {
+            g.netState = jq::net::kNetJoinSent;
+            Receive(jq::net::EncodeBare(jq::net::Word::kJoinRefuse));
+        }
+        form->Timer1->start();
+        form->Timer1Timer();
+        EXPECT_EQ(g.netConnected, 0);
+        EXPECT_FALSE(BoxShown(why));
+        ASSERT_TRUE(WaitFor([&] { return BoxShown(why); }, 2000));
+        const auto box = std::find_if(boxes.begin(), boxes.end(), [&](const Box& b) { return b.text == why; });
+        EXPECT_EQ(std::pair(box->ticking, box->withCancel), std::pair(false, false));
+        EXPECT_EQ(std::count_if(boxes.begin(), boxes.end(), [&](const Box& b) { return b.text == why; }), 1);
+        EXPECT_TRUE(form->Timer1->isActive());
+        EXPECT_TRUE(form->reBulltin->toPlainText().isEmpty());
+        boxes.clear();
+    }
+
+    form->reBulltin->append(U("小王：再见"));
+    form->SetStatusText(3, jq::Gb("服务器停止响应！退出网战。"));
+    std::vector<QString> seen;  // the bulletin and the status text when the first dialog is up
+    auto look = [&] {
+        if (seen.empty()) seen = {form->reBulltin->toPlainText(), form->statusPanels[3]->text()};
+    };
+    TfmwMyShowMessage::shownHook = [&](TfmwMyShowMessage& box) {  // this machine may have no network
+        look();
+        box.BitBtn1->click();
+    };
+    WhenShown<TfmSelectNetType>([&](TfmSelectNetType& d) {
+        look();
+        d.BitBtn1->click();  // joining
+    });
+    WhenShown<TfmSelectTheHost>([](TfmSelectTheHost& d) { d.BitBtn2->click(); });
+    form->btnnetbattleClick();
+    EXPECT_EQ(seen, (std::vector<QString>{QString(), jq::QtFromGb(jq::IdleStatusText())}));
 }
 
 // A record opened in the window, then steered by the board's clicks, its

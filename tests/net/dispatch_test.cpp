@@ -258,6 +258,65 @@ TEST_F(SideTest, OnePeaceQuestionAtATime) {
     lan.SetUi(nullptr);
 }
 
+// What the window is asked to show besides the board.
+struct Shown : LanUi {
+    void ShowWaitDialog() override { ++waitingRooms; }
+    void Notice(const std::string& text) override { notices.push_back(text); }
+    void ExplainLeaving(const std::string& text) override { explained.push_back(text); }
+    int waitingRooms = 0;
+    std::vector<std::string> notices, explained;
+};
+
+// The host's "JoinLast" may give a joining side the host's 12 before the pump has passed 11, or come after it:
+// either way the waiting room opens once a round, and not again in the round once it has closed.
+TEST_F(SideTest, TheWaitingRoomOpensOnceARound) {
+    Shown shown;
+    lan.SetUi(&shown);
+    g->appFolder = "/nonexistent-jq-folder/";
+    JoinLastBody hostWaits;
+    hostWaits.netState = kNetWaiting;
+    for (const bool beforeTheTick : {true, false}) {
+        SCOPED_TRACE(beforeTheTick ? "JoinLast before the first tick" : "JoinLast after it");
+        const int before = shown.waitingRooms;
+        RejoinNetBattle(*g);
+        if (!beforeTheTick) HandleNetBattle(*g);
+        Receive(EncodeJoinLast(hostWaits));
+        for (int tick = 0; tick < 4; ++tick) HandleNetBattle(*g);
+        EXPECT_EQ(std::pair(g->netState, shown.waitingRooms - before), std::pair(int{kNetWaiting}, 1));
+        // The host starts: the room closes itself, and the round goes on without it.
+        Receive(EncodeSeatWord(Word::kJoinOk, 0));
+        for (int tick = 0; tick < 4; ++tick) HandleNetBattle(*g);
+        EXPECT_EQ(std::pair(g->netState, shown.waitingRooms - before), std::pair(int{kNetDeploying}, 1));
+    }
+    lan.SetUi(nullptr);
+}
+
+// Why a side leaves is told once, after it has left, and not in the bulletin: a refused join; a host gone
+// between battles, where the "Join" for the next round found no connection and told the player already.
+TEST_F(SideTest, TheReasonForLeavingIsToldOnce) {
+    Shown shown;
+    lan.SetUi(&shown);
+    g->appFolder = "/nonexistent-jq-folder/";
+    g->netState = kNetJoinSent;
+    Apply(EncodeBare(Word::kJoinRefuse));
+    EXPECT_EQ(g->netConnected, 0);
+    EXPECT_EQ(ui.status[3], Gb("服务器拒绝联接！自动退出网战。"));
+    EXPECT_EQ(shown.explained,
+              std::vector<std::string>{Gb("服务器拒绝联接申请！") + std::string(20, ' ') + Gb("\n该位置已有玩家使用。\n")});
+
+    shown.explained.clear();
+    lan.AttachClient(&link);
+    g->netConnected = 1;
+    link.connected = false;
+    RejoinNetBattle(*g);
+    HandleNetBattle(*g);
+    EXPECT_EQ(g->netConnected, 0);
+    EXPECT_EQ(std::count(ui.messages.begin(), ui.messages.end(), HostGoneText()), 1);
+    EXPECT_TRUE(shown.explained.empty());
+    EXPECT_TRUE(shown.notices.empty());
+    lan.SetUi(nullptr);
+}
+
 TEST_F(SideTest, TheBattleStartsBeforeAnyMoveThatFollowsIt) {
     g->battleRunning = g->deployPhase = 0, g->netState = kNetOwnDeploySent;
     Receive(EncodeAllSwitchEnd({1, 1, 30, 40, 60}));

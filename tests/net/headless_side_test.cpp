@@ -175,8 +175,8 @@ TEST(HeadlessSides, JoiningSidesLeaveWhenTheHostQuits) {
     Side nobody(dir, JoinArgs(port, 1, "j0.kbt"));  // no host yet
     EXPECT_EQ(nobody.Finish(10000), 1);
     EXPECT_TRUE(nobody.lastLine.contains("unreachable")) << nobody.out.toStdString();
-    // In the waiting room the side leaves at once; in the battle once the
-    // host has been silent too long.
+    // In the waiting room and in the battle the side leaves once the host
+    // has gone.
     auto host = std::make_unique<Side>(dir, QStringList{"--host", "--port", QString::number(port), "--start-after", "3"});
     ASSERT_TRUE(host->WaitFor("hosting:", 10000));
     Side hostsSeat(dir, JoinArgs(port, 0, "j0.kbt"));

@@ -23,7 +23,9 @@ class ShownLines : public LanUi {
 public:
     void ChatLine(int, const std::string& line) override { lines.push_back(line); }
     void AskPeace(int, const std::string& question) override { lines.push_back(question); }
+    void ExplainLeaving(const std::string& why) override { explained.push_back(why); }
     std::vector<std::string> lines;
+    std::vector<std::string> explained;
 };
 
 // Absolute seat `seat` of a running battle, every army on the board, absolute seat `first` to move.
@@ -220,8 +222,9 @@ TEST(LanTurns, ARejoiningSideCountsItsTurnFromTheJoin) {
     EXPECT_EQ(DecodeMoveQz(s.Moves()[0])->move.fromX, kTimeoutCoord);
 }
 
-// The host has closed the connection while the own seat is to move: the side neither counts time-outs that
-// cannot go out nor shows a box for each; the silence rule ends its battle after 1.2 disconnect times.
+// The host has closed the connection while the own seat is to move, its time run out: the side neither
+// counts time-outs that cannot go out nor shows a box for each; once what the host sent before the close is
+// applied, it leaves the battle and says why once (not after the silence rule's 1.2 disconnect times).
 TEST(LanTurns, NoTimeOutsTowardsAHostThatHasGone) {
     for (const bool person : {true, false}) {
         SCOPED_TRACE(person ? "a person's seat" : "a seat without moves, the computer's");
@@ -231,17 +234,20 @@ TEST(LanTurns, NoTimeOutsTowardsAHostThatHasGone) {
             s.g->seatTable[2].state = 0;
             for (int i = 0; i < kPiecesPerSeat; ++i) s.g->pieces[i].alive = i == 21 ? 1 : 0;  // its flag only
         }
+        s.Relayed(EncodeSeatWord(Word::kPeaceFinalAbort, 0));
         s.link.connected = false;
-        for (int t = 1; t <= 119; ++t) {
+        s.ui.clock.seconds = 61;
+        TickMainTimer(*s.g);
+        EXPECT_EQ(std::tuple(s.g->netConnected, s.ui.status[3]), std::tuple(1, Gb("有人不同意和棋,战争还得继续!")));
+        for (int t = 62; t <= 64; ++t) {
             s.ui.clock.seconds = t;
             TickMainTimer(*s.g);
         }
-        EXPECT_EQ(std::tuple(s.g->netTimeoutCount, s.g->netConnected, s.ui.messages.size()),
-                  std::tuple(0, 1, 0u));
-        s.ui.clock.seconds = 121;
-        TickMainTimer(*s.g);
-        EXPECT_EQ(s.g->netConnected, 0);
+        EXPECT_EQ(std::tuple(s.g->netTimeoutCount, s.g->netConnected,
+                             std::count(s.ui.messages.begin(), s.ui.messages.end(), HostGoneText())),
+                  std::tuple(0, 0, 0));
         EXPECT_EQ(s.ui.status[3], Gb("服务器停止响应！退出网战。"));
+        EXPECT_EQ(s.shown.explained, std::vector<std::string>{HostGoneText()});
     }
 }
 
