@@ -824,4 +824,41 @@ TEST_F(BattleWindowTest, BattlePlayedToTheEndIsShownCountedAndSaved) {
     EXPECT_EQ(ReadBytes(folder.path() + "/statfile").size(), static_cast<size_t>(jq::kStatFileBytes));
 }
 
+// With "oprec" write-protected, "游戏设置" → "中级" → "确定" and a battle's end each warn once that the save
+// failed, the battle's warning only once its end is over and its panel closed; the new values stay in memory.
+TEST_F(BattleWindowTest, UnsavedOptionsWarnOnceWhenTheGameIsFree) {
+    OpenWindow();
+    const std::string oprec = folder.path() + "/oprec";
+    std::filesystem::permissions(oprec, std::filesystem::perms::owner_read);
+    const std::vector<uint8_t> onDisk = ReadBytes(oprec);
+    const QString warning = U("警告|保存结果文件不成功！！！");
+    WhenShown<Twoption>([](Twoption& d) {
+        Find<QRadioButton>(d, "RadioButton2")->setChecked(true);
+        Ok(d);
+    });
+    form->mpopOption->trigger();
+    EXPECT_EQ(standardBoxes, QStringList{warning});
+    EXPECT_EQ(game().optionsRecord.aiLevel, 1);
+    EXPECT_EQ(form->statusPanels[1]->text(), U("级别：中级"));
+
+    bool busyWhenWarned = false;
+    onStandardBox = [&] {
+        if (standardBoxes.last() != warning) return;
+        for (TfmShowResult* panel : form->findChildren<TfmShowResult*>()) busyWhenWarned |= panel->isVisible();
+        busyWhenWarned |= game().gameLogicDepth != 0;
+    };
+    LeftClick(form->SpeedButton1);
+    LeftClick(form->btnChangeQz);
+    ASSERT_TRUE(WaitFor([this] { return PlayersTurn() && form->bgiveup->isEnabled(); }, 20000));
+    computer->givesUp[2] = true;
+    LeftClick(form->bgiveup);
+    ASSERT_TRUE(WaitFor([this] { return BattleOver(); }, 20000));
+    EXPECT_TRUE(WaitFor([&] { return standardBoxes.count(warning) == 2; }, 3000));
+    WaitFor([] { return false; }, 300);
+    EXPECT_EQ(standardBoxes.count(warning), 2);
+    EXPECT_FALSE(busyWhenWarned);
+    EXPECT_EQ(game().optionsRecord.winRecord[1][0], 1);
+    EXPECT_EQ(ReadBytes(oprec), onDisk);
+}
+
 }  // namespace

@@ -608,6 +608,9 @@ TEST(OptionsFile, SavingReplacesTheWholeFileOrLeavesItAsItWas) {
     EXPECT_EQ(test::FolderEntries(dir.Plain()), (std::vector<std::string>{"oprec", "oprec.tmp"}));
     g.appFolder = dir.Path("no-such-folder") + "/";
     EXPECT_FALSE(SaveOptions(g));
+    // Each failed save warned once.
+    ASSERT_EQ(ui.boxes.size(), 3u);
+    for (const RecordingUi::Box& box : ui.boxes) EXPECT_EQ(box.text + box.caption, Gb("保存结果文件不成功！！！警告"));
 }
 
 }  // namespace

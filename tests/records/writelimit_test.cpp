@@ -53,9 +53,9 @@ std::string UnderSizeLimit(rlim_t limit, const std::function<std::string()>& wor
 }
 
 // Under a file-size limit a save fails as an error and the process goes on:
-// the reload command (the modifier click on "调出战役") shows the save
-// warning once and leaves the battle on the board, the options keep their
-// old file, and no temporary file stays behind.
+// the reload command (the modifier click on "调出战役") and the options'
+// save each show the save warning once; the battle stays on the board, the
+// options keep their old file, and no temporary file stays behind.
 TEST(WriteLimit, SavesFailWithoutEndingTheProcess) {
     const std::vector<uint8_t> older = PlayRandomBattle(4, 7, 90).kbt;
     struct Case {
@@ -93,10 +93,10 @@ TEST(WriteLimit, SavesFailWithoutEndingTheProcess) {
             } else {
                 g.clickStepCount = 2;
                 ReloadCurrentBattle(g);
-                if (t.ui.boxes.size() != 1 || t.ui.boxes[0].text + t.ui.boxes[0].caption != Gb("保存结果文件不成功！！！警告"))
-                    wrong += "not the one save warning; ";
                 if (g.stepCount != 20 || g.battleFileName != t.Path("a.kbt")) wrong += "the board changed; ";
             }
+            if (t.ui.boxes.size() != 1 || t.ui.boxes[0].text + t.ui.boxes[0].caption != Gb("保存结果文件不成功！！！警告"))
+                wrong += "not the one save warning; ";
             if (FolderEntries(t.folder) != files) {
                 wrong += "files now:";
                 for (const std::string& name : FolderEntries(t.folder)) wrong += " " + name;
