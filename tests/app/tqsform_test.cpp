@@ -519,6 +519,18 @@ TEST(StudyDialog, HiddenCommandStudiesTheChosenFolder) {
     EXPECT_EQ(jq::GetI32(db.data()), 30);
 }
 
+// The study's steps tell the player to copy the database into the game's working folder, and every
+// text fits its place inside the dialog.
+TEST(StudyDialog, StepsNameTheWorkingFolderAndEveryTextFits) {
+    jq::test::RecordingUi ui;
+    TStudyKjqs dialog(ui);
+    EXPECT_EQ(dialog.Label6->text(), U("4）请手工将该文件拷入游戏的工作目录（work-folder）内。"));
+    for (QLabel* label : dialog.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) {
+        EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()), label->width()) << label->objectName().toStdString();
+        EXPECT_TRUE(dialog.rect().contains(label->geometry())) << label->objectName().toStdString();
+    }
+}
+
 template <class T>
 T* Find(QWidget& root, const char* name) {
     return root.findChild<T*>(QString::fromLatin1(name));
