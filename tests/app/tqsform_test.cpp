@@ -88,6 +88,7 @@ TEST_F(MainWindowTest, GameLivesInTheWorkingFolderAndTheCommandsLieAboveTheBoard
     for (QWidget* w : std::initializer_list<QWidget*>{form->bpeace, form->Label1, form->lbShowTimeRemain,
                                                       form->btnChangeQz, form->btnLoadZf})
         EXPECT_EQ(form->panQiPan->childAt(w->geometry().center()), w) << w->metaObject()->className();
+    EXPECT_FALSE(form->btnChangeQz->icon().isNull());  // "完毕" shows the OK glyph
     form->SetStatusText(-1, "x");
     form->ShowTurnLight(-1, 0);
     EXPECT_FALSE(form->light1->isVisibleTo(form.get()));
