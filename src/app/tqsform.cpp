@@ -250,6 +250,7 @@ void TqsForm::BuildBoardPanel(QWidget* central) {
     btnSaveZf = MakeButton(panQiPan, QStringLiteral("保存阵法"), QRect(224, 238, 69, 21));
     btnOtherKbt = MakeButton(panQiPan, QStringLiteral("其它阵法"), QRect(224, 260, 69, 21));
     btnChangeQz = MakeButton(panQiPan, QStringLiteral("完毕"), QRect(224, 288, 69, 24));
+    jq::SetOkGlyph(*btnChangeQz);
     for (QPushButton* b : {btnLoadZf, btnSaveZf, btnOtherKbt, btnChangeQz}) b->setFont(PixelFont(12));
     // Raised above the board in this order: shadow, box, then its contents.
     for (QWidget* w : std::initializer_list<QWidget*>{Shape1, Shape2, Label20, btnLoadZf, btnSaveZf,

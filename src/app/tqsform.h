@@ -26,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/gameui.h"
@@ -231,6 +232,7 @@ public:
     // ---- jq::GameUi ----
     int ShowMessage(const std::string& gbText, bool withCancel) override;
     void ShowStandardBox(const std::string& gbText, const std::string& gbCaption) override;
+    void ShowStandardBoxWhenFree(const std::string& gbText, const std::string& gbCaption) override;
     void PlaySound(const std::string& fileName, bool sync) override;
     jq::ClockStamp Now() override;
     void SleepMs(int ms) override;
@@ -294,6 +296,8 @@ private:
     void DrawLightFrame(int frame);
     QLabel* SeatLabelControl(int seat) const;
     bool IsArrowImage(const QObject* watched) const;
+    // Shows the boxes waiting for the game to be free, or looks again shortly.
+    void ShowWaitingBoxes();
 
     std::unique_ptr<jq::GameState> game_;
     // The computer player's worker; declared after the game so that it is
@@ -305,4 +309,8 @@ private:
     // The controls laid on the board panel before the board itself; they
     // are raised above the board picture once it exists.
     std::vector<QWidget*> boardPanelControls_;
+    // Boxes waiting for the game to be free (text, caption), and the timer
+    // that looks again.
+    std::vector<std::pair<std::string, std::string>> waitingBoxes_;
+    QTimer* waitingBoxTimer_ = nullptr;
 };

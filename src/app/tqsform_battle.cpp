@@ -69,7 +69,7 @@ void TqsForm::ShowBattleResult(int result, bool modeless) {
 
 void TqsForm::WinRecordChanged() {
     // The counters reach "oprec" at once, so quitting right after a battle
-    // loses nothing.
+    // loses nothing. A failed save warns once the battle's end is over.
     jq::SaveOptions(*game_);
     // A record dialog open now shows the new counters.
     for (Twr* dialog : findChildren<Twr*>())

@@ -2,6 +2,7 @@
 // main tick and what the game asks of its surroundings.
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
@@ -18,6 +19,8 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
+
+#include <algorithm>
 
 #include "app/about.h"
 #include "app/goption.h"
@@ -256,6 +259,33 @@ int TqsForm::ShowMessage(const std::string& gbText, bool withCancel) {
 
 void TqsForm::ShowStandardBox(const std::string& gbText, const std::string& gbCaption) {
     jq::StandardBox(gbText, gbCaption, jq::BoxButtons::Ok);
+}
+
+void TqsForm::ShowStandardBoxWhenFree(const std::string& gbText, const std::string& gbCaption) {
+    const std::pair<std::string, std::string> box{gbText, gbCaption};
+    if (std::find(waitingBoxes_.begin(), waitingBoxes_.end(), box) == waitingBoxes_.end())
+        waitingBoxes_.push_back(box);
+    ShowWaitingBoxes();
+}
+
+// Free: no move, battle end or question is being handled, and no box or
+// dialog is open (a box shown from inside one would hold up what waits for it).
+void TqsForm::ShowWaitingBoxes() {
+    while (!waitingBoxes_.empty()) {
+        if (game_->gameLogicDepth > 0 || QApplication::activeModalWidget() != nullptr) {
+            if (waitingBoxTimer_ == nullptr) {
+                waitingBoxTimer_ = new QTimer(this);
+                waitingBoxTimer_->setSingleShot(true);
+                waitingBoxTimer_->setInterval(100);
+                connect(waitingBoxTimer_, &QTimer::timeout, this, [this] { ShowWaitingBoxes(); });
+            }
+            waitingBoxTimer_->start();
+            return;
+        }
+        const auto [text, caption] = waitingBoxes_.front();
+        waitingBoxes_.erase(waitingBoxes_.begin());
+        ShowStandardBox(text, caption);
+    }
 }
 
 void TqsForm::PlaySound(const std::string& fileName, bool sync) {

@@ -15,11 +15,16 @@ namespace jq {
 std::optional<std::vector<uint8_t>> ReadFileBytes(const std::string& path, size_t maxBytes);
 
 // Replaces the file's contents: the bytes go to a temporary file in the same
-// folder, which is then renamed over the file, so a failed write leaves the
-// old file as it was. A new file is readable and writable by the user (as
-// the umask allows); an existing one keeps its permissions. Returns false,
-// leaving no temporary file behind, when anything fails.
+// folder (TempFileName), which is then renamed over the file, so a failed
+// write leaves the old file as it was. The temporary name is the same for
+// every write of a file: a file an interrupted write left there is taken
+// over and replaced, and two writers of one file at once take turns. A new
+// file is readable and writable by the user (and what else the umask
+// allows); an existing one keeps its permissions. Returns false, leaving no
+// temporary file behind, when anything fails.
 bool ReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes);
+// The temporary file of `path`: the path followed by ".tmp".
+std::string TempFileName(const std::string& path);
 
 // Under a file-size limit a write past it ends the process by default.
 // This turns that into a failed write (EFBIG), so that the writers here

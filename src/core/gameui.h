@@ -19,6 +19,14 @@ public:
 
     // The standard box with a caption such as "错误", "警告", "确认" (GB2312).
     virtual void ShowStandardBox(const std::string& gbText, const std::string& gbCaption) = 0;
+    // The same box for a failure that may come up in the middle of other
+    // work (a battle's end, an open dialog): it waits until no game logic is
+    // under way and no other box or dialog is open, so it never opens inside
+    // another one and never holds up a battle. A box already waiting is not
+    // added twice. By default it is shown at once.
+    virtual void ShowStandardBoxWhenFree(const std::string& gbText, const std::string& gbCaption) {
+        ShowStandardBox(gbText, gbCaption);
+    }
 
     // Plays a wave file of the working folder; `sync` waits for its end.
     virtual void PlaySound(const std::string& fileName, bool sync) = 0;

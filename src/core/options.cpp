@@ -215,7 +215,9 @@ void LoadOptionsAtStartup(GameState& g) {
     CopyBattleOptions(g);
 }
 
-bool SaveOptions(GameState& g) {
+namespace {
+
+bool WriteOptionsFile(const GameState& g) {
     const std::string path = OptionsFilePath(g);
     // An existing file that may not be written stays as it is.
     struct stat st {};
@@ -224,6 +226,14 @@ bool SaveOptions(GameState& g) {
         if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0) return false;
     }
     return ReplaceFile(path, EncodeOptions(g.optionsRecord));
+}
+
+}  // namespace
+
+bool SaveOptions(GameState& g) {
+    if (WriteOptionsFile(g)) return true;
+    g.ui->ShowStandardBoxWhenFree(Gb("保存结果文件不成功！！！"), Gb("警告"));
+    return false;
 }
 
 std::string LevelStatusText(int32_t aiLevel) {

@@ -113,8 +113,10 @@ void LoadOptionsAtStartup(GameState& g);
 
 // Writes the record to "oprec" through a temporary file and a rename, so the
 // old file survives a failed write. An existing file without write permission
-// is left as it is. Returns true when the file now holds the record; failures
-// are not reported to the player.
+// is left as it is. Returns true when the file now holds the record. A failed
+// save warns once, "保存结果文件不成功！！！" (caption "警告"), as a box that
+// waits until the game is free (GameUi::ShowStandardBoxWhenFree); the record
+// in memory keeps its values either way.
 bool SaveOptions(GameState& g);
 
 // Status-bar text for a level: "级别：初级", "级别：中级", "级别：高级" (GB2312).

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QPalette>
 #include <QPushButton>
+#include <QStyle>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
@@ -96,6 +97,10 @@ void SetPointerShape(QWidget& control, PointerShape shape) {
     } else {
         control.unsetCursor();
     }
+}
+
+void SetOkGlyph(QAbstractButton& button) {
+    button.setIcon(button.style()->standardIcon(QStyle::SP_DialogOkButton, nullptr, &button));
 }
 
 void SetFontColor(QWidget& control, const QColor& color) {

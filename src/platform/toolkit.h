@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+class QAbstractButton;
 class QMessageBox;
 class QWidget;
 
@@ -55,6 +56,10 @@ void PostToMainThread(std::function<void()> work);
 
 enum class PointerShape { Default, HandPoint };
 void SetPointerShape(QWidget& control, PointerShape shape);
+
+// The glyph of an OK-kind button beside its caption: the style's standard
+// OK icon.
+void SetOkGlyph(QAbstractButton& button);
 
 void SetFontColor(QWidget& control, const QColor& color);
 void SetFontBold(QWidget& control, bool bold);

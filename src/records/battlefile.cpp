@@ -24,8 +24,9 @@ MoveRec NormaliseRecordMove(const MoveRec& m) {
     return kOffBoardMove;
 }
 
-bool IsRecordSeat(const int8_t codes[kPiecesPerSeat]) {
-    if (std::all_of(codes, codes + kPiecesPerSeat, [](int8_t c) { return c == kCodeNone; })) return true;
+bool IsRecordSeat(const int8_t codes[kPiecesPerSeat], bool recordHasMoves) {
+    if (!recordHasMoves && std::all_of(codes, codes + kPiecesPerSeat, [](int8_t c) { return c == kCodeNone; }))
+        return true;
     return IsWholeArmy(codes);
 }
 
@@ -149,7 +150,7 @@ BattleFileError LoadBattleFile(const std::string& path, BattleFile& out) {
     // 1..12 as the end of the seat's codes, which would hide the damage.
     const BattleHead head = DecodeBattleHead(bytes->data(), bytes->size());
     for (const auto& seat : head.codes)
-        if (!IsRecordSeat(seat)) return BattleFileError::kNoArmy;
+        if (!IsRecordSeat(seat, !decoded.file.moves.empty())) return BattleFileError::kNoArmy;
     out = std::move(decoded.file);
     return BattleFileError::kNone;
 }

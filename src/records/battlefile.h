@@ -57,11 +57,11 @@ enum class BattleFileError {
     kNoArmy,    // a seat holds pieces that are no whole army: no battle wrote it
 };
 
-// What a seat of a record may hold: one whole army (IsWholeArmy), or no
-// piece at all (25 zero codes: a seat never laid out, as a save before the
-// first battle writes it). The writer puts zeros after the last piece, so a
-// zero code among pieces makes the seat short.
-bool IsRecordSeat(const int8_t codes[kPiecesPerSeat]);
+// What a seat of a record may hold: one whole army (IsWholeArmy), or, in a
+// record without moves, no piece at all (25 zero codes: a seat never laid
+// out, as a save before the first battle writes it). The writer puts zeros
+// after the last piece, so a zero code among pieces makes the seat short.
+bool IsRecordSeat(const int8_t codes[kPiecesPerSeat], bool recordHasMoves);
 
 struct BattleDecodeResult {
     BattleFileError error = BattleFileError::kNone;

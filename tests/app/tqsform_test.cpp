@@ -91,6 +91,7 @@ TEST_F(MainWindowTest, GameLivesInTheWorkingFolderAndTheCommandsLieAboveTheBoard
     for (QWidget* w : std::initializer_list<QWidget*>{form->bpeace, form->Label1, form->lbShowTimeRemain,
                                                       form->btnChangeQz, form->btnLoadZf})
         EXPECT_EQ(form->panQiPan->childAt(w->geometry().center()), w) << w->metaObject()->className();
+    EXPECT_FALSE(form->btnChangeQz->icon().isNull());  // "完毕" shows the OK glyph
     form->SetStatusText(-1, "x");
     form->ShowTurnLight(-1, 0);
     EXPECT_FALSE(form->light1->isVisibleTo(form.get()));
@@ -707,6 +708,18 @@ TEST(StudyDialog, HiddenCommandStudiesTheChosenFolder) {
     EXPECT_EQ(jq::GetI32(db.data()), 30);
 }
 
+// The study's steps tell the player to copy the database into the game's working folder, and every
+// text fits its place inside the dialog.
+TEST(StudyDialog, StepsNameTheWorkingFolderAndEveryTextFits) {
+    jq::test::RecordingUi ui;
+    TStudyKjqs dialog(ui);
+    EXPECT_EQ(dialog.Label6->text(), U("4）请手工将该文件拷入游戏的工作目录（work-folder）内。"));
+    for (QLabel* label : dialog.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) {
+        EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()), label->width()) << label->objectName().toStdString();
+        EXPECT_TRUE(dialog.rect().contains(label->geometry())) << label->objectName().toStdString();
+    }
+}
+
 template <class T>
 T* Find(QWidget& root, const char* name) {
     return root.findChild<T*>(QString::fromLatin1(name));
@@ -1040,6 +1053,43 @@ TEST_F(BattleWindowTest, NewBattleWhileConnectedAsksAndCancelChangesNothing) {
     LeftClick(form->btnNewBattle);
     EXPECT_TRUE(link.closes == 1 && g.netConnected == 0 && g.deployPhase == 1 && g.battleSerial == serial + 1);
     g.lan->AttachClient(nullptr);
+}
+
+// With "oprec" write-protected, "游戏设置" → "中级" → "确定" and a battle's end each warn once that the save
+// failed, the battle's warning only once its end is over and its panel closed; the new values stay in memory.
+TEST_F(BattleWindowTest, UnsavedOptionsWarnOnceWhenTheGameIsFree) {
+    OpenWindow();
+    const std::string oprec = folder.path() + "/oprec";
+    std::filesystem::permissions(oprec, std::filesystem::perms::owner_read);
+    const std::vector<uint8_t> onDisk = ReadBytes(oprec);
+    const QString warning = U("警告|保存结果文件不成功！！！");
+    WhenShown<Twoption>([](Twoption& d) {
+        Find<QRadioButton>(d, "RadioButton2")->setChecked(true);
+        Ok(d);
+    });
+    form->mpopOption->trigger();
+    EXPECT_EQ(standardBoxes, QStringList{warning});
+    EXPECT_EQ(game().optionsRecord.aiLevel, 1);
+    EXPECT_EQ(form->statusPanels[1]->text(), U("级别：中级"));
+
+    bool busyWhenWarned = false;
+    onStandardBox = [&] {
+        if (standardBoxes.last() != warning) return;
+        for (TfmShowResult* panel : form->findChildren<TfmShowResult*>()) busyWhenWarned |= panel->isVisible();
+        busyWhenWarned |= game().gameLogicDepth != 0;
+    };
+    LeftClick(form->SpeedButton1);
+    LeftClick(form->btnChangeQz);
+    ASSERT_TRUE(WaitFor([this] { return PlayersTurn() && form->bgiveup->isEnabled(); }, 20000));
+    computer->givesUp[2] = true;
+    LeftClick(form->bgiveup);
+    ASSERT_TRUE(WaitFor([this] { return BattleOver(); }, 20000));
+    EXPECT_TRUE(WaitFor([&] { return standardBoxes.count(warning) == 2; }, 3000));
+    WaitFor([] { return false; }, 300);
+    EXPECT_EQ(standardBoxes.count(warning), 2);
+    EXPECT_FALSE(busyWhenWarned);
+    EXPECT_EQ(game().optionsRecord.winRecord[1][0], 1);
+    EXPECT_EQ(ReadBytes(oprec), onDisk);
 }
 
 }  // namespace

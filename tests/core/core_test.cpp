@@ -12,6 +12,7 @@
 
 #include "core/board.h"
 #include "core/combat.h"
+#include "core/datafiles.h"
 #include "core/options.h"
 #include "core/pathfind.h"
 #include "core/qipan.h"
@@ -541,6 +542,33 @@ TEST(OptionsFile, MissingAndShortFilesAtStartup) {
     EXPECT_LT(g.styleCoefAttack, 0.618);  // the attack slider at 3 of 10
 }
 
+// Every write of a file goes through the one temporary name beside it: what an interrupted write left there (longer
+// than the new contents, or read-only) is taken over and gone afterwards, and two threads writing the same file at
+// once both succeed, leaving one whole image and no temporary file.
+TEST(DataFiles, OneTemporaryFilePerFileTakenOverAndTakenInTurn) {
+    ScratchFolder dir;
+    const std::string path = dir.Path("a.kbt");
+    EXPECT_EQ(TempFileName(path), path + ".tmp");
+    const std::vector<uint8_t> a(3000, 'a'), b(5000, 'b');
+    for (fs::perms leftover : {fs::perms::owner_read | fs::perms::owner_write, fs::perms::owner_read}) {
+        WriteBytes(TempFileName(path), std::vector<uint8_t>(9000, 'x'));
+        fs::permissions(TempFileName(path), leftover);
+        EXPECT_TRUE(ReplaceFile(path, a));
+        EXPECT_TRUE(ReadBytes(path) == a);
+        EXPECT_EQ(test::FolderEntries(dir.Plain()), std::vector<std::string>{"a.kbt"});
+    }
+    int failed[2] = {};
+    auto writer = [&](int w, const std::vector<uint8_t>& bytes) {
+        for (int i = 0; i < 40; ++i) failed[w] += ReplaceFile(path, bytes) ? 0 : 1;
+    };
+    std::thread first(writer, 0, std::cref(a)), second(writer, 1, std::cref(b));
+    first.join(), second.join();
+    EXPECT_EQ(failed[0] + failed[1], 0);
+    const std::vector<uint8_t> now = ReadBytes(path);
+    EXPECT_TRUE(now == a || now == b);
+    EXPECT_EQ(test::FolderEntries(dir.Plain()), std::vector<std::string>{"a.kbt"});
+}
+
 TEST(OptionsFile, SavingReplacesTheWholeFileOrLeavesItAsItWas) {
     ScratchFolder dir;
     WriteBytes(dir.Path("oprec"), std::vector<uint8_t>(5000, 0x33));
@@ -564,16 +592,25 @@ TEST(OptionsFile, SavingReplacesTheWholeFileOrLeavesItAsItWas) {
     EXPECT_FALSE(SaveOptions(g));
     EXPECT_TRUE(ReadBytes(dir.Path("oprec")) == saved && g.optionsRecord.aiLevel == 7);
     EXPECT_EQ(test::FolderEntries(dir.Plain()), std::vector<std::string>{"oprec"});
-    // A leftover "oprec.tmp" is no obstacle: the new file is written under a name of its own and keeps its mode.
+    // A leftover "oprec.tmp" of an interrupted write is taken over and gone; the file keeps its mode.
     fs::permissions(dir.Path("oprec"), fs::perms::owner_write, fs::perm_options::add);
-    fs::create_directory(dir.Path("oprec.tmp"));
+    WriteBytes(dir.Path("oprec.tmp"), std::vector<uint8_t>(9000, 0x44));
     EXPECT_TRUE(SaveOptions(g));
     EXPECT_TRUE(ReadBytes(dir.Path("oprec")) == EncodeOptions(g.optionsRecord));
-    EXPECT_EQ(test::FolderEntries(dir.Plain()), (std::vector<std::string>{"oprec", "oprec.tmp"}));
+    EXPECT_EQ(test::FolderEntries(dir.Plain()), std::vector<std::string>{"oprec"});
     EXPECT_EQ(fs::status(dir.Path("oprec")).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+    // A folder of that name is no leftover: it stays, and so does the file.
+    fs::create_directory(dir.Path("oprec.tmp"));
+    g.optionsRecord.aiLevel = 1;
+    EXPECT_FALSE(SaveOptions(g));
+    EXPECT_EQ(DecodeOptions(ReadBytes(dir.Path("oprec"))).aiLevel, 7);
+    EXPECT_EQ(test::FolderEntries(dir.Plain()), (std::vector<std::string>{"oprec", "oprec.tmp"}));
     g.appFolder = dir.Path("no-such-folder") + "/";
     EXPECT_FALSE(SaveOptions(g));
+    // Each failed save warned once.
+    ASSERT_EQ(ui.boxes.size(), 3u);
+    for (const RecordingUi::Box& box : ui.boxes) EXPECT_EQ(box.text + box.caption, Gb("保存结果文件不成功！！！警告"));
 }
 
 }  // namespace

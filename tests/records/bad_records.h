@@ -52,6 +52,14 @@ inline std::vector<BadRecord> Table(const std::vector<uint8_t>& kbt, const std::
     kbtWith("code-13.kbt", [](std::vector<uint8_t>& i) { KbtCode(i, 2, 7) = 13; });
     kbtWith("two-commanders.kbt", [](std::vector<uint8_t>& i) { KbtCode(i, 3, SlotOf(i, 3, kDivision)) = kCommander; });
     kbtWith("no-flag.kbt", [](std::vector<uint8_t>& i) { KbtCode(i, 1, SlotOf(i, 1, kFlag)) = kEngineer; });
+    // Moves on a board with no pieces, or with one seat empty.
+    kbtWith("no-pieces-but-moves.kbt", [](std::vector<uint8_t>& i) {
+        for (int s = 0; s < kSeats; ++s)
+            for (int k = 0; k < kPiecesPerSeat; ++k) KbtCode(i, s, k) = 0;
+    });
+    kbtWith("seat-2-empty-but-moves.kbt", [](std::vector<uint8_t>& i) {
+        for (int k = 0; k < kPiecesPerSeat; ++k) KbtCode(i, 2, k) = 0;
+    });
     t.push_back({"random-5368.jqh", RandomBytes(5368, 2), true});
     t.push_back({"zeros.jqh", std::vector<uint8_t>(5368, 0), true});  // every cell a flag
     t.push_back({"cut-before-the-cells.jqh", std::vector<uint8_t>(jqh.begin(), jqh.begin() + 4300), true});

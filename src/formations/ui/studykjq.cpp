@@ -55,14 +55,16 @@ TStudyKjqs::TStudyKjqs(jq::GameUi& ui, QWidget* owner)
     Label1 = MakeLabel(this, "Label1", QStringLiteral("阵法学习"), QRect(16, 6, 160, 40), kFuchsia,
                        TextFont(32, true, true));
     const QFont text = TextFont(12);
-    Label3 = MakeLabel(this, "Label3", QStringLiteral("1）准备一个装有很多KBT文件的目录。"), QRect(24, 52, 320, 16),
-                       kNavy, text);
-    Label4 = MakeLabel(this, "Label4", QStringLiteral("2）在该目录内任意指定一个文件。"), QRect(24, 70, 320, 16),
+    // The steps run to the end of the line below them.
+    constexpr int kStepWidth = kWidth - 8 - 24;
+    Label3 = MakeLabel(this, "Label3", QStringLiteral("1）准备一个装有很多KBT文件的目录。"),
+                       QRect(24, 52, kStepWidth, 16), kNavy, text);
+    Label4 = MakeLabel(this, "Label4", QStringLiteral("2）在该目录内任意指定一个文件。"), QRect(24, 70, kStepWidth, 16),
                        kNavy, text);
     Label5 = MakeLabel(this, "Label5", QStringLiteral("3）学习完毕，将在该目录内生成一个文件（zffile）。"),
-                       QRect(24, 88, 320, 16), kNavy, text);
-    Label6 = MakeLabel(this, "Label6", QStringLiteral("4）请手工将该文件拷入Brel的主目录内。"),
-                       QRect(24, 106, 320, 16), kNavy, text);
+                       QRect(24, 88, kStepWidth, 16), kNavy, text);
+    Label6 = MakeLabel(this, "Label6", QStringLiteral("4）请手工将该文件拷入游戏的工作目录（work-folder）内。"),
+                       QRect(24, 106, kStepWidth, 16), kNavy, text);
     Label8 = MakeLabel(this, "Label8", QStringLiteral("注意："), QRect(24, 128, 40, 16), Qt::red, text);
     Label7 = MakeLabel(this, "Label7", QStringLiteral("1）阵法不要太多，否则学习过程太慢。"), QRect(64, 128, 280, 16),
                        kNavy, text);
