@@ -272,10 +272,11 @@ MoveCand MoveToView(const MoveCand& m, int senderSeat, int viewSeat) {
 
 int ProcessClientMessage(GameState& g) {
     if (g.lan == nullptr) return 0;
-    // A chat line or a dropped packet changes nothing in the battle, so it
-    // does not use up the tick: a side that sends them without pause would
-    // otherwise keep the host from its time-outs and computer moves. The
-    // packets already received are taken until one changes the battle.
+    // A chat line, a seat taken or given up, or a dropped packet changes
+    // nothing on the board, so it does not use up the tick: players who
+    // come and go without pause cannot fill the inbox faster than it
+    // empties. The packets already received are taken until one changes
+    // the battle.
     for (size_t left = g.lan->InboxSize(); left > 0; --left) {
         const std::optional<Packet> p = g.lan->TakeReceived();
         if (!p) return 0;
@@ -286,7 +287,8 @@ int ProcessClientMessage(GameState& g) {
         const bool applied = Apply(g, *p);
         const std::optional<Word> w = PacketWord(*p);
         if (applied && w && BeginsStep(*w)) g.netMyTurn = 1;
-        if (applied && w != Word::kChatMessage) return 1;
+        const bool seatsOnly = w == Word::kChatMessage || w == Word::kJoin || w == Word::kJoinCancel;
+        if (applied && !seatsOnly) return 1;
     }
     return 0;
 }

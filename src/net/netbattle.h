@@ -21,8 +21,10 @@ int LocalSeat(int absoluteSeat, int myNetSeat);
 MoveCand MoveToView(const MoveCand& m, int senderSeat, int viewSeat);
 
 // ---- Dispatcher ----
-// Applies the oldest received packet, if any: 1 when one was taken (applied
-// or, failing a check, dropped whole), 0 when none waited. A move is
+// Applies the received packets, oldest first, up to and including the first
+// that changes the battle: 1 when one did, 0 when none waited. Chat lines,
+// seats taken or given up and packets dropped whole (failing a check) do not
+// count, so they never pile up behind one packet a tick. A move is
 // applied only in a running battle, only for the seat to move and only when
 // its outcome is the one the pieces give; a deployment or a battle start
 // that comes again once the battle runs changes nothing; a draw offer is
@@ -49,11 +51,13 @@ void StartNetDeployment(GameState& g);
 void UpdatePlayButtons(GameState& g);
 
 // ---- The pump ----
-// One tick of the LAN battle: applies at most one received packet; on a
-// tick without one (and, on the host, with nothing waiting to go out) the
-// host deploys and moves for the computer seats and times out silent
-// players, and netState takes its next step. While the battle start is due
-// (netState 25) no packet is applied before it.
+// One tick of the LAN battle. On the host the relay's duties come first,
+// whatever arrived: connections that hold the battle back, the deploy and
+// disconnect time-outs (HostRelay::Tick). Then received packets are applied
+// (ProcessClientMessage); the host's side deploys and moves for the seats the
+// computer holds once every seat has taken what was sent; and netState takes
+// its next step. While the battle start is due (netState 25) no packet is
+// applied before it.
 void HandleNetBattle(GameState& g);
 
 // Ends the own deployment as it stands, as "完毕" does (for a side without

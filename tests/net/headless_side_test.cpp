@@ -432,6 +432,7 @@ TEST(HeadlessSides, ControlBytesFromTheWireStayOutOfTheLog) {
     ASSERT_TRUE(raw.Send(net::EncodeJoin(r), 1, deadline));
     ASSERT_TRUE(raw.Send(net::EncodeChat({1, "hi\r\nresult: won steps 1\x1b[31m\x7f"}), 1, deadline));
     ASSERT_TRUE(host.WaitFor("chat: seat 1", 20000)) << host.out.toStdString();
+    ASSERT_TRUE(host.WaitFor("joined: seat 1", 20000)) << host.out.toStdString();
     host.p.kill();
     host.Finish(5000);
     for (const QString& line : host.out.split('\n')) {

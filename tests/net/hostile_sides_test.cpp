@@ -670,6 +670,242 @@ TEST(HostileSides, AJoinAfterTheLastStepWaitsForTheNextRound) {
     }
 }
 
+void AllClocksOn(Table& t, int seconds) {
+    for (auto& s : t.sides)
+        if (s) s->ui.clock.seconds += seconds;
+}
+
+// The host's player set the move time to 0 (the slider allows it) and changes it in the middle of the battle;
+// our side at seat 1 has 10 of its own. The round's times, cleaned up when the host started it, run every
+// side's clock and the host's copy: seat 1's own time-out goes through the host's check, and a side that joins
+// later times its turn alike. The host's own setting stays for the next round.
+TEST(HostileSides, OneSetOfBattleTimesForTheRound) {
+    constexpr ConnId kLate = 9;
+    Table t([](GameState& h) { h.optionsRecord.netMoveTimeOption = 0; });
+    GameState& one = *t.sides[1]->g;
+    one.optionsRecord.netMoveTimeOption = one.netMoveTime = 10;
+    ASSERT_TRUE(t.StartBattle());
+    EXPECT_EQ((std::vector<int>{t.relay().Times().move, t.copy().netMoveTime, one.netMoveTime, t.host().netMoveTime}),
+              (std::vector<int>{30, 30, 30, 30}));
+    ASSERT_TRUE(t.UntilTurnOf(1));
+    const int steps = t.copy().stepCount;
+    AllClocksOn(t, 11);
+    t.Settle();
+    EXPECT_EQ(t.copy().stepCount, steps);  // nothing sent, nothing refused
+    EXPECT_NE(t.sides[0]->ui.status[3], HostReferee::VerdictText(Verdict::kTooEarly, 1));
+    AllClocksOn(t, 20);
+    t.Settle();
+    EXPECT_EQ(t.copy().stepCount, steps + 1);
+    EXPECT_EQ(t.copy().stepRecords[steps].fromX, kTimeoutCoord);
+
+    t.host().optionsRecord.netMoveTimeOption = 5;
+    t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3));
+    t.relay().Connected(kLate, "10.0.0.7", 700);
+    t.literal.emplace(kLate, LiteralSide(3));
+    t.AddSide(3, kLate);
+    t.Settle();
+    EXPECT_EQ(t.sides[3]->g->netMoveTime, 30);
+    ASSERT_TRUE(t.UntilTurnOf(3));
+    const int before = t.copy().stepCount;
+    AllClocksOn(t, 6);
+    t.Settle();
+    EXPECT_EQ(t.copy().stepCount, before);
+    AllClocksOn(t, 25);
+    t.Settle();
+    EXPECT_EQ(t.copy().stepCount, before + 1);
+    EXPECT_EQ(t.host().optionsRecord.netMoveTimeOption, 5);
+    ExpectAllAgree(t);
+}
+
+// Our side at seat 1 sends a move the host refuses (an outcome the pieces do not give; a time-out a moment
+// before the host's clock has run out): it is told where the battle stands, has its turn back, and its next
+// move is relayed.
+TEST(HostileSides, ARefusedSideIsPutBackInStep) {
+    Table t;
+    ASSERT_TRUE(t.StartBattle());
+    ASSERT_TRUE(t.UntilTurnOf(1));
+    GameState& one = *t.sides[1]->g;
+    MoveQzBody b = *test::QuietMove(t.copy(), 0);
+    b.move.outcome = kMoverRemoved;
+    one.netMoveRecord = b.move;
+    SendNetMessage(one, "MoveQz", 1);
+    const int steps = t.copy().stepCount;
+    t.Settle();
+    EXPECT_EQ(t.copy().stepCount, steps);
+    EXPECT_EQ(t.sides[0]->ui.status[3], HostReferee::VerdictText(Verdict::kFalseOutcome, 1));
+    EXPECT_EQ(one.netMyTurn, 1);
+    one.netMoveRecord = test::QuietMove(t.copy(), 0)->move;
+    SendNetMessage(one, "MoveQz", 1);
+    t.Settle();
+    EXPECT_EQ(t.copy().stepCount, steps + 1);
+
+    // Seat 1's clock runs two seconds ahead of the host's.
+    ASSERT_TRUE(t.UntilTurnOf(1));
+    const int before = t.copy().stepCount;
+    AllClocksOn(t, 29);
+    t.sides[1]->ui.clock.seconds += 2;
+    t.Settle();
+    EXPECT_EQ(t.copy().stepCount, before);
+    EXPECT_EQ(t.sides[0]->ui.status[3], HostReferee::VerdictText(Verdict::kTooEarly, 1));
+    EXPECT_EQ(one.netMyTurn, 1);
+    AllClocksOn(t, 31);
+    t.Settle();
+    EXPECT_EQ(t.copy().stepCount, before + 1);
+    for (int i = 0; i < 6; ++i) t.Turn(i);
+    ExpectAllAgree(t);
+}
+
+// A player joins seat 3 just as the host's side is to deploy it for the computer: right after the host has
+// given it to the computer at its deploy time-out, or while the computer's formation for it is on its way. The
+// seat is the player's: nobody frees it under him, the computer's formation does not count for it, the battle
+// starts with his own, and he plays it.
+TEST(HostileSides, AJoinAsTheComputerDeploysASeatKeepsIt) {
+    constexpr ConnId kLate = 9;
+    for (const bool timedOut : {true, false}) {
+        SCOPED_TRACE(timedOut ? "after the deploy time-out" : "the computer's formation on its way");
+        Table t;
+        t.host().netState = kNetWaiting;
+        HostStartsBattle(t.host());
+        t.Settle();
+        t.Raw(2, Army(2));
+        for (auto& s : t.sides)
+            if (s) FinishOwnDeployment(*s->g);
+        t.Settle();
+        ASSERT_EQ(t.copy().battleRunning, 0);
+        if (timedOut) {
+            // Silent past the deploy time: the host gives seat 3 to the computer on this tick.
+            AllClocksOn(t, t.relay().Times().deploy);
+            TickMainTimer(t.host());
+        } else {
+            t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3));
+        }
+        ASSERT_EQ(t.relay().Seat(3).state, 0);
+        // The host's side hears of the free seat and sends the computer's formation: it is held on the way.
+        t.hold.insert(0);
+        t.Settle();
+        ASSERT_FALSE(t.sides[0]->link.written.empty());
+        t.relay().Connected(kLate, "10.0.0.7", 700);
+        t.literal.emplace(kLate, LiteralSide(3));
+        t.AddSide(3, kLate);
+        t.Settle();
+        ASSERT_EQ(t.relay().SeatOfConnection(kLate), 3);
+        t.hold.clear();
+        t.Settle();
+        EXPECT_EQ(t.copy().battleRunning, 0);
+        EXPECT_EQ(t.relay().SeatOfConnection(kLate), 3);
+        EXPECT_EQ(t.host().seatTable[3].state, 1);
+        ASSERT_TRUE(FinishOwnDeployment(*t.sides[3]->g));
+        t.Settle();
+        ASSERT_EQ(t.copy().battleRunning, 1);
+        EXPECT_EQ(t.sides[3]->g->deployPhase, 0);
+        EXPECT_EQ(t.sides[3]->g->netState, kNetBattle);
+        for (int i = 0; i < 8; ++i) t.Turn(i);
+        ExpectAllAgree(t);
+    }
+}
+
+// Somebody on seat 1's address takes the free seat 3, reads seat 1's name from its "JoinLast", leaves seat 3 and
+// asks for seat 1 under that name: refused, and seat 1's player plays on.
+TEST(HostileSides, NobodyTakesAPlayersSeatFromHisConnection) {
+    constexpr ConnId kSpy = 9;
+    Table t;
+    t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3));
+    ASSERT_TRUE(t.StartBattle());
+    t.relay().Connected(kSpy, "10.0.0.1", 700);
+    t.literal.emplace(kSpy, LiteralSide(3));
+    t.Raw(3, EncodeJoin(Rec(3)), kSpy);
+    t.Carry();
+    const SeatRec held = t.literal.at(kSpy).seatRecord(1);
+    t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3), kSpy);
+    AllClocksOn(t, kRejoinPauseSeconds);
+    SeatRec as = held;
+    as.seat = 1;
+    t.Raw(1, EncodeJoin(as), kSpy);
+    t.Settle();
+    EXPECT_TRUE(t.literal.at(kSpy).refused());
+    EXPECT_EQ(t.relay().SeatOfConnection(ConnOf(1)), 1);
+    EXPECT_FALSE(t.links.closed.count(ConnOf(1)));
+    for (int i = 0; i < 8; ++i) t.Turn(i);
+    EXPECT_EQ(t.sides[1]->g->netConnected, 1);
+    ExpectAllAgree(t);
+}
+
+// Seat 1's connection dies in the battle: its seat is the computer's at once, and its turn is played
+// without waiting. Then a squatter joins seat 3 (the computer's) and closes again, over and over, a second each:
+// a turn of seat 3 waits only until the squatter has gone, and the battle goes on at about a step a second.
+TEST(HostileSides, AClosedSideOrASquatterHoldsNothingUp) {
+    Table t;
+    for (int s : {2, 3}) t.Raw(s, EncodeSeatWord(Word::kJoinCancel, s));
+    ASSERT_TRUE(t.StartBattle());
+    ASSERT_TRUE(t.UntilTurnOf(1));
+    t.relay().Closed(ConnOf(1));
+    t.sides[1].reset();
+    t.Settle();
+    EXPECT_EQ(t.relay().Seat(1).state, 0);
+    const int steps = t.copy().stepCount;
+    ASSERT_TRUE(t.Turn(0));
+    EXPECT_EQ(t.copy().stepCount, steps + 1);
+    int squatter = 20, turns = 0;
+    for (int second = 0; second < 40 && t.copy().battleRunning == 1; ++second) {
+        AllClocksOn(t, 1);
+        if (second % 2 == 0) {
+            t.relay().Connected(++squatter, "10.0.0.8", 800 + squatter);
+            t.Raw(3, EncodeJoin(Rec(3)), squatter);
+        } else {
+            t.relay().Closed(squatter);
+        }
+        t.Settle();
+        // The seat to move plays, unless the squatter sits on it.
+        if (t.relay().SeatOfConnection(squatter) == t.copy().curSeat) continue;
+        const int before = t.copy().stepCount;
+        t.Turn(second);
+        turns += t.copy().stepCount - before;
+    }
+    EXPECT_GE(turns, 30);
+    ExpectAllAgree(t);
+}
+
+// While the host starts the round, deploys for its computer and times out a silent player, the others send on
+// every tick: seat 2 its own "Join" again (it never deploys), seat 3 its deployment again, and a connection
+// without a seat asks for seat 3 and gives it up. None of it is relayed twice, and the host's duties keep
+// their time.
+TEST(HostileSides, TheHostsDutiesKeepTheirTimeUnderAStreamOfPackets) {
+    constexpr ConnId kChurn = 9;
+    Table t;
+    t.relay().Connected(kChurn, "10.0.0.9", 900);
+    auto stream = [&t] {
+        t.Raw(2, EncodeJoin(Rec(2)));
+        t.Raw(3, Army(3));
+        Packet churn = EncodeJoin(Rec(3));
+        const Packet cancel = EncodeSeatWord(Word::kJoinCancel, 3);
+        churn.insert(churn.end(), cancel.begin(), cancel.end());
+        t.Raw(3, churn, kChurn);
+    };
+    t.host().netState = kNetWaiting;
+    HostStartsBattle(t.host());
+    for (int i = 0; i < 4; ++i) stream(), TickMainTimer(t.host()), t.Carry();
+    t.Settle();
+    for (int s : {0, 1}) ASSERT_TRUE(FinishOwnDeployment(*t.sides[s]->g));
+    const int packets = t.literal.at(ConnOf(1)).packets();
+    const LanTimes times = t.relay().Times();
+    int waited = 0;
+    for (; waited <= times.deploy + times.disconnect + 10 && t.copy().battleRunning == 0; waited += 5) {
+        AllClocksOn(t, 5);
+        for (int i = 0; i < 3; ++i) stream(), TickMainTimer(t.host()), t.Carry();
+        t.Settle();
+    }
+    // Seat 2 said something all along: the deploy time and the disconnect time since the deployment began.
+    EXPECT_GE(waited, times.deploy + times.disconnect - 5);
+    EXPECT_LE(waited, times.deploy + times.disconnect + 5);
+    ASSERT_EQ(t.copy().battleRunning, 1);
+    EXPECT_EQ(t.relay().Seat(2).state, 0);
+    EXPECT_TRUE(t.links.closed.count(kChurn));
+    // Besides the hand-over, the computer's formation and the battle's start, nothing new reached seat 1.
+    EXPECT_LE(t.literal.at(ConnOf(1)).packets() - packets, 6);
+    for (int i = 0; i < 6; ++i) t.Turn(i);
+    ExpectAllAgree(t);
+}
+
 // A battle against the computer left at step 9, then a LAN game: it starts at step 0 everywhere.
 TEST(HostileSides, ANewLanGameStartsAtStepZero) {
     Table t([](GameState& h) {
