@@ -4,7 +4,7 @@
 // legal move of its seat, chosen from the position as relayed so far, or one
 // spoiled in some way), give up, time out, ask or answer for peace, chat,
 // leave, close, send raw bytes; or the host's player starts, deploys, lets
-// time pass. The host's own side runs its main timer on the packets it gets
+// time pass, changes the move time. The host's own side runs its main timer on the packets it gets
 // back.
 //
 // What every connection receives is applied by a side that does exactly
@@ -159,24 +159,27 @@ struct Listener {
         }
     }
     // A time-out goes out only once the seat's move time has run out since
-    // the turn began, at most three times for one player in a battle. Only
-    // the host's own connection, there from the start, knows when every
-    // turn began.
+    // the turn began, at most three times for one seat in a battle, whoever
+    // holds it. The battle's times are those of "AllSwitchEnd", and every
+    // "JoinLast" of the battle carries the same. Only the host's own
+    // connection, there from the start, knows when every turn began.
     void CheckTimes(const net::Packet& p, int32_t now) {
         const auto w = net::PacketWord(p);
         if (w == net::Word::kAllSwitchEnd) {
-            if (auto b = net::DecodeAllSwitchEnd(p); b && net::TimeInRange(b->moveTime)) moveTime = b->moveTime;
-        } else if (w == net::Word::kJoin || w == net::Word::kJoinCancel) {
-            // Another player, or the computer, on the seat: its count starts again.
-            const auto r = w == net::Word::kJoin ? net::DecodeJoin(p) : std::nullopt;
-            const auto s = w == net::Word::kJoin ? (r ? std::optional<int32_t>(r->seat) : std::nullopt)
-                                                 : net::DecodeSeatWord(p, *w);
-            if (s) timeouts[*s] = 0;
+            if (auto b = net::DecodeAllSwitchEnd(p)) {
+                Check(net::TimeInRange(b->moveTime) && net::TimeInRange(b->deployTime) &&
+                          net::TimeInRange(b->disconnectTime),
+                      "battle times out of range");
+                moveTime = b->moveTime;
+            }
+        } else if (w == net::Word::kJoinLast) {
+            if (auto b = net::DecodeJoinLast(p); b && b->netState == net::kNetBattle)
+                Check(b->moveTime == moveTime, "a battle's \"JoinLast\" with other times");
         } else if (w == net::Word::kMoveQz) {
             const auto b = net::DecodeMoveQz(p);
             if (!b || b->move.fromX != kTimeoutCoord) return;
             Check(now - turnFrom >= moveTime, "a time-out relayed before the move time ran out");
-            Check(++timeouts[b->seat] <= 3, "a fourth time-out of one player relayed");
+            Check(++timeouts[b->seat] <= 3, "a fourth time-out of one seat relayed");
         }
     }
     net::PacketFramer framer;
@@ -392,7 +395,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     case 0: net::HostStartsBattle(*w.host); break;
                     case 1: net::FinishOwnDeployment(*w.host); break;
                     case 2: w.ui.clock.seconds += in.Byte(); break;
-                    default: break;
+                    default:
+                        // The host's player changes the move time: from the next round on.
+                        w.host->optionsRecord.netMoveTimeOption = in.Byte() % 70;
+                        break;
                 }
                 for (int t = in.Byte() % 8; t >= 0; --t) w.Tick();
                 break;
