@@ -7,6 +7,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,7 +19,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <netinet/tcp.h>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -369,6 +369,7 @@ struct OneReadOnePacketSide {
                 Send(net::EncodeMoveQz(move));
             }
         }
+        ended = side.result() != testing::kNoResult;
         done = true;
     }
 
@@ -378,7 +379,8 @@ struct OneReadOnePacketSide {
     int turns = 0;
     testing::LiteralSide side;
     std::vector<net::Packet> reads;
-    std::atomic<bool> stop{false}, done{false};
+    // For the host's thread while this one plays: it has stopped, having seen its battle end.
+    std::atomic<bool> stop{false}, done{false}, ended{false};
 };
 
 // Every packet the host sends reaches a side alone, the four that start a
@@ -409,8 +411,7 @@ TEST(LanLoopback, ASideTakingEachReadAsOnePacketPlaysAWholeBattle) {
     std::thread reader([&] { literal.Play(deadline); });
     bool started = false;
     // Until the battle has ended on both, or the literal side is lost.
-    while (!(literal.done && (copy != nullptr || literal.side.result() == testing::kNoResult)) &&
-           Clock::now() < deadline) {
+    while (!(literal.done && (copy != nullptr || !literal.ended)) && Clock::now() < deadline) {
         QCoreApplication::processEvents();
         if (host.ui.results.empty()) {
             TickMainTimer(*host.g);
@@ -427,17 +428,19 @@ TEST(LanLoopback, ASideTakingEachReadAsOnePacketPlaysAWholeBattle) {
     literal.stop = true;
     reader.join();
 
-    size_t moves = 0, deployments = 0;
+    size_t moves = 0, deployments = 0, starts = 0;
     for (size_t i = 0; i < literal.reads.size(); ++i) {
         const net::Packet& r = literal.reads[i];
         ASSERT_TRUE(OneWholePacket(r)) << "read " << i << " of " << r.size() << " bytes: "
                                        << std::string(r.begin(), r.begin() + std::min<size_t>(r.size(), 20));
         moves += net::PacketWord(r) == net::Word::kMoveQz;
         deployments += net::PacketWord(r) == net::Word::kSwitchEnd;
+        starts += net::PacketWord(r) == net::Word::kAllSwitchEnd;
     }
-    ASSERT_TRUE(copy != nullptr && literal.done) << "host at step " << host.g->stepCount << ", literal side at step "
-                                           << literal.side.steps() << " after " << literal.reads.size() << " reads";
+    ASSERT_TRUE(copy != nullptr && literal.done)
+        << "host at step " << host.g->stepCount << ", literal side at step " << literal.side.steps();
     EXPECT_EQ(deployments, 4u);
+    EXPECT_EQ(starts, 1u);
     EXPECT_GT(moves, 20u);
     // The battle ended on the literal side where it ended on the host's copy, with the host's result.
     EXPECT_EQ(testing::Parting(literal.side, *copy), "");
