@@ -7,27 +7,34 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "ai/aithread.h"
 #include "core/text.h"
+#include "net/framer.h"
 #include "net/netbattle.h"
 #include "net/ownmove.h"
 #include "net/relay.h"
 #include "net/ui/lansockets.h"
 #include "play/turnloop.h"
+#include "support/host_moves.h"
+#include "support/literal_side.h"
 #include "support/recording_ui.h"
+#include "support/scene.h"
 #include "view/rotation.h"
 
 namespace jq {
@@ -206,6 +213,7 @@ public:
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
     }
+    int Fd() const { return fd_; }
 
 private:
     int fd_ = -1;
@@ -284,6 +292,229 @@ TEST(LanLoopback, WhatASideSentBeforeItClosedIsRelayed) {
     ASSERT_LE(chats.size(), sent);
     for (size_t i = 0; i < chats.size(); ++i) EXPECT_EQ(chats[i], std::to_string(i));
     EXPECT_EQ(net::DecodeSeatWord(got.back(), net::Word::kJoinCancel), 1);
+}
+
+// One whole packet of one of the fifteen words, of its length, and nothing else.
+bool OneWholePacket(const net::Packet& read) {
+    net::PacketFramer f;
+    f.Feed(read.data(), read.size());
+    const std::optional<net::Packet> p = f.Next();
+    return p && p->size() == read.size() && !f.Broken();
+}
+
+// A side that knows no framing: each read (one recv() of up to 6000 bytes)
+// is one packet to it. It runs on its own thread, as a side on another
+// computer would, and plays seat `seat` as the protocol tells it: "Join",
+// its army once the host has started, a legal move on each of its turns
+// (an attack every other turn), until its battle ends; or until a read holds
+// anything but one whole packet, which leaves it lost.
+struct OneReadOnePacketSide {
+    OneReadOnePacketSide(quint16 port, int seat) : seat(seat), side(seat) {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        const timeval wait{0, 100000};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        up = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    }
+    ~OneReadOnePacketSide() { ::close(fd); }
+
+    void Send(const net::Packet& p) {
+        for (size_t at = 0; up && at < p.size();) {
+            const ssize_t n = ::send(fd, p.data() + at, p.size() - at, MSG_NOSIGNAL);
+            if (n > 0) at += static_cast<size_t>(n);
+            else if (n < 0 && errno == EINTR) continue;
+            else up = false;
+        }
+    }
+
+    std::optional<net::MoveQzBody> OwnMove(bool fights) {
+        auto g = std::make_unique<GameState>();
+        for (int i = 0; i < kPieceCount; ++i) {
+            const testing::LiteralPiece& lp = side.board()[static_cast<size_t>(i)];
+            PieceRec& pc = g->pieces[static_cast<size_t>(i)];
+            pc.x = lp.x, pc.y = lp.y, pc.code = lp.code, pc.alive = lp.alive;
+        }
+        std::vector<MoveCand> moves = test::LegalMoves(*g, fights, seat);
+        if (moves.empty()) moves = test::LegalMoves(*g, !fights, seat);
+        if (moves.empty()) return std::nullopt;
+        return test::InSenderView(moves[static_cast<size_t>(side.steps() * 7) % moves.size()], seat);
+    }
+
+    void Play(Clock::time_point deadline) {
+        Send(JoinOf(seat, "literal"));
+        bool deployed = false;
+        int movedAt = -1;
+        std::vector<uint8_t> buf(6000);
+        while (up && !stop && Clock::now() < deadline && side.result() == testing::kNoResult) {
+            const ssize_t n = ::recv(fd, buf.data(), buf.size(), 0);
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) up = false;
+            if (n <= 0) continue;
+            const net::Packet read(buf.begin(), buf.begin() + n);
+            reads.push_back(read);
+            if (!OneWholePacket(read)) break;
+            side.Apply(read);
+            if (!deployed && side.netState() >= net::kNetDeployBegins && side.netState() < net::kNetBattle) {
+                net::SwitchEndBody army{{}, seat};
+                std::copy(test::kArmy, test::kArmy + kPiecesPerSeat, army.codes);
+                Send(net::EncodeSwitchEnd(army));
+                deployed = true;
+            }
+            if (side.running() && side.seatToMove() == seat && side.steps() != movedAt) {
+                movedAt = side.steps();
+                net::MoveQzBody move{MoveCand{}, seat};
+                if (auto m = OwnMove(++turns % 2 == 0)) move = *m;
+                else MakeGiveUpMove(move.move, 0);
+                Send(net::EncodeMoveQz(move));
+            }
+        }
+        ended = side.result() != testing::kNoResult;
+        done = true;
+    }
+
+    int seat;
+    int fd = -1;
+    bool up = false;
+    int turns = 0;
+    testing::LiteralSide side;
+    std::vector<net::Packet> reads;
+    // For the host's thread while this one plays: it has stopped, having seen its battle end.
+    std::atomic<bool> stop{false}, done{false}, ended{false};
+};
+
+// Every packet the host sends reaches a side alone, the four that start a
+// battle included, so a side that takes each read as one packet plays a
+// whole battle against the host's computer and ends where the host ends.
+TEST(LanLoopback, ASideTakingEachReadAsOnePacketPlaysAWholeBattle) {
+    const auto deadline = Clock::now() + std::chrono::seconds(120);
+    constexpr int kSeat = 2;
+    Side host(0, 5);
+    host.g->isNetHost = 1;
+    host.worker = std::make_unique<AIDominate>(*host.g, [&host](MoveCand m, uint64_t t) {
+        std::lock_guard lock(host.mutex);
+        host.handed.emplace_back(m, t);
+    });
+    host.worker->SetSeed(5);
+    host.g->computer = host.worker.get();
+    // The host's copy as the battle ended (its next round starts afresh).
+    std::unique_ptr<GameState> copy;
+    host.ui.duringResult = [&] { copy = std::make_unique<GameState>(host.lan->relay()->Referee()); };
+    ASSERT_TRUE(host.sockets->Listen(QHostAddress::LocalHost, 0));
+    host.sockets->ConnectTo("127.0.0.1", host.sockets->ListeningPort());
+    ASSERT_TRUE(Pump([&] { return host.sockets->ClientConnected() && host.lan->ClientActive(); }, deadline));
+    host.g->netConnected = 1;
+    net::RejoinNetBattle(*host.g);
+
+    OneReadOnePacketSide literal(host.sockets->ListeningPort(), kSeat);
+    ASSERT_TRUE(literal.up);
+    std::thread reader([&] { literal.Play(deadline); });
+    bool started = false;
+    // Until the battle has ended on both, or the literal side is lost.
+    while (!(literal.done && (copy != nullptr || !literal.ended)) && Clock::now() < deadline) {
+        QCoreApplication::processEvents();
+        if (host.ui.results.empty()) {
+            TickMainTimer(*host.g);
+            net::FinishOwnDeployment(*host.g);
+            net::SendOwnComputerMove(*host.g, *host.work);
+        }
+        if (!started && host.g->netState == net::kNetWaiting && host.g->seatTable[kSeat].state == 1) {
+            net::HostStartsBattle(*host.g);
+            started = true;
+        }
+        const auto moves = [&] { std::lock_guard lock(host.mutex); return std::exchange(host.handed, {}); }();
+        for (const auto& [m, t] : moves) ExecuteComputerMove(*host.g, m, t);
+    }
+    literal.stop = true;
+    reader.join();
+
+    size_t moves = 0, deployments = 0, starts = 0;
+    for (size_t i = 0; i < literal.reads.size(); ++i) {
+        const net::Packet& r = literal.reads[i];
+        ASSERT_TRUE(OneWholePacket(r)) << "read " << i << " of " << r.size() << " bytes: "
+                                       << std::string(r.begin(), r.begin() + std::min<size_t>(r.size(), 20));
+        moves += net::PacketWord(r) == net::Word::kMoveQz;
+        deployments += net::PacketWord(r) == net::Word::kSwitchEnd;
+        starts += net::PacketWord(r) == net::Word::kAllSwitchEnd;
+    }
+    ASSERT_TRUE(copy != nullptr && literal.done)
+        << "host at step " << host.g->stepCount << ", literal side at step " << literal.side.steps();
+    EXPECT_EQ(deployments, 4u);
+    EXPECT_EQ(starts, 1u);
+    EXPECT_GT(moves, 20u);
+    // The battle ended on the literal side where it ended on the host's copy, with the host's result.
+    EXPECT_EQ(testing::Parting(literal.side, *copy), "");
+    EXPECT_EQ(literal.side.result(), host.ui.results[0]);
+    EXPECT_EQ(literal.side.endedAt(), copy->stepCount);
+    EXPECT_EQ(literal.side.movesOutsideBattle(), 0);
+}
+
+// A burst of packets for one side leaves the host a gap apart, and the host's
+// connections are probed while idle, so that one whose side has vanished
+// without a word is found within half a minute; one the side resets is
+// closed at once.
+TEST(LanLoopback, TheHostPacesEachConnectionAndFindsDeadOnes) {
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    auto g = std::make_unique<GameState>();
+    test::RecordingUi ui;
+    g->ui = &ui;
+    g->isNetHost = g->netConnected = 1;
+    g->netState = net::kNetJoinSent;
+    net::LanSession lan(*g);
+    net::LanSockets sockets(lan);
+    ASSERT_TRUE(sockets.Listen(QHostAddress::LocalHost, 0));
+    const quint16 port = sockets.ListeningPort();
+    net::HostRelay& relay = *lan.relay();
+    auto pumpUntil = [&](const std::function<bool()>& done) { return Pump(done, deadline); };
+
+    PlainSide own(port), talker(port);
+    ASSERT_TRUE(own.Up() && talker.Up());
+    ASSERT_TRUE(pumpUntil([&] { return relay.Accepting(1) && relay.Accepting(2); }));
+    const QList<QTcpSocket*> accepted = sockets.findChildren<QTcpSocket*>();
+    ASSERT_EQ(accepted.size(), 2);
+    for (QTcpSocket* s : accepted) {
+        const int fd = static_cast<int>(s->socketDescriptor());
+        auto get = [fd](int level, int option) {
+            int v = -1;
+            socklen_t len = sizeof v;
+            return ::getsockopt(fd, level, option, &v, &len) == 0 ? v : -1;
+        };
+        EXPECT_EQ(get(SOL_SOCKET, SO_KEEPALIVE), 1);
+        EXPECT_EQ(get(IPPROTO_TCP, TCP_NODELAY), 1);
+        const int idle = get(IPPROTO_TCP, TCP_KEEPIDLE), interval = get(IPPROTO_TCP, TCP_KEEPINTVL);
+        const int count = get(IPPROTO_TCP, TCP_KEEPCNT), unanswered = get(IPPROTO_TCP, TCP_USER_TIMEOUT);
+        EXPECT_TRUE(idle > 0 && interval > 0 && count > 0 && idle + interval * count <= 30)
+            << idle << " " << interval << " " << count;
+        EXPECT_TRUE(unanswered > 0 && unanswered <= 30000) << unanswered;
+    }
+
+    relay.SetOwnEndpoint("127.0.0.1", own.LocalPort());
+    ASSERT_TRUE(own.Send(JoinOf(0, "host"), deadline));
+    ASSERT_TRUE(talker.Send(JoinOf(1, "talker"), deadline));
+    ASSERT_TRUE(pumpUntil([&] { return g->seatTable[1].state == 1; }));
+    // Twelve lines in one write: the last reaches the host's own side eleven gaps after the first.
+    constexpr size_t kLines = 12;
+    net::Packet lines;
+    for (size_t i = 0; i < kLines; ++i) {
+        const net::Packet p = net::EncodeChat({1, std::to_string(i)});
+        lines.insert(lines.end(), p.begin(), p.end());
+    }
+    ASSERT_TRUE(talker.Send(lines, deadline));
+    ASSERT_TRUE(pumpUntil([&] { return own.Count(net::Word::kChatMessage) >= 1; }));
+    const auto first = Clock::now();
+    ASSERT_TRUE(pumpUntil([&] { return own.Count(net::Word::kChatMessage) == kLines; }));
+    EXPECT_GE(Clock::now() - first,
+              std::chrono::milliseconds(net::LanSockets::kPacketGapMs * static_cast<int>(kLines - 1) - 20));
+
+    // The talker resets its connection: its seat is free again, and the others are told.
+    const linger reset{1, 0};
+    ASSERT_EQ(::setsockopt(talker.Fd(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset), 0);
+    talker.Close();
+    ASSERT_TRUE(pumpUntil([&] { return own.Count(net::Word::kJoinCancel) == 1; }));
+    EXPECT_EQ(g->seatTable[1].state, 0);
+    EXPECT_FALSE(relay.Accepting(2));
+    EXPECT_EQ(sockets.findChildren<QTcpSocket*>().size(), 1);
 }
 
 }  // namespace

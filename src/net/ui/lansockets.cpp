@@ -3,6 +3,17 @@
 #include <QNetworkInterface>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+
+#include <chrono>
+
+#ifdef __linux__
+#include <linux/sockios.h>
+#endif
 
 #include "net/relay.h"
 
@@ -16,6 +27,9 @@ constexpr qint64 kSocketBacklogBytes = 256 * 1024;
 // Bytes read at a time, and held by a socket unread: while the model takes
 // no more, the rest waits in the kernel and the sender is slowed down.
 constexpr qint64 kReadChunkBytes = 4096;
+// How often to look again while a packet handed to the system has not gone
+// out on the wire yet (the side's window is full, say).
+constexpr int kLeavePollMs = 10;
 
 QString DottedIPv4(const QHostAddress& a) {
     bool ok = false;
@@ -28,6 +42,45 @@ size_t WriteTo(QTcpSocket* s, const uint8_t* data, size_t size) {
     if (s->bytesToWrite() > kSocketBacklogBytes) return 0;
     const qint64 n = s->write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
     return n > 0 ? static_cast<size_t>(n) : 0;
+}
+
+// Bytes the system holds for the connection that have not gone out on the
+// wire yet (0 where that cannot be known).
+int UnsentBytes(QTcpSocket* s) {
+#ifdef SIOCOUTQNSD
+    int n = 0;
+    const qintptr fd = s->socketDescriptor();
+    if (fd >= 0 && ::ioctl(static_cast<int>(fd), SIOCOUTQNSD, &n) == 0) return n;
+#endif
+    (void)s;
+    return 0;
+}
+
+// Every packet goes out the moment it is handed over (the gaps are ours to
+// keep), and a side that has gone without a word is found: probes while
+// the connection is idle, and a bound on how long what was sent may go
+// unanswered (probes are not sent while something is).
+void SetUpAccepted(QTcpSocket* s) {
+    const qintptr fd = s->socketDescriptor();
+    if (fd < 0) return;
+    auto set = [fd](int level, int option, int value) {
+        ::setsockopt(static_cast<int>(fd), level, option, &value, sizeof value);
+    };
+    set(IPPROTO_TCP, TCP_NODELAY, 1);
+    set(SOL_SOCKET, SO_KEEPALIVE, 1);
+#ifdef __linux__
+    set(IPPROTO_TCP, TCP_KEEPIDLE, LanSockets::kProbeIdleSeconds);
+    set(IPPROTO_TCP, TCP_KEEPINTVL, LanSockets::kProbeIntervalSeconds);
+    set(IPPROTO_TCP, TCP_KEEPCNT, LanSockets::kProbeCount);
+    set(IPPROTO_TCP, TCP_USER_TIMEOUT,
+        (LanSockets::kProbeIdleSeconds + LanSockets::kProbeIntervalSeconds * LanSockets::kProbeCount) * 1000);
+#endif
+}
+
+// Errors after which the connection is still there.
+bool Passing(QAbstractSocket::SocketError e) {
+    return e == QAbstractSocket::SocketTimeoutError || e == QAbstractSocket::TemporaryError ||
+           e == QAbstractSocket::UnfinishedSocketOperationError || e == QAbstractSocket::OperationError;
 }
 
 // Closes after what was written has gone; the socket deletes itself.
@@ -60,10 +113,10 @@ LanSockets::~LanSockets() {
         client_->disconnect(this);
         client_->abort();
     }
-    for (auto& [id, s] : conns_)
-        if (s) {
-            s->disconnect(this);
-            s->abort();
+    for (auto& [id, a] : conns_)
+        if (a.socket) {
+            a.socket->disconnect(this);
+            a.socket->abort();
         }
 }
 
@@ -100,25 +153,29 @@ void LanSockets::Accept() {
     while (server_->hasPendingConnections()) {
         QTcpSocket* s = server_->nextPendingConnection();
         const ConnId id = nextId_++;
-        conns_[id] = s;
+        Accepted& a = conns_[id];
+        a.socket = s;
+        a.pace = new QTimer(s);
+        a.pace->setSingleShot(true);
+        a.pace->setTimerType(Qt::PreciseTimer);
+        SetUpAccepted(s);
         s->setReadBufferSize(kReadChunkBytes);
         connect(s, &QTcpSocket::readyRead, this, [this, id] { ConnRead(id); });
-        connect(s, &QTcpSocket::bytesWritten, this, [this, id] {
+        auto writable = [this, id] {
+            auto it = conns_.find(id);
+            if (it == conns_.end()) return;
+            NoteLeft(it->second);
             if (HostRelay* r = session_.relay()) r->Writable(id);
+        };
+        connect(s, &QTcpSocket::bytesWritten, this, writable);
+        connect(a.pace, &QTimer::timeout, this, writable);
+        connect(s, &QTcpSocket::disconnected, this, [this, id] { ConnGone(id); });
+        // A connection the system gave up on (its probes went unanswered)
+        // ends here, whether or not the socket reports the close as well.
+        connect(s, &QTcpSocket::errorOccurred, this, [this, id](QAbstractSocket::SocketError e) {
+            serverErrorMark = kServerErrorMark;
+            if (!Passing(e)) ConnGone(id);
         });
-        connect(s, &QTcpSocket::disconnected, this, [this, id, s] {
-            // What the side sent before it closed is still its word: the
-            // relay gets the bytes the socket holds (a paused sender's
-            // included) before it hears of the close.
-            const QByteArray rest = s->readAll();
-            HostRelay* r = session_.relay();
-            if (r != nullptr && !rest.isEmpty())
-                r->Received(id, reinterpret_cast<const uint8_t*>(rest.constData()), static_cast<size_t>(rest.size()));
-            conns_.erase(id);
-            s->deleteLater();
-            if (r != nullptr) r->Closed(id);
-        });
-        connect(s, &QTcpSocket::errorOccurred, this, [this] { serverErrorMark = kServerErrorMark; });
         // The relay may refuse it at once (too many connections without a
         // seat): it then calls Close(id), which the signals above must see.
         if (HostRelay* relay = session_.relay())
@@ -126,12 +183,31 @@ void LanSockets::Accept() {
     }
 }
 
+void LanSockets::ConnGone(ConnId id) {
+    auto it = conns_.find(id);
+    if (it == conns_.end()) return;
+    QTcpSocket* s = it->second.socket;
+    conns_.erase(it);
+    HostRelay* r = session_.relay();
+    if (s != nullptr) {
+        s->disconnect(this);
+        // What the side sent before it closed is still its word: the relay
+        // gets the bytes the socket holds (a paused sender's included)
+        // before it hears of the close.
+        const QByteArray rest = s->readAll();
+        if (r != nullptr && !rest.isEmpty())
+            r->Received(id, reinterpret_cast<const uint8_t*>(rest.constData()), static_cast<size_t>(rest.size()));
+        s->deleteLater();
+    }
+    if (r != nullptr) r->Closed(id);
+}
+
 void LanSockets::ConnRead(ConnId id) {
     for (;;) {
         auto it = conns_.find(id);
         HostRelay* r = session_.relay();
-        if (it == conns_.end() || !it->second || r == nullptr || !r->Accepting(id)) return;
-        const QByteArray bytes = it->second->read(kReadChunkBytes);
+        if (it == conns_.end() || !it->second.socket || r == nullptr || !r->Accepting(id)) return;
+        const QByteArray bytes = it->second.socket->read(kReadChunkBytes);
         if (bytes.isEmpty()) return;
         r->Received(id, reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<size_t>(bytes.size()));
     }
@@ -194,15 +270,48 @@ int LanSockets::LocalPort() const { return client_ && Connected() ? client_->loc
 
 bool LanSockets::Listening() const { return server_ != nullptr && server_->isListening(); }
 
+// The relay hands over one packet, or the rest of one, per call.
 size_t LanSockets::Write(ConnId id, const uint8_t* data, size_t size) {
     auto it = conns_.find(id);
-    return it == conns_.end() ? 0 : WriteTo(it->second, data, size);
+    if (it == conns_.end() || !it->second.socket) return 0;
+    Accepted& a = it->second;
+    if (!a.partWritten) {
+        const int wait = PaceWait(a);
+        if (wait != 0) {
+            if (wait > 0) a.pace->start(wait);
+            return 0;
+        }
+    }
+    const size_t n = WriteTo(a.socket, data, size);
+    if (n > 0) {
+        a.partWritten = n < size;
+        a.leaving = true;
+    }
+    return n;
+}
+
+bool LanSockets::NoteLeft(Accepted& a) {
+    if (!a.leaving) return true;
+    // Bytes still in the socket or in the system's queue would go out
+    // together with the next packet.
+    if (!a.socket || a.socket->bytesToWrite() > 0 || UnsentBytes(a.socket) > 0) return false;
+    a.leaving = false;
+    a.leftAt = Clock::now();
+    return true;
+}
+
+int LanSockets::PaceWait(Accepted& a) {
+    if (!NoteLeft(a)) return a.socket && a.socket->bytesToWrite() > 0 ? -1 : kLeavePollMs;
+    using std::chrono::milliseconds;
+    const auto since = Clock::now() - a.leftAt;
+    if (since >= milliseconds(kPacketGapMs)) return 0;
+    return static_cast<int>(std::chrono::ceil<milliseconds>(milliseconds(kPacketGapMs) - since).count());
 }
 
 void LanSockets::Close(ConnId id) {
     auto it = conns_.find(id);
     if (it == conns_.end()) return;
-    QTcpSocket* s = it->second;
+    QTcpSocket* s = it->second.socket;
     conns_.erase(it);
     CloseGently(s, this);
 }
@@ -210,7 +319,7 @@ void LanSockets::Close(ConnId id) {
 void LanSockets::Stop() {
     auto all = conns_;
     conns_.clear();
-    for (auto& [id, s] : all) CloseGently(s, this);
+    for (auto& [id, a] : all) CloseGently(a.socket, this);
     if (server_ != nullptr) server_->close();
 }
 

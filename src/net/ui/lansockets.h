@@ -4,18 +4,29 @@
 // connections go straight to the side's LanSession (and, when hosting, its
 // relay); the model sends through the two link interfaces. Errors raise
 // nothing: they leave a mark the set-up can test.
+//
+// The host's packets to a connection leave at least kPacketGapMs apart: a
+// side may take each read as one packet, so two packets must never reach
+// it together. A write to an accepted connection takes one packet (or the
+// rest of one) only once the last packet has left this computer and the
+// gap has passed since; otherwise it takes nothing, and the relay is told
+// the connection is writable when the gap is over. Accepted connections are
+// probed while idle, so one that died without a close (a network drop, a
+// computer gone to sleep) is closed within about half a minute.
 #pragma once
 
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <chrono>
 #include <map>
 
 #include "net/lan.h"
 
 class QTcpServer;
 class QTcpSocket;
+class QTimer;
 
 namespace jq::net {
 
@@ -29,6 +40,15 @@ public:
     // Error marks, as the set-up tests them.
     static constexpr int kClientErrorMark = 112;
     static constexpr int kServerErrorMark = 134;
+    // The least time between two packets to one accepted connection.
+    static constexpr int kPacketGapMs = 50;
+    // An idle accepted connection is probed after this long without a word
+    // from its side, then every kProbeIntervalSeconds; after kProbeCount
+    // probes unanswered (or as long without an answer to what was sent) it
+    // is given up.
+    static constexpr int kProbeIdleSeconds = 10;
+    static constexpr int kProbeIntervalSeconds = 5;
+    static constexpr int kProbeCount = 3;
 
     explicit LanSockets(LanSession& session, QObject* parent = nullptr);
     ~LanSockets() override;
@@ -64,7 +84,31 @@ public:
     void Stop() override;
 
 private:
+    using Clock = std::chrono::steady_clock;
+    // An accepted connection and the pace of what goes to it.
+    struct Accepted {
+        QPointer<QTcpSocket> socket;
+        QTimer* pace = nullptr;  // owned by the socket
+        // The last packet handed over has not been seen leaving yet.
+        bool leaving = false;
+        // When the last packet was seen to have left this computer.
+        Clock::time_point leftAt{};
+        // The last write took only part of a packet: the rest goes next,
+        // without a gap.
+        bool partWritten = false;
+    };
+
     void Accept();
+    // A connection has closed or failed: the relay gets what its socket
+    // still holds, then hears of the close (once).
+    void ConnGone(ConnId id);
+    // Whether the last packet handed to the connection has left this
+    // computer; notes when it was first seen so.
+    bool NoteLeft(Accepted& a);
+    // Milliseconds until the connection may take the next packet: 0 now,
+    // -1 once the socket has written what it holds (its bytesWritten
+    // signal says so).
+    int PaceWait(Accepted& a);
     void ClientUp();
     void ClientRead();
     void ClientDown();
@@ -74,7 +118,7 @@ private:
     LanSession& session_;
     QTcpServer* server_ = nullptr;
     QPointer<QTcpSocket> client_;
-    std::map<ConnId, QPointer<QTcpSocket>> conns_;
+    std::map<ConnId, Accepted> conns_;
     ConnId nextId_ = 1;
 };
 
