@@ -47,7 +47,7 @@ void HostRelay::Connected(ConnId id, const std::string& address, int port) {
     c.address = address;
     c.port = port;
     c.own = own;
-    c.movedAt = c.seatlessSince = Now();
+    c.seatlessSince = Now();
 }
 
 void HostRelay::SetOwnEndpoint(const std::string& address, int port) {
@@ -202,7 +202,7 @@ void HostRelay::CheckConnections() {
         if (!c.open || c.own) continue;
         // Until the host's own side is known, no connection is taken for
         // one without a seat.
-        if (c.seat >= 0 && !c.out.empty() && now - c.movedAt > times_.disconnect)
+        if (c.seat >= 0 && !c.out.empty() && now - c.out.front().at > times_.disconnect)
             Drop(id, c, std::string());
         else if (c.seat < 0 && ownPort_ >= 0 && now - c.seatlessSince > kSeatlessSeconds)
             Drop(id, c, std::string());
@@ -312,8 +312,7 @@ void HostRelay::QueueTo(ConnId id, const Packet& p) {
         Drop(id, c, Gb("军棋服务器缓冲空间不足,数据丢失!"));
         return;
     }
-    if (c.out.empty()) c.movedAt = Now();
-    c.out.emplace_back(p, handling_);
+    c.out.push_back(Queued{p, handling_, Now()});
     ++c.bySender[handling_];
 }
 
@@ -333,11 +332,11 @@ void HostRelay::QueueToOccupied(const Packet& p) {
 
 void HostRelay::SendWaiting(ConnId id, Conn& c) {
     while (!c.out.empty()) {
-        const Packet& front = c.out.front().first;
+        const Packet& front = c.out.front().packet;
         const size_t n = links_.Write(id, front.data() + c.sentOfFront, front.size() - c.sentOfFront);
         c.sentOfFront += std::min(n, front.size() - c.sentOfFront);
         if (c.sentOfFront < front.size()) return;  // the rest when it is writable again
-        auto from = c.bySender.find(c.out.front().second);
+        auto from = c.bySender.find(c.out.front().from);
         if (from != c.bySender.end() && --from->second == 0) c.bySender.erase(from);
         c.out.pop_front();
         c.sentOfFront = 0;

@@ -55,7 +55,8 @@
 // A sender whose copies fill its share of some connection's queue is paused
 // likewise until the queues have room; a sender that still delivers more
 // than kSenderBacklogBytes is closed. A seated connection whose queue is
-// full, or has not emptied for the disconnect time, is closed. A connection
+// full, or whose oldest packet has waited for the disconnect time, is
+// closed (a side that reads only a trickle cannot hold the others back). A connection
 // without a seat never holds anything back: it gets at most kMaxRefusals
 // refusals, is closed when it stays without a seat for kSeatlessSeconds, and
 // at most kMaxSeatless such connections are open at a time (a new one closes
@@ -138,6 +139,11 @@ public:
     const GameState& Referee() const { return referee_.Game(); }
 
 private:
+    struct Queued {
+        Packet packet;
+        ConnId from = -1;  // whose packet it is relayed for, or answers
+        int32_t at = 0;    // when it was queued
+    };
     struct Conn {
         std::string address;
         int port = 0;
@@ -151,14 +157,11 @@ private:
         // Taken from the framer and not yet handled (a chat line over its
         // sender's rate waits here).
         std::optional<Packet> next;
-        std::deque<std::pair<Packet, ConnId>> out;  // each packet with whose it is
+        std::deque<Queued> out;
         size_t sentOfFront = 0;
         // Copies in `out` per sender.
         std::map<ConnId, size_t> bySender;
-        // When its queue was last empty (a side that reads only a trickle
-        // keeps its queue from emptying and cannot hold the others back),
-        // and since when the connection has had no seat.
-        int32_t movedAt = 0;
+        // Since when the connection has had no seat.
         int32_t seatlessSince = 0;
         // No packet of this connection is taken until the queues have room,
         // or its chat lines may go on.

@@ -492,9 +492,10 @@ TEST(LanLoopback, TheHostPacesEachConnectionAndFindsDeadOnes) {
     relay.SetOwnEndpoint("127.0.0.1", own.LocalPort());
     ASSERT_TRUE(own.Send(JoinOf(0, "host"), deadline));
     ASSERT_TRUE(talker.Send(JoinOf(1, "talker"), deadline));
-    ASSERT_TRUE(pumpUntil([&] { return g->seatTable[1].state == 1; }));
-    // Twelve lines in one write: the last reaches the host's own side eleven gaps after the first.
-    constexpr size_t kLines = 12;
+    ASSERT_TRUE(pumpUntil([&] { return relay.Seat(1).state == 1; }));
+    // The lines one second lets through, in one write: the last reaches the host's own side a gap after the
+    // one before.
+    constexpr size_t kLines = net::kChatLinesPerSecond;
     net::Packet lines;
     for (size_t i = 0; i < kLines; ++i) {
         const net::Packet p = net::EncodeChat({1, std::to_string(i)});
@@ -512,7 +513,7 @@ TEST(LanLoopback, TheHostPacesEachConnectionAndFindsDeadOnes) {
     ASSERT_EQ(::setsockopt(talker.Fd(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset), 0);
     talker.Close();
     ASSERT_TRUE(pumpUntil([&] { return own.Count(net::Word::kJoinCancel) == 1; }));
-    EXPECT_EQ(g->seatTable[1].state, 0);
+    EXPECT_EQ(relay.Seat(1).state, 0);
     EXPECT_FALSE(relay.Accepting(2));
     EXPECT_EQ(sockets.findChildren<QTcpSocket*>().size(), 1);
 }
