@@ -53,6 +53,8 @@ void TakeHostPiece(GameState& g, const JoinLastBody& b, int i) {
 
 void ApplyJoinLast(GameState& g, const JoinLastBody& b) {
     const bool inThisBattle = g.netState == kNetBattle && g.battleRunning != 0 && g.deployPhase == 0;
+    // The host answers a refused move: the turn is the one the side was in.
+    const bool sameTurn = inThisBattle && g.stepCount == static_cast<int32_t>(b.steps.size());
     for (int s = 0; s < kSeats; ++s) g.seatTable[s] = b.seats[s];
     // A "JoinLast" gives the side its turn back, also when it answers a move
     // the host refused: the side stands where the host's battle stands.
@@ -89,10 +91,10 @@ void ApplyJoinLast(GameState& g, const JoinLastBody& b) {
         g.deployPhase = 0;
         g.battleRunning = 1;
         g.netState = kNetBattle;
-        // The own clock counts the turn from here: how long the seat to move
-        // has had already is not in the packet.
+        // The own clock counts the turn from here (how long the seat to move
+        // has had already is not in the packet), or on as it did.
         g.turnClock = g.ui->Now();
-        g.turnStarted = g.turnClock;
+        if (!sameTurn) g.turnStarted = g.turnClock;
         g.ui->SetStatusText(2, Gb("当前已走：") + std::to_string(g.stepCount) + Gb(" 步"));
     }
     for (int i = 0; i < kPieceCount; ++i) {
@@ -104,6 +106,13 @@ void ApplyJoinLast(GameState& g, const JoinLastBody& b) {
 
 void ApplyJoinCancel(GameState& g, int s) {
     SeatRec& r = g.seatTable[s];
+    if (s == g.myNetSeat && g.isNetHost == 0) {
+        // The host has given the own seat to the computer (the own time ran
+        // out, or the side was silent too long): the side leaves, and says why.
+        AbortNetBattle(g, kLeaveTooManyTimeouts);
+        if (g.lan != nullptr) g.lan->ui()->ExplainLeaving(AbortReasonText(kLeaveTooManyTimeouts));
+        return;
+    }
     if (s == 0 && g.myNetSeat == 0) {
         // The host's own seat, given up: its computer plays it from now on.
         PutBoundedText(r.name, sizeof r.name, Gb("计算机"));

@@ -63,8 +63,10 @@ void HostRelay::Received(ConnId id, const uint8_t* data, size_t size) {
     auto it = conns_.find(id);
     if (it == conns_.end() || !Reachable(it->second)) return;
     if (g_.isNetHost == 0 || g_.netConnected == 0) return;
-    ++depth_;
     Conn& c = it->second;
+    // What a connection whose seat was taken still sends is not taken.
+    if (c.closing) return;
+    ++depth_;
     if (!c.own && IsOwnEndpoint(c)) c.own = true;
     c.framer.Feed(data, size);
     TakePackets(id, c);
@@ -90,7 +92,7 @@ bool HostRelay::ChatMayGoOn(Conn& c, const Packet& p) {
 }
 
 void HostRelay::TakePackets(ConnId id, Conn& c) {
-    while (c.open) {
+    while (c.open && !c.closing) {
         if (!c.next) c.next = c.framer.Next();
         if (!c.next) break;
         if (!RoomFor(id)) {
@@ -147,7 +149,7 @@ void HostRelay::ResumeSenders() {
 
 bool HostRelay::Accepting(ConnId id) const {
     auto it = conns_.find(id);
-    return it != conns_.end() && Reachable(it->second) && !it->second.paused;
+    return it != conns_.end() && Reachable(it->second) && !it->second.paused && !it->second.closing;
 }
 
 void HostRelay::Writable(ConnId id) {
@@ -185,6 +187,9 @@ bool HostRelay::Pending() const {
 void HostRelay::Tick() {
     ++depth_;
     CheckConnections();
+    // A move that waited for room is taken before the seat's silence is
+    // judged.
+    ResumeSenders();
     CheckTimeouts();
     TellFreedSeats();
     // Joins that waited for the next round and then for room in the queues.
@@ -200,6 +205,11 @@ void HostRelay::CheckConnections() {
     const int32_t now = Now();
     for (auto& [id, c] : conns_) {
         if (!c.open || c.own) continue;
+        // One whose seat was taken has had the time to hear why.
+        if (c.closing) {
+            if (now - c.closingSince > kRejoinPauseSeconds) Drop(id, c, std::string());
+            continue;
+        }
         // Until the host's own side is known, no connection is taken for
         // one without a seat.
         if (c.seat >= 0 && !c.out.empty() && now - c.out.front().at > times_.disconnect)
@@ -341,10 +351,14 @@ void HostRelay::SendWaiting(ConnId id, Conn& c) {
         c.out.pop_front();
         c.sentOfFront = 0;
     }
+    if (c.closing) Drop(id, c, std::string());  // it has heard why
 }
 
 void HostRelay::Drop(ConnId id, Conn& c, const std::string& gbStatus) {
     if (!c.open) return;
+    // The host closes it (it did not close itself): its seat takes nobody
+    // for the rest of the round.
+    if (!c.gone && !c.own && c.seat > 0 && seatConn_[c.seat] == id) takenByHost_[c.seat] = true;
     FreeSeatOf(id, c);
     // Marked first, so a link layer that reports the close at once finds
     // it gone already.
@@ -398,10 +412,23 @@ void HostRelay::HandOverSeat(int s) {
     }
     if (seats_[s].state == 0) return;
     const ConnId holder = seatConn_[s];
+    const Packet cancel = EncodeSeatWord(Word::kJoinCancel, s);
     FreeSeat(s);
-    QueueToOccupied(EncodeSeatWord(Word::kJoinCancel, s));
+    takenByHost_[s] = true;
+    QueueToOccupied(cancel);
     auto it = conns_.find(holder);
-    if (it != conns_.end() && !it->second.own) Drop(it->first, it->second, std::string());
+    if (it != conns_.end() && !it->second.own) CloseAfter(it->first, it->second, cancel);
+}
+
+void HostRelay::CloseAfter(ConnId id, Conn& c, const Packet& farewell) {
+    if (!Reachable(c)) return;
+    c.closing = true;
+    c.closingSince = Now();
+    c.paused = false;
+    c.next.reset();
+    c.framer = PacketFramer{};
+    QueueTo(id, farewell);
+    SendWaiting(id, c);
 }
 
 std::optional<int32_t> HostRelay::AllowedSeat(const Conn& c, const Packet& p, Word w) const {
@@ -481,12 +508,6 @@ void HostRelay::Handle(ConnId id, Conn& c, const Packet& p) {
 }
 
 void HostRelay::StartRound(const Packet& joinOk) {
-    // The round's times and turn order, from the host's options as they
-    // stand now, and a first seat drawn for it.
-    const OptionsRec& o = g_.optionsRecord;
-    times_ = SanitizedLanTimes(o);
-    turnDirection_ = o.turnDirectionOption == -1 ? -1 : 1;
-    firstSeat_ = static_cast<int32_t>(g_.mainRandom.Next() % kSeats);
     deploymentBegan_ = Now();
     std::fill(std::begin(deployedSeen_), std::end(deployedSeen_), false);
     allDeployedSent_ = false;
@@ -571,9 +592,10 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
     // Taken already in this round: nothing new to tell anybody.
     if (holder && c.joinedRound == round_) return;
     // A remote side takes a free seat (or its own again, for the next
-    // round), never seat 0, one seat at a time, and none for a while after
-    // it gave one up.
-    if (s == 0 || (c.seat >= 0 && c.seat != s) || (!holder && Occupied(s)) || Now() < c.noSeatBefore) {
+    // round), never seat 0, one seat at a time, none for a while after it
+    // gave one up, and none the host took from its player in this round.
+    if (s == 0 || (c.seat >= 0 && c.seat != s) || (!holder && Occupied(s)) || Now() < c.noSeatBefore ||
+        takenByHost_[s]) {
         // An honest side leaves on the first refusal; one that keeps asking
         // is closed.
         if (++c.refusals > kMaxRefusals)
@@ -605,9 +627,15 @@ void HostRelay::HandleOwnJoin(ConnId id, Conn& c, SeatRec rec) {
     ++round_;
     referee_.NewRound();
     std::fill(std::begin(deployedSeen_), std::end(deployedSeen_), false);
+    std::fill(std::begin(takenByHost_), std::end(takenByHost_), false);
     allDeployedSent_ = false;
     ClearPeace();
-    times_ = SanitizedLanTimes(g_.optionsRecord);
+    // The round's times and turn order, from the host's options as they
+    // stand now, and a first seat drawn for it.
+    const OptionsRec& o = g_.optionsRecord;
+    times_ = SanitizedLanTimes(o);
+    turnDirection_ = o.turnDirectionOption == -1 ? -1 : 1;
+    firstSeat_ = static_cast<int32_t>(g_.mainRandom.Next() % kSeats);
     for (SeatRec& r : seats_) r.deployed = 0;
     rec.deployed = 0;
     if (rec.state != 1) rec.state = 1;

@@ -23,10 +23,11 @@
 // second per connection), so that side is back in step and, if it is to
 // move, has its turn back.
 //
-// The battle's times are fixed when the host starts the round, from the
-// host's options through the options' sanitiser: "AllSwitchEnd" and every
-// "JoinLast" of that round carry them and the copy judges with them. A
-// change of the options applies from the next round.
+// The battle's times are fixed when the host's own side opens the round's
+// waiting room, from the host's options through the options' sanitiser:
+// every "JoinLast" of that round and its "AllSwitchEnd" carry them and the
+// copy judges with them. A change of the options applies from the next
+// round.
 //
 // Seats are bound to connections. A connection holds the seat it joined; a
 // remote connection holds at most one seat, takes only a free seat (never
@@ -40,11 +41,15 @@
 // for the seats the computer holds when the relay takes its packet; it
 // never counts as a connection without a seat.
 //
-// A connection that closes (or that the host closes) frees its seat for the
-// computer as soon as the whole packets it sent before have been taken, in
-// any phase of the round; the others are told with the "JoinCancel" its own
-// side would have sent. A player whose connection went may join that seat
-// again. A seat's "Join" for the next round, and any join once the battle
+// A connection that closes frees its seat for the computer as soon as the
+// whole packets it sent before have been taken, in any phase of the round;
+// the others are told with the "JoinCancel" its own side would have sent. A
+// player whose connection went may join that seat again. A seat the host
+// takes from its player (a deploy or disconnect time-out, the fourth
+// time-out, a connection that holds the others back or breaks the rules)
+// takes no join for the rest of the round, so nobody can hold the battle up
+// with it again; its player is told with the seat's "JoinCancel" before his
+// connection is closed. A seat's "Join" for the next round, and any join once the battle
 // has ended on the copy, waits until the host's side opens the next round.
 // A "Join" that a connection has already had taken in this round changes
 // nothing and is not relayed again.
@@ -178,6 +183,10 @@ private:
         // answer went.
         bool answerOwed = false;
         double answeredAt = -1e9;
+        // Its seat was taken from it: it hears what waits for it, then it is
+        // closed; what it sends is not taken.
+        bool closing = false;
+        int32_t closingSince = 0;
     };
 
     // Relays the connection's framed packets one by one while the queues
@@ -206,6 +215,9 @@ private:
     void HandOverSeat(int seat);
     // The seat's record freed and its connection unbound from it.
     void FreeSeat(int seat);
+    // The connection hears `farewell` and what waits before it, then it is
+    // closed.
+    void CloseAfter(ConnId id, Conn& c, const Packet& farewell);
     void HandlePeaceRequest(int seat, const Packet& p);
     void HandlePeaceAnswer(const Packet& p, Word w);
     void DecidePeace(bool refused);
@@ -262,6 +274,8 @@ private:
     int32_t deploymentBegan_ = 0;
     int32_t lastHeard_ = 0;
     std::vector<std::pair<ConnId, Packet>> waitingJoins_;
+    // Seats the host took from their players in this round.
+    bool takenByHost_[kSeats] = {};
     // Seats whose deployment counts in this round; "AllSwitchEnd" goes out
     // once, when all four are in.
     bool deployedSeen_[kSeats] = {};
