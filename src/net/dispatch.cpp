@@ -53,8 +53,11 @@ void TakeHostPiece(GameState& g, const JoinLastBody& b, int i) {
 
 void ApplyJoinLast(GameState& g, const JoinLastBody& b) {
     const bool inThisBattle = g.netState == kNetBattle && g.battleRunning != 0 && g.deployPhase == 0;
-    // The host answers a refused move: the turn is the one the side was in.
-    const bool sameTurn = inThisBattle && g.stepCount == static_cast<int32_t>(b.steps.size());
+    // The host answers a refused move: the turn is the one the side was in,
+    // and its clock runs on, unless its time has run out already (a time-out
+    // the host found early is not sent again at once).
+    const bool sameTurn = inThisBattle && g.stepCount == static_cast<int32_t>(b.steps.size()) &&
+                          g.ui->Now().seconds - g.turnStarted.seconds <= g.netMoveTime;
     for (int s = 0; s < kSeats; ++s) g.seatTable[s] = b.seats[s];
     // A "JoinLast" gives the side its turn back, also when it answers a move
     // the host refused: the side stands where the host's battle stands.

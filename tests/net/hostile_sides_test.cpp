@@ -755,13 +755,14 @@ TEST(HostileSides, ARefusedSideIsPutBackInStep) {
     ExpectAllAgree(t);
 }
 
-// A player joins seat 3 just as the host's side is to deploy it for the computer: right after the host has
-// given it to the computer at its deploy time-out, or while the computer's formation for it is on its way. The
-// seat is the player's: nobody frees it under him, the computer's formation does not count for it, the battle
-// starts with his own, and he plays it.
-TEST(HostileSides, AJoinAsTheComputerDeploysASeatKeepsIt) {
+// A player joins seat 3 just as the host's side is to deploy it for the computer: while the computer's formation
+// for it is on its way (the seat was given up), or right after the host gave it to the computer at its deploy
+// time-out. In the first case the seat is the player's: nobody frees it under him, the computer's formation
+// does not count for it, the battle starts with his own, and he plays it. In the second the seat takes nobody
+// for the rest of the round, and the player is told so at once. Its old player heard why he lost it.
+TEST(HostileSides, AJoinAsTheComputerDeploysASeat) {
     constexpr ConnId kLate = 9;
-    for (const bool timedOut : {true, false}) {
+    for (const bool timedOut : {false, true}) {
         SCOPED_TRACE(timedOut ? "after the deploy time-out" : "the computer's formation on its way");
         Table t;
         t.host().netState = kNetWaiting;
@@ -776,6 +777,10 @@ TEST(HostileSides, AJoinAsTheComputerDeploysASeatKeepsIt) {
             // Silent past the deploy time: the host gives seat 3 to the computer on this tick.
             AllClocksOn(t, t.relay().Times().deploy);
             TickMainTimer(t.host());
+            const std::vector<Packet> told = testing::CutPackets(t.links.written[ConnOf(3)]);
+            ASSERT_FALSE(told.empty());
+            EXPECT_EQ(told.back(), EncodeSeatWord(Word::kJoinCancel, 3));
+            EXPECT_TRUE(t.links.closed.count(ConnOf(3)));
         } else {
             t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3));
         }
@@ -788,17 +793,23 @@ TEST(HostileSides, AJoinAsTheComputerDeploysASeatKeepsIt) {
         t.literal.emplace(kLate, LiteralSide(3));
         t.AddSide(3, kLate);
         t.Settle();
-        ASSERT_EQ(t.relay().SeatOfConnection(kLate), 3);
         t.hold.clear();
         t.Settle();
-        EXPECT_EQ(t.copy().battleRunning, 0);
-        EXPECT_EQ(t.relay().SeatOfConnection(kLate), 3);
-        EXPECT_EQ(t.host().seatTable[3].state, 1);
-        ASSERT_TRUE(FinishOwnDeployment(*t.sides[3]->g));
-        t.Settle();
-        ASSERT_EQ(t.copy().battleRunning, 1);
-        EXPECT_EQ(t.sides[3]->g->deployPhase, 0);
-        EXPECT_EQ(t.sides[3]->g->netState, kNetBattle);
+        if (timedOut) {
+            EXPECT_TRUE(t.literal.at(kLate).refused());
+            EXPECT_EQ(t.sides[3]->g->netConnected, 0);
+            EXPECT_EQ(t.copy().battleRunning, 1);
+            t.sides[3].reset();
+        } else {
+            EXPECT_EQ(t.copy().battleRunning, 0);
+            EXPECT_EQ(t.relay().SeatOfConnection(kLate), 3);
+            EXPECT_EQ(t.host().seatTable[3].state, 1);
+            ASSERT_TRUE(FinishOwnDeployment(*t.sides[3]->g));
+            t.Settle();
+            ASSERT_EQ(t.copy().battleRunning, 1);
+            EXPECT_EQ(t.sides[3]->g->deployPhase, 0);
+            EXPECT_EQ(t.sides[3]->g->netState, kNetBattle);
+        }
         for (int i = 0; i < 8; ++i) t.Turn(i);
         ExpectAllAgree(t);
     }
@@ -849,7 +860,8 @@ TEST(HostileSides, AClosedSideOrASquatterHoldsNothingUp) {
     for (int second = 0; second < 40 && t.copy().battleRunning == 1; ++second) {
         AllClocksOn(t, 1);
         if (second % 2 == 0) {
-            t.relay().Connected(++squatter, "10.0.0.8", 800 + squatter);
+            ++squatter;
+            t.relay().Connected(squatter, "10.0.0.8", 800 + squatter);
             t.Raw(3, EncodeJoin(Rec(3)), squatter);
         } else {
             t.relay().Closed(squatter);
@@ -862,6 +874,44 @@ TEST(HostileSides, AClosedSideOrASquatterHoldsNothingUp) {
         turns += t.copy().stepCount - before;
     }
     EXPECT_GE(turns, 30);
+    ExpectAllAgree(t);
+}
+
+// A squatter holds seat 3 through its turn, talking and never moving, until the host gives the seat to the
+// computer; then it joins again at once on a new connection, and once more after the pause: refused for the
+// rest of the round. The computer plays the seat's turn right away, and every turn of it after.
+TEST(HostileSides, ASeatTheHostTookTakesNobodyForTheRound) {
+    constexpr ConnId kSquatter = 9;
+    Table t;
+    for (int s : {2, 3}) t.Raw(s, EncodeSeatWord(Word::kJoinCancel, s));
+    ASSERT_TRUE(t.StartBattle());
+    t.relay().Connected(kSquatter, "10.0.0.8", 800);
+    t.literal.emplace(kSquatter, LiteralSide(3));
+    t.Raw(3, EncodeJoin(Rec(3)), kSquatter);
+    t.Settle();
+    ASSERT_EQ(t.relay().SeatOfConnection(kSquatter), 3);
+    ASSERT_TRUE(t.UntilTurnOf(3));
+    const LanTimes times = t.relay().Times();
+    for (int waited = 0; waited <= times.move + times.disconnect; waited += 10) {
+        AllClocksOn(t, 10);
+        t.Raw(3, EncodeChat({3, "still here"}), kSquatter);
+        t.Settle();
+    }
+    ASSERT_EQ(t.relay().Seat(3).state, 0);
+    EXPECT_TRUE(t.links.closed.count(kSquatter));
+    for (const int pause : {0, kRejoinPauseSeconds}) {
+        AllClocksOn(t, pause);
+        const ConnId again = kSquatter + 1 + pause;
+        t.relay().Connected(again, "10.0.0.8", 900 + pause);
+        t.literal.emplace(again, LiteralSide(3));
+        t.Raw(3, EncodeJoin(Rec(3)), again);
+        t.Settle();
+        EXPECT_TRUE(t.literal.at(again).refused());
+        EXPECT_EQ(t.relay().Seat(3).state, 0);
+    }
+    const int steps = t.copy().stepCount;
+    for (int i = 0; i < 8; ++i) t.Turn(i);
+    EXPECT_EQ(t.copy().stepCount, steps + 8);
     ExpectAllAgree(t);
 }
 

@@ -47,6 +47,11 @@ struct Host : Game {
         Carry();
     }
     HostRelay& relay() { return *lan->relay(); }
+    // The host's side opens the next round's waiting room (its times are the options' now).
+    void NewRound() {
+        RejoinNetBattle(*g);
+        Carry();
+    }
     // Hands the own side's bytes to the relay and the relay's back.
     void Carry() {
         for (int pass = 0; pass < 3; ++pass) {
@@ -230,6 +235,7 @@ TEST(LanRounds, ASideThatKeepsTalkingCannotHoldItsTurn) {
         GameState& g = *h.g;
         OptionsRec& o = g.optionsRecord;
         o.netMoveTimeOption = 30, o.netDeployTimeOption = 40, o.netDisconnectTimeOption = 60;
+        h.NewRound();
         h.Join(1);
         // The phase begins on the host when it takes the start, or at the turn on its copy.
         int start = h.ui.clock.seconds;
@@ -268,6 +274,7 @@ TEST(LanRounds, ASeatIsHandedOverByTheTimeSinceItsPhaseBegan) {
         GameState& g = *h.g;
         OptionsRec& o = g.optionsRecord;
         o.netMoveTimeOption = 30, o.netDeployTimeOption = 80, o.netDisconnectTimeOption = 60;
+        h.NewRound();
         for (int s = 1; s < kSeats; ++s) h.Join(s);
         h.ui.clock.seconds = 5000;  // long after anything stamped before
         g.netState = kNetWaiting;
