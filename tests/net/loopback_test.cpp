@@ -229,6 +229,21 @@ net::Packet JoinOf(int seat, const char* name) {
     return net::EncodeJoin(r);
 }
 
+// A host listening on 127.0.0.1 with no side of its own: the tests play its sides on plain sockets.
+struct BareHost {
+    BareHost() {
+        g->ui = &ui;
+        g->isNetHost = g->netConnected = 1;
+        g->netState = net::kNetJoinSent;
+        listening = sockets.Listen(QHostAddress::LocalHost, 0);
+    }
+    std::unique_ptr<GameState> g = std::make_unique<GameState>();
+    test::RecordingUi ui;
+    net::LanSession lan{*g};
+    net::LanSockets sockets{lan};
+    bool listening = false;
+};
+
 // Seat 1 sends chat lines faster than the host relays them (a few a second),
 // so the host stops taking its bytes; seat 1 then sends its last lines and
 // "JoinCancel" and closes. The host's socket reports the close while those
@@ -237,16 +252,11 @@ net::Packet JoinOf(int seat, const char* name) {
 // lines over the rate of a side that has gone are not waited for.
 TEST(LanLoopback, WhatASideSentBeforeItClosedIsRelayed) {
     const auto deadline = Clock::now() + std::chrono::seconds(120);
-    auto g = std::make_unique<GameState>();
-    test::RecordingUi ui;
-    g->ui = &ui;
-    g->isNetHost = g->netConnected = 1;
-    g->netState = net::kNetJoinSent;
-    net::LanSession lan(*g);
-    net::LanSockets sockets(lan);
-    ASSERT_TRUE(sockets.Listen(QHostAddress::LocalHost, 0));
+    BareHost host;
+    ASSERT_TRUE(host.listening);
+    net::LanSockets& sockets = host.sockets;
     const quint16 port = sockets.ListeningPort();
-    net::HostRelay& relay = *lan.relay();
+    net::HostRelay& relay = *host.lan.relay();
     auto pumpUntil = [&](const std::function<bool()>& done) { return Pump(done, deadline); };
     auto socketsOpen = [&] { return static_cast<size_t>(sockets.findChildren<QTcpSocket*>().size()); };
 
@@ -456,16 +466,11 @@ TEST(LanLoopback, ASideTakingEachReadAsOnePacketPlaysAWholeBattle) {
 // closed at once.
 TEST(LanLoopback, TheHostPacesEachConnectionAndFindsDeadOnes) {
     const auto deadline = Clock::now() + std::chrono::seconds(60);
-    auto g = std::make_unique<GameState>();
-    test::RecordingUi ui;
-    g->ui = &ui;
-    g->isNetHost = g->netConnected = 1;
-    g->netState = net::kNetJoinSent;
-    net::LanSession lan(*g);
-    net::LanSockets sockets(lan);
-    ASSERT_TRUE(sockets.Listen(QHostAddress::LocalHost, 0));
+    BareHost host;
+    ASSERT_TRUE(host.listening);
+    net::LanSockets& sockets = host.sockets;
     const quint16 port = sockets.ListeningPort();
-    net::HostRelay& relay = *lan.relay();
+    net::HostRelay& relay = *host.lan.relay();
     auto pumpUntil = [&](const std::function<bool()>& done) { return Pump(done, deadline); };
 
     PlainSide own(port), talker(port);
