@@ -675,18 +675,21 @@ void AllClocksOn(Table& t, int seconds) {
         if (s) s->ui.clock.seconds += seconds;
 }
 
-// The host's player set the move time to 0 (the slider allows it) and changes it in the middle of the battle;
-// our side at seat 1 has 10 of its own. The round's times, cleaned up when the host started it, run every
-// side's clock and the host's copy: seat 1's own time-out goes through the host's check, and a side that joins
-// later times its turn alike. The host's own setting stays for the next round.
+// The host's player set the move time to 0 (the slider allows it), changes it to 20 once the waiting room is
+// open and again in the middle of the battle; our side at seat 1 has 10 of its own. The round's times, cleaned
+// up when the host opened its waiting room, run every side's clock and the host's copy: seat 1's own time-out
+// goes through the host's check, and a side that joins later times its turn alike. The host's own setting
+// stays for the next round.
 TEST(HostileSides, OneSetOfBattleTimesForTheRound) {
     constexpr ConnId kLate = 9;
     Table t([](GameState& h) { h.optionsRecord.netMoveTimeOption = 0; });
     GameState& one = *t.sides[1]->g;
     one.optionsRecord.netMoveTimeOption = one.netMoveTime = 10;
+    t.host().optionsRecord.netMoveTimeOption = 20;
     ASSERT_TRUE(t.StartBattle());
     EXPECT_EQ((std::vector<int>{t.relay().Times().move, t.copy().netMoveTime, one.netMoveTime, t.host().netMoveTime}),
               (std::vector<int>{30, 30, 30, 30}));
+    EXPECT_EQ(t.host().optionsRecord.netMoveTimeOption, 20);
     ASSERT_TRUE(t.UntilTurnOf(1));
     const int steps = t.copy().stepCount;
     AllClocksOn(t, 11);
