@@ -439,9 +439,9 @@ TEST(HostileSides, TheBattleEndsWithTheLastSeatOfATeam) {
     EXPECT_EQ(t.sides[0]->ui.results, std::vector<int>{kBattleWon});
 }
 
-// A seat's time-outs count for the whole battle, whoever holds it: three, then the seat is given up and taken
-// again (on the same connection at once, which is refused, and on a new one), and the next time-out hands
-// it to the computer.
+// A seat's time-outs count for the whole battle, whoever holds it and whatever it plays between them: three, a
+// move, then the seat is given up and taken again (on the same connection at once, which is refused, and on a
+// new one), and the next time-out hands it to the computer.
 TEST(HostileSides, ASeatsTimeOutsCountForTheWholeBattle) {
     constexpr ConnId kNew = 9;
     Table t;
@@ -458,6 +458,10 @@ TEST(HostileSides, ASeatsTimeOutsCountForTheWholeBattle) {
         return t.copy().stepCount == steps + 1;
     };
     for (int n = 1; n <= 3; ++n) ASSERT_TRUE(timeOut(n, ConnOf(2)));
+    ASSERT_TRUE(t.UntilTurnOf(2));
+    const int steps = t.copy().stepCount;
+    t.Turn(0);
+    ASSERT_EQ(t.copy().stepCount, steps + 1);
     Packet again = EncodeSeatWord(Word::kJoinCancel, 2);
     const Packet join = EncodeJoin(Rec(2));
     again.insert(again.end(), join.begin(), join.end());
