@@ -726,7 +726,7 @@ TEST(HostileSides, OneSetOfBattleTimesForTheRound) {
 
 // Our side at seat 1 sends a move the host refuses (an outcome the pieces do not give; a time-out a moment
 // before the host's clock has run out): it is told where the battle stands, has its turn back, and its next
-// move is relayed.
+// move is relayed; its clock runs on in the same turn.
 TEST(HostileSides, ARefusedSideIsPutBackInStep) {
     Table t;
     ASSERT_TRUE(t.StartBattle());
@@ -758,6 +758,22 @@ TEST(HostileSides, ARefusedSideIsPutBackInStep) {
     AllClocksOn(t, 31);
     t.Settle();
     EXPECT_EQ(t.copy().stepCount, before + 1);
+
+    // A move refused 20 s into the turn: the side's clock runs on, its own time-out goes out 31 s after the
+    // turn began.
+    ASSERT_TRUE(t.UntilTurnOf(1));
+    const int late = t.copy().stepCount;
+    AllClocksOn(t, 20);
+    b = *test::QuietMove(t.copy(), 0);
+    b.move.outcome = kMoverRemoved;
+    one.netMoveRecord = b.move;
+    SendNetMessage(one, "MoveQz", 1);
+    t.Settle();
+    EXPECT_EQ(t.copy().stepCount, late);
+    AllClocksOn(t, 11);
+    t.Settle();
+    ASSERT_EQ(t.copy().stepCount, late + 1);
+    EXPECT_EQ(t.copy().stepRecords[late].fromX, kTimeoutCoord);
     for (int i = 0; i < 6; ++i) t.Turn(i);
     ExpectAllAgree(t);
 }
