@@ -9,6 +9,7 @@
 #include "ai/movegen.h"
 #include "core/text.h"
 #include "net/netbattle.h"
+#include "play/turnloop.h"
 #include "support/lan_fakes.h"
 #include "support/recording_ui.h"
 #include "support/scene.h"
@@ -317,10 +318,15 @@ TEST_F(SideTest, TheWaitingRoomOpensOnceARound) {
         Receive(EncodeJoinLast(hostWaits));
         for (int tick = 0; tick < 4; ++tick) HandleNetBattle(*g);
         EXPECT_EQ(std::pair(g->netState, shown.waitingRooms - before), std::pair(int{kNetWaiting}, 1));
-        // The host starts: the room closes itself, and the round goes on without it.
+        // The host starts, long after the last turn: the room closes itself, the round goes on without it,
+        // and the deploy clock counts from the start of the deployment.
+        ui.clock.seconds += 500;
         Receive(EncodeSeatWord(Word::kJoinOk, 0));
         for (int tick = 0; tick < 4; ++tick) HandleNetBattle(*g);
         EXPECT_EQ(std::pair(g->netState, shown.waitingRooms - before), std::pair(int{kNetDeploying}, 1));
+        ui.clock.seconds += 5;
+        TickMainTimer(*g);
+        EXPECT_EQ(ui.timeRemaining, std::to_string(g->netDeployTime - 5));
     }
     lan.SetUi(nullptr);
 }
