@@ -9,6 +9,7 @@
 #include "ai/movegen.h"
 #include "core/text.h"
 #include "net/netbattle.h"
+#include "play/turnloop.h"
 #include "support/lan_fakes.h"
 #include "support/recording_ui.h"
 #include "support/scene.h"
@@ -151,6 +152,40 @@ TEST_F(SideTest, DeploymentsAndTheStartComeOnce) {
     Apply(EncodeAllSwitchEnd({2, 1, 0, 0, 0}));
     EXPECT_EQ(g->pieces[50].alive, 0);
     EXPECT_EQ((std::vector<int>{g->curSeat, g->turnDirection, g->netState}), (std::vector<int>{3, -1, kNetBattle}));
+    // A deployment still open here when the battle starts is over: no swap in the battle.
+    g->battleRunning = 0, g->netState = kNetDeploying, g->deployPhase = 1, ui.deploymentControls = true;
+    Apply(EncodeAllSwitchEnd({0, 1, 30, 40, 60}));
+    EXPECT_EQ((std::vector<int>{g->netState, g->deployPhase, ui.deploymentControls}),
+              (std::vector<int>{kNetAllDeployed, 0, false}));
+}
+
+// A chat line, a seat taken or a seat given up changes nothing on the board: the move received after it is
+// applied on the same tick. A packet that changes the battle (the host's word on a draw) leaves it for the
+// next tick.
+TEST_F(SideTest, SeatsAndChatDoNotUseUpTheTick) {
+    SeatRec late;
+    PutBoundedText(late.name, 32, "late");
+    late.seat = 3, late.state = 1;
+    const struct {
+        const char* what;
+        Packet packet;
+        int steps;
+    } rows[] = {
+        {"a chat line", EncodeChat({3, "hi"}), 1},
+        {"a Join", EncodeJoin(late), 1},
+        {"a JoinCancel", EncodeSeatWord(Word::kJoinCancel, 3), 1},
+        {"a refused draw", EncodeSeatWord(Word::kPeaceFinalAbort, 0), 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const int before = g->stepCount;
+        Receive(row.packet);
+        Receive(EncodeMoveQz(LegalMove(g->curSeat)));
+        ProcessClientMessage(*g);
+        EXPECT_EQ(g->stepCount - before, row.steps);
+        ProcessClientMessage(*g);
+        EXPECT_EQ(g->stepCount - before, 1);
+    }
 }
 
 TEST_F(SideTest, JoiningDuringTheDeploymentAndDuringTheBattle) {
@@ -283,16 +318,22 @@ TEST_F(SideTest, TheWaitingRoomOpensOnceARound) {
         Receive(EncodeJoinLast(hostWaits));
         for (int tick = 0; tick < 4; ++tick) HandleNetBattle(*g);
         EXPECT_EQ(std::pair(g->netState, shown.waitingRooms - before), std::pair(int{kNetWaiting}, 1));
-        // The host starts: the room closes itself, and the round goes on without it.
+        // The host starts, long after the last turn: the room closes itself, the round goes on without it,
+        // and the deploy clock counts from the start of the deployment.
+        ui.clock.seconds += 500;
         Receive(EncodeSeatWord(Word::kJoinOk, 0));
         for (int tick = 0; tick < 4; ++tick) HandleNetBattle(*g);
         EXPECT_EQ(std::pair(g->netState, shown.waitingRooms - before), std::pair(int{kNetDeploying}, 1));
+        ui.clock.seconds += 5;
+        TickMainTimer(*g);
+        EXPECT_EQ(ui.timeRemaining, std::to_string(g->netDeployTime - 5));
     }
     lan.SetUi(nullptr);
 }
 
 // Why a side leaves is told once, after it has left, and not in the bulletin: a refused join; a host gone
-// between battles, where the "Join" for the next round found no connection and told the player already.
+// between battles, where the "Join" for the next round found no connection and told the player already; the
+// own seat given to the computer by the host.
 TEST_F(SideTest, TheReasonForLeavingIsToldOnce) {
     Shown shown;
     lan.SetUi(&shown);
@@ -314,6 +355,14 @@ TEST_F(SideTest, TheReasonForLeavingIsToldOnce) {
     EXPECT_EQ(std::count(ui.messages.begin(), ui.messages.end(), HostGoneText()), 1);
     EXPECT_TRUE(shown.explained.empty());
     EXPECT_TRUE(shown.notices.empty());
+
+    // The host has given the own seat to the computer.
+    lan.AttachClient(&link);
+    g->netConnected = 1, g->netState = kNetBattle;
+    link.connected = true;
+    Apply(EncodeSeatWord(Word::kJoinCancel, g->myNetSeat));
+    EXPECT_EQ(g->netConnected, 0);
+    EXPECT_EQ(shown.explained, std::vector<std::string>{AbortReasonText(kLeaveTooManyTimeouts)});
     lan.SetUi(nullptr);
 }
 

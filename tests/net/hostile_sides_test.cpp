@@ -439,9 +439,9 @@ TEST(HostileSides, TheBattleEndsWithTheLastSeatOfATeam) {
     EXPECT_EQ(t.sides[0]->ui.results, std::vector<int>{kBattleWon});
 }
 
-// A seat's time-outs count for the whole battle, whoever holds it: three, then the seat is given up and taken
-// again (on the same connection at once, which is refused, and on a new one), and the next time-out hands
-// it to the computer.
+// A seat's time-outs count for the whole battle, whoever holds it and whatever it plays between them: three, a
+// move, then the seat is given up and taken again (on the same connection at once, which is refused, and on a
+// new one), and the next time-out hands it to the computer.
 TEST(HostileSides, ASeatsTimeOutsCountForTheWholeBattle) {
     constexpr ConnId kNew = 9;
     Table t;
@@ -458,6 +458,10 @@ TEST(HostileSides, ASeatsTimeOutsCountForTheWholeBattle) {
         return t.copy().stepCount == steps + 1;
     };
     for (int n = 1; n <= 3; ++n) ASSERT_TRUE(timeOut(n, ConnOf(2)));
+    ASSERT_TRUE(t.UntilTurnOf(2));
+    const int steps = t.copy().stepCount;
+    t.Turn(0);
+    ASSERT_EQ(t.copy().stepCount, steps + 1);
     Packet again = EncodeSeatWord(Word::kJoinCancel, 2);
     const Packet join = EncodeJoin(Rec(2));
     again.insert(again.end(), join.begin(), join.end());
@@ -675,18 +679,21 @@ void AllClocksOn(Table& t, int seconds) {
         if (s) s->ui.clock.seconds += seconds;
 }
 
-// The host's player set the move time to 0 (the slider allows it) and changes it in the middle of the battle;
-// our side at seat 1 has 10 of its own. The round's times, cleaned up when the host started it, run every
-// side's clock and the host's copy: seat 1's own time-out goes through the host's check, and a side that joins
-// later times its turn alike. The host's own setting stays for the next round.
+// The host's player set the move time to 0 (the slider allows it), changes it to 20 once the waiting room is
+// open and again in the middle of the battle; our side at seat 1 has 10 of its own. The round's times, cleaned
+// up when the host opened its waiting room, run every side's clock and the host's copy: seat 1's own time-out
+// goes through the host's check, and a side that joins later times its turn alike. The host's own setting
+// stays for the next round.
 TEST(HostileSides, OneSetOfBattleTimesForTheRound) {
     constexpr ConnId kLate = 9;
     Table t([](GameState& h) { h.optionsRecord.netMoveTimeOption = 0; });
     GameState& one = *t.sides[1]->g;
     one.optionsRecord.netMoveTimeOption = one.netMoveTime = 10;
+    t.host().optionsRecord.netMoveTimeOption = 20;
     ASSERT_TRUE(t.StartBattle());
     EXPECT_EQ((std::vector<int>{t.relay().Times().move, t.copy().netMoveTime, one.netMoveTime, t.host().netMoveTime}),
               (std::vector<int>{30, 30, 30, 30}));
+    EXPECT_EQ(t.host().optionsRecord.netMoveTimeOption, 20);
     ASSERT_TRUE(t.UntilTurnOf(1));
     const int steps = t.copy().stepCount;
     AllClocksOn(t, 11);
@@ -719,7 +726,7 @@ TEST(HostileSides, OneSetOfBattleTimesForTheRound) {
 
 // Our side at seat 1 sends a move the host refuses (an outcome the pieces do not give; a time-out a moment
 // before the host's clock has run out): it is told where the battle stands, has its turn back, and its next
-// move is relayed.
+// move is relayed; its clock runs on in the same turn.
 TEST(HostileSides, ARefusedSideIsPutBackInStep) {
     Table t;
     ASSERT_TRUE(t.StartBattle());
@@ -751,6 +758,22 @@ TEST(HostileSides, ARefusedSideIsPutBackInStep) {
     AllClocksOn(t, 31);
     t.Settle();
     EXPECT_EQ(t.copy().stepCount, before + 1);
+
+    // A move refused 20 s into the turn: the side's clock runs on, its own time-out goes out 31 s after the
+    // turn began.
+    ASSERT_TRUE(t.UntilTurnOf(1));
+    const int late = t.copy().stepCount;
+    AllClocksOn(t, 20);
+    b = *test::QuietMove(t.copy(), 0);
+    b.move.outcome = kMoverRemoved;
+    one.netMoveRecord = b.move;
+    SendNetMessage(one, "MoveQz", 1);
+    t.Settle();
+    EXPECT_EQ(t.copy().stepCount, late);
+    AllClocksOn(t, 11);
+    t.Settle();
+    ASSERT_EQ(t.copy().stepCount, late + 1);
+    EXPECT_EQ(t.copy().stepRecords[late].fromX, kTimeoutCoord);
     for (int i = 0; i < 6; ++i) t.Turn(i);
     ExpectAllAgree(t);
 }

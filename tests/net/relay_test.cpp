@@ -302,9 +302,18 @@ void PrintTo(const Hostile& h, std::ostream* os) { *os << h.name; }
 class HostileSideTest : public RelayTest, public ::testing::WithParamInterface<Hostile> {
 public:
     using RelayTest::g, RelayTest::ui, RelayTest::links, RelayTest::relay, RelayTest::Send, RelayTest::Got,
-        RelayTest::Later, RelayTest::Feed, RelayTest::Repeated;
+        RelayTest::Later, RelayTest::Feed, RelayTest::Repeated, RelayTest::StartBattle;
     using W = RelayTest::W;
     static Packet Join(int seat) { return EncodeJoin(Rec(seat, "p")); }
+    // Quiet moves of the seats to move, each from its own connection, until `seat` is to move.
+    void PassTurnsUntil(int seat) {
+        for (int n = 0; n < kSeats && relay->Referee().curSeat != seat; ++n) {
+            const auto q = test::QuietMove(relay->Referee(), n);
+            ASSERT_TRUE(q);
+            Send(q->seat == 0 ? kOwn : kRemote[q->seat], EncodeMoveQz(*q));
+        }
+        ASSERT_EQ(relay->Referee().curSeat, seat);
+    }
     void Burst(ConnId id, const Packet& p, int times) { Send(id, Repeated(p, times)); }
     // Seat 2 reads nothing while seat 1 sends 100 chat lines, three a second: after some twenty seconds seat
     // 1's share of seat 2's queue is full and seat 1 waits, however long.
@@ -377,6 +386,13 @@ INSTANTIATE_TEST_SUITE_P(
         // A socket layer that hands over all it has: what waits beyond the
         // sender's bound is more than an honest side sends ahead.
         Hostile{"ThreeHundredChatLinesInOneRead", [](HostileSideTest& h) { h.Burst(kRemote[1], kChat, 300); },
+                {kRemote[1]}},
+        // Just over the bound: besides the lines the rate lets go on and the next one, taken to wait for the
+        // next second, one line more than the bound holds waits.
+        Hostile{"JustOverTheBacklogInOneRead",
+                [](HostileSideTest& h) {
+                    h.Burst(kRemote[1], kChat, static_cast<int>(kSenderBacklogBytes / kChat.size()) + kChatLinesPerSecond + 2);
+                },
                 {kRemote[1]}},
         // A seated side says "Join" again and again: it is taken once a round.
         Hostile{"FourHundredJoinsInARound",
@@ -491,6 +507,43 @@ INSTANTIATE_TEST_SUITE_P(
                     // Its queue has not moved since the first line.
                     h.Later(h.relay->Times().disconnect + 1 - 28);
                     h.SeatOneGoesOn();
+                },
+                {kRemote[2]}},
+        // A seat not to move sends move after move: it is told where the battle stands at once, then at most
+        // once a second however often it asks.
+        Hostile{"RefusedMovesAreAnsweredOnceASecond",
+                [](HostileSideTest& h) {
+                    h.StartBattle();
+                    const int seat = h.relay->Referee().curSeat == 1 ? 2 : 1;
+                    MoveQzBody b{MoveCand{}, seat};
+                    MakeGiveUpMove(b.move, seat);
+                    h.Burst(kRemote[seat], EncodeMoveQz(b), 10);
+                    EXPECT_EQ(h.Got(kRemote[seat]), HostileSideTest::W{"JoinLast"});
+                    h.Later(1);
+                    EXPECT_EQ(h.Got(kRemote[seat]), HostileSideTest::W{"JoinLast"});
+                    h.Later(1);
+                    EXPECT_EQ(h.Got(kRemote[seat]), HostileSideTest::W{});
+                },
+                {}},
+        // Seat 1, to move, has used its move time when seat 2 stops reading; its chat fills its share of seat
+        // 2's queue, and its move waits behind. Seat 2 is closed for its stalled queue on the tick that seat
+        // 1's turn would run out: the move that waited is taken first, and the seat stays its player's.
+        Hostile{"AMoveThatWaitedIsTakenBeforeTheTurnRunsOut",
+                [](HostileSideTest& h) {
+                    h.StartBattle();
+                    h.PassTurnsUntil(1);
+                    const LanTimes times = h.relay->Times();
+                    h.Later(times.move);
+                    h.links.takeAtMostOf[kRemote[2]] = 0;
+                    Packet bytes = HostileSideTest::Repeated(EncodeChat({1, "wait"}), static_cast<int>(kSenderShare) - 1);
+                    const Packet move = EncodeMoveQz(*test::QuietMove(h.relay->Referee(), 0));
+                    bytes.insert(bytes.end(), move.begin(), move.end());
+                    const int steps = h.relay->Referee().stepCount;
+                    EXPECT_FALSE(h.Feed(kRemote[1], bytes, times.disconnect));
+                    EXPECT_EQ(h.relay->Referee().stepCount, steps);
+                    h.Later(1);
+                    EXPECT_EQ(h.relay->Referee().stepCount, steps + 1);
+                    EXPECT_EQ(h.relay->Seat(1).state, 1);
                 },
                 {kRemote[2]}},
         // Seat 2 reads nothing. Five connections fill their shares of its
@@ -717,7 +770,24 @@ INSTANTIATE_TEST_SUITE_P(
                       h.Send(kOwn, SeatLifecycleTest::Join(0, "host"));
                       EXPECT_EQ(h.Got(kOwn), SeatLifecycleTest::W{"JoinLast"});
                   },
-                  {1, 0, 0, 0}}),
+                  {1, 0, 0, 0}},
+        // Seats 1 and 3 have not deployed in time: the host gives them to the computer, and they take nobody
+        // for the rest of the round, their player included. In the next round he takes his seat again.
+        Lifecycle{"ASeatTheHostTookWaitsForTheNextRound",
+                  [](SeatLifecycleTest& h) {
+                      h.SeatAll();
+                      h.StartRound();
+                      h.Send(kRemote[2], SeatLifecycleTest::Army(2));
+                      h.Later(h.relay->Times().deploy);
+                      EXPECT_EQ(h.links.closed, (std::set<ConnId>{kRemote[1], kRemote[3]}));
+                      h.relay->Connected(21, "10.0.0.1", 701);
+                      h.Send(21, SeatLifecycleTest::Join(1, "p"));
+                      EXPECT_EQ(h.Got(21), SeatLifecycleTest::W{"JoinRefuse"});
+                      h.Send(kOwn, SeatLifecycleTest::Join(0, "host"));
+                      h.Send(21, SeatLifecycleTest::Join(1, "p"));
+                      EXPECT_EQ(h.Got(21), SeatLifecycleTest::W{"JoinLast"});
+                  },
+                  {1, 1, 1, 0}}),
     [](const ::testing::TestParamInfo<Lifecycle>& i) { return std::string(i.param.name); });
 
 // A side that has left ("JoinCancel") speaks no more for the seat it held, and the seat is free for another.
@@ -794,6 +864,7 @@ TEST_F(RelayTest, AWaitingSenderGoesOnInOrder) {
     EXPECT_FALSE(relay->Accepting(kRemote[1]));  // seat 3's queue is still full of them
     relay->Writable(kRemote[3]);
     EXPECT_TRUE(Feed(kRemote[1], all, 20));
+    EXPECT_GT(links.resumed[kRemote[1]], 0);  // the socket layer is told to read it again
     for (ConnId id : {kOwn, kRemote[1], kRemote[2], kRemote[3]}) {
         const auto got = links.Sent(id);
         ASSERT_EQ(got.size(), 100u) << id;
