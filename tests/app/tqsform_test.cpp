@@ -1030,6 +1030,10 @@ TEST_F(BattleWindowTest, BattlePlayedToTheEndIsShownCountedAndSaved) {
 // deals a new battle.
 TEST_F(BattleWindowTest, NewBattleWhileConnectedAsksAndCancelChangesNothing) {
     OpenWindow();
+    // A battle on the board, so the ticks that run while the question is open find it going on.
+    LeftClick(form->SpeedButton1);
+    LeftClick(form->btnChangeQz);
+    ownBoxes.clear();
     jq::GameState& g = game();
     jq::testing::FakeClientLink link;
     g.lan->AttachClient(&link);
@@ -1040,6 +1044,7 @@ TEST_F(BattleWindowTest, NewBattleWhileConnectedAsksAndCancelChangesNothing) {
     TfmwMyShowMessage::shownHook = [&](TfmwMyShowMessage& box) {
         ownBoxes.push_back(box.StaticText1->text());
         cancelShown = box.BitBtn2->isVisible();
+        WaitFor([] { return false; }, 200);  // the main timer ticks while the question is open
         box.BitBtn2->click();
     };
     LeftClick(form->btnNewBattle);
