@@ -1,5 +1,5 @@
 // The host's relay: every packet a side sends reaches the host here. The
-// relay owns the match: the seats and the connections that hold them, the
+// relay owns the match: the seats and which connections hold them, the
 // round's phase, the battle's times, each seat's time-outs, the peace vote
 // and its own copy of the battle (a HostReferee), to which every packet is
 // applied as it is queued for relaying. It answers a "Join" with "JoinLast"
@@ -54,18 +54,10 @@
 // A "Join" that a connection has already had taken in this round changes
 // nothing and is not relayed again.
 //
-// One side cannot spoil the battle for the others. Packets are relayed one
-// at a time, each sent on before the next is taken. A sender's chat lines
-// go on at kChatLinesPerSecond at most: the rest waits unread in its socket.
-// A sender whose copies fill its share of some connection's queue is paused
-// likewise until the queues have room; a sender that still delivers more
-// than kSenderBacklogBytes is closed. A seated connection whose queue is
-// full, or whose oldest packet has waited for the disconnect time, is
-// closed (a side that reads only a trickle cannot hold the others back). A connection
-// without a seat never holds anything back: it gets at most kMaxRefusals
-// refusals, is closed when it stays without a seat for kSeatlessSeconds, and
-// at most kMaxSeatless such connections are open at a time (a new one closes
-// the one that has waited longest).
+// Each connection's flow (its framer, queue, pacing, read pauses, limits and
+// closing) is HostConnections' business (net/hostlinks.h): the relay tells it
+// which connections hold a seat and takes the packets it hands over, one at
+// a time. A connection without a seat gets at most kMaxRefusals refusals.
 #pragma once
 
 #include <deque>
@@ -76,29 +68,20 @@
 #include <vector>
 
 #include "core/options.h"
+#include "net/hostlinks.h"
 #include "net/lan.h"
 #include "net/referee.h"
 
 namespace jq::net {
 
-// Each sender's copies may fill this much of any connection's queue: four
-// seats together fill it exactly, so no sender waits for another's flood.
-constexpr size_t kSenderShare = kOutboxLimit / 4;
-// Bytes a paused sender may deliver beyond what has been relayed.
-constexpr size_t kSenderBacklogBytes = 16 * 1024;
 // "JoinRefuse" answers a connection gets before it is closed instead.
 constexpr int kMaxRefusals = 3;
-// Connections without a seat open at a time, and how long one may stay so.
-constexpr int kMaxSeatless = 4;
-constexpr int kSeatlessSeconds = 30;
-// Chat lines relayed from one sender in one second of the host's clock.
-constexpr int kChatLinesPerSecond = 3;
 // Seconds a connection that gave up its seat waits before it may take one.
 constexpr int kRejoinPauseSeconds = 10;
 // Seconds between two answers to refused moves of one connection.
 constexpr double kResyncPauseSeconds = 1.0;
 
-class HostRelay {
+class HostRelay : private ConnectionUser {
 public:
     HostRelay(GameState& host, ServerLinks& links);
 
@@ -144,124 +127,75 @@ public:
     const GameState& Referee() const { return referee_.Game(); }
 
 private:
-    struct Queued {
-        Packet packet;
-        ConnId from = -1;  // whose packet it is relayed for, or answers
-        int32_t at = 0;    // when it was queued
-    };
-    struct Conn {
-        std::string address;
-        int port = 0;
-        bool open = true;
-        // The side has closed it: nothing goes to it any more, but the
-        // packets it sent before are still taken, then it is freed.
-        bool gone = false;
-        bool own = false;
+    // What the match knows of a connection.
+    struct Player {
         int seat = -1;
-        PacketFramer framer;
-        // Taken from the framer and not yet handled (a chat line over its
-        // sender's rate waits here).
-        std::optional<Packet> next;
-        std::deque<Queued> out;
-        size_t sentOfFront = 0;
-        // Copies in `out` per sender.
-        std::map<ConnId, size_t> bySender;
-        // Since when the connection has had no seat.
-        int32_t seatlessSince = 0;
-        // No packet of this connection is taken until the queues have room,
-        // or its chat lines may go on.
-        bool paused = false;
         int refusals = 0;
         // The round in which its "Join" was taken, and before when it takes
         // no seat.
         int joinedRound = -1;
         int32_t noSeatBefore = 0;
-        // Chat lines taken in the second `chatSecond`.
-        int32_t chatSecond = 0;
-        int chatLines = 0;
         // A refused move is to be answered with "JoinLast"; when the last
         // answer went.
         bool answerOwed = false;
         double answeredAt = -1e9;
-        // Its seat was taken from it: it hears what waits for it, then it is
-        // closed; what it sends is not taken.
-        bool closing = false;
-        int32_t closingSince = 0;
     };
 
-    // Relays the connection's framed packets one by one while the queues
-    // have room for them.
-    void TakePackets(ConnId id, Conn& c);
-    bool RoomFor(ConnId sender) const;
-    // A chat line may go on now (counted when it does).
-    bool ChatMayGoOn(Conn& c, const Packet& p);
-    // Paused senders whose packets fit again go on.
-    void ResumeSenders();
-    bool Counts(const Conn& c) const { return c.open && !c.gone && (c.own || c.seat >= 0); }
-    bool Reachable(const Conn& c) const { return c.open && !c.gone; }
-    bool IsOwnEndpoint(const Conn& c) const {
-        return ownPort_ >= 0 && c.address == ownAddress_ && c.port == ownPort_;
-    }
-    void Handle(ConnId id, Conn& c, const Packet& p);
-    void HandleJoin(ConnId id, Conn& c, const Packet& p);
-    void HandleOwnJoin(ConnId id, Conn& c, SeatRec rec);
+    // ConnectionUser.
+    int32_t Now() const override;
+    void Take(ConnId id, const Packet& p) override;
+    void Lost(ConnId id, bool byHost, const std::string& gbStatus) override;
+    void Settle() override { TellFreedSeats(); }
+
+    bool Own(ConnId id) const { return conns_.IsOwn(id); }
+    void Handle(ConnId id, Player& c, const Packet& p);
+    void HandleJoin(ConnId id, Player& c, const Packet& p);
+    void HandleOwnJoin(ConnId id, Player& c, SeatRec rec);
     void StartRound(const Packet& joinOk);
     void HandleSwitchEnd(const Packet& p);
-    void HandleMove(ConnId id, Conn& c, int seat, const Packet& p);
-    void HandleJoinCancel(Conn& c, int seat, const Packet& p);
+    void HandleMove(ConnId id, Player& c, int seat, const Packet& p);
+    void HandleJoinCancel(ConnId id, Player& c, int seat, const Packet& p);
     // The seat goes to the computer by the host's own doing: freed (seat 0
     // released, still the host side's), its connection closed, and its
     // "JoinCancel" queued to the others, all at once.
     void HandOverSeat(int seat);
     // The seat's record freed and its connection unbound from it.
     void FreeSeat(int seat);
-    // The connection hears `farewell` and what waits before it, then it is
-    // closed.
-    void CloseAfter(ConnId id, Conn& c, const Packet& farewell);
     void HandlePeaceRequest(int seat, const Packet& p);
     void HandlePeaceAnswer(const Packet& p, Word w);
     void DecidePeace(bool refused);
     void ClearPeace();
     // The seat a seat-carrying packet names, if the connection may name it.
-    std::optional<int32_t> AllowedSeat(const Conn& c, const Packet& p, Word w) const;
+    std::optional<int32_t> AllowedSeat(ConnId id, const Player& c, const Packet& p, Word w) const;
     bool Occupied(int seat) const { return seats_[seat].state != 0; }
     void QueueToSeat(int seat, const Packet& p);
     void QueueToOccupied(const Packet& p);
-    void QueueTo(ConnId id, const Packet& p);
-    void SendWaiting(ConnId id, Conn& c);
-    void Drop(ConnId id, Conn& c, const std::string& gbStatus);
+    void QueueTo(ConnId id, const Packet& p) { conns_.Queue(id, p); }
     // The seat of a connection that goes is free, and its "JoinCancel" is
     // told once the packet under way has been queued.
-    void FreeSeatOf(ConnId id, Conn& c);
+    void FreeSeatOf(ConnId id, Player& c);
     void TellFreedSeats();
-    // Frees what closed connections held (outside any loop over them).
+    // Forgets closed connections (outside any loop over them).
     void Sweep();
-    void SetSeat(Conn& c, int seat);
-    int32_t Now() const;
+    void SetSeat(ConnId id, Player& c, int seat);
     double NowSeconds() const;
-    // The host's duties of Tick, by part.
-    void CheckConnections();
     void CheckTimeouts();
     // A refused move of a seated connection is answered with "JoinLast",
     // now or once the last answer is far enough back.
-    void OweAnswer(ConnId id, Conn& c);
+    void OweAnswer(ConnId id, Player& c);
     void SendOwedAnswers();
     // The joins that waited for the next round, taken now.
     void AdmitWaitingJoins();
     Packet BuildJoinLast() const;
 
     GameState& g_;
-    ServerLinks& links_;
     HostReferee referee_;
-    std::map<ConnId, Conn> conns_;
+    HostConnections conns_;
+    std::map<ConnId, Player> players_;
     SeatRec seats_[kSeats];
     ConnId seatConn_[kSeats] = {-1, -1, -1, -1};
-    std::string ownAddress_;
-    int ownPort_ = -1;
-    // The sender whose packet is being handled (its copies count against
-    // its share); -1 for the relay's own doings. `depth_` counts the entry
-    // points under way: closed connections are freed when it falls to 0.
-    ConnId handling_ = -1;
+    // The entry points under way: closed connections are forgotten when it
+    // falls to 0.
     int depth_ = 0;
     // Each round begins with the host's own "Join".
     int round_ = 0;
