@@ -23,7 +23,7 @@ HostRelay::HostRelay(GameState& host, ServerLinks& links)
     lastHeard_ = Now();
 }
 
-int32_t HostRelay::Now() const { return g_.ui->Now().seconds; }
+int64_t HostRelay::Now() const { return g_.ui->Now().seconds; }
 
 double HostRelay::NowSeconds() const { return StampSeconds(g_.ui->Now()); }
 
@@ -32,7 +32,7 @@ void HostRelay::Connected(ConnId id, const std::string& address, int port) {
     // Too many without a seat: the one that has waited longest goes, so
     // idle connections cannot lock out a player who joins now. Until the
     // host's own side is known, nobody is turned away.
-    std::vector<std::pair<int32_t, ConnId>> seatless;
+    std::vector<std::pair<int64_t, ConnId>> seatless;
     for (const auto& [cid, e] : conns_)
         if (e.open && !e.own && e.seat < 0) seatless.emplace_back(e.seatlessSince, cid);
     if (!own && ownPort_ >= 0 && static_cast<int>(seatless.size()) >= kMaxSeatless) {
@@ -84,7 +84,7 @@ void HostRelay::Received(ConnId id, const uint8_t* data, size_t size) {
 
 bool HostRelay::ChatMayGoOn(Conn& c, const Packet& p) {
     if (PacketWord(p) != Word::kChatMessage) return true;
-    const int32_t now = Now();
+    const int64_t now = Now();
     if (c.chatSecond != now) c.chatSecond = now, c.chatLines = 0;
     if (c.chatLines >= kChatLinesPerSecond) return false;
     ++c.chatLines;
@@ -202,7 +202,7 @@ void HostRelay::Tick() {
 }
 
 void HostRelay::CheckConnections() {
-    const int32_t now = Now();
+    const int64_t now = Now();
     for (auto& [id, c] : conns_) {
         if (!c.open || c.own) continue;
         // One whose seat was taken has had the time to hear why.
@@ -220,12 +220,12 @@ void HostRelay::CheckConnections() {
 }
 
 void HostRelay::CheckTimeouts() {
-    const int32_t now = Now();
-    const int32_t silent = now - lastHeard_;
+    const int64_t now = Now();
+    const int64_t silent = now - lastHeard_;
     if (referee_.Deploying()) {
         // Players who have not deployed in time give their seats to the
         // computer; the host's own player has no deploy time-out.
-        const int32_t phase = now - deploymentBegan_;
+        const int64_t phase = now - deploymentBegan_;
         if (silent < times_.deploy && phase < times_.deploy + times_.disconnect) return;
         for (int s = 1; s < kSeats; ++s)
             if (seats_[s].state == 1 && !deployedSeen_[s]) HandOverSeat(s);
@@ -234,7 +234,7 @@ void HostRelay::CheckTimeouts() {
         const GameState& copy = referee_.Game();
         const int s = copy.curSeat;
         if (!IsValidSeat(s) || seats_[s].state != 1) return;
-        const int32_t turn = now - copy.turnStarted.seconds;
+        const int64_t turn = now - copy.turnStarted.seconds;
         if (silent > times_.disconnect || turn > times_.move + times_.disconnect) HandOverSeat(s);
     }
 }

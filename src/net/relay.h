@@ -147,7 +147,7 @@ private:
     struct Queued {
         Packet packet;
         ConnId from = -1;  // whose packet it is relayed for, or answers
-        int32_t at = 0;    // when it was queued
+        int64_t at = 0;    // when it was queued
     };
     struct Conn {
         std::string address;
@@ -167,7 +167,7 @@ private:
         // Copies in `out` per sender.
         std::map<ConnId, size_t> bySender;
         // Since when the connection has had no seat.
-        int32_t seatlessSince = 0;
+        int64_t seatlessSince = 0;
         // No packet of this connection is taken until the queues have room,
         // or its chat lines may go on.
         bool paused = false;
@@ -175,9 +175,9 @@ private:
         // The round in which its "Join" was taken, and before when it takes
         // no seat.
         int joinedRound = -1;
-        int32_t noSeatBefore = 0;
+        int64_t noSeatBefore = 0;
         // Chat lines taken in the second `chatSecond`.
-        int32_t chatSecond = 0;
+        int64_t chatSecond = 0;
         int chatLines = 0;
         // A refused move is to be answered with "JoinLast"; when the last
         // answer went.
@@ -186,7 +186,7 @@ private:
         // Its seat was taken from it: it hears what waits for it, then it is
         // closed; what it sends is not taken.
         bool closing = false;
-        int32_t closingSince = 0;
+        int64_t closingSince = 0;
     };
 
     // Relays the connection's framed packets one by one while the queues
@@ -237,7 +237,7 @@ private:
     // Frees what closed connections held (outside any loop over them).
     void Sweep();
     void SetSeat(Conn& c, int seat);
-    int32_t Now() const;
+    int64_t Now() const;
     double NowSeconds() const;
     // The host's duties of Tick, by part.
     void CheckConnections();
@@ -271,8 +271,8 @@ private:
     int32_t turnDirection_ = 1;
     // When the deployment began, and when a packet was last taken from
     // anybody (the host's silence rules count from it).
-    int32_t deploymentBegan_ = 0;
-    int32_t lastHeard_ = 0;
+    int64_t deploymentBegan_ = 0;
+    int64_t lastHeard_ = 0;
     std::vector<std::pair<ConnId, Packet>> waitingJoins_;
     // Seats the host took from their players in this round.
     bool takenByHost_[kSeats] = {};
