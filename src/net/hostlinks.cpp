@@ -33,7 +33,7 @@ void HostConnections::Open(ConnId id, const std::string& address, int port) {
     // Too many without a seat: the one that has waited longest goes, so
     // idle connections cannot lock out a player who joins now. Until the
     // host's own side is known, nobody is turned away.
-    std::vector<std::pair<int32_t, ConnId>> seatless;
+    std::vector<std::pair<int64_t, ConnId>> seatless;
     for (const auto& [cid, e] : conns_)
         if (!e.own && (e.life == ConnLife::kSeatless || e.life == ConnLife::kClosing))
             seatless.emplace_back(e.seatlessSince, cid);
@@ -73,7 +73,7 @@ void HostConnections::Feed(ConnId id, const uint8_t* data, size_t size) {
 
 bool HostConnections::ChatMayGoOn(Conn& c, const Packet& p) {
     if (PacketWord(p) != Word::kChatMessage) return true;
-    const int32_t now = user_.Now();
+    const int64_t now = user_.Now();
     if (c.chatSecond != now) c.chatSecond = now, c.chatLines = 0;
     if (c.chatLines >= kChatLinesPerSecond) return false;
     ++c.chatLines;
@@ -170,8 +170,8 @@ bool HostConnections::Pending() const {
                        [](const auto& e) { return Counts(e.second) && !e.second.out.empty(); });
 }
 
-void HostConnections::Check(int32_t disconnectSeconds) {
-    const int32_t now = user_.Now();
+void HostConnections::Check(int64_t disconnectSeconds) {
+    const int64_t now = user_.Now();
     for (auto& [id, c] : conns_) {
         if (!IsOpen(c) || c.own) continue;
         switch (c.life) {

@@ -58,7 +58,7 @@ class ConnectionUser {
 public:
     virtual ~ConnectionUser() = default;
     // Seconds on the host's clock.
-    virtual int32_t Now() const = 0;
+    virtual int64_t Now() const = 0;
     // A whole packet from a connection, handled now.
     virtual void Take(ConnId id, const Packet& p) = 0;
     // The connection is closed: by the host (`byHost`), or after its side
@@ -102,7 +102,7 @@ public:
 
     // Closes the connections that hold the others back or have waited
     // without a seat too long, and those whose farewell took too long.
-    void Check(int32_t disconnectSeconds);
+    void Check(int64_t disconnectSeconds);
     // Paused senders whose packets fit again go on.
     void ResumeSenders();
     // Hands waiting bytes to their connections.
@@ -133,7 +133,7 @@ private:
     struct Queued {
         Packet packet;
         ConnId from = -1;  // whose packet it is relayed for, or answers
-        int32_t at = 0;    // when it was queued
+        int64_t at = 0;    // when it was queued
     };
     struct Conn {
         std::string address;
@@ -154,10 +154,10 @@ private:
         // Copies in `out` per sender.
         std::map<ConnId, size_t> bySender;
         // Since when it has had no seat, or has been closing.
-        int32_t seatlessSince = 0;
-        int32_t closingSince = 0;
+        int64_t seatlessSince = 0;
+        int64_t closingSince = 0;
         // Chat lines taken in the second `chatSecond`.
-        int32_t chatSecond = 0;
+        int64_t chatSecond = 0;
         int chatLines = 0;
     };
 

@@ -20,7 +20,7 @@ HostRelay::HostRelay(GameState& host, ServerLinks& links)
     lastHeard_ = Now();
 }
 
-int32_t HostRelay::Now() const { return g_.ui->Now().seconds; }
+int64_t HostRelay::Now() const { return g_.ui->Now().seconds; }
 
 double HostRelay::NowSeconds() const { return StampSeconds(g_.ui->Now()); }
 
@@ -103,12 +103,12 @@ void HostRelay::Tick() {
 }
 
 void HostRelay::CheckTimeouts() {
-    const int32_t now = Now();
-    const int32_t silent = now - lastHeard_;
+    const int64_t now = Now();
+    const int64_t silent = now - lastHeard_;
     if (referee_.Deploying()) {
         // Players who have not deployed in time give their seats to the
         // computer; the host's own player has no deploy time-out.
-        const int32_t phase = now - deploymentBegan_;
+        const int64_t phase = now - deploymentBegan_;
         if (silent < times_.deploy && phase < times_.deploy + times_.disconnect) return;
         for (int s = 1; s < kSeats; ++s)
             if (seats_[s].state == 1 && !deployedSeen_[s]) HandOverSeat(s);
@@ -117,7 +117,7 @@ void HostRelay::CheckTimeouts() {
         const GameState& copy = referee_.Game();
         const int s = copy.curSeat;
         if (!IsValidSeat(s) || seats_[s].state != 1) return;
-        const int32_t turn = now - copy.turnStarted.seconds;
+        const int64_t turn = now - copy.turnStarted.seconds;
         if (silent > times_.disconnect || turn > times_.move + times_.disconnect) HandOverSeat(s);
     }
 }

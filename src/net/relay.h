@@ -134,7 +134,7 @@ private:
         // The round in which its "Join" was taken, and before when it takes
         // no seat.
         int joinedRound = -1;
-        int32_t noSeatBefore = 0;
+        int64_t noSeatBefore = 0;
         // A refused move is to be answered with "JoinLast"; when the last
         // answer went.
         bool answerOwed = false;
@@ -142,7 +142,7 @@ private:
     };
 
     // ConnectionUser.
-    int32_t Now() const override;
+    int64_t Now() const override;
     void Take(ConnId id, const Packet& p) override;
     void Lost(ConnId id, bool byHost, const std::string& gbStatus) override;
     void Settle() override { TellFreedSeats(); }
@@ -205,8 +205,8 @@ private:
     int32_t turnDirection_ = 1;
     // When the deployment began, and when a packet was last taken from
     // anybody (the host's silence rules count from it).
-    int32_t deploymentBegan_ = 0;
-    int32_t lastHeard_ = 0;
+    int64_t deploymentBegan_ = 0;
+    int64_t lastHeard_ = 0;
     std::vector<std::pair<ConnId, Packet>> waitingJoins_;
     // Seats the host took from their players in this round.
     bool takenByHost_[kSeats] = {};
