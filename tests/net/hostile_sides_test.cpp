@@ -70,7 +70,7 @@ struct Table {
         h.isNetHost = 1;
         sides[0]->lan->StartHosting(&links);
         relay().Connected(kOwn, "127.0.0.1", 40001);
-        relay().SetOwnEndpoint("127.0.0.1", 40001);
+        relay().SetOwnConnection(kOwn);
         for (int s = 1; s < kSeats; ++s) relay().Connected(ConnOf(s), "10.0.0." + std::to_string(s), 600 + s);
         for (int s = 0; s < kSeats; ++s) literal.emplace(ConnOf(s), LiteralSide(s));
         if (beforeJoin) beforeJoin(h);

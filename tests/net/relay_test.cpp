@@ -26,8 +26,8 @@ protected:
         g->isNetHost = g->netConnected = 1;
         g->optionsRecord.netDisconnectTimeOption = 30;
         relay = std::make_unique<HostRelay>(*g, links);
-        relay->SetOwnEndpoint("127.0.0.1", 100);
         relay->Connected(kOwn, "127.0.0.1", 100);
+        relay->SetOwnConnection(kOwn);
         for (int s = 1; s < 4; ++s) relay->Connected(kRemote[s], "10.0.0." + std::to_string(s), 200 + s);
     }
     static SeatRec Rec(int seat, const char* name, int state = 1) {
@@ -632,7 +632,7 @@ public:
         relay = std::make_unique<HostRelay>(*g, links);
         relay->Connected(kOwn, "127.0.0.1", 100);
         for (int s = 1; s < 4; ++s) relay->Connected(kRemote[s], "10.0.0." + std::to_string(s), 200 + s);
-        relay->SetOwnEndpoint("127.0.0.1", 100);
+        relay->SetOwnConnection(kOwn);
     }
     static Packet Join(int seat, const char* name) { return EncodeJoin(Rec(seat, name)); }
     // The seats named by the "JoinCancel" packets a connection was sent since the last look.
