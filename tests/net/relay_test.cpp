@@ -501,6 +501,19 @@ INSTANTIATE_TEST_SUITE_P(
                     }
                 },
                 {kRemote[1]}},
+        // The host's own side says 300 lines at once while seat 2 reads
+        // nothing: it waits, is never closed, and every line goes on.
+        Hostile{"TheHostsOwnSideWaitsAndIsNeverClosed",
+                [](HostileSideTest& h) {
+                    h.links.takeAtMostOf[kRemote[2]] = 0;
+                    h.Burst(kOwn, EncodeChat({0, "own"}), 300);
+                    EXPECT_FALSE(h.relay->Accepting(kOwn));
+                    EXPECT_TRUE(h.links.closed.empty());
+                    h.links.takeAtMostOf.clear();
+                    h.Later(100);
+                    EXPECT_EQ(h.Got(kRemote[2]).size(), 300u);
+                },
+                {}},
         // Fresh connections one after another ask for seat 3 and close while
         // nobody reads: each "Join" the others were to hear leaves their
         // queues with its "JoinCancel", and nobody (the host's own connection
