@@ -20,7 +20,6 @@ constexpr size_t kCopiesPerPacket = 2;
 HostRelay::HostRelay(GameState& host, ServerLinks& links)
     : g_(host), links_(links), referee_(host), times_(SanitizedLanTimes(host.optionsRecord)) {
     for (SeatRec& r : seats_) FreeSeatRecord(r);
-    lastHeard_ = Now();
 }
 
 int32_t HostRelay::Now() const { return g_.ui->Now().seconds; }
@@ -192,8 +191,10 @@ void HostRelay::Tick() {
     ResumeSenders();
     CheckTimeouts();
     TellFreedSeats();
-    // Joins that waited for the next round and then for room in the queues.
+    // Joins that waited for the next round or their address's pause, and
+    // then for room in the queues.
     if (!waitingJoins_.empty() && !(referee_.BattleBegun() && !referee_.Running())) AdmitWaitingJoins();
+    std::erase_if(rejoinAfter_, [now = Now()](const auto& a) { return a.second <= now; });
     SendOwedAnswers();
     ResumeSenders();
     Flush();
@@ -221,22 +222,37 @@ void HostRelay::CheckConnections() {
 
 void HostRelay::CheckTimeouts() {
     const int32_t now = Now();
-    const int32_t silent = now - lastHeard_;
     if (referee_.Deploying()) {
-        // Players who have not deployed in time give their seats to the
-        // computer; the host's own player has no deploy time-out.
-        const int32_t phase = now - deploymentBegan_;
-        if (silent < times_.deploy && phase < times_.deploy + times_.disconnect) return;
-        for (int s = 1; s < kSeats; ++s)
-            if (seats_[s].state == 1 && !deployedSeen_[s]) HandOverSeat(s);
+        // A player who has not deployed in the deploy time since he had his
+        // time, or after his last word, gives his seat to the computer; his
+        // word puts it off by the disconnect time at most. The host's own
+        // player has no deploy time-out.
+        for (int s = 1; s < kSeats; ++s) {
+            if (seats_[s].state != 1 || deployedSeen_[s]) continue;
+            if (now - heard_[s] >= times_.deploy || now - seatSince_[s] >= times_.deploy + times_.disconnect)
+                HandOverSeat(s);
+        }
     } else if (referee_.Running()) {
-        // A player silent for longer than the disconnect time on his turn.
+        // A player's turn: he is handed over when silent for longer than the
+        // disconnect time in it, and his turn ends as his time-out once his
+        // move time and the grace have run out (from his join, if he joined
+        // in it).
         const GameState& copy = referee_.Game();
         const int s = copy.curSeat;
         if (!IsValidSeat(s) || seats_[s].state != 1) return;
-        const int32_t turn = now - copy.turnStarted.seconds;
-        if (silent > times_.disconnect || turn > times_.move + times_.disconnect) HandOverSeat(s);
+        const int32_t turn = now - std::max(copy.turnStarted.seconds, seatSince_[s]);
+        if (now - std::max(copy.turnStarted.seconds, heard_[s]) > times_.disconnect)
+            HandOverSeat(s);
+        else if (turn >= times_.move + kTurnGraceSeconds)
+            TimeOutTurn(s);
     }
+}
+
+void HostRelay::TimeOutTurn(int s) {
+    // The packet the seat's own side sends, counting the seat's time-outs.
+    MoveQzBody b{MoveCand{}, s};
+    MakeTimeoutMove(b.move, referee_.Timeouts(s) + 1);
+    TakeStep(s, EncodeMoveQz(b));
 }
 
 void HostRelay::OweAnswer(ConnId id, Conn& c) {
@@ -356,9 +372,6 @@ void HostRelay::SendWaiting(ConnId id, Conn& c) {
 
 void HostRelay::Drop(ConnId id, Conn& c, const std::string& gbStatus) {
     if (!c.open) return;
-    // The host closes it (it did not close itself): its seat takes nobody
-    // for the rest of the round.
-    if (!c.gone && !c.own && c.seat > 0 && seatConn_[c.seat] == id) takenByHost_[c.seat] = true;
     FreeSeatOf(id, c);
     // Marked first, so a link layer that reports the close at once finds
     // it gone already.
@@ -376,7 +389,12 @@ void HostRelay::Drop(ConnId id, Conn& c, const std::string& gbStatus) {
 void HostRelay::FreeSeat(int s) {
     FreeSeatRecord(seats_[s]);
     auto it = conns_.find(seatConn_[s]);
-    if (it != conns_.end() && !it->second.own && it->second.seat == s) SetSeat(it->second, -1);
+    if (it != conns_.end() && !it->second.own && it->second.seat == s) {
+        SetSeat(it->second, -1);
+        // Nobody comes and goes on one address without pause, however many
+        // connections he opens.
+        rejoinAfter_[it->second.address] = Now() + kRejoinPauseSeconds;
+    }
     seatConn_[s] = -1;
 }
 
@@ -402,22 +420,25 @@ void HostRelay::TellFreedSeats() {
 }
 
 void HostRelay::HandOverSeat(int s) {
+    const Packet cancel = EncodeSeatWord(Word::kJoinCancel, s);
     if (s == 0) {
         // The host's seat stays the host side's: its computer plays it.
         if (seats_[0].state != 1) return;
         PutBoundedText(seats_[0].name, sizeof seats_[0].name, Gb("计算机"));
         seats_[0].state = 2;
-        QueueToOccupied(EncodeSeatWord(Word::kJoinCancel, 0));
+        QueueToOccupied(cancel);
         return;
     }
     if (seats_[s].state == 0) return;
     const ConnId holder = seatConn_[s];
-    const Packet cancel = EncodeSeatWord(Word::kJoinCancel, s);
     FreeSeat(s);
-    takenByHost_[s] = true;
     QueueToOccupied(cancel);
     auto it = conns_.find(holder);
-    if (it != conns_.end() && !it->second.own) CloseAfter(it->first, it->second, cancel);
+    if (it == conns_.end() || it->second.own) return;
+    // What stops a player who sits out his time is bound to him: his
+    // address, not the seat, which anybody else may take at once.
+    lockedAddresses_.insert(it->second.address);
+    CloseAfter(it->first, it->second, cancel);
 }
 
 void HostRelay::CloseAfter(ConnId id, Conn& c, const Packet& farewell) {
@@ -454,7 +475,6 @@ std::optional<int32_t> HostRelay::AllowedSeat(const Conn& c, const Packet& p, Wo
 }
 
 void HostRelay::Handle(ConnId id, Conn& c, const Packet& p) {
-    lastHeard_ = Now();
     const Word w = *PacketWord(p);
     if (w == Word::kJoin) {
         HandleJoin(id, c, p);
@@ -501,14 +521,19 @@ void HostRelay::Handle(ConnId id, Conn& c, const Packet& p) {
         case Word::kMoveQz: HandleMove(id, c, s, p); break;
         case Word::kPeaceRequest: HandlePeaceRequest(s, p); break;
         case Word::kPeaceOk:
-        case Word::kPeaceAbort: HandlePeaceAnswer(p, w); break;
-        case Word::kChatMessage: QueueToOccupied(p); break;
+        case Word::kPeaceAbort: HandlePeaceAnswer(s, w); break;
+        case Word::kChatMessage:
+            QueueToOccupied(p);
+            Heard(s);
+            break;
         default: break;
     }
 }
 
 void HostRelay::StartRound(const Packet& joinOk) {
-    deploymentBegan_ = Now();
+    // Every seat held now has its deploy time from here.
+    std::fill(std::begin(seatSince_), std::end(seatSince_), Now());
+    std::fill(std::begin(heard_), std::end(heard_), Now());
     std::fill(std::begin(deployedSeen_), std::end(deployedSeen_), false);
     allDeployedSent_ = false;
     ClearPeace();
@@ -521,20 +546,23 @@ void HostRelay::StartRound(const Packet& joinOk) {
 void HostRelay::HandleJoinCancel(Conn& c, int s, const Packet& p) {
     if (c.own) {
         // The host's player gives up its seat: the computer plays it.
-        if (s != 0 || seats_[0].state != 1) return;
-        PutBoundedText(seats_[0].name, sizeof seats_[0].name, Gb("计算机"));
-        seats_[0].state = 2;
-        QueueToOccupied(p);
+        if (s == 0) HandOverSeat(0);
         return;
     }
-    // Its connection holds it no longer, and takes none for a while: a side
-    // cannot leave and join again without pause.
+    // Its connection holds it no longer (and its address takes none for a
+    // while).
     FreeSeat(s);
-    c.noSeatBefore = Now() + kRejoinPauseSeconds;
     QueueToOccupied(p);
 }
 
 void HostRelay::HandleMove(ConnId id, Conn& c, int s, const Packet& p) {
+    // The side gave up its turn when it sent the move: when it is refused,
+    // the side is told where the battle stands, and has its turn back if it
+    // is to move.
+    if (!TakeStep(s, p)) OweAnswer(id, c);
+}
+
+bool HostRelay::TakeStep(int s, const Packet& p) {
     const MoveQzBody b = *DecodeMoveQz(p);
     using Verdict = HostReferee::Verdict;
     const Verdict v = referee_.Judge(b);
@@ -542,26 +570,22 @@ void HostRelay::HandleMove(ConnId id, Conn& c, int s, const Packet& p) {
         // The seat to move finds the step limit reached: the battle ends drawn.
         QueueToOccupied(EncodeBare(Word::kMaxStepLimited));
         referee_.EndsDrawn();
-        return;
+        return true;
     }
+    if (v != Verdict::kRelay) g_.ui->SetStatusText(3, HostReferee::VerdictText(v, s));
     if (v == Verdict::kHandOver) {
         // Its fourth time-out: the seat goes to the computer, as its own
         // side would give it up, and its connection is closed.
-        g_.ui->SetStatusText(3, HostReferee::VerdictText(v, s));
         HandOverSeat(s);
-        return;
+        return true;
     }
-    if (v != Verdict::kRelay) {
-        g_.ui->SetStatusText(3, HostReferee::VerdictText(v, s));
-        // The side gave up its turn when it sent the move: it is told where
-        // the battle stands, and has its turn back if it is to move.
-        OweAnswer(id, c);
-        return;
-    }
+    if (v != Verdict::kRelay) return false;
     QueueToOccupied(p);
     referee_.Apply(b);
+    Heard(s);
     // The step gives every side its turn back: no answer is owed any more.
     for (auto& [cid, e] : conns_) e.answerOwed = false;
+    return true;
 }
 
 void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
@@ -580,22 +604,16 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
     // for ever): the join, a seat's own for the next round or a new one,
     // waits until the host's side opens the next round.
     if (referee_.BattleBegun() && !referee_.Running()) {
-        // One waits per connection: the latest.
-        auto w = std::find_if(waitingJoins_.begin(), waitingJoins_.end(), [id](const auto& j) { return j.first == id; });
-        if (w != waitingJoins_.end())
-            w->second = p;
-        else
-            waitingJoins_.emplace_back(id, p);
+        Wait(id, p);
         return;
     }
     const bool holder = seatConn_[s] == id;
     // Taken already in this round: nothing new to tell anybody.
     if (holder && c.joinedRound == round_) return;
     // A remote side takes a free seat (or its own again, for the next
-    // round), never seat 0, one seat at a time, none for a while after it
-    // gave one up, and none the host took from its player in this round.
-    if (s == 0 || (c.seat >= 0 && c.seat != s) || (!holder && Occupied(s)) || Now() < c.noSeatBefore ||
-        takenByHost_[s]) {
+    // round), never seat 0, one seat at a time, and none for the rest of
+    // the round once the host has handed over its player for his time.
+    if (s == 0 || (c.seat >= 0 && c.seat != s) || (!holder && Occupied(s)) || lockedAddresses_.count(c.address)) {
         // An honest side leaves on the first refusal; one that keeps asking
         // is closed.
         if (++c.refusals > kMaxRefusals)
@@ -604,13 +622,22 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
             QueueTo(id, EncodeBare(Word::kJoinRefuse));
         return;
     }
-    // A person's seat, not deployed yet, whatever the record says.
+    // Its address gave up or lost a seat a moment ago: the join is answered
+    // once the pause is over.
+    auto pause = rejoinAfter_.find(c.address);
+    if (!holder && pause != rejoinAfter_.end() && Now() < pause->second) {
+        Wait(id, p);
+        return;
+    }
+    // A person's seat, not deployed yet, whatever the record says; its
+    // player's time counts from now.
     rec->state = 1;
     rec->deployed = 0;
     seatConn_[s] = id;
     SetSeat(c, s);
     c.joinedRound = round_;
     seats_[s] = *rec;
+    seatSince_[s] = heard_[s] = Now();
     // Taken during the deployment, the seat deploys again: what was sent
     // for it before is not what its new side lays out.
     if (!allDeployedSent_) deployedSeen_[s] = false;
@@ -620,6 +647,17 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
     QueueTo(id, BuildJoinLast());
 }
 
+void HostRelay::Wait(ConnId id, const Packet& join) {
+    // One waits per connection: the latest.
+    auto w = std::find_if(waitingJoins_.begin(), waitingJoins_.end(), [id](const auto& j) { return j.first == id; });
+    if (w != waitingJoins_.end())
+        w->second = join;
+    else
+        waitingJoins_.emplace_back(id, join);
+}
+
+void HostRelay::Heard(int s) { heard_[s] = Now(); }
+
 void HostRelay::HandleOwnJoin(ConnId id, Conn& c, SeatRec rec) {
     // The host's side sits at seat 0 and joins at the start of each round:
     // the copy starts afresh, at step 0, and the seats held stay held.
@@ -627,7 +665,7 @@ void HostRelay::HandleOwnJoin(ConnId id, Conn& c, SeatRec rec) {
     ++round_;
     referee_.NewRound();
     std::fill(std::begin(deployedSeen_), std::end(deployedSeen_), false);
-    std::fill(std::begin(takenByHost_), std::end(takenByHost_), false);
+    lockedAddresses_.clear();
     allDeployedSent_ = false;
     ClearPeace();
     // The round's times and turn order, from the host's options as they
@@ -641,6 +679,7 @@ void HostRelay::HandleOwnJoin(ConnId id, Conn& c, SeatRec rec) {
     if (rec.state != 1) rec.state = 1;
     seats_[0] = rec;
     seatConn_[0] = id;
+    seatSince_[0] = heard_[0] = Now();
     SetSeat(c, 0);
     c.joinedRound = round_;
     const Packet relayed = EncodeJoin(rec);
@@ -655,6 +694,7 @@ void HostRelay::HandleSwitchEnd(const Packet& p) {
     const SwitchEndBody b = *DecodeSwitchEnd(p);
     // A seat deploys once (again only when a new side takes it).
     if (deployedSeen_[b.seat]) return;
+    Heard(b.seat);
     seats_[b.seat].deployed = 2;
     deployedSeen_[b.seat] = true;
     QueueToOccupied(p);
@@ -677,6 +717,7 @@ void HostRelay::HandlePeaceRequest(int seat, const Packet& p) {
         return;
     }
     ++peaceRequests_[seat];
+    Heard(seat);
     bool open = false;
     for (int i = 0; i < kSeats; ++i) {
         peaceVotes_[i] = (i == seat || !Occupied(i)) ? 1 : 0;
@@ -688,10 +729,10 @@ void HostRelay::HandlePeaceRequest(int seat, const Packet& p) {
     if (!open) DecidePeace(false);
 }
 
-void HostRelay::HandlePeaceAnswer(const Packet& p, Word w) {
-    const int a = *DecodeSeatWord(p, w);
+void HostRelay::HandlePeaceAnswer(int a, Word w) {
     // An answer counts only for an open request, once, from a seat asked.
     if (!peaceOpen_ || peaceVotes_[a] != 0) return;
+    Heard(a);
     peaceVotes_[a] = w == Word::kPeaceOk ? 1 : 2;
     bool refused = false;
     for (int v : peaceVotes_) {

@@ -71,6 +71,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -93,8 +94,11 @@ constexpr int kMaxSeatless = 4;
 constexpr int kSeatlessSeconds = 30;
 // Chat lines relayed from one sender in one second of the host's clock.
 constexpr int kChatLinesPerSecond = 3;
-// Seconds a connection that gave up its seat waits before it may take one.
-constexpr int kRejoinPauseSeconds = 10;
+// Seconds a remote address that gave up a seat waits before it may take one.
+constexpr int kRejoinPauseSeconds = 3;
+// Seconds the host waits beyond the move time for the seat's own time-out
+// before it ends the turn as that seat's time-out itself.
+constexpr int kTurnGraceSeconds = 3;
 // Seconds between two answers to refused moves of one connection.
 constexpr double kResyncPauseSeconds = 1.0;
 
@@ -172,10 +176,8 @@ private:
         // or its chat lines may go on.
         bool paused = false;
         int refusals = 0;
-        // The round in which its "Join" was taken, and before when it takes
-        // no seat.
+        // The round in which its "Join" was taken.
         int joinedRound = -1;
-        int32_t noSeatBefore = 0;
         // Chat lines taken in the second `chatSecond`.
         int32_t chatSecond = 0;
         int chatLines = 0;
@@ -208,18 +210,30 @@ private:
     void StartRound(const Packet& joinOk);
     void HandleSwitchEnd(const Packet& p);
     void HandleMove(ConnId id, Conn& c, int seat, const Packet& p);
+    // Judges a step of `seat` and carries it out: relayed and applied to the
+    // copy, the seat handed over at its fourth time-out, or the battle ended
+    // at the step limit. False when it is refused (the status line says why).
+    bool TakeStep(int seat, const Packet& p);
+    // The seat's turn has run out: the host sends its time-out for it.
+    void TimeOutTurn(int seat);
     void HandleJoinCancel(Conn& c, int seat, const Packet& p);
-    // The seat goes to the computer by the host's own doing: freed (seat 0
-    // released, still the host side's), its connection closed, and its
-    // "JoinCancel" queued to the others, all at once.
+    // The seat goes to the computer: seat 0 released (still the host
+    // side's), any other freed, its connection closed and its player's
+    // address taking no seat for the rest of the round; its "JoinCancel" is
+    // queued to the others, all at once.
     void HandOverSeat(int seat);
-    // The seat's record freed and its connection unbound from it.
+    // The seat's record freed and its connection unbound from it; a remote
+    // address takes no seat for a while.
     void FreeSeat(int seat);
+    // A "Join" that may be taken only later waits (one per connection).
+    void Wait(ConnId id, const Packet& join);
+    // The seat's holder said something that changed something.
+    void Heard(int seat);
     // The connection hears `farewell` and what waits before it, then it is
     // closed.
     void CloseAfter(ConnId id, Conn& c, const Packet& farewell);
     void HandlePeaceRequest(int seat, const Packet& p);
-    void HandlePeaceAnswer(const Packet& p, Word w);
+    void HandlePeaceAnswer(int seat, Word w);
     void DecidePeace(bool refused);
     void ClearPeace();
     // The seat a seat-carrying packet names, if the connection may name it.
@@ -269,13 +283,19 @@ private:
     LanTimes times_;
     int32_t firstSeat_ = 0;
     int32_t turnDirection_ = 1;
-    // When the deployment began, and when a packet was last taken from
-    // anybody (the host's silence rules count from it).
-    int32_t deploymentBegan_ = 0;
-    int32_t lastHeard_ = 0;
+    // For each seat: since when its holder has had his time (his join, or
+    // the deployment's start, whichever came later), and when a packet of
+    // his that changed something was last taken (the host's silence rules
+    // count from it).
+    int32_t seatSince_[kSeats] = {};
+    int32_t heard_[kSeats] = {};
+    // Joins that wait for the next round or for their address's pause.
     std::vector<std::pair<ConnId, Packet>> waitingJoins_;
-    // Seats the host took from their players in this round.
-    bool takenByHost_[kSeats] = {};
+    // Addresses whose player the host handed over for his time in this
+    // round: they take no seat until the next. And before when an address
+    // whose connection gave up or lost its seat may take one again.
+    std::set<std::string> lockedAddresses_;
+    std::map<std::string, int32_t> rejoinAfter_;
     // Seats whose deployment counts in this round; "AllSwitchEnd" goes out
     // once, when all four are in.
     bool deployedSeen_[kSeats] = {};

@@ -115,7 +115,8 @@ TEST_F(RelayTest, JoiningTakesOnlyAFreeSeat) {
     EXPECT_EQ(Got(kRemote[3]), W{"JoinRefuse"});
     EXPECT_EQ(Got(kRemote[1]), W{"JoinRefuse"});
     // The same address and name on a new connection do not take a seat from its live connection (anybody on
-    // that address could read the name from "JoinLast"); once that connection has gone, the seat is free.
+    // that address could read the name from "JoinLast"); once that connection has gone, the seat is free, for
+    // that address after a pause: its join waits until then.
     relay->Connected(21, "10.0.0.2", 999);
     Send(21, EncodeJoin(Rec(2, "li")));
     EXPECT_EQ(Got(21), W{"JoinRefuse"});
@@ -125,6 +126,9 @@ TEST_F(RelayTest, JoiningTakesOnlyAFreeSeat) {
     relay->Closed(kRemote[2]);
     EXPECT_EQ(Got(kOwn), W{"JoinCancel"});
     Send(21, EncodeJoin(Rec(2, "li")));
+    Later(kRejoinPauseSeconds - 1);
+    EXPECT_EQ(Got(21), W{});
+    Later(1);
     EXPECT_EQ(Got(21), W{"JoinLast"});
     EXPECT_EQ(Got(kOwn), W{"Join"});
     EXPECT_EQ(relay->SeatOfConnection(21), 2);
@@ -166,10 +170,11 @@ TEST_F(RelayTest, LeavingDeployingMovingAndTheStepLimit) {
     Send(kOwn, EncodeSeatWord(Word::kJoinCancel, 0));
     EXPECT_EQ(Got(kOwn), W{"JoinCancel"});
     EXPECT_EQ(relay->Seat(0).state, 2);
-    // Having left, seat 3's connection takes no seat for a while.
+    // Having left, seat 3's address takes no seat for a while: its join waits.
     Send(kRemote[3], EncodeJoin(Rec(3, "b")));
-    EXPECT_EQ(Got(kRemote[3]), W{"JoinRefuse"});
+    EXPECT_EQ(Got(kRemote[3]), W{});
     Later(kRejoinPauseSeconds);
+    EXPECT_EQ(Got(kRemote[3]), W{"JoinLast"});
 
     SeatAll();
     EXPECT_EQ(relay->Seat(3).state, 1);
@@ -406,8 +411,8 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(h.Got(kOwn), (HostileSideTest::W{"JoinLast", "Join"}));
                 },
                 {}},
-        // Join and leave without pause: after leaving, no seat for a while,
-        // and a connection that keeps asking is closed.
+        // Join and leave without pause: after leaving, its address takes no
+        // seat for a while; its last join waits until then.
         Hostile{"JoinAndLeaveWithoutPause",
                 [](HostileSideTest& h) {
                     const Packet cancel = EncodeSeatWord(Word::kJoinCancel, 2);
@@ -419,8 +424,12 @@ INSTANTIATE_TEST_SUITE_P(
                     }
                     h.Send(kRemote[2], churn);
                     EXPECT_EQ(h.Got(kOwn), HostileSideTest::W{"JoinCancel"});
+                    EXPECT_EQ(h.Got(kRemote[2]), HostileSideTest::W{});
+                    h.Later(kRejoinPauseSeconds);
+                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W{"Join"});
+                    EXPECT_EQ(h.Got(kRemote[2]), HostileSideTest::W{"JoinLast"});
                 },
-                {kRemote[2]}},
+                {}},
         Hostile{"ASeatItCannotHaveAgainAndAgain",
                 [](HostileSideTest& h) {
                     h.relay->Connected(30, "10.0.0.9", 1);
@@ -525,15 +534,15 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(h.Got(kRemote[seat]), HostileSideTest::W{});
                 },
                 {}},
-        // Seat 1, to move, has used its move time when seat 2 stops reading; its chat fills its share of seat
-        // 2's queue, and its move waits behind. Seat 2 is closed for its stalled queue on the tick that seat
-        // 1's turn would run out: the move that waited is taken first, and the seat stays its player's.
+        // Seat 1, to move, has used two seconds of its turn when seat 2 stops reading; its chat fills its share
+        // of seat 2's queue, and its move waits behind. Seat 2 is closed for its stalled queue on the tick that
+        // seat 1's turn runs out: the move that waited is taken first, and the seat stays its player's.
         Hostile{"AMoveThatWaitedIsTakenBeforeTheTurnRunsOut",
                 [](HostileSideTest& h) {
                     h.StartBattle();
                     h.PassTurnsUntil(1);
                     const LanTimes times = h.relay->Times();
-                    h.Later(times.move);
+                    h.Later(times.move + kTurnGraceSeconds - times.disconnect - 1);
                     h.links.takeAtMostOf[kRemote[2]] = 0;
                     Packet bytes = HostileSideTest::Repeated(EncodeChat({1, "wait"}), static_cast<int>(kSenderShare) - 1);
                     const Packet move = EncodeMoveQz(*test::QuietMove(h.relay->Referee(), 0));
@@ -567,6 +576,7 @@ INSTANTIATE_TEST_SUITE_P(
                     }
                     h.relay->Closed(kRemote[1]);
                     h.Send(21, HostileSideTest::Join(1));
+                    h.Later(kRejoinPauseSeconds);
                     for (int t = 0; t * kChatLinesPerSecond < kFull - 1; ++t) {
                         h.Burst(21, EncodeChat({1, "b"}), std::min(kChatLinesPerSecond, kFull - 1 - t * kChatLinesPerSecond));
                         h.Later(1);
@@ -702,6 +712,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_EQ(h.relay->SeatOfConnection(kRemote[3]), -1);
                       h.relay->Connected(23, "10.0.0.3", 997);
                       h.Send(23, SeatLifecycleTest::Join(3, "p"));
+                      h.Later(kRejoinPauseSeconds);
                       EXPECT_EQ(h.Got(23), SeatLifecycleTest::W{"JoinLast"});
                       for (int s = 0; s < 4; ++s) h.Send(s == 0 ? kOwn : s == 3 ? 23 : kRemote[s], SeatLifecycleTest::Army(s));
                       ASSERT_EQ(h.relay->Referee().battleRunning, 1);
@@ -728,6 +739,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_EQ(h.relay->Seat(2).port, 202);
                       h.relay->Closed(kRemote[2]);
                       h.Send(21, SeatLifecycleTest::Join(2, "p"));
+                      h.Later(kRejoinPauseSeconds);
                       EXPECT_EQ(h.Got(21), SeatLifecycleTest::W{"JoinLast"});
                       EXPECT_EQ(h.Got(kOwn), (SeatLifecycleTest::W{"JoinCancel", "Join"}));
                       EXPECT_EQ(h.relay->Seat(2).port, 999);
@@ -771,9 +783,10 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_EQ(h.Got(kOwn), SeatLifecycleTest::W{"JoinLast"});
                   },
                   {1, 0, 0, 0}},
-        // Seats 1 and 3 have not deployed in time: the host gives them to the computer, and they take nobody
-        // for the rest of the round, their player included. In the next round he takes his seat again.
-        Lifecycle{"ASeatTheHostTookWaitsForTheNextRound",
+        // Seats 1 and 3 have not deployed in time: the host gives them to the computer, and their players'
+        // addresses take no seat for the rest of the round, after the pause too, while another address takes
+        // seat 1 at once. In the next round seat 3's player takes his seat again.
+        Lifecycle{"AnAddressTheHostHandedOverWaitsForTheNextRound",
                   [](SeatLifecycleTest& h) {
                       h.SeatAll();
                       h.StartRound();
@@ -781,13 +794,20 @@ INSTANTIATE_TEST_SUITE_P(
                       h.Later(h.relay->Times().deploy);
                       EXPECT_EQ(h.links.closed, (std::set<ConnId>{kRemote[1], kRemote[3]}));
                       h.relay->Connected(21, "10.0.0.1", 701);
-                      h.Send(21, SeatLifecycleTest::Join(1, "p"));
-                      EXPECT_EQ(h.Got(21), SeatLifecycleTest::W{"JoinRefuse"});
+                      for (int pause : {0, kRejoinPauseSeconds}) {
+                          h.Later(pause);
+                          h.Send(21, SeatLifecycleTest::Join(1, "p"));
+                          EXPECT_EQ(h.Got(21), SeatLifecycleTest::W{"JoinRefuse"});
+                      }
+                      h.relay->Connected(22, "10.0.0.9", 702);
+                      h.Send(22, SeatLifecycleTest::Join(1, "q"));
+                      EXPECT_EQ(h.Got(22), SeatLifecycleTest::W{"JoinLast"});
                       h.Send(kOwn, SeatLifecycleTest::Join(0, "host"));
-                      h.Send(21, SeatLifecycleTest::Join(1, "p"));
-                      EXPECT_EQ(h.Got(21), SeatLifecycleTest::W{"JoinLast"});
+                      h.relay->Connected(23, "10.0.0.3", 703);
+                      h.Send(23, SeatLifecycleTest::Join(3, "p"));
+                      EXPECT_EQ(h.Got(23), SeatLifecycleTest::W{"JoinLast"});
                   },
-                  {1, 1, 1, 0}}),
+                  {1, 1, 1, 1}}),
     [](const ::testing::TestParamInfo<Lifecycle>& i) { return std::string(i.param.name); });
 
 // A side that has left ("JoinCancel") speaks no more for the seat it held, and the seat is free for another.
@@ -831,6 +851,7 @@ TEST_F(RelayTest, ASeatTakenDuringTheDeploymentDeploysAgain) {
             relay->Closed(seatOne);
             relay->Connected(next, "10.0.0.1", 400);
             Send(next, EncodeJoin(Rec(1, "p")));
+            Later(kRejoinPauseSeconds);
         } else {
             Send(seatOne, EncodeSeatWord(Word::kJoinCancel, 1));
             relay->Connected(next, "10.0.0.7", 401);
