@@ -681,14 +681,14 @@ void AllClocksOn(Table& t, int seconds) {
         if (s) s->ui.clock.seconds += seconds;
 }
 
-// The host's player set the move time to 0 (the slider allows it), changes it to 20 once the waiting room is
-// open and again in the middle of the battle; our side at seat 1 has 10 of its own. The round's times, cleaned
-// up when the host opened its waiting room, run every side's clock and the host's copy: seat 1's own time-out
-// goes through the host's check, and a side that joins later times its turn alike. The host's own setting
-// stays for the next round.
+// The host's player set the move time to 0 (the slider allows it) and the turns backwards, changes the move
+// time to 20 once the waiting room is open and again in the middle of the battle; our side at seat 1 has 10 of
+// its own. The round's times and turn order, cleaned up when the host opened its waiting room, run every side's
+// clock and the host's copy: seat 1's own time-out goes through the host's check, and a side that joins later
+// times its turn alike. The host's own setting stays for the next round.
 TEST(HostileSides, OneSetOfBattleTimesForTheRound) {
     constexpr ConnId kLate = 9;
-    Table t([](GameState& h) { h.optionsRecord.netMoveTimeOption = 0; });
+    Table t([](GameState& h) { h.optionsRecord.netMoveTimeOption = 0, h.optionsRecord.turnDirectionOption = -1; });
     GameState& one = *t.sides[1]->g;
     one.optionsRecord.netMoveTimeOption = one.netMoveTime = 10;
     t.host().optionsRecord.netMoveTimeOption = 20;
@@ -696,6 +696,8 @@ TEST(HostileSides, OneSetOfBattleTimesForTheRound) {
     EXPECT_EQ((std::vector<int>{t.relay().Times().move, t.copy().netMoveTime, one.netMoveTime, t.host().netMoveTime}),
               (std::vector<int>{30, 30, 30, 30}));
     EXPECT_EQ(t.host().optionsRecord.netMoveTimeOption, 20);
+    EXPECT_EQ((std::vector<int>{t.copy().turnDirection, one.turnDirection, t.host().turnDirection}),
+              (std::vector<int>{-1, -1, -1}));
     ASSERT_TRUE(t.UntilTurnOf(1));
     const int steps = t.copy().stepCount;
     AllClocksOn(t, 11);
@@ -892,6 +894,41 @@ TEST(HostileSides, AClosedSideOrASquatterHoldsNothingUp) {
     }
     EXPECT_GE(turns, 30);
     ExpectAllAgree(t);
+}
+
+// The first seat's move comes right behind "AllSwitchEnd", in the same read: our side at seat 1 starts its
+// battle before it applies the move, also when the host closes the connection right after (then it leaves).
+TEST(HostileSides, AFirstMoveRightBehindTheBattleStart) {
+    for (const bool hostGone : {false, true}) {
+        SCOPED_TRACE(hostGone ? "the host closes right after" : "the connection stays");
+        Table t;
+        t.host().netState = kNetWaiting;
+        HostStartsBattle(t.host());
+        t.Settle();
+        t.Raw(3, Army(3));
+        for (int s : {0, 1}) ASSERT_TRUE(FinishOwnDeployment(*t.sides[s]->g));
+        t.Settle();
+        t.Raw(2, Army(2));
+        ASSERT_EQ(t.copy().battleRunning, 1);
+        const int first = t.copy().curSeat;
+        ASSERT_TRUE(first == 2 || first == 3);
+        t.Raw(first, EncodeMoveQz(*test::QuietMove(t.copy(), 0)));
+        ASSERT_EQ(t.copy().stepCount, 1);
+        GameState& one = *t.sides[1]->g;
+        if (hostGone) {
+            const std::vector<uint8_t> bytes = t.links.written[ConnOf(1)];
+            t.sides[1]->lan->ClientReceived(bytes.data(), bytes.size());
+            t.sides[1]->link.connected = false;
+            t.sides[1]->lan->ClientClosed();
+            for (int i = 0; i < 4 && t.sides[1]->lan->InboxSize() > 0; ++i) TickMainTimer(one);
+            EXPECT_EQ(testing::AbsoluteSteps(one), testing::AbsoluteSteps(t.copy()));
+            TickMainTimer(one);
+            EXPECT_EQ(one.netConnected, 0);
+        } else {
+            t.Settle();
+            ExpectAllAgree(t);
+        }
+    }
 }
 
 // Every turn ends on the host's clock once the move time and the grace have run out. Our side at seat 1 is late

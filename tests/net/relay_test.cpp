@@ -307,7 +307,7 @@ void PrintTo(const Hostile& h, std::ostream* os) { *os << h.name; }
 class HostileSideTest : public RelayTest, public ::testing::WithParamInterface<Hostile> {
 public:
     using RelayTest::g, RelayTest::ui, RelayTest::links, RelayTest::relay, RelayTest::Send, RelayTest::Got,
-        RelayTest::Later, RelayTest::Feed, RelayTest::Repeated, RelayTest::StartBattle;
+        RelayTest::Later, RelayTest::Feed, RelayTest::Repeated, RelayTest::StartBattle, RelayTest::Army;
     using W = RelayTest::W;
     static Packet Join(int seat) { return EncodeJoin(Rec(seat, "p")); }
     // Quiet moves of the seats to move, each from its own connection, until `seat` is to move.
@@ -590,6 +590,47 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(std::count(got.begin(), got.end(), "ChatMessage"), 4 * kFull - 1 + 3);  // 21's "Join" in its share
                 },
                 {kRemote[1]}},
+        // Seat 1 is silent on its turn while a connection without a seat, and seat 2, talk and seat 2 sends its
+        // deployment again: none of it is seat 1's word, and seat 1 goes after the disconnect time.
+        Hostile{"NobodyElsesPacketsPutOffASilentSeat",
+                [](HostileSideTest& h) {
+                    h.StartBattle();
+                    h.PassTurnsUntil(1);
+                    h.relay->Connected(30, "10.0.0.9", 1);
+                    for (int t = 0; t < h.relay->Times().disconnect; t += 5) {
+                        h.Send(30, EncodeChat({1, "outside"}));
+                        h.Send(kRemote[2], EncodeChat({2, "hi"}));
+                        h.Send(kRemote[2], HostileSideTest::Army(2));
+                        h.Later(5);
+                    }
+                    EXPECT_EQ(h.relay->Seat(1).state, 1);
+                    h.Later(1);
+                    EXPECT_EQ(h.relay->Seat(1).state, 0);
+                },
+                {kRemote[1], 30}},
+        // Seat 3, not to move, sends two moves at once: the first is answered, the second owed. A step gives
+        // every side its turn back, so the owed answer goes; owed again, it goes with the battle, ended by a draw.
+        Hostile{"AnOwedAnswerGoesWithTheStepOrTheBattle",
+                [](HostileSideTest& h) {
+                    h.StartBattle();
+                    h.PassTurnsUntil(1);
+                    h.Got(kRemote[3]);
+                    MoveQzBody b{MoveCand{}, 3};
+                    MakeGiveUpMove(b.move, 3);
+                    h.Burst(kRemote[3], EncodeMoveQz(b), 2);
+                    EXPECT_EQ(h.Got(kRemote[3]), HostileSideTest::W{"JoinLast"});
+                    h.Send(kRemote[1], EncodeMoveQz(*test::QuietMove(h.relay->Referee(), 0)));
+                    h.Later(1);
+                    EXPECT_EQ(h.Got(kRemote[3]), HostileSideTest::W{"MoveQz"});
+                    h.Burst(kRemote[3], EncodeMoveQz(b), 2);
+                    EXPECT_EQ(h.Got(kRemote[3]), HostileSideTest::W{"JoinLast"});
+                    h.Send(kRemote[1], EncodeSeatWord(Word::kPeaceRequest, 1));
+                    for (int s : {0, 2, 3}) h.Send(s == 0 ? kOwn : kRemote[s], EncodeSeatWord(Word::kPeaceOk, s));
+                    ASSERT_EQ(h.relay->Referee().battleRunning, 0);
+                    h.Later(1);
+                    EXPECT_EQ(h.Got(kRemote[3]), (HostileSideTest::W{"PeaceRequest", "PeaceFinalOk"}));
+                },
+                {}},
         // A seat asks to join the next round once the battle has ended (its
         // "Join" waits), then fills its share of seat 3's queue. In the next
         // round its join waits like any packet of its: it is taken once seat
@@ -806,6 +847,43 @@ INSTANTIATE_TEST_SUITE_P(
                       h.relay->Connected(23, "10.0.0.3", 703);
                       h.Send(23, SeatLifecycleTest::Join(3, "p"));
                       EXPECT_EQ(h.Got(23), SeatLifecycleTest::W{"JoinLast"});
+                  },
+                  {1, 1, 1, 1}},
+        // Seat 2's side sends one packet the host cannot read: it is closed, and its seat is free, not locked.
+        // Its player's new connection takes it once its address's pause is over; its join waits meanwhile.
+        Lifecycle{"AReconnectAfterABadPacketTakesTheSeatAfterThePause",
+                  [](SeatLifecycleTest& h) {
+                      h.SeatAll();
+                      Packet junk = EncodeBare(Word::kJoinRefuse);
+                      junk[0] = '?';
+                      h.Send(kRemote[2], junk);
+                      EXPECT_TRUE(h.links.closed.count(kRemote[2]));
+                      h.relay->Connected(22, "10.0.0.2", 900);
+                      h.Send(22, SeatLifecycleTest::Join(2, "p"));
+                      h.Later(kRejoinPauseSeconds - 1);
+                      EXPECT_EQ(h.Got(22), SeatLifecycleTest::W{});
+                      h.Later(1);
+                      EXPECT_EQ(h.Got(22), SeatLifecycleTest::W{"JoinLast"});
+                  },
+                  {1, 1, 1, 1}},
+        // Seat 3 is free when the deployment starts, and the host's own player takes longer than the deploy
+        // and disconnect times over his. A player who joins seat 3 then has the whole deploy time from his join,
+        // and the battle starts with his deployment.
+        Lifecycle{"ALateJoinerHasTheDeployTimeFromHisJoin",
+                  [](SeatLifecycleTest& h) {
+                      h.SeatAll();
+                      h.Send(kRemote[3], EncodeSeatWord(Word::kJoinCancel, 3));
+                      h.StartRound();
+                      for (int s : {1, 2}) h.Send(kRemote[s], SeatLifecycleTest::Army(s));
+                      const LanTimes times = h.relay->Times();
+                      h.Later(times.deploy + times.disconnect);
+                      h.relay->Connected(23, "10.0.0.7", 703);
+                      h.Send(23, SeatLifecycleTest::Join(3, "late"));
+                      h.Later(times.deploy - 1);
+                      EXPECT_EQ(h.relay->SeatOfConnection(23), 3);
+                      h.Send(23, SeatLifecycleTest::Army(3));
+                      h.Send(kOwn, SeatLifecycleTest::Army(0));
+                      EXPECT_EQ(h.Got(23), (SeatLifecycleTest::W{"JoinLast", "SwitchEnd", "SwitchEnd", "AllSwitchEnd"}));
                   },
                   {1, 1, 1, 1}}),
     [](const ::testing::TestParamInfo<Lifecycle>& i) { return std::string(i.param.name); });
