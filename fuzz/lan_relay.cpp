@@ -144,7 +144,7 @@ void CheckRelayed(PathWork& work, const LiteralSide& side, const net::Packet& p)
 struct Listener {
     explicit Listener(int s) : side(s), seat(s) {}
     // `now`: the host's clock (seconds) when the bytes went out.
-    void Feed(PathWork& work, const std::vector<uint8_t>& bytes, int32_t now) {
+    void Feed(PathWork& work, const std::vector<uint8_t>& bytes, int64_t now) {
         framer.Feed(bytes.data(), bytes.size());
         while (!side.refused()) {
             auto p = framer.Next();

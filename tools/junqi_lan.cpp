@@ -174,7 +174,7 @@ class Side : public NullUi, public net::LanUi {
 public:
     Side(GameState& g, const Args& a) : g_(g), args_(a) {}
 
-    ClockStamp Now() override { return WallClockNow(); }
+    ClockStamp Now() override { return MonotonicNow(); }
     void ProcessMessages() override { QCoreApplication::processEvents(); }
     // Pauses between the frames of a move's animation: nothing to show.
     void SleepMs(int) override {}

@@ -24,7 +24,7 @@ namespace {
 // keeps the battle's result.
 class HeadlessUi : public NullUi {
 public:
-    ClockStamp Now() override { return WallClockNow(); }
+    ClockStamp Now() override { return MonotonicNow(); }
     void ShowBattleResult(int result, bool) override { battleResult = result; }
     int battleResult = -1;
 };

@@ -22,15 +22,6 @@ void TakeSnapshot(const GameState& g, AiSnapshot& out) {
     std::memcpy(out.slotCorrelation, g.slotCorrelation, sizeof out.slotCorrelation);
 }
 
-ClockStamp WallClockNow() {
-    using namespace std::chrono;
-    const auto ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-    ClockStamp stamp;
-    stamp.seconds = static_cast<int32_t>(ms / 1000);
-    stamp.millis = static_cast<uint16_t>(ms % 1000);
-    return stamp;
-}
-
 AiWorkspace::AiWorkspace(const BoardTables& b)
     : board(&b),
       random(&ownRandom),

@@ -81,9 +81,6 @@ constexpr int kSearchFrontier = 300;
 // Longest planned attack path, in moves.
 constexpr int kMaxAttackMoves = 20;
 
-// The wall clock in seconds and milliseconds, for the thinking-phase stamps.
-ClockStamp WallClockNow();
-
 struct AiWorkspace {
     explicit AiWorkspace(const BoardTables& board = Board());
     AiWorkspace(const AiWorkspace&) = delete;
@@ -101,7 +98,7 @@ struct AiWorkspace {
     // worker; tests may point it at their own).
     GameRandom* random = nullptr;
     GameRandom ownRandom;
-    ClockStamp (*clock)() = &WallClockNow;
+    ClockStamp (*clock)() = &MonotonicNow;
 
     // The candidate list of the seat to move; slot 0 holds the choice.
     MoveGenWork aiMoveList;

@@ -143,7 +143,8 @@ TqsForm::TqsForm(QWidget* parent)
     g.deployPhase = 0;
     g.path.length = 0;
     lbShowTimeRemain->setText(QStringLiteral("0"));
-    g.mainRandom.Seed(static_cast<uint32_t>(Now().seconds));
+    // The time of day seeds the generator; every clock of play is monotonic.
+    g.mainRandom.Seed(static_cast<uint32_t>(QDateTime::currentMSecsSinceEpoch() / 1000));
     g.battleFileName = "default.kbt";
     g.replayFileName = "NONE";
 

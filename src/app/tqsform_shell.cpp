@@ -292,13 +292,7 @@ void TqsForm::PlaySound(const std::string& fileName, bool sync) {
     jq::PlayGameSound(game_->appFolder, fileName, !sync, game_->optionsRecord.soundOn, game_->clickStepCount);
 }
 
-jq::ClockStamp TqsForm::Now() {
-    const qint64 ms = QDateTime::currentMSecsSinceEpoch();
-    jq::ClockStamp stamp;
-    stamp.seconds = static_cast<int32_t>(ms / 1000);
-    stamp.millis = static_cast<uint16_t>(ms % 1000);
-    return stamp;
-}
+jq::ClockStamp TqsForm::Now() { return jq::MonotonicNow(); }
 
 void TqsForm::SleepMs(int ms) {
     if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));

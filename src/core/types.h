@@ -152,14 +152,26 @@ inline bool IsTimeoutMove(const StepRec& s) { return IsTimeoutMove(s.fromX, s.fr
 inline bool IsGiveUpMove(const MoveRec& m) { return IsGiveUpMove(m.fromX, m.fromY, m.toX, m.toY); }
 inline bool IsTimeoutMove(const MoveRec& m) { return IsTimeoutMove(m.fromX, m.fromY, m.toX, m.toY); }
 
-// Time stamp as the game clock reports it.
+// Time stamp as the game clock reports it: a monotonic clock (it never
+// steps with the time of day), so every turn, time-out and pause measured
+// with it holds whatever happens to the wall clock. Whole seconds in 64
+// bits, so no sum of stamps and pauses overflows.
 struct ClockStamp {
-    int32_t seconds = 0;
+    int64_t seconds = 0;
     uint16_t millis = 0;
     int16_t timeZone = 0;
     int16_t daylight = 0;
 };
 
-inline double StampSeconds(const ClockStamp& c) { return c.seconds + c.millis / 1000.0; }
+inline double StampSeconds(const ClockStamp& c) { return static_cast<double>(c.seconds) + c.millis / 1000.0; }
+inline int64_t StampMs(const ClockStamp& c) { return c.seconds * 1000 + c.millis; }
+// Whole seconds from `from` to `to`, held to what an int counts.
+inline int SecondsBetween(const ClockStamp& from, const ClockStamp& to) {
+    const int64_t d = to.seconds - from.seconds;
+    return d > INT32_MAX ? INT32_MAX : d < INT32_MIN ? INT32_MIN : static_cast<int>(d);
+}
+
+// The monotonic clock every game clock stands on.
+ClockStamp MonotonicNow();
 
 }  // namespace jq

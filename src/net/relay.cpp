@@ -22,7 +22,7 @@ HostRelay::HostRelay(GameState& host, ServerLinks& links)
     for (SeatRec& r : seats_) FreeSeatRecord(r);
 }
 
-int32_t HostRelay::Now() const { return g_.ui->Now().seconds; }
+int64_t HostRelay::Now() const { return g_.ui->Now().seconds; }
 
 double HostRelay::NowSeconds() const { return StampSeconds(g_.ui->Now()); }
 
@@ -31,7 +31,7 @@ void HostRelay::Connected(ConnId id, const std::string& address, int port) {
     // Too many without a seat: the one that has waited longest goes, so
     // idle connections cannot lock out a player who joins now. Until the
     // host's own side is known, nobody is turned away.
-    std::vector<std::pair<int32_t, ConnId>> seatless;
+    std::vector<std::pair<int64_t, ConnId>> seatless;
     for (const auto& [cid, e] : conns_)
         if (e.open && !e.own && e.seat < 0) seatless.emplace_back(e.seatlessSince, cid);
     if (!own && ownPort_ >= 0 && static_cast<int>(seatless.size()) >= kMaxSeatless) {
@@ -83,7 +83,7 @@ void HostRelay::Received(ConnId id, const uint8_t* data, size_t size) {
 
 bool HostRelay::ChatMayGoOn(Conn& c, const Packet& p) {
     if (PacketWord(p) != Word::kChatMessage) return true;
-    const int32_t now = Now();
+    const int64_t now = Now();
     if (c.chatSecond != now) c.chatSecond = now, c.chatLines = 0;
     if (c.chatLines >= kChatLinesPerSecond) return false;
     ++c.chatLines;
@@ -203,7 +203,7 @@ void HostRelay::Tick() {
 }
 
 void HostRelay::CheckConnections() {
-    const int32_t now = Now();
+    const int64_t now = Now();
     for (auto& [id, c] : conns_) {
         if (!c.open || c.own) continue;
         // One whose seat was taken has had the time to hear why.
@@ -221,7 +221,7 @@ void HostRelay::CheckConnections() {
 }
 
 void HostRelay::CheckTimeouts() {
-    const int32_t now = Now();
+    const int64_t now = Now();
     if (referee_.Deploying()) {
         // A player who has not deployed in the deploy time since he had his
         // time, or after his last word, gives his seat to the computer; his
@@ -240,7 +240,7 @@ void HostRelay::CheckTimeouts() {
         const GameState& copy = referee_.Game();
         const int s = copy.curSeat;
         if (!IsValidSeat(s) || seats_[s].state != 1) return;
-        const int32_t turn = now - std::max(copy.turnStarted.seconds, seatSince_[s]);
+        const int64_t turn = now - std::max(copy.turnStarted.seconds, seatSince_[s]);
         if (now - std::max(copy.turnStarted.seconds, heard_[s]) > times_.disconnect)
             HandOverSeat(s);
         else if (turn >= times_.move + kTurnGraceSeconds)

@@ -151,7 +151,7 @@ private:
     struct Queued {
         Packet packet;
         ConnId from = -1;  // whose packet it is relayed for, or answers
-        int32_t at = 0;    // when it was queued
+        int64_t at = 0;    // when it was queued
     };
     struct Conn {
         std::string address;
@@ -171,7 +171,7 @@ private:
         // Copies in `out` per sender.
         std::map<ConnId, size_t> bySender;
         // Since when the connection has had no seat.
-        int32_t seatlessSince = 0;
+        int64_t seatlessSince = 0;
         // No packet of this connection is taken until the queues have room,
         // or its chat lines may go on.
         bool paused = false;
@@ -179,7 +179,7 @@ private:
         // The round in which its "Join" was taken.
         int joinedRound = -1;
         // Chat lines taken in the second `chatSecond`.
-        int32_t chatSecond = 0;
+        int64_t chatSecond = 0;
         int chatLines = 0;
         // A refused move is to be answered with "JoinLast"; when the last
         // answer went.
@@ -188,7 +188,7 @@ private:
         // Its seat was taken from it: it hears what waits for it, then it is
         // closed; what it sends is not taken.
         bool closing = false;
-        int32_t closingSince = 0;
+        int64_t closingSince = 0;
     };
 
     // Relays the connection's framed packets one by one while the queues
@@ -251,7 +251,7 @@ private:
     // Frees what closed connections held (outside any loop over them).
     void Sweep();
     void SetSeat(Conn& c, int seat);
-    int32_t Now() const;
+    int64_t Now() const;
     double NowSeconds() const;
     // The host's duties of Tick, by part.
     void CheckConnections();
@@ -287,15 +287,15 @@ private:
     // the deployment's start, whichever came later), and when a packet of
     // his that changed something was last taken (the host's silence rules
     // count from it).
-    int32_t seatSince_[kSeats] = {};
-    int32_t heard_[kSeats] = {};
+    int64_t seatSince_[kSeats] = {};
+    int64_t heard_[kSeats] = {};
     // Joins that wait for the next round or for their address's pause.
     std::vector<std::pair<ConnId, Packet>> waitingJoins_;
     // Addresses whose player the host handed over for his time in this
     // round: they take no seat until the next. And before when an address
     // whose connection gave up or lost its seat may take one again.
     std::set<std::string> lockedAddresses_;
-    std::map<std::string, int32_t> rejoinAfter_;
+    std::map<std::string, int64_t> rejoinAfter_;
     // Seats whose deployment counts in this round; "AllSwitchEnd" goes out
     // once, when all four are in.
     bool deployedSeen_[kSeats] = {};

@@ -24,7 +24,7 @@ constexpr int kTurnLightFrameTicks = 16;
 constexpr int kFlushPasses = 20;
 constexpr int kFlushPauseMs = 100;
 
-int ElapsedSeconds(GameState& g) { return g.ui->Now().seconds - g.turnClock.seconds; }
+int ElapsedSeconds(GameState& g) { return SecondsBetween(g.turnClock, g.ui->Now()); }
 
 // A LAN side's own move and deploy clock counts from the start of the turn
 // or the deployment, as the host's hand-over does: a chat line or another
@@ -32,7 +32,7 @@ int ElapsedSeconds(GameState& g) { return g.ui->Now().seconds - g.turnClock.seco
 // gives the player no time. Before the deployment nothing has started.
 int OwnClockSeconds(GameState& g) {
     const bool started = g.netConnected != 0 && g.netState >= net::kNetDeploying;
-    return started ? g.ui->Now().seconds - g.turnStarted.seconds : ElapsedSeconds(g);
+    return started ? SecondsBetween(g.turnStarted, g.ui->Now()) : ElapsedSeconds(g);
 }
 
 bool SeatHasLivePiece(const GameState& g, int seat) {

@@ -1,6 +1,7 @@
 // The main window and its commands: each control reaches the model once, and the result shows.
 #include "app/tqsform.h"
 
+#include <ctime>
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -97,6 +98,10 @@ TEST_F(MainWindowTest, GameLivesInTheWorkingFolderAndTheCommandsLieAboveTheBoard
     EXPECT_FALSE(form->light1->isVisibleTo(form.get()));
     std::filesystem::current_path("/");
     EXPECT_EQ(GetCurrentFolder(), "/");
+    // The game's clock is the monotonic one, which no setting of the time of day moves.
+    timespec mono{};
+    clock_gettime(CLOCK_MONOTONIC, &mono);
+    EXPECT_NEAR(static_cast<double>(form->Now().seconds), static_cast<double>(mono.tv_sec), 2.0);
 }
 
 // The hidden mode buttons set the seats the computer plays when clicked, and

@@ -946,6 +946,21 @@ TEST_F(RelayTest, ASeatTakenDuringTheDeploymentDeploysAgain) {
 }
 
 // A sender that waits goes on where it stopped once the queues have room.
+// A host whose clock reads past the 32-bit second keeps every time-out: the seat that does not deploy goes
+// to the computer at its time, not before and not never.
+TEST_F(RelayTest, TimeOutsHoldPastTheThirtyTwoBitSecond) {
+    ui.clock.seconds = int64_t{INT32_MAX} - 3;
+    SeatAll();
+    Send(kOwn, EncodeJoin(Rec(0, "host")));
+    Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+    for (int s : {0, 2, 3}) Send(s == 0 ? kOwn : kRemote[s], Army(s));
+    Later(relay->Times().deploy - 2);
+    EXPECT_EQ(relay->Seat(1).state, 1);
+    Later(relay->Times().disconnect + 4);
+    EXPECT_EQ(relay->Seat(1).state, 0);
+    EXPECT_GT(ui.clock.seconds, int64_t{INT32_MAX});
+}
+
 TEST_F(RelayTest, AWaitingSenderGoesOnInOrder) {
     SeatAll();
     links.takeAtMost = 0;
