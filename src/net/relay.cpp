@@ -11,14 +11,11 @@ namespace {
 
 constexpr int kStepLimit = 500;
 constexpr int kPeaceRequestsPerBattle = 3;
-// Copies one packet may add to one connection's queue ("SwitchEnd" and
-// "AllSwitchEnd").
-constexpr size_t kCopiesPerPacket = 2;
 
 }  // namespace
 
 HostRelay::HostRelay(GameState& host, ServerLinks& links)
-    : g_(host), links_(links), referee_(host), times_(SanitizedLanTimes(host.optionsRecord)) {
+    : g_(host), referee_(host), conns_(links, *this), times_(SanitizedLanTimes(host.optionsRecord)) {
     for (SeatRec& r : seats_) FreeSeatRecord(r);
 }
 
@@ -27,168 +24,70 @@ int64_t HostRelay::Now() const { return g_.ui->Now().seconds; }
 double HostRelay::NowSeconds() const { return StampSeconds(g_.ui->Now()); }
 
 void HostRelay::Connected(ConnId id, const std::string& address, int port) {
-    const bool own = ownPort_ >= 0 && address == ownAddress_ && port == ownPort_;
-    // Too many without a seat: the one that has waited longest goes, so
-    // idle connections cannot lock out a player who joins now. Until the
-    // host's own side is known, nobody is turned away.
-    std::vector<std::pair<int64_t, ConnId>> seatless;
-    for (const auto& [cid, e] : conns_)
-        if (e.open && !e.own && e.seat < 0) seatless.emplace_back(e.seatlessSince, cid);
-    if (!own && ownPort_ >= 0 && static_cast<int>(seatless.size()) >= kMaxSeatless) {
-        const ConnId oldest = std::min_element(seatless.begin(), seatless.end())->second;
-        ++depth_;
-        Drop(oldest, conns_.at(oldest), std::string());
-        TellFreedSeats();
-        --depth_;
-    }
-    Conn& c = conns_[id];
-    c = Conn{};
-    c.address = address;
-    c.port = port;
-    c.own = own;
-    c.seatlessSince = Now();
+    ++depth_;
+    conns_.Open(id, address, port);
+    players_[id] = Player{};
+    --depth_;
 }
 
-void HostRelay::SetOwnEndpoint(const std::string& address, int port) {
-    ownAddress_ = address;
-    ownPort_ = port;
-    // Accepted before its side knew its own end: it is the host's own all
-    // the same, and never one without a seat.
-    for (auto& [id, c] : conns_)
-        if (c.open && IsOwnEndpoint(c)) c.own = true;
-}
+void HostRelay::SetOwnEndpoint(const std::string& address, int port) { conns_.SetOwnEndpoint(address, port); }
 
 void HostRelay::Received(ConnId id, const uint8_t* data, size_t size) {
-    auto it = conns_.find(id);
-    if (it == conns_.end() || !Reachable(it->second)) return;
+    if (!conns_.Reachable(id)) return;
     if (g_.isNetHost == 0 || g_.netConnected == 0) return;
-    Conn& c = it->second;
-    // What a connection whose seat was taken still sends is not taken.
-    if (c.closing) return;
     ++depth_;
-    if (!c.own && IsOwnEndpoint(c)) c.own = true;
-    c.framer.Feed(data, size);
-    TakePackets(id, c);
-    // What waits beyond the sender's bound is more than an honest side
-    // ever sends ahead: the sender goes, nobody else.
-    if (c.open && c.framer.Buffered() > kSenderBacklogBytes)
-        Drop(id, c, Gb("军棋服务器缓冲空间不足,数据丢失!"));
+    conns_.Feed(id, data, size);
     TellFreedSeats();
     // A connection closed or a seat freed on the way may make room for a
     // sender that waits.
-    ResumeSenders();
+    conns_.ResumeSenders();
     --depth_;
     Sweep();
 }
 
-bool HostRelay::ChatMayGoOn(Conn& c, const Packet& p) {
-    if (PacketWord(p) != Word::kChatMessage) return true;
-    const int64_t now = Now();
-    if (c.chatSecond != now) c.chatSecond = now, c.chatLines = 0;
-    if (c.chatLines >= kChatLinesPerSecond) return false;
-    ++c.chatLines;
-    return true;
-}
-
-void HostRelay::TakePackets(ConnId id, Conn& c) {
-    while (c.open && !c.closing) {
-        if (!c.next) c.next = c.framer.Next();
-        if (!c.next) break;
-        if (!RoomFor(id)) {
-            c.paused = true;
-            return;
-        }
-        if (!ChatMayGoOn(c, *c.next)) {
-            // A side that has closed says no more: its lines over the rate
-            // are not kept waiting for, so its seat is free at once.
-            if (c.gone) {
-                c.next.reset();
-                continue;
-            }
-            c.paused = true;
-            return;
-        }
-        c.paused = false;
-        const Packet p = std::move(*c.next);
-        c.next.reset();
-        handling_ = id;
-        Handle(id, c, p);
-        handling_ = -1;
-        // A seat freed on the way is told after the packet it came with.
-        TellFreedSeats();
-        // Sent on before the next is taken, so the queues drain between
-        // packets.
-        Flush();
-    }
-    c.paused = false;
-    if (c.open && c.framer.Broken())
-        Drop(id, c, Gb("未知封包，连接已断开：") + c.framer.Fault());
-    else if (c.open && c.gone)
-        Drop(id, c, std::string());  // everything it sent before it closed has been taken
+void HostRelay::Take(ConnId id, const Packet& p) {
+    Handle(id, players_[id], p);
+    // A seat freed on the way is told after the packet it came with.
     TellFreedSeats();
 }
 
-bool HostRelay::RoomFor(ConnId sender) const {
-    for (const auto& [id, r] : conns_) {
-        if (!Counts(r)) continue;
-        if (r.out.size() + kCopiesPerPacket > kOutboxLimit) return false;
-        auto n = r.bySender.find(sender);
-        if (n != r.bySender.end() && n->second + kCopiesPerPacket > kSenderShare) return false;
-    }
-    return true;
+void HostRelay::Lost(ConnId id, bool, const std::string& gbStatus) {
+    auto it = players_.find(id);
+    if (it == players_.end()) return;
+    // Closed by the host or not, the seat is free for anybody (its player
+    // after his address's pause).
+    FreeSeatOf(id, it->second);
+    if (!gbStatus.empty()) g_.ui->SetStatusText(3, gbStatus);
 }
 
-void HostRelay::ResumeSenders() {
-    for (auto& [id, c] : conns_) {
-        if (!c.open || !c.paused || !RoomFor(id)) continue;
-        TakePackets(id, c);
-        if (Accepting(id)) links_.Resume(id);
-    }
-}
-
-bool HostRelay::Accepting(ConnId id) const {
-    auto it = conns_.find(id);
-    return it != conns_.end() && Reachable(it->second) && !it->second.paused && !it->second.closing;
-}
+bool HostRelay::Accepting(ConnId id) const { return conns_.Accepting(id); }
 
 void HostRelay::Writable(ConnId id) {
-    auto it = conns_.find(id);
-    if (it == conns_.end() || !Reachable(it->second)) return;
+    if (!conns_.Reachable(id)) return;
     ++depth_;
-    SendWaiting(id, it->second);
-    ResumeSenders();
+    conns_.Writable(id);
+    conns_.ResumeSenders();
     --depth_;
     Sweep();
 }
 
 void HostRelay::Closed(ConnId id) {
-    auto it = conns_.find(id);
-    if (it == conns_.end() || !Reachable(it->second)) return;
+    if (!conns_.Reachable(id)) return;
     ++depth_;
-    // Nothing more goes to it; what it sent before is taken as if it were
-    // still there (a sender waiting for room waits as before), then it goes.
-    Conn& c = it->second;
-    c.gone = true;
-    c.out = {};
-    c.sentOfFront = 0;
-    c.bySender.clear();
-    TakePackets(id, c);
-    ResumeSenders();
+    conns_.HungUp(id);
+    conns_.ResumeSenders();
     --depth_;
     Sweep();
 }
 
-bool HostRelay::Pending() const {
-    return std::any_of(conns_.begin(), conns_.end(),
-                       [this](const auto& e) { return Counts(e.second) && !e.second.out.empty(); });
-}
+bool HostRelay::Pending() const { return conns_.Pending(); }
 
 void HostRelay::Tick() {
     ++depth_;
-    CheckConnections();
+    conns_.Check(times_.disconnect);
     // A move that waited for room is taken before the seat's silence is
     // judged.
-    ResumeSenders();
+    conns_.ResumeSenders();
     CheckTimeouts();
     TellFreedSeats();
     // Joins that waited for the next round or their address's pause, and
@@ -196,28 +95,10 @@ void HostRelay::Tick() {
     if (!waitingJoins_.empty() && !(referee_.BattleBegun() && !referee_.Running())) AdmitWaitingJoins();
     std::erase_if(rejoinAfter_, [now = Now()](const auto& a) { return a.second <= now; });
     SendOwedAnswers();
-    ResumeSenders();
+    conns_.ResumeSenders();
     Flush();
     --depth_;
     Sweep();
-}
-
-void HostRelay::CheckConnections() {
-    const int64_t now = Now();
-    for (auto& [id, c] : conns_) {
-        if (!c.open || c.own) continue;
-        // One whose seat was taken has had the time to hear why.
-        if (c.closing) {
-            if (now - c.closingSince > kRejoinPauseSeconds) Drop(id, c, std::string());
-            continue;
-        }
-        // Until the host's own side is known, no connection is taken for
-        // one without a seat.
-        if (c.seat >= 0 && !c.out.empty() && now - c.out.front().at > times_.disconnect)
-            Drop(id, c, std::string());
-        else if (c.seat < 0 && ownPort_ >= 0 && now - c.seatlessSince > kSeatlessSeconds)
-            Drop(id, c, std::string());
-    }
 }
 
 void HostRelay::CheckTimeouts() {
@@ -255,8 +136,8 @@ void HostRelay::TimeOutTurn(int s) {
     TakeStep(s, EncodeMoveQz(b));
 }
 
-void HostRelay::OweAnswer(ConnId id, Conn& c) {
-    if (!referee_.Running() || !Counts(c)) return;
+void HostRelay::OweAnswer(ConnId id, Player& c) {
+    if (!referee_.Running() || !conns_.Counts(id)) return;
     c.answerOwed = true;
     if (NowSeconds() - c.answeredAt < kResyncPauseSeconds) return;  // the next tick that may
     c.answerOwed = false;
@@ -265,9 +146,9 @@ void HostRelay::OweAnswer(ConnId id, Conn& c) {
 }
 
 void HostRelay::SendOwedAnswers() {
-    for (auto& [id, c] : conns_) {
+    for (auto& [id, c] : players_) {
         if (!c.answerOwed) continue;
-        if (!referee_.Running() || !Counts(c)) {
+        if (!referee_.Running() || !conns_.Counts(id)) {
             c.answerOwed = false;
             continue;
         }
@@ -278,30 +159,24 @@ void HostRelay::SendOwedAnswers() {
     }
 }
 
-void HostRelay::Flush() {
-    for (auto& [id, c] : conns_)
-        if (Reachable(c)) SendWaiting(id, c);
-}
+void HostRelay::Flush() { conns_.Flush(); }
 
 void HostRelay::Sweep() {
     if (depth_ > 0) return;
-    for (auto it = conns_.begin(); it != conns_.end();)
-        it = it->second.open ? std::next(it) : conns_.erase(it);
-    std::erase_if(waitingJoins_, [this](const auto& j) { return !conns_.count(j.first); });
+    conns_.Sweep();
+    std::erase_if(players_, [this](const auto& e) { return !conns_.Exists(e.first); });
+    std::erase_if(waitingJoins_, [this](const auto& j) { return !conns_.Exists(j.first); });
 }
 
-void HostRelay::SetSeat(Conn& c, int seat) {
-    if (c.seat >= 0 && seat < 0) c.seatlessSince = Now();
+void HostRelay::SetSeat(ConnId id, Player& c, int seat) {
     c.seat = seat;
+    conns_.SetSeated(id, seat >= 0);
 }
 
-bool HostRelay::HasConnections() const {
-    return std::any_of(conns_.begin(), conns_.end(), [](const auto& e) { return e.second.open; });
-}
+bool HostRelay::HasConnections() const { return conns_.AnyOpen(); }
 
 void HostRelay::StopListening() {
-    links_.Stop();
-    for (auto& [id, c] : conns_) c.open = false;
+    conns_.Stop();
     waitingJoins_.clear();
     Sweep();
 }
@@ -309,46 +184,30 @@ void HostRelay::StopListening() {
 void HostRelay::AdmitWaitingJoins() {
     std::vector<std::pair<ConnId, Packet>> joins;
     joins.swap(waitingJoins_);
-    const ConnId handling = handling_;
     for (auto& [id, p] : joins) {
-        auto it = conns_.find(id);
-        if (it == conns_.end() || !Reachable(it->second)) continue;
-        if (!RoomFor(id)) {
+        if (!conns_.Reachable(id)) continue;
+        if (!conns_.RoomFor(id)) {
             waitingJoins_.emplace_back(id, std::move(p));  // its turn comes when the queues have room
             continue;
         }
-        handling_ = id;
-        HandleJoin(id, it->second, p);
+        const ConnId before = conns_.SetSender(id);
+        HandleJoin(id, players_[id], p);
+        conns_.SetSender(before);
         TellFreedSeats();
     }
-    handling_ = handling;
 }
 
 int HostRelay::SeatOfConnection(ConnId id) const {
-    auto it = conns_.find(id);
-    return it == conns_.end() ? -1 : it->second.seat;
-}
-
-void HostRelay::QueueTo(ConnId id, const Packet& p) {
-    auto it = conns_.find(id);
-    if (it == conns_.end() || !Reachable(it->second)) return;
-    Conn& c = it->second;
-    // A full queue: the connection takes nothing, and is closed.
-    if (c.out.size() >= kOutboxLimit) {
-        Drop(id, c, Gb("军棋服务器缓冲空间不足,数据丢失!"));
-        return;
-    }
-    c.out.push_back(Queued{p, handling_, Now()});
-    ++c.bySender[handling_];
+    auto it = players_.find(id);
+    return it == players_.end() ? -1 : it->second.seat;
 }
 
 void HostRelay::QueueToSeat(int seat, const Packet& p) {
-    auto it = conns_.find(seatConn_[seat]);
-    if (it == conns_.end() || !Reachable(it->second)) {
+    if (!conns_.Reachable(seatConn_[seat])) {
         g_.ui->SetStatusText(3, Gb("找不到主机或端口，封包扔掉了！"));
         return;
     }
-    QueueTo(it->first, p);
+    QueueTo(seatConn_[seat], p);
 }
 
 void HostRelay::QueueToOccupied(const Packet& p) {
@@ -356,53 +215,23 @@ void HostRelay::QueueToOccupied(const Packet& p) {
         if (Occupied(s)) QueueToSeat(s, p);
 }
 
-void HostRelay::SendWaiting(ConnId id, Conn& c) {
-    while (!c.out.empty()) {
-        const Packet& front = c.out.front().packet;
-        const size_t n = links_.Write(id, front.data() + c.sentOfFront, front.size() - c.sentOfFront);
-        c.sentOfFront += std::min(n, front.size() - c.sentOfFront);
-        if (c.sentOfFront < front.size()) return;  // the rest when it is writable again
-        auto from = c.bySender.find(c.out.front().from);
-        if (from != c.bySender.end() && --from->second == 0) c.bySender.erase(from);
-        c.out.pop_front();
-        c.sentOfFront = 0;
-    }
-    if (c.closing) Drop(id, c, std::string());  // it has heard why
-}
-
-void HostRelay::Drop(ConnId id, Conn& c, const std::string& gbStatus) {
-    if (!c.open) return;
-    FreeSeatOf(id, c);
-    // Marked first, so a link layer that reports the close at once finds
-    // it gone already.
-    c.open = false;
-    links_.Close(id);
-    // Nothing it held is kept; the entry itself goes at the next Sweep.
-    c.paused = false;
-    c.next.reset();
-    c.out = {};
-    c.bySender.clear();
-    c.framer = PacketFramer{};
-    if (!gbStatus.empty()) g_.ui->SetStatusText(3, gbStatus);
-}
-
 void HostRelay::FreeSeat(int s) {
     FreeSeatRecord(seats_[s]);
-    auto it = conns_.find(seatConn_[s]);
-    if (it != conns_.end() && !it->second.own && it->second.seat == s) {
-        SetSeat(it->second, -1);
+    auto it = players_.find(seatConn_[s]);
+    if (it != players_.end() && !Own(it->first) && it->second.seat == s) {
+        SetSeat(it->first, it->second, -1);
         // Nobody comes and goes on one address without pause, however many
         // connections he opens.
-        rejoinAfter_[it->second.address] = Now() + kRejoinPauseSeconds;
+        rejoinAfter_[conns_.Address(it->first)] = Now() + kRejoinPauseSeconds;
     }
     seatConn_[s] = -1;
 }
 
-void HostRelay::FreeSeatOf(ConnId id, Conn& c) {
-    if (c.own || c.seat < 0) return;
+void HostRelay::FreeSeatOf(ConnId id, Player& c) {
+    if (Own(id) || c.seat < 0) return;
     const int s = c.seat;
     if (seatConn_[s] != id) {
-        SetSeat(c, -1);
+        SetSeat(id, c, -1);
         return;
     }
     FreeSeat(s);
@@ -433,26 +262,14 @@ void HostRelay::HandOverSeat(int s) {
     const ConnId holder = seatConn_[s];
     FreeSeat(s);
     QueueToOccupied(cancel);
-    auto it = conns_.find(holder);
-    if (it == conns_.end() || it->second.own) return;
+    if (Own(holder) || !conns_.Exists(holder)) return;
     // What stops a player who sits out his time is bound to him: his
     // address, not the seat, which anybody else may take at once.
-    lockedAddresses_.insert(it->second.address);
-    CloseAfter(it->first, it->second, cancel);
+    lockedAddresses_.insert(conns_.Address(holder));
+    conns_.CloseAfter(holder, cancel);
 }
 
-void HostRelay::CloseAfter(ConnId id, Conn& c, const Packet& farewell) {
-    if (!Reachable(c)) return;
-    c.closing = true;
-    c.closingSince = Now();
-    c.paused = false;
-    c.next.reset();
-    c.framer = PacketFramer{};
-    QueueTo(id, farewell);
-    SendWaiting(id, c);
-}
-
-std::optional<int32_t> HostRelay::AllowedSeat(const Conn& c, const Packet& p, Word w) const {
+std::optional<int32_t> HostRelay::AllowedSeat(ConnId id, const Player& c, const Packet& p, Word w) const {
     std::optional<int32_t> seat;
     switch (w) {
         case Word::kSwitchEnd:
@@ -469,12 +286,12 @@ std::optional<int32_t> HostRelay::AllowedSeat(const Conn& c, const Packet& p, Wo
     if (!seat) return seat;
     // The host's own side: its own seat, and the seats the computer holds
     // now (what it sent for a seat a person has taken since is not its word).
-    if (c.own) return *seat == 0 || seats_[*seat].state == 0 ? seat : std::nullopt;
+    if (Own(id)) return *seat == 0 || seats_[*seat].state == 0 ? seat : std::nullopt;
     if (c.seat < 0 || *seat != c.seat) return std::nullopt;
     return seat;
 }
 
-void HostRelay::Handle(ConnId id, Conn& c, const Packet& p) {
+void HostRelay::Handle(ConnId id, Player& c, const Packet& p) {
     const Word w = *PacketWord(p);
     if (w == Word::kJoin) {
         HandleJoin(id, c, p);
@@ -488,7 +305,7 @@ void HostRelay::Handle(ConnId id, Conn& c, const Packet& p) {
         g_.ui->SetStatusText(3, Gb("未知封包，请记录发生情况，便于工程师处理!"));
         return;
     }
-    const std::optional<int32_t> seat = AllowedSeat(c, p, w);
+    const std::optional<int32_t> seat = AllowedSeat(id, c, p, w);
     if (!seat) {
         // A move for a seat the connection does not hold: the side is told
         // where the battle stands.
@@ -510,9 +327,9 @@ void HostRelay::Handle(ConnId id, Conn& c, const Packet& p) {
         case Word::kJoinOk:
             // Only the host's own player starts a battle, from the waiting
             // room its own side has joined.
-            if (c.own && c.joinedRound == round_ && !referee_.Deploying() && !referee_.BattleBegun()) StartRound(p);
+            if (Own(id) && c.joinedRound == round_ && !referee_.Deploying() && !referee_.BattleBegun()) StartRound(p);
             break;
-        case Word::kJoinCancel: HandleJoinCancel(c, s, p); break;
+        case Word::kJoinCancel: HandleJoinCancel(id, s, p); break;
         case Word::kSwitchEnd:
             // Only while the seats deploy: one sent in the waiting room or
             // once the battle runs counts for nothing.
@@ -543,8 +360,8 @@ void HostRelay::StartRound(const Packet& joinOk) {
     referee_.DeploymentBegins();
 }
 
-void HostRelay::HandleJoinCancel(Conn& c, int s, const Packet& p) {
-    if (c.own) {
+void HostRelay::HandleJoinCancel(ConnId id, int s, const Packet& p) {
+    if (Own(id)) {
         // The host's player gives up its seat: the computer plays it.
         if (s == 0) HandOverSeat(0);
         return;
@@ -555,7 +372,7 @@ void HostRelay::HandleJoinCancel(Conn& c, int s, const Packet& p) {
     QueueToOccupied(p);
 }
 
-void HostRelay::HandleMove(ConnId id, Conn& c, int s, const Packet& p) {
+void HostRelay::HandleMove(ConnId id, Player& c, int s, const Packet& p) {
     // The side gave up its turn when it sent the move: when it is refused,
     // the side is told where the battle stands, and has its turn back if it
     // is to move.
@@ -584,17 +401,17 @@ bool HostRelay::TakeStep(int s, const Packet& p) {
     referee_.Apply(b);
     Heard(s);
     // The step gives every side its turn back: no answer is owed any more.
-    for (auto& [cid, e] : conns_) e.answerOwed = false;
+    for (auto& [cid, e] : players_) e.answerOwed = false;
     return true;
 }
 
-void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
+void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
     std::optional<SeatRec> rec = DecodeJoin(p);
     if (!rec) return;
     // The record names the connection it came on.
-    PutBoundedText(rec->address, sizeof rec->address, c.address);
-    rec->port = c.port;
-    if (c.own) {
+    PutBoundedText(rec->address, sizeof rec->address, conns_.Address(id));
+    rec->port = conns_.Port(id);
+    if (Own(id)) {
         HandleOwnJoin(id, c, *rec);
         return;
     }
@@ -613,18 +430,19 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
     // A remote side takes a free seat (or its own again, for the next
     // round), never seat 0, one seat at a time, and none for the rest of
     // the round once the host has handed over its player for his time.
-    if (s == 0 || (c.seat >= 0 && c.seat != s) || (!holder && Occupied(s)) || lockedAddresses_.count(c.address)) {
+    const std::string& address = conns_.Address(id);
+    if (s == 0 || (c.seat >= 0 && c.seat != s) || (!holder && Occupied(s)) || lockedAddresses_.count(address)) {
         // An honest side leaves on the first refusal; one that keeps asking
         // is closed.
         if (++c.refusals > kMaxRefusals)
-            Drop(id, c, std::string());
+            conns_.Drop(id, std::string());
         else
             QueueTo(id, EncodeBare(Word::kJoinRefuse));
         return;
     }
     // Its address gave up or lost a seat a moment ago: the join is answered
     // once the pause is over.
-    auto pause = rejoinAfter_.find(c.address);
+    auto pause = rejoinAfter_.find(address);
     if (!holder && pause != rejoinAfter_.end() && Now() < pause->second) {
         Wait(id, p);
         return;
@@ -634,7 +452,7 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
     rec->state = 1;
     rec->deployed = 0;
     seatConn_[s] = id;
-    SetSeat(c, s);
+    SetSeat(id, c, s);
     c.joinedRound = round_;
     seats_[s] = *rec;
     seatSince_[s] = heard_[s] = Now();
@@ -658,7 +476,7 @@ void HostRelay::Wait(ConnId id, const Packet& join) {
 
 void HostRelay::Heard(int s) { heard_[s] = Now(); }
 
-void HostRelay::HandleOwnJoin(ConnId id, Conn& c, SeatRec rec) {
+void HostRelay::HandleOwnJoin(ConnId id, Player& c, SeatRec rec) {
     // The host's side sits at seat 0 and joins at the start of each round:
     // the copy starts afresh, at step 0, and the seats held stay held.
     if (rec.seat != 0) return;
@@ -680,7 +498,7 @@ void HostRelay::HandleOwnJoin(ConnId id, Conn& c, SeatRec rec) {
     seats_[0] = rec;
     seatConn_[0] = id;
     seatSince_[0] = heard_[0] = Now();
-    SetSeat(c, 0);
+    SetSeat(id, c, 0);
     c.joinedRound = round_;
     const Packet relayed = EncodeJoin(rec);
     for (int i = 1; i < kSeats; ++i)
