@@ -118,10 +118,14 @@ struct Table {
             idleTicks = idle ? idleTicks + 1 : 0;
         }
     }
-    bool StartBattle() {
+    // The host's player starts the round: every side deploys.
+    void OpenDeployment() {
         host().netState = kNetWaiting;
         HostStartsBattle(host());
         Settle();
+    }
+    bool StartBattle() {
+        OpenDeployment();
         for (int s = 1; s < kSeats; ++s)
             if (!sides[s] && relay().Seat(s).state == 1) Raw(s, Army(s));
         for (auto& s : sides)
@@ -486,9 +490,7 @@ TEST(HostileSides, ASeatsTimeOutsCountForTheWholeBattle) {
 
 TEST(HostileSides, PeaceWordsOutsideTheBattleAreNotRelayed) {
     Table t;
-    t.host().netState = kNetWaiting;
-    HostStartsBattle(t.host());
-    t.Settle();
+    t.OpenDeployment();
     ASSERT_TRUE(t.relay().Referee().battleRunning == 0);
     t.Raw(2, EncodeSeatWord(Word::kPeaceRequest, 2));
     for (int s : {2, 3}) t.Raw(s, EncodeSeatWord(Word::kPeaceOk, s));
@@ -557,9 +559,7 @@ TEST(HostileSides, AJoinSeesEverythingRelayedBeforeIt) {
         SCOPED_TRACE("in the deployment");
         Table t;
         t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3));
-        t.host().netState = kNetWaiting;
-        HostStartsBattle(t.host());
-        t.Settle();
+        t.OpenDeployment();
         t.relay().Connected(kLate, "10.0.0.7", 700);
         t.literal.emplace(kLate, LiteralSide(3));
         t.Raw(2, Army(2));
@@ -791,9 +791,7 @@ TEST(HostileSides, AJoinAsTheComputerDeploysASeat) {
     for (const bool timedOut : {false, true}) {
         SCOPED_TRACE(timedOut ? "after the deploy time-out" : "the computer's formation on its way");
         Table t;
-        t.host().netState = kNetWaiting;
-        HostStartsBattle(t.host());
-        t.Settle();
+        t.OpenDeployment();
         t.Raw(2, Army(2));
         for (auto& s : t.sides)
             if (s) FinishOwnDeployment(*s->g);
@@ -902,9 +900,7 @@ TEST(HostileSides, AFirstMoveRightBehindTheBattleStart) {
     for (const bool hostGone : {false, true}) {
         SCOPED_TRACE(hostGone ? "the host closes right after" : "the connection stays");
         Table t;
-        t.host().netState = kNetWaiting;
-        HostStartsBattle(t.host());
-        t.Settle();
+        t.OpenDeployment();
         t.Raw(3, Army(3));
         for (int s : {0, 1}) ASSERT_TRUE(FinishOwnDeployment(*t.sides[s]->g));
         t.Settle();
