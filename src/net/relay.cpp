@@ -512,7 +512,6 @@ void HostRelay::HandleSwitchEnd(const Packet& p) {
     const SwitchEndBody b = *DecodeSwitchEnd(p);
     // A seat deploys once (again only when a new side takes it).
     if (deployedSeen_[b.seat]) return;
-    Heard(b.seat);
     seats_[b.seat].deployed = 2;
     deployedSeen_[b.seat] = true;
     QueueToOccupied(p);
