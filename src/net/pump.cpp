@@ -92,9 +92,10 @@ void HandleNetBattle(GameState& g) {
     }
     // Packets received before the connection closed are still applied.
     if (!lan.ClientActive() && !lan.ServerActive() && lan.InboxSize() == 0) return;
-    // The received packets up to the first that changes the battle; the
-    // battle starts before any packet that follows "AllSwitchEnd".
-    if (g.netState != kNetAllDeployed) ProcessClientMessage(g);
+    ProcessClientMessage(g);
+    // The battle starts before any packet that follows "AllSwitchEnd" is
+    // applied, also when the connection has closed right after it.
+    if (g.netState == kNetAllDeployed) StartBattle(g);
     // Nothing below can be done without the connection to the host.
     if (!lan.ClientActive()) return;
     // The computer's seats wait until every seat has taken what was sent,
@@ -132,7 +133,6 @@ void HandleNetBattle(GameState& g) {
             SendNetMessage(g, "SwitchEnd", g.myNetSeat);
             g.netState = kNetOwnDeploySent;
             break;
-        case kNetAllDeployed: StartBattle(g); break;
         default: break;
     }
 }

@@ -17,7 +17,6 @@ constexpr int kPeaceRequestsPerBattle = 3;
 HostRelay::HostRelay(GameState& host, ServerLinks& links)
     : g_(host), referee_(host), conns_(links, *this), times_(SanitizedLanTimes(host.optionsRecord)) {
     for (SeatRec& r : seats_) FreeSeatRecord(r);
-    lastHeard_ = Now();
 }
 
 int64_t HostRelay::Now() const { return g_.ui->Now().seconds; }
@@ -53,14 +52,12 @@ void HostRelay::Take(ConnId id, const Packet& p) {
     TellFreedSeats();
 }
 
-void HostRelay::Lost(ConnId id, bool byHost, const std::string& gbStatus) {
+void HostRelay::Lost(ConnId id, bool, const std::string& gbStatus) {
     auto it = players_.find(id);
     if (it == players_.end()) return;
-    Player& c = it->second;
-    // The host closes it (it did not close itself): its seat takes nobody
-    // for the rest of the round.
-    if (byHost && !Own(id) && c.seat > 0 && seatConn_[c.seat] == id) takenByHost_[c.seat] = true;
-    FreeSeatOf(id, c);
+    // Closed by the host or not, the seat is free for anybody (its player
+    // after his address's pause).
+    FreeSeatOf(id, it->second);
     if (!gbStatus.empty()) g_.ui->SetStatusText(3, gbStatus);
 }
 
@@ -94,8 +91,10 @@ void HostRelay::Tick() {
     conns_.ResumeSenders();
     CheckTimeouts();
     TellFreedSeats();
-    // Joins that waited for the next round and then for room in the queues.
+    // Joins that waited for the next round or their address's pause, and
+    // then for room in the queues.
     if (!waitingJoins_.empty() && !(referee_.BattleBegun() && !referee_.Running())) AdmitWaitingJoins();
+    std::erase_if(rejoinAfter_, [now = Now()](const auto& a) { return a.second <= now; });
     SendOwedAnswers();
     conns_.ResumeSenders();
     Flush();
@@ -105,22 +104,37 @@ void HostRelay::Tick() {
 
 void HostRelay::CheckTimeouts() {
     const int64_t now = Now();
-    const int64_t silent = now - lastHeard_;
     if (referee_.Deploying()) {
-        // Players who have not deployed in time give their seats to the
-        // computer; the host's own player has no deploy time-out.
-        const int64_t phase = now - deploymentBegan_;
-        if (silent < times_.deploy && phase < times_.deploy + times_.disconnect) return;
-        for (int s = 1; s < kSeats; ++s)
-            if (seats_[s].state == 1 && !deployedSeen_[s]) HandOverSeat(s);
+        // A player who has not deployed in the deploy time since he had his
+        // time, or after his last word, gives his seat to the computer; his
+        // word puts it off by the disconnect time at most. The host's own
+        // player has no deploy time-out.
+        for (int s = 1; s < kSeats; ++s) {
+            if (seats_[s].state != 1 || deployedSeen_[s]) continue;
+            if (now - heard_[s] >= times_.deploy || now - seatSince_[s] >= times_.deploy + times_.disconnect)
+                HandOverSeat(s);
+        }
     } else if (referee_.Running()) {
-        // A player silent for longer than the disconnect time on his turn.
+        // A player's turn: he is handed over when silent for longer than the
+        // disconnect time in it, and his turn ends as his time-out once his
+        // move time and the grace have run out (from his join, if he joined
+        // in it).
         const GameState& copy = referee_.Game();
         const int s = copy.curSeat;
         if (!IsValidSeat(s) || seats_[s].state != 1) return;
-        const int64_t turn = now - copy.turnStarted.seconds;
-        if (silent > times_.disconnect || turn > times_.move + times_.disconnect) HandOverSeat(s);
+        const int64_t turn = now - std::max(copy.turnStarted.seconds, seatSince_[s]);
+        if (now - std::max(copy.turnStarted.seconds, heard_[s]) > times_.disconnect)
+            HandOverSeat(s);
+        else if (turn >= times_.move + kTurnGraceSeconds)
+            TimeOutTurn(s);
     }
+}
+
+void HostRelay::TimeOutTurn(int s) {
+    // The packet the seat's own side sends, counting the seat's time-outs.
+    MoveQzBody b{MoveCand{}, s};
+    MakeTimeoutMove(b.move, referee_.Timeouts(s) + 1);
+    TakeStep(s, EncodeMoveQz(b));
 }
 
 void HostRelay::OweAnswer(ConnId id, Player& c) {
@@ -205,7 +219,12 @@ void HostRelay::QueueToOccupied(const Packet& p) {
 void HostRelay::FreeSeat(int s) {
     FreeSeatRecord(seats_[s]);
     auto it = players_.find(seatConn_[s]);
-    if (it != players_.end() && !Own(it->first) && it->second.seat == s) SetSeat(it->first, it->second, -1);
+    if (it != players_.end() && !Own(it->first) && it->second.seat == s) {
+        SetSeat(it->first, it->second, -1);
+        // Nobody comes and goes on one address without pause, however many
+        // connections he opens.
+        rejoinAfter_[conns_.Address(it->first)] = Now() + kRejoinPauseSeconds;
+    }
     seatConn_[s] = -1;
 }
 
@@ -231,21 +250,24 @@ void HostRelay::TellFreedSeats() {
 }
 
 void HostRelay::HandOverSeat(int s) {
+    const Packet cancel = EncodeSeatWord(Word::kJoinCancel, s);
     if (s == 0) {
         // The host's seat stays the host side's: its computer plays it.
         if (seats_[0].state != 1) return;
         PutBoundedText(seats_[0].name, sizeof seats_[0].name, Gb("计算机"));
         seats_[0].state = 2;
-        QueueToOccupied(EncodeSeatWord(Word::kJoinCancel, 0));
+        QueueToOccupied(cancel);
         return;
     }
     if (seats_[s].state == 0) return;
     const ConnId holder = seatConn_[s];
-    const Packet cancel = EncodeSeatWord(Word::kJoinCancel, s);
     FreeSeat(s);
-    takenByHost_[s] = true;
     QueueToOccupied(cancel);
-    if (!Own(holder)) conns_.CloseAfter(holder, cancel);
+    if (Own(holder) || !conns_.Exists(holder)) return;
+    // What stops a player who sits out his time is bound to him: his
+    // address, not the seat, which anybody else may take at once.
+    lockedAddresses_.insert(conns_.Address(holder));
+    conns_.CloseAfter(holder, cancel);
 }
 
 std::optional<int32_t> HostRelay::AllowedSeat(ConnId id, const Player& c, const Packet& p) const {
@@ -259,7 +281,6 @@ std::optional<int32_t> HostRelay::AllowedSeat(ConnId id, const Player& c, const 
 }
 
 void HostRelay::Handle(ConnId id, Player& c, const Packet& p) {
-    lastHeard_ = Now();
     const Word w = *PacketWord(p);
     if (w == Word::kJoin) {
         HandleJoin(id, c, p);
@@ -297,7 +318,7 @@ void HostRelay::Handle(ConnId id, Player& c, const Packet& p) {
             // room its own side has joined.
             if (Own(id) && c.joinedRound == round_ && !referee_.Deploying() && !referee_.BattleBegun()) StartRound(p);
             break;
-        case Word::kJoinCancel: HandleJoinCancel(id, c, s, p); break;
+        case Word::kJoinCancel: HandleJoinCancel(id, s, p); break;
         case Word::kSwitchEnd:
             // Only while the seats deploy: one sent in the waiting room or
             // once the battle runs counts for nothing.
@@ -306,14 +327,19 @@ void HostRelay::Handle(ConnId id, Player& c, const Packet& p) {
         case Word::kMoveQz: HandleMove(id, c, s, p); break;
         case Word::kPeaceRequest: HandlePeaceRequest(s, p); break;
         case Word::kPeaceOk:
-        case Word::kPeaceAbort: HandlePeaceAnswer(p, w); break;
-        case Word::kChatMessage: QueueToOccupied(p); break;
+        case Word::kPeaceAbort: HandlePeaceAnswer(s, w); break;
+        case Word::kChatMessage:
+            QueueToOccupied(p);
+            Heard(s);
+            break;
         default: break;
     }
 }
 
 void HostRelay::StartRound(const Packet& joinOk) {
-    deploymentBegan_ = Now();
+    // Every seat held now has its deploy time from here.
+    std::fill(std::begin(seatSince_), std::end(seatSince_), Now());
+    std::fill(std::begin(heard_), std::end(heard_), Now());
     std::fill(std::begin(deployedSeen_), std::end(deployedSeen_), false);
     allDeployedSent_ = false;
     ClearPeace();
@@ -323,23 +349,26 @@ void HostRelay::StartRound(const Packet& joinOk) {
     referee_.DeploymentBegins();
 }
 
-void HostRelay::HandleJoinCancel(ConnId id, Player& c, int s, const Packet& p) {
+void HostRelay::HandleJoinCancel(ConnId id, int s, const Packet& p) {
     if (Own(id)) {
         // The host's player gives up its seat: the computer plays it.
-        if (s != 0 || seats_[0].state != 1) return;
-        PutBoundedText(seats_[0].name, sizeof seats_[0].name, Gb("计算机"));
-        seats_[0].state = 2;
-        QueueToOccupied(p);
+        if (s == 0) HandOverSeat(0);
         return;
     }
-    // Its connection holds it no longer, and takes none for a while: a side
-    // cannot leave and join again without pause.
+    // Its connection holds it no longer (and its address takes none for a
+    // while).
     FreeSeat(s);
-    c.noSeatBefore = Now() + kRejoinPauseSeconds;
     QueueToOccupied(p);
 }
 
 void HostRelay::HandleMove(ConnId id, Player& c, int s, const Packet& p) {
+    // The side gave up its turn when it sent the move: when it is refused,
+    // the side is told where the battle stands, and has its turn back if it
+    // is to move.
+    if (!TakeStep(s, p)) OweAnswer(id, c);
+}
+
+bool HostRelay::TakeStep(int s, const Packet& p) {
     const MoveQzBody b = *DecodeMoveQz(p);
     using Verdict = HostReferee::Verdict;
     const Verdict v = referee_.Judge(b);
@@ -347,26 +376,22 @@ void HostRelay::HandleMove(ConnId id, Player& c, int s, const Packet& p) {
         // The seat to move finds the step limit reached: the battle ends drawn.
         QueueToOccupied(EncodeBare(Word::kMaxStepLimited));
         referee_.EndsDrawn();
-        return;
+        return true;
     }
+    if (v != Verdict::kRelay) g_.ui->SetStatusText(3, HostReferee::VerdictText(v, s));
     if (v == Verdict::kHandOver) {
         // Its fourth time-out: the seat goes to the computer, as its own
         // side would give it up, and its connection is closed.
-        g_.ui->SetStatusText(3, HostReferee::VerdictText(v, s));
         HandOverSeat(s);
-        return;
+        return true;
     }
-    if (v != Verdict::kRelay) {
-        g_.ui->SetStatusText(3, HostReferee::VerdictText(v, s));
-        // The side gave up its turn when it sent the move: it is told where
-        // the battle stands, and has its turn back if it is to move.
-        OweAnswer(id, c);
-        return;
-    }
+    if (v != Verdict::kRelay) return false;
     QueueToOccupied(p);
     referee_.Apply(b);
+    Heard(s);
     // The step gives every side its turn back: no answer is owed any more.
     for (auto& [cid, e] : players_) e.answerOwed = false;
+    return true;
 }
 
 void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
@@ -385,22 +410,17 @@ void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
     // for ever): the join, a seat's own for the next round or a new one,
     // waits until the host's side opens the next round.
     if (referee_.BattleBegun() && !referee_.Running()) {
-        // One waits per connection: the latest.
-        auto w = std::find_if(waitingJoins_.begin(), waitingJoins_.end(), [id](const auto& j) { return j.first == id; });
-        if (w != waitingJoins_.end())
-            w->second = p;
-        else
-            waitingJoins_.emplace_back(id, p);
+        Wait(id, p);
         return;
     }
     const bool holder = seatConn_[s] == id;
     // Taken already in this round: nothing new to tell anybody.
     if (holder && c.joinedRound == round_) return;
     // A remote side takes a free seat (or its own again, for the next
-    // round), never seat 0, one seat at a time, none for a while after it
-    // gave one up, and none the host took from its player in this round.
-    if (s == 0 || (c.seat >= 0 && c.seat != s) || (!holder && Occupied(s)) || Now() < c.noSeatBefore ||
-        takenByHost_[s]) {
+    // round), never seat 0, one seat at a time, and none for the rest of
+    // the round once the host has handed over its player for his time.
+    const std::string& address = conns_.Address(id);
+    if (s == 0 || (c.seat >= 0 && c.seat != s) || (!holder && Occupied(s)) || lockedAddresses_.count(address)) {
         // An honest side leaves on the first refusal; one that keeps asking
         // is closed.
         if (++c.refusals > kMaxRefusals)
@@ -409,13 +429,22 @@ void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
             QueueTo(id, EncodeBare(Word::kJoinRefuse));
         return;
     }
-    // A person's seat, not deployed yet, whatever the record says.
+    // Its address gave up or lost a seat a moment ago: the join is answered
+    // once the pause is over.
+    auto pause = rejoinAfter_.find(address);
+    if (!holder && pause != rejoinAfter_.end() && Now() < pause->second) {
+        Wait(id, p);
+        return;
+    }
+    // A person's seat, not deployed yet, whatever the record says; its
+    // player's time counts from now.
     rec->state = 1;
     rec->deployed = 0;
     seatConn_[s] = id;
     SetSeat(id, c, s);
     c.joinedRound = round_;
     seats_[s] = *rec;
+    seatSince_[s] = heard_[s] = Now();
     // Taken during the deployment, the seat deploys again: what was sent
     // for it before is not what its new side lays out.
     if (!allDeployedSent_) deployedSeen_[s] = false;
@@ -425,6 +454,17 @@ void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
     QueueTo(id, BuildJoinLast());
 }
 
+void HostRelay::Wait(ConnId id, const Packet& join) {
+    // One waits per connection: the latest.
+    auto w = std::find_if(waitingJoins_.begin(), waitingJoins_.end(), [id](const auto& j) { return j.first == id; });
+    if (w != waitingJoins_.end())
+        w->second = join;
+    else
+        waitingJoins_.emplace_back(id, join);
+}
+
+void HostRelay::Heard(int s) { heard_[s] = Now(); }
+
 void HostRelay::HandleOwnJoin(ConnId id, Player& c, SeatRec rec) {
     // The host's side sits at seat 0 and joins at the start of each round:
     // the copy starts afresh, at step 0, and the seats held stay held.
@@ -432,7 +472,7 @@ void HostRelay::HandleOwnJoin(ConnId id, Player& c, SeatRec rec) {
     ++round_;
     referee_.NewRound();
     std::fill(std::begin(deployedSeen_), std::end(deployedSeen_), false);
-    std::fill(std::begin(takenByHost_), std::end(takenByHost_), false);
+    lockedAddresses_.clear();
     allDeployedSent_ = false;
     ClearPeace();
     // The round's times and turn order, from the host's options as they
@@ -446,6 +486,7 @@ void HostRelay::HandleOwnJoin(ConnId id, Player& c, SeatRec rec) {
     if (rec.state != 1) rec.state = 1;
     seats_[0] = rec;
     seatConn_[0] = id;
+    seatSince_[0] = heard_[0] = Now();
     SetSeat(id, c, 0);
     c.joinedRound = round_;
     const Packet relayed = EncodeJoin(rec);
@@ -482,6 +523,7 @@ void HostRelay::HandlePeaceRequest(int seat, const Packet& p) {
         return;
     }
     ++peaceRequests_[seat];
+    Heard(seat);
     bool open = false;
     for (int i = 0; i < kSeats; ++i) {
         peaceVotes_[i] = (i == seat || !Occupied(i)) ? 1 : 0;
@@ -493,10 +535,10 @@ void HostRelay::HandlePeaceRequest(int seat, const Packet& p) {
     if (!open) DecidePeace(false);
 }
 
-void HostRelay::HandlePeaceAnswer(const Packet& p, Word w) {
-    const int a = *DecodeSeatWord(p, w);
+void HostRelay::HandlePeaceAnswer(int a, Word w) {
     // An answer counts only for an open request, once, from a seat asked.
     if (!peaceOpen_ || peaceVotes_[a] != 0) return;
+    Heard(a);
     peaceVotes_[a] = w == Word::kPeaceOk ? 1 : 2;
     bool refused = false;
     for (int v : peaceVotes_) {

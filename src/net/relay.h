@@ -23,6 +23,20 @@
 // second per connection), so that side is back in step and, if it is to
 // move, has its turn back.
 //
+// Every turn is held to the move time on the host's clock: once a person's
+// seat to move has had its move time and kTurnGraceSeconds more (from his
+// join, if he joined in the turn), the host ends the turn as that seat's
+// time-out, with the packet its own side would send, relayed to everybody
+// and applied to the copy like any step; a move that comes later is refused
+// and answered. The silence rules are each seat's own: only a packet taken
+// from the seat's own connection that changes something (not a "Join"
+// taken already, nor a deployment sent again) counts as its player heard. A
+// remote player who has not deployed in the deploy time since the
+// deployment began or he joined, whichever came later, or since his last
+// word (which puts it off by the disconnect time at most), and a player
+// silent on his turn for longer than the disconnect time, are handed over
+// to the computer.
+//
 // The battle's times are fixed when the host's own side opens the round's
 // waiting room, from the host's options through the options' sanitiser:
 // every "JoinLast" of that round and its "AllSwitchEnd" carry them and the
@@ -33,24 +47,28 @@
 // remote connection holds at most one seat, takes only a free seat (never
 // seat 0, and never one that another connection holds: a live connection is
 // never closed in favour of a new one), and every seat it names must be its
-// own. A connection that gave up its seat takes none again for
-// kRejoinPauseSeconds. The host sets the state and the deployment of a
+// own. A remote address whose connection gave up or lost a seat takes none
+// again for kRejoinPauseSeconds, however many connections it opens: a
+// "Join" that comes within the pause waits and is answered once it is over.
+// The host sets the state and the deployment of a
 // remote seat itself: it joins as a person's seat not yet deployed. The
 // host's own side (the connection the socket layer names as its own
 // client's, SetOwnConnection) sits at seat 0 and speaks besides
 // for the seats the computer holds when the relay takes its packet; it
 // never counts as a connection without a seat.
 //
-// A connection that closes frees its seat for the computer as soon as the
+// A connection that closes, or that the host closes (it holds the others
+// back or breaks the rules), frees its seat for the computer as soon as the
 // whole packets it sent before have been taken, in any phase of the round;
-// the others are told with the "JoinCancel" its own side would have sent. A
-// player whose connection went may join that seat again. A seat the host
-// takes from its player (a deploy or disconnect time-out, the fourth
-// time-out, a connection that holds the others back or breaks the rules)
-// takes no join for the rest of the round, so nobody can hold the battle up
-// with it again; its player is told with the seat's "JoinCancel" before his
-// connection is closed. A seat's "Join" for the next round, and any join once the battle
-// has ended on the copy, waits until the host's side opens the next round.
+// the others are told with the "JoinCancel" its own side would have sent.
+// Its player may take a free seat again, his own included, after his
+// address's pause. A player the host hands over for his time (a deploy
+// time-out, silence on his turn, the fourth time-out) is told with the
+// seat's "JoinCancel" before his connection is closed, and his address
+// takes no seat for the rest of the round, so he cannot hold the battle up
+// again; anybody else may take that seat at once. A seat's "Join" for the
+// next round, and any join once the battle has ended on the copy, waits
+// until the host's side opens the next round.
 // A "Join" that a connection has already had taken in this round changes
 // nothing and is not relayed again.
 //
@@ -63,6 +81,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -76,8 +95,12 @@ namespace jq::net {
 
 // "JoinRefuse" answers a connection gets before it is closed instead.
 constexpr int kMaxRefusals = 3;
-// Seconds a connection that gave up its seat waits before it may take one.
-constexpr int kRejoinPauseSeconds = 10;
+// Seconds a remote address that gave up or lost a seat waits before it may
+// take one.
+constexpr int kRejoinPauseSeconds = 3;
+// Seconds the host waits beyond the move time for the seat's own time-out
+// before it ends the turn as that seat's time-out itself.
+constexpr int kTurnGraceSeconds = 3;
 // Seconds between two answers to refused moves of one connection.
 constexpr double kResyncPauseSeconds = 1.0;
 
@@ -109,8 +132,9 @@ public:
     // The host's duties, on every tick of its main timer whatever its own
     // side received: closes the connections that hold the battle back or
     // have no business with it (a seated one whose queue has not moved for
-    // the disconnect time, one without a seat for too long), gives to the
-    // computer the seats whose players have not deployed or moved in time,
+    // the disconnect time, one without a seat for too long), ends the turns
+    // that have run out, gives to the computer the seats whose players have
+    // not deployed in time or are silent on their turn,
     // sends the answers owed to refused sides, lets waiting senders go on,
     // and hands waiting bytes to their connections.
     void Tick();
@@ -135,10 +159,8 @@ private:
     struct Player {
         int seat = -1;
         int refusals = 0;
-        // The round in which its "Join" was taken, and before when it takes
-        // no seat.
+        // The round in which its "Join" was taken.
         int joinedRound = -1;
-        int64_t noSeatBefore = 0;
         // A refused move is to be answered with "JoinLast"; when the last
         // answer went.
         bool answerOwed = false;
@@ -158,15 +180,27 @@ private:
     void StartRound(const Packet& joinOk);
     void HandleSwitchEnd(const Packet& p);
     void HandleMove(ConnId id, Player& c, int seat, const Packet& p);
-    void HandleJoinCancel(ConnId id, Player& c, int seat, const Packet& p);
-    // The seat goes to the computer by the host's own doing: freed (seat 0
-    // released, still the host side's), its connection closed, and its
-    // "JoinCancel" queued to the others, all at once.
+    // Judges a step of `seat` and carries it out: relayed and applied to the
+    // copy, the seat handed over at its fourth time-out, or the battle ended
+    // at the step limit. False when it is refused (the status line says why).
+    bool TakeStep(int seat, const Packet& p);
+    // The seat's turn has run out: the host sends its time-out for it.
+    void TimeOutTurn(int seat);
+    void HandleJoinCancel(ConnId id, int seat, const Packet& p);
+    // The seat goes to the computer for its player's time: seat 0 released
+    // (still the host side's), any other freed, its connection closed and
+    // its player's address taking no seat for the rest of the round; its
+    // "JoinCancel" is queued to the others, all at once.
     void HandOverSeat(int seat);
-    // The seat's record freed and its connection unbound from it.
+    // The seat's record freed and its connection unbound from it; a remote
+    // address takes no seat for a while.
     void FreeSeat(int seat);
+    // A "Join" that may be taken only later waits (one per connection).
+    void Wait(ConnId id, const Packet& join);
+    // The seat's holder said something that changed something.
+    void Heard(int seat);
     void HandlePeaceRequest(int seat, const Packet& p);
-    void HandlePeaceAnswer(const Packet& p, Word w);
+    void HandlePeaceAnswer(int seat, Word w);
     void DecidePeace(bool refused);
     void ClearPeace();
     // The seat a seat-carrying packet names, if the connection may name it.
@@ -208,13 +242,19 @@ private:
     LanTimes times_;
     int32_t firstSeat_ = 0;
     int32_t turnDirection_ = 1;
-    // When the deployment began, and when a packet was last taken from
-    // anybody (the host's silence rules count from it).
-    int64_t deploymentBegan_ = 0;
-    int64_t lastHeard_ = 0;
+    // For each seat: since when its holder has had his time (his join, or
+    // the deployment's start, whichever came later), and when a packet of
+    // his that changed something was last taken (the host's silence rules
+    // count from it).
+    int64_t seatSince_[kSeats] = {};
+    int64_t heard_[kSeats] = {};
+    // Joins that wait for the next round or for their address's pause.
     std::vector<std::pair<ConnId, Packet>> waitingJoins_;
-    // Seats the host took from their players in this round.
-    bool takenByHost_[kSeats] = {};
+    // Addresses whose player the host handed over for his time in this
+    // round: they take no seat until the next. And before when an address
+    // whose connection gave up or lost its seat may take one again.
+    std::set<std::string> lockedAddresses_;
+    std::map<std::string, int64_t> rejoinAfter_;
     // Seats whose deployment counts in this round; "AllSwitchEnd" goes out
     // once, when all four are in.
     bool deployedSeen_[kSeats] = {};
