@@ -331,16 +331,8 @@ TEST(HostileSides, MovesNoSideMayApplyAreNotRelayed) {
     }
 }
 
-// Seat 3 plays for the computer; the host's computer move for it is on its way when a person's "Join" takes
-// the seat, so the move is refused. The person leaves again: the host's computer moves for seat 3 once more.
-TEST(HostileSides, AComputerMoveRefusedForAJoinedSeatIsChosenAgain) {
-    constexpr ConnId kLate = 9;
-    Table t;
-    t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3));
-    ASSERT_TRUE(t.StartBattle());
-    ASSERT_TRUE(t.UntilTurnOf(3));
-    // The host's computer: a legal move of the seat to move, as the host's side sees the board.
-    test::FakeComputer computer;
+// The host's computer: a legal move of the seat to move, as the host's side sees the board.
+void PlayForTheHost(Table& t, test::FakeComputer& computer) {
     computer.play = [&t] {
         GameState& h = t.host();
         const int seat = h.curSeat;
@@ -348,6 +340,23 @@ TEST(HostileSides, AComputerMoveRefusedForAJoinedSeatIsChosenAgain) {
         SendNetMessage(h, "MoveQz", seat);
     };
     t.host().computer = &computer;
+}
+
+// Seat 3 is the computer's and to move, the host's computer ready to play it.
+bool AtTheComputersTurn(Table& t, test::FakeComputer& computer) {
+    t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3));
+    if (!t.StartBattle() || !t.UntilTurnOf(3)) return false;
+    PlayForTheHost(t, computer);
+    return true;
+}
+
+// Seat 3 plays for the computer; the host's computer move for it is on its way when a person's "Join" takes
+// the seat, so the move is refused. The person leaves again: the host's computer moves for seat 3 once more.
+TEST(HostileSides, AComputerMoveRefusedForAJoinedSeatIsChosenAgain) {
+    constexpr ConnId kLate = 9;
+    Table t;
+    test::FakeComputer computer;
+    ASSERT_TRUE(AtTheComputersTurn(t, computer));
     TickMainTimer(t.host());
     ASSERT_EQ(computer.resumes, 1);
     ASSERT_FALSE(t.sides[0]->link.written.empty());
@@ -1071,17 +1080,8 @@ TEST(HostileSides, AChurnOfFreshConnectionsHoldsNobodyUp) {
 // second, then moves. The host's duties go on while its own side is between LAN games.
 TEST(HostileSides, ASlowReaderCannotHoldTheComputersTurn) {
     Table t;
-    t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3));
-    ASSERT_TRUE(t.StartBattle());
-    ASSERT_TRUE(t.UntilTurnOf(3));
     test::FakeComputer computer;
-    computer.play = [&t] {
-        GameState& h = t.host();
-        const int seat = h.curSeat;
-        h.netMoveRecord = test::InSenderView(test::LegalMoves(h, false, seat).at(0), seat).move;
-        SendNetMessage(h, "MoveQz", seat);
-    };
-    t.host().computer = &computer;
+    ASSERT_TRUE(AtTheComputersTurn(t, computer));
     t.links.budget[ConnOf(2)] = 0;
     t.Raw(2, EncodeChat({2, "slow"}));
     const int steps = t.copy().stepCount;
