@@ -235,11 +235,6 @@ bool HostConnections::IsOwn(ConnId id) const {
     return c != nullptr && c->own;
 }
 
-ConnLife HostConnections::Life(ConnId id) const {
-    const Conn* c = Find(id);
-    return c == nullptr ? ConnLife::kGone : c->life;
-}
-
 const std::string& HostConnections::Address(ConnId id) const {
     const Conn* c = Find(id);
     return c == nullptr ? kNoAddress : c->address;

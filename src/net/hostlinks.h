@@ -81,11 +81,10 @@ class HostConnections {
 public:
     HostConnections(ServerLinks& links, ConnectionUser& user) : links_(links), user_(user) {}
 
-    // A connection accepted: without a seat (the host's own is seated).
+    // A connection accepted: without a seat until the relay seats it.
     void Open(ConnId id, const std::string& address, int port);
     // The connection is the host's own (the socket layer made both ends).
     void SetOwn(ConnId id);
-    bool OwnKnown() const { return ownKnown_; }
 
     // Socket events.
     void Feed(ConnId id, const uint8_t* data, size_t size);
@@ -125,7 +124,6 @@ public:
     // Its queue counts: reachable and holding a seat.
     bool Counts(ConnId id) const;
     bool IsOwn(ConnId id) const;
-    ConnLife Life(ConnId id) const;
     const std::string& Address(ConnId id) const;
     int Port(ConnId id) const;
     // Whether the socket layer should read this connection's bytes now.
@@ -174,6 +172,7 @@ private:
         int chatLines = 0;
     };
 
+    bool OwnKnown() const { return ownKnown_; }
     static bool IsOpen(const Conn& c) { return c.life != ConnLife::kGone; }
     static bool Reachable(const Conn& c) { return IsOpen(c) && !c.hungUp; }
     static bool Counts(const Conn& c) { return c.life == ConnLife::kSeated && !c.hungUp; }
