@@ -29,7 +29,6 @@ const HostConnections::Conn* HostConnections::Find(ConnId id) const {
 }
 
 void HostConnections::Open(ConnId id, const std::string& address, int port) {
-    const bool own = ownPort_ >= 0 && address == ownAddress_ && port == ownPort_;
     // Too many without a seat: the one that has waited longest goes, so
     // idle connections cannot lock out a player who joins now. Until the
     // host's own side is known, nobody is turned away.
@@ -37,7 +36,7 @@ void HostConnections::Open(ConnId id, const std::string& address, int port) {
     for (const auto& [cid, e] : conns_)
         if (!e.own && (e.life == ConnLife::kSeatless || e.life == ConnLife::kClosing))
             seatless.emplace_back(e.seatlessSince, cid);
-    if (!own && OwnKnown() && static_cast<int>(seatless.size()) >= kMaxSeatless) {
+    if (OwnKnown() && static_cast<int>(seatless.size()) >= kMaxSeatless) {
         const ConnId oldest = std::min_element(seatless.begin(), seatless.end())->second;
         Drop(oldest, conns_.at(oldest), std::string());
     }
@@ -45,19 +44,15 @@ void HostConnections::Open(ConnId id, const std::string& address, int port) {
     c = Conn{};
     c.address = address;
     c.port = port;
-    c.own = own;
-    c.life = own ? ConnLife::kSeated : ConnLife::kSeatless;
-    c.seatlessSince = user_.Now();
+    c.seatlessSince = user_.NowMs();
 }
 
-void HostConnections::SetOwnEndpoint(const std::string& address, int port) {
-    ownAddress_ = address;
-    ownPort_ = port;
-    // Accepted before its side knew its own end: it is the host's own all
-    // the same, and never one without a seat.
-    for (auto& [id, c] : conns_)
-        if (Reachable(c) && c.life != ConnLife::kClosing && IsOwnEndpoint(c))
-            c.own = true, c.life = ConnLife::kSeated;
+void HostConnections::SetOwn(ConnId id) {
+    Conn* c = Find(id);
+    if (c == nullptr || !Reachable(*c) || c->life == ConnLife::kClosing) return;
+    c->own = true;
+    c->life = ConnLife::kSeated;
+    ownKnown_ = true;
 }
 
 void HostConnections::Feed(ConnId id, const uint8_t* data, size_t size) {
@@ -67,14 +62,14 @@ void HostConnections::Feed(ConnId id, const uint8_t* data, size_t size) {
     TakePackets(id, *c);
     // What waits beyond the sender's bound is more than an honest side
     // ever sends ahead: the sender goes, nobody else.
-    if (IsOpen(*c) && c->framer.Buffered() > kSenderBacklogBytes)
+    if (IsOpen(*c) && !c->own && c->framer.Buffered() > kSenderBacklogBytes)
         Drop(id, *c, Gb("军棋服务器缓冲空间不足,数据丢失!"));
 }
 
 bool HostConnections::ChatMayGoOn(Conn& c, const Packet& p) {
     if (PacketWord(p) != Word::kChatMessage) return true;
-    const int64_t now = user_.Now();
-    if (c.chatSecond != now) c.chatSecond = now, c.chatLines = 0;
+    const int64_t second = user_.NowMs() / 1000;
+    if (c.chatSecond != second) c.chatSecond = second, c.chatLines = 0;
     if (c.chatLines >= kChatLinesPerSecond) return false;
     ++c.chatLines;
     return true;
@@ -161,7 +156,7 @@ void HostConnections::SetSeated(ConnId id, bool seated) {
     if (seated && c->life == ConnLife::kSeatless) c->life = ConnLife::kSeated;
     if (!seated && c->life == ConnLife::kSeated) {
         c->life = ConnLife::kSeatless;
-        c->seatlessSince = user_.Now();
+        c->seatlessSince = user_.NowMs();
     }
 }
 
@@ -170,22 +165,33 @@ bool HostConnections::Pending() const {
                        [](const auto& e) { return Counts(e.second) && !e.second.out.empty(); });
 }
 
+bool HostConnections::ComputerWaits() const {
+    const int64_t now = user_.NowMs();
+    return std::any_of(conns_.begin(), conns_.end(), [now](const auto& e) {
+        const Conn& c = e.second;
+        return Counts(c) && !c.out.empty() && (c.own || now - c.busySince < kComputerWaitMs);
+    });
+}
+
 void HostConnections::Check(int64_t disconnectSeconds) {
-    const int64_t now = user_.Now();
+    const int64_t now = user_.NowMs();
     for (auto& [id, c] : conns_) {
         if (!IsOpen(c) || c.own) continue;
         switch (c.life) {
             case ConnLife::kClosing:
                 // It has had the time to hear why.
-                if (now - c.closingSince > kFarewellSeconds) Drop(id, c, std::string());
+                if (now - c.closingSince > kFarewellSeconds * 1000) Drop(id, c, std::string());
                 break;
             case ConnLife::kSeated:
-                if (!c.out.empty() && now - c.out.front().at > disconnectSeconds) Drop(id, c, std::string());
+                // However its side reads, its queue has not once been empty
+                // for the disconnect time.
+                if (!c.out.empty() && now - c.busySince > disconnectSeconds * 1000)
+                    Drop(id, c, std::string());
                 break;
             case ConnLife::kSeatless:
                 // Until the host's own side is known, no connection is taken
                 // for one without a seat.
-                if (OwnKnown() && now - c.seatlessSince > kSeatlessSeconds) Drop(id, c, std::string());
+                if (OwnKnown() && now - c.seatlessSince > kSeatlessSeconds * 1000) Drop(id, c, std::string());
                 break;
             case ConnLife::kGone:
                 break;
@@ -247,13 +253,36 @@ int HostConnections::Port(ConnId id) const {
 void HostConnections::Queue(ConnId to, const Packet& p) {
     Conn* c = Find(to);
     if (c == nullptr || !Reachable(*c)) return;
-    // A full queue: the connection takes nothing, and is closed.
-    if (c->out.size() >= kOutboxLimit) {
+    if (PacketWord(p) == Word::kJoinCancel && CancelsOut(*c, p)) return;
+    // A full queue: the connection takes nothing, and is closed (the host's
+    // own side takes everything: it splits the stream itself).
+    if (c->out.size() >= kOutboxLimit && !c->own) {
         Drop(to, *c, Gb("军棋服务器缓冲空间不足,数据丢失!"));
         return;
     }
-    c->out.push_back(Queued{p, sender_, user_.Now()});
+    if (c->out.empty()) c->busySince = user_.NowMs();
+    c->out.push_back(Queued{p, sender_, user_.NowMs()});
     ++c->bySender[sender_];
+}
+
+void HostConnections::Uncount(Conn& c, ConnId from) {
+    auto n = c.bySender.find(from);
+    if (n != c.bySender.end() && --n->second == 0) c.bySender.erase(n);
+}
+
+bool HostConnections::CancelsOut(Conn& c, const Packet& cancel) {
+    const std::optional<int32_t> seat = SeatNamed(cancel);
+    // The front may be under way already.
+    const size_t first = c.sentOfFront > 0 ? 1 : 0;
+    for (size_t i = c.out.size(); i > first; --i) {
+        const Queued& q = c.out[i - 1];
+        if (SeatNamed(q.packet) != seat) continue;
+        if (PacketWord(q.packet) != Word::kJoin) return false;
+        Uncount(c, q.from);
+        c.out.erase(c.out.begin() + static_cast<std::ptrdiff_t>(i - 1));
+        return true;
+    }
+    return false;
 }
 
 void HostConnections::SendWaiting(ConnId id, Conn& c) {
@@ -262,8 +291,7 @@ void HostConnections::SendWaiting(ConnId id, Conn& c) {
         const size_t n = links_.Write(id, front.data() + c.sentOfFront, front.size() - c.sentOfFront);
         c.sentOfFront += std::min(n, front.size() - c.sentOfFront);
         if (c.sentOfFront < front.size()) return;  // the rest when it is writable again
-        auto from = c.bySender.find(c.out.front().from);
-        if (from != c.bySender.end() && --from->second == 0) c.bySender.erase(from);
+        Uncount(c, c.out.front().from);
         c.out.pop_front();
         c.sentOfFront = 0;
     }
@@ -274,7 +302,7 @@ void HostConnections::CloseAfter(ConnId id, const Packet& farewell) {
     Conn* c = Find(id);
     if (c == nullptr || !Reachable(*c)) return;
     c->life = ConnLife::kClosing;
-    c->closingSince = user_.Now();
+    c->closingSince = user_.NowMs();
     c->paused = false;
     c->next.reset();
     c->framer = PacketFramer{};

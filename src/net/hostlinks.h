@@ -13,9 +13,14 @@
 // unread in its socket. A sender whose copies fill its share of some
 // connection's queue is paused likewise until the queues have room; a sender
 // that still delivers more than kSenderBacklogBytes is closed. A seated
-// connection whose queue is full, or whose oldest packet has waited for the
+// connection whose queue is full, or has not once been empty for the
 // disconnect time, is closed (a side that reads only a trickle cannot hold
-// the others back). A connection without a seat never holds anything back: it
+// the others back; one reading at the sockets' pace empties its queue
+// between two packets). Notices that cancel out cost nothing: a "Join" still
+// unsent in a queue and the same seat's "JoinCancel" that follows it (with
+// nothing about that seat between) both leave the queue. The host's own
+// connection carries the host's own side: it is never closed for its queue,
+// its backlog or its time. A connection without a seat never holds anything back: it
 // is closed when it stays without a seat for kSeatlessSeconds, and at most
 // kMaxSeatless such connections are open at a time (a new one closes the one
 // that has waited longest).
@@ -43,6 +48,9 @@ constexpr int kSeatlessSeconds = 30;
 constexpr int kChatLinesPerSecond = 3;
 // Seconds a connection being closed has to hear its farewell.
 constexpr int kFarewellSeconds = 10;
+// Milliseconds the computer's seats wait at most for a remote connection to
+// take what was sent to it.
+constexpr int64_t kComputerWaitMs = 1000;
 
 // A connection's life.
 enum class ConnLife {
@@ -57,8 +65,8 @@ enum class ConnLife {
 class ConnectionUser {
 public:
     virtual ~ConnectionUser() = default;
-    // Seconds on the host's clock.
-    virtual int64_t Now() const = 0;
+    // Milliseconds on the host's (monotonic) clock.
+    virtual int64_t NowMs() const = 0;
     // A whole packet from a connection, handled now.
     virtual void Take(ConnId id, const Packet& p) = 0;
     // The connection is closed: by the host (`byHost`), or after its side
@@ -75,10 +83,9 @@ public:
 
     // A connection accepted: without a seat (the host's own is seated).
     void Open(ConnId id, const std::string& address, int port);
-    // The host's own client end; a connection already accepted from it is
-    // the host's own from now on.
-    void SetOwnEndpoint(const std::string& address, int port);
-    bool OwnKnown() const { return ownPort_ >= 0; }
+    // The connection is the host's own (the socket layer made both ends).
+    void SetOwn(ConnId id);
+    bool OwnKnown() const { return ownKnown_; }
 
     // Socket events.
     void Feed(ConnId id, const uint8_t* data, size_t size);
@@ -127,6 +134,10 @@ public:
     bool RoomFor(ConnId sender) const;
     // A seated connection has packets it has not taken yet.
     bool Pending() const;
+    // The computer's seats wait: the host's own connection has packets it has
+    // not taken, or a remote seated one has had some for less than
+    // kComputerWaitMs.
+    bool ComputerWaits() const;
     bool AnyOpen() const;
 
 private:
@@ -153,9 +164,11 @@ private:
         size_t sentOfFront = 0;
         // Copies in `out` per sender.
         std::map<ConnId, size_t> bySender;
-        // Since when it has had no seat, or has been closing.
+        // Since when it has had no seat, has been closing, and its queue has
+        // not been empty.
         int64_t seatlessSince = 0;
         int64_t closingSince = 0;
+        int64_t busySince = 0;
         // Chat lines taken in the second `chatSecond`.
         int64_t chatSecond = 0;
         int chatLines = 0;
@@ -164,9 +177,6 @@ private:
     static bool IsOpen(const Conn& c) { return c.life != ConnLife::kGone; }
     static bool Reachable(const Conn& c) { return IsOpen(c) && !c.hungUp; }
     static bool Counts(const Conn& c) { return c.life == ConnLife::kSeated && !c.hungUp; }
-    bool IsOwnEndpoint(const Conn& c) const {
-        return ownPort_ >= 0 && c.address == ownAddress_ && c.port == ownPort_;
-    }
     Conn* Find(ConnId id);
     const Conn* Find(ConnId id) const;
     // Takes the connection's framed packets one by one while the queues have
@@ -175,13 +185,17 @@ private:
     // A chat line may go on now (counted when it does).
     bool ChatMayGoOn(Conn& c, const Packet& p);
     void SendWaiting(ConnId id, Conn& c);
+    // A "JoinCancel" takes out of the queue the same seat's "Join" still
+    // unsent, if nothing about that seat follows it there.
+    bool CancelsOut(Conn& c, const Packet& cancel);
+    // A packet from `from` has left the queue.
+    static void Uncount(Conn& c, ConnId from);
     void Drop(ConnId id, Conn& c, const std::string& gbStatus);
 
     ServerLinks& links_;
     ConnectionUser& user_;
     std::map<ConnId, Conn> conns_;
-    std::string ownAddress_;
-    int ownPort_ = -1;
+    bool ownKnown_ = false;
     ConnId sender_ = -1;
 };
 

@@ -21,6 +21,8 @@ HostRelay::HostRelay(GameState& host, ServerLinks& links)
 
 int64_t HostRelay::Now() const { return g_.ui->Now().seconds; }
 
+int64_t HostRelay::NowMs() const { return StampMs(g_.ui->Now()); }
+
 double HostRelay::NowSeconds() const { return StampSeconds(g_.ui->Now()); }
 
 void HostRelay::Connected(ConnId id, const std::string& address, int port) {
@@ -30,11 +32,10 @@ void HostRelay::Connected(ConnId id, const std::string& address, int port) {
     --depth_;
 }
 
-void HostRelay::SetOwnEndpoint(const std::string& address, int port) { conns_.SetOwnEndpoint(address, port); }
+void HostRelay::SetOwnConnection(ConnId id) { conns_.SetOwn(id); }
 
 void HostRelay::Received(ConnId id, const uint8_t* data, size_t size) {
     if (!conns_.Reachable(id)) return;
-    if (g_.isNetHost == 0 || g_.netConnected == 0) return;
     ++depth_;
     conns_.Feed(id, data, size);
     TellFreedSeats();
@@ -269,20 +270,8 @@ void HostRelay::HandOverSeat(int s) {
     conns_.CloseAfter(holder, cancel);
 }
 
-std::optional<int32_t> HostRelay::AllowedSeat(ConnId id, const Player& c, const Packet& p, Word w) const {
-    std::optional<int32_t> seat;
-    switch (w) {
-        case Word::kSwitchEnd:
-            if (auto b = DecodeSwitchEnd(p)) seat = b->seat;
-            break;
-        case Word::kMoveQz:
-            if (auto b = DecodeMoveQz(p)) seat = b->seat;
-            break;
-        case Word::kChatMessage:
-            if (auto b = DecodeChat(p)) seat = b->seat;
-            break;
-        default: seat = DecodeSeatWord(p, w);
-    }
+std::optional<int32_t> HostRelay::AllowedSeat(ConnId id, const Player& c, const Packet& p) const {
+    std::optional<int32_t> seat = SeatNamed(p);
     if (!seat) return seat;
     // The host's own side: its own seat, and the seats the computer holds
     // now (what it sent for a seat a person has taken since is not its word).
@@ -305,7 +294,7 @@ void HostRelay::Handle(ConnId id, Player& c, const Packet& p) {
         g_.ui->SetStatusText(3, Gb("未知封包，请记录发生情况，便于工程师处理!"));
         return;
     }
-    const std::optional<int32_t> seat = AllowedSeat(id, c, p, w);
+    const std::optional<int32_t> seat = AllowedSeat(id, c, p);
     if (!seat) {
         // A move for a seat the connection does not hold: the side is told
         // where the battle stands.

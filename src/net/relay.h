@@ -52,8 +52,8 @@
 // "Join" that comes within the pause waits and is answered once it is over.
 // The host sets the state and the deployment of a
 // remote seat itself: it joins as a person's seat not yet deployed. The
-// host's own side (recognised by its client's address and port, also when
-// it was accepted before that was known) sits at seat 0 and speaks besides
+// host's own side (the connection the socket layer names as its own
+// client's, SetOwnConnection) sits at seat 0 and speaks besides
 // for the seats the computer holds when the relay takes its packet; it
 // never counts as a connection without a seat.
 //
@@ -114,9 +114,9 @@ public:
     void Writable(ConnId id);
     void Closed(ConnId id);
 
-    // The host's own client end, once it has connected. A connection
-    // already accepted from it is the host's own from now on.
-    void SetOwnEndpoint(const std::string& address, int port);
+    // The connection is the host's own: the socket layer accepted it from
+    // its own client socket (nothing another client sends can make it so).
+    void SetOwnConnection(ConnId id);
 
     // Whether the socket layer should read this connection's bytes now. When
     // it turns true again the relay calls ServerLinks::Resume.
@@ -125,6 +125,10 @@ public:
     // included) and that it has not taken yet. Connections without a seat
     // never hold the host back.
     bool Pending() const;
+    // The computer's seats wait for the queues: the host's own side has not
+    // taken everything, or a remote side has had something to take for less
+    // than about a second.
+    bool ComputerWaits() const { return conns_.ComputerWaits(); }
     // The host's duties, on every tick of its main timer whatever its own
     // side received: closes the connections that hold the battle back or
     // have no business with it (a seated one whose queue has not moved for
@@ -164,7 +168,7 @@ private:
     };
 
     // ConnectionUser.
-    int64_t Now() const override;
+    int64_t NowMs() const override;
     void Take(ConnId id, const Packet& p) override;
     void Lost(ConnId id, bool byHost, const std::string& gbStatus) override;
     void Settle() override { TellFreedSeats(); }
@@ -200,7 +204,7 @@ private:
     void DecidePeace(bool refused);
     void ClearPeace();
     // The seat a seat-carrying packet names, if the connection may name it.
-    std::optional<int32_t> AllowedSeat(ConnId id, const Player& c, const Packet& p, Word w) const;
+    std::optional<int32_t> AllowedSeat(ConnId id, const Player& c, const Packet& p) const;
     bool Occupied(int seat) const { return seats_[seat].state != 0; }
     void QueueToSeat(int seat, const Packet& p);
     void QueueToOccupied(const Packet& p);
@@ -212,6 +216,7 @@ private:
     // Forgets closed connections (outside any loop over them).
     void Sweep();
     void SetSeat(ConnId id, Player& c, int seat);
+    int64_t Now() const;
     double NowSeconds() const;
     void CheckTimeouts();
     // A refused move of a seated connection is answered with "JoinLast",

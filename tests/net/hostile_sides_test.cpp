@@ -70,7 +70,7 @@ struct Table {
         h.isNetHost = 1;
         sides[0]->lan->StartHosting(&links);
         relay().Connected(kOwn, "127.0.0.1", 40001);
-        relay().SetOwnEndpoint("127.0.0.1", 40001);
+        relay().SetOwnConnection(kOwn);
         for (int s = 1; s < kSeats; ++s) relay().Connected(ConnOf(s), "10.0.0." + std::to_string(s), 600 + s);
         for (int s = 0; s < kSeats; ++s) literal.emplace(ConnOf(s), LiteralSide(s));
         if (beforeJoin) beforeJoin(h);
@@ -1034,6 +1034,74 @@ TEST(HostileSides, TheHostsDutiesKeepTheirTimeUnderAStreamOfPackets) {
     EXPECT_LE(t.literal.at(ConnOf(1)).packets() - packets, 6);
     for (int i = 0; i < 6; ++i) t.Turn(i);
     ExpectAllAgree(t);
+}
+
+// Fresh connections ask for seat 3 (the computer's) and close, 140 of them on every turn while nobody reads:
+// the notices about them cancel out in the queues, no honest side is closed, the host's own connection least
+// of all, and the battle runs to its end with the same result on both honest sides.
+TEST(HostileSides, AChurnOfFreshConnectionsHoldsNobodyUp) {
+    Table t;
+    for (int s : {2, 3}) t.Raw(s, EncodeSeatWord(Word::kJoinCancel, s));
+    ASSERT_TRUE(t.StartBattle());
+    const int packets = t.literal.at(ConnOf(1)).packets();
+    ConnId churn = 100;
+    int steps = 0;
+    for (int turn = 0; turn < 600 && t.copy().battleRunning == 1; ++turn) {
+        t.links.takeAtMost = 0;
+        for (int i = 0; i < 140; ++i, ++churn) {
+            t.relay().Connected(churn, "10.0.0.9", static_cast<int>(churn % 60000));
+            t.Raw(3, EncodeJoin(Rec(3)), churn);
+            t.relay().Closed(churn);
+        }
+        t.links.takeAtMost = SIZE_MAX;
+        for (ConnId id : {kOwn, ConnOf(1)}) t.relay().Writable(id);
+        t.Turn(turn);
+        steps = std::max(steps, t.copy().stepCount);
+    }
+    for (ConnId id : {kOwn, ConnOf(1)}) EXPECT_FALSE(t.links.closed.count(id)) << id;
+    // Seat 1 heard the battle's steps and the next waiting room, nothing of the churn.
+    EXPECT_LE(t.literal.at(ConnOf(1)).packets() - packets, steps + 10);
+    ASSERT_EQ(t.sides[0]->ui.results.size(), 1u);
+    ASSERT_EQ(t.sides[1]->ui.results.size(), 1u);
+    const int r = t.sides[0]->ui.results[0];
+    EXPECT_EQ(t.sides[1]->ui.results[0], r == 2 ? r : 1 - r);
+}
+
+// Seat 2 reads nothing and chats on the computer's turn (seat 3): the host's computer waits for its queue a
+// second, then moves. The host's duties go on while its own side is between LAN games.
+TEST(HostileSides, ASlowReaderCannotHoldTheComputersTurn) {
+    Table t;
+    t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3));
+    ASSERT_TRUE(t.StartBattle());
+    ASSERT_TRUE(t.UntilTurnOf(3));
+    test::FakeComputer computer;
+    computer.play = [&t] {
+        GameState& h = t.host();
+        const int seat = h.curSeat;
+        h.netMoveRecord = test::InSenderView(test::LegalMoves(h, false, seat).at(0), seat).move;
+        SendNetMessage(h, "MoveQz", seat);
+    };
+    t.host().computer = &computer;
+    t.links.budget[ConnOf(2)] = 0;
+    t.Raw(2, EncodeChat({2, "slow"}));
+    const int steps = t.copy().stepCount;
+    t.Settle();
+    EXPECT_EQ(computer.resumes, 0);
+    AllClocksOn(t, 1);
+    t.Settle();
+    EXPECT_EQ(computer.resumes, 1);
+    EXPECT_EQ(t.copy().stepCount, steps + 1);
+    t.links.budget.clear();
+    t.relay().Writable(ConnOf(2));
+    t.Settle();
+    ExpectAllAgree(t);
+    t.host().computer = nullptr;
+
+    t.relay().Connected(40, "10.0.0.9", 940);
+    t.host().netConnected = 0;
+    AllClocksOn(t, kSeatlessSeconds + 1);
+    TickMainTimer(t.host());
+    EXPECT_TRUE(t.links.closed.count(40));
 }
 
 // A battle against the computer left at step 9, then a LAN game: it starts at step 0 everywhere.

@@ -42,7 +42,7 @@ struct Host : Game {
         g->isNetHost = 1, g->optionsRecord.netDeployTimeOption = 10;
         lan->StartHosting(&links);
         relay().Connected(kOwn, "127.0.0.1", 40001);
-        relay().SetOwnEndpoint("127.0.0.1", 40001);
+        relay().SetOwnConnection(kOwn);
         RejoinNetBattle(*g);
         Carry();
     }

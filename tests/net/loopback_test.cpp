@@ -264,7 +264,7 @@ TEST(LanLoopback, WhatASideSentBeforeItClosedIsRelayed) {
     PlainSide own(port), talker(port), deaf(port, 4096);
     ASSERT_TRUE(own.Up() && talker.Up() && deaf.Up());
     ASSERT_TRUE(pumpUntil([&] { return relay.Accepting(1) && relay.Accepting(2) && relay.Accepting(3); }));
-    relay.SetOwnEndpoint("127.0.0.1", own.LocalPort());
+    relay.SetOwnConnection(1);
     ASSERT_TRUE(own.Send(JoinOf(0, "host"), deadline));
     ASSERT_TRUE(pumpUntil([&] { return own.Count(net::Word::kJoinLast) == 1; }));
     ASSERT_TRUE(talker.Send(JoinOf(1, "talker"), deadline));
@@ -494,7 +494,7 @@ TEST(LanLoopback, TheHostPacesEachConnectionAndFindsDeadOnes) {
         EXPECT_TRUE(unanswered > 0 && unanswered <= 30000) << unanswered;
     }
 
-    relay.SetOwnEndpoint("127.0.0.1", own.LocalPort());
+    relay.SetOwnConnection(1);
     ASSERT_TRUE(own.Send(JoinOf(0, "host"), deadline));
     ASSERT_TRUE(talker.Send(JoinOf(1, "talker"), deadline));
     ASSERT_TRUE(pumpUntil([&] { return relay.Seat(1).state == 1; }));

@@ -26,8 +26,8 @@ protected:
         g->isNetHost = g->netConnected = 1;
         g->optionsRecord.netDisconnectTimeOption = 30;
         relay = std::make_unique<HostRelay>(*g, links);
-        relay->SetOwnEndpoint("127.0.0.1", 100);
         relay->Connected(kOwn, "127.0.0.1", 100);
+        relay->SetOwnConnection(kOwn);
         for (int s = 1; s < 4; ++s) relay->Connected(kRemote[s], "10.0.0." + std::to_string(s), 200 + s);
     }
     static SeatRec Rec(int seat, const char* name, int state = 1) {
@@ -488,6 +488,127 @@ INSTANTIATE_TEST_SUITE_P(
                     h.Later(1);
                 },
                 {kRemote[1]}},
+        // Seat 1 reads one packet every five seconds and seat 2 says a line
+        // every five seconds: nothing in seat 1's queue is ever ten seconds
+        // old, but the queue never empties. The computer's seats wait for it
+        // a second at most, and it goes after the disconnect time.
+        Hostile{"ASeatedSideWhoseQueueNeverEmpties",
+                [](HostileSideTest& h) {
+                    const Packet line = EncodeChat({2, "hi"});
+                    h.links.budget[kRemote[1]] = 0;
+                    h.Send(kRemote[2], line);
+                    EXPECT_TRUE(h.relay->ComputerWaits());
+                    h.Later(1);
+                    EXPECT_TRUE(h.relay->Pending());
+                    EXPECT_FALSE(h.relay->ComputerWaits());
+                    for (int t = 1; t <= h.relay->Times().disconnect; t += 5) {
+                        EXPECT_TRUE(h.links.closed.empty()) << t;
+                        h.Send(kRemote[2], line);
+                        h.links.budget[kRemote[1]] += line.size();
+                        h.relay->Writable(kRemote[1]);
+                        h.Later(5);
+                    }
+                },
+                {kRemote[1]}},
+        // The host's own side says 300 lines at once while seat 2 reads
+        // nothing: it waits, is never closed, and every line goes on.
+        Hostile{"TheHostsOwnSideWaitsAndIsNeverClosed",
+                [](HostileSideTest& h) {
+                    h.links.takeAtMostOf[kRemote[2]] = 0;
+                    h.Burst(kOwn, EncodeChat({0, "own"}), 300);
+                    EXPECT_FALSE(h.relay->Accepting(kOwn));
+                    EXPECT_TRUE(h.links.closed.empty());
+                    h.links.takeAtMostOf.clear();
+                    h.Later(100);
+                    EXPECT_EQ(h.Got(kRemote[2]).size(), 300u);
+                },
+                {}},
+        // Fresh connections one after another ask for seat 3 and close while
+        // nobody reads: each "Join" the others were to hear leaves their
+        // queues with its "JoinCancel", and nobody (the host's own connection
+        // least of all) is closed for a full queue.
+        Hostile{"AChurnOfFreshConnectionsCostsNobodyAnything",
+                [](HostileSideTest& h) {
+                    h.Send(kRemote[3], EncodeSeatWord(Word::kJoinCancel, 3));
+                    h.links.takeAtMost = 0;
+                    for (ConnId id = 100; id < 100 + 4 * static_cast<ConnId>(kOutboxLimit); ++id) {
+                        h.relay->Connected(id, "10.0.0.9", id);
+                        h.Send(id, HostileSideTest::Join(3));
+                        h.relay->Closed(id);
+                    }
+                    std::erase_if(h.links.closed, [](ConnId id) { return id >= 100; });
+                    h.links.takeAtMost = SIZE_MAX;
+                    for (ConnId id : {kOwn, kRemote[1], kRemote[2]}) {
+                        h.relay->Writable(id);
+                        EXPECT_EQ(h.Got(id), HostileSideTest::W{"JoinCancel"}) << id;
+                    }
+                    // Seat 3's player comes back after his pause.
+                    h.Later(kRejoinPauseSeconds + 1);
+                    h.Send(kRemote[3], HostileSideTest::Join(3));
+                },
+                {}},
+        // A connection from the host's own address and port (a port used
+        // again once the host's own connection had gone) is a remote side
+        // like any other: no seat 0, no word for the computer's seats, no
+        // round started.
+        Hostile{"AStrangerOnTheHostsOwnPort",
+                [](HostileSideTest& h) {
+                    h.relay->Connected(30, "127.0.0.1", 100);
+                    h.Send(30, HostileSideTest::Join(0));
+                    h.Send(30, EncodeSeatWord(Word::kJoinOk, 0));
+                    h.Send(30, EncodeChat({0, "me"}));
+                    EXPECT_EQ(h.Got(30), HostileSideTest::W{"JoinRefuse"});
+                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W{});
+                },
+                {}},
+        // Bytes that come while the host's own side is not in a LAN game are
+        // read and framed all the same: a packet split there is whole.
+        Hostile{"APacketSplitWhileTheHostSideIsAway",
+                [](HostileSideTest& h) {
+                    const Packet line = EncodeChat({2, "split"});
+                    h.g->netConnected = 0;
+                    h.relay->Received(kRemote[2], line.data(), 5);
+                    h.g->netConnected = 1;
+                    h.relay->Received(kRemote[2], line.data() + 5, line.size() - 5);
+                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W{"ChatMessage"});
+                },
+                {}},
+        // Seat 1 has not deployed in time and reads nothing: the host takes
+        // its seat, and it has kFarewellSeconds to hear why.
+        Hostile{"AFarewellNobodyReads",
+                [](HostileSideTest& h) {
+                    h.Send(kOwn, HostileSideTest::Join(0));
+                    h.Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+                    for (int s : {0, 2, 3}) h.Send(s == 0 ? kOwn : kRemote[s], HostileSideTest::Army(s));
+                    h.links.takeAtMostOf[kRemote[1]] = 0;
+                    for (int t = 0; t < 900 && h.relay->Seat(1).state != 0; ++t) h.Later(1);
+                    ASSERT_EQ(h.relay->Seat(1).state, 0);
+                    h.Later(kFarewellSeconds);
+                    EXPECT_TRUE(h.links.closed.empty());
+                    h.Later(1);
+                },
+                {kRemote[1]}},
+        // Seat 1 waits for room (seat 2 reads nothing) with its deployment
+        // whole in the host's hands when it closes: the deployment is its
+        // word, taken once the queues have room.
+        Hostile{"WhatAWaitingSenderSentBeforeItClosed",
+                [](HostileSideTest& h) {
+                    h.Send(kOwn, HostileSideTest::Join(0));
+                    h.Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+                    h.Got(kOwn);
+                    h.SeatTwoHoldsSeatOneBack();
+                    // The line cut at the last read, whole, then the deployment.
+                    h.relay->Received(kRemote[1], h.flood.data(), h.flood.size() % kChat.size());
+                    h.Send(kRemote[1], HostileSideTest::Army(1));
+                    h.relay->Closed(kRemote[1]);
+                    EXPECT_EQ(h.relay->Seat(1).state, 1);
+                    h.links.takeAtMostOf.clear();
+                    h.relay->Writable(kRemote[2]);
+                    HostileSideTest::W got = h.Got(kOwn);
+                    std::erase(got, "ChatMessage");
+                    EXPECT_EQ(got, (HostileSideTest::W{"SwitchEnd", "JoinCancel"}));
+                },
+                {kRemote[1]}},
         // Each new connection over the limit closes the one that has waited
         // longest without a seat; one that closes itself makes room.
         Hostile{"TooManyConnectionsWithoutASeat",
@@ -683,7 +804,7 @@ public:
         relay = std::make_unique<HostRelay>(*g, links);
         relay->Connected(kOwn, "127.0.0.1", 100);
         for (int s = 1; s < 4; ++s) relay->Connected(kRemote[s], "10.0.0." + std::to_string(s), 200 + s);
-        relay->SetOwnEndpoint("127.0.0.1", 100);
+        relay->SetOwnConnection(kOwn);
     }
     static Packet Join(int seat, const char* name) { return EncodeJoin(Rec(seat, name)); }
     // The seats named by the "JoinCancel" packets a connection was sent since the last look.
