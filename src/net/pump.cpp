@@ -92,9 +92,10 @@ void HandleNetBattle(GameState& g) {
     }
     // Packets received before the connection closed are still applied.
     if (!lan.ClientActive() && !lan.ServerActive() && lan.InboxSize() == 0) return;
-    ProcessClientMessage(g);
-    // The battle starts before any packet that follows "AllSwitchEnd" is
+    // The received packets up to the first that changes the battle; the
+    // battle starts before any packet that follows "AllSwitchEnd" is
     // applied, also when the connection has closed right after it.
+    ProcessClientMessage(g);
     if (g.netState == kNetAllDeployed) StartBattle(g);
     // Nothing below can be done without the connection to the host.
     if (!lan.ClientActive()) return;

@@ -730,8 +730,9 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {kRemote[1], 30}},
         // Seat 3, not to move, sends two moves at once: the first is answered, the second owed. A step gives
-        // every side its turn back, so the owed answer goes; owed again, it goes with the battle, ended by a draw.
-        Hostile{"AnOwedAnswerGoesWithTheStepOrTheBattle",
+        // every side its turn back, so the owed answer is dropped; owed again, it is dropped when a draw ends the
+        // battle.
+        Hostile{"AnOwedAnswerIsDroppedByAStepOrTheBattlesEnd",
                 [](HostileSideTest& h) {
                     h.StartBattle();
                     h.PassTurnsUntil(1);
