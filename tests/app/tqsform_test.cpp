@@ -391,18 +391,15 @@ TEST_F(LanWindowTest, TheReasonForLeavingShowsInABoxAfterTheTick) {
 TEST_F(LanWindowTest, BoxesOpenAboveTheWaitingRoom) {
     jq::GameState& g = form->game();
     g.isNetHost = 1, g.myNetSeat = 0, g.netState = jq::net::kNetWaiting;
-    form->Timer1->stop();
     form->ShowWaitDialog();
     std::vector<bool> above;  // for each window opened: above a room that is up
-    auto look = [&](QWidget& w) {
-        above.push_back(!Rooms().empty() && w.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+    auto look = [&](QDialog& d) {
+        above.push_back(!Rooms().empty() && d.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+        d.done(TfmwMyShowMessage::kCancel);
     };
-    TfmwMyShowMessage::shownHook = [&](TfmwMyShowMessage& box) {
-        look(box);
-        (box.BitBtn2->isHidden() ? box.BitBtn1 : box.BitBtn2)->click();
-    };
-    jq::standardBoxShownHook = [&](QMessageBox& box) { look(box), box.defaultButton()->click(); };
-    WhenShown<Twoption>([&](Twoption& d) { look(d), d.reject(); });
+    TfmwMyShowMessage::shownHook = look;
+    jq::standardBoxShownHook = look;
+    WhenShown<Twoption>(look);
     form->btnNewBattle->click();
     form->btnnetbattleClick();
     form->mpopOption->trigger();

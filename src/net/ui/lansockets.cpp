@@ -1,8 +1,8 @@
 #include "net/ui/lansockets.h"
 
+#include <QDeadlineTimer>
 #include <QNetworkInterface>
 #include <QTcpServer>
-#include <QDeadlineTimer>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
