@@ -19,6 +19,7 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -387,6 +388,33 @@ TEST_F(LanWindowTest, TheReasonForLeavingShowsInABoxAfterTheTick) {
     WhenShown<TfmSelectTheHost>([](TfmSelectTheHost& d) { d.BitBtn2->click(); });
     form->btnnetbattleClick();
     EXPECT_EQ(seen, (std::vector<QString>{QString(), jq::QtFromGb(jq::IdleStatusText())}));
+}
+
+// Every box or dialog that can open while the host's waiting room, which stays on top, is up opens above
+// it: the questions of "人机对奕" and "联网对战", the options, a reason for leaving, a standard box. Once
+// the room has closed, boxes open as before.
+TEST_F(LanWindowTest, BoxesOpenAboveTheWaitingRoom) {
+    jq::GameState& g = form->game();
+    g.isNetHost = 1, g.myNetSeat = 0, g.netState = jq::net::kNetWaiting;
+    form->ShowWaitDialog();
+    std::vector<bool> above;  // for each window opened: above a room that is up
+    auto look = [&](QDialog& d) {
+        above.push_back(!Rooms().empty() && d.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+        d.done(TfmwMyShowMessage::kCancel);
+    };
+    TfmwMyShowMessage::shownHook = look;
+    jq::standardBoxShownHook = look;
+    WhenShown<Twoption>(look);
+    form->btnNewBattle->click();
+    form->btnnetbattleClick();
+    form->mpopOption->trigger();
+    form->ExplainLeaving(jq::Gb("服务器拒绝联接！"));
+    WaitFor([&] { return above.size() == 4; }, 2000);
+    form->ShowStandardBox(jq::Gb("保存结果文件不成功！！！"), jq::Gb("警告"));
+    EXPECT_EQ(above, std::vector<bool>(5, true));
+    Rooms().at(0)->BitBtn2->click();  // "开始战役"
+    form->ShowStandardBox(jq::Gb("保存结果文件不成功！！！"), jq::Gb("警告"));
+    EXPECT_EQ(above, (std::vector<bool>{true, true, true, true, true, false}));
 }
 
 // A record opened in the window, then steered by the board's clicks, its
