@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <filesystem>
@@ -20,6 +26,45 @@
 #include "support/files_support.h"
 #include "support/recording_ui.h"
 #include "support/scene.h"
+
+// The last calls of a replacing write fail for its temporary file when a test
+// asks, as a full or lost file system makes them fail; every other call goes
+// through.
+namespace {
+
+enum FailingCall { kNone, kFsync, kClose, kRename };
+std::atomic<int> failingCall{kNone};
+
+bool NamesTemporaryFile(std::string_view path) { return path.ends_with(".jq-save"); }
+bool IsTemporaryFile(int fd) {
+    char target[4096];
+    const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof target);
+    return n > 0 && NamesTemporaryFile(std::string_view(target, static_cast<size_t>(n)));
+}
+template <class F>
+F Real(const char* name) {
+    return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+extern "C" int fsync(int fd) {
+    static const auto real = Real<int (*)(int)>("fsync");
+    if (failingCall == kFsync && IsTemporaryFile(fd)) return errno = EIO, -1;
+    return real(fd);
+}
+
+extern "C" int close(int fd) {
+    static const auto real = Real<int (*)(int)>("close");
+    if (failingCall == kClose && IsTemporaryFile(fd)) return real(fd), errno = EIO, -1;
+    return real(fd);
+}
+
+extern "C" int rename(const char* from, const char* to) noexcept {
+    static const auto real = Real<int (*)(const char*, const char*)>("rename");
+    if (failingCall == kRename && NamesTemporaryFile(from)) return errno = ENOSPC, -1;
+    return real(from, to);
+}
 
 namespace jq {
 namespace {
@@ -543,19 +588,26 @@ TEST(OptionsFile, MissingAndShortFilesAtStartup) {
 }
 
 // Every write of a file goes through the one temporary name beside it: what an interrupted write left there (longer
-// than the new contents, or read-only) is taken over and gone afterwards, and two threads writing the same file at
+// than the new contents, read-only, set-uid) is removed and gone afterwards, and two threads writing the same file at
 // once both succeed, leaving one whole image and no temporary file.
-TEST(DataFiles, OneTemporaryFilePerFileTakenOverAndTakenInTurn) {
+TEST(DataFiles, OneTemporaryFilePerFileMadeAfreshAndTakenInTurn) {
     ScratchFolder dir;
     const std::string path = dir.Path("a.kbt");
-    EXPECT_EQ(TempFileName(path), path + ".tmp");
+    EXPECT_EQ(TempFileName(path), dir.Path(".a.kbt.jq-save"));
+    EXPECT_EQ(TempFileName("game"), ".game.jq-save");
+    const mode_t umask = ::umask(0);
+    ::umask(umask);
     const std::vector<uint8_t> a(3000, 'a'), b(5000, 'b');
-    for (fs::perms leftover : {fs::perms::owner_read | fs::perms::owner_write, fs::perms::owner_read}) {
+    for (mode_t leftover : {0600, 0400, 06777}) {
+        fs::remove(path);
         WriteBytes(TempFileName(path), std::vector<uint8_t>(9000, 'x'));
-        fs::permissions(TempFileName(path), leftover);
+        ::chmod(TempFileName(path).c_str(), leftover);
         EXPECT_TRUE(ReplaceFile(path, a));
         EXPECT_TRUE(ReadBytes(path) == a);
         EXPECT_EQ(test::FolderEntries(dir.Plain()), std::vector<std::string>{"a.kbt"});
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        EXPECT_EQ(st.st_mode & 07777, 0666 & ~umask) << std::oct << leftover;
     }
     int failed[2] = {};
     auto writer = [&](int w, const std::vector<uint8_t>& bytes) {
@@ -567,6 +619,44 @@ TEST(DataFiles, OneTemporaryFilePerFileTakenOverAndTakenInTurn) {
     const std::vector<uint8_t> now = ReadBytes(path);
     EXPECT_TRUE(now == a || now == b);
     EXPECT_EQ(test::FolderEntries(dir.Plain()), std::vector<std::string>{"a.kbt"});
+}
+
+// The player's own files near the temporary name are never written: a file of the name the temporary file once
+// had, and a file linked at the temporary name, hard or symbolic, keep their contents; the link goes.
+TEST(DataFiles, FilesOfThePlayerAreNeverWrittenThrough) {
+    ScratchFolder dir;
+    const std::string path = dir.Path("a.kbt");
+    const std::vector<uint8_t> mine(7000, 'm'), saved(100, 's');
+    dir.Write("a.kbt.tmp", mine);
+    dir.Write("mine", mine);
+    for (bool hard : {true, false}) {
+        if (hard)
+            ASSERT_EQ(::link(dir.Path("mine").c_str(), TempFileName(path).c_str()), 0);
+        else
+            fs::create_symlink(dir.Path("mine"), TempFileName(path));
+        EXPECT_TRUE(ReplaceFile(path, saved)) << hard;
+        EXPECT_TRUE(dir.Read("a.kbt") == saved);
+        EXPECT_TRUE(dir.Read("mine") == mine && dir.Read("a.kbt.tmp") == mine) << hard;
+        EXPECT_EQ(test::FolderEntries(dir.Plain()), (std::vector<std::string>{"a.kbt", "a.kbt.tmp", "mine"}));
+    }
+}
+
+// A failed fsync, close or rename of the temporary file is a failed write: the file keeps its contents, and no
+// temporary file stays.
+TEST(DataFiles, TheLastCallsOfAWriteFailingFailIt) {
+    ScratchFolder dir;
+    const std::string path = dir.Path("a.kbt");
+    const std::vector<uint8_t> old(300, 'o');
+    dir.Write("a.kbt", old);
+    for (int call : {kFsync, kClose, kRename}) {
+        failingCall = call;
+        const bool written = ReplaceFile(path, std::vector<uint8_t>(500, 'n'));
+        failingCall = kNone;
+        EXPECT_FALSE(written) << call;
+        EXPECT_TRUE(dir.Read("a.kbt") == old) << call;
+        EXPECT_EQ(test::FolderEntries(dir.Plain()), std::vector<std::string>{"a.kbt"});
+    }
+    EXPECT_TRUE(ReplaceFile(path, std::vector<uint8_t>(500, 'n')));
 }
 
 TEST(OptionsFile, SavingReplacesTheWholeFileOrLeavesItAsItWas) {
@@ -592,20 +682,22 @@ TEST(OptionsFile, SavingReplacesTheWholeFileOrLeavesItAsItWas) {
     EXPECT_FALSE(SaveOptions(g));
     EXPECT_TRUE(ReadBytes(dir.Path("oprec")) == saved && g.optionsRecord.aiLevel == 7);
     EXPECT_EQ(test::FolderEntries(dir.Plain()), std::vector<std::string>{"oprec"});
-    // A leftover "oprec.tmp" of an interrupted write is taken over and gone; the file keeps its mode.
+    // A set-uid leftover of an interrupted write is removed and gone; the file keeps its mode.
     fs::permissions(dir.Path("oprec"), fs::perms::owner_write, fs::perm_options::add);
-    WriteBytes(dir.Path("oprec.tmp"), std::vector<uint8_t>(9000, 0x44));
+    const std::string temp = TempFileName(dir.Path("oprec"));
+    WriteBytes(temp, std::vector<uint8_t>(9000, 0x44));
+    ::chmod(temp.c_str(), 06777);
     EXPECT_TRUE(SaveOptions(g));
     EXPECT_TRUE(ReadBytes(dir.Path("oprec")) == EncodeOptions(g.optionsRecord));
     EXPECT_EQ(test::FolderEntries(dir.Plain()), std::vector<std::string>{"oprec"});
-    EXPECT_EQ(fs::status(dir.Path("oprec")).permissions() & fs::perms::all,
+    EXPECT_EQ(fs::status(dir.Path("oprec")).permissions() & (fs::perms::all | fs::perms::set_uid | fs::perms::set_gid),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
     // A folder of that name is no leftover: it stays, and so does the file.
-    fs::create_directory(dir.Path("oprec.tmp"));
+    fs::create_directory(temp);
     g.optionsRecord.aiLevel = 1;
     EXPECT_FALSE(SaveOptions(g));
     EXPECT_EQ(DecodeOptions(ReadBytes(dir.Path("oprec"))).aiLevel, 7);
-    EXPECT_EQ(test::FolderEntries(dir.Plain()), (std::vector<std::string>{"oprec", "oprec.tmp"}));
+    EXPECT_EQ(test::FolderEntries(dir.Plain()), (std::vector<std::string>{".oprec.jq-save", "oprec"}));
     g.appFolder = dir.Path("no-such-folder") + "/";
     EXPECT_FALSE(SaveOptions(g));
     // Each failed save warned once.
