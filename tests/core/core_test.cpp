@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <thread>
@@ -28,42 +29,32 @@
 #include "support/scene.h"
 
 // The last calls of a replacing write fail for its temporary file when a test
-// asks, as a full or lost file system makes them fail; every other call goes
-// through.
+// asks, as a full or lost file system makes them fail; all else goes through.
 namespace {
 
 enum FailingCall { kNone, kFsync, kClose, kRename };
 std::atomic<int> failingCall{kNone};
 
-bool NamesTemporaryFile(std::string_view path) { return path.ends_with(".jq-save"); }
-bool IsTemporaryFile(int fd) {
+bool IsTemporary(std::string_view path) { return path.ends_with(".jq-save"); }
+bool Fails(int call, int fd) {
     char target[4096];
-    const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof target);
-    return n > 0 && NamesTemporaryFile(std::string_view(target, static_cast<size_t>(n)));
-}
-template <class F>
-F Real(const char* name) {
-    return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
+    const ssize_t n = failingCall == call ? ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, 4096) : 0;
+    return n > 0 && IsTemporary(std::string_view(target, static_cast<size_t>(n)));
 }
 
 }  // namespace
 
 extern "C" int fsync(int fd) {
-    static const auto real = Real<int (*)(int)>("fsync");
-    if (failingCall == kFsync && IsTemporaryFile(fd)) return errno = EIO, -1;
-    return real(fd);
+    static const auto real = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fsync"));
+    return Fails(kFsync, fd) ? (errno = EIO, -1) : real(fd);
 }
-
 extern "C" int close(int fd) {
-    static const auto real = Real<int (*)(int)>("close");
-    if (failingCall == kClose && IsTemporaryFile(fd)) return real(fd), errno = EIO, -1;
-    return real(fd);
+    static const auto real = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "close"));
+    return Fails(kClose, fd) ? (real(fd), errno = EIO, -1) : real(fd);
 }
-
 extern "C" int rename(const char* from, const char* to) noexcept {
-    static const auto real = Real<int (*)(const char*, const char*)>("rename");
-    if (failingCall == kRename && NamesTemporaryFile(from)) return errno = ENOSPC, -1;
-    return real(from, to);
+    static const auto real = reinterpret_cast<int (*)(const char*, const char*)>(::dlsym(RTLD_NEXT, "rename"));
+    return failingCall == kRename && IsTemporary(from) ? (errno = ENOSPC, -1) : real(from, to);
 }
 
 namespace jq {
@@ -587,27 +578,31 @@ TEST(OptionsFile, MissingAndShortFilesAtStartup) {
     EXPECT_LT(g.styleCoefAttack, 0.618);  // the attack slider at 3 of 10
 }
 
-// Every write of a file goes through the one temporary name beside it: what an interrupted write left there (longer
-// than the new contents, read-only, set-uid) is removed and gone afterwards, and two threads writing the same file at
-// once both succeed, leaving one whole image and no temporary file.
+// Every write of a file goes through the one temporary name beside it, made afresh: what stands there (a leftover
+// of an interrupted write, read-only or set-uid, or a link to a file of the player's) goes, the linked file and the
+// player's own "a.kbt.tmp" keep their contents, and the saved file gets a new file's mode. Two threads writing the
+// same file at once both succeed, leaving one whole image and no temporary file.
 TEST(DataFiles, OneTemporaryFilePerFileMadeAfreshAndTakenInTurn) {
     ScratchFolder dir;
-    const std::string path = dir.Path("a.kbt");
-    EXPECT_EQ(TempFileName(path), dir.Path(".a.kbt.jq-save"));
-    EXPECT_EQ(TempFileName("game"), ".game.jq-save");
+    const std::string path = dir.Path("a.kbt"), temp = TempFileName(path), mine = dir.Path("mine");
+    EXPECT_EQ(temp, dir.Path(".a.kbt.jq-save"));
     const mode_t umask = ::umask(0);
     ::umask(umask);
-    const std::vector<uint8_t> a(3000, 'a'), b(5000, 'b');
-    for (mode_t leftover : {0600, 0400, 06777}) {
+    const std::vector<uint8_t> a(3000, 'a'), b(5000, 'b'), theirs(9000, 'x');
+    const std::vector<std::string> entries = {"a.kbt", "a.kbt.tmp", "mine"};
+    dir.Write("a.kbt.tmp", theirs), dir.Write("mine", theirs);
+    const std::function<int()> leftovers[] = {[&] { return WriteBytes(temp, theirs), ::chmod(temp.c_str(), 0400); },
+                                              [&] { return WriteBytes(temp, theirs), ::chmod(temp.c_str(), 06777); },
+                                              [&] { return ::link(mine.c_str(), temp.c_str()); },
+                                              [&] { return ::symlink(mine.c_str(), temp.c_str()); }};
+    for (const auto& leave : leftovers) {
         fs::remove(path);
-        WriteBytes(TempFileName(path), std::vector<uint8_t>(9000, 'x'));
-        ::chmod(TempFileName(path).c_str(), leftover);
+        ASSERT_EQ(leave(), 0);
         EXPECT_TRUE(ReplaceFile(path, a));
-        EXPECT_TRUE(ReadBytes(path) == a);
-        EXPECT_EQ(test::FolderEntries(dir.Plain()), std::vector<std::string>{"a.kbt"});
         struct stat st {};
-        ::stat(path.c_str(), &st);
-        EXPECT_EQ(st.st_mode & 07777, 0666 & ~umask) << std::oct << leftover;
+        EXPECT_TRUE(::stat(path.c_str(), &st) == 0 && (st.st_mode & 07777) == (0666 & ~umask)) << std::oct << st.st_mode;
+        EXPECT_TRUE(ReadBytes(path) == a && dir.Read("a.kbt.tmp") == theirs && ReadBytes(mine) == theirs);
+        EXPECT_EQ(test::FolderEntries(dir.Plain()), entries);
     }
     int failed[2] = {};
     auto writer = [&](int w, const std::vector<uint8_t>& bytes) {
@@ -618,27 +613,7 @@ TEST(DataFiles, OneTemporaryFilePerFileMadeAfreshAndTakenInTurn) {
     EXPECT_EQ(failed[0] + failed[1], 0);
     const std::vector<uint8_t> now = ReadBytes(path);
     EXPECT_TRUE(now == a || now == b);
-    EXPECT_EQ(test::FolderEntries(dir.Plain()), std::vector<std::string>{"a.kbt"});
-}
-
-// The player's own files near the temporary name are never written: a file of the name the temporary file once
-// had, and a file linked at the temporary name, hard or symbolic, keep their contents; the link goes.
-TEST(DataFiles, FilesOfThePlayerAreNeverWrittenThrough) {
-    ScratchFolder dir;
-    const std::string path = dir.Path("a.kbt");
-    const std::vector<uint8_t> mine(7000, 'm'), saved(100, 's');
-    dir.Write("a.kbt.tmp", mine);
-    dir.Write("mine", mine);
-    for (bool hard : {true, false}) {
-        if (hard)
-            ASSERT_EQ(::link(dir.Path("mine").c_str(), TempFileName(path).c_str()), 0);
-        else
-            fs::create_symlink(dir.Path("mine"), TempFileName(path));
-        EXPECT_TRUE(ReplaceFile(path, saved)) << hard;
-        EXPECT_TRUE(dir.Read("a.kbt") == saved);
-        EXPECT_TRUE(dir.Read("mine") == mine && dir.Read("a.kbt.tmp") == mine) << hard;
-        EXPECT_EQ(test::FolderEntries(dir.Plain()), (std::vector<std::string>{"a.kbt", "a.kbt.tmp", "mine"}));
-    }
+    EXPECT_EQ(test::FolderEntries(dir.Plain()), entries);
 }
 
 // A failed fsync, close or rename of the temporary file is a failed write: the file keeps its contents, and no
