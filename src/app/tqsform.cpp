@@ -100,6 +100,8 @@ TqsForm::TqsForm(QWidget* parent)
       game_(std::make_unique<jq::GameState>()) {
     jq::GameState& g = *game_;
     g.ui = this;
+    // No box may open underneath the LAN waiting room.
+    jq::KeepDialogsAboveOwnTopWindows();
     // The computer player's worker waits until the turn loop wakes it.
     aiThread = jq::CreateWindowComputerPlayer(this, g);
     g.computer = aiThread.get();

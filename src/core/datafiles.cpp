@@ -27,54 +27,60 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
     return true;
 }
 
-// Opens the temporary file `temp` for writing, creating it or taking over
-// what an interrupted write left there, and locks it: another writer of the
-// same file, in this process or another, waits until this one has renamed
-// or removed it. Returns -1 when it cannot be had.
-int OpenLockedTempFile(const std::string& temp) {
-    bool removedLeftover = false;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        // Never through a link, and never waiting on a named pipe.
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
-        if (fd < 0) {
-            // A leftover that may not be written (it had taken a read-only
-            // file's mode) makes room once.
-            if (errno == EACCES && !removedLeftover && ::unlink(temp.c_str()) == 0) {
-                removedLeftover = true;
-                continue;
-            }
-            return -1;
-        }
-        struct stat opened {};
-        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-            ::close(fd);
-            return -1;
-        }
-        int locked;
-        while ((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
-        }
-        // Where locks are not to be had, the write goes on unguarded.
-        if (locked != 0 && errno != ENOLCK && errno != EOPNOTSUPP && errno != EINVAL) {
-            ::close(fd);
-            return -1;
-        }
-        // While this one waited, the writer holding the lock may have renamed
-        // or removed the file; the name then stands for another file, or none,
-        // and the open starts again.
-        struct stat named {};
-        if (::lstat(temp.c_str(), &named) == 0 && named.st_dev == opened.st_dev && named.st_ino == opened.st_ino)
-            return fd;
-        ::close(fd);
+// Locks the temporary file open at `fd`, waiting while another writer holds
+// it, and tells whether `temp` still names that file: while this one waited,
+// the writer holding the lock may have renamed the file away or removed it.
+bool LockAndStillNamed(int fd, const std::string& temp) {
+    int locked;
+    while ((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
     }
-    return -1;
+    // Where locks are not to be had, the write goes on unguarded.
+    if (locked != 0 && errno != ENOLCK && errno != EOPNOTSUPP && errno != EINVAL) return false;
+    struct stat opened {}, named {};
+    return ::fstat(fd, &opened) == 0 && ::lstat(temp.c_str(), &named) == 0 && named.st_dev == opened.st_dev &&
+           named.st_ino == opened.st_ino;
 }
 
-// A new file is readable and writable by the user, whatever mode a reused
-// leftover had.
-mode_t NewFileMode(int fd) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return S_IRUSR | S_IWUSR;
-    return (st.st_mode & 07777) | S_IRUSR | S_IWUSR;
+// Removes what stands at the temporary name: the name only, never what it
+// links to. A file that another writer is still writing (it holds its lock)
+// is waited for instead. False when the name cannot be cleared (a folder,
+// or no right to remove it).
+bool RemoveLeftover(const std::string& temp) {
+    struct stat named {};
+    if (::lstat(temp.c_str(), &named) != 0) return errno == ENOENT;
+    if (S_ISDIR(named.st_mode)) return false;
+    // A writer's file has no other name; one linked elsewhere goes at once.
+    if (S_ISREG(named.st_mode) && named.st_nlink == 1) {
+        // Read-only, so that nothing written can reach the file.
+        const int fd = ::open(temp.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd >= 0) {
+            const bool leftover = LockAndStillNamed(fd, temp);
+            const bool removed = !leftover || ::unlink(temp.c_str()) == 0 || errno == ENOENT;
+            ::close(fd);
+            return removed;
+        }
+        if (errno == ENOENT) return true;
+        // A file that may not even be read is none of a writer's.
+    }
+    return ::unlink(temp.c_str()) == 0 || errno == ENOENT;
+}
+
+// Creates the temporary file `temp` afresh, never taking over a file that
+// is there, and locks it: another writer of the same file, in this process
+// or another, waits until this one has renamed or removed it. Returns -1
+// when it cannot be had.
+int CreateLockedTempFile(const std::string& temp) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            // Another writer may have taken it for a leftover before the lock.
+            if (LockAndStillNamed(fd, temp)) return fd;
+            ::close(fd);
+        } else if (errno != EEXIST || !RemoveLeftover(temp)) {
+            return -1;
+        }
+    }
+    return -1;
 }
 
 }  // namespace
@@ -106,21 +112,28 @@ std::optional<std::vector<uint8_t>> ReadFileBytes(const std::string& path, size_
 }
 
 bool ReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    if (path.empty()) return false;
+    if (path.empty() || path.back() == '/') return false;
     struct stat st {};
     bool keepMode = false;
     mode_t mode = 0;
     if (::stat(path.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode)) return false;
         keepMode = true;
-        mode = st.st_mode & 07777;
+        mode = st.st_mode & 0777;
     }
     const std::string temp = TempFileName(path);
-    const int fd = OpenLockedTempFile(temp);
+    int fd = CreateLockedTempFile(temp);
     if (fd < 0) return false;
-    bool ok = ::ftruncate(fd, 0) == 0 && WriteAll(fd, bytes.data(), bytes.size());
-    if (ok) ok = ::fchmod(fd, keepMode ? mode : NewFileMode(fd)) == 0;
+    bool ok = WriteAll(fd, bytes.data(), bytes.size());
+    if (ok && keepMode) ok = ::fchmod(fd, mode) == 0;
     if (ok) ok = ::fsync(fd) == 0;
+    if (ok) {
+        // Closing reports what the file system could not write; a second
+        // descriptor keeps the lock until the name is renamed away.
+        const int keeper = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        ok = keeper >= 0 && ::close(fd) == 0;
+        if (keeper >= 0) fd = keeper;
+    }
     if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) ::unlink(temp.c_str());
     // Closing lets the next writer of this file in.
@@ -128,7 +141,10 @@ bool ReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     return ok;
 }
 
-std::string TempFileName(const std::string& path) { return path + ".tmp"; }
+std::string TempFileName(const std::string& path) {
+    const size_t name = path.rfind('/') + 1;  // 0 without a folder
+    return path.substr(0, name) + "." + path.substr(name) + ".jq-save";
+}
 
 void LetWritesFailPastSizeLimit() {
     struct sigaction ignore {};

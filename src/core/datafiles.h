@@ -17,13 +17,15 @@ std::optional<std::vector<uint8_t>> ReadFileBytes(const std::string& path, size_
 // Replaces the file's contents: the bytes go to a temporary file in the same
 // folder (TempFileName), which is then renamed over the file, so a failed
 // write leaves the old file as it was. The temporary name is the same for
-// every write of a file: a file an interrupted write left there is taken
-// over and replaced, and two writers of one file at once take turns. A new
-// file is readable and writable by the user (and what else the umask
-// allows); an existing one keeps its permissions. Returns false, leaving no
-// temporary file behind, when anything fails.
+// every write of a file, and one only this game makes: whatever an
+// interrupted write left there is removed (the name, never what it links
+// to) and the file made afresh, and two writers of one file at once take
+// turns. A new file gets the mode the umask leaves of 0666; an existing one
+// keeps its read, write and execute bits. Returns false, leaving no
+// temporary file behind, when anything fails, the final close and the
+// rename included.
 bool ReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes);
-// The temporary file of `path`: the path followed by ".tmp".
+// The temporary file of `path`: hidden, beside it, "game" giving ".game.jq-save".
 std::string TempFileName(const std::string& path);
 
 // Under a file-size limit a write past it ends the process by default.

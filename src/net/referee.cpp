@@ -84,8 +84,8 @@ void HostReferee::BattleBegins(const AllSwitchEndBody& b) {
 }
 
 void HostReferee::EndsDrawn() {
-    // Agreed, as every side marks it; before the first step it ends the
-    // battle only after that step (see Apply).
+    // Agreed, as every side marks it: the battle ends at once, also before
+    // its first step.
     copy_->peaceAgreed = 1;
     if (BattleResultByRules(*copy_) >= 0) copy_->battleRunning = 0;
 }

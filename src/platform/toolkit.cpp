@@ -2,20 +2,64 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QEvent>
 #include <QMessageBox>
 #include <QPalette>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include "core/text.h"
 
 namespace jq {
 
 namespace {
+
 int openModalBoxes = 0;  // main thread only
+
+// Set on a dialog that stays on top only while it is open.
+constexpr char kRaisedOnTop[] = "jqRaisedOnTop";
+
+bool StaysOnTop(const QWidget& w) { return w.windowFlags().testFlag(Qt::WindowStaysOnTopHint); }
+
+bool OwnTopWindowUp(const QWidget& except) {
+    for (const QWidget* w : QApplication::topLevelWidgets())
+        if (w != &except && w->isVisible() && StaysOnTop(*w)) return true;
+    return false;
+}
+
+// Changes the flag on the widget and on its system window without making the
+// window anew (which would hide it). The show event comes before the window
+// is mapped, and the hide event after it is unmapped, so the system takes
+// the change as the window's state when it maps.
+void SetStaysOnTop(QWidget& w, bool on) {
+    w.overrideWindowFlags(w.windowFlags().setFlag(Qt::WindowStaysOnTopHint, on));
+    if (QWindow* handle = w.windowHandle()) handle->setFlags(handle->flags().setFlag(Qt::WindowStaysOnTopHint, on));
+    w.setProperty(kRaisedOnTop, on ? QVariant(true) : QVariant());
+}
+
+class DialogsAboveOwnTopWindows : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if ((type != QEvent::Show && type != QEvent::Hide) || !watched->isWidgetType()) return false;
+        auto& w = static_cast<QWidget&>(*watched);
+        if (!w.isWindow() || w.windowType() != Qt::Dialog) return false;
+        if (type == QEvent::Show && !StaysOnTop(w) && OwnTopWindowUp(w))
+            SetStaysOnTop(w, true);
+        else if (type == QEvent::Hide && w.property(kRaisedOnTop).isValid())
+            SetStaysOnTop(w, false);  // a dialog kept for later opens as it was made
+        return false;
+    }
+};
+
 }  // namespace
 
 QString QtFromGb(std::string_view gb) {
@@ -36,6 +80,14 @@ ModalBoxScope::ModalBoxScope() {
 
 ModalBoxScope::~ModalBoxScope() {
     --openModalBoxes;
+}
+
+void KeepDialogsAboveOwnTopWindows() {
+    static QPointer<QObject> installed;  // goes with its application
+    QApplication* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    if (app == nullptr || installed) return;
+    installed = new DialogsAboveOwnTopWindows(app);
+    app->installEventFilter(installed);
 }
 
 bool OnMainThread() {

@@ -48,6 +48,12 @@ public:
     ModalBoxScope& operator=(const ModalBoxScope&) = delete;
 };
 
+// From now on every dialog or box of this program that opens while a window
+// of its own that stays on top is up (the LAN waiting room, say) stays on
+// top as well, until it closes: it opens above that window instead of
+// underneath it. Once per application; does nothing without one.
+void KeepDialogsAboveOwnTopWindows();
+
 // True on the thread that runs the windows.
 bool OnMainThread();
 // Queues `work` to run on the main thread (always queued, also when called

@@ -200,9 +200,13 @@ int CountLegalMoves(const GameState& g, int seat) {
 }
 
 int BattleResultByRules(const GameState& g) {
-    if (g.stepCount <= 0 || g.battleRunning == 0) return -1;
+    if (g.battleRunning == 0) return -1;
+    // An agreed peace ends the battle also before its first step: nobody
+    // is to wait for a move (or a time-out) that changes nothing.
+    if (g.peaceAgreed != 0) return kBattleDraw;
+    if (g.stepCount <= 0) return -1;
     const bool limit = g.netConnected == 0 ? g.stepCount >= kMaxSteps : g.stepLimitReached != 0;
-    if (limit || g.peaceAgreed != 0) return kBattleDraw;
+    if (limit) return kBattleDraw;
     if (!IsValidSeat(g.curSeat)) return -1;
     const int dir = g.turnDirection == -1 ? -1 : 1;
     const int next = (g.curSeat + dir + kSeats) % kSeats;
@@ -213,7 +217,8 @@ int BattleResultByRules(const GameState& g) {
 }
 
 void CheckBattleEnd(GameState& g) {
-    if (g.stepCount <= 0 || g.battleRunning == 0) return;
+    // Before the first step only an agreed peace ends the battle.
+    if (g.battleRunning == 0 || (g.stepCount <= 0 && g.peaceAgreed == 0)) return;
     if (g.netConnected == 0) g.stepLimitReached = g.stepCount >= kMaxSteps ? 1 : 0;
     // The battle ends (and is booked) at most once.
     const int result = BattleResultByRules(g);

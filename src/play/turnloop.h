@@ -45,10 +45,11 @@ void CountBattleResult(GameState& g, int result);
 int CountLegalMoves(const GameState& g, int seat);
 
 // The result a running battle has by the rules as it stands, or -1 while it
-// goes on: the step limit (in a LAN battle as the host announced it) or an
-// agreed peace is a draw; a team without a live piece has lost, the team to
-// move tested first. A step applied between two ticks can decide the battle
-// before the next tick books it: nothing may be sent for it then.
+// goes on: an agreed peace is a draw at once, before the first step too;
+// after it, the step limit (in a LAN battle as the host announced it) is a
+// draw and a team without a live piece has lost, the team to move tested
+// first. A step applied between two ticks can decide the battle before the
+// next tick books it: nothing may be sent for it then.
 int BattleResultByRules(const GameState& g);
 
 // The end of the battle, tested after every step of a running battle (see

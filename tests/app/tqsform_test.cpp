@@ -7,7 +7,9 @@
 #include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QFileDialog>
+#include <QElapsedTimer>
 #include <QFontMetrics>
+#include <QHostAddress>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +21,7 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -41,6 +44,7 @@
 #include "formations/piecestats.h"
 #include "formations/ui/studykjq.h"
 #include "net/netbattle.h"
+#include "net/ui/lansockets.h"
 #include "net/ui/netdialogs.h"
 #include "platform/toolkit.h"
 #include "play/execute.h"
@@ -56,6 +60,7 @@
 #include "support/qt_helpers.h"
 #include "support/recording_ui.h"
 #include "support/when_shown.h"
+#include "view/deployment.h"
 #include "view/ui/boardview.h"
 
 namespace {
@@ -387,6 +392,153 @@ TEST_F(LanWindowTest, TheReasonForLeavingShowsInABoxAfterTheTick) {
     WhenShown<TfmSelectTheHost>([](TfmSelectTheHost& d) { d.BitBtn2->click(); });
     form->btnnetbattleClick();
     EXPECT_EQ(seen, (std::vector<QString>{QString(), jq::QtFromGb(jq::IdleStatusText())}));
+}
+
+// Every box or dialog that can open while the host's waiting room, which stays on top, is up opens above
+// it: the questions of "人机对奕" and "联网对战", the options, a reason for leaving, a standard box. Once
+// the room has closed, boxes open as before.
+TEST_F(LanWindowTest, BoxesOpenAboveTheWaitingRoom) {
+    jq::GameState& g = form->game();
+    g.isNetHost = 1, g.myNetSeat = 0, g.netState = jq::net::kNetWaiting;
+    form->ShowWaitDialog();
+    std::vector<bool> above;  // for each window opened: above a room that is up
+    auto look = [&](QDialog& d) {
+        above.push_back(!Rooms().empty() && d.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+        d.done(TfmwMyShowMessage::kCancel);
+    };
+    TfmwMyShowMessage::shownHook = look;
+    jq::standardBoxShownHook = look;
+    WhenShown<Twoption>(look);
+    form->btnNewBattle->click();
+    form->btnnetbattleClick();
+    form->mpopOption->trigger();
+    form->ExplainLeaving(jq::Gb("服务器拒绝联接！"));
+    WaitFor([&] { return above.size() == 4; }, 2000);
+    form->ShowStandardBox(jq::Gb("保存结果文件不成功！！！"), jq::Gb("警告"));
+    EXPECT_EQ(above, std::vector<bool>(5, true));
+    Rooms().at(0)->BitBtn2->click();  // "开始战役"
+    form->ShowStandardBox(jq::Gb("保存结果文件不成功！！！"), jq::Gb("警告"));
+    EXPECT_EQ(above, (std::vector<bool>{true, true, true, true, true, false}));
+}
+
+// Two windows in one LAN battle over 127.0.0.1, each on its own main timer:
+// the host (seat 0) and a joining player (seat 1), the computer holding seats
+// 2 and 3. On his turn the joining player asks for peace and the host agrees
+// in its question box: both windows show the draw within a few ticks, with no
+// time-out booked, whether the turn is the battle's first or comes later.
+TEST(LanWindows, AnAgreedPeaceEndsTheBattleAtTheNextTick) {
+    ScratchWorkFolder folder;
+    struct Hooks {  // every box answered OK
+        Hooks() {
+            TfmwMyShowMessage::shownHook = [](TfmwMyShowMessage& box) { box.BitBtn1->click(); };
+            jq::standardBoxShownHook = [](QMessageBox& box) { box.defaultButton()->click(); };
+        }
+        ~Hooks() {
+            TfmwMyShowMessage::shownHook = nullptr;
+            jq::standardBoxShownHook = nullptr;
+        }
+    } hooks;
+    auto enter = [](TqsForm& form, int seat, quint16 port) {
+        jq::GameState& g = form.game();
+        g.isNetHost = seat == 0 ? 1 : 0;
+        g.myNetSeat = seat;
+        g.myNetName = jq::Gb("玩家") + std::to_string(seat);
+        form.lanSockets()->ConnectTo(QStringLiteral("127.0.0.1"), port);
+        if (!WaitFor([&] { return form.lanSockets()->ClientConnected(); }, 5000)) return false;
+        g.netConnected = 1;
+        jq::net::RejoinNetBattle(g);
+        return true;
+    };
+    auto peaceShown = [](TqsForm& form) {
+        const TfmShowResult* panel = form.findChild<TfmShowResult*>();
+        return panel != nullptr && panel->PanelPeace->isVisible();
+    };
+    for (const bool firstStep : {true, false}) {
+        SCOPED_TRACE(firstStep ? "asked before the first step" : "asked after two steps");
+        auto host = std::make_unique<TqsForm>();
+        auto joiner = std::make_unique<TqsForm>();
+        host->show();
+        joiner->show();
+        jq::GameState& h = host->game();
+        jq::GameState& j = joiner->game();
+        h.optionsRecord.netMinMoveIntervalOption = 0;
+        h.optionsRecord.aiLevel = 0;
+        h.optionsRecord.netMoveTimeOption = 60;
+        h.optionsRecord.turnDirectionOption = -1;
+        ASSERT_TRUE(host->lanSockets()->Listen(QHostAddress::LocalHost, 0));
+        const quint16 port = host->lanSockets()->ListeningPort();
+        jq::net::ResetSeatNames(h);
+        ASSERT_TRUE(enter(*host, 0, port));
+        // The round's first seat is the host's next draw: seat 1, or seat 3
+        // (then 2, then 1).
+        for (uint32_t seed = 1;; ++seed) {
+            jq::GameRandom r;
+            r.Seed(seed);
+            if (jq::GameRandom(r).Next() % 4 == (firstStep ? 1 : 3)) {
+                h.mainRandom = r;
+                break;
+            }
+        }
+        ASSERT_TRUE(enter(*joiner, 1, port));
+        TfmWaitBattleStart* room = nullptr;
+        ASSERT_TRUE(WaitFor([&] {
+            room = host->findChild<TfmWaitBattleStart*>();
+            return h.seatTable[1].state == 1 && room != nullptr && room->isVisible();
+        }, 10000));
+        room->BitBtn2->click();
+        for (TqsForm* form : {host.get(), joiner.get()}) {
+            jq::GameState& g = form->game();
+            ASSERT_TRUE(WaitFor([&] {
+                return g.netState == jq::net::kNetDeploying && !jq::HostAwaitsComputerDeployments(g);
+            }, 20000));
+            LeftClick(form->btnChangeQz);
+        }
+        ASSERT_TRUE(WaitFor([&] {
+            return j.battleRunning != 0 && j.curSeat == 0 && joiner->bpeace->isEnabled();
+        }, 30000));
+        const int steps = j.stepCount;
+        ASSERT_EQ(steps, firstStep ? 0 : 2);
+
+        LeftClick(joiner->bpeace);
+        TfmwMyShowMessage* question = nullptr;
+        ASSERT_TRUE(WaitFor([&] {
+            for (TfmwMyShowMessage* box : host->findChildren<TfmwMyShowMessage*>())
+                if (box->isVisible()) question = box;
+            return question != nullptr;
+        }, 5000));
+        EXPECT_EQ(question->StaticText1->text(), U("玩家1  请求和棋,是否同意?"));
+        // The joining window's panel waits for a click in its own loop: what
+        // the window shows then is kept, and the panel closed.
+        QElapsedTimer agreed;
+        qint64 joinerEnded = -1;
+        int joinerSteps = -1;
+        QString joinerStatus;
+        auto watch = std::make_shared<std::function<void()>>();
+        *watch = [&, watch] {
+            if (auto* panel = joiner->findChild<TfmShowResult*>(); panel != nullptr && panel->isVisible()) {
+                joinerEnded = agreed.elapsed();
+                joinerSteps = j.stepCount;
+                joinerStatus = joiner->statusPanels[3]->text();
+                EXPECT_TRUE(panel->PanelPeace->isVisible());
+                panel->accept();
+                return;
+            }
+            QTimer::singleShot(5, joiner.get(), *watch);  // ends with the window
+        };
+        QTimer::singleShot(0, joiner.get(), *watch);
+        agreed.start();
+        question->BitBtn1->click();
+        ASSERT_TRUE(WaitFor([&] { return peaceShown(*host) && joinerEnded >= 0; }, 5000))
+            << "the host's draw shown " << peaceShown(*host) << ", the joining side's " << joinerEnded;
+        // A few ticks of both timers, and a time-out would have no call to come.
+        EXPECT_LT(agreed.elapsed(), 2000);
+        EXPECT_EQ(joinerSteps, steps);
+        EXPECT_FALSE(joinerStatus.contains(U("超时")));
+        EXPECT_FALSE(host->statusPanels[3]->text().contains(U("超时")));
+        EXPECT_EQ(std::pair(h.netTimeoutCount, j.netTimeoutCount), std::pair(0, 0));
+        joiner.reset();
+        host.reset();
+    }
 }
 
 // A record opened in the window, then steered by the board's clicks, its

@@ -1,9 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <thread>
@@ -20,6 +27,35 @@
 #include "support/files_support.h"
 #include "support/recording_ui.h"
 #include "support/scene.h"
+
+// The last calls of a replacing write fail for its temporary file when a test
+// asks, as a full or lost file system makes them fail; all else goes through.
+namespace {
+
+enum FailingCall { kNone, kFsync, kClose, kRename };
+std::atomic<int> failingCall{kNone};
+
+bool IsTemporary(std::string_view path) { return path.ends_with(".jq-save"); }
+bool Fails(int call, int fd) {
+    char target[4096];
+    const ssize_t n = failingCall == call ? ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, 4096) : 0;
+    return n > 0 && IsTemporary(std::string_view(target, static_cast<size_t>(n)));
+}
+
+}  // namespace
+
+extern "C" int fsync(int fd) {
+    static const auto real = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fsync"));
+    return Fails(kFsync, fd) ? (errno = EIO, -1) : real(fd);
+}
+extern "C" int close(int fd) {
+    static const auto real = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "close"));
+    return Fails(kClose, fd) ? (real(fd), errno = EIO, -1) : real(fd);
+}
+extern "C" int rename(const char* from, const char* to) noexcept {
+    static const auto real = reinterpret_cast<int (*)(const char*, const char*)>(::dlsym(RTLD_NEXT, "rename"));
+    return failingCall == kRename && IsTemporary(from) ? (errno = ENOSPC, -1) : real(from, to);
+}
 
 namespace jq {
 namespace {
@@ -542,20 +578,31 @@ TEST(OptionsFile, MissingAndShortFilesAtStartup) {
     EXPECT_LT(g.styleCoefAttack, 0.618);  // the attack slider at 3 of 10
 }
 
-// Every write of a file goes through the one temporary name beside it: what an interrupted write left there (longer
-// than the new contents, or read-only) is taken over and gone afterwards, and two threads writing the same file at
-// once both succeed, leaving one whole image and no temporary file.
-TEST(DataFiles, OneTemporaryFilePerFileTakenOverAndTakenInTurn) {
+// Every write of a file goes through the one temporary name beside it, made afresh: what stands there (a leftover
+// of an interrupted write, read-only or set-uid, or a link to a file of the player's) goes, the linked file and the
+// player's own "a.kbt.tmp" keep their contents, and the saved file gets a new file's mode. Two threads writing the
+// same file at once both succeed, leaving one whole image and no temporary file.
+TEST(DataFiles, OneTemporaryFilePerFileMadeAfreshAndTakenInTurn) {
     ScratchFolder dir;
-    const std::string path = dir.Path("a.kbt");
-    EXPECT_EQ(TempFileName(path), path + ".tmp");
-    const std::vector<uint8_t> a(3000, 'a'), b(5000, 'b');
-    for (fs::perms leftover : {fs::perms::owner_read | fs::perms::owner_write, fs::perms::owner_read}) {
-        WriteBytes(TempFileName(path), std::vector<uint8_t>(9000, 'x'));
-        fs::permissions(TempFileName(path), leftover);
+    const std::string path = dir.Path("a.kbt"), temp = TempFileName(path), mine = dir.Path("mine");
+    EXPECT_EQ(temp, dir.Path(".a.kbt.jq-save"));
+    const mode_t umask = ::umask(0);
+    ::umask(umask);
+    const std::vector<uint8_t> a(3000, 'a'), b(5000, 'b'), theirs(9000, 'x');
+    const std::vector<std::string> entries = {"a.kbt", "a.kbt.tmp", "mine"};
+    dir.Write("a.kbt.tmp", theirs), dir.Write("mine", theirs);
+    const std::function<int()> leftovers[] = {[&] { return WriteBytes(temp, theirs), ::chmod(temp.c_str(), 0400); },
+                                              [&] { return WriteBytes(temp, theirs), ::chmod(temp.c_str(), 06777); },
+                                              [&] { return ::link(mine.c_str(), temp.c_str()); },
+                                              [&] { return ::symlink(mine.c_str(), temp.c_str()); }};
+    for (const auto& leave : leftovers) {
+        fs::remove(path);
+        ASSERT_EQ(leave(), 0);
         EXPECT_TRUE(ReplaceFile(path, a));
-        EXPECT_TRUE(ReadBytes(path) == a);
-        EXPECT_EQ(test::FolderEntries(dir.Plain()), std::vector<std::string>{"a.kbt"});
+        struct stat st {};
+        EXPECT_TRUE(::stat(path.c_str(), &st) == 0 && (st.st_mode & 07777) == (0666 & ~umask)) << std::oct << st.st_mode;
+        EXPECT_TRUE(ReadBytes(path) == a && dir.Read("a.kbt.tmp") == theirs && ReadBytes(mine) == theirs);
+        EXPECT_EQ(test::FolderEntries(dir.Plain()), entries);
     }
     int failed[2] = {};
     auto writer = [&](int w, const std::vector<uint8_t>& bytes) {
@@ -566,7 +613,25 @@ TEST(DataFiles, OneTemporaryFilePerFileTakenOverAndTakenInTurn) {
     EXPECT_EQ(failed[0] + failed[1], 0);
     const std::vector<uint8_t> now = ReadBytes(path);
     EXPECT_TRUE(now == a || now == b);
-    EXPECT_EQ(test::FolderEntries(dir.Plain()), std::vector<std::string>{"a.kbt"});
+    EXPECT_EQ(test::FolderEntries(dir.Plain()), entries);
+}
+
+// A failed fsync, close or rename of the temporary file is a failed write: the file keeps its contents, and no
+// temporary file stays.
+TEST(DataFiles, TheLastCallsOfAWriteFailingFailIt) {
+    ScratchFolder dir;
+    const std::string path = dir.Path("a.kbt");
+    const std::vector<uint8_t> old(300, 'o');
+    dir.Write("a.kbt", old);
+    for (int call : {kFsync, kClose, kRename}) {
+        failingCall = call;
+        const bool written = ReplaceFile(path, std::vector<uint8_t>(500, 'n'));
+        failingCall = kNone;
+        EXPECT_FALSE(written) << call;
+        EXPECT_TRUE(dir.Read("a.kbt") == old) << call;
+        EXPECT_EQ(test::FolderEntries(dir.Plain()), std::vector<std::string>{"a.kbt"});
+    }
+    EXPECT_TRUE(ReplaceFile(path, std::vector<uint8_t>(500, 'n')));
 }
 
 TEST(OptionsFile, SavingReplacesTheWholeFileOrLeavesItAsItWas) {
@@ -592,20 +657,22 @@ TEST(OptionsFile, SavingReplacesTheWholeFileOrLeavesItAsItWas) {
     EXPECT_FALSE(SaveOptions(g));
     EXPECT_TRUE(ReadBytes(dir.Path("oprec")) == saved && g.optionsRecord.aiLevel == 7);
     EXPECT_EQ(test::FolderEntries(dir.Plain()), std::vector<std::string>{"oprec"});
-    // A leftover "oprec.tmp" of an interrupted write is taken over and gone; the file keeps its mode.
+    // A set-uid leftover of an interrupted write is removed and gone; the file keeps its mode.
     fs::permissions(dir.Path("oprec"), fs::perms::owner_write, fs::perm_options::add);
-    WriteBytes(dir.Path("oprec.tmp"), std::vector<uint8_t>(9000, 0x44));
+    const std::string temp = TempFileName(dir.Path("oprec"));
+    WriteBytes(temp, std::vector<uint8_t>(9000, 0x44));
+    ::chmod(temp.c_str(), 06777);
     EXPECT_TRUE(SaveOptions(g));
     EXPECT_TRUE(ReadBytes(dir.Path("oprec")) == EncodeOptions(g.optionsRecord));
     EXPECT_EQ(test::FolderEntries(dir.Plain()), std::vector<std::string>{"oprec"});
-    EXPECT_EQ(fs::status(dir.Path("oprec")).permissions() & fs::perms::all,
+    EXPECT_EQ(fs::status(dir.Path("oprec")).permissions() & (fs::perms::all | fs::perms::set_uid | fs::perms::set_gid),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
     // A folder of that name is no leftover: it stays, and so does the file.
-    fs::create_directory(dir.Path("oprec.tmp"));
+    fs::create_directory(temp);
     g.optionsRecord.aiLevel = 1;
     EXPECT_FALSE(SaveOptions(g));
     EXPECT_EQ(DecodeOptions(ReadBytes(dir.Path("oprec"))).aiLevel, 7);
-    EXPECT_EQ(test::FolderEntries(dir.Plain()), (std::vector<std::string>{"oprec", "oprec.tmp"}));
+    EXPECT_EQ(test::FolderEntries(dir.Plain()), (std::vector<std::string>{".oprec.jq-save", "oprec"}));
     g.appFolder = dir.Path("no-such-folder") + "/";
     EXPECT_FALSE(SaveOptions(g));
     // Each failed save warned once.

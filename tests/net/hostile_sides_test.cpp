@@ -515,25 +515,30 @@ TEST(HostileSides, PeaceWordsOutsideTheBattleAreNotRelayed) {
     EXPECT_EQ(t.host().peaceAgreed, 0);
 }
 
-// A draw agreed before the first step: every side ends the battle after that step, and so does the host's copy.
-TEST(HostileSides, ADrawAgreedBeforeTheFirstStepEndsAfterIt) {
+// A draw agreed before the first step ends the battle at once, on the host's copy as soon as the last seat
+// agrees and on every side of ours at its next tick: no step (not even a time-out) is waited for, and none is
+// relayed after it.
+TEST(HostileSides, ADrawAgreedBeforeTheFirstStepEndsAtOnce) {
     Table t;
     ASSERT_TRUE(t.StartBattle());
     t.Raw(2, EncodeSeatWord(Word::kPeaceRequest, 2));
     AnswerPeace(t.host(), true);
     AnswerPeace(*t.sides[1]->g, true);
     t.Settle();
-    t.Raw(3, EncodeSeatWord(Word::kPeaceOk, 3));
-    t.Settle();
     EXPECT_EQ(t.copy().battleRunning, 1);
-    ASSERT_TRUE(t.Turn(0));
+    t.Raw(3, EncodeSeatWord(Word::kPeaceOk, 3));
+    t.Carry();
     EXPECT_EQ(t.copy().battleRunning, 0);
+    EXPECT_FALSE(t.Turn(0));
+    t.Settle();
     for (auto& [conn, side] : t.literal) {
         EXPECT_EQ(side.result(), testing::kResultDraw) << "connection " << conn;
-        EXPECT_EQ(side.endedAt(), 1);
+        EXPECT_EQ(side.endedAt(), 0) << "connection " << conn;
     }
-    EXPECT_EQ(t.sides[0]->ui.results, std::vector<int>{kBattleDraw});
-    EXPECT_EQ(t.sides[1]->ui.results, std::vector<int>{kBattleDraw});
+    for (int s : {0, 1}) {
+        EXPECT_EQ(t.sides[s]->ui.results, std::vector<int>{kBattleDraw}) << s;
+        EXPECT_EQ(t.sides[s]->g->netTimeoutCount, 0) << s;
+    }
 }
 
 // Joins that see everything relayed before them: right after a move the host's own side has not applied yet,
@@ -623,14 +628,11 @@ TEST(HostileSides, AJoinAfterTheLastStepWaitsForTheNextRound) {
         t.Settle();
     };
     const Row rows[] = {
-        {"a draw agreed before the first step, then the step",
+        {"a draw agreed before the first step",
          [askPeace](Table& t) {
              askPeace(t);
-             AnswerPeace(*t.sides[1]->g, true);
-             t.Settle();
              EXPECT_EQ(t.copy().battleRunning, 1);
-             const int seat = t.copy().curSeat;
-             t.Move(test::InSenderView(test::LegalMoves(t.copy(), false, seat).at(0), seat));
+             AnswerPeace(*t.sides[1]->g, true);
              t.Carry();
          }},
         {"a draw agreed by the last answer",

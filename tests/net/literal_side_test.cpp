@@ -260,13 +260,12 @@ TEST(LiteralSide, AppliesEachStepAsGiven) {
 }
 
 // A draw agreed while the seats deploy stays agreed: the battle ends as a
-// draw after its first step.
-TEST(LiteralSide, PeaceBeforeTheBattleEndsItAfterOneStep) {
+// draw as soon as it runs, before any step.
+TEST(LiteralSide, PeaceBeforeTheBattleEndsItBeforeAnyStep) {
     LiteralSide side = BattleOnTheLiteralSide(true);
-    EXPECT_TRUE(side.running());
-    side.Apply(Special(1, kTimeoutCoord, 1));
+    EXPECT_FALSE(side.running());
     EXPECT_EQ(side.result(), testing::kResultDraw);
-    EXPECT_EQ(side.endedAt(), 1);
+    EXPECT_EQ(side.endedAt(), 0);
 }
 
 // The host's own seat, next after the step that ends the battle, may still

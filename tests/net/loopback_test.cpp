@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QHostAddress>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -30,6 +31,7 @@
 #include "net/ownmove.h"
 #include "net/relay.h"
 #include "net/ui/lansockets.h"
+#include "play/peace.h"
 #include "play/turnloop.h"
 #include "support/host_moves.h"
 #include "support/literal_side.h"
@@ -527,6 +529,33 @@ TEST(LanLoopback, TheHostPacesEachConnectionAndFindsDeadOnes) {
     EXPECT_EQ(relay.Seat(1).state, 0);
     EXPECT_FALSE(relay.Accepting(2));
     EXPECT_EQ(sockets.findChildren<QTcpSocket*>().size(), 1);
+}
+
+// A joining side that leaves sends "JoinCancel" and closes its connection, and "退  出" ends the program
+// at once: a plain listening socket in the host's place has the word all the same.
+TEST(LanLoopback, ALeavingSidesJoinCancelReachesTheHost) {
+    const std::pair<const char*, std::function<void(GameState&)>> rows[] = {
+        {"退  出", [](GameState& g) { ExitProgram(g); }},
+        {"退出网战", [](GameState& g) { net::LeaveWaitingRoom(g), net::HandleNetBattle(g); }},
+    };
+    for (const auto& [what, leave] : rows) {
+        SCOPED_TRACE(what);
+        QTcpServer host;
+        ASSERT_TRUE(host.listen(QHostAddress::LocalHost));
+        Side side(2, 5);
+        side.sockets->ConnectTo("127.0.0.1", host.serverPort());
+        ASSERT_TRUE(Pump([&] { return side.lan->ClientActive() && host.hasPendingConnections(); },
+                         Clock::now() + std::chrono::seconds(10)));
+        side.g->netConnected = 1;
+        net::RejoinNetBattle(*side.g);
+        side.g->seatTable[2].state = 1;  // the host has given the seat
+        leave(*side.g);
+        side.sockets.reset();  // the program ends with its window
+        QTcpSocket* log = host.nextPendingConnection();
+        while (log->waitForReadyRead(3000)) continue;  // until the side's close
+        const QByteArray got = log->readAll();
+        EXPECT_TRUE(got.startsWith("Join ") && got.count("JoinCancel") == 1) << got.size();
+    }
 }
 
 }  // namespace

@@ -196,6 +196,7 @@ TEST(Replay, DetectReplayDirection) {
         {"leading give-up", {-1, 2, 3}, 1, 1},
         {"leading time-outs, backward", {-2, -2, 3, 2}, -1, 1},
         {"same seat four apart", {1, -2, -2, -2, 1, 2}, 1, 1},
+        {"same seat four apart, backward", {1, -2, -2, -2, 1, 0}, -1, 1},
         {"same seat again", {1, 1, 3}, -1, 1},
         {"same seat again after a time-out", {-2, 2, 2}, -1, 3},
         {"single move", {2}, 0, 0},

@@ -55,8 +55,8 @@ inline GridPoint LiteralForward(GridPoint p, int turns) {
     return p;
 }
 
-// A battle ends on the first tick after the step that ends it: a draw by
-// agreement or step limit, else the team of the seat to move, then the
+// A battle ends on the first tick after the step (or the agreement) that
+// ends it: a draw by agreement or step limit, else the team of the seat to move, then the
 // team of the next seat in turn, without a live piece. kNoResult otherwise.
 inline int LiteralEndOf(const LiteralBoard& b, int curSeat, int turnDirection, bool drawn) {
     if (drawn) return kResultDraw;
@@ -268,7 +268,8 @@ private:
     // A main-timer tick with no packet: the end of the battle, then the
     // pump's state step.
     void Idle() {
-        if (running_ && stepCount_ > 0) {
+        // An agreed draw ends the battle before its first step too.
+        if (running_ && (stepCount_ > 0 || peace_)) {
             const int r = LiteralEndOf(board_, curSeat_, turnDirection_, peace_ || stepLimit_);
             if (r != kNoResult) {
                 running_ = false, ended_ = true;

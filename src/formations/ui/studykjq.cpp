@@ -7,10 +7,13 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFont>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QStringList>
+
+#include <algorithm>
 
 #include "platform/toolkit.h"
 
@@ -27,6 +30,22 @@ QFont TextFont(int pixelSize, bool bold = false, bool brush = false) {
     font.setPixelSize(pixelSize);
     font.setBold(bold);
     return font;
+}
+
+// Clear pixels between "注意：" and the notes beside it.
+constexpr int kRoom = 3;
+// No text of the dialog is made smaller than this to fit its place.
+constexpr int kSmallestPixels = 8;
+
+int TextWidth(const QLabel& label) { return QFontMetrics(label.font()).horizontalAdvance(label.text()); }
+
+// Makes the label's font a pixel smaller at a time until its text fits its width.
+void ShrinkToFit(QLabel& label) {
+    QFont font = label.font();
+    while (TextWidth(label) > label.width() && font.pixelSize() > kSmallestPixels) {
+        font.setPixelSize(font.pixelSize() - 1);
+        label.setFont(font);
+    }
 }
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry,
@@ -71,6 +90,8 @@ TStudyKjqs::TStudyKjqs(jq::GameUi& ui, QWidget* owner)
     Label9 = MakeLabel(this, "Label9", QStringLiteral("2）尽量使用高手的阵法。"), QRect(64, 146, 280, 16), kNavy,
                        text);
 
+    LayOutTexts();
+
     Bevel1 = new QFrame(this);
     Bevel1->setObjectName(QStringLiteral("Bevel1"));
     Bevel1->setFrameShape(QFrame::HLine);
@@ -97,6 +118,16 @@ TStudyKjqs::TStudyKjqs(jq::GameUi& ui, QWidget* owner)
     OpenDialog1->setFileMode(QFileDialog::ExistingFile);
     const QStringList filters = {QStringLiteral("所有文件 (*)"), QStringLiteral("阵法文件 (*.kbt)")};
     OpenDialog1->setNameFilters(filters);
+}
+
+// The designed places suit the dialog's own font. In another font the notes
+// move right as far as "注意：" needs, and a text wider than its place, which
+// runs to the end of the line, takes a smaller font.
+void TStudyKjqs::LayOutTexts() {
+    Label8->resize(std::max(Label8->width(), TextWidth(*Label8)), Label8->height());
+    const int notesX = std::max(Label7->x(), Label8->x() + TextWidth(*Label8) + kRoom);
+    for (QLabel* note : {Label7, Label9}) note->setGeometry(notesX, note->y(), kWidth - 8 - notesX, note->height());
+    for (QLabel* label : findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly)) ShrinkToFit(*label);
 }
 
 void TStudyKjqs::BitBtn1Click() {

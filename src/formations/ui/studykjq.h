@@ -41,5 +41,8 @@ public:
     void BitBtn1Click();
 
 private:
+    // Fits every text into the dialog in the font it is shown in.
+    void LayOutTexts();
+
     jq::GameUi& ui_;
 };

@@ -1,14 +1,17 @@
 #include "net/ui/lansockets.h"
 
+#include <QDeadlineTimer>
 #include <QNetworkInterface>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
 #include <QTimer>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <chrono>
 
 #ifdef __linux__
@@ -30,6 +33,8 @@ constexpr qint64 kReadChunkBytes = 4096;
 // How often to look again while a packet handed to the system has not gone
 // out on the wire yet (the side's window is full, say).
 constexpr int kLeavePollMs = 10;
+// The longest a side's close waits for what it wrote last to reach the host.
+constexpr int kSendOffMs = 1500;
 
 QString DottedIPv4(const QHostAddress& a) {
     bool ok = false;
@@ -54,6 +59,32 @@ int UnsentBytes(QTcpSocket* s) {
 #endif
     (void)s;
     return 0;
+}
+
+// Bytes the system holds for the connection that the other end has not
+// acknowledged yet, sent or not (0 where that cannot be known).
+int UnacknowledgedBytes(QTcpSocket* s) {
+#ifdef SIOCOUTQ
+    int n = 0;
+    const qintptr fd = s->socketDescriptor();
+    if (fd >= 0 && ::ioctl(static_cast<int>(fd), SIOCOUTQ, &n) == 0) return n;
+#endif
+    (void)s;
+    return 0;
+}
+
+// Waits, kSendOffMs at most, until what the socket was given has reached the
+// other end: a farewell written just before the close is not lost with the
+// socket when the program ends at once, nor by a close that resets the
+// connection.
+void SendOff(QTcpSocket* s) {
+    if (s == nullptr) return;
+    const QDeadlineTimer deadline(kSendOffMs);
+    auto up = [s] { return s->state() == QAbstractSocket::ConnectedState; };
+    while (up() && s->bytesToWrite() > 0 && !deadline.hasExpired())
+        if (!s->waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) break;
+    while (up() && s->bytesToWrite() == 0 && UnacknowledgedBytes(s) > 0 && !deadline.hasExpired())
+        QThread::msleep(static_cast<unsigned long>(std::min<qint64>(kLeavePollMs, deadline.remainingTime())));
 }
 
 // Every packet goes out the moment it is handed over (the gaps are ours to
@@ -276,6 +307,8 @@ void LanSockets::Close() {
     QTcpSocket* s = client_;
     client_ = nullptr;
     ownTold_ = false;
+    if (s != nullptr) s->disconnect(this);
+    SendOff(s);
     CloseGently(s, this);
 }
 
