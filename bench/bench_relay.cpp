@@ -63,8 +63,8 @@ struct Battle {
         host->myNetName = "host";
         lan->AttachClient(&own);
         lan->StartHosting(&links);
-        relay().SetOwnEndpoint("127.0.0.1", 40001);
         relay().Connected(1, "127.0.0.1", 40001);
+        relay().SetOwnConnection(1);
         net::RejoinNetBattle(*host);
         Carry();
         for (int s = 1; s < kSeats; ++s) {

@@ -96,8 +96,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     host->seatTable[0].state = 1;
     Links links;
     HostRelay relay(*host, links);
-    relay.SetOwnEndpoint("127.0.0.1", 5000);
     relay.Connected(1, "127.0.0.1", 5000);
+    relay.SetOwnConnection(1);
     relay.Connected(2, "10.0.0.2", 6000);
     for (size_t at = 0; at < n; at += chunk) {
         const size_t len = std::min(chunk, n - at);

@@ -200,8 +200,8 @@ struct World {
         host->optionsRecord.netMinMoveIntervalOption = 0;
         lan->AttachClient(&own);
         lan->StartHosting(&links);
-        relay().SetOwnEndpoint("127.0.0.1", 40001);
         relay().Connected(kOwnConn, "127.0.0.1", 40001);
+        relay().SetOwnConnection(kOwnConn);
         for (int c = 2; c <= kStranger; ++c) relay().Connected(c, "10.0.0." + std::to_string(c), 600 + c);
         listeners.emplace(kOwnConn, Listener(0));
         listeners.at(kOwnConn).watchesTimes = true;

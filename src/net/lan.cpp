@@ -198,8 +198,20 @@ bool ServerOutboxPending(const GameState& g) {
     return g.lan != nullptr && g.lan->relay() != nullptr && g.lan->relay()->Pending();
 }
 
-void FlushServerQueue(GameState& g) {
-    if (g.lan != nullptr && g.lan->relay() != nullptr) g.lan->relay()->Flush();
+bool DrainServerQueues(GameState& g) {
+    constexpr int kPasses = 20;
+    constexpr int kPauseMs = 100;
+    for (int pass = 0; pass < kPasses; ++pass) {
+        if (!ServerOutboxPending(g)) return true;
+        g.ui->ProcessMessages();
+        g.lan->relay()->Flush();
+        g.ui->WaitKeepingWindowLive(kPauseMs);
+    }
+    return !ServerOutboxPending(g);
+}
+
+bool ComputerSeatsWait(const GameState& g) {
+    return g.lan != nullptr && g.lan->relay() != nullptr && g.lan->relay()->ComputerWaits();
 }
 
 }  // namespace jq::net

@@ -183,6 +183,10 @@ bool NetServerActive(const GameState& g);
 void CloseNetSockets(GameState& g, bool client, bool server);
 // The host has packets not yet taken by their connections.
 bool ServerOutboxPending(const GameState& g);
-void FlushServerQueue(GameState& g);
+// The host gives its queues 20 passes of pumping, sending and 100 ms at
+// most; true once every seat has taken what was sent.
+bool DrainServerQueues(GameState& g);
+// The host's computer seats wait for the queues (HostRelay::ComputerWaits).
+bool ComputerSeatsWait(const GameState& g);
 
 }  // namespace jq::net

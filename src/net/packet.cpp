@@ -255,6 +255,26 @@ std::optional<int32_t> DecodeSeatWord(const Packet& p, Word w) {
     return s;
 }
 
+std::optional<int32_t> SeatNamed(const Packet& p) {
+    const std::optional<Word> w = PacketWord(p);
+    if (!w) return std::nullopt;
+    switch (*w) {
+        case Word::kJoin:
+            if (auto r = DecodeJoin(p)) return r->seat;
+            return std::nullopt;
+        case Word::kSwitchEnd:
+            if (auto b = DecodeSwitchEnd(p)) return b->seat;
+            return std::nullopt;
+        case Word::kMoveQz:
+            if (auto b = DecodeMoveQz(p)) return b->seat;
+            return std::nullopt;
+        case Word::kChatMessage:
+            if (auto b = DecodeChat(p)) return b->seat;
+            return std::nullopt;
+        default: return DecodeSeatWord(p, *w);
+    }
+}
+
 std::optional<SeatRec> DecodeJoin(const Packet& p) {
     if (!LengthIs(p, Word::kJoin, kJoinBytes)) return std::nullopt;
     const SeatRec r = GetSeatRec(p.data() + kWordBytes);

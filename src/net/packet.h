@@ -127,6 +127,9 @@ SeatRec GetSeatRec(const uint8_t* in);
 std::optional<Word> PacketWord(const Packet& p);
 // The seat of a one-seat word, 0..3.
 std::optional<int32_t> DecodeSeatWord(const Packet& p, Word w);
+// The seat a packet is about: a "Join"'s record, a "SwitchEnd", "MoveQz" or
+// "ChatMessage", a one-seat word; nothing for the other words.
+std::optional<int32_t> SeatNamed(const Packet& p);
 // Name and address NUL-terminated within their fields, seat 0..3, state
 // 0..2, deployed 0 or 2.
 std::optional<SeatRec> DecodeJoin(const Packet& p);

@@ -74,12 +74,13 @@ void StartBattle(GameState& g) {
 }  // namespace
 
 void HandleNetBattle(GameState& g) {
-    if (g.netConnected == 0 || g.lan == nullptr) return;
+    if (g.lan == nullptr) return;
     LanSession& lan = *g.lan;
     // The host's duties come first on every tick, whatever its own side
-    // receives: connections that hold the battle back, the deploy and
-    // disconnect time-outs.
+    // receives or whether it is in a battle: connections that hold the
+    // battle back, the deploy and disconnect time-outs.
     if (lan.relay() != nullptr) lan.relay()->Tick();
+    if (g.netConnected == 0) return;
     // A joining side whose host has closed the connection leaves at once,
     // in the battle too, and says why (unless a packet that found no
     // connection has said it). What arrived before the close is applied
@@ -91,13 +92,16 @@ void HandleNetBattle(GameState& g) {
     }
     // Packets received before the connection closed are still applied.
     if (!lan.ClientActive() && !lan.ServerActive() && lan.InboxSize() == 0) return;
-    // One received packet per tick; the battle starts before any packet
-    // that follows "AllSwitchEnd".
-    if (g.netState != kNetAllDeployed) ProcessClientMessage(g);
+    // The received packets up to the first that changes the battle; the
+    // battle starts before any packet that follows "AllSwitchEnd" is
+    // applied, also when the connection has closed right after it.
+    ProcessClientMessage(g);
+    if (g.netState == kNetAllDeployed) StartBattle(g);
     // Nothing below can be done without the connection to the host.
     if (!lan.ClientActive()) return;
-    // The computer's seats wait until every seat has taken what was sent.
-    if (g.isNetHost != 0 && !ServerOutboxPending(g)) ComputerSeats(g);
+    // The computer's seats wait until every seat has taken what was sent,
+    // about a second at most for a remote one.
+    if (g.isNetHost != 0 && !ComputerSeatsWait(g)) ComputerSeats(g);
     if (g.netState == kNetJoinSent) g.netState = kNetWaiting;
     // Once a round: a joining side may have taken the host's 12 from
     // "JoinLast" without passing 11 here.
@@ -130,7 +134,6 @@ void HandleNetBattle(GameState& g) {
             SendNetMessage(g, "SwitchEnd", g.myNetSeat);
             g.netState = kNetOwnDeploySent;
             break;
-        case kNetAllDeployed: StartBattle(g); break;
         default: break;
     }
 }

@@ -11,236 +11,134 @@ namespace {
 
 constexpr int kStepLimit = 500;
 constexpr int kPeaceRequestsPerBattle = 3;
-// Copies one packet may add to one connection's queue ("SwitchEnd" and
-// "AllSwitchEnd").
-constexpr size_t kCopiesPerPacket = 2;
 
 }  // namespace
 
 HostRelay::HostRelay(GameState& host, ServerLinks& links)
-    : g_(host), links_(links), referee_(host), times_(SanitizedLanTimes(host.optionsRecord)) {
+    : g_(host), referee_(host), conns_(links, *this), times_(SanitizedLanTimes(host.optionsRecord)) {
     for (SeatRec& r : seats_) FreeSeatRecord(r);
-    lastHeard_ = Now();
 }
 
 int64_t HostRelay::Now() const { return g_.ui->Now().seconds; }
 
+int64_t HostRelay::NowMs() const { return StampMs(g_.ui->Now()); }
+
 double HostRelay::NowSeconds() const { return StampSeconds(g_.ui->Now()); }
 
 void HostRelay::Connected(ConnId id, const std::string& address, int port) {
-    const bool own = ownPort_ >= 0 && address == ownAddress_ && port == ownPort_;
-    // Too many without a seat: the one that has waited longest goes, so
-    // idle connections cannot lock out a player who joins now. Until the
-    // host's own side is known, nobody is turned away.
-    std::vector<std::pair<int64_t, ConnId>> seatless;
-    for (const auto& [cid, e] : conns_)
-        if (e.open && !e.own && e.seat < 0) seatless.emplace_back(e.seatlessSince, cid);
-    if (!own && ownPort_ >= 0 && static_cast<int>(seatless.size()) >= kMaxSeatless) {
-        const ConnId oldest = std::min_element(seatless.begin(), seatless.end())->second;
-        ++depth_;
-        Drop(oldest, conns_.at(oldest), std::string());
-        TellFreedSeats();
-        --depth_;
-    }
-    Conn& c = conns_[id];
-    c = Conn{};
-    c.address = address;
-    c.port = port;
-    c.own = own;
-    c.seatlessSince = Now();
+    ++depth_;
+    conns_.Open(id, address, port);
+    players_[id] = Player{};
+    --depth_;
 }
 
-void HostRelay::SetOwnEndpoint(const std::string& address, int port) {
-    ownAddress_ = address;
-    ownPort_ = port;
-    // Accepted before its side knew its own end: it is the host's own all
-    // the same, and never one without a seat.
-    for (auto& [id, c] : conns_)
-        if (c.open && IsOwnEndpoint(c)) c.own = true;
-}
+void HostRelay::SetOwnConnection(ConnId id) { conns_.SetOwn(id); }
 
 void HostRelay::Received(ConnId id, const uint8_t* data, size_t size) {
-    auto it = conns_.find(id);
-    if (it == conns_.end() || !Reachable(it->second)) return;
-    if (g_.isNetHost == 0 || g_.netConnected == 0) return;
-    Conn& c = it->second;
-    // What a connection whose seat was taken still sends is not taken.
-    if (c.closing) return;
+    if (!conns_.Reachable(id)) return;
     ++depth_;
-    if (!c.own && IsOwnEndpoint(c)) c.own = true;
-    c.framer.Feed(data, size);
-    TakePackets(id, c);
-    // What waits beyond the sender's bound is more than an honest side
-    // ever sends ahead: the sender goes, nobody else.
-    if (c.open && c.framer.Buffered() > kSenderBacklogBytes)
-        Drop(id, c, Gb("军棋服务器缓冲空间不足,数据丢失!"));
+    conns_.Feed(id, data, size);
     TellFreedSeats();
     // A connection closed or a seat freed on the way may make room for a
     // sender that waits.
-    ResumeSenders();
+    conns_.ResumeSenders();
     --depth_;
     Sweep();
 }
 
-bool HostRelay::ChatMayGoOn(Conn& c, const Packet& p) {
-    if (PacketWord(p) != Word::kChatMessage) return true;
-    const int64_t now = Now();
-    if (c.chatSecond != now) c.chatSecond = now, c.chatLines = 0;
-    if (c.chatLines >= kChatLinesPerSecond) return false;
-    ++c.chatLines;
-    return true;
-}
-
-void HostRelay::TakePackets(ConnId id, Conn& c) {
-    while (c.open && !c.closing) {
-        if (!c.next) c.next = c.framer.Next();
-        if (!c.next) break;
-        if (!RoomFor(id)) {
-            c.paused = true;
-            return;
-        }
-        if (!ChatMayGoOn(c, *c.next)) {
-            // A side that has closed says no more: its lines over the rate
-            // are not kept waiting for, so its seat is free at once.
-            if (c.gone) {
-                c.next.reset();
-                continue;
-            }
-            c.paused = true;
-            return;
-        }
-        c.paused = false;
-        const Packet p = std::move(*c.next);
-        c.next.reset();
-        handling_ = id;
-        Handle(id, c, p);
-        handling_ = -1;
-        // A seat freed on the way is told after the packet it came with.
-        TellFreedSeats();
-        // Sent on before the next is taken, so the queues drain between
-        // packets.
-        Flush();
-    }
-    c.paused = false;
-    if (c.open && c.framer.Broken())
-        Drop(id, c, Gb("未知封包，连接已断开：") + c.framer.Fault());
-    else if (c.open && c.gone)
-        Drop(id, c, std::string());  // everything it sent before it closed has been taken
+void HostRelay::Take(ConnId id, const Packet& p) {
+    Handle(id, players_[id], p);
+    // A seat freed on the way is told after the packet it came with.
     TellFreedSeats();
 }
 
-bool HostRelay::RoomFor(ConnId sender) const {
-    for (const auto& [id, r] : conns_) {
-        if (!Counts(r)) continue;
-        if (r.out.size() + kCopiesPerPacket > kOutboxLimit) return false;
-        auto n = r.bySender.find(sender);
-        if (n != r.bySender.end() && n->second + kCopiesPerPacket > kSenderShare) return false;
-    }
-    return true;
+void HostRelay::Lost(ConnId id, bool, const std::string& gbStatus) {
+    auto it = players_.find(id);
+    if (it == players_.end()) return;
+    // Closed by the host or not, the seat is free for anybody (its player
+    // after his address's pause).
+    FreeSeatOf(id, it->second);
+    if (!gbStatus.empty()) g_.ui->SetStatusText(3, gbStatus);
 }
 
-void HostRelay::ResumeSenders() {
-    for (auto& [id, c] : conns_) {
-        if (!c.open || !c.paused || !RoomFor(id)) continue;
-        TakePackets(id, c);
-        if (Accepting(id)) links_.Resume(id);
-    }
-}
-
-bool HostRelay::Accepting(ConnId id) const {
-    auto it = conns_.find(id);
-    return it != conns_.end() && Reachable(it->second) && !it->second.paused && !it->second.closing;
-}
+bool HostRelay::Accepting(ConnId id) const { return conns_.Accepting(id); }
 
 void HostRelay::Writable(ConnId id) {
-    auto it = conns_.find(id);
-    if (it == conns_.end() || !Reachable(it->second)) return;
+    if (!conns_.Reachable(id)) return;
     ++depth_;
-    SendWaiting(id, it->second);
-    ResumeSenders();
+    conns_.Writable(id);
+    conns_.ResumeSenders();
     --depth_;
     Sweep();
 }
 
 void HostRelay::Closed(ConnId id) {
-    auto it = conns_.find(id);
-    if (it == conns_.end() || !Reachable(it->second)) return;
+    if (!conns_.Reachable(id)) return;
     ++depth_;
-    // Nothing more goes to it; what it sent before is taken as if it were
-    // still there (a sender waiting for room waits as before), then it goes.
-    Conn& c = it->second;
-    c.gone = true;
-    c.out = {};
-    c.sentOfFront = 0;
-    c.bySender.clear();
-    TakePackets(id, c);
-    ResumeSenders();
+    conns_.HungUp(id);
+    conns_.ResumeSenders();
     --depth_;
     Sweep();
 }
 
-bool HostRelay::Pending() const {
-    return std::any_of(conns_.begin(), conns_.end(),
-                       [this](const auto& e) { return Counts(e.second) && !e.second.out.empty(); });
-}
+bool HostRelay::Pending() const { return conns_.Pending(); }
 
 void HostRelay::Tick() {
     ++depth_;
-    CheckConnections();
+    conns_.Check(times_.disconnect);
     // A move that waited for room is taken before the seat's silence is
     // judged.
-    ResumeSenders();
+    conns_.ResumeSenders();
     CheckTimeouts();
     TellFreedSeats();
-    // Joins that waited for the next round and then for room in the queues.
+    // Joins that waited for the next round or their address's pause, and
+    // then for room in the queues.
     if (!waitingJoins_.empty() && !(referee_.BattleBegun() && !referee_.Running())) AdmitWaitingJoins();
+    std::erase_if(rejoinAfter_, [now = Now()](const auto& a) { return a.second <= now; });
     SendOwedAnswers();
-    ResumeSenders();
+    conns_.ResumeSenders();
     Flush();
     --depth_;
     Sweep();
 }
 
-void HostRelay::CheckConnections() {
-    const int64_t now = Now();
-    for (auto& [id, c] : conns_) {
-        if (!c.open || c.own) continue;
-        // One whose seat was taken has had the time to hear why.
-        if (c.closing) {
-            if (now - c.closingSince > kRejoinPauseSeconds) Drop(id, c, std::string());
-            continue;
-        }
-        // Until the host's own side is known, no connection is taken for
-        // one without a seat.
-        if (c.seat >= 0 && !c.out.empty() && now - c.out.front().at > times_.disconnect)
-            Drop(id, c, std::string());
-        else if (c.seat < 0 && ownPort_ >= 0 && now - c.seatlessSince > kSeatlessSeconds)
-            Drop(id, c, std::string());
-    }
-}
-
 void HostRelay::CheckTimeouts() {
     const int64_t now = Now();
-    const int64_t silent = now - lastHeard_;
     if (referee_.Deploying()) {
-        // Players who have not deployed in time give their seats to the
-        // computer; the host's own player has no deploy time-out.
-        const int64_t phase = now - deploymentBegan_;
-        if (silent < times_.deploy && phase < times_.deploy + times_.disconnect) return;
-        for (int s = 1; s < kSeats; ++s)
-            if (seats_[s].state == 1 && !deployedSeen_[s]) HandOverSeat(s);
+        // A player who has not deployed in the deploy time since he had his
+        // time, or after his last word, gives his seat to the computer; his
+        // word puts it off by the disconnect time at most. The host's own
+        // player has no deploy time-out.
+        for (int s = 1; s < kSeats; ++s) {
+            if (seats_[s].state != 1 || deployedSeen_[s]) continue;
+            if (now - heard_[s] >= times_.deploy || now - seatSince_[s] >= times_.deploy + times_.disconnect)
+                HandOverSeat(s);
+        }
     } else if (referee_.Running()) {
-        // A player silent for longer than the disconnect time on his turn.
+        // A player's turn: he is handed over when silent for longer than the
+        // disconnect time in it, and his turn ends as his time-out once his
+        // move time and the grace have run out (from his join, if he joined
+        // in it).
         const GameState& copy = referee_.Game();
         const int s = copy.curSeat;
         if (!IsValidSeat(s) || seats_[s].state != 1) return;
-        const int64_t turn = now - copy.turnStarted.seconds;
-        if (silent > times_.disconnect || turn > times_.move + times_.disconnect) HandOverSeat(s);
+        const int64_t turn = now - std::max(copy.turnStarted.seconds, seatSince_[s]);
+        if (now - std::max(copy.turnStarted.seconds, heard_[s]) > times_.disconnect)
+            HandOverSeat(s);
+        else if (turn >= times_.move + kTurnGraceSeconds)
+            TimeOutTurn(s);
     }
 }
 
-void HostRelay::OweAnswer(ConnId id, Conn& c) {
-    if (!referee_.Running() || !Counts(c)) return;
+void HostRelay::TimeOutTurn(int s) {
+    // The packet the seat's own side sends, counting the seat's time-outs.
+    MoveQzBody b{MoveCand{}, s};
+    MakeTimeoutMove(b.move, referee_.Timeouts(s) + 1);
+    TakeStep(s, EncodeMoveQz(b));
+}
+
+void HostRelay::OweAnswer(ConnId id, Player& c) {
+    if (!referee_.Running() || !conns_.Counts(id)) return;
     c.answerOwed = true;
     if (NowSeconds() - c.answeredAt < kResyncPauseSeconds) return;  // the next tick that may
     c.answerOwed = false;
@@ -249,9 +147,9 @@ void HostRelay::OweAnswer(ConnId id, Conn& c) {
 }
 
 void HostRelay::SendOwedAnswers() {
-    for (auto& [id, c] : conns_) {
+    for (auto& [id, c] : players_) {
         if (!c.answerOwed) continue;
-        if (!referee_.Running() || !Counts(c)) {
+        if (!referee_.Running() || !conns_.Counts(id)) {
             c.answerOwed = false;
             continue;
         }
@@ -262,30 +160,24 @@ void HostRelay::SendOwedAnswers() {
     }
 }
 
-void HostRelay::Flush() {
-    for (auto& [id, c] : conns_)
-        if (Reachable(c)) SendWaiting(id, c);
-}
+void HostRelay::Flush() { conns_.Flush(); }
 
 void HostRelay::Sweep() {
     if (depth_ > 0) return;
-    for (auto it = conns_.begin(); it != conns_.end();)
-        it = it->second.open ? std::next(it) : conns_.erase(it);
-    std::erase_if(waitingJoins_, [this](const auto& j) { return !conns_.count(j.first); });
+    conns_.Sweep();
+    std::erase_if(players_, [this](const auto& e) { return !conns_.Exists(e.first); });
+    std::erase_if(waitingJoins_, [this](const auto& j) { return !conns_.Exists(j.first); });
 }
 
-void HostRelay::SetSeat(Conn& c, int seat) {
-    if (c.seat >= 0 && seat < 0) c.seatlessSince = Now();
+void HostRelay::SetSeat(ConnId id, Player& c, int seat) {
     c.seat = seat;
+    conns_.SetSeated(id, seat >= 0);
 }
 
-bool HostRelay::HasConnections() const {
-    return std::any_of(conns_.begin(), conns_.end(), [](const auto& e) { return e.second.open; });
-}
+bool HostRelay::HasConnections() const { return conns_.AnyOpen(); }
 
 void HostRelay::StopListening() {
-    links_.Stop();
-    for (auto& [id, c] : conns_) c.open = false;
+    conns_.Stop();
     waitingJoins_.clear();
     Sweep();
 }
@@ -293,46 +185,30 @@ void HostRelay::StopListening() {
 void HostRelay::AdmitWaitingJoins() {
     std::vector<std::pair<ConnId, Packet>> joins;
     joins.swap(waitingJoins_);
-    const ConnId handling = handling_;
     for (auto& [id, p] : joins) {
-        auto it = conns_.find(id);
-        if (it == conns_.end() || !Reachable(it->second)) continue;
-        if (!RoomFor(id)) {
+        if (!conns_.Reachable(id)) continue;
+        if (!conns_.RoomFor(id)) {
             waitingJoins_.emplace_back(id, std::move(p));  // its turn comes when the queues have room
             continue;
         }
-        handling_ = id;
-        HandleJoin(id, it->second, p);
+        const ConnId before = conns_.SetSender(id);
+        HandleJoin(id, players_[id], p);
+        conns_.SetSender(before);
         TellFreedSeats();
     }
-    handling_ = handling;
 }
 
 int HostRelay::SeatOfConnection(ConnId id) const {
-    auto it = conns_.find(id);
-    return it == conns_.end() ? -1 : it->second.seat;
-}
-
-void HostRelay::QueueTo(ConnId id, const Packet& p) {
-    auto it = conns_.find(id);
-    if (it == conns_.end() || !Reachable(it->second)) return;
-    Conn& c = it->second;
-    // A full queue: the connection takes nothing, and is closed.
-    if (c.out.size() >= kOutboxLimit) {
-        Drop(id, c, Gb("军棋服务器缓冲空间不足,数据丢失!"));
-        return;
-    }
-    c.out.push_back(Queued{p, handling_, Now()});
-    ++c.bySender[handling_];
+    auto it = players_.find(id);
+    return it == players_.end() ? -1 : it->second.seat;
 }
 
 void HostRelay::QueueToSeat(int seat, const Packet& p) {
-    auto it = conns_.find(seatConn_[seat]);
-    if (it == conns_.end() || !Reachable(it->second)) {
+    if (!conns_.Reachable(seatConn_[seat])) {
         g_.ui->SetStatusText(3, Gb("找不到主机或端口，封包扔掉了！"));
         return;
     }
-    QueueTo(it->first, p);
+    QueueTo(seatConn_[seat], p);
 }
 
 void HostRelay::QueueToOccupied(const Packet& p) {
@@ -340,51 +216,23 @@ void HostRelay::QueueToOccupied(const Packet& p) {
         if (Occupied(s)) QueueToSeat(s, p);
 }
 
-void HostRelay::SendWaiting(ConnId id, Conn& c) {
-    while (!c.out.empty()) {
-        const Packet& front = c.out.front().packet;
-        const size_t n = links_.Write(id, front.data() + c.sentOfFront, front.size() - c.sentOfFront);
-        c.sentOfFront += std::min(n, front.size() - c.sentOfFront);
-        if (c.sentOfFront < front.size()) return;  // the rest when it is writable again
-        auto from = c.bySender.find(c.out.front().from);
-        if (from != c.bySender.end() && --from->second == 0) c.bySender.erase(from);
-        c.out.pop_front();
-        c.sentOfFront = 0;
-    }
-    if (c.closing) Drop(id, c, std::string());  // it has heard why
-}
-
-void HostRelay::Drop(ConnId id, Conn& c, const std::string& gbStatus) {
-    if (!c.open) return;
-    // The host closes it (it did not close itself): its seat takes nobody
-    // for the rest of the round.
-    if (!c.gone && !c.own && c.seat > 0 && seatConn_[c.seat] == id) takenByHost_[c.seat] = true;
-    FreeSeatOf(id, c);
-    // Marked first, so a link layer that reports the close at once finds
-    // it gone already.
-    c.open = false;
-    links_.Close(id);
-    // Nothing it held is kept; the entry itself goes at the next Sweep.
-    c.paused = false;
-    c.next.reset();
-    c.out = {};
-    c.bySender.clear();
-    c.framer = PacketFramer{};
-    if (!gbStatus.empty()) g_.ui->SetStatusText(3, gbStatus);
-}
-
 void HostRelay::FreeSeat(int s) {
     FreeSeatRecord(seats_[s]);
-    auto it = conns_.find(seatConn_[s]);
-    if (it != conns_.end() && !it->second.own && it->second.seat == s) SetSeat(it->second, -1);
+    auto it = players_.find(seatConn_[s]);
+    if (it != players_.end() && !Own(it->first) && it->second.seat == s) {
+        SetSeat(it->first, it->second, -1);
+        // Nobody comes and goes on one address without pause, however many
+        // connections he opens.
+        rejoinAfter_[conns_.Address(it->first)] = Now() + kRejoinPauseSeconds;
+    }
     seatConn_[s] = -1;
 }
 
-void HostRelay::FreeSeatOf(ConnId id, Conn& c) {
-    if (c.own || c.seat < 0) return;
+void HostRelay::FreeSeatOf(ConnId id, Player& c) {
+    if (Own(id) || c.seat < 0) return;
     const int s = c.seat;
     if (seatConn_[s] != id) {
-        SetSeat(c, -1);
+        SetSeat(id, c, -1);
         return;
     }
     FreeSeat(s);
@@ -402,59 +250,37 @@ void HostRelay::TellFreedSeats() {
 }
 
 void HostRelay::HandOverSeat(int s) {
+    const Packet cancel = EncodeSeatWord(Word::kJoinCancel, s);
     if (s == 0) {
         // The host's seat stays the host side's: its computer plays it.
         if (seats_[0].state != 1) return;
         PutBoundedText(seats_[0].name, sizeof seats_[0].name, Gb("计算机"));
         seats_[0].state = 2;
-        QueueToOccupied(EncodeSeatWord(Word::kJoinCancel, 0));
+        QueueToOccupied(cancel);
         return;
     }
     if (seats_[s].state == 0) return;
     const ConnId holder = seatConn_[s];
-    const Packet cancel = EncodeSeatWord(Word::kJoinCancel, s);
     FreeSeat(s);
-    takenByHost_[s] = true;
     QueueToOccupied(cancel);
-    auto it = conns_.find(holder);
-    if (it != conns_.end() && !it->second.own) CloseAfter(it->first, it->second, cancel);
+    if (Own(holder) || !conns_.Exists(holder)) return;
+    // What stops a player who sits out his time is bound to him: his
+    // address, not the seat, which anybody else may take at once.
+    lockedAddresses_.insert(conns_.Address(holder));
+    conns_.CloseAfter(holder, cancel);
 }
 
-void HostRelay::CloseAfter(ConnId id, Conn& c, const Packet& farewell) {
-    if (!Reachable(c)) return;
-    c.closing = true;
-    c.closingSince = Now();
-    c.paused = false;
-    c.next.reset();
-    c.framer = PacketFramer{};
-    QueueTo(id, farewell);
-    SendWaiting(id, c);
-}
-
-std::optional<int32_t> HostRelay::AllowedSeat(const Conn& c, const Packet& p, Word w) const {
-    std::optional<int32_t> seat;
-    switch (w) {
-        case Word::kSwitchEnd:
-            if (auto b = DecodeSwitchEnd(p)) seat = b->seat;
-            break;
-        case Word::kMoveQz:
-            if (auto b = DecodeMoveQz(p)) seat = b->seat;
-            break;
-        case Word::kChatMessage:
-            if (auto b = DecodeChat(p)) seat = b->seat;
-            break;
-        default: seat = DecodeSeatWord(p, w);
-    }
+std::optional<int32_t> HostRelay::AllowedSeat(ConnId id, const Player& c, const Packet& p) const {
+    std::optional<int32_t> seat = SeatNamed(p);
     if (!seat) return seat;
     // The host's own side: its own seat, and the seats the computer holds
     // now (what it sent for a seat a person has taken since is not its word).
-    if (c.own) return *seat == 0 || seats_[*seat].state == 0 ? seat : std::nullopt;
+    if (Own(id)) return *seat == 0 || seats_[*seat].state == 0 ? seat : std::nullopt;
     if (c.seat < 0 || *seat != c.seat) return std::nullopt;
     return seat;
 }
 
-void HostRelay::Handle(ConnId id, Conn& c, const Packet& p) {
-    lastHeard_ = Now();
+void HostRelay::Handle(ConnId id, Player& c, const Packet& p) {
     const Word w = *PacketWord(p);
     if (w == Word::kJoin) {
         HandleJoin(id, c, p);
@@ -468,7 +294,7 @@ void HostRelay::Handle(ConnId id, Conn& c, const Packet& p) {
         g_.ui->SetStatusText(3, Gb("未知封包，请记录发生情况，便于工程师处理!"));
         return;
     }
-    const std::optional<int32_t> seat = AllowedSeat(c, p, w);
+    const std::optional<int32_t> seat = AllowedSeat(id, c, p);
     if (!seat) {
         // A move for a seat the connection does not hold: the side is told
         // where the battle stands.
@@ -490,9 +316,9 @@ void HostRelay::Handle(ConnId id, Conn& c, const Packet& p) {
         case Word::kJoinOk:
             // Only the host's own player starts a battle, from the waiting
             // room its own side has joined.
-            if (c.own && c.joinedRound == round_ && !referee_.Deploying() && !referee_.BattleBegun()) StartRound(p);
+            if (Own(id) && c.joinedRound == round_ && !referee_.Deploying() && !referee_.BattleBegun()) StartRound(p);
             break;
-        case Word::kJoinCancel: HandleJoinCancel(c, s, p); break;
+        case Word::kJoinCancel: HandleJoinCancel(id, s, p); break;
         case Word::kSwitchEnd:
             // Only while the seats deploy: one sent in the waiting room or
             // once the battle runs counts for nothing.
@@ -501,14 +327,19 @@ void HostRelay::Handle(ConnId id, Conn& c, const Packet& p) {
         case Word::kMoveQz: HandleMove(id, c, s, p); break;
         case Word::kPeaceRequest: HandlePeaceRequest(s, p); break;
         case Word::kPeaceOk:
-        case Word::kPeaceAbort: HandlePeaceAnswer(p, w); break;
-        case Word::kChatMessage: QueueToOccupied(p); break;
+        case Word::kPeaceAbort: HandlePeaceAnswer(s, w); break;
+        case Word::kChatMessage:
+            QueueToOccupied(p);
+            Heard(s);
+            break;
         default: break;
     }
 }
 
 void HostRelay::StartRound(const Packet& joinOk) {
-    deploymentBegan_ = Now();
+    // Every seat held now has its deploy time from here.
+    std::fill(std::begin(seatSince_), std::end(seatSince_), Now());
+    std::fill(std::begin(heard_), std::end(heard_), Now());
     std::fill(std::begin(deployedSeen_), std::end(deployedSeen_), false);
     allDeployedSent_ = false;
     ClearPeace();
@@ -518,23 +349,26 @@ void HostRelay::StartRound(const Packet& joinOk) {
     referee_.DeploymentBegins();
 }
 
-void HostRelay::HandleJoinCancel(Conn& c, int s, const Packet& p) {
-    if (c.own) {
+void HostRelay::HandleJoinCancel(ConnId id, int s, const Packet& p) {
+    if (Own(id)) {
         // The host's player gives up its seat: the computer plays it.
-        if (s != 0 || seats_[0].state != 1) return;
-        PutBoundedText(seats_[0].name, sizeof seats_[0].name, Gb("计算机"));
-        seats_[0].state = 2;
-        QueueToOccupied(p);
+        if (s == 0) HandOverSeat(0);
         return;
     }
-    // Its connection holds it no longer, and takes none for a while: a side
-    // cannot leave and join again without pause.
+    // Its connection holds it no longer (and its address takes none for a
+    // while).
     FreeSeat(s);
-    c.noSeatBefore = Now() + kRejoinPauseSeconds;
     QueueToOccupied(p);
 }
 
-void HostRelay::HandleMove(ConnId id, Conn& c, int s, const Packet& p) {
+void HostRelay::HandleMove(ConnId id, Player& c, int s, const Packet& p) {
+    // The side gave up its turn when it sent the move: when it is refused,
+    // the side is told where the battle stands, and has its turn back if it
+    // is to move.
+    if (!TakeStep(s, p)) OweAnswer(id, c);
+}
+
+bool HostRelay::TakeStep(int s, const Packet& p) {
     const MoveQzBody b = *DecodeMoveQz(p);
     using Verdict = HostReferee::Verdict;
     const Verdict v = referee_.Judge(b);
@@ -542,35 +376,31 @@ void HostRelay::HandleMove(ConnId id, Conn& c, int s, const Packet& p) {
         // The seat to move finds the step limit reached: the battle ends drawn.
         QueueToOccupied(EncodeBare(Word::kMaxStepLimited));
         referee_.EndsDrawn();
-        return;
+        return true;
     }
+    if (v != Verdict::kRelay) g_.ui->SetStatusText(3, HostReferee::VerdictText(v, s));
     if (v == Verdict::kHandOver) {
         // Its fourth time-out: the seat goes to the computer, as its own
         // side would give it up, and its connection is closed.
-        g_.ui->SetStatusText(3, HostReferee::VerdictText(v, s));
         HandOverSeat(s);
-        return;
+        return true;
     }
-    if (v != Verdict::kRelay) {
-        g_.ui->SetStatusText(3, HostReferee::VerdictText(v, s));
-        // The side gave up its turn when it sent the move: it is told where
-        // the battle stands, and has its turn back if it is to move.
-        OweAnswer(id, c);
-        return;
-    }
+    if (v != Verdict::kRelay) return false;
     QueueToOccupied(p);
     referee_.Apply(b);
+    Heard(s);
     // The step gives every side its turn back: no answer is owed any more.
-    for (auto& [cid, e] : conns_) e.answerOwed = false;
+    for (auto& [cid, e] : players_) e.answerOwed = false;
+    return true;
 }
 
-void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
+void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
     std::optional<SeatRec> rec = DecodeJoin(p);
     if (!rec) return;
     // The record names the connection it came on.
-    PutBoundedText(rec->address, sizeof rec->address, c.address);
-    rec->port = c.port;
-    if (c.own) {
+    PutBoundedText(rec->address, sizeof rec->address, conns_.Address(id));
+    rec->port = conns_.Port(id);
+    if (Own(id)) {
         HandleOwnJoin(id, c, *rec);
         return;
     }
@@ -580,37 +410,41 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
     // for ever): the join, a seat's own for the next round or a new one,
     // waits until the host's side opens the next round.
     if (referee_.BattleBegun() && !referee_.Running()) {
-        // One waits per connection: the latest.
-        auto w = std::find_if(waitingJoins_.begin(), waitingJoins_.end(), [id](const auto& j) { return j.first == id; });
-        if (w != waitingJoins_.end())
-            w->second = p;
-        else
-            waitingJoins_.emplace_back(id, p);
+        Wait(id, p);
         return;
     }
     const bool holder = seatConn_[s] == id;
     // Taken already in this round: nothing new to tell anybody.
     if (holder && c.joinedRound == round_) return;
     // A remote side takes a free seat (or its own again, for the next
-    // round), never seat 0, one seat at a time, none for a while after it
-    // gave one up, and none the host took from its player in this round.
-    if (s == 0 || (c.seat >= 0 && c.seat != s) || (!holder && Occupied(s)) || Now() < c.noSeatBefore ||
-        takenByHost_[s]) {
+    // round), never seat 0, one seat at a time, and none for the rest of
+    // the round once the host has handed over its player for his time.
+    const std::string& address = conns_.Address(id);
+    if (s == 0 || (c.seat >= 0 && c.seat != s) || (!holder && Occupied(s)) || lockedAddresses_.count(address)) {
         // An honest side leaves on the first refusal; one that keeps asking
         // is closed.
         if (++c.refusals > kMaxRefusals)
-            Drop(id, c, std::string());
+            conns_.Drop(id, std::string());
         else
             QueueTo(id, EncodeBare(Word::kJoinRefuse));
         return;
     }
-    // A person's seat, not deployed yet, whatever the record says.
+    // Its address gave up or lost a seat a moment ago: the join is answered
+    // once the pause is over.
+    auto pause = rejoinAfter_.find(address);
+    if (!holder && pause != rejoinAfter_.end() && Now() < pause->second) {
+        Wait(id, p);
+        return;
+    }
+    // A person's seat, not deployed yet, whatever the record says; its
+    // player's time counts from now.
     rec->state = 1;
     rec->deployed = 0;
     seatConn_[s] = id;
-    SetSeat(c, s);
+    SetSeat(id, c, s);
     c.joinedRound = round_;
     seats_[s] = *rec;
+    seatSince_[s] = heard_[s] = Now();
     // Taken during the deployment, the seat deploys again: what was sent
     // for it before is not what its new side lays out.
     if (!allDeployedSent_) deployedSeen_[s] = false;
@@ -620,14 +454,25 @@ void HostRelay::HandleJoin(ConnId id, Conn& c, const Packet& p) {
     QueueTo(id, BuildJoinLast());
 }
 
-void HostRelay::HandleOwnJoin(ConnId id, Conn& c, SeatRec rec) {
+void HostRelay::Wait(ConnId id, const Packet& join) {
+    // One waits per connection: the latest.
+    auto w = std::find_if(waitingJoins_.begin(), waitingJoins_.end(), [id](const auto& j) { return j.first == id; });
+    if (w != waitingJoins_.end())
+        w->second = join;
+    else
+        waitingJoins_.emplace_back(id, join);
+}
+
+void HostRelay::Heard(int s) { heard_[s] = Now(); }
+
+void HostRelay::HandleOwnJoin(ConnId id, Player& c, SeatRec rec) {
     // The host's side sits at seat 0 and joins at the start of each round:
     // the copy starts afresh, at step 0, and the seats held stay held.
     if (rec.seat != 0) return;
     ++round_;
     referee_.NewRound();
     std::fill(std::begin(deployedSeen_), std::end(deployedSeen_), false);
-    std::fill(std::begin(takenByHost_), std::end(takenByHost_), false);
+    lockedAddresses_.clear();
     allDeployedSent_ = false;
     ClearPeace();
     // The round's times and turn order, from the host's options as they
@@ -641,7 +486,8 @@ void HostRelay::HandleOwnJoin(ConnId id, Conn& c, SeatRec rec) {
     if (rec.state != 1) rec.state = 1;
     seats_[0] = rec;
     seatConn_[0] = id;
-    SetSeat(c, 0);
+    seatSince_[0] = heard_[0] = Now();
+    SetSeat(id, c, 0);
     c.joinedRound = round_;
     const Packet relayed = EncodeJoin(rec);
     for (int i = 1; i < kSeats; ++i)
@@ -677,6 +523,7 @@ void HostRelay::HandlePeaceRequest(int seat, const Packet& p) {
         return;
     }
     ++peaceRequests_[seat];
+    Heard(seat);
     bool open = false;
     for (int i = 0; i < kSeats; ++i) {
         peaceVotes_[i] = (i == seat || !Occupied(i)) ? 1 : 0;
@@ -688,10 +535,10 @@ void HostRelay::HandlePeaceRequest(int seat, const Packet& p) {
     if (!open) DecidePeace(false);
 }
 
-void HostRelay::HandlePeaceAnswer(const Packet& p, Word w) {
-    const int a = *DecodeSeatWord(p, w);
+void HostRelay::HandlePeaceAnswer(int a, Word w) {
     // An answer counts only for an open request, once, from a seat asked.
     if (!peaceOpen_ || peaceVotes_[a] != 0) return;
+    Heard(a);
     peaceVotes_[a] = w == Word::kPeaceOk ? 1 : 2;
     bool refused = false;
     for (int v : peaceVotes_) {

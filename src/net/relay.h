@@ -1,5 +1,5 @@
 // The host's relay: every packet a side sends reaches the host here. The
-// relay owns the match: the seats and the connections that hold them, the
+// relay owns the match: the seats and which connections hold them, the
 // round's phase, the battle's times, each seat's time-outs, the peace vote
 // and its own copy of the battle (a HostReferee), to which every packet is
 // applied as it is queued for relaying. It answers a "Join" with "JoinLast"
@@ -23,6 +23,20 @@
 // second per connection), so that side is back in step and, if it is to
 // move, has its turn back.
 //
+// Every turn is held to the move time on the host's clock: once a person's
+// seat to move has had its move time and kTurnGraceSeconds more (from his
+// join, if he joined in the turn), the host ends the turn as that seat's
+// time-out, with the packet its own side would send, relayed to everybody
+// and applied to the copy like any step; a move that comes later is refused
+// and answered. The silence rules are each seat's own: only a packet taken
+// from the seat's own connection that changes something (not a "Join"
+// taken already, nor a deployment sent again) counts as its player heard. A
+// remote player who has not deployed in the deploy time since the
+// deployment began or he joined, whichever came later, or since his last
+// word (which puts it off by the disconnect time at most), and a player
+// silent on his turn for longer than the disconnect time, are handed over
+// to the computer.
+//
 // The battle's times are fixed when the host's own side opens the round's
 // waiting room, from the host's options through the options' sanitiser:
 // every "JoinLast" of that round and its "AllSwitchEnd" carry them and the
@@ -33,72 +47,64 @@
 // remote connection holds at most one seat, takes only a free seat (never
 // seat 0, and never one that another connection holds: a live connection is
 // never closed in favour of a new one), and every seat it names must be its
-// own. A connection that gave up its seat takes none again for
-// kRejoinPauseSeconds. The host sets the state and the deployment of a
+// own. A remote address whose connection gave up or lost a seat takes none
+// again for kRejoinPauseSeconds, however many connections it opens: a
+// "Join" that comes within the pause waits and is answered once it is over.
+// The host sets the state and the deployment of a
 // remote seat itself: it joins as a person's seat not yet deployed. The
-// host's own side (recognised by its client's address and port, also when
-// it was accepted before that was known) sits at seat 0 and speaks besides
+// host's own side (the connection the socket layer names as its own
+// client's, SetOwnConnection) sits at seat 0 and speaks besides
 // for the seats the computer holds when the relay takes its packet; it
 // never counts as a connection without a seat.
 //
-// A connection that closes frees its seat for the computer as soon as the
+// A connection that closes, or that the host closes (it holds the others
+// back or breaks the rules), frees its seat for the computer as soon as the
 // whole packets it sent before have been taken, in any phase of the round;
-// the others are told with the "JoinCancel" its own side would have sent. A
-// player whose connection went may join that seat again. A seat the host
-// takes from its player (a deploy or disconnect time-out, the fourth
-// time-out, a connection that holds the others back or breaks the rules)
-// takes no join for the rest of the round, so nobody can hold the battle up
-// with it again; its player is told with the seat's "JoinCancel" before his
-// connection is closed. A seat's "Join" for the next round, and any join once the battle
-// has ended on the copy, waits until the host's side opens the next round.
+// the others are told with the "JoinCancel" its own side would have sent.
+// Its player may take a free seat again, his own included, after his
+// address's pause. A player the host hands over for his time (a deploy
+// time-out, silence on his turn, the fourth time-out) is told with the
+// seat's "JoinCancel" before his connection is closed, and his address
+// takes no seat for the rest of the round, so he cannot hold the battle up
+// again; anybody else may take that seat at once. A seat's "Join" for the
+// next round, and any join once the battle has ended on the copy, waits
+// until the host's side opens the next round.
 // A "Join" that a connection has already had taken in this round changes
 // nothing and is not relayed again.
 //
-// One side cannot spoil the battle for the others. Packets are relayed one
-// at a time, each sent on before the next is taken. A sender's chat lines
-// go on at kChatLinesPerSecond at most: the rest waits unread in its socket.
-// A sender whose copies fill its share of some connection's queue is paused
-// likewise until the queues have room; a sender that still delivers more
-// than kSenderBacklogBytes is closed. A seated connection whose queue is
-// full, or whose oldest packet has waited for the disconnect time, is
-// closed (a side that reads only a trickle cannot hold the others back). A connection
-// without a seat never holds anything back: it gets at most kMaxRefusals
-// refusals, is closed when it stays without a seat for kSeatlessSeconds, and
-// at most kMaxSeatless such connections are open at a time (a new one closes
-// the one that has waited longest).
+// Each connection's flow (its framer, queue, pacing, read pauses, limits and
+// closing) is HostConnections' business (net/hostlinks.h): the relay tells it
+// which connections hold a seat and takes the packets it hands over, one at
+// a time. A connection without a seat gets at most kMaxRefusals refusals.
 #pragma once
 
 #include <deque>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/options.h"
+#include "net/hostlinks.h"
 #include "net/lan.h"
 #include "net/referee.h"
 
 namespace jq::net {
 
-// Each sender's copies may fill this much of any connection's queue: four
-// seats together fill it exactly, so no sender waits for another's flood.
-constexpr size_t kSenderShare = kOutboxLimit / 4;
-// Bytes a paused sender may deliver beyond what has been relayed.
-constexpr size_t kSenderBacklogBytes = 16 * 1024;
 // "JoinRefuse" answers a connection gets before it is closed instead.
 constexpr int kMaxRefusals = 3;
-// Connections without a seat open at a time, and how long one may stay so.
-constexpr int kMaxSeatless = 4;
-constexpr int kSeatlessSeconds = 30;
-// Chat lines relayed from one sender in one second of the host's clock.
-constexpr int kChatLinesPerSecond = 3;
-// Seconds a connection that gave up its seat waits before it may take one.
-constexpr int kRejoinPauseSeconds = 10;
+// Seconds a remote address that gave up or lost a seat waits before it may
+// take one.
+constexpr int kRejoinPauseSeconds = 3;
+// Seconds the host waits beyond the move time for the seat's own time-out
+// before it ends the turn as that seat's time-out itself.
+constexpr int kTurnGraceSeconds = 3;
 // Seconds between two answers to refused moves of one connection.
 constexpr double kResyncPauseSeconds = 1.0;
 
-class HostRelay {
+class HostRelay : private ConnectionUser {
 public:
     HostRelay(GameState& host, ServerLinks& links);
 
@@ -108,9 +114,9 @@ public:
     void Writable(ConnId id);
     void Closed(ConnId id);
 
-    // The host's own client end, once it has connected. A connection
-    // already accepted from it is the host's own from now on.
-    void SetOwnEndpoint(const std::string& address, int port);
+    // The connection is the host's own: the socket layer accepted it from
+    // its own client socket (nothing another client sends can make it so).
+    void SetOwnConnection(ConnId id);
 
     // Whether the socket layer should read this connection's bytes now. When
     // it turns true again the relay calls ServerLinks::Resume.
@@ -119,11 +125,16 @@ public:
     // included) and that it has not taken yet. Connections without a seat
     // never hold the host back.
     bool Pending() const;
+    // The computer's seats wait for the queues: the host's own side has not
+    // taken everything, or a remote side has had something to take for less
+    // than about a second.
+    bool ComputerWaits() const { return conns_.ComputerWaits(); }
     // The host's duties, on every tick of its main timer whatever its own
     // side received: closes the connections that hold the battle back or
     // have no business with it (a seated one whose queue has not moved for
-    // the disconnect time, one without a seat for too long), gives to the
-    // computer the seats whose players have not deployed or moved in time,
+    // the disconnect time, one without a seat for too long), ends the turns
+    // that have run out, gives to the computer the seats whose players have
+    // not deployed in time or are silent on their turn,
     // sends the answers owed to refused sides, lets waiting senders go on,
     // and hands waiting bytes to their connections.
     void Tick();
@@ -144,124 +155,86 @@ public:
     const GameState& Referee() const { return referee_.Game(); }
 
 private:
-    struct Queued {
-        Packet packet;
-        ConnId from = -1;  // whose packet it is relayed for, or answers
-        int64_t at = 0;    // when it was queued
-    };
-    struct Conn {
-        std::string address;
-        int port = 0;
-        bool open = true;
-        // The side has closed it: nothing goes to it any more, but the
-        // packets it sent before are still taken, then it is freed.
-        bool gone = false;
-        bool own = false;
+    // What the match knows of a connection.
+    struct Player {
         int seat = -1;
-        PacketFramer framer;
-        // Taken from the framer and not yet handled (a chat line over its
-        // sender's rate waits here).
-        std::optional<Packet> next;
-        std::deque<Queued> out;
-        size_t sentOfFront = 0;
-        // Copies in `out` per sender.
-        std::map<ConnId, size_t> bySender;
-        // Since when the connection has had no seat.
-        int64_t seatlessSince = 0;
-        // No packet of this connection is taken until the queues have room,
-        // or its chat lines may go on.
-        bool paused = false;
         int refusals = 0;
-        // The round in which its "Join" was taken, and before when it takes
-        // no seat.
+        // The round in which its "Join" was taken.
         int joinedRound = -1;
-        int64_t noSeatBefore = 0;
-        // Chat lines taken in the second `chatSecond`.
-        int64_t chatSecond = 0;
-        int chatLines = 0;
         // A refused move is to be answered with "JoinLast"; when the last
         // answer went.
         bool answerOwed = false;
         double answeredAt = -1e9;
-        // Its seat was taken from it: it hears what waits for it, then it is
-        // closed; what it sends is not taken.
-        bool closing = false;
-        int64_t closingSince = 0;
     };
 
-    // Relays the connection's framed packets one by one while the queues
-    // have room for them.
-    void TakePackets(ConnId id, Conn& c);
-    bool RoomFor(ConnId sender) const;
-    // A chat line may go on now (counted when it does).
-    bool ChatMayGoOn(Conn& c, const Packet& p);
-    // Paused senders whose packets fit again go on.
-    void ResumeSenders();
-    bool Counts(const Conn& c) const { return c.open && !c.gone && (c.own || c.seat >= 0); }
-    bool Reachable(const Conn& c) const { return c.open && !c.gone; }
-    bool IsOwnEndpoint(const Conn& c) const {
-        return ownPort_ >= 0 && c.address == ownAddress_ && c.port == ownPort_;
-    }
-    void Handle(ConnId id, Conn& c, const Packet& p);
-    void HandleJoin(ConnId id, Conn& c, const Packet& p);
-    void HandleOwnJoin(ConnId id, Conn& c, SeatRec rec);
+    // ConnectionUser.
+    int64_t NowMs() const override;
+    void Take(ConnId id, const Packet& p) override;
+    void Lost(ConnId id, bool byHost, const std::string& gbStatus) override;
+    void Settle() override { TellFreedSeats(); }
+
+    bool Own(ConnId id) const { return conns_.IsOwn(id); }
+    void Handle(ConnId id, Player& c, const Packet& p);
+    void HandleJoin(ConnId id, Player& c, const Packet& p);
+    void HandleOwnJoin(ConnId id, Player& c, SeatRec rec);
     void StartRound(const Packet& joinOk);
     void HandleSwitchEnd(const Packet& p);
-    void HandleMove(ConnId id, Conn& c, int seat, const Packet& p);
-    void HandleJoinCancel(Conn& c, int seat, const Packet& p);
-    // The seat goes to the computer by the host's own doing: freed (seat 0
-    // released, still the host side's), its connection closed, and its
-    // "JoinCancel" queued to the others, all at once.
+    void HandleMove(ConnId id, Player& c, int seat, const Packet& p);
+    // Judges a step of `seat` and carries it out: relayed and applied to the
+    // copy, the seat handed over at its fourth time-out, or the battle ended
+    // at the step limit. False when it is refused (the status line says why).
+    bool TakeStep(int seat, const Packet& p);
+    // The seat's turn has run out: the host sends its time-out for it.
+    void TimeOutTurn(int seat);
+    void HandleJoinCancel(ConnId id, int seat, const Packet& p);
+    // The seat goes to the computer for its player's time: seat 0 released
+    // (still the host side's), any other freed, its connection closed and
+    // its player's address taking no seat for the rest of the round; its
+    // "JoinCancel" is queued to the others, all at once.
     void HandOverSeat(int seat);
-    // The seat's record freed and its connection unbound from it.
+    // The seat's record freed and its connection unbound from it; a remote
+    // address takes no seat for a while.
     void FreeSeat(int seat);
-    // The connection hears `farewell` and what waits before it, then it is
-    // closed.
-    void CloseAfter(ConnId id, Conn& c, const Packet& farewell);
+    // A "Join" that may be taken only later waits (one per connection).
+    void Wait(ConnId id, const Packet& join);
+    // The seat's holder said something that changed something.
+    void Heard(int seat);
     void HandlePeaceRequest(int seat, const Packet& p);
-    void HandlePeaceAnswer(const Packet& p, Word w);
+    void HandlePeaceAnswer(int seat, Word w);
     void DecidePeace(bool refused);
     void ClearPeace();
     // The seat a seat-carrying packet names, if the connection may name it.
-    std::optional<int32_t> AllowedSeat(const Conn& c, const Packet& p, Word w) const;
+    std::optional<int32_t> AllowedSeat(ConnId id, const Player& c, const Packet& p) const;
     bool Occupied(int seat) const { return seats_[seat].state != 0; }
     void QueueToSeat(int seat, const Packet& p);
     void QueueToOccupied(const Packet& p);
-    void QueueTo(ConnId id, const Packet& p);
-    void SendWaiting(ConnId id, Conn& c);
-    void Drop(ConnId id, Conn& c, const std::string& gbStatus);
+    void QueueTo(ConnId id, const Packet& p) { conns_.Queue(id, p); }
     // The seat of a connection that goes is free, and its "JoinCancel" is
     // told once the packet under way has been queued.
-    void FreeSeatOf(ConnId id, Conn& c);
+    void FreeSeatOf(ConnId id, Player& c);
     void TellFreedSeats();
-    // Frees what closed connections held (outside any loop over them).
+    // Forgets closed connections (outside any loop over them).
     void Sweep();
-    void SetSeat(Conn& c, int seat);
+    void SetSeat(ConnId id, Player& c, int seat);
     int64_t Now() const;
     double NowSeconds() const;
-    // The host's duties of Tick, by part.
-    void CheckConnections();
     void CheckTimeouts();
     // A refused move of a seated connection is answered with "JoinLast",
     // now or once the last answer is far enough back.
-    void OweAnswer(ConnId id, Conn& c);
+    void OweAnswer(ConnId id, Player& c);
     void SendOwedAnswers();
     // The joins that waited for the next round, taken now.
     void AdmitWaitingJoins();
     Packet BuildJoinLast() const;
 
     GameState& g_;
-    ServerLinks& links_;
     HostReferee referee_;
-    std::map<ConnId, Conn> conns_;
+    HostConnections conns_;
+    std::map<ConnId, Player> players_;
     SeatRec seats_[kSeats];
     ConnId seatConn_[kSeats] = {-1, -1, -1, -1};
-    std::string ownAddress_;
-    int ownPort_ = -1;
-    // The sender whose packet is being handled (its copies count against
-    // its share); -1 for the relay's own doings. `depth_` counts the entry
-    // points under way: closed connections are freed when it falls to 0.
-    ConnId handling_ = -1;
+    // The entry points under way: closed connections are forgotten when it
+    // falls to 0.
     int depth_ = 0;
     // Each round begins with the host's own "Join".
     int round_ = 0;
@@ -269,13 +242,19 @@ private:
     LanTimes times_;
     int32_t firstSeat_ = 0;
     int32_t turnDirection_ = 1;
-    // When the deployment began, and when a packet was last taken from
-    // anybody (the host's silence rules count from it).
-    int64_t deploymentBegan_ = 0;
-    int64_t lastHeard_ = 0;
+    // For each seat: since when its holder has had his time (his join, or
+    // the deployment's start, whichever came later), and when a packet of
+    // his that changed something was last taken (the host's silence rules
+    // count from it).
+    int64_t seatSince_[kSeats] = {};
+    int64_t heard_[kSeats] = {};
+    // Joins that wait for the next round or for their address's pause.
     std::vector<std::pair<ConnId, Packet>> waitingJoins_;
-    // Seats the host took from their players in this round.
-    bool takenByHost_[kSeats] = {};
+    // Addresses whose player the host handed over for his time in this
+    // round: they take no seat until the next. And before when an address
+    // whose connection gave up or lost its seat may take one again.
+    std::set<std::string> lockedAddresses_;
+    std::map<std::string, int64_t> rejoinAfter_;
     // Seats whose deployment counts in this round; "AllSwitchEnd" goes out
     // once, when all four are in.
     bool deployedSeen_[kSeats] = {};

@@ -21,8 +21,6 @@ namespace {
 
 constexpr int kTurnLightLast = 80;
 constexpr int kTurnLightFrameTicks = 16;
-constexpr int kFlushPasses = 20;
-constexpr int kFlushPauseMs = 100;
 
 int ElapsedSeconds(GameState& g) { return SecondsBetween(g.turnClock, g.ui->Now()); }
 
@@ -176,17 +174,7 @@ void ReleaseAllSeats(GameState& g) {
 void ShowBattleResult(GameState& g, int netConnected, int isNetHost, int result) {
     const bool lanHost = netConnected != 0 && isNetHost != 0;
     if (lanHost) {
-        bool sent = false;
-        for (int pass = 0; pass < kFlushPasses && !sent; ++pass) {
-            if (!net::ServerOutboxPending(g)) {
-                sent = true;
-                break;
-            }
-            g.ui->ProcessMessages();
-            net::FlushServerQueue(g);
-            g.ui->WaitKeepingWindowLive(kFlushPauseMs);
-        }
-        if (!sent)
+        if (!net::DrainServerQueues(g))
             g.ui->ShowMessage(Gb("消息尚未发送完成！\n请检查网络超时情况。") + std::string(11, ' '), false);
     }
     g.ui->ShowBattleResult(result, lanHost);

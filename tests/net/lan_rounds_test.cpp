@@ -42,7 +42,7 @@ struct Host : Game {
         g->isNetHost = 1, g->optionsRecord.netDeployTimeOption = 10;
         lan->StartHosting(&links);
         relay().Connected(kOwn, "127.0.0.1", 40001);
-        relay().SetOwnEndpoint("127.0.0.1", 40001);
+        relay().SetOwnConnection(kOwn);
         RejoinNetBattle(*g);
         Carry();
     }
@@ -225,9 +225,10 @@ TEST(LanRounds, AComputerMoveHandedOverAfterTheEndIsNeverSent) {
     }
 }
 
-// Seat 1 (connection 2) keeps chatting and never moves or deploys: each line is something heard, yet the seat
-// goes to the computer once its own time plus the disconnect time has run out since its turn (or the
-// deployment) began on the host, and not before.
+// Seat 1 (connection 2) keeps chatting and never moves or deploys: each line is something heard, yet in the
+// deployment the seat goes to the computer once its deploy time plus the disconnect time has run out since the
+// deployment began on the host, and its turn ends as its time-out once its move time and the grace have run
+// out since the turn began there; not before.
 TEST(LanRounds, ASideThatKeepsTalkingCannotHoldItsTurn) {
     for (const bool deploying : {false, true}) {
         SCOPED_TRACE(deploying ? "deployment" : "battle");
@@ -248,24 +249,27 @@ TEST(LanRounds, ASideThatKeepsTalkingCannotHoldItsTurn) {
             ASSERT_TRUE(h.PassTurnsUntil(1));
             start = h.copy().turnStarted.seconds;
         }
-        const int limit = deploying ? 40 + 60 : 30 + 60;
-        for (int t = 10; t <= limit + 10 && h.relay().Seat(1).state == 1; t += 10) {
+        const int limit = deploying ? 40 + 60 : 30 + kTurnGraceSeconds;
+        const int steps = h.copy().stepCount;
+        auto holds = [&] { return h.relay().Seat(1).state == 1 && h.copy().stepCount == steps; };
+        for (int t = 10; t <= limit + 10 && holds(); t += 10) {
             h.ui.clock.seconds = start + t;
             // A line before every tick: chat never uses up the tick the time-outs are checked in.
             h.Remote(1, EncodeChat(ChatBody{1, "hello"}));
             HandleNetBattle(g);
             h.Carry();
-            // As the plain time-outs: the deployment ends at its last second, a turn after it.
-            EXPECT_EQ(h.relay().Seat(1).state == 1, deploying ? t < limit : t <= limit) << "after " << t << " s";
+            EXPECT_EQ(holds(), t < limit) << "after " << t << " s";
         }
-        EXPECT_TRUE(h.links.closed.count(2));
+        EXPECT_EQ(h.links.closed.count(2), deploying ? 1u : 0u);
+        if (!deploying) EXPECT_EQ(h.copy().stepRecords[steps].fromX, kTimeoutCoord);
     }
 }
 
-// Every seat is a person who never acts; seat 1's connection keeps chatting. The seat to move (or every seat
-// not deployed) goes to the computer once its own time plus the disconnect time has passed since its phase
-// began on the host (the deployment, the battle's first turn, a turn after a move), however long the phase
-// before it lasted, and not before; with nothing said at all, once the disconnect time has passed.
+// Every seat is a person who never acts; one other connection keeps chatting, which is not the silent seat's
+// word. The turn of the seat to move ends as its time-out once its move time and the grace have passed since
+// the turn began on the host (the battle's first turn, a turn after a move), however long the phase before it
+// lasted, and not before; a seat not deployed goes to the computer once the deploy time has passed since the
+// deployment began; with a disconnect time shorter than the move time, a silent seat goes once it has passed.
 TEST(LanRounds, ASeatIsHandedOverByTheTimeSinceItsPhaseBegan) {
     enum Phase { kDeployment, kFirstTurn, kTurnAfterAMove, kSilentTurn };
     for (const Phase phase : {kDeployment, kFirstTurn, kTurnAfterAMove, kSilentTurn}) {
@@ -273,7 +277,7 @@ TEST(LanRounds, ASeatIsHandedOverByTheTimeSinceItsPhaseBegan) {
         Host h;
         GameState& g = *h.g;
         OptionsRec& o = g.optionsRecord;
-        o.netMoveTimeOption = 30, o.netDeployTimeOption = 80, o.netDisconnectTimeOption = 60;
+        o.netMoveTimeOption = 30, o.netDeployTimeOption = 80, o.netDisconnectTimeOption = phase == kSilentTurn ? 20 : 60;
         h.NewRound();
         for (int s = 1; s < kSeats; ++s) h.Join(s);
         h.ui.clock.seconds = 5000;  // long after anything stamped before
@@ -306,26 +310,30 @@ TEST(LanRounds, ASeatIsHandedOverByTheTimeSinceItsPhaseBegan) {
             ASSERT_TRUE(h.TickUntil([&] { return g.stepCount == 1; }));
             silent = h.copy().curSeat;
         }
-        const int limit = phase == kSilentTurn ? 60 : (phase == kDeployment ? 80 : 30) + 60;
+        const int limit = phase == kSilentTurn ? 20 : phase == kDeployment ? 80 : 30 + kTurnGraceSeconds;
         const int talker = silent == 1 ? 2 : 1;
         // The phase began on the host when it took the start, or at the turn on its copy.
         const int start = phase == kDeployment ? 5000 : h.copy().turnStarted.seconds;
-        for (int t = 10; t <= limit + 10 && h.relay().Seat(silent).state == 1; t += 10) {
+        const int steps = h.copy().stepCount;
+        auto holds = [&] { return h.relay().Seat(silent).state == 1 && h.copy().stepCount == steps; };
+        for (int t = 10; t <= limit + 10 && holds(); t += 10) {
             h.ui.clock.seconds = start + t;
             if (phase != kSilentTurn) h.Remote(talker, EncodeChat(ChatBody{talker, "hello"}));
             HandleNetBattle(g);
             h.Carry();
-            EXPECT_EQ(h.relay().Seat(silent).state == 1, phase == kDeployment ? t < limit : t <= limit)
-                << "after " << t << " s";
+            EXPECT_EQ(holds(), phase == kSilentTurn ? t <= limit : t < limit) << "after " << t << " s";
         }
-        EXPECT_NE(h.relay().Seat(silent).state, 1);
+        EXPECT_FALSE(holds());
+        EXPECT_EQ(h.relay().Seat(silent).state == 1, phase == kFirstTurn || phase == kTurnAfterAMove);
         // Each seat is handed over once; the computer's seats are never handed over again.
         for (int i = 0; i < 5; ++i) {
             h.ui.clock.seconds += 10;
             HandleNetBattle(g);
             h.Carry();
         }
-        EXPECT_EQ(std::count(h.toOwn.begin(), h.toOwn.end(), Word::kJoinCancel), phase == kDeployment ? 3 : 1);
+        // The talker's own word puts off its deploy time-out.
+        EXPECT_EQ(std::count(h.toOwn.begin(), h.toOwn.end(), Word::kJoinCancel),
+                  phase == kDeployment ? 2 : phase == kSilentTurn ? 1 : 0);
     }
 }
 

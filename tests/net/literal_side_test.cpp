@@ -60,7 +60,7 @@ struct Table {
         host.isNetHost = 1;
         players[0]->lan->StartHosting(&links);
         relay().Connected(1, "127.0.0.1", 40001);
-        relay().SetOwnEndpoint("127.0.0.1", 40001);
+        relay().SetOwnConnection(1);
         for (int s = 1; s < kSeats; ++s) relay().Connected(s + 1, "10.0.0." + std::to_string(s), 600 + s);
         for (int s = 0; s < kSeats; ++s) literal.emplace(s + 1, LiteralSide(s));
         for (auto& p : players) RejoinNetBattle(*p->g);

@@ -248,7 +248,7 @@ struct BareHost {
 
 // Seat 1 sends chat lines faster than the host relays them (a few a second),
 // so the host stops taking its bytes; seat 1 then sends its last lines and
-// "JoinCancel" and closes. The host's socket reports the close while those
+// deployment and "JoinCancel" and closes. The host's socket reports the close while those
 // bytes are still unread: its "JoinCancel" is its word all the same and
 // reaches the others in its turn, after the lines relayed before it; the
 // lines over the rate of a side that has gone are not waited for.
@@ -266,7 +266,7 @@ TEST(LanLoopback, WhatASideSentBeforeItClosedIsRelayed) {
     PlainSide own(port), talker(port), deaf(port, 4096);
     ASSERT_TRUE(own.Up() && talker.Up() && deaf.Up());
     ASSERT_TRUE(pumpUntil([&] { return relay.Accepting(1) && relay.Accepting(2) && relay.Accepting(3); }));
-    relay.SetOwnEndpoint("127.0.0.1", own.LocalPort());
+    relay.SetOwnConnection(1);
     ASSERT_TRUE(own.Send(JoinOf(0, "host"), deadline));
     ASSERT_TRUE(pumpUntil([&] { return own.Count(net::Word::kJoinLast) == 1; }));
     ASSERT_TRUE(talker.Send(JoinOf(1, "talker"), deadline));
@@ -285,6 +285,9 @@ TEST(LanLoopback, WhatASideSentBeforeItClosedIsRelayed) {
     }
     const size_t before = socketsOpen();
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(talker.Send(net::EncodeChat({1, std::to_string(sent++)}), deadline));
+    net::SwitchEndBody army{{}, 1};
+    std::copy(test::kArmy, test::kArmy + kPiecesPerSeat, army.codes);
+    ASSERT_TRUE(talker.Send(net::EncodeSwitchEnd(army), deadline));
     ASSERT_TRUE(talker.Send(net::EncodeSeatWord(net::Word::kJoinCancel, 1), deadline));
     talker.Close();
     ASSERT_TRUE(pumpUntil([&] { own.Read(); return socketsOpen() < before; }));
@@ -303,6 +306,9 @@ TEST(LanLoopback, WhatASideSentBeforeItClosedIsRelayed) {
     ASSERT_GE(chats.size(), static_cast<size_t>(net::kChatLinesPerSecond));
     ASSERT_LE(chats.size(), sent);
     for (size_t i = 0; i < chats.size(); ++i) EXPECT_EQ(chats[i], std::to_string(i));
+    // Its deployment, unread when it closed, is its word as well.
+    ASSERT_GE(got.size(), 2u);
+    EXPECT_EQ(net::PacketWord(got[got.size() - 2]), net::Word::kSwitchEnd);
     EXPECT_EQ(net::DecodeSeatWord(got.back(), net::Word::kJoinCancel), 1);
 }
 
@@ -496,7 +502,7 @@ TEST(LanLoopback, TheHostPacesEachConnectionAndFindsDeadOnes) {
         EXPECT_TRUE(unanswered > 0 && unanswered <= 30000) << unanswered;
     }
 
-    relay.SetOwnEndpoint("127.0.0.1", own.LocalPort());
+    relay.SetOwnConnection(1);
     ASSERT_TRUE(own.Send(JoinOf(0, "host"), deadline));
     ASSERT_TRUE(talker.Send(JoinOf(1, "talker"), deadline));
     ASSERT_TRUE(pumpUntil([&] { return relay.Seat(1).state == 1; }));

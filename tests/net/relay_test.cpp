@@ -26,8 +26,8 @@ protected:
         g->isNetHost = g->netConnected = 1;
         g->optionsRecord.netDisconnectTimeOption = 30;
         relay = std::make_unique<HostRelay>(*g, links);
-        relay->SetOwnEndpoint("127.0.0.1", 100);
         relay->Connected(kOwn, "127.0.0.1", 100);
+        relay->SetOwnConnection(kOwn);
         for (int s = 1; s < 4; ++s) relay->Connected(kRemote[s], "10.0.0." + std::to_string(s), 200 + s);
     }
     static SeatRec Rec(int seat, const char* name, int state = 1) {
@@ -115,7 +115,8 @@ TEST_F(RelayTest, JoiningTakesOnlyAFreeSeat) {
     EXPECT_EQ(Got(kRemote[3]), W{"JoinRefuse"});
     EXPECT_EQ(Got(kRemote[1]), W{"JoinRefuse"});
     // The same address and name on a new connection do not take a seat from its live connection (anybody on
-    // that address could read the name from "JoinLast"); once that connection has gone, the seat is free.
+    // that address could read the name from "JoinLast"); once that connection has gone, the seat is free, for
+    // that address after a pause: its join waits until then.
     relay->Connected(21, "10.0.0.2", 999);
     Send(21, EncodeJoin(Rec(2, "li")));
     EXPECT_EQ(Got(21), W{"JoinRefuse"});
@@ -125,6 +126,9 @@ TEST_F(RelayTest, JoiningTakesOnlyAFreeSeat) {
     relay->Closed(kRemote[2]);
     EXPECT_EQ(Got(kOwn), W{"JoinCancel"});
     Send(21, EncodeJoin(Rec(2, "li")));
+    Later(kRejoinPauseSeconds - 1);
+    EXPECT_EQ(Got(21), W{});
+    Later(1);
     EXPECT_EQ(Got(21), W{"JoinLast"});
     EXPECT_EQ(Got(kOwn), W{"Join"});
     EXPECT_EQ(relay->SeatOfConnection(21), 2);
@@ -166,10 +170,11 @@ TEST_F(RelayTest, LeavingDeployingMovingAndTheStepLimit) {
     Send(kOwn, EncodeSeatWord(Word::kJoinCancel, 0));
     EXPECT_EQ(Got(kOwn), W{"JoinCancel"});
     EXPECT_EQ(relay->Seat(0).state, 2);
-    // Having left, seat 3's connection takes no seat for a while.
+    // Having left, seat 3's address takes no seat for a while: its join waits.
     Send(kRemote[3], EncodeJoin(Rec(3, "b")));
-    EXPECT_EQ(Got(kRemote[3]), W{"JoinRefuse"});
+    EXPECT_EQ(Got(kRemote[3]), W{});
     Later(kRejoinPauseSeconds);
+    EXPECT_EQ(Got(kRemote[3]), W{"JoinLast"});
 
     SeatAll();
     EXPECT_EQ(relay->Seat(3).state, 1);
@@ -302,7 +307,7 @@ void PrintTo(const Hostile& h, std::ostream* os) { *os << h.name; }
 class HostileSideTest : public RelayTest, public ::testing::WithParamInterface<Hostile> {
 public:
     using RelayTest::g, RelayTest::ui, RelayTest::links, RelayTest::relay, RelayTest::Send, RelayTest::Got,
-        RelayTest::Later, RelayTest::Feed, RelayTest::Repeated, RelayTest::StartBattle;
+        RelayTest::Later, RelayTest::Feed, RelayTest::Repeated, RelayTest::StartBattle, RelayTest::Army;
     using W = RelayTest::W;
     static Packet Join(int seat) { return EncodeJoin(Rec(seat, "p")); }
     // Quiet moves of the seats to move, each from its own connection, until `seat` is to move.
@@ -406,8 +411,8 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(h.Got(kOwn), (HostileSideTest::W{"JoinLast", "Join"}));
                 },
                 {}},
-        // Join and leave without pause: after leaving, no seat for a while,
-        // and a connection that keeps asking is closed.
+        // Join and leave without pause: after leaving, its address takes no
+        // seat for a while; its last join waits until then.
         Hostile{"JoinAndLeaveWithoutPause",
                 [](HostileSideTest& h) {
                     const Packet cancel = EncodeSeatWord(Word::kJoinCancel, 2);
@@ -419,8 +424,12 @@ INSTANTIATE_TEST_SUITE_P(
                     }
                     h.Send(kRemote[2], churn);
                     EXPECT_EQ(h.Got(kOwn), HostileSideTest::W{"JoinCancel"});
+                    EXPECT_EQ(h.Got(kRemote[2]), HostileSideTest::W{});
+                    h.Later(kRejoinPauseSeconds);
+                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W{"Join"});
+                    EXPECT_EQ(h.Got(kRemote[2]), HostileSideTest::W{"JoinLast"});
                 },
-                {kRemote[2]}},
+                {}},
         Hostile{"ASeatItCannotHaveAgainAndAgain",
                 [](HostileSideTest& h) {
                     h.relay->Connected(30, "10.0.0.9", 1);
@@ -479,6 +488,127 @@ INSTANTIATE_TEST_SUITE_P(
                     h.Later(1);
                 },
                 {kRemote[1]}},
+        // Seat 1 reads one packet every five seconds and seat 2 says a line
+        // every five seconds: nothing in seat 1's queue is ever ten seconds
+        // old, but the queue never empties. The computer's seats wait for it
+        // a second at most, and it goes after the disconnect time.
+        Hostile{"ASeatedSideWhoseQueueNeverEmpties",
+                [](HostileSideTest& h) {
+                    const Packet line = EncodeChat({2, "hi"});
+                    h.links.budget[kRemote[1]] = 0;
+                    h.Send(kRemote[2], line);
+                    EXPECT_TRUE(h.relay->ComputerWaits());
+                    h.Later(1);
+                    EXPECT_TRUE(h.relay->Pending());
+                    EXPECT_FALSE(h.relay->ComputerWaits());
+                    for (int t = 1; t <= h.relay->Times().disconnect; t += 5) {
+                        EXPECT_TRUE(h.links.closed.empty()) << t;
+                        h.Send(kRemote[2], line);
+                        h.links.budget[kRemote[1]] += line.size();
+                        h.relay->Writable(kRemote[1]);
+                        h.Later(5);
+                    }
+                },
+                {kRemote[1]}},
+        // The host's own side says 300 lines at once while seat 2 reads
+        // nothing: it waits, is never closed, and every line goes on.
+        Hostile{"TheHostsOwnSideWaitsAndIsNeverClosed",
+                [](HostileSideTest& h) {
+                    h.links.takeAtMostOf[kRemote[2]] = 0;
+                    h.Burst(kOwn, EncodeChat({0, "own"}), 300);
+                    EXPECT_FALSE(h.relay->Accepting(kOwn));
+                    EXPECT_TRUE(h.links.closed.empty());
+                    h.links.takeAtMostOf.clear();
+                    h.Later(100);
+                    EXPECT_EQ(h.Got(kRemote[2]).size(), 300u);
+                },
+                {}},
+        // Fresh connections one after another ask for seat 3 and close while
+        // nobody reads: each "Join" the others were to hear leaves their
+        // queues with its "JoinCancel", and nobody (the host's own connection
+        // least of all) is closed for a full queue.
+        Hostile{"AChurnOfFreshConnectionsCostsNobodyAnything",
+                [](HostileSideTest& h) {
+                    h.Send(kRemote[3], EncodeSeatWord(Word::kJoinCancel, 3));
+                    h.links.takeAtMost = 0;
+                    for (ConnId id = 100; id < 100 + 4 * static_cast<ConnId>(kOutboxLimit); ++id) {
+                        h.relay->Connected(id, "10.0.0.9", id);
+                        h.Send(id, HostileSideTest::Join(3));
+                        h.relay->Closed(id);
+                    }
+                    std::erase_if(h.links.closed, [](ConnId id) { return id >= 100; });
+                    h.links.takeAtMost = SIZE_MAX;
+                    for (ConnId id : {kOwn, kRemote[1], kRemote[2]}) {
+                        h.relay->Writable(id);
+                        EXPECT_EQ(h.Got(id), HostileSideTest::W{"JoinCancel"}) << id;
+                    }
+                    // Seat 3's player comes back after his pause.
+                    h.Later(kRejoinPauseSeconds + 1);
+                    h.Send(kRemote[3], HostileSideTest::Join(3));
+                },
+                {}},
+        // A connection from the host's own address and port (a port used
+        // again once the host's own connection had gone) is a remote side
+        // like any other: no seat 0, no word for the computer's seats, no
+        // round started.
+        Hostile{"AStrangerOnTheHostsOwnPort",
+                [](HostileSideTest& h) {
+                    h.relay->Connected(30, "127.0.0.1", 100);
+                    h.Send(30, HostileSideTest::Join(0));
+                    h.Send(30, EncodeSeatWord(Word::kJoinOk, 0));
+                    h.Send(30, EncodeChat({0, "me"}));
+                    EXPECT_EQ(h.Got(30), HostileSideTest::W{"JoinRefuse"});
+                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W{});
+                },
+                {}},
+        // Bytes that come while the host's own side is not in a LAN game are
+        // read and framed all the same: a packet split there is whole.
+        Hostile{"APacketSplitWhileTheHostSideIsAway",
+                [](HostileSideTest& h) {
+                    const Packet line = EncodeChat({2, "split"});
+                    h.g->netConnected = 0;
+                    h.relay->Received(kRemote[2], line.data(), 5);
+                    h.g->netConnected = 1;
+                    h.relay->Received(kRemote[2], line.data() + 5, line.size() - 5);
+                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W{"ChatMessage"});
+                },
+                {}},
+        // Seat 1 has not deployed in time and reads nothing: the host takes
+        // its seat, and it has kFarewellSeconds to hear why.
+        Hostile{"AFarewellNobodyReads",
+                [](HostileSideTest& h) {
+                    h.Send(kOwn, HostileSideTest::Join(0));
+                    h.Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+                    for (int s : {0, 2, 3}) h.Send(s == 0 ? kOwn : kRemote[s], HostileSideTest::Army(s));
+                    h.links.takeAtMostOf[kRemote[1]] = 0;
+                    for (int t = 0; t < 900 && h.relay->Seat(1).state != 0; ++t) h.Later(1);
+                    ASSERT_EQ(h.relay->Seat(1).state, 0);
+                    h.Later(kFarewellSeconds);
+                    EXPECT_TRUE(h.links.closed.empty());
+                    h.Later(1);
+                },
+                {kRemote[1]}},
+        // Seat 1 waits for room (seat 2 reads nothing) with its deployment
+        // whole in the host's hands when it closes: the deployment is its
+        // word, taken once the queues have room.
+        Hostile{"WhatAWaitingSenderSentBeforeItClosed",
+                [](HostileSideTest& h) {
+                    h.Send(kOwn, HostileSideTest::Join(0));
+                    h.Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+                    h.Got(kOwn);
+                    h.SeatTwoHoldsSeatOneBack();
+                    // The line cut at the last read, whole, then the deployment.
+                    h.relay->Received(kRemote[1], h.flood.data(), h.flood.size() % kChat.size());
+                    h.Send(kRemote[1], HostileSideTest::Army(1));
+                    h.relay->Closed(kRemote[1]);
+                    EXPECT_EQ(h.relay->Seat(1).state, 1);
+                    h.links.takeAtMostOf.clear();
+                    h.relay->Writable(kRemote[2]);
+                    HostileSideTest::W got = h.Got(kOwn);
+                    std::erase(got, "ChatMessage");
+                    EXPECT_EQ(got, (HostileSideTest::W{"SwitchEnd", "JoinCancel"}));
+                },
+                {kRemote[1]}},
         // Each new connection over the limit closes the one that has waited
         // longest without a seat; one that closes itself makes room.
         Hostile{"TooManyConnectionsWithoutASeat",
@@ -525,15 +655,15 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(h.Got(kRemote[seat]), HostileSideTest::W{});
                 },
                 {}},
-        // Seat 1, to move, has used its move time when seat 2 stops reading; its chat fills its share of seat
-        // 2's queue, and its move waits behind. Seat 2 is closed for its stalled queue on the tick that seat
-        // 1's turn would run out: the move that waited is taken first, and the seat stays its player's.
+        // Seat 1, to move, has used two seconds of its turn when seat 2 stops reading; its chat fills its share
+        // of seat 2's queue, and its move waits behind. Seat 2 is closed for its stalled queue on the tick that
+        // seat 1's turn runs out: the move that waited is taken first, and the seat stays its player's.
         Hostile{"AMoveThatWaitedIsTakenBeforeTheTurnRunsOut",
                 [](HostileSideTest& h) {
                     h.StartBattle();
                     h.PassTurnsUntil(1);
                     const LanTimes times = h.relay->Times();
-                    h.Later(times.move);
+                    h.Later(times.move + kTurnGraceSeconds - times.disconnect - 1);
                     h.links.takeAtMostOf[kRemote[2]] = 0;
                     Packet bytes = HostileSideTest::Repeated(EncodeChat({1, "wait"}), static_cast<int>(kSenderShare) - 1);
                     const Packet move = EncodeMoveQz(*test::QuietMove(h.relay->Referee(), 0));
@@ -567,6 +697,7 @@ INSTANTIATE_TEST_SUITE_P(
                     }
                     h.relay->Closed(kRemote[1]);
                     h.Send(21, HostileSideTest::Join(1));
+                    h.Later(kRejoinPauseSeconds);
                     for (int t = 0; t * kChatLinesPerSecond < kFull - 1; ++t) {
                         h.Burst(21, EncodeChat({1, "b"}), std::min(kChatLinesPerSecond, kFull - 1 - t * kChatLinesPerSecond));
                         h.Later(1);
@@ -580,6 +711,48 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(std::count(got.begin(), got.end(), "ChatMessage"), 4 * kFull - 1 + 3);  // 21's "Join" in its share
                 },
                 {kRemote[1]}},
+        // Seat 1 is silent on its turn while a connection without a seat, and seat 2, talk and seat 2 sends its
+        // deployment again: none of it is seat 1's word, and seat 1 goes after the disconnect time.
+        Hostile{"NobodyElsesPacketsPutOffASilentSeat",
+                [](HostileSideTest& h) {
+                    h.StartBattle();
+                    h.PassTurnsUntil(1);
+                    h.relay->Connected(30, "10.0.0.9", 1);
+                    for (int t = 0; t < h.relay->Times().disconnect; t += 5) {
+                        h.Send(30, EncodeChat({1, "outside"}));
+                        h.Send(kRemote[2], EncodeChat({2, "hi"}));
+                        h.Send(kRemote[2], HostileSideTest::Army(2));
+                        h.Later(5);
+                    }
+                    EXPECT_EQ(h.relay->Seat(1).state, 1);
+                    h.Later(1);
+                    EXPECT_EQ(h.relay->Seat(1).state, 0);
+                },
+                {kRemote[1], 30}},
+        // Seat 3, not to move, sends two moves at once: the first is answered, the second owed. A step gives
+        // every side its turn back, so the owed answer is dropped; owed again, it is dropped when a draw ends the
+        // battle.
+        Hostile{"AnOwedAnswerIsDroppedByAStepOrTheBattlesEnd",
+                [](HostileSideTest& h) {
+                    h.StartBattle();
+                    h.PassTurnsUntil(1);
+                    h.Got(kRemote[3]);
+                    MoveQzBody b{MoveCand{}, 3};
+                    MakeGiveUpMove(b.move, 3);
+                    h.Burst(kRemote[3], EncodeMoveQz(b), 2);
+                    EXPECT_EQ(h.Got(kRemote[3]), HostileSideTest::W{"JoinLast"});
+                    h.Send(kRemote[1], EncodeMoveQz(*test::QuietMove(h.relay->Referee(), 0)));
+                    h.Later(1);
+                    EXPECT_EQ(h.Got(kRemote[3]), HostileSideTest::W{"MoveQz"});
+                    h.Burst(kRemote[3], EncodeMoveQz(b), 2);
+                    EXPECT_EQ(h.Got(kRemote[3]), HostileSideTest::W{"JoinLast"});
+                    h.Send(kRemote[1], EncodeSeatWord(Word::kPeaceRequest, 1));
+                    for (int s : {0, 2, 3}) h.Send(s == 0 ? kOwn : kRemote[s], EncodeSeatWord(Word::kPeaceOk, s));
+                    ASSERT_EQ(h.relay->Referee().battleRunning, 0);
+                    h.Later(1);
+                    EXPECT_EQ(h.Got(kRemote[3]), (HostileSideTest::W{"PeaceRequest", "PeaceFinalOk"}));
+                },
+                {}},
         // A seat asks to join the next round once the battle has ended (its
         // "Join" waits), then fills its share of seat 3's queue. In the next
         // round its join waits like any packet of its: it is taken once seat
@@ -632,7 +805,7 @@ public:
         relay = std::make_unique<HostRelay>(*g, links);
         relay->Connected(kOwn, "127.0.0.1", 100);
         for (int s = 1; s < 4; ++s) relay->Connected(kRemote[s], "10.0.0." + std::to_string(s), 200 + s);
-        relay->SetOwnEndpoint("127.0.0.1", 100);
+        relay->SetOwnConnection(kOwn);
     }
     static Packet Join(int seat, const char* name) { return EncodeJoin(Rec(seat, name)); }
     // The seats named by the "JoinCancel" packets a connection was sent since the last look.
@@ -702,6 +875,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_EQ(h.relay->SeatOfConnection(kRemote[3]), -1);
                       h.relay->Connected(23, "10.0.0.3", 997);
                       h.Send(23, SeatLifecycleTest::Join(3, "p"));
+                      h.Later(kRejoinPauseSeconds);
                       EXPECT_EQ(h.Got(23), SeatLifecycleTest::W{"JoinLast"});
                       for (int s = 0; s < 4; ++s) h.Send(s == 0 ? kOwn : s == 3 ? 23 : kRemote[s], SeatLifecycleTest::Army(s));
                       ASSERT_EQ(h.relay->Referee().battleRunning, 1);
@@ -728,6 +902,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_EQ(h.relay->Seat(2).port, 202);
                       h.relay->Closed(kRemote[2]);
                       h.Send(21, SeatLifecycleTest::Join(2, "p"));
+                      h.Later(kRejoinPauseSeconds);
                       EXPECT_EQ(h.Got(21), SeatLifecycleTest::W{"JoinLast"});
                       EXPECT_EQ(h.Got(kOwn), (SeatLifecycleTest::W{"JoinCancel", "Join"}));
                       EXPECT_EQ(h.relay->Seat(2).port, 999);
@@ -771,9 +946,10 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_EQ(h.Got(kOwn), SeatLifecycleTest::W{"JoinLast"});
                   },
                   {1, 0, 0, 0}},
-        // Seats 1 and 3 have not deployed in time: the host gives them to the computer, and they take nobody
-        // for the rest of the round, their player included. In the next round he takes his seat again.
-        Lifecycle{"ASeatTheHostTookWaitsForTheNextRound",
+        // Seats 1 and 3 have not deployed in time: the host gives them to the computer, and their players'
+        // addresses take no seat for the rest of the round, after the pause too, while another address takes
+        // seat 1 at once. In the next round seat 3's player takes his seat again.
+        Lifecycle{"AnAddressTheHostHandedOverWaitsForTheNextRound",
                   [](SeatLifecycleTest& h) {
                       h.SeatAll();
                       h.StartRound();
@@ -781,13 +957,57 @@ INSTANTIATE_TEST_SUITE_P(
                       h.Later(h.relay->Times().deploy);
                       EXPECT_EQ(h.links.closed, (std::set<ConnId>{kRemote[1], kRemote[3]}));
                       h.relay->Connected(21, "10.0.0.1", 701);
-                      h.Send(21, SeatLifecycleTest::Join(1, "p"));
-                      EXPECT_EQ(h.Got(21), SeatLifecycleTest::W{"JoinRefuse"});
+                      for (int pause : {0, kRejoinPauseSeconds}) {
+                          h.Later(pause);
+                          h.Send(21, SeatLifecycleTest::Join(1, "p"));
+                          EXPECT_EQ(h.Got(21), SeatLifecycleTest::W{"JoinRefuse"});
+                      }
+                      h.relay->Connected(22, "10.0.0.9", 702);
+                      h.Send(22, SeatLifecycleTest::Join(1, "q"));
+                      EXPECT_EQ(h.Got(22), SeatLifecycleTest::W{"JoinLast"});
                       h.Send(kOwn, SeatLifecycleTest::Join(0, "host"));
-                      h.Send(21, SeatLifecycleTest::Join(1, "p"));
-                      EXPECT_EQ(h.Got(21), SeatLifecycleTest::W{"JoinLast"});
+                      h.relay->Connected(23, "10.0.0.3", 703);
+                      h.Send(23, SeatLifecycleTest::Join(3, "p"));
+                      EXPECT_EQ(h.Got(23), SeatLifecycleTest::W{"JoinLast"});
                   },
-                  {1, 1, 1, 0}}),
+                  {1, 1, 1, 1}},
+        // Seat 2's side sends one packet the host cannot read: it is closed, and its seat is free, not locked.
+        // Its player's new connection takes it once its address's pause is over; its join waits meanwhile.
+        Lifecycle{"AReconnectAfterABadPacketTakesTheSeatAfterThePause",
+                  [](SeatLifecycleTest& h) {
+                      h.SeatAll();
+                      Packet junk = EncodeBare(Word::kJoinRefuse);
+                      junk[0] = '?';
+                      h.Send(kRemote[2], junk);
+                      EXPECT_TRUE(h.links.closed.count(kRemote[2]));
+                      h.relay->Connected(22, "10.0.0.2", 900);
+                      h.Send(22, SeatLifecycleTest::Join(2, "p"));
+                      h.Later(kRejoinPauseSeconds - 1);
+                      EXPECT_EQ(h.Got(22), SeatLifecycleTest::W{});
+                      h.Later(1);
+                      EXPECT_EQ(h.Got(22), SeatLifecycleTest::W{"JoinLast"});
+                  },
+                  {1, 1, 1, 1}},
+        // Seat 3 is free when the deployment starts, and the host's own player takes longer than the deploy
+        // and disconnect times over his. A player who joins seat 3 then has the whole deploy time from his join,
+        // and the battle starts with his deployment.
+        Lifecycle{"ALateJoinerHasTheDeployTimeFromHisJoin",
+                  [](SeatLifecycleTest& h) {
+                      h.SeatAll();
+                      h.Send(kRemote[3], EncodeSeatWord(Word::kJoinCancel, 3));
+                      h.StartRound();
+                      for (int s : {1, 2}) h.Send(kRemote[s], SeatLifecycleTest::Army(s));
+                      const LanTimes times = h.relay->Times();
+                      h.Later(times.deploy + times.disconnect);
+                      h.relay->Connected(23, "10.0.0.7", 703);
+                      h.Send(23, SeatLifecycleTest::Join(3, "late"));
+                      h.Later(times.deploy - 1);
+                      EXPECT_EQ(h.relay->SeatOfConnection(23), 3);
+                      h.Send(23, SeatLifecycleTest::Army(3));
+                      h.Send(kOwn, SeatLifecycleTest::Army(0));
+                      EXPECT_EQ(h.Got(23), (SeatLifecycleTest::W{"JoinLast", "SwitchEnd", "SwitchEnd", "AllSwitchEnd"}));
+                  },
+                  {1, 1, 1, 1}}),
     [](const ::testing::TestParamInfo<Lifecycle>& i) { return std::string(i.param.name); });
 
 // A side that has left ("JoinCancel") speaks no more for the seat it held, and the seat is free for another.
@@ -831,6 +1051,7 @@ TEST_F(RelayTest, ASeatTakenDuringTheDeploymentDeploysAgain) {
             relay->Closed(seatOne);
             relay->Connected(next, "10.0.0.1", 400);
             Send(next, EncodeJoin(Rec(1, "p")));
+            Later(kRejoinPauseSeconds);
         } else {
             Send(seatOne, EncodeSeatWord(Word::kJoinCancel, 1));
             relay->Connected(next, "10.0.0.7", 401);

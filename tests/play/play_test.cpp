@@ -431,8 +431,8 @@ TEST_F(TurnLoopTest, LanHostResultWaitsForItsOutboxThenComesModeless) {
     g.lan = lan.get();
     g.isNetHost = g.netConnected = g.turnDirection = 1, g.netState = net::kNetJoinSent;
     lan->StartHosting(&links);
-    lan->relay()->SetOwnEndpoint("127.0.0.1", 100);
     lan->relay()->Connected(1, "127.0.0.1", 100);
+    lan->relay()->SetOwnConnection(1);
     links.takeAtMost = 0;  // the host's own end reads nothing: its seat's packets stay queued
     auto queue = [&](const net::Packet& p) { lan->relay()->Received(1, p.data(), p.size()); };
     SeatRec own;

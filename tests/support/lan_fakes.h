@@ -2,6 +2,7 @@
 // bytes as a test allows.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -47,7 +48,8 @@ public:
     bool Listening() const override { return listening; }
     size_t Write(net::ConnId id, const uint8_t* data, size_t size) override {
         const size_t most = takeAtMostOf.count(id) ? takeAtMostOf.at(id) : takeAtMost;
-        const size_t n = size < most ? size : most;
+        size_t n = size < most ? size : most;
+        if (auto b = budget.find(id); b != budget.end()) n = std::min(n, b->second), b->second -= n;
         written[id].insert(written[id].end(), data, data + n);
         return n;
     }
@@ -62,6 +64,7 @@ public:
     bool listening = true;
     size_t takeAtMost = SIZE_MAX;
     std::map<net::ConnId, size_t> takeAtMostOf;  // for some connections only
+    std::map<net::ConnId, size_t> budget;        // bytes some connections take in all, until raised
     std::map<net::ConnId, std::vector<uint8_t>> written;
     std::set<net::ConnId> closed;
     std::map<net::ConnId, int> resumed;

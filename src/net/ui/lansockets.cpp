@@ -171,6 +171,7 @@ void LanSockets::ConnectTo(const QString& hostAddress, quint16 port) {
     clientErrorMark = 0;
     if (client_) CloseGently(client_, this);
     client_ = new QTcpSocket(this);
+    ownTold_ = false;
     client_->setReadBufferSize(kReadChunkBytes);
     connect(client_, &QTcpSocket::connected, this, &LanSockets::ClientUp);
     connect(client_, &QTcpSocket::readyRead, this, &LanSockets::ClientRead);
@@ -212,6 +213,21 @@ void LanSockets::Accept() {
         if (HostRelay* relay = session_.relay())
             relay->Connected(id, DottedIPv4(s->peerAddress()).toStdString(), s->peerPort());
     }
+    FindOwnConnection();
+}
+
+void LanSockets::FindOwnConnection() {
+    HostRelay* r = session_.relay();
+    if (ownTold_ || r == nullptr || !Connected()) return;
+    for (const auto& [id, a] : conns_) {
+        const QTcpSocket* s = a.socket;
+        if (s == nullptr || s->peerPort() != client_->localPort() || s->localPort() != client_->peerPort() ||
+            DottedIPv4(s->peerAddress()) != DottedIPv4(client_->localAddress()))
+            continue;
+        ownTold_ = true;
+        r->SetOwnConnection(id);
+        return;
+    }
 }
 
 void LanSockets::ConnGone(ConnId id) {
@@ -250,8 +266,7 @@ void LanSockets::Resume(ConnId id) {
 
 void LanSockets::ClientUp() {
     session_.AttachClient(this);
-    if (HostRelay* r = session_.relay(); r != nullptr && server_ != nullptr)
-        r->SetOwnEndpoint(LocalAddress(), LocalPort());
+    FindOwnConnection();
 }
 
 void LanSockets::ClientRead() {
@@ -279,6 +294,7 @@ void LanSockets::ClientDown() {
     }
     if (client_) client_->deleteLater();
     client_ = nullptr;
+    ownTold_ = false;
 }
 
 bool LanSockets::ConnectionsGone() const { return findChildren<QTcpSocket*>().isEmpty(); }
@@ -290,6 +306,7 @@ size_t LanSockets::Write(const uint8_t* data, size_t size) { return WriteTo(clie
 void LanSockets::Close() {
     QTcpSocket* s = client_;
     client_ = nullptr;
+    ownTold_ = false;
     if (s != nullptr) s->disconnect(this);
     SendOff(s);
     CloseGently(s, this);

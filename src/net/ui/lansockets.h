@@ -12,7 +12,10 @@
 // gap has passed since; otherwise it takes nothing, and the relay is told
 // the connection is writable when the gap is over. Accepted connections are
 // probed while idle, so one that died without a close (a network drop, a
-// computer gone to sleep) is closed within about half a minute.
+// computer gone to sleep) is closed within about half a minute. The host's
+// own connection is the one this object made itself: while its client
+// socket lives, the accepted connection whose ends are that socket's ends
+// (which no other socket can have meanwhile) is named to the relay.
 #pragma once
 
 #include <QHostAddress>
@@ -114,10 +117,15 @@ private:
     void ClientDown();
     // Hands a connection's received bytes to the relay while it takes them.
     void ConnRead(ConnId id);
+    // While this side's own client socket lives, the accepted connection
+    // that is its other end is named to the relay, once.
+    void FindOwnConnection();
 
     LanSession& session_;
     QTcpServer* server_ = nullptr;
     QPointer<QTcpSocket> client_;
+    // The relay knows the accepted end of `client_`.
+    bool ownTold_ = false;
     std::map<ConnId, Accepted> conns_;
     ConnId nextId_ = 1;
 };
