@@ -21,7 +21,7 @@
 #include "core/qipan.h"
 #include "core/text.h"
 #include "net/netbattle.h"
-#include "net/relay.h"
+#include "net/host/relay.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
-#include "net/framer.h"
-#include "net/relay.h"
+#include "net/wire/framer.h"
+#include "net/host/relay.h"
 
 namespace {
 

@@ -33,7 +33,7 @@
 #include "core/pathfind.h"
 #include "core/text.h"
 #include "net/netbattle.h"
-#include "net/relay.h"
+#include "net/host/relay.h"
 #include "play/turnloop.h"
 
 namespace {

@@ -33,7 +33,7 @@
 #include "core/qipan.h"
 #include "core/text.h"
 #include "net/netbattle.h"
-#include "net/ownmove.h"
+#include "net/side/ownmove.h"
 #include "net/ui/lansockets.h"
 #include "play/turnloop.h"
 #include "records/battlefile.h"

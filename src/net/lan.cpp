@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "core/text.h"
-#include "net/relay.h"
+#include "net/host/relay.h"
 #include "net/netbattle.h"
 #include "play/turnloop.h"
 

@@ -13,8 +13,8 @@
 #include <string>
 
 #include "core/qipan.h"
-#include "net/framer.h"
-#include "net/packet.h"
+#include "net/wire/framer.h"
+#include "net/wire/packet.h"
 
 namespace jq::net {
 

@@ -7,7 +7,7 @@
 
 #include "core/qipan.h"
 #include "net/lan.h"
-#include "net/packet.h"
+#include "net/wire/packet.h"
 
 namespace jq::net {
 

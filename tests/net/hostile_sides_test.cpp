@@ -12,7 +12,7 @@
 #include "core/combat.h"
 #include "core/text.h"
 #include "net/netbattle.h"
-#include "net/relay.h"
+#include "net/host/relay.h"
 #include "play/execute.h"
 #include "play/turnloop.h"
 #include "support/fake_computer.h"

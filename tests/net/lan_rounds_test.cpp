@@ -11,7 +11,7 @@
 #include "ai/movegen.h"
 #include "core/text.h"
 #include "net/netbattle.h"
-#include "net/relay.h"
+#include "net/host/relay.h"
 #include "play/turnloop.h"
 #include "support/fake_computer.h"
 #include "support/host_moves.h"

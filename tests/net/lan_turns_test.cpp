@@ -9,7 +9,7 @@
 #include "ai/workspace.h"
 #include "core/text.h"
 #include "net/netbattle.h"
-#include "net/ownmove.h"
+#include "net/side/ownmove.h"
 #include "play/peace.h"
 #include "play/turnloop.h"
 #include "support/lan_fakes.h"

@@ -26,10 +26,10 @@
 
 #include "ai/aithread.h"
 #include "core/text.h"
-#include "net/framer.h"
+#include "net/wire/framer.h"
 #include "net/netbattle.h"
-#include "net/ownmove.h"
-#include "net/relay.h"
+#include "net/side/ownmove.h"
+#include "net/host/relay.h"
 #include "net/ui/lansockets.h"
 #include "play/peace.h"
 #include "play/turnloop.h"

@@ -5,7 +5,7 @@
 
 #include "core/board.h"
 #include "core/text.h"
-#include "net/framer.h"
+#include "net/wire/framer.h"
 #include "core/littleendian.h"
 
 namespace jq::net {

@@ -7,7 +7,7 @@
 #include <set>
 
 #include "core/text.h"
-#include "net/relay.h"
+#include "net/host/relay.h"
 #include "support/host_moves.h"
 #include "support/lan_fakes.h"
 #include "support/recording_ui.h"

@@ -12,7 +12,7 @@
 #include "ai/movegen.h"
 #include "core/text.h"
 #include "formations/zffile.h"
-#include "net/relay.h"
+#include "net/host/relay.h"
 #include "play/execute.h"
 #include "play/peace.h"
 #include "play/result_rules.h"

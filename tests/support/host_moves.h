@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ai/movegen.h"
-#include "net/packet.h"
+#include "net/wire/packet.h"
 #include "core/board.h"
 
 namespace jq::test {

@@ -8,7 +8,7 @@
 #include <set>
 #include <vector>
 
-#include "net/framer.h"
+#include "net/wire/framer.h"
 #include "net/lan.h"
 
 namespace jq::testing {

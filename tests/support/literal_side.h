@@ -4,7 +4,7 @@
 // checks no legality, no outcome and no turn. Whatever such a side cannot
 // agree with is something the host should never have sent.
 //
-// It is written apart from the game's own dispatcher (net/dispatch.cpp) and
+// It is written apart from the game's own dispatcher (net/side/dispatch.cpp) and
 // move execution (play/execute.cpp) on purpose: it shares only the packet
 // codecs and the board tables. It keeps everything in absolute seats (the
 // host's view): piece 25s + k is slot k of seat s. A side at seat m turns
@@ -31,8 +31,8 @@
 #include "core/qipan.h"
 #include "core/text.h"
 #include "core/types.h"
-#include "net/framer.h"
-#include "net/packet.h"
+#include "net/wire/framer.h"
+#include "net/wire/packet.h"
 
 namespace jq::testing {
 

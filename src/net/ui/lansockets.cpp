@@ -18,7 +18,7 @@
 #include <linux/sockios.h>
 #endif
 
-#include "net/relay.h"
+#include "net/host/relay.h"
 
 namespace jq::net {
 

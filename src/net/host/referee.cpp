@@ -1,4 +1,4 @@
-#include "net/referee.h"
+#include "net/host/referee.h"
 
 
 #include "core/combat.h"

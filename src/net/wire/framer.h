@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "net/packet.h"
+#include "net/wire/packet.h"
 
 namespace jq::net {
 

@@ -1,4 +1,4 @@
-#include "net/framer.h"
+#include "net/wire/framer.h"
 
 #include "core/littleendian.h"
 

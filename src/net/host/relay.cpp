@@ -1,4 +1,4 @@
-#include "net/relay.h"
+#include "net/host/relay.h"
 
 #include <algorithm>
 

@@ -73,7 +73,7 @@
 // nothing and is not relayed again.
 //
 // Each connection's flow (its framer, queue, pacing, read pauses, limits and
-// closing) is HostConnections' business (net/hostlinks.h): the relay tells it
+// closing) is HostConnections' business (net/host/hostlinks.h): the relay tells it
 // which connections hold a seat and takes the packets it hands over, one at
 // a time. A connection without a seat gets at most kMaxRefusals refusals.
 #pragma once
@@ -87,9 +87,9 @@
 #include <vector>
 
 #include "core/options.h"
-#include "net/hostlinks.h"
+#include "net/host/hostlinks.h"
 #include "net/lan.h"
-#include "net/referee.h"
+#include "net/host/referee.h"
 
 namespace jq::net {
 

@@ -5,7 +5,7 @@
 #include "core/text.h"
 #include "formations/zffile.h"
 #include "net/netbattle.h"
-#include "net/relay.h"
+#include "net/host/relay.h"
 #include "play/execute.h"
 #include "play/turnloop.h"
 #include "records/layout.h"

@@ -1,4 +1,4 @@
-#include "net/packet.h"
+#include "net/wire/packet.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "net/hostlinks.h"
+#include "net/host/hostlinks.h"
 
 #include <algorithm>
 #include <utility>

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "core/qipan.h"
-#include "net/packet.h"
+#include "net/wire/packet.h"
 
 namespace jq::net {
 

@@ -1,8 +1,8 @@
-#include "net/ownmove.h"
+#include "net/side/ownmove.h"
 
 #include "ai/choose0.h"
 #include "net/lan.h"
-#include "net/packet.h"
+#include "net/wire/packet.h"
 #include "play/turnloop.h"
 
 namespace jq::net {
