@@ -261,7 +261,9 @@ TEST(LanRounds, ASideThatKeepsTalkingCannotHoldItsTurn) {
             EXPECT_EQ(holds(), t < limit) << "after " << t << " s";
         }
         EXPECT_EQ(h.links.closed.count(2), deploying ? 1u : 0u);
-        if (!deploying) EXPECT_EQ(h.copy().stepRecords[steps].fromX, kTimeoutCoord);
+        if (!deploying) {
+            EXPECT_EQ(h.copy().stepRecords[steps].fromX, kTimeoutCoord);
+        }
     }
 }
 

@@ -49,28 +49,32 @@ size_t WriteTo(QTcpSocket* s, const uint8_t* data, size_t size) {
     return n > 0 ? static_cast<size_t>(n) : 0;
 }
 
-// Bytes the system holds for the connection that have not gone out on the
-// wire yet (0 where that cannot be known).
-int UnsentBytes(QTcpSocket* s) {
-#ifdef SIOCOUTQNSD
+// Bytes the system holds for the connection, as the ioctl `request` counts
+// them (0 where that cannot be known).
+int HeldBytes(QTcpSocket* s, unsigned long request) {
     int n = 0;
     const qintptr fd = s->socketDescriptor();
-    if (fd >= 0 && ::ioctl(static_cast<int>(fd), SIOCOUTQNSD, &n) == 0) return n;
-#endif
-    (void)s;
-    return 0;
+    return fd >= 0 && ::ioctl(static_cast<int>(fd), request, &n) == 0 ? n : 0;
 }
 
-// Bytes the system holds for the connection that the other end has not
-// acknowledged yet, sent or not (0 where that cannot be known).
-int UnacknowledgedBytes(QTcpSocket* s) {
-#ifdef SIOCOUTQ
-    int n = 0;
-    const qintptr fd = s->socketDescriptor();
-    if (fd >= 0 && ::ioctl(static_cast<int>(fd), SIOCOUTQ, &n) == 0) return n;
-#endif
+// Bytes that have not gone out on the wire yet.
+int UnsentBytes(QTcpSocket* s) {
+#ifdef SIOCOUTQNSD
+    return HeldBytes(s, SIOCOUTQNSD);
+#else
     (void)s;
     return 0;
+#endif
+}
+
+// Bytes the other end has not acknowledged yet, sent or not.
+int UnacknowledgedBytes(QTcpSocket* s) {
+#ifdef SIOCOUTQ
+    return HeldBytes(s, SIOCOUTQ);
+#else
+    (void)s;
+    return 0;
+#endif
 }
 
 // Waits, kSendOffMs at most, until what the socket was given has reached the
