@@ -78,6 +78,17 @@ public:
     virtual void ExplainLeaving(const std::string& gbText) {}
 };
 
+// A turn's (and the deployment's) time belongs to the seat: it counts from
+// the turn's start on the host, whoever holds the seat. The host waits
+// kTurnGraceSeconds beyond it for the seat's own time-out (the grace covers
+// the trip), then ends the turn itself. A player who takes a seat during
+// its turn (or during the deployment, before it has deployed) has at least
+// min(kJoinAllowanceSeconds, move or deploy time) from the host's taking his
+// "Join", once per seat per turn (per deployment); a later join of that seat
+// waits until the turn (the deployment) is over.
+constexpr int kTurnGraceSeconds = 3;
+constexpr int kJoinAllowanceSeconds = 10;
+
 // Packets waiting in one direction, first in, first out.
 constexpr size_t kInboxLimit = 256;
 constexpr size_t kOutboxLimit = 256;

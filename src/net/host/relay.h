@@ -98,9 +98,6 @@ constexpr int kMaxRefusals = 3;
 // Seconds a remote address that gave up or lost a seat waits before it may
 // take one.
 constexpr int kRejoinPauseSeconds = 3;
-// Seconds the host waits beyond the move time for the seat's own time-out
-// before it ends the turn as that seat's time-out itself.
-constexpr int kTurnGraceSeconds = 3;
 // Seconds between two answers to refused moves of one connection.
 constexpr double kResyncPauseSeconds = 1.0;
 
