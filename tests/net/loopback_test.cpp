@@ -5,12 +5,15 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <linux/sockios.h>
 
 #include <algorithm>
 #include <atomic>
@@ -556,6 +559,155 @@ TEST(LanLoopback, ALeavingSidesJoinCancelReachesTheHost) {
         const QByteArray got = log->readAll();
         EXPECT_TRUE(got.startsWith("Join ") && got.count("JoinCancel") == 1) << got.size();
     }
+}
+
+// A host on a plain socket with a small receive window that reads only when told: once a side has
+// filled the window, what it writes next waits in its own system, unacknowledged.
+class SlowHost {
+public:
+    SlowHost() {
+        listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int small = 4096;
+        ::setsockopt(listen_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (::bind(listen_, reinterpret_cast<sockaddr*>(&a), len) == 0 && ::listen(listen_, 1) == 0 &&
+            ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+            port_ = ntohs(a.sin_port);
+    }
+    ~SlowHost() {
+        if (fd_ >= 0) ::close(fd_);
+        ::close(listen_);
+    }
+    // The side joins seat 2 and then writes filler until the window is full.
+    bool Joined(Side& side, Clock::time_point deadline) {
+        if (port_ == 0) return false;
+        side.sockets->ConnectTo("127.0.0.1", port_);
+        if (!Pump([&] { return side.lan->ClientActive(); }, deadline)) return false;
+        fd_ = ::accept4(listen_, nullptr, nullptr, SOCK_NONBLOCK);
+        side.g->netConnected = 1;
+        net::RejoinNetBattle(*side.g);
+        side.g->seatTable[2].state = 1;  // the host has given the seat
+        const QTcpSocket* s = side.sockets->findChild<QTcpSocket*>();
+        auto unacknowledged = [s] {
+            int n = 0;
+            return ::ioctl(static_cast<int>(s->socketDescriptor()), SIOCOUTQ, &n) == 0 ? n : 0;
+        };
+        const std::string filler(1024, 'x');
+        auto full = [&] {
+            if (s->bytesToWrite() > 0) return false;
+            if (unacknowledged() > 2 * static_cast<int>(filler.size())) return true;
+            side.sockets->Write(reinterpret_cast<const uint8_t*>(filler.data()), filler.size());
+            return false;
+        };
+        return fd_ >= 0 && Pump(full, deadline);
+    }
+    // Sends the side `n` bytes, which it no longer reads.
+    bool Send(size_t n, Clock::time_point deadline) {
+        const std::string bytes(n, 'y');
+        for (size_t at = 0; at < n;) {
+            const ssize_t k = ::send(fd_, bytes.data() + at, n - at, MSG_NOSIGNAL);
+            if (k > 0) at += static_cast<size_t>(k);
+            else if (k < 0 && errno == EAGAIN && Clock::now() < deadline) QCoreApplication::processEvents();
+            else return false;
+        }
+        return true;
+    }
+    // Reads until the side's close (or reset), the side's events running meanwhile.
+    QByteArray ReadToEnd(Clock::time_point deadline) {
+        QByteArray got;
+        char buf[4096];
+        while (Clock::now() < deadline) {
+            const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+            if (n > 0) got.append(buf, n);
+            else if (n < 0 && errno == EAGAIN) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            else break;
+        }
+        return got;
+    }
+
+private:
+    int listen_ = -1;
+    int fd_ = -1;
+    quint16 port_ = 0;
+};
+
+const auto kLeaveRoom = [](GameState& g) { net::LeaveWaitingRoom(g), net::HandleNetBattle(g); };
+
+// A side leaving a host that takes nothing more (it has paused the side, or it is gone): the close
+// returns at once, the window's timer goes on ticking while the last bytes wait, and the connection
+// is let go when the bound has passed.
+TEST(LanLoopback, ALeavingSideKeepsTheWindowLiveWhileTheHostTakesNothing) {
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    SlowHost host;
+    Side side(2, 5);
+    ASSERT_TRUE(host.Joined(side, deadline));
+    std::vector<Clock::time_point> ticks;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ticks.push_back(Clock::now()); });
+    tick.start(10);
+    const auto left = Clock::now();
+    kLeaveRoom(*side.g);
+    const auto back = Clock::now();
+    EXPECT_FALSE(side.sockets->ClientConnected());
+    EXPECT_FALSE(side.sockets->ConnectionsGone());
+    using std::chrono::milliseconds;
+    EXPECT_TRUE(Pump([&] { return side.sockets->ConnectionsGone(); },
+                     left + milliseconds(net::LanSockets::kSendOffMs + 2000)));
+    const auto gone = Clock::now();
+    ticks.push_back(gone);
+    auto longest = back - left;
+    for (size_t i = 1; i < ticks.size(); ++i) longest = std::max(longest, ticks[i] - ticks[i - 1]);
+    auto ms = [](Clock::duration d) { return std::chrono::duration_cast<milliseconds>(d).count(); };
+    EXPECT_LT(back - left, milliseconds(500)) << ms(back - left) << " ms in the close";
+    EXPECT_LT(longest, milliseconds(500)) << ms(longest) << " ms without a tick";
+    EXPECT_GE(gone - left, milliseconds(net::LanSockets::kSendOffMs - 50)) << ms(gone - left) << " ms, gone";
+}
+
+// What a leaving side wrote last is let go only once the host has acknowledged it: a host that reads
+// late, and meanwhile sends the side bytes it no longer reads, gets the side's "JoinCancel" all the same.
+TEST(LanLoopback, ALeavingSidesLastWordWaitsForAHostThatReadsLate) {
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    SlowHost host;
+    Side side(2, 5);
+    ASSERT_TRUE(host.Joined(side, deadline));
+    kLeaveRoom(*side.g);
+    ASSERT_TRUE(host.Send(64 * 1024, deadline));
+    Pump([] { return false; }, Clock::now() + std::chrono::milliseconds(300));
+    const QByteArray got = host.ReadToEnd(deadline);
+    const net::Packet p = net::EncodeSeatWord(net::Word::kJoinCancel, 2);
+    const QByteArray cancel(reinterpret_cast<const char*>(p.data()), static_cast<int>(p.size()));
+    EXPECT_TRUE(got.endsWith(cancel)) << got.size() << " bytes";
+    EXPECT_TRUE(Pump([&] { return side.sockets->ConnectionsGone(); }, deadline));
+}
+
+// A new join while the last connection is still closing: that one is closed at once, and what the side
+// tells is the new connection's.
+TEST(LanLoopback, ANewJoinClosesTheConnectionStillClosing) {
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    SlowHost last;
+    Side side(2, 5);
+    ASSERT_TRUE(last.Joined(side, deadline));
+    kLeaveRoom(*side.g);
+    QTcpServer next;
+    ASSERT_TRUE(next.listen(QHostAddress::LocalHost));
+    side.sockets->ConnectTo("127.0.0.1", next.serverPort());
+    EXPECT_FALSE(side.sockets->ClientConnected());
+    ASSERT_TRUE(Pump([&] { return side.sockets->ClientConnected() && next.hasPendingConnections(); },
+                     deadline));
+    int open = 0;
+    for (const QTcpSocket* s : side.sockets->findChildren<QTcpSocket*>())
+        open += s->state() != QAbstractSocket::UnconnectedState ? 1 : 0;
+    EXPECT_EQ(open, 1);
+    EXPECT_FALSE(side.sockets->ConnectionsGone());
+    EXPECT_TRUE(last.ReadToEnd(deadline).contains("JoinCancel"));
+    side.g->netConnected = 1;
+    net::RejoinNetBattle(*side.g);
+    QTcpSocket* log = next.nextPendingConnection();
+    ASSERT_TRUE(Pump([&] { return log->bytesAvailable() > 0; }, deadline));
+    EXPECT_TRUE(log->readAll().startsWith("Join "));
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
 #include "net/ui/lansockets.h"
 
-#include <QDeadlineTimer>
+#include <QCoreApplication>
 #include <QNetworkInterface>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QThread>
 #include <QTimer>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -31,10 +30,9 @@ constexpr qint64 kSocketBacklogBytes = 256 * 1024;
 // no more, the rest waits in the kernel and the sender is slowed down.
 constexpr qint64 kReadChunkBytes = 4096;
 // How often to look again while a packet handed to the system has not gone
-// out on the wire yet (the side's window is full, say).
+// out on the wire yet (the side's window is full, say), or a closing side's
+// last bytes have not been acknowledged.
 constexpr int kLeavePollMs = 10;
-// The longest a side's close waits for what it wrote last to reach the host.
-constexpr int kSendOffMs = 1500;
 
 QString DottedIPv4(const QHostAddress& a) {
     bool ok = false;
@@ -77,18 +75,22 @@ int UnacknowledgedBytes(QTcpSocket* s) {
 #endif
 }
 
-// Waits, kSendOffMs at most, until what the socket was given has reached the
-// other end: a farewell written just before the close is not lost with the
-// socket when the program ends at once, nor by a close that resets the
-// connection.
-void SendOff(QTcpSocket* s) {
-    if (s == nullptr) return;
-    const QDeadlineTimer deadline(kSendOffMs);
-    auto up = [s] { return s->state() == QAbstractSocket::ConnectedState; };
-    while (up() && s->bytesToWrite() > 0 && !deadline.hasExpired())
-        if (!s->waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) break;
-    while (up() && s->bytesToWrite() == 0 && UnacknowledgedBytes(s) > 0 && !deadline.hasExpired())
-        QThread::msleep(static_cast<unsigned long>(std::min<qint64>(kLeavePollMs, deadline.remainingTime())));
+// Whether what the socket was given has all reached the other end (or
+// never will: the connection is gone).
+bool SentOff(QTcpSocket* s) {
+    return s->state() != QAbstractSocket::ConnectedState ||
+           (s->bytesToWrite() == 0 && UnacknowledgedBytes(s) == 0);
+}
+
+// Closes a side's connection now: what the socket still holds is handed to
+// the system first (as much as it takes without waiting), which sends it on
+// after the close unless the connection is reset. Deleted from the event
+// loop, as the socket may be emitting a signal further up.
+void Shut(QTcpSocket* s, QObject* listener) {
+    s->disconnect(listener);
+    if (s->state() == QAbstractSocket::ConnectedState) s->flush();
+    s->abort();
+    s->deleteLater();
 }
 
 // Every packet goes out the moment it is handed over (the gaps are ours to
@@ -139,15 +141,19 @@ QString LocalIPv4Address() {
     return QStringLiteral("127.0.0.1");
 }
 
-LanSockets::LanSockets(LanSession& session, QObject* parent) : QObject(parent), session_(session) {}
+LanSockets::LanSockets(LanSession& session, QObject* parent) : QObject(parent), session_(session) {
+    sendOff_ = new QTimer(this);
+    sendOff_->setInterval(kLeavePollMs);
+    connect(sendOff_, &QTimer::timeout, this, &LanSockets::LookAtLeaving);
+    if (QCoreApplication* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &LanSockets::ShutLeaving);
+}
 
 LanSockets::~LanSockets() {
     if (session_.client() == this) session_.AttachClient(nullptr);
     if (server_ != nullptr && session_.relay() != nullptr) session_.StartHosting(nullptr);
-    if (client_) {
-        client_->disconnect(this);
-        client_->abort();
-    }
+    Close();
+    ShutLeaving();
     for (auto& [id, a] : conns_)
         if (a.socket) {
             a.socket->disconnect(this);
@@ -173,9 +179,10 @@ quint16 LanSockets::ListeningPort() const { return server_ != nullptr && server_
 
 void LanSockets::ConnectTo(const QString& hostAddress, quint16 port) {
     clientErrorMark = 0;
-    if (client_) CloseGently(client_, this);
+    // One connection at a time: the last one's close ends here.
+    Close();
+    ShutLeaving();
     client_ = new QTcpSocket(this);
-    ownTold_ = false;
     client_->setReadBufferSize(kReadChunkBytes);
     connect(client_, &QTcpSocket::connected, this, &LanSockets::ClientUp);
     connect(client_, &QTcpSocket::readyRead, this, &LanSockets::ClientRead);
@@ -301,7 +308,11 @@ void LanSockets::ClientDown() {
     ownTold_ = false;
 }
 
-bool LanSockets::ConnectionsGone() const { return findChildren<QTcpSocket*>().isEmpty(); }
+bool LanSockets::ConnectionsGone() const {
+    for (const QTcpSocket* s : findChildren<QTcpSocket*>())
+        if (s->state() != QAbstractSocket::UnconnectedState) return false;
+    return true;
+}
 
 bool LanSockets::Connected() const { return client_ && client_->state() == QAbstractSocket::ConnectedState; }
 
@@ -311,9 +322,32 @@ void LanSockets::Close() {
     QTcpSocket* s = client_;
     client_ = nullptr;
     ownTold_ = false;
-    if (s != nullptr) s->disconnect(this);
-    SendOff(s);
-    CloseGently(s, this);
+    if (s == nullptr) return;
+    s->disconnect(this);
+    if (s->state() != QAbstractSocket::ConnectedState) {
+        Shut(s, this);
+        return;
+    }
+    leaving_.push_back(Leaving{s, Clock::now() + std::chrono::milliseconds(kSendOffMs)});
+    if (!sendOff_->isActive()) sendOff_->start();
+}
+
+void LanSockets::LookAtLeaving() {
+    const Clock::time_point now = Clock::now();
+    std::erase_if(leaving_, [this, now](const Leaving& l) {
+        if (l.socket && !SentOff(l.socket) && now < l.until) return false;
+        if (l.socket) Shut(l.socket, this);
+        return true;
+    });
+    if (leaving_.empty()) sendOff_->stop();
+}
+
+void LanSockets::ShutLeaving() {
+    std::vector<Leaving> all;
+    all.swap(leaving_);
+    for (const Leaving& l : all)
+        if (l.socket) Shut(l.socket, this);
+    sendOff_->stop();
 }
 
 std::string LanSockets::LocalAddress() const {

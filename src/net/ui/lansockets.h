@@ -24,6 +24,7 @@
 #include <QString>
 #include <chrono>
 #include <map>
+#include <vector>
 
 #include "net/lan.h"
 
@@ -52,6 +53,9 @@ public:
     static constexpr int kProbeIdleSeconds = 10;
     static constexpr int kProbeIntervalSeconds = 5;
     static constexpr int kProbeCount = 3;
+    // The longest a side's closing connection stays open for the host to
+    // acknowledge what it was given last.
+    static constexpr int kSendOffMs = 1500;
 
     explicit LanSockets(LanSession& session, QObject* parent = nullptr);
     ~LanSockets() override;
@@ -62,10 +66,13 @@ public:
     // The port listened on (0 when not listening).
     quint16 ListeningPort() const;
     // Starts connecting to the host; the session gets the link once the
-    // connection is up (ClientConnected() then turns true).
+    // connection is up (ClientConnected() then turns true). A connection
+    // still closing is closed at once.
     void ConnectTo(const QString& hostAddress, quint16 port);
     bool ClientConnected() const { return Connected(); }
-    // No connection of this side is open or closing any more.
+    // No connection of this side is open or closing any more: a side's
+    // closed connection counts until its last bytes are acknowledged, or
+    // kSendOffMs have passed.
     bool ConnectionsGone() const;
 
     int clientErrorMark = 0;
@@ -74,6 +81,11 @@ public:
     // ---- ClientLink ----
     bool Connected() const override;
     size_t Write(const uint8_t* data, size_t size) override;
+    // Returns at once; the connection stays open in the background until
+    // the host has acknowledged what was written last (a farewell is not
+    // lost to a close that resets the connection), kSendOffMs at most, and
+    // is closed at once when this object goes, a new connection is made or
+    // the application quits.
     void Close() override;
     void Resume() override;
     std::string LocalAddress() const override;
@@ -101,6 +113,12 @@ private:
         bool partWritten = false;
     };
 
+    // A side's connection closing, and when it is closed regardless.
+    struct Leaving {
+        QPointer<QTcpSocket> socket;
+        Clock::time_point until;
+    };
+
     void Accept();
     // A connection has closed or failed: the relay gets what its socket
     // still holds, then hears of the close (once).
@@ -120,6 +138,11 @@ private:
     // While this side's own client socket lives, the accepted connection
     // that is its other end is named to the relay, once.
     void FindOwnConnection();
+    // Closes each closing connection whose last bytes are acknowledged or
+    // whose time is up.
+    void LookAtLeaving();
+    // Closes every closing connection now.
+    void ShutLeaving();
 
     LanSession& session_;
     QTcpServer* server_ = nullptr;
@@ -128,6 +151,8 @@ private:
     bool ownTold_ = false;
     std::map<ConnId, Accepted> conns_;
     ConnId nextId_ = 1;
+    std::vector<Leaving> leaving_;
+    QTimer* sendOff_ = nullptr;  // looks at leaving_ while it is not empty
 };
 
 }  // namespace jq::net
