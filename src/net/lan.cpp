@@ -203,7 +203,9 @@ bool DrainServerQueues(GameState& g) {
     constexpr int kPauseMs = 100;
     for (int pass = 0; pass < kPasses; ++pass) {
         if (!ServerOutboxPending(g)) return true;
+        // The player may stop hosting meanwhile: nothing is left to drain.
         g.ui->ProcessMessages();
+        if (g.lan == nullptr || g.lan->relay() == nullptr) return true;
         g.lan->relay()->Flush();
         g.ui->WaitKeepingWindowLive(kPauseMs);
     }

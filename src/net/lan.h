@@ -46,6 +46,9 @@ public:
     virtual ~ServerLinks() = default;
     virtual bool Listening() const = 0;
     virtual size_t Write(ConnId id, const uint8_t* data, size_t size) = 0;
+    // Whether a write would take the next packet now; when it would not, the
+    // connection is reported writable once it would.
+    virtual bool Ready(ConnId) { return true; }
     virtual void Close(ConnId id) = 0;
     // The relay takes this connection's bytes again (HostRelay::Accepting):
     // hand over what waits, later, from the event loop.

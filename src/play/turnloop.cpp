@@ -1,5 +1,6 @@
 #include "play/turnloop.h"
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 #include <string>
@@ -125,9 +126,13 @@ void OwnNetTimeout(GameState& g) {
     if (g.myNetSeat != 0) net::AbortNetBattle(g, net::kLeaveTooManyTimeouts);
 }
 
-// A LAN client that has heard nothing from the host for too long leaves.
+// A LAN client that has heard nothing from the host for too long leaves. A
+// turn may pass without a word: the host ends it after the move time and
+// the grace (a player who joins in it has no more than that from his join),
+// so the host is silent only once that and the disconnect time have passed.
 void SilentServer(GameState& g) {
-    const int v = static_cast<int>(g.netDisconnectTime * 1.2 - ElapsedSeconds(g));
+    const int quiet = std::max(g.netDisconnectTime, g.netMoveTime + net::kTurnGraceSeconds);
+    const int v = static_cast<int>(quiet * 1.2 - ElapsedSeconds(g));
     if (g.netConnected == 0 || g.battleRunning == 0 || v >= 0 || g.netState < 21 || g.myNetSeat == 0) return;
     g.ui->SetMainTimerEnabled(false);
     g.ui->ProcessMessages();

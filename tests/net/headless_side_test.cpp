@@ -330,7 +330,7 @@ TEST_P(HostileSides, TheOthersPlayTheBattleToTheEnd) {
     hostile.join();
     ASSERT_EQ(hostExit, 0) << host.out.toStdString();
     ASSERT_TRUE(host.lastLine.startsWith("result: ")) << host.lastLine.toStdString();
-    ASSERT_EQ(honestExit, 0) << honest.out.toStdString();
+    ASSERT_EQ(honestExit, 0) << honest.out.toStdString() << "\n---host---\n" << host.out.toStdString();
     EXPECT_EQ(honest.lastLine, host.lastLine);
     EXPECT_TRUE(closedByHost);
     const auto lines = honest.out.count("chat: seat 1 raw：flood");
@@ -350,8 +350,9 @@ INSTANTIATE_TEST_SUITE_P(
                            },
                            deadline);
                    },
-                   // A few a second, until the host hands the silent seat to the computer.
-                   net::kChatLinesPerSecond, 299},
+                   // What one sender's budget lets through in the second (or two) the write takes; the
+                   // rest go nowhere.
+                   net::kChatLinesPerSenderPerSecond, 2 * net::kChatLinesPerSenderPerSecond},
         HostileRaw{"FourHundredJoinsDuringTheBattle", 2, 0,
                    [](RawSide& raw, Clock::time_point deadline) {
                        return PlaysSeatOneThen(
@@ -541,7 +542,7 @@ TEST(HeadlessSides, ASideThatAlsoSendsWhatNoSideMayApplyEndsWithTheOthers) {
     const int honestExit = honest.Finish(30000);
     side.join();
     ASSERT_EQ(hostExit, 0) << host.out.toStdString();
-    ASSERT_EQ(honestExit, 0) << honest.out.toStdString();
+    ASSERT_EQ(honestExit, 0) << honest.out.toStdString() << "\n---host---\n" << host.out.toStdString();
     EXPECT_EQ(honest.lastLine, host.lastLine);
     EXPECT_GT(sent, 30);
     // The literal side ended the battle where the host did, with the host's steps.

@@ -90,14 +90,7 @@ void HostReferee::EndsDrawn() {
     if (BattleResultByRules(*copy_) >= 0) copy_->battleRunning = 0;
 }
 
-bool HostReferee::MoveTimeOver() const {
-    // Whole seconds, counted from the moment the turn went out: a side
-    // counts from when it received that step, later, so its own time-out
-    // never comes before the host's.
-    return copy_->ui->Now().seconds - copy_->turnStarted.seconds >= copy_->netMoveTime;
-}
-
-HostReferee::Verdict HostReferee::Judge(const MoveQzBody& b) {
+HostReferee::Verdict HostReferee::Judge(const MoveQzBody& b, bool timeUp) {
     GameState& c = *copy_;
     if (!Running()) return Verdict::kNoBattle;
     if (b.seat != c.curSeat) return Verdict::kNotToMove;
@@ -105,7 +98,7 @@ HostReferee::Verdict HostReferee::Judge(const MoveQzBody& b) {
     if (m.mover == kNoPiece) {
         // The reader lets only the two special steps through without a mover.
         if (IsTimeoutMove(m.fromX, m.fromY, m.toX, m.toY)) {
-            if (!MoveTimeOver()) return Verdict::kTooEarly;
+            if (!timeUp) return Verdict::kTooEarly;
             if (timeouts_[b.seat] >= kTimeoutsPassed) return Verdict::kHandOver;
         }
         return Verdict::kRelay;
@@ -135,6 +128,7 @@ std::string HostReferee::VerdictText(Verdict v, int seat) {
         case Verdict::kIllegal: return who + Gb(" 的棋步不合规则，此步作废！");
         case Verdict::kFalseOutcome: return who + Gb(" 的棋步胜负不符，此步作废！");
         case Verdict::kTooEarly: return who + Gb(" 的走棋时间未到，超时作废！");
+        case Verdict::kEarlierTurn: return who + Gb(" 的棋步属于上一轮，此步作废！");
         case Verdict::kHandOver: return who + Gb(" 超时次数太多，由计算机接管！");
         case Verdict::kRelay: break;
     }

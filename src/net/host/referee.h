@@ -29,7 +29,8 @@ public:
         kNotToMove,      // the seat is not the one to move
         kIllegal,        // the rules refuse the move in this position
         kFalseOutcome,   // the outcome is not the one the pieces give
-        kTooEarly,       // a time-out before the seat's move time ran out
+        kTooEarly,       // a time-out before the seat's time ran out
+        kEarlierTurn,    // begun before this turn of the seat: it belongs to an earlier one
         kHandOver,       // a time-out beyond those passed: the seat goes to the computer
     };
 
@@ -50,9 +51,8 @@ public:
     // "AllSwitchEnd" went out: the battle runs with its first seat, turn
     // order and move time.
     void BattleBegins(const AllSwitchEndBody& b);
-    // "MaxStepLimited" or "PeaceFinalOk" went out: the battle ends drawn, as
-    // every side ends it, once a step has been made (a draw agreed before
-    // the first step ends the battle after it).
+    // "MaxStepLimited" or "PeaceFinalOk" went out: the battle ends drawn at
+    // once, as every side ends it (before its first step too).
     void EndsDrawn();
 
     bool Deploying() const { return phase_ == Phase::kDeploying; }
@@ -61,8 +61,9 @@ public:
     // The battle has begun in this round (it may have ended since).
     bool BattleBegun() const { return phase_ == Phase::kBattle; }
 
-    // Whether `b` may be relayed now.
-    Verdict Judge(const MoveQzBody& b);
+    // Whether `b` may be relayed now; `timeUp`: the seat's time has run out
+    // on the host's clock (a time-out may go).
+    Verdict Judge(const MoveQzBody& b, bool timeUp);
     // Carries out a move that went out (judged kRelay).
     void Apply(const MoveQzBody& b);
     // The time-outs seat `seat` has passed in this battle, whoever held it:
@@ -77,7 +78,6 @@ private:
     class Clock;
 
     void ClearBoard();
-    bool MoveTimeOver() const;
 
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<GameState> copy_;

@@ -1,6 +1,7 @@
 #include "net/host/relay.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "core/text.h"
 #include "net/netbattle.h"
@@ -11,25 +12,64 @@ namespace {
 
 constexpr int kStepLimit = 500;
 constexpr int kPeaceRequestsPerBattle = 3;
+constexpr int64_t kNever = INT64_MAX / 4;
+
+// What a side makes of a seat record: a person's record as it stands, the
+// computer's seat as such (the host's side keeps its own seat's record),
+// and whether the deployment stands only while the seats deploy.
+SeatRec Meaning(const SeatRec& r, int s, bool hostSide, bool deploying) {
+    SeatRec m = r;
+    if (r.state != 1 && !(s == 0 && hostSide)) {
+        FreeSeatRecord(m);
+        m.deployed = r.deployed;
+    }
+    if (!deploying) m.deployed = 0;
+    return m;
+}
+
+bool SameMeaning(const SeatRec& a, const SeatRec& b, int s, bool hostSide, bool deploying) {
+    const SeatRec x = Meaning(a, s, hostSide, deploying), y = Meaning(b, s, hostSide, deploying);
+    return std::memcmp(x.name, y.name, sizeof x.name) == 0 && std::memcmp(x.address, y.address, sizeof x.address) == 0 &&
+           x.port == y.port && x.seat == y.seat && x.state == y.state && x.deployed == y.deployed;
+}
+
+// The notice that tells a side how seat `s` stands.
+Packet NoticeOf(const SeatRec& truth, int s) {
+    return truth.state == 1 ? EncodeJoin(truth) : EncodeSeatWord(Word::kJoinCancel, s);
+}
+
+// What a side that holds `known` for seat `s` holds after a "Join" or a
+// "JoinCancel" (the host's side keeps its own seat, the computer's from
+// now on).
+SeatRec AfterNotice(const SeatRec& known, const Packet& notice, int s, bool hostSide) {
+    if (PacketWord(notice) == Word::kJoin) return *DecodeJoin(notice);
+    SeatRec r = known;
+    if (s == 0 && hostSide) {
+        PutBoundedText(r.name, sizeof r.name, Gb("计算机"));
+        r.state = 2;
+    } else {
+        FreeSeatRecord(r);
+    }
+    return r;
+}
 
 }  // namespace
 
 HostRelay::HostRelay(GameState& host, ServerLinks& links)
     : g_(host), referee_(host), conns_(links, *this), times_(SanitizedLanTimes(host.optionsRecord)) {
-    for (SeatRec& r : seats_) FreeSeatRecord(r);
+    for (Holding& h : holds_) FreeSeatRecord(h.rec);
+    joinBudgetAt_ = NowMs();
 }
-
-int64_t HostRelay::Now() const { return g_.ui->Now().seconds; }
 
 int64_t HostRelay::NowMs() const { return StampMs(g_.ui->Now()); }
 
-double HostRelay::NowSeconds() const { return StampSeconds(g_.ui->Now()); }
-
 void HostRelay::Connected(ConnId id, const std::string& address, int port) {
     ++depth_;
-    conns_.Open(id, address, port);
-    players_[id] = Player{};
+    auto player = std::make_unique<Player>();
+    for (SeatRec& r : player->told) FreeSeatRecord(r);
+    conns_.Open(id, address, port, std::move(player));
     --depth_;
+    Sweep();
 }
 
 void HostRelay::SetOwnConnection(ConnId id) { conns_.SetOwn(id); }
@@ -38,27 +78,75 @@ void HostRelay::Received(ConnId id, const uint8_t* data, size_t size) {
     if (!conns_.Reachable(id)) return;
     ++depth_;
     conns_.Feed(id, data, size);
-    TellFreedSeats();
     // A connection closed or a seat freed on the way may make room for a
     // sender that waits.
     conns_.ResumeSenders();
+    conns_.Flush();
     --depth_;
     Sweep();
 }
 
-void HostRelay::Take(ConnId id, const Packet& p) {
-    Handle(id, players_[id], p);
-    // A seat freed on the way is told after the packet it came with.
-    TellFreedSeats();
+void HostRelay::Take(ConnId id, const Packet& p, int64_t firstByteMs) {
+    if (Player* c = PlayerOf(id)) Handle(id, *c, p, firstByteMs);
 }
 
-void HostRelay::Lost(ConnId id, bool, const std::string& gbStatus) {
-    auto it = players_.find(id);
-    if (it == players_.end()) return;
+void HostRelay::Lost(ConnId id, const std::string& gbStatus) {
     // Closed by the host or not, the seat is free for anybody (its player
     // after his address's pause).
-    FreeSeatOf(id, it->second);
+    const int s = SeatOfConnection(id);
+    if (s > 0) FreeSeat(s);
+    if (Player* c = PlayerOf(id)) c->waitingJoin.reset();
     if (!gbStatus.empty()) g_.ui->SetStatusText(3, gbStatus);
+}
+
+bool HostRelay::Seated(ConnId id) const { return Own(id) || SeatOfConnection(id) >= 0; }
+
+bool HostRelay::Engaged(ConnId id) const {
+    const Player* c = PlayerOf(id);
+    return Seated(id) || (c != nullptr && c->waitingJoin.has_value());
+}
+
+std::vector<Packet> HostRelay::SyncPoint(ConnId id, uint64_t stamp) {
+    std::vector<Packet> said;
+    const Player* c = PlayerOf(id);
+    if (c == nullptr) return said;
+    for (int s = 0; s < kSeats; ++s) {
+        // A seat changed again since is told at its own sync point, after
+        // what was relayed before that change.
+        if (holds_[s].changed > stamp) continue;
+        Packet notice = NoticeOf(holds_[s].rec, s);
+        if (!SameMeaning(AfterNotice(c->told[s], notice, s, Own(id)), c->told[s], s, Own(id), referee_.Deploying()))
+            said.push_back(std::move(notice));
+    }
+    return said;
+}
+
+void HostRelay::Sent(ConnId id, const Packet& p) {
+    Player* c = PlayerOf(id);
+    if (c == nullptr) return;
+    switch (*PacketWord(p)) {
+        case Word::kJoin:
+        case Word::kJoinCancel: {
+            const int s = *SeatNamed(p);
+            c->told[s] = AfterNotice(c->told[s], p, s, Own(id));
+            break;
+        }
+        case Word::kSwitchEnd: c->told[DecodeSwitchEnd(p)->seat].deployed = 2; break;
+        case Word::kJoinLast: {
+            const JoinLastBody b = *DecodeJoinLast(p);
+            for (int s = 0; s < kSeats; ++s) c->told[s] = b.seats[s];
+            break;
+        }
+        default: break;
+    }
+}
+
+bool HostRelay::Knows(const SeatRec (&table)[kSeats], bool hostSide) const {
+    for (int s = 0; s < kSeats; ++s)
+        if (!SameMeaning(AfterNotice(table[s], NoticeOf(holds_[s].rec, s), s, hostSide), table[s], s, hostSide,
+                         referee_.Deploying()))
+            return false;
+    return true;
 }
 
 bool HostRelay::Accepting(ConnId id) const { return conns_.Accepting(id); }
@@ -77,6 +165,7 @@ void HostRelay::Closed(ConnId id) {
     ++depth_;
     conns_.HungUp(id);
     conns_.ResumeSenders();
+    conns_.Flush();
     --depth_;
     Sweep();
 }
@@ -85,16 +174,14 @@ bool HostRelay::Pending() const { return conns_.Pending(); }
 
 void HostRelay::Tick() {
     ++depth_;
-    conns_.Check(times_.disconnect);
-    // A move that waited for room is taken before the seat's silence is
+    conns_.CloseStuckAndIdle(times_.disconnect);
+    // A move that waited for room is taken before the seat's time is
     // judged.
     conns_.ResumeSenders();
     CheckTimeouts();
-    TellFreedSeats();
-    // Joins that waited for the next round or their address's pause, and
-    // then for room in the queues.
-    if (!waitingJoins_.empty() && !(referee_.BattleBegun() && !referee_.Running())) AdmitWaitingJoins();
-    std::erase_if(rejoinAfter_, [now = Now()](const auto& a) { return a.second <= now; });
+    const int64_t now = NowMs();
+    std::erase_if(rejoinAfter_, [now](const auto& a) { return a.second <= now; });
+    AdmitWaitingJoins();
     SendOwedAnswers();
     conns_.ResumeSenders();
     Flush();
@@ -102,30 +189,48 @@ void HostRelay::Tick() {
     Sweep();
 }
 
+int64_t HostRelay::TurnStartMs() const { return StampMs(referee_.Game().turnStarted); }
+
+int64_t HostRelay::TimeOutFromMs(int s) const {
+    const int64_t moveTimeOver = TurnStartMs() + times_.move * int64_t{1000};
+    const int64_t allowance = holds_[s].allowanceUntilMs;
+    return allowance > 0 ? std::min(moveTimeOver, allowance) : moveTimeOver;
+}
+
+int64_t HostRelay::TurnEndMs(int s) const {
+    const int64_t moveTimeOver = TurnStartMs() + times_.move * int64_t{1000};
+    return std::max(moveTimeOver, holds_[s].allowanceUntilMs) + kTurnGraceSeconds * int64_t{1000};
+}
+
+void HostRelay::NewAllowances() {
+    for (Holding& h : holds_) {
+        h.allowanceUntilMs = 0;
+        h.allowanceGiven = false;
+    }
+}
+
 void HostRelay::CheckTimeouts() {
-    const int64_t now = Now();
+    const int64_t now = NowMs();
     if (referee_.Deploying()) {
-        // A player who has not deployed in the deploy time since he had his
-        // time, or after his last word, gives his seat to the computer; his
-        // word puts it off by the disconnect time at most. The host's own
-        // player has no deploy time-out.
+        // A remote player who has not deployed by the deploy time (or his
+        // allowance) and the grace gives his seat to the computer. The
+        // host's own player has no deploy time-out.
         for (int s = 1; s < kSeats; ++s) {
-            if (seats_[s].state != 1 || deployedSeen_[s]) continue;
-            if (now - heard_[s] >= times_.deploy || now - seatSince_[s] >= times_.deploy + times_.disconnect)
-                HandOverSeat(s);
+            const Holding& h = holds_[s];
+            if (h.rec.state != 1 || h.rec.deployed == 2) continue;
+            const int64_t end = std::max(deployStartMs_ + times_.deploy * int64_t{1000}, h.allowanceUntilMs) +
+                                kTurnGraceSeconds * int64_t{1000};
+            if (now >= end) HandOverSeat(s);
         }
     } else if (referee_.Running()) {
-        // A player's turn: he is handed over when silent for longer than the
-        // disconnect time in it, and his turn ends as his time-out once his
-        // move time and the grace have run out (from his join, if he joined
-        // in it).
-        const GameState& copy = referee_.Game();
-        const int s = copy.curSeat;
-        if (!IsValidSeat(s) || seats_[s].state != 1) return;
-        const int64_t turn = now - std::max(copy.turnStarted.seconds, seatSince_[s]);
-        if (now - std::max(copy.turnStarted.seconds, heard_[s]) > times_.disconnect)
+        // A person's turn ends when its time and the grace have run out: as
+        // his time-out, or, when he has said nothing in it for longer than
+        // the disconnect time, by handing his seat over.
+        const int s = referee_.Game().curSeat;
+        if (!IsValidSeat(s) || holds_[s].rec.state != 1 || now < TurnEndMs(s)) return;
+        if (now - std::max(TurnStartMs(), holds_[s].heardMs) > times_.disconnect * int64_t{1000})
             HandOverSeat(s);
-        else if (turn >= times_.move + kTurnGraceSeconds)
+        else
             TimeOutTurn(s);
     }
 }
@@ -138,26 +243,28 @@ void HostRelay::TimeOutTurn(int s) {
 }
 
 void HostRelay::OweAnswer(ConnId id, Player& c) {
-    if (!referee_.Running() || !conns_.Counts(id)) return;
+    if (!referee_.Running() || !Seated(id)) return;
     c.answerOwed = true;
-    if (NowSeconds() - c.answeredAt < kResyncPauseSeconds) return;  // the next tick that may
+    if (NowMs() - c.answeredAtMs < kResyncPauseMs) return;  // the next tick that may
     c.answerOwed = false;
-    c.answeredAt = NowSeconds();
+    c.answeredAtMs = NowMs();
     QueueTo(id, BuildJoinLast());
 }
 
 void HostRelay::SendOwedAnswers() {
-    for (auto& [id, c] : players_) {
-        if (!c.answerOwed) continue;
-        if (!referee_.Running() || !conns_.Counts(id)) {
+    const int64_t now = NowMs();
+    conns_.ForEachRecord([&](ConnId id, ConnectionRecord& r) {
+        Player& c = static_cast<Player&>(r);
+        if (!c.answerOwed) return;
+        if (!referee_.Running() || !Seated(id)) {
             c.answerOwed = false;
-            continue;
+            return;
         }
-        if (NowSeconds() - c.answeredAt < kResyncPauseSeconds) continue;
+        if (now - c.answeredAtMs < kResyncPauseMs) return;
         c.answerOwed = false;
-        c.answeredAt = NowSeconds();
+        c.answeredAtMs = now;
         QueueTo(id, BuildJoinLast());
-    }
+    });
 }
 
 void HostRelay::Flush() { conns_.Flush(); }
@@ -165,122 +272,109 @@ void HostRelay::Flush() { conns_.Flush(); }
 void HostRelay::Sweep() {
     if (depth_ > 0) return;
     conns_.Sweep();
-    std::erase_if(players_, [this](const auto& e) { return !conns_.Exists(e.first); });
-    std::erase_if(waitingJoins_, [this](const auto& j) { return !conns_.Exists(j.first); });
-}
-
-void HostRelay::SetSeat(ConnId id, Player& c, int seat) {
-    c.seat = seat;
-    conns_.SetSeated(id, seat >= 0);
 }
 
 bool HostRelay::HasConnections() const { return conns_.AnyOpen(); }
 
 void HostRelay::StopListening() {
     conns_.Stop();
-    waitingJoins_.clear();
     Sweep();
 }
 
 void HostRelay::AdmitWaitingJoins() {
-    std::vector<std::pair<ConnId, Packet>> joins;
-    joins.swap(waitingJoins_);
-    for (auto& [id, p] : joins) {
-        if (!conns_.Reachable(id)) continue;
-        if (!conns_.RoomFor(id)) {
-            waitingJoins_.emplace_back(id, std::move(p));  // its turn comes when the queues have room
-            continue;
-        }
+    std::vector<std::pair<uint64_t, ConnId>> waiting;
+    conns_.ForEachRecord([&](ConnId id, ConnectionRecord& r) {
+        const Player& c = static_cast<const Player&>(r);
+        if (c.waitingJoin && conns_.Reachable(id)) waiting.emplace_back(c.waitingSince, id);
+    });
+    std::sort(waiting.begin(), waiting.end());
+    for (const auto& [since, id] : waiting) {
+        Player* c = PlayerOf(id);
+        if (c == nullptr || !c->waitingJoin || !conns_.Reachable(id)) continue;
+        // Its turn comes when the queues have room.
+        if (!conns_.RoomFor(id)) continue;
+        const Packet join = *c->waitingJoin;
         const ConnId before = conns_.SetSender(id);
-        HandleJoin(id, players_[id], p);
+        HandleJoin(id, *c, join);
         conns_.SetSender(before);
-        TellFreedSeats();
     }
 }
 
 int HostRelay::SeatOfConnection(ConnId id) const {
-    auto it = players_.find(id);
-    return it == players_.end() ? -1 : it->second.seat;
-}
-
-void HostRelay::QueueToSeat(int seat, const Packet& p) {
-    if (!conns_.Reachable(seatConn_[seat])) {
-        g_.ui->SetStatusText(3, Gb("找不到主机或端口，封包扔掉了！"));
-        return;
-    }
-    QueueTo(seatConn_[seat], p);
+    for (int s = 0; s < kSeats; ++s)
+        if (holds_[s].conn == id && id >= 0) return s;
+    return -1;
 }
 
 void HostRelay::QueueToOccupied(const Packet& p) {
-    for (int s = 0; s < kSeats; ++s)
-        if (Occupied(s)) QueueToSeat(s, p);
+    for (int s = 0; s < kSeats; ++s) {
+        if (!Occupied(s)) continue;
+        if (!conns_.Reachable(holds_[s].conn)) {
+            g_.ui->SetStatusText(3, Gb("找不到主机或端口，封包扔掉了！"));
+            continue;
+        }
+        QueueTo(holds_[s].conn, p);
+    }
+}
+
+void HostRelay::Changed(int s) {
+    holds_[s].changed = ++changes_;
+    for (const Holding& h : holds_)
+        if (h.conn >= 0) conns_.QueueSyncPoint(h.conn, changes_);
 }
 
 void HostRelay::FreeSeat(int s) {
-    FreeSeatRecord(seats_[s]);
-    auto it = players_.find(seatConn_[s]);
-    if (it != players_.end() && !Own(it->first) && it->second.seat == s) {
-        SetSeat(it->first, it->second, -1);
-        // Nobody comes and goes on one address without pause, however many
-        // connections he opens.
-        rejoinAfter_[conns_.Address(it->first)] = Now() + kRejoinPauseSeconds;
-    }
-    seatConn_[s] = -1;
-}
-
-void HostRelay::FreeSeatOf(ConnId id, Player& c) {
-    if (Own(id) || c.seat < 0) return;
-    const int s = c.seat;
-    if (seatConn_[s] != id) {
-        SetSeat(id, c, -1);
-        return;
-    }
-    FreeSeat(s);
-    freedSeats_.push_back(s);
-}
-
-void HostRelay::TellFreedSeats() {
-    if (freedSeats_.empty()) return;
-    while (!freedSeats_.empty()) {
-        const int s = freedSeats_.front();
-        freedSeats_.erase(freedSeats_.begin());
-        QueueToOccupied(EncodeSeatWord(Word::kJoinCancel, s));
-    }
-    Flush();
+    Holding& h = holds_[s];
+    const ConnId holder = h.conn;
+    FreeSeatRecord(h.rec);
+    h.conn = -1;
+    h.allowanceUntilMs = 0;
+    // Nobody comes and goes on one address without pause, however many
+    // connections he opens.
+    if (holder >= 0 && !Own(holder)) rejoinAfter_[conns_.Address(holder)] = NowMs() + kRejoinPauseSeconds * 1000;
+    Changed(s);
 }
 
 void HostRelay::HandOverSeat(int s) {
-    const Packet cancel = EncodeSeatWord(Word::kJoinCancel, s);
     if (s == 0) {
         // The host's seat stays the host side's: its computer plays it.
-        if (seats_[0].state != 1) return;
-        PutBoundedText(seats_[0].name, sizeof seats_[0].name, Gb("计算机"));
-        seats_[0].state = 2;
-        QueueToOccupied(cancel);
+        if (holds_[0].rec.state != 1) return;
+        PutBoundedText(holds_[0].rec.name, sizeof holds_[0].rec.name, Gb("计算机"));
+        holds_[0].rec.state = 2;
+        Changed(0);
         return;
     }
-    if (seats_[s].state == 0) return;
-    const ConnId holder = seatConn_[s];
+    const ConnId holder = holds_[s].conn;
+    if (holder < 0) return;
     FreeSeat(s);
-    QueueToOccupied(cancel);
     if (Own(holder) || !conns_.Exists(holder)) return;
-    // What stops a player who sits out his time is bound to him: his
-    // address, not the seat, which anybody else may take at once.
-    lockedAddresses_.insert(conns_.Address(holder));
-    conns_.CloseAfter(holder, cancel);
+    // What stops a player who sits out his time is bound to him: the seat
+    // he had, from his address. Anybody else takes it at once.
+    handedOver_.emplace(conns_.Address(holder), s);
+    conns_.CloseAfter(holder, EncodeSeatWord(Word::kJoinCancel, s));
 }
 
-std::optional<int32_t> HostRelay::AllowedSeat(ConnId id, const Player& c, const Packet& p) const {
+std::optional<int32_t> HostRelay::AllowedSeat(ConnId id, const Packet& p) const {
     std::optional<int32_t> seat = SeatNamed(p);
     if (!seat) return seat;
     // The host's own side: its own seat, and the seats the computer holds
     // now (what it sent for a seat a person has taken since is not its word).
-    if (Own(id)) return *seat == 0 || seats_[*seat].state == 0 ? seat : std::nullopt;
-    if (c.seat < 0 || *seat != c.seat) return std::nullopt;
+    if (Own(id)) return *seat == 0 || holds_[*seat].conn < 0 ? seat : std::nullopt;
+    if (SeatOfConnection(id) != *seat) return std::nullopt;
     return seat;
 }
 
-void HostRelay::Handle(ConnId id, Player& c, const Packet& p) {
+bool HostRelay::ChatMayGoOn(Player& c) {
+    const int64_t second = NowMs() / 1000;
+    if (chatSecond_ != second) chatSecond_ = second, chatLines_ = 0;
+    if (c.chatSecond != second) c.chatSecond = second, c.chatLines = 0;
+    if (chatLines_ >= kChatLinesPerSecond || c.chatLines >= kChatLinesPerSenderPerSecond) return false;
+    ++chatLines_;
+    ++c.chatLines;
+    return true;
+}
+
+void HostRelay::Handle(ConnId id, Player& c, const Packet& p, int64_t firstByteMs) {
     const Word w = *PacketWord(p);
     if (w == Word::kJoin) {
         HandleJoin(id, c, p);
@@ -294,7 +388,7 @@ void HostRelay::Handle(ConnId id, Player& c, const Packet& p) {
         g_.ui->SetStatusText(3, Gb("未知封包，请记录发生情况，便于工程师处理!"));
         return;
     }
-    const std::optional<int32_t> seat = AllowedSeat(id, c, p);
+    const std::optional<int32_t> seat = AllowedSeat(id, p);
     if (!seat) {
         // A move for a seat the connection does not hold: the side is told
         // where the battle stands.
@@ -318,17 +412,19 @@ void HostRelay::Handle(ConnId id, Player& c, const Packet& p) {
             // room its own side has joined.
             if (Own(id) && c.joinedRound == round_ && !referee_.Deploying() && !referee_.BattleBegun()) StartRound(p);
             break;
-        case Word::kJoinCancel: HandleJoinCancel(id, s, p); break;
+        case Word::kJoinCancel: HandleJoinCancel(id, s); break;
         case Word::kSwitchEnd:
             // Only while the seats deploy: one sent in the waiting room or
             // once the battle runs counts for nothing.
             if (referee_.Deploying()) HandleSwitchEnd(p);
             break;
-        case Word::kMoveQz: HandleMove(id, c, s, p); break;
+        case Word::kMoveQz: HandleMove(id, c, s, p, firstByteMs); break;
         case Word::kPeaceRequest: HandlePeaceRequest(s, p); break;
         case Word::kPeaceOk:
         case Word::kPeaceAbort: HandlePeaceAnswer(s, w); break;
         case Word::kChatMessage:
+            // Over the budget, the line goes nowhere.
+            if (!ChatMayGoOn(c)) break;
             QueueToOccupied(p);
             Heard(s);
             break;
@@ -337,19 +433,18 @@ void HostRelay::Handle(ConnId id, Player& c, const Packet& p) {
 }
 
 void HostRelay::StartRound(const Packet& joinOk) {
-    // Every seat held now has its deploy time from here.
-    std::fill(std::begin(seatSince_), std::end(seatSince_), Now());
-    std::fill(std::begin(heard_), std::end(heard_), Now());
-    std::fill(std::begin(deployedSeen_), std::end(deployedSeen_), false);
-    allDeployedSent_ = false;
+    // Every seat's deploy time counts from here.
+    const int64_t now = NowMs();
+    deployStartMs_ = now;
+    for (Holding& h : holds_) h.heardMs = now;
+    NewAllowances();
     ClearPeace();
     std::fill(std::begin(peaceRequests_), std::end(peaceRequests_), 0);
-    for (SeatRec& r : seats_) r.deployed = 0;
     QueueToOccupied(joinOk);
     referee_.DeploymentBegins();
 }
 
-void HostRelay::HandleJoinCancel(ConnId id, int s, const Packet& p) {
+void HostRelay::HandleJoinCancel(ConnId id, int s) {
     if (Own(id)) {
         // The host's player gives up its seat: the computer plays it.
         if (s == 0) HandOverSeat(0);
@@ -358,10 +453,16 @@ void HostRelay::HandleJoinCancel(ConnId id, int s, const Packet& p) {
     // Its connection holds it no longer (and its address takes none for a
     // while).
     FreeSeat(s);
-    QueueToOccupied(p);
 }
 
-void HostRelay::HandleMove(ConnId id, Player& c, int s, const Packet& p) {
+void HostRelay::HandleMove(ConnId id, Player& c, int s, const Packet& p, int64_t firstByteMs) {
+    // A move belongs to the turn it was sent in: one begun before this turn
+    // of its seat is refused, however late it was completed.
+    if (referee_.Running() && referee_.Game().curSeat == s && firstByteMs < TurnStartMs()) {
+        g_.ui->SetStatusText(3, HostReferee::VerdictText(HostReferee::Verdict::kEarlierTurn, s));
+        OweAnswer(id, c);
+        return;
+    }
     // The side gave up its turn when it sent the move: when it is refused,
     // the side is told where the battle stands, and has its turn back if it
     // is to move.
@@ -371,7 +472,8 @@ void HostRelay::HandleMove(ConnId id, Player& c, int s, const Packet& p) {
 bool HostRelay::TakeStep(int s, const Packet& p) {
     const MoveQzBody b = *DecodeMoveQz(p);
     using Verdict = HostReferee::Verdict;
-    const Verdict v = referee_.Judge(b);
+    const bool running = referee_.Running();
+    const Verdict v = referee_.Judge(b, running && IsValidSeat(s) && NowMs() >= TimeOutFromMs(s));
     if (v != Verdict::kNoBattle && v != Verdict::kNotToMove && referee_.Game().stepCount >= kStepLimit) {
         // The seat to move finds the step limit reached: the battle ends drawn.
         QueueToOccupied(EncodeBare(Word::kMaxStepLimited));
@@ -389,9 +491,28 @@ bool HostRelay::TakeStep(int s, const Packet& p) {
     QueueToOccupied(p);
     referee_.Apply(b);
     Heard(s);
-    // The step gives every side its turn back: no answer is owed any more.
-    for (auto& [cid, e] : players_) e.answerOwed = false;
+    // A new turn: nobody has had an allowance in it, and the step gives
+    // every side its turn back: no answer is owed any more.
+    NewAllowances();
+    conns_.ForEachRecord([](ConnId, ConnectionRecord& r) { static_cast<Player&>(r).answerOwed = false; });
     return true;
+}
+
+bool HostRelay::MustWait(ConnId id, int s, bool holder) const {
+    const int64_t now = NowMs();
+    // Once the battle has ended on the copy, "JoinLast" would tell of a
+    // battle that runs no more: the join waits for the next round.
+    if (referee_.BattleBegun() && !referee_.Running()) return true;
+    if (holder) return false;
+    // Its address gave up or lost a seat a moment ago.
+    auto pause = rejoinAfter_.find(conns_.Address(id));
+    if (pause != rejoinAfter_.end() && now < pause->second) return true;
+    // The seat's allowance is spent in its turn or in the deployment.
+    const bool seatsTime = referee_.Deploying() || (referee_.Running() && referee_.Game().curSeat == s);
+    if (seatsTime && holds_[s].allowanceGiven) return true;
+    // The joins of all comers are over their budget.
+    const int64_t budget = std::min<int64_t>(kJoinBurst * 1000, joinBudget_ + (now - joinBudgetAt_) * kJoinsPerSecond);
+    return budget < 1000;
 }
 
 void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
@@ -404,23 +525,17 @@ void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
         HandleOwnJoin(id, c, *rec);
         return;
     }
+    c.waitingJoin.reset();
     const int s = rec->seat;
-    // Once the battle has ended on the copy, "JoinLast" would tell of a
-    // battle that runs no more (after a draw the joiner would wait for moves
-    // for ever): the join, a seat's own for the next round or a new one,
-    // waits until the host's side opens the next round.
-    if (referee_.BattleBegun() && !referee_.Running()) {
-        Wait(id, p);
-        return;
-    }
-    const bool holder = seatConn_[s] == id;
+    const bool holder = holds_[s].conn == id;
     // Taken already in this round: nothing new to tell anybody.
     if (holder && c.joinedRound == round_) return;
     // A remote side takes a free seat (or its own again, for the next
-    // round), never seat 0, one seat at a time, and none for the rest of
-    // the round once the host has handed over its player for his time.
+    // round), never seat 0, one seat at a time, and not the seat it was
+    // handed over from in this round, from that address.
+    const int held = SeatOfConnection(id);
     const std::string& address = conns_.Address(id);
-    if (s == 0 || (c.seat >= 0 && c.seat != s) || (!holder && Occupied(s)) || lockedAddresses_.count(address)) {
+    if (s == 0 || (held >= 0 && held != s) || (!holder && holds_[s].conn >= 0) || handedOver_.count({address, s})) {
         // An honest side leaves on the first refusal; one that keeps asking
         // is closed.
         if (++c.refusals > kMaxRefusals)
@@ -429,41 +544,43 @@ void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
             QueueTo(id, EncodeBare(Word::kJoinRefuse));
         return;
     }
-    // Its address gave up or lost a seat a moment ago: the join is answered
-    // once the pause is over.
-    auto pause = rejoinAfter_.find(address);
-    if (!holder && pause != rejoinAfter_.end() && Now() < pause->second) {
-        Wait(id, p);
+    if (MustWait(id, s, holder)) {
+        PutOff(c, p);
         return;
     }
-    // A person's seat, not deployed yet, whatever the record says; its
-    // player's time counts from now.
+    const int64_t now = NowMs();
+    if (!holder) {
+        joinBudget_ = std::min<int64_t>(kJoinBurst * 1000, joinBudget_ + (now - joinBudgetAt_) * kJoinsPerSecond) - 1000;
+        joinBudgetAt_ = now;
+    }
+    // A person's seat, not deployed yet, whatever the record says.
     rec->state = 1;
     rec->deployed = 0;
-    seatConn_[s] = id;
-    SetSeat(id, c, s);
+    Holding& h = holds_[s];
+    h.rec = *rec;
+    h.conn = id;
+    h.heardMs = now;
     c.joinedRound = round_;
-    seats_[s] = *rec;
-    seatSince_[s] = heard_[s] = Now();
-    // Taken during the deployment, the seat deploys again: what was sent
-    // for it before is not what its new side lays out.
-    if (!allDeployedSent_) deployedSeen_[s] = false;
-    const Packet relayed = EncodeJoin(*rec);
-    for (int i = 0; i < kSeats; ++i)
-        if (i != s && Occupied(i)) QueueToSeat(i, relayed);
+    // Taken in its turn or in the deployment: the allowance, once.
+    const bool deploying = referee_.Deploying();
+    if (deploying || (referee_.Running() && referee_.Game().curSeat == s)) {
+        const int32_t time = deploying ? times_.deploy : times_.move;
+        h.allowanceUntilMs = now + std::min(kJoinAllowanceSeconds, time) * int64_t{1000};
+        h.allowanceGiven = true;
+    }
+    // The joiner learns everything from its "JoinLast"; the others from the
+    // sync point behind what was relayed before.
     QueueTo(id, BuildJoinLast());
+    Changed(s);
 }
 
-void HostRelay::Wait(ConnId id, const Packet& join) {
-    // One waits per connection: the latest.
-    auto w = std::find_if(waitingJoins_.begin(), waitingJoins_.end(), [id](const auto& j) { return j.first == id; });
-    if (w != waitingJoins_.end())
-        w->second = join;
-    else
-        waitingJoins_.emplace_back(id, join);
+void HostRelay::PutOff(Player& c, const Packet& join) {
+    // One waits per connection: the latest, in the place of the first.
+    if (!c.waitingJoin) c.waitingSince = ++putOff_;
+    c.waitingJoin = join;
 }
 
-void HostRelay::Heard(int s) { heard_[s] = Now(); }
+void HostRelay::Heard(int s) { holds_[s].heardMs = NowMs(); }
 
 void HostRelay::HandleOwnJoin(ConnId id, Player& c, SeatRec rec) {
     // The host's side sits at seat 0 and joins at the start of each round:
@@ -471,45 +588,48 @@ void HostRelay::HandleOwnJoin(ConnId id, Player& c, SeatRec rec) {
     if (rec.seat != 0) return;
     ++round_;
     referee_.NewRound();
-    std::fill(std::begin(deployedSeen_), std::end(deployedSeen_), false);
-    lockedAddresses_.clear();
-    allDeployedSent_ = false;
+    handedOver_.clear();
     ClearPeace();
+    NewAllowances();
     // The round's times and turn order, from the host's options as they
     // stand now, and a first seat drawn for it.
     const OptionsRec& o = g_.optionsRecord;
     times_ = SanitizedLanTimes(o);
     turnDirection_ = o.turnDirectionOption == -1 ? -1 : 1;
     firstSeat_ = static_cast<int32_t>(g_.mainRandom.Next() % kSeats);
-    for (SeatRec& r : seats_) r.deployed = 0;
+    for (int s = 1; s < kSeats; ++s)
+        if (holds_[s].rec.deployed != 0) {
+            holds_[s].rec.deployed = 0;
+            Changed(s);
+        }
     rec.deployed = 0;
-    if (rec.state != 1) rec.state = 1;
-    seats_[0] = rec;
-    seatConn_[0] = id;
-    seatSince_[0] = heard_[0] = Now();
-    SetSeat(id, c, 0);
+    rec.state = 1;
+    holds_[0].rec = rec;
+    holds_[0].conn = id;
+    holds_[0].heardMs = NowMs();
     c.joinedRound = round_;
-    const Packet relayed = EncodeJoin(rec);
-    for (int i = 1; i < kSeats; ++i)
-        if (Occupied(i)) QueueToSeat(i, relayed);
     QueueTo(id, BuildJoinLast());
+    Changed(0);
     // The seats that asked for this round while the last one ended.
     AdmitWaitingJoins();
 }
 
 void HostRelay::HandleSwitchEnd(const Packet& p) {
     const SwitchEndBody b = *DecodeSwitchEnd(p);
-    // A seat deploys once (again only when a new side takes it).
-    if (deployedSeen_[b.seat]) return;
-    seats_[b.seat].deployed = 2;
-    deployedSeen_[b.seat] = true;
+    Holding& h = holds_[b.seat];
+    // A seat deploys once (again only when somebody else takes it).
+    if (h.rec.deployed == 2) return;
+    h.rec.deployed = 2;
+    // The packet itself tells every side.
+    h.changed = ++changes_;
     QueueToOccupied(p);
     referee_.Deployed(b);
-    if (allDeployedSent_ || !std::all_of(std::begin(deployedSeen_), std::end(deployedSeen_), [](bool d) { return d; }))
+    Heard(b.seat);
+    if (!std::all_of(std::begin(holds_), std::end(holds_), [](const Holding& e) { return e.rec.deployed == 2; }))
         return;
-    allDeployedSent_ = true;
-    // The battle starts: no draw offer carries over into it.
+    // The battle starts: no draw offer or allowance carries over into it.
     ClearPeace();
+    NewAllowances();
     std::fill(std::begin(peaceRequests_), std::end(peaceRequests_), 0);
     const AllSwitchEndBody start{firstSeat_, turnDirection_, times_.move, times_.deploy, times_.disconnect};
     QueueToOccupied(EncodeAllSwitchEnd(start));
@@ -519,7 +639,7 @@ void HostRelay::HandleSwitchEnd(const Packet& p) {
 void HostRelay::HandlePeaceRequest(int seat, const Packet& p) {
     if (peaceRequests_[seat] >= kPeaceRequestsPerBattle) {
         // Asked too often: refused without asking anybody.
-        QueueToSeat(seat, EncodeSeatWord(Word::kPeaceFinalAbort, 0));
+        QueueTo(holds_[seat].conn, EncodeSeatWord(Word::kPeaceFinalAbort, 0));
         return;
     }
     ++peaceRequests_[seat];
@@ -528,7 +648,7 @@ void HostRelay::HandlePeaceRequest(int seat, const Packet& p) {
     for (int i = 0; i < kSeats; ++i) {
         peaceVotes_[i] = (i == seat || !Occupied(i)) ? 1 : 0;
         if (peaceVotes_[i] == 0) open = true;
-        if (Occupied(i) && i != seat) QueueToSeat(i, p);
+        if (Occupied(i) && i != seat) QueueTo(holds_[i].conn, p);
     }
     peaceOpen_ = open;
     // Nobody else to ask: computer and free seats agree at once.
@@ -564,7 +684,7 @@ Packet HostRelay::BuildJoinLast() const {
     // have applied it yet.
     const GameState& copy = referee_.Game();
     JoinLastBody b;
-    for (int s = 0; s < kSeats; ++s) b.seats[s] = seats_[s];
+    for (int s = 0; s < kSeats; ++s) b.seats[s] = holds_[s].rec;
     for (int k = 0; k < kPieceCount; ++k) {
         const PieceRec& pc = copy.pieces[k];
         b.x[k] = static_cast<int8_t>(pc.x);

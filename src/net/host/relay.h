@@ -1,41 +1,52 @@
 // The host's relay: every packet a side sends reaches the host here. The
-// relay owns the match: the seats and which connections hold them, the
-// round's phase, the battle's times, each seat's time-outs, the peace vote
-// and its own copy of the battle (a HostReferee), to which every packet is
-// applied as it is queued for relaying. It answers a "Join" with "JoinLast"
-// (or "JoinRefuse"), relays every other packet that holds on its copy to the
+// relay owns the match: who holds each seat (one table), the round's phase,
+// the battle's times, each seat's time-outs, the peace vote and its own copy
+// of the battle (a HostReferee), to which every packet is applied as it is
+// queued for relaying. It answers a "Join" with "JoinLast" (or
+// "JoinRefuse"), relays every other packet that holds on its copy to the
 // occupied seats in the order it took them, and builds the host's own
-// packets ("AllSwitchEnd", "MaxStepLimited", the peace decision, the
-// "JoinCancel" of a seat it gives to the computer). The host's own side is a
-// side like any other: it learns seats, phase and times from what it
-// receives, and what the host does by itself (starting a round, a deploy or
-// disconnect time-out, giving a seat to the computer) is done here.
+// packets ("AllSwitchEnd", "MaxStepLimited", the peace decision, a time-out
+// it ends a turn with). The host's own side is a side like any other: it
+// learns seats, phase and times from what it receives, and what the host
+// does by itself (starting a round, a time-out, giving a seat to the
+// computer) is done here.
 //
-// The relay passes on only what every side can apply on that copy: a move
+// Seat holding is state, not a stream of events. For every side the relay
+// keeps what that side has been sent of the seats; a change queues a sync
+// point to every seated side, and when the side's turn on the wire comes
+// the relay sends it the differences between that and the seats as they
+// stand then, as "Join" (a person holds the seat, with his record and
+// whether his deployment stands) or "JoinCancel" (the computer holds it; a
+// seat whose deployment was forgotten is told so, and the host's side
+// deploys it again). A change undone before it was sent costs nothing and
+// hides nothing; a side holds at most one notice per seat, whatever the
+// churn. A "JoinLast" is a picture of the seats when it was built.
+//
+// The relay passes on only what every side can apply on its copy: a move
 // only in a running battle, from the connection that holds the seat to
-// move, legal, with the outcome the pieces give; a give-up only from the
-// seat to move; a time-out only once that seat's move time has run out on
-// the host's clock, the fourth of a seat in one battle (whoever held it)
-// handing it to the computer; peace words only while the battle runs; a
-// seat's deployment once, while the seats deploy. Anything else is not
-// relayed and the status line says why. A refused move from a seated
-// connection is answered with "JoinLast" from the copy (at most about one a
-// second per connection), so that side is back in step and, if it is to
-// move, has its turn back.
+// move, legal, with the outcome the pieces give, and begun (its first byte
+// received) in the turn it is for; a give-up only from the seat to move; a
+// time-out only once that seat's time has run out on the host's clock, the
+// fourth of a seat in one battle (whoever held it) handing it to the
+// computer; peace words only while the battle runs; a seat's deployment
+// once, while the seats deploy. Anything else is not relayed and the status
+// line says why. A refused move from a seated connection is answered with
+// "JoinLast" from the copy (at most about one a second per connection), so
+// that side is back in step and, if it is to move, has its turn back.
 //
-// Every turn is held to the move time on the host's clock: once a person's
-// seat to move has had its move time and kTurnGraceSeconds more (from his
-// join, if he joined in the turn), the host ends the turn as that seat's
-// time-out, with the packet its own side would send, relayed to everybody
-// and applied to the copy like any step; a move that comes later is refused
-// and answered. The silence rules are each seat's own: only a packet taken
-// from the seat's own connection that changes something (not a "Join"
-// taken already, nor a deployment sent again) counts as its player heard. A
-// remote player who has not deployed in the deploy time since the
-// deployment began or he joined, whichever came later, or since his last
-// word (which puts it off by the disconnect time at most), and a player
-// silent on his turn for longer than the disconnect time, are handed over
-// to the computer.
+// A turn's and the deployment's time is the seat's (net/lan.h): it counts
+// from the turn's (the deployment's) start on the host's clock, in
+// milliseconds, whoever holds the seat. A player who takes a seat in its
+// turn, or in the deployment before it has deployed, has the join allowance
+// from his join, once per seat per turn (per deployment); another join of
+// that seat waits until the turn (the deployment) is over. Once a person's
+// seat to move has had its time and kTurnGraceSeconds more, the host ends
+// the turn as that seat's time-out, with the packet its own side would
+// send; a seat whose player has said nothing in the turn for longer than
+// the disconnect time by then is handed over to the computer instead. A
+// remote player who has not deployed by his time and the grace is handed
+// over. The silence rules are each seat's own: only a packet taken from the
+// seat's own connection that changes something counts as its player heard.
 //
 // The battle's times are fixed when the host's own side opens the round's
 // waiting room, from the host's options through the options' sanitiser:
@@ -43,42 +54,38 @@
 // copy judges with them. A change of the options applies from the next
 // round.
 //
-// Seats are bound to connections. A connection holds the seat it joined; a
-// remote connection holds at most one seat, takes only a free seat (never
-// seat 0, and never one that another connection holds: a live connection is
-// never closed in favour of a new one), and every seat it names must be its
-// own. A remote address whose connection gave up or lost a seat takes none
-// again for kRejoinPauseSeconds, however many connections it opens: a
-// "Join" that comes within the pause waits and is answered once it is over.
-// The host sets the state and the deployment of a
-// remote seat itself: it joins as a person's seat not yet deployed. The
-// host's own side (the connection the socket layer names as its own
-// client's, SetOwnConnection) sits at seat 0 and speaks besides
-// for the seats the computer holds when the relay takes its packet; it
-// never counts as a connection without a seat.
+// Seats are bound to connections. A remote connection holds at most one
+// seat and takes only a free seat (never seat 0, and never one that another
+// connection holds: a live connection is never closed in favour of a new
+// one); every seat it names must be its own. It is refused ("JoinRefuse",
+// at most kMaxRefusals times, then closed) when it asks for seat 0, for a
+// seat another connection holds, for a second seat, or for the seat it was
+// handed over from in this round, from the address it was handed over on.
+// Its join waits (and is answered later, in the order joins came) while its
+// address pauses after giving up or losing a seat (kRejoinPauseSeconds),
+// while the joins of all comers are over their budget (kJoinsPerSecond),
+// while the seat's allowance is spent in its turn or the deployment, and
+// once the battle has ended on the copy, until the host's side opens the
+// next round. The host sets the state and the deployment of a remote seat
+// itself: it joins as a person's seat not yet deployed. The host's own side
+// (the connection the socket layer names as its own client's,
+// SetOwnConnection) sits at seat 0 and speaks besides for the seats the
+// computer holds when the relay takes its packet.
 //
-// A connection that closes, or that the host closes (it holds the others
-// back or breaks the rules), frees its seat for the computer as soon as the
-// whole packets it sent before have been taken, in any phase of the round;
-// the others are told with the "JoinCancel" its own side would have sent.
-// Its player may take a free seat again, his own included, after his
-// address's pause. A player the host hands over for his time (a deploy
-// time-out, silence on his turn, the fourth time-out) is told with the
-// seat's "JoinCancel" before his connection is closed, and his address
-// takes no seat for the rest of the round, so he cannot hold the battle up
-// again; anybody else may take that seat at once. A seat's "Join" for the
-// next round, and any join once the battle has ended on the copy, waits
-// until the host's side opens the next round.
-// A "Join" that a connection has already had taken in this round changes
-// nothing and is not relayed again.
+// A connection that closes, or that the host closes, frees its seat for the
+// computer as soon as the whole packets it sent before have been taken, in
+// any phase of the round. A player the host hands over for his time (a
+// deploy time-out, silence on his turn, the fourth time-out) hears the
+// seat's "JoinCancel" before his connection is closed.
 //
-// Each connection's flow (its framer, queue, pacing, read pauses, limits and
-// closing) is HostConnections' business (net/host/hostlinks.h): the relay tells it
-// which connections hold a seat and takes the packets it hands over, one at
-// a time. A connection without a seat gets at most kMaxRefusals refusals.
+// Chat lines of all comers together go on at kChatLinesPerSecond at most,
+// and one connection's at kChatLinesPerSenderPerSecond: the rest are
+// dropped, never queued for the others. Each connection's flow (its framer,
+// queue, pacing, read pauses, limits and closing) is HostConnections'
+// business (net/host/connections.h).
 #pragma once
 
-#include <deque>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
@@ -87,9 +94,9 @@
 #include <vector>
 
 #include "core/options.h"
-#include "net/host/hostlinks.h"
-#include "net/lan.h"
+#include "net/host/connections.h"
 #include "net/host/referee.h"
+#include "net/lan.h"
 
 namespace jq::net {
 
@@ -99,7 +106,13 @@ constexpr int kMaxRefusals = 3;
 // take one.
 constexpr int kRejoinPauseSeconds = 3;
 // Seconds between two answers to refused moves of one connection.
-constexpr double kResyncPauseSeconds = 1.0;
+constexpr int64_t kResyncPauseMs = 1000;
+// Joins of all comers taken in a second, and at once after a quiet while.
+constexpr int kJoinsPerSecond = 2;
+constexpr int kJoinBurst = 6;
+// Chat lines relayed in a second: of all comers together, and of one.
+constexpr int kChatLinesPerSecond = 4;
+constexpr int kChatLinesPerSenderPerSecond = 2;
 
 class HostRelay : private ConnectionUser {
 public:
@@ -128,12 +141,11 @@ public:
     bool ComputerWaits() const { return conns_.ComputerWaits(); }
     // The host's duties, on every tick of its main timer whatever its own
     // side received: closes the connections that hold the battle back or
-    // have no business with it (a seated one whose queue has not moved for
-    // the disconnect time, one without a seat for too long), ends the turns
-    // that have run out, gives to the computer the seats whose players have
-    // not deployed in time or are silent on their turn,
-    // sends the answers owed to refused sides, lets waiting senders go on,
-    // and hands waiting bytes to their connections.
+    // stay idle, ends the turns whose time has run out, gives to the
+    // computer the seats whose players have not deployed in time or are
+    // silent through their turn, takes the joins that waited, sends the
+    // answers owed to refused sides, lets waiting senders go on, and hands
+    // waiting bytes to their connections.
     void Tick();
     // Hands waiting bytes to their connections.
     void Flush();
@@ -144,7 +156,10 @@ public:
     // The seat a connection holds, -1 none.
     int SeatOfConnection(ConnId id) const;
     // The seat table as the relay keeps it.
-    const SeatRec& Seat(int seat) const { return seats_[IsValidSeat(seat) ? seat : 0]; }
+    const SeatRec& Seat(int seat) const { return holds_[IsValidSeat(seat) ? seat : 0].rec; }
+    // Whether a side holding `table` knows the seats as they stand: the
+    // notice the relay would send for each changes nothing there.
+    bool Knows(const SeatRec (&table)[kSeats], bool hostSide) const;
     // The times of the round under way (or of the next one, in the waiting
     // room).
     LanTimes Times() const { return times_; }
@@ -152,84 +167,121 @@ public:
     const GameState& Referee() const { return referee_.Game(); }
 
 private:
-    // What the match knows of a connection.
-    struct Player {
-        int seat = -1;
+    // What the match knows of a connection; it lives and dies with it.
+    struct Player : ConnectionRecord {
         int refusals = 0;
         // The round in which its "Join" was taken.
         int joinedRound = -1;
         // A refused move is to be answered with "JoinLast"; when the last
         // answer went.
         bool answerOwed = false;
-        double answeredAt = -1e9;
+        int64_t answeredAtMs = INT64_MIN / 2;
+        // A "Join" put off, and its place among those put off.
+        std::optional<Packet> waitingJoin;
+        uint64_t waitingSince = 0;
+        // What its side has been sent of the seats.
+        SeatRec told[kSeats];
+        // Chat lines relayed for it in the second `chatSecond`.
+        int64_t chatSecond = INT64_MIN;
+        int chatLines = 0;
+    };
+    // Who holds a seat: the one table.
+    struct Holding {
+        // As the sides are told: state 0 the computer's, 1 a person's, 2 the
+        // host's computer at seat 0; deployed 2 once its deployment counts.
+        SeatRec rec;
+        // The connection that holds it (the host's own at seat 0), -1 none.
+        ConnId conn = -1;
+        // When a packet of its player that changed something was last taken.
+        int64_t heardMs = 0;
+        // A player who took it in its turn (in the deployment) has his time
+        // at least until then; the allowance is given once per turn.
+        int64_t allowanceUntilMs = 0;
+        bool allowanceGiven = false;
+        // The change count when it last changed.
+        uint64_t changed = 0;
     };
 
     // ConnectionUser.
     int64_t NowMs() const override;
-    void Take(ConnId id, const Packet& p) override;
-    void Lost(ConnId id, bool byHost, const std::string& gbStatus) override;
-    void Settle() override { TellFreedSeats(); }
+    void Take(ConnId id, const Packet& p, int64_t firstByteMs) override;
+    void Lost(ConnId id, const std::string& gbStatus) override;
+    bool Seated(ConnId id) const override;
+    bool Engaged(ConnId id) const override;
+    std::vector<Packet> SyncPoint(ConnId id, uint64_t stamp) override;
+    void Sent(ConnId id, const Packet& p) override;
 
+    Player* PlayerOf(ConnId id) { return static_cast<Player*>(conns_.Record(id)); }
+    const Player* PlayerOf(ConnId id) const { return static_cast<const Player*>(conns_.Record(id)); }
     bool Own(ConnId id) const { return conns_.IsOwn(id); }
-    void Handle(ConnId id, Player& c, const Packet& p);
+    void Handle(ConnId id, Player& c, const Packet& p, int64_t firstByteMs);
     void HandleJoin(ConnId id, Player& c, const Packet& p);
     void HandleOwnJoin(ConnId id, Player& c, SeatRec rec);
+    // A remote join that may be taken only later: the battle has ended, its
+    // address pauses, the seat's allowance is spent in its time, or the
+    // joins of all comers are over their budget.
+    bool MustWait(ConnId id, int seat, bool holder) const;
     void StartRound(const Packet& joinOk);
     void HandleSwitchEnd(const Packet& p);
-    void HandleMove(ConnId id, Player& c, int seat, const Packet& p);
+    void HandleMove(ConnId id, Player& c, int seat, const Packet& p, int64_t firstByteMs);
     // Judges a step of `seat` and carries it out: relayed and applied to the
     // copy, the seat handed over at its fourth time-out, or the battle ended
     // at the step limit. False when it is refused (the status line says why).
     bool TakeStep(int seat, const Packet& p);
     // The seat's turn has run out: the host sends its time-out for it.
     void TimeOutTurn(int seat);
-    void HandleJoinCancel(ConnId id, int seat, const Packet& p);
+    void HandleJoinCancel(ConnId id, int seat);
     // The seat goes to the computer for its player's time: seat 0 released
-    // (still the host side's), any other freed, its connection closed and
-    // its player's address taking no seat for the rest of the round; its
-    // "JoinCancel" is queued to the others, all at once.
+    // (still the host side's), any other freed and its connection closed
+    // after the seat's "JoinCancel"; its player's address takes that seat no
+    // more in this round.
     void HandOverSeat(int seat);
-    // The seat's record freed and its connection unbound from it; a remote
-    // address takes no seat for a while.
+    // The seat is the computer's; a remote address takes no seat for a
+    // while.
     void FreeSeat(int seat);
     // A "Join" that may be taken only later waits (one per connection).
-    void Wait(ConnId id, const Packet& join);
+    void PutOff(Player& c, const Packet& join);
     // The seat's holder said something that changed something.
     void Heard(int seat);
     void HandlePeaceRequest(int seat, const Packet& p);
     void HandlePeaceAnswer(int seat, Word w);
     void DecidePeace(bool refused);
     void ClearPeace();
+    // Whether the chat budget lets a line of `c` go on now (counted if so).
+    bool ChatMayGoOn(Player& c);
     // The seat a seat-carrying packet names, if the connection may name it.
-    std::optional<int32_t> AllowedSeat(ConnId id, const Player& c, const Packet& p) const;
-    bool Occupied(int seat) const { return seats_[seat].state != 0; }
-    void QueueToSeat(int seat, const Packet& p);
+    std::optional<int32_t> AllowedSeat(ConnId id, const Packet& p) const;
+    bool Occupied(int seat) const { return holds_[seat].rec.state != 0; }
     void QueueToOccupied(const Packet& p);
     void QueueTo(ConnId id, const Packet& p) { conns_.Queue(id, p); }
-    // The seat of a connection that goes is free, and its "JoinCancel" is
-    // told once the packet under way has been queued.
-    void FreeSeatOf(ConnId id, Player& c);
-    void TellFreedSeats();
+    // The seat changed: every seated side has it to learn.
+    void Changed(int seat);
     // Forgets closed connections (outside any loop over them).
     void Sweep();
-    void SetSeat(ConnId id, Player& c, int seat);
-    int64_t Now() const;
-    double NowSeconds() const;
+    // When the current turn (of the copy) began.
+    int64_t TurnStartMs() const;
+    // The earliest the seat to move may time out, and when the host ends its
+    // turn.
+    int64_t TimeOutFromMs(int seat) const;
+    int64_t TurnEndMs(int seat) const;
+    // A new turn or phase: no allowance given in it yet.
+    void NewAllowances();
     void CheckTimeouts();
     // A refused move of a seated connection is answered with "JoinLast",
     // now or once the last answer is far enough back.
     void OweAnswer(ConnId id, Player& c);
     void SendOwedAnswers();
-    // The joins that waited for the next round, taken now.
+    // The joins that waited, in the order they came, as far as they may be
+    // taken now.
     void AdmitWaitingJoins();
     Packet BuildJoinLast() const;
 
     GameState& g_;
     HostReferee referee_;
     HostConnections conns_;
-    std::map<ConnId, Player> players_;
-    SeatRec seats_[kSeats];
-    ConnId seatConn_[kSeats] = {-1, -1, -1, -1};
+    Holding holds_[kSeats];
+    // Changes of the seats so far (each seat's `changed` is one of them).
+    uint64_t changes_ = 0;
     // The entry points under way: closed connections are forgotten when it
     // falls to 0.
     int depth_ = 0;
@@ -239,25 +291,20 @@ private:
     LanTimes times_;
     int32_t firstSeat_ = 0;
     int32_t turnDirection_ = 1;
-    // For each seat: since when its holder has had his time (his join, or
-    // the deployment's start, whichever came later), and when a packet of
-    // his that changed something was last taken (the host's silence rules
-    // count from it).
-    int64_t seatSince_[kSeats] = {};
-    int64_t heard_[kSeats] = {};
-    // Joins that wait for the next round or for their address's pause.
-    std::vector<std::pair<ConnId, Packet>> waitingJoins_;
-    // Addresses whose player the host handed over for his time in this
-    // round: they take no seat until the next. And before when an address
-    // whose connection gave up or lost its seat may take one again.
-    std::set<std::string> lockedAddresses_;
+    int64_t deployStartMs_ = 0;
+    // Joins put off so far (their order), and the join budget: whole joins
+    // it holds, in thousandths, as of `joinBudgetAt_`.
+    uint64_t putOff_ = 0;
+    int64_t joinBudget_ = kJoinBurst * 1000;
+    int64_t joinBudgetAt_ = 0;
+    // Chat lines relayed in the second `chatSecond_`.
+    int64_t chatSecond_ = INT64_MIN;
+    int chatLines_ = 0;
+    // The seats that addresses were handed over from in this round: that
+    // address takes that seat no more until the next. And before when an
+    // address whose connection gave up or lost its seat may take one again.
+    std::set<std::pair<std::string, int>> handedOver_;
     std::map<std::string, int64_t> rejoinAfter_;
-    // Seats whose deployment counts in this round; "AllSwitchEnd" goes out
-    // once, when all four are in.
-    bool deployedSeen_[kSeats] = {};
-    bool allDeployedSent_ = false;
-    // Seats freed whose "JoinCancel" is still to be queued.
-    std::vector<int> freedSeats_;
     // The draw offer under vote, each seat's vote, and each seat's offers in
     // this battle.
     bool peaceOpen_ = false;

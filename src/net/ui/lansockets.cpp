@@ -378,6 +378,16 @@ size_t LanSockets::Write(ConnId id, const uint8_t* data, size_t size) {
     return n;
 }
 
+bool LanSockets::Ready(ConnId id) {
+    auto it = conns_.find(id);
+    if (it == conns_.end() || !it->second.socket) return false;
+    Accepted& a = it->second;
+    if (a.partWritten) return true;
+    const int wait = PaceWait(a);
+    if (wait > 0) a.pace->start(wait);
+    return wait == 0;
+}
+
 bool LanSockets::NoteLeft(Accepted& a) {
     if (!a.leaving) return true;
     // Bytes still in the socket or in the system's queue would go out

@@ -94,6 +94,7 @@ public:
     // ---- ServerLinks ----
     bool Listening() const override;
     size_t Write(ConnId id, const uint8_t* data, size_t size) override;
+    bool Ready(ConnId id) override;
     void Close(ConnId id) override;
     void Resume(ConnId id) override;
     void Stop() override;

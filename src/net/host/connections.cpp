@@ -1,18 +1,13 @@
-#include "net/host/hostlinks.h"
+#include "net/host/connections.h"
 
 #include <algorithm>
 #include <utility>
-#include <vector>
 
 #include "core/text.h"
 
 namespace jq::net {
 
 namespace {
-
-// Copies one packet may add to one connection's queue ("SwitchEnd" and
-// "AllSwitchEnd").
-constexpr size_t kCopiesPerPacket = 2;
 
 const std::string kNoAddress;
 
@@ -28,36 +23,51 @@ const HostConnections::Conn* HostConnections::Find(ConnId id) const {
     return it == conns_.end() ? nullptr : &it->second;
 }
 
-void HostConnections::Open(ConnId id, const std::string& address, int port) {
-    // Too many without a seat: the one that has waited longest goes, so
-    // idle connections cannot lock out a player who joins now. Until the
-    // host's own side is known, nobody is turned away.
-    std::vector<std::pair<int64_t, ConnId>> seatless;
-    for (const auto& [cid, e] : conns_)
-        if (!e.own && (e.life == ConnLife::kSeatless || e.life == ConnLife::kClosing))
-            seatless.emplace_back(e.seatlessSince, cid);
-    if (OwnKnown() && static_cast<int>(seatless.size()) >= kMaxSeatless) {
-        const ConnId oldest = std::min_element(seatless.begin(), seatless.end())->second;
-        Drop(oldest, conns_.at(oldest), std::string());
+void HostConnections::Open(ConnId id, const std::string& address, int port, std::unique_ptr<ConnectionRecord> record) {
+    // Too many idle ones: the one idle longest goes, so idle connections
+    // cannot lock out a player who joins now. Until the host's own side is
+    // known, nobody is turned away.
+    if (OwnKnown()) {
+        const Conn* oldest = nullptr;
+        ConnId oldestId = -1;
+        int idle = 0;
+        for (const auto& [cid, e] : conns_) {
+            if (!Idle(cid, e)) continue;
+            ++idle;
+            if (oldest == nullptr || e.idleSince < oldest->idleSince) oldest = &e, oldestId = cid;
+        }
+        if (idle >= kMaxSeatless) Drop(oldestId, conns_.at(oldestId), std::string());
     }
     Conn& c = conns_[id];
     c = Conn{};
     c.address = address;
     c.port = port;
-    c.seatlessSince = user_.NowMs();
+    c.record = std::move(record);
+    c.idleSince = c.drainedAt = user_.NowMs();
 }
 
 void HostConnections::SetOwn(ConnId id) {
     Conn* c = Find(id);
-    if (c == nullptr || !Reachable(*c) || c->life == ConnLife::kClosing) return;
+    if (c == nullptr || !Reachable(*c) || c->life == Life::kClosing) return;
     c->own = true;
-    c->life = ConnLife::kSeated;
     ownKnown_ = true;
+}
+
+ConnectionRecord* HostConnections::Record(ConnId id) {
+    Conn* c = Find(id);
+    return c == nullptr ? nullptr : c->record.get();
+}
+
+const ConnectionRecord* HostConnections::Record(ConnId id) const {
+    const Conn* c = Find(id);
+    return c == nullptr ? nullptr : c->record.get();
 }
 
 void HostConnections::Feed(ConnId id, const uint8_t* data, size_t size) {
     Conn* c = Find(id);
-    if (c == nullptr || !Reachable(*c) || c->life == ConnLife::kClosing) return;
+    if (c == nullptr || !Reachable(*c) || c->life == Life::kClosing || size == 0) return;
+    c->feeds.emplace_back(c->fed, user_.NowMs());
+    c->fed += size;
     c->framer.Feed(data, size);
     TakePackets(id, *c);
     // What waits beyond the sender's bound is more than an honest side
@@ -66,38 +76,29 @@ void HostConnections::Feed(ConnId id, const uint8_t* data, size_t size) {
         Drop(id, *c, Gb("军棋服务器缓冲空间不足,数据丢失!"));
 }
 
-bool HostConnections::ChatMayGoOn(Conn& c, const Packet& p) {
-    if (PacketWord(p) != Word::kChatMessage) return true;
-    const int64_t second = user_.NowMs() / 1000;
-    if (c.chatSecond != second) c.chatSecond = second, c.chatLines = 0;
-    if (c.chatLines >= kChatLinesPerSecond) return false;
-    ++c.chatLines;
-    return true;
+std::optional<std::pair<Packet, int64_t>> HostConnections::Cut(Conn& c) {
+    std::optional<Packet> p = c.framer.Next();
+    if (!p) return std::nullopt;
+    const uint64_t start = c.cut;
+    c.cut += p->size();
+    while (c.feeds.size() > 1 && c.feeds[1].first <= start) c.feeds.pop_front();
+    const int64_t at = c.feeds.empty() ? user_.NowMs() : c.feeds.front().second;
+    return std::make_pair(std::move(*p), at);
 }
 
 void HostConnections::TakePackets(ConnId id, Conn& c) {
-    while (IsOpen(c) && c.life != ConnLife::kClosing) {
-        if (!c.next) c.next = c.framer.Next();
+    while (IsOpen(c) && c.life != Life::kClosing) {
+        if (!c.next) c.next = Cut(c);
         if (!c.next) break;
         if (!RoomFor(id)) {
             c.paused = true;
             return;
         }
-        if (!ChatMayGoOn(c, *c.next)) {
-            // A side that has closed says no more: its lines over the rate
-            // are not kept waiting for, so its seat is free at once.
-            if (c.hungUp) {
-                c.next.reset();
-                continue;
-            }
-            c.paused = true;
-            return;
-        }
         c.paused = false;
-        const Packet p = std::move(*c.next);
+        const auto [p, at] = std::move(*c.next);
         c.next.reset();
         sender_ = id;
-        user_.Take(id, p);
+        user_.Take(id, p, at);
         sender_ = -1;
         // Sent on before the next is taken, so the queues drain between
         // packets.
@@ -108,15 +109,14 @@ void HostConnections::TakePackets(ConnId id, Conn& c) {
         Drop(id, c, Gb("未知封包，连接已断开：") + c.framer.Fault());
     else if (IsOpen(c) && c.hungUp)
         Drop(id, c, std::string());  // everything it sent before it closed has been taken
-    user_.Settle();
 }
 
 bool HostConnections::RoomFor(ConnId sender) const {
     for (const auto& [id, r] : conns_) {
-        if (!Counts(r)) continue;
-        if (r.out.size() + kCopiesPerPacket > kOutboxLimit) return false;
+        if (!Counts(id, r)) continue;
+        if (r.out.size() + kRoomPerPacket > kOutboxLimit) return false;
         auto n = r.bySender.find(sender);
-        if (n != r.bySender.end() && n->second + kCopiesPerPacket > kSenderShare) return false;
+        if (n != r.bySender.end() && n->second + kRoomPerPacket > kSenderShare) return false;
     }
     return true;
 }
@@ -131,7 +131,7 @@ void HostConnections::ResumeSenders() {
 
 bool HostConnections::Accepting(ConnId id) const {
     const Conn* c = Find(id);
-    return c != nullptr && Reachable(*c) && !c->paused && c->life != ConnLife::kClosing;
+    return c != nullptr && Reachable(*c) && !c->paused && c->life != Life::kClosing;
 }
 
 void HostConnections::Writable(ConnId id) {
@@ -150,51 +150,37 @@ void HostConnections::HungUp(ConnId id) {
     TakePackets(id, *c);
 }
 
-void HostConnections::SetSeated(ConnId id, bool seated) {
-    Conn* c = Find(id);
-    if (c == nullptr || c->own) return;
-    if (seated && c->life == ConnLife::kSeatless) c->life = ConnLife::kSeated;
-    if (!seated && c->life == ConnLife::kSeated) {
-        c->life = ConnLife::kSeatless;
-        c->seatlessSince = user_.NowMs();
-    }
-}
-
 bool HostConnections::Pending() const {
     return std::any_of(conns_.begin(), conns_.end(),
-                       [](const auto& e) { return Counts(e.second) && !e.second.out.empty(); });
+                       [this](const auto& e) { return Counts(e.first, e.second) && !e.second.out.empty(); });
 }
 
 bool HostConnections::ComputerWaits() const {
     const int64_t now = user_.NowMs();
-    return std::any_of(conns_.begin(), conns_.end(), [now](const auto& e) {
+    return std::any_of(conns_.begin(), conns_.end(), [this, now](const auto& e) {
         const Conn& c = e.second;
-        return Counts(c) && !c.out.empty() && (c.own || now - c.busySince < kComputerWaitMs);
+        return Counts(e.first, c) && !c.out.empty() && (c.own || now - c.busySince < kComputerWaitMs);
     });
 }
 
-void HostConnections::Check(int64_t disconnectSeconds) {
+void HostConnections::CloseStuckAndIdle(int64_t disconnectSeconds) {
     const int64_t now = user_.NowMs();
     for (auto& [id, c] : conns_) {
         if (!IsOpen(c) || c.own) continue;
-        switch (c.life) {
-            case ConnLife::kClosing:
-                // It has had the time to hear why.
-                if (now - c.closingSince > kFarewellSeconds * 1000) Drop(id, c, std::string());
-                break;
-            case ConnLife::kSeated:
-                // However its side reads, its queue has not once been empty
-                // for the disconnect time.
-                if (!c.out.empty() && now - c.busySince > disconnectSeconds * 1000)
-                    Drop(id, c, std::string());
-                break;
-            case ConnLife::kSeatless:
-                // Until the host's own side is known, no connection is taken
-                // for one without a seat.
-                if (OwnKnown() && now - c.seatlessSince > kSeatlessSeconds * 1000) Drop(id, c, std::string());
-                break;
-            case ConnLife::kGone:
-                break;
+        if (c.life == Life::kClosing) {
+            // It has had the time to hear why.
+            if (now - c.closingSince > kFarewellSeconds * 1000) Drop(id, c, std::string());
+            continue;
+        }
+        if (user_.Engaged(id)) c.idleSince = now;
+        if (Counts(id, c)) {
+            // Something waits for it, and its socket has taken nothing for
+            // the disconnect time.
+            if (!c.out.empty() && now - c.drainedAt > disconnectSeconds * 1000) Drop(id, c, std::string());
+        } else if (Idle(id, c) && OwnKnown() && now - c.idleSince > kSeatlessSeconds * 1000) {
+            // Until the host's own side is known, no connection is taken for
+            // an idle one.
+            Drop(id, c, std::string());
         }
     }
 }
@@ -215,7 +201,7 @@ bool HostConnections::AnyOpen() const {
 
 void HostConnections::Stop() {
     links_.Stop();
-    for (auto& [id, c] : conns_) c.life = ConnLife::kGone;
+    for (auto& [id, c] : conns_) c.life = Life::kGone;
 }
 
 ConnId HostConnections::SetSender(ConnId id) { return std::exchange(sender_, id); }
@@ -223,11 +209,6 @@ ConnId HostConnections::SetSender(ConnId id) { return std::exchange(sender_, id)
 bool HostConnections::Reachable(ConnId id) const {
     const Conn* c = Find(id);
     return c != nullptr && Reachable(*c);
-}
-
-bool HostConnections::Counts(ConnId id) const {
-    const Conn* c = Find(id);
-    return c != nullptr && Counts(*c);
 }
 
 bool HostConnections::IsOwn(ConnId id) const {
@@ -248,16 +229,30 @@ int HostConnections::Port(ConnId id) const {
 void HostConnections::Queue(ConnId to, const Packet& p) {
     Conn* c = Find(to);
     if (c == nullptr || !Reachable(*c)) return;
-    if (PacketWord(p) == Word::kJoinCancel && CancelsOut(*c, p)) return;
     // A full queue: the connection takes nothing, and is closed (the host's
     // own side takes everything: it splits the stream itself).
     if (c->out.size() >= kOutboxLimit && !c->own) {
         Drop(to, *c, Gb("军棋服务器缓冲空间不足,数据丢失!"));
         return;
     }
-    if (c->out.empty()) c->busySince = user_.NowMs();
-    c->out.push_back(Queued{p, sender_, user_.NowMs()});
+    if (c->out.empty()) c->busySince = c->drainedAt = user_.NowMs();
+    c->out.push_back(Entry{p, sender_});
     ++c->bySender[sender_];
+}
+
+void HostConnections::QueueSyncPoint(ConnId to, uint64_t stamp) {
+    Conn* c = Find(to);
+    if (c == nullptr || !Reachable(*c) || c->life == Life::kClosing) return;
+    if (!c->out.empty() && c->out.back().sync) {
+        c->out.back().stamp = stamp;
+        return;
+    }
+    if (c->out.size() >= kOutboxLimit && !c->own) {
+        Drop(to, *c, Gb("军棋服务器缓冲空间不足,数据丢失!"));
+        return;
+    }
+    if (c->out.empty()) c->busySince = c->drainedAt = user_.NowMs();
+    c->out.push_back(Entry{Packet{}, -1, true, stamp});
 }
 
 void HostConnections::Uncount(Conn& c, ConnId from) {
@@ -265,42 +260,43 @@ void HostConnections::Uncount(Conn& c, ConnId from) {
     if (n != c.bySender.end() && --n->second == 0) c.bySender.erase(n);
 }
 
-bool HostConnections::CancelsOut(Conn& c, const Packet& cancel) {
-    const std::optional<int32_t> seat = SeatNamed(cancel);
-    // The front may be under way already.
-    const size_t first = c.sentOfFront > 0 ? 1 : 0;
-    for (size_t i = c.out.size(); i > first; --i) {
-        const Queued& q = c.out[i - 1];
-        if (SeatNamed(q.packet) != seat) continue;
-        if (PacketWord(q.packet) != Word::kJoin) return false;
-        Uncount(c, q.from);
-        c.out.erase(c.out.begin() + static_cast<std::ptrdiff_t>(i - 1));
-        return true;
-    }
-    return false;
-}
-
 void HostConnections::SendWaiting(ConnId id, Conn& c) {
-    while (!c.out.empty()) {
+    while (!c.out.empty() && IsOpen(c)) {
+        if (c.out.front().sync) {
+            // Said when its turn on the wire comes, not before: whatever
+            // changed meanwhile and was undone costs nothing.
+            if (!links_.Ready(id)) return;
+            const uint64_t stamp = c.out.front().stamp;
+            c.out.pop_front();
+            std::vector<Packet> said = user_.SyncPoint(id, stamp);
+            for (auto p = said.rbegin(); p != said.rend(); ++p) c.out.push_front(Entry{std::move(*p), -1});
+            continue;
+        }
         const Packet& front = c.out.front().packet;
         const size_t n = links_.Write(id, front.data() + c.sentOfFront, front.size() - c.sentOfFront);
+        if (n > 0) c.drainedAt = user_.NowMs();
         c.sentOfFront += std::min(n, front.size() - c.sentOfFront);
         if (c.sentOfFront < front.size()) return;  // the rest when it is writable again
+        const Packet sent = std::move(c.out.front().packet);
         Uncount(c, c.out.front().from);
         c.out.pop_front();
         c.sentOfFront = 0;
+        user_.Sent(id, sent);
     }
-    if (c.life == ConnLife::kClosing) Drop(id, c, std::string());  // it has heard why
+    if (c.out.empty()) c.drainedAt = user_.NowMs();
+    if (c.life == Life::kClosing && c.out.empty()) Drop(id, c, std::string());  // it has heard why
 }
 
 void HostConnections::CloseAfter(ConnId id, const Packet& farewell) {
     Conn* c = Find(id);
     if (c == nullptr || !Reachable(*c)) return;
-    c->life = ConnLife::kClosing;
+    c->life = Life::kClosing;
     c->closingSince = user_.NowMs();
     c->paused = false;
     c->next.reset();
     c->framer = PacketFramer{};
+    // Sync points before the farewell say nothing any more.
+    std::erase_if(c->out, [](const Entry& e) { return e.sync; });
     Queue(id, farewell);
     SendWaiting(id, *c);
 }
@@ -313,8 +309,8 @@ void HostConnections::Drop(ConnId id, Conn& c, const std::string& gbStatus) {
     if (!IsOpen(c)) return;
     // Its user lets go of what it held first; then it is marked, so a link
     // layer that reports the close at once finds it gone already.
-    user_.Lost(id, !c.hungUp, gbStatus);
-    c.life = ConnLife::kGone;
+    user_.Lost(id, gbStatus);
+    c.life = Life::kGone;
     links_.Close(id);
     // Nothing it held is kept; the entry itself goes at the next Sweep.
     c.paused = false;
@@ -322,6 +318,7 @@ void HostConnections::Drop(ConnId id, Conn& c, const std::string& gbStatus) {
     c.out = {};
     c.bySender.clear();
     c.framer = PacketFramer{};
+    c.feeds.clear();
 }
 
 }  // namespace jq::net
