@@ -809,8 +809,8 @@ TEST(HostileSides, AJoinAsTheComputerDeploysASeat) {
         t.Settle();
         ASSERT_EQ(t.copy().battleRunning, 0);
         if (timedOut) {
-            // Silent past the deploy time: the host gives seat 3 to the computer on this tick.
-            AllClocksOn(t, t.relay().Times().deploy);
+            // Past the deploy time and the grace: the host gives seat 3 to the computer on this tick.
+            AllClocksOn(t, t.relay().Times().deploy + kTurnGraceSeconds);
             TickMainTimer(t.host());
             const std::vector<Packet> told = testing::CutPackets(t.links.written[ConnOf(3)]);
             ASSERT_FALSE(told.empty());

@@ -131,11 +131,11 @@ TEST(LanRounds, TwoSeatsTimeOutInTheDeployment) {
     ASSERT_TRUE(h.TickUntil([&] { return h.g->seatTable[3].deployed == 2; }));
     ASSERT_TRUE(FinishOwnDeployment(*h.g));
     ASSERT_TRUE(h.TickUntil([&] { return h.g->seatTable[0].deployed == 2; }));
-    h.ui.clock.seconds += 9;
+    h.ui.clock.seconds += 9 + kTurnGraceSeconds;
     for (int i = 0; i < 10; ++i) HandleNetBattle(*h.g);
     EXPECT_TRUE(h.links.closed.empty());
-    // Exactly the deploy time since anything was heard: both seats go to the computer at once, their
-    // connections closed, then get formations one per tick, seat 1 first.
+    // Exactly the deploy time and the grace since the deployment began: both seats go to the computer at once,
+    // their connections closed, then get formations one per tick, seat 1 first.
     h.ui.clock.seconds += 1;
     HandleNetBattle(*h.g);
     EXPECT_EQ(h.links.closed, (std::set<ConnId>{2, 3}));
@@ -180,7 +180,7 @@ TEST(LanRounds, AClaimedDeploymentDoesNotHoldUpTheBattle) {
         ASSERT_TRUE(FinishOwnDeployment(*h.g));
         ASSERT_TRUE(h.TickUntil([&] { return h.g->seatTable[0].deployed == 2; }));
         for (int i = 0; i < 10; ++i) HandleNetBattle(*h.g);  // what came in is applied
-        h.ui.clock.seconds += 10;
+        h.ui.clock.seconds += 10 + kTurnGraceSeconds;
         ASSERT_TRUE(h.TickUntil([&] { return h.g->battleRunning == 1; }));
         EXPECT_EQ(h.links.closed, (std::set<ConnId>{2}));
     }
@@ -226,7 +226,7 @@ TEST(LanRounds, AComputerMoveHandedOverAfterTheEndIsNeverSent) {
 }
 
 // Seat 1 (connection 2) keeps chatting and never moves or deploys: each line is something heard, yet in the
-// deployment the seat goes to the computer once its deploy time plus the disconnect time has run out since the
+// deployment the seat goes to the computer once its deploy time and the grace have run out since the
 // deployment began on the host, and its turn ends as its time-out once its move time and the grace have run
 // out since the turn began there; not before.
 TEST(LanRounds, ASideThatKeepsTalkingCannotHoldItsTurn) {
@@ -249,7 +249,7 @@ TEST(LanRounds, ASideThatKeepsTalkingCannotHoldItsTurn) {
             ASSERT_TRUE(h.PassTurnsUntil(1));
             start = h.copy().turnStarted.seconds;
         }
-        const int limit = deploying ? 40 + 60 : 30 + kTurnGraceSeconds;
+        const int limit = (deploying ? 40 : 30) + kTurnGraceSeconds;
         const int steps = h.copy().stepCount;
         auto holds = [&] { return h.relay().Seat(1).state == 1 && h.copy().stepCount == steps; };
         for (int t = 10; t <= limit + 10 && holds(); t += 10) {
@@ -270,8 +270,9 @@ TEST(LanRounds, ASideThatKeepsTalkingCannotHoldItsTurn) {
 // Every seat is a person who never acts; one other connection keeps chatting, which is not the silent seat's
 // word. The turn of the seat to move ends as its time-out once its move time and the grace have passed since
 // the turn began on the host (the battle's first turn, a turn after a move), however long the phase before it
-// lasted, and not before; a seat not deployed goes to the computer once the deploy time has passed since the
-// deployment began; with a disconnect time shorter than the move time, a silent seat goes once it has passed.
+// lasted, and not before; a seat not deployed goes to the computer once the deploy time and the grace have
+// passed since the deployment began, whoever talks; with a disconnect time shorter than the move time, a silent
+// seat goes, but only when its move time and the grace have passed too.
 TEST(LanRounds, ASeatIsHandedOverByTheTimeSinceItsPhaseBegan) {
     enum Phase { kDeployment, kFirstTurn, kTurnAfterAMove, kSilentTurn };
     for (const Phase phase : {kDeployment, kFirstTurn, kTurnAfterAMove, kSilentTurn}) {
@@ -312,7 +313,7 @@ TEST(LanRounds, ASeatIsHandedOverByTheTimeSinceItsPhaseBegan) {
             ASSERT_TRUE(h.TickUntil([&] { return g.stepCount == 1; }));
             silent = h.copy().curSeat;
         }
-        const int limit = phase == kSilentTurn ? 20 : phase == kDeployment ? 80 : 30 + kTurnGraceSeconds;
+        const int limit = (phase == kDeployment ? 80 : 30) + kTurnGraceSeconds;
         const int talker = silent == 1 ? 2 : 1;
         // The phase began on the host when it took the start, or at the turn on its copy.
         const int start = phase == kDeployment ? 5000 : h.copy().turnStarted.seconds;
@@ -323,7 +324,7 @@ TEST(LanRounds, ASeatIsHandedOverByTheTimeSinceItsPhaseBegan) {
             if (phase != kSilentTurn) h.Remote(talker, EncodeChat(ChatBody{talker, "hello"}));
             HandleNetBattle(g);
             h.Carry();
-            EXPECT_EQ(holds(), phase == kSilentTurn ? t <= limit : t < limit) << "after " << t << " s";
+            EXPECT_EQ(holds(), t < limit) << "after " << t << " s";
         }
         EXPECT_FALSE(holds());
         EXPECT_EQ(h.relay().Seat(silent).state == 1, phase == kFirstTurn || phase == kTurnAfterAMove);
@@ -333,9 +334,9 @@ TEST(LanRounds, ASeatIsHandedOverByTheTimeSinceItsPhaseBegan) {
             HandleNetBattle(g);
             h.Carry();
         }
-        // The talker's own word puts off its deploy time-out.
+        // The talker's own word does not put off its deploy time-out: the deploy time is the seat's.
         EXPECT_EQ(std::count(h.toOwn.begin(), h.toOwn.end(), Word::kJoinCancel),
-                  phase == kDeployment ? 2 : phase == kSilentTurn ? 1 : 0);
+                  phase == kDeployment ? 3 : phase == kSilentTurn ? 1 : 0);
     }
 }
 

@@ -249,12 +249,13 @@ struct BareHost {
     bool listening = false;
 };
 
-// Seat 1 sends chat lines faster than the host relays them (a few a second),
-// so the host stops taking its bytes; seat 1 then sends its last lines and
-// deployment and "JoinCancel" and closes. The host's socket reports the close while those
+// Seat 2 reads nothing while seat 1 says as many chat lines a second as its
+// budget lets go on: once seat 1's share of seat 2's queue is full, the host
+// stops taking its bytes. Seat 1 then sends its last lines and deployment and
+// "JoinCancel" and closes. The host's socket reports the close while those
 // bytes are still unread: its "JoinCancel" is its word all the same and
-// reaches the others in its turn, after the lines relayed before it; the
-// lines over the rate of a side that has gone are not waited for.
+// reaches the others in its turn, after the lines relayed before it; its
+// lines over the budget go nowhere.
 TEST(LanLoopback, WhatASideSentBeforeItClosedIsRelayed) {
     const auto deadline = Clock::now() + std::chrono::seconds(120);
     BareHost host;
@@ -280,11 +281,13 @@ TEST(LanLoopback, WhatASideSentBeforeItClosedIsRelayed) {
 
     size_t sent = 0;
     while (relay.Accepting(2)) {
-        for (int i = 0; i < 4; ++i) ASSERT_TRUE(talker.Send(net::EncodeChat({1, std::to_string(sent++)}), deadline));
+        for (int i = 0; i < net::kChatLinesPerSenderPerSecond; ++i)
+            ASSERT_TRUE(talker.Send(net::EncodeChat({1, std::to_string(sent++)}), deadline));
         ASSERT_TRUE(pumpUntil([&] {
             talker.Read();
             return own.Count(net::Word::kChatMessage) == sent || !relay.Accepting(2);
         }));
+        host.ui.clock.seconds += 1;
     }
     const size_t before = socketsOpen();
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(talker.Send(net::EncodeChat({1, std::to_string(sent++)}), deadline));
@@ -306,7 +309,7 @@ TEST(LanLoopback, WhatASideSentBeforeItClosedIsRelayed) {
     std::vector<std::string> chats;
     for (const net::Packet& p : got)
         if (auto c = net::DecodeChat(p)) chats.push_back(c->text);
-    ASSERT_GE(chats.size(), static_cast<size_t>(net::kChatLinesPerSecond));
+    ASSERT_GE(chats.size(), net::kSenderShare - 1);
     ASSERT_LE(chats.size(), sent);
     for (size_t i = 0; i < chats.size(); ++i) EXPECT_EQ(chats[i], std::to_string(i));
     // Its deployment, unread when it closed, is its word as well.
@@ -511,7 +514,7 @@ TEST(LanLoopback, TheHostPacesEachConnectionAndFindsDeadOnes) {
     ASSERT_TRUE(pumpUntil([&] { return relay.Seat(1).state == 1; }));
     // The lines one second lets through, in one write: the last reaches the host's own side a gap after the
     // one before.
-    constexpr size_t kLines = net::kChatLinesPerSecond;
+    constexpr size_t kLines = net::kChatLinesPerSenderPerSecond;
     net::Packet lines;
     for (size_t i = 0; i < kLines; ++i) {
         const net::Packet p = net::EncodeChat({1, std::to_string(i)});

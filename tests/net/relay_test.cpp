@@ -282,9 +282,13 @@ TEST_F(RelayTest, ConnectionsThatCannotTakeTheirPackets) {
     EXPECT_EQ(relay->Seat(3).state, 0);
     Send(kOwn, EncodeChat({0, "three"}));
     EXPECT_EQ(Got(kRemote[3]), W{});
-    // A side that takes nothing any more is cut off when its queue is full.
-    links.takeAtMost = 0;
-    for (size_t i = 0; i <= kOutboxLimit; ++i) Send(kRemote[1], EncodeChat({1, "x"}));
+    // A side that takes nothing any more is cut off once it has taken nothing for the disconnect time while
+    // something waited for it.
+    links.takeAtMostOf[kRemote[1]] = 0;
+    Send(kRemote[2], EncodeChat({2, "x"}));
+    Later(relay->Times().disconnect);
+    EXPECT_FALSE(links.closed.count(kRemote[1]));
+    Later(1);
     EXPECT_TRUE(links.closed.count(kRemote[1]));
     // A word that cannot be cut ends the connection.
     Packet junk = EncodeBare(Word::kJoinRefuse);
@@ -320,26 +324,34 @@ public:
         ASSERT_EQ(relay->Referee().curSeat, seat);
     }
     void Burst(ConnId id, const Packet& p, int times) { Send(id, Repeated(p, times)); }
-    // Seat 2 reads nothing while seat 1 sends 100 chat lines, three a second: after some twenty seconds seat
-    // 1's share of seat 2's queue is full and seat 1 waits, however long.
-    void SeatTwoHoldsSeatOneBack() {
+    // The host's side opens a new round with these times.
+    void NewRound(int move, int disconnect) {
+        g->optionsRecord.netMoveTimeOption = move;
+        g->optionsRecord.netDisconnectTimeOption = disconnect;
+        Send(kOwn, Join(0));
+        for (ConnId id : {kOwn, kRemote[1], kRemote[2], kRemote[3]}) Got(id);
+    }
+    // Seat 2 reads nothing while `sender` says as many lines a second as its budget lets go on: once its share
+    // of seat 2's queue is full (after half a minute: the round's disconnect time must be longer), it waits,
+    // however long, with its next line taken and waiting.
+    void SeatTwoHoldsBack(ConnId sender = kRemote[1]) {
+        Got(kOwn);
         links.takeAtMostOf[kRemote[2]] = 0;
-        flood = Repeated(EncodeChat({1, "flood"}), 100);
-        EXPECT_FALSE(Feed(kRemote[1], flood, 25));
-        Later(3);
-        EXPECT_FALSE(relay->Accepting(kRemote[1]));
+        const int seat = sender == kOwn ? 0 : 1;
+        for (int t = 0; t < 60 && relay->Accepting(sender); ++t) {
+            Burst(sender, EncodeChat({seat, "flood"}), kChatLinesPerSenderPerSecond);
+            Later(1);
+        }
+        EXPECT_FALSE(relay->Accepting(sender));
         EXPECT_EQ(Got(kOwn).size(), kSenderShare - 1);
     }
-    // Once seat 2 is gone, seat 1 goes on at once, and every line reaches the host.
+    // Once seat 2 is gone, seat 1 goes on at once: the line that waited is relayed.
     void SeatOneGoesOn() {
         W lines = Got(kOwn);
         std::erase(lines, "JoinCancel");
-        EXPECT_FALSE(lines.empty());
-        EXPECT_TRUE(Feed(kRemote[1], flood, 20));
-        const W rest = Got(kOwn);
-        EXPECT_EQ(lines.size() + rest.size(), 100 - (kSenderShare - 1));
+        EXPECT_EQ(lines, W{"ChatMessage"});
+        EXPECT_TRUE(relay->Accepting(kRemote[1]));
     }
-    Packet flood;
     // The battle runs, then ends on the host's copy: seats 1 and 3 give up.
     void EndBattle() {
         StartBattle();
@@ -373,30 +385,40 @@ const Packet kChat = EncodeChat({1, "flood"});
 INSTANTIATE_TEST_SUITE_P(
     Relay, HostileSideTest,
     ::testing::Values(
-        // Three lines a second go on; the rest waits unread in the sender's
-        // socket, and nobody else waits for it.
-        Hostile{"ThreeHundredChatLinesAreRelayedThreeASecond",
+        // One sender's lines go on as far as its budget lets them, the lines
+        // of all comers as far as theirs does; the rest go nowhere: nothing
+        // waits, and nothing more is relayed later.
+        Hostile{"ChatOverTheBudgetsGoesNowhere",
                 [](HostileSideTest& h) {
                     Packet lines = HostileSideTest::Repeated(kChat, 300);
-                    EXPECT_FALSE(h.Feed(kRemote[1], lines, 0));
-                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W(kChatLinesPerSecond, "ChatMessage"));
+                    EXPECT_TRUE(h.Feed(kRemote[1], lines, 0));
+                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W(kChatLinesPerSenderPerSecond, "ChatMessage"));
                     h.Send(kRemote[2], EncodeChat({2, "move along"}));
-                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W{"ChatMessage"});
+                    h.Send(kRemote[3], EncodeChat({3, "and me"}));
+                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W(kChatLinesPerSecond - kChatLinesPerSenderPerSecond, "ChatMessage"));
+                    h.Send(kRemote[3], EncodeChat({3, "one more"}));
+                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W{});
                     h.Later(1);
-                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W(kChatLinesPerSecond, "ChatMessage"));
-                    EXPECT_TRUE(h.Feed(kRemote[1], lines, 120));
-                    EXPECT_EQ(h.Got(kRemote[3]).size(), 300u + 1);
+                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W{});
                 },
                 {}},
-        // A socket layer that hands over all it has: what waits beyond the
-        // sender's bound is more than an honest side sends ahead.
-        Hostile{"ThreeHundredChatLinesInOneRead", [](HostileSideTest& h) { h.Burst(kRemote[1], kChat, 300); },
-                {kRemote[1]}},
-        // Just over the bound: besides the lines the rate lets go on and the next one, taken to wait for the
-        // next second, one line more than the bound holds waits.
+        // A socket layer that hands over all it has: the lines over the
+        // budget are dropped as they come, so nothing waits beyond the
+        // sender's bound.
+        Hostile{"ThreeHundredChatLinesInOneRead",
+                [](HostileSideTest& h) {
+                    h.Burst(kRemote[1], kChat, 300);
+                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W(kChatLinesPerSenderPerSecond, "ChatMessage"));
+                },
+                {}},
+        // A sender that waits for room (seat 2 reads nothing) delivers one
+        // line more than its bound holds in one read: what waits is more than
+        // an honest side ever sends ahead.
         Hostile{"JustOverTheBacklogInOneRead",
                 [](HostileSideTest& h) {
-                    h.Burst(kRemote[1], kChat, static_cast<int>(kSenderBacklogBytes / kChat.size()) + kChatLinesPerSecond + 2);
+                    h.NewRound(30, 120);
+                    h.SeatTwoHoldsBack();
+                    h.Burst(kRemote[1], kChat, static_cast<int>(kSenderBacklogBytes / kChat.size()) + 1);
                 },
                 {kRemote[1]}},
         // A seated side says "Join" again and again: it is taken once a round.
@@ -407,8 +429,10 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(h.Got(kOwn), HostileSideTest::W{});
                     h.Send(kOwn, HostileSideTest::Join(0));
                     h.Burst(kRemote[2], HostileSideTest::Join(2), 400);
+                    // The host's new round, then its own answer; the others learn nothing new of seat 2.
                     EXPECT_EQ(h.Got(kRemote[2]), (HostileSideTest::W{"Join", "JoinLast"}));
-                    EXPECT_EQ(h.Got(kOwn), (HostileSideTest::W{"JoinLast", "Join"}));
+                    EXPECT_EQ(h.Got(kOwn), (HostileSideTest::W{"JoinLast"}));
+                    EXPECT_EQ(h.Got(kRemote[1]), (HostileSideTest::W{"Join"}));
                 },
                 {}},
         // Join and leave without pause: after leaving, its address takes no
@@ -473,8 +497,8 @@ INSTANTIATE_TEST_SUITE_P(
                     h.Later(1);
                 },
                 {30}},
-        // A seated side that reads a trickle keeps its queue from ever
-        // emptying: it goes after the disconnect time all the same.
+        // A seated side that reads a trickle (a byte now and then) takes no
+        // whole packet for the disconnect time: it goes.
         Hostile{"ASeatedSideThatReadsATrickle",
                 [](HostileSideTest& h) {
                     h.links.takeAtMostOf[kRemote[1]] = 1;
@@ -489,9 +513,9 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {kRemote[1]}},
         // Seat 1 reads one packet every five seconds and seat 2 says a line
-        // every five seconds: nothing in seat 1's queue is ever ten seconds
-        // old, but the queue never empties. The computer's seats wait for it
-        // a second at most, and it goes after the disconnect time.
+        // every five seconds: the queue never empties, but seat 1 takes what
+        // it is sent, so others' traffic never closes it. The computer's
+        // seats wait for it a second at most.
         Hostile{"ASeatedSideWhoseQueueNeverEmpties",
                 [](HostileSideTest& h) {
                     const Packet line = EncodeChat({2, "hi"});
@@ -501,32 +525,38 @@ INSTANTIATE_TEST_SUITE_P(
                     h.Later(1);
                     EXPECT_TRUE(h.relay->Pending());
                     EXPECT_FALSE(h.relay->ComputerWaits());
-                    for (int t = 1; t <= h.relay->Times().disconnect; t += 5) {
+                    for (int t = 1; t <= 3 * h.relay->Times().disconnect; t += 5) {
                         EXPECT_TRUE(h.links.closed.empty()) << t;
                         h.Send(kRemote[2], line);
                         h.links.budget[kRemote[1]] += line.size();
                         h.relay->Writable(kRemote[1]);
+                        EXPECT_TRUE(h.relay->Pending());
                         h.Later(5);
+                        EXPECT_FALSE(h.relay->ComputerWaits());
                     }
+                    h.links.budget.clear();
                 },
-                {kRemote[1]}},
-        // The host's own side says 300 lines at once while seat 2 reads
-        // nothing: it waits, is never closed, and every line goes on.
+                {}},
+        // The host's own side fills its share of seat 2's queue (seat 2 reads
+        // nothing), then says 300 lines in one read: it waits, is never closed
+        // for its backlog, and what it said goes on once seat 2 reads.
         Hostile{"TheHostsOwnSideWaitsAndIsNeverClosed",
                 [](HostileSideTest& h) {
-                    h.links.takeAtMostOf[kRemote[2]] = 0;
+                    h.NewRound(30, 120);
+                    h.SeatTwoHoldsBack(kOwn);
                     h.Burst(kOwn, EncodeChat({0, "own"}), 300);
                     EXPECT_FALSE(h.relay->Accepting(kOwn));
                     EXPECT_TRUE(h.links.closed.empty());
                     h.links.takeAtMostOf.clear();
                     h.Later(100);
-                    EXPECT_EQ(h.Got(kRemote[2]).size(), 300u);
+                    EXPECT_TRUE(h.relay->Accepting(kOwn));
+                    EXPECT_EQ(h.Got(kRemote[2]).size(), h.Got(kRemote[3]).size());
                 },
                 {}},
         // Fresh connections one after another ask for seat 3 and close while
-        // nobody reads: each "Join" the others were to hear leaves their
-        // queues with its "JoinCancel", and nobody (the host's own connection
-        // least of all) is closed for a full queue.
+        // nobody reads: seat 3 is free again when the others' turn on the
+        // wire comes, so they hear nothing of it, and nobody (the host's own
+        // connection least of all) is closed.
         Hostile{"AChurnOfFreshConnectionsCostsNobodyAnything",
                 [](HostileSideTest& h) {
                     h.Send(kRemote[3], EncodeSeatWord(Word::kJoinCancel, 3));
@@ -593,12 +623,10 @@ INSTANTIATE_TEST_SUITE_P(
         // word, taken once the queues have room.
         Hostile{"WhatAWaitingSenderSentBeforeItClosed",
                 [](HostileSideTest& h) {
-                    h.Send(kOwn, HostileSideTest::Join(0));
+                    h.NewRound(30, 120);
                     h.Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
                     h.Got(kOwn);
-                    h.SeatTwoHoldsSeatOneBack();
-                    // The line cut at the last read, whole, then the deployment.
-                    h.relay->Received(kRemote[1], h.flood.data(), h.flood.size() % kChat.size());
+                    h.SeatTwoHoldsBack();
                     h.Send(kRemote[1], HostileSideTest::Army(1));
                     h.relay->Closed(kRemote[1]);
                     EXPECT_EQ(h.relay->Seat(1).state, 1);
@@ -626,16 +654,18 @@ INSTANTIATE_TEST_SUITE_P(
         // sender does not wait for the next read of anybody.
         Hostile{"AReaderThatHoldsASenderBackCloses",
                 [](HostileSideTest& h) {
-                    h.SeatTwoHoldsSeatOneBack();
+                    h.NewRound(30, 120);
+                    h.SeatTwoHoldsBack();
                     h.relay->Closed(kRemote[2]);
                     h.SeatOneGoesOn();
                 },
                 {kRemote[2]}},
         Hostile{"AReaderThatHoldsASenderBackStalls",
                 [](HostileSideTest& h) {
-                    h.SeatTwoHoldsSeatOneBack();
-                    // Its queue has not moved since the first line.
-                    h.Later(h.relay->Times().disconnect + 1 - 28);
+                    h.NewRound(30, 120);
+                    h.SeatTwoHoldsBack();
+                    // Its queue has not moved since the first line, half a minute ago.
+                    h.Later(h.relay->Times().disconnect - 30);
                     h.SeatOneGoesOn();
                 },
                 {kRemote[2]}},
@@ -655,21 +685,22 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(h.Got(kRemote[seat]), HostileSideTest::W{});
                 },
                 {}},
-        // Seat 1, to move, has used two seconds of its turn when seat 2 stops reading; its chat fills its share
-        // of seat 2's queue, and its move waits behind. Seat 2 is closed for its stalled queue on the tick that
-        // seat 1's turn runs out: the move that waited is taken first, and the seat stays its player's.
+        // Seat 1, to move, has used some of its turn when seat 2 stops reading; its chat fills its share of
+        // seat 2's queue, and its move waits behind. Seat 2 is closed for its stalled queue on the tick that seat
+        // 1's turn runs out: the move that waited is taken first, and the seat stays its player's.
         Hostile{"AMoveThatWaitedIsTakenBeforeTheTurnRunsOut",
                 [](HostileSideTest& h) {
+                    h.NewRound(60, 45);
                     h.StartBattle();
                     h.PassTurnsUntil(1);
+                    const int64_t turnStart = h.ui.clock.seconds;
                     const LanTimes times = h.relay->Times();
                     h.Later(times.move + kTurnGraceSeconds - times.disconnect - 1);
-                    h.links.takeAtMostOf[kRemote[2]] = 0;
-                    Packet bytes = HostileSideTest::Repeated(EncodeChat({1, "wait"}), static_cast<int>(kSenderShare) - 1);
-                    const Packet move = EncodeMoveQz(*test::QuietMove(h.relay->Referee(), 0));
-                    bytes.insert(bytes.end(), move.begin(), move.end());
                     const int steps = h.relay->Referee().stepCount;
-                    EXPECT_FALSE(h.Feed(kRemote[1], bytes, times.disconnect));
+                    h.SeatTwoHoldsBack();
+                    h.Send(kRemote[1], EncodeMoveQz(*test::QuietMove(h.relay->Referee(), 0)));
+                    h.Later(static_cast<int>(turnStart + times.move + kTurnGraceSeconds - 1 - h.ui.clock.seconds));
+                    EXPECT_TRUE(h.links.closed.empty());
                     EXPECT_EQ(h.relay->Referee().stepCount, steps);
                     h.Later(1);
                     EXPECT_EQ(h.relay->Referee().stepCount, steps + 1);
@@ -677,52 +708,58 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {kRemote[2]}},
         // Seat 2 reads nothing. Five connections fill their shares of its
-        // queue, three lines a second each (seat 1's old one, closed, and its
-        // new one among them): the queue holds what four shares hold, the
+        // queue, two lines a second each as their budget lets them, two at a
+        // time as the budget of all lets them (seat 1's old one, closed, and
+        // its new one among them): the queue holds what four shares hold, the
         // last sender waits, and seat 2 is not cut off for being slow.
         Hostile{"FiveSendersFillOneSlowQueue",
                 [](HostileSideTest& h) {
                     constexpr int kFull = static_cast<int>(kSenderShare) - 1;  // a share with no room for two
                     // A round whose disconnect time is longer than the queues take to fill.
-                    h.g->optionsRecord.netDisconnectTimeOption = 120;
-                    h.Send(kOwn, HostileSideTest::Join(0));
+                    h.NewRound(30, 120);
                     h.links.takeAtMostOf[kRemote[2]] = 0;
-                    h.relay->Connected(21, "10.0.0.1", 301);
-                    for (int t = 0; t * kChatLinesPerSecond < kFull; ++t) {
-                        const int n = std::min(kChatLinesPerSecond, kFull - t * kChatLinesPerSecond);
-                        h.Burst(kRemote[1], EncodeChat({1, "a"}), n);
-                        h.Burst(kOwn, EncodeChat({0, "c"}), n);
-                        h.Burst(kRemote[3], EncodeChat({3, "d"}), n);
-                        h.Later(1);
-                    }
+                    const auto fill = [&h](ConnId a, int seatA, ConnId b, int seatB) {
+                        for (int sent = 0; sent < kFull; sent += kChatLinesPerSenderPerSecond) {
+                            const int n = std::min(kChatLinesPerSenderPerSecond, kFull - sent);
+                            h.Burst(a, EncodeChat({seatA, "a"}), n);
+                            h.Burst(b, EncodeChat({seatB, "b"}), n);
+                            h.Later(1);
+                        }
+                    };
+                    fill(kRemote[1], 1, kOwn, 0);
                     h.relay->Closed(kRemote[1]);
+                    h.relay->Connected(21, "10.0.0.1", 301);
                     h.Send(21, HostileSideTest::Join(1));
                     h.Later(kRejoinPauseSeconds);
-                    for (int t = 0; t * kChatLinesPerSecond < kFull - 1; ++t) {
-                        h.Burst(21, EncodeChat({1, "b"}), std::min(kChatLinesPerSecond, kFull - 1 - t * kChatLinesPerSecond));
-                        h.Later(1);
-                    }
+                    ASSERT_EQ(h.relay->SeatOfConnection(21), 1);
+                    fill(kRemote[3], 3, 21, 1);
+                    EXPECT_TRUE(h.relay->Accepting(21));
                     h.Burst(kRemote[2], EncodeChat({2, "e"}), 3);
                     EXPECT_FALSE(h.relay->Accepting(kRemote[2]));
                     // Once seat 2 reads, everything reaches it.
                     h.links.takeAtMostOf.clear();
                     h.relay->Writable(kRemote[2]);
                     const HostileSideTest::W got = h.Got(kRemote[2]);
-                    EXPECT_EQ(std::count(got.begin(), got.end(), "ChatMessage"), 4 * kFull - 1 + 3);  // 21's "Join" in its share
+                    EXPECT_EQ(std::count(got.begin(), got.end(), "ChatMessage"), 4 * kFull + 2);
                 },
                 {kRemote[1]}},
         // Seat 1 is silent on its turn while a connection without a seat, and seat 2, talk and seat 2 sends its
-        // deployment again: none of it is seat 1's word, and seat 1 goes after the disconnect time.
+        // deployment again: none of it is seat 1's word, and seat 1 goes when its turn is over, silent for
+        // longer than the disconnect time.
         Hostile{"NobodyElsesPacketsPutOffASilentSeat",
                 [](HostileSideTest& h) {
                     h.StartBattle();
                     h.PassTurnsUntil(1);
                     h.relay->Connected(30, "10.0.0.9", 1);
-                    for (int t = 0; t < h.relay->Times().disconnect; t += 5) {
-                        h.Send(30, EncodeChat({1, "outside"}));
-                        h.Send(kRemote[2], EncodeChat({2, "hi"}));
-                        h.Send(kRemote[2], HostileSideTest::Army(2));
-                        h.Later(5);
+                    const LanTimes times = h.relay->Times();
+                    ASSERT_GT(times.move + kTurnGraceSeconds, times.disconnect);
+                    for (int t = 0; t < times.move + kTurnGraceSeconds - 1; ++t) {
+                        if (t % 5 == 0) {
+                            h.Send(30, EncodeChat({1, "outside"}));
+                            h.Send(kRemote[2], EncodeChat({2, "hi"}));
+                            h.Send(kRemote[2], HostileSideTest::Army(2));
+                        }
+                        h.Later(1);
                     }
                     EXPECT_EQ(h.relay->Seat(1).state, 1);
                     h.Later(1);
@@ -759,22 +796,28 @@ INSTANTIATE_TEST_SUITE_P(
         // 3 has read.
         Hostile{"AHeldJoinWaitsForTheQueues",
                 [](HostileSideTest& h) {
+                    h.NewRound(30, 120);
                     h.EndBattle();
                     h.links.takeAtMostOf[kRemote[3]] = 0;
                     h.Send(kRemote[2], HostileSideTest::Join(2));
-                    Packet lines = HostileSideTest::Repeated(EncodeChat({2, "x"}), static_cast<int>(kSenderShare) - 1);
-                    EXPECT_TRUE(h.Feed(kRemote[2], lines, 25));
+                    for (int t = 0; t < 60 && h.relay->Accepting(kRemote[2]); ++t) {
+                        h.Burst(kRemote[2], EncodeChat({2, "x"}), kChatLinesPerSenderPerSecond);
+                        h.Later(1);
+                    }
+                    EXPECT_FALSE(h.relay->Accepting(kRemote[2]));
                     h.Got(kRemote[2]), h.Got(kOwn);
                     h.Send(kOwn, HostileSideTest::Join(0));
-                    EXPECT_EQ(h.Got(kRemote[2]), HostileSideTest::W{"Join"});
+                    EXPECT_EQ(h.Got(kRemote[2]), HostileSideTest::W{"Join"});  // the host's seat in the new round
                     EXPECT_EQ(h.Got(kOwn), HostileSideTest::W{"JoinLast"});
                     h.Later(1);
                     EXPECT_EQ(h.Got(kRemote[2]), HostileSideTest::W{});
                     h.links.takeAtMostOf.clear();
                     h.relay->Writable(kRemote[3]);
                     h.Later(1);
-                    EXPECT_EQ(h.Got(kRemote[2]), HostileSideTest::W{"JoinLast"});
-                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W{"Join"});
+                    HostileSideTest::W got = h.Got(kRemote[2]);
+                    std::erase(got, "ChatMessage");
+                    EXPECT_EQ(got, HostileSideTest::W{"JoinLast"});
+                    EXPECT_EQ(h.relay->SeatOfConnection(kRemote[2]), 2);
                 },
                 {}}),
     [](const ::testing::TestParamInfo<Hostile>& i) { return std::string(i.param.name); });
@@ -909,9 +952,8 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   {1, 1, 1, 1}},
         // Seat 1 sends chat lines, its "JoinCancel" and closes, all in one
-        // read: its lines go on at their rate until it closes, what it still
-        // says then (its "JoinCancel") is relayed in its turn, and its chat
-        // over the rate is not waited for.
+        // read: the lines its budget lets go on are relayed, the rest go
+        // nowhere, and its "JoinCancel" is taken in its turn.
         Lifecycle{"AClosingSendersLastWordIsRelayed",
                   [](SeatLifecycleTest& h) {
                       h.SeatAll();
@@ -920,10 +962,9 @@ INSTANTIATE_TEST_SUITE_P(
                       const Packet cancel = EncodeSeatWord(Word::kJoinCancel, 1);
                       all.insert(all.end(), cancel.begin(), cancel.end());
                       h.Send(kRemote[1], all);
-                      EXPECT_FALSE(h.relay->Accepting(kRemote[1]));
-                      EXPECT_EQ(h.relay->Seat(1).state, 1);  // its "JoinCancel" waits its turn
+                      EXPECT_EQ(h.relay->Seat(1).state, 0);
                       h.relay->Closed(kRemote[1]);
-                      EXPECT_EQ(h.Got(kOwn), (SeatLifecycleTest::W{"ChatMessage", "ChatMessage", "ChatMessage", "JoinCancel"}));
+                      EXPECT_EQ(h.Got(kOwn), (SeatLifecycleTest::W{"ChatMessage", "ChatMessage", "JoinCancel"}));
                       EXPECT_TRUE(h.links.closed.count(kRemote[1]));
                   },
                   {1, 0, 1, 1}},
@@ -946,15 +987,18 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_EQ(h.Got(kOwn), SeatLifecycleTest::W{"JoinLast"});
                   },
                   {1, 0, 0, 0}},
-        // Seats 1 and 3 have not deployed in time: the host gives them to the computer, and their players'
-        // addresses take no seat for the rest of the round, after the pause too, while another address takes
-        // seat 1 at once. In the next round seat 3's player takes his seat again.
-        Lifecycle{"AnAddressTheHostHandedOverWaitsForTheNextRound",
+        // Seats 1 and 3 have not deployed in time: the host gives them to the computer. What stops their
+        // players is bound to them: seat 1's address takes seat 1 no more in this round, after the pause too,
+        // but it takes another seat, and another address takes seat 1 at once. In the next round seat 1 is
+        // anybody's again.
+        Lifecycle{"AHandedOverPlayerTakesHisSeatNoMoreInTheRound",
                   [](SeatLifecycleTest& h) {
                       h.SeatAll();
                       h.StartRound();
                       h.Send(kRemote[2], SeatLifecycleTest::Army(2));
-                      h.Later(h.relay->Times().deploy);
+                      h.Later(h.relay->Times().deploy + kTurnGraceSeconds - 1);
+                      EXPECT_TRUE(h.links.closed.empty());
+                      h.Later(1);
                       EXPECT_EQ(h.links.closed, (std::set<ConnId>{kRemote[1], kRemote[3]}));
                       h.relay->Connected(21, "10.0.0.1", 701);
                       for (int pause : {0, kRejoinPauseSeconds}) {
@@ -962,12 +1006,15 @@ INSTANTIATE_TEST_SUITE_P(
                           h.Send(21, SeatLifecycleTest::Join(1, "p"));
                           EXPECT_EQ(h.Got(21), SeatLifecycleTest::W{"JoinRefuse"});
                       }
+                      h.Send(21, SeatLifecycleTest::Join(3, "p"));
+                      EXPECT_EQ(h.Got(21), SeatLifecycleTest::W{"JoinLast"});
                       h.relay->Connected(22, "10.0.0.9", 702);
                       h.Send(22, SeatLifecycleTest::Join(1, "q"));
                       EXPECT_EQ(h.Got(22), SeatLifecycleTest::W{"JoinLast"});
                       h.Send(kOwn, SeatLifecycleTest::Join(0, "host"));
-                      h.relay->Connected(23, "10.0.0.3", 703);
-                      h.Send(23, SeatLifecycleTest::Join(3, "p"));
+                      h.Send(22, EncodeSeatWord(Word::kJoinCancel, 1));
+                      h.relay->Connected(23, "10.0.0.1", 703);
+                      h.Send(23, SeatLifecycleTest::Join(1, "p"));
                       EXPECT_EQ(h.Got(23), SeatLifecycleTest::W{"JoinLast"});
                   },
                   {1, 1, 1, 1}},
@@ -989,9 +1036,9 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   {1, 1, 1, 1}},
         // Seat 3 is free when the deployment starts, and the host's own player takes longer than the deploy
-        // and disconnect times over his. A player who joins seat 3 then has the whole deploy time from his join,
-        // and the battle starts with his deployment.
-        Lifecycle{"ALateJoinerHasTheDeployTimeFromHisJoin",
+        // and disconnect times over his. A player who joins seat 3 then has the join allowance from his join
+        // (and the grace), and the battle starts with his deployment.
+        Lifecycle{"ALateJoinerHasTheAllowanceFromHisJoin",
                   [](SeatLifecycleTest& h) {
                       h.SeatAll();
                       h.Send(kRemote[3], EncodeSeatWord(Word::kJoinCancel, 3));
@@ -1001,7 +1048,7 @@ INSTANTIATE_TEST_SUITE_P(
                       h.Later(times.deploy + times.disconnect);
                       h.relay->Connected(23, "10.0.0.7", 703);
                       h.Send(23, SeatLifecycleTest::Join(3, "late"));
-                      h.Later(times.deploy - 1);
+                      h.Later(kJoinAllowanceSeconds + kTurnGraceSeconds - 1);
                       EXPECT_EQ(h.relay->SeatOfConnection(23), 3);
                       h.Send(23, SeatLifecycleTest::Army(3));
                       h.Send(kOwn, SeatLifecycleTest::Army(0));
@@ -1084,6 +1131,7 @@ TEST_F(RelayTest, TimeOutsHoldPastTheThirtyTwoBitSecond) {
 }
 
 TEST_F(RelayTest, AWaitingSenderGoesOnInOrder) {
+    g->optionsRecord.netDisconnectTimeOption = 120;
     SeatAll();
     links.takeAtMost = 0;
     Packet all;
@@ -1091,16 +1139,28 @@ TEST_F(RelayTest, AWaitingSenderGoesOnInOrder) {
         const Packet p = EncodeChat({1, std::to_string(i)});
         all.insert(all.end(), p.begin(), p.end());
     }
+    const size_t line = all.size() / 100;
+    // Seat 1 says as many lines a second as its budget lets go on.
+    const auto say = [&] {
+        Packet now(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(std::min(all.size(), kChatLinesPerSenderPerSecond * line)));
+        all.erase(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(now.size()));
+        Feed(kRemote[1], now, 0);
+        all.insert(all.begin(), now.begin(), now.end());
+        Later(1);
+    };
     // Nobody reads: once its share of the queues is full, seat 1 waits, however long.
-    EXPECT_FALSE(Feed(kRemote[1], all, 25));
+    for (int t = 0; t < 60 && relay->Accepting(kRemote[1]); ++t) say();
     EXPECT_FALSE(relay->Accepting(kRemote[1]));
     EXPECT_TRUE(relay->Accepting(kRemote[2]));
+    Later(10);
     links.takeAtMost = SIZE_MAX;
     for (ConnId id : {kOwn, kRemote[1], kRemote[2]}) relay->Writable(id);
     EXPECT_FALSE(relay->Accepting(kRemote[1]));  // seat 3's queue is still full of them
     relay->Writable(kRemote[3]);
-    EXPECT_TRUE(Feed(kRemote[1], all, 20));
+    EXPECT_TRUE(relay->Accepting(kRemote[1]));
     EXPECT_GT(links.resumed[kRemote[1]], 0);  // the socket layer is told to read it again
+    Later(1);
+    while (!all.empty()) say();
     for (ConnId id : {kOwn, kRemote[1], kRemote[2], kRemote[3]}) {
         const auto got = links.Sent(id);
         ASSERT_EQ(got.size(), 100u) << id;

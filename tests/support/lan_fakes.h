@@ -53,6 +53,12 @@ public:
         written[id].insert(written[id].end(), data, data + n);
         return n;
     }
+    // A write would take something now.
+    bool Ready(net::ConnId id) override {
+        const size_t most = takeAtMostOf.count(id) ? takeAtMostOf.at(id) : takeAtMost;
+        auto b = budget.find(id);
+        return most > 0 && (b == budget.end() || b->second > 0);
+    }
     void Close(net::ConnId id) override { closed.insert(id); }
     void Resume(net::ConnId id) override { ++resumed[id]; }
     void Stop() override { listening = false; }

@@ -109,6 +109,8 @@ void HostConnections::TakePackets(ConnId id, Conn& c) {
         Drop(id, c, Gb("未知封包，连接已断开：") + c.framer.Fault());
     else if (IsOpen(c) && c.hungUp)
         Drop(id, c, std::string());  // everything it sent before it closed has been taken
+    // What its going caused goes on too.
+    Flush();
 }
 
 bool HostConnections::RoomFor(ConnId sender) const {
@@ -274,13 +276,13 @@ void HostConnections::SendWaiting(ConnId id, Conn& c) {
         }
         const Packet& front = c.out.front().packet;
         const size_t n = links_.Write(id, front.data() + c.sentOfFront, front.size() - c.sentOfFront);
-        if (n > 0) c.drainedAt = user_.NowMs();
         c.sentOfFront += std::min(n, front.size() - c.sentOfFront);
         if (c.sentOfFront < front.size()) return;  // the rest when it is writable again
         const Packet sent = std::move(c.out.front().packet);
         Uncount(c, c.out.front().from);
         c.out.pop_front();
         c.sentOfFront = 0;
+        c.drainedAt = user_.NowMs();
         user_.Sent(id, sent);
     }
     if (c.out.empty()) c.drainedAt = user_.NowMs();

@@ -200,7 +200,8 @@ private:
         std::map<ConnId, size_t> bySender;
         // Since when it has been idle (the last check that found it
         // engaged), has been closing, and its queue has not been empty;
-        // when its socket last took bytes or its queue was last empty.
+        // when its socket last took a whole packet or its queue was last
+        // empty.
         int64_t idleSince = 0;
         int64_t closingSince = 0;
         int64_t busySince = 0;

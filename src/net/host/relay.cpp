@@ -114,8 +114,12 @@ std::vector<Packet> HostRelay::SyncPoint(ConnId id, uint64_t stamp) {
         // A seat changed again since is told at its own sync point, after
         // what was relayed before that change.
         if (holds_[s].changed > stamp) continue;
+        // Told only what it does not know yet, and only what the notice
+        // can tell it.
+        const bool deploying = referee_.Deploying();
+        if (SameMeaning(c->told[s], holds_[s].rec, s, Own(id), deploying)) continue;
         Packet notice = NoticeOf(holds_[s].rec, s);
-        if (!SameMeaning(AfterNotice(c->told[s], notice, s, Own(id)), c->told[s], s, Own(id), referee_.Deploying()))
+        if (!SameMeaning(AfterNotice(c->told[s], notice, s, Own(id)), c->told[s], s, Own(id), deploying))
             said.push_back(std::move(notice));
     }
     return said;
@@ -143,9 +147,7 @@ void HostRelay::Sent(ConnId id, const Packet& p) {
 
 bool HostRelay::Knows(const SeatRec (&table)[kSeats], bool hostSide) const {
     for (int s = 0; s < kSeats; ++s)
-        if (!SameMeaning(AfterNotice(table[s], NoticeOf(holds_[s].rec, s), s, hostSide), table[s], s, hostSide,
-                         referee_.Deploying()))
-            return false;
+        if (!SameMeaning(table[s], holds_[s].rec, s, hostSide, referee_.Deploying())) return false;
     return true;
 }
 
@@ -500,9 +502,6 @@ bool HostRelay::TakeStep(int s, const Packet& p) {
 
 bool HostRelay::MustWait(ConnId id, int s, bool holder) const {
     const int64_t now = NowMs();
-    // Once the battle has ended on the copy, "JoinLast" would tell of a
-    // battle that runs no more: the join waits for the next round.
-    if (referee_.BattleBegun() && !referee_.Running()) return true;
     if (holder) return false;
     // Its address gave up or lost a seat a moment ago.
     auto pause = rejoinAfter_.find(conns_.Address(id));
@@ -527,6 +526,14 @@ void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
     }
     c.waitingJoin.reset();
     const int s = rec->seat;
+    // Once the battle has ended on the copy, "JoinLast" would tell of a
+    // battle that runs no more (after a draw the joiner would wait for moves
+    // for ever): the join, a seat's own for the next round or a new one,
+    // waits until the host's side opens the next round.
+    if (referee_.BattleBegun() && !referee_.Running()) {
+        PutOff(c, p);
+        return;
+    }
     const bool holder = holds_[s].conn == id;
     // Taken already in this round: nothing new to tell anybody.
     if (holder && c.joinedRound == round_) return;

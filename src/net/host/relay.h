@@ -157,8 +157,9 @@ public:
     int SeatOfConnection(ConnId id) const;
     // The seat table as the relay keeps it.
     const SeatRec& Seat(int seat) const { return holds_[IsValidSeat(seat) ? seat : 0].rec; }
-    // Whether a side holding `table` knows the seats as they stand: the
-    // notice the relay would send for each changes nothing there.
+    // Whether a side holding `table` knows the seats as they stand: who
+    // holds each (a person, by his record, or the computer) and, while the
+    // seats deploy, whose deployment stands.
     bool Knows(const SeatRec (&table)[kSeats], bool hostSide) const;
     // The times of the round under way (or of the next one, in the waiting
     // room).
@@ -217,7 +218,7 @@ private:
     void Handle(ConnId id, Player& c, const Packet& p, int64_t firstByteMs);
     void HandleJoin(ConnId id, Player& c, const Packet& p);
     void HandleOwnJoin(ConnId id, Player& c, SeatRec rec);
-    // A remote join that may be taken only later: the battle has ended, its
+    // A remote join for a free seat that may be taken only later: its
     // address pauses, the seat's allowance is spent in its time, or the
     // joins of all comers are over their budget.
     bool MustWait(ConnId id, int seat, bool holder) const;
