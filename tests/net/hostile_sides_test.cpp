@@ -93,6 +93,7 @@ struct Table {
     }
     // Our sides' bytes up (unless held back), everything relayed down.
     void Carry() {
+        links.Gap([this](ConnId id) { relay().Writable(id); });
         for (int s = 0; s < kSeats; ++s) {
             if (!sides[s] || hold.count(s)) continue;
             std::vector<uint8_t> up;
@@ -176,6 +177,12 @@ struct Table {
     std::set<int> hold;  // seats whose bytes do not reach the host yet
     std::map<ConnId, LiteralSide> literal;
 };
+
+// Seconds pass on every clock.
+void AllClocksOn(Table& t, int seconds) {
+    for (auto& s : t.sides)
+        if (s) s->ui.clock.seconds += seconds;
+}
 
 // Every side still connected, ours and the literal ones, stands where the host's copy stands.
 void ExpectAllAgree(Table& t) {
@@ -351,10 +358,15 @@ bool AtTheComputersTurn(Table& t, test::FakeComputer& computer) {
 }
 
 // Seat 3 plays for the computer; the host's computer move for it is on its way when a person's "Join" takes
-// the seat, so the move is refused. The person leaves again: the host's computer moves for seat 3 once more.
+// the seat, so the move is refused. The person leaves again, after the host's side has heard of him or at once
+// (while every connection takes a packet a tick, so the answer to the refused move goes to the host's side
+// between his coming and his going): the host's computer moves for seat 3 once more.
 TEST(HostileSides, AComputerMoveRefusedForAJoinedSeatIsChosenAgain) {
+  for (const bool atOnce : {false, true}) {
+    SCOPED_TRACE(atOnce ? "leaves at once" : "leaves later");
     constexpr ConnId kLate = 9;
     Table t;
+    t.links.gapped = atOnce;
     test::FakeComputer computer;
     ASSERT_TRUE(AtTheComputersTurn(t, computer));
     TickMainTimer(t.host());
@@ -367,9 +379,11 @@ TEST(HostileSides, AComputerMoveRefusedForAJoinedSeatIsChosenAgain) {
     t.Carry();
     EXPECT_EQ(t.copy().stepCount, steps);
     EXPECT_EQ(t.copy().curSeat, 3);
-    t.Settle();
-    // The seat a person holds is not the computer's to move.
-    EXPECT_EQ(computer.resumes, 1);
+    if (!atOnce) {
+        t.Settle();
+        // The seat a person holds is not the computer's to move.
+        EXPECT_EQ(computer.resumes, 1);
+    }
     t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3), kLate);
     t.Settle();
     EXPECT_EQ(computer.resumes, 2);
@@ -380,6 +394,126 @@ TEST(HostileSides, AComputerMoveRefusedForAJoinedSeatIsChosenAgain) {
     EXPECT_EQ(t.copy().stepCount, steps + 8 + computer.resumes - 1);
     ExpectAllAgree(t);
     t.host().computer = nullptr;
+  }
+}
+
+// During the deployment seat 3 is the computer's and deployed when a connection takes it and leaves it, in one
+// write or a tick apart, while every connection takes a packet a tick: its deployment is forgotten, and the
+// host's side, told the seat is the computer's again and not deployed, deploys it again. The battle starts.
+TEST(HostileSides, ASeatTakenAndLeftDuringTheDeploymentIsDeployedAgain) {
+    for (const bool oneWrite : {true, false}) {
+        SCOPED_TRACE(oneWrite ? "one write" : "a tick apart");
+        constexpr ConnId kPasser = 9;
+        Table t;
+        t.links.gapped = true;
+        t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3));
+        t.OpenDeployment();
+        t.Raw(2, Army(2));
+        t.Settle();
+        ASSERT_EQ(t.relay().Seat(3).deployed, 2);
+        t.relay().Connected(kPasser, "10.0.0.7", 700);
+        Packet join = EncodeJoin(Rec(3));
+        const Packet cancel = EncodeSeatWord(Word::kJoinCancel, 3);
+        if (oneWrite) {
+            join.insert(join.end(), cancel.begin(), cancel.end());
+            t.Raw(3, join, kPasser);
+        } else {
+            t.Raw(3, join, kPasser);
+            TickMainTimer(t.host());
+            t.Carry();
+            t.Raw(3, cancel, kPasser);
+        }
+        EXPECT_EQ(t.relay().Seat(3).state, 0);
+        EXPECT_NE(t.relay().Seat(3).deployed, 2);
+        for (int s : {0, 1}) ASSERT_TRUE(FinishOwnDeployment(*t.sides[s]->g));
+        t.Settle();
+        ASSERT_EQ(t.copy().battleRunning, 1);
+        EXPECT_TRUE(t.relay().Knows(t.host().seatTable, true));
+        for (int i = 0; i < 6; ++i) t.Turn(i);
+        ExpectAllAgree(t);
+    }
+}
+
+// Late in seat 3's turn (in the deployment) its player leaves and an address takes the seat at once; each
+// holder then leaves just before his time runs out, handing it on to another address in the same tick. Whoever
+// holds it, the turn (the deployment) ends by its time, the grace and one join allowance: a second taker waits
+// until it is over, the computer moves (deploys) for the seat meanwhile, or the last taker's time runs out.
+TEST(HostileSides, HandingASeatAroundHoldsNoTurnBeyondItsTime) {
+    for (const bool deploying : {false, true}) {
+        SCOPED_TRACE(deploying ? "the deployment" : "seat 3's turn");
+        Table t;
+        test::FakeComputer computer;
+        const LanTimes times = t.relay().Times();
+        const int time = deploying ? times.deploy : times.move;
+        if (deploying) {
+            t.OpenDeployment();
+            t.Raw(2, Army(2));
+            for (int s : {0, 1}) ASSERT_TRUE(FinishOwnDeployment(*t.sides[s]->g));
+            t.Settle();
+        } else {
+            t.Raw(3, Army(3));
+            ASSERT_TRUE(t.StartBattle());
+            ASSERT_TRUE(t.UntilTurnOf(3));
+            PlayForTheHost(t, computer);
+        }
+        const int steps = t.copy().stepCount;
+        auto over = [&] { return deploying ? t.copy().battleRunning == 1 : t.copy().stepCount != steps; };
+        ConnId next = 20, holder = ConnOf(3);
+        int heldFrom = -kJoinAllowanceSeconds, elapsed = 0;
+        for (; elapsed <= time + 60 && !over(); ++elapsed) {
+            const bool handOn = holder == ConnOf(3) ? elapsed == time - 5 : elapsed - heldFrom == kJoinAllowanceSeconds - 1;
+            if (handOn) {
+                t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3), holder);
+                holder = next++;
+                heldFrom = elapsed;
+                t.relay().Connected(holder, holder % 2 ? "10.0.0.21" : "10.0.0.22", 700 + holder);
+                t.Raw(3, EncodeJoin(Rec(3)), holder);
+            }
+            AllClocksOn(t, 1);
+            t.Settle();
+        }
+        EXPECT_TRUE(over());
+        EXPECT_LE(elapsed, time + kTurnGraceSeconds + kJoinAllowanceSeconds);
+        EXPECT_GE(elapsed, time - 5);
+        t.host().computer = nullptr;
+    }
+}
+
+// Churn from 120 addresses on every turn: each takes seat 3 (the computer's) or asks for it, says a line and
+// leaves, while every connection takes a packet a tick. Every honest side hears at most one notice a seat
+// between two packets that matter, reads at its pace and is never closed, and the battle runs to its end.
+TEST(HostileSides, AChurnFromManyAddressesClosesNoHonestSide) {
+    Table t;
+    t.links.gapped = true;
+    for (int s : {2, 3}) t.Raw(s, EncodeSeatWord(Word::kJoinCancel, s));
+    ASSERT_TRUE(t.StartBattle());
+    ConnId churn = 100;
+    int ticks = 0;
+    for (int turn = 0; turn < 600 && t.copy().battleRunning == 1; ++turn) {
+        for (int i = 0; i < 120; ++i, ++churn) {
+            t.relay().Connected(churn, "10.1.0." + std::to_string(i), static_cast<int>(churn % 60000));
+            Packet p = EncodeJoin(Rec(3));
+            for (const Packet& q : {EncodeChat({3, "churn"}), EncodeSeatWord(Word::kJoinCancel, 3)})
+                p.insert(p.end(), q.begin(), q.end());
+            t.Raw(3, p, churn);
+            t.relay().Closed(churn);
+        }
+        // A second of the host's clock, a tick at a time.
+        for (int tick = 0; tick < 30; ++tick, ++ticks) {
+            if (tick % 10 == 0) AllClocksOn(t, 1);
+            for (auto& side : t.sides)
+                if (side) TickMainTimer(*side->g);
+            t.Carry();
+        }
+        t.Turn(turn);
+    }
+    for (ConnId id : {kOwn, ConnOf(1)}) EXPECT_FALSE(t.links.closed.count(id)) << id;
+    // Seat 1 took at most a packet a tick.
+    EXPECT_LE(t.literal.at(ConnOf(1)).packets(), ticks + 2000);
+    ASSERT_EQ(t.sides[0]->ui.results.size(), 1u);
+    ASSERT_EQ(t.sides[1]->ui.results.size(), 1u);
+    const int r = t.sides[0]->ui.results[0];
+    EXPECT_EQ(t.sides[1]->ui.results[0], r == 2 ? r : 1 - r);
 }
 
 // A side that times out the moment its turn comes, the first seat at the start of the battle included:
@@ -685,11 +819,6 @@ TEST(HostileSides, AJoinAfterTheLastStepWaitsForTheNextRound) {
         for (int i = 0; i < 8; ++i) t.Turn(i);
         ExpectAllAgree(t);
     }
-}
-
-void AllClocksOn(Table& t, int seconds) {
-    for (auto& s : t.sides)
-        if (s) s->ui.clock.seconds += seconds;
 }
 
 // The host's player set the move time to 0 (the slider allows it) and the turns backwards, changes the move

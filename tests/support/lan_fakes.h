@@ -47,17 +47,26 @@ class FakeServerLinks : public net::ServerLinks {
 public:
     bool Listening() const override { return listening; }
     size_t Write(net::ConnId id, const uint8_t* data, size_t size) override {
+        if (!Ready(id)) return 0;
         const size_t most = takeAtMostOf.count(id) ? takeAtMostOf.at(id) : takeAtMost;
         size_t n = size < most ? size : most;
         if (auto b = budget.find(id); b != budget.end()) n = std::min(n, b->second), b->second -= n;
         written[id].insert(written[id].end(), data, data + n);
+        if (gapped && n > 0) inGap.insert(id);
         return n;
     }
     // A write would take something now.
     bool Ready(net::ConnId id) override {
         const size_t most = takeAtMostOf.count(id) ? takeAtMostOf.at(id) : takeAtMost;
         auto b = budget.find(id);
-        return most > 0 && (b == budget.end() || b->second > 0);
+        return most > 0 && (b == budget.end() || b->second > 0) && !inGap.count(id);
+    }
+    // The gap after the last packet to each connection is over: those that waited are reported writable.
+    template <class Writable>
+    void Gap(Writable&& writable) {
+        std::set<net::ConnId> waited;
+        waited.swap(inGap);
+        for (net::ConnId id : waited) writable(id);
     }
     void Close(net::ConnId id) override { closed.insert(id); }
     void Resume(net::ConnId id) override { ++resumed[id]; }
@@ -68,6 +77,9 @@ public:
     }
 
     bool listening = true;
+    // As the sockets do: a connection takes one packet (or the rest of one), then nothing until the next Gap().
+    bool gapped = false;
+    std::set<net::ConnId> inGap;
     size_t takeAtMost = SIZE_MAX;
     std::map<net::ConnId, size_t> takeAtMostOf;  // for some connections only
     std::map<net::ConnId, size_t> budget;        // bytes some connections take in all, until raised
