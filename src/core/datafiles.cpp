@@ -141,8 +141,8 @@ bool ReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes) {
         if (!S_ISREG(st.st_mode)) return false;
         keepMode = true;
         mode = st.st_mode & 0777;
-    } else if (errno != ENOENT) {
-        return false;  // a name longer than the folder takes, or a folder not to be had
+    } else if (errno == ENAMETOOLONG) {
+        return false;  // a name longer than the folder takes
     }
     const std::string temp = TempFileName(path);
     int fd = CreateLockedTempFile(temp);
