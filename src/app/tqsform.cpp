@@ -100,8 +100,10 @@ TqsForm::TqsForm(QWidget* parent)
       game_(std::make_unique<jq::GameState>()) {
     jq::GameState& g = *game_;
     g.ui = this;
-    // No box may open underneath the LAN waiting room.
+    // No box may open underneath the LAN waiting room, and no dialog leaves
+    // a list of names over the board.
     jq::KeepDialogsAboveOwnTopWindows();
+    jq::ClosePopupsWithTheirWindows();
     // The computer player's worker waits until the turn loop wakes it.
     aiThread = jq::CreateWindowComputerPlayer(this, g);
     g.computer = aiThread.get();

@@ -5,11 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace jq {
 namespace {
@@ -83,6 +86,24 @@ int CreateLockedTempFile(const std::string& temp) {
     return -1;
 }
 
+// The longest name the folder of `path` takes; the usual limit where the
+// folder cannot be asked (it is missing, and the write will fail anyway).
+size_t NameMaxOfFolder(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    errno = 0;
+    const long max = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (max > 0) return static_cast<size_t>(max);
+    return errno == 0 ? SIZE_MAX : NAME_MAX;  // -1 without an error: no limit
+}
+
+// FNV-1a, 64 bits: the same name always gives the same temporary name.
+uint64_t NameHash(std::string_view name) {
+    uint64_t h = 14695981039346656037ull;
+    for (const char c : name) h = (h ^ static_cast<uint8_t>(c)) * 1099511628211ull;
+    return h;
+}
+
 }  // namespace
 
 std::optional<std::vector<uint8_t>> ReadFileBytes(const std::string& path, size_t maxBytes) {
@@ -120,6 +141,8 @@ bool ReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes) {
         if (!S_ISREG(st.st_mode)) return false;
         keepMode = true;
         mode = st.st_mode & 0777;
+    } else if (errno == ENAMETOOLONG) {
+        return false;  // a name longer than the folder takes
     }
     const std::string temp = TempFileName(path);
     int fd = CreateLockedTempFile(temp);
@@ -141,9 +164,23 @@ bool ReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     return ok;
 }
 
-std::string TempFileName(const std::string& path) {
-    const size_t name = path.rfind('/') + 1;  // 0 without a folder
-    return path.substr(0, name) + "." + path.substr(name) + ".jq-save";
+std::string TempFileName(const std::string& path) { return TempFileName(path, NameMaxOfFolder(path)); }
+
+std::string TempFileName(const std::string& path, size_t nameMax) {
+    static constexpr std::string_view kSuffix = ".jq-save";
+    const size_t start = path.rfind('/') + 1;  // 0 without a folder
+    const std::string_view name = std::string_view(path).substr(start);
+    std::string temp = path.substr(0, start) + ".";
+    if (1 + name.size() + kSuffix.size() <= nameMax) return temp.append(name).append(kSuffix);
+    // Too long with the marks added: the head of the name, cut between
+    // characters of UTF-8, and a hash of the whole name, which keeps the
+    // temporary names of two long names with one head apart.
+    char hash[18];
+    std::snprintf(hash, sizeof hash, "~%016llx", static_cast<unsigned long long>(NameHash(name)));
+    const size_t marks = 1 + (sizeof hash - 1) + kSuffix.size();
+    size_t head = nameMax > marks ? std::min(name.size(), nameMax - marks) : 0;
+    while (head > 0 && head < name.size() && (static_cast<uint8_t>(name[head]) & 0xC0) == 0x80) --head;
+    return temp.append(name.substr(0, head)).append(hash).append(kSuffix);
 }
 
 void LetWritesFailPastSizeLimit() {

@@ -1,6 +1,8 @@
 #include "platform/toolkit.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
 #include <QCursor>
 #include <QEvent>
 #include <QMessageBox>
@@ -12,6 +14,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
 
 #include "core/text.h"
 
@@ -60,6 +63,33 @@ protected:
     }
 };
 
+// Whether `popup` was opened for `window`: it lies inside it (a combo box's
+// list), or it is the list of a completer of one of its edits.
+bool OpenedFor(const QWidget& popup, const QWidget& window) {
+    for (const QWidget* w = popup.parentWidget(); w != nullptr; w = w->parentWidget())
+        if (w == &window) return true;
+    const QList<QCompleter*> completers = window.findChildren<QCompleter*>();
+    return std::any_of(completers.begin(), completers.end(), [&](const QCompleter* c) {
+        return c->widget() != nullptr && window.isAncestorOf(c->widget()) && c->popup() == &popup;
+    });
+}
+
+class PopupsGoWithTheirWindows : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Hide || !watched->isWidgetType()) return false;
+        const auto& window = static_cast<const QWidget&>(*watched);
+        if (!window.isWindow() || window.windowType() == Qt::Popup || QApplication::activePopupWidget() == nullptr)
+            return false;
+        for (QWidget* popup : QApplication::topLevelWidgets())
+            if (popup->windowType() == Qt::Popup && popup->isVisible() && OpenedFor(*popup, window)) popup->hide();
+        return false;
+    }
+};
+
 }  // namespace
 
 QString QtFromGb(std::string_view gb) {
@@ -87,6 +117,14 @@ void KeepDialogsAboveOwnTopWindows() {
     QApplication* app = qobject_cast<QApplication*>(QCoreApplication::instance());
     if (app == nullptr || installed) return;
     installed = new DialogsAboveOwnTopWindows(app);
+    app->installEventFilter(installed);
+}
+
+void ClosePopupsWithTheirWindows() {
+    static QPointer<QObject> installed;  // goes with its application
+    QApplication* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    if (app == nullptr || installed) return;
+    installed = new PopupsGoWithTheirWindows(app);
     app->installEventFilter(installed);
 }
 

@@ -54,6 +54,14 @@ public:
 // underneath it. Once per application; does nothing without one.
 void KeepDialogsAboveOwnTopWindows();
 
+// From now on a popup that a window of this program opened goes when the
+// window goes. A completer's list (a file dialog's list of names, say) is a
+// window of its own, with no parent: when Enter in its edit accepts the
+// dialog, the edit takes the key and the completer leaves its list up, over
+// the window below, holding the keyboard and the pointer until a click,
+// which it swallows. Once per application; does nothing without one.
+void ClosePopupsWithTheirWindows();
+
 // True on the thread that runs the windows.
 bool OnMainThread();
 // Queues `work` to run on the main thread (always queued, also when called

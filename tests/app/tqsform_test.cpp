@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -41,6 +42,7 @@
 #include "core/text.h"
 #include "core/ui/myshowmessage.h"
 #include "formations/formation.h"
+#include "formations/formationfile.h"
 #include "formations/piecestats.h"
 #include "formations/ui/studykjq.h"
 #include "net/netbattle.h"
@@ -827,6 +829,103 @@ TEST(ReplayWindow, StepButtonsReadTheirModifierKeys) {
     form->btnProvStepMouseDown(Qt::LeftButton, Qt::ShiftModifier);
     form->btnProvStepClick();
     EXPECT_EQ(g.stepCount, 0);
+}
+
+// Input as the screen hands it on: to the window that has the keyboard or the pointer, which is
+// an open popup while there is one (it holds both), else the window of the control.
+QWindow* WindowTakingInput(QWidget* control) {
+    QWidget* popup = QApplication::activePopupWidget();
+    return (popup != nullptr ? popup : control->window())->windowHandle();
+}
+
+void TypeKey(QWidget* control, int key, const QString& text = QString()) {
+    for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent event(type, key, Qt::NoModifier, text);
+        QCoreApplication::sendEvent(WindowTakingInput(control), &event);
+    }
+}
+
+void ClickOnScreen(QWidget* control) {
+    const QPointF global = control->mapToGlobal(QPointF(control->rect().center()));
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QWindow* window = WindowTakingInput(control);
+        const QPointF local = window->mapFromGlobal(global);
+        QMouseEvent event(type, local, local, global, Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window, &event);
+    }
+}
+
+// A name typed into each file dialog of the window (one the completer knows, so its list pops up)
+// and Enter: the dialog goes with everything it opened, and each of five clicks on "下一步" that
+// follow is a step.
+TEST(FileDialogs, EnterLeavesNothingOnScreenAndTheNextClickCounts) {
+    jq::test::ScratchWorkFolder folder;
+    const std::string records = folder.path() + "/kbtfiles/";
+    std::filesystem::create_directory(records);
+    std::filesystem::copy_file(JQ_SOURCE_DIR "/assets/work/statfile", folder.path() + "/statfile");
+    auto form = std::make_unique<TqsForm>();
+    form->show();
+    form->Timer1->stop();
+    jq::GameState& g = form->game();
+    const std::vector<uint8_t> record = jq::replaytest::PlayRandomBattle(5, -1, -1).kbt;
+    jq::test::WriteBytes(records + "good.kbt", record);
+    for (const char* name : {"saved.kbt", "zf-old.kjq"}) jq::test::WriteBytes(records + name, {1, 2, 3});
+    jq::LoadChosenRecord(g, records + "good.kbt");
+    ASSERT_TRUE(jq::SaveFormationFile(g, records + "mine.kjq"));
+    QStringList boxes;
+    jq::standardBoxShownHook = [&boxes](QMessageBox& box) {
+        boxes << box.text();
+        box.defaultButton()->click();
+    };
+    struct Row {
+        const char* command;
+        std::function<void()> run;
+        const char* typed;
+    };
+    const Row rows[] = {{"调出战役", [&] { LeftClick(form->btnLoadFile); }, "good.kbt"},
+                        {"保存战役", [&] { LeftClick(form->btnsavefile); }, "saved.kbt"},
+                        {"调出阵法", [&] { form->btnLoadZfClick(); }, "mine.kjq"},
+                        {"保存阵法", [&] { form->btnSaveZfClick(); }, "zf"}};  // a new name: the dialog adds ".kjq"
+    for (const Row& row : rows) {
+        jq::LoadChosenRecord(g, records + "good.kbt");
+        form->setWindowTitle(QString());
+        ASSERT_EQ(g.stepCount, 0) << row.command;
+        bool popped = false;
+        WhenShown<QFileDialog>([&](QFileDialog& dialog) {
+            // Typed once the file shows in the folder, as a person would.
+            auto* list = dialog.findChild<QListView*>(QStringLiteral("listView"));
+            const QString name = QString::fromUtf8(row.typed);
+            WaitFor([&] {
+                const QModelIndex top = list->model()->index(0, 0, list->rootIndex());
+                return top.isValid() && !list->model()->match(top, Qt::DisplayRole, name, 1, Qt::MatchStartsWith).isEmpty();
+            }, 5000);
+            auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            // The window manager hands an opening dialog the keyboard; the offscreen screen may not.
+            dialog.activateWindow();
+            WaitFor([edit] { return edit->hasFocus(); }, 2000);
+            edit->clear();
+            for (QChar c : name) TypeKey(edit, 0, QString(c));
+            popped = WaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 5000);
+            TypeKey(edit, Qt::Key_Return);
+        });
+        row.run();
+        EXPECT_TRUE(popped) << row.command;
+        if (&row == &rows[0]) {
+            EXPECT_EQ(form->windowTitle(), QString::fromStdString(records + "good.kbt"));
+        }
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << row.command;
+        QStringList shown;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w != form.get()) shown << w->metaObject()->className();
+        EXPECT_TRUE(shown.isEmpty()) << row.command << ": " << shown.join(' ').toStdString();
+        for (int i = 0; i < 5; ++i) ClickOnScreen(form->btnNextStep);
+        EXPECT_EQ(g.stepCount, 5) << row.command;
+    }
+    EXPECT_EQ(jq::test::ReadBytes(records + "saved.kbt"), record);
+    EXPECT_EQ(jq::test::ReadBytes(records + "zf.kjq"), jq::EncodeFormationFile(jq::SeatZeroCodes(g)));
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.join(' ').toStdString();
+    jq::standardBoxShownHook = nullptr;
 }
 
 // The hidden "阵法学习" command: a file chosen among records gives their folder a database.

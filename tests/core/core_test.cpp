@@ -580,58 +580,126 @@ TEST(OptionsFile, MissingAndShortFilesAtStartup) {
 
 // Every write of a file goes through the one temporary name beside it, made afresh: what stands there (a leftover
 // of an interrupted write, read-only or set-uid, or a link to a file of the player's) goes, the linked file and the
-// player's own "a.kbt.tmp" keep their contents, and the saved file gets a new file's mode. Two threads writing the
-// same file at once both succeed, leaving one whole image and no temporary file.
+// player's own "<name>.tmp" keep their contents, and the saved file gets a new file's mode. Two threads writing the
+// same file at once both succeed, leaving one whole image and no temporary file. So for a short name and for one
+// of the longest the folder takes, whose temporary name is shortened.
 TEST(DataFiles, OneTemporaryFilePerFileMadeAfreshAndTakenInTurn) {
-    ScratchFolder dir;
-    const std::string path = dir.Path("a.kbt"), temp = TempFileName(path), mine = dir.Path("mine");
-    EXPECT_EQ(temp, dir.Path(".a.kbt.jq-save"));
-    const mode_t umask = ::umask(0);
-    ::umask(umask);
-    const std::vector<uint8_t> a(3000, 'a'), b(5000, 'b'), theirs(9000, 'x');
-    const std::vector<std::string> entries = {"a.kbt", "a.kbt.tmp", "mine"};
-    dir.Write("a.kbt.tmp", theirs), dir.Write("mine", theirs);
-    const std::function<int()> leftovers[] = {[&] { return WriteBytes(temp, theirs), ::chmod(temp.c_str(), 0400); },
-                                              [&] { return WriteBytes(temp, theirs), ::chmod(temp.c_str(), 06777); },
-                                              [&] { return ::link(mine.c_str(), temp.c_str()); },
-                                              [&] { return ::symlink(mine.c_str(), temp.c_str()); }};
-    for (const auto& leave : leftovers) {
-        fs::remove(path);
-        ASSERT_EQ(leave(), 0);
-        EXPECT_TRUE(ReplaceFile(path, a));
-        struct stat st {};
-        EXPECT_TRUE(::stat(path.c_str(), &st) == 0 && (st.st_mode & 07777) == (0666 & ~umask)) << std::oct << st.st_mode;
-        EXPECT_TRUE(ReadBytes(path) == a && dir.Read("a.kbt.tmp") == theirs && ReadBytes(mine) == theirs);
+    const std::string longest = std::string(251, 'L') + ".kbt";
+    for (const std::string& name : {std::string("a.kbt"), longest}) {
+        ScratchFolder dir;
+        const std::string path = dir.Path(name), temp = TempFileName(path), mine = dir.Path("mine");
+        if (name == "a.kbt") {
+            EXPECT_EQ(temp, dir.Path(".a.kbt.jq-save"));
+        }
+        const mode_t umask = ::umask(0);
+        ::umask(umask);
+        const std::vector<uint8_t> a(3000, 'a'), b(5000, 'b'), theirs(9000, 'x');
+        const std::string tmp = name.size() < 252 ? name + ".tmp" : name.substr(0, 251) + ".tmp";
+        std::vector<std::string> entries = {name, tmp, "mine"};
+        std::sort(entries.begin(), entries.end());
+        dir.Write(tmp, theirs), dir.Write("mine", theirs);
+        const std::function<int()> leftovers[] = {[&] { return WriteBytes(temp, theirs), ::chmod(temp.c_str(), 0400); },
+                                                  [&] { return WriteBytes(temp, theirs), ::chmod(temp.c_str(), 06777); },
+                                                  [&] { return ::link(mine.c_str(), temp.c_str()); },
+                                                  [&] { return ::symlink(mine.c_str(), temp.c_str()); }};
+        for (const auto& leave : leftovers) {
+            fs::remove(path);
+            ASSERT_EQ(leave(), 0) << name.size();
+            EXPECT_TRUE(ReplaceFile(path, a)) << name.size();
+            struct stat st {};
+            EXPECT_TRUE(::stat(path.c_str(), &st) == 0 && (st.st_mode & 07777) == (0666 & ~umask)) << std::oct << st.st_mode;
+            EXPECT_TRUE(ReadBytes(path) == a && dir.Read(tmp) == theirs && ReadBytes(mine) == theirs);
+            EXPECT_EQ(test::FolderEntries(dir.Plain()), entries);
+        }
+        int failed[2] = {};
+        auto writer = [&](int w, const std::vector<uint8_t>& bytes) {
+            for (int i = 0; i < 40; ++i) failed[w] += ReplaceFile(path, bytes) ? 0 : 1;
+        };
+        std::thread first(writer, 0, std::cref(a)), second(writer, 1, std::cref(b));
+        first.join(), second.join();
+        EXPECT_EQ(failed[0] + failed[1], 0);
+        const std::vector<uint8_t> now = ReadBytes(path);
+        EXPECT_TRUE(now == a || now == b);
         EXPECT_EQ(test::FolderEntries(dir.Plain()), entries);
     }
-    int failed[2] = {};
-    auto writer = [&](int w, const std::vector<uint8_t>& bytes) {
-        for (int i = 0; i < 40; ++i) failed[w] += ReplaceFile(path, bytes) ? 0 : 1;
+}
+
+// Any name the folder takes saves, up to its limit and in any bytes (UTF-8 and GB2312 names included), with a
+// temporary name that fits it: hidden, ending in ".jq-save", the whole name where there is room, else its head
+// (never cut inside a UTF-8 character) and a hash that keeps names with one head apart. A name past the limit
+// fails and leaves nothing.
+TEST(DataFiles, AnyNameTheFolderTakesSavesThroughATemporaryNameThatFits) {
+    ScratchFolder dir;
+    const size_t nameMax = static_cast<size_t>(::pathconf(dir.Plain().c_str(), _PC_NAME_MAX));
+    ASSERT_GE(nameMax, 64u);
+    auto repeat = [](const std::string& s, size_t n) {
+        std::string out;
+        while (n-- > 0) out += s;
+        return out;
     };
-    std::thread first(writer, 0, std::cref(a)), second(writer, 1, std::cref(b));
-    first.join(), second.join();
-    EXPECT_EQ(failed[0] + failed[1], 0);
-    const std::vector<uint8_t> now = ReadBytes(path);
-    EXPECT_TRUE(now == a || now == b);
-    EXPECT_EQ(test::FolderEntries(dir.Plain()), entries);
+    auto ascii = [&](size_t n) { return std::string(n - 4, 'k') + ".kbt"; };
+    struct Row {
+        std::string name;
+        bool whole;  // the temporary name holds the whole name
+    };
+    std::vector<Row> rows = {{"a", true}, {ascii(nameMax - 9), true}, {repeat("阵", nameMax / 3), false},
+                             {repeat("阵", nameMax / 3 - 1) + "ab", false}, {repeat(Gb("阵"), nameMax / 2) + "x", false},
+                             {repeat(Gb("阵"), (nameMax - 4) / 2) + ".kjq", false}, {repeat("棋", 80), true}};
+    for (size_t n = nameMax - 8; n <= nameMax; ++n) rows.push_back({ascii(n), false});
+    std::vector<std::string> temps, names;
+    for (const Row& row : rows) {
+        const std::string path = dir.Path(row.name), temp = TempFileName(path);
+        const std::string tempName = temp.substr(dir.Plain().size() + 1);
+        const std::vector<uint8_t> bytes(row.name.size(), 0x5A);
+        EXPECT_TRUE(ReplaceFile(path, bytes)) << row.name.size();
+        EXPECT_TRUE(ReplaceFile(path, bytes)) << row.name.size();  // and again, over the file
+        EXPECT_EQ(ReadBytes(path), bytes);
+        EXPECT_EQ(TempFileName(path), temp);
+        EXPECT_LE(tempName.size(), nameMax);
+        EXPECT_TRUE(tempName.starts_with('.') && tempName.ends_with(".jq-save")) << tempName;
+        EXPECT_EQ(tempName == "." + row.name + ".jq-save", row.whole) << row.name.size();
+        if (!row.whole) {
+            const size_t head = tempName.size() - 1 - 17 - 8;
+            EXPECT_EQ(tempName.substr(1, head), row.name.substr(0, head));
+            EXPECT_GE(head, nameMax - 26 - 3) << row.name.size();  // at most a character given up
+            if (row.name.starts_with("阵")) {
+                EXPECT_EQ(head % 3, 0u);
+            }
+            EXPECT_EQ(tempName[head + 1], '~');
+        }
+        temps.push_back(tempName), names.push_back(row.name);
+    }
+    std::sort(temps.begin(), temps.end());
+    EXPECT_EQ(std::unique(temps.begin(), temps.end()), temps.end());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(test::FolderEntries(dir.Plain()), names);
+    // One byte past the limit: no file, no temporary one.
+    EXPECT_FALSE(ReplaceFile(dir.Path(ascii(nameMax + 1)), std::vector<uint8_t>(10, 1)));
+    EXPECT_EQ(test::FolderEntries(dir.Plain()), names);
+    // A folder of shorter names.
+    const std::string shorter = TempFileName("/f/" + ascii(140), 143);
+    EXPECT_EQ(shorter.size(), 3 + 143u);
+    EXPECT_TRUE(shorter.starts_with("/f/.kkk") && shorter.ends_with(".jq-save"));
 }
 
 // A failed fsync, close or rename of the temporary file is a failed write: the file keeps its contents, and no
-// temporary file stays.
+// temporary file stays, whether it holds the whole name or a shortened one.
 TEST(DataFiles, TheLastCallsOfAWriteFailingFailIt) {
-    ScratchFolder dir;
-    const std::string path = dir.Path("a.kbt");
-    const std::vector<uint8_t> old(300, 'o');
-    dir.Write("a.kbt", old);
-    for (int call : {kFsync, kClose, kRename}) {
-        failingCall = call;
-        const bool written = ReplaceFile(path, std::vector<uint8_t>(500, 'n'));
-        failingCall = kNone;
-        EXPECT_FALSE(written) << call;
-        EXPECT_TRUE(dir.Read("a.kbt") == old) << call;
-        EXPECT_EQ(test::FolderEntries(dir.Plain()), std::vector<std::string>{"a.kbt"});
+    for (const std::string& name : {std::string("a.kbt"), std::string(251, 'L') + ".kbt"}) {
+        ScratchFolder dir;
+        const std::string path = dir.Path(name);
+        const std::vector<uint8_t> old(300, 'o');
+        dir.Write(name, old);
+        for (int call : {kFsync, kClose, kRename}) {
+            failingCall = call;
+            const bool written = ReplaceFile(path, std::vector<uint8_t>(500, 'n'));
+            failingCall = kNone;
+            EXPECT_FALSE(written) << call;
+            EXPECT_TRUE(dir.Read(name) == old) << call;
+            EXPECT_EQ(test::FolderEntries(dir.Plain()), std::vector<std::string>{name});
+        }
+        EXPECT_TRUE(ReplaceFile(path, std::vector<uint8_t>(500, 'n')));
     }
-    EXPECT_TRUE(ReplaceFile(path, std::vector<uint8_t>(500, 'n')));
 }
 
 TEST(OptionsFile, SavingReplacesTheWholeFileOrLeavesItAsItWas) {

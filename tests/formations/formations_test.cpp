@@ -71,6 +71,7 @@ SeatCodes Deal(GameState& g, uint32_t seed) {
     return SeatZeroCodes(g);
 }
 
+// Names as long as the folder takes, in UTF-8 or GB2312, save and load too.
 TEST(FormationFile, SaveThenLoadRestoresSeatZeroWhateverTheHeadAndCase) {
     TestGame t;
     const SeatCodes saved = Deal(t.g(), 1);
@@ -79,12 +80,20 @@ TEST(FormationFile, SaveThenLoadRestoresSeatZeroWhateverTheHeadAndCase) {
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()).substr(0, 30), kBattleMagic);
     for (int i = 0; i < 30; ++i) bytes[i] = 0xEE;
     WriteBytes(t.Path("OTHER.KJQ"), bytes);
-    for (const char* name : {"mine.kjq", "OTHER.KJQ"}) {
+    std::string utf8, gb;
+    while (utf8.size() < 249) utf8 += "阵";
+    while (gb.size() < 250) gb += Gb("阵");
+    const std::string longNames[] = {std::string(251, 'f') + ".kjq", std::string(247, 'f') + ".kjq", utf8 + "x.kjq",
+                                     gb + "x.kjq"};
+    for (const std::string& name : longNames) ASSERT_TRUE(SaveFormationFile(t.g(), t.Path(name))) << name.size();
+    for (const std::string& name : {std::string("mine.kjq"), std::string("OTHER.KJQ"), longNames[0], longNames[1],
+                                    longNames[2], longNames[3]}) {
         Deal(t.g(), 2);
         ASSERT_TRUE(LoadFormationByExtension(t.g(), t.Path(name))) << name;
         EXPECT_EQ(SeatZeroCodes(t.g()), saved) << name;
     }
-    EXPECT_EQ(t.ui.redraws, 2);
+    EXPECT_EQ(t.ui.redraws, 6);
+    EXPECT_EQ(test::FolderEntries(t.folder).size(), 6u);
 }
 
 TEST(FormationFile, RefusedFilesChangeNothingAndNameThePath) {

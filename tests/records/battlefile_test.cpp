@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/text.h"
@@ -94,6 +95,19 @@ TEST(BattleFileWrite, StepCountsReplayAndFailures) {
     EXPECT_FALSE(SaveBattleFile(g, b.t.folder));
     ASSERT_EQ(b.t.ui.boxes.size(), 1u);
     EXPECT_EQ(b.t.ui.boxes[0].text, Gb("保存结果文件不成功！！！"));
+
+    // Names up to the folder's limit save, in GB2312 too; one byte more is refused.
+    std::string gb;
+    while (gb.size() < 250) gb += Gb("阵");
+    std::vector<std::string> names = {std::string(251, 'b') + ".kbt", gb + "x.kbt", gb + ".kbt", "replay.kbt"};
+    for (size_t i = 0; i < 3; ++i) {
+        ASSERT_TRUE(SaveBattleFile(g, b.t.Path(names[i]))) << names[i].size();
+        EXPECT_EQ(ReadBytes(b.t.Path(names[i])), ReadBytes(b.t.Path("replay.kbt")));
+    }
+    EXPECT_FALSE(SaveBattleFile(g, b.t.Path(std::string(252, 'b') + ".kbt")));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(test::FolderEntries(b.t.folder), names);
+    EXPECT_EQ(b.t.ui.boxes.size(), 2u);
 }
 
 TEST(BattleFileRead, HostileHeadsAndMoveRecords) {
