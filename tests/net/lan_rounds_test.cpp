@@ -488,5 +488,18 @@ TEST(LanRounds, TheChatLineIsCutAt250Bytes) {
     EXPECT_EQ(DecodeChat(sent[0])->text, line.substr(0, 250));
 }
 
+// The host's battle ends while a seat's queue still holds what was sent to it; while the result waits for the
+// queues, the player stops hosting ("人机对奕" or "联网对战" answered): the wait ends, with nothing left to call.
+TEST(LanRounds, HostingStoppedWhileTheResultWaitsForTheQueues) {
+    Host h;
+    h.Join(1);
+    h.links.takeAtMostOf[2] = 0;
+    h.Remote(1, EncodeChat(ChatBody{1, "bye"}));
+    ASSERT_TRUE(ServerOutboxPending(*h.g));
+    h.ui.onPump = [&h] { h.lan->StartHosting(nullptr); };
+    EXPECT_TRUE(DrainServerQueues(*h.g));
+    EXPECT_EQ(h.lan->relay(), nullptr);
+}
+
 }  // namespace
 }  // namespace jq::net

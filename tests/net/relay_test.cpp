@@ -766,6 +766,96 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(h.relay->Seat(1).state, 0);
                 },
                 {kRemote[1], 30}},
+        // Seat 1 begins its give-up one second before the host ends its turn and completes it once the others
+        // have moved: a move belongs to the turn it was begun in, so it is refused in the seat's next turn.
+        Hostile{"AMoveBegunBeforeItsTurnEndedIsRefusedLater",
+                [](HostileSideTest& h) {
+                    h.NewRound(30, 60);
+                    h.StartBattle();
+                    h.PassTurnsUntil(1);
+                    const LanTimes times = h.relay->Times();
+                    h.Later(times.move + kTurnGraceSeconds - 1);
+                    MoveQzBody b{MoveCand{}, 1};
+                    MakeGiveUpMove(b.move, 1);
+                    const Packet giveUp = EncodeMoveQz(b);
+                    h.relay->Received(kRemote[1], giveUp.data(), 10);
+                    h.Later(1);
+                    ASSERT_EQ(h.relay->Referee().stepRecords[h.relay->Referee().stepCount - 1].fromX, kTimeoutCoord);
+                    h.PassTurnsUntil(1);
+                    const int steps = h.relay->Referee().stepCount;
+                    h.Got(kRemote[1]);
+                    h.relay->Received(kRemote[1], giveUp.data() + 10, giveUp.size() - 10);
+                    EXPECT_EQ(h.relay->Referee().stepCount, steps);
+                    EXPECT_EQ(h.ui.status[3], HostReferee::VerdictText(HostReferee::Verdict::kEarlierTurn, 1));
+                    EXPECT_EQ(h.Got(kRemote[1]), HostileSideTest::W{"JoinLast"});
+                    // Sent whole in this turn, it is a give-up.
+                    h.Later(1);
+                    h.Send(kRemote[1], giveUp);
+                    EXPECT_EQ(h.relay->Referee().stepCount, steps + 1);
+                },
+                {}},
+        // A disconnect time shorter than the move time: a player who thinks in silence is not handed over inside
+        // his move time and the grace; silent through them, he is.
+        Hostile{"SilenceHandsNobodyOverInsideHisMoveTime",
+                [](HostileSideTest& h) {
+                    h.NewRound(60, 10);
+                    h.StartBattle();
+                    h.PassTurnsUntil(1);
+                    h.Later(40);
+                    EXPECT_EQ(h.relay->Seat(1).state, 1);
+                    h.Send(kRemote[1], EncodeMoveQz(*test::QuietMove(h.relay->Referee(), 0)));
+                    h.PassTurnsUntil(1);
+                    h.Later(60 + kTurnGraceSeconds - 1);
+                    EXPECT_EQ(h.relay->Seat(1).state, 1);
+                    h.Later(1);
+                    EXPECT_EQ(h.relay->Seat(1).state, 0);
+                },
+                {kRemote[1]}},
+        // The deployment begins at .970 of a second: a deploy time of 20 s and the grace run out exactly 23 s
+        // later, not at the whole second before.
+        Hostile{"TimeOutsFallOnTheirMillisecond",
+                [](HostileSideTest& h) {
+                    h.g->optionsRecord.netDeployTimeOption = 20;
+                    h.NewRound(30, 30);
+                    h.ui.clock.millis = 970;
+                    h.Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+                    for (int s : {0, 2, 3}) h.Send(s == 0 ? kOwn : kRemote[s], HostileSideTest::Army(s));
+                    h.ui.clock.seconds += 20 + kTurnGraceSeconds;
+                    h.ui.clock.millis = 969;
+                    h.relay->Tick();
+                    EXPECT_EQ(h.relay->Seat(1).state, 1);
+                    h.ui.clock.millis = 970;
+                    h.relay->Tick();
+                    EXPECT_EQ(h.relay->Seat(1).state, 0);
+                },
+                {kRemote[1]}},
+        // The host's own side has not taken what was sent to it: the computer's seats wait, however long.
+        Hostile{"TheComputerWaitsForTheHostsOwnSide",
+                [](HostileSideTest& h) {
+                    h.links.takeAtMostOf[kOwn] = 0;
+                    h.Send(kRemote[2], EncodeChat({2, "hi"}));
+                    EXPECT_TRUE(h.relay->ComputerWaits());
+                    h.Later(5);
+                    EXPECT_TRUE(h.relay->ComputerWaits());
+                    h.links.takeAtMostOf.clear();
+                    h.relay->Writable(kOwn);
+                    EXPECT_FALSE(h.relay->ComputerWaits());
+                },
+                {}},
+        // Seat 1 is handed over for its deploy time while it reads nothing: it is being closed with its
+        // farewell, not idle, so four idle connections after it close nobody.
+        Hostile{"AConnectionBeingClosedIsNotTakenForAnIdleOne",
+                [](HostileSideTest& h) {
+                    h.Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+                    for (int s : {0, 2, 3}) h.Send(s == 0 ? kOwn : kRemote[s], HostileSideTest::Army(s));
+                    h.links.takeAtMostOf[kRemote[1]] = 0;
+                    h.Later(h.relay->Times().deploy + kTurnGraceSeconds);
+                    ASSERT_EQ(h.relay->Seat(1).state, 0);
+                    for (ConnId id = 30; id < 30 + kMaxSeatless; ++id) h.relay->Connected(id, "10.0.0.9", id);
+                    EXPECT_TRUE(h.links.closed.empty());
+                    h.Later(kFarewellSeconds + 1);
+                },
+                {kRemote[1]}},
         // Seat 3, not to move, sends two moves at once: the first is answered, the second owed. A step gives
         // every side its turn back, so the owed answer is dropped; owed again, it is dropped when a draw ends the
         // battle.
@@ -1016,6 +1106,51 @@ INSTANTIATE_TEST_SUITE_P(
                       h.relay->Connected(23, "10.0.0.1", 703);
                       h.Send(23, SeatLifecycleTest::Join(1, "p"));
                       EXPECT_EQ(h.Got(23), SeatLifecycleTest::W{"JoinLast"});
+                  },
+                  {1, 1, 1, 1}},
+        // Two copies of the game on one computer (one address) hold seats 1 and 2. Seat 1's player sits out
+        // his turn and is handed over; seat 2's connection drops. From that address seat 1 is refused for the
+        // rest of the round, but seat 2's player takes his seat again after the pause.
+        Lifecycle{"AHandOverLocksThatPlayersSeatOnly",
+                  [](SeatLifecycleTest& h) {
+                      h.Send(kOwn, SeatLifecycleTest::Join(0, "host"));
+                      for (ConnId id : {21, 22}) h.relay->Connected(id, "10.0.0.5", 700 + id);
+                      h.Send(21, SeatLifecycleTest::Join(1, "a"));
+                      h.Send(22, SeatLifecycleTest::Join(2, "b"));
+                      h.Send(kRemote[3], SeatLifecycleTest::Join(3, "c"));
+                      const ConnId conn[kSeats] = {kOwn, 21, 22, kRemote[3]};
+                      h.StartRound();
+                      for (int s = 0; s < kSeats; ++s) h.Send(conn[s], SeatLifecycleTest::Army(s));
+                      for (int n = 0; n < kSeats && h.relay->Referee().curSeat != 1; ++n) {
+                          const auto q = test::QuietMove(h.relay->Referee(), n);
+                          h.Send(conn[q->seat], EncodeMoveQz(*q));
+                      }
+                      ASSERT_EQ(h.relay->Referee().curSeat, 1);
+                      h.Later(h.relay->Times().move + kTurnGraceSeconds);
+                      ASSERT_EQ(h.relay->Seat(1).state, 0);
+                      h.relay->Closed(22);
+                      h.relay->Connected(23, "10.0.0.5", 723);
+                      h.Send(23, SeatLifecycleTest::Join(1, "a"));
+                      EXPECT_EQ(h.Got(23), SeatLifecycleTest::W{"JoinRefuse"});
+                      h.Send(23, SeatLifecycleTest::Join(2, "b"));
+                      h.Later(kRejoinPauseSeconds);
+                      EXPECT_EQ(h.Got(23), SeatLifecycleTest::W{"JoinLast"});
+                  },
+                  {1, 0, 1, 1}},
+        // Seat 2's player lost his connection: his new one asks for the seat and waits out his address's pause,
+        // while six idle connections open. He is never taken for an idle one: the two idle longest go.
+        Lifecycle{"AJoinThatWaitsIsNotTakenForAnIdleConnection",
+                  [](SeatLifecycleTest& h) {
+                      h.SeatAll();
+                      h.relay->Closed(kRemote[2]);
+                      h.relay->Connected(22, "10.0.0.2", 902);
+                      h.Send(22, SeatLifecycleTest::Join(2, "p"));
+                      for (ConnId id = 30; id < 36; ++id) {
+                          h.relay->Connected(id, "10.0.0.9", id);
+                          if (id % 2) h.Later(1);
+                      }
+                      EXPECT_EQ(h.links.closed, (std::set<ConnId>{kRemote[2], 30, 31}));
+                      EXPECT_EQ(h.Got(22), SeatLifecycleTest::W{"JoinLast"});
                   },
                   {1, 1, 1, 1}},
         // Seat 2's side sends one packet the host cannot read: it is closed, and its seat is free, not locked.
