@@ -12,7 +12,11 @@
 // send, every relayed move must be one such a side can apply: a battle
 // running, the seat to move, a legal move with the outcome the pieces give;
 // peace only in a battle; and at the end every seated side stands where the
-// host's own copy of the battle stands.
+// host's own copy of the battle stands and knows who holds each seat as the
+// relay does. Then nobody waits for nobody: with the host's player ending
+// his deployment and the host's computer playing the seats it holds (as its
+// side knows them), the deployment ends, and each turn passes, within its
+// time, the grace and one join allowance.
 #include <algorithm>
 #include <array>
 #include <iterator>
@@ -26,6 +30,8 @@
 #include <string>
 #include <vector>
 
+#include "../tests/support/fake_computer.h"
+#include "../tests/support/host_moves.h"
 #include "../tests/support/lan_fakes.h"
 #include "../tests/support/literal_side.h"
 #include "core/board.h"
@@ -423,6 +429,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     for (int t = 0; t < 40; ++t) w.Tick();
 
+    // Every seated side, the host's own included, knows the seats as the relay holds them.
+    const bool hostInGame = w.host->netConnected != 0 && w.lan->ClientActive();
+    if (hostInGame) Check(w.relay().Knows(w.host->seatTable, true), "the host's side does not know the seats");
+    for (auto& [id, l] : w.listeners) {
+        if (!l.open || l.side.refused() || (id != kOwnConn && w.relay().SeatOfConnection(id) < 0)) continue;
+        if (id == kOwnConn && !hostInGame) continue;
+        SeatRec table[kSeats];
+        for (int s = 0; s < kSeats; ++s) table[s] = l.side.seatRecord(s);
+        if (!w.relay().Knows(table, id == kOwnConn)) std::fprintf(stderr, "connection %d\n", id);
+        Check(w.relay().Knows(table, id == kOwnConn), "a side does not know the seats");
+    }
+
     // Every side still seated stands where the host's copy stands.
     const GameState& copy = w.relay().Referee();
     for (auto& [id, l] : w.listeners) {
@@ -439,5 +457,41 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (ended && l.side.result() != testing::kResultDraw)
             Check(testing::ResultOf(copy) == l.side.result(), "a side and the host's copy differ on the result");
     }
+
+    // Nobody waits for nobody.
+    if (!hostInGame) return 0;
+    test::FakeComputer computer;
+    computer.play = [&w] {
+        GameState& h = *w.host;
+        const int seat = h.curSeat;
+        const std::vector<MoveCand> moves = test::LegalMoves(h, false, seat);
+        net::MoveQzBody b{MoveCand{}, seat};
+        if (moves.empty())
+            MakeGiveUpMove(b.move, 0);
+        else
+            b = test::InSenderView(moves.front(), seat);
+        h.netMoveRecord = b.move;
+        net::SendNetMessage(h, "MoveQz", seat);
+    };
+    w.host->computer = &computer;
+    const LanTimes times = w.relay().Times();
+    const int bound = std::max(times.deploy, times.move) + net::kTurnGraceSeconds + net::kJoinAllowanceSeconds + 3;
+    int steps = copy.stepCount, turns = 0, still = 0;
+    bool deploying = w.relay().Deploying();
+    for (int second = 0; second < 12 * bound && turns < 6; ++second) {
+        if (w.host->netConnected == 0 || !w.lan->ClientActive()) break;
+        const bool waiting = w.relay().Deploying() || copy.battleRunning != 0;
+        if (!waiting) break;
+        net::FinishOwnDeployment(*w.host);
+        w.ui.clock.seconds += 1;
+        for (int t = 0; t < 3; ++t) w.Tick();
+        if (copy.stepCount != steps || w.relay().Deploying() != deploying) {
+            steps = copy.stepCount, deploying = w.relay().Deploying();
+            still = 0, ++turns;
+        } else {
+            Check(++still <= bound, "the match waits for nobody");
+        }
+    }
+    w.host->computer = nullptr;
     return 0;
 }

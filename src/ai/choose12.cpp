@@ -14,7 +14,6 @@ namespace {
 constexpr float kFlagBelief = 90.0f;
 constexpr double kStakeFactor = 100.0;
 constexpr float kClearBest = 1000.0f;
-constexpr int32_t kNotPlanned = -7;
 constexpr int32_t kNoFlagLocated = -1;
 
 // The enemy's headquarters piece believed to hold its flag: slot 21, else

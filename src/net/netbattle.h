@@ -52,11 +52,12 @@ void UpdatePlayButtons(GameState& g);
 
 // ---- The pump ----
 // One tick of the LAN battle. On the host the relay's duties come first,
-// whatever arrived: connections that hold the battle back, the deploy and
-// disconnect time-outs (HostRelay::Tick). Then received packets are applied
+// whatever arrived: connections that hold the battle back, the time-outs,
+// the joins that waited (HostRelay::Tick). Then received packets are applied
 // (ProcessClientMessage); the host's side deploys and moves for the seats the
-// computer holds once every seat has taken what was sent; and netState takes
-// its next step. While the battle start is due (netState 25) no packet is
+// computer holds once its own connection has taken everything sent to it
+// (and each remote seat has, or has had a second to); and netState takes its
+// next step. While the battle start is due (netState 25) no packet is
 // applied before it.
 void HandleNetBattle(GameState& g);
 

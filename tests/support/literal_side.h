@@ -116,6 +116,7 @@ public:
                 break;
             case net::Word::kSwitchEnd:
                 if (auto b = net::DecodeSwitchEnd(p)) {
+                    seats_[b->seat].deployed = 2;
                     for (int k = 0; k < kPiecesPerSeat; ++k) {
                         LiteralPiece& pc = board_[static_cast<size_t>(b->seat * kPiecesPerSeat + k)];
                         pc.code = b->codes[k];

@@ -164,8 +164,10 @@ public:
     // The times of the round under way (or of the next one, in the waiting
     // room).
     LanTimes Times() const { return times_; }
-    // The host's copy of the battle, as far as the relay has sent it.
+    // The host's copy of the battle, as far as the relay has sent it, and
+    // whether the seats deploy on it.
     const GameState& Referee() const { return referee_.Game(); }
+    bool Deploying() const { return referee_.Deploying(); }
 
 private:
     // What the match knows of a connection; it lives and dies with it.
