@@ -437,7 +437,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (id == kOwnConn && !hostInGame) continue;
         SeatRec table[kSeats];
         for (int s = 0; s < kSeats; ++s) table[s] = l.side.seatRecord(s);
-        if (!w.relay().Knows(table, id == kOwnConn)) std::fprintf(stderr, "connection %d\n", id);
+        if (!w.relay().Knows(table, id == kOwnConn)) {
+            std::fprintf(stderr, "connection %d deploying %d running %d\n", id, w.relay().Deploying(), w.relay().Referee().battleRunning);
+            for (int s = 0; s < kSeats; ++s)
+                std::fprintf(stderr, "  seat %d side: %s st %d dep %d port %d | relay: %s st %d dep %d port %d\n", s, table[s].name,
+                             table[s].state, table[s].deployed, table[s].port, w.relay().Seat(s).name, w.relay().Seat(s).state,
+                             w.relay().Seat(s).deployed, w.relay().Seat(s).port);
+        }
         Check(w.relay().Knows(table, id == kOwnConn), "a side does not know the seats");
     }
 
@@ -478,13 +484,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int bound = std::max(times.deploy, times.move) + net::kTurnGraceSeconds + net::kJoinAllowanceSeconds + 3;
     int steps = copy.stepCount, turns = 0, still = 0;
     bool deploying = w.relay().Deploying();
-    for (int second = 0; second < 12 * bound && turns < 6; ++second) {
+    for (int second = 0; second < 12 * bound && turns < 4; ++second) {
         if (w.host->netConnected == 0 || !w.lan->ClientActive()) break;
         const bool waiting = w.relay().Deploying() || copy.battleRunning != 0;
         if (!waiting) break;
         net::FinishOwnDeployment(*w.host);
         w.ui.clock.seconds += 1;
-        for (int t = 0; t < 3; ++t) w.Tick();
+        for (int t = 0; t < 2; ++t) w.Tick();
         if (copy.stepCount != steps || w.relay().Deploying() != deploying) {
             steps = copy.stepCount, deploying = w.relay().Deploying();
             still = 0, ++turns;

@@ -15,15 +15,16 @@ constexpr int kPeaceRequestsPerBattle = 3;
 constexpr int64_t kNever = INT64_MAX / 4;
 
 // What a side makes of a seat record: a person's record as it stands, the
-// computer's seat as such (the host's side keeps its own seat's record),
-// and whether the deployment stands only while the seats deploy.
+// computer's seat as such (the host's side keeps its own seat's record);
+// and, for the host's side while the seats deploy, whether the deployment
+// stands (its side deploys the computer's seats that have none).
 SeatRec Meaning(const SeatRec& r, int s, bool hostSide, bool deploying) {
     SeatRec m = r;
     if (r.state != 1 && !(s == 0 && hostSide)) {
         FreeSeatRecord(m);
         m.deployed = r.deployed;
     }
-    if (!deploying) m.deployed = 0;
+    if (!deploying || !hostSide) m.deployed = 0;
     return m;
 }
 

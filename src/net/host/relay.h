@@ -158,8 +158,8 @@ public:
     // The seat table as the relay keeps it.
     const SeatRec& Seat(int seat) const { return holds_[IsValidSeat(seat) ? seat : 0].rec; }
     // Whether a side holding `table` knows the seats as they stand: who
-    // holds each (a person, by his record, or the computer) and, while the
-    // seats deploy, whose deployment stands.
+    // holds each (a person, by his record, or the computer) and, for the
+    // host's side while the seats deploy, whose deployment stands.
     bool Knows(const SeatRec (&table)[kSeats], bool hostSide) const;
     // The times of the round under way (or of the next one, in the waiting
     // room).
