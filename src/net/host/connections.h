@@ -109,6 +109,11 @@ public:
         for (auto& [id, c] : conns_)
             if (IsOpen(c) && c.record) f(id, *c.record);
     }
+    template <class F>
+    void ForEachRecord(F&& f) const {
+        for (const auto& [id, c] : conns_)
+            if (IsOpen(c) && c.record) f(id, static_cast<const ConnectionRecord&>(*c.record));
+    }
 
     // Socket events.
     void Feed(ConnId id, const uint8_t* data, size_t size);

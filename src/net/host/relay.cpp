@@ -532,7 +532,11 @@ void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
     // for ever): the join, a seat's own for the next round or a new one,
     // waits until the host's side opens the next round.
     if (referee_.BattleBegun() && !referee_.Running()) {
-        PutOff(c, p);
+        const std::string& address = conns_.Address(id);
+        if (!c.waitingJoin && (WaitingJoins(address) >= kWaitingJoinsPerAddress || WaitingJoins({}) >= kMaxWaitingJoins))
+            Refuse(id, c);
+        else
+            PutOff(c, p);
         return;
     }
     const bool holder = holds_[s].conn == id;
@@ -544,15 +548,15 @@ void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
     const int held = SeatOfConnection(id);
     const std::string& address = conns_.Address(id);
     if (s == 0 || (held >= 0 && held != s) || (!holder && holds_[s].conn >= 0) || handedOver_.count({address, s})) {
-        // An honest side leaves on the first refusal; one that keeps asking
-        // is closed.
-        if (++c.refusals > kMaxRefusals)
-            conns_.Drop(id, std::string());
-        else
-            QueueTo(id, EncodeBare(Word::kJoinRefuse));
+        Refuse(id, c);
         return;
     }
     if (MustWait(id, s, holder)) {
+        // Joins that wait are bounded: per address, and of all comers.
+        if (!c.waitingJoin && (WaitingJoins(address) >= kWaitingJoinsPerAddress || WaitingJoins({}) >= kMaxWaitingJoins)) {
+            Refuse(id, c);
+            return;
+        }
         PutOff(c, p);
         return;
     }
@@ -580,6 +584,24 @@ void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
     // sync point behind what was relayed before.
     QueueTo(id, BuildJoinLast());
     Changed(s);
+}
+
+void HostRelay::Refuse(ConnId id, Player& c) {
+    c.waitingJoin.reset();
+    // An honest side leaves on the first refusal; one that keeps asking is
+    // closed.
+    if (++c.refusals > kMaxRefusals)
+        conns_.Drop(id, std::string());
+    else
+        QueueTo(id, EncodeBare(Word::kJoinRefuse));
+}
+
+int HostRelay::WaitingJoins(const std::string& address) const {
+    int n = 0;
+    conns_.ForEachRecord([&](ConnId id, const ConnectionRecord& r) {
+        if (static_cast<const Player&>(r).waitingJoin && (address.empty() || conns_.Address(id) == address)) ++n;
+    });
+    return n;
 }
 
 void HostRelay::PutOff(Player& c, const Packet& join) {

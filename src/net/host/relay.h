@@ -61,7 +61,9 @@
 // at most kMaxRefusals times, then closed) when it asks for seat 0, for a
 // seat another connection holds, for a second seat, or for the seat it was
 // handed over from in this round, from the address it was handed over on.
-// Its join waits (and is answered later, in the order joins came) while its
+// Its join waits (and is answered later, in the order joins came; at most
+// kWaitingJoinsPerAddress from one address and kMaxWaitingJoins in all wait,
+// a join beyond them is refused) while its
 // address pauses after giving up or losing a seat (kRejoinPauseSeconds),
 // while the joins of all comers are over their budget (kJoinsPerSecond),
 // while the seat's allowance is spent in its turn or the deployment, and
@@ -110,6 +112,9 @@ constexpr int64_t kResyncPauseMs = 1000;
 // Joins of all comers taken in a second, and at once after a quiet while.
 constexpr int kJoinsPerSecond = 2;
 constexpr int kJoinBurst = 6;
+// Joins that may wait at a time: from one address, and of all comers.
+constexpr int kWaitingJoinsPerAddress = 2;
+constexpr int kMaxWaitingJoins = 32;
 // Chat lines relayed in a second: of all comers together, and of one.
 constexpr int kChatLinesPerSecond = 4;
 constexpr int kChatLinesPerSenderPerSecond = 2;
@@ -244,6 +249,10 @@ private:
     void FreeSeat(int seat);
     // A "Join" that may be taken only later waits (one per connection).
     void PutOff(Player& c, const Packet& join);
+    // "JoinRefuse", or the connection closed once it has had enough of them.
+    void Refuse(ConnId id, Player& c);
+    // Joins waiting, from `address` (empty: from anywhere).
+    int WaitingJoins(const std::string& address) const;
     // The seat's holder said something that changed something.
     void Heard(int seat);
     void HandlePeaceRequest(int seat, const Packet& p);
