@@ -856,12 +856,12 @@ INSTANTIATE_TEST_SUITE_P(
                     h.Later(kFarewellSeconds + 1);
                 },
                 {kRemote[1]}},
-        // Seat 1's player leaves, and three connections from his address ask for the seat within its pause:
+        // Seat 1's connection drops, and three connections from its address ask for the seat within its pause:
         // two joins wait, the third is refused; once the pause is over the first takes the seat and the
         // second, for a seat now held, is refused.
         Hostile{"JoinsThatWaitAreBoundedPerAddress",
                 [](HostileSideTest& h) {
-                    h.Send(kRemote[1], EncodeSeatWord(Word::kJoinCancel, 1));
+                    h.relay->Closed(kRemote[1]);
                     for (ConnId id = 30; id < 33; ++id) {
                         h.relay->Connected(id, "10.0.0.1", id);
                         h.Send(id, HostileSideTest::Join(1));
@@ -873,7 +873,7 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(h.Got(30), HostileSideTest::W{"JoinLast"});
                     EXPECT_EQ(h.Got(31), HostileSideTest::W{"JoinRefuse"});
                 },
-                {}},
+                {kRemote[1]}},
         // Seat 3, not to move, sends two moves at once: the first is answered, the second owed. A step gives
         // every side its turn back, so the owed answer is dropped; owed again, it is dropped when a draw ends the
         // battle.
