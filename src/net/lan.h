@@ -112,9 +112,10 @@ public:
     void AttachClient(ClientLink* link);
     ClientLink* client() { return client_; }
     bool ClientActive() const;
-    // Bytes arrived: cut into packets and queued in the inbox. Every read
-    // restarts the turn clock. What a full inbox cannot take waits in the
-    // framer and moves in as the inbox empties.
+    // Bytes arrived: cut into packets and queued in the inbox, each with the
+    // time it arrived. Every read restarts turnClock, from which a silent host
+    // is told; no turn's time counts from it. What a full inbox cannot take
+    // waits in the framer and moves in as the inbox empties.
     void ClientReceived(const uint8_t* data, size_t size);
     // Whether the socket layer should read now: the inbox has room and every
     // whole packet received is in it. When it turns true again the session
@@ -130,6 +131,10 @@ public:
 
     // The next received packet, oldest first.
     std::optional<Packet> TakeReceived();
+    // When the packet TakeReceived gave last reached this side: a step
+    // applied later (a box was open, or packets queued before it) began its
+    // turn here all the same.
+    ClockStamp TakenArrival() const { return takenArrival_; }
     size_t InboxSize() const { return inbox_.size(); }
 
     // The waiting room of the round that the own last "Join" began is still
@@ -163,6 +168,10 @@ private:
     ClientLink* client_ = nullptr;
     PacketFramer framer_;
     std::deque<Packet> inbox_;
+    // Beside each packet of the inbox: when it arrived.
+    std::deque<ClockStamp> arrivals_;
+    ClockStamp lastRead_;
+    ClockStamp takenArrival_;
     bool inboxFull_ = false;
     std::deque<Packet> out_;
     size_t sentOfFront_ = 0;

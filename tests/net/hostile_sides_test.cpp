@@ -741,7 +741,8 @@ TEST(HostileSides, OneSetOfBattleTimesForTheRound) {
 
 // Our side at seat 1 sends a move the host refuses (an outcome the pieces do not give; a time-out a moment
 // before the host's clock has run out): it is told where the battle stands, has its turn back, and its next
-// move is relayed; its clock runs on in the same turn.
+// move is relayed; its clock runs on in the same turn, so a refused time-out goes out again until the host
+// takes it.
 TEST(HostileSides, ARefusedSideIsPutBackInStep) {
     Table t;
     ASSERT_TRUE(t.StartBattle());
@@ -769,7 +770,9 @@ TEST(HostileSides, ARefusedSideIsPutBackInStep) {
     t.Settle();
     EXPECT_EQ(t.copy().stepCount, before);
     EXPECT_EQ(t.sides[0]->ui.status[3], HostReferee::VerdictText(Verdict::kTooEarly, 1));
-    EXPECT_EQ(one.netMyTurn, 1);
+    // The answer restarted nothing: with its clock run out, its time-out is on its way again.
+    EXPECT_EQ(one.netMyTurn, 0);
+    EXPECT_EQ(t.sides[1]->ui.timeRemaining, "0");
     AllClocksOn(t, 31);
     t.Settle();
     EXPECT_EQ(t.copy().stepCount, before + 1);

@@ -162,7 +162,7 @@ TEST(LanTurns, NothingIsSentAfterTheStepThatEndsTheBattle) {
 
 // The battle starts at 0 s (the deployment began 100 s before), seat 1 to move. Seat 1 thinks; seat 2 writes
 // a chat line every 20 s, which restarts every turnClock. Seat 1's clock shows and acts on the turn's own
-// time: its time-out goes out once the 60 s have passed, and the host, which applies it as relayed, still has
+// time: its time-out goes out as the 60 s run out, and the host, which applies it as relayed, still has
 // seat 1 in a person's hands at 91 s (move time plus disconnect time).
 TEST(LanTurns, AChattyBattleLeavesTheThinkingPlayerHisTime) {
     Side host(0, 1), thinking(1, 1);
@@ -192,14 +192,14 @@ TEST(LanTurns, AChattyBattleLeavesTheThinkingPlayerHisTime) {
             EXPECT_EQ(host.g->seatTable[1].state, 1);
         }
     }
-    EXPECT_EQ(timeoutAt, 61);
+    EXPECT_EQ(timeoutAt, 60);
     EXPECT_EQ(thinking.g->netTimeoutCount, 1);
     EXPECT_EQ(host.link.Sent().size(), 0u);  // no JoinCancel for seat 1
     EXPECT_EQ(host.g->stepCount, 1);
 }
 
-// A side that takes a running battle from "JoinLast" long after the turn began there gets the turn's time
-// from its join, not none at all.
+// A side that takes a running battle from "JoinLast" long after the turn began there gets the host's
+// allowance for a join from its join (10 s of the 60), not none at all and not the whole move time.
 TEST(LanTurns, ARejoiningSideCountsItsTurnFromTheJoin) {
     Side s(1, 1);
     JoinLastBody b;
@@ -213,10 +213,13 @@ TEST(LanTurns, ARejoiningSideCountsItsTurnFromTheJoin) {
     s.Relayed(EncodeJoinLast(b));
     TickMainTimer(*s.g);
     ASSERT_EQ(std::tuple(s.g->battleRunning, s.g->curSeat, s.g->netMyTurn), std::tuple(1, 0, 1));
-    s.ui.clock.seconds = 1060;
+    TickMainTimer(*s.g);
+    EXPECT_EQ(s.ui.timeRemaining, "10");
+    s.ui.clock.seconds = 1009;
     TickMainTimer(*s.g);
     EXPECT_TRUE(s.Moves().empty());
-    s.ui.clock.seconds = 1061;
+    EXPECT_EQ(s.ui.timeRemaining, "1");
+    s.ui.clock.seconds = 1010;
     TickMainTimer(*s.g);
     ASSERT_EQ(s.Moves().size(), 1u);
     EXPECT_EQ(DecodeMoveQz(s.Moves()[0])->move.fromX, kTimeoutCoord);
