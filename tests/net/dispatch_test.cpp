@@ -369,6 +369,7 @@ TEST(LanLeaving, TheSeatHandedOverIsToldTheRealReason) {
         int netState;
         int timeouts;  // of the own seat, relayed before
         std::string status, box;
+        bool joinedLate = false;  // the time-outs were the seat's before the side took it from "JoinLast"
     } rows[] = {
         {"deploying", kNetDeploying, 0, Gb("布阵超时！自动退出网战。"), Gb("布阵时间已到，您还没有布阵完毕！") + seatGone},
         {"own deployment sent", kNetOwnDeploySent, 0, Gb("布阵超时！自动退出网战。"),
@@ -378,6 +379,8 @@ TEST(LanLeaving, TheSeatHandedOverIsToldTheRealReason) {
         {"silent after two time-outs", kNetBattle, 2, Gb("走棋时太久没有响应！自动退出网战。"),
          Gb("轮到您走棋时太久没有动静！") + seatGone},
         {"its fourth time-out", kNetBattle, 3, Gb("超时次数太多！自动退出网战。"), Gb("超时次数太多！") + seatGone},
+        {"the seat's fourth, three before the join", kNetBattle, 3, Gb("超时次数太多！自动退出网战。"),
+         Gb("超时次数太多！") + seatGone, true},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
@@ -397,7 +400,24 @@ TEST(LanLeaving, TheSeatHandedOverIsToldTheRealReason) {
             lan.ClientReceived(p.data(), p.size());
             ProcessClientMessage(*g);
         };
-        for (int n = 1; n <= r.timeouts; ++n) {
+        if (r.joinedLate) {
+            JoinLastBody b;
+            for (int i = 0; i < kPieceCount; ++i) {
+                b.x[i] = static_cast<int8_t>(g->pieces[i].x), b.y[i] = static_cast<int8_t>(g->pieces[i].y);
+                b.code[i] = static_cast<int8_t>(g->pieces[i].code), b.alive[i] = 1;
+            }
+            // Seat 1's time-outs among other seats' (seat 3's), in the host's view.
+            for (int n = 0; n < r.timeouts; ++n)
+                for (const int seat : {1, 3})
+                    b.steps.push_back(StepRec{kNoPiece, kNoPiece, kTimeoutCoord, kTimeoutCoord, kTimeoutCoord,
+                                              kTimeoutCoord, seat});
+            b.seats[1].state = 1, b.curSeat = 2, b.netState = kNetBattle;
+            b.moveTime = 30, b.deployTime = 40, b.disconnectTime = 60;
+            g->battleRunning = 0, g->netState = kNetJoinSent;
+            apply(EncodeJoinLast(b));
+            ASSERT_EQ(g->battleRunning, 1);
+        }
+        for (int n = 1; n <= r.timeouts && !r.joinedLate; ++n) {
             g->curSeat = 0;  // the own seat to move
             MoveCand m;
             MakeTimeoutMove(m, n);

@@ -796,6 +796,44 @@ TEST(HostileSides, ARefusedSideIsPutBackInStep) {
     ExpectAllAgree(t);
 }
 
+// The host gives our side's seat 1 to the computer for its time: in the deployment, not deployed in the deploy
+// time; in the battle, silent on its turn longer than the disconnect time (20 s, within the move time). The
+// side leaves and tells its player that reason, in the status bar and in a box, not the fourth time-out's.
+TEST(HostileSides, ASideHandedOverIsToldWhy) {
+    struct Told : LanUi {
+        void ExplainLeaving(const std::string& text) override { box.push_back(text); }
+        std::vector<std::string> box;
+    };
+    const std::string seatGone = std::string(11, ' ') + Gb("\n您的位置已由计算机接管。");
+    for (const bool deploying : {true, false}) {
+        SCOPED_TRACE(deploying ? "the deploy time" : "silence on its turn");
+        Table t([](GameState& h) { h.optionsRecord.netDisconnectTimeOption = 20; });
+        Told told;
+        t.sides[1]->lan->SetUi(&told);
+        if (deploying) {
+            t.OpenDeployment();
+            for (int s : {2, 3}) t.Raw(s, Army(s));
+            ASSERT_TRUE(FinishOwnDeployment(t.host()));
+            t.Settle();
+            AllClocksOn(t, t.relay().Times().deploy);
+        } else {
+            ASSERT_TRUE(t.StartBattle());
+            ASSERT_TRUE(t.UntilTurnOf(1));
+            AllClocksOn(t, 21);
+        }
+        t.Settle();
+        ASSERT_EQ(t.relay().Seat(1).state, 0);
+        GameState& one = *t.sides[1]->g;
+        EXPECT_EQ(one.netConnected, 0);
+        EXPECT_EQ(t.sides[1]->ui.status[3],
+                  deploying ? Gb("布阵超时！自动退出网战。") : Gb("走棋时太久没有响应！自动退出网战。"));
+        EXPECT_EQ(told.box, std::vector<std::string>{(deploying ? Gb("布阵时间已到，您还没有布阵完毕！")
+                                                                : Gb("轮到您走棋时太久没有动静！")) +
+                                                     seatGone});
+        t.sides[1]->lan->SetUi(nullptr);
+    }
+}
+
 // A player joins seat 3 just as the host's side is to deploy it for the computer: while the computer's formation
 // for it is on its way (the seat was given up), or right after the host gave it to the computer at its deploy
 // time-out (its old player heard why he lost it). The seat is the player's: nobody frees it under him, the

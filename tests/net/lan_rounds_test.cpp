@@ -440,6 +440,7 @@ TEST(LanRounds, AJoiningSideLeavesAfterItsFourthTimeOut) {
         TickMainTimer(*j.g);
         TickMainTimer(*j.g);
         if (n == 4) break;
+        ASSERT_EQ(j.own.Sent().size(), static_cast<size_t>(n));
         const Packet back = j.own.Sent().back();
         j.lan->ClientReceived(back.data(), back.size());
         TickMainTimer(*j.g);
