@@ -161,11 +161,13 @@ void SendNetMessage(GameState& g, const std::string& word, int seat) {
             if (g.battleRunning == 0 || g.netState != kNetBattle ||
                 LocalSeat(seat, g.myNetSeat) != g.curSeat || g.netMyTurn == 0 || BattleResultByRules(g) >= 0)
                 return;
-            // The own seat moves only with time left on its clock (the host
-            // takes what comes by then); once it has run out, only its
-            // time-out goes.
-            if (seat == g.myNetSeat && !IsTimeoutMove(g.netMoveRecord.fromX, g.netMoveRecord.fromY,
-                                                      g.netMoveRecord.toX, g.netMoveRecord.toY) &&
+            // A person's own seat moves only with time left on its clock (the
+            // host takes what comes by then); once it has run out, only its
+            // time-out goes. The host's seat that its computer plays has no
+            // clock.
+            if (seat == g.myNetSeat && g.seatTable[seat].state == 1 &&
+                !IsTimeoutMove(g.netMoveRecord.fromX, g.netMoveRecord.fromY, g.netMoveRecord.toX,
+                               g.netMoveRecord.toY) &&
                 !OwnNetTimeLeft(g)) {
                 g.ui->SetStatusText(3, Gb("走棋时间已到，此步没有发出！"));
                 return;

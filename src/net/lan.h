@@ -187,9 +187,10 @@ private:
 // Sends one packet to the host: "Join" (netRecordBuf), "JoinOk",
 // "JoinCancel", "PeaceRequest", "PeaceOk", "PeaceAbort" (seat), "SwitchEnd"
 // (netDeployCodes, seat), "MoveQz" (netMoveRecord, seat; clears netMyTurn;
-// sent only in a running battle for the seat to move, and for the own seat
-// only with time left on its own clock, OwnNetTimeLeft, unless it is its
-// time-out), "ChatMessage" (seat, chatText). Not connected: the player is told and
+// sent only in a running battle for the seat to move, and for the own seat,
+// while a person holds it, only with time left on its own clock
+// (OwnNetTimeLeft) unless it is its time-out), "ChatMessage" (seat,
+// chatText). Not connected: the player is told and
 // nothing is sent. Any other word is refused with a message.
 void SendNetMessage(GameState& g, const std::string& word, int seat);
 // What the player is told when the host cannot be reached (GB2312).

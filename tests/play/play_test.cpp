@@ -551,6 +551,13 @@ TEST_F(TurnLoopTest, LanOwnTimeoutsThenTheSeatGoesToTheComputerOnce) {
     PutBoundedText(g.seatTable[0].name, 32, "x");
     TickMainTimer(g);
     EXPECT_EQ(BoundedText(g.seatTable[0].name, 32), "x");  // handed over once
+    // The host's computer plays the seat from now on: its moves have no person's clock to wait for.
+    const size_t sent = link.Sent().size();
+    g.netMyTurn = 1;
+    g.netMoveRecord = MoveCand{};
+    g.netMoveRecord.mover = 0;
+    net::SendNetMessage(g, "MoveQz", 0);
+    EXPECT_EQ(link.Sent().size(), sent + 1);
 }
 
 TEST_F(TurnLoopTest, LanClientLeavesWhenTheHostIsSilentTooLong) {
