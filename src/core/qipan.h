@@ -94,9 +94,16 @@ struct GameState {
 
     ClockStamp turnClock;
     // When the current turn (or the LAN deployment) began: restarted only by
-    // an executed step or the start of a phase, never by a packet, so a side
-    // that keeps talking cannot hold its turn for ever.
+    // an executed step or the start of a phase, never by a packet that
+    // changes neither, so a side that keeps talking cannot hold its turn for
+    // ever. A LAN side takes the time the step (the battle's start, the
+    // deployment's, its own join) reached it, however much later it applies
+    // it.
     ClockStamp turnStarted;
+    // A LAN side that joined a turn (or the deployment) under way has only
+    // this many seconds of it from turnStarted, its join; 0: the whole move
+    // or deploy time.
+    int32_t turnAllowance = 0;
     ClockStamp aiPhaseTimes[3];
     double styleCoefAttack = 0.0;
     double styleCoefCaution = 0.0;

@@ -24,14 +24,17 @@ void LanSession::AttachClient(ClientLink* link) {
     peaceQuestionOpen_ = false;
     waitDialogDue_ = false;
     hostGoneTold_ = false;
-    if (link == nullptr) inbox_.clear();
+    if (link == nullptr) {
+        inbox_.clear();
+        arrivals_.clear();
+    }
 }
 
 bool LanSession::ClientActive() const { return client_ != nullptr && client_->Connected(); }
 
 void LanSession::ClientReceived(const uint8_t* data, size_t size) {
     if (client_ == nullptr) return;
-    g_.turnClock = g_.ui->Now();
+    g_.turnClock = lastRead_ = g_.ui->Now();
     framer_.Feed(data, size);
     FillInbox();
     if (framer_.Broken()) {
@@ -52,6 +55,8 @@ void LanSession::FillInbox() {
         std::optional<Packet> p = framer_.Next();
         if (!p) return;
         inbox_.push_back(std::move(*p));
+        // Bytes that waited in the framer came with the last read or before.
+        arrivals_.push_back(lastRead_);
     }
 }
 
@@ -92,6 +97,7 @@ void LanSession::LeaveOnFault(const std::string& gbStatus) {
     if (client_ != nullptr) client_->Close();
     client_ = nullptr;
     inbox_.clear();
+    arrivals_.clear();
     framer_ = PacketFramer{};
     inboxFull_ = false;
     out_.clear();
@@ -104,6 +110,8 @@ std::optional<Packet> LanSession::TakeReceived() {
     if (inbox_.empty()) return std::nullopt;
     Packet p = std::move(inbox_.front());
     inbox_.pop_front();
+    takenArrival_ = arrivals_.front();
+    arrivals_.pop_front();
     if (inboxFull_) {
         FillInbox();
         if (!inboxFull_ && client_ != nullptr) client_->Resume();
@@ -153,6 +161,17 @@ void SendNetMessage(GameState& g, const std::string& word, int seat) {
             if (g.battleRunning == 0 || g.netState != kNetBattle ||
                 LocalSeat(seat, g.myNetSeat) != g.curSeat || g.netMyTurn == 0 || BattleResultByRules(g) >= 0)
                 return;
+            // A person's own seat moves only with time left on its clock (the
+            // host takes what comes by then); once it has run out, only its
+            // time-out goes. The host's seat that its computer plays has no
+            // clock.
+            if (seat == g.myNetSeat && g.seatTable[seat].state == 1 &&
+                !IsTimeoutMove(g.netMoveRecord.fromX, g.netMoveRecord.fromY, g.netMoveRecord.toX,
+                               g.netMoveRecord.toY) &&
+                !OwnNetTimeLeft(g)) {
+                g.ui->SetStatusText(3, Gb("走棋时间已到，此步没有发出！"));
+                return;
+            }
             g.netMyTurn = 0;
             p = EncodeMoveQz(MoveQzBody{g.netMoveRecord, seat});
             break;

@@ -115,9 +115,10 @@ public:
     void AttachClient(ClientLink* link);
     ClientLink* client() { return client_; }
     bool ClientActive() const;
-    // Bytes arrived: cut into packets and queued in the inbox. Every read
-    // restarts the turn clock. What a full inbox cannot take waits in the
-    // framer and moves in as the inbox empties.
+    // Bytes arrived: cut into packets and queued in the inbox, each with the
+    // time it arrived. Every read restarts turnClock, from which a silent host
+    // is told; no turn's time counts from it. What a full inbox cannot take
+    // waits in the framer and moves in as the inbox empties.
     void ClientReceived(const uint8_t* data, size_t size);
     // Whether the socket layer should read now: the inbox has room and every
     // whole packet received is in it. When it turns true again the session
@@ -133,6 +134,10 @@ public:
 
     // The next received packet, oldest first.
     std::optional<Packet> TakeReceived();
+    // When the packet TakeReceived gave last reached this side: a step
+    // applied later (a box was open, or packets queued before it) began its
+    // turn here all the same.
+    ClockStamp TakenArrival() const { return takenArrival_; }
     size_t InboxSize() const { return inbox_.size(); }
 
     // The waiting room of the round that the own last "Join" began is still
@@ -166,6 +171,10 @@ private:
     ClientLink* client_ = nullptr;
     PacketFramer framer_;
     std::deque<Packet> inbox_;
+    // Beside each packet of the inbox: when it arrived.
+    std::deque<ClockStamp> arrivals_;
+    ClockStamp lastRead_;
+    ClockStamp takenArrival_;
     bool inboxFull_ = false;
     std::deque<Packet> out_;
     size_t sentOfFront_ = 0;
@@ -181,7 +190,9 @@ private:
 // Sends one packet to the host: "Join" (netRecordBuf), "JoinOk",
 // "JoinCancel", "PeaceRequest", "PeaceOk", "PeaceAbort" (seat), "SwitchEnd"
 // (netDeployCodes, seat), "MoveQz" (netMoveRecord, seat; clears netMyTurn;
-// sent only in a running battle for the seat to move), "ChatMessage" (seat,
+// sent only in a running battle for the seat to move, and for the own seat,
+// while a person holds it, only with time left on its own clock
+// (OwnNetTimeLeft) unless it is its time-out), "ChatMessage" (seat,
 // chatText). Not connected: the player is told and
 // nothing is sent. Any other word is refused with a message.
 void SendNetMessage(GameState& g, const std::string& word, int seat);

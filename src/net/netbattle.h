@@ -78,10 +78,21 @@ enum LeaveReason : int {
     kLeaveClientFailed = 5,
     kLeaveFromWaitingRoom = 6,
     kLeaveQueueFault = 7,
+    // The host gave the own seat to the computer: its deploy time ran out,
+    // it was silent on its turn, or for no reason the side can tell.
+    kLeaveDeployTimeout = 8,
+    kLeaveSilentTurn = 9,
+    kLeaveHandedOver = 10,
 };
 // The status-bar text of a reason; an unknown reason reads as an unknown
 // fault.
 std::string AbortReasonText(int reason);
+// Why the host has given the own seat to the computer, as the side can tell:
+// in the deployment its deploy time ran out; in the battle, after three
+// time-outs of the seat the fourth, before them its silence on its turn.
+int HandOverReason(const GameState& g);
+// What the box says about a seat the host gave to the computer (GB2312).
+std::string HandOverText(int reason);
 // The one way back from a LAN battle: closes the connection to the host
 // (hosting stops only if the player agrees to the new battle's question),
 // shows the reason in the status bar, and starts a battle against the

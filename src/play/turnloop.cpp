@@ -26,12 +26,27 @@ constexpr int kTurnLightFrameTicks = 16;
 int ElapsedSeconds(GameState& g) { return SecondsBetween(g.turnClock, g.ui->Now()); }
 
 // A LAN side's own move and deploy clock counts from the start of the turn
-// or the deployment, as the host's hand-over does: a chat line or another
-// seat's deployment restarts turnClock (which only tells a silent host) but
-// gives the player no time. Before the deployment nothing has started.
-int OwnClockSeconds(GameState& g) {
-    const bool started = g.netConnected != 0 && g.netState >= net::kNetDeploying;
-    return started ? SecondsBetween(g.turnStarted, g.ui->Now()) : ElapsedSeconds(g);
+// or the deployment as it reached the side, as the host's hand-over counts
+// from its start there: a chat line, a peace word or another seat's
+// deployment restarts turnClock (which only tells a silent host) but gives
+// the player no time. Before the deployment nothing has started.
+bool OwnClockStarted(const GameState& g) { return g.netConnected != 0 && g.netState >= net::kNetDeploying; }
+
+bool NetDeploying(const GameState& g) { return g.netConnected != 0 && g.netState >= 21 && g.netState <= 24; }
+
+// The seconds the own clock gives the turn (the deployment): a side that
+// joined it under way has only its allowance.
+int OwnClockLimit(const GameState& g) {
+    const int full = NetDeploying(g) ? g.netDeployTime : g.netMoveTime;
+    return OwnClockStarted(g) && g.turnAllowance > 0 ? std::min(full, g.turnAllowance) : full;
+}
+
+// Milliseconds left on the own clock; negative once it has run out.
+int64_t OwnClockLeftMs(GameState& g) {
+    const ClockStamp now = g.ui->Now();
+    const int64_t used = OwnClockStarted(g) ? StampMs(now) - StampMs(g.turnStarted)
+                                             : int64_t{SecondsBetween(g.turnClock, now)} * 1000;
+    return int64_t{OwnClockLimit(g)} * 1000 - used;
 }
 
 bool SeatHasLivePiece(const GameState& g, int seat) {
@@ -75,10 +90,9 @@ void TurnLight(GameState& g) {
 }
 
 void MoveClock(GameState& g) {
-    const bool deploying = g.netConnected != 0 && g.netState >= 21 && g.netState <= 24;
-    int remaining = (deploying ? g.netDeployTime : g.netMoveTime) - OwnClockSeconds(g);
-    if (remaining < 0) remaining = 0;
-    g.ui->SetTimeRemaining(std::to_string(remaining));
+    // Whole seconds, rounded up: 0 only once the time has run out.
+    const int64_t left = OwnClockLeftMs(g);
+    g.ui->SetTimeRemaining(std::to_string(left <= 0 ? 0 : (left + 999) / 1000));
 }
 
 bool OwnNetSeatHeldByPerson(const GameState& g) {
@@ -106,15 +120,17 @@ void LocalSeatWithoutMove(GameState& g) {
 void OwnNetTimeout(GameState& g) {
     if (g.netConnected == 0 || g.battleRunning == 0 || g.netMyTurn == 0 || g.curSeat != 0 || g.netState != 31)
         return;
-    if (g.netMoveTime - OwnClockSeconds(g) >= 0) return;
+    if (OwnClockLeftMs(g) > 0) return;
     // Nothing can reach a host that has gone: the LAN pump ends the battle
     // once what arrived before is applied.
     if (!net::NetClientActive(g)) return;
+    // The count is of the own seat's time-outs applied in this battle, the
+    // host's included: it goes up when this one comes back.
     if (g.netTimeoutCount < 3) {
-        ++g.netTimeoutCount;
-        MakeTimeoutMove(g.netMoveRecord, g.netTimeoutCount);
+        const int count = g.netTimeoutCount + 1;
+        MakeTimeoutMove(g.netMoveRecord, count);
         net::SendNetMessage(g, "MoveQz", g.myNetSeat);
-        g.ui->SetStatusText(3, " " + std::to_string(g.netTimeoutCount) + " " + Gb("次超时！"));
+        g.ui->SetStatusText(3, " " + std::to_string(count) + " " + Gb("次超时！"));
         return;
     }
     // Only a seat a person still holds is handed over, so this happens once.
@@ -159,6 +175,8 @@ void WakeComputerPlayer(GameState& g) {
 }
 
 }  // namespace
+
+bool OwnNetTimeLeft(GameState& g) { return OwnClockLeftMs(g) > 0; }
 
 void AdvanceStepCount(GameState& g) {
     ++g.stepCount;

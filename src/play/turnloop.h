@@ -56,6 +56,11 @@ int BattleResultByRules(const GameState& g);
 // BattleResultByRules). Books the result once.
 void CheckBattleEnd(GameState& g);
 
+// A LAN side's own clock has time left in the turn (the deployment) under
+// way: counted from its start as it reached the side, with the whole move or
+// deploy time, or the allowance of a side that joined it under way.
+bool OwnNetTimeLeft(GameState& g);
+
 // One tick of the main timer (every 32 ms).
 void TickMainTimer(GameState& g);
 

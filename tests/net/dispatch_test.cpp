@@ -356,14 +356,81 @@ TEST_F(SideTest, TheReasonForLeavingIsToldOnce) {
     EXPECT_TRUE(shown.explained.empty());
     EXPECT_TRUE(shown.notices.empty());
 
-    // The host has given the own seat to the computer.
-    lan.AttachClient(&link);
-    g->netConnected = 1, g->netState = kNetBattle;
-    link.connected = true;
-    Apply(EncodeSeatWord(Word::kJoinCancel, g->myNetSeat));
-    EXPECT_EQ(g->netConnected, 0);
-    EXPECT_EQ(shown.explained, std::vector<std::string>{AbortReasonText(kLeaveTooManyTimeouts)});
     lan.SetUi(nullptr);
+}
+
+// The host gives the own seat (1) to the computer and says only so: the side tells its player why, from what
+// it knows. In the deployment its deploy time ran out; in the battle its fourth time-out, once three of its
+// own have come back from the host (sent by the side or by the host), else its silence on its turn.
+TEST(LanLeaving, TheSeatHandedOverIsToldTheRealReason) {
+    const std::string seatGone = std::string(11, ' ') + Gb("\n您的位置已由计算机接管。");
+    const struct {
+        const char* what;
+        int netState;
+        int timeouts;  // of the own seat, relayed before
+        std::string status, box;
+        bool joinedLate = false;  // the time-outs were the seat's before the side took it from "JoinLast"
+    } rows[] = {
+        {"deploying", kNetDeploying, 0, Gb("布阵超时！自动退出网战。"), Gb("布阵时间已到，您还没有布阵完毕！") + seatGone},
+        {"own deployment sent", kNetOwnDeploySent, 0, Gb("布阵超时！自动退出网战。"),
+         Gb("布阵时间已到，您还没有布阵完毕！") + seatGone},
+        {"silent on its first turn", kNetBattle, 0, Gb("走棋时太久没有响应！自动退出网战。"),
+         Gb("轮到您走棋时太久没有动静！") + seatGone},
+        {"silent after two time-outs", kNetBattle, 2, Gb("走棋时太久没有响应！自动退出网战。"),
+         Gb("轮到您走棋时太久没有动静！") + seatGone},
+        {"its fourth time-out", kNetBattle, 3, Gb("超时次数太多！自动退出网战。"), Gb("超时次数太多！") + seatGone},
+        {"the seat's fourth, three before the join", kNetBattle, 3, Gb("超时次数太多！自动退出网战。"),
+         Gb("超时次数太多！") + seatGone, true},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        auto g = std::make_unique<GameState>();
+        test::RecordingUi ui;
+        testing::FakeClientLink link;
+        LanSession lan(*g);
+        Shown shown;
+        g->ui = &ui, g->lan = &lan, g->appFolder = "/nonexistent-jq-folder/";
+        g->myNetSeat = g->netConnected = g->turnDirection = 1;
+        test::LayOutBattle(*g);
+        lan.AttachClient(&link);
+        lan.SetUi(&shown);
+        if (r.netState != kNetBattle) g->battleRunning = 0, g->deployPhase = 1;
+        g->netState = r.netState;
+        const auto apply = [&](const Packet& p) {
+            lan.ClientReceived(p.data(), p.size());
+            ProcessClientMessage(*g);
+        };
+        if (r.joinedLate) {
+            JoinLastBody b;
+            for (int i = 0; i < kPieceCount; ++i) {
+                b.x[i] = static_cast<int8_t>(g->pieces[i].x), b.y[i] = static_cast<int8_t>(g->pieces[i].y);
+                b.code[i] = static_cast<int8_t>(g->pieces[i].code), b.alive[i] = 1;
+            }
+            // Seat 1's time-outs among other seats' (seat 3's), in the host's view.
+            for (int n = 0; n < r.timeouts; ++n)
+                for (const int seat : {1, 3})
+                    b.steps.push_back(StepRec{kNoPiece, kNoPiece, kTimeoutCoord, kTimeoutCoord, kTimeoutCoord,
+                                              kTimeoutCoord, seat});
+            b.seats[1].state = 1, b.curSeat = 2, b.netState = kNetBattle;
+            b.moveTime = 30, b.deployTime = 40, b.disconnectTime = 60;
+            g->battleRunning = 0, g->netState = kNetJoinSent;
+            apply(EncodeJoinLast(b));
+            ASSERT_EQ(g->battleRunning, 1);
+        }
+        for (int n = 1; n <= r.timeouts && !r.joinedLate; ++n) {
+            g->curSeat = 0;  // the own seat to move
+            MoveCand m;
+            MakeTimeoutMove(m, n);
+            apply(EncodeMoveQz(MoveQzBody{m, g->myNetSeat}));
+        }
+        EXPECT_EQ(g->netTimeoutCount, r.timeouts);
+        apply(EncodeSeatWord(Word::kJoinCancel, g->myNetSeat));
+        EXPECT_EQ(g->netConnected, 0);
+        EXPECT_EQ(ui.status[3], r.status);
+        EXPECT_EQ(shown.explained, std::vector<std::string>{r.box});
+        lan.SetUi(nullptr);
+        g->lan = nullptr;
+    }
 }
 
 TEST_F(SideTest, TheBattleStartsBeforeAnyMoveThatFollowsIt) {

@@ -870,7 +870,8 @@ TEST(HostileSides, OneSetOfBattleTimesForTheRound) {
 
 // Our side at seat 1 sends a move the host refuses (an outcome the pieces do not give; a time-out a moment
 // before the host's clock has run out): it is told where the battle stands, has its turn back, and its next
-// move is relayed; its clock runs on in the same turn.
+// move is relayed; its clock runs on in the same turn, so a refused time-out goes out again until the host
+// takes it.
 TEST(HostileSides, ARefusedSideIsPutBackInStep) {
     Table t;
     ASSERT_TRUE(t.StartBattle());
@@ -898,7 +899,9 @@ TEST(HostileSides, ARefusedSideIsPutBackInStep) {
     t.Settle();
     EXPECT_EQ(t.copy().stepCount, before);
     EXPECT_EQ(t.sides[0]->ui.status[3], HostReferee::VerdictText(Verdict::kTooEarly, 1));
-    EXPECT_EQ(one.netMyTurn, 1);
+    // The answer restarted nothing: with its clock run out, its time-out is on its way again.
+    EXPECT_EQ(one.netMyTurn, 0);
+    EXPECT_EQ(t.sides[1]->ui.timeRemaining, "0");
     AllClocksOn(t, 31);
     t.Settle();
     EXPECT_EQ(t.copy().stepCount, before + 1);
@@ -920,6 +923,46 @@ TEST(HostileSides, ARefusedSideIsPutBackInStep) {
     EXPECT_EQ(t.copy().stepRecords[late].fromX, kTimeoutCoord);
     for (int i = 0; i < 6; ++i) t.Turn(i);
     ExpectAllAgree(t);
+}
+
+// The host gives our side's seat 1 to the computer for its time: in the deployment, not deployed in the deploy
+// time and the grace; in the battle, silent through its turn (nothing it sends reaches the host) for longer than
+// the disconnect time (20 s, within the move time). The side leaves and tells its player that reason, in the
+// status bar and in a box, not the fourth time-out's.
+TEST(HostileSides, ASideHandedOverIsToldWhy) {
+    struct Told : LanUi {
+        void ExplainLeaving(const std::string& text) override { box.push_back(text); }
+        std::vector<std::string> box;
+    };
+    const std::string seatGone = std::string(11, ' ') + Gb("\n您的位置已由计算机接管。");
+    for (const bool deploying : {true, false}) {
+        SCOPED_TRACE(deploying ? "the deploy time" : "silence on its turn");
+        Table t([](GameState& h) { h.optionsRecord.netDisconnectTimeOption = 20; });
+        Told told;
+        t.sides[1]->lan->SetUi(&told);
+        if (deploying) {
+            t.OpenDeployment();
+            for (int s : {2, 3}) t.Raw(s, Army(s));
+            ASSERT_TRUE(FinishOwnDeployment(t.host()));
+            t.Settle();
+            AllClocksOn(t, t.relay().Times().deploy + kTurnGraceSeconds);
+        } else {
+            ASSERT_TRUE(t.StartBattle());
+            ASSERT_TRUE(t.UntilTurnOf(1));
+            t.hold.insert(1);
+            AllClocksOn(t, t.relay().Times().move + kTurnGraceSeconds);
+        }
+        t.Settle();
+        ASSERT_EQ(t.relay().Seat(1).state, 0);
+        GameState& one = *t.sides[1]->g;
+        EXPECT_EQ(one.netConnected, 0);
+        EXPECT_EQ(t.sides[1]->ui.status[3],
+                  deploying ? Gb("布阵超时！自动退出网战。") : Gb("走棋时太久没有响应！自动退出网战。"));
+        EXPECT_EQ(told.box, std::vector<std::string>{(deploying ? Gb("布阵时间已到，您还没有布阵完毕！")
+                                                                : Gb("轮到您走棋时太久没有动静！")) +
+                                                     seatGone});
+        t.sides[1]->lan->SetUi(nullptr);
+    }
 }
 
 // A player joins seat 3 just as the host's side is to deploy it for the computer: while the computer's formation

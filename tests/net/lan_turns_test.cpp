@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 #include "ai/workspace.h"
@@ -15,6 +16,7 @@
 #include "support/lan_fakes.h"
 #include "support/recording_ui.h"
 #include "support/scene.h"
+#include "view/rotation.h"
 
 namespace jq::net {
 namespace {
@@ -162,7 +164,7 @@ TEST(LanTurns, NothingIsSentAfterTheStepThatEndsTheBattle) {
 
 // The battle starts at 0 s (the deployment began 100 s before), seat 1 to move. Seat 1 thinks; seat 2 writes
 // a chat line every 20 s, which restarts every turnClock. Seat 1's clock shows and acts on the turn's own
-// time: its time-out goes out once the 60 s have passed, and the host, which applies it as relayed, still has
+// time: its time-out goes out as the 60 s run out, and the host, which applies it as relayed, still has
 // seat 1 in a person's hands at 91 s (move time plus disconnect time).
 TEST(LanTurns, AChattyBattleLeavesTheThinkingPlayerHisTime) {
     Side host(0, 1), thinking(1, 1);
@@ -192,14 +194,14 @@ TEST(LanTurns, AChattyBattleLeavesTheThinkingPlayerHisTime) {
             EXPECT_EQ(host.g->seatTable[1].state, 1);
         }
     }
-    EXPECT_EQ(timeoutAt, 61);
+    EXPECT_EQ(timeoutAt, 60);
     EXPECT_EQ(thinking.g->netTimeoutCount, 1);
     EXPECT_EQ(host.link.Sent().size(), 0u);  // no JoinCancel for seat 1
     EXPECT_EQ(host.g->stepCount, 1);
 }
 
-// A side that takes a running battle from "JoinLast" long after the turn began there gets the turn's time
-// from its join, not none at all.
+// A side that takes a running battle from "JoinLast" long after the turn began there gets the host's
+// allowance for a join from its join (10 s of the 60), not none at all and not the whole move time.
 TEST(LanTurns, ARejoiningSideCountsItsTurnFromTheJoin) {
     Side s(1, 1);
     JoinLastBody b;
@@ -213,13 +215,141 @@ TEST(LanTurns, ARejoiningSideCountsItsTurnFromTheJoin) {
     s.Relayed(EncodeJoinLast(b));
     TickMainTimer(*s.g);
     ASSERT_EQ(std::tuple(s.g->battleRunning, s.g->curSeat, s.g->netMyTurn), std::tuple(1, 0, 1));
-    s.ui.clock.seconds = 1060;
+    TickMainTimer(*s.g);
+    EXPECT_EQ(s.ui.timeRemaining, "10");
+    s.ui.clock.seconds = 1009;
     TickMainTimer(*s.g);
     EXPECT_TRUE(s.Moves().empty());
-    s.ui.clock.seconds = 1061;
+    EXPECT_EQ(s.ui.timeRemaining, "1");
+    s.ui.clock.seconds = 1010;
     TickMainTimer(*s.g);
     ASSERT_EQ(s.Moves().size(), 1u);
     EXPECT_EQ(DecodeMoveQz(s.Moves()[0])->move.fromX, kTimeoutCoord);
+
+    // Joining a deployment under way: 10 s of the 40 to deploy, shown from the join; the host hands the
+    // seat over at their end (and the grace).
+    Side d(1, 1);
+    b.netState = kNetDeployBegins, b.deployTime = 40;
+    d.g->battleRunning = 0, d.g->netState = kNetJoinSent;
+    d.ui.clock.seconds = 2000;
+    d.Relayed(EncodeJoinLast(b));
+    TickMainTimer(*d.g);
+    TickMainTimer(*d.g);
+    ASSERT_EQ(std::pair(d.g->netState, d.g->deployPhase), std::pair(int{kNetDeploying}, 1));
+    EXPECT_EQ(d.ui.timeRemaining, "10");
+    d.ui.clock.seconds = 2010;
+    TickMainTimer(*d.g);
+    EXPECT_EQ(d.ui.timeRemaining, "0");
+}
+
+Packet TimeoutOf(int seat, int count) {
+    MoveCand m;
+    MakeTimeoutMove(m, count);
+    return EncodeMoveQz(MoveQzBody{m, seat});
+}
+
+// The host's answer to a refused move: the battle as the side has it, one step made (seat 1's time-out), the
+// side's seat 2 to move.
+Packet AnswerInTheTurn(const Side& s) {
+    JoinLastBody b;
+    for (int i = 0; i < kPieceCount; ++i) {
+        const int j = (kPiecesPerSeat * 2 + i) % kPieceCount;  // the host's view of local piece i
+        const GridPoint p = TurnGridPoint(GridPoint{s.g->pieces[i].x, s.g->pieces[i].y}, -2);
+        b.x[j] = static_cast<int8_t>(p.x), b.y[j] = static_cast<int8_t>(p.y);
+        b.code[j] = static_cast<int8_t>(s.g->pieces[i].code), b.alive[j] = 1;
+    }
+    b.steps = {StepRec{kNoPiece, kNoPiece, kTimeoutCoord, kTimeoutCoord, kTimeoutCoord, kTimeoutCoord, 1}};
+    for (int k = 0; k < kSeats; ++k) b.seats[k] = s.g->seatTable[k];
+    b.curSeat = 2, b.netState = kNetBattle, b.moveTime = 60, b.deployTime = 40, b.disconnectTime = 300;
+    return EncodeJoinLast(b);
+}
+
+// Seat 2's turn begins at 0 s, when seat 1's time-out reaches it; its move time is 60 s. Nothing that comes or
+// waits in the turn gives it time: not a chat line, a peace question and its refusal, or the host's answer to
+// a refused move 20 s in; nor the peace question its player kept open from before the turn until 20 s in,
+// behind which the step that began the turn waited unapplied. The clock shows what the host allows, and the
+// own time-out goes out as the 60 s run out, not 60 s after the step was applied.
+TEST(LanTurns, NothingInTheTurnRestartsTheOwnClock) {
+    const struct {
+        const char* what;
+        std::function<void(Side&)> at20;  // the turn has begun at 0 and been applied, unless said
+        bool stepWaitsBehindTheBox;
+    } rows[] = {
+        {"a chat line", [](Side& s) { s.Relayed(EncodeChat(ChatBody{1, "hurry"})); }, false},
+        {"a peace question, refused",
+         [](Side& s) {
+             s.Relayed(EncodeSeatWord(Word::kPeaceRequest, 0));
+             s.Relayed(EncodeSeatWord(Word::kPeaceFinalAbort, 0));
+         },
+         false},
+        {"the host's answer to a refused move", [](Side& s) { s.Relayed(AnswerInTheTurn(s)); }, false},
+        {"its own peace question, open since before the turn", nullptr, true},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        Side s(2, 1);
+        s.ui.clock.seconds = -5;
+        if (r.stepWaitsBehindTheBox) {
+            // The box is up from -5 s to 20 s; the main timer ticks inside it.
+            s.ui.answers = {0};
+            s.ui.onMessage = [&s] {
+                s.ui.onMessage = nullptr;
+                s.ui.clock.seconds = 0;
+                s.Relayed(TimeoutOf(1, 1));
+                for (int t = 0; t <= 20; ++t) s.ui.clock.seconds = t, TickMainTimer(*s.g);
+                ASSERT_EQ(s.g->stepCount, 0);  // not applied while the box is up
+            };
+            OfferPeace(*s.g);
+        } else {
+            s.ui.clock.seconds = 0;
+            s.Relayed(TimeoutOf(1, 1));
+            TickMainTimer(*s.g);
+            s.ui.clock.seconds = 20;
+            r.at20(s);
+        }
+        for (int i = 0; i < 4; ++i) TickMainTimer(*s.g);
+        ASSERT_EQ(std::tuple(s.g->stepCount, s.g->curSeat, s.g->netMyTurn), std::tuple(1, 0, 1));
+        EXPECT_EQ(s.ui.timeRemaining, "40");
+        s.ui.clock.seconds = 50;
+        TickMainTimer(*s.g);
+        EXPECT_EQ(s.ui.timeRemaining, "10");
+        s.ui.clock.seconds = 59, s.ui.clock.millis = 999;
+        TickMainTimer(*s.g);
+        EXPECT_TRUE(s.Moves().empty());
+        s.ui.clock.seconds = 60, s.ui.clock.millis = 0;
+        TickMainTimer(*s.g);
+        ASSERT_EQ(s.Moves().size(), 1u);
+        EXPECT_EQ(DecodeMoveQz(s.Moves()[0])->move.fromX, kTimeoutCoord);
+    }
+}
+
+// The player presses "缴械投降" with 5 s on his clock and confirms it: with time still on the clock it goes out
+// as a give-up; once the clock has run out while the box was up it does not (the host has ended the turn or
+// is about to), and the own time-out goes instead. A move from the board after the time is not sent either.
+TEST(LanTurns, AGiveUpWithTimeOnTheClockIsAGiveUp) {
+    const struct {
+        const char* what;
+        int confirmedAt;
+        bool giveUpSent;
+    } rows[] = {
+        {"confirmed with a second left", 59, true},
+        {"confirmed after the time ran out", 61, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        Side s(2, 2);
+        s.ui.clock.seconds = 55;
+        s.ui.onMessage = [&s, &r] {
+            for (int t = 55; t <= r.confirmedAt; ++t) s.ui.clock.seconds = t, TickMainTimer(*s.g);
+        };
+        GiveUp(*s.g);
+        MoveFromTheBoard(s);
+        s.ui.onMessage = nullptr;
+        TickMainTimer(*s.g);
+        ASSERT_EQ(s.Moves().size(), 1u);
+        const MoveCand m = DecodeMoveQz(s.Moves()[0])->move;
+        EXPECT_EQ(m.fromX, r.giveUpSent ? kSurrenderCoord : kTimeoutCoord);
+    }
 }
 
 // The host has closed the connection while the own seat is to move, its time run out: the side neither

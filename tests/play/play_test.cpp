@@ -520,29 +520,44 @@ TEST_F(TurnLoopTest, TicksInsideAMoveNeitherMoveNorWakeTheComputer) {
     EXPECT_TRUE(ui.messages.size() == 1 && computer.resumes == 0);
 }
 
+// The own clock runs out as the move time does (the clock shows whole seconds rounded up). Each time-out counts
+// once the host has relayed it back, whoever sent it; the fourth is not sent but hands the seat over.
 TEST_F(TurnLoopTest, LanOwnTimeoutsThenTheSeatGoesToTheComputerOnce) {
     JoinLan(0);
     g.seatTable[0].state = g.netMyTurn = 1;
     g.netMoveTime = 30, g.stepCount = 4, g.curSeat = 0;
-    ui.clock.seconds = 30;  // no time left, but not yet past it
+    ui.clock.seconds = 29, ui.clock.millis = 1;  // not a whole second left
     TickMainTimer(g);
-    EXPECT_EQ(std::pair(g.netTimeoutCount, g.netMyTurn), std::pair(0, 1));
-    ui.clock.seconds = 31;
+    EXPECT_EQ(std::tuple(g.netTimeoutCount, g.netMyTurn, ui.timeRemaining), std::tuple(0, 1, "1"));
     for (int n = 1; n <= 3; ++n) {
-        g.netMyTurn = 1;
+        g.netMyTurn = 1, g.curSeat = 0;
+        ui.clock.seconds = g.turnStarted.seconds + 30, ui.clock.millis = g.turnStarted.millis;
         TickMainTimer(g);
-        EXPECT_EQ(std::tuple(g.netTimeoutCount, g.netMoveRecord.fromX, g.netMoveRecord.outcome, g.netMyTurn),
-                  std::tuple(n, 255, n, 0));
+        EXPECT_EQ(std::tuple(g.netMoveRecord.fromX, g.netMoveRecord.outcome, g.netMyTurn, ui.timeRemaining),
+                  std::tuple(255, n, 0, "0"));
         EXPECT_EQ(ui.status[3], " " + std::to_string(n) + " " + Gb("次超时！"));
         TickMainTimer(g);  // one expiry sends one packet
-        EXPECT_EQ(g.netTimeoutCount, n);
+        ASSERT_EQ(link.Sent().size(), static_cast<size_t>(n));
+        EXPECT_EQ(g.netTimeoutCount, n - 1);
+        const net::Packet back = link.Sent().back();
+        lan->ClientReceived(back.data(), back.size());
+        TickMainTimer(g);
+        EXPECT_EQ(std::pair(g.netTimeoutCount, g.stepCount), std::pair(n, 4 + n));
     }
-    g.netMyTurn = 1;
+    g.netMyTurn = 1, g.curSeat = 0;
+    ui.clock.seconds = g.turnStarted.seconds + 30;
     TickMainTimer(g);
     EXPECT_TRUE(BoundedText(g.seatTable[0].name, 32) == Gb("计算机") && g.seatTable[0].state == 2 && g.netConnected == 1);
     PutBoundedText(g.seatTable[0].name, 32, "x");
     TickMainTimer(g);
     EXPECT_EQ(BoundedText(g.seatTable[0].name, 32), "x");  // handed over once
+    // The host's computer plays the seat from now on: its moves have no person's clock to wait for.
+    const size_t sent = link.Sent().size();
+    g.netMyTurn = 1;
+    g.netMoveRecord = MoveCand{};
+    g.netMoveRecord.mover = 0;
+    net::SendNetMessage(g, "MoveQz", 0);
+    EXPECT_EQ(link.Sent().size(), sent + 1);
 }
 
 TEST_F(TurnLoopTest, LanClientLeavesWhenTheHostIsSilentTooLong) {

@@ -1,5 +1,6 @@
 // The client dispatcher: each side applies what the host sends, turned into
 // its own view.
+#include <algorithm>
 #include <cstring>
 
 #include "core/combat.h"
@@ -51,13 +52,27 @@ void TakeHostPiece(GameState& g, const JoinLastBody& b, int i) {
     pc.alive = b.alive[j];
 }
 
-void ApplyJoinLast(GameState& g, const JoinLastBody& b) {
+// The own seat's time-outs among the battle's steps (the host's view).
+int32_t OwnTimeouts(const GameState& g, const JoinLastBody& b) {
+    int32_t n = 0;
+    for (const StepRec& r : b.steps)
+        if (IsTimeoutMove(r.fromX, r.fromY, r.toX, r.toY) && r.outcome == g.myNetSeat) ++n;
+    return n;
+}
+
+// A side that joins a turn or the deployment under way has the host's
+// allowance of it, from when the host's answer reached it.
+void StartJoinedTurn(GameState& g, const ClockStamp& arrival, int32_t fullSeconds) {
+    g.turnStarted = arrival;
+    g.turnAllowance = std::min<int32_t>(kJoinAllowanceSeconds, fullSeconds);
+}
+
+void ApplyJoinLast(GameState& g, const JoinLastBody& b, const ClockStamp& arrival) {
     const bool inThisBattle = g.netState == kNetBattle && g.battleRunning != 0 && g.deployPhase == 0;
-    // The host answers a refused move: the turn is the one the side was in,
-    // and its clock runs on, unless its time has run out already (a time-out
-    // the host found early is not sent again at once).
-    const bool sameTurn = inThisBattle && g.stepCount == static_cast<int32_t>(b.steps.size()) &&
-                          g.ui->Now().seconds - g.turnStarted.seconds <= g.netMoveTime;
+    // The host answers a refused move: the turn is the one the side was in
+    // (every step before the answer has been applied), and its clock runs on
+    // as it did.
+    const bool sameTurn = inThisBattle && g.stepCount == static_cast<int32_t>(b.steps.size());
     for (int s = 0; s < kSeats; ++s) g.seatTable[s] = b.seats[s];
     // A "JoinLast" gives the side its turn back, also when it answers a move
     // the host refused: the side stands where the host's battle stands.
@@ -78,6 +93,7 @@ void ApplyJoinLast(GameState& g, const JoinLastBody& b) {
         g.deployPhase = 1;
         g.battleRunning = 0;
         g.netState = kNetDeployBegins;
+        StartJoinedTurn(g, arrival, g.netDeployTime);
     } else if (b.netState >= kNetBattle) {
         // In the battle already (the host answers a refused move): its start
         // stays as it was recorded. Else joining a running battle again: it
@@ -86,6 +102,8 @@ void ApplyJoinLast(GameState& g, const JoinLastBody& b) {
         if (!inThisBattle) {
             for (int k = 0; k < kSeats; ++k) g.seatNames[k] = g.ui->SeatLabel(k);
             g.deployedPieces = g.pieces;
+            // The seat's time-outs in this battle count, whoever had them.
+            g.netTimeoutCount = OwnTimeouts(g, b);
         }
         for (int e = 0; e < kStepSlots; ++e)
             g.stepRecords[e] = e < static_cast<int>(b.steps.size()) ? b.steps[static_cast<size_t>(e)] : StepRec{0, 0};
@@ -94,10 +112,11 @@ void ApplyJoinLast(GameState& g, const JoinLastBody& b) {
         g.deployPhase = 0;
         g.battleRunning = 1;
         g.netState = kNetBattle;
-        // The own clock counts the turn from here (how long the seat to move
-        // has had already is not in the packet), or on as it did.
+        // The own clock runs on in the same turn; in a turn joined under way
+        // (how long the seat to move has had already is not in the packet)
+        // it has the allowance from here.
         g.turnClock = g.ui->Now();
-        if (!sameTurn) g.turnStarted = g.turnClock;
+        if (!sameTurn) StartJoinedTurn(g, arrival, g.netMoveTime);
         g.ui->SetStatusText(2, Gb("当前已走：") + std::to_string(g.stepCount) + Gb(" 步"));
     }
     for (int i = 0; i < kPieceCount; ++i) {
@@ -110,10 +129,11 @@ void ApplyJoinLast(GameState& g, const JoinLastBody& b) {
 void ApplyJoinCancel(GameState& g, int s) {
     SeatRec& r = g.seatTable[s];
     if (s == g.myNetSeat && g.isNetHost == 0) {
-        // The host has given the own seat to the computer (the own time ran
-        // out, or the side was silent too long): the side leaves, and says why.
-        AbortNetBattle(g, kLeaveTooManyTimeouts);
-        if (g.lan != nullptr) g.lan->ui()->ExplainLeaving(AbortReasonText(kLeaveTooManyTimeouts));
+        // The host has given the own seat to the computer: the side leaves,
+        // and says why (HandOverReason).
+        const int reason = HandOverReason(g);
+        AbortNetBattle(g, reason);
+        if (g.lan != nullptr) g.lan->ui()->ExplainLeaving(HandOverText(reason));
         return;
     }
     if (s == 0 && g.myNetSeat == 0) {
@@ -148,7 +168,7 @@ bool OutcomeHolds(const GameState& g, const MoveCand& m) {
 
 // False when the move was dropped: every side drops it alike, so it counts as
 // not made and the seat is still to move.
-bool ApplyMove(GameState& g, const MoveQzBody& b) {
+bool ApplyMove(GameState& g, const MoveQzBody& b, const ClockStamp& arrival) {
     const MoveCand m = MoveToView(b.move, b.seat, g.myNetSeat);
     if (!OutcomeHolds(g, m)) {
         // Seats are named as the join dialog numbers them, alike on every side.
@@ -158,7 +178,14 @@ bool ApplyMove(GameState& g, const MoveQzBody& b) {
     const bool done = ExecuteMove(g, m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome) == MoveResult::kDone;
     // A refused move of a computer seat is chosen again.
     g.aiMoverGuard = -1;
-    return done;
+    if (!done) return false;
+    // The next turn began when the step reached this side, however long it
+    // waited here (behind a box the player kept open, or other packets).
+    g.turnStarted = arrival;
+    g.turnAllowance = 0;
+    // The own seat's time-outs as the host booked them, its own or the host's.
+    if (b.seat == g.myNetSeat && IsTimeoutMove(m.fromX, m.fromY, m.toX, m.toY)) ++g.netTimeoutCount;
+    return true;
 }
 
 // Whether an applied packet begins a new step of the battle (or the battle
@@ -166,8 +193,9 @@ bool ApplyMove(GameState& g, const MoveQzBody& b) {
 // (A joining side's own "JoinLast" sets it where it is applied.)
 bool BeginsStep(Word w) { return w == Word::kMoveQz || w == Word::kAllSwitchEnd; }
 
-// Applies one packet; false when it was dropped.
-bool Apply(GameState& g, const Packet& p) {
+// Applies one packet, which reached the side at `arrival`; false when it was
+// dropped.
+bool Apply(GameState& g, const Packet& p, const ClockStamp& arrival) {
     const std::optional<Word> w = PacketWord(p);
     if (!w) return false;
     switch (*w) {
@@ -181,7 +209,7 @@ bool Apply(GameState& g, const Packet& p) {
         case Word::kJoinLast: {
             const auto b = DecodeJoinLast(p);
             if (!b) return false;
-            ApplyJoinLast(g, *b);
+            ApplyJoinLast(g, *b, arrival);
             return true;
         }
         case Word::kJoinRefuse:
@@ -194,6 +222,9 @@ bool Apply(GameState& g, const Packet& p) {
             // A battle under way is not begun again.
             if (g.netState >= kNetDeployBegins && g.netState <= kNetBattle) return false;
             g.netState = kNetHostStarted;
+            // The deployment's time counts from here, as the host's does.
+            g.turnStarted = arrival;
+            g.turnAllowance = 0;
             return true;
         case Word::kJoinCancel: {
             const auto s = DecodeSeatWord(p, *w);
@@ -221,6 +252,9 @@ bool Apply(GameState& g, const Packet& p) {
             g.turnDirection = b->turnDirection;
             g.netState = kNetAllDeployed;
             g.turnClock = g.ui->Now();
+            // The first turn counts from here, the battle's start pause included.
+            g.turnStarted = arrival;
+            g.turnAllowance = 0;
             return true;
         }
         case Word::kMoveQz: {
@@ -228,7 +262,7 @@ bool Apply(GameState& g, const Packet& p) {
             // Only the seat to move moves, and only in a running battle:
             // every side decides alike, as every side sees the same order.
             if (!b || g.battleRunning == 0 || LocalSeat(b->seat, g.myNetSeat) != g.curSeat) return false;
-            return ApplyMove(g, *b);
+            return ApplyMove(g, *b, arrival);
         }
         case Word::kPeaceRequest: {
             const auto s = DecodeSeatWord(p, *w);
@@ -296,7 +330,7 @@ int ProcessClientMessage(GameState& g) {
         // battle has begun or been joined): a chat line, a join or a dropped
         // packet that arrives while its move is on the way does not let a
         // second move go out in the same step.
-        const bool applied = Apply(g, *p);
+        const bool applied = Apply(g, *p, g.lan->TakenArrival());
         const std::optional<Word> w = PacketWord(*p);
         if (applied && w && BeginsStep(*w)) g.netMyTurn = 1;
         const bool seatsOnly = w == Word::kChatMessage || w == Word::kJoin || w == Word::kJoinCancel;

@@ -16,7 +16,27 @@ std::string AbortReasonText(int reason) {
         case kLeaveServerFailed: return Gb("服务器SOCKET无法启动！退出原网战。");
         case kLeaveClientFailed: return Gb("客户端SOCKET无法启动！退出原网战。");
         case kLeaveFromWaitingRoom: return Gb("等待所有玩家开始时退出。。。");
+        case kLeaveDeployTimeout: return Gb("布阵超时！自动退出网战。");
+        case kLeaveSilentTurn: return Gb("走棋时太久没有响应！自动退出网战。");
+        case kLeaveHandedOver: return Gb("位置已由计算机接管！退出网战。");
         default: return Gb("不明原因的故障！自动退出网战。");
+    }
+}
+
+int HandOverReason(const GameState& g) {
+    if (g.netState >= kNetDeployBegins && g.netState <= kNetOwnDeploySent) return kLeaveDeployTimeout;
+    if (g.battleRunning != 0 || g.netState == kNetAllDeployed || g.netState == kNetBattle)
+        return g.netTimeoutCount >= 3 ? kLeaveTooManyTimeouts : kLeaveSilentTurn;
+    return kLeaveHandedOver;
+}
+
+std::string HandOverText(int reason) {
+    const std::string seatGone = Gb("\n您的位置已由计算机接管。");
+    switch (reason) {
+        case kLeaveDeployTimeout: return Gb("布阵时间已到，您还没有布阵完毕！") + std::string(11, ' ') + seatGone;
+        case kLeaveSilentTurn: return Gb("轮到您走棋时太久没有动静！") + std::string(11, ' ') + seatGone;
+        case kLeaveTooManyTimeouts: return Gb("超时次数太多！") + std::string(11, ' ') + seatGone;
+        default: return Gb("庄家已让计算机接管您的位置！") + std::string(11, ' ');
     }
 }
 

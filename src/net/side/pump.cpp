@@ -65,7 +65,7 @@ void StartBattle(GameState& g) {
     for (MoveRec& m : g.moveHistory) m = MoveRec{};
     for (int k = 0; k < kSeats; ++k) g.seatNames[k] = g.ui->SeatLabel(k);
     g.deployedPieces = g.pieces;
-    g.turnStarted = g.ui->Now();
+    // The first turn counts from when "AllSwitchEnd" reached the side.
     PlayGameSound(g, "attack.wav");
     g.ui->WaitKeepingWindowLive(kBattleStartPauseMs);
     g.netState = kNetBattle;
@@ -124,8 +124,9 @@ void HandleNetBattle(GameState& g) {
         case kNetDeployBegins:
             g.deployPhase = 1;
             g.ui->SetDeploymentControlsVisible(true);
+            // The deploy time counts from when "JoinOk" (or the host's
+            // answer to a join in the deployment) reached the side.
             g.turnClock = g.ui->Now();
-            g.turnStarted = g.turnClock;
             g.netState = kNetDeploying;
             break;
         case kNetOwnDeployDone:
