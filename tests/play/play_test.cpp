@@ -560,16 +560,27 @@ TEST_F(TurnLoopTest, LanOwnTimeoutsThenTheSeatGoesToTheComputerOnce) {
     EXPECT_EQ(link.Sent().size(), sent + 1);
 }
 
+// A side leaves once the host has been silent for 1.2 times the disconnect time, or for 1.2 times a turn's move
+// time and grace when that is longer: a player thinking in another seat is no silent host.
 TEST_F(TurnLoopTest, LanClientLeavesWhenTheHostIsSilentTooLong) {
-    JoinLan(2);
-    g.lan = nullptr;
-    PersonToMove(1);
-    ui.clock.seconds = 72;  // 1.2 times the disconnection time
-    TickMainTimer(g);
-    EXPECT_EQ(g.netConnected, 1);
-    ui.clock.seconds = 73;
-    TickMainTimer(g);
-    EXPECT_TRUE(g.netConnected == 0 && g.deployPhase == 1 && ui.messages.back().find(Gb("服务器太长时间没有响应！")) == 0);
+    const struct {
+        int move, disconnect, stays;
+    } rows[] = {{30, 60, 72}, {60, 10, 76}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.disconnect);
+        ui.clock.seconds = 0;
+        g.battleRunning = 1, g.deployPhase = 0;
+        JoinLan(2);
+        g.lan = nullptr;
+        g.netMoveTime = row.move, g.netDisconnectTime = row.disconnect;
+        PersonToMove(1);
+        ui.clock.seconds = row.stays;
+        TickMainTimer(g);
+        EXPECT_EQ(g.netConnected, 1);
+        ui.clock.seconds = row.stays + 1;
+        TickMainTimer(g);
+        EXPECT_TRUE(g.netConnected == 0 && g.deployPhase == 1 && ui.messages.back().find(Gb("服务器太长时间没有响应！")) == 0);
+    }
 }
 
 class PeaceTest : public TurnLoopTest {
