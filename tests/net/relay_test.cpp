@@ -704,6 +704,7 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(h.relay->Referee().stepCount, steps);
                     h.Later(1);
                     EXPECT_EQ(h.relay->Referee().stepCount, steps + 1);
+                    EXPECT_NE(h.relay->Referee().stepRecords[steps].fromX, kTimeoutCoord);  // its move, no time-out
                     EXPECT_EQ(h.relay->Seat(1).state, 1);
                 },
                 {kRemote[2]}},
