@@ -875,6 +875,40 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(h.Got(31), HostileSideTest::W{"JoinRefuse"});
                 },
                 {kRemote[1]}},
+        // Seat 1's player, seated for minutes, gives up his seat and stays connected: he is idle from then
+        // on, and goes once he has been idle for kSeatlessSeconds, not at once.
+        Hostile{"AnIdleConnectionCountsItsTimeFromItsLastSeat",
+                [](HostileSideTest& h) {
+                    h.Later(5 * kSeatlessSeconds);
+                    h.Send(kRemote[1], EncodeSeatWord(Word::kJoinCancel, 1));
+                    h.Later(kSeatlessSeconds);
+                    EXPECT_TRUE(h.links.closed.empty());
+                    h.Later(1);
+                },
+                {kRemote[1]}},
+        // Seat 2 reads nothing for a minute and a half while seat 1 is taken and left by fresh connections
+        // from ever new addresses, as fast as the joins of all comers may go: every change waits for seat 2 as
+        // one entry of its queue, which never fills, and once seat 2 reads, the seat is free as it was.
+        Hostile{"AMinuteOfChurnWaitsForAStalledReaderAsOneEntry",
+                [](HostileSideTest& h) {
+                    h.NewRound(30, 120);
+                    h.relay->Closed(kRemote[1]);
+                    h.Got(kRemote[2]);
+                    h.links.takeAtMostOf[kRemote[2]] = 0;
+                    ConnId c = 100;
+                    for (int t = 0; t < 90; ++t, h.Later(1))
+                        for (int j = 0; j < kJoinsPerSecond; ++j, ++c) {
+                            h.relay->Connected(c, "10.2." + std::to_string(c / 200) + "." + std::to_string(c % 200), c);
+                            h.Send(c, HostileSideTest::Join(1));
+                            h.relay->Closed(c);
+                        }
+                    std::erase_if(h.links.closed, [](ConnId id) { return id >= 100; });
+                    EXPECT_EQ(h.links.closed.count(kRemote[2]), 0u);
+                    h.links.takeAtMostOf.clear();
+                    h.relay->Writable(kRemote[2]);
+                    EXPECT_EQ(h.Got(kRemote[2]), HostileSideTest::W{});
+                },
+                {kRemote[1]}},
         // Seat 3, not to move, sends two moves at once: the first is answered, the second owed. A step gives
         // every side its turn back, so the owed answer is dropped; owed again, it is dropped when a draw ends the
         // battle.
