@@ -331,7 +331,6 @@ void HostRelay::FreeSeat(int s) {
     const ConnId holder = h.conn;
     FreeSeatRecord(h.rec);
     h.conn = -1;
-    h.allowanceUntilMs = 0;
     // Nobody comes and goes on one address without pause, however many
     // connections he opens.
     if (holder >= 0 && !Own(holder)) rejoinAfter_[conns_.Address(holder)] = NowMs() + kRejoinPauseSeconds * 1000;
