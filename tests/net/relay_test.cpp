@@ -909,6 +909,43 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(h.Got(kRemote[2]), HostileSideTest::W{});
                 },
                 {kRemote[1]}},
+        // Twelve connections from as many addresses each take seat 1 and leave it at once, all in one
+        // instant: the joins of all comers go on as far as their budget lets them; the rest wait.
+        Hostile{"JoinsOfAllComersGoOnAtTheirBudget",
+                [](HostileSideTest& h) {
+                    h.Later(10);
+                    h.relay->Closed(kRemote[1]);
+                    int answered = 0;
+                    for (ConnId c = 40; c < 52; ++c) {
+                        h.relay->Connected(c, "10.3.0." + std::to_string(c), c);
+                        Packet p = HostileSideTest::Join(1);
+                        const Packet cancel = EncodeSeatWord(Word::kJoinCancel, 1);
+                        p.insert(p.end(), cancel.begin(), cancel.end());
+                        h.Send(c, p);
+                        if (h.Got(c) == HostileSideTest::W{"JoinLast"}) ++answered;
+                    }
+                    EXPECT_EQ(answered, kJoinBurst);
+                    // The one that waited longest takes the seat a moment later and keeps it.
+                    h.Later(1);
+                    EXPECT_GE(h.relay->SeatOfConnection(40 + kJoinBurst), 1);
+                    for (ConnId id : {kOwn, kRemote[2], kRemote[3]}) h.Got(id);
+                    std::erase_if(h.links.closed, [](ConnId id) { return id >= 40; });
+                },
+                {kRemote[1]}},
+        // Two connections from seat 1's address wait out its pause for seat 1; the first to ask asks again
+        // meanwhile and keeps its place: it takes the seat, the other is refused.
+        Hostile{"WaitingJoinsKeepTheirOrder",
+                [](HostileSideTest& h) {
+                    h.relay->Closed(kRemote[1]);
+                    for (ConnId c : {30, 31}) h.relay->Connected(c, "10.0.0.1", c);
+                    h.Send(30, HostileSideTest::Join(1));
+                    h.Send(31, HostileSideTest::Join(1));
+                    h.Send(30, HostileSideTest::Join(1));
+                    h.Later(kRejoinPauseSeconds);
+                    EXPECT_EQ(h.Got(30), HostileSideTest::W{"JoinLast"});
+                    EXPECT_EQ(h.Got(31), HostileSideTest::W{"JoinRefuse"});
+                },
+                {kRemote[1]}},
         // Seat 3, not to move, sends two moves at once: the first is answered, the second owed. A step gives
         // every side its turn back, so the owed answer is dropped; owed again, it is dropped when a draw ends the
         // battle.

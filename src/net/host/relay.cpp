@@ -524,7 +524,6 @@ void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
         HandleOwnJoin(id, c, *rec);
         return;
     }
-    c.waitingJoin.reset();
     const int s = rec->seat;
     // Once the battle has ended on the copy, "JoinLast" would tell of a
     // battle that runs no more (after a draw the joiner would wait for moves
@@ -540,7 +539,10 @@ void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
     }
     const bool holder = holds_[s].conn == id;
     // Taken already in this round: nothing new to tell anybody.
-    if (holder && c.joinedRound == round_) return;
+    if (holder && c.joinedRound == round_) {
+        c.waitingJoin.reset();
+        return;
+    }
     // A remote side takes a free seat (or its own again, for the next
     // round), never seat 0, one seat at a time, and not the seat it was
     // handed over from in this round, from that address.
@@ -559,6 +561,7 @@ void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
         PutOff(c, p);
         return;
     }
+    c.waitingJoin.reset();
     const int64_t now = NowMs();
     if (!holder) {
         joinBudget_ = std::min<int64_t>(kJoinBurst * 1000, joinBudget_ + (now - joinBudgetAt_) * kJoinsPerSecond) - 1000;
