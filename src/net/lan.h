@@ -87,8 +87,9 @@ public:
 // the trip), then ends the turn itself. A player who takes a seat during
 // its turn (or during the deployment, before it has deployed) has at least
 // min(kJoinAllowanceSeconds, move or deploy time) from the host's taking his
-// "Join", once per seat per turn (per deployment); a later join of that seat
-// waits until the turn (the deployment) is over.
+// "Join", once per seat per turn (per deployment), if he joins before the
+// time itself has run out; a later join of that seat, or one after the
+// time, waits until the turn (the deployment) is over.
 constexpr int kTurnGraceSeconds = 3;
 constexpr int kJoinAllowanceSeconds = 10;
 

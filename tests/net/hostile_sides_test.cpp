@@ -481,6 +481,39 @@ TEST(HostileSides, HandingASeatAroundHoldsNoTurnBeyondItsTime) {
     }
 }
 
+// A second before the deploy time runs out a fresh address takes seat 3 from its player (it has the join
+// allowance), and once it has run out another takes seat 2 from its: a join that would bring time after the
+// time itself has run out waits for the battle, so no chain of joins across the seats holds the deployment
+// beyond the deploy time, one allowance and the grace.
+TEST(HostileSides, NoChainOfJoinsAcrossTheSeatsHoldsTheDeployment) {
+    Table t;
+    const LanTimes times = t.relay().Times();
+    t.OpenDeployment();
+    for (int s : {0, 1}) ASSERT_TRUE(FinishOwnDeployment(*t.sides[s]->g));
+    t.Settle();
+    AllClocksOn(t, times.deploy - 1);
+    t.Settle();
+    t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3));
+    t.relay().Connected(20, "10.0.0.20", 720);
+    t.Raw(3, EncodeJoin(Rec(3)), 20);
+    ASSERT_EQ(t.relay().SeatOfConnection(20), 3);
+    AllClocksOn(t, 2);
+    t.Settle();
+    t.Raw(2, EncodeSeatWord(Word::kJoinCancel, 2));
+    t.relay().Connected(21, "10.0.0.21", 721);
+    t.Raw(2, EncodeJoin(Rec(2)), 21);
+    EXPECT_EQ(t.relay().SeatOfConnection(21), -1);
+    int elapsed = times.deploy + 1;
+    for (; elapsed <= times.deploy + 60 && t.copy().battleRunning == 0; ++elapsed) {
+        AllClocksOn(t, 1);
+        t.Settle();
+        if (t.copy().battleRunning == 0) EXPECT_EQ(t.relay().SeatOfConnection(21), -1) << elapsed;
+    }
+    EXPECT_EQ(t.copy().battleRunning, 1);
+    EXPECT_LE(elapsed, times.deploy + kJoinAllowanceSeconds + kTurnGraceSeconds);
+    EXPECT_EQ(t.relay().SeatOfConnection(21), 2);  // in the battle, at once
+}
+
 // Churn from 120 addresses on every turn: each takes seat 3 (the computer's) or asks for it, says a line and
 // leaves, while every connection takes a packet a tick. Every honest side hears at most one notice a seat
 // between two packets that matter, reads at its pace and is never closed, and the battle runs to its end.
@@ -969,8 +1002,10 @@ TEST(HostileSides, ASideHandedOverIsToldWhy) {
 
 // A player joins seat 3 just as the host's side is to deploy it for the computer: while the computer's formation
 // for it is on its way (the seat was given up), or right after the host gave it to the computer at its deploy
-// time-out (its old player heard why he lost it). The seat is the player's: nobody frees it under him, the
-// computer's formation does not count for it, the battle starts with his own, and he plays it.
+// time-out (its old player heard why he lost it). Within the deploy time the seat is the player's: nobody frees
+// it under him, the computer's formation does not count for it, the battle starts with his own, and he plays
+// it. Once the deploy time has run out, his join waits: the battle starts with the computer's formation, and he
+// plays the seat from there.
 TEST(HostileSides, AJoinAsTheComputerDeploysASeat) {
     constexpr ConnId kLate = 9;
     for (const bool timedOut : {false, true}) {
@@ -1004,12 +1039,16 @@ TEST(HostileSides, AJoinAsTheComputerDeploysASeat) {
         t.Settle();
         t.hold.clear();
         t.Settle();
-        EXPECT_EQ(t.copy().battleRunning, 0);
+        if (!timedOut) {
+            EXPECT_EQ(t.copy().battleRunning, 0);
+            EXPECT_EQ(t.relay().SeatOfConnection(kLate), 3);
+            EXPECT_EQ(t.host().seatTable[3].state, 1);
+            ASSERT_TRUE(FinishOwnDeployment(*t.sides[3]->g));
+            t.Settle();
+        }
+        ASSERT_EQ(t.copy().battleRunning, 1);
         EXPECT_EQ(t.relay().SeatOfConnection(kLate), 3);
         EXPECT_EQ(t.host().seatTable[3].state, 1);
-        ASSERT_TRUE(FinishOwnDeployment(*t.sides[3]->g));
-        t.Settle();
-        ASSERT_EQ(t.copy().battleRunning, 1);
         EXPECT_EQ(t.sides[3]->g->deployPhase, 0);
         EXPECT_EQ(t.sides[3]->g->netState, kNetBattle);
         for (int i = 0; i < 8; ++i) t.Turn(i);
@@ -1160,6 +1199,12 @@ TEST(HostileSides, EveryTurnIsHeldToItsTimeOnTheHostsClock) {
     }
     ASSERT_EQ(t.relay().Seat(3).state, 0);
     EXPECT_TRUE(t.links.closed.count(kSquatter));
+    // The host's computer plays seat 3's turn, long over.
+    test::FakeComputer computer;
+    PlayForTheHost(t, computer);
+    t.Settle();
+    EXPECT_NE(t.copy().curSeat, 3);
+    t.host().computer = nullptr;
     for (const int pause : {0, kRejoinPauseSeconds}) {
         AllClocksOn(t, pause);
         const ConnId again = kSquatter + 1 + pause;

@@ -1169,8 +1169,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {1, 0, 0, 0}},
         // Seats 1 and 3 have not deployed in time: the host gives them to the computer. What stops their
         // players is bound to them: seat 1's address takes seat 1 no more in this round, after the pause too,
-        // but it takes another seat, and another address takes seat 1 at once. In the next round seat 1 is
-        // anybody's again.
+        // but it takes another seat, as another address takes seat 1; those joins, after the deploy time, wait
+        // for the battle. In the next round seat 1 is anybody's again.
         Lifecycle{"AHandedOverPlayerTakesHisSeatNoMoreInTheRound",
                   [](SeatLifecycleTest& h) {
                       h.SeatAll();
@@ -1187,9 +1187,15 @@ INSTANTIATE_TEST_SUITE_P(
                           EXPECT_EQ(h.Got(21), SeatLifecycleTest::W{"JoinRefuse"});
                       }
                       h.Send(21, SeatLifecycleTest::Join(3, "p"));
-                      EXPECT_EQ(h.Got(21), SeatLifecycleTest::W{"JoinLast"});
                       h.relay->Connected(22, "10.0.0.9", 702);
                       h.Send(22, SeatLifecycleTest::Join(1, "q"));
+                      EXPECT_EQ(h.Got(21), SeatLifecycleTest::W{});
+                      EXPECT_EQ(h.Got(22), SeatLifecycleTest::W{});
+                      // The host's side deploys the computer's seats: the battle starts, and the two join it.
+                      for (int s : {0, 1, 3}) h.Send(kOwn, SeatLifecycleTest::Army(s));
+                      ASSERT_EQ(h.relay->Referee().battleRunning, 1);
+                      h.Later(1);
+                      EXPECT_EQ(h.Got(21), (SeatLifecycleTest::W{"JoinLast", "Join"}));  // and 22 after it
                       EXPECT_EQ(h.Got(22), SeatLifecycleTest::W{"JoinLast"});
                       h.Send(kOwn, SeatLifecycleTest::Join(0, "host"));
                       h.Send(22, EncodeSeatWord(Word::kJoinCancel, 1));
@@ -1260,9 +1266,9 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_EQ(h.Got(22), SeatLifecycleTest::W{"JoinLast"});
                   },
                   {1, 1, 1, 1}},
-        // Seat 3 is free when the deployment starts, and the host's own player takes longer than the deploy
-        // and disconnect times over his. A player who joins seat 3 then has the join allowance from his join
-        // (and the grace), and the battle starts with his deployment.
+        // Seat 3 is free when the deployment starts. A player who joins it five seconds before the deploy time
+        // runs out has the join allowance from his join (and the grace), and the battle starts with his
+        // deployment.
         Lifecycle{"ALateJoinerHasTheAllowanceFromHisJoin",
                   [](SeatLifecycleTest& h) {
                       h.SeatAll();
@@ -1270,7 +1276,7 @@ INSTANTIATE_TEST_SUITE_P(
                       h.StartRound();
                       for (int s : {1, 2}) h.Send(kRemote[s], SeatLifecycleTest::Army(s));
                       const LanTimes times = h.relay->Times();
-                      h.Later(times.deploy + times.disconnect);
+                      h.Later(times.deploy - 5);
                       h.relay->Connected(23, "10.0.0.7", 703);
                       h.Send(23, SeatLifecycleTest::Join(3, "late"));
                       h.Later(kJoinAllowanceSeconds + kTurnGraceSeconds - 1);
@@ -1278,6 +1284,29 @@ INSTANTIATE_TEST_SUITE_P(
                       h.Send(23, SeatLifecycleTest::Army(3));
                       h.Send(kOwn, SeatLifecycleTest::Army(0));
                       EXPECT_EQ(h.Got(23), (SeatLifecycleTest::W{"JoinLast", "SwitchEnd", "SwitchEnd", "AllSwitchEnd"}));
+                  },
+                  {1, 1, 1, 1}},
+        // Seat 3 is free and the host's own player takes longer than the deploy time over his: a player who
+        // asks for seat 3 then would bring time the deployment no longer has. His join waits, the computer's
+        // formation stands for the seat, and he takes it in the battle.
+        Lifecycle{"AJoinerAfterTheDeployTimeJoinsTheBattle",
+                  [](SeatLifecycleTest& h) {
+                      h.SeatAll();
+                      h.Send(kRemote[3], EncodeSeatWord(Word::kJoinCancel, 3));
+                      h.StartRound();
+                      for (int s : {1, 2}) h.Send(kRemote[s], SeatLifecycleTest::Army(s));
+                      h.Later(h.relay->Times().deploy);
+                      h.relay->Connected(23, "10.0.0.7", 703);
+                      h.Send(23, SeatLifecycleTest::Join(3, "late"));
+                      h.Later(5);
+                      EXPECT_EQ(h.Got(23), SeatLifecycleTest::W{});
+                      for (int s : {3, 0}) h.Send(kOwn, SeatLifecycleTest::Army(s));
+                      ASSERT_EQ(h.relay->Referee().battleRunning, 1);
+                      h.Later(1);
+                      EXPECT_EQ(h.relay->SeatOfConnection(23), 3);
+                      const auto got = h.links.Sent(23);
+                      ASSERT_EQ(got.size(), 1u);
+                      EXPECT_EQ(DecodeJoinLast(got[0])->netState, kNetBattle);
                   },
                   {1, 1, 1, 1}}),
     [](const ::testing::TestParamInfo<Lifecycle>& i) { return std::string(i.param.name); });

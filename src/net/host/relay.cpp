@@ -506,9 +506,16 @@ bool HostRelay::MustWait(ConnId id, int s, bool holder) const {
     // Its address gave up or lost a seat a moment ago.
     auto pause = rejoinAfter_.find(conns_.Address(id));
     if (pause != rejoinAfter_.end() && now < pause->second) return true;
-    // The seat's allowance is spent in its turn or in the deployment.
-    const bool seatsTime = referee_.Deploying() || (referee_.Running() && referee_.Game().curSeat == s);
-    if (seatsTime && holds_[s].allowanceGiven) return true;
+    // In the seat's turn or in the deployment, a join brings the allowance:
+    // once per seat, and only while the time itself has not run out (so no
+    // chain of joins, to one seat or to several, holds it longer than the
+    // time, one allowance and the grace).
+    const bool deploying = referee_.Deploying();
+    if (deploying || (referee_.Running() && referee_.Game().curSeat == s)) {
+        const int64_t timeOver = deploying ? deployStartMs_ + times_.deploy * int64_t{1000}
+                                           : TurnStartMs() + times_.move * int64_t{1000};
+        if (holds_[s].allowanceGiven || now >= timeOver) return true;
+    }
     // The joins of all comers are over their budget.
     const int64_t budget = std::min<int64_t>(kJoinBurst * 1000, joinBudget_ + (now - joinBudgetAt_) * kJoinsPerSecond);
     return budget < 1000;

@@ -39,7 +39,8 @@
 // milliseconds, whoever holds the seat. A player who takes a seat in its
 // turn, or in the deployment before it has deployed, has the join allowance
 // from his join, once per seat per turn (per deployment); another join of
-// that seat waits until the turn (the deployment) is over. Once a person's
+// that seat, or any such join once the time itself has run out, waits until
+// the turn (the deployment) is over. Once a person's
 // seat to move has had its time and kTurnGraceSeconds more, the host ends
 // the turn as that seat's time-out, with the packet its own side would
 // send; a seat whose player has said nothing in the turn for longer than
@@ -226,8 +227,8 @@ private:
     void HandleJoin(ConnId id, Player& c, const Packet& p);
     void HandleOwnJoin(ConnId id, Player& c, SeatRec rec);
     // A remote join for a free seat that may be taken only later: its
-    // address pauses, the seat's allowance is spent in its time, or the
-    // joins of all comers are over their budget.
+    // address pauses, the seat's allowance is spent or its time has run out,
+    // or the joins of all comers are over their budget.
     bool MustWait(ConnId id, int seat, bool holder) const;
     void StartRound(const Packet& joinOk);
     void HandleSwitchEnd(const Packet& p);
