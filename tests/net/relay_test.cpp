@@ -946,6 +946,37 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(h.Got(31), HostileSideTest::W{"JoinRefuse"});
                 },
                 {kRemote[1]}},
+        // A player takes seat 1 in its turn, with the allowance, and moves. In seat 1's next turn the allowance
+        // is new: his own time-out before the move time is refused, and when he leaves, another takes the seat
+        // in that turn at once.
+        Hostile{"AnAllowanceIsOncePerTurn",
+                [](HostileSideTest& h) {
+                    h.StartBattle();
+                    h.PassTurnsUntil(1);
+                    h.relay->Closed(kRemote[1]);
+                    h.relay->Connected(30, "10.0.0.30", 30);
+                    h.Send(30, HostileSideTest::Join(1));
+                    ASSERT_EQ(h.relay->SeatOfConnection(30), 1);
+                    h.Send(30, EncodeMoveQz(*test::QuietMove(h.relay->Referee(), 0)));
+                    for (int n = 1; n < kSeats; ++n) {
+                        const auto q = test::QuietMove(h.relay->Referee(), n);
+                        h.Send(q->seat == 0 ? kOwn : kRemote[q->seat], EncodeMoveQz(*q));
+                    }
+                    ASSERT_EQ(h.relay->Referee().curSeat, 1);
+                    const int steps = h.relay->Referee().stepCount;
+                    h.Later(kJoinAllowanceSeconds + 1);
+                    MoveQzBody b{MoveCand{}, 1};
+                    MakeTimeoutMove(b.move, 1);
+                    h.Send(30, EncodeMoveQz(b));
+                    EXPECT_EQ(h.relay->Referee().stepCount, steps);
+                    h.Send(30, EncodeSeatWord(Word::kJoinCancel, 1));
+                    h.relay->Connected(31, "10.0.0.31", 31);
+                    h.Send(31, HostileSideTest::Join(1));
+                    EXPECT_EQ(h.relay->SeatOfConnection(31), 1);
+                    h.relay->Closed(30);
+                    h.relay->Closed(31);
+                },
+                {kRemote[1], 30, 31}},
         // Seat 3, not to move, sends two moves at once: the first is answered, the second owed. A step gives
         // every side its turn back, so the owed answer is dropped; owed again, it is dropped when a draw ends the
         // battle.
