@@ -977,6 +977,67 @@ INSTANTIATE_TEST_SUITE_P(
                     h.relay->Closed(31);
                 },
                 {kRemote[1], 30, 31}},
+        // A disconnect time shorter than the move time. Seat 1 says a line exactly the disconnect time before
+        // its turn ends: it is not silent for longer than that, so its turn ends as its time-out. A player who
+        // takes seat 1 five seconds into its turn has the join allowance: his side counts only that, so his own
+        // time-out is taken once the allowance is over, though the move time is not.
+        Hostile{"AHoldersOwnWordAndTheAllowanceAtTheTurnsEnd",
+                [](HostileSideTest& h) {
+                    h.NewRound(30, 10);
+                    h.StartBattle();
+                    h.PassTurnsUntil(1);
+                    const int end = 30 + kTurnGraceSeconds;
+                    h.Later(end - 10);
+                    h.Send(kRemote[1], EncodeChat({1, "thinking"}));
+                    int steps = h.relay->Referee().stepCount;
+                    h.Later(10);
+                    ASSERT_EQ(h.relay->Referee().stepCount, steps + 1);
+                    EXPECT_EQ(h.relay->Referee().stepRecords[steps].fromX, kTimeoutCoord);
+                    EXPECT_EQ(h.relay->Seat(1).state, 1);
+                    h.PassTurnsUntil(1);
+                    h.Later(5);
+                    h.relay->Closed(kRemote[1]);
+                    h.relay->Connected(30, "10.0.0.30", 30);
+                    h.Send(30, HostileSideTest::Join(1));
+                    ASSERT_EQ(h.relay->SeatOfConnection(30), 1);
+                    steps = h.relay->Referee().stepCount;
+                    MoveQzBody b{MoveCand{}, 1};
+                    MakeTimeoutMove(b.move, 2);
+                    h.Later(kJoinAllowanceSeconds - 1);
+                    h.Send(30, EncodeMoveQz(b));
+                    EXPECT_EQ(h.relay->Referee().stepCount, steps);
+                    h.Later(1);
+                    h.Send(30, EncodeMoveQz(b));
+                    EXPECT_EQ(h.relay->Referee().stepCount, steps + 1);
+                    // In his next turn nobody comes: it ends at the move time and the grace, silent or not.
+                    h.PassTurnsUntil(1);
+                    steps = h.relay->Referee().stepCount;
+                    h.Later(end - 1);
+                    EXPECT_EQ(h.relay->Referee().stepCount, steps);
+                    h.Later(1);
+                    EXPECT_EQ(h.relay->Referee().stepCount == steps + 1 || h.relay->Seat(1).state == 0, true);
+                    h.relay->Closed(30);
+                },
+                {kRemote[1], 30}},
+        // Five seconds before seat 1's move time runs out, a player takes it and sits there: the host ends the
+        // turn once his allowance and the grace are over, not later.
+        Hostile{"AJoinerSittingOutHisAllowanceIsTimedOut",
+                [](HostileSideTest& h) {
+                    h.NewRound(30, 60);
+                    h.StartBattle();
+                    h.PassTurnsUntil(1);
+                    h.Later(30 - 5);
+                    h.relay->Closed(kRemote[1]);
+                    h.relay->Connected(30, "10.0.0.30", 30);
+                    h.Send(30, HostileSideTest::Join(1));
+                    const int steps = h.relay->Referee().stepCount;
+                    h.Later(kJoinAllowanceSeconds + kTurnGraceSeconds - 1);
+                    EXPECT_EQ(h.relay->Referee().stepCount, steps);
+                    h.Later(1);
+                    EXPECT_EQ(h.relay->Referee().stepCount, steps + 1);
+                    h.relay->Closed(30);
+                },
+                {kRemote[1], 30}},
         // Seat 3, not to move, sends two moves at once: the first is answered, the second owed. A step gives
         // every side its turn back, so the owed answer is dropped; owed again, it is dropped when a draw ends the
         // battle.

@@ -649,8 +649,6 @@ void HostRelay::HandleOwnJoin(ConnId id, Player& c, SeatRec rec) {
     c.joinedRound = round_;
     QueueTo(id, BuildJoinLast());
     Changed(0);
-    // The seats that asked for this round while the last one ended.
-    AdmitWaitingJoins();
 }
 
 void HostRelay::HandleSwitchEnd(const Packet& p) {
