@@ -1038,6 +1038,26 @@ INSTANTIATE_TEST_SUITE_P(
                     h.relay->Closed(30);
                 },
                 {kRemote[1], 30}},
+        // In seat 1's turn a player takes it, with the allowance, and leaves at once: the next who asks for it
+        // in that turn waits, while the host's side moves for the computer, and takes it once the turn is over.
+        Hostile{"ASecondJoinInOneTurnWaitsForTheNext",
+                [](HostileSideTest& h) {
+                    h.StartBattle();
+                    h.PassTurnsUntil(1);
+                    h.relay->Closed(kRemote[1]);
+                    h.relay->Connected(30, "10.0.0.30", 30);
+                    h.Send(30, HostileSideTest::Join(1));
+                    ASSERT_EQ(h.relay->SeatOfConnection(30), 1);
+                    h.Send(30, EncodeSeatWord(Word::kJoinCancel, 1));
+                    h.relay->Connected(31, "10.0.0.31", 31);
+                    h.Send(31, HostileSideTest::Join(1));
+                    EXPECT_EQ(h.Got(31), HostileSideTest::W{});
+                    h.Send(kOwn, EncodeMoveQz(*test::QuietMove(h.relay->Referee(), 0)));
+                    h.Later(1);
+                    EXPECT_EQ(h.Got(31), HostileSideTest::W{"JoinLast"});
+                    h.relay->Closed(31);
+                },
+                {kRemote[1], 31}},
         // Seat 3, not to move, sends two moves at once: the first is answered, the second owed. A step gives
         // every side its turn back, so the owed answer is dropped; owed again, it is dropped when a draw ends the
         // battle.
