@@ -436,6 +436,37 @@ TEST(HostileSides, ASeatTakenAndLeftDuringTheDeploymentIsDeployedAgain) {
     }
 }
 
+// During the deployment a player takes seat 2 (the computer's, deployed) and deploys it in one write, right
+// behind a line relayed to every side, while every connection takes a packet a tick: every side learns that the
+// seat is his, before his deployment, and the battle starts with it.
+TEST(HostileSides, ASeatTakenAndDeployedInOneWriteIsToldToEverySide) {
+    constexpr ConnId kTaker = 9;
+    Table t;
+    t.links.gapped = true;
+    t.Raw(2, EncodeSeatWord(Word::kJoinCancel, 2));
+    t.OpenDeployment();
+    t.Settle();
+    ASSERT_EQ(t.relay().Seat(2).deployed, 2);
+    t.relay().Connected(kTaker, "10.0.0.7", 700);
+    t.literal.emplace(kTaker, LiteralSide(2));
+    Packet p = EncodeJoin(Rec(2));
+    const Packet army = Army(2);
+    p.insert(p.end(), army.begin(), army.end());
+    t.Raw(3, EncodeChat({3, "now"}));
+    t.Raw(2, p, kTaker);
+    t.Settle();
+    EXPECT_EQ(t.host().seatTable[2].state, 1);
+    EXPECT_EQ(BoundedText(t.host().seatTable[2].name, 32), "raw2");
+    EXPECT_TRUE(t.relay().Knows(t.host().seatTable, true));
+    EXPECT_EQ(t.sides[1]->g->seatTable[2].state, 1);
+    t.Raw(3, Army(3));
+    for (int s : {0, 1}) ASSERT_TRUE(FinishOwnDeployment(*t.sides[s]->g));
+    t.Settle();
+    ASSERT_EQ(t.copy().battleRunning, 1);
+    for (int i = 0; i < 6; ++i) t.Turn(i);
+    ExpectAllAgree(t);
+}
+
 // Late in seat 3's turn (in the deployment) its player leaves and an address takes the seat at once; each
 // holder then leaves just before his time runs out, handing it on to another address in the same tick. Whoever
 // holds it, the turn (the deployment) ends by its time, the grace and one join allowance: a second taker waits

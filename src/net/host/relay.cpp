@@ -656,9 +656,9 @@ void HostRelay::HandleSwitchEnd(const Packet& p) {
     Holding& h = holds_[b.seat];
     // A seat deploys once (again only when somebody else takes it).
     if (h.rec.deployed == 2) return;
+    // The packet itself tells every side (the seat's holder is told at the
+    // sync point its last change queued, before this).
     h.rec.deployed = 2;
-    // The packet itself tells every side.
-    h.changed = ++changes_;
     QueueToOccupied(p);
     referee_.Deployed(b);
     Heard(b.seat);
