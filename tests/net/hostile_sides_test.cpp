@@ -538,7 +538,9 @@ TEST(HostileSides, NoChainOfJoinsAcrossTheSeatsHoldsTheDeployment) {
     for (; elapsed <= times.deploy + 60 && t.copy().battleRunning == 0; ++elapsed) {
         AllClocksOn(t, 1);
         t.Settle();
-        if (t.copy().battleRunning == 0) EXPECT_EQ(t.relay().SeatOfConnection(21), -1) << elapsed;
+        if (t.copy().battleRunning == 0) {
+            EXPECT_EQ(t.relay().SeatOfConnection(21), -1) << elapsed;
+        }
     }
     EXPECT_EQ(t.copy().battleRunning, 1);
     EXPECT_LE(elapsed, times.deploy + kJoinAllowanceSeconds + kTurnGraceSeconds);

@@ -686,8 +686,9 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {}},
         // Seat 1, to move, has used some of its turn when seat 2 stops reading; its chat fills its share of
-        // seat 2's queue, and its move waits behind. Seat 2 is closed for its stalled queue on the tick that seat
-        // 1's turn runs out: the move that waited is taken first, and the seat stays its player's.
+        // seat 2's queue, and its move waits behind. Seat 2 is closed once it has held seat 1 back for
+        // kHoldBackMs, well before seat 1's turn runs out: the move that waited is taken then, and the seat
+        // stays its player's.
         Hostile{"AMoveThatWaitedIsTakenBeforeTheTurnRunsOut",
                 [](HostileSideTest& h) {
                     h.NewRound(60, 45);
@@ -699,10 +700,11 @@ INSTANTIATE_TEST_SUITE_P(
                     const int steps = h.relay->Referee().stepCount;
                     h.SeatTwoHoldsBack();
                     h.Send(kRemote[1], EncodeMoveQz(*test::QuietMove(h.relay->Referee(), 0)));
-                    h.Later(static_cast<int>(turnStart + times.move + kTurnGraceSeconds - 1 - h.ui.clock.seconds));
+                    h.Later(static_cast<int>(kHoldBackMs / 1000));
                     EXPECT_TRUE(h.links.closed.empty());
                     EXPECT_EQ(h.relay->Referee().stepCount, steps);
                     h.Later(1);
+                    EXPECT_LT(h.ui.clock.seconds, turnStart + times.move);
                     EXPECT_EQ(h.relay->Referee().stepCount, steps + 1);
                     EXPECT_NE(h.relay->Referee().stepRecords[steps].fromX, kTimeoutCoord);  // its move, no time-out
                     EXPECT_EQ(h.relay->Seat(1).state, 1);
@@ -1514,11 +1516,12 @@ TEST_F(RelayTest, AWaitingSenderGoesOnInOrder) {
         all.insert(all.begin(), now.begin(), now.end());
         Later(1);
     };
-    // Nobody reads: once its share of the queues is full, seat 1 waits, however long.
+    // Nobody reads: once its share of the queues is full, seat 1 waits.
     for (int t = 0; t < 60 && relay->Accepting(kRemote[1]); ++t) say();
     EXPECT_FALSE(relay->Accepting(kRemote[1]));
     EXPECT_TRUE(relay->Accepting(kRemote[2]));
-    Later(10);
+    Later(static_cast<int>(kHoldBackMs / 1000) - 1);
+    EXPECT_TRUE(links.closed.empty());
     links.takeAtMost = SIZE_MAX;
     for (ConnId id : {kOwn, kRemote[1], kRemote[2]}) relay->Writable(id);
     EXPECT_FALSE(relay->Accepting(kRemote[1]));  // seat 3's queue is still full of them
@@ -1526,13 +1529,52 @@ TEST_F(RelayTest, AWaitingSenderGoesOnInOrder) {
     EXPECT_TRUE(relay->Accepting(kRemote[1]));
     EXPECT_GT(links.resumed[kRemote[1]], 0);  // the socket layer is told to read it again
     Later(1);
-    while (!all.empty()) say();
+    for (int t = 0; t < 200 && !all.empty(); ++t) say();
     for (ConnId id : {kOwn, kRemote[1], kRemote[2], kRemote[3]}) {
         const auto got = links.Sent(id);
         ASSERT_EQ(got.size(), 100u) << id;
         for (int i = 0; i < 100; ++i) EXPECT_EQ(DecodeChat(got[static_cast<size_t>(i)])->text, std::to_string(i));
     }
     EXPECT_TRUE(links.closed.empty());
+}
+
+// A side that empties its socket in bursts far apart keeps draining, but while its queue is full it holds the
+// sender back: after kHoldBackMs it is closed, and only it; the sender goes on at once.
+TEST_F(RelayTest, AReaderThatHoldsASenderBackTooLongIsClosed) {
+    g->optionsRecord.netDisconnectTimeOption = 120;
+    SeatAll();
+    links.takeAtMost = 0;
+    Packet all;
+    for (int i = 0; i < 100; ++i) {
+        const Packet p = EncodeChat({1, std::to_string(i)});
+        all.insert(all.end(), p.begin(), p.end());
+    }
+    const size_t line = all.size() / 100;
+    const auto say = [&] {
+        Packet now(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(std::min(all.size(), kChatLinesPerSenderPerSecond * line)));
+        all.erase(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(now.size()));
+        Feed(kRemote[1], now, 0);
+        all.insert(all.begin(), now.begin(), now.end());
+        Later(1);
+    };
+    for (int t = 0; t < 60 && relay->Accepting(kRemote[1]); ++t) say();
+    ASSERT_FALSE(relay->Accepting(kRemote[1]));
+    links.takeAtMost = SIZE_MAX;
+    links.budget[kRemote[3]] = 0;
+    for (ConnId id : {kOwn, kRemote[1], kRemote[2]}) relay->Writable(id);
+    // Seat 3 takes one packet now and then: its socket drains, its queue stays full.
+    const size_t before = links.written[kRemote[3]].size();
+    for (int t = 0; t * 1000 <= kHoldBackMs + 1000 && links.closed.empty(); ++t) {
+        links.budget[kRemote[3]] = line;
+        relay->Writable(kRemote[3]);
+        say();
+    }
+    EXPECT_GT(links.written[kRemote[3]].size(), before);
+    ASSERT_EQ(links.closed.size(), 1u);
+    EXPECT_EQ(*links.closed.begin(), kRemote[3]);
+    EXPECT_TRUE(relay->Accepting(kRemote[1]));
+    EXPECT_EQ(relay->SeatOfConnection(kRemote[1]), 1);
+    EXPECT_EQ(relay->SeatOfConnection(kRemote[2]), 2);
 }
 
 }  // namespace

@@ -165,8 +165,27 @@ bool HostConnections::ComputerWaits() const {
     });
 }
 
+bool HostConnections::HoldsBack(ConnId id, const Conn& r) const {
+    if (!Counts(id, r)) return false;
+    for (const auto& [sid, sender] : conns_) {
+        if (!IsOpen(sender) || !sender.paused) continue;
+        auto n = r.bySender.find(sid);
+        if (r.out.size() + kRoomPerPacket > kOutboxLimit ||
+            (n != r.bySender.end() && n->second + kRoomPerPacket > kSenderShare))
+            return true;
+    }
+    return false;
+}
+
 void HostConnections::CloseStuckAndIdle(int64_t disconnectSeconds) {
     const int64_t now = user_.NowMs();
+    for (auto& [id, c] : conns_) {
+        if (!IsOpen(c) || c.own || !HoldsBack(id, c)) {
+            c.holdingSince = -1;
+        } else if (c.holdingSince < 0) {
+            c.holdingSince = now;
+        }
+    }
     for (auto& [id, c] : conns_) {
         if (!IsOpen(c) || c.own) continue;
         if (c.life == Life::kClosing) {
@@ -177,8 +196,11 @@ void HostConnections::CloseStuckAndIdle(int64_t disconnectSeconds) {
         if (user_.Engaged(id)) c.idleSince = now;
         if (Counts(id, c)) {
             // Something waits for it, and its socket has taken nothing for
-            // the disconnect time.
-            if (!c.out.empty() && now - c.drainedAt > disconnectSeconds * 1000) Drop(id, c, std::string());
+            // the disconnect time; or its queue has held a sender back for
+            // longer than a side reading at its pace ever does.
+            if ((!c.out.empty() && now - c.drainedAt > disconnectSeconds * 1000) ||
+                (c.holdingSince >= 0 && now - c.holdingSince > kHoldBackMs))
+                Drop(id, c, std::string());
         } else if (Idle(id, c) && OwnKnown() && now - c.idleSince > kSeatlessSeconds * 1000) {
             // Until the host's own side is known, no connection is taken for
             // an idle one.

@@ -19,10 +19,12 @@
 // sender whose copies fill its share of some seated connection's queue is
 // paused until the queues have room (the rest waits unread in its socket); a
 // sender that still delivers more than kSenderBacklogBytes is closed. A
-// seated connection is closed when its queue is full, or when its socket has
-// taken nothing for the disconnect time while something waited for it (a
-// side that reads at the sockets' pace is never closed, however long the
-// others' traffic keeps its queue from emptying). The host's own connection
+// seated connection is closed when its queue is full, when its socket has
+// taken no whole packet for the disconnect time while something waited for
+// it, or when its queue has held a sender back for kHoldBackMs (a side that
+// reads at the sockets' pace is never closed, however long the others'
+// traffic keeps its queue from emptying: what all comers send stays below
+// what its wire carries, so its queue never fills a share). The host's own connection
 // carries the host's own side: it is never closed for its queue, its backlog
 // or its time. An idle connection (no seat, no seat asked for) never holds
 // anything back: it is closed when it stays idle for kSeatlessSeconds, and at
@@ -61,6 +63,8 @@ constexpr int kFarewellSeconds = 10;
 // Milliseconds the computer's seats wait at most for a remote connection to
 // take what was sent to it.
 constexpr int64_t kComputerWaitMs = 1000;
+// Milliseconds a seated connection's full queue may hold a sender back.
+constexpr int64_t kHoldBackMs = 3000;
 
 // What the user keeps of a connection (HostConnections::Record).
 struct ConnectionRecord {
@@ -211,6 +215,9 @@ private:
         int64_t closingSince = 0;
         int64_t busySince = 0;
         int64_t drainedAt = 0;
+        // Since when its queue has held a paused sender back (-1: it does
+        // not).
+        int64_t holdingSince = -1;
     };
 
     bool OwnKnown() const { return ownKnown_; }
@@ -223,6 +230,8 @@ private:
     }
     Conn* Find(ConnId id);
     const Conn* Find(ConnId id) const;
+    // Its queue has no room for a paused sender's next packet.
+    bool HoldsBack(ConnId id, const Conn& r) const;
     // Cuts the next packet out of the framer, with its first byte's time.
     std::optional<std::pair<Packet, int64_t>> Cut(Conn& c);
     // Takes the connection's framed packets one by one while the queues have
