@@ -19,7 +19,11 @@ namespace {
 constexpr ConnId kOwn = 1;
 constexpr ConnId kRemote[4] = {0, 11, 12, 13};  // seat s joins on kRemote[s]
 
+struct SeatOneTalks;
+
 class RelayTest : public ::testing::Test {
+    friend struct SeatOneTalks;
+
 protected:
     void SetUp() override {
         g->ui = &ui;
@@ -1498,26 +1502,35 @@ TEST_F(RelayTest, TimeOutsHoldPastTheThirtyTwoBitSecond) {
     EXPECT_GT(ui.clock.seconds, int64_t{INT32_MAX});
 }
 
+// Seat 1's chat lines "0", "1", ... in one stream: each Say() hands over as many as its budget lets go on
+// in a second (what the relay does not take stays for the next), then the second passes.
+struct SeatOneTalks {
+    SeatOneTalks(RelayTest& t, int lines) : t(t) {
+        for (int i = 0; i < lines; ++i) {
+            const Packet p = EncodeChat({1, std::to_string(i)});
+            rest.insert(rest.end(), p.begin(), p.end());
+        }
+        line = rest.size() / static_cast<size_t>(lines);
+    }
+    void Say() {
+        Packet now(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(std::min(rest.size(), kChatLinesPerSenderPerSecond * line)));
+        rest.erase(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(now.size()));
+        t.Feed(kRemote[1], now, 0);
+        rest.insert(rest.begin(), now.begin(), now.end());
+        t.Later(1);
+    }
+    RelayTest& t;
+    Packet rest;
+    size_t line = 0;
+};
+
 TEST_F(RelayTest, AWaitingSenderGoesOnInOrder) {
     g->optionsRecord.netDisconnectTimeOption = 120;
     SeatAll();
     links.takeAtMost = 0;
-    Packet all;
-    for (int i = 0; i < 100; ++i) {
-        const Packet p = EncodeChat({1, std::to_string(i)});
-        all.insert(all.end(), p.begin(), p.end());
-    }
-    const size_t line = all.size() / 100;
-    // Seat 1 says as many lines a second as its budget lets go on.
-    const auto say = [&] {
-        Packet now(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(std::min(all.size(), kChatLinesPerSenderPerSecond * line)));
-        all.erase(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(now.size()));
-        Feed(kRemote[1], now, 0);
-        all.insert(all.begin(), now.begin(), now.end());
-        Later(1);
-    };
+    SeatOneTalks talk(*this, 100);
     // Nobody reads: once its share of the queues is full, seat 1 waits.
-    for (int t = 0; t < 60 && relay->Accepting(kRemote[1]); ++t) say();
+    for (int t = 0; t < 60 && relay->Accepting(kRemote[1]); ++t) talk.Say();
     EXPECT_FALSE(relay->Accepting(kRemote[1]));
     EXPECT_TRUE(relay->Accepting(kRemote[2]));
     Later(static_cast<int>(kHoldBackMs / 1000) - 1);
@@ -1529,7 +1542,7 @@ TEST_F(RelayTest, AWaitingSenderGoesOnInOrder) {
     EXPECT_TRUE(relay->Accepting(kRemote[1]));
     EXPECT_GT(links.resumed[kRemote[1]], 0);  // the socket layer is told to read it again
     Later(1);
-    for (int t = 0; t < 200 && !all.empty(); ++t) say();
+    for (int t = 0; t < 200 && !talk.rest.empty(); ++t) talk.Say();
     for (ConnId id : {kOwn, kRemote[1], kRemote[2], kRemote[3]}) {
         const auto got = links.Sent(id);
         ASSERT_EQ(got.size(), 100u) << id;
@@ -1544,20 +1557,8 @@ TEST_F(RelayTest, AReaderThatHoldsASenderBackTooLongIsClosed) {
     g->optionsRecord.netDisconnectTimeOption = 120;
     SeatAll();
     links.takeAtMost = 0;
-    Packet all;
-    for (int i = 0; i < 100; ++i) {
-        const Packet p = EncodeChat({1, std::to_string(i)});
-        all.insert(all.end(), p.begin(), p.end());
-    }
-    const size_t line = all.size() / 100;
-    const auto say = [&] {
-        Packet now(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(std::min(all.size(), kChatLinesPerSenderPerSecond * line)));
-        all.erase(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(now.size()));
-        Feed(kRemote[1], now, 0);
-        all.insert(all.begin(), now.begin(), now.end());
-        Later(1);
-    };
-    for (int t = 0; t < 60 && relay->Accepting(kRemote[1]); ++t) say();
+    SeatOneTalks talk(*this, 100);
+    for (int t = 0; t < 60 && relay->Accepting(kRemote[1]); ++t) talk.Say();
     ASSERT_FALSE(relay->Accepting(kRemote[1]));
     links.takeAtMost = SIZE_MAX;
     links.budget[kRemote[3]] = 0;
@@ -1565,9 +1566,9 @@ TEST_F(RelayTest, AReaderThatHoldsASenderBackTooLongIsClosed) {
     // Seat 3 takes one packet now and then: its socket drains, its queue stays full.
     const size_t before = links.written[kRemote[3]].size();
     for (int t = 0; t * 1000 <= kHoldBackMs + 1000 && links.closed.empty(); ++t) {
-        links.budget[kRemote[3]] = line;
+        links.budget[kRemote[3]] = talk.line;
         relay->Writable(kRemote[3]);
-        say();
+        talk.Say();
     }
     EXPECT_GT(links.written[kRemote[3]].size(), before);
     ASSERT_EQ(links.closed.size(), 1u);
