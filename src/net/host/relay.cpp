@@ -12,7 +12,6 @@ namespace {
 
 constexpr int kStepLimit = 500;
 constexpr int kPeaceRequestsPerBattle = 3;
-constexpr int64_t kNever = INT64_MAX / 4;
 
 // What a side makes of a seat record: a person's record as it stands, the
 // computer's seat as such (the host's side keeps its own seat's record);
