@@ -350,9 +350,10 @@ INSTANTIATE_TEST_SUITE_P(
                            },
                            deadline);
                    },
-                   // What one sender's budget lets through in the second (or two) the write takes; the
-                   // rest go nowhere.
-                   net::kChatLinesPerSenderPerSecond, 2 * net::kChatLinesPerSenderPerSecond},
+                   // What goes on at once and what waits at the sender, and the share of the second (or
+                   // two) the write takes; the rest go nowhere.
+                   net::kChatBurstLines + net::kChatWaitingLines,
+                   net::kChatBurstLines + net::kChatWaitingLines + 2 * net::kChatLinesPerSecond},
         HostileRaw{"FourHundredJoinsDuringTheBattle", 2, 0,
                    [](RawSide& raw, Clock::time_point deadline) {
                        return PlaysSeatOneThen(

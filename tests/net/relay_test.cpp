@@ -18,6 +18,10 @@ namespace {
 
 constexpr ConnId kOwn = 1;
 constexpr ConnId kRemote[4] = {0, 11, 12, 13};  // seat s joins on kRemote[s]
+// Chat lines a second a talking side says in these rows: within a sender's share, even with two more talking.
+constexpr int kTalk = 3;
+// Lines of one sender a queue holds before it has no room for the next (its share is full).
+const size_t kShareLines = (kSenderShare - kRoomPerPacket) / EncodeChat({1, ""}).size() + 1;
 
 struct SeatOneTalks;
 
@@ -69,6 +73,20 @@ protected:
             ui.clock.seconds += 1;
             relay->Tick();
         }
+    }
+    // A pacing gap of the sockets (50 ms) on the host's clock: every connection that waited for its gap to end
+    // takes its next packet, and the host ticks.
+    void Pace() {
+        if ((ui.clock.millis += 50) >= 1000) ui.clock.millis -= 1000, ++ui.clock.seconds;
+        links.Gap([this](ConnId id) { relay->Writable(id); });
+        relay->Tick();
+    }
+    // The texts of the chat lines a connection was sent from `seat`, and of all of them (`seat` -1).
+    std::vector<std::string> Lines(ConnId id, int seat) const {
+        std::vector<std::string> texts;
+        for (const Packet& p : links.Sent(id))
+            if (auto c = DecodeChat(p); c && (seat < 0 || c->seat == seat)) texts.push_back(c->text);
+        return texts;
     }
     // Bytes handed over as the socket layer does: a read of at most 4 KiB at a time while the relay takes them
     // (what is handed over leaves `bytes`). Whenever it takes no more, a second passes (at most `seconds` of
@@ -315,7 +333,8 @@ void PrintTo(const Hostile& h, std::ostream* os) { *os << h.name; }
 class HostileSideTest : public RelayTest, public ::testing::WithParamInterface<Hostile> {
 public:
     using RelayTest::g, RelayTest::ui, RelayTest::links, RelayTest::relay, RelayTest::Send, RelayTest::Got,
-        RelayTest::Later, RelayTest::Feed, RelayTest::Repeated, RelayTest::StartBattle, RelayTest::Army;
+        RelayTest::Later, RelayTest::Feed, RelayTest::Repeated, RelayTest::StartBattle, RelayTest::Army, RelayTest::Pace,
+        RelayTest::Lines;
     using W = RelayTest::W;
     static Packet Join(int seat) { return EncodeJoin(Rec(seat, "p")); }
     // Quiet moves of the seats to move, each from its own connection, until `seat` is to move.
@@ -343,17 +362,18 @@ public:
         links.takeAtMostOf[kRemote[2]] = 0;
         const int seat = sender == kOwn ? 0 : 1;
         for (int t = 0; t < 60 && relay->Accepting(sender); ++t) {
-            Burst(sender, EncodeChat({seat, "flood"}), kChatLinesPerSenderPerSecond);
+            Burst(sender, EncodeChat({seat, "flood"}), kTalk);
             Later(1);
         }
         EXPECT_FALSE(relay->Accepting(sender));
-        EXPECT_EQ(Got(kOwn).size(), kSenderShare - 1);
+        EXPECT_EQ(Got(kOwn).size(), kShareLines);
     }
-    // Once seat 2 is gone, seat 1 goes on at once: the line that waited is relayed.
+    // Once seat 2 is gone, seat 1 goes on at once: the lines that waited are relayed.
     void SeatOneGoesOn() {
         W lines = Got(kOwn);
         std::erase(lines, "JoinCancel");
-        EXPECT_EQ(lines, W{"ChatMessage"});
+        EXPECT_FALSE(lines.empty());
+        EXPECT_EQ(lines, W(lines.size(), "ChatMessage"));
         EXPECT_TRUE(relay->Accepting(kRemote[1]));
     }
     // The battle runs, then ends on the host's copy: seats 1 and 3 give up.
@@ -389,30 +409,52 @@ const Packet kChat = EncodeChat({1, "flood"});
 INSTANTIATE_TEST_SUITE_P(
     Relay, HostileSideTest,
     ::testing::Values(
-        // One sender's lines go on as far as its budget lets them, the lines
-        // of all comers as far as theirs does; the rest go nowhere: nothing
-        // waits, and nothing more is relayed later.
-        Hostile{"ChatOverTheBudgetsGoesNowhere",
+        // One player holds seats 1 and 2 and floods chat from both at the
+        // start of every second, while seat 3 says a line a second and the
+        // host's own player one every two; every side takes a packet per
+        // pacing gap. Every line of seat 3 and of the host's player reaches
+        // every other seat, in order; the flooders lose only their own lines,
+        // and all lines together stay within the relay's chat rate.
+        Hostile{"TwoSeatsFloodingChatSilenceNobody",
                 [](HostileSideTest& h) {
-                    Packet lines = HostileSideTest::Repeated(kChat, 300);
-                    EXPECT_TRUE(h.Feed(kRemote[1], lines, 0));
-                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W(kChatLinesPerSenderPerSecond, "ChatMessage"));
-                    h.Send(kRemote[2], EncodeChat({2, "move along"}));
-                    h.Send(kRemote[3], EncodeChat({3, "and me"}));
-                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W(kChatLinesPerSecond - kChatLinesPerSenderPerSecond, "ChatMessage"));
-                    h.Send(kRemote[3], EncodeChat({3, "one more"}));
-                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W{});
-                    h.Later(1);
-                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W{});
+                    h.links.gapped = true;
+                    constexpr int kSeconds = 10;
+                    for (int ms = 0; ms < (kSeconds + 3) * 1000; ms += 50) {
+                        if (ms % 1000 == 0 && ms < kSeconds * 1000) {
+                            h.Burst(kRemote[1], kChat, 20);
+                            h.Burst(kRemote[2], EncodeChat({2, "flood"}), 20);
+                            h.Send(kRemote[3], EncodeChat({3, std::to_string(ms / 1000)}));
+                            if (ms % 2000 == 0) h.Send(kOwn, EncodeChat({0, std::to_string(ms / 2000)}));
+                        }
+                        h.Pace();
+                    }
+                    const HostileSideTest::W third{"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"};
+                    const HostileSideTest::W own(third.begin(), third.begin() + kSeconds / 2);
+                    for (ConnId id : {kOwn, kRemote[1], kRemote[2]}) EXPECT_EQ(h.Lines(id, 3), third) << id;
+                    for (ConnId id : {kRemote[1], kRemote[2], kRemote[3]}) EXPECT_EQ(h.Lines(id, 0), own) << id;
+                    const size_t all = h.Lines(kOwn, -1).size();
+                    EXPECT_GT(all, third.size() + own.size() + 2 * kChatWaitingLines);
+                    EXPECT_LE(all, static_cast<size_t>(kChatBurstLines + kChatLinesPerSecond * (kSeconds + 3)));
+                    h.links.gapped = false;
                 },
                 {}},
-        // A socket layer that hands over all it has: the lines over the
-        // budget are dropped as they come, so nothing waits beyond the
-        // sender's bound.
+        // A socket layer that hands over all it has: a burst goes on at once,
+        // what the sender's list holds goes on later, in turn with the
+        // others (seat 2's line first), and the rest goes nowhere.
         Hostile{"ThreeHundredChatLinesInOneRead",
                 [](HostileSideTest& h) {
                     h.Burst(kRemote[1], kChat, 300);
-                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W(kChatLinesPerSenderPerSecond, "ChatMessage"));
+                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W(kChatBurstLines, "ChatMessage"));
+                    h.Send(kRemote[2], EncodeChat({2, "me too"}));
+                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W{});
+                    h.Later(1);
+                    EXPECT_EQ(h.Lines(kRemote[3], 2), HostileSideTest::W{"me too"});
+                    const auto after = h.links.Sent(kOwn);
+                    ASSERT_EQ(after.size(), kChatWaitingLines + 1);
+                    EXPECT_EQ(DecodeChat(after.front())->seat, 2);
+                    h.Got(kOwn);
+                    h.Later(1);
+                    EXPECT_EQ(h.Got(kOwn), HostileSideTest::W{});
                 },
                 {}},
         // A sender that waits for room (seat 2 reads nothing) delivers one
@@ -715,19 +757,18 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {kRemote[2]}},
         // Seat 2 reads nothing. Five connections fill their shares of its
-        // queue, two lines a second each as their budget lets them, two at a
-        // time as the budget of all lets them (seat 1's old one, closed, and
-        // its new one among them): the queue holds what four shares hold, the
-        // last sender waits, and seat 2 is not cut off for being slow.
+        // queue, kTalk lines a second each, two at a time (seat 1's old one,
+        // closed, and its new one among them), then seat 2 talks until the
+        // queue has no room for it: seat 2 waits, is not cut off for being
+        // slow, and every line said reaches it once it reads.
         Hostile{"FiveSendersFillOneSlowQueue",
                 [](HostileSideTest& h) {
-                    constexpr int kFull = static_cast<int>(kSenderShare) - 1;  // a share with no room for two
                     // A round whose disconnect time is longer than the queues take to fill.
                     h.NewRound(30, 120);
                     h.links.takeAtMostOf[kRemote[2]] = 0;
                     const auto fill = [&h](ConnId a, int seatA, ConnId b, int seatB) {
-                        for (int sent = 0; sent < kFull; sent += kChatLinesPerSenderPerSecond) {
-                            const int n = std::min(kChatLinesPerSenderPerSecond, kFull - sent);
+                        for (size_t sent = 0; sent < kShareLines; sent += kTalk) {
+                            const int n = static_cast<int>(std::min<size_t>(kTalk, kShareLines - sent));
                             h.Burst(a, EncodeChat({seatA, "a"}), n);
                             h.Burst(b, EncodeChat({seatB, "b"}), n);
                             h.Later(1);
@@ -741,13 +782,17 @@ INSTANTIATE_TEST_SUITE_P(
                     ASSERT_EQ(h.relay->SeatOfConnection(21), 1);
                     fill(kRemote[3], 3, 21, 1);
                     EXPECT_TRUE(h.relay->Accepting(21));
-                    h.Burst(kRemote[2], EncodeChat({2, "e"}), 3);
+                    int own = 0;
+                    for (; own < 100 && h.relay->Accepting(kRemote[2]); own += kTalk) {
+                        h.Burst(kRemote[2], EncodeChat({2, "e"}), kTalk);
+                        h.Later(1);
+                    }
                     EXPECT_FALSE(h.relay->Accepting(kRemote[2]));
                     // Once seat 2 reads, everything reaches it.
                     h.links.takeAtMostOf.clear();
                     h.relay->Writable(kRemote[2]);
-                    const HostileSideTest::W got = h.Got(kRemote[2]);
-                    EXPECT_EQ(std::count(got.begin(), got.end(), "ChatMessage"), 4 * kFull + 2);
+                    h.Later(2);
+                    EXPECT_EQ(h.Lines(kRemote[2], -1).size(), 4 * kShareLines + static_cast<size_t>(own));
                 },
                 {kRemote[1]}},
         // Seat 1 is silent on its turn while a connection without a seat, and seat 2, talk and seat 2 sends its
@@ -1099,7 +1144,7 @@ INSTANTIATE_TEST_SUITE_P(
                     h.links.takeAtMostOf[kRemote[3]] = 0;
                     h.Send(kRemote[2], HostileSideTest::Join(2));
                     for (int t = 0; t < 60 && h.relay->Accepting(kRemote[2]); ++t) {
-                        h.Burst(kRemote[2], EncodeChat({2, "x"}), kChatLinesPerSenderPerSecond);
+                        h.Burst(kRemote[2], EncodeChat({2, "x"}), kTalk);
                         h.Later(1);
                     }
                     EXPECT_FALSE(h.relay->Accepting(kRemote[2]));
@@ -1249,9 +1294,9 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_EQ(h.relay->Seat(2).port, 999);
                   },
                   {1, 1, 1, 1}},
-        // Seat 1 sends chat lines, its "JoinCancel" and closes, all in one
-        // read: the lines its budget lets go on are relayed, the rest go
-        // nowhere, and its "JoinCancel" is taken in its turn.
+        // Seat 1 sends a burst of chat lines, its "JoinCancel" and closes,
+        // all in one read: the burst is relayed whole, and its "JoinCancel"
+        // is taken in its turn.
         Lifecycle{"AClosingSendersLastWordIsRelayed",
                   [](SeatLifecycleTest& h) {
                       h.SeatAll();
@@ -1262,7 +1307,9 @@ INSTANTIATE_TEST_SUITE_P(
                       h.Send(kRemote[1], all);
                       EXPECT_EQ(h.relay->Seat(1).state, 0);
                       h.relay->Closed(kRemote[1]);
-                      EXPECT_EQ(h.Got(kOwn), (SeatLifecycleTest::W{"ChatMessage", "ChatMessage", "JoinCancel"}));
+                      SeatLifecycleTest::W said(5, "ChatMessage");
+                      said.push_back("JoinCancel");
+                      EXPECT_EQ(h.Got(kOwn), said);
                       EXPECT_TRUE(h.links.closed.count(kRemote[1]));
                   },
                   {1, 0, 1, 1}},
@@ -1502,8 +1549,8 @@ TEST_F(RelayTest, TimeOutsHoldPastTheThirtyTwoBitSecond) {
     EXPECT_GT(ui.clock.seconds, int64_t{INT32_MAX});
 }
 
-// Seat 1's chat lines "0", "1", ... in one stream: each Say() hands over as many as its budget lets go on
-// in a second (what the relay does not take stays for the next), then the second passes.
+// Seat 1's chat lines "0", "1", ... in one stream: each Say() hands over kTalk of them (what the relay does not
+// take stays for the next), then the second passes.
 struct SeatOneTalks {
     SeatOneTalks(RelayTest& t, int lines) : t(t) {
         for (int i = 0; i < lines; ++i) {
@@ -1513,7 +1560,7 @@ struct SeatOneTalks {
         line = rest.size() / static_cast<size_t>(lines);
     }
     void Say() {
-        Packet now(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(std::min(rest.size(), kChatLinesPerSenderPerSecond * line)));
+        Packet now(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(std::min(rest.size(), kTalk * line)));
         rest.erase(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(now.size()));
         t.Feed(kRemote[1], now, 0);
         rest.insert(rest.begin(), now.begin(), now.end());
@@ -1528,7 +1575,7 @@ TEST_F(RelayTest, AWaitingSenderGoesOnInOrder) {
     g->optionsRecord.netDisconnectTimeOption = 120;
     SeatAll();
     links.takeAtMost = 0;
-    SeatOneTalks talk(*this, 100);
+    SeatOneTalks talk(*this, 200);
     // Nobody reads: once its share of the queues is full, seat 1 waits.
     for (int t = 0; t < 60 && relay->Accepting(kRemote[1]); ++t) talk.Say();
     EXPECT_FALSE(relay->Accepting(kRemote[1]));
@@ -1545,8 +1592,8 @@ TEST_F(RelayTest, AWaitingSenderGoesOnInOrder) {
     for (int t = 0; t < 200 && !talk.rest.empty(); ++t) talk.Say();
     for (ConnId id : {kOwn, kRemote[1], kRemote[2], kRemote[3]}) {
         const auto got = links.Sent(id);
-        ASSERT_EQ(got.size(), 100u) << id;
-        for (int i = 0; i < 100; ++i) EXPECT_EQ(DecodeChat(got[static_cast<size_t>(i)])->text, std::to_string(i));
+        ASSERT_EQ(got.size(), 200u) << id;
+        for (int i = 0; i < 200; ++i) EXPECT_EQ(DecodeChat(got[static_cast<size_t>(i)])->text, std::to_string(i));
     }
     EXPECT_TRUE(links.closed.empty());
 }
@@ -1557,7 +1604,7 @@ TEST_F(RelayTest, AReaderThatHoldsASenderBackTooLongIsClosed) {
     g->optionsRecord.netDisconnectTimeOption = 120;
     SeatAll();
     links.takeAtMost = 0;
-    SeatOneTalks talk(*this, 100);
+    SeatOneTalks talk(*this, 200);
     for (int t = 0; t < 60 && relay->Accepting(kRemote[1]); ++t) talk.Say();
     ASSERT_FALSE(relay->Accepting(kRemote[1]));
     links.takeAtMost = SIZE_MAX;

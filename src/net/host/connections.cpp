@@ -113,14 +113,15 @@ void HostConnections::TakePackets(ConnId id, Conn& c) {
     Flush();
 }
 
+bool HostConnections::NoRoomFor(ConnId sender, const Conn& r) const {
+    if (r.bytes + kRoomPerPacket > kOutboxBytes) return true;
+    auto n = r.bySender.find(sender);
+    return n != r.bySender.end() && n->second + kRoomPerPacket > kSenderShare;
+}
+
 bool HostConnections::RoomFor(ConnId sender) const {
-    for (const auto& [id, r] : conns_) {
-        if (!Counts(id, r)) continue;
-        if (r.out.size() + kRoomPerPacket > kOutboxLimit) return false;
-        auto n = r.bySender.find(sender);
-        if (n != r.bySender.end() && n->second + kRoomPerPacket > kSenderShare) return false;
-    }
-    return true;
+    return std::none_of(conns_.begin(), conns_.end(),
+                        [&](const auto& e) { return Counts(e.first, e.second) && NoRoomFor(sender, e.second); });
 }
 
 void HostConnections::ResumeSenders() {
@@ -148,6 +149,7 @@ void HostConnections::HungUp(ConnId id) {
     c->hungUp = true;
     c->out = {};
     c->sentOfFront = 0;
+    c->bytes = 0;
     c->bySender.clear();
     TakePackets(id, *c);
 }
@@ -167,14 +169,9 @@ bool HostConnections::ComputerWaits() const {
 
 bool HostConnections::HoldsBack(ConnId id, const Conn& r) const {
     if (!Counts(id, r)) return false;
-    for (const auto& [sid, sender] : conns_) {
-        if (!IsOpen(sender) || !sender.paused) continue;
-        auto n = r.bySender.find(sid);
-        if (r.out.size() + kRoomPerPacket > kOutboxLimit ||
-            (n != r.bySender.end() && n->second + kRoomPerPacket > kSenderShare))
-            return true;
-    }
-    return false;
+    return std::any_of(conns_.begin(), conns_.end(), [&](const auto& e) {
+        return IsOpen(e.second) && e.second.paused && NoRoomFor(e.first, r);
+    });
 }
 
 void HostConnections::CloseStuckAndIdle(int64_t disconnectSeconds) {
@@ -250,18 +247,23 @@ int HostConnections::Port(ConnId id) const {
     return c == nullptr ? 0 : c->port;
 }
 
+bool HostConnections::Append(ConnId id, Conn& c, Entry e) {
+    const size_t bytes = e.Bytes();
+    if (c.bytes + bytes > kOutboxBytes && !c.own) {
+        Drop(id, c, Gb("军棋服务器缓冲空间不足,数据丢失!"));
+        return false;
+    }
+    if (c.out.empty()) c.busySince = c.drainedAt = user_.NowMs();
+    if (e.from >= 0) c.bySender[e.from] += bytes;
+    c.bytes += bytes;
+    c.out.push_back(std::move(e));
+    return true;
+}
+
 void HostConnections::Queue(ConnId to, const Packet& p) {
     Conn* c = Find(to);
     if (c == nullptr || !Reachable(*c)) return;
-    // A full queue: the connection takes nothing, and is closed (the host's
-    // own side takes everything: it splits the stream itself).
-    if (c->out.size() >= kOutboxLimit && !c->own) {
-        Drop(to, *c, Gb("军棋服务器缓冲空间不足,数据丢失!"));
-        return;
-    }
-    if (c->out.empty()) c->busySince = c->drainedAt = user_.NowMs();
-    c->out.push_back(Entry{p, sender_});
-    ++c->bySender[sender_];
+    Append(to, *c, Entry{p, sender_});
 }
 
 void HostConnections::QueueSyncPoint(ConnId to, uint64_t stamp) {
@@ -271,17 +273,17 @@ void HostConnections::QueueSyncPoint(ConnId to, uint64_t stamp) {
         c->out.back().stamp = stamp;
         return;
     }
-    if (c->out.size() >= kOutboxLimit && !c->own) {
-        Drop(to, *c, Gb("军棋服务器缓冲空间不足,数据丢失!"));
-        return;
-    }
-    if (c->out.empty()) c->busySince = c->drainedAt = user_.NowMs();
-    c->out.push_back(Entry{Packet{}, -1, true, stamp});
+    Append(to, *c, Entry{Packet{}, -1, true, stamp});
 }
 
-void HostConnections::Uncount(Conn& c, ConnId from) {
-    auto n = c.bySender.find(from);
-    if (n != c.bySender.end() && --n->second == 0) c.bySender.erase(n);
+HostConnections::Entry HostConnections::PopFront(Conn& c) {
+    Entry e = std::move(c.out.front());
+    c.out.pop_front();
+    const size_t bytes = e.Bytes();
+    c.bytes -= bytes;
+    auto n = c.bySender.find(e.from);
+    if (n != c.bySender.end() && (n->second -= bytes) == 0) c.bySender.erase(n);
+    return e;
 }
 
 void HostConnections::SendWaiting(ConnId id, Conn& c) {
@@ -290,19 +292,19 @@ void HostConnections::SendWaiting(ConnId id, Conn& c) {
             // Said when its turn on the wire comes, not before: whatever
             // changed meanwhile and was undone costs nothing.
             if (!links_.Ready(id)) return;
-            const uint64_t stamp = c.out.front().stamp;
-            c.out.pop_front();
+            const uint64_t stamp = PopFront(c).stamp;
             std::vector<Packet> said = user_.SyncPoint(id, stamp);
-            for (auto p = said.rbegin(); p != said.rend(); ++p) c.out.push_front(Entry{std::move(*p), -1});
+            for (auto p = said.rbegin(); p != said.rend(); ++p) {
+                c.bytes += p->size();
+                c.out.push_front(Entry{std::move(*p), -1});
+            }
             continue;
         }
         const Packet& front = c.out.front().packet;
         const size_t n = links_.Write(id, front.data() + c.sentOfFront, front.size() - c.sentOfFront);
         c.sentOfFront += std::min(n, front.size() - c.sentOfFront);
         if (c.sentOfFront < front.size()) return;  // the rest when it is writable again
-        const Packet sent = std::move(c.out.front().packet);
-        Uncount(c, c.out.front().from);
-        c.out.pop_front();
+        const Packet sent = PopFront(c).packet;
         c.sentOfFront = 0;
         c.drainedAt = user_.NowMs();
         user_.Sent(id, sent);
@@ -320,6 +322,8 @@ void HostConnections::CloseAfter(ConnId id, const Packet& farewell) {
     c->next.reset();
     c->framer = PacketFramer{};
     // Sync points before the farewell say nothing any more.
+    for (const Entry& e : c->out)
+        if (e.sync) c->bytes -= e.Bytes();
     std::erase_if(c->out, [](const Entry& e) { return e.sync; });
     Queue(id, farewell);
     SendWaiting(id, *c);
@@ -340,6 +344,7 @@ void HostConnections::Drop(ConnId id, Conn& c, const std::string& gbStatus) {
     c.paused = false;
     c.next.reset();
     c.out = {};
+    c.bytes = 0;
     c.bySender.clear();
     c.framer = PacketFramer{};
     c.feeds.clear();

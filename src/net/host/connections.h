@@ -12,12 +12,15 @@
 // changed of the user's state up to here": consecutive ones are one, and
 // when one reaches the front of the queue, the user says then what it
 // stands for (ConnectionUser::SyncPoint), so a change undone before the
-// connection's turn on the wire costs it nothing.
+// connection's turn on the wire costs it nothing. A queue's limits count
+// bytes: a packet its size, a sync point the most it may turn into
+// (kSyncPointBytes).
 //
 // One connection cannot spoil the flow for the others. Packets are taken one
 // at a time, and what they cause is sent on before the next is taken. A
-// sender whose copies fill its share of some seated connection's queue is
-// paused until the queues have room (the rest waits unread in its socket); a
+// sender whose copies (what the handling of its packets queued) fill its
+// share of some seated connection's queue is paused until the queues have
+// room (the rest waits unread in its socket); a
 // sender that still delivers more than kSenderBacklogBytes is closed. A
 // seated connection is closed when its queue is full, when its socket has
 // taken no whole packet for the disconnect time while something waited for
@@ -47,12 +50,17 @@
 
 namespace jq::net {
 
+// Bytes a connection's queue holds: beyond them a remote connection is
+// closed.
+constexpr size_t kOutboxBytes = 128 * 1024;
 // Each sender's copies may fill this much of any connection's queue: four
 // seats together fill it exactly, so no sender waits for another's flood.
-constexpr size_t kSenderShare = kOutboxLimit / 4;
-// Room a queue keeps for what one packet taken may add to it: its copy and
-// a sync point.
-constexpr size_t kRoomPerPacket = 2;
+constexpr size_t kSenderShare = kOutboxBytes / 4;
+// What a sync point counts for: the most it turns into, a notice per seat.
+constexpr size_t kSyncPointBytes = kSeats * (kWordBytes + kSeatRecBytes);
+// Room a queue keeps for what one packet taken may add to it: the largest
+// packet (its copy, or the "JoinLast" that answers it) and a sync point.
+constexpr size_t kRoomPerPacket = kJoinLastMaxBytes + kSyncPointBytes;
 // Bytes a paused sender may deliver beyond what has been relayed.
 constexpr size_t kSenderBacklogBytes = 16 * 1024;
 // Idle connections open at a time, and how long one may stay so.
@@ -179,9 +187,11 @@ private:
     };
     struct Entry {
         Packet packet;
-        ConnId from = -1;    // whose packet it is relayed for, or answers
+        ConnId from = -1;    // the sender it counts against (-1: nobody)
         bool sync = false;   // a sync point (no packet yet)
         uint64_t stamp = 0;  // a sync point's newest change
+        // What it counts for in the queue's limits.
+        size_t Bytes() const { return sync ? kSyncPointBytes : packet.size(); }
     };
     struct Conn {
         std::string address;
@@ -205,7 +215,10 @@ private:
         std::optional<std::pair<Packet, int64_t>> next;
         std::deque<Entry> out;
         size_t sentOfFront = 0;
-        // Copies in `out` per sender.
+        // Bytes `out` counts for, all and per sender (what was queued while
+        // that sender's packet was handled; the notices a sync point turns
+        // into, and what the user does by itself, count for nobody).
+        size_t bytes = 0;
         std::map<ConnId, size_t> bySender;
         // Since when it has been idle (the last check that found it
         // engaged), has been closing, and its queue has not been empty;
@@ -230,16 +243,22 @@ private:
     }
     Conn* Find(ConnId id);
     const Conn* Find(ConnId id) const;
+    // Its queue has no room for what one more packet of `sender` may add.
+    bool NoRoomFor(ConnId sender, const Conn& r) const;
     // Its queue has no room for a paused sender's next packet.
     bool HoldsBack(ConnId id, const Conn& r) const;
+    // Adds an entry to the queue; a full one (beyond kOutboxBytes) closes a
+    // remote connection instead (the host's own side takes everything: it
+    // splits the stream itself). False when nothing was added.
+    bool Append(ConnId id, Conn& c, Entry e);
     // Cuts the next packet out of the framer, with its first byte's time.
     std::optional<std::pair<Packet, int64_t>> Cut(Conn& c);
     // Takes the connection's framed packets one by one while the queues have
     // room for them.
     void TakePackets(ConnId id, Conn& c);
     void SendWaiting(ConnId id, Conn& c);
-    // A packet from `from` has left the queue.
-    static void Uncount(Conn& c, ConnId from);
+    // The front entry leaves the queue.
+    static Entry PopFront(Conn& c);
     void Drop(ConnId id, Conn& c, const std::string& gbStatus);
 
     ServerLinks& links_;

@@ -56,7 +56,11 @@ SeatRec AfterNotice(const SeatRec& known, const Packet& notice, int s, bool host
 }  // namespace
 
 HostRelay::HostRelay(GameState& host, ServerLinks& links)
-    : g_(host), referee_(host), conns_(links, *this), times_(SanitizedLanTimes(host.optionsRecord)) {
+    : g_(host),
+      referee_(host),
+      conns_(links, *this),
+      times_(SanitizedLanTimes(host.optionsRecord)),
+      chat_(StampMs(host.ui->Now())) {
     for (Holding& h : holds_) FreeSeatRecord(h.rec);
     joinBudgetAt_ = NowMs();
 }
@@ -95,6 +99,7 @@ void HostRelay::Lost(ConnId id, const std::string& gbStatus) {
     // after his address's pause).
     const int s = SeatOfConnection(id);
     if (s > 0) FreeSeat(s);
+    chat_.Forget(id);
     if (Player* c = PlayerOf(id)) c->waitingJoin.reset();
     if (!gbStatus.empty()) g_.ui->SetStatusText(3, gbStatus);
 }
@@ -185,6 +190,7 @@ void HostRelay::Tick() {
     std::erase_if(rejoinAfter_, [now](const auto& a) { return a.second <= now; });
     AdmitWaitingJoins();
     SendOwedAnswers();
+    ReleaseChat();
     conns_.ResumeSenders();
     Flush();
     --depth_;
@@ -330,6 +336,8 @@ void HostRelay::FreeSeat(int s) {
     const ConnId holder = h.conn;
     FreeSeatRecord(h.rec);
     h.conn = -1;
+    // Its lines go with its seat.
+    if (holder >= 0 && !Own(holder)) chat_.Forget(holder);
     // Nobody comes and goes on one address without pause, however many
     // connections he opens.
     if (holder >= 0 && !Own(holder)) rejoinAfter_[conns_.Address(holder)] = NowMs() + kRejoinPauseSeconds * 1000;
@@ -365,14 +373,17 @@ std::optional<int32_t> HostRelay::AllowedSeat(ConnId id, const Packet& p) const 
     return seat;
 }
 
-bool HostRelay::ChatMayGoOn(Player& c) {
-    const int64_t second = NowMs() / 1000;
-    if (chatSecond_ != second) chatSecond_ = second, chatLines_ = 0;
-    if (c.chatSecond != second) c.chatSecond = second, c.chatLines = 0;
-    if (chatLines_ >= kChatLinesPerSecond || c.chatLines >= kChatLinesPerSenderPerSecond) return false;
-    ++chatLines_;
-    ++c.chatLines;
-    return true;
+void HostRelay::ReleaseChat() {
+    const auto hasRoom = [this](ConnId sender) { return conns_.RoomFor(sender); };
+    while (auto line = chat_.Next(NowMs(), hasRoom)) {
+        const auto& [sender, p] = *line;
+        // Said for a seat the sender no longer speaks for: it goes nowhere.
+        if (!conns_.Reachable(sender) || !AllowedSeat(sender, p)) continue;
+        // Its copies count against its sender's share.
+        const ConnId before = conns_.SetSender(sender);
+        QueueToOccupied(p);
+        conns_.SetSender(before);
+    }
 }
 
 void HostRelay::Handle(ConnId id, Player& c, const Packet& p, int64_t firstByteMs) {
@@ -424,10 +435,11 @@ void HostRelay::Handle(ConnId id, Player& c, const Packet& p, int64_t firstByteM
         case Word::kPeaceOk:
         case Word::kPeaceAbort: HandlePeaceAnswer(s, w); break;
         case Word::kChatMessage:
-            // Over the budget, the line goes nowhere.
-            if (!ChatMayGoOn(c)) break;
-            QueueToOccupied(p);
+            // It waits at its sender; beyond the sender's list it goes
+            // nowhere.
+            if (!chat_.Arrive(id, p)) break;
             Heard(s);
+            ReleaseChat();
             break;
         default: break;
     }

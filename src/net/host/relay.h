@@ -81,9 +81,10 @@
 // deploy time-out, silence on his turn, the fourth time-out) hears the
 // seat's "JoinCancel" before his connection is closed.
 //
-// Chat lines of all comers together go on at kChatLinesPerSecond at most,
-// and one connection's at kChatLinesPerSenderPerSecond: the rest are
-// dropped, never queued for the others. Each connection's flow (its framer,
+// A chat line waits at its sender and goes on to the occupied seats at that
+// sender's share of the chat rate, from the tick or when a line arrives
+// (ChatShare, net/host/chatshare.h); the lines of a sender that loses its
+// seat go nowhere. Each connection's flow (its framer,
 // queue, pacing, read pauses, limits and closing) is HostConnections'
 // business (net/host/connections.h).
 #pragma once
@@ -97,6 +98,7 @@
 #include <vector>
 
 #include "core/options.h"
+#include "net/host/chatshare.h"
 #include "net/host/connections.h"
 #include "net/host/referee.h"
 #include "net/lan.h"
@@ -116,9 +118,6 @@ constexpr int kJoinBurst = 6;
 // Joins that may wait at a time: from one address, and of all comers.
 constexpr int kWaitingJoinsPerAddress = 2;
 constexpr int kMaxWaitingJoins = 32;
-// Chat lines relayed in a second: of all comers together, and of one.
-constexpr int kChatLinesPerSecond = 4;
-constexpr int kChatLinesPerSenderPerSecond = 2;
 
 class HostRelay : private ConnectionUser {
 public:
@@ -174,6 +173,9 @@ public:
     // whether the seats deploy on it.
     const GameState& Referee() const { return referee_.Game(); }
     bool Deploying() const { return referee_.Deploying(); }
+    // Chat lines waiting at a connection: one that arrives while fewer than
+    // kChatWaitingLines wait goes on, unless its sender loses its seat.
+    size_t ChatWaiting(ConnId id) const { return chat_.Waiting(id); }
 
 private:
     // What the match knows of a connection; it lives and dies with it.
@@ -190,9 +192,6 @@ private:
         uint64_t waitingSince = 0;
         // What its side has been sent of the seats.
         SeatRec told[kSeats];
-        // Chat lines relayed for it in the second `chatSecond`.
-        int64_t chatSecond = INT64_MIN;
-        int chatLines = 0;
     };
     // Who holds a seat: the one table.
     struct Holding {
@@ -260,8 +259,8 @@ private:
     void HandlePeaceAnswer(int seat, Word w);
     void DecidePeace(bool refused);
     void ClearPeace();
-    // Whether the chat budget lets a line of `c` go on now (counted if so).
-    bool ChatMayGoOn(Player& c);
+    // The chat lines that may go on now go to the occupied seats.
+    void ReleaseChat();
     // The seat a seat-carrying packet names, if the connection may name it.
     std::optional<int32_t> AllowedSeat(ConnId id, const Packet& p) const;
     bool Occupied(int seat) const { return holds_[seat].rec.state != 0; }
@@ -310,9 +309,8 @@ private:
     uint64_t putOff_ = 0;
     int64_t joinBudget_ = kJoinBurst * 1000;
     int64_t joinBudgetAt_ = 0;
-    // Chat lines relayed in the second `chatSecond_`.
-    int64_t chatSecond_ = INT64_MIN;
-    int chatLines_ = 0;
+    // The chat lines waiting at their senders.
+    ChatShare chat_;
     // The seats that addresses were handed over from in this round: that
     // address takes that seat no more until the next. And before when an
     // address whose connection gave up or lost its seat may take one again.
