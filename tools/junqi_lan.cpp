@@ -5,10 +5,15 @@
 // folder, reading "oprec", "zffile" and "statfile" there.
 //
 //   junqi-lan --host --port P [--start-after N] [--seed S] [--out FILE]
-//             [--timeout SECONDS] [--peace agree]
+//             [--timeout SECONDS] [--peace agree] [--chat-each-move]
+//             [--chat-every MS]
 //   junqi-lan --join HOST:P --name NAME --seat S [--seed S] [--out FILE]
-//             [--timeout SECONDS] [--peace agree]
+//             [--timeout SECONDS] [--peace agree] [--chat-each-move]
+//             [--chat-every MS]
 //
+// --chat-each-move says a chat line ("move N") with each move of its own
+// seat; --chat-every says one ("line N") every MS milliseconds while it
+// holds its seat in a round.
 // Ends with "result: won|lost|draw steps N" (exit 0) when the battle ends,
 // otherwise with the reason (exit 1); 2 for a bad command line. A --out
 // record that could not be written makes the exit 1 after the result line.
@@ -65,6 +70,8 @@ struct Args {
     std::string out;
     int timeoutSeconds = 600;
     bool agreePeace = false;
+    bool chatEachMove = false;
+    int chatEveryMs = 0;
 };
 
 bool ParseInt(const std::string& text, long lo, long hi, long& out) {
@@ -122,6 +129,11 @@ bool ParseArgs(int argc, char** argv, Args& a) {
         } else if (arg == "--peace" && hasValue) {
             if (std::string(argv[++i]) != "agree") return false;
             a.agreePeace = true;
+        } else if (arg == "--chat-each-move") {
+            a.chatEachMove = true;
+        } else if (arg == "--chat-every" && hasValue) {
+            if (!ParseInt(argv[++i], 1, 3600000, v)) return false;
+            a.chatEveryMs = static_cast<int>(v);
         } else {
             return false;
         }
@@ -134,9 +146,9 @@ bool ParseArgs(int argc, char** argv, Args& a) {
 void Usage() {
     std::fprintf(stderr,
                  "usage: junqi-lan --host --port P [--start-after N] [--seed S] [--out FILE] [--timeout SECONDS]"
-                 " [--peace agree]\n"
+                 " [--peace agree] [--chat-each-move] [--chat-every MS]\n"
                  "       junqi-lan --join HOST:P --name NAME --seat S [--seed S] [--out FILE] [--timeout SECONDS]"
-                 " [--peace agree]\n");
+                 " [--peace agree] [--chat-each-move] [--chat-every MS]\n");
 }
 
 const char* ResultWord(int r) {
@@ -380,6 +392,8 @@ int Run(const Args& args) {
     side.beforeResult = [&log] { log.Look(); };
     bool started = false;
     bool timedOut = false;
+    int chatLines = 0;
+    qint64 nextChatMs = 0;
     QEventLoop loop;
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, [&] {
@@ -412,7 +426,15 @@ int Run(const Args& args) {
         }
         if (side.result < 0 && !side.left && g->netConnected != 0) {
             net::FinishOwnDeployment(*g);
+            const bool myTurn = g->netMyTurn != 0;
             net::SendOwnComputerMove(*g, *work);
+            if (args.chatEachMove && myTurn && g->netMyTurn == 0 && g->netConnected != 0)
+                net::SendChatLine(*g, "move " + std::to_string(++chatLines));
+            if (args.chatEveryMs > 0 && g->netState >= net::kNetWaiting && g->netConnected != 0 &&
+                clock.elapsed() >= nextChatMs) {
+                nextChatMs = clock.elapsed() + args.chatEveryMs;
+                net::SendChatLine(*g, "line " + std::to_string(++chatLines));
+            }
             if (args.host && !started && g->netState == net::kNetWaiting) {
                 int joined = 0;
                 for (int s = 1; s < kSeats; ++s) joined += g->seatTable[s].state == 1 ? 1 : 0;
