@@ -1598,6 +1598,113 @@ TEST_F(RelayTest, AWaitingSenderGoesOnInOrder) {
     EXPECT_TRUE(links.closed.empty());
 }
 
+// Every word the relay may send to every seat, each as fast as the relay lets it go on (seats 1 and 2 flood what
+// brings it about every pacing gap; seats 0 and 3 move once they have heard every step, and turn down every draw
+// offer), against sides that each take one packet per pacing gap: neither honest side is ever held back or
+// closed. A word the relay learns to send needs a row here.
+TEST_F(RelayTest, EveryWordGoesOnBelowTheWiresPace) {
+    struct Row {
+        Word word;
+        bool deploying;  // in the deployment (otherwise in the battle)
+        std::function<void()> flood;
+    };
+    const auto both = [this](Packet one, Packet two) {
+        // Handed over as the socket layer does: only while the relay reads them.
+        return [=, this]() {
+            if (relay->Accepting(kRemote[1])) Send(kRemote[1], Repeated(one, 20));
+            if (relay->Accepting(kRemote[2])) Send(kRemote[2], Repeated(two, 20));
+        };
+    };
+    const auto seatWord = [&](Word w) { return both(EncodeSeatWord(w, 1), EncodeSeatWord(w, 2)); };
+    // Every seat moves as soon as it may: seats 1 and 2 at once, the others once they have heard every step.
+    const auto race = [this]() {
+        for (int n = 0; n < kSeats && relay->Referee().battleRunning == 1; ++n) {
+            const int s = relay->Referee().curSeat;
+            const ConnId id = s == 0 ? kOwn : kRemote[s];
+            const auto heard = [&] {
+                int steps = 0;
+                for (const Packet& p : links.Sent(id)) steps += PacketWord(p) == Word::kMoveQz ? 1 : 0;
+                return steps;
+            };
+            if ((s == 0 || s == 3) && heard() < relay->Referee().stepCount) return;
+            const auto q = test::QuietMove(relay->Referee(), relay->Referee().stepCount);
+            if (!q) return;
+            Send(id, EncodeMoveQz(*q));
+        }
+    };
+    // Seats 1 and 2 offer a draw and answer; the others turn every offer down.
+    const auto peace = [both, this]() {
+        both(EncodeSeatWord(Word::kPeaceRequest, 1), EncodeSeatWord(Word::kPeaceOk, 2))();
+        both(EncodeSeatWord(Word::kPeaceAbort, 1), EncodeSeatWord(Word::kPeaceRequest, 2))();
+        Send(kOwn, EncodeSeatWord(Word::kPeaceAbort, 0));
+        Send(kRemote[3], EncodeSeatWord(Word::kPeaceAbort, 3));
+    };
+    // Seat 2 changes hands as fast as joins are taken: its holder leaves, a fresh connection asks for it.
+    int fresh = 100;
+    const auto churn = [&fresh, this]() {
+        for (ConnId id = fresh > 100 ? 100 : kRemote[2]; id < fresh; ++id)
+            if (relay->SeatOfConnection(id) == 2) Send(id, EncodeSeatWord(Word::kJoinCancel, 2));
+        relay->Connected(fresh, "10.0.1." + std::to_string(fresh % 250), fresh);
+        Send(fresh, EncodeJoin(Rec(2, "p")));
+        ++fresh;
+    };
+    const std::vector<Row> rows = {
+        {Word::kJoin, false, churn},
+        {Word::kJoinLast, false, both(EncodeMoveQz({MoveCand{}, 1}), EncodeMoveQz({MoveCand{}, 2}))},
+        {Word::kJoinRefuse, false, both(EncodeJoin(Rec(0, "p")), EncodeJoin(Rec(3, "p")))},
+        {Word::kJoinOk, false, seatWord(Word::kJoinOk)},
+        {Word::kJoinCancel, false, churn},
+        {Word::kSwitchEnd, true, both(Army(1), Army(2))},
+        {Word::kAllSwitchEnd, true,
+         [&, this]() {
+             both(Army(1), Army(2))();
+             Send(kOwn, Army(0));
+             Send(kRemote[3], Army(3));
+             both(EncodeBare(Word::kAllSwitchEnd), EncodeBare(Word::kAllSwitchEnd))();
+         }},
+        {Word::kMoveQz, false, race},
+        {Word::kMaxStepLimited, false,
+         [&, this]() {
+             race();
+             both(EncodeBare(Word::kMaxStepLimited), EncodeBare(Word::kMaxStepLimited))();
+         }},
+        {Word::kPeaceRequest, false, peace},
+        {Word::kPeaceOk, false, peace},
+        {Word::kPeaceAbort, false, peace},
+        {Word::kPeaceFinalOk, false, peace},
+        {Word::kPeaceFinalAbort, false, peace},
+        {Word::kChatMessage, false, both(EncodeChat({1, "flood"}), EncodeChat({2, "flood"}))},
+    };
+    std::set<Word> covered;
+    for (const Row& row : rows) covered.insert(row.word);
+    EXPECT_EQ(covered.size(), static_cast<size_t>(kWordCount));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(WordText(row.word));
+        relay.reset();
+        links = testing::FakeServerLinks{};
+        g = std::make_unique<GameState>();
+        fresh = 100;
+        SetUp();
+        SeatAll();
+        if (row.deploying) {
+            Send(kOwn, EncodeJoin(Rec(0, "host")));
+            Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+        } else {
+            StartBattle();
+        }
+        links.gapped = true;
+        // A minute, or the deployment while nobody's deploy time runs out.
+        for (int step = 0; step < (row.deploying ? 30 : 60) * 20; ++step) {
+            row.flood();
+            Pace();
+            // What seats 1 and 2 cause them to be sent may hold them back, never the honest sides.
+            for (ConnId id : {kOwn, kRemote[3]}) ASSERT_TRUE(relay->Accepting(id)) << id << " at step " << step;
+        }
+        EXPECT_FALSE(links.closed.count(kOwn));
+        EXPECT_FALSE(links.closed.count(kRemote[3]));
+    }
+}
+
 // A side that empties its socket in bursts far apart keeps draining, but while its queue is full it holds the
 // sender back: after kHoldBackMs it is closed, and only it; the sender goes on at once.
 TEST_F(RelayTest, AReaderThatHoldsASenderBackTooLongIsClosed) {
