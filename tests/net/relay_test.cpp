@@ -933,6 +933,32 @@ INSTANTIATE_TEST_SUITE_P(
                     std::erase_if(h.links.closed, [](ConnId id) { return id >= 100; });
                 },
                 {kRemote[1], kRemote[2]}},
+        // Once the battle has ended, joins wait for the next round: address A asks for seat 1 twice and seat 2,
+        // B for seat 2, 28 more addresses for seat 3, filling every place. A newcomer's join takes the place of
+        // the oldest of A (which has the most waiting); its connection is closed. In the next round the joins
+        // are taken in turn across addresses: A's oldest left and B's take seats 1 and 2, before A's second.
+        Hostile{"WaitingPlacesAreSharedBetweenAddresses",
+                [](HostileSideTest& h) {
+                    h.EndBattle();
+                    h.relay->Closed(kRemote[1]);
+                    h.relay->Closed(kRemote[2]);
+                    std::vector<std::pair<ConnId, int>> joins{{30, 1}, {31, 1}, {32, 2}, {40, 2}};
+                    for (ConnId c = 41; c < 41 + kMaxWaitingJoins - 4; ++c) joins.emplace_back(c, 3);
+                    joins.emplace_back(80, 3);
+                    for (const auto& [c, seat] : joins) {
+                        h.relay->Connected(c, c < 40 ? "10.6.0.1" : "10.6.1." + std::to_string(c), c);
+                        h.Send(c, HostileSideTest::Join(seat));
+                    }
+                    EXPECT_EQ(h.links.closed.count(30), 1u);
+                    h.NewRound(30, 30);
+                    h.Later(1);
+                    EXPECT_EQ(h.relay->SeatOfConnection(31), 1);
+                    EXPECT_EQ(h.relay->SeatOfConnection(40), 2);
+                    EXPECT_EQ(h.Got(32), HostileSideTest::W{"JoinRefuse"});
+                    EXPECT_EQ(h.Got(80), HostileSideTest::W{"JoinRefuse"});  // seat 3 is held
+                    for (ConnId c : {31, 40}) h.relay->Closed(c);
+                },
+                {kRemote[1], kRemote[2], 30, 31, 40}},
         // Two connections from seat 1's address wait out its pause for seat 1; the first to ask asks again
         // meanwhile and keeps its place: it takes the seat, the other is refused.
         Hostile{"WaitingJoinsKeepTheirOrder",
