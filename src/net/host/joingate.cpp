@@ -4,11 +4,19 @@
 
 namespace jq::net {
 
+namespace {
+
+constexpr int64_t kFullBudget = kJoinBurst * int64_t{1000};
+
+}  // namespace
+
+int64_t JoinGate::Level(const Budget& b, int64_t nowMs) {
+    return std::min(kFullBudget, b.milli + (nowMs - b.at) * kJoinsPerSecond);
+}
+
 int64_t JoinGate::BudgetAt(const std::string& address, int64_t nowMs) const {
-    constexpr int64_t kFull = kJoinBurst * int64_t{1000};
     auto b = budgets_.find(address);
-    if (b == budgets_.end()) return kFull;
-    return std::min(kFull, b->second.milli + (nowMs - b->second.at) * kJoinsPerSecond);
+    return b == budgets_.end() ? kFullBudget : Level(b->second, nowMs);
 }
 
 bool JoinGate::MustWait(const std::string& address, bool seatTimeSpent, int64_t nowMs) const {
@@ -18,6 +26,7 @@ bool JoinGate::MustWait(const std::string& address, bool seatTimeSpent, int64_t 
 }
 
 void JoinGate::Taken(const std::string& address, int64_t nowMs) {
+    // Read before the map makes an entry for an address new to it.
     const Budget left{BudgetAt(address, nowMs) - 1000, nowMs};
     budgets_[address] = left;
 }
@@ -34,7 +43,7 @@ void JoinGate::NewRound() { locked_.clear(); }
 
 void JoinGate::Tick(int64_t nowMs) {
     std::erase_if(pausedUntil_, [nowMs](const auto& p) { return p.second <= nowMs; });
-    std::erase_if(budgets_, [&](const auto& b) { return BudgetAt(b.first, nowMs) >= kJoinBurst * int64_t{1000}; });
+    std::erase_if(budgets_, [nowMs](const auto& b) { return Level(b.second, nowMs) >= kFullBudget; });
 }
 
 int JoinGate::Places(const std::string& address) const {

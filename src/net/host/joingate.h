@@ -101,7 +101,9 @@ private:
         int64_t milli = 0;
         int64_t at = 0;
     };
-    // What the address's budget holds at `nowMs`, in thousandths.
+    // What a budget (the address's) holds at `nowMs`, in thousandths: its
+    // refill, the one formula.
+    static int64_t Level(const Budget& b, int64_t nowMs);
     int64_t BudgetAt(const std::string& address, int64_t nowMs) const;
     // The join that gives its place to a new one of `address`, if there is
     // no place for it.
