@@ -341,7 +341,7 @@ void HostRelay::HandOverSeat(int s) {
     FreeSeat(s);
     if (Own(holder) || !conns_.Exists(holder)) return;
     // What stops a player who sits out his time is bound to him: the seat
-    // he had, from his address. Anybody else takes it at once.
+    // he had, from his address. Another address takes it at once.
     gate_.Lock(conns_.Address(holder), s);
     conns_.CloseAfter(holder, EncodeSeatWord(Word::kJoinCancel, s));
 }
