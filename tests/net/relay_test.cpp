@@ -673,6 +673,15 @@ INSTANTIATE_TEST_SUITE_P(
                     h.SeatOneGoesOn();
                 },
                 {kRemote[2]}},
+        // A newcomer's connection has not said anything yet when one address opens idle connection after
+        // connection: the flood closes its own, the one idle longest first, never the newcomer's.
+        Hostile{"AFloodOfIdleConnectionsClosesItsOwn",
+                [](HostileSideTest& h) {
+                    h.relay->Connected(30, "10.0.0.8", 30);
+                    h.Later(1);
+                    for (ConnId id = 31; id < 31 + kMaxSeatless + 1; ++id) h.relay->Connected(id, "10.0.0.9", id);
+                },
+                {31, 32}},
         // A seat not to move sends move after move: it is told where the battle stands at once, then at most
         // once a second however often it asks.
         Hostile{"RefusedMovesAreAnsweredOnceASecond",

@@ -24,19 +24,23 @@ const HostConnections::Conn* HostConnections::Find(ConnId id) const {
 }
 
 void HostConnections::Open(ConnId id, const std::string& address, int port, std::unique_ptr<ConnectionRecord> record) {
-    // Too many idle ones: the one idle longest goes, so idle connections
-    // cannot lock out a player who joins now. Until the host's own side is
-    // known, nobody is turned away.
+    // Too many idle ones: of the addresses with the most idle connections,
+    // the one idle longest goes, so neither idle connections nor a flood of
+    // them from one address can lock out a player who joins now. Until the
+    // host's own side is known, nobody is turned away.
     if (OwnKnown()) {
+        std::map<std::string, int> idleOf;
+        int idle = 0;
+        for (const auto& [cid, e] : conns_)
+            if (Idle(cid, e)) ++idle, ++idleOf[e.address];
+        int most = 0;
+        for (const auto& [a, n] : idleOf) most = std::max(most, n);
         const Conn* oldest = nullptr;
         ConnId oldestId = -1;
-        int idle = 0;
-        for (const auto& [cid, e] : conns_) {
-            if (!Idle(cid, e)) continue;
-            ++idle;
-            if (oldest == nullptr || e.idleSince < oldest->idleSince) oldest = &e, oldestId = cid;
-        }
-        if (idle >= kMaxSeatless) Drop(oldestId, conns_.at(oldestId), std::string());
+        for (const auto& [cid, e] : conns_)
+            if (Idle(cid, e) && idleOf[e.address] == most && (oldest == nullptr || e.idleSince < oldest->idleSince))
+                oldest = &e, oldestId = cid;
+        if (idle >= kMaxSeatless && oldest != nullptr) Drop(oldestId, conns_.at(oldestId), std::string());
     }
     Conn& c = conns_[id];
     c = Conn{};
