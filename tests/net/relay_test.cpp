@@ -680,8 +680,11 @@ INSTANTIATE_TEST_SUITE_P(
                     h.relay->Connected(30, "10.0.0.8", 30);
                     h.Later(1);
                     for (ConnId id = 31; id < 31 + kMaxSeatless + 1; ++id) h.relay->Connected(id, "10.0.0.9", id);
+                    // Fresh addresses fill every idle place: each one over them closes one of the flood's.
+                    for (ConnId id = 40; id < 40 + kMaxSeatlessInAll - 2; ++id)
+                        h.relay->Connected(id, "10.7.0." + std::to_string(id), id);
                 },
-                {31, 32}},
+                {31, 32, 33, 34}},
         // A seat not to move sends move after move: it is told where the battle stands at once, then at most
         // once a second however often it asks.
         Hostile{"RefusedMovesAreAnsweredOnceASecond",
