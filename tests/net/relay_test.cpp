@@ -715,6 +715,18 @@ INSTANTIATE_TEST_SUITE_P(
                     h.SeatOneGoesOn();
                 },
                 {kRemote[2]}},
+        // A newcomer's connection has not said anything yet when one address opens idle connection after
+        // connection: the flood closes its own, the one idle longest first, never the newcomer's.
+        Hostile{"AFloodOfIdleConnectionsClosesItsOwn",
+                [](HostileSideTest& h) {
+                    h.relay->Connected(30, "10.0.0.8", 30);
+                    h.Later(1);
+                    for (ConnId id = 31; id < 31 + kMaxSeatless + 1; ++id) h.relay->Connected(id, "10.0.0.9", id);
+                    // Fresh addresses fill every idle place: each one over them closes one of the flood's.
+                    for (ConnId id = 40; id < 40 + kMaxSeatlessInAll - 2; ++id)
+                        h.relay->Connected(id, "10.7.0." + std::to_string(id), id);
+                },
+                {31, 32, 33, 34}},
         // A seat not to move sends move after move: it is told where the battle stands at once, then at most
         // once a second however often it asks.
         Hostile{"RefusedMovesAreAnsweredOnceASecond",
@@ -908,24 +920,6 @@ INSTANTIATE_TEST_SUITE_P(
                     h.Later(kFarewellSeconds + 1);
                 },
                 {kRemote[1]}},
-        // Seat 1's connection drops, and three connections from its address ask for the seat within its pause:
-        // two joins wait, the third is refused; once the pause is over the first takes the seat and the
-        // second, for a seat now held, is refused.
-        Hostile{"JoinsThatWaitAreBoundedPerAddress",
-                [](HostileSideTest& h) {
-                    h.relay->Closed(kRemote[1]);
-                    for (ConnId id = 30; id < 33; ++id) {
-                        h.relay->Connected(id, "10.0.0.1", id);
-                        h.Send(id, HostileSideTest::Join(1));
-                    }
-                    EXPECT_EQ(h.Got(30), HostileSideTest::W{});
-                    EXPECT_EQ(h.Got(31), HostileSideTest::W{});
-                    EXPECT_EQ(h.Got(32), HostileSideTest::W{"JoinRefuse"});
-                    h.Later(kRejoinPauseSeconds);
-                    EXPECT_EQ(h.Got(30), HostileSideTest::W{"JoinLast"});
-                    EXPECT_EQ(h.Got(31), HostileSideTest::W{"JoinRefuse"});
-                },
-                {kRemote[1]}},
         // Seat 1's player, seated for minutes, gives up his seat and stays connected: he is idle from then
         // on, and goes once he has been idle for kSeatlessSeconds, not at once.
         Hostile{"AnIdleConnectionCountsItsTimeFromItsLastSeat",
@@ -960,29 +954,68 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(h.Got(kRemote[2]), HostileSideTest::W{});
                 },
                 {kRemote[1]}},
-        // Twelve connections from as many addresses each take seat 1 and leave it at once, all in one
-        // instant: the joins of all comers go on as far as their budget lets them; the rest wait.
-        Hostile{"JoinsOfAllComersGoOnAtTheirBudget",
+        // Sixteen addresses churn seat 1 for half a minute: every second each takes it and leaves it at once
+        // on three new connections (those in its pause wait, as many as its places hold; one that takes the
+        // seat later leaves it then). Meanwhile a newcomer from a fresh address asks for the free seat 2 every
+        // second: each address pays for its own joins and waits in its own places, so every newcomer is
+        // seated at once.
+        Hostile{"ChurnFromSixteenAddressesRefusesNoNewcomer",
                 [](HostileSideTest& h) {
-                    h.Later(10);
                     h.relay->Closed(kRemote[1]);
-                    int answered = 0;
-                    for (ConnId c = 40; c < 52; ++c) {
-                        h.relay->Connected(c, "10.3.0." + std::to_string(c), c);
-                        Packet p = HostileSideTest::Join(1);
-                        const Packet cancel = EncodeSeatWord(Word::kJoinCancel, 1);
-                        p.insert(p.end(), cancel.begin(), cancel.end());
-                        h.Send(c, p);
-                        if (h.Got(c) == HostileSideTest::W{"JoinLast"}) ++answered;
+                    h.relay->Closed(kRemote[2]);
+                    ConnId c = 100;
+                    for (int t = 0; t < 30; ++t) {
+                        for (int a = 0; a < 16; ++a)
+                            for (int k = 0; k < 3; ++k, ++c) {
+                                h.relay->Connected(c, "10.4.0." + std::to_string(a), c);
+                                Packet p = HostileSideTest::Join(1);
+                                const Packet cancel = EncodeSeatWord(Word::kJoinCancel, 1);
+                                p.insert(p.end(), cancel.begin(), cancel.end());
+                                h.Send(c, p);
+                            }
+                        const ConnId newcomer = 5000 + t;
+                        h.relay->Connected(newcomer, "10.5.0." + std::to_string(t), newcomer);
+                        h.Send(newcomer, HostileSideTest::Join(2));
+                        EXPECT_EQ(h.Got(newcomer), HostileSideTest::W{"JoinLast"}) << t;
+                        h.Send(newcomer, EncodeSeatWord(Word::kJoinCancel, 2));
+                        h.relay->Closed(newcomer);
+                        h.Later(1);
+                        for (ConnId holder = 100; holder < c; ++holder)
+                            if (h.relay->SeatOfConnection(holder) == 1) {
+                                h.Send(holder, EncodeSeatWord(Word::kJoinCancel, 1));
+                                h.relay->Closed(holder);
+                            }
                     }
-                    EXPECT_EQ(answered, kJoinBurst);
-                    // The one that waited longest takes the seat a moment later and keeps it.
-                    h.Later(1);
-                    EXPECT_GE(h.relay->SeatOfConnection(40 + kJoinBurst), 1);
-                    for (ConnId id : {kOwn, kRemote[2], kRemote[3]}) h.Got(id);
-                    std::erase_if(h.links.closed, [](ConnId id) { return id >= 40; });
+                    for (ConnId id : {kOwn, kRemote[3]}) h.Got(id);
+                    std::erase_if(h.links.closed, [](ConnId id) { return id >= 100; });
                 },
-                {kRemote[1]}},
+                {kRemote[1], kRemote[2]}},
+        // Once the battle has ended, joins wait for the next round: address A asks for seat 1 twice and seat 2,
+        // B for seat 2, 28 more addresses for seat 3, filling every place. A newcomer's join takes the place of
+        // the oldest of A (which has the most waiting); its connection is closed. In the next round the joins
+        // are taken in turn across addresses: A's oldest left and B's take seats 1 and 2, before A's second.
+        Hostile{"WaitingPlacesAreSharedBetweenAddresses",
+                [](HostileSideTest& h) {
+                    h.EndBattle();
+                    h.relay->Closed(kRemote[1]);
+                    h.relay->Closed(kRemote[2]);
+                    std::vector<std::pair<ConnId, int>> joins{{30, 1}, {31, 1}, {32, 2}, {40, 2}};
+                    for (ConnId c = 41; c < 41 + kMaxWaitingJoins - 4; ++c) joins.emplace_back(c, 3);
+                    joins.emplace_back(80, 3);
+                    for (const auto& [c, seat] : joins) {
+                        h.relay->Connected(c, c < 40 ? "10.6.0.1" : "10.6.1." + std::to_string(c), c);
+                        h.Send(c, HostileSideTest::Join(seat));
+                    }
+                    EXPECT_EQ(h.links.closed.count(30), 1u);
+                    h.NewRound(30, 30);
+                    h.Later(1);
+                    EXPECT_EQ(h.relay->SeatOfConnection(31), 1);
+                    EXPECT_EQ(h.relay->SeatOfConnection(40), 2);
+                    EXPECT_EQ(h.Got(32), HostileSideTest::W{"JoinRefuse"});
+                    EXPECT_EQ(h.Got(80), HostileSideTest::W{"JoinRefuse"});  // seat 3 is held
+                    for (ConnId c : {31, 40}) h.relay->Closed(c);
+                },
+                {kRemote[1], kRemote[2], 30, 31, 40}},
         // Two connections from seat 1's address wait out its pause for seat 1; the first to ask asks again
         // meanwhile and keeps its place: it takes the seat, the other is refused.
         Hostile{"WaitingJoinsKeepTheirOrder",
@@ -1398,6 +1431,28 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_EQ(h.Got(23), SeatLifecycleTest::W{"JoinLast"});
                   },
                   {1, 0, 1, 1}},
+        // Three players behind one router (one address) ask for seats 1, 2 and 3 in its pause after somebody
+        // there left: the address has a join waiting for each seat, and all three are seated once the pause is
+        // over. A fourth join from there takes the place of the address's oldest, whose connection the host
+        // closes (no seat is taken, so it is not refused).
+        Lifecycle{"ThreePlayersOnOneAddressAllTakeTheirSeatsAfterItsPause",
+                  [](SeatLifecycleTest& h) {
+                      h.Send(kOwn, SeatLifecycleTest::Join(0, "host"));
+                      h.relay->Connected(20, "10.0.0.5", 720);
+                      h.Send(20, SeatLifecycleTest::Join(1, "gone"));
+                      h.relay->Closed(20);
+                      for (ConnId id : {24, 21, 22, 23}) {
+                          h.relay->Connected(id, "10.0.0.5", 700 + id);
+                          h.Send(id, SeatLifecycleTest::Join(id == 24 ? 1 : id - 20, "p"));
+                      }
+                      EXPECT_TRUE(h.links.closed.count(24));
+                      EXPECT_EQ(h.Got(24), SeatLifecycleTest::W{});
+                      h.Later(kRejoinPauseSeconds - 1);
+                      EXPECT_EQ(h.relay->Seat(1).state, 0);
+                      h.Later(1);
+                      for (ConnId id : {21, 22, 23}) EXPECT_EQ(h.relay->SeatOfConnection(id), id - 20);
+                  },
+                  {1, 1, 1, 1}},
         // Seat 2's player lost his connection: his new one asks for the seat and waits out his address's pause,
         // while six idle connections open. He is never taken for an idle one: the two idle longest go.
         Lifecycle{"AJoinThatWaitsIsNotTakenForAnIdleConnection",

@@ -24,19 +24,31 @@ const HostConnections::Conn* HostConnections::Find(ConnId id) const {
 }
 
 void HostConnections::Open(ConnId id, const std::string& address, int port, std::unique_ptr<ConnectionRecord> record) {
-    // Too many idle ones: the one idle longest goes, so idle connections
-    // cannot lock out a player who joins now. Until the host's own side is
-    // known, nobody is turned away.
+    // Idle places are shared between addresses: an address over its own
+    // bound, or with the most idle ones when all places are taken (its own
+    // counted with the new one, and losing first on a tie), loses its idle
+    // longest. So neither idle connections nor a flood of them from other
+    // addresses can lock out a player who joins now, and an address with
+    // none idle always gets a place. Until the host's own side is known,
+    // nobody is turned away.
     if (OwnKnown()) {
+        std::map<std::string, int> idleOf;
+        int idle = 0;
+        for (const auto& [cid, e] : conns_)
+            if (Idle(cid, e)) ++idle, ++idleOf[e.address];
+        const int own = idleOf[address];
+        int most = 0;
+        for (const auto& [a, n] : idleOf)
+            if (a != address) most = std::max(most, n);
+        const bool ownLoses = own >= kMaxSeatless || (own > 0 && own + 1 >= most);
         const Conn* oldest = nullptr;
         ConnId oldestId = -1;
-        int idle = 0;
-        for (const auto& [cid, e] : conns_) {
-            if (!Idle(cid, e)) continue;
-            ++idle;
-            if (oldest == nullptr || e.idleSince < oldest->idleSince) oldest = &e, oldestId = cid;
-        }
-        if (idle >= kMaxSeatless) Drop(oldestId, conns_.at(oldestId), std::string());
+        for (const auto& [cid, e] : conns_)
+            if (Idle(cid, e) && (ownLoses ? e.address == address : e.address != address && idleOf[e.address] == most) &&
+                (oldest == nullptr || e.idleSince < oldest->idleSince))
+                oldest = &e, oldestId = cid;
+        if ((own >= kMaxSeatless || idle >= kMaxSeatlessInAll) && oldest != nullptr)
+            Drop(oldestId, conns_.at(oldestId), std::string());
     }
     Conn& c = conns_[id];
     c = Conn{};

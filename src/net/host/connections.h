@@ -31,9 +31,10 @@
 // carries the host's own side: it is never closed for its queue, its backlog
 // or its time. An idle connection (no seat, no seat asked for) never holds
 // anything back: it is closed when it stays idle for kSeatlessSeconds, and at
-// most kMaxSeatless idle connections are open at a time (a new one closes
-// the one idle longest). A connection that holds a seat or waits for one is
-// never taken for an idle one.
+// most kMaxSeatless idle connections of one address and kMaxSeatlessInAll in
+// all are open at a time (a new one closes the one idle longest of its own
+// address, or of the address with the most). A connection that holds a seat
+// or waits for one is never taken for an idle one.
 #pragma once
 
 #include <cstdint>
@@ -63,8 +64,10 @@ constexpr size_t kSyncPointBytes = kSeats * (kWordBytes + kSeatRecBytes);
 constexpr size_t kRoomPerPacket = kJoinLastMaxBytes + kSyncPointBytes;
 // Bytes a paused sender may deliver beyond what has been relayed.
 constexpr size_t kSenderBacklogBytes = 16 * 1024;
-// Idle connections open at a time, and how long one may stay so.
+// Idle connections open at a time: from one address, and in all; and how
+// long one may stay so.
 constexpr int kMaxSeatless = 4;
+constexpr int kMaxSeatlessInAll = 32;
 constexpr int kSeatlessSeconds = 30;
 // Seconds a connection being closed has to hear its farewell.
 constexpr int kFarewellSeconds = 10;

@@ -62,7 +62,6 @@ HostRelay::HostRelay(GameState& host, ServerLinks& links)
       times_(SanitizedLanTimes(host.optionsRecord)),
       chat_(StampMs(host.ui->Now())) {
     for (Holding& h : holds_) FreeSeatRecord(h.rec);
-    joinBudgetAt_ = NowMs();
 }
 
 int64_t HostRelay::NowMs() const { return StampMs(g_.ui->Now()); }
@@ -100,16 +99,13 @@ void HostRelay::Lost(ConnId id, const std::string& gbStatus) {
     const int s = SeatOfConnection(id);
     if (s > 0) FreeSeat(s);
     chat_.Forget(id);
-    if (Player* c = PlayerOf(id)) c->waitingJoin.reset();
+    gate_.Forget(id);
     if (!gbStatus.empty()) g_.ui->SetStatusText(3, gbStatus);
 }
 
 bool HostRelay::Seated(ConnId id) const { return Own(id) || SeatOfConnection(id) >= 0; }
 
-bool HostRelay::Engaged(ConnId id) const {
-    const Player* c = PlayerOf(id);
-    return Seated(id) || (c != nullptr && c->waitingJoin.has_value());
-}
+bool HostRelay::Engaged(ConnId id) const { return Seated(id) || gate_.Waiting(id) != nullptr; }
 
 std::vector<Packet> HostRelay::SyncPoint(ConnId id, uint64_t stamp) {
     std::vector<Packet> said;
@@ -186,8 +182,7 @@ void HostRelay::Tick() {
     // judged.
     conns_.ResumeSenders();
     CheckTimeouts();
-    const int64_t now = NowMs();
-    std::erase_if(rejoinAfter_, [now](const auto& a) { return a.second <= now; });
+    gate_.Tick(NowMs());
     AdmitWaitingJoins();
     SendOwedAnswers();
     ReleaseChat();
@@ -290,18 +285,14 @@ void HostRelay::StopListening() {
 }
 
 void HostRelay::AdmitWaitingJoins() {
-    std::vector<std::pair<uint64_t, ConnId>> waiting;
-    conns_.ForEachRecord([&](ConnId id, ConnectionRecord& r) {
-        const Player& c = static_cast<const Player&>(r);
-        if (c.waitingJoin && conns_.Reachable(id)) waiting.emplace_back(c.waitingSince, id);
-    });
-    std::sort(waiting.begin(), waiting.end());
-    for (const auto& [since, id] : waiting) {
+    for (ConnId id : gate_.InTurn()) {
         Player* c = PlayerOf(id);
-        if (c == nullptr || !c->waitingJoin || !conns_.Reachable(id)) continue;
+        if (c == nullptr) gate_.Forget(id);
+        const Packet* waiting = gate_.Waiting(id);
+        if (c == nullptr || waiting == nullptr || !conns_.Reachable(id)) continue;
         // Its turn comes when the queues have room.
         if (!conns_.RoomFor(id)) continue;
-        const Packet join = *c->waitingJoin;
+        const Packet join = *waiting;
         const ConnId before = conns_.SetSender(id);
         HandleJoin(id, *c, join);
         conns_.SetSender(before);
@@ -340,7 +331,7 @@ void HostRelay::FreeSeat(int s) {
     if (holder >= 0 && !Own(holder)) chat_.Forget(holder);
     // Nobody comes and goes on one address without pause, however many
     // connections he opens.
-    if (holder >= 0 && !Own(holder)) rejoinAfter_[conns_.Address(holder)] = NowMs() + kRejoinPauseSeconds * 1000;
+    if (holder >= 0 && !Own(holder)) gate_.Pause(conns_.Address(holder), NowMs());
     Changed(s);
 }
 
@@ -358,8 +349,8 @@ void HostRelay::HandOverSeat(int s) {
     FreeSeat(s);
     if (Own(holder) || !conns_.Exists(holder)) return;
     // What stops a player who sits out his time is bound to him: the seat
-    // he had, from his address. Anybody else takes it at once.
-    handedOver_.emplace(conns_.Address(holder), s);
+    // he had, from his address. Another address takes it at once.
+    gate_.Lock(conns_.Address(holder), s);
     conns_.CloseAfter(holder, EncodeSeatWord(Word::kJoinCancel, s));
 }
 
@@ -514,22 +505,19 @@ bool HostRelay::TakeStep(int s, const Packet& p) {
 bool HostRelay::MustWait(ConnId id, int s, bool holder) const {
     const int64_t now = NowMs();
     if (holder) return false;
-    // Its address gave up or lost a seat a moment ago.
-    auto pause = rejoinAfter_.find(conns_.Address(id));
-    if (pause != rejoinAfter_.end() && now < pause->second) return true;
     // In the seat's turn or in the deployment, a join brings the allowance:
     // once per seat, and only while the time itself has not run out (so no
     // chain of joins, to one seat or to several, holds it longer than the
     // time, one allowance and the grace).
+    bool seatTimeSpent = false;
     const bool deploying = referee_.Deploying();
     if (deploying || (referee_.Running() && referee_.Game().curSeat == s)) {
         const int64_t timeOver = deploying ? deployStartMs_ + times_.deploy * int64_t{1000}
                                            : TurnStartMs() + times_.move * int64_t{1000};
-        if (holds_[s].allowanceGiven || now >= timeOver) return true;
+        seatTimeSpent = holds_[s].allowanceGiven || now >= timeOver;
     }
-    // The joins of all comers are over their budget.
-    const int64_t budget = std::min<int64_t>(kJoinBurst * 1000, joinBudget_ + (now - joinBudgetAt_) * kJoinsPerSecond);
-    return budget < 1000;
+    // Its address pauses or is over its budget.
+    return gate_.MustWait(conns_.Address(id), seatTimeSpent, now);
 }
 
 void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
@@ -548,17 +536,13 @@ void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
     // for ever): the join, a seat's own for the next round or a new one,
     // waits until the host's side opens the next round.
     if (referee_.BattleBegun() && !referee_.Running()) {
-        const std::string& address = conns_.Address(id);
-        if (!c.waitingJoin && (WaitingJoins(address) >= kWaitingJoinsPerAddress || WaitingJoins({}) >= kMaxWaitingJoins))
-            Refuse(id, c);
-        else
-            PutOff(c, p);
+        PutOff(id, p);
         return;
     }
     const bool holder = holds_[s].conn == id;
     // Taken already in this round: nothing new to tell anybody.
     if (holder && c.joinedRound == round_) {
-        c.waitingJoin.reset();
+        gate_.Forget(id);
         return;
     }
     // A remote side takes a free seat (or its own again, for the next
@@ -566,25 +550,17 @@ void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
     // handed over from in this round, from that address.
     const int held = SeatOfConnection(id);
     const std::string& address = conns_.Address(id);
-    if (s == 0 || (held >= 0 && held != s) || (!holder && holds_[s].conn >= 0) || handedOver_.count({address, s})) {
+    if (s == 0 || (held >= 0 && held != s) || (!holder && holds_[s].conn >= 0) || gate_.Locked(address, s)) {
         Refuse(id, c);
         return;
     }
     if (MustWait(id, s, holder)) {
-        // Joins that wait are bounded: per address, and of all comers.
-        if (!c.waitingJoin && (WaitingJoins(address) >= kWaitingJoinsPerAddress || WaitingJoins({}) >= kMaxWaitingJoins)) {
-            Refuse(id, c);
-            return;
-        }
-        PutOff(c, p);
+        PutOff(id, p);
         return;
     }
-    c.waitingJoin.reset();
+    gate_.Forget(id);
     const int64_t now = NowMs();
-    if (!holder) {
-        joinBudget_ = std::min<int64_t>(kJoinBurst * 1000, joinBudget_ + (now - joinBudgetAt_) * kJoinsPerSecond) - 1000;
-        joinBudgetAt_ = now;
-    }
+    if (!holder) gate_.Taken(address, now);
     // A person's seat, not deployed yet, whatever the record says.
     rec->state = 1;
     rec->deployed = 0;
@@ -607,7 +583,7 @@ void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
 }
 
 void HostRelay::Refuse(ConnId id, Player& c) {
-    c.waitingJoin.reset();
+    gate_.Forget(id);
     // An honest side leaves on the first refusal; one that keeps asking is
     // closed.
     if (++c.refusals > kMaxRefusals)
@@ -616,18 +592,11 @@ void HostRelay::Refuse(ConnId id, Player& c) {
         QueueTo(id, EncodeBare(Word::kJoinRefuse));
 }
 
-int HostRelay::WaitingJoins(const std::string& address) const {
-    int n = 0;
-    conns_.ForEachRecord([&](ConnId id, const ConnectionRecord& r) {
-        if (static_cast<const Player&>(r).waitingJoin && (address.empty() || conns_.Address(id) == address)) ++n;
-    });
-    return n;
-}
-
-void HostRelay::PutOff(Player& c, const Packet& join) {
-    // One waits per connection: the latest, in the place of the first.
-    if (!c.waitingJoin) c.waitingSince = ++putOff_;
-    c.waitingJoin = join;
+void HostRelay::PutOff(ConnId id, const Packet& join) {
+    // A join that may wait always waits, never refused for others' load: a
+    // join of the address with the most waiting may give its place up.
+    const std::optional<ConnId> displaced = gate_.Wait(id, conns_.Address(id), join, SeatOfConnection(id) >= 0);
+    if (displaced) conns_.Drop(*displaced, Gb("同一地址等待入座的联接太多，最早的一个已关闭！"));
 }
 
 void HostRelay::Heard(int s) { holds_[s].heardMs = NowMs(); }
@@ -638,7 +607,7 @@ void HostRelay::HandleOwnJoin(ConnId id, Player& c, SeatRec rec) {
     if (rec.seat != 0) return;
     ++round_;
     referee_.NewRound();
-    handedOver_.clear();
+    gate_.NewRound();
     ClearPeace();
     NewAllowances();
     // The round's times and turn order, from the host's options as they

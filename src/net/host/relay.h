@@ -62,14 +62,13 @@
 // at most kMaxRefusals times, then closed) when it asks for seat 0, for a
 // seat another connection holds, for a second seat, or for the seat it was
 // handed over from in this round, from the address it was handed over on.
-// Its join waits (and is answered later, in the order joins came; at most
-// kWaitingJoinsPerAddress from one address and kMaxWaitingJoins in all wait,
-// a join beyond them is refused) while its
-// address pauses after giving up or losing a seat (kRejoinPauseSeconds),
-// while the joins of all comers are over their budget (kJoinsPerSecond),
+// Its join waits (and is answered later) while its address pauses after
+// giving up or losing a seat, while its address is over its join budget,
 // while the seat's allowance is spent in its turn or the deployment, and
 // once the battle has ended on the copy, until the host's side opens the
-// next round. The host sets the state and the deployment of a remote seat
+// next round: the join gate (net/host/joingate.h) keeps the joins that wait,
+// shares their places fairly between addresses and says in which order they
+// are taken. The host sets the state and the deployment of a remote seat
 // itself: it joins as a person's seat not yet deployed. The host's own side
 // (the connection the socket layer names as its own client's,
 // SetOwnConnection) sits at seat 0 and speaks besides for the seats the
@@ -100,6 +99,7 @@
 #include "core/options.h"
 #include "net/host/chatshare.h"
 #include "net/host/connections.h"
+#include "net/host/joingate.h"
 #include "net/host/referee.h"
 #include "net/lan.h"
 
@@ -107,17 +107,8 @@ namespace jq::net {
 
 // "JoinRefuse" answers a connection gets before it is closed instead.
 constexpr int kMaxRefusals = 3;
-// Seconds a remote address that gave up or lost a seat waits before it may
-// take one.
-constexpr int kRejoinPauseSeconds = 3;
 // Seconds between two answers to refused moves of one connection.
 constexpr int64_t kResyncPauseMs = 1000;
-// Joins of all comers taken in a second, and at once after a quiet while.
-constexpr int kJoinsPerSecond = 2;
-constexpr int kJoinBurst = 6;
-// Joins that may wait at a time: from one address, and of all comers.
-constexpr int kWaitingJoinsPerAddress = 2;
-constexpr int kMaxWaitingJoins = 32;
 
 class HostRelay : private ConnectionUser {
 public:
@@ -187,9 +178,6 @@ private:
         // answer went.
         bool answerOwed = false;
         int64_t answeredAtMs = INT64_MIN / 2;
-        // A "Join" put off, and its place among those put off.
-        std::optional<Packet> waitingJoin;
-        uint64_t waitingSince = 0;
         // What its side has been sent of the seats.
         SeatRec told[kSeats];
     };
@@ -227,7 +215,7 @@ private:
     void HandleOwnJoin(ConnId id, Player& c, SeatRec rec);
     // A remote join for a free seat that may be taken only later: its
     // address pauses, the seat's allowance is spent or its time has run out,
-    // or the joins of all comers are over their budget.
+    // or its address is over its join budget.
     bool MustWait(ConnId id, int seat, bool holder) const;
     void StartRound(const Packet& joinOk);
     void HandleSwitchEnd(const Packet& p);
@@ -247,12 +235,11 @@ private:
     // The seat is the computer's; a remote address takes no seat for a
     // while.
     void FreeSeat(int seat);
-    // A "Join" that may be taken only later waits (one per connection).
-    void PutOff(Player& c, const Packet& join);
+    // A "Join" that may be taken only later waits (one per connection); the
+    // connection of a join that lost its place to it is closed.
+    void PutOff(ConnId id, const Packet& join);
     // "JoinRefuse", or the connection closed once it has had enough of them.
     void Refuse(ConnId id, Player& c);
-    // Joins waiting, from `address` (empty: from anywhere).
-    int WaitingJoins(const std::string& address) const;
     // The seat's holder said something that changed something.
     void Heard(int seat);
     void HandlePeaceRequest(int seat, const Packet& p);
@@ -283,8 +270,8 @@ private:
     // now or once the last answer is far enough back.
     void OweAnswer(ConnId id, Player& c);
     void SendOwedAnswers();
-    // The joins that waited, in the order they came, as far as they may be
-    // taken now.
+    // The joins that waited, in turn across addresses, as far as they may
+    // be taken now.
     void AdmitWaitingJoins();
     Packet BuildJoinLast() const;
 
@@ -304,18 +291,10 @@ private:
     int32_t firstSeat_ = 0;
     int32_t turnDirection_ = 1;
     int64_t deployStartMs_ = 0;
-    // Joins put off so far (their order), and the join budget: whole joins
-    // it holds, in thousandths, as of `joinBudgetAt_`.
-    uint64_t putOff_ = 0;
-    int64_t joinBudget_ = kJoinBurst * 1000;
-    int64_t joinBudgetAt_ = 0;
+    // Admission: pauses, locks, budgets and the joins that wait.
+    JoinGate gate_;
     // The chat lines waiting at their senders.
     ChatShare chat_;
-    // The seats that addresses were handed over from in this round: that
-    // address takes that seat no more until the next. And before when an
-    // address whose connection gave up or lost its seat may take one again.
-    std::set<std::pair<std::string, int>> handedOver_;
-    std::map<std::string, int64_t> rejoinAfter_;
     // The draw offer under vote, each seat's vote, and each seat's offers in
     // this battle.
     bool peaceOpen_ = false;
