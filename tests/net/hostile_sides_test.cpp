@@ -521,7 +521,8 @@ TEST(HostileSides, HandingASeatAroundHoldsNoTurnBeyondItsTime) {
         }
         EXPECT_TRUE(over());
         EXPECT_GE(elapsed, firstAt + time - 1);
-        EXPECT_LE(elapsed + (t.sides[0]->ui.slept - slept) / 1000, firstAt + time + (r.computers ? 0 : kTurnGraceSeconds));
+        const int hostWaited = (t.sides[0]->ui.slept - slept) / 1000;
+        EXPECT_LE(elapsed + hostWaited, firstAt + time + (r.computers ? 0 : kTurnGraceSeconds));
         EXPECT_LE(elapsed, 2 * time + kTurnGraceSeconds);
         t.host().computer = nullptr;
     }

@@ -72,7 +72,8 @@ void StartJoinedTurn(GameState& g, const ClockStamp& arrival) { g.turnStarted = 
 // still deploying keeps its own seat's time.
 bool JoinRestartsTheClock(const GameState& g, int seat) {
     if (g.netState == kNetBattle && g.battleRunning != 0) return LocalSeat(seat, g.myNetSeat) == g.curSeat;
-    const bool deploying = g.netState == kNetHostStarted || (g.netState >= kNetDeployBegins && g.netState <= kNetOwnDeploySent);
+    const bool deploying =
+        g.netState == kNetHostStarted || (g.netState >= kNetDeployBegins && g.netState <= kNetOwnDeploySent);
     return deploying && (g.isNetHost != 0 || g.netState >= kNetOwnDeployDone);
 }
 
