@@ -481,7 +481,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     };
     w.host->computer = &computer;
     const LanTimes times = w.relay().Times();
-    const int bound = std::max(times.deploy, times.move) + net::kTurnGraceSeconds + net::kJoinAllowanceSeconds + 3;
+    const int bound = 2 * std::max(times.deploy, times.move) + net::kTurnGraceSeconds + 3;
     int steps = copy.stepCount, turns = 0, still = 0;
     bool deploying = w.relay().Deploying();
     for (int second = 0; second < 12 * bound && turns < 4; ++second) {

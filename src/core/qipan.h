@@ -100,10 +100,6 @@ struct GameState {
     // deployment's, its own join) reached it, however much later it applies
     // it.
     ClockStamp turnStarted;
-    // A LAN side that joined a turn (or the deployment) under way has only
-    // this many seconds of it from turnStarted, its join; 0: the whole move
-    // or deploy time.
-    int32_t turnAllowance = 0;
     ClockStamp aiPhaseTimes[3];
     double styleCoefAttack = 0.0;
     double styleCoefCaution = 0.0;

@@ -85,13 +85,15 @@ public:
 // the turn's start on the host, whoever holds the seat. The host waits
 // kTurnGraceSeconds beyond it for the seat's own time-out (the grace covers
 // the trip), then ends the turn itself. A player who takes a seat during
-// its turn (or during the deployment, before it has deployed) has at least
-// min(kJoinAllowanceSeconds, move or deploy time) from the host's taking his
-// "Join", once per seat per turn (per deployment), if he joins before the
-// time itself has run out; a later join of that seat, or one after the
-// time, waits until the turn (the deployment) is over.
+// its turn (or during the deployment) has the whole move (deploy) time from
+// the host's taking his "Join", once per seat per turn (per deployment), if
+// he joins before the time itself has run out; a later join of that seat,
+// or one after the time, waits until the turn (the deployment) is over. So
+// a seat's turn lasts at most twice its time and the grace, however many
+// join. Every side counts the seat's time again from where it learns of
+// such a join: the joiner from its "JoinLast", the others from the seat's
+// "Join" (net/host/turnclock.h keeps the host's count).
 constexpr int kTurnGraceSeconds = 3;
-constexpr int kJoinAllowanceSeconds = 10;
 
 // Packets waiting in one direction, first in, first out.
 constexpr size_t kInboxLimit = 256;

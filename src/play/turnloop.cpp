@@ -34,12 +34,9 @@ bool OwnClockStarted(const GameState& g) { return g.netConnected != 0 && g.netSt
 
 bool NetDeploying(const GameState& g) { return g.netConnected != 0 && g.netState >= 21 && g.netState <= 24; }
 
-// The seconds the own clock gives the turn (the deployment): a side that
-// joined it under way has only its allowance.
-int OwnClockLimit(const GameState& g) {
-    const int full = NetDeploying(g) ? g.netDeployTime : g.netMoveTime;
-    return OwnClockStarted(g) && g.turnAllowance > 0 ? std::min(full, g.turnAllowance) : full;
-}
+// The seconds the own clock gives the turn (the deployment): the whole time,
+// also from a join under way (turnStarted is then the join).
+int OwnClockLimit(const GameState& g) { return NetDeploying(g) ? g.netDeployTime : g.netMoveTime; }
 
 // Milliseconds left on the own clock; negative once it has run out.
 int64_t OwnClockLeftMs(GameState& g) {
@@ -144,8 +141,9 @@ void OwnNetTimeout(GameState& g) {
 
 // A LAN client that has heard nothing from the host for too long leaves. A
 // turn may pass without a word: the host ends it after the move time and
-// the grace (a player who joins in it has no more than that from his join),
-// so the host is silent only once that and the disconnect time have passed.
+// the grace (a player who joins in it has that again from his join, and
+// every side hears of the join), so the host is silent only once that and
+// the disconnect time have passed.
 void SilentServer(GameState& g) {
     const int quiet = std::max(g.netDisconnectTime, g.netMoveTime + net::kTurnGraceSeconds);
     const int v = static_cast<int>(quiet * 1.2 - ElapsedSeconds(g));

@@ -468,35 +468,46 @@ TEST(HostileSides, ASeatTakenAndDeployedInOneWriteIsToldToEverySide) {
 }
 
 // Late in seat 3's turn (in the deployment) its player leaves and an address takes the seat at once; each
-// holder then leaves just before his time runs out, handing it on to another address in the same tick. Whoever
-// holds it, the turn (the deployment) ends by its time, the grace and one join allowance: a second taker waits
-// until it is over, the computer moves (deploys) for the seat meanwhile, or the last taker's time runs out.
+// holder then leaves just before his time runs out, handing it on to another address in the same tick. The
+// first taker has the seat's whole time from his join; whoever holds it, the turn (the deployment) ends by
+// twice its time and the grace: a second taker waits until it is over, and the computer moves (deploys) for
+// the seat meanwhile, at once. The host's window and the others show the taker's time as his own does. So in
+// the computer's own turn, with the host's minimum move interval at 8 s:
+// a taker 5 s in gives it back with his time nearly over, and the computer moves at once, not 8 s later (the
+// host's waits are counted as time).
 TEST(HostileSides, HandingASeatAroundHoldsNoTurnBeyondItsTime) {
-    for (const bool deploying : {false, true}) {
-        SCOPED_TRACE(deploying ? "the deployment" : "seat 3's turn");
-        Table t;
+    const struct {
+        const char* what;
+        bool deploying, computers;
+    } rows[] = {{"seat 3's turn", false, false}, {"the deployment", true, false}, {"the computer's turn", false, true}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        Table t([&r](GameState& h) { h.optionsRecord.netMinMoveIntervalOption = r.computers ? 8 : 0; });
         test::FakeComputer computer;
         const LanTimes times = t.relay().Times();
-        const int time = deploying ? times.deploy : times.move;
-        if (deploying) {
+        const int time = r.deploying ? times.deploy : times.move;
+        if (r.deploying) {
             t.OpenDeployment();
             t.Raw(2, Army(2));
             for (int s : {0, 1}) ASSERT_TRUE(FinishOwnDeployment(*t.sides[s]->g));
             t.Settle();
+        } else if (r.computers) {
+            ASSERT_TRUE(AtTheComputersTurn(t, computer));
         } else {
             t.Raw(3, Army(3));
             ASSERT_TRUE(t.StartBattle());
             ASSERT_TRUE(t.UntilTurnOf(3));
             PlayForTheHost(t, computer);
         }
-        const int steps = t.copy().stepCount;
-        auto over = [&] { return deploying ? t.copy().battleRunning == 1 : t.copy().stepCount != steps; };
-        ConnId next = 20, holder = ConnOf(3);
-        int heldFrom = -kJoinAllowanceSeconds, elapsed = 0;
-        for (; elapsed <= time + 60 && !over(); ++elapsed) {
-            const bool handOn = holder == ConnOf(3) ? elapsed == time - 5 : elapsed - heldFrom == kJoinAllowanceSeconds - 1;
+        const int steps = t.copy().stepCount, slept = t.sides[0]->ui.slept;
+        auto over = [&] { return r.deploying ? t.copy().battleRunning == 1 : t.copy().stepCount != steps; };
+        ConnId next = 20, holder = r.computers ? -1 : ConnOf(3);
+        const int firstAt = r.computers ? 5 : time - 5;
+        int heldFrom = 0, elapsed = 0;
+        for (; elapsed <= 2 * time + 60 && !over(); ++elapsed) {
+            const bool handOn = holder == ConnOf(3) || holder < 0 ? elapsed == firstAt : elapsed - heldFrom == time - 1;
             if (handOn) {
-                t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3), holder);
+                if (holder >= 0) t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3), holder);
                 holder = next++;
                 heldFrom = elapsed;
                 t.relay().Connected(holder, holder % 2 ? "10.0.0.21" : "10.0.0.22", 700 + holder);
@@ -504,18 +515,23 @@ TEST(HostileSides, HandingASeatAroundHoldsNoTurnBeyondItsTime) {
             }
             AllClocksOn(t, 1);
             t.Settle();
+            // The host's window and seat 1's show the taker's whole time, as his own does.
+            if (handOn && elapsed == firstAt)
+                for (int s : {0, 1}) EXPECT_EQ(t.sides[s]->ui.timeRemaining, std::to_string(time)) << "side " << s;
         }
         EXPECT_TRUE(over());
-        EXPECT_LE(elapsed, time + kTurnGraceSeconds + kJoinAllowanceSeconds);
-        EXPECT_GE(elapsed, time - 5);
+        EXPECT_GE(elapsed, firstAt + time - 1);
+        const int hostWaited = (t.sides[0]->ui.slept - slept) / 1000;
+        EXPECT_LE(elapsed + hostWaited, firstAt + time + (r.computers ? 0 : kTurnGraceSeconds));
+        EXPECT_LE(elapsed, 2 * time + kTurnGraceSeconds);
         t.host().computer = nullptr;
     }
 }
 
-// A second before the deploy time runs out a fresh address takes seat 3 from its player (it has the join
-// allowance), and once it has run out another takes seat 2 from its: a join that would bring time after the
-// time itself has run out waits for the battle, so no chain of joins across the seats holds the deployment
-// beyond the deploy time, one allowance and the grace.
+// A second before the deploy time runs out a fresh address takes seat 3 from its player (it has the whole
+// deploy time from its join), and once the deploy time has run out another takes seat 2 from its: a join that
+// would bring time after the time itself has run out waits for the battle, so no chain of joins across the
+// seats holds the deployment beyond twice the deploy time and the grace.
 TEST(HostileSides, NoChainOfJoinsAcrossTheSeatsHoldsTheDeployment) {
     Table t;
     const LanTimes times = t.relay().Times();
@@ -535,7 +551,7 @@ TEST(HostileSides, NoChainOfJoinsAcrossTheSeatsHoldsTheDeployment) {
     t.Raw(2, EncodeJoin(Rec(2)), 21);
     EXPECT_EQ(t.relay().SeatOfConnection(21), -1);
     int elapsed = times.deploy + 1;
-    for (; elapsed <= times.deploy + 60 && t.copy().battleRunning == 0; ++elapsed) {
+    for (; elapsed <= 2 * times.deploy + 60 && t.copy().battleRunning == 0; ++elapsed) {
         AllClocksOn(t, 1);
         t.Settle();
         if (t.copy().battleRunning == 0) {
@@ -543,7 +559,8 @@ TEST(HostileSides, NoChainOfJoinsAcrossTheSeatsHoldsTheDeployment) {
         }
     }
     EXPECT_EQ(t.copy().battleRunning, 1);
-    EXPECT_LE(elapsed, times.deploy + kJoinAllowanceSeconds + kTurnGraceSeconds);
+    EXPECT_GE(elapsed, 2 * times.deploy - 1);
+    EXPECT_LE(elapsed, 2 * times.deploy + kTurnGraceSeconds);
     EXPECT_EQ(t.relay().SeatOfConnection(21), 2);  // in the battle, at once
 }
 

@@ -346,7 +346,7 @@ TEST(LanRounds, TheComputerChoosesOnceAndWaitsForTheSeatsToRead) {
     Host h;
     h.Join(1);
     GameState& g = *h.g;
-    g.optionsRecord.netMinMoveIntervalOption = 0;
+    g.optionsRecord.netMinMoveIntervalOption = g.netMinMoveInterval = 0;
     ASSERT_TRUE(h.PlayBattle());
     ASSERT_TRUE(h.PassTurnsUntil(2));
     test::FakeComputer computer;

@@ -200,10 +200,11 @@ TEST(LanTurns, AChattyBattleLeavesTheThinkingPlayerHisTime) {
     EXPECT_EQ(host.g->stepCount, 1);
 }
 
-// A side that takes a running battle from "JoinLast" long after the turn began there gets the host's
-// allowance for a join from its join (10 s of the 60), not none at all and not the whole move time.
+// A side that takes a running battle from "JoinLast" long after the turn began there has the seat's whole move
+// time from its join (60 s), as the host gives it. Another side, where seat 1's turn began 1000 s before, counts
+// the seat's time again from seat 1's "Join" (not from another seat's): both show the same deadline.
 TEST(LanTurns, ARejoiningSideCountsItsTurnFromTheJoin) {
-    Side s(1, 1);
+    Side s(1, 1), other(2, 1);
     JoinLastBody b;
     for (int i = 0; i < kPieceCount; ++i) {
         b.x[i] = static_cast<int8_t>(s.g->pieces[i].x), b.y[i] = static_cast<int8_t>(s.g->pieces[i].y);
@@ -211,33 +212,47 @@ TEST(LanTurns, ARejoiningSideCountsItsTurnFromTheJoin) {
     }
     b.seats[1].state = 1, b.curSeat = 1, b.netState = kNetBattle, b.moveTime = 60, b.disconnectTime = 300;
     s.g->battleRunning = 0, s.g->netState = kNetJoinSent, s.g->netMyTurn = 0;
-    s.ui.clock.seconds = 1000;
+    other.ui.clock.seconds = 990;
+    other.Relayed(JoinOf(3, "p3"));
+    TickMainTimer(*other.g);
+    EXPECT_EQ(other.ui.timeRemaining, "0");
+    s.ui.clock.seconds = other.ui.clock.seconds = 1000;
     s.Relayed(EncodeJoinLast(b));
-    TickMainTimer(*s.g);
+    other.Relayed(JoinOf(1, "late"));
+    for (Side* t : {&s, &other}) TickMainTimer(*t->g);
     ASSERT_EQ(std::tuple(s.g->battleRunning, s.g->curSeat, s.g->netMyTurn), std::tuple(1, 0, 1));
-    TickMainTimer(*s.g);
-    EXPECT_EQ(s.ui.timeRemaining, "10");
-    s.ui.clock.seconds = 1009;
-    TickMainTimer(*s.g);
+    for (Side* t : {&s, &other}) {
+        TickMainTimer(*t->g);
+        EXPECT_EQ(t->ui.timeRemaining, "60");
+        t->ui.clock.seconds = 1059;
+        TickMainTimer(*t->g);
+        EXPECT_EQ(t->ui.timeRemaining, "1");
+    }
     EXPECT_TRUE(s.Moves().empty());
-    EXPECT_EQ(s.ui.timeRemaining, "1");
-    s.ui.clock.seconds = 1010;
+    s.ui.clock.seconds = 1060;
     TickMainTimer(*s.g);
     ASSERT_EQ(s.Moves().size(), 1u);
     EXPECT_EQ(DecodeMoveQz(s.Moves()[0])->move.fromX, kTimeoutCoord);
 
-    // Joining a deployment under way: 10 s of the 40 to deploy, shown from the join; the host hands the
-    // seat over at their end (and the grace).
-    Side d(1, 1);
+    // Joining a deployment under way, 30 s into its 40: the whole 40 s to deploy, shown from the join; a side
+    // that has deployed shows it too, from the "Join", while one still deploying keeps its own 10 s.
+    Side d(1, 1), deployed(2, 1), deploying(3, 1);
     b.netState = kNetDeployBegins, b.deployTime = 40;
     d.g->battleRunning = 0, d.g->netState = kNetJoinSent;
+    for (Side* t : {&deployed, &deploying}) {
+        t->g->battleRunning = 0, t->g->netDeployTime = 40, t->g->turnStarted.seconds = 1970;
+        t->g->netState = t == &deployed ? kNetOwnDeploySent : kNetDeploying;
+        t->ui.clock.seconds = 2000;
+        t->Relayed(JoinOf(1, "late"));
+    }
     d.ui.clock.seconds = 2000;
     d.Relayed(EncodeJoinLast(b));
-    TickMainTimer(*d.g);
-    TickMainTimer(*d.g);
+    for (int i = 0; i < 2; ++i)
+        for (Side* t : {&d, &deployed, &deploying}) TickMainTimer(*t->g);
     ASSERT_EQ(std::pair(d.g->netState, d.g->deployPhase), std::pair(int{kNetDeploying}, 1));
-    EXPECT_EQ(d.ui.timeRemaining, "10");
-    d.ui.clock.seconds = 2010;
+    EXPECT_EQ(std::tuple(d.ui.timeRemaining, deployed.ui.timeRemaining, deploying.ui.timeRemaining),
+              std::tuple("40", "40", "10"));
+    d.ui.clock.seconds = 2040;
     TickMainTimer(*d.g);
     EXPECT_EQ(d.ui.timeRemaining, "0");
 }

@@ -1030,10 +1030,10 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(h.Got(31), HostileSideTest::W{"JoinRefuse"});
                 },
                 {kRemote[1]}},
-        // A player takes seat 1 in its turn, with the allowance, and moves. In seat 1's next turn the allowance
-        // is new: his own time-out before the move time is refused, and when he leaves, another takes the seat
-        // in that turn at once.
-        Hostile{"AnAllowanceIsOncePerTurn",
+        // A player takes seat 1 in its turn, with its time from his join, and moves. In seat 1's next turn
+        // nobody has joined yet: his own time-out a second before the move time is refused, and when he leaves,
+        // another takes the seat in that turn at once.
+        Hostile{"AJoinsTimeIsOncePerTurn",
                 [](HostileSideTest& h) {
                     h.StartBattle();
                     h.PassTurnsUntil(1);
@@ -1048,7 +1048,7 @@ INSTANTIATE_TEST_SUITE_P(
                     }
                     ASSERT_EQ(h.relay->Referee().curSeat, 1);
                     const int steps = h.relay->Referee().stepCount;
-                    h.Later(kJoinAllowanceSeconds + 1);
+                    h.Later(h.relay->Times().move - 1);
                     MoveQzBody b{MoveCand{}, 1};
                     MakeTimeoutMove(b.move, 1);
                     h.Send(30, EncodeMoveQz(b));
@@ -1063,9 +1063,9 @@ INSTANTIATE_TEST_SUITE_P(
                 {kRemote[1], 30, 31}},
         // A disconnect time shorter than the move time. Seat 1 says a line exactly the disconnect time before
         // its turn ends: it is not silent for longer than that, so its turn ends as its time-out. A player who
-        // takes seat 1 five seconds into its turn has the join allowance: his side counts only that, so his own
-        // time-out is taken once the allowance is over, though the move time is not.
-        Hostile{"AHoldersOwnWordAndTheAllowanceAtTheTurnsEnd",
+        // takes seat 1 five seconds into its turn has the whole move time from his join, as his side counts it:
+        // his own time-out is taken once that is over, not when the turn's own time is.
+        Hostile{"AHoldersOwnWordAndAJoinersTimeAtTheTurnsEnd",
                 [](HostileSideTest& h) {
                     h.NewRound(30, 10);
                     h.StartBattle();
@@ -1087,7 +1087,7 @@ INSTANTIATE_TEST_SUITE_P(
                     steps = h.relay->Referee().stepCount;
                     MoveQzBody b{MoveCand{}, 1};
                     MakeTimeoutMove(b.move, 2);
-                    h.Later(kJoinAllowanceSeconds - 1);
+                    h.Later(30 - 1);
                     h.Send(30, EncodeMoveQz(b));
                     EXPECT_EQ(h.relay->Referee().stepCount, steps);
                     h.Later(1);
@@ -1104,8 +1104,8 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {kRemote[1], 30}},
         // Five seconds before seat 1's move time runs out, a player takes it and sits there: the host ends the
-        // turn once his allowance and the grace are over, not later.
-        Hostile{"AJoinerSittingOutHisAllowanceIsTimedOut",
+        // turn once the move time from his join and the grace are over, not sooner and not later.
+        Hostile{"AJoinerSittingOutHisTimeIsTimedOut",
                 [](HostileSideTest& h) {
                     h.NewRound(30, 60);
                     h.StartBattle();
@@ -1115,14 +1115,14 @@ INSTANTIATE_TEST_SUITE_P(
                     h.relay->Connected(30, "10.0.0.30", 30);
                     h.Send(30, HostileSideTest::Join(1));
                     const int steps = h.relay->Referee().stepCount;
-                    h.Later(kJoinAllowanceSeconds + kTurnGraceSeconds - 1);
+                    h.Later(30 + kTurnGraceSeconds - 1);
                     EXPECT_EQ(h.relay->Referee().stepCount, steps);
                     h.Later(1);
                     EXPECT_EQ(h.relay->Referee().stepCount, steps + 1);
                     h.relay->Closed(30);
                 },
                 {kRemote[1], 30}},
-        // In seat 1's turn a player takes it, with the allowance, and leaves at once: the next who asks for it
+        // In seat 1's turn a player takes it, with its time, and leaves at once: the next who asks for it
         // in that turn waits, while the host's side moves for the computer, and takes it once the turn is over.
         Hostile{"ASecondJoinInOneTurnWaitsForTheNext",
                 [](HostileSideTest& h) {
@@ -1487,9 +1487,9 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   {1, 1, 1, 1}},
         // Seat 3 is free when the deployment starts. A player who joins it five seconds before the deploy time
-        // runs out has the join allowance from his join (and the grace), and the battle starts with his
+        // runs out has the whole deploy time from his join (and the grace), and the battle starts with his
         // deployment.
-        Lifecycle{"ALateJoinerHasTheAllowanceFromHisJoin",
+        Lifecycle{"ALateJoinerHasTheDeployTimeFromHisJoin",
                   [](SeatLifecycleTest& h) {
                       h.SeatAll();
                       h.Send(kRemote[3], EncodeSeatWord(Word::kJoinCancel, 3));
@@ -1499,7 +1499,7 @@ INSTANTIATE_TEST_SUITE_P(
                       h.Later(times.deploy - 5);
                       h.relay->Connected(23, "10.0.0.7", 703);
                       h.Send(23, SeatLifecycleTest::Join(3, "late"));
-                      h.Later(kJoinAllowanceSeconds + kTurnGraceSeconds - 1);
+                      h.Later(times.deploy + kTurnGraceSeconds - 1);
                       EXPECT_EQ(h.relay->SeatOfConnection(23), 3);
                       h.Send(23, SeatLifecycleTest::Army(3));
                       h.Send(kOwn, SeatLifecycleTest::Army(0));

@@ -194,43 +194,23 @@ void HostRelay::Tick() {
 
 int64_t HostRelay::TurnStartMs() const { return StampMs(referee_.Game().turnStarted); }
 
-int64_t HostRelay::TimeOutFromMs(int s) const {
-    const int64_t moveTimeOver = TurnStartMs() + times_.move * int64_t{1000};
-    const int64_t allowance = holds_[s].allowanceUntilMs;
-    return allowance > 0 ? std::min(moveTimeOver, allowance) : moveTimeOver;
-}
-
-int64_t HostRelay::TurnEndMs(int s) const {
-    const int64_t moveTimeOver = TurnStartMs() + times_.move * int64_t{1000};
-    return std::max(moveTimeOver, holds_[s].allowanceUntilMs) + kTurnGraceSeconds * int64_t{1000};
-}
-
-void HostRelay::NewAllowances() {
-    for (Holding& h : holds_) {
-        h.allowanceUntilMs = 0;
-        h.allowanceGiven = false;
-    }
-}
-
 void HostRelay::CheckTimeouts() {
     const int64_t now = NowMs();
     if (referee_.Deploying()) {
-        // A remote player who has not deployed by the deploy time (or his
-        // allowance) and the grace gives his seat to the computer. The
-        // host's own player has no deploy time-out.
+        // A remote player who has not deployed by his deploy time and the
+        // grace gives his seat to the computer. The host's own player has no
+        // deploy time-out.
         for (int s = 1; s < kSeats; ++s) {
             const Holding& h = holds_[s];
             if (h.rec.state != 1 || h.rec.deployed == 2) continue;
-            const int64_t end = std::max(deployStartMs_ + times_.deploy * int64_t{1000}, h.allowanceUntilMs) +
-                                kTurnGraceSeconds * int64_t{1000};
-            if (now >= end) HandOverSeat(s);
+            if (now >= clock_.EndMs(s)) HandOverSeat(s);
         }
     } else if (referee_.Running()) {
         // A person's turn ends when its time and the grace have run out: as
         // his time-out, or, when he has said nothing in it for longer than
         // the disconnect time, by handing his seat over.
         const int s = referee_.Game().curSeat;
-        if (!IsValidSeat(s) || holds_[s].rec.state != 1 || now < TurnEndMs(s)) return;
+        if (!IsValidSeat(s) || holds_[s].rec.state != 1 || now < clock_.EndMs(s)) return;
         if (now - std::max(TurnStartMs(), holds_[s].heardMs) > times_.disconnect * int64_t{1000})
             HandOverSeat(s);
         else
@@ -439,9 +419,8 @@ void HostRelay::Handle(ConnId id, Player& c, const Packet& p, int64_t firstByteM
 void HostRelay::StartRound(const Packet& joinOk) {
     // Every seat's deploy time counts from here.
     const int64_t now = NowMs();
-    deployStartMs_ = now;
+    clock_.DeploymentBegins(now);
     for (Holding& h : holds_) h.heardMs = now;
-    NewAllowances();
     ClearPeace();
     std::fill(std::begin(peaceRequests_), std::end(peaceRequests_), 0);
     QueueToOccupied(joinOk);
@@ -477,7 +456,7 @@ bool HostRelay::TakeStep(int s, const Packet& p) {
     const MoveQzBody b = *DecodeMoveQz(p);
     using Verdict = HostReferee::Verdict;
     const bool running = referee_.Running();
-    const Verdict v = referee_.Judge(b, running && IsValidSeat(s) && NowMs() >= TimeOutFromMs(s));
+    const Verdict v = referee_.Judge(b, running && IsValidSeat(s) && NowMs() >= clock_.TimeOverMs(s));
     if (v != Verdict::kNoBattle && v != Verdict::kNotToMove && referee_.Game().stepCount >= kStepLimit) {
         // The seat to move finds the step limit reached: the battle ends drawn.
         QueueToOccupied(EncodeBare(Word::kMaxStepLimited));
@@ -495,9 +474,9 @@ bool HostRelay::TakeStep(int s, const Packet& p) {
     QueueToOccupied(p);
     referee_.Apply(b);
     Heard(s);
-    // A new turn: nobody has had an allowance in it, and the step gives
-    // every side its turn back: no answer is owed any more.
-    NewAllowances();
+    // A new turn: no join has brought time in it, and the step gives every
+    // side its turn back: no answer is owed any more.
+    clock_.NewPhase();
     conns_.ForEachRecord([](ConnId, ConnectionRecord& r) { static_cast<Player&>(r).answerOwed = false; });
     return true;
 }
@@ -505,19 +484,12 @@ bool HostRelay::TakeStep(int s, const Packet& p) {
 bool HostRelay::MustWait(ConnId id, int s, bool holder) const {
     const int64_t now = NowMs();
     if (holder) return false;
-    // In the seat's turn or in the deployment, a join brings the allowance:
-    // once per seat, and only while the time itself has not run out (so no
-    // chain of joins, to one seat or to several, holds it longer than the
-    // time, one allowance and the grace).
-    bool seatTimeSpent = false;
-    const bool deploying = referee_.Deploying();
-    if (deploying || (referee_.Running() && referee_.Game().curSeat == s)) {
-        const int64_t timeOver = deploying ? deployStartMs_ + times_.deploy * int64_t{1000}
-                                           : TurnStartMs() + times_.move * int64_t{1000};
-        seatTimeSpent = holds_[s].allowanceGiven || now >= timeOver;
-    }
-    // Its address pauses or is over its budget.
-    return gate_.MustWait(conns_.Address(id), seatTimeSpent, now);
+    // In the seat's turn or in the deployment, a join brings the seat's
+    // whole time: once per seat, and only while the time itself has not run
+    // out (so no chain of joins, to one seat or to several, holds it longer
+    // than twice the time and the grace). Besides, its address may pause or
+    // be over its join budget.
+    return gate_.MustWait(conns_.Address(id), clock_.JoinWaits(s, now), now);
 }
 
 void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
@@ -569,13 +541,8 @@ void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
     h.conn = id;
     h.heardMs = now;
     c.joinedRound = round_;
-    // Taken in its turn or in the deployment: the allowance, once.
-    const bool deploying = referee_.Deploying();
-    if (deploying || (referee_.Running() && referee_.Game().curSeat == s)) {
-        const int32_t time = deploying ? times_.deploy : times_.move;
-        h.allowanceUntilMs = now + std::min(kJoinAllowanceSeconds, time) * int64_t{1000};
-        h.allowanceGiven = true;
-    }
+    // Taken in its turn or in the deployment: the seat's time from here.
+    clock_.Joined(s, now);
     // The joiner learns everything from its "JoinLast"; the others from the
     // sync point behind what was relayed before.
     QueueTo(id, BuildJoinLast());
@@ -609,7 +576,7 @@ void HostRelay::HandleOwnJoin(ConnId id, Player& c, SeatRec rec) {
     referee_.NewRound();
     gate_.NewRound();
     ClearPeace();
-    NewAllowances();
+    clock_.NewPhase();
     // The round's times and turn order, from the host's options as they
     // stand now, and a first seat drawn for it.
     const OptionsRec& o = g_.optionsRecord;
@@ -644,9 +611,9 @@ void HostRelay::HandleSwitchEnd(const Packet& p) {
     Heard(b.seat);
     if (!std::all_of(std::begin(holds_), std::end(holds_), [](const Holding& e) { return e.rec.deployed == 2; }))
         return;
-    // The battle starts: no draw offer or allowance carries over into it.
+    // The battle starts: no draw offer or join's time carries over into it.
     ClearPeace();
-    NewAllowances();
+    clock_.NewPhase();
     std::fill(std::begin(peaceRequests_), std::end(peaceRequests_), 0);
     const AllSwitchEndBody start{firstSeat_, turnDirection_, times_.move, times_.deploy, times_.disconnect};
     QueueToOccupied(EncodeAllSwitchEnd(start));

@@ -34,13 +34,14 @@
 // "JoinLast" from the copy (at most about one a second per connection), so
 // that side is back in step and, if it is to move, has its turn back.
 //
-// A turn's and the deployment's time is the seat's (net/lan.h): it counts
-// from the turn's (the deployment's) start on the host's clock, in
-// milliseconds, whoever holds the seat. A player who takes a seat in its
-// turn, or in the deployment before it has deployed, has the join allowance
-// from his join, once per seat per turn (per deployment); another join of
-// that seat, or any such join once the time itself has run out, waits until
-// the turn (the deployment) is over. Once a person's
+// A turn's and the deployment's time is the seat's (net/lan.h), and the
+// turn clock (net/host/turnclock.h) says when it is over: from the turn's
+// (the deployment's) start on the host's clock, in milliseconds, whoever
+// holds the seat, or, for a player who takes a seat in its turn (in the
+// deployment), the whole time again from his join, once per seat per turn
+// (per deployment); another join of that seat, or any such join once the
+// time itself has run out, waits until the turn (the deployment) is over.
+// Once a person's
 // seat to move has had its time and kTurnGraceSeconds more, the host ends
 // the turn as that seat's time-out, with the packet its own side would
 // send; a seat whose player has said nothing in the turn for longer than
@@ -64,7 +65,7 @@
 // handed over from in this round, from the address it was handed over on.
 // Its join waits (and is answered later) while its address pauses after
 // giving up or losing a seat, while its address is over its join budget,
-// while the seat's allowance is spent in its turn or the deployment, and
+// while a join has brought the seat its time in its turn or the deployment, and
 // once the battle has ended on the copy, until the host's side opens the
 // next round: the join gate (net/host/joingate.h) keeps the joins that wait,
 // shares their places fairly between addresses and says in which order they
@@ -101,6 +102,7 @@
 #include "net/host/connections.h"
 #include "net/host/joingate.h"
 #include "net/host/referee.h"
+#include "net/host/turnclock.h"
 #include "net/lan.h"
 
 namespace jq::net {
@@ -190,10 +192,6 @@ private:
         ConnId conn = -1;
         // When a packet of its player that changed something was last taken.
         int64_t heardMs = 0;
-        // A player who took it in its turn (in the deployment) has his time
-        // at least until then; the allowance is given once per turn.
-        int64_t allowanceUntilMs = 0;
-        bool allowanceGiven = false;
         // The change count when it last changed.
         uint64_t changed = 0;
     };
@@ -214,7 +212,7 @@ private:
     void HandleJoin(ConnId id, Player& c, const Packet& p);
     void HandleOwnJoin(ConnId id, Player& c, SeatRec rec);
     // A remote join for a free seat that may be taken only later: its
-    // address pauses, the seat's allowance is spent or its time has run out,
+    // address pauses, a join has brought the seat its time or it has run out,
     // or its address is over its join budget.
     bool MustWait(ConnId id, int seat, bool holder) const;
     void StartRound(const Packet& joinOk);
@@ -259,12 +257,6 @@ private:
     void Sweep();
     // When the current turn (of the copy) began.
     int64_t TurnStartMs() const;
-    // The earliest the seat to move may time out, and when the host ends its
-    // turn.
-    int64_t TimeOutFromMs(int seat) const;
-    int64_t TurnEndMs(int seat) const;
-    // A new turn or phase: no allowance given in it yet.
-    void NewAllowances();
     void CheckTimeouts();
     // A refused move of a seated connection is answered with "JoinLast",
     // now or once the last answer is far enough back.
@@ -290,7 +282,8 @@ private:
     LanTimes times_;
     int32_t firstSeat_ = 0;
     int32_t turnDirection_ = 1;
-    int64_t deployStartMs_ = 0;
+    // When each seat's time in the deployment or its turn is over.
+    TurnClock clock_{referee_, times_};
     // Admission: pauses, locks, budgets and the joins that wait.
     JoinGate gate_;
     // The chat lines waiting at their senders.

@@ -60,11 +60,21 @@ int32_t OwnTimeouts(const GameState& g, const JoinLastBody& b) {
     return n;
 }
 
-// A side that joins a turn or the deployment under way has the host's
-// allowance of it, from when the host's answer reached it.
-void StartJoinedTurn(GameState& g, const ClockStamp& arrival, int32_t fullSeconds) {
-    g.turnStarted = arrival;
-    g.turnAllowance = std::min<int32_t>(kJoinAllowanceSeconds, fullSeconds);
+// A side that joins a turn or the deployment under way has the seat's whole
+// time of it, as the host gives it from his join, from when the host's
+// answer reached it.
+void StartJoinedTurn(GameState& g, const ClockStamp& arrival) { g.turnStarted = arrival; }
+
+// Whether a person who takes `seat` now has the seat's time again, as the
+// host gives it from his join, and this side shows it: the seat to move in
+// the battle; in the deployment, on the host's side (its player has no
+// deploy time-out) and on a side whose own seat has deployed, while a side
+// still deploying keeps its own seat's time.
+bool JoinRestartsTheClock(const GameState& g, int seat) {
+    if (g.netState == kNetBattle && g.battleRunning != 0) return LocalSeat(seat, g.myNetSeat) == g.curSeat;
+    const bool deploying =
+        g.netState == kNetHostStarted || (g.netState >= kNetDeployBegins && g.netState <= kNetOwnDeploySent);
+    return deploying && (g.isNetHost != 0 || g.netState >= kNetOwnDeployDone);
 }
 
 void ApplyJoinLast(GameState& g, const JoinLastBody& b, const ClockStamp& arrival) {
@@ -93,7 +103,7 @@ void ApplyJoinLast(GameState& g, const JoinLastBody& b, const ClockStamp& arriva
         g.deployPhase = 1;
         g.battleRunning = 0;
         g.netState = kNetDeployBegins;
-        StartJoinedTurn(g, arrival, g.netDeployTime);
+        StartJoinedTurn(g, arrival);
     } else if (b.netState >= kNetBattle) {
         // In the battle already (the host answers a refused move): its start
         // stays as it was recorded. Else joining a running battle again: it
@@ -113,10 +123,9 @@ void ApplyJoinLast(GameState& g, const JoinLastBody& b, const ClockStamp& arriva
         g.battleRunning = 1;
         g.netState = kNetBattle;
         // The own clock runs on in the same turn; in a turn joined under way
-        // (how long the seat to move has had already is not in the packet)
-        // it has the allowance from here.
+        // it counts the seat's time from here.
         g.turnClock = g.ui->Now();
-        if (!sameTurn) StartJoinedTurn(g, arrival, g.netMoveTime);
+        if (!sameTurn) StartJoinedTurn(g, arrival);
         g.ui->SetStatusText(2, Gb("当前已走：") + std::to_string(g.stepCount) + Gb(" 步"));
     }
     for (int i = 0; i < kPieceCount; ++i) {
@@ -182,7 +191,6 @@ bool ApplyMove(GameState& g, const MoveQzBody& b, const ClockStamp& arrival) {
     // The next turn began when the step reached this side, however long it
     // waited here (behind a box the player kept open, or other packets).
     g.turnStarted = arrival;
-    g.turnAllowance = 0;
     // The own seat's time-outs as the host booked them, its own or the host's.
     if (b.seat == g.myNetSeat && IsTimeoutMove(m.fromX, m.fromY, m.toX, m.toY)) ++g.netTimeoutCount;
     return true;
@@ -202,6 +210,9 @@ bool Apply(GameState& g, const Packet& p, const ClockStamp& arrival) {
         case Word::kJoin: {
             const auto rec = DecodeJoin(p);
             if (!rec) return false;
+            // A person taking the seat to move: its time counts again from
+            // here, as the host counts it from his join.
+            if (JoinRestartsTheClock(g, rec->seat)) g.turnStarted = arrival;
             g.seatTable[rec->seat] = *rec;
             LabelSeat(g, rec->seat, Name(*rec));
             return true;
@@ -224,7 +235,6 @@ bool Apply(GameState& g, const Packet& p, const ClockStamp& arrival) {
             g.netState = kNetHostStarted;
             // The deployment's time counts from here, as the host's does.
             g.turnStarted = arrival;
-            g.turnAllowance = 0;
             return true;
         case Word::kJoinCancel: {
             const auto s = DecodeSeatWord(p, *w);
@@ -254,7 +264,6 @@ bool Apply(GameState& g, const Packet& p, const ClockStamp& arrival) {
             g.turnClock = g.ui->Now();
             // The first turn counts from here, the battle's start pause included.
             g.turnStarted = arrival;
-            g.turnAllowance = 0;
             return true;
         }
         case Word::kMoveQz: {

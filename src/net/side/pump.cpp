@@ -1,4 +1,5 @@
 // The LAN battle's pump: the main timer's last act on every tick.
+#include <algorithm>
 #include <cstring>
 
 #include "ai/computer.h"
@@ -41,13 +42,19 @@ bool ComputerMayMove(const GameState& g) {
     return (state == 0 || state == 2) && g.computer != nullptr && g.computer->IsIdle();
 }
 
+// The minimum move interval paces the computer's moves. It counts from the
+// turn's start as this side knows it (a person's join of the seat starts it
+// again), and never beyond the seat's move time: a seat that comes back to
+// the computer late in its turn moves at once, so the turn is bounded
+// whoever holds the seat. Meanwhile the ticks go on (packets applied, the
+// host's duties done), and the seat is looked at afresh on each.
+bool ComputerHasWaited(const GameState& g) {
+    const int64_t waitMs = std::min(g.netMinMoveInterval, g.netMoveTime) * int64_t{1000};
+    return StampMs(g.ui->Now()) - StampMs(g.turnStarted) >= waitMs;
+}
+
 void StartComputerMove(GameState& g) {
-    if (!ComputerMayMove(g)) return;
-    if (g.netMinMoveInterval > 0) {
-        const int battle = g.battleSerial;
-        g.ui->WaitKeepingWindowLive(g.netMinMoveInterval * 1000);
-        if (g.battleSerial != battle || !ComputerMayMove(g)) return;
-    }
+    if (!ComputerMayMove(g) || !ComputerHasWaited(g)) return;
     g.aiMoverGuard = g.curSeat;
     g.computer->Resume();
 }

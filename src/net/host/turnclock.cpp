@@ -1,0 +1,44 @@
+#include "net/host/turnclock.h"
+
+#include "net/lan.h"
+
+namespace jq::net {
+
+void TurnClock::NewPhase() {
+    for (bool& j : joined_) j = false;
+}
+
+void TurnClock::DeploymentBegins(int64_t nowMs) {
+    deployStartMs_ = nowMs;
+    NewPhase();
+}
+
+bool TurnClock::InPhase(int seat) const {
+    if (!IsValidSeat(seat)) return false;
+    return referee_.Deploying() || (referee_.Running() && referee_.Game().curSeat == seat);
+}
+
+int64_t TurnClock::PhaseStartMs() const {
+    return referee_.Deploying() ? deployStartMs_ : StampMs(referee_.Game().turnStarted);
+}
+
+int32_t TurnClock::PhaseSeconds() const { return referee_.Deploying() ? times_.deploy : times_.move; }
+
+int64_t TurnClock::TimeOverMs(int seat) const {
+    const int64_t from = IsValidSeat(seat) && joined_[seat] ? joinedMs_[seat] : PhaseStartMs();
+    return from + PhaseSeconds() * int64_t{1000};
+}
+
+int64_t TurnClock::EndMs(int seat) const { return TimeOverMs(seat) + kTurnGraceSeconds * int64_t{1000}; }
+
+bool TurnClock::JoinWaits(int seat, int64_t nowMs) const {
+    return InPhase(seat) && (joined_[seat] || nowMs >= TimeOverMs(seat));
+}
+
+void TurnClock::Joined(int seat, int64_t nowMs) {
+    if (!InPhase(seat) || JoinWaits(seat, nowMs)) return;
+    joined_[seat] = true;
+    joinedMs_[seat] = nowMs;
+}
+
+}  // namespace jq::net
