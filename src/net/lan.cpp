@@ -17,6 +17,8 @@ LanSession::~LanSession() {
 
 void LanSession::AttachClient(ClientLink* link) {
     client_ = link;
+    // The host of this connection, also once it has closed.
+    if (link != nullptr) hostEnd_ = link->HostEnd();
     framer_ = PacketFramer{};
     inboxFull_ = false;
     out_.clear();
@@ -32,11 +34,11 @@ void LanSession::AttachClient(ClientLink* link) {
 
 void LanSession::NoteHandedOver(int seat) {
     handedOverSeat_ = seat;
-    handedOverBy_ = client_ != nullptr ? client_->HostEnd() : std::string();
+    handedOverBy_ = hostEnd_;
 }
 
 bool LanSession::HandedOverFrom(int seat) const {
-    return seat >= 0 && seat == handedOverSeat_ && client_ != nullptr && client_->HostEnd() == handedOverBy_;
+    return seat >= 0 && seat == handedOverSeat_ && hostEnd_ == handedOverBy_;
 }
 
 bool LanSession::ClientActive() const { return client_ != nullptr && client_->Connected(); }

@@ -164,8 +164,8 @@ public:
     // this side for the rest of its round. Kept over the next connections
     // until a join is taken.
     void NoteHandedOver(int seat);
-    // The last seat the side was handed over from is `seat`, by the host it
-    // is connected to now.
+    // The last seat the side was handed over from is `seat`, by the host of
+    // its last connection (which may have closed since).
     bool HandedOverFrom(int seat) const;
     void ForgetHandOver() { handedOverSeat_ = -1; }
 
@@ -197,6 +197,8 @@ private:
     bool peaceQuestionOpen_ = false;
     bool waitDialogDue_ = false;
     bool hostGoneTold_ = false;
+    // The host of the last connection attached, and the seat it handed over.
+    std::string hostEnd_;
     int handedOverSeat_ = -1;
     std::string handedOverBy_;
     std::unique_ptr<HostRelay> relay_;

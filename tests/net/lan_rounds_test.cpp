@@ -527,6 +527,8 @@ TEST(LanRounds, ASeatHandedOverIsRefusedForTheRoundAndTheSideSaysSo) {
             h.relay().Received(conn, up.data(), up.size());
             down.swap(h.links.written[conn]);
             if (!down.empty()) j.lan->ClientReceived(down.data(), down.size());
+            // The host closes after its last word: the side hears of it at once.
+            if (h.links.closed.count(conn) && j.lan->client() != nullptr) j.lan->ClientClosed();
             h.Carry();
             TickMainTimer(*j.g);
         }
