@@ -68,8 +68,6 @@ void StartJoinedTurn(GameState& g, const ClockStamp& arrival, int32_t fullSecond
 }
 
 void ApplyJoinLast(GameState& g, const JoinLastBody& b, const ClockStamp& arrival) {
-    // A join taken: the seat handed over before is nothing to this one.
-    if (g.lan != nullptr) g.lan->ForgetHandOver();
     const bool inThisBattle = g.netState == kNetBattle && g.battleRunning != 0 && g.deployPhase == 0;
     // The host answers a refused move: the turn is the one the side was in
     // (every step before the answer has been applied), and its clock runs on
@@ -217,6 +215,8 @@ bool Apply(GameState& g, const Packet& p, const ClockStamp& arrival) {
         case Word::kJoinLast: {
             const auto b = DecodeJoinLast(p);
             if (!b) return false;
+            // A join taken: the seat handed over before is nothing to it.
+            if (g.lan != nullptr) g.lan->ForgetHandOver();
             ApplyJoinLast(g, *b, arrival);
             return true;
         }
