@@ -1184,13 +1184,12 @@ TEST(HostileSides, AFirstMoveRightBehindTheBattleStart) {
     }
 }
 
-// Every turn ends on the host's clock once the move time and the grace have run out. Our side at seat 1 is
-// late with its own time-out, sent inside the grace (its bytes are held): the host's comes first and every
-// side applies it; seat 1's own is refused, and it plays on. Then a squatter holds seat 3, talking and never
-// moving: each of its turns ends as its time-out with no packet from it, and the move it sends after is
-// answered with where the battle stands. The fourth hands the seat to the computer; the squatter's address
-// takes no seat for the rest of the round (on a new connection at once, and after the pause), while a player
-// on another address takes it at once.
+// Every turn ends on the host's clock once the move time and the grace have run out. Our side at seat 1 is late
+// with its own time-out (its bytes are held): the host's comes first and every side applies it; seat 1's own is
+// refused, and it plays on. Then a squatter holds seat 3, talking and never moving: each of its turns ends as
+// its time-out with no packet from it, and the move it sends after is answered with where the battle stands.
+// The fourth hands the seat to the computer; the squatter's address takes no seat for the rest of the round
+// (on a new connection at once, and after the pause), while a player on another address takes it at once.
 TEST(HostileSides, EveryTurnIsHeldToItsTimeOnTheHostsClock) {
     constexpr ConnId kSquatter = 9, kPlayer = 20;
     Table t;
@@ -1200,7 +1199,7 @@ TEST(HostileSides, EveryTurnIsHeldToItsTimeOnTheHostsClock) {
     ASSERT_TRUE(t.UntilTurnOf(1));
     const int before = t.copy().stepCount;
     t.hold.insert(1);
-    AllClocksOn(t, times.move + kTurnGraceSeconds - 1);
+    AllClocksOn(t, times.move + kTurnGraceSeconds - 1);  // its time-out goes inside the grace
     t.Settle();
     AllClocksOn(t, 1);
     t.Settle();

@@ -508,59 +508,6 @@ TEST(LanRounds, TheHostsPlayerIsToldHeLostHisSeat) {
     }
 }
 
-// A joining side (seat 1) is silent through its turn and the host gives its seat to the computer. Its player
-// asks for the seat again at once, from the same address: the host refuses it for this round, and he is told
-// that, not that a player holds it.
-TEST(LanRounds, ASeatHandedOverIsRefusedForTheRoundAndTheSideSaysSo) {
-    Host h;
-    GameState& g = *h.g;
-    g.optionsRecord.netMoveTimeOption = 30, g.optionsRecord.netDisconnectTimeOption = 60;
-    h.NewRound();
-    Game j;
-    Told told;
-    j.lan->SetUi(&told);
-    ConnId conn = 2;
-    const auto carry = [&] {
-        for (int i = 0; i < 100; ++i) {
-            std::vector<uint8_t> up, down;
-            up.swap(j.own.written);
-            h.relay().Received(conn, up.data(), up.size());
-            down.swap(h.links.written[conn]);
-            if (!down.empty()) j.lan->ClientReceived(down.data(), down.size());
-            // The host closes after its last word: the side hears of it at once.
-            if (h.links.closed.count(conn) && j.lan->client() != nullptr) j.lan->ClientClosed();
-            h.Carry();
-            TickMainTimer(*j.g);
-        }
-    };
-    const auto join = [&] {
-        h.relay().Connected(conn, "10.0.0.9", 500 + conn);
-        j.own.connected = true;
-        j.lan->AttachClient(&j.own);
-        j.g->netConnected = 1, j.g->myNetSeat = 1, j.g->myNetName = "p1";
-        RejoinNetBattle(*j.g);
-        carry();
-    };
-    join();
-    ASSERT_EQ(h.relay().Seat(1).state, 1);
-    ASSERT_TRUE(h.PlayBattle());
-    ASSERT_TRUE(h.PassTurnsUntil(1));
-    h.ui.clock.seconds = h.copy().turnStarted.seconds + 61;
-    ASSERT_TRUE(h.TickUntil([&] { return h.relay().Seat(1).state == 0; }));
-    carry();
-    ASSERT_EQ(j.g->netConnected, 0);
-    ASSERT_EQ(told.explained,
-              std::vector<std::string>{Gb("轮到您走棋时太久没有动静！") + std::string(11, ' ') +
-                                       Gb("\n您的位置已由计算机接管。")});
-    conn = 3;
-    join();
-    EXPECT_EQ(j.g->netConnected, 0);
-    EXPECT_EQ(told.explained.back(),
-              Gb("服务器拒绝联接申请！") + std::string(20, ' ') +
-                  Gb("\n您刚被计算机接管的位置本局不能再进，\n下一局可以；其他空位现在就可以申请。\n"));
-    j.lan->SetUi(nullptr);
-}
-
 // The side at seat 2 sends a move for `seat` (absolute) while local seat `toMove` is to move. It goes out only
 // for the seat to move in a running battle; otherwise nothing is sent and the side's turn stays as it was.
 TEST(LanRounds, AMoveGoesOutOnlyForTheSeatToMoveInARunningBattle) {
