@@ -278,6 +278,7 @@ public:
     void AskPeace(int seat, const std::string& gbQuestion) override;
     void Notice(const std::string& gbText) override;
     void ExplainLeaving(const std::string& gbText) override;
+    void SeatTakenOver(const std::string& gbText) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -195,6 +195,16 @@ void TqsForm::Notice(const std::string& gbText) {
     reBulltin->append(jq::QtFromGb(gbText));
 }
 
+void TqsForm::SeatTakenOver(const std::string& gbText) {
+    // The host's window hosts on and its computer plays the seat: the box
+    // holds nothing up.
+    auto* box = new TfmwMyShowMessage(this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->StaticText1->setText(jq::QtFromGb(gbText));
+    box->show();
+}
+
 void TqsForm::ExplainLeaving(const std::string& gbText) {
     // From the event loop once the tick that left is over; the main timer
     // rests while the box is up, so no tick runs inside it.

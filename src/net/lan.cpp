@@ -17,6 +17,8 @@ LanSession::~LanSession() {
 
 void LanSession::AttachClient(ClientLink* link) {
     client_ = link;
+    // The host of this connection, also once it has closed.
+    if (link != nullptr) hostEnd_ = link->HostEnd();
     framer_ = PacketFramer{};
     inboxFull_ = false;
     out_.clear();
@@ -28,6 +30,15 @@ void LanSession::AttachClient(ClientLink* link) {
         inbox_.clear();
         arrivals_.clear();
     }
+}
+
+void LanSession::NoteHandedOver(int seat) {
+    handedOverSeat_ = seat;
+    handedOverBy_ = hostEnd_;
+}
+
+bool LanSession::HandedOverFrom(int seat) const {
+    return seat >= 0 && seat == handedOverSeat_ && hostEnd_ == handedOverBy_;
 }
 
 bool LanSession::ClientActive() const { return client_ != nullptr && client_->Connected(); }
@@ -129,20 +140,33 @@ bool LanSession::ServerActive() const { return relay_ != nullptr && relay_->HasC
 
 // ---- Services ----
 
-void SendNetMessage(GameState& g, const std::string& word, int seat) {
+bool OwnTurnTimeOver(GameState& g) {
+    return g.battleRunning != 0 && g.netState == kNetBattle && g.curSeat == 0 && IsValidSeat(g.myNetSeat) &&
+           g.seatTable[g.myNetSeat].state == 1 && !OwnNetTimeLeft(g);
+}
+
+bool SendNetMessage(GameState& g, const std::string& word, int seat) {
     LanSession* lan = g.lan;
     if (lan == nullptr || !lan->ClientActive()) {
         g.ui->ShowMessage(HostGoneText(), false);
         if (lan != nullptr) lan->NoteHostGoneTold();
-        return;
+        return false;
     }
     const std::optional<Word> w = WordFromText(word);
     Packet p;
     switch (w ? *w : Word::kJoinLast) {
         case Word::kJoin: p = EncodeJoin(g.netRecordBuf); break;
+        case Word::kPeaceRequest:
+            // Asked in the own turn (the button is live only then): once its
+            // time is over, the turn is the host's to end.
+            if (OwnTurnTimeOver(g)) {
+                g.ui->SetStatusText(3, Gb("走棋时间已到，和棋请求没有发出！"));
+                return false;
+            }
+            p = EncodeSeatWord(*w, seat);
+            break;
         case Word::kJoinOk:
         case Word::kJoinCancel:
-        case Word::kPeaceRequest:
         case Word::kPeaceOk:
         case Word::kPeaceAbort: p = EncodeSeatWord(*w, seat); break;
         case Word::kSwitchEnd: {
@@ -160,7 +184,7 @@ void SendNetMessage(GameState& g, const std::string& word, int seat) {
             // next step.
             if (g.battleRunning == 0 || g.netState != kNetBattle ||
                 LocalSeat(seat, g.myNetSeat) != g.curSeat || g.netMyTurn == 0 || BattleResultByRules(g) >= 0)
-                return;
+                return false;
             // A person's own seat moves only with time left on its clock (the
             // host takes what comes by then); once it has run out, only its
             // time-out goes. The host's seat that its computer plays has no
@@ -170,7 +194,7 @@ void SendNetMessage(GameState& g, const std::string& word, int seat) {
                                g.netMoveRecord.toY) &&
                 !OwnNetTimeLeft(g)) {
                 g.ui->SetStatusText(3, Gb("走棋时间已到，此步没有发出！"));
-                return;
+                return false;
             }
             g.netMyTurn = 0;
             p = EncodeMoveQz(MoveQzBody{g.netMoveRecord, seat});
@@ -179,9 +203,10 @@ void SendNetMessage(GameState& g, const std::string& word, int seat) {
         default:
             // The host's own words are never sent by a side.
             g.ui->ShowMessage(Gb("上传数据没有定义错误！") + std::string(5, ' '), false);
-            return;
+            return false;
     }
     lan->SendToHost(std::move(p));
+    return true;
 }
 
 std::string HostGoneText() {

@@ -36,6 +36,8 @@ public:
     // (-1 when none).
     virtual std::string LocalAddress() const = 0;
     virtual int LocalPort() const = 0;
+    // The host's end, "address:port" (empty when unknown).
+    virtual std::string HostEnd() const { return std::string(); }
 };
 
 // The host's listening socket and the connections it accepted, each known
@@ -79,6 +81,10 @@ public:
     // After leaving: why, for a box (GB2312, line breaks as they stand). The
     // box waits until the tick that left is over.
     virtual void ExplainLeaving(const std::string& gbText) {}
+    // The host's own seat has gone to its computer, which plays it from now
+    // on; the window stays in the battle: why, in a box the battle does not
+    // wait for (GB2312).
+    virtual void SeatTakenOver(const std::string& gbText) {}
 };
 
 // A turn's (and the deployment's) time belongs to the seat: it counts from
@@ -156,6 +162,15 @@ public:
     bool PeaceQuestionOpen() const { return peaceQuestionOpen_; }
     void SetPeaceQuestionOpen(bool open) { peaceQuestionOpen_ = open; }
 
+    // The host gave the own seat to the computer: that host refuses it to
+    // this side for the rest of its round. Kept over the next connections
+    // until a join is taken.
+    void NoteHandedOver(int seat);
+    // The last seat the side was handed over from is `seat`, by the host of
+    // its last connection (which may have closed since).
+    bool HandedOverFrom(int seat) const;
+    void ForgetHandOver() { handedOverSeat_ = -1; }
+
     // ---- Hosting ----
     // Makes this side the host, relaying through `links` (null: stops).
     void StartHosting(ServerLinks* links);
@@ -184,6 +199,10 @@ private:
     bool peaceQuestionOpen_ = false;
     bool waitDialogDue_ = false;
     bool hostGoneTold_ = false;
+    // The host of the last connection attached, and the seat it handed over.
+    std::string hostEnd_;
+    int handedOverSeat_ = -1;
+    std::string handedOverBy_;
     std::unique_ptr<HostRelay> relay_;
 
 };
@@ -193,12 +212,18 @@ private:
 // Sends one packet to the host: "Join" (netRecordBuf), "JoinOk",
 // "JoinCancel", "PeaceRequest", "PeaceOk", "PeaceAbort" (seat), "SwitchEnd"
 // (netDeployCodes, seat), "MoveQz" (netMoveRecord, seat; clears netMyTurn;
-// sent only in a running battle for the seat to move, and for the own seat,
-// while a person holds it, only with time left on its own clock
-// (OwnNetTimeLeft) unless it is its time-out), "ChatMessage" (seat,
-// chatText). Not connected: the player is told and
-// nothing is sent. Any other word is refused with a message.
-void SendNetMessage(GameState& g, const std::string& word, int seat);
+// sent only in a running battle for the seat to move, and for the own seat
+// only while its time is not over (OwnTurnTimeOver) unless it is its
+// time-out), "ChatMessage" (seat, chatText). A peace request is not sent
+// either once the own time is over. What is not sent for being too late
+// says so in the status line. Not connected: the player is told and
+// nothing is sent. Any other word is refused with a message. True when the
+// packet was queued.
+bool SendNetMessage(GameState& g, const std::string& word, int seat);
+// The own seat, a person's, is to move in the running battle and its clock
+// has run out (OwnNetTimeLeft): what its player makes for the turn now is
+// too late, and is not sent.
+bool OwnTurnTimeOver(GameState& g);
 // What the player is told when the host cannot be reached (GB2312).
 std::string HostGoneText();
 // The answer to the draw offer shown through LanUi::AskPeace; the next offer

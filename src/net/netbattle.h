@@ -47,8 +47,10 @@ void RejoinNetBattle(GameState& g);
 // hidden until their "SwitchEnd".
 void StartNetDeployment(GameState& g);
 // The controls of LAN play: no saving, turning or stepping; give-up and
-// peace only while the own seat is to move.
+// peace only while the own seat is to move and its player holds it.
 void UpdatePlayButtons(GameState& g);
+// A person (this side's player) holds the own seat, as the host has told.
+bool OwnSeatHeldByPlayer(const GameState& g);
 
 // ---- The pump ----
 // One tick of the LAN battle. On the host the relay's duties come first,
@@ -93,6 +95,13 @@ std::string AbortReasonText(int reason);
 int HandOverReason(const GameState& g);
 // What the box says about a seat the host gave to the computer (GB2312).
 std::string HandOverText(int reason);
+// What the box says when the host refuses a join: the seat it asked for is
+// the one the host gave to the computer this round (the host keeps it from
+// the side until the next round), or simply held.
+std::string JoinRefusedText(bool seatHandedOver);
+// The host's own seat has gone to its computer: its player is told why, as a
+// side is (HandOverReason), and stays in the battle.
+void TellHostSeatTakenOver(GameState& g);
 // The one way back from a LAN battle: closes the connection to the host
 // (hosting stops only if the player agrees to the new battle's question),
 // shows the reason in the status bar, and starts a battle against the

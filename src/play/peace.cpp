@@ -4,8 +4,8 @@
 
 #include "core/options.h"
 #include "core/text.h"
+#include "net/netbattle.h"
 #include "play/execute.h"
-#include "net/lan.h"
 #include "play/turnloop.h"
 #include "view/selection.h"
 
@@ -30,11 +30,12 @@ void OfferPeace(GameState& g) {
     if (g.ui->ShowMessage(Gb("真的不想再战下去了?") + Blanks(13), true) != 1) return;
 
     if (g.netConnected != 0) {
-        ++g.netPeaceRequestCount;
-        if (g.netPeaceRequestCount <= 3)
-            net::SendNetMessage(g, "PeaceRequest", g.myNetSeat);
-        else
+        // A request that did not go (confirmed after the own time ran out,
+        // or without a host) does not count.
+        if (g.netPeaceRequestCount >= 3)
             g.ui->ShowMessage(Gb("三番五次想当逃兵,系统拒绝您的要求.") + Blanks(9), false);
+        else if (net::SendNetMessage(g, "PeaceRequest", g.myNetSeat))
+            ++g.netPeaceRequestCount;
         return;
     }
     if (LivePieces(g, 0) + LivePieces(g, 2) >= LivePieces(g, 1) + LivePieces(g, 3) + 2) {
@@ -54,8 +55,9 @@ void GiveUp(GameState& g) {
     if (!IsValidSeat(seat) || LivePieces(g, seat) == 0) return;
 
     if (g.netConnected != 0) {
-        // Only the own seat gives up, once per turn.
-        if (seat != 0 || g.netMyTurn == 0) return;
+        // Only the own seat gives up, once per turn, while its player holds
+        // it (not the host's computer).
+        if (seat != 0 || g.netMyTurn == 0 || !net::OwnSeatHeldByPlayer(g)) return;
         ClearSelection(g);
         g.move = MoveRec{kSurrenderCoord, kSurrenderCoord, kSurrenderCoord, kSurrenderCoord};
         MakeGiveUpMove(g.netMoveRecord, seat);

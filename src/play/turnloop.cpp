@@ -117,7 +117,10 @@ void LocalSeatWithoutMove(GameState& g) {
 void OwnNetTimeout(GameState& g) {
     if (g.netConnected == 0 || g.battleRunning == 0 || g.netMyTurn == 0 || g.curSeat != 0 || g.netState != 31)
         return;
-    if (OwnClockLeftMs(g) > 0) return;
+    // Once the grace has passed too, the host has ended the turn itself (its
+    // clock started first): a time-out sent now would come after it.
+    const int64_t left = OwnClockLeftMs(g);
+    if (left > 0 || left <= -int64_t{net::kTurnGraceSeconds} * 1000) return;
     // Nothing can reach a host that has gone: the LAN pump ends the battle
     // once what arrived before is applied.
     if (!net::NetClientActive(g)) return;
@@ -261,7 +264,8 @@ void TickMainTimer(GameState& g) {
     else
         net::UpdatePlayButtons(g);
     g.ui->SetGiveUpAndPeaceEnabled(g.practiceMode != 0 && g.curSeat == 0 && g.deployPhase == 0 &&
-                                   g.battleRunning != 0);
+                                   g.battleRunning != 0 &&
+                                   (g.netConnected == 0 || OwnNetSeatHeldByPerson(g)));
     g.ui->SetChatVisible(g.netConnected != 0 && net::NetClientActive(g));
     AutoReplayPacing(g, free);
     TurnLight(g);

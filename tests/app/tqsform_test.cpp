@@ -423,6 +423,31 @@ TEST_F(LanWindowTest, BoxesOpenAboveTheWaitingRoom) {
     EXPECT_EQ(above, (std::vector<bool>{true, true, true, true, true, false}));
 }
 
+// Every box of the game answered OK while it lives.
+struct OkToEveryBox {
+    OkToEveryBox() {
+        TfmwMyShowMessage::shownHook = [](TfmwMyShowMessage& box) { box.BitBtn1->click(); };
+        jq::standardBoxShownHook = [](QMessageBox& box) { box.defaultButton()->click(); };
+    }
+    ~OkToEveryBox() {
+        TfmwMyShowMessage::shownHook = nullptr;
+        jq::standardBoxShownHook = nullptr;
+    }
+};
+
+// The window takes seat `seat` of the LAN battle hosted on `port` of 127.0.0.1.
+bool EnterLanBattle(TqsForm& form, int seat, quint16 port) {
+    jq::GameState& g = form.game();
+    g.isNetHost = seat == 0 ? 1 : 0;
+    g.myNetSeat = seat;
+    g.myNetName = jq::Gb("玩家") + std::to_string(seat);
+    form.lanSockets()->ConnectTo(QStringLiteral("127.0.0.1"), port);
+    if (!WaitFor([&] { return form.lanSockets()->ClientConnected(); }, 5000)) return false;
+    g.netConnected = 1;
+    jq::net::RejoinNetBattle(g);
+    return true;
+}
+
 // Two windows in one LAN battle over 127.0.0.1, each on its own main timer:
 // the host (seat 0) and a joining player (seat 1), the computer holding seats
 // 2 and 3. On his turn the joining player asks for peace and the host agrees
@@ -430,27 +455,8 @@ TEST_F(LanWindowTest, BoxesOpenAboveTheWaitingRoom) {
 // time-out booked, whether the turn is the battle's first or comes later.
 TEST(LanWindows, AnAgreedPeaceEndsTheBattleAtTheNextTick) {
     ScratchWorkFolder folder;
-    struct Hooks {  // every box answered OK
-        Hooks() {
-            TfmwMyShowMessage::shownHook = [](TfmwMyShowMessage& box) { box.BitBtn1->click(); };
-            jq::standardBoxShownHook = [](QMessageBox& box) { box.defaultButton()->click(); };
-        }
-        ~Hooks() {
-            TfmwMyShowMessage::shownHook = nullptr;
-            jq::standardBoxShownHook = nullptr;
-        }
-    } hooks;
-    auto enter = [](TqsForm& form, int seat, quint16 port) {
-        jq::GameState& g = form.game();
-        g.isNetHost = seat == 0 ? 1 : 0;
-        g.myNetSeat = seat;
-        g.myNetName = jq::Gb("玩家") + std::to_string(seat);
-        form.lanSockets()->ConnectTo(QStringLiteral("127.0.0.1"), port);
-        if (!WaitFor([&] { return form.lanSockets()->ClientConnected(); }, 5000)) return false;
-        g.netConnected = 1;
-        jq::net::RejoinNetBattle(g);
-        return true;
-    };
+    OkToEveryBox hooks;
+    const auto enter = EnterLanBattle;
     auto peaceShown = [](TqsForm& form) {
         const TfmShowResult* panel = form.findChild<TfmShowResult*>();
         return panel != nullptr && panel->PanelPeace->isVisible();
@@ -541,6 +547,47 @@ TEST(LanWindows, AnAgreedPeaceEndsTheBattleAtTheNextTick) {
         joiner.reset();
         host.reset();
     }
+}
+
+// The host's window alone, the computer holding seats 1 to 3, a move time of 1 s, and its player never moves.
+// His fourth time-out gives seat 0 to the computer: a box tells him so while the computer plays the seat's
+// turns behind it, with "祈求和平" and "缴械投降" off on each.
+TEST(LanWindows, TheHostsPlayerIsToldWhenHisSeatGoesToTheComputer) {
+    ScratchWorkFolder folder;
+    OkToEveryBox hooks;
+    auto host = std::make_unique<TqsForm>();
+    host->show();
+    jq::GameState& h = host->game();
+    h.optionsRecord.netMinMoveIntervalOption = 0, h.optionsRecord.aiLevel = 0,
+    h.optionsRecord.netMoveTimeOption = 1;
+    ASSERT_TRUE(host->lanSockets()->Listen(QHostAddress::LocalHost, 0));
+    ASSERT_TRUE(EnterLanBattle(*host, 0, host->lanSockets()->ListeningPort()));
+    TfmWaitBattleStart* room = nullptr;
+    ASSERT_TRUE(
+        WaitFor([&] { return (room = host->findChild<TfmWaitBattleStart*>()) && room->isVisible(); }, 10000));
+    room->BitBtn2->click();
+    ASSERT_TRUE(
+        WaitFor([&] { return h.netState == jq::net::kNetDeploying && !jq::HostAwaitsComputerDeployments(h); },
+                20000));
+    LeftClick(host->btnChangeQz);
+    EXPECT_TRUE(WaitFor(
+        [&] { return h.curSeat == 0 && host->bgiveup->isEnabled() && host->bpeace->isEnabled(); }, 20000));
+    TfmwMyShowMessage* box = nullptr;
+    ASSERT_TRUE(
+        WaitFor([&] { return (box = host->findChild<TfmwMyShowMessage*>()) && box->isVisible(); }, 30000));
+    EXPECT_EQ(box->StaticText1->text(),
+              U("超时次数太多！") + QString(11, ' ') + U("\n您的位置已由计算机接管。"));
+    const int steps = h.stepCount;
+    bool buttonsOn = false;
+    for (int turns = 0, tries = 0; turns < 2 && ++tries < 10 &&
+                                   WaitFor([&] { return h.curSeat == 0 || h.battleRunning == 0; }, 10000);) {
+        buttonsOn = buttonsOn || host->bgiveup->isEnabled() || host->bpeace->isEnabled();
+        const int at = h.stepCount;
+        if (WaitFor([&] { return h.stepCount > at || h.battleRunning == 0; }, 5000)) ++turns;
+    }
+    EXPECT_GE(h.stepCount, steps + 5);
+    EXPECT_FALSE(buttonsOn);
+    EXPECT_EQ(std::pair(h.netTimeoutCount, box->isVisible()), std::pair(3, true));
 }
 
 // A record opened in the window, then steered by the board's clicks, its

@@ -361,7 +361,9 @@ TEST_F(SideTest, TheReasonForLeavingIsToldOnce) {
 
 // The host gives the own seat (1) to the computer and says only so: the side tells its player why, from what
 // it knows. In the deployment its deploy time ran out; in the battle its fourth time-out, once three of its
-// own have come back from the host (sent by the side or by the host), else its silence on its turn.
+// own have come back from the host (sent by the side or by the host), else its silence on its turn. The host
+// closes the connection behind its word. Asking that host for the seat again, he is refused for the round,
+// and told so.
 TEST(LanLeaving, TheSeatHandedOverIsToldTheRealReason) {
     const std::string seatGone = std::string(11, ' ') + Gb("\n您的位置已由计算机接管。");
     const struct {
@@ -424,10 +426,20 @@ TEST(LanLeaving, TheSeatHandedOverIsToldTheRealReason) {
             apply(EncodeMoveQz(MoveQzBody{m, g->myNetSeat}));
         }
         EXPECT_EQ(g->netTimeoutCount, r.timeouts);
-        apply(EncodeSeatWord(Word::kJoinCancel, g->myNetSeat));
+        const Packet cancel = EncodeSeatWord(Word::kJoinCancel, g->myNetSeat);
+        lan.ClientReceived(cancel.data(), cancel.size());
+        lan.ClientClosed();
+        ProcessClientMessage(*g);
         EXPECT_EQ(g->netConnected, 0);
         EXPECT_EQ(ui.status[3], r.status);
         EXPECT_EQ(shown.explained, std::vector<std::string>{r.box});
+        link.connected = true, g->netConnected = 1;
+        lan.AttachClient(&link);
+        RejoinNetBattle(*g);
+        apply(EncodeBare(Word::kJoinRefuse));
+        EXPECT_EQ(shown.explained.back(),
+                  Gb("服务器拒绝联接申请！") + std::string(20, ' ') +
+                      Gb("\n您刚被计算机接管的位置本局不能再进，\n下一局可以；其他空位现在就可以申请。\n"));
         lan.SetUi(nullptr);
         g->lan = nullptr;
     }

@@ -1216,7 +1216,9 @@ TEST(HostileSides, EveryTurnIsHeldToItsTimeOnTheHostsClock) {
     ASSERT_TRUE(t.UntilTurnOf(1));
     const int before = t.copy().stepCount;
     t.hold.insert(1);
-    AllClocksOn(t, times.move + kTurnGraceSeconds);
+    AllClocksOn(t, times.move + kTurnGraceSeconds - 1);  // its time-out goes inside the grace
+    t.Settle();
+    AllClocksOn(t, 1);
     t.Settle();
     ASSERT_EQ(t.copy().stepCount, before + 1);
     t.hold.clear();

@@ -456,6 +456,58 @@ TEST(LanRounds, AJoiningSideLeavesAfterItsFourthTimeOut) {
     EXPECT_EQ(j.ui.status[3], Gb("超时次数太多！自动退出网战。"));
 }
 
+// Why a seat went to the computer, as the window is told.
+struct Told : LanUi {
+    void SeatTakenOver(const std::string& why) override { takenOver.push_back(why); }
+    void ExplainLeaving(const std::string& why) override { explained.push_back(why); }
+    std::vector<std::string> takenOver, explained;
+};
+
+// The host's player sits out his turns, the computer holding every other seat: his own clock sends his
+// time-outs, or his window is frozen past the grace and the relay ends his turns, or past the disconnect time
+// too. Once the relay gives seat 0 to its computer he is told why, as a joining side is, and stays in the
+// battle; "祈求和平" and "缴械投降" are his no more on the seat's turns.
+TEST(LanRounds, TheHostsPlayerIsToldHeLostHisSeat) {
+    const std::string seatGone = std::string(11, ' ') + Gb("\n您的位置已由计算机接管。");
+    const struct {
+        const char* what;
+        int late;   // seconds past his move time of the first tick on each of his turns
+        int turns;  // his turns until the hand-over
+        std::string box;
+    } rows[] = {
+        {"his own fourth time-out", 0, 4, Gb("超时次数太多！") + seatGone},
+        {"frozen past the grace on four turns", kTurnGraceSeconds, 4, Gb("超时次数太多！") + seatGone},
+        {"frozen past the disconnect time", 31, 1, Gb("轮到您走棋时太久没有动静！") + seatGone},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        Host h;
+        Told told;
+        h.lan->SetUi(&told);
+        GameState& g = *h.g;
+        g.optionsRecord.netMoveTimeOption = 30, g.optionsRecord.netDisconnectTimeOption = 60;
+        h.NewRound();
+        ASSERT_TRUE(h.PlayBattle());
+        for (int n = 1; n <= r.turns; ++n) {
+            ASSERT_TRUE(h.PassTurnsUntil(0));
+            TickMainTimer(g);
+            EXPECT_TRUE(h.ui.giveUpEnabled);
+            const int steps = g.stepCount;
+            h.ui.clock.seconds = h.copy().turnStarted.seconds + 30 + r.late;
+            for (int i = 0; i < 4; ++i) TickMainTimer(g), h.Carry();
+            EXPECT_EQ(g.stepCount, n < r.turns ? steps + 1 : steps);
+        }
+        EXPECT_EQ(h.relay().Seat(0).state, 2);
+        EXPECT_EQ(std::tuple(g.seatTable[0].state, h.ui.labels[0], h.ui.status[3]),
+                  std::tuple(2, Gb("计算机"), Gb("您的位置已由计算机接管。")));
+        EXPECT_EQ(told.takenOver, std::vector<std::string>{r.box});
+        EXPECT_TRUE(told.explained.empty());
+        EXPECT_EQ(std::tuple(g.netConnected, g.battleRunning, g.curSeat), std::tuple(1, 1, 0));
+        EXPECT_FALSE(h.ui.giveUpEnabled);
+        h.lan->SetUi(nullptr);
+    }
+}
+
 // The side at seat 2 sends a move for `seat` (absolute) while local seat `toMove` is to move. It goes out only
 // for the seat to move in a running battle; otherwise nothing is sent and the side's turn stays as it was.
 TEST(LanRounds, AMoveGoesOutOnlyForTheSeatToMoveInARunningBattle) {

@@ -338,17 +338,24 @@ TEST(LanTurns, NothingInTheTurnRestartsTheOwnClock) {
     }
 }
 
-// The player presses "缴械投降" with 5 s on his clock and confirms it: with time still on the clock it goes out
-// as a give-up; once the clock has run out while the box was up it does not (the host has ended the turn or
-// is about to), and the own time-out goes instead. A move from the board after the time is not sent either.
-TEST(LanTurns, AGiveUpWithTimeOnTheClockIsAGiveUp) {
+// The player presses "缴械投降" (or "祈求和平") with 5 s on his clock and confirms it: with time still on the
+// clock it goes out; once the clock has run out while the box was up it does not, and the status line says
+// so. Inside the grace the own time-out goes instead; after it the host has ended the turn itself, and
+// nothing goes: its time-out, when it comes, is the turn's. A move from the board after the time is not sent
+// either.
+TEST(LanTurns, OnlyWhatIsConfirmedInTimeIsSent) {
+    const std::string tooLate = Gb("走棋时间已到，此步没有发出！");
     const struct {
         const char* what;
+        void (*box)(GameState&);
         int confirmedAt;
-        bool giveUpSent;
+        std::vector<int> sent;  // fromX of the moves sent
+        std::string status;
     } rows[] = {
-        {"confirmed with a second left", 59, true},
-        {"confirmed after the time ran out", 61, false},
+        {"a give-up with a second left", GiveUp, 59, {kSurrenderCoord}, ""},
+        {"a give-up inside the grace", GiveUp, 61, {kTimeoutCoord}, tooLate},
+        {"a give-up after the grace", GiveUp, 63, {}, tooLate},
+        {"a peace request after the grace", OfferPeace, 64, {}, Gb("走棋时间已到，和棋请求没有发出！")},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
@@ -357,13 +364,20 @@ TEST(LanTurns, AGiveUpWithTimeOnTheClockIsAGiveUp) {
         s.ui.onMessage = [&s, &r] {
             for (int t = 55; t <= r.confirmedAt; ++t) s.ui.clock.seconds = t, TickMainTimer(*s.g);
         };
-        GiveUp(*s.g);
+        r.box(*s.g);
+        EXPECT_EQ(s.ui.status[3], r.status);
         MoveFromTheBoard(s);
         s.ui.onMessage = nullptr;
         TickMainTimer(*s.g);
-        ASSERT_EQ(s.Moves().size(), 1u);
-        const MoveCand m = DecodeMoveQz(s.Moves()[0])->move;
-        EXPECT_EQ(m.fromX, r.giveUpSent ? kSurrenderCoord : kTimeoutCoord);
+        std::vector<int> sent;
+        for (const Packet& p : s.Moves()) sent.push_back(DecodeMoveQz(p)->move.fromX);
+        EXPECT_EQ(sent, r.sent);
+        EXPECT_EQ(s.link.Sent().size(), r.sent.size());  // no peace request either
+        EXPECT_EQ(s.g->netPeaceRequestCount, 0);
+        if (!r.sent.empty()) continue;
+        s.Relayed(TimeoutOf(2, 1));
+        TickMainTimer(*s.g);
+        EXPECT_EQ(std::pair(s.g->stepCount, s.g->netTimeoutCount), std::pair(1, 1));
     }
 }
 

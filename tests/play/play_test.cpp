@@ -339,6 +339,7 @@ protected:
         lan->AttachClient(&link);
         g.lan = lan.get();
         g.netConnected = 1, g.netState = 31, g.myNetSeat = seat, g.netDisconnectTime = 60;
+        g.seatTable[seat].state = 1;
         g.turnClock.seconds = 0;
     }
 

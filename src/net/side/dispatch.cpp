@@ -139,19 +139,25 @@ void ApplyJoinCancel(GameState& g, int s) {
     SeatRec& r = g.seatTable[s];
     if (s == g.myNetSeat && g.isNetHost == 0) {
         // The host has given the own seat to the computer: the side leaves,
-        // and says why (HandOverReason).
+        // and says why (HandOverReason). That host keeps the seat from it
+        // for the rest of the round.
         const int reason = HandOverReason(g);
+        if (g.lan != nullptr) g.lan->NoteHandedOver(s);
         AbortNetBattle(g, reason);
         if (g.lan != nullptr) g.lan->ui()->ExplainLeaving(HandOverText(reason));
         return;
     }
     if (s == 0 && g.myNetSeat == 0) {
         // The host's own seat, given up: its computer plays it from now on.
+        // The host tells of a seat only as it changes: this is its player's
+        // seat taken over, for his time or at his time-outs.
         PutBoundedText(r.name, sizeof r.name, Gb("计算机"));
         r.state = 2;
-    } else {
-        FreeSeatRecord(r);
+        LabelSeat(g, s, Gb("计算机"));
+        TellHostSeatTakenOver(g);
+        return;
     }
+    FreeSeatRecord(r);
     LabelSeat(g, s, Gb("计算机"));
 }
 
@@ -220,15 +226,20 @@ bool Apply(GameState& g, const Packet& p, const ClockStamp& arrival) {
         case Word::kJoinLast: {
             const auto b = DecodeJoinLast(p);
             if (!b) return false;
+            // A join taken: the seat handed over before is nothing to it.
+            if (g.lan != nullptr) g.lan->ForgetHandOver();
             ApplyJoinLast(g, *b, arrival);
             return true;
         }
-        case Word::kJoinRefuse:
+        case Word::kJoinRefuse: {
+            // A seat the host gave to the computer this round is refused to
+            // the side until the next: it is told so, not that a player
+            // holds it.
+            const bool handedOver = g.lan != nullptr && g.lan->HandedOverFrom(g.myNetSeat);
             AbortNetBattle(g, kLeaveRefused);
-            if (g.lan != nullptr)
-                g.lan->ui()->ExplainLeaving(Gb("服务器拒绝联接申请！") + std::string(20, ' ') +
-                                            Gb("\n该位置已有玩家使用。\n"));
+            if (g.lan != nullptr) g.lan->ui()->ExplainLeaving(JoinRefusedText(handedOver));
             return true;
+        }
         case Word::kJoinOk:
             // A battle under way is not begun again.
             if (g.netState >= kNetDeployBegins && g.netState <= kNetBattle) return false;

@@ -40,6 +40,19 @@ std::string HandOverText(int reason) {
     }
 }
 
+std::string JoinRefusedText(bool seatHandedOver) {
+    const std::string head = Gb("服务器拒绝联接申请！") + std::string(20, ' ');
+    if (seatHandedOver)
+        return head + Gb("\n您刚被计算机接管的位置本局不能再进，\n下一局可以；其他空位现在就可以申请。\n");
+    return head + Gb("\n该位置已有玩家使用。\n");
+}
+
+void TellHostSeatTakenOver(GameState& g) {
+    const int reason = HandOverReason(g);
+    g.ui->SetStatusText(3, Gb("您的位置已由计算机接管。"));
+    if (g.lan != nullptr) g.lan->ui()->SeatTakenOver(HandOverText(reason));
+}
+
 void AbortNetBattle(GameState& g, int reason) {
     // The listening socket stays: the new battle below asks whether to stop
     // hosting.

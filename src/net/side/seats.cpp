@@ -103,7 +103,13 @@ void UpdatePlayButtons(GameState& g) {
     for (int i = 0; i < kPiecesPerSeat; ++i) ownAlive = ownAlive || g.pieces[i].alive == 1;
     if (g.viewOtherFormations != 0 && ownAlive) ToggleViewOtherFormations(g);
     g.ui->SetViewOtherButton(false, ViewOtherCaption(g));
-    g.ui->SetGiveUpAndPeaceEnabled(g.curSeat == 0);
+    // Only the player who holds the own seat (the host's computer may hold
+    // the host's) gives up or asks for peace.
+    g.ui->SetGiveUpAndPeaceEnabled(g.curSeat == 0 && OwnSeatHeldByPlayer(g));
+}
+
+bool OwnSeatHeldByPlayer(const GameState& g) {
+    return IsValidSeat(g.myNetSeat) && g.seatTable[g.myNetSeat].state == 1;
 }
 
 }  // namespace jq::net
