@@ -62,8 +62,12 @@ std::vector<Packet> SeatTable::SyncPoint(const Told& told, uint64_t stamp, bool 
     for (int s = 0; s < kSeats; ++s) {
         if (holds_[s].changed > stamp) continue;
         // Told only what it does not know yet, and only what the notice can
-        // tell it.
-        if (SameMeaning(told[s], holds_[s].rec, s, hostSide, deploying)) continue;
+        // tell it. A deployment taken reaches every side by its own
+        // "SwitchEnd", relayed behind what was queued before it: a notice
+        // tells only of one that no longer stands.
+        SeatRec truth = holds_[s].rec;
+        if (told[s].deployed != 2) truth.deployed = 0;
+        if (SameMeaning(told[s], truth, s, hostSide, deploying)) continue;
         Packet notice = NoticeOf(holds_[s].rec, s);
         if (!SameMeaning(AfterNotice(told[s], notice, s, hostSide), told[s], s, hostSide, deploying))
             said.push_back(std::move(notice));
