@@ -359,13 +359,15 @@ void HostRelay::Handle(ConnId id, Player& c, const Packet& p, int64_t firstByteM
 }
 
 void HostRelay::HandleOwnFormation(ConnId id, Player& c, const Packet& p) {
+    const std::optional<int32_t> seat = SeatNamed(p);
+    if (!seat) return;
     // Its own seat's or the computer's, while the seats deploy.
     if (AllowedSeat(id, p) && referee_.Deploying()) HandleSwitchEnd(p);
     // That side holds the computer's seat deployed from when it sent its
     // formation: whether it was taken or not, a sync point behind what it
     // caused tells that side how the seat stands, if otherwise (its computer
     // deploys the seat again when it is free and not deployed).
-    SeatTable::FormationSent(c.told, *SeatNamed(p));
+    SeatTable::FormationSent(c.told, *seat);
     conns_.QueueSyncPoint(id, holds_.Changes());
 }
 
