@@ -5,7 +5,10 @@
 // spoiled in some way), give up, time out, ask or answer for peace, chat,
 // leave, close, send raw bytes; or the host's player starts, deploys, lets
 // time pass, changes the move time. The host's own side runs its main timer on the packets it gets
-// back.
+// back. The connections may be paced, as the sockets pace them: after each
+// packet a connection takes nothing for a few ticks of the host. And what
+// the host's own side sends (its deployments and moves for the computer's
+// seats included) may be held on its way while others join and leave.
 //
 // What every connection receives is applied by a side that does exactly
 // what the protocol says (tests/support/literal_side.h). Whatever the sides
@@ -27,6 +30,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -63,13 +67,20 @@ class Links : public net::ServerLinks {
 public:
     bool Listening() const override { return true; }
     size_t Write(net::ConnId id, const uint8_t* data, size_t size) override {
+        if (!Ready(id)) return 0;
         written[id].insert(written[id].end(), data, data + size);
+        if (paced && size > 0) inGap.insert(id);
         return size;
     }
+    bool Ready(net::ConnId id) override { return inGap.count(id) == 0; }
     void Close(net::ConnId id) override { closed[id] = true; }
     void Stop() override {}
     std::map<net::ConnId, std::vector<uint8_t>> written;
     std::map<net::ConnId, bool> closed;
+    // Paced: a connection that took a packet takes nothing until its gap
+    // ends.
+    bool paced = false;
+    std::set<net::ConnId> inGap;
 };
 
 // The script.
@@ -217,11 +228,12 @@ struct World {
     }
     net::HostRelay& relay() { return *lan->relay(); }
 
-    // Bytes both ways until nothing moves.
+    // Bytes both ways until nothing moves (the host's own side's bytes stay
+    // on their way while held).
     void Carry() {
         for (int pass = 0; pass < 4; ++pass) {
             bool moved = false;
-            if (!own.written.empty()) {
+            if (!own.written.empty() && !holdOwn) {
                 std::vector<uint8_t> up;
                 up.swap(own.written);
                 relay().Received(kOwnConn, up.data(), up.size());
@@ -243,14 +255,32 @@ struct World {
             if (!moved) break;
         }
     }
-    // One tick of the host's main timer (its turn loop, then its LAN pump).
+    // One tick of the host's main timer (its turn loop, then its LAN pump);
+    // every `gapTicks` ticks the paced connections' gaps end.
     void Tick() {
         TickMainTimer(*host);
+        if (gapTicks > 0 && ++ticks % gapTicks == 0) EndGaps();
         Carry();
     }
+    void EndGaps() {
+        std::set<net::ConnId> waited;
+        waited.swap(links.inGap);
+        for (net::ConnId id : waited) relay().Writable(id);
+    }
+    // A gap is far shorter than a second of the host's clock: before the
+    // clock moves on, what waits in the paced queues goes out and arrives.
+    void Drain() {
+        for (int i = 0; i < 1000 && !links.inGap.empty(); ++i) EndGaps();
+        Carry();
+    }
+    // What the host's own side sends goes on its connection, behind what it
+    // sent before.
     void Send(int conn, const net::Packet& p) {
         if (!listeners.at(conn).open) return;
-        relay().Received(conn, p.data(), p.size());
+        if (conn == kOwnConn)
+            own.written.insert(own.written.end(), p.begin(), p.end());
+        else
+            relay().Received(conn, p.data(), p.size());
         Carry();
     }
     // The seat a connection speaks for: its own, or (the host's own side,
@@ -271,6 +301,9 @@ struct World {
     std::unique_ptr<net::LanSession> lan = std::make_unique<net::LanSession>(*host);
     jq::testing::FakeClientLink own;
     Links links;
+    int gapTicks = 0;
+    int64_t ticks = 0;
+    bool holdOwn = false;
     PathWork work{Board()};
     std::map<net::ConnId, Listener> listeners;
 };
@@ -397,14 +430,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
             case 12: w.Send(conn, net::EncodeChat(net::ChatBody{w.SeatOf(conn, in), "hello"})); break;
             case 13:
-                switch (in.Byte() % 4) {
+                switch (in.Byte() % 6) {
                     case 0: net::HostStartsBattle(*w.host); break;
                     case 1: net::FinishOwnDeployment(*w.host); break;
-                    case 2: w.ui.clock.seconds += in.Byte(); break;
-                    default:
+                    case 2:
+                        w.Drain();
+                        w.ui.clock.seconds += in.Byte();
+                        break;
+                    case 3:
                         // The host's player changes the move time: from the next round on.
                         w.host->optionsRecord.netMoveTimeOption = in.Byte() % 70;
                         break;
+                    case 4:
+                        // The sockets pace the connections (a gap of 1 to 12
+                        // ticks after each packet, as 50 ms are to the
+                        // host's ticks), or no more.
+                        w.gapTicks = in.Byte() % 13;
+                        w.links.paced = w.gapTicks > 0;
+                        if (!w.links.paced) w.EndGaps();
+                        break;
+                    default: w.holdOwn = !w.holdOwn; break;
                 }
                 for (int t = in.Byte() % 8; t >= 0; --t) w.Tick();
                 break;
@@ -427,6 +472,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         w.Tick();
     }
+    // Whatever is on its way arrives, and the queues drain.
+    w.holdOwn = false;
+    w.gapTicks = 0;
+    w.links.paced = false;
+    w.Drain();
     for (int t = 0; t < 40; ++t) w.Tick();
 
     // Every seated side, the host's own included, knows the seats as the relay holds them.

@@ -399,31 +399,48 @@ TEST(HostileSides, AComputerMoveRefusedForAJoinedSeatIsChosenAgain) {
 
 // During the deployment seat 3 is the computer's and deployed when a connection takes it and leaves it, in one
 // write or a tick apart, while every connection takes a packet a tick: its deployment is forgotten, and the
-// host's side, told the seat is the computer's again and not deployed, deploys it again. The battle starts.
+// host's side, told the seat is the computer's again and not deployed, deploys it again. Or seat 3 is not
+// deployed yet: the host's side sends the computer's formation for it, a connection takes the seat before
+// that reaches the host (which refuses it) and leaves again while the host's own connection waits out its gap.
+// The battle starts.
 TEST(HostileSides, ASeatTakenAndLeftDuringTheDeploymentIsDeployedAgain) {
-    for (const bool oneWrite : {true, false}) {
-        SCOPED_TRACE(oneWrite ? "one write" : "a tick apart");
+    for (const char* way : {"one write", "a tick apart", "the host's formation refused"}) {
+        SCOPED_TRACE(way);
+        const std::string how = way;
         constexpr ConnId kPasser = 9;
         Table t;
         t.links.gapped = true;
-        t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3));
+        if (how != "the host's formation refused") t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3));
         t.OpenDeployment();
         t.Raw(2, Army(2));
         t.Settle();
-        ASSERT_EQ(t.relay().Seat(3).deployed, 2);
         t.relay().Connected(kPasser, "10.0.0.7", 700);
         Packet join = EncodeJoin(Rec(3));
         const Packet cancel = EncodeSeatWord(Word::kJoinCancel, 3);
-        if (oneWrite) {
+        if (how == "the host's formation refused") {
+            t.Raw(3, cancel);
+            t.hold.insert(0);
+            t.Settle();
+            ASSERT_FALSE(t.sides[0]->link.written.empty());
+            t.hold.clear();
             // Right behind a line relayed to every side: the host's own connection is in its gap.
-            join.insert(join.end(), cancel.begin(), cancel.end());
             t.Raw(2, EncodeChat({2, "now"}));
             t.Raw(3, join, kPasser);
-        } else {
-            t.Raw(3, join, kPasser);
-            TickMainTimer(t.host());
-            t.Carry();
+            t.Raw(0, t.sides[0]->link.written, kOwn);
+            t.sides[0]->link.written.clear();
             t.Raw(3, cancel, kPasser);
+        } else {
+            ASSERT_EQ(t.relay().Seat(3).deployed, 2);
+            if (how == "one write") {
+                join.insert(join.end(), cancel.begin(), cancel.end());
+                t.Raw(2, EncodeChat({2, "now"}));
+                t.Raw(3, join, kPasser);
+            } else {
+                t.Raw(3, join, kPasser);
+                TickMainTimer(t.host());
+                t.Carry();
+                t.Raw(3, cancel, kPasser);
+            }
         }
         EXPECT_EQ(t.relay().Seat(3).state, 0);
         EXPECT_NE(t.relay().Seat(3).deployed, 2);

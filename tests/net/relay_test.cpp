@@ -1506,6 +1506,30 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_EQ(h.Got(23), (SeatLifecycleTest::W{"JoinLast", "SwitchEnd", "SwitchEnd", "AllSwitchEnd"}));
                   },
                   {1, 1, 1, 1}},
+        // Seat 3 is free in the deployment. A player takes it while the host's own connection waits out its gap
+        // after a chat line, the host's side sends the computer's formation for it, and the player leaves before
+        // the gap is over: the formation is not taken, and the host's side is told that the seat is the
+        // computer's, not deployed. Its formation sent again starts the battle.
+        Lifecycle{"TheHostsFormationForASeatTakenAndLeftInItsGapIsAnswered",
+                  [](SeatLifecycleTest& h) {
+                      h.SeatAll();
+                      h.Send(kRemote[3], EncodeSeatWord(Word::kJoinCancel, 3));
+                      h.StartRound();
+                      for (int s : {0, 1, 2}) h.Send(s == 0 ? kOwn : kRemote[s], SeatLifecycleTest::Army(s));
+                      h.Got(kOwn);
+                      h.links.gapped = true;
+                      h.Send(kRemote[1], EncodeChat({1, "now"}));
+                      h.relay->Connected(23, "10.0.0.7", 703);
+                      h.Send(23, SeatLifecycleTest::Join(3, "p"));
+                      h.Send(kOwn, SeatLifecycleTest::Army(3));
+                      h.Send(23, EncodeSeatWord(Word::kJoinCancel, 3));
+                      h.links.gapped = false;
+                      h.links.Gap([&h](ConnId id) { h.relay->Writable(id); });
+                      EXPECT_EQ(h.Got(kOwn), (SeatLifecycleTest::W{"ChatMessage", "JoinCancel"}));
+                      h.Send(kOwn, SeatLifecycleTest::Army(3));
+                      EXPECT_EQ(h.Got(kOwn), (SeatLifecycleTest::W{"SwitchEnd", "AllSwitchEnd"}));
+                  },
+                  {1, 1, 1, 0}},
         // Seat 3 is free and the host's own player takes longer than the deploy time over his: a player who
         // asks for seat 3 then would bring time the deployment no longer has. His join waits, the computer's
         // formation stands for the seat, and he takes it in the battle.

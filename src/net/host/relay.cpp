@@ -1,7 +1,6 @@
 #include "net/host/relay.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "core/text.h"
 #include "net/netbattle.h"
@@ -13,46 +12,6 @@ namespace {
 constexpr int kStepLimit = 500;
 constexpr int kPeaceRequestsPerBattle = 3;
 
-// What a side makes of a seat record: a person's record as it stands, the
-// computer's seat as such (the host's side keeps its own seat's record);
-// and, for the host's side while the seats deploy, whether the deployment
-// stands (its side deploys the computer's seats that have none).
-SeatRec Meaning(const SeatRec& r, int s, bool hostSide, bool deploying) {
-    SeatRec m = r;
-    if (r.state != 1 && !(s == 0 && hostSide)) {
-        FreeSeatRecord(m);
-        m.deployed = r.deployed;
-    }
-    if (!deploying || !hostSide) m.deployed = 0;
-    return m;
-}
-
-bool SameMeaning(const SeatRec& a, const SeatRec& b, int s, bool hostSide, bool deploying) {
-    const SeatRec x = Meaning(a, s, hostSide, deploying), y = Meaning(b, s, hostSide, deploying);
-    return std::memcmp(x.name, y.name, sizeof x.name) == 0 && std::memcmp(x.address, y.address, sizeof x.address) == 0 &&
-           x.port == y.port && x.seat == y.seat && x.state == y.state && x.deployed == y.deployed;
-}
-
-// The notice that tells a side how seat `s` stands.
-Packet NoticeOf(const SeatRec& truth, int s) {
-    return truth.state == 1 ? EncodeJoin(truth) : EncodeSeatWord(Word::kJoinCancel, s);
-}
-
-// What a side that holds `known` for seat `s` holds after a "Join" or a
-// "JoinCancel" (the host's side keeps its own seat, the computer's from
-// now on).
-SeatRec AfterNotice(const SeatRec& known, const Packet& notice, int s, bool hostSide) {
-    if (PacketWord(notice) == Word::kJoin) return *DecodeJoin(notice);
-    SeatRec r = known;
-    if (s == 0 && hostSide) {
-        PutBoundedText(r.name, sizeof r.name, Gb("计算机"));
-        r.state = 2;
-    } else {
-        FreeSeatRecord(r);
-    }
-    return r;
-}
-
 }  // namespace
 
 HostRelay::HostRelay(GameState& host, ServerLinks& links)
@@ -61,7 +20,6 @@ HostRelay::HostRelay(GameState& host, ServerLinks& links)
       conns_(links, *this),
       times_(SanitizedLanTimes(host.optionsRecord)),
       chat_(StampMs(host.ui->Now())) {
-    for (Holding& h : holds_) FreeSeatRecord(h.rec);
 }
 
 int64_t HostRelay::NowMs() const { return StampMs(g_.ui->Now()); }
@@ -108,48 +66,16 @@ bool HostRelay::Seated(ConnId id) const { return Own(id) || SeatOfConnection(id)
 bool HostRelay::Engaged(ConnId id) const { return Seated(id) || gate_.Waiting(id) != nullptr; }
 
 std::vector<Packet> HostRelay::SyncPoint(ConnId id, uint64_t stamp) {
-    std::vector<Packet> said;
     const Player* c = PlayerOf(id);
-    if (c == nullptr) return said;
-    for (int s = 0; s < kSeats; ++s) {
-        // A seat changed again since is told at its own sync point, after
-        // what was relayed before that change.
-        if (holds_[s].changed > stamp) continue;
-        // Told only what it does not know yet, and only what the notice
-        // can tell it.
-        const bool deploying = referee_.Deploying();
-        if (SameMeaning(c->told[s], holds_[s].rec, s, Own(id), deploying)) continue;
-        Packet notice = NoticeOf(holds_[s].rec, s);
-        if (!SameMeaning(AfterNotice(c->told[s], notice, s, Own(id)), c->told[s], s, Own(id), deploying))
-            said.push_back(std::move(notice));
-    }
-    return said;
+    return c == nullptr ? std::vector<Packet>{} : holds_.SyncPoint(c->told, stamp, Own(id), referee_.Deploying());
 }
 
 void HostRelay::Sent(ConnId id, const Packet& p) {
-    Player* c = PlayerOf(id);
-    if (c == nullptr) return;
-    switch (*PacketWord(p)) {
-        case Word::kJoin:
-        case Word::kJoinCancel: {
-            const int s = *SeatNamed(p);
-            c->told[s] = AfterNotice(c->told[s], p, s, Own(id));
-            break;
-        }
-        case Word::kSwitchEnd: c->told[DecodeSwitchEnd(p)->seat].deployed = 2; break;
-        case Word::kJoinLast: {
-            const JoinLastBody b = *DecodeJoinLast(p);
-            for (int s = 0; s < kSeats; ++s) c->told[s] = b.seats[s];
-            break;
-        }
-        default: break;
-    }
+    if (Player* c = PlayerOf(id)) SeatTable::Sent(c->told, p, Own(id));
 }
 
 bool HostRelay::Knows(const SeatRec (&table)[kSeats], bool hostSide) const {
-    for (int s = 0; s < kSeats; ++s)
-        if (!SameMeaning(table[s], holds_[s].rec, s, hostSide, referee_.Deploying())) return false;
-    return true;
+    return holds_.Knows(table, hostSide, referee_.Deploying());
 }
 
 bool HostRelay::Accepting(ConnId id) const { return conns_.Accepting(id); }
@@ -226,28 +152,23 @@ void HostRelay::TimeOutTurn(int s) {
 }
 
 void HostRelay::OweAnswer(ConnId id, Player& c) {
-    if (!referee_.Running() || !Seated(id)) return;
     c.answerOwed = true;
-    if (NowMs() - c.answeredAtMs < kResyncPauseMs) return;  // the next tick that may
-    c.answerOwed = false;
-    c.answeredAtMs = NowMs();
-    QueueTo(id, BuildJoinLast());
+    SendOwedAnswer(id, c);
 }
 
 void HostRelay::SendOwedAnswers() {
-    const int64_t now = NowMs();
-    conns_.ForEachRecord([&](ConnId id, ConnectionRecord& r) {
-        Player& c = static_cast<Player&>(r);
-        if (!c.answerOwed) return;
-        if (!referee_.Running() || !Seated(id)) {
-            c.answerOwed = false;
-            return;
-        }
-        if (now - c.answeredAtMs < kResyncPauseMs) return;
-        c.answerOwed = false;
-        c.answeredAtMs = now;
-        QueueTo(id, BuildJoinLast());
-    });
+    conns_.ForEachRecord([&](ConnId id, ConnectionRecord& r) { SendOwedAnswer(id, static_cast<Player&>(r)); });
+}
+
+void HostRelay::SendOwedAnswer(ConnId id, Player& c) {
+    if (!c.answerOwed) return;
+    // Owed only to a seated side in a running battle, at most once in the
+    // pause (the next tick that may sends it).
+    if (!referee_.Running() || !Seated(id)) c.answerOwed = false;
+    if (!c.answerOwed || NowMs() - c.answeredAtMs < kResyncPauseMs) return;
+    c.answerOwed = false;
+    c.answeredAtMs = NowMs();
+    QueueTo(id, BuildJoinLast());
 }
 
 void HostRelay::Flush() { conns_.Flush(); }
@@ -297,9 +218,9 @@ void HostRelay::QueueToOccupied(const Packet& p) {
 }
 
 void HostRelay::Changed(int s) {
-    holds_[s].changed = ++changes_;
+    const uint64_t stamp = holds_.Changed(s);
     for (const Holding& h : holds_)
-        if (h.conn >= 0) conns_.QueueSyncPoint(h.conn, changes_);
+        if (h.conn >= 0) conns_.QueueSyncPoint(h.conn, stamp);
 }
 
 void HostRelay::FreeSeat(int s) {
@@ -371,6 +292,10 @@ void HostRelay::Handle(ConnId id, Player& c, const Packet& p, int64_t firstByteM
         g_.ui->SetStatusText(3, Gb("未知封包，请记录发生情况，便于工程师处理!"));
         return;
     }
+    if (w == Word::kSwitchEnd && Own(id)) {
+        HandleOwnFormation(id, c, p);
+        return;
+    }
     const std::optional<int32_t> seat = AllowedSeat(id, p);
     if (!seat) {
         // A move for a seat the connection does not hold: the side is told
@@ -414,6 +339,19 @@ void HostRelay::Handle(ConnId id, Player& c, const Packet& p, int64_t firstByteM
             break;
         default: break;
     }
+}
+
+void HostRelay::HandleOwnFormation(ConnId id, Player& c, const Packet& p) {
+    const std::optional<int32_t> seat = SeatNamed(p);
+    if (!seat) return;
+    // Its own seat's or the computer's, while the seats deploy.
+    if (AllowedSeat(id, p) && referee_.Deploying()) HandleSwitchEnd(p);
+    // That side holds the computer's seat deployed from when it sent its
+    // formation: whether it was taken or not, a sync point behind what it
+    // caused tells that side how the seat stands, if otherwise (its computer
+    // deploys the seat again when it is free and not deployed).
+    SeatTable::FormationSent(c.told, *seat);
+    conns_.QueueSyncPoint(id, holds_.Changes());
 }
 
 void HostRelay::StartRound(const Packet& joinOk) {

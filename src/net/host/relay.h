@@ -3,24 +3,19 @@
 // the battle's times, each seat's time-outs, the peace vote and its own copy
 // of the battle (a HostReferee), to which every packet is applied as it is
 // queued for relaying. It answers a "Join" with "JoinLast" (or
-// "JoinRefuse"), relays every other packet that holds on its copy to the
-// occupied seats in the order it took them, and builds the host's own
-// packets ("AllSwitchEnd", "MaxStepLimited", the peace decision, a time-out
-// it ends a turn with). The host's own side is a side like any other: it
-// learns seats, phase and times from what it receives, and what the host
-// does by itself (starting a round, a time-out, giving a seat to the
-// computer) is done here.
-//
-// Seat holding is state, not a stream of events. For every side the relay
-// keeps what that side has been sent of the seats; a change queues a sync
-// point to every seated side, and when the side's turn on the wire comes
-// the relay sends it the differences between that and the seats as they
-// stand then, as "Join" (a person holds the seat, with his record and
-// whether his deployment stands) or "JoinCancel" (the computer holds it; a
-// seat whose deployment was forgotten is told so, and the host's side
-// deploys it again). A change undone before it was sent costs nothing and
-// hides nothing; a side holds at most one notice per seat, whatever the
-// churn. A "JoinLast" is a picture of the seats when it was built.
+// "JoinRefuse"); a seat taken or given up (a "Join" taken, a "JoinCancel",
+// a closed connection) reaches the other sides as a notice of the seat
+// table (net/host/seattable.h: who holds each seat and what each side was
+// told), not relayed. Every other packet that holds on its copy it relays
+// to the occupied seats in the order it took them, and it builds the
+// host's own packets ("AllSwitchEnd", "MaxStepLimited", the peace decision,
+// a time-out it ends a turn with). The host's own side is a side like any
+// other: it learns seats, phase and times from what it receives, and what
+// the host does by itself (starting a round, a time-out, giving a seat to
+// the computer) is done here. A word the relay does not take from the
+// host's side is answered with the truth, as any side's: a move with
+// "JoinLast", a computer seat's formation with the seat's notice when the
+// seat stands otherwise than that side now holds it.
 //
 // The relay passes on only what every side can apply on its copy: a move
 // only in a running battle, from the connection that holds the seat to
@@ -103,6 +98,7 @@
 #include "net/host/joingate.h"
 #include "net/host/referee.h"
 #include "net/host/turnclock.h"
+#include "net/host/seattable.h"
 #include "net/lan.h"
 
 namespace jq::net {
@@ -155,9 +151,8 @@ public:
     int SeatOfConnection(ConnId id) const;
     // The seat table as the relay keeps it.
     const SeatRec& Seat(int seat) const { return holds_[IsValidSeat(seat) ? seat : 0].rec; }
-    // Whether a side holding `table` knows the seats as they stand: who
-    // holds each (a person, by his record, or the computer) and, for the
-    // host's side while the seats deploy, whose deployment stands.
+    // Whether a side holding `table` knows the seats as they stand
+    // (SeatTable::Knows).
     bool Knows(const SeatRec (&table)[kSeats], bool hostSide) const;
     // The times of the round under way (or of the next one, in the waiting
     // room).
@@ -180,21 +175,10 @@ private:
         // answer went.
         bool answerOwed = false;
         int64_t answeredAtMs = INT64_MIN / 2;
-        // What its side has been sent of the seats.
+        // What its side holds of the seats (SeatTable::Told).
         SeatRec told[kSeats];
     };
-    // Who holds a seat: the one table.
-    struct Holding {
-        // As the sides are told: state 0 the computer's, 1 a person's, 2 the
-        // host's computer at seat 0; deployed 2 once its deployment counts.
-        SeatRec rec;
-        // The connection that holds it (the host's own at seat 0), -1 none.
-        ConnId conn = -1;
-        // When a packet of its player that changed something was last taken.
-        int64_t heardMs = 0;
-        // The change count when it last changed.
-        uint64_t changed = 0;
-    };
+    using Holding = SeatTable::Holding;
 
     // ConnectionUser.
     int64_t NowMs() const override;
@@ -215,6 +199,9 @@ private:
     // address pauses, a join has brought the seat its time or it has run out,
     // or its address is over its join budget.
     bool MustWait(ConnId id, int seat, bool holder) const;
+    // A "SwitchEnd" of the host's own side (its seat's or a computer
+    // seat's).
+    void HandleOwnFormation(ConnId id, Player& c, const Packet& p);
     void StartRound(const Packet& joinOk);
     void HandleSwitchEnd(const Packet& p);
     void HandleMove(ConnId id, Player& c, int seat, const Packet& p, int64_t firstByteMs);
@@ -259,9 +246,11 @@ private:
     int64_t TurnStartMs() const;
     void CheckTimeouts();
     // A refused move of a seated connection is answered with "JoinLast",
-    // now or once the last answer is far enough back.
+    // now or, once the last answer is far enough back, on a later tick
+    // (SendOwedAnswers): either way through SendOwedAnswer.
     void OweAnswer(ConnId id, Player& c);
     void SendOwedAnswers();
+    void SendOwedAnswer(ConnId id, Player& c);
     // The joins that waited, in turn across addresses, as far as they may
     // be taken now.
     void AdmitWaitingJoins();
@@ -270,9 +259,8 @@ private:
     GameState& g_;
     HostReferee referee_;
     HostConnections conns_;
-    Holding holds_[kSeats];
-    // Changes of the seats so far (each seat's `changed` is one of them).
-    uint64_t changes_ = 0;
+    // Who holds a seat: the one table.
+    SeatTable holds_;
     // The entry points under way: closed connections are forgotten when it
     // falls to 0.
     int depth_ = 0;
