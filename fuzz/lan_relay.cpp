@@ -16,7 +16,9 @@
 // running, the seat to move, a legal move with the outcome the pieces give;
 // peace only in a battle; and at the end every seated side stands where the
 // host's own copy of the battle stands and knows who holds each seat as the
-// relay does. Then nobody waits for nobody: with the host's player ending
+// relay does. A chat line its sender sent within his share (fewer lines of
+// his waiting than the host keeps) reaches the host's own side, in his
+// order, unless he lost his seat meanwhile. Then nobody waits for nobody: with the host's player ending
 // his deployment and the host's computer playing the seats it holds (as its
 // side knows them), the deployment ends, and each turn passes, within its
 // time, the grace and one join allowance.
@@ -43,6 +45,7 @@
 #include "core/pathfind.h"
 #include "core/text.h"
 #include "net/netbattle.h"
+#include "net/host/chatshare.h"
 #include "net/host/relay.h"
 #include "play/turnloop.h"
 
@@ -168,6 +171,8 @@ struct Listener {
             if (!p) break;
             CheckRelayed(work, side, *p);
             if (watchesTimes) CheckTimes(*p, now);
+            if (net::PacketWord(*p) == net::Word::kChatMessage)
+                if (auto c = net::DecodeChat(*p)) chats.push_back(c->text);
             const int steps = side.steps();
             const bool running = side.running();
             side.Apply(*p);
@@ -207,6 +212,7 @@ struct Listener {
     bool watchesTimes = false;
     int32_t moveTime = 0, turnFrom = 0;
     int timeouts[kSeats] = {};
+    std::vector<std::string> chats;
 };
 
 struct World {
@@ -261,7 +267,34 @@ struct World {
         TickMainTimer(*host);
         if (gapTicks > 0 && ++ticks % gapTicks == 0) EndGaps();
         Carry();
+        NoteSeats();
     }
+    // A remote connection's seat, as it changes: each change begins a new
+    // holding, whose waiting chat lines may go with it.
+    void NoteSeats() {
+        for (int c = 2; c <= kStranger; ++c) {
+            const int s = listeners.at(c).open ? relay().SeatOfConnection(c) : -1;
+            if (s != seatNow[c]) seatNow[c] = s, ++holding[c];
+        }
+    }
+    // A chat line of a remote connection for its own seat, within its share:
+    // it is to reach the host's own side.
+    void Chat(int conn, int seat) {
+        NoteSeats();
+        const bool owed = conn != kOwnConn && listeners.at(conn).open && relay().SeatOfConnection(conn) == seat &&
+                          relay().ChatWaiting(conn) < net::kChatWaitingLines;
+        const std::string text = "c" + std::to_string(++chatLines);
+        if (owed) said.push_back({conn, holding[conn], text});
+        Send(conn, net::EncodeChat(net::ChatBody{seat, text}));
+    }
+    struct Said {
+        int conn;
+        int holding;
+        std::string text;
+    };
+    std::vector<Said> said;
+    std::map<int, int> seatNow, holding;
+    int chatLines = 0;
     void EndGaps() {
         std::set<net::ConnId> waited;
         waited.swap(links.inGap);
@@ -428,7 +461,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 w.Send(conn, net::EncodeSeatWord(kPeace[in.Byte() % 3], seat));
                 break;
             }
-            case 12: w.Send(conn, net::EncodeChat(net::ChatBody{w.SeatOf(conn, in), "hello"})); break;
+            case 12: w.Chat(conn, w.SeatOf(conn, in)); break;
             case 13:
                 switch (in.Byte() % 6) {
                     case 0: net::HostStartsBattle(*w.host); break;
@@ -470,6 +503,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 w.Carry();
             }
         }
+        w.NoteSeats();
         w.Tick();
     }
     // Whatever is on its way arrives, and the queues drain.
@@ -514,8 +548,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Check(testing::ResultOf(copy) == l.side.result(), "a side and the host's copy differ on the result");
     }
 
-    // Nobody waits for nobody.
     if (!hostInGame) return 0;
+    // The chat lines waiting at their senders go on within a few seconds.
+    for (int second = 0; second < 5; ++second) {
+        w.ui.clock.seconds += 1;
+        for (int t = 0; t < 3; ++t) w.Tick();
+    }
+    if (w.host->netConnected != 0 && w.lan->ClientActive()) {
+        const std::vector<std::string>& heard = w.listeners.at(kOwnConn).chats;
+        std::map<int, size_t> last;
+        for (const World::Said& l : w.said) {
+            if (w.holding[l.conn] != l.holding) continue;
+            const auto at = std::find(heard.begin(), heard.end(), l.text);
+            if (at == heard.end()) std::fprintf(stderr, "line %s of connection %d\n", l.text.c_str(), l.conn);
+            Check(at != heard.end(), "a chat line within its sender's share is lost");
+            const size_t index = static_cast<size_t>(at - heard.begin());
+            Check(!last.count(l.conn) || last[l.conn] < index, "a sender's chat lines out of order");
+            last[l.conn] = index;
+        }
+    }
+
+    // Nobody waits for nobody.
     test::FakeComputer computer;
     computer.play = [&w] {
         GameState& h = *w.host;
