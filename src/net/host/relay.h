@@ -36,10 +36,9 @@
 // deployment), the whole time again from his join, once per seat per turn
 // (per deployment); another join of that seat, or any such join once the
 // time itself has run out, waits until the turn (the deployment) is over.
-// Once a person's
-// seat to move has had its time and kTurnGraceSeconds more, the host ends
-// the turn as that seat's time-out, with the packet its own side would
-// send; a seat whose player has said nothing in the turn for longer than
+// Once a person's seat to move has had its time and kTurnGraceSeconds more,
+// the host ends the turn as that seat's time-out, with the packet its own
+// side would send; a seat whose player has said nothing in the turn for longer than
 // the disconnect time by then is handed over to the computer instead. A
 // remote player who has not deployed by his time and the grace is handed
 // over. The silence rules are each seat's own: only a packet taken from the
@@ -60,8 +59,8 @@
 // handed over from in this round, from the address it was handed over on.
 // Its join waits (and is answered later) while its address pauses after
 // giving up or losing a seat, while its address is over its join budget,
-// while a join has brought the seat its time in its turn or the deployment, and
-// once the battle has ended on the copy, until the host's side opens the
+// while a join has brought the seat its time in its turn or the deployment,
+// and once the battle has ended on the copy, until the host's side opens the
 // next round: the join gate (net/host/joingate.h) keeps the joins that wait,
 // shares their places fairly between addresses and says in which order they
 // are taken. The host sets the state and the deployment of a remote seat
@@ -79,9 +78,9 @@
 // A chat line waits at its sender and goes on to the occupied seats at that
 // sender's share of the chat rate, from the tick or when a line arrives
 // (ChatShare, net/host/chatshare.h); the lines of a sender that loses its
-// seat go nowhere. Each connection's flow (its framer,
-// queue, pacing, read pauses, limits and closing) is HostConnections'
-// business (net/host/connections.h).
+// seat go nowhere. Each connection's flow (its framer, queue, pacing, read
+// pauses, limits and closing) is HostConnections' business
+// (net/host/connections.h).
 #pragma once
 
 #include <cstdint>
