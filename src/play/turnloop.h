@@ -57,8 +57,8 @@ int BattleResultByRules(const GameState& g);
 void CheckBattleEnd(GameState& g);
 
 // A LAN side's own clock has time left in the turn (the deployment) under
-// way: counted from its start as it reached the side, with the whole move or
-// deploy time, or the allowance of a side that joined it under way.
+// way: the whole move or deploy time, counted from its start as it reached
+// the side, or, for a side that joined it under way, from the host's answer.
 bool OwnNetTimeLeft(GameState& g);
 
 // One tick of the main timer (every 32 ms).
