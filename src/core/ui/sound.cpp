@@ -11,16 +11,41 @@
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 namespace jq {
 
 namespace {
 
-// The one sound effect of the program, owned by the application object so
-// it goes away with it. Main thread only.
+// The one sound effect of the program that may be playing, and the effects
+// stopped before it, still to be deleted. Main thread only. An effect is
+// deleted only while no effect's sound is being loaded: the toolkit's
+// sample cache waits for its loading thread when a sound is let go, and
+// that thread may be waiting for the main thread (at the exit above all),
+// so the program would hang. Effects have no parent: what is left at the
+// exit goes with the process.
 QPointer<QSoundEffect> current;
+std::vector<QPointer<QSoundEffect>> retired;
+
+bool AnyLoading() {
+    const auto loading = [](const QPointer<QSoundEffect>& e) { return e && e->status() == QSoundEffect::Loading; };
+    return loading(current) || std::any_of(retired.begin(), retired.end(), loading);
+}
+
+void DeleteRetired() {
+    if (AnyLoading()) return;
+    std::vector<QPointer<QSoundEffect>> going;
+    going.swap(retired);
+    for (const QPointer<QSoundEffect>& e : going) delete e.data();
+}
+
+// From the event loop, never inside an effect's own signal.
+void DeleteRetiredLater() {
+    if (QCoreApplication* app = QCoreApplication::instance()) QTimer::singleShot(0, app, DeleteRetired);
+}
 
 // The system's list of audio outputs. Made at the first sound, so that a
 // game with sound off never wakes the audio system.
@@ -68,9 +93,10 @@ bool HaveAudioOutput() {
 void DropCurrent() {
     if (current) {
         current->stop();
-        current->deleteLater();
+        retired.push_back(current);
         current = nullptr;
     }
+    DeleteRetiredLater();
 }
 
 void WaitForEnd(QSoundEffect& effect) {
@@ -115,11 +141,13 @@ void PlayGameSound(const std::string& folder, const std::string& fileName, bool 
         return;  // no default sound to fall back on: stay silent
     }
 
-    auto* effect = new QSoundEffect(app);
+    auto* effect = new QSoundEffect;
     QObject::connect(effect, &QSoundEffect::statusChanged, effect, [effect] {
         if (effect->status() == QSoundEffect::Error && current == effect) {
             DropCurrent();  // not a sound we can play
         }
+        // A sound loaded (or not): the effects stopped meanwhile may go.
+        if (effect->status() != QSoundEffect::Loading && !retired.empty()) DeleteRetiredLater();
     });
     effect->setSource(QUrl::fromLocalFile(file));
     current = effect;
