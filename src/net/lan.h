@@ -90,15 +90,12 @@ public:
 // A turn's (and the deployment's) time belongs to the seat: it counts from
 // the turn's start on the host, whoever holds the seat. The host waits
 // kTurnGraceSeconds beyond it for the seat's own time-out (the grace covers
-// the trip), then ends the turn itself. A player who takes a seat during
-// its turn (or during the deployment) has the whole move (deploy) time from
-// the host's taking his "Join", once per seat per turn (per deployment), if
-// he joins before the time itself has run out; a later join of that seat,
-// or one after the time, waits until the turn (the deployment) is over. So
-// a seat's turn lasts at most twice its time and the grace, however many
-// join. Every side counts the seat's time again from where it learns of
-// such a join: the joiner from its "JoinLast", the others from the seat's
-// "Join" (net/host/turnclock.h keeps the host's count).
+// the trip), then ends the turn itself. A join taken in the seat's turn (in
+// the deployment) brings the whole move (deploy) time from the host's
+// taking it, or it waits until the turn is over: which joins bring it is
+// the host's turn clock's rule (net/host/turnclock.h). Every side counts the
+// seat's time again from where it learns of such a join: the joiner from
+// its "JoinLast", the others from the seat's "Join".
 constexpr int kTurnGraceSeconds = 3;
 
 // Packets waiting in one direction, first in, first out.

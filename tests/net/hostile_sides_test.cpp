@@ -484,14 +484,14 @@ TEST(HostileSides, ASeatTakenAndDeployedInOneWriteIsToldToEverySide) {
     ExpectAllAgree(t);
 }
 
-// Late in seat 3's turn (in the deployment) its player leaves and an address takes the seat at once; each
-// holder then leaves just before his time runs out, handing it on to another address in the same tick. The
-// first taker has the seat's whole time from his join; whoever holds it, the turn (the deployment) ends by
-// twice its time and the grace: a second taker waits until it is over, and the computer moves (deploys) for
-// the seat meanwhile, at once. The host's window and the others show the taker's time as his own does. So in
-// the computer's own turn, with the host's minimum move interval at 8 s:
-// a taker 5 s in gives it back with his time nearly over, and the computer moves at once, not 8 s later (the
-// host's waits are counted as time).
+// Late in seat 3's turn (in the deployment) its player leaves and another address asks for the seat at once;
+// each holder then leaves just before his time runs out, handing it on to another address in the same tick.
+// The seat was its player's when the turn (the deployment) began, so the first taker's join waits until it is
+// over, and the computer moves (deploys) for the seat meanwhile, at once: nobody has more than the turn's time.
+// In the computer's own turn, with the host's minimum move interval at 8 s, a taker 5 s in has the seat's
+// whole time from his join (the host's window and the others show it as his own does); a second taker waits,
+// and when the first gives the seat back with his time nearly over, the computer moves at once, not 8 s later
+// (the host's waits are counted as time).
 TEST(HostileSides, HandingASeatAroundHoldsNoTurnBeyondItsTime) {
     const struct {
         const char* what;
@@ -503,7 +503,10 @@ TEST(HostileSides, HandingASeatAroundHoldsNoTurnBeyondItsTime) {
         test::FakeComputer computer;
         const LanTimes times = t.relay().Times();
         const int time = r.deploying ? times.deploy : times.move;
+        const bool joinBringsTime = r.computers;
         if (r.deploying) {
+            // Seat 3's player joins the round (his first join came before the host's).
+            t.Raw(3, EncodeJoin(Rec(3)));
             t.OpenDeployment();
             t.Raw(2, Army(2));
             for (int s : {0, 1}) ASSERT_TRUE(FinishOwnDeployment(*t.sides[s]->g));
@@ -533,16 +536,135 @@ TEST(HostileSides, HandingASeatAroundHoldsNoTurnBeyondItsTime) {
             AllClocksOn(t, 1);
             t.Settle();
             // The host's window and seat 1's show the taker's whole time, as his own does.
-            if (handOn && elapsed == firstAt)
+            if (handOn && elapsed == firstAt && joinBringsTime)
                 for (int s : {0, 1}) EXPECT_EQ(t.sides[s]->ui.timeRemaining, std::to_string(time)) << "side " << s;
+            if (!joinBringsTime && !over()) EXPECT_EQ(t.relay().SeatOfConnection(20), -1) << elapsed;
         }
         EXPECT_TRUE(over());
+        if (!joinBringsTime) {
+            // Over at once; the join that waited is taken then.
+            EXPECT_LE(elapsed, firstAt + 2);
+            t.Settle();
+            EXPECT_EQ(t.relay().SeatOfConnection(20), 3);
+            t.host().computer = nullptr;
+            continue;
+        }
         EXPECT_GE(elapsed, firstAt + time - 1);
         const int hostWaited = (t.sides[0]->ui.slept - slept) / 1000;
         EXPECT_LE(elapsed + hostWaited, firstAt + time + (r.computers ? 0 : kTurnGraceSeconds));
         EXPECT_LE(elapsed, 2 * time + kTurnGraceSeconds);
         t.host().computer = nullptr;
     }
+}
+
+// A tenth of a second on every clock, each side ticking in turn, then everything carried.
+void TenthOfASecond(Table& t) {
+    for (auto& s : t.sides) {
+        if (!s) continue;
+        ClockStamp& c = s->ui.clock;
+        if ((c.millis += 100) >= 1000) c.millis -= 1000, ++c.seconds;
+        TickMainTimer(*s->g);
+    }
+    t.Carry();
+}
+
+// In the computer's turn (seat 3, a minimum move interval of 2 s) fresh connections with growing ids, each from
+// a new address, take the free seat 2 and leave it a tenth of a second later, the next taking it at once; none
+// reads anything while it holds the seat. Remote queues hold the host's computer a second of the turn at most,
+// so it moves after its interval however long the churn goes on.
+TEST(HostileSides, AChurnOnTheComputersSeatsHoldsNoComputerTurn) {
+    Table t([](GameState& h) { h.optionsRecord.netMinMoveIntervalOption = 2; });
+    test::FakeComputer computer;
+    t.Raw(2, EncodeSeatWord(Word::kJoinCancel, 2));
+    ASSERT_TRUE(AtTheComputersTurn(t, computer));
+    const int steps = t.copy().stepCount, bound = 2 * t.relay().Times().move + kTurnGraceSeconds;
+    ConnId holder = -1;
+    int tenths = 0;
+    for (ConnId next = 100; tenths < 10 * (bound + 10) && t.copy().stepCount == steps; ++tenths, ++next) {
+        if (holder >= 0) {
+            t.Raw(2, EncodeSeatWord(Word::kJoinCancel, 2), holder);
+            t.relay().Closed(holder);
+        }
+        holder = next;
+        t.links.takeAtMostOf[holder] = 0;
+        t.relay().Connected(holder, "10.3." + std::to_string(next / 200) + "." + std::to_string(next % 200), 900);
+        t.Raw(2, EncodeJoin(Rec(2)), holder);
+        ASSERT_EQ(t.relay().SeatOfConnection(holder), 2);
+        TenthOfASecond(t);
+    }
+    EXPECT_NE(t.copy().stepCount, steps);
+    EXPECT_LE(tenths, 10 * (2 + 1));
+    t.host().computer = nullptr;
+}
+
+// Seat 3's player has two addresses: a second before his time runs out he leaves on one connection and asks
+// for the seat on the other, turn after turn. The seat was his when the turn began: his join waits until the
+// turn is over, the host's computer moving for the seat at once, and he is back for his next turn. None of
+// his turns lasts longer than the move time and the grace.
+TEST(HostileSides, APlayerWithTwoAddressesHasOneTurnsTime) {
+    Table t;
+    test::FakeComputer computer;
+    const int time = t.relay().Times().move;
+    t.Raw(3, Army(3));
+    ASSERT_TRUE(t.StartBattle());
+    PlayForTheHost(t, computer);
+    ConnId conn = ConnOf(3);
+    for (int turn = 0; turn < 3; ++turn) {
+        SCOPED_TRACE(turn);
+        ASSERT_TRUE(t.UntilTurnOf(3));
+        const int steps = t.copy().stepCount;
+        AllClocksOn(t, time - 1);
+        t.Settle();
+        t.Raw(3, EncodeSeatWord(Word::kJoinCancel, 3), conn);
+        conn = 30 + turn;
+        t.relay().Connected(conn, turn % 2 ? "10.0.0.3" : "10.0.0.33", 730 + turn);
+        t.Raw(3, EncodeJoin(Rec(3)), conn);
+        int elapsed = time - 1;
+        for (; elapsed < 2 * time + kTurnGraceSeconds + 5 && t.copy().stepCount == steps; ++elapsed) {
+            AllClocksOn(t, 1);
+            t.Settle();
+        }
+        EXPECT_LE(elapsed, time + kTurnGraceSeconds);
+        t.Settle();
+        ASSERT_EQ(t.relay().SeatOfConnection(conn), 3);
+    }
+    t.host().computer = nullptr;
+}
+
+// Seat 1's own side misses its turn four times: the fourth time-out is its own to notice (its clock runs out
+// before the host's grace), so it gives the seat up and closes. The seat is lost for that address in this
+// round as when the host ends the turn itself: a join for it from there is refused, after the address's pause
+// too, while another address takes it.
+TEST(HostileSides, ASeatLostAtItsOwnFourthTimeOutIsLockedForItsAddress) {
+    Table t;
+    test::FakeComputer computer;
+    const int time = t.relay().Times().move;
+    ASSERT_TRUE(t.StartBattle());
+    PlayForTheHost(t, computer);
+    for (int missed = 0; missed < 4; ++missed) {
+        ASSERT_TRUE(t.UntilTurnOf(1));
+        const int steps = t.copy().stepCount;
+        AllClocksOn(t, time);
+        t.Settle();
+        if (missed < 3) ASSERT_EQ(t.copy().stepCount, steps + 1) << missed;
+    }
+    ASSERT_EQ(t.sides[1]->g->netConnected, 0);
+    t.relay().Closed(ConnOf(1));
+    EXPECT_EQ(t.relay().Seat(1).state, 0);
+    t.relay().Connected(30, "10.0.0.1", 730);
+    t.Raw(1, EncodeJoin(Rec(1)), 30);
+    AllClocksOn(t, kRejoinPauseSeconds);
+    TickMainTimer(t.host());
+    EXPECT_EQ(t.relay().SeatOfConnection(30), -1);
+    const std::vector<Packet> answers = t.links.Sent(30);
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(PacketWord(answers[0]), Word::kJoinRefuse);
+    // The computer moves for the seat; the turn over, another address takes it.
+    t.relay().Connected(31, "10.0.0.31", 731);
+    t.Raw(1, EncodeJoin(Rec(1)), 31);
+    t.Settle();
+    EXPECT_EQ(t.relay().SeatOfConnection(31), 1);
+    t.host().computer = nullptr;
 }
 
 // A second before the deploy time runs out a fresh address takes seat 3 from its player (it has the whole

@@ -1030,14 +1030,40 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(h.Got(31), HostileSideTest::W{"JoinRefuse"});
                 },
                 {kRemote[1]}},
-        // A player takes seat 1 in its turn, with its time from his join, and moves. In seat 1's next turn
-        // nobody has joined yet: his own time-out a second before the move time is refused, and when he leaves,
-        // another takes the seat in that turn at once.
+        // The holders of seats 1 and 2 have not joined the new round when its deployment begins. Seat 2's
+        // join 5 s in brings him the whole deploy time from it; seat 1's, a second after the deploy time, would
+        // bring none: it waits, unanswered, and the seat is handed over at the deploy time and the grace.
+        Hostile{"AHoldersJoinInTheDeploymentBringsTheWholeTimeOrWaits",
+                [](HostileSideTest& h) {
+                    h.NewRound(30, 600);
+                    const int deploy = h.relay->Times().deploy;
+                    h.Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+                    for (int s : {0, 3}) h.Send(s == 0 ? kOwn : kRemote[s], HostileSideTest::Army(s));
+                    h.Later(5);
+                    h.Got(kRemote[2]);
+                    h.Send(kRemote[2], HostileSideTest::Join(2));
+                    EXPECT_EQ(h.Got(kRemote[2]), HostileSideTest::W{"JoinLast"});
+                    h.Later(deploy - 5 + 1);
+                    h.Got(kRemote[1]);
+                    h.Send(kRemote[1], HostileSideTest::Join(1));
+                    h.Later(kTurnGraceSeconds - 2);
+                    EXPECT_EQ(h.Got(kRemote[1]), HostileSideTest::W{});
+                    h.Later(1);
+                    EXPECT_EQ(h.relay->Seat(1).state, 0);
+                    EXPECT_EQ(h.Got(kRemote[1]), HostileSideTest::W{"JoinCancel"});
+                    h.Later(4);
+                    EXPECT_EQ(h.relay->Seat(2).state, 1);
+                    h.Send(kRemote[2], HostileSideTest::Army(2));
+                },
+                {kRemote[1]}},
+        // A player takes seat 1 (the computer's) in its turn, with its time from his join, and moves. In seat
+        // 1's next turn nobody has joined yet: his own time-out a second before the move time is refused, and
+        // when he leaves, another's join for the seat waits until that turn (his) is over.
         Hostile{"AJoinsTimeIsOncePerTurn",
                 [](HostileSideTest& h) {
                     h.StartBattle();
-                    h.PassTurnsUntil(1);
                     h.relay->Closed(kRemote[1]);
+                    h.PassTurnsUntil(1);
                     h.relay->Connected(30, "10.0.0.30", 30);
                     h.Send(30, HostileSideTest::Join(1));
                     ASSERT_EQ(h.relay->SeatOfConnection(30), 1);
@@ -1056,6 +1082,9 @@ INSTANTIATE_TEST_SUITE_P(
                     h.Send(30, EncodeSeatWord(Word::kJoinCancel, 1));
                     h.relay->Connected(31, "10.0.0.31", 31);
                     h.Send(31, HostileSideTest::Join(1));
+                    EXPECT_EQ(h.relay->SeatOfConnection(31), -1);
+                    h.Send(kOwn, EncodeMoveQz(*test::QuietMove(h.relay->Referee(), 0)));
+                    h.Later(1);
                     EXPECT_EQ(h.relay->SeatOfConnection(31), 1);
                     h.relay->Closed(30);
                     h.relay->Closed(31);
@@ -1078,9 +1107,9 @@ INSTANTIATE_TEST_SUITE_P(
                     ASSERT_EQ(h.relay->Referee().stepCount, steps + 1);
                     EXPECT_EQ(h.relay->Referee().stepRecords[steps].fromX, kTimeoutCoord);
                     EXPECT_EQ(h.relay->Seat(1).state, 1);
+                    h.relay->Closed(kRemote[1]);
                     h.PassTurnsUntil(1);
                     h.Later(5);
-                    h.relay->Closed(kRemote[1]);
                     h.relay->Connected(30, "10.0.0.30", 30);
                     h.Send(30, HostileSideTest::Join(1));
                     ASSERT_EQ(h.relay->SeatOfConnection(30), 1);
@@ -1109,9 +1138,9 @@ INSTANTIATE_TEST_SUITE_P(
                 [](HostileSideTest& h) {
                     h.NewRound(30, 60);
                     h.StartBattle();
+                    h.relay->Closed(kRemote[1]);
                     h.PassTurnsUntil(1);
                     h.Later(30 - 5);
-                    h.relay->Closed(kRemote[1]);
                     h.relay->Connected(30, "10.0.0.30", 30);
                     h.Send(30, HostileSideTest::Join(1));
                     const int steps = h.relay->Referee().stepCount;
@@ -1127,8 +1156,8 @@ INSTANTIATE_TEST_SUITE_P(
         Hostile{"ASecondJoinInOneTurnWaitsForTheNext",
                 [](HostileSideTest& h) {
                     h.StartBattle();
-                    h.PassTurnsUntil(1);
                     h.relay->Closed(kRemote[1]);
+                    h.PassTurnsUntil(1);
                     h.relay->Connected(30, "10.0.0.30", 30);
                     h.Send(30, HostileSideTest::Join(1));
                     ASSERT_EQ(h.relay->SeatOfConnection(30), 1);
@@ -1197,6 +1226,52 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {}}),
     [](const ::testing::TestParamInfo<Hostile>& i) { return std::string(i.param.name); });
+
+// The clock's answer to a join in the deployment (deploy time 40 s): whether it waits, and when the seat's time
+// is over then (seconds from the deployment's start).
+TEST(TurnClock, AJoinBringsTheWholeTimeOrWaits) {
+    const struct {
+        const char* what;
+        bool playersTime;     // the seat's player's time counted from the start
+        int firstJoinAt;      // -1: none
+        int secondJoinAt;     // -1: none
+        bool secondWaits;
+        int timeOverAt;
+    } rows[] = {
+        {"nobody joins", false, -1, -1, false, 40},
+        {"a join into the computer's seat brings the whole time", false, 39, -1, false, 79},
+        {"once: a second join waits", false, 10, 12, true, 50},
+        {"none once the time is over", false, 40, -1, false, 40},
+        {"none to a seat a player held at the start", true, 1, -1, false, 40},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        GameState g;
+        test::RecordingUi ui;
+        g.ui = &ui;
+        HostReferee referee(g);
+        const LanTimes times{30, 40, 60};
+        TurnClock clock(referee, times);
+        referee.NewRound();
+        referee.DeploymentBegins();
+        clock.DeploymentBegins(0);
+        bool playersTime[kSeats] = {true, false, false, false};
+        playersTime[2] = r.playersTime;
+        clock.NewPhase(playersTime);
+        for (const int at : {r.firstJoinAt, r.secondJoinAt}) {
+            if (at < 0) continue;
+            const bool waits = clock.JoinWaits(2, at * 1000);
+            EXPECT_EQ(waits, at == r.secondJoinAt ? r.secondWaits : r.playersTime || at >= 40) << at;
+            if (!waits) clock.Joined(2, at * 1000);
+        }
+        EXPECT_EQ(clock.TimeOverMs(2), r.timeOverAt * 1000);
+        EXPECT_EQ(clock.EndMs(2), (r.timeOverAt + kTurnGraceSeconds) * 1000);
+        EXPECT_EQ(clock.TimeOverMs(1), 40 * 1000);
+        // A new phase: no join has brought time in it.
+        clock.NewPhase(playersTime);
+        EXPECT_EQ(clock.JoinWaits(2, 0), r.playersTime);
+    }
+}
 
 // A connection's life around its seat, with the socket events in the order
 // the socket layer may report them: here the host's own connection is
@@ -1284,7 +1359,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {1, 1, 0, 1}},
         // In the deployment and in the battle alike, a seat whose connection
         // closes is the computer's at once, and its player may take it again
-        // on a new connection.
+        // on a new connection: in the deployment he held the seat when it
+        // began, so once the deployment is over.
         Lifecycle{"ClosedInAnyPhaseTheSeatIsTheComputersAtOnce",
                   [](SeatLifecycleTest& h) {
                       h.SeatAll();
@@ -1295,9 +1371,11 @@ INSTANTIATE_TEST_SUITE_P(
                       h.relay->Connected(23, "10.0.0.3", 997);
                       h.Send(23, SeatLifecycleTest::Join(3, "p"));
                       h.Later(kRejoinPauseSeconds);
-                      EXPECT_EQ(h.Got(23), SeatLifecycleTest::W{"JoinLast"});
-                      for (int s = 0; s < 4; ++s) h.Send(s == 0 ? kOwn : s == 3 ? 23 : kRemote[s], SeatLifecycleTest::Army(s));
+                      EXPECT_EQ(h.Got(23), SeatLifecycleTest::W{});
+                      for (int s = 0; s < 4; ++s) h.Send(s == 0 || s == 3 ? kOwn : kRemote[s], SeatLifecycleTest::Army(s));
                       ASSERT_EQ(h.relay->Referee().battleRunning, 1);
+                      h.Later(1);
+                      EXPECT_EQ(h.Got(23), SeatLifecycleTest::W{"JoinLast"});
                       h.Got(kOwn);
                       h.relay->Closed(kRemote[2]);
                       EXPECT_EQ(h.CancelsTo(kOwn), std::vector<int>{2});
@@ -1305,7 +1383,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {1, 1, 0, 1}},
         // The old connection still looks open (half-open after a network
         // drop, or somebody else on the same address with the same name): the
-        // seat is not taken from it. Once it has gone, the player joins again.
+        // seat is not taken from it. Once it has gone, the player joins again
+        // (when the deployment he held the seat in is over).
         Lifecycle{"NobodyTakesASeatFromALiveConnection",
                   [](SeatLifecycleTest& h) {
                       h.SeatAll();
@@ -1322,8 +1401,13 @@ INSTANTIATE_TEST_SUITE_P(
                       h.relay->Closed(kRemote[2]);
                       h.Send(21, SeatLifecycleTest::Join(2, "p"));
                       h.Later(kRejoinPauseSeconds);
+                      EXPECT_EQ(h.Got(21), SeatLifecycleTest::W{});
+                      for (int s = 0; s < 4; ++s) h.Send(s == 0 || s == 2 ? kOwn : kRemote[s], SeatLifecycleTest::Army(s));
+                      h.Later(1);
                       EXPECT_EQ(h.Got(21), SeatLifecycleTest::W{"JoinLast"});
-                      EXPECT_EQ(h.Got(kOwn), (SeatLifecycleTest::W{"JoinCancel", "Join"}));
+                      const SeatLifecycleTest::W own = h.Got(kOwn);
+                      EXPECT_EQ(own.front(), "JoinCancel");
+                      EXPECT_EQ(own.back(), "Join");
                       EXPECT_EQ(h.relay->Seat(2).port, 999);
                   },
                   {1, 1, 1, 1}},

@@ -171,11 +171,12 @@ bool HostConnections::Pending() const {
                        [this](const auto& e) { return Counts(e.first, e.second) && !e.second.out.empty(); });
 }
 
-bool HostConnections::ComputerWaits() const {
+bool HostConnections::ComputerWaits(int64_t phaseStartMs) const {
     const int64_t now = user_.NowMs();
-    return std::any_of(conns_.begin(), conns_.end(), [this, now](const auto& e) {
+    return std::any_of(conns_.begin(), conns_.end(), [this, now, phaseStartMs](const auto& e) {
         const Conn& c = e.second;
-        return Counts(e.first, c) && !c.out.empty() && (c.own || now - c.busySince < kComputerWaitMs);
+        return Counts(e.first, c) && !c.out.empty() &&
+               (c.own || now - std::min(c.busySince, phaseStartMs) < kComputerWaitMs);
     });
 }
 

@@ -71,8 +71,8 @@ constexpr int kMaxSeatlessInAll = 32;
 constexpr int kSeatlessSeconds = 30;
 // Seconds a connection being closed has to hear its farewell.
 constexpr int kFarewellSeconds = 10;
-// Milliseconds the computer's seats wait at most for a remote connection to
-// take what was sent to it.
+// Milliseconds of a phase (the deployment, a turn) in which the computer's
+// seats wait for remote connections to take what was sent to them.
 constexpr int64_t kComputerWaitMs = 1000;
 // Milliseconds a seated connection's full queue may hold a sender back.
 constexpr int64_t kHoldBackMs = 3000;
@@ -176,9 +176,12 @@ public:
     // A seated connection has packets it has not taken yet.
     bool Pending() const;
     // The computer's seats wait: the host's own connection has packets it has
-    // not taken, or a remote seated one has had some for less than
-    // kComputerWaitMs.
-    bool ComputerWaits() const;
+    // not taken (it takes all it has on every tick), or a remote seated one
+    // has had some since less than kComputerWaitMs ago and the phase under
+    // way began less than that ago (`phaseStartMs`). So remote sides hold
+    // the computer for kComputerWaitMs of a phase at most, however many come
+    // and go in it.
+    bool ComputerWaits(int64_t phaseStartMs) const;
     bool AnyOpen() const;
 
 private:

@@ -19,10 +19,10 @@ int64_t JoinGate::BudgetAt(const std::string& address, int64_t nowMs) const {
     return b == budgets_.end() ? kFullBudget : Level(b->second, nowMs);
 }
 
-bool JoinGate::MustWait(const std::string& address, bool seatTimeSpent, int64_t nowMs) const {
+bool JoinGate::MustWait(const std::string& address, bool clockWaits, int64_t nowMs) const {
     auto pause = pausedUntil_.find(address);
     const bool paused = pause != pausedUntil_.end() && nowMs < pause->second;
-    return paused || seatTimeSpent || BudgetAt(address, nowMs) < 1000;
+    return paused || clockWaits || BudgetAt(address, nowMs) < 1000;
 }
 
 void JoinGate::Taken(const std::string& address, int64_t nowMs) {

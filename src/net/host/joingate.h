@@ -53,10 +53,10 @@ constexpr int kMaxWaitingJoins = 32;
 class JoinGate {
 public:
     // Whether a join from `address` for a seat its connection does not hold
-    // waits now: its address pauses, the seat's own time does not let a
-    // join in (`seatTimeSpent`, the relay's judgement), or its address is
-    // over its budget.
-    bool MustWait(const std::string& address, bool seatTimeSpent, int64_t nowMs) const;
+    // waits now: its address pauses, the seat's clock lets no join in now
+    // (`clockWaits`, the relay's judgement), or its address is over its
+    // budget.
+    bool MustWait(const std::string& address, bool clockWaits, int64_t nowMs) const;
     // A join from `address` for a seat its connection did not hold was
     // taken: it is paid from the address's budget.
     void Taken(const std::string& address, int64_t nowMs);

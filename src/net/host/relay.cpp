@@ -118,8 +118,6 @@ void HostRelay::Tick() {
     Sweep();
 }
 
-int64_t HostRelay::TurnStartMs() const { return StampMs(referee_.Game().turnStarted); }
-
 void HostRelay::CheckTimeouts() {
     const int64_t now = NowMs();
     if (referee_.Deploying()) {
@@ -137,7 +135,7 @@ void HostRelay::CheckTimeouts() {
         // the disconnect time, by handing his seat over.
         const int s = referee_.Game().curSeat;
         if (!IsValidSeat(s) || holds_[s].rec.state != 1 || now < clock_.EndMs(s)) return;
-        if (now - std::max(TurnStartMs(), holds_[s].heardMs) > times_.disconnect * int64_t{1000})
+        if (now - std::max(clock_.PhaseStartMs(), holds_[s].heardMs) > times_.disconnect * int64_t{1000})
             HandOverSeat(s);
         else
             TimeOutTurn(s);
@@ -363,12 +361,21 @@ void HostRelay::StartRound(const Packet& joinOk) {
     std::fill(std::begin(peaceRequests_), std::end(peaceRequests_), 0);
     QueueToOccupied(joinOk);
     referee_.DeploymentBegins();
+    NewPhase();
 }
 
 void HostRelay::HandleJoinCancel(ConnId id, int s) {
     if (Own(id)) {
         // The host's player gives up its seat: the computer plays it.
         if (s == 0) HandOverSeat(0);
+        return;
+    }
+    // Given up once its time is over with the time-outs passed, the seat is
+    // lost at its fourth time-out, as when the host ends the turn: whichever
+    // side noticed it first, its address takes it no more in this round.
+    if (referee_.Running() && referee_.Game().curSeat == s && referee_.Timeouts(s) >= kTimeoutsPassed &&
+        NowMs() >= clock_.TimeOverMs(s)) {
+        HandOverSeat(s);
         return;
     }
     // Its connection holds it no longer (and its address takes none for a
@@ -379,7 +386,7 @@ void HostRelay::HandleJoinCancel(ConnId id, int s) {
 void HostRelay::HandleMove(ConnId id, Player& c, int s, const Packet& p, int64_t firstByteMs) {
     // A move belongs to the turn it was sent in: one begun before this turn
     // of its seat is refused, however late it was completed.
-    if (referee_.Running() && referee_.Game().curSeat == s && firstByteMs < TurnStartMs()) {
+    if (referee_.Running() && referee_.Game().curSeat == s && firstByteMs < clock_.PhaseStartMs()) {
         g_.ui->SetStatusText(3, HostReferee::VerdictText(HostReferee::Verdict::kEarlierTurn, s));
         OweAnswer(id, c);
         return;
@@ -412,22 +419,33 @@ bool HostRelay::TakeStep(int s, const Packet& p) {
     QueueToOccupied(p);
     referee_.Apply(b);
     Heard(s);
-    // A new turn: no join has brought time in it, and the step gives every
-    // side its turn back: no answer is owed any more.
-    clock_.NewPhase();
+    // A new turn, and the step gives every side its turn back: no answer is
+    // owed any more.
+    NewPhase();
     conns_.ForEachRecord([](ConnId, ConnectionRecord& r) { static_cast<Player&>(r).answerOwed = false; });
     return true;
 }
 
+void HostRelay::NewPhase() {
+    // A person's time counts from the phase's start: in the battle whoever
+    // holds the seat, in the deployment a player who has joined the round (a
+    // holder whose join for it comes later is a joiner like any other).
+    bool playersTime[kSeats];
+    for (int s = 0; s < kSeats; ++s) {
+        const Player* c = holds_[s].conn >= 0 ? PlayerOf(holds_[s].conn) : nullptr;
+        playersTime[s] = holds_[s].rec.state == 1 && c != nullptr && (!referee_.Deploying() || c->joinedRound == round_);
+    }
+    clock_.NewPhase(playersTime);
+}
+
 bool HostRelay::MustWait(ConnId id, int s, bool holder) const {
     const int64_t now = NowMs();
-    if (holder) return false;
-    // In the seat's turn or in the deployment, a join brings the seat's
-    // whole time: once per seat, and only while the time itself has not run
-    // out (so no chain of joins, to one seat or to several, holds it longer
-    // than twice the time and the grace). Besides, its address may pause or
-    // be over its join budget.
-    return gate_.MustWait(conns_.Address(id), clock_.JoinWaits(s, now), now);
+    // In the seat's turn or in the deployment a join brings the seat's whole
+    // time, or waits (net/host/turnclock.h): the holder's own join for the
+    // new round too. Besides, a join for a seat its connection does not hold
+    // waits while its address pauses or is over its join budget.
+    const bool clockWaits = clock_.JoinWaits(s, now);
+    return holder ? clockWaits : gate_.MustWait(conns_.Address(id), clockWaits, now);
 }
 
 void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
@@ -514,7 +532,6 @@ void HostRelay::HandleOwnJoin(ConnId id, Player& c, SeatRec rec) {
     referee_.NewRound();
     gate_.NewRound();
     ClearPeace();
-    clock_.NewPhase();
     // The round's times and turn order, from the host's options as they
     // stand now, and a first seat drawn for it.
     const OptionsRec& o = g_.optionsRecord;
@@ -551,11 +568,11 @@ void HostRelay::HandleSwitchEnd(const Packet& p) {
         return;
     // The battle starts: no draw offer or join's time carries over into it.
     ClearPeace();
-    clock_.NewPhase();
     std::fill(std::begin(peaceRequests_), std::end(peaceRequests_), 0);
     const AllSwitchEndBody start{firstSeat_, turnDirection_, times_.move, times_.deploy, times_.disconnect};
     QueueToOccupied(EncodeAllSwitchEnd(start));
     referee_.BattleBegins(start);
+    NewPhase();
 }
 
 void HostRelay::HandlePeaceRequest(int seat, const Packet& p) {

@@ -30,13 +30,12 @@
 // that side is back in step and, if it is to move, has its turn back.
 //
 // A turn's and the deployment's time is the seat's (net/lan.h), and the
-// turn clock (net/host/turnclock.h) says when it is over: from the turn's
-// (the deployment's) start on the host's clock, in milliseconds, whoever
-// holds the seat, or, for a player who takes a seat in its turn (in the
-// deployment), the whole time again from his join, once per seat per turn
-// (per deployment); another join of that seat, or any such join once the
-// time itself has run out, waits until the turn (the deployment) is over.
-// Once a person's seat to move has had its time and kTurnGraceSeconds more,
+// turn clock (net/host/turnclock.h) says when it is over, in milliseconds
+// on the host's clock, and which joins bring the seat's whole time (the
+// others wait until the turn, the deployment, is over). A player who gives
+// his seat up in his turn once its time is over with three time-outs
+// passed loses it at his fourth time-out, as if the host had ended the
+// turn. Once a person's seat to move has had its time and kTurnGraceSeconds more,
 // the host ends the turn as that seat's time-out, with the packet its own
 // side would send; a seat whose player has said nothing in the turn for longer than
 // the disconnect time by then is handed over to the computer instead. A
@@ -59,7 +58,8 @@
 // handed over from in this round, from the address it was handed over on.
 // Its join waits (and is answered later) while its address pauses after
 // giving up or losing a seat, while its address is over its join budget,
-// while a join has brought the seat its time in its turn or the deployment,
+// while the turn clock does not let a join into the seat's turn or the
+// deployment (the seat's own holder's join for the new round included),
 // and once the battle has ended on the copy, until the host's side opens the
 // next round: the join gate (net/host/joingate.h) keeps the joins that wait,
 // shares their places fairly between addresses and says in which order they
@@ -126,10 +126,9 @@ public:
     // included) and that it has not taken yet. Connections without a seat
     // never hold the host back.
     bool Pending() const;
-    // The computer's seats wait for the queues: the host's own side has not
-    // taken everything, or a remote side has had something to take for less
-    // than about a second.
-    bool ComputerWaits() const { return conns_.ComputerWaits(); }
+    // The computer's seats wait for the queues (HostConnections::ComputerWaits),
+    // for remote sides a second of the phase under way at most.
+    bool ComputerWaits() const { return conns_.ComputerWaits(clock_.PhaseStartMs()); }
     // The host's duties, on every tick of its main timer whatever its own
     // side received: closes the connections that hold the battle back or
     // stay idle, ends the turns whose time has run out, gives to the
@@ -192,10 +191,13 @@ private:
     void Handle(ConnId id, Player& c, const Packet& p, int64_t firstByteMs);
     void HandleJoin(ConnId id, Player& c, const Packet& p);
     void HandleOwnJoin(ConnId id, Player& c, SeatRec rec);
-    // A remote join for a free seat that may be taken only later: its
-    // address pauses, a join has brought the seat its time or it has run out,
-    // or its address is over its join budget.
+    // A remote join that may be taken only later: it would not bring the
+    // seat's whole time in its phase, or (for a seat its connection does not
+    // hold) its address pauses or is over its join budget.
     bool MustWait(ConnId id, int seat, bool holder) const;
+    // A phase begins (the deployment, the battle, a turn): the clock learns
+    // whose player's time counts from its start.
+    void NewPhase();
     // A "SwitchEnd" of the host's own side (its seat's or a computer
     // seat's).
     void HandleOwnFormation(ConnId id, Player& c, const Packet& p);
@@ -239,8 +241,6 @@ private:
     void Changed(int seat);
     // Forgets closed connections (outside any loop over them).
     void Sweep();
-    // When the current turn (of the copy) began.
-    int64_t TurnStartMs() const;
     void CheckTimeouts();
     // A refused move of a seated connection is answered with "JoinLast",
     // now or, once the last answer is far enough back, on a later tick

@@ -4,13 +4,11 @@
 
 namespace jq::net {
 
-void TurnClock::NewPhase() {
-    for (bool& j : joined_) j = false;
-}
-
-void TurnClock::DeploymentBegins(int64_t nowMs) {
-    deployStartMs_ = nowMs;
-    NewPhase();
+void TurnClock::NewPhase(const bool (&playersTime)[kSeats]) {
+    for (int s = 0; s < kSeats; ++s) {
+        playersTime_[s] = playersTime[s];
+        joined_[s] = false;
+    }
 }
 
 bool TurnClock::InPhase(int seat) const {
@@ -32,7 +30,7 @@ int64_t TurnClock::TimeOverMs(int seat) const {
 int64_t TurnClock::EndMs(int seat) const { return TimeOverMs(seat) + kTurnGraceSeconds * int64_t{1000}; }
 
 bool TurnClock::JoinWaits(int seat, int64_t nowMs) const {
-    return InPhase(seat) && (joined_[seat] || nowMs >= TimeOverMs(seat));
+    return InPhase(seat) && (playersTime_[seat] || joined_[seat] || nowMs >= TimeOverMs(seat));
 }
 
 void TurnClock::Joined(int seat, int64_t nowMs) {

@@ -7,10 +7,15 @@
 //
 // Invariant: a seat's time in its phase is the phase's whole time (the move
 // or the deploy time), counted from the phase's start or, for a player who
-// took the seat in it, from his join; a join brings that time once per seat
-// per phase, and only before the seat's time from the phase's start has run
-// out. So no seat's phase lasts longer than twice its time and the grace,
-// however many join.
+// took the seat in it, from his join. A join brings that time only to a seat
+// whose time was nobody's when the phase began (the computer's or a free
+// seat, or one whose holder had not joined the round yet), once per seat per
+// phase, and only before the seat's time from the phase's start has run out;
+// any other join of the seat waits until the phase is over, so its answer
+// never promises a time the host does not give. So no seat's phase lasts
+// longer than twice its time and the grace, however many join, and a seat a
+// player held when its phase began has no more than that phase's time
+// however often he leaves and comes back, on whatever address.
 #pragma once
 
 #include <cstdint>
@@ -27,11 +32,12 @@ public:
     // when asked).
     TurnClock(const HostReferee& referee, const LanTimes& times) : referee_(referee), times_(times) {}
 
-    // A new phase (the round's waiting room, the battle's start, a turn
-    // after a step): no join has brought time in it. The deployment's start
-    // is the clock's own; a turn starts where the copy says.
-    void NewPhase();
-    void DeploymentBegins(int64_t nowMs);
+    // A new phase (the battle's start, a turn after a step): no join has
+    // brought time in it; `playersTime` marks the seats whose player's time
+    // counts from its start. The deployment's start is the clock's own; a
+    // turn starts where the copy says.
+    void NewPhase(const bool (&playersTime)[kSeats]);
+    void DeploymentBegins(int64_t nowMs) { deployStartMs_ = nowMs; }
 
     // Whether the phase under way is the seat's: the deployment, or the
     // battle running with the seat to move.
@@ -42,9 +48,10 @@ public:
     // counts, and the grace later (EndMs) the host ends the phase for it.
     int64_t TimeOverMs(int seat) const;
     int64_t EndMs(int seat) const;
-    // Whether a join of the seat, taken now, would bring time that the phase
-    // no longer gives: one has brought it in this phase, or the seat's time
-    // is over. Such a join waits until the phase is over.
+    // Whether a join of the seat, taken now, would not bring the whole time:
+    // its player's time counted from the phase's start, one has brought it
+    // in this phase, or the seat's time is over. Such a join waits until the
+    // phase is over.
     bool JoinWaits(int seat, int64_t nowMs) const;
     // A person took the seat now: in its phase, his time counts from here.
     void Joined(int seat, int64_t nowMs);
@@ -55,6 +62,8 @@ private:
     const HostReferee& referee_;
     const LanTimes& times_;
     int64_t deployStartMs_ = 0;
+    // The seats whose player's time counted from the phase's start.
+    bool playersTime_[kSeats] = {};
     // The join that brought the seat its time in this phase, if any.
     bool joined_[kSeats] = {};
     int64_t joinedMs_[kSeats] = {};

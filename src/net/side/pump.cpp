@@ -107,7 +107,7 @@ void HandleNetBattle(GameState& g) {
     // Nothing below can be done without the connection to the host.
     if (!lan.ClientActive()) return;
     // The computer's seats wait until every seat has taken what was sent,
-    // about a second at most for a remote one.
+    // for remote ones a second of each turn (the deployment) at most.
     if (g.isNetHost != 0 && !ComputerSeatsWait(g)) ComputerSeats(g);
     if (g.netState == kNetJoinSent) g.netState = kNetWaiting;
     // Once a round: a joining side may have taken the host's 12 from
