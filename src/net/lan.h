@@ -93,7 +93,7 @@ public:
 // the trip), then ends the turn itself. A join taken in the seat's turn (in
 // the deployment) brings the whole move (deploy) time from the host's
 // taking it, or it waits until the turn is over: which joins bring it is
-// the host's turn clock's rule (net/host/turnclock.h). Every side counts the
+// the host's phase clock's rule (net/host/phaseclock.h). Every side counts the
 // seat's time again from where it learns of such a join: the joiner from
 // its "JoinLast", the others from the seat's "Join".
 constexpr int kTurnGraceSeconds = 3;

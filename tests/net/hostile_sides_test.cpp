@@ -538,7 +538,9 @@ TEST(HostileSides, HandingASeatAroundHoldsNoTurnBeyondItsTime) {
             // The host's window and seat 1's show the taker's whole time, as his own does.
             if (handOn && elapsed == firstAt && joinBringsTime)
                 for (int s : {0, 1}) EXPECT_EQ(t.sides[s]->ui.timeRemaining, std::to_string(time)) << "side " << s;
-            if (!joinBringsTime && !over()) EXPECT_EQ(t.relay().SeatOfConnection(20), -1) << elapsed;
+            if (!joinBringsTime && !over()) {
+                EXPECT_EQ(t.relay().SeatOfConnection(20), -1) << elapsed;
+            }
         }
         EXPECT_TRUE(over());
         if (!joinBringsTime) {
@@ -646,7 +648,9 @@ TEST(HostileSides, ASeatLostAtItsOwnFourthTimeOutIsLockedForItsAddress) {
         const int steps = t.copy().stepCount;
         AllClocksOn(t, time);
         t.Settle();
-        if (missed < 3) ASSERT_EQ(t.copy().stepCount, steps + 1) << missed;
+        if (missed < 3) {
+            ASSERT_EQ(t.copy().stepCount, steps + 1) << missed;
+        }
     }
     ASSERT_EQ(t.sides[1]->g->netConnected, 0);
     t.relay().Closed(ConnOf(1));

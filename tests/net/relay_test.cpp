@@ -1229,7 +1229,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The clock's answer to a join in the deployment (deploy time 40 s): whether it waits, and when the seat's time
 // is over then (seconds from the deployment's start).
-TEST(TurnClock, AJoinBringsTheWholeTimeOrWaits) {
+TEST(PhaseClock, AJoinBringsTheWholeTimeOrWaits) {
     const struct {
         const char* what;
         bool playersTime;     // the seat's player's time counted from the start
@@ -1251,7 +1251,7 @@ TEST(TurnClock, AJoinBringsTheWholeTimeOrWaits) {
         g.ui = &ui;
         HostReferee referee(g);
         const LanTimes times{30, 40, 60};
-        TurnClock clock(referee, times);
+        PhaseClock clock(referee, times);
         referee.NewRound();
         referee.DeploymentBegins();
         clock.DeploymentBegins(0);

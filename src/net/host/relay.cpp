@@ -441,7 +441,7 @@ void HostRelay::NewPhase() {
 bool HostRelay::MustWait(ConnId id, int s, bool holder) const {
     const int64_t now = NowMs();
     // In the seat's turn or in the deployment a join brings the seat's whole
-    // time, or waits (net/host/turnclock.h): the holder's own join for the
+    // time, or waits (net/host/phaseclock.h): the holder's own join for the
     // new round too. Besides, a join for a seat its connection does not hold
     // waits while its address pauses or is over its join budget.
     const bool clockWaits = clock_.JoinWaits(s, now);

@@ -30,7 +30,7 @@
 // that side is back in step and, if it is to move, has its turn back.
 //
 // A turn's and the deployment's time is the seat's (net/lan.h), and the
-// turn clock (net/host/turnclock.h) says when it is over, in milliseconds
+// phase clock (net/host/phaseclock.h) says when it is over, in milliseconds
 // on the host's clock, and which joins bring the seat's whole time (the
 // others wait until the turn, the deployment, is over). A player who gives
 // his seat up in his turn once its time is over with three time-outs
@@ -58,7 +58,7 @@
 // handed over from in this round, from the address it was handed over on.
 // Its join waits (and is answered later) while its address pauses after
 // giving up or losing a seat, while its address is over its join budget,
-// while the turn clock does not let a join into the seat's turn or the
+// while the phase clock does not let a join into the seat's turn or the
 // deployment (the seat's own holder's join for the new round included),
 // and once the battle has ended on the copy, until the host's side opens the
 // next round: the join gate (net/host/joingate.h) keeps the joins that wait,
@@ -94,7 +94,7 @@
 #include "net/host/connections.h"
 #include "net/host/joingate.h"
 #include "net/host/referee.h"
-#include "net/host/turnclock.h"
+#include "net/host/phaseclock.h"
 #include "net/host/seattable.h"
 #include "net/lan.h"
 
@@ -268,7 +268,7 @@ private:
     int32_t firstSeat_ = 0;
     int32_t turnDirection_ = 1;
     // When each seat's time in the deployment or its turn is over.
-    TurnClock clock_{referee_, times_};
+    PhaseClock clock_{referee_, times_};
     // Admission: pauses, locks, budgets and the joins that wait.
     JoinGate gate_;
     // The chat lines waiting at their senders.

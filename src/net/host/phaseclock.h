@@ -1,4 +1,4 @@
-// The turn clock: when a seat's time in the phase under way is over on the
+// The phase clock: when a seat's time in the phase under way is over on the
 // host's clock. A seat's phase is the deployment (every seat's) or its turn
 // in the battle (the seat to move on the host's copy); the clock answers the
 // join gate (whether a join may bring time now), the time-outs (when the
@@ -26,11 +26,11 @@
 
 namespace jq::net {
 
-class TurnClock {
+class PhaseClock {
 public:
     // The phases are the referee's; the times are the round's (both read
     // when asked).
-    TurnClock(const HostReferee& referee, const LanTimes& times) : referee_(referee), times_(times) {}
+    PhaseClock(const HostReferee& referee, const LanTimes& times) : referee_(referee), times_(times) {}
 
     // A new phase (the battle's start, a turn after a step): no join has
     // brought time in it; `playersTime` marks the seats whose player's time

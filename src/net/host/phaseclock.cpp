@@ -1,39 +1,39 @@
-#include "net/host/turnclock.h"
+#include "net/host/phaseclock.h"
 
 #include "net/lan.h"
 
 namespace jq::net {
 
-void TurnClock::NewPhase(const bool (&playersTime)[kSeats]) {
+void PhaseClock::NewPhase(const bool (&playersTime)[kSeats]) {
     for (int s = 0; s < kSeats; ++s) {
         playersTime_[s] = playersTime[s];
         joined_[s] = false;
     }
 }
 
-bool TurnClock::InPhase(int seat) const {
+bool PhaseClock::InPhase(int seat) const {
     if (!IsValidSeat(seat)) return false;
     return referee_.Deploying() || (referee_.Running() && referee_.Game().curSeat == seat);
 }
 
-int64_t TurnClock::PhaseStartMs() const {
+int64_t PhaseClock::PhaseStartMs() const {
     return referee_.Deploying() ? deployStartMs_ : StampMs(referee_.Game().turnStarted);
 }
 
-int32_t TurnClock::PhaseSeconds() const { return referee_.Deploying() ? times_.deploy : times_.move; }
+int32_t PhaseClock::PhaseSeconds() const { return referee_.Deploying() ? times_.deploy : times_.move; }
 
-int64_t TurnClock::TimeOverMs(int seat) const {
+int64_t PhaseClock::TimeOverMs(int seat) const {
     const int64_t from = IsValidSeat(seat) && joined_[seat] ? joinedMs_[seat] : PhaseStartMs();
     return from + PhaseSeconds() * int64_t{1000};
 }
 
-int64_t TurnClock::EndMs(int seat) const { return TimeOverMs(seat) + kTurnGraceSeconds * int64_t{1000}; }
+int64_t PhaseClock::EndMs(int seat) const { return TimeOverMs(seat) + kTurnGraceSeconds * int64_t{1000}; }
 
-bool TurnClock::JoinWaits(int seat, int64_t nowMs) const {
+bool PhaseClock::JoinWaits(int seat, int64_t nowMs) const {
     return InPhase(seat) && (playersTime_[seat] || joined_[seat] || nowMs >= TimeOverMs(seat));
 }
 
-void TurnClock::Joined(int seat, int64_t nowMs) {
+void PhaseClock::Joined(int seat, int64_t nowMs) {
     if (!InPhase(seat) || JoinWaits(seat, nowMs)) return;
     joined_[seat] = true;
     joinedMs_[seat] = nowMs;
