@@ -375,6 +375,7 @@ void HostRelay::HandleJoinCancel(ConnId id, int s) {
     // side noticed it first, its address takes it no more in this round.
     if (referee_.Running() && referee_.Game().curSeat == s && referee_.Timeouts(s) >= kTimeoutsPassed &&
         NowMs() >= clock_.TimeOverMs(s)) {
+        g_.ui->SetStatusText(3, HostReferee::VerdictText(HostReferee::Verdict::kHandOver, s));
         HandOverSeat(s);
         return;
     }
@@ -433,7 +434,8 @@ void HostRelay::NewPhase() {
     bool playersTime[kSeats];
     for (int s = 0; s < kSeats; ++s) {
         const Player* c = holds_[s].conn >= 0 ? PlayerOf(holds_[s].conn) : nullptr;
-        playersTime[s] = holds_[s].rec.state == 1 && c != nullptr && (!referee_.Deploying() || c->joinedRound == round_);
+        playersTime[s] =
+            holds_[s].rec.state == 1 && c != nullptr && (!referee_.Deploying() || c->joinedRound == round_);
     }
     clock_.NewPhase(playersTime);
 }

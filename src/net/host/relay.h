@@ -33,10 +33,10 @@
 // phase clock (net/host/phaseclock.h) says when it is over, in milliseconds
 // on the host's clock, and which joins bring the seat's whole time (the
 // others wait until the turn, the deployment, is over). A player who gives
-// his seat up in his turn once its time is over with three time-outs
-// passed loses it at his fourth time-out, as if the host had ended the
-// turn. Once a person's seat to move has had its time and kTurnGraceSeconds more,
-// the host ends the turn as that seat's time-out, with the packet its own
+// his seat up in his turn once its time is over with three time-outs passed
+// loses it at his fourth time-out, as if the host had ended the turn. Once a
+// person's seat to move has had its time and kTurnGraceSeconds more, the
+// host ends the turn as that seat's time-out, with the packet its own
 // side would send; a seat whose player has said nothing in the turn for longer than
 // the disconnect time by then is handed over to the computer instead. A
 // remote player who has not deployed by his time and the grace is handed
