@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "net/host/chatshare.h"
+#include "net/host/door.h"
 #include "net/host/rate.h"
 #include "net/wire/packet.h"
 
@@ -27,6 +28,31 @@ TEST(RateBucket, FillsAtItsRateUpToItsBurstAndNeverFromAClockGoingBack) {
     EXPECT_FALSE(c.Take(kRate, 40'000));
     EXPECT_EQ(c.Level(kRate, 40'050), 500);
     EXPECT_TRUE(c.Take(kRate, 40'100));
+}
+
+// Each address pays for its own connections at the door: one address over its rate has its excess closed, any
+// other comes in; the door forgets addresses once their rate is full again, and remembers a bounded number.
+TEST(AcceptDoor, EachAddressPaysForItsOwnConnections) {
+    AcceptDoor door;
+    constexpr uint32_t kFlooder = 0x7F010002, kPlayer = 0x0A000005;
+    int in = 0;
+    for (int i = 0; i < 1000; ++i) in += door.Admit(kFlooder, 5000) ? 1 : 0;
+    EXPECT_EQ(in, kDoorRate.burst);
+    EXPECT_TRUE(door.Admit(kPlayer, 5000));
+    EXPECT_FALSE(door.Admit(kFlooder, 5000 + 1000 / kDoorRate.perSecond - 1));
+    EXPECT_TRUE(door.Admit(kFlooder, 5000 + 1000 / kDoorRate.perSecond));
+    // A clock that goes back locks nobody out for longer than the rate says.
+    EXPECT_FALSE(door.Admit(kFlooder, 1000));
+    EXPECT_TRUE(door.Admit(kFlooder, 1000 + 1000 / kDoorRate.perSecond));
+
+    // A flood from more addresses than the door remembers: every first connection comes in, the memory stays
+    // bounded, and once their rates are full again the addresses are forgotten.
+    AcceptDoor wide;
+    for (uint32_t a = 0; a < kDoorAddresses + 100; ++a) EXPECT_TRUE(wide.Admit(0x7F000000 + a, 0)) << a;
+    EXPECT_EQ(wide.Remembered(), kDoorAddresses);
+    const int64_t full = int64_t{1000} * kDoorRate.burst / kDoorRate.perSecond;
+    EXPECT_TRUE(wide.Admit(kPlayer, full));
+    EXPECT_EQ(wide.Remembered(), 1u);
 }
 
 // The chat round, driven step by step: senders say lines, a line goes on (one each 100 ms, the share's rate)
