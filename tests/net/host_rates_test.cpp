@@ -102,15 +102,6 @@ TEST(ChatShare, SendersGoOnInTheOrderTheyBeganWaiting) {
              return v;
          },
          {7, 8, 7, 7}},
-        {"... even when its list emptied and it begins waiting again",
-         [](Round& r) {
-             r.Say(7, 1);
-             V v = r.Next(1);
-             r.Say(7, 1), r.Say(8, 1);
-             for (ConnId id : r.Next(2)) v.push_back(id);
-             return v;
-         },
-         {7, 8, 7}},
         {"a sender without room keeps its place, the others go on",
          [](Round& r) {
              r.Say(1, 2), r.Say(2, 2), r.Say(3, 2);
@@ -132,29 +123,6 @@ TEST(ChatShare, SendersGoOnInTheOrderTheyBeganWaiting) {
              return v;
          },
          {1, 0}},
-        {"a forgotten sender leaves the round, its lines go nowhere",
-         [](Round& r) {
-             r.Say(1, 2), r.Say(2, 2), r.Say(3, 2);
-             V v = r.Next(1);
-             r.share.Forget(2);
-             r.share.Forget(1);
-             r.Say(4, 1);
-             for (ConnId id : r.Next(3)) v.push_back(id);
-             return v;
-         },
-         {1, 3, 4, 3}},
-        {"the rate: a burst at once, then one line per 100 ms",
-         [](Round& r) {
-             r.Say(1, 8), r.Say(2, 8), r.Say(3, 8);
-             V v;
-             for (int i = 0; i < 14; ++i)
-                 if (auto line = r.share.Next(0, [](ConnId) { return true; })) v.push_back(line->first);
-             v.push_back(static_cast<ConnId>(v.size()));
-             r.now = 0;
-             for (ConnId id : r.Next(1)) v.push_back(id);
-             return v;
-         },
-         {1, 2, 3, 1, 2, 3, 1, 2, 3, 1, kChatBurstLines, 2}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

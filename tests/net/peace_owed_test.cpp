@@ -38,20 +38,6 @@ TEST(PeaceVote, OneOfferAtATimeEachSeatAskedAnswersOnce) {
                                    v.Answer(0, true), v.Answer(3, true)};
          },
          {R::kOpen, R::kIgnored, R::kOpen, R::kIgnored, R::kOpen, R::kAgreed}},
-        {"a new offer asks every seat again",
-         [&](PeaceVote& v) {
-             return std::vector<R>{v.Offer(0, twoOthers), v.Answer(2, true), v.Offer(3, twoOthers), v.Answer(2, true),
-                                   v.Answer(0, true)};
-         },
-         {R::kOpen, R::kOpen, R::kOpen, R::kOpen, R::kAgreed}},
-        {"dropped when the battle or deployment begins",
-         [&](PeaceVote& v) {
-             std::vector<R> r{v.Offer(0, all)};
-             v.Drop();
-             r.push_back(v.Answer(1, true));
-             return r;
-         },
-         {R::kOpen, R::kIgnored}},
         {"a seat's fourth offer in a battle is refused unasked; a new battle counts afresh",
          [&](PeaceVote& v) {
              std::vector<R> r;
