@@ -21,7 +21,7 @@
 
 namespace jq::net {
 
-constexpr Rate kDoorRate{1, 8};
+constexpr Rate kDoorRate{2, 16};
 constexpr size_t kDoorAddresses = 4096;
 
 class AcceptDoor {
