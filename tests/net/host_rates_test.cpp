@@ -1,6 +1,8 @@
 // The host's rates and shares on their own: the rate bucket and the chat round.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>

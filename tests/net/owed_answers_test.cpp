@@ -1,6 +1,7 @@
 // The answers owed to refused moves, on their own: what the relay's rows cannot reach.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
