@@ -17,12 +17,24 @@ size_t Utf8CharacterLength(const char* p, size_t left) {
     return n;
 }
 
+// A conversion opened once for the thread that uses it: opening one loads
+// the character set's tables each time, far dearer than the conversion.
+struct Converter {
+    Converter(const char* to, const char* from) : cd(iconv_open(to, from)) {}
+    ~Converter() {
+        if (Open()) iconv_close(cd);
+    }
+    bool Open() const { return cd != reinterpret_cast<iconv_t>(-1); }
+    iconv_t cd;
+};
+
 // `utf8Input`: a character the target cannot hold is replaced whole, not
 // byte by byte.
-std::string Convert(std::string_view in, const char* to, const char* from, std::string_view replacement,
-                    bool utf8Input) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(in);
+std::string Convert(std::string_view in, const Converter& converter, std::string_view replacement, bool utf8Input) {
+    if (!converter.Open()) return std::string(in);
+    iconv_t cd = converter.cd;
+    // From the initial state, whatever the last use left.
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
     std::string out;
     std::vector<char> buf(in.size() * 4 + 16);
     char* src = const_cast<char*>(in.data());
@@ -43,7 +55,6 @@ std::string Convert(std::string_view in, const char* to, const char* from, std::
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         }
     }
-    iconv_close(cd);
     return out;
 }
 
@@ -52,9 +63,15 @@ std::string Convert(std::string_view in, const char* to, const char* from, std::
 // Code page 936 writes only one- and two-byte characters, which every reader
 // of the files and packets understands; reading accepts GB18030, its
 // superset.
-std::string Gb(std::string_view utf8) { return Convert(utf8, "CP936", "UTF-8", "?", true); }
+std::string Gb(std::string_view utf8) {
+    thread_local const Converter toGb("CP936", "UTF-8");
+    return Convert(utf8, toGb, "?", true);
+}
 
-std::string Utf8FromGb(std::string_view gb) { return Convert(gb, "UTF-8", "GB18030", "\xEF\xBF\xBD", false); }
+std::string Utf8FromGb(std::string_view gb) {
+    thread_local const Converter fromGb("UTF-8", "GB18030");
+    return Convert(gb, fromGb, "\xEF\xBF\xBD", false);
+}
 
 std::string BoundedText(const char* field, size_t width) {
     size_t n = 0;

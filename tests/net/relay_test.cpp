@@ -1761,6 +1761,64 @@ TEST_F(RelayTest, AWaitingSenderGoesOnInOrder) {
     EXPECT_TRUE(links.closed.empty());
 }
 
+// Fresh connections from fresh addresses take seats 2 and 3 in turn, each with its "Join" and a full list of
+// chat lines in one write, and close 100-150 ms later, the next one a pacing gap after; ids grow with every one.
+// Meanwhile seat 1 and the host's own player each say a line a second, and every side takes a packet a pacing
+// gap: every honest line reaches the other honest side, in order, within two seconds.
+TEST_F(RelayTest, AChurnOfChattingNewcomersDelaysNoHonestLine) {
+    g->optionsRecord.netDisconnectTimeOption = 120;
+    Send(kOwn, EncodeJoin(Rec(0, "host")));
+    Send(kRemote[1], EncodeJoin(Rec(1, "p")));
+    links.gapped = true;
+    struct Churner {
+        ConnId id = -1;
+        int leaveMs = 0, nextMs = 0;
+    };
+    Churner churn[2];
+    ConnId fresh = 100;
+    // Sent at, delivered at: the lines of seat 1 (to the host's player) and of seat 0 (to seat 1).
+    std::vector<int> sent[2], got[2];
+    const ConnId hearer[2] = {kRemote[1], kOwn};
+    constexpr int kSeconds = 40;
+    for (int ms = 0; ms < (kSeconds + 3) * 1000; ms += 50) {
+        for (int k = 0; k < 2; ++k) {
+            Churner& c = churn[k];
+            if (c.id >= 0 && ms >= c.leaveMs) relay->Closed(c.id), c.id = -1, c.nextMs = ms;
+            if (c.id >= 0 || ms < c.nextMs || ms >= kSeconds * 1000) continue;
+            c.id = fresh++;
+            c.leaveMs = ms + (c.id % 2 == 0 ? 100 : 150);
+            relay->Connected(c.id, "10.9." + std::to_string(c.id / 250) + "." + std::to_string(c.id % 250), 7000);
+            Packet p = EncodeJoin(Rec(2 + k, "churn"));
+            for (size_t i = 0; i < kChatWaitingLines; ++i) {
+                const Packet line = EncodeChat({2 + k, "churn"});
+                p.insert(p.end(), line.begin(), line.end());
+            }
+            Send(c.id, p);
+        }
+        if (ms < kSeconds * 1000 && ms % 1000 == 0) {
+            Send(kRemote[1], EncodeChat({1, std::to_string(sent[0].size())})), sent[0].push_back(ms);
+            Send(kOwn, EncodeChat({0, std::to_string(sent[1].size())})), sent[1].push_back(ms);
+        }
+        Pace();
+        for (int k = 0; k < 2; ++k) {
+            const auto lines = Lines(hearer[k], 1 - k);
+            while (got[k].size() < lines.size()) got[k].push_back(ms + 50);
+        }
+    }
+    EXPECT_GT(fresh, 300);
+    for (int k = 0; k < 2; ++k) {
+        SCOPED_TRACE(k == 0 ? "seat 1's lines" : "the host's player's lines");
+        W order;
+        for (size_t i = 0; i < sent[k].size(); ++i) order.push_back(std::to_string(i));
+        EXPECT_EQ(Lines(hearer[k], 1 - k), order);
+        ASSERT_EQ(got[k].size(), sent[k].size());
+        int worst = 0;
+        for (size_t i = 0; i < sent[k].size(); ++i) worst = std::max(worst, got[k][i] - sent[k][i]);
+        EXPECT_LE(worst, 2000);
+    }
+    for (ConnId id : {kOwn, kRemote[1]}) EXPECT_FALSE(links.closed.count(id)) << id;
+}
+
 // Every word the relay may send to every seat, each as fast as the relay lets it go on (seats 1 and 2 flood what
 // brings it about every pacing gap; seats 0 and 3 move once they have heard every step, and turn down every draw
 // offer), against sides that each take one packet per pacing gap: neither honest side is ever held back or

@@ -1,44 +1,54 @@
 #include "net/host/chatshare.h"
 
-#include <algorithm>
-
 namespace jq::net {
 
 bool ChatShare::Arrive(ConnId sender, Packet line) {
-    std::deque<Packet>& list = waiting_[sender];
+    auto it = waiting_.find(sender);
+    if (it == waiting_.end()) {
+        // It begins waiting: at the end of the round, before the sender
+        // served last, which has had its turn.
+        auto last = waiting_.find(servedLast_);
+        const Turn end = last == waiting_.end() ? round_.end() : last->second.turn;
+        it = waiting_.emplace(sender, Sender{{}, round_.insert(end, sender)}).first;
+    }
+    std::deque<Packet>& list = it->second.lines;
     if (list.size() >= kChatWaitingLines) return false;
     list.push_back(std::move(line));
     return true;
 }
 
-int64_t ChatShare::Budget(int64_t nowMs) const {
-    return std::min<int64_t>(int64_t{kChatBurstLines} * 1000,
-                             budget_ + std::max<int64_t>(0, nowMs - budgetAt_) * kChatLinesPerSecond);
-}
-
 std::optional<std::pair<ConnId, Packet>> ChatShare::Next(int64_t nowMs, const std::function<bool(ConnId)>& hasRoom) {
-    if (Budget(nowMs) < 1000 || waiting_.empty()) return std::nullopt;
-    // The senders in turn, starting after the one served last.
-    auto start = waiting_.upper_bound(served_);
-    for (size_t n = 0; n < waiting_.size(); ++n, ++start) {
-        if (start == waiting_.end()) start = waiting_.begin();
-        if (!hasRoom(start->first)) continue;
-        budget_ = Budget(nowMs) - 1000;
-        budgetAt_ = nowMs;
-        served_ = start->first;
-        std::pair<ConnId, Packet> line{start->first, std::move(start->second.front())};
-        start->second.pop_front();
-        if (start->second.empty()) waiting_.erase(start);
+    if (round_.empty() || !rate_.Ready(kChatRate, nowMs)) return std::nullopt;
+    for (Turn turn = round_.begin(); turn != round_.end(); ++turn) {
+        if (!hasRoom(*turn)) continue;
+        rate_.Take(kChatRate, nowMs);
+        const auto it = waiting_.find(*turn);
+        std::pair<ConnId, Packet> line{it->first, std::move(it->second.lines.front())};
+        it->second.lines.pop_front();
+        servedLast_ = it->first;
+        if (it->second.lines.empty())
+            Leave(it);
+        else
+            round_.splice(round_.end(), round_, turn);
         return line;
     }
     return std::nullopt;
 }
 
-void ChatShare::Forget(ConnId sender) { waiting_.erase(sender); }
+void ChatShare::Leave(std::map<ConnId, Sender>::iterator it) {
+    round_.erase(it->second.turn);
+    waiting_.erase(it);
+}
+
+void ChatShare::Forget(ConnId sender) {
+    if (auto it = waiting_.find(sender); it != waiting_.end()) Leave(it);
+}
 
 size_t ChatShare::Waiting(ConnId sender) const {
     auto it = waiting_.find(sender);
-    return it == waiting_.end() ? 0 : it->second.size();
+    return it == waiting_.end() ? 0 : it->second.lines.size();
 }
+
+std::vector<ConnId> ChatShare::Round() const { return {round_.begin(), round_.end()}; }
 
 }  // namespace jq::net

@@ -4,27 +4,36 @@
 // The relay lets kChatLinesPerSecond lines of all comers together go on in
 // a second (at most kChatBurstLines at once after a quiet while): well below
 // the packets one side's wire carries in a second, so what all comers say
-// never fills a queue that drains at the wire's pace. Each line that may go
-// on goes to the next sender in turn among those with lines waiting (a round
-// robin; all lines are the same size, so it is deficit round robin with a
-// quantum of one line): with n senders talking, each has at least 1/n of
-// the rate, whatever the others send, and a sender alone has all of it.
+// never fills a queue that drains at the wire's pace.
+//
+// The senders with lines waiting form a round, kept as a list in the order
+// they began waiting: each line that may go on goes to the first sender in
+// it, one line each (a plain round robin). A sender that begins waiting
+// joins at the end of the round; the sender served last, having had its
+// turn, stays behind every sender that begins waiting before the next line
+// goes on (at the end if it has lines left or begins waiting again). A
+// sender whose list empties leaves the round. So with n senders waiting, a
+// sender's next line goes on within n lines of the relay's rate, however
+// many senders come and go afterwards, whatever their ids.
 // A sender's lines go on in the order they came. A sender's list holds
 // kChatWaitingLines; a line that finds it full goes nowhere (the newest are
 // lost, never the lines already waiting): a flooding sender delays and
 // loses only his own lines. A line goes on only when the queues have room
-// for what its sender adds (the relay says so); a sender without room
-// waits its turn, the others go on.
+// for what its sender adds (the relay says so); a sender without room is
+// passed over and keeps its place, the others go on.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <list>
 #include <map>
 #include <optional>
 #include <utility>
+#include <vector>
 
+#include "net/host/rate.h"
 #include "net/lan.h"
 
 namespace jq::net {
@@ -35,10 +44,11 @@ constexpr int kChatLinesPerSecond = 10;
 constexpr int kChatBurstLines = 10;
 // Lines that may wait at one sender.
 constexpr size_t kChatWaitingLines = 8;
+constexpr Rate kChatRate{kChatLinesPerSecond, kChatBurstLines};
 
 class ChatShare {
 public:
-    explicit ChatShare(int64_t nowMs) : budgetAt_(nowMs) {}
+    explicit ChatShare(int64_t nowMs) : rate_(kChatRate, nowMs) {}
 
     // A line of `sender` waits at it. False when its list is full: the line
     // goes nowhere.
@@ -52,15 +62,24 @@ public:
     // Lines waiting at a sender.
     size_t Waiting(ConnId sender) const;
 
-private:
-    // Lines the rate lets go on now, in thousandths, as of `budgetAt_`.
-    int64_t Budget(int64_t nowMs) const;
+    // The senders with lines waiting, in turn from the next to be served.
+    std::vector<ConnId> Round() const;
 
-    std::map<ConnId, std::deque<Packet>> waiting_;
-    // The sender served last: the next turn is the first after it.
-    ConnId served_ = -1;
-    int64_t budget_ = int64_t{kChatBurstLines} * 1000;
-    int64_t budgetAt_ = 0;
+private:
+    using Turn = std::list<ConnId>::iterator;
+    struct Sender {
+        std::deque<Packet> lines;
+        Turn turn;  // its place in the round
+    };
+    void Leave(std::map<ConnId, Sender>::iterator it);
+
+    std::map<ConnId, Sender> waiting_;
+    // The round: the next line goes to the first sender with room.
+    std::list<ConnId> round_;
+    // The sender served last (-1: none): while it waits, it is the last of
+    // the round.
+    ConnId servedLast_ = -1;
+    RateBucket rate_;
 };
 
 }  // namespace jq::net

@@ -93,7 +93,7 @@ std::optional<std::pair<Packet, int64_t>> HostConnections::Cut(Conn& c) {
     if (!p) return std::nullopt;
     const uint64_t start = c.cut;
     c.cut += p->size();
-    while (c.feeds.size() > 1 && c.feeds[1].first <= start) c.feeds.pop_front();
+    while (c.feeds.size() > 1 && std::next(c.feeds.begin())->first <= start) c.feeds.pop_front();
     const int64_t at = c.feeds.empty() ? user_.NowMs() : c.feeds.front().second;
     return std::make_pair(std::move(*p), at);
 }

@@ -39,7 +39,7 @@
 
 #include <cstdint>
 #include <cstddef>
-#include <deque>
+#include <list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -215,11 +215,13 @@ private:
         // before its offset.
         uint64_t fed = 0;
         uint64_t cut = 0;
-        std::deque<std::pair<uint64_t, int64_t>> feeds;
+        // (Lists: nothing is allocated for a connection that has sent
+        // nothing and been sent nothing.)
+        std::list<std::pair<uint64_t, int64_t>> feeds;
         // Taken from the framer and not yet handled, with its first byte's
         // time.
         std::optional<std::pair<Packet, int64_t>> next;
-        std::deque<Entry> out;
+        std::list<Entry> out;
         size_t sentOfFront = 0;
         // Bytes `out` counts for, all and per sender (what was queued while
         // that sender's packet was handled; the notices a sync point turns

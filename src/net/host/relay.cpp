@@ -10,7 +10,6 @@ namespace jq::net {
 namespace {
 
 constexpr int kStepLimit = 500;
-constexpr int kPeaceRequestsPerBattle = 3;
 
 }  // namespace
 
@@ -57,6 +56,7 @@ void HostRelay::Lost(ConnId id, const std::string& gbStatus) {
     const int s = SeatOfConnection(id);
     if (s > 0) FreeSeat(s);
     chat_.Forget(id);
+    owed_.Forget(id);
     gate_.Forget(id);
     if (!gbStatus.empty()) g_.ui->SetStatusText(3, gbStatus);
 }
@@ -110,7 +110,7 @@ void HostRelay::Tick() {
     CheckTimeouts();
     gate_.Tick(NowMs());
     AdmitWaitingJoins();
-    SendOwedAnswers();
+    SendOwedAnswers(-1);
     ReleaseChat();
     conns_.ResumeSenders();
     Flush();
@@ -149,24 +149,15 @@ void HostRelay::TimeOutTurn(int s) {
     TakeStep(s, EncodeMoveQz(b));
 }
 
-void HostRelay::OweAnswer(ConnId id, Player& c) {
-    c.answerOwed = true;
-    SendOwedAnswer(id, c);
+void HostRelay::OweAnswer(ConnId id) {
+    owed_.Owe(id);
+    SendOwedAnswers(id);
 }
 
-void HostRelay::SendOwedAnswers() {
-    conns_.ForEachRecord([&](ConnId id, ConnectionRecord& r) { SendOwedAnswer(id, static_cast<Player&>(r)); });
-}
-
-void HostRelay::SendOwedAnswer(ConnId id, Player& c) {
-    if (!c.answerOwed) return;
-    // Owed only to a seated side in a running battle, at most once in the
-    // pause (the next tick that may sends it).
-    if (!referee_.Running() || !Seated(id)) c.answerOwed = false;
-    if (!c.answerOwed || NowMs() - c.answeredAtMs < kResyncPauseMs) return;
-    c.answerOwed = false;
-    c.answeredAtMs = NowMs();
-    QueueTo(id, BuildJoinLast());
+void HostRelay::SendOwedAnswers(ConnId only) {
+    owed_.Pay(
+        NowMs(), only, [this](ConnId id) { return referee_.Running() && Seated(id); },
+        [this](ConnId id) { QueueTo(id, BuildJoinLast()); });
 }
 
 void HostRelay::Flush() { conns_.Flush(); }
@@ -301,7 +292,7 @@ void HostRelay::Handle(ConnId id, Player& c, const Packet& p, int64_t firstByteM
         if (w == Word::kMoveQz)
             if (auto b = DecodeMoveQz(p)) {
                 g_.ui->SetStatusText(3, HostReferee::VerdictText(HostReferee::Verdict::kNotToMove, b->seat));
-                OweAnswer(id, c);
+                OweAnswer(id);
             }
         return;
     }
@@ -357,8 +348,7 @@ void HostRelay::StartRound(const Packet& joinOk) {
     const int64_t now = NowMs();
     clock_.DeploymentBegins(now);
     for (Holding& h : holds_) h.heardMs = now;
-    ClearPeace();
-    std::fill(std::begin(peaceRequests_), std::end(peaceRequests_), 0);
+    peace_.NewBattle();
     QueueToOccupied(joinOk);
     referee_.DeploymentBegins();
     NewPhase();
@@ -389,13 +379,13 @@ void HostRelay::HandleMove(ConnId id, Player& c, int s, const Packet& p, int64_t
     // of its seat is refused, however late it was completed.
     if (referee_.Running() && referee_.Game().curSeat == s && firstByteMs < clock_.PhaseStartMs()) {
         g_.ui->SetStatusText(3, HostReferee::VerdictText(HostReferee::Verdict::kEarlierTurn, s));
-        OweAnswer(id, c);
+        OweAnswer(id);
         return;
     }
     // The side gave up its turn when it sent the move: when it is refused,
     // the side is told where the battle stands, and has its turn back if it
     // is to move.
-    if (!TakeStep(s, p)) OweAnswer(id, c);
+    if (!TakeStep(s, p)) OweAnswer(id);
 }
 
 bool HostRelay::TakeStep(int s, const Packet& p) {
@@ -423,7 +413,7 @@ bool HostRelay::TakeStep(int s, const Packet& p) {
     // A new turn, and the step gives every side its turn back: no answer is
     // owed any more.
     NewPhase();
-    conns_.ForEachRecord([](ConnId, ConnectionRecord& r) { static_cast<Player&>(r).answerOwed = false; });
+    owed_.StepTaken();
     return true;
 }
 
@@ -533,7 +523,7 @@ void HostRelay::HandleOwnJoin(ConnId id, Player& c, SeatRec rec) {
     ++round_;
     referee_.NewRound();
     gate_.NewRound();
-    ClearPeace();
+    peace_.Drop();
     // The round's times and turn order, from the host's options as they
     // stand now, and a first seat drawn for it.
     const OptionsRec& o = g_.optionsRecord;
@@ -569,8 +559,7 @@ void HostRelay::HandleSwitchEnd(const Packet& p) {
     if (!std::all_of(std::begin(holds_), std::end(holds_), [](const Holding& e) { return e.rec.deployed == 2; }))
         return;
     // The battle starts: no draw offer or join's time carries over into it.
-    ClearPeace();
-    std::fill(std::begin(peaceRequests_), std::end(peaceRequests_), 0);
+    peace_.NewBattle();
     const AllSwitchEndBody start{firstSeat_, turnDirection_, times_.move, times_.deploy, times_.disconnect};
     QueueToOccupied(EncodeAllSwitchEnd(start));
     referee_.BattleBegins(start);
@@ -578,46 +567,29 @@ void HostRelay::HandleSwitchEnd(const Packet& p) {
 }
 
 void HostRelay::HandlePeaceRequest(int seat, const Packet& p) {
-    if (peaceRequests_[seat] >= kPeaceRequestsPerBattle) {
-        // Asked too often: refused without asking anybody.
+    bool occupied[kSeats];
+    for (int i = 0; i < kSeats; ++i) occupied[i] = Occupied(i);
+    const PeaceVote::Result r = peace_.Offer(seat, occupied);
+    if (r == PeaceVote::Result::kTooOften) {
         QueueTo(holds_[seat].conn, EncodeSeatWord(Word::kPeaceFinalAbort, 0));
         return;
     }
-    ++peaceRequests_[seat];
     Heard(seat);
-    bool open = false;
-    for (int i = 0; i < kSeats; ++i) {
-        peaceVotes_[i] = (i == seat || !Occupied(i)) ? 1 : 0;
-        if (peaceVotes_[i] == 0) open = true;
-        if (Occupied(i) && i != seat) QueueTo(holds_[i].conn, p);
-    }
-    peaceOpen_ = open;
-    // Nobody else to ask: computer and free seats agree at once.
-    if (!open) DecidePeace(false);
+    for (int i = 0; i < kSeats; ++i)
+        if (occupied[i] && i != seat) QueueTo(holds_[i].conn, p);
+    if (r == PeaceVote::Result::kAgreed) DecidePeace(false);
 }
 
 void HostRelay::HandlePeaceAnswer(int a, Word w) {
-    // An answer counts only for an open request, once, from a seat asked.
-    if (!peaceOpen_ || peaceVotes_[a] != 0) return;
+    const PeaceVote::Result r = peace_.Answer(a, w == Word::kPeaceOk);
+    if (r == PeaceVote::Result::kIgnored) return;
     Heard(a);
-    peaceVotes_[a] = w == Word::kPeaceOk ? 1 : 2;
-    bool refused = false;
-    for (int v : peaceVotes_) {
-        if (v == 0) return;
-        if (v == 2) refused = true;
-    }
-    DecidePeace(refused);
+    if (r != PeaceVote::Result::kOpen) DecidePeace(r == PeaceVote::Result::kRefused);
 }
 
 void HostRelay::DecidePeace(bool refused) {
     QueueToOccupied(EncodeSeatWord(refused ? Word::kPeaceFinalAbort : Word::kPeaceFinalOk, 0));
     if (!refused) referee_.EndsDrawn();
-    ClearPeace();
-}
-
-void HostRelay::ClearPeace() {
-    std::fill(std::begin(peaceVotes_), std::end(peaceVotes_), 0);
-    peaceOpen_ = false;
 }
 
 Packet HostRelay::BuildJoinLast() const {

@@ -26,8 +26,9 @@
 // computer; peace words only while the battle runs; a seat's deployment
 // once, while the seats deploy. Anything else is not relayed and the status
 // line says why. A refused move from a seated connection is answered with
-// "JoinLast" from the copy (at most about one a second per connection), so
-// that side is back in step and, if it is to move, has its turn back.
+// "JoinLast" from the copy, so that side is back in step and, if it is to
+// move, has its turn back (when: OwedAnswers, net/host/owedanswers.h). The
+// peace vote's rules are PeaceVote's (net/host/peacevote.h).
 //
 // A turn's and the deployment's time is the seat's (net/lan.h), and the
 // phase clock (net/host/phaseclock.h) says when it is over, in milliseconds
@@ -93,6 +94,8 @@
 #include "net/host/chatshare.h"
 #include "net/host/connections.h"
 #include "net/host/joingate.h"
+#include "net/host/owedanswers.h"
+#include "net/host/peacevote.h"
 #include "net/host/referee.h"
 #include "net/host/phaseclock.h"
 #include "net/host/seattable.h"
@@ -102,8 +105,6 @@ namespace jq::net {
 
 // "JoinRefuse" answers a connection gets before it is closed instead.
 constexpr int kMaxRefusals = 3;
-// Seconds between two answers to refused moves of one connection.
-constexpr int64_t kResyncPauseMs = 1000;
 
 class HostRelay : private ConnectionUser {
 public:
@@ -167,10 +168,6 @@ private:
         int refusals = 0;
         // The round in which its "Join" was taken.
         int joinedRound = -1;
-        // A refused move is to be answered with "JoinLast"; when the last
-        // answer went.
-        bool answerOwed = false;
-        int64_t answeredAtMs = INT64_MIN / 2;
         // What its side holds of the seats (SeatTable::Told).
         SeatRec told[kSeats];
     };
@@ -226,10 +223,11 @@ private:
     void Refuse(ConnId id, Player& c);
     // The seat's holder said something that changed something.
     void Heard(int seat);
+    // The peace vote's wiring (PeaceVote decides): offers go to the seats
+    // asked, a decision to every occupied seat.
     void HandlePeaceRequest(int seat, const Packet& p);
     void HandlePeaceAnswer(int seat, Word w);
     void DecidePeace(bool refused);
-    void ClearPeace();
     // The chat lines that may go on now go to the occupied seats.
     void ReleaseChat();
     // The seat a seat-carrying packet names, if the connection may name it.
@@ -243,11 +241,10 @@ private:
     void Sweep();
     void CheckTimeouts();
     // A refused move of a seated connection is answered with "JoinLast",
-    // now or, once the last answer is far enough back, on a later tick
-    // (SendOwedAnswers): either way through SendOwedAnswer.
-    void OweAnswer(ConnId id, Player& c);
-    void SendOwedAnswers();
-    void SendOwedAnswer(ConnId id, Player& c);
+    // now or on a later tick (OwedAnswers says when).
+    void OweAnswer(ConnId id);
+    // The answers owed that may go now, to `only` (-1: to every connection).
+    void SendOwedAnswers(ConnId only);
     // The joins that waited, in turn across addresses, as far as they may
     // be taken now.
     void AdmitWaitingJoins();
@@ -273,11 +270,10 @@ private:
     JoinGate gate_;
     // The chat lines waiting at their senders.
     ChatShare chat_;
-    // The draw offer under vote, each seat's vote, and each seat's offers in
-    // this battle.
-    bool peaceOpen_ = false;
-    int peaceVotes_[kSeats] = {};
-    int peaceRequests_[kSeats] = {};
+    // The draw offer under vote.
+    PeaceVote peace_;
+    // The answers owed to refused moves.
+    OwedAnswers owed_;
 };
 
 }  // namespace jq::net

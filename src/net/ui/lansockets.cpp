@@ -17,6 +17,7 @@
 #include <linux/sockios.h>
 #endif
 
+#include "net/host/door.h"
 #include "net/host/relay.h"
 
 namespace jq::net {
@@ -129,6 +130,40 @@ void CloseGently(QTcpSocket* s, QObject* listener) {
     if (s->state() == QAbstractSocket::UnconnectedState) s->deleteLater();
 }
 
+// Closes a socket with a reset: nothing of it stays behind on this computer.
+void ResetAndClose(qintptr fd) {
+    const linger now{1, 0};
+    ::setsockopt(static_cast<int>(fd), SOL_SOCKET, SO_LINGER, &now, sizeof now);
+    ::close(static_cast<int>(fd));
+}
+
+// The listening socket: a connection whose address is over its rate at the
+// door is closed as it is accepted, before a socket object is made for it.
+class DoorServer : public QTcpServer {
+public:
+    explicit DoorServer(QObject* parent) : QTcpServer(parent) {}
+
+protected:
+    void incomingConnection(qintptr fd) override {
+        sockaddr_in peer{};
+        socklen_t size = sizeof peer;
+        if (::getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&peer), &size) == 0 &&
+            peer.sin_family == AF_INET) {
+            const int64_t nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::steady_clock::now().time_since_epoch())
+                                      .count();
+            if (!door_.Admit(ntohl(peer.sin_addr.s_addr), nowMs)) {
+                ResetAndClose(fd);
+                return;
+            }
+        }
+        QTcpServer::incomingConnection(fd);
+    }
+
+private:
+    AcceptDoor door_;
+};
+
 }  // namespace
 
 QString LocalIPv4Address() {
@@ -164,7 +199,7 @@ LanSockets::~LanSockets() {
 bool LanSockets::Listen(const QHostAddress& address, quint16 port) {
     serverErrorMark = 0;
     if (server_ == nullptr) {
-        server_ = new QTcpServer(this);
+        server_ = new DoorServer(this);
         connect(server_, &QTcpServer::newConnection, this, &LanSockets::Accept);
     }
     if (!server_->listen(address, port)) {
@@ -198,20 +233,10 @@ void LanSockets::Accept() {
         const ConnId id = nextId_++;
         Accepted& a = conns_[id];
         a.socket = s;
-        a.pace = new QTimer(s);
-        a.pace->setSingleShot(true);
-        a.pace->setTimerType(Qt::PreciseTimer);
         SetUpAccepted(s);
         s->setReadBufferSize(kReadChunkBytes);
         connect(s, &QTcpSocket::readyRead, this, [this, id] { ConnRead(id); });
-        auto writable = [this, id] {
-            auto it = conns_.find(id);
-            if (it == conns_.end()) return;
-            NoteLeft(it->second);
-            if (HostRelay* r = session_.relay()) r->Writable(id);
-        };
-        connect(s, &QTcpSocket::bytesWritten, this, writable);
-        connect(a.pace, &QTimer::timeout, this, writable);
+        connect(s, &QTcpSocket::bytesWritten, this, [this, id] { ConnWritable(id); });
         connect(s, &QTcpSocket::disconnected, this, [this, id] { ConnGone(id); });
         // A connection the system gave up on (its probes went unanswered)
         // ends here, whether or not the socket reports the close as well.
@@ -225,6 +250,23 @@ void LanSockets::Accept() {
             relay->Connected(id, DottedIPv4(s->peerAddress()).toStdString(), s->peerPort());
     }
     FindOwnConnection();
+}
+
+void LanSockets::ConnWritable(ConnId id) {
+    auto it = conns_.find(id);
+    if (it == conns_.end()) return;
+    NoteLeft(it->second);
+    if (HostRelay* r = session_.relay()) r->Writable(id);
+}
+
+void LanSockets::PaceFor(ConnId id, Accepted& a, int ms) {
+    if (a.pace == nullptr) {
+        a.pace = new QTimer(a.socket);
+        a.pace->setSingleShot(true);
+        a.pace->setTimerType(Qt::PreciseTimer);
+        connect(a.pace, &QTimer::timeout, this, [this, id] { ConnWritable(id); });
+    }
+    a.pace->start(ms);
 }
 
 void LanSockets::FindOwnConnection() {
@@ -371,7 +413,7 @@ size_t LanSockets::Write(ConnId id, const uint8_t* data, size_t size) {
     if (!a.partWritten) {
         const int wait = PaceWait(a);
         if (wait != 0) {
-            if (wait > 0) a.pace->start(wait);
+            if (wait > 0) PaceFor(id, a, wait);
             return 0;
         }
     }
@@ -389,7 +431,7 @@ bool LanSockets::Ready(ConnId id) {
     Accepted& a = it->second;
     if (a.partWritten) return true;
     const int wait = PaceWait(a);
-    if (wait > 0) a.pace->start(wait);
+    if (wait > 0) PaceFor(id, a, wait);
     return wait == 0;
 }
 

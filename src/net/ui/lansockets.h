@@ -16,6 +16,12 @@
 // own connection is the one this object made itself: while its client
 // socket lives, the accepted connection whose ends are that socket's ends
 // (which no other socket can have meanwhile) is named to the relay.
+//
+// What an accepted connection costs before its side has said anything is
+// small and bounded: no buffer is kept for it until bytes come or go, and an
+// address that opens connections faster than any player could has its
+// excess closed at the door as it is accepted (AcceptDoor,
+// net/host/door.h).
 #pragma once
 
 #include <QHostAddress>
@@ -105,7 +111,7 @@ private:
     // An accepted connection and the pace of what goes to it.
     struct Accepted {
         QPointer<QTcpSocket> socket;
-        QTimer* pace = nullptr;  // owned by the socket
+        QTimer* pace = nullptr;  // owned by the socket, made when first needed
         // The last packet handed over has not been seen leaving yet.
         bool leaving = false;
         // When the last packet was seen to have left this computer.
@@ -122,6 +128,10 @@ private:
     };
 
     void Accept();
+    // The connection may take more: the relay hears so.
+    void ConnWritable(ConnId id);
+    // The connection takes its next packet in `ms`: the relay hears so then.
+    void PaceFor(ConnId id, Accepted& a, int ms);
     // A connection has closed or failed: the relay gets what its socket
     // still holds, then hears of the close (once).
     void ConnGone(ConnId id);
