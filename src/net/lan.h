@@ -158,6 +158,13 @@ public:
     bool HostGoneTold() const { return hostGoneTold_; }
     void NoteHostGoneTold() { hostGoneTold_ = true; }
 
+    // The side took a running battle from its "JoinLast" in another seat's
+    // turn: when that turn began on the host it cannot tell, so its clock
+    // shows no deadline until the next step (or a join of the seat to move)
+    // starts one it knows.
+    bool TurnStartUnknown() const { return turnStartUnknown_; }
+    void SetTurnStartUnknown(bool unknown) { turnStartUnknown_ = unknown; }
+
     // A draw offer is being asked (LanUi::AskPeace) and not yet answered.
     bool PeaceQuestionOpen() const { return peaceQuestionOpen_; }
     void SetPeaceQuestionOpen(bool open) { peaceQuestionOpen_ = open; }
@@ -199,6 +206,7 @@ private:
     bool peaceQuestionOpen_ = false;
     bool waitDialogDue_ = false;
     bool hostGoneTold_ = false;
+    bool turnStartUnknown_ = false;
     // The host of the last connection attached, and the seat it handed over.
     std::string hostEnd_;
     int handedOverSeat_ = -1;
@@ -216,9 +224,12 @@ private:
 // only while its time is not over (OwnTurnTimeOver) unless it is its
 // time-out), "ChatMessage" (seat, chatText). A peace request is not sent
 // either once the own time is over. What is not sent for being too late
-// says so in the status line. Not connected: the player is told and
-// nothing is sent. Any other word is refused with a message. True when the
-// packet was queued.
+// says so in the status line. Not connected: nothing is sent, and the
+// player is told that the host cannot be reached, unless packets received
+// before the close still wait: the host's last word (the own seat handed
+// to the computer, say) is the reason, told when it is applied, and the
+// host's going only if it says nothing (HandleNetBattle). Any other word
+// is refused with a message. True when the packet was queued.
 bool SendNetMessage(GameState& g, const std::string& word, int seat);
 // The own seat, a person's, is to move in the running battle and its clock
 // has run out (OwnNetTimeLeft): what its player makes for the turn now is

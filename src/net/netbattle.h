@@ -46,11 +46,18 @@ void RejoinNetBattle(GameState& g);
 // Lays out the own deployment from the formation database, the other seats
 // hidden until their "SwitchEnd".
 void StartNetDeployment(GameState& g);
-// The controls of LAN play: no saving, turning or stepping; give-up and
-// peace only while the own seat is to move and its player holds it.
+// The controls of LAN play: no saving, turning or stepping (give-up and
+// peace follow OwnSeatHeldByPlayer, on the main timer's tick).
 void UpdatePlayButtons(GameState& g);
 // A person (this side's player) holds the own seat, as the host has told.
 bool OwnSeatHeldByPlayer(const GameState& g);
+// The LAN deployment is under way on this side: from the host's "JoinOk"
+// (or a join in the deployment) until the battle starts, the own seat's
+// formation sent or not.
+bool NetDeploying(const GameState& g);
+// In the running battle the side cannot tell when the turn began on the
+// host (LanSession::TurnStartUnknown): its clock shows no deadline.
+bool TurnDeadlineUnknown(const GameState& g);
 
 // ---- The pump ----
 // One tick of the LAN battle. On the host the relay's duties come first,

@@ -24,7 +24,7 @@ std::string AbortReasonText(int reason) {
 }
 
 int HandOverReason(const GameState& g) {
-    if (g.netState >= kNetDeployBegins && g.netState <= kNetOwnDeploySent) return kLeaveDeployTimeout;
+    if (NetDeploying(g)) return kLeaveDeployTimeout;
     if (g.battleRunning != 0 || g.netState == kNetAllDeployed || g.netState == kNetBattle)
         return g.netTimeoutCount >= 3 ? kLeaveTooManyTimeouts : kLeaveSilentTurn;
     return kLeaveHandedOver;
