@@ -12,6 +12,7 @@
 #include "core/text.h"
 #include "net/netbattle.h"
 #include "net/host/relay.h"
+#include "play/peace.h"
 #include "play/turnloop.h"
 #include "support/fake_computer.h"
 #include "support/host_moves.h"
@@ -536,6 +537,38 @@ TEST(LanRounds, TheHostsPlayerIsToldHeLostHisSeat) {
         EXPECT_EQ(std::tuple(g.netConnected, g.battleRunning, g.curSeat), std::tuple(1, 1, 0));
         EXPECT_FALSE(h.ui.giveUpEnabled);
         h.lan->SetUi(nullptr);
+    }
+}
+
+// A window at seat 2, joined in its own turn, keeps the give-up (or peace) box open across its time and the grace;
+// silent for longer than the disconnect time, its seat goes to the computer and the host closes its connection,
+// and then the player confirms. Nothing goes, and he is told the real reason once, never that the host has gone.
+TEST(LanRounds, AWindowHandedOverBehindItsBoxIsToldWhyOnce) {
+    for (void (*box)(GameState&) : {GiveUp, OfferPeace}) {
+        SCOPED_TRACE(box == GiveUp ? "give-up" : "peace");
+        Host h;
+        Game w;
+        Told told;
+        w.lan->SetUi(&told);
+        h.g->optionsRecord.netMoveTimeOption = 30, h.g->optionsRecord.netDisconnectTimeOption = 20;
+        h.NewRound();
+        h.Join(1);
+        ASSERT_TRUE(h.PlayBattle());
+        ASSERT_TRUE(h.PassTurnsUntil(2));
+        h.WindowAt(w, 2);
+        h.TickBoth();
+        ASSERT_EQ(std::pair(w.g->battleRunning, w.g->curSeat), std::pair(1, 0));
+        const int64_t joined = h.ui.clock.seconds;
+        w.ui.onMessage = [&] {
+            for (int t = 1; t <= 40; ++t) h.ui.clock.seconds = joined + t, h.TickBoth();
+        };
+        box(*w.g);
+        ASSERT_TRUE(h.links.closed.count(3));
+        for (int i = 0; i < 3; ++i) h.TickBoth();
+        EXPECT_EQ(std::count(w.ui.messages.begin(), w.ui.messages.end(), HostGoneText()), 0);
+        EXPECT_EQ(told.explained, std::vector<std::string>{HandOverText(kLeaveSilentTurn)});
+        EXPECT_EQ(std::tuple(w.g->netConnected, w.ui.status[3]), std::tuple(0, AbortReasonText(kLeaveSilentTurn)));
+        EXPECT_EQ(h.relay().Seat(2).state, 0);
     }
 }
 
