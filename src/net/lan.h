@@ -170,8 +170,10 @@ public:
     void SetPeaceQuestionOpen(bool open) { peaceQuestionOpen_ = open; }
 
     // The host gave the own seat to the computer: that host refuses it to
-    // this side for the rest of its round. Kept over the next connections
-    // until a join is taken.
+    // this side for the rest of its round. The host closes the connection
+    // behind its word, so the side sees no more of that round: the seat is
+    // kept over the next connections to that host until a join is taken
+    // (JoinRefusedText says what it may mean).
     void NoteHandedOver(int seat);
     // The last seat the side was handed over from is `seat`, by the host of
     // its last connection (which may have closed since).

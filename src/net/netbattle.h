@@ -102,9 +102,12 @@ std::string AbortReasonText(int reason);
 int HandOverReason(const GameState& g);
 // What the box says about a seat the host gave to the computer (GB2312).
 std::string HandOverText(int reason);
-// What the box says when the host refuses a join: the seat it asked for is
-// the one the host gave to the computer this round (the host keeps it from
-// the side until the next round), or simply held.
+// What the box says when the host refuses a join: the seat is held by a
+// player; for the seat that host last gave to the computer from this side
+// (LanSession::HandedOverFrom), that, or the hand-over in a round still
+// running (the host keeps the seat from the side until the next round). A
+// refusal carries no reason, and a side handed over sees no more of that
+// round, so it cannot tell which: it says both.
 std::string JoinRefusedText(bool seatHandedOver);
 // The host's own seat has gone to its computer: its player is told why, as a
 // side is (HandOverReason), and stays in the battle.
