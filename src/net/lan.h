@@ -98,7 +98,10 @@ public:
 // a seat's turn lasts at most twice its time and the grace, however many
 // join. Every side counts the seat's time again from where it learns of
 // such a join: the joiner from its "JoinLast", the others from the seat's
-// "Join" (net/host/turnclock.h keeps the host's count).
+// "Join", but for a side still deploying, whose clock stays with its own
+// seat's deployment (net/host/turnclock.h keeps the host's count). A side
+// that joins in another seat's turn cannot tell when it began, and shows
+// no deadline until the next step.
 constexpr int kTurnGraceSeconds = 3;
 
 // Packets waiting in one direction, first in, first out.

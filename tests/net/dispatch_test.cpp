@@ -440,7 +440,7 @@ TEST(LanLeaving, TheSeatHandedOverIsToldTheRealReason) {
         apply(EncodeBare(Word::kJoinRefuse));
         const std::string refused = Gb("服务器拒绝联接申请！") + std::string(20, ' ');
         EXPECT_EQ(shown.explained.back(),
-                  refused + Gb("\n该位置已有玩家使用，或是您被计算机接管的位置，\n那一局不能再进，下一局可以；"
+                  refused + Gb("\n该位置已有玩家使用；或是您被计算机接管的位置，\n在接管的这一局里不能再进，下一局可以。\n"
                                "其他空位现在就可以申请。\n"));
         link.connected = true, g->netConnected = 1, g->myNetSeat = 3;
         lan.AttachClient(&link);
