@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "ai/aithread.h"
 #include "ai/movegen.h"
@@ -559,7 +560,9 @@ TEST(LanRounds, AWindowHandedOverBehindItsBoxIsToldWhyOnce) {
         h.TickBoth();
         ASSERT_EQ(std::pair(w.g->battleRunning, w.g->curSeat), std::pair(1, 0));
         const int64_t joined = h.ui.clock.seconds;
-        w.ui.onMessage = [&] {
+        bool asked = false;
+        w.ui.onMessage = [&] {  // the question is up for 40 s, the main timers ticking
+            if (std::exchange(asked, true)) return;
             for (int t = 1; t <= 40; ++t) h.ui.clock.seconds = joined + t, h.TickBoth();
         };
         box(*w.g);
