@@ -27,6 +27,7 @@ void LanSession::AttachClient(ClientLink* link) {
     waitDialogDue_ = false;
     hostGoneTold_ = false;
     turnStartUnknown_ = false;
+    deploymentJoin_.reset();
     if (link == nullptr) {
         inbox_.clear();
         arrivals_.clear();

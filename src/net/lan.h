@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "core/qipan.h"
 #include "net/wire/framer.h"
@@ -99,9 +101,9 @@ public:
 // join. Every side counts the seat's time again from where it learns of
 // such a join: the joiner from its "JoinLast", the others from the seat's
 // "Join", but for a side still deploying, whose clock stays with its own
-// seat's deployment (net/host/turnclock.h keeps the host's count). A side
-// that joins in another seat's turn cannot tell when it began, and shows
-// no deadline until the next step.
+// seat's deployment until it has deployed (net/host/turnclock.h keeps the
+// host's count). A side that joins in another seat's turn cannot tell when
+// it began, and shows no deadline until the next step.
 constexpr int kTurnGraceSeconds = 3;
 
 // Packets waiting in one direction, first in, first out.
@@ -167,6 +169,12 @@ public:
     // starts one it knows.
     bool TurnStartUnknown() const { return turnStartUnknown_; }
     void SetTurnStartUnknown(bool unknown) { turnStartUnknown_ = unknown; }
+    // A player took another seat in the deployment while the own seat was
+    // still deploying (the host gives him the whole deploy time from then):
+    // when the own seat has deployed, the side shows his deadline, as a side
+    // deployed before his join does. The latest such join of the round.
+    void NoteJoinInDeployment(const ClockStamp& at) { deploymentJoin_ = at; }
+    std::optional<ClockStamp> TakeJoinInDeployment() { return std::exchange(deploymentJoin_, std::nullopt); }
 
     // A draw offer is being asked (LanUi::AskPeace) and not yet answered.
     bool PeaceQuestionOpen() const { return peaceQuestionOpen_; }
@@ -212,6 +220,7 @@ private:
     bool waitDialogDue_ = false;
     bool hostGoneTold_ = false;
     bool turnStartUnknown_ = false;
+    std::optional<ClockStamp> deploymentJoin_;
     // The host of the last connection attached, and the seat it handed over.
     std::string hostEnd_;
     int handedOverSeat_ = -1;

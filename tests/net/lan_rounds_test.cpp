@@ -579,18 +579,20 @@ TEST(LanRounds, AWindowHandedOverBehindItsBoxIsToldWhyOnce) {
 // window shows the deadline the host keeps, or none: in seat 1's turn the joiner cannot know when it began on the
 // host, and shows none until the next step; in its own seat's turn both count its whole time from the join; in
 // the deployment the joiner has the whole deploy time, which the host's window shows once its own seat has
-// deployed, while still deploying it keeps its own.
+// deployed (before the join or after it), while still deploying it keeps its own.
 TEST(LanRounds, EveryWindowShowsTheHostsDeadlineOrNone) {
+    enum { kNotYet, kBefore, kAfter };  // when the host's seat deploys
     const struct {
         const char* what;
         int toMove;  // in the battle, the seat to move as it joins; -1: the deployment
-        bool hostDeployed;
+        int hostDeploys;
         std::pair<std::string, std::string> shown;  // on the host's window, on the joiner's
     } rows[] = {
-        {"seat 1's turn", 1, false, {"18", "--"}},
-        {"its own seat's turn", 2, false, {"30", "30"}},
-        {"the deployment, the host's seat deploying", -1, false, {"28", "40"}},
-        {"the deployment, the host's seat deployed", -1, true, {"40", "40"}},
+        {"seat 1's turn", 1, kNotYet, {"18", "--"}},
+        {"its own seat's turn", 2, kNotYet, {"30", "30"}},
+        {"the deployment, the host's seat deploying", -1, kNotYet, {"28", "40"}},
+        {"the deployment, the host's seat deployed", -1, kBefore, {"40", "40"}},
+        {"the deployment, the host's seat deployed after the join", -1, kAfter, {"40", "40"}},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
@@ -607,15 +609,20 @@ TEST(LanRounds, EveryWindowShowsTheHostsDeadlineOrNone) {
             g.netState = kNetWaiting;
             HostStartsBattle(g);
             ASSERT_TRUE(h.TickUntil([&] { return g.netState == kNetDeploying; }));
-            if (r.hostDeployed) {
-                bool finished = false;
-                ASSERT_TRUE(h.TickUntil([&] { return finished = finished || FinishOwnDeployment(g); }));
-                ASSERT_TRUE(h.TickUntil([&] { return g.netState == kNetOwnDeploySent; }));
-            }
         }
+        bool finished = false;
+        const auto hostDeploys = [&] {
+            return h.TickUntil([&] { return finished = finished || FinishOwnDeployment(g); }) &&
+                   h.TickUntil([&] { return g.netState == kNetOwnDeploySent; });
+        };
+        if (r.hostDeploys == kBefore) ASSERT_TRUE(hostDeploys());
         h.ui.clock.seconds = g.turnStarted.seconds + 12;
         h.WindowAt(w, 2);
         for (int i = 0; i < 3; ++i) h.TickBoth();
+        if (r.hostDeploys == kAfter) {
+            ASSERT_TRUE(hostDeploys());
+            h.TickBoth();
+        }
         ASSERT_EQ(w.g->netState, r.toMove >= 0 ? kNetBattle : kNetDeploying);
         EXPECT_EQ(std::pair(h.ui.timeRemaining, w.ui.timeRemaining), r.shown);
         if (r.toMove != 1) continue;

@@ -225,7 +225,10 @@ bool Apply(GameState& g, const Packet& p, const ClockStamp& arrival) {
             if (!rec) return false;
             // A person taking the seat to move: its time counts again from
             // here, as the host counts it from his join.
-            if (JoinRestartsTheClock(g, rec->seat)) StartTurnClock(g, arrival);
+            if (JoinRestartsTheClock(g, rec->seat))
+                StartTurnClock(g, arrival);
+            else if (NetDeploying(g) && rec->seat != g.myNetSeat && g.lan != nullptr)
+                g.lan->NoteJoinInDeployment(arrival);
             g.seatTable[rec->seat] = *rec;
             LabelSeat(g, rec->seat, Name(*rec));
             return true;
@@ -253,6 +256,7 @@ bool Apply(GameState& g, const Packet& p, const ClockStamp& arrival) {
             g.netState = kNetHostStarted;
             // The deployment's time counts from here, as the host's does.
             StartTurnClock(g, arrival);
+            if (g.lan != nullptr) g.lan->TakeJoinInDeployment();
             return true;
         case Word::kJoinCancel: {
             const auto s = DecodeSeatWord(p, *w);
