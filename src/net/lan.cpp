@@ -26,6 +26,8 @@ void LanSession::AttachClient(ClientLink* link) {
     peaceQuestionOpen_ = false;
     waitDialogDue_ = false;
     hostGoneTold_ = false;
+    turnStartUnknown_ = false;
+    deploymentJoin_.reset();
     if (link == nullptr) {
         inbox_.clear();
         arrivals_.clear();
@@ -141,13 +143,17 @@ bool LanSession::ServerActive() const { return relay_ != nullptr && relay_->HasC
 // ---- Services ----
 
 bool OwnTurnTimeOver(GameState& g) {
-    return g.battleRunning != 0 && g.netState == kNetBattle && g.curSeat == 0 && IsValidSeat(g.myNetSeat) &&
-           g.seatTable[g.myNetSeat].state == 1 && !OwnNetTimeLeft(g);
+    return g.battleRunning != 0 && g.netState == kNetBattle && g.curSeat == 0 && OwnSeatHeldByPlayer(g) &&
+           !OwnNetTimeLeft(g);
 }
 
 bool SendNetMessage(GameState& g, const std::string& word, int seat) {
     LanSession* lan = g.lan;
     if (lan == nullptr || !lan->ClientActive()) {
+        // The host closes a connection after its last word, the own seat
+        // handed to the computer: that word, still to be applied, says why.
+        // That the host has gone is told only once it has said nothing.
+        if (lan != nullptr && lan->InboxSize() > 0) return false;
         g.ui->ShowMessage(HostGoneText(), false);
         if (lan != nullptr) lan->NoteHostGoneTold();
         return false;
@@ -189,10 +195,9 @@ bool SendNetMessage(GameState& g, const std::string& word, int seat) {
             // host takes what comes by then); once it has run out, only its
             // time-out goes. The host's seat that its computer plays has no
             // clock.
-            if (seat == g.myNetSeat && g.seatTable[seat].state == 1 &&
+            if (seat == g.myNetSeat && OwnTurnTimeOver(g) &&
                 !IsTimeoutMove(g.netMoveRecord.fromX, g.netMoveRecord.fromY, g.netMoveRecord.toX,
-                               g.netMoveRecord.toY) &&
-                !OwnNetTimeLeft(g)) {
+                               g.netMoveRecord.toY)) {
                 g.ui->SetStatusText(3, Gb("走棋时间已到，此步没有发出！"));
                 return false;
             }

@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "core/qipan.h"
 #include "net/wire/framer.h"
@@ -95,7 +97,10 @@ public:
 // taking it, or it waits until the turn is over: which joins bring it is
 // the host's phase clock's rule (net/host/phaseclock.h). Every side counts the
 // seat's time again from where it learns of such a join: the joiner from
-// its "JoinLast", the others from the seat's "Join".
+// its "JoinLast", the others from the seat's "Join", but for a side still
+// deploying, whose clock stays with its own seat's deployment until it has
+// deployed. A side that joins in another seat's turn cannot tell when it
+// began, and shows no deadline until the next step.
 constexpr int kTurnGraceSeconds = 3;
 
 // Packets waiting in one direction, first in, first out.
@@ -155,13 +160,28 @@ public:
     bool HostGoneTold() const { return hostGoneTold_; }
     void NoteHostGoneTold() { hostGoneTold_ = true; }
 
+    // The side took a running battle from its "JoinLast" in another seat's
+    // turn: when that turn began on the host it cannot tell, so its clock
+    // shows no deadline until the next step (or a join of the seat to move)
+    // starts one it knows.
+    bool TurnStartUnknown() const { return turnStartUnknown_; }
+    void SetTurnStartUnknown(bool unknown) { turnStartUnknown_ = unknown; }
+    // A player took another seat in the deployment while the own seat was
+    // still deploying (the host gives him the whole deploy time from then):
+    // when the own seat has deployed, the side shows his deadline, as a side
+    // deployed before his join does. The latest such join of the round.
+    void NoteJoinInDeployment(const ClockStamp& at) { deploymentJoin_ = at; }
+    std::optional<ClockStamp> TakeJoinInDeployment() { return std::exchange(deploymentJoin_, std::nullopt); }
+
     // A draw offer is being asked (LanUi::AskPeace) and not yet answered.
     bool PeaceQuestionOpen() const { return peaceQuestionOpen_; }
     void SetPeaceQuestionOpen(bool open) { peaceQuestionOpen_ = open; }
 
     // The host gave the own seat to the computer: that host refuses it to
-    // this side for the rest of its round. Kept over the next connections
-    // until a join is taken.
+    // this side for the rest of its round. The host closes the connection
+    // behind its word, so the side sees no more of that round: the seat is
+    // kept over the next connections to that host until a join is taken
+    // (JoinRefusedText says what it may mean).
     void NoteHandedOver(int seat);
     // The last seat the side was handed over from is `seat`, by the host of
     // its last connection (which may have closed since).
@@ -196,6 +216,8 @@ private:
     bool peaceQuestionOpen_ = false;
     bool waitDialogDue_ = false;
     bool hostGoneTold_ = false;
+    bool turnStartUnknown_ = false;
+    std::optional<ClockStamp> deploymentJoin_;
     // The host of the last connection attached, and the seat it handed over.
     std::string hostEnd_;
     int handedOverSeat_ = -1;
@@ -213,9 +235,12 @@ private:
 // only while its time is not over (OwnTurnTimeOver) unless it is its
 // time-out), "ChatMessage" (seat, chatText). A peace request is not sent
 // either once the own time is over. What is not sent for being too late
-// says so in the status line. Not connected: the player is told and
-// nothing is sent. Any other word is refused with a message. True when the
-// packet was queued.
+// says so in the status line. Not connected: nothing is sent, and the
+// player is told that the host cannot be reached, unless packets received
+// before the close still wait: the host's last word (the own seat handed
+// to the computer, say) is the reason, told when it is applied, and the
+// host's going only if it says nothing (HandleNetBattle). Any other word
+// is refused with a message. True when the packet was queued.
 bool SendNetMessage(GameState& g, const std::string& word, int seat);
 // The own seat, a person's, is to move in the running battle and its clock
 // has run out (OwnNetTimeLeft): what its player makes for the turn now is

@@ -46,11 +46,18 @@ void RejoinNetBattle(GameState& g);
 // Lays out the own deployment from the formation database, the other seats
 // hidden until their "SwitchEnd".
 void StartNetDeployment(GameState& g);
-// The controls of LAN play: no saving, turning or stepping; give-up and
-// peace only while the own seat is to move and its player holds it.
+// The controls of LAN play: no saving, turning or stepping (give-up and
+// peace follow OwnSeatHeldByPlayer, on the main timer's tick).
 void UpdatePlayButtons(GameState& g);
 // A person (this side's player) holds the own seat, as the host has told.
 bool OwnSeatHeldByPlayer(const GameState& g);
+// The LAN deployment is under way on this side: from the host's "JoinOk"
+// (or a join in the deployment) until the battle starts, the own seat's
+// formation sent or not.
+bool NetDeploying(const GameState& g);
+// In the running battle the side cannot tell when the turn began on the
+// host (LanSession::TurnStartUnknown): its clock shows no deadline.
+bool TurnDeadlineUnknown(const GameState& g);
 
 // ---- The pump ----
 // One tick of the LAN battle. On the host the relay's duties come first,
@@ -95,9 +102,12 @@ std::string AbortReasonText(int reason);
 int HandOverReason(const GameState& g);
 // What the box says about a seat the host gave to the computer (GB2312).
 std::string HandOverText(int reason);
-// What the box says when the host refuses a join: the seat it asked for is
-// the one the host gave to the computer this round (the host keeps it from
-// the side until the next round), or simply held.
+// What the box says when the host refuses a join: the seat is held by a
+// player; for the seat that host last gave to the computer from this side
+// (LanSession::HandedOverFrom), that, or the hand-over in a round still
+// running (the host keeps the seat from the side until the next round). A
+// refusal carries no reason, and a side handed over sees no more of that
+// round, so it cannot tell which: it says both.
 std::string JoinRefusedText(bool seatHandedOver);
 // The host's own seat has gone to its computer: its player is told why, as a
 // side is (HandOverReason), and stays in the battle.

@@ -32,11 +32,9 @@ int ElapsedSeconds(GameState& g) { return SecondsBetween(g.turnClock, g.ui->Now(
 // the player no time. Before the deployment nothing has started.
 bool OwnClockStarted(const GameState& g) { return g.netConnected != 0 && g.netState >= net::kNetDeploying; }
 
-bool NetDeploying(const GameState& g) { return g.netConnected != 0 && g.netState >= 21 && g.netState <= 24; }
-
 // The seconds the own clock gives the turn (the deployment): the whole time,
 // also from a join under way (turnStarted is then the join).
-int OwnClockLimit(const GameState& g) { return NetDeploying(g) ? g.netDeployTime : g.netMoveTime; }
+int OwnClockLimit(const GameState& g) { return net::NetDeploying(g) ? g.netDeployTime : g.netMoveTime; }
 
 // Milliseconds left on the own clock; negative once it has run out.
 int64_t OwnClockLeftMs(GameState& g) {
@@ -87,13 +85,15 @@ void TurnLight(GameState& g) {
 }
 
 void MoveClock(GameState& g) {
+    // A turn whose start this side cannot know has no deadline shown, rather
+    // than one the host does not keep.
+    if (net::TurnDeadlineUnknown(g)) {
+        g.ui->SetTimeRemaining("--");
+        return;
+    }
     // Whole seconds, rounded up: 0 only once the time has run out.
     const int64_t left = OwnClockLeftMs(g);
     g.ui->SetTimeRemaining(std::to_string(left <= 0 ? 0 : (left + 999) / 1000));
-}
-
-bool OwnNetSeatHeldByPerson(const GameState& g) {
-    return IsValidSeat(g.myNetSeat) && g.seatTable[g.myNetSeat].state == 1;
 }
 
 // Seat 0 to move without any legal move gives up.
@@ -106,7 +106,7 @@ void LocalSeatWithoutMove(GameState& g) {
         ExecuteMove(g, kNoPiece, kNoPiece, kSurrenderCoord, kSurrenderCoord, kSurrenderCoord, kSurrenderCoord,
                     g.curSeat);
     } else if (g.netMyTurn != 0 && g.netState == 31 && IsValidSeat(g.myNetSeat) &&
-               !OwnNetSeatHeldByPerson(g) && net::NetClientActive(g)) {
+               !net::OwnSeatHeldByPlayer(g) && net::NetClientActive(g)) {
         MakeGiveUpMove(g.netMoveRecord, g.curSeat);
         net::SendNetMessage(g, "MoveQz", g.myNetSeat);
     }
@@ -134,7 +134,7 @@ void OwnNetTimeout(GameState& g) {
         return;
     }
     // Only a seat a person still holds is handed over, so this happens once.
-    if (!OwnNetSeatHeldByPerson(g)) return;
+    if (!net::OwnSeatHeldByPlayer(g)) return;
     SeatRec& own = g.seatTable[g.myNetSeat];
     PutBoundedText(own.name, sizeof own.name, Gb("计算机"));
     own.state = g.myNetSeat == 0 ? 2 : 0;
@@ -263,9 +263,12 @@ void TickMainTimer(GameState& g) {
         g.ui->SetSaveEnabled(true);
     else
         net::UpdatePlayButtons(g);
+    // Give-up and peace in the own seat's turn of a running battle; in a LAN
+    // battle only for the player who holds the own seat (the host's computer
+    // may hold the host's).
     g.ui->SetGiveUpAndPeaceEnabled(g.practiceMode != 0 && g.curSeat == 0 && g.deployPhase == 0 &&
                                    g.battleRunning != 0 &&
-                                   (g.netConnected == 0 || OwnNetSeatHeldByPerson(g)));
+                                   (g.netConnected == 0 || net::OwnSeatHeldByPlayer(g)));
     g.ui->SetChatVisible(g.netConnected != 0 && net::NetClientActive(g));
     AutoReplayPacing(g, free);
     TurnLight(g);

@@ -362,8 +362,9 @@ TEST_F(SideTest, TheReasonForLeavingIsToldOnce) {
 // The host gives the own seat (1) to the computer and says only so: the side tells its player why, from what
 // it knows. In the deployment its deploy time ran out; in the battle its fourth time-out, once three of its
 // own have come back from the host (sent by the side or by the host), else its silence on its turn. The host
-// closes the connection behind its word. Asking that host for the seat again, he is refused for the round,
-// and told so.
+// closes the connection behind its word. Asking that host for the seat again, he is refused, for the round or
+// (in a later round, which the side cannot see) for a player in it, and told both; asking for another seat, only
+// that a player holds it.
 TEST(LanLeaving, TheSeatHandedOverIsToldTheRealReason) {
     const std::string seatGone = std::string(11, ' ') + Gb("\n您的位置已由计算机接管。");
     const struct {
@@ -437,9 +438,15 @@ TEST(LanLeaving, TheSeatHandedOverIsToldTheRealReason) {
         lan.AttachClient(&link);
         RejoinNetBattle(*g);
         apply(EncodeBare(Word::kJoinRefuse));
+        const std::string refused = Gb("服务器拒绝联接申请！") + std::string(20, ' ');
         EXPECT_EQ(shown.explained.back(),
-                  Gb("服务器拒绝联接申请！") + std::string(20, ' ') +
-                      Gb("\n您刚被计算机接管的位置本局不能再进，\n下一局可以；其他空位现在就可以申请。\n"));
+                  refused + Gb("\n该位置已有玩家使用；或是您被计算机接管的位置，\n在接管的这一局里不能再进，下一局可以。\n"
+                               "其他空位现在就可以申请。\n"));
+        link.connected = true, g->netConnected = 1, g->myNetSeat = 3;
+        lan.AttachClient(&link);
+        RejoinNetBattle(*g);
+        apply(EncodeBare(Word::kJoinRefuse));
+        EXPECT_EQ(shown.explained.back(), refused + Gb("\n该位置已有玩家使用。\n"));
         lan.SetUi(nullptr);
         g->lan = nullptr;
     }

@@ -6,12 +6,14 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "ai/aithread.h"
 #include "ai/movegen.h"
 #include "core/text.h"
 #include "net/netbattle.h"
 #include "net/host/relay.h"
+#include "play/peace.h"
 #include "play/turnloop.h"
 #include "support/fake_computer.h"
 #include "support/host_moves.h"
@@ -52,7 +54,7 @@ struct Host : Game {
         RejoinNetBattle(*g);
         Carry();
     }
-    // Hands the own side's bytes to the relay and the relay's back.
+    // Hands the own side's bytes to the relay and the relay's back, and a window's (WindowAt) likewise.
     void Carry() {
         for (int pass = 0; pass < 3; ++pass) {
             std::vector<uint8_t> up, down;
@@ -63,7 +65,36 @@ struct Host : Game {
             for (const Packet& p : testing::CutPackets(down)) toOwn.push_back(*PacketWord(p));
             // A read brings bytes: only then does the side's turn clock restart.
             if (!down.empty()) lan->ClientReceived(down.data(), down.size());
+            if (window != nullptr) CarryWindow();
         }
+    }
+    // A joining side of its own at `seat` (connection seat + 1, its own address), on the host's clock: it
+    // sends its "Join" now.
+    void WindowAt(Game& w, int seat) {
+        window = &w, windowConn = seat + 1;
+        w.g->myNetSeat = seat;
+        relay().Connected(windowConn, "10.0.0.7", 600 + seat);
+        w.ui.clock = ui.clock;
+        RejoinNetBattle(*w.g);
+        Carry();
+    }
+    void CarryWindow() {
+        Game& w = *window;
+        w.ui.clock = ui.clock;
+        std::vector<uint8_t> up, down;
+        up.swap(w.own.written);
+        if (w.own.connected) relay().Received(windowConn, up.data(), up.size());
+        down.swap(links.written[windowConn]);
+        if (!down.empty()) w.lan->ClientReceived(down.data(), down.size());
+        if (links.closed.count(windowConn) != 0 && w.own.connected) {
+            w.own.connected = false;
+            w.lan->ClientClosed();
+        }
+    }
+    // A tick of the main timer on the host's side and on the window.
+    void TickBoth() {
+        TickMainTimer(*g), Carry();
+        if (window != nullptr) TickMainTimer(*window->g), Carry();
     }
     void Join(int seat) {
         SeatRec r;
@@ -118,6 +149,8 @@ struct Host : Game {
     testing::FakeServerLinks links;
     std::vector<Word> ownWords;  // what the own side sent, in order
     std::vector<Word> toOwn;     // what the relay sent it
+    Game* window = nullptr;
+    ConnId windowConn = -1;
 };
 
 TEST(LanRounds, TwoSeatsTimeOutInTheDeployment) {
@@ -505,6 +538,99 @@ TEST(LanRounds, TheHostsPlayerIsToldHeLostHisSeat) {
         EXPECT_EQ(std::tuple(g.netConnected, g.battleRunning, g.curSeat), std::tuple(1, 1, 0));
         EXPECT_FALSE(h.ui.giveUpEnabled);
         h.lan->SetUi(nullptr);
+    }
+}
+
+// A window at seat 2, joined in its own turn, keeps the give-up (or peace) box open across its time and the grace;
+// silent for longer than the disconnect time, its seat goes to the computer and the host closes its connection,
+// and then the player confirms. Nothing goes, and he is told the real reason once, never that the host has gone.
+TEST(LanRounds, AWindowHandedOverBehindItsBoxIsToldWhyOnce) {
+    for (void (*box)(GameState&) : {GiveUp, OfferPeace}) {
+        SCOPED_TRACE(box == GiveUp ? "give-up" : "peace");
+        Host h;
+        Game w;
+        Told told;
+        w.lan->SetUi(&told);
+        h.g->optionsRecord.netMoveTimeOption = 30, h.g->optionsRecord.netDisconnectTimeOption = 20;
+        h.NewRound();
+        h.Join(1);
+        ASSERT_TRUE(h.PlayBattle());
+        ASSERT_TRUE(h.PassTurnsUntil(2));
+        h.WindowAt(w, 2);
+        h.TickBoth();
+        ASSERT_EQ(std::pair(w.g->battleRunning, w.g->curSeat), std::pair(1, 0));
+        const int64_t joined = h.ui.clock.seconds;
+        bool asked = false;
+        w.ui.onMessage = [&] {  // the question is up for 40 s, the main timers ticking
+            if (std::exchange(asked, true)) return;
+            for (int t = 1; t <= 40; ++t) h.ui.clock.seconds = joined + t, h.TickBoth();
+        };
+        box(*w.g);
+        ASSERT_TRUE(h.links.closed.count(3));
+        for (int i = 0; i < 3; ++i) h.TickBoth();
+        EXPECT_EQ(std::count(w.ui.messages.begin(), w.ui.messages.end(), HostGoneText()), 0);
+        EXPECT_EQ(told.explained, std::vector<std::string>{HandOverText(kLeaveSilentTurn)});
+        EXPECT_EQ(std::tuple(w.g->netConnected, w.ui.status[3]), std::tuple(0, AbortReasonText(kLeaveSilentTurn)));
+        EXPECT_EQ(h.relay().Seat(2).state, 0);
+    }
+}
+
+// A window joins seat 2 12 s into a phase (move time 30, deploy time 40; seat 1 is a remote player's). Every
+// window shows the deadline the host keeps, or none: in seat 1's turn the joiner cannot know when it began on the
+// host, and shows none until the next step; in its own seat's turn both count its whole time from the join; in
+// the deployment the joiner has the whole deploy time, which the host's window shows once its own seat has
+// deployed (before the join or after it), while still deploying it keeps its own.
+TEST(LanRounds, EveryWindowShowsTheHostsDeadlineOrNone) {
+    enum { kNotYet, kBefore, kAfter };  // when the host's seat deploys
+    const struct {
+        const char* what;
+        int toMove;  // in the battle, the seat to move as it joins; -1: the deployment
+        int hostDeploys;
+        std::pair<std::string, std::string> shown;  // on the host's window, on the joiner's
+    } rows[] = {
+        {"seat 1's turn", 1, kNotYet, {"18", "--"}},
+        {"its own seat's turn", 2, kNotYet, {"30", "30"}},
+        {"the deployment, the host's seat deploying", -1, kNotYet, {"28", "40"}},
+        {"the deployment, the host's seat deployed", -1, kBefore, {"40", "40"}},
+        {"the deployment, the host's seat deployed after the join", -1, kAfter, {"40", "40"}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        Host h;
+        Game w;
+        GameState& g = *h.g;
+        g.optionsRecord.netMoveTimeOption = 30, g.optionsRecord.netDeployTimeOption = 40;
+        h.NewRound();
+        h.Join(1);
+        if (r.toMove >= 0) {
+            ASSERT_TRUE(h.PlayBattle());
+            ASSERT_TRUE(h.PassTurnsUntil(r.toMove));
+        } else {
+            g.netState = kNetWaiting;
+            HostStartsBattle(g);
+            ASSERT_TRUE(h.TickUntil([&] { return g.netState == kNetDeploying; }));
+        }
+        bool finished = false;
+        const auto hostDeploys = [&] {
+            return h.TickUntil([&] { return finished = finished || FinishOwnDeployment(g); }) &&
+                   h.TickUntil([&] { return g.netState == kNetOwnDeploySent; });
+        };
+        if (r.hostDeploys == kBefore) ASSERT_TRUE(hostDeploys());
+        h.ui.clock.seconds = g.turnStarted.seconds + 12;
+        h.WindowAt(w, 2);
+        for (int i = 0; i < 3; ++i) h.TickBoth();
+        if (r.hostDeploys == kAfter) {
+            ASSERT_TRUE(hostDeploys());
+            h.TickBoth();
+        }
+        ASSERT_EQ(w.g->netState, r.toMove >= 0 ? kNetBattle : kNetDeploying);
+        EXPECT_EQ(std::pair(h.ui.timeRemaining, w.ui.timeRemaining), r.shown);
+        if (r.toMove != 1) continue;
+        // Seat 1 moves: the next turn's deadline is the same on both.
+        h.Remote(1, EncodeMoveQz(*test::QuietMove(h.copy(), 0)));
+        for (int i = 0; i < 3; ++i) h.TickBoth();
+        ASSERT_EQ(w.g->stepCount, g.stepCount);
+        EXPECT_EQ(std::pair(h.ui.timeRemaining, w.ui.timeRemaining), std::pair(std::string("30"), std::string("30")));
     }
 }
 

@@ -60,21 +60,21 @@ int32_t OwnTimeouts(const GameState& g, const JoinLastBody& b) {
     return n;
 }
 
-// A side that joins a turn or the deployment under way has the seat's whole
-// time of it, as the host gives it from his join, from when the host's
-// answer reached it.
-void StartJoinedTurn(GameState& g, const ClockStamp& arrival) { g.turnStarted = arrival; }
+// The turn (the deployment) this side shows began on the host when `at`
+// reached the side: its deadline is known from here.
+void StartTurnClock(GameState& g, const ClockStamp& at) {
+    g.turnStarted = at;
+    if (g.lan != nullptr) g.lan->SetTurnStartUnknown(false);
+}
 
-// Whether a person who takes `seat` now has the seat's time again, as the
-// host gives it from his join, and this side shows it: the seat to move in
-// the battle; in the deployment, on the host's side (its player has no
-// deploy time-out) and on a side whose own seat has deployed, while a side
-// still deploying keeps its own seat's time.
+// Whether a person who takes `seat` now brings the deadline this side shows,
+// as the host gives him the seat's time again from his join: the seat to
+// move in the battle; in the deployment, once the own seat has deployed. A
+// side still deploying, the host's included, keeps the deadline of its own
+// seat's deployment: the joiner's concerns his seat only.
 bool JoinRestartsTheClock(const GameState& g, int seat) {
     if (g.netState == kNetBattle && g.battleRunning != 0) return LocalSeat(seat, g.myNetSeat) == g.curSeat;
-    const bool deploying =
-        g.netState == kNetHostStarted || (g.netState >= kNetDeployBegins && g.netState <= kNetOwnDeploySent);
-    return deploying && (g.isNetHost != 0 || g.netState >= kNetOwnDeployDone);
+    return NetDeploying(g) && g.netState >= kNetOwnDeployDone;
 }
 
 void ApplyJoinLast(GameState& g, const JoinLastBody& b, const ClockStamp& arrival) {
@@ -103,7 +103,9 @@ void ApplyJoinLast(GameState& g, const JoinLastBody& b, const ClockStamp& arriva
         g.deployPhase = 1;
         g.battleRunning = 0;
         g.netState = kNetDeployBegins;
-        StartJoinedTurn(g, arrival);
+        // The own seat's whole deploy time, as the host gives it from the
+        // join, from when the answer reached the side.
+        StartTurnClock(g, arrival);
     } else if (b.netState >= kNetBattle) {
         // In the battle already (the host answers a refused move): its start
         // stays as it was recorded. Else joining a running battle again: it
@@ -122,10 +124,15 @@ void ApplyJoinLast(GameState& g, const JoinLastBody& b, const ClockStamp& arriva
         g.deployPhase = 0;
         g.battleRunning = 1;
         g.netState = kNetBattle;
-        // The own clock runs on in the same turn; in a turn joined under way
-        // it counts the seat's time from here.
+        // The own clock runs on in the same turn. The own seat's turn joined
+        // under way has its whole move time from here, as the host gives it;
+        // when another seat's turn began there this side cannot tell, and
+        // shows no deadline until the next step.
         g.turnClock = g.ui->Now();
-        if (!sameTurn) StartJoinedTurn(g, arrival);
+        if (!sameTurn) {
+            StartTurnClock(g, arrival);
+            if (g.curSeat != 0 && g.lan != nullptr) g.lan->SetTurnStartUnknown(true);
+        }
         g.ui->SetStatusText(2, Gb("当前已走：") + std::to_string(g.stepCount) + Gb(" 步"));
     }
     for (int i = 0; i < kPieceCount; ++i) {
@@ -196,7 +203,7 @@ bool ApplyMove(GameState& g, const MoveQzBody& b, const ClockStamp& arrival) {
     if (!done) return false;
     // The next turn began when the step reached this side, however long it
     // waited here (behind a box the player kept open, or other packets).
-    g.turnStarted = arrival;
+    StartTurnClock(g, arrival);
     // The own seat's time-outs as the host booked them, its own or the host's.
     if (b.seat == g.myNetSeat && IsTimeoutMove(m.fromX, m.fromY, m.toX, m.toY)) ++g.netTimeoutCount;
     return true;
@@ -218,7 +225,10 @@ bool Apply(GameState& g, const Packet& p, const ClockStamp& arrival) {
             if (!rec) return false;
             // A person taking the seat to move: its time counts again from
             // here, as the host counts it from his join.
-            if (JoinRestartsTheClock(g, rec->seat)) g.turnStarted = arrival;
+            if (JoinRestartsTheClock(g, rec->seat))
+                StartTurnClock(g, arrival);
+            else if (NetDeploying(g) && rec->seat != g.myNetSeat && g.lan != nullptr)
+                g.lan->NoteJoinInDeployment(arrival);
             g.seatTable[rec->seat] = *rec;
             LabelSeat(g, rec->seat, Name(*rec));
             return true;
@@ -245,7 +255,8 @@ bool Apply(GameState& g, const Packet& p, const ClockStamp& arrival) {
             if (g.netState >= kNetDeployBegins && g.netState <= kNetBattle) return false;
             g.netState = kNetHostStarted;
             // The deployment's time counts from here, as the host's does.
-            g.turnStarted = arrival;
+            StartTurnClock(g, arrival);
+            if (g.lan != nullptr) g.lan->TakeJoinInDeployment();
             return true;
         case Word::kJoinCancel: {
             const auto s = DecodeSeatWord(p, *w);
@@ -274,7 +285,7 @@ bool Apply(GameState& g, const Packet& p, const ClockStamp& arrival) {
             g.netState = kNetAllDeployed;
             g.turnClock = g.ui->Now();
             // The first turn counts from here, the battle's start pause included.
-            g.turnStarted = arrival;
+            StartTurnClock(g, arrival);
             return true;
         }
         case Word::kMoveQz: {

@@ -24,7 +24,7 @@ std::string AbortReasonText(int reason) {
 }
 
 int HandOverReason(const GameState& g) {
-    if (g.netState >= kNetDeployBegins && g.netState <= kNetOwnDeploySent) return kLeaveDeployTimeout;
+    if (NetDeploying(g)) return kLeaveDeployTimeout;
     if (g.battleRunning != 0 || g.netState == kNetAllDeployed || g.netState == kNetBattle)
         return g.netTimeoutCount >= 3 ? kLeaveTooManyTimeouts : kLeaveSilentTurn;
     return kLeaveHandedOver;
@@ -43,7 +43,7 @@ std::string HandOverText(int reason) {
 std::string JoinRefusedText(bool seatHandedOver) {
     const std::string head = Gb("服务器拒绝联接申请！") + std::string(20, ' ');
     if (seatHandedOver)
-        return head + Gb("\n您刚被计算机接管的位置本局不能再进，\n下一局可以；其他空位现在就可以申请。\n");
+        return head + Gb("\n该位置已有玩家使用；或是您被计算机接管的位置，\n在接管的这一局里不能再进，下一局可以。\n其他空位现在就可以申请。\n");
     return head + Gb("\n该位置已有玩家使用。\n");
 }
 

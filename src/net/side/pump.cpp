@@ -141,6 +141,8 @@ void HandleNetBattle(GameState& g) {
             for (int k = 0; k < kPiecesPerSeat; ++k) g.netDeployCodes[k] = static_cast<int8_t>(g.pieces[k].code);
             SendNetMessage(g, "SwitchEnd", g.myNetSeat);
             g.netState = kNetOwnDeploySent;
+            // Deployed: the deadline shown is a later joiner's, if any.
+            if (const auto join = lan.TakeJoinInDeployment()) g.turnStarted = *join;
             break;
         default: break;
     }

@@ -103,13 +103,18 @@ void UpdatePlayButtons(GameState& g) {
     for (int i = 0; i < kPiecesPerSeat; ++i) ownAlive = ownAlive || g.pieces[i].alive == 1;
     if (g.viewOtherFormations != 0 && ownAlive) ToggleViewOtherFormations(g);
     g.ui->SetViewOtherButton(false, ViewOtherCaption(g));
-    // Only the player who holds the own seat (the host's computer may hold
-    // the host's) gives up or asks for peace.
-    g.ui->SetGiveUpAndPeaceEnabled(g.curSeat == 0 && OwnSeatHeldByPlayer(g));
 }
 
 bool OwnSeatHeldByPlayer(const GameState& g) {
     return IsValidSeat(g.myNetSeat) && g.seatTable[g.myNetSeat].state == 1;
+}
+
+bool NetDeploying(const GameState& g) {
+    return g.netConnected != 0 && g.netState >= kNetDeployBegins && g.netState <= kNetOwnDeploySent;
+}
+
+bool TurnDeadlineUnknown(const GameState& g) {
+    return g.netConnected != 0 && g.netState == kNetBattle && g.lan != nullptr && g.lan->TurnStartUnknown();
 }
 
 }  // namespace jq::net
