@@ -124,7 +124,7 @@ constexpr int64_t kTickMs = 32;
 // A turn may outlast its bound by this much and this many ticks of the
 // host: a step's copies taken, the computer's formations one a tick.
 constexpr int64_t kSlackMs = 2000;
-constexpr int kSlackTicks = 64;
+constexpr int kSlackTicks = 16;
 constexpr int kArmy[kPiecesPerSeat] = {8, 9, 10, 11, 12, 6, 7, 12, 10, 11, 9, 12, 7, 11, 10, 4, 2, 5, 2, 3, 8, 1, 2, 6, 3};
 
 PieceTable TableOf(const testing::LiteralBoard& b) {
@@ -349,10 +349,11 @@ struct World {
         NoteSeats();
         WatchTurn();
     }
-    // Time passes in ticks of the host's main timer (one at least).
-    void Pass(int64_t ms) {
+    // Time passes in ticks of the host's main timer (one at least), each
+    // `tickMs` apart.
+    void Pass(int64_t ms, int64_t tickMs = kTickMs) {
         do {
-            const int64_t step = std::min(ms, kTickMs);
+            const int64_t step = std::min(ms, tickMs);
             const int64_t at = StampMs(ui.clock) + step;
             ui.clock.seconds = at / 1000, ui.clock.millis = static_cast<uint16_t>(at % 1000);
             ms -= step;
@@ -372,16 +373,17 @@ struct World {
     // the battle) ends within twice its time and the grace, counted while
     // it is bounded: the host's side in the match and its words flowing,
     // and in the deployment once the host's player (who has no deploy
-    // time-out) has deployed. A turn that has run over its bound and the
-    // slack in time still gets a few ticks of the host, for what waited
-    // for a tick.
+    // time-out) has deployed; a jump of the clock (the host held up) starts
+    // the count again. A turn that has run over its bound and the slack in
+    // time still gets a few ticks of the host, for what waited for a tick.
     void WatchTurn() {
         const int64_t now = StampMs(ui.clock);
         const GameState& copy = relay().Referee();
         const Turn turn{relay().Deploying(), copy.battleRunning != 0, copy.stepCount};
         const bool inGame = host->netConnected != 0 && lan->ClientActive();
         const bool bounded = inGame && !holdOwn && (turn.deploying ? relay().Seat(0).deployed == 2 : turn.running);
-        if (!bounded || !(turn == turn_)) {
+        if (!bounded || !(turn == turn_) || jumped) {
+            jumped = false;
             turn_ = turn, turnFromMs_ = now, overdueTicks_ = 0;
             return;
         }
@@ -402,6 +404,7 @@ struct World {
         friend bool operator==(const Turn&, const Turn&) = default;
     };
     Turn turn_;
+    bool jumped = false;
     int64_t turnFromMs_ = 0;
     int overdueTicks_ = 0;
     // A chat line of a remote connection for its own seat, within its share:
@@ -572,7 +575,7 @@ void Chain(World& w, Script& in) {
         for (int k = 0; k < lines; ++k) w.Send(id, net::EncodeChat(net::ChatBody{seat, "line"}));
         if (staying >= 0) leave(staying, stayingSeat);
         staying = id, stayingSeat = seat;
-        w.Pass(stayMs);
+        w.Pass(stayMs, std::max(kTickMs, stayMs / 4));
         if (!overlap) leave(id, seat), staying = -1;
         w.Pass(2);
     }
@@ -587,12 +590,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int steps = 0; in.More() && steps < 4000; ++steps) {
         const uint8_t op = in.Byte();
         if (op >= 240) {
-            // A chain of fresh connections, or time passing in the host's
-            // ticks (up to 25.5 s).
+            // A chain of fresh connections, or time passing in up to 32
+            // ticks of the host, a quarter of a second apart.
             if (op % 2 == 0)
                 Chain(w, in);
             else
-                w.Pass(100 * int64_t{in.Byte()});
+                w.Pass(250 * (1 + int64_t{in.Byte()} % 32), 250);
             continue;
         }
         const int conn = 1 + op % 5;
@@ -658,6 +661,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     case 2:
                         w.Drain();
                         w.ui.clock.seconds += in.Byte();
+                        w.jumped = true;
                         break;
                     case 3:
                         // The host's player changes the move time: from the next round on.
