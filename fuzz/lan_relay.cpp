@@ -27,11 +27,13 @@
 // order, unless he lost his seat meanwhile. No seat's turn, the computer's
 // included, outlasts twice its time and the grace (the deployment: twice
 // the deploy time and the grace, counted once the host's player has
-// deployed), whatever comes and goes meanwhile, with a slack of a few of
-// the host's ticks: checked on every tick while the host's own side's words
-// flow. And at the end nobody waits for nobody: with the host's player
-// ending his deployment, the deployment ends and each turn passes within
-// that bound.
+// deployed), whatever comes and goes meanwhile, and a turn whose seat a
+// person held when it began outlasts its time and the grace by nobody's
+// leaving and joining again, with a slack of a few of the host's ticks:
+// checked on every tick while the host's own side's words flow. And at the
+// end nobody waits for nobody: with the host's player ending his
+// deployment, the deployment ends and each turn passes within twice its
+// time and the grace.
 #include <algorithm>
 #include <array>
 #include <iterator>
@@ -374,8 +376,11 @@ struct World {
     // it is bounded: the host's side in the match and its words flowing,
     // and in the deployment once the host's player (who has no deploy
     // time-out) has deployed; a jump of the clock (the host held up) starts
-    // the count again. A turn that has run over its bound and the slack in
-    // time still gets a few ticks of the host, for what waited for a tick.
+    // the count again. A turn whose seat a person held when the count began
+    // ends within its time and the grace: nobody gets more by leaving and
+    // joining again, on another connection or from another address. A turn
+    // that has run over its bound and the slack in time still gets a few
+    // ticks of the host, for what waited for a tick.
     void WatchTurn() {
         const int64_t now = StampMs(ui.clock);
         const GameState& copy = relay().Referee();
@@ -385,16 +390,19 @@ struct World {
         if (!bounded || !(turn == turn_) || jumped) {
             jumped = false;
             turn_ = turn, turnFromMs_ = now, overdueTicks_ = 0;
+            personHeld_ = turn.running && IsValidSeat(copy.curSeat) && relay().Seat(copy.curSeat).state == 1;
             return;
         }
         const LanTimes times = relay().Times();
-        const int64_t bound = 2 * int64_t{turn.deploying ? times.deploy : times.move} + net::kTurnGraceSeconds;
+        const int64_t time = turn.deploying ? times.deploy : times.move;
+        const int64_t bound = (personHeld_ ? time : 2 * time) + net::kTurnGraceSeconds;
         if (now - turnFromMs_ <= bound * 1000 + kSlackMs || ++overdueTicks_ <= kSlackTicks) return;
         std::fprintf(stderr, "%s for %lld ms against %lld s, step %d, seat to move %d", turn.deploying ? "deployment" : "turn",
                      static_cast<long long>(now - turnFromMs_), static_cast<long long>(bound), copy.stepCount, copy.curSeat);
         for (int s = 0; s < kSeats; ++s)
             std::fprintf(stderr, "; seat %d state %d deployed %d", s, relay().Seat(s).state, relay().Seat(s).deployed);
         std::fprintf(stderr, "; computer waits %d\n", relay().ComputerWaits() ? 1 : 0);
+        Check(!personHeld_, "a person's turn outlasts its time by his joining again");
         Check(false, "a turn outlasts its bound");
     }
     struct Turn {
@@ -405,6 +413,8 @@ struct World {
     };
     Turn turn_;
     bool jumped = false;
+    // A person held the seat to move when the count began.
+    bool personHeld_ = false;
     int64_t turnFromMs_ = 0;
     int overdueTicks_ = 0;
     // A chat line of a remote connection for its own seat, within its share:
