@@ -561,7 +561,7 @@ net::Packet SpecialOf(int seat, int coord, int outcome) {
 void Chain(World& w, Script& in) {
     static constexpr int kLines[] = {0, 1, 2, 8};
     static constexpr int kSpans[] = {1, 20, 250, kAddresses};
-    const int count = 1 + in.Byte() % 32;
+    const int count = 1 + in.Byte() % 64;
     const uint8_t seats = in.Byte(), flags = in.Byte();
     const int64_t stayMs = 4 * int64_t{in.Byte()};
     const int lines = kLines[flags & 3];
