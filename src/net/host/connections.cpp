@@ -175,8 +175,8 @@ bool HostConnections::ComputerWaits(int64_t phaseStartMs) const {
     const int64_t now = user_.NowMs();
     return std::any_of(conns_.begin(), conns_.end(), [this, now, phaseStartMs](const auto& e) {
         const Conn& c = e.second;
-        return Counts(e.first, c) && !c.out.empty() &&
-               (c.own || now - std::min(c.busySince, phaseStartMs) < kComputerWaitMs);
+        return Counts(e.first, c) && !c.out.empty() && now - phaseStartMs < kComputerWaitMs &&
+               (c.own || now - c.busySince < kComputerWaitMs);
     });
 }
 

@@ -175,12 +175,13 @@ public:
     bool RoomFor(ConnId sender) const;
     // A seated connection has packets it has not taken yet.
     bool Pending() const;
-    // The computer's seats wait: the host's own connection has packets it has
-    // not taken (it takes all it has on every tick), or a remote seated one
-    // has had some since less than kComputerWaitMs ago and the phase under
-    // way began less than that ago (`phaseStartMs`). So remote sides hold
-    // the computer for kComputerWaitMs of a phase at most, however many come
-    // and go in it.
+    // The computer's seats wait: the phase under way began less than
+    // kComputerWaitMs ago (`phaseStartMs`), and the host's own connection
+    // has packets it has not taken, or a remote seated one has had some
+    // since less than kComputerWaitMs ago. So the queues hold the computer
+    // for kComputerWaitMs of a phase at most, however many come and go in
+    // it and however much they are told (the host's own link is paced like
+    // any other, and a churn of seats keeps its queue from emptying).
     bool ComputerWaits(int64_t phaseStartMs) const;
     bool AnyOpen() const;
 

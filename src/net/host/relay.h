@@ -128,7 +128,7 @@ public:
     // never hold the host back.
     bool Pending() const;
     // The computer's seats wait for the queues (HostConnections::ComputerWaits),
-    // for remote sides a second of the phase under way at most.
+    // a second of the phase under way at most.
     bool ComputerWaits() const { return conns_.ComputerWaits(clock_.PhaseStartMs()); }
     // The host's duties, on every tick of its main timer whatever its own
     // side received: closes the connections that hold the battle back or
