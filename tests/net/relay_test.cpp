@@ -3,6 +3,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 
@@ -33,6 +34,14 @@ protected:
         g->ui = &ui;
         g->isNetHost = g->netConnected = 1;
         g->optionsRecord.netDisconnectTimeOption = 30;
+        // Bytes that came with a connection are handed over when the relay reads them.
+        links.readNow = [this](ConnId id) {
+            if (auto it = unread.find(id); it != unread.end()) {
+                const Packet bytes = std::move(it->second);
+                unread.erase(it);
+                Send(id, bytes);
+            }
+        };
         relay = std::make_unique<HostRelay>(*g, links);
         relay->Connected(kOwn, "127.0.0.1", 100);
         relay->SetOwnConnection(kOwn);
@@ -116,6 +125,8 @@ protected:
     test::RecordingUi ui;
     testing::FakeServerLinks links;
     std::unique_ptr<HostRelay> relay;
+    // Bytes each connection has sent that the relay has not read yet.
+    std::map<ConnId, Packet> unread;
 };
 
 TEST_F(RelayTest, JoiningTakesOnlyAFreeSeat) {
@@ -334,7 +345,7 @@ class HostileSideTest : public RelayTest, public ::testing::WithParamInterface<H
 public:
     using RelayTest::g, RelayTest::ui, RelayTest::links, RelayTest::relay, RelayTest::Send, RelayTest::Got,
         RelayTest::Later, RelayTest::Feed, RelayTest::Repeated, RelayTest::StartBattle, RelayTest::Army, RelayTest::Pace,
-        RelayTest::Lines;
+        RelayTest::Lines, RelayTest::unread;
     using W = RelayTest::W;
     static Packet Join(int seat) { return EncodeJoin(Rec(seat, "p")); }
     // Quiet moves of the seats to move, each from its own connection, until `seat` is to move.
@@ -1031,6 +1042,98 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(h.Got(31), HostileSideTest::W{"JoinRefuse"});
                 },
                 {kRemote[1]}},
+        // Two hundred addresses each keep one bare connection open, so every idle place is taken, and a
+        // newcomer's join comes with his connection, followed by forty more bare ones. His join is read when he
+        // is accepted: he is seated, and only the flood's newest give way.
+        Hostile{"AJoinSentWithItsConnectionIsReadBeforeItCanLoseItsPlace",
+                [](HostileSideTest& h) {
+                    h.relay->Closed(kRemote[1]);
+                    const auto bare = [&h](ConnId c) {
+                        h.relay->Connected(c, "10.8." + std::to_string(c / 100) + "." + std::to_string(c % 100), c);
+                    };
+                    for (ConnId c = 100; c < 300; ++c) bare(c);
+                    h.unread[50] = HostileSideTest::Join(1);
+                    h.relay->Connected(50, "10.9.0.1", 50);
+                    for (ConnId c = 300; c < 340; ++c) bare(c);
+                    // What the relay left unread comes in at last.
+                    for (auto& [id, bytes] : std::map<ConnId, Packet>(std::move(h.unread))) h.Send(id, bytes);
+                    EXPECT_EQ(h.Got(50), HostileSideTest::W{"JoinLast"});
+                    EXPECT_EQ(h.relay->SeatOfConnection(50), 1);
+                    for (ConnId c = 100; c < 100 + kMaxIdleInAll; ++c) EXPECT_EQ(h.links.closed.count(c), 0u) << c;
+                    std::erase_if(h.links.closed, [](ConnId id) { return id >= 100; });
+                },
+                {kRemote[1]}},
+        // Seat 1's player, seated for a minute, gives up his seat and asks again at once: his join waits out
+        // his address's pause. Meanwhile forty addresses each keep a join for the free seat 2 waiting, more
+        // than there are places. His address has sat in this round and theirs have not: his join keeps its
+        // place whenever it came, and he is seated once his pause is over.
+        Hostile{"ARejoinThatWaitsKeepsItsPlaceAgainstFreshAddresses",
+                [](HostileSideTest& h) {
+                    h.Later(60);
+                    h.Send(kRemote[2], EncodeSeatWord(Word::kJoinCancel, 2));
+                    Packet again = EncodeSeatWord(Word::kJoinCancel, 1);
+                    const Packet join = HostileSideTest::Join(1);
+                    again.insert(again.end(), join.begin(), join.end());
+                    h.Send(kRemote[1], again);
+                    for (ConnId c = 100; c < 140; ++c) {
+                        h.relay->Connected(c, "10.3.0." + std::to_string(c), c);
+                        // Each takes the seat and gives it back, and asks again in its pause (or waits behind).
+                        h.Send(c, HostileSideTest::Join(2));
+                        h.Send(c, EncodeSeatWord(Word::kJoinCancel, 2));
+                        h.Send(c, HostileSideTest::Join(2));
+                    }
+                    EXPECT_EQ(h.links.closed.count(kRemote[1]), 0u);
+                    h.Got(kRemote[1]);
+                    h.Later(kRejoinPauseSeconds);
+                    EXPECT_EQ(h.Got(kRemote[1]).at(0), "JoinLast");
+                    EXPECT_EQ(h.relay->SeatOfConnection(kRemote[1]), 1);
+                    std::erase_if(h.links.closed, [](ConnId id) { return id >= 100; });
+                    h.relay->Closed(kRemote[2]);
+                },
+                {kRemote[2]}},
+        // One way in, across rounds: a join waits five seconds for the next round; a later one arrives right
+        // after the host's side opens it, before its tick. It goes behind: the first is seated, it is refused.
+        Hostile{"AJoinThatWaitedForTheNextRoundIsNotOvertaken",
+                [](HostileSideTest& h) {
+                    h.EndBattle();
+                    h.relay->Closed(kRemote[1]);
+                    h.Later(kRejoinPauseSeconds);
+                    for (ConnId c : {30, 31}) h.relay->Connected(c, "10.7.0." + std::to_string(c), c);
+                    h.Send(30, HostileSideTest::Join(1));
+                    h.Later(5);
+                    h.NewRound(30, 30);
+                    h.Send(31, HostileSideTest::Join(1));
+                    h.Later(1);
+                    EXPECT_EQ(h.relay->SeatOfConnection(30), 1);
+                    EXPECT_EQ(h.Got(31), HostileSideTest::W{"JoinRefuse"});
+                    h.relay->Closed(30);
+                },
+                {kRemote[1], 30}},
+        // One way in, within a turn: a join brought seat 1 its time in its turn and left, so the next join for
+        // it waits for the turn's end; a later one arrives right after the step that ends it, before the tick.
+        // It goes behind: the first is seated, it is refused.
+        Hostile{"AJoinThatWaitedForTheTurnsEndIsNotOvertaken",
+                [](HostileSideTest& h) {
+                    h.StartBattle();
+                    h.PassTurnsUntil(1);
+                    h.relay->Closed(kRemote[1]);
+                    for (ConnId c : {30, 31, 32}) h.relay->Connected(c, "10.7.0." + std::to_string(c), c);
+                    h.Send(30, HostileSideTest::Join(1));
+                    ASSERT_EQ(h.relay->SeatOfConnection(30), 1);
+                    h.Send(30, EncodeSeatWord(Word::kJoinCancel, 1));
+                    h.Send(31, HostileSideTest::Join(1));
+                    h.Later(1);
+                    ASSERT_EQ(h.relay->SeatOfConnection(31), -1);
+                    const int steps = h.relay->Referee().stepCount;
+                    h.Send(kOwn, EncodeMoveQz(*test::QuietMove(h.relay->Referee(), 0)));
+                    ASSERT_EQ(h.relay->Referee().stepCount, steps + 1);
+                    h.Send(32, HostileSideTest::Join(1));
+                    h.Later(1);
+                    EXPECT_EQ(h.relay->SeatOfConnection(31), 1);
+                    EXPECT_EQ(h.Got(32), HostileSideTest::W{"JoinRefuse"});
+                    h.relay->Closed(31);
+                },
+                {kRemote[1], 31}},
         // A player takes seat 1 in its turn, with its time from his join, and moves. In seat 1's next turn
         // nobody has joined yet: his own time-out a second before the move time is refused, and when he leaves,
         // another takes the seat in that turn at once.
