@@ -23,10 +23,13 @@ struct PlaceCase {
 TEST(Places, WhoGivesWay) {
     const PlaceCase cases[] = {
         {"room for all", {{"a", 0, false, 1}, {"b", 0, false, 2}}, 2, 2, std::nullopt},
-        {"all full, all equal: the newest, whoever waited longest", {{"a", 0, false, 1}, {"b", 0, false, 2}, {"c", 0, false, 3}}, 2, 2, 2},
-        {"equal times: the later in the list", {{"a", 0, false, 5}, {"b", 0, false, 5}, {"c", 0, false, 5}}, 2, 2, 2},
-        {"the address with the most, though it came first", {{"a", 0, false, 1}, {"a", 0, false, 2}, {"b", 0, false, 3}, {"c", 0, false, 4}}, 3, 3, 1},
-        {"over its own bound, though places are free", {{"b", 0, false, 1}, {"a", 0, false, 2}, {"a", 0, false, 3}}, 1, 9, 2},
+        {"all full, all spoken: the newest, whoever waited longest", {{"a", 0, true, 1}, {"b", 0, true, 2}, {"c", 0, true, 3}}, 2, 2, 2},
+        {"all full, all silent: the one silent longest", {{"a", 0, false, 1}, {"b", 0, false, 2}, {"c", 0, false, 3}}, 2, 2, 0},
+        {"equal times, spoken: the later in the list", {{"a", 0, true, 5}, {"b", 0, true, 5}, {"c", 0, true, 5}}, 2, 2, 2},
+        {"equal times, silent: the earlier in the list", {{"a", 0, false, 5}, {"b", 0, false, 5}, {"c", 0, false, 5}}, 2, 2, 0},
+        {"the address with the most, though it came first", {{"a", 0, true, 1}, {"a", 0, true, 2}, {"b", 0, true, 3}, {"c", 0, true, 4}}, 3, 3, 1},
+        {"over its own bound, though places are free", {{"b", 0, true, 1}, {"a", 0, true, 2}, {"a", 0, true, 3}}, 1, 9, 2},
+        {"over its own bound, silent: its oldest", {{"a", 0, false, 1}, {"b", 0, false, 2}, {"a", 0, false, 3}}, 1, 9, 0},
         {"over its own bound: its lowest, not the newcomer", {{"a", 0, false, 1}, {"a", 0, true, 2}}, 1, 9, 0},
         {"time seated outranks coming first", {{"old", 0, true, 1}, {"sat", 60, true, 2}, {"new", 0, true, 3}}, 1, 2, 2},
         {"a seated address keeps its place against older ones", {{"x", 0, true, 1}, {"y", 0, true, 2}, {"sat", 5, true, 3}}, 1, 2, 1},

@@ -694,8 +694,8 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(got, (HostileSideTest::W{"SwitchEnd", "JoinCancel"}));
                 },
                 {kRemote[1]}},
-        // Each new connection over the limit gives way itself: those that
-        // came first keep their places. One that closes itself makes room.
+        // Each new connection over the limit closes the one that has waited
+        // longest without a seat; one that closes itself makes room.
         Hostile{"TooManyConnectionsWithoutASeat",
                 [](HostileSideTest& h) {
                     for (ConnId id = 30; id < 30 + kMaxIdlePerAddress + 1; ++id) {
@@ -703,10 +703,10 @@ INSTANTIATE_TEST_SUITE_P(
                         h.Later(1);
                     }
                     h.relay->Connected(40, "10.0.0.9", 40);
-                    h.relay->Closed(31);
+                    h.relay->Closed(40);
                     h.relay->Connected(41, "10.0.0.9", 41);
                 },
-                {34, 40, 31}},
+                {30, 31, 40}},
         // A reader that holds a sender back goes, however it goes: the
         // sender does not wait for the next read of anybody.
         Hostile{"AReaderThatHoldsASenderBackCloses",
@@ -727,7 +727,7 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {kRemote[2]}},
         // A newcomer's connection has not said anything yet when one address opens idle connection after
-        // connection: the flood closes its own, the newest first, never the newcomer's.
+        // connection: the flood closes its own, the one idle longest first, never the newcomer's.
         Hostile{"AFloodOfIdleConnectionsClosesItsOwn",
                 [](HostileSideTest& h) {
                     h.relay->Connected(30, "10.0.0.8", 30);
@@ -737,7 +737,7 @@ INSTANTIATE_TEST_SUITE_P(
                     for (ConnId id = 40; id < 40 + kMaxIdleInAll - 2; ++id)
                         h.relay->Connected(id, "10.7.0." + std::to_string(id), id);
                 },
-                {32, 33, 34, 35}},
+                {31, 32, 33, 34}},
         // A seat not to move sends move after move: it is told where the battle stands at once, then at most
         // once a second however often it asks.
         Hostile{"RefusedMovesAreAnsweredOnceASecond",
@@ -1044,25 +1044,33 @@ INSTANTIATE_TEST_SUITE_P(
                 {kRemote[1]}},
         // Two hundred addresses each keep one bare connection open, so every idle place is taken, and a
         // newcomer's join comes with his connection, followed by forty more bare ones. His join is read when he
-        // is accepted: he is seated, and only the flood's newest give way.
+        // is accepted: he is seated, and only the flood's own connections give way. Another newcomer's join
+        // comes just after his connection was accepted, before the host has read it: it is read before he can
+        // give his place up, and he is seated too.
         Hostile{"AJoinSentWithItsConnectionIsReadBeforeItCanLoseItsPlace",
                 [](HostileSideTest& h) {
                     h.relay->Closed(kRemote[1]);
+                    h.relay->Closed(kRemote[2]);
                     const auto bare = [&h](ConnId c) {
                         h.relay->Connected(c, "10.8." + std::to_string(c / 100) + "." + std::to_string(c % 100), c);
                     };
                     for (ConnId c = 100; c < 300; ++c) bare(c);
                     h.unread[50] = HostileSideTest::Join(1);
                     h.relay->Connected(50, "10.9.0.1", 50);
+                    h.relay->Connected(51, "10.9.0.2", 51);
+                    h.unread[51] = HostileSideTest::Join(2);
                     for (ConnId c = 300; c < 340; ++c) bare(c);
                     // What the relay left unread comes in at last.
                     for (auto& [id, bytes] : std::map<ConnId, Packet>(std::move(h.unread))) h.Send(id, bytes);
-                    EXPECT_EQ(h.Got(50), HostileSideTest::W{"JoinLast"});
+                    EXPECT_EQ(h.Got(50).at(0), "JoinLast");
                     EXPECT_EQ(h.relay->SeatOfConnection(50), 1);
-                    for (ConnId c = 100; c < 100 + kMaxIdleInAll; ++c) EXPECT_EQ(h.links.closed.count(c), 0u) << c;
+                    EXPECT_EQ(h.relay->SeatOfConnection(51), 2);
+                    // Every other arrival closed one bare connection: the idle places stay as many as ever.
+                    EXPECT_EQ(std::count_if(h.links.closed.begin(), h.links.closed.end(), [](ConnId id) { return id >= 100; }),
+                              240 - kMaxIdleInAll);
                     std::erase_if(h.links.closed, [](ConnId id) { return id >= 100; });
                 },
-                {kRemote[1]}},
+                {kRemote[1], kRemote[2]}},
         // Seat 1's player, seated for a minute, gives up his seat and asks again at once: his join waits out
         // his address's pause. Meanwhile forty addresses each keep a join for the free seat 2 waiting, more
         // than there are places. His address has sat in this round and theirs have not: his join keeps its
@@ -1558,7 +1566,7 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   {1, 1, 1, 1}},
         // Seat 2's player lost his connection: his new one asks for the seat and waits out his address's pause,
-        // while six idle connections open. He is never taken for an idle one: the two newest go.
+        // while six idle connections open. He is never taken for an idle one: the two idle longest go.
         Lifecycle{"AJoinThatWaitsIsNotTakenForAnIdleConnection",
                   [](SeatLifecycleTest& h) {
                       h.SeatAll();
@@ -1569,7 +1577,7 @@ INSTANTIATE_TEST_SUITE_P(
                           h.relay->Connected(id, "10.0.0.9", id);
                           if (id % 2) h.Later(1);
                       }
-                      EXPECT_EQ(h.links.closed, (std::set<ConnId>{kRemote[2], 34, 35}));
+                      EXPECT_EQ(h.links.closed, (std::set<ConnId>{kRemote[2], 30, 31}));
                       EXPECT_EQ(h.Got(22), SeatLifecycleTest::W{"JoinLast"});
                   },
                   {1, 1, 1, 1}},

@@ -14,10 +14,13 @@ std::optional<size_t> GivesWay(const std::vector<Claim>& claims, int perAddress,
     // The addresses that give way: those over their bound, or those with the
     // most.
     const auto losing = [&](const Claim& c) { return over ? of[c.address] > perAddress : of[c.address] == most; };
-    // What an entry stands on; the lowest gives way, the newest among equals.
+    // What an entry stands on; the lowest gives way: among equals the
+    // newest of those that spoke, the oldest of the silent.
     const auto rank = [&](size_t i) {
         const Claim& c = claims[i];
-        return std::make_tuple(c.seatedSeconds, c.spoken, -c.came, -static_cast<int64_t>(i));
+        const int64_t age = c.spoken ? -c.came : c.came;
+        const int64_t place = c.spoken ? -static_cast<int64_t>(i) : static_cast<int64_t>(i);
+        return std::make_tuple(c.seatedSeconds, c.spoken, age, place);
     };
     std::optional<size_t> lowest;
     for (size_t i = 0; i < claims.size(); ++i)

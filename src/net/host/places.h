@@ -12,12 +12,15 @@
 //     what nobody makes for free: first its address's whole seconds seated
 //     in this round (a seat is held only while nobody else holds it), then
 //     whether it has spoken (sent the host a whole packet).
-//  3. Among equals the newest gives way: whoever came first keeps his
-//     place, however many come after him.
+//  3. Among equals that have spoken the newest gives way: whoever came
+//     first keeps his place, however many come after him. Among equals that
+//     have not, the one silent longest gives way: silence earns nothing, and
+//     an honest side speaks as soon as it has connected (its user reads a
+//     connection before it gives its place up).
 // So a flood of fresh connections, from one address or from hundreds,
-// takes no place from anybody who came before it, and a player who has sat
-// in this round keeps his place against everybody who has not, whenever he
-// came.
+// takes no place from anybody who came before it and spoke, and a player
+// who has sat in this round keeps his place against everybody who has not,
+// whenever he came.
 #pragma once
 
 #include <cstdint>
