@@ -32,7 +32,7 @@ void HostConnections::Open(ConnId id, const std::string& address, int port, std:
     c.port = port;
     c.record = std::move(record);
     c.idleSince = c.drainedAt = user_.NowMs();
-    c.idleOrder = ++idleOrders_;
+    c.opened = ++opened_;
     // Until the host's own side is known, nobody is turned away (and its
     // own connection's first bytes wait until it is known).
     if (!OwnKnown()) return;
@@ -47,7 +47,7 @@ void HostConnections::Open(ConnId id, const std::string& address, int port, std:
         for (const auto& [cid, e] : conns_)
             if (Idle(cid, e)) {
                 ids.push_back(cid);
-                claims.push_back({e.address, user_.SeatedSeconds(e.address), e.cut > 0, static_cast<int64_t>(e.idleOrder)});
+                claims.push_back({e.address, user_.SeatedSeconds(e.address), e.cut > 0, static_cast<int64_t>(e.opened)});
             }
         const std::optional<size_t> loser = GivesWay(claims, kMaxIdlePerAddress, kMaxIdleInAll);
         if (!loser) return;
@@ -205,7 +205,6 @@ void HostConnections::CloseStuckAndIdle(int64_t disconnectSeconds) {
             continue;
         }
         if (user_.Engaged(id)) c.idleSince = now;
-        if (user_.Engaged(id)) c.idleOrder = ++idleOrders_;
         if (Counts(id, c)) {
             // Something waits for it, and its socket has taken nothing for
             // the disconnect time; or its queue has held a sender back for

@@ -240,9 +240,8 @@ private:
         int64_t closingSince = 0;
         int64_t busySince = 0;
         int64_t drainedAt = 0;
-        // Its place among the idle: opened, or last seen engaged, after
-        // those with a smaller one.
-        uint64_t idleOrder = 0;
+        // Opened after those with a smaller one.
+        uint64_t opened = 0;
         // Since when its queue has held a paused sender back (-1: it does
         // not).
         int64_t holdingSince = -1;
@@ -281,7 +280,7 @@ private:
     std::map<ConnId, Conn> conns_;
     bool ownKnown_ = false;
     ConnId sender_ = -1;
-    uint64_t idleOrders_ = 0;
+    uint64_t opened_ = 0;
 };
 
 }  // namespace jq::net
