@@ -505,7 +505,7 @@ void HostRelay::PutOff(ConnId id, const Packet& join) {
     // is closed.
     const std::optional<ConnId> displaced =
         gate_.Wait(id, conns_.Address(id), join, SeatOfConnection(id) >= 0, NowMs());
-    if (displaced) conns_.Drop(*displaced, Gb("等待入座的联接太多，排在最后的一个已关闭！"));
+    if (displaced) conns_.Drop(*displaced, Gb("等待入座的联接太多，一个等待的联接已关闭！"));
 }
 
 void HostRelay::Heard(int s) { holds_[s].heardMs = NowMs(); }
