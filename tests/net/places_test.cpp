@@ -25,7 +25,6 @@ TEST(Places, WhoGivesWay) {
         {"room for all", {{"a", 0, false, 1}, {"b", 0, false, 2}}, 2, 2, std::nullopt},
         {"all full, all spoken: the newest, whoever waited longest", {{"a", 0, true, 1}, {"b", 0, true, 2}, {"c", 0, true, 3}}, 2, 2, 2},
         {"all full, all silent: the one silent longest", {{"a", 0, false, 1}, {"b", 0, false, 2}, {"c", 0, false, 3}}, 2, 2, 0},
-        {"equal times, spoken: the later in the list", {{"a", 0, true, 5}, {"b", 0, true, 5}, {"c", 0, true, 5}}, 2, 2, 2},
         {"equal times, silent: the earlier in the list", {{"a", 0, false, 5}, {"b", 0, false, 5}, {"c", 0, false, 5}}, 2, 2, 0},
         {"the address with the most, though it came first", {{"a", 0, true, 1}, {"a", 0, true, 2}, {"b", 0, true, 3}, {"c", 0, true, 4}}, 3, 3, 1},
         {"over its own bound, though places are free", {{"b", 0, true, 1}, {"a", 0, true, 2}, {"a", 0, true, 3}}, 1, 9, 2},
@@ -33,8 +32,8 @@ TEST(Places, WhoGivesWay) {
         {"over its own bound: its lowest, not the newcomer", {{"a", 0, false, 1}, {"a", 0, true, 2}}, 1, 9, 0},
         {"time seated outranks coming first", {{"old", 0, true, 1}, {"sat", 60, true, 2}, {"new", 0, true, 3}}, 1, 2, 2},
         {"a seated address keeps its place against older ones", {{"x", 0, true, 1}, {"y", 0, true, 2}, {"sat", 5, true, 3}}, 1, 2, 1},
-        {"having spoken outranks a bare connection", {{"bare", 0, false, 1}, {"spoke", 0, true, 2}}, 1, 1, 0},
         {"seconds seated come before having spoken", {{"spoke", 0, true, 1}, {"sat", 1, false, 2}}, 1, 1, 0},
+        {"having spoken outranks a bare connection", {{"bare", 0, false, 1}, {"spoke", 0, true, 2}}, 1, 1, 0},
         {"of several addresses with the most, the lowest of all", {{"a", 3, true, 1}, {"a", 3, true, 2}, {"b", 0, true, 3}, {"b", 0, true, 4}, {"c", 0, true, 5}}, 2, 4, 3},
     };
     for (const PlaceCase& c : cases) EXPECT_EQ(GivesWay(c.claims, c.perAddress, c.inAll), c.givesWay) << c.what;
@@ -111,14 +110,6 @@ TEST(JoinGateRules, PlacesTheOneWayInAndTimeSeated) {
         EXPECT_EQ(gate.InTurn(), (std::vector<ConnId>{5, 7, 3}));
         gate.Forget(7);
         EXPECT_FALSE(gate.Behind(3, 1));
-    }
-    {  // The pause: from giving up a seat, for kRejoinPauseSeconds, for that address only.
-        JoinGate gate;
-        gate.Pause("a", 1'000);
-        EXPECT_TRUE(gate.MustWait("a", false, 1'000 + kRejoinPauseSeconds * 1000 - 1));
-        EXPECT_FALSE(gate.MustWait("a", false, 1'000 + kRejoinPauseSeconds * 1000));
-        EXPECT_FALSE(gate.MustWait("b", false, 1'000));
-        EXPECT_TRUE(gate.MustWait("b", true, 1'000));
     }
 }
 
