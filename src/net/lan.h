@@ -57,6 +57,10 @@ public:
     // The relay takes this connection's bytes again (HostRelay::Accepting):
     // hand over what waits, later, from the event loop.
     virtual void Resume(ConnId) {}
+    // Hand over the bytes that have come for this connection now, before
+    // returning (HostRelay::Received, as far as it accepts them): a
+    // connection is judged idle only once it has been read.
+    virtual void ReadNow(ConnId) {}
     // Closes every connection and stops listening.
     virtual void Stop() = 0;
 };

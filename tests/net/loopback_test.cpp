@@ -249,6 +249,33 @@ struct BareHost {
     bool listening = false;
 };
 
+// The host's own side has joined; four bare connections hold every idle place of 127.0.0.1. A newcomer
+// connects and sends his join, and eight more bare connections follow before the host has read anything: his
+// join is read when he is accepted, so he is seated, never closed for the idle ones after him.
+TEST(LanLoopback, AJoinSentWithItsConnectionIsReadWhenItIsAccepted) {
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    Side host(0, 3);
+    host.g->isNetHost = 1;
+    ASSERT_TRUE(host.sockets->Listen(QHostAddress::LocalHost, 0));
+    const quint16 port = host.sockets->ListeningPort();
+    host.sockets->ConnectTo("127.0.0.1", port);
+    ASSERT_TRUE(Pump([&] { return host.sockets->ClientConnected() && host.lan->ClientActive(); }, deadline));
+    host.g->netConnected = 1;
+    net::RejoinNetBattle(*host.g);
+    ASSERT_TRUE(Pump([&] { return host.lan->relay()->Seat(0).state == 1; }, deadline));
+    std::vector<std::unique_ptr<PlainSide>> bare;
+    const auto more = [&](int n) {
+        for (int i = 0; i < n; ++i) bare.push_back(std::make_unique<PlainSide>(port));
+    };
+    more(net::kMaxIdlePerAddress);
+    Pump([] { return false; }, Clock::now() + std::chrono::milliseconds(200));
+    PlainSide newcomer(port);
+    ASSERT_TRUE(newcomer.Send(JoinOf(1, "new"), deadline));
+    more(2 * net::kMaxIdlePerAddress);
+    EXPECT_TRUE(Pump([&] { return newcomer.Count(net::Word::kJoinLast) > 0; }, Clock::now() + std::chrono::seconds(5)));
+    EXPECT_EQ(host.lan->relay()->Seat(1).state, 1);
+}
+
 // Seat 2 reads nothing while seat 1 says as many chat lines a second as its
 // budget lets go on: once seat 1's share of seat 2's queue is full, the host
 // stops taking its bytes. Seat 1 then sends its last lines and deployment and

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 
@@ -33,6 +34,14 @@ protected:
         g->ui = &ui;
         g->isNetHost = g->netConnected = 1;
         g->optionsRecord.netDisconnectTimeOption = 30;
+        // Bytes that came with a connection are handed over when the relay reads them.
+        links.readNow = [this](ConnId id) {
+            if (auto it = unread.find(id); it != unread.end()) {
+                const Packet bytes = std::move(it->second);
+                unread.erase(it);
+                Send(id, bytes);
+            }
+        };
         relay = std::make_unique<HostRelay>(*g, links);
         relay->Connected(kOwn, "127.0.0.1", 100);
         relay->SetOwnConnection(kOwn);
@@ -116,6 +125,8 @@ protected:
     test::RecordingUi ui;
     testing::FakeServerLinks links;
     std::unique_ptr<HostRelay> relay;
+    // Bytes each connection has sent that the relay has not read yet.
+    std::map<ConnId, Packet> unread;
 };
 
 TEST_F(RelayTest, JoiningTakesOnlyAFreeSeat) {
@@ -334,7 +345,7 @@ class HostileSideTest : public RelayTest, public ::testing::WithParamInterface<H
 public:
     using RelayTest::g, RelayTest::ui, RelayTest::links, RelayTest::relay, RelayTest::Send, RelayTest::Got,
         RelayTest::Later, RelayTest::Feed, RelayTest::Repeated, RelayTest::StartBattle, RelayTest::Army, RelayTest::Pace,
-        RelayTest::Lines;
+        RelayTest::Lines, RelayTest::unread;
     using W = RelayTest::W;
     static Packet Join(int seat) { return EncodeJoin(Rec(seat, "p")); }
     // Quiet moves of the seats to move, each from its own connection, until `seat` is to move.
@@ -687,7 +698,7 @@ INSTANTIATE_TEST_SUITE_P(
         // longest without a seat; one that closes itself makes room.
         Hostile{"TooManyConnectionsWithoutASeat",
                 [](HostileSideTest& h) {
-                    for (ConnId id = 30; id < 30 + kMaxSeatless + 1; ++id) {
+                    for (ConnId id = 30; id < 30 + kMaxIdlePerAddress + 1; ++id) {
                         h.relay->Connected(id, "10.0.0.9", id);
                         h.Later(1);
                     }
@@ -721,9 +732,9 @@ INSTANTIATE_TEST_SUITE_P(
                 [](HostileSideTest& h) {
                     h.relay->Connected(30, "10.0.0.8", 30);
                     h.Later(1);
-                    for (ConnId id = 31; id < 31 + kMaxSeatless + 1; ++id) h.relay->Connected(id, "10.0.0.9", id);
+                    for (ConnId id = 31; id < 31 + kMaxIdlePerAddress + 1; ++id) h.relay->Connected(id, "10.0.0.9", id);
                     // Fresh addresses fill every idle place: each one over them closes one of the flood's.
-                    for (ConnId id = 40; id < 40 + kMaxSeatlessInAll - 2; ++id)
+                    for (ConnId id = 40; id < 40 + kMaxIdleInAll - 2; ++id)
                         h.relay->Connected(id, "10.7.0." + std::to_string(id), id);
                 },
                 {31, 32, 33, 34}},
@@ -917,7 +928,7 @@ INSTANTIATE_TEST_SUITE_P(
                     h.links.takeAtMostOf[kRemote[1]] = 0;
                     h.Later(h.relay->Times().deploy + kTurnGraceSeconds);
                     ASSERT_EQ(h.relay->Seat(1).state, 0);
-                    for (ConnId id = 30; id < 30 + kMaxSeatless; ++id) h.relay->Connected(id, "10.0.0.9", id);
+                    for (ConnId id = 30; id < 30 + kMaxIdlePerAddress; ++id) h.relay->Connected(id, "10.0.0.9", id);
                     EXPECT_TRUE(h.links.closed.empty());
                     h.Later(kFarewellSeconds + 1);
                 },
@@ -934,7 +945,7 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {kRemote[1]}},
         // Seat 2 reads nothing for a minute and a half while seat 1 is taken and left by fresh connections
-        // from ever new addresses, as fast as the joins of all comers may go: every change waits for seat 2 as
+        // from ever new addresses, four a second: every change waits for seat 2 as
         // one entry of its queue, which never fills, and once seat 2 reads, the seat is free as it was.
         Hostile{"AMinuteOfChurnWaitsForAStalledReaderAsOneEntry",
                 [](HostileSideTest& h) {
@@ -944,7 +955,7 @@ INSTANTIATE_TEST_SUITE_P(
                     h.links.takeAtMostOf[kRemote[2]] = 0;
                     ConnId c = 100;
                     for (int t = 0; t < 90; ++t, h.Later(1))
-                        for (int j = 0; j < kJoinsPerSecond; ++j, ++c) {
+                        for (int j = 0; j < 4; ++j, ++c) {
                             h.relay->Connected(c, "10.2." + std::to_string(c / 200) + "." + std::to_string(c % 200), c);
                             h.Send(c, HostileSideTest::Join(1));
                             h.relay->Closed(c);
@@ -993,9 +1004,10 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {kRemote[1], kRemote[2]}},
         // Once the battle has ended, joins wait for the next round: address A asks for seat 1 twice and seat 2,
-        // B for seat 2, 28 more addresses for seat 3, filling every place. A newcomer's join takes the place of
-        // the oldest of A (which has the most waiting); its connection is closed. In the next round the joins
-        // are taken in turn across addresses: A's oldest left and B's take seats 1 and 2, before A's second.
+        // B for seat 2, 28 more addresses for seat 3, filling every place. A newcomer's join makes them one too
+        // many: A, which has the most waiting, gives up its newest (for seat 2), whose connection is closed. In
+        // the next round the joins are taken in the order they came: A's first and B's take seats 1 and 2, and
+        // A's second is refused, seat 1 being held.
         Hostile{"WaitingPlacesAreSharedBetweenAddresses",
                 [](HostileSideTest& h) {
                     h.EndBattle();
@@ -1008,16 +1020,16 @@ INSTANTIATE_TEST_SUITE_P(
                         h.relay->Connected(c, c < 40 ? "10.6.0.1" : "10.6.1." + std::to_string(c), c);
                         h.Send(c, HostileSideTest::Join(seat));
                     }
-                    EXPECT_EQ(h.links.closed.count(30), 1u);
+                    EXPECT_EQ(h.links.closed.count(32), 1u);
                     h.NewRound(30, 30);
                     h.Later(1);
-                    EXPECT_EQ(h.relay->SeatOfConnection(31), 1);
+                    EXPECT_EQ(h.relay->SeatOfConnection(30), 1);
                     EXPECT_EQ(h.relay->SeatOfConnection(40), 2);
-                    EXPECT_EQ(h.Got(32), HostileSideTest::W{"JoinRefuse"});
+                    EXPECT_EQ(h.Got(31), HostileSideTest::W{"JoinRefuse"});
                     EXPECT_EQ(h.Got(80), HostileSideTest::W{"JoinRefuse"});  // seat 3 is held
-                    for (ConnId c : {31, 40}) h.relay->Closed(c);
+                    for (ConnId c : {30, 40}) h.relay->Closed(c);
                 },
-                {kRemote[1], kRemote[2], 30, 31, 40}},
+                {kRemote[1], kRemote[2], 32, 30, 40}},
         // Two connections from seat 1's address wait out its pause for seat 1; the first to ask asks again
         // meanwhile and keeps its place: it takes the seat, the other is refused.
         Hostile{"WaitingJoinsKeepTheirOrder",
@@ -1061,6 +1073,109 @@ INSTANTIATE_TEST_SUITE_P(
         // A player takes seat 1 (the computer's) in its turn, with its time from his join, and moves. In seat
         // 1's next turn nobody has joined yet: his own time-out a second before the move time is refused, and
         // when he leaves, another's join for the seat waits until that turn (his) is over.
+        // Two hundred addresses each keep one bare connection open, so every idle place is taken, and a
+        // newcomer's join comes with his connection, followed by forty more bare ones. His join is read when he
+        // is accepted: he is seated, and only the flood's own connections give way. Another newcomer's join
+        // comes just after his connection was accepted, before the host has read it: it is read before he can
+        // give his place up, and he is seated too.
+        Hostile{"AJoinSentWithItsConnectionIsReadBeforeItCanLoseItsPlace",
+                [](HostileSideTest& h) {
+                    h.relay->Closed(kRemote[1]);
+                    h.relay->Closed(kRemote[2]);
+                    const auto bare = [&h](ConnId c) {
+                        h.relay->Connected(c, "10.8." + std::to_string(c / 100) + "." + std::to_string(c % 100), c);
+                    };
+                    for (ConnId c = 100; c < 300; ++c) bare(c);
+                    h.unread[50] = HostileSideTest::Join(1);
+                    h.relay->Connected(50, "10.9.0.1", 50);
+                    h.relay->Connected(51, "10.9.0.2", 51);
+                    h.unread[51] = HostileSideTest::Join(2);
+                    for (ConnId c = 300; c < 340; ++c) bare(c);
+                    // What the relay left unread comes in at last.
+                    for (auto& [id, bytes] : std::map<ConnId, Packet>(std::move(h.unread))) h.Send(id, bytes);
+                    EXPECT_EQ(h.Got(50).at(0), "JoinLast");
+                    EXPECT_EQ(h.relay->SeatOfConnection(50), 1);
+                    EXPECT_EQ(h.relay->SeatOfConnection(51), 2);
+                    // Every other arrival closed one bare connection: the idle places stay as many as ever.
+                    EXPECT_EQ(std::count_if(h.links.closed.begin(), h.links.closed.end(), [](ConnId id) { return id >= 100; }),
+                              240 - kMaxIdleInAll);
+                    std::erase_if(h.links.closed, [](ConnId id) { return id >= 100; });
+                },
+                {kRemote[1], kRemote[2]}},
+        // Seat 1's player, seated for a minute, gives up his seat and asks again at once: his join waits out
+        // his address's pause. Meanwhile forty addresses each keep a join for the free seat 2 waiting, more
+        // than there are places. His address has sat in this round and theirs have not: his join keeps its
+        // place whenever it came, and he is seated once his pause is over.
+        Hostile{"ARejoinThatWaitsKeepsItsPlaceAgainstFreshAddresses",
+                [](HostileSideTest& h) {
+                    h.Later(60);
+                    h.Send(kRemote[2], EncodeSeatWord(Word::kJoinCancel, 2));
+                    Packet again = EncodeSeatWord(Word::kJoinCancel, 1);
+                    const Packet join = HostileSideTest::Join(1);
+                    again.insert(again.end(), join.begin(), join.end());
+                    h.Send(kRemote[1], again);
+                    for (ConnId c = 100; c < 140; ++c) {
+                        h.relay->Connected(c, "10.3.0." + std::to_string(c), c);
+                        // Each takes the seat and gives it back, and asks again in its pause (or waits behind).
+                        h.Send(c, HostileSideTest::Join(2));
+                        h.Send(c, EncodeSeatWord(Word::kJoinCancel, 2));
+                        h.Send(c, HostileSideTest::Join(2));
+                    }
+                    EXPECT_EQ(h.links.closed.count(kRemote[1]), 0u);
+                    h.Got(kRemote[1]);
+                    h.Later(kRejoinPauseSeconds);
+                    EXPECT_EQ(h.Got(kRemote[1]).at(0), "JoinLast");
+                    EXPECT_EQ(h.relay->SeatOfConnection(kRemote[1]), 1);
+                    std::erase_if(h.links.closed, [](ConnId id) { return id >= 100; });
+                    h.relay->Closed(kRemote[2]);
+                },
+                {kRemote[2]}},
+        // One way in, across rounds: a join waits five seconds for the next round; a later one arrives right
+        // after the host's side opens it, before its tick. It goes behind: the first is seated, it is refused.
+        Hostile{"AJoinThatWaitedForTheNextRoundIsNotOvertaken",
+                [](HostileSideTest& h) {
+                    h.EndBattle();
+                    h.relay->Closed(kRemote[1]);
+                    h.Later(kRejoinPauseSeconds);
+                    for (ConnId c : {30, 31}) h.relay->Connected(c, "10.7.0." + std::to_string(c), c);
+                    h.Send(30, HostileSideTest::Join(1));
+                    h.Later(5);
+                    h.NewRound(30, 30);
+                    h.Send(31, HostileSideTest::Join(1));
+                    h.Later(1);
+                    EXPECT_EQ(h.relay->SeatOfConnection(30), 1);
+                    EXPECT_EQ(h.Got(31), HostileSideTest::W{"JoinRefuse"});
+                    h.relay->Closed(30);
+                },
+                {kRemote[1], 30}},
+        // One way in, within a turn: a join brought seat 1 (the computer's when the turn began) its time in its
+        // turn and left, so the next join for it waits for the turn's end; a later one arrives right after the
+        // step that ends it, before the tick. It goes behind: the first is seated, it is refused.
+        Hostile{"AJoinThatWaitedForTheTurnsEndIsNotOvertaken",
+                [](HostileSideTest& h) {
+                    h.StartBattle();
+                    h.relay->Closed(kRemote[1]);
+                    h.PassTurnsUntil(1);
+                    for (ConnId c : {30, 31, 32}) h.relay->Connected(c, "10.7.0." + std::to_string(c), c);
+                    h.Send(30, HostileSideTest::Join(1));
+                    ASSERT_EQ(h.relay->SeatOfConnection(30), 1);
+                    h.Send(30, EncodeSeatWord(Word::kJoinCancel, 1));
+                    h.Send(31, HostileSideTest::Join(1));
+                    h.Later(1);
+                    ASSERT_EQ(h.relay->SeatOfConnection(31), -1);
+                    const int steps = h.relay->Referee().stepCount;
+                    h.Send(kOwn, EncodeMoveQz(*test::QuietMove(h.relay->Referee(), 0)));
+                    ASSERT_EQ(h.relay->Referee().stepCount, steps + 1);
+                    h.Send(32, HostileSideTest::Join(1));
+                    h.Later(1);
+                    EXPECT_EQ(h.relay->SeatOfConnection(31), 1);
+                    EXPECT_EQ(h.Got(32), HostileSideTest::W{"JoinRefuse"});
+                    h.relay->Closed(31);
+                },
+                {kRemote[1], 31}},
+        // A player takes seat 1 in its turn, with its time from his join, and moves. In seat 1's next turn
+        // nobody has joined yet: his own time-out a second before the move time is refused, and when he leaves,
+        // another takes the seat in that turn at once.
         Hostile{"AJoinsTimeIsOncePerTurn",
                 [](HostileSideTest& h) {
                     h.StartBattle();
@@ -1519,15 +1634,15 @@ INSTANTIATE_TEST_SUITE_P(
                   {1, 0, 1, 1}},
         // Three players behind one router (one address) ask for seats 1, 2 and 3 in its pause after somebody
         // there left: the address has a join waiting for each seat, and all three are seated once the pause is
-        // over. A fourth join from there takes the place of the address's oldest, whose connection the host
-        // closes (no seat is taken, so it is not refused).
+        // over. A fourth join from there, the newest, gives way: the host closes its connection (no seat is
+        // taken, so it is not refused), and no earlier join loses its place to it.
         Lifecycle{"ThreePlayersOnOneAddressAllTakeTheirSeatsAfterItsPause",
                   [](SeatLifecycleTest& h) {
                       h.Send(kOwn, SeatLifecycleTest::Join(0, "host"));
                       h.relay->Connected(20, "10.0.0.5", 720);
                       h.Send(20, SeatLifecycleTest::Join(1, "gone"));
                       h.relay->Closed(20);
-                      for (ConnId id : {24, 21, 22, 23}) {
+                      for (ConnId id : {21, 22, 23, 24}) {
                           h.relay->Connected(id, "10.0.0.5", 700 + id);
                           h.Send(id, SeatLifecycleTest::Join(id == 24 ? 1 : id - 20, "p"));
                       }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <vector>
@@ -72,6 +73,10 @@ public:
     }
     void Close(net::ConnId id) override { closed.insert(id); }
     void Resume(net::ConnId id) override { ++resumed[id]; }
+    // The bytes that came for a connection are read now: `readNow` hands them over, if set.
+    void ReadNow(net::ConnId id) override {
+        if (readNow) readNow(id);
+    }
     void Stop() override { listening = false; }
     std::vector<net::Packet> Sent(net::ConnId id) const {
         auto it = written.find(id);
@@ -88,6 +93,7 @@ public:
     std::map<net::ConnId, std::vector<uint8_t>> written;
     std::set<net::ConnId> closed;
     std::map<net::ConnId, int> resumed;
+    std::function<void(net::ConnId)> readNow;
 };
 
 }  // namespace jq::testing

@@ -1,9 +1,11 @@
 #include "net/host/connections.h"
 
 #include <algorithm>
+#include <set>
 #include <utility>
 
 #include "core/text.h"
+#include "net/host/places.h"
 
 namespace jq::net {
 
@@ -24,38 +26,38 @@ const HostConnections::Conn* HostConnections::Find(ConnId id) const {
 }
 
 void HostConnections::Open(ConnId id, const std::string& address, int port, std::unique_ptr<ConnectionRecord> record) {
-    // Idle places are shared between addresses: an address over its own
-    // bound, or with the most idle ones when all places are taken (its own
-    // counted with the new one, and losing first on a tie), loses its idle
-    // longest. So neither idle connections nor a flood of them from other
-    // addresses can lock out a player who joins now, and an address with
-    // none idle always gets a place. Until the host's own side is known,
-    // nobody is turned away.
-    if (OwnKnown()) {
-        std::map<std::string, int> idleOf;
-        int idle = 0;
-        for (const auto& [cid, e] : conns_)
-            if (Idle(cid, e)) ++idle, ++idleOf[e.address];
-        const int own = idleOf[address];
-        int most = 0;
-        for (const auto& [a, n] : idleOf)
-            if (a != address) most = std::max(most, n);
-        const bool ownLoses = own >= kMaxSeatless || (own > 0 && own + 1 >= most);
-        const Conn* oldest = nullptr;
-        ConnId oldestId = -1;
-        for (const auto& [cid, e] : conns_)
-            if (Idle(cid, e) && (ownLoses ? e.address == address : e.address != address && idleOf[e.address] == most) &&
-                (oldest == nullptr || e.idleSince < oldest->idleSince))
-                oldest = &e, oldestId = cid;
-        if ((own >= kMaxSeatless || idle >= kMaxSeatlessInAll) && oldest != nullptr)
-            Drop(oldestId, conns_.at(oldestId), std::string());
-    }
     Conn& c = conns_[id];
     c = Conn{};
     c.address = address;
     c.port = port;
     c.record = std::move(record);
     c.idleSince = c.drainedAt = user_.NowMs();
+    c.opened = ++opened_;
+    // Until the host's own side is known, nobody is turned away (and its
+    // own connection's first bytes wait until it is known).
+    if (!OwnKnown()) return;
+    // A connection is idle only for what it has not sent by the time it is
+    // read: its first bytes (a join sent with the connection) are read now,
+    // and any other connection's are read before it gives its place up.
+    std::set<ConnId> read{id};
+    links_.ReadNow(id);
+    for (;;) {
+        std::vector<ConnId> ids;
+        std::vector<Claim> claims;
+        for (const auto& [cid, e] : conns_)
+            if (Idle(cid, e)) {
+                ids.push_back(cid);
+                claims.push_back({e.address, user_.SeatedSeconds(e.address), e.cut > 0, static_cast<int64_t>(e.opened)});
+            }
+        const std::optional<size_t> loser = GivesWay(claims, kMaxIdlePerAddress, kMaxIdleInAll);
+        if (!loser) return;
+        const ConnId gone = ids[*loser];
+        if (read.insert(gone).second) {
+            links_.ReadNow(gone);
+            continue;
+        }
+        Drop(gone, conns_.at(gone), std::string());
+    }
 }
 
 void HostConnections::SetOwn(ConnId id) {

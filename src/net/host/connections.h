@@ -31,10 +31,16 @@
 // carries the host's own side: it is never closed for its queue, its backlog
 // or its time. An idle connection (no seat, no seat asked for) never holds
 // anything back: it is closed when it stays idle for kSeatlessSeconds, and at
-// most kMaxSeatless idle connections of one address and kMaxSeatlessInAll in
-// all are open at a time (a new one closes the one idle longest of its own
-// address, or of the address with the most). A connection that holds a seat
-// or waits for one is never taken for an idle one.
+// most kMaxIdlePerAddress idle connections of one address and kMaxIdleInAll
+// in all are open at a time; who keeps a place when they are more is the
+// places' rule (net/host/places.h), where a connection stands by its
+// address's time seated and by whether it has spoken. A connection is
+// judged idle only for what it has not sent by the time the host has read
+// it: its first bytes are read when it is accepted (ServerLinks::ReadNow),
+// and a connection's bytes are read before it gives its place up, so a join
+// sent with its connection is never closed for others' idle connections. A
+// connection that holds a seat or waits for one is never taken for an idle
+// one.
 #pragma once
 
 #include <cstdint>
@@ -66,8 +72,8 @@ constexpr size_t kRoomPerPacket = kJoinLastMaxBytes + kSyncPointBytes;
 constexpr size_t kSenderBacklogBytes = 16 * 1024;
 // Idle connections open at a time: from one address, and in all; and how
 // long one may stay so.
-constexpr int kMaxSeatless = 4;
-constexpr int kMaxSeatlessInAll = 32;
+constexpr int kMaxIdlePerAddress = 4;
+constexpr int kMaxIdleInAll = 32;
 constexpr int kSeatlessSeconds = 30;
 // Seconds a connection being closed has to hear its farewell.
 constexpr int kFarewellSeconds = 10;
@@ -99,6 +105,9 @@ public:
     virtual bool Seated(ConnId id) const = 0;
     // It holds a seat or waits for one: never idle.
     virtual bool Engaged(ConnId id) const = 0;
+    // Whole seconds the address has held seats in this round: what an idle
+    // connection of it stands by (net/host/places.h).
+    virtual int64_t SeatedSeconds(const std::string& address) const { return 0; }
     // A sync point (`stamp`: the newest it stands for) reached the front of
     // the connection's queue: the packets it stands for now, sent in its
     // place.
@@ -237,6 +246,8 @@ private:
         int64_t closingSince = 0;
         int64_t busySince = 0;
         int64_t drainedAt = 0;
+        // Opened after those with a smaller one.
+        uint64_t opened = 0;
         // Since when its queue has held a paused sender back (-1: it does
         // not).
         int64_t holdingSince = -1;
@@ -275,6 +286,7 @@ private:
     std::map<ConnId, Conn> conns_;
     bool ownKnown_ = false;
     ConnId sender_ = -1;
+    uint64_t opened_ = 0;
 };
 
 }  // namespace jq::net

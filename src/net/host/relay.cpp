@@ -65,6 +65,8 @@ bool HostRelay::Seated(ConnId id) const { return Own(id) || SeatOfConnection(id)
 
 bool HostRelay::Engaged(ConnId id) const { return Seated(id) || gate_.Waiting(id) != nullptr; }
 
+int64_t HostRelay::SeatedSeconds(const std::string& address) const { return gate_.SeatedSeconds(address, NowMs()); }
+
 std::vector<Packet> HostRelay::SyncPoint(ConnId id, uint64_t stamp) {
     const Player* c = PlayerOf(id);
     return c == nullptr ? std::vector<Packet>{} : holds_.SyncPoint(c->told, stamp, Own(id), referee_.Deploying());
@@ -177,7 +179,6 @@ void HostRelay::StopListening() {
 void HostRelay::AdmitWaitingJoins() {
     for (ConnId id : gate_.InTurn()) {
         Player* c = PlayerOf(id);
-        if (c == nullptr) gate_.Forget(id);
         const Packet* waiting = gate_.Waiting(id);
         if (c == nullptr || waiting == nullptr || !conns_.Reachable(id)) continue;
         // Its turn comes when the queues have room.
@@ -435,7 +436,7 @@ bool HostRelay::MustWait(ConnId id, int s, bool holder) const {
     // In the seat's turn or in the deployment a join brings the seat's whole
     // time, or waits (net/host/phaseclock.h): the holder's own join for the
     // new round too. Besides, a join for a seat its connection does not hold
-    // waits while its address pauses or is over its join budget.
+    // waits while its address pauses.
     const bool clockWaits = clock_.JoinWaits(s, now);
     return holder ? clockWaits : gate_.MustWait(conns_.Address(id), clockWaits, now);
 }
@@ -474,7 +475,9 @@ void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
         Refuse(id, c);
         return;
     }
-    if (MustWait(id, s, holder)) {
+    // One way in: a join for a seat goes behind the joins for it that came
+    // before it and still wait.
+    if (MustWait(id, s, holder) || (!holder && gate_.Behind(id, s))) {
         PutOff(id, p);
         return;
     }
@@ -508,10 +511,12 @@ void HostRelay::Refuse(ConnId id, Player& c) {
 }
 
 void HostRelay::PutOff(ConnId id, const Packet& join) {
-    // A join that may wait always waits, never refused for others' load: a
-    // join of the address with the most waiting may give its place up.
-    const std::optional<ConnId> displaced = gate_.Wait(id, conns_.Address(id), join, SeatOfConnection(id) >= 0);
-    if (displaced) conns_.Drop(*displaced, Gb("同一地址等待入座的联接太多，最早的一个已关闭！"));
+    // A join that may wait always waits, never refused for others' load;
+    // when the places are too few, the one that gives way (net/host/places.h)
+    // is closed.
+    const std::optional<ConnId> displaced =
+        gate_.Wait(id, conns_.Address(id), join, SeatOfConnection(id) >= 0, NowMs());
+    if (displaced) conns_.Drop(*displaced, Gb("等待入座的联接太多，一个等待的联接已关闭！"));
 }
 
 void HostRelay::Heard(int s) { holds_[s].heardMs = NowMs(); }
@@ -522,7 +527,7 @@ void HostRelay::HandleOwnJoin(ConnId id, Player& c, SeatRec rec) {
     if (rec.seat != 0) return;
     ++round_;
     referee_.NewRound();
-    gate_.NewRound();
+    gate_.NewRound(NowMs());
     peace_.Drop();
     // The round's times and turn order, from the host's options as they
     // stand now, and a first seat drawn for it.

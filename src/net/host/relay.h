@@ -57,14 +57,13 @@
 // at most kMaxRefusals times, then closed) when it asks for seat 0, for a
 // seat another connection holds, for a second seat, or for the seat it was
 // handed over from in this round, from the address it was handed over on.
-// Its join waits (and is answered later) while its address pauses after
-// giving up or losing a seat, while its address is over its join budget,
-// while the phase clock does not let a join into the seat's turn or the
-// deployment (the seat's own holder's join for the new round included),
-// and once the battle has ended on the copy, until the host's side opens the
-// next round: the join gate (net/host/joingate.h) keeps the joins that wait,
-// shares their places fairly between addresses and says in which order they
-// are taken. The host sets the state and the deployment of a remote seat
+// Its join waits (and is answered later) while the phase clock does not
+// let a join into the seat's turn or the deployment (the seat's own
+// holder's join for the new round included), and once the battle has ended
+// on the copy, until the host's side opens the next round; when and in
+// which order joins wait and are taken, and who keeps a place to wait, is
+// the join gate's (net/host/joingate.h): the relay asks it. The host sets
+// the state and the deployment of a remote seat
 // itself: it joins as a person's seat not yet deployed. The host's own side
 // (the connection the socket layer names as its own client's,
 // SetOwnConnection) sits at seat 0 and speaks besides for the seats the
@@ -179,6 +178,7 @@ private:
     void Lost(ConnId id, const std::string& gbStatus) override;
     bool Seated(ConnId id) const override;
     bool Engaged(ConnId id) const override;
+    int64_t SeatedSeconds(const std::string& address) const override;
     std::vector<Packet> SyncPoint(ConnId id, uint64_t stamp) override;
     void Sent(ConnId id, const Packet& p) override;
 
@@ -190,7 +190,7 @@ private:
     void HandleOwnJoin(ConnId id, Player& c, SeatRec rec);
     // A remote join that may be taken only later: it would not bring the
     // seat's whole time in its phase, or (for a seat its connection does not
-    // hold) its address pauses or is over its join budget.
+    // hold) its address pauses.
     bool MustWait(ConnId id, int seat, bool holder) const;
     // A phase begins (the deployment, the battle, a turn): the clock learns
     // whose player's time counts from its start.
@@ -217,7 +217,8 @@ private:
     // while.
     void FreeSeat(int seat);
     // A "Join" that may be taken only later waits (one per connection); the
-    // connection of a join that lost its place to it is closed.
+    // connection of the join that gave way for it (its own, maybe) is
+    // closed.
     void PutOff(ConnId id, const Packet& join);
     // "JoinRefuse", or the connection closed once it has had enough of them.
     void Refuse(ConnId id, Player& c);
@@ -245,8 +246,8 @@ private:
     void OweAnswer(ConnId id);
     // The answers owed that may go now, to `only` (-1: to every connection).
     void SendOwedAnswers(ConnId only);
-    // The joins that waited, in turn across addresses, as far as they may
-    // be taken now.
+    // The joins that waited, in the order they came, as far as they may be
+    // taken now.
     void AdmitWaitingJoins();
     Packet BuildJoinLast() const;
 
@@ -266,7 +267,7 @@ private:
     int32_t turnDirection_ = 1;
     // When each seat's time in the deployment or its turn is over.
     PhaseClock clock_{referee_, times_};
-    // Admission: pauses, locks, budgets and the joins that wait.
+    // Admission: pauses, locks, time seated and the joins that wait.
     JoinGate gate_;
     // The chat lines waiting at their senders.
     ChatShare chat_;

@@ -317,6 +317,15 @@ void LanSockets::Resume(ConnId id) {
     QMetaObject::invokeMethod(this, [this, id] { ConnRead(id); }, Qt::QueuedConnection);
 }
 
+void LanSockets::ReadNow(ConnId id) {
+    auto it = conns_.find(id);
+    if (it == conns_.end() || !it->second.socket) return;
+    // What the system holds for it comes into the socket now, not at the
+    // event loop's next turn (its signal reads it as it comes).
+    if (HeldBytes(it->second.socket, FIONREAD) > 0) it->second.socket->waitForReadyRead(0);
+    ConnRead(id);
+}
+
 void LanSockets::ClientUp() {
     session_.AttachClient(this);
     FindOwnConnection();

@@ -104,6 +104,7 @@ public:
     bool Ready(ConnId id) override;
     void Close(ConnId id) override;
     void Resume(ConnId id) override;
+    void ReadNow(ConnId id) override;
     void Stop() override;
 
 private:

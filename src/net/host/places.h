@@ -1,0 +1,48 @@
+// Who keeps a place: the one rule for every bounded set of places the host
+// shares between addresses, the joins that wait (JoinGate) and the idle
+// connections (HostConnections) alike. Its users list who holds a place and
+// who asks for one; this unit alone says who gives way.
+//
+// Places are bounded per address and in all. When the entries (the
+// newcomer's among them) are more than the places, exactly one gives way:
+//  1. An address over its own bound gives way; otherwise, once every place
+//     is taken, the address with the most entries does (its own newcomer
+//     counted), several such addresses together.
+//  2. Of those, the entry that stands lowest gives way. An entry stands by
+//     what nobody makes for free: first its address's whole seconds seated
+//     in this round (a seat is held only while nobody else holds it), then
+//     whether it has spoken (sent the host a whole packet).
+//  3. Among equals that have spoken the newest gives way: whoever came
+//     first keeps his place, however many come after him. Among equals that
+//     have not, the one silent longest gives way: silence earns nothing, and
+//     an honest side speaks as soon as it has connected (its user reads a
+//     connection before it gives its place up).
+// So a flood of fresh connections, from one address or from hundreds,
+// takes no place from anybody who came before it and spoke, and a player
+// who has sat in this round keeps his place against everybody who has not,
+// whenever he came.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace jq::net {
+
+// An entry that holds a place, or asks for one.
+struct Claim {
+    std::string address;
+    // Whole seconds its address has held a seat in this round.
+    int64_t seatedSeconds = 0;
+    bool spoken = false;
+    // When it came: the larger, the newer; on a tie the later in the list
+    // is the newer.
+    int64_t came = 0;
+};
+
+// The entry of `claims` that gives way to keep at most `perAddress` entries
+// of one address and `inAll` in all; none when they fit.
+std::optional<size_t> GivesWay(const std::vector<Claim>& claims, int perAddress, int inAll);
+
+}  // namespace jq::net
