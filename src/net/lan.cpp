@@ -140,6 +140,18 @@ bool LanSession::ServerActive() const { return relay_ != nullptr && relay_->HasC
 
 // ---- Services ----
 
+namespace {
+
+// What the player made too late and what did not go: in the status line,
+// and in the bulletin, where it stays when the turn's time-out, which comes
+// next, takes the status line.
+void TellNotSent(GameState& g, const std::string& gbText) {
+    g.ui->SetStatusText(3, gbText);
+    if (g.lan != nullptr) g.lan->ui()->Notice(gbText);
+}
+
+}  // namespace
+
 bool OwnTurnTimeOver(GameState& g) {
     return g.battleRunning != 0 && g.netState == kNetBattle && g.curSeat == 0 && IsValidSeat(g.myNetSeat) &&
            g.seatTable[g.myNetSeat].state == 1 && !OwnNetTimeLeft(g);
@@ -160,7 +172,7 @@ bool SendNetMessage(GameState& g, const std::string& word, int seat) {
             // Asked in the own turn (the button is live only then): once its
             // time is over, the turn is the host's to end.
             if (OwnTurnTimeOver(g)) {
-                g.ui->SetStatusText(3, Gb("走棋时间已到，和棋请求没有发出！"));
+                TellNotSent(g, Gb("走棋时间已到，和棋请求没有发出！"));
                 return false;
             }
             p = EncodeSeatWord(*w, seat);
@@ -193,7 +205,7 @@ bool SendNetMessage(GameState& g, const std::string& word, int seat) {
                 !IsTimeoutMove(g.netMoveRecord.fromX, g.netMoveRecord.fromY, g.netMoveRecord.toX,
                                g.netMoveRecord.toY) &&
                 !OwnNetTimeLeft(g)) {
-                g.ui->SetStatusText(3, Gb("走棋时间已到，此步没有发出！"));
+                TellNotSent(g, Gb("走棋时间已到，此步没有发出！"));
                 return false;
             }
             g.netMyTurn = 0;

@@ -216,7 +216,8 @@ private:
 // only while its time is not over (OwnTurnTimeOver) unless it is its
 // time-out), "ChatMessage" (seat, chatText). A peace request is not sent
 // either once the own time is over. What is not sent for being too late
-// says so in the status line. Not connected: the player is told and
+// says so in the status line and in the bulletin (LanUi::Notice), where the
+// turn's time-out does not cover it. Not connected: the player is told and
 // nothing is sent. Any other word is refused with a message. True when the
 // packet was queued.
 bool SendNetMessage(GameState& g, const std::string& word, int seat);

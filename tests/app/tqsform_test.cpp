@@ -590,6 +590,105 @@ TEST(LanWindows, TheHostsPlayerIsToldWhenHisSeatGoesToTheComputer) {
     EXPECT_EQ(std::pair(h.netTimeoutCount, box->isVisible()), std::pair(3, true));
 }
 
+// Two windows in one LAN battle over 127.0.0.1 with a move time of 2 s: the host (seat 0, to move first)
+// and a joining player (seat 1, next), the computer holding seats 2 and 3, both deployed.
+struct TwoLanWindows {
+    explicit TwoLanWindows(int moveSeconds) {
+        host->show();
+        joiner->show();
+        h.optionsRecord.netMinMoveIntervalOption = 0, h.optionsRecord.aiLevel = 0;
+        h.optionsRecord.netMoveTimeOption = moveSeconds, h.optionsRecord.turnDirectionOption = 1;
+    }
+    // The host's window opens the round.
+    bool Host() {
+        if (!host->lanSockets()->Listen(QHostAddress::LocalHost, 0)) return false;
+        jq::net::ResetSeatNames(h);
+        if (!EnterLanBattle(*host, 0, host->lanSockets()->ListeningPort())) return false;
+        for (uint32_t seed = 1;; ++seed) {  // the round's first seat is the host's next draw
+            jq::GameRandom r;
+            r.Seed(seed);
+            if (jq::GameRandom(r).Next() % 4 == 0) {
+                h.mainRandom = r;
+                return true;
+            }
+        }
+    }
+    bool Join() { return EnterLanBattle(*joiner, 1, host->lanSockets()->ListeningPort()); }
+    // The host's player presses "开始战役" once the room shows seat 1 as `seat1Held` says.
+    bool StartRound(bool seat1Held) {
+        TfmWaitBattleStart* room = nullptr;
+        if (!WaitFor([&] {
+                room = host->findChild<TfmWaitBattleStart*>();
+                return (h.seatTable[1].state == 1) == seat1Held && room != nullptr && room->isVisible();
+            }, 10000))
+            return false;
+        room->BitBtn2->click();
+        return true;
+    }
+    bool Start() {
+        if (!Host() || !Join() || !StartRound(true)) return false;
+        for (TqsForm* form : {host.get(), joiner.get()}) {
+            jq::GameState& g = form->game();
+            if (!WaitFor([&] { return g.netState == jq::net::kNetDeploying && !jq::HostAwaitsComputerDeployments(g); },
+                         20000))
+                return false;
+            LeftClick(form->btnChangeQz);
+        }
+        return WaitFor([&] { return h.battleRunning != 0 && h.curSeat == 0 && host->bgiveup->isEnabled(); }, 20000);
+    }
+
+    std::unique_ptr<TqsForm> host = std::make_unique<TqsForm>();
+    std::unique_ptr<TqsForm> joiner = std::make_unique<TqsForm>();
+    jq::GameState& h = host->game();
+    jq::GameState& j = joiner->game();
+};
+
+// The host's player opens "缴械投降" (or "祈求和平") at the start of his turn and keeps the box open
+// across his time: the joining window sees the host's time-out at the time and the grace and its own turn
+// begins, the box still open. Confirmed then, nothing goes out, and the host's window says so where the
+// time-out's own line does not cover it.
+TEST(LanWindows, TheHostsOpenBoxDoesNotHoldUpTheBattle) {
+    ScratchWorkFolder folder;
+    const struct {
+        const char* what;
+        QPushButton* TqsForm::*button;
+        QString notSent;
+    } rows[] = {
+        {"the give-up box", &TqsForm::bgiveup, U("走棋时间已到，此步没有发出！")},
+        {"the peace box", &TqsForm::bpeace, U("走棋时间已到，和棋请求没有发出！")},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        OkToEveryBox hooks;
+        TwoLanWindows w(2);
+        ASSERT_TRUE(w.Start());
+        int64_t timedOutAt = -1;  // ms into the host's turn
+        bool boxOpen = false;
+        TfmwMyShowMessage::shownHook = [&](TfmwMyShowMessage& box) {
+            // Steps and turns as the joining window shows them while the box is up.
+            WaitFor([&] { return w.j.stepCount >= 1; }, 9000);
+            timedOutAt = jq::StampMs(w.host->Now()) - jq::StampMs(w.h.turnStarted);
+            WaitFor([&] { return w.j.curSeat == 0 && w.joiner->bgiveup->isEnabled(); }, 2000);
+            boxOpen = box.isVisible();
+            box.BitBtn1->click();
+        };
+        LeftClick((*w.host).*r.button);
+        TfmwMyShowMessage::shownHook = [](TfmwMyShowMessage& box) { box.BitBtn1->click(); };
+        // The host's time of 2 s and the grace of 3 s.
+        EXPECT_GE(timedOutAt, 4900);
+        EXPECT_LT(timedOutAt, 6000);
+        EXPECT_TRUE(boxOpen);
+        EXPECT_EQ(std::tuple(w.j.curSeat, w.joiner->bgiveup->isEnabled()), std::tuple(0, true));
+        ASSERT_TRUE(WaitFor([&] { return w.h.stepCount >= 1; }, 2000));
+        EXPECT_EQ(w.h.netTimeoutCount, 1);
+        EXPECT_TRUE(w.host->reBulltin->toPlainText().contains(r.notSent));
+        WaitFor([] { return false; }, 300);
+        EXPECT_EQ(w.j.peaceAgreed, 0);
+        EXPECT_TRUE(w.joiner->findChildren<TfmwMyShowMessage*>().empty());  // no peace question either
+        for (int p = 0; p < jq::kPiecesPerSeat; ++p) EXPECT_EQ(w.h.pieces[p].alive, w.h.deployedPieces[p].alive);
+    }
+}
+
 // A record opened in the window, then steered by the board's clicks, its
 // popup menu, the go-to-step dialog and the step buttons.
 TEST(ReplayWindow, BoardClicksMenuAndDialogSteerTheReplay) {
