@@ -25,6 +25,7 @@ void LanSession::AttachClient(ClientLink* link) {
     sentOfFront_ = 0;
     peaceQuestionOpen_ = false;
     waitDialogDue_ = false;
+    joinAnswerAwaited_ = false;
     hostGoneTold_ = false;
     if (link == nullptr) {
         inbox_.clear();
@@ -83,7 +84,7 @@ void LanSession::ClientClosed() {
 
 void LanSession::SendToHost(Packet p) {
     // Every round begins with the own "Join".
-    if (PacketWord(p) == Word::kJoin) waitDialogDue_ = true;
+    if (PacketWord(p) == Word::kJoin) waitDialogDue_ = joinAnswerAwaited_ = true;
     out_.push_back(std::move(p));
     if (out_.size() > kOutboxLimit) {
         LeaveOnFault(Gb("封包无法发送...请退出棋战重新联接再试。"));
@@ -123,6 +124,8 @@ std::optional<Packet> LanSession::TakeReceived() {
     inbox_.pop_front();
     takenArrival_ = arrivals_.front();
     arrivals_.pop_front();
+    const std::optional<Word> w = PacketWord(p);
+    if (w == Word::kJoinLast || w == Word::kJoinRefuse) joinAnswerAwaited_ = false;
     if (inboxFull_) {
         FillInbox();
         if (!inboxFull_ && client_ != nullptr) client_->Resume();

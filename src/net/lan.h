@@ -153,6 +153,9 @@ public:
     // to be shown: once a round, whatever state the host's "JoinLast" gave.
     bool WaitDialogDue() const { return waitDialogDue_; }
     void WaitDialogShown() { waitDialogDue_ = false; }
+    // The own last "Join" has had no answer ("JoinLast" or "JoinRefuse")
+    // taken from the inbox yet.
+    bool JoinAnswerAwaited() const { return joinAnswerAwaited_; }
     // The player has been told that the host cannot be reached (a packet
     // found no connection); counts for this connection only.
     bool HostGoneTold() const { return hostGoneTold_; }
@@ -198,6 +201,7 @@ private:
     size_t sentOfFront_ = 0;
     bool peaceQuestionOpen_ = false;
     bool waitDialogDue_ = false;
+    bool joinAnswerAwaited_ = false;
     bool hostGoneTold_ = false;
     // The host of the last connection attached, and the seat it handed over.
     std::string hostEnd_;

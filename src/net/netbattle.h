@@ -53,6 +53,11 @@ void UpdatePlayButtons(GameState& g);
 bool OwnSeatHeldByPlayer(const GameState& g);
 
 // ---- The pump ----
+// A joining side's own "Join" waits for the host's answer (the host may keep
+// it waiting for a while): its window says so, and shows neither the
+// waiting room nor a clock until the answer comes.
+bool AwaitsHostAnswer(const GameState& g);
+
 // One tick of the LAN battle. On the host the relay's duties come first,
 // whatever arrived: connections that hold the battle back, the time-outs,
 // the joins that waited (HostRelay::Tick). Then received packets are applied

@@ -87,6 +87,11 @@ void TurnLight(GameState& g) {
 }
 
 void MoveClock(GameState& g) {
+    // Nothing is counted while a join waits for the host's answer.
+    if (net::AwaitsHostAnswer(g)) {
+        g.ui->SetTimeRemaining("");
+        return;
+    }
     // Whole seconds, rounded up: 0 only once the time has run out.
     const int64_t left = OwnClockLeftMs(g);
     g.ui->SetTimeRemaining(std::to_string(left <= 0 ? 0 : (left + 999) / 1000));

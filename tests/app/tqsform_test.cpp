@@ -689,6 +689,37 @@ TEST(LanWindows, TheHostsOpenBoxDoesNotHoldUpTheBattle) {
     }
 }
 
+// A join sent while the deployment waits only for the host's player (who has no deploy time), the joined
+// seat's own deploy time over: the host answers it when the battle begins. Meanwhile the joining window says
+// that it waits for the host's answer, with no waiting room of empty seats and no clock; the answer takes it
+// into the battle, and the line goes.
+TEST(LanWindows, AJoinKeptWaitingSaysItWaitsForTheHost) {
+    ScratchWorkFolder folder;
+    OkToEveryBox hooks;
+    TwoLanWindows w(20);
+    w.h.optionsRecord.netDeployTimeOption = 1;
+    ASSERT_TRUE(w.Host());
+    ASSERT_TRUE(w.StartRound(false));
+    ASSERT_TRUE(WaitFor([&] {
+        return w.h.netState == jq::net::kNetDeploying && !jq::HostAwaitsComputerDeployments(w.h);
+    }, 20000));
+    WaitFor([] { return false; }, 1500);
+    ASSERT_TRUE(w.Join());
+    WaitFor([] { return false; }, 1000);
+    const QString waits = U("已申请加入，正在等待庄家答复...");
+    EXPECT_EQ(w.joiner->statusPanels[3]->text(), waits);
+    EXPECT_EQ(w.joiner->lbShowTimeRemain->text(), QString());
+    EXPECT_EQ(w.joiner->findChild<TfmWaitBattleStart*>(), nullptr);
+    EXPECT_EQ(w.j.seatTable[1].state, 0);
+
+    LeftClick(w.host->btnChangeQz);
+    ASSERT_TRUE(WaitFor([&] { return w.j.battleRunning != 0 && w.j.netState == jq::net::kNetBattle; }, 10000));
+    WaitFor([] { return false; }, 200);
+    EXPECT_NE(w.joiner->statusPanels[3]->text(), waits);
+    EXPECT_NE(w.joiner->lbShowTimeRemain->text(), QString());
+    EXPECT_EQ(w.j.seatTable[1].state, 1);
+}
+
 // A record opened in the window, then steered by the board's clicks, its
 // popup menu, the go-to-step dialog and the step buttons.
 TEST(ReplayWindow, BoardClicksMenuAndDialogSteerTheReplay) {
