@@ -53,6 +53,11 @@ void UpdatePlayButtons(GameState& g);
 bool OwnSeatHeldByPlayer(const GameState& g);
 
 // ---- The pump ----
+// The host's duties (HostRelay::Tick), whatever its own side is doing; a
+// side that does not host has none. The pump does them first on every tick,
+// and a window runs them besides on a timer of their own, so that a box its
+// player keeps open (which holds the pump up) holds up nobody else.
+void DoHostDuties(GameState& g);
 // A joining side's own "Join" waits for the host's answer (the host may keep
 // it waiting for a while): its window says so, and shows neither the
 // waiting room nor a clock until the answer comes.

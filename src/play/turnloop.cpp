@@ -79,7 +79,8 @@ void AutoReplayPacing(GameState& g, bool free) {
 }
 
 void TurnLight(GameState& g) {
-    const int seat = IsValidSeat(g.curSeat) ? g.curSeat : -1;
+    // No seat is to move while a join waits for the host's answer.
+    const int seat = IsValidSeat(g.curSeat) && !net::AwaitsHostAnswer(g) ? g.curSeat : -1;
     ++g.turnLightTick;
     if (g.turnLightTick > kTurnLightLast || g.turnLightTick < 0) g.turnLightTick = 0;
     const int frame = g.turnLightTick % kTurnLightFrameTicks == 0 ? g.turnLightTick / kTurnLightFrameTicks : -1;
@@ -87,7 +88,7 @@ void TurnLight(GameState& g) {
 }
 
 void MoveClock(GameState& g) {
-    // Nothing is counted while a join waits for the host's answer.
+    // Nor is anything counted.
     if (net::AwaitsHostAnswer(g)) {
         g.ui->SetTimeRemaining("");
         return;

@@ -708,7 +708,7 @@ TEST(LanWindows, AJoinKeptWaitingSaysItWaitsForTheHost) {
     WaitFor([] { return false; }, 1000);
     const QString waits = U("已申请加入，正在等待庄家答复...");
     EXPECT_EQ(w.joiner->statusPanels[3]->text(), waits);
-    EXPECT_EQ(w.joiner->lbShowTimeRemain->text(), QString());
+    EXPECT_EQ(std::pair(w.joiner->lbShowTimeRemain->text(), w.joiner->light1->isVisible()), std::pair(QString(), false));
     EXPECT_EQ(w.joiner->findChild<TfmWaitBattleStart*>(), nullptr);
     EXPECT_EQ(w.j.seatTable[1].state, 0);
 
@@ -717,6 +717,7 @@ TEST(LanWindows, AJoinKeptWaitingSaysItWaitsForTheHost) {
     WaitFor([] { return false; }, 200);
     EXPECT_NE(w.joiner->statusPanels[3]->text(), waits);
     EXPECT_NE(w.joiner->lbShowTimeRemain->text(), QString());
+    EXPECT_TRUE(w.joiner->light1->isVisible());
     EXPECT_EQ(w.j.seatTable[1].state, 1);
 }
 

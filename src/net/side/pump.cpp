@@ -80,6 +80,10 @@ void StartBattle(GameState& g) {
 
 }  // namespace
 
+void DoHostDuties(GameState& g) {
+    if (g.lan != nullptr && g.lan->relay() != nullptr) g.lan->relay()->Tick();
+}
+
 bool AwaitsHostAnswer(const GameState& g) {
     return g.lan != nullptr && g.isNetHost == 0 && g.netConnected != 0 && g.lan->JoinAnswerAwaited() &&
            (g.netState == kNetJoinSent || g.netState == kNetWaiting);
@@ -91,7 +95,7 @@ void HandleNetBattle(GameState& g) {
     // The host's duties come first on every tick, whatever its own side
     // receives or whether it is in a battle: connections that hold the
     // battle back, the deploy and disconnect time-outs.
-    if (lan.relay() != nullptr) lan.relay()->Tick();
+    DoHostDuties(g);
     if (g.netConnected == 0) return;
     // A joining side whose host has closed the connection leaves at once,
     // in the battle too, and says why (unless a packet that found no

@@ -145,14 +145,6 @@ LanSockets::LanSockets(LanSession& session, QObject* parent) : QObject(parent), 
     sendOff_ = new QTimer(this);
     sendOff_->setInterval(kLeavePollMs);
     connect(sendOff_, &QTimer::timeout, this, &LanSockets::LookAtLeaving);
-    relayTick_ = new QTimer(this);
-    relayTick_->setInterval(kRelayTickMs);
-    connect(relayTick_, &QTimer::timeout, this, [this] {
-        if (HostRelay* relay = session_.relay())
-            relay->Tick();
-        else
-            relayTick_->stop();
-    });
     if (QCoreApplication* app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, &LanSockets::ShutLeaving);
 }
@@ -180,7 +172,6 @@ bool LanSockets::Listen(const QHostAddress& address, quint16 port) {
         return false;
     }
     session_.StartHosting(this);
-    relayTick_->start();
     return true;
 }
 
@@ -433,7 +424,6 @@ void LanSockets::Stop() {
     conns_.clear();
     for (auto& [id, a] : all) CloseGently(a.socket, this);
     if (server_ != nullptr) server_->close();
-    relayTick_->stop();
 }
 
 }  // namespace jq::net

@@ -16,11 +16,6 @@
 // own connection is the one this object made itself: while its client
 // socket lives, the accepted connection whose ends are that socket's ends
 // (which no other socket can have meanwhile) is named to the relay.
-//
-// While this object hosts, the relay's duties (HostRelay::Tick: time-outs,
-// joins that waited, chat, stuck connections) run on a timer of their own on
-// this thread, whatever the window is doing: a box that the host's player
-// keeps open holds up the game's tick, never the battle of the others.
 #pragma once
 
 #include <QHostAddress>
@@ -61,8 +56,6 @@ public:
     // The longest a side's closing connection stays open for the host to
     // acknowledge what it was given last.
     static constexpr int kSendOffMs = 1500;
-    // How often the relay's duties run while hosting.
-    static constexpr int kRelayTickMs = 32;
 
     explicit LanSockets(LanSession& session, QObject* parent = nullptr);
     ~LanSockets() override;
@@ -162,7 +155,6 @@ private:
     ConnId nextId_ = 1;
     std::vector<Leaving> leaving_;
     QTimer* sendOff_ = nullptr;  // looks at leaving_ while it is not empty
-    QTimer* relayTick_ = nullptr;  // the relay's duties while listening
 };
 
 }  // namespace jq::net
