@@ -143,17 +143,10 @@ bool LanSession::ServerActive() const { return relay_ != nullptr && relay_->HasC
 
 // ---- Services ----
 
-namespace {
-
-// What the player made too late and what did not go: in the status line,
-// and in the bulletin, where it stays when the turn's time-out, which comes
-// next, takes the status line.
 void TellNotSent(GameState& g, const std::string& gbText) {
     g.ui->SetStatusText(3, gbText);
     if (g.lan != nullptr) g.lan->ui()->Notice(gbText);
 }
-
-}  // namespace
 
 bool OwnTurnTimeOver(GameState& g) {
     return g.battleRunning != 0 && g.netState == kNetBattle && g.curSeat == 0 && IsValidSeat(g.myNetSeat) &&

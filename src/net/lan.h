@@ -225,6 +225,10 @@ private:
 // nothing is sent. Any other word is refused with a message. True when the
 // packet was queued.
 bool SendNetMessage(GameState& g, const std::string& word, int seat);
+// What the player made too late did not go (GB2312): the status line says
+// so, and the bulletin too, where it stays when the turn's time-out, which
+// comes next, takes the status line.
+void TellNotSent(GameState& g, const std::string& gbText);
 // The own seat, a person's, is to move in the running battle and its clock
 // has run out (OwnNetTimeLeft): what its player makes for the turn now is
 // too late, and is not sent.
