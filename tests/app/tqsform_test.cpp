@@ -465,7 +465,7 @@ struct TwoLanWindows {
         for (uint32_t seed = 1;; ++seed) {  // the round's first seat is the host's next draw
             jq::GameRandom r;
             r.Seed(seed);
-            if (jq::GameRandom(r).Next() % 4 == static_cast<uint32_t>(firstSeat)) {
+            if (jq::GameRandom(r).Next() % 4 == firstSeat) {
                 h.mainRandom = r;
                 return true;
             }
