@@ -32,6 +32,7 @@
 #include "platform/imagecontrol.h"
 #include "platform/toolkit.h"
 #include "play/execute.h"
+#include "play/turnloop.h"
 #include "view/ui/boardview.h"
 
 namespace {
@@ -123,6 +124,9 @@ TqsForm::TqsForm(QWidget* parent)
     BuildDialogs();
     Timer1 = new QTimer(this);
     Timer1->setInterval(2);
+    hostDutiesTimer_ = new QTimer(this);
+    hostDutiesTimer_->setInterval(jq::kMainTimerMs);
+    connect(hostDutiesTimer_, &QTimer::timeout, this, [this] { jq::net::DoHostDuties(*game_); });
     ConnectHandlers();
     setFixedSize(kClientWidth, kClientHeight);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -157,10 +161,12 @@ TqsForm::TqsForm(QWidget* parent)
     CreateBoardView();
 
     Timer1->start();
+    hostDutiesTimer_->start();
 }
 
 TqsForm::~TqsForm() {
     Timer1->stop();
+    hostDutiesTimer_->stop();
     game_->computer = nullptr;
     aiThread.reset();
     lanSockets_.reset();

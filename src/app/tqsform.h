@@ -314,4 +314,7 @@ private:
     // that looks again.
     std::vector<std::pair<std::string, std::string>> waitingBoxes_;
     QTimer* waitingBoxTimer_ = nullptr;
+    // The host's duties run on a timer of their own: a box its player keeps
+    // open, which holds up the main tick, never holds up the others' battle.
+    QTimer* hostDutiesTimer_ = nullptr;
 };

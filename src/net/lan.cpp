@@ -25,6 +25,7 @@ void LanSession::AttachClient(ClientLink* link) {
     sentOfFront_ = 0;
     peaceQuestionOpen_ = false;
     waitDialogDue_ = false;
+    joinAnswerAwaited_ = false;
     hostGoneTold_ = false;
     turnStartUnknown_ = false;
     deploymentJoin_.reset();
@@ -85,7 +86,7 @@ void LanSession::ClientClosed() {
 
 void LanSession::SendToHost(Packet p) {
     // Every round begins with the own "Join".
-    if (PacketWord(p) == Word::kJoin) waitDialogDue_ = true;
+    if (PacketWord(p) == Word::kJoin) waitDialogDue_ = joinAnswerAwaited_ = true;
     out_.push_back(std::move(p));
     if (out_.size() > kOutboxLimit) {
         LeaveOnFault(Gb("封包无法发送...请退出棋战重新联接再试。"));
@@ -125,6 +126,8 @@ std::optional<Packet> LanSession::TakeReceived() {
     inbox_.pop_front();
     takenArrival_ = arrivals_.front();
     arrivals_.pop_front();
+    const std::optional<Word> w = PacketWord(p);
+    if (w == Word::kJoinLast || w == Word::kJoinRefuse) joinAnswerAwaited_ = false;
     if (inboxFull_) {
         FillInbox();
         if (!inboxFull_ && client_ != nullptr) client_->Resume();
@@ -141,6 +144,11 @@ void LanSession::StartHosting(ServerLinks* links) {
 bool LanSession::ServerActive() const { return relay_ != nullptr && relay_->HasConnections(); }
 
 // ---- Services ----
+
+void TellNotSent(GameState& g, const std::string& gbText) {
+    g.ui->SetStatusText(3, gbText);
+    if (g.lan != nullptr) g.lan->ui()->Notice(gbText);
+}
 
 bool OwnTurnTimeOver(GameState& g) {
     return g.battleRunning != 0 && g.netState == kNetBattle && g.curSeat == 0 && OwnSeatHeldByPlayer(g) &&
@@ -166,7 +174,7 @@ bool SendNetMessage(GameState& g, const std::string& word, int seat) {
             // Asked in the own turn (the button is live only then): once its
             // time is over, the turn is the host's to end.
             if (OwnTurnTimeOver(g)) {
-                g.ui->SetStatusText(3, Gb("走棋时间已到，和棋请求没有发出！"));
+                TellNotSent(g, Gb("走棋时间已到，和棋请求没有发出！"));
                 return false;
             }
             p = EncodeSeatWord(*w, seat);
@@ -198,7 +206,7 @@ bool SendNetMessage(GameState& g, const std::string& word, int seat) {
             if (seat == g.myNetSeat && OwnTurnTimeOver(g) &&
                 !IsTimeoutMove(g.netMoveRecord.fromX, g.netMoveRecord.fromY, g.netMoveRecord.toX,
                                g.netMoveRecord.toY)) {
-                g.ui->SetStatusText(3, Gb("走棋时间已到，此步没有发出！"));
+                TellNotSent(g, Gb("走棋时间已到，此步没有发出！"));
                 return false;
             }
             g.netMyTurn = 0;

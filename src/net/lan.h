@@ -159,6 +159,9 @@ public:
     // to be shown: once a round, whatever state the host's "JoinLast" gave.
     bool WaitDialogDue() const { return waitDialogDue_; }
     void WaitDialogShown() { waitDialogDue_ = false; }
+    // The own last "Join" has had no answer ("JoinLast" or "JoinRefuse")
+    // taken from the inbox yet.
+    bool JoinAnswerAwaited() const { return joinAnswerAwaited_; }
     // The player has been told that the host cannot be reached (a packet
     // found no connection); counts for this connection only.
     bool HostGoneTold() const { return hostGoneTold_; }
@@ -219,6 +222,7 @@ private:
     size_t sentOfFront_ = 0;
     bool peaceQuestionOpen_ = false;
     bool waitDialogDue_ = false;
+    bool joinAnswerAwaited_ = false;
     bool hostGoneTold_ = false;
     bool turnStartUnknown_ = false;
     std::optional<ClockStamp> deploymentJoin_;
@@ -239,13 +243,18 @@ private:
 // only while its time is not over (OwnTurnTimeOver) unless it is its
 // time-out), "ChatMessage" (seat, chatText). A peace request is not sent
 // either once the own time is over. What is not sent for being too late
-// says so in the status line. Not connected: nothing is sent, and the
+// says so in the status line and in the bulletin (LanUi::Notice), where the
+// turn's time-out does not cover it. Not connected: nothing is sent, and the
 // player is told that the host cannot be reached, unless packets received
 // before the close still wait: the host's last word (the own seat handed
 // to the computer, say) is the reason, told when it is applied, and the
 // host's going only if it says nothing (HandleNetBattle). Any other word
 // is refused with a message. True when the packet was queued.
 bool SendNetMessage(GameState& g, const std::string& word, int seat);
+// What the player made too late did not go (GB2312): the status line says
+// so, and the bulletin too, where it stays when the turn's time-out, which
+// comes next, takes the status line.
+void TellNotSent(GameState& g, const std::string& gbText);
 // The own seat, a person's, is to move in the running battle and its clock
 // has run out (OwnNetTimeLeft): what its player makes for the turn now is
 // too late, and is not sent.

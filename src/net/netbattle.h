@@ -60,6 +60,16 @@ bool NetDeploying(const GameState& g);
 bool TurnDeadlineUnknown(const GameState& g);
 
 // ---- The pump ----
+// The host's duties (HostRelay::Tick), whatever its own side is doing; a
+// side that does not host has none. The pump does them first on every tick,
+// and a window runs them besides on a timer of their own, so that a box its
+// player keeps open (which holds the pump up) holds up nobody else.
+void DoHostDuties(GameState& g);
+// A joining side's own "Join" waits for the host's answer (the host may keep
+// it waiting for a while): its window says so, and shows neither the
+// waiting room nor a clock until the answer comes.
+bool AwaitsHostAnswer(const GameState& g);
+
 // One tick of the LAN battle. On the host the relay's duties come first,
 // whatever arrived: connections that hold the battle back, the time-outs,
 // the joins that waited (HostRelay::Tick). Then received packets are applied

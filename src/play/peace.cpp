@@ -1,5 +1,6 @@
 #include "play/peace.h"
 
+#include <optional>
 #include <string>
 
 #include "core/options.h"
@@ -22,13 +23,34 @@ int LivePieces(const GameState& g, int seat) {
 
 std::string Blanks(int n) { return std::string(n, ' '); }
 
+// A LAN host's side plays the computer's seats for everybody: while its
+// player answers a box of his turn, its ticks go on (what the host relays is
+// applied, the computer's seats move, the own time-out goes at its time).
+// What the box confirms then counts only in the turn it was opened in.
+bool HostsLanBattle(const GameState& g) { return g.netConnected != 0 && g.isNetHost != 0; }
+
+struct TurnSeen {
+    explicit TurnSeen(const GameState& g) : steps(g.stepCount), battle(g.battleSerial) {}
+    bool Passed(const GameState& g) const {
+        return g.battleRunning == 0 || g.stepCount != steps || g.battleSerial != battle;
+    }
+    int steps, battle;
+};
+
 }  // namespace
 
 void OfferPeace(GameState& g) {
     if (g.battleRunning == 0) return;
-    GameLogicGuard busy(g);
+    const bool lanHost = HostsLanBattle(g);
+    std::optional<GameLogicGuard> busy;
+    if (!lanHost) busy.emplace(g);
+    const TurnSeen turn(g);
     if (g.ui->ShowMessage(Gb("真的不想再战下去了?") + Blanks(13), true) != 1) return;
 
+    if (lanHost && turn.Passed(g)) {
+        net::TellNotSent(g, Gb("走棋时间已到，和棋请求没有发出！"));
+        return;
+    }
     if (g.netConnected != 0) {
         // A request that did not go (confirmed after the own time ran out,
         // or without a host) does not count.
@@ -49,8 +71,15 @@ void OfferPeace(GameState& g) {
 
 void GiveUp(GameState& g) {
     if (g.battleRunning == 0) return;
-    GameLogicGuard busy(g);
+    const bool lanHost = HostsLanBattle(g);
+    std::optional<GameLogicGuard> busy;
+    if (!lanHost) busy.emplace(g);
+    const TurnSeen turn(g);
     if (g.ui->ShowMessage(Gb("您真的要缴械投降?") + Blanks(11), true) != 1) return;
+    if (lanHost && turn.Passed(g)) {
+        net::TellNotSent(g, Gb("走棋时间已到，此步没有发出！"));
+        return;
+    }
     const int seat = g.curSeat;
     if (!IsValidSeat(seat) || LivePieces(g, seat) == 0) return;
 

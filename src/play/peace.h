@@ -14,6 +14,9 @@ void OfferPeace(GameState& g);
 
 // "缴械投降": the seat to move gives up and is taken off the board (in a LAN
 // battle when the host relays the step back).
+// On a LAN host the battle goes on while either question is open, and what
+// is confirmed after the turn has passed is not sent; elsewhere the game
+// waits for the answer.
 void GiveUp(GameState& g);
 
 // "退  出": stops the computer player and closes the main window; the host

@@ -77,7 +77,8 @@ void AutoReplayPacing(GameState& g, bool free) {
 }
 
 void TurnLight(GameState& g) {
-    const int seat = IsValidSeat(g.curSeat) ? g.curSeat : -1;
+    // No seat is to move while a join waits for the host's answer.
+    const int seat = IsValidSeat(g.curSeat) && !net::AwaitsHostAnswer(g) ? g.curSeat : -1;
     ++g.turnLightTick;
     if (g.turnLightTick > kTurnLightLast || g.turnLightTick < 0) g.turnLightTick = 0;
     const int frame = g.turnLightTick % kTurnLightFrameTicks == 0 ? g.turnLightTick / kTurnLightFrameTicks : -1;
@@ -85,6 +86,11 @@ void TurnLight(GameState& g) {
 }
 
 void MoveClock(GameState& g) {
+    // Nor is anything counted while the own join awaits the host's answer.
+    if (net::AwaitsHostAnswer(g)) {
+        g.ui->SetTimeRemaining("");
+        return;
+    }
     // A turn whose start this side cannot know has no deadline shown, rather
     // than one the host does not keep.
     if (net::TurnDeadlineUnknown(g)) {

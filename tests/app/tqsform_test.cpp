@@ -448,59 +448,77 @@ bool EnterLanBattle(TqsForm& form, int seat, quint16 port) {
     return true;
 }
 
-// Two windows in one LAN battle over 127.0.0.1, each on its own main timer:
-// the host (seat 0) and a joining player (seat 1), the computer holding seats
-// 2 and 3. On his turn the joining player asks for peace and the host agrees
-// in its question box: both windows show the draw within a few ticks, with no
-// time-out booked, whether the turn is the battle's first or comes later.
+// Two windows in one LAN battle over 127.0.0.1, each on its own main timer: the host (seat 0) and a joining
+// player (seat 1), the computer holding seats 2 and 3.
+struct TwoLanWindows {
+    TwoLanWindows(int moveSeconds, int direction) {
+        host->show();
+        joiner->show();
+        h.optionsRecord.netMinMoveIntervalOption = 0, h.optionsRecord.aiLevel = 0;
+        h.optionsRecord.netMoveTimeOption = moveSeconds, h.optionsRecord.turnDirectionOption = direction;
+    }
+    // The host's window opens the round, in which `firstSeat` moves first.
+    bool Host(int firstSeat) {
+        if (!host->lanSockets()->Listen(QHostAddress::LocalHost, 0)) return false;
+        jq::net::ResetSeatNames(h);
+        if (!EnterLanBattle(*host, 0, host->lanSockets()->ListeningPort())) return false;
+        for (uint32_t seed = 1;; ++seed) {  // the round's first seat is the host's next draw
+            jq::GameRandom r;
+            r.Seed(seed);
+            if (jq::GameRandom(r).Next() % 4 == firstSeat) {
+                h.mainRandom = r;
+                return true;
+            }
+        }
+    }
+    bool Join() { return EnterLanBattle(*joiner, 1, host->lanSockets()->ListeningPort()); }
+    // The host's player presses "开始战役" once the room shows seat 1 as `seat1Held` says.
+    bool StartRound(bool seat1Held) {
+        TfmWaitBattleStart* room = nullptr;
+        if (!WaitFor([&] {
+                room = host->findChild<TfmWaitBattleStart*>();
+                return (h.seatTable[1].state == 1) == seat1Held && room != nullptr && room->isVisible();
+            }, 10000))
+            return false;
+        room->BitBtn2->click();
+        return true;
+    }
+    // Both players press "完毕" once they may.
+    bool Deploy() {
+        for (TqsForm* form : {host.get(), joiner.get()}) {
+            jq::GameState& g = form->game();
+            if (!WaitFor([&] { return g.netState == jq::net::kNetDeploying && !jq::HostAwaitsComputerDeployments(g); },
+                         20000))
+                return false;
+            LeftClick(form->btnChangeQz);
+        }
+        return true;
+    }
+
+    std::unique_ptr<TqsForm> host = std::make_unique<TqsForm>();
+    std::unique_ptr<TqsForm> joiner = std::make_unique<TqsForm>();
+    jq::GameState& h = host->game();
+    jq::GameState& j = joiner->game();
+};
+
+// Two windows in one LAN battle. On his turn the joining player asks for peace
+// and the host agrees in its question box: both windows show the draw within a
+// few ticks, with no time-out booked, whether the turn is the battle's first or
+// comes later.
 TEST(LanWindows, AnAgreedPeaceEndsTheBattleAtTheNextTick) {
     ScratchWorkFolder folder;
     OkToEveryBox hooks;
-    const auto enter = EnterLanBattle;
     auto peaceShown = [](TqsForm& form) {
         const TfmShowResult* panel = form.findChild<TfmShowResult*>();
         return panel != nullptr && panel->PanelPeace->isVisible();
     };
     for (const bool firstStep : {true, false}) {
         SCOPED_TRACE(firstStep ? "asked before the first step" : "asked after two steps");
-        auto host = std::make_unique<TqsForm>();
-        auto joiner = std::make_unique<TqsForm>();
-        host->show();
-        joiner->show();
-        jq::GameState& h = host->game();
-        jq::GameState& j = joiner->game();
-        h.optionsRecord.netMinMoveIntervalOption = 0;
-        h.optionsRecord.aiLevel = 0;
-        h.optionsRecord.netMoveTimeOption = 60;
-        h.optionsRecord.turnDirectionOption = -1;
-        ASSERT_TRUE(host->lanSockets()->Listen(QHostAddress::LocalHost, 0));
-        const quint16 port = host->lanSockets()->ListeningPort();
-        jq::net::ResetSeatNames(h);
-        ASSERT_TRUE(enter(*host, 0, port));
-        // The round's first seat is the host's next draw: seat 1, or seat 3
-        // (then 2, then 1).
-        for (uint32_t seed = 1;; ++seed) {
-            jq::GameRandom r;
-            r.Seed(seed);
-            if (jq::GameRandom(r).Next() % 4 == (firstStep ? 1 : 3)) {
-                h.mainRandom = r;
-                break;
-            }
-        }
-        ASSERT_TRUE(enter(*joiner, 1, port));
-        TfmWaitBattleStart* room = nullptr;
-        ASSERT_TRUE(WaitFor([&] {
-            room = host->findChild<TfmWaitBattleStart*>();
-            return h.seatTable[1].state == 1 && room != nullptr && room->isVisible();
-        }, 10000));
-        room->BitBtn2->click();
-        for (TqsForm* form : {host.get(), joiner.get()}) {
-            jq::GameState& g = form->game();
-            ASSERT_TRUE(WaitFor([&] {
-                return g.netState == jq::net::kNetDeploying && !jq::HostAwaitsComputerDeployments(g);
-            }, 20000));
-            LeftClick(form->btnChangeQz);
-        }
+        TwoLanWindows w(60, -1);
+        std::unique_ptr<TqsForm>&host = w.host, &joiner = w.joiner;
+        jq::GameState &h = w.h, &j = w.j;
+        // The first seat: seat 1, or seat 3 (then 2, then 1).
+        ASSERT_TRUE(w.Host(firstStep ? 1 : 3) && w.Join() && w.StartRound(true) && w.Deploy());
         ASSERT_TRUE(WaitFor([&] {
             return j.battleRunning != 0 && j.curSeat == 0 && joiner->bpeace->isEnabled();
         }, 30000));
@@ -588,6 +606,83 @@ TEST(LanWindows, TheHostsPlayerIsToldWhenHisSeatGoesToTheComputer) {
     EXPECT_GE(h.stepCount, steps + 5);
     EXPECT_FALSE(buttonsOn);
     EXPECT_EQ(std::pair(h.netTimeoutCount, box->isVisible()), std::pair(3, true));
+}
+
+// The host's player opens "缴械投降" (or "祈求和平") at the start of his turn and keeps the box open
+// across his time: the joining window sees the host's time-out by his time and the grace, and the seats
+// the computer holds, next, move, so that the joining player's turn begins, the box still open. Confirmed
+// then, nothing goes out, and the host's window says so where the time-out's own line does not cover it.
+TEST(LanWindows, TheHostsOpenBoxDoesNotHoldUpTheBattle) {
+    ScratchWorkFolder folder;
+    const struct {
+        const char* what;
+        QPushButton* TqsForm::*button;
+        QString notSent;
+    } rows[] = {
+        {"the give-up box", &TqsForm::bgiveup, U("走棋时间已到，此步没有发出！")},
+        {"the peace box", &TqsForm::bpeace, U("走棋时间已到，和棋请求没有发出！")},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        OkToEveryBox hooks;
+        TwoLanWindows w(2, -1);
+        ASSERT_TRUE(w.Host(0) && w.Join() && w.StartRound(true) && w.Deploy());
+        ASSERT_TRUE(WaitFor([&] { return w.h.battleRunning != 0 && w.host->bgiveup->isEnabled(); }, 20000));
+        int64_t timedOutAt = -1;  // ms into the host's turn
+        bool boxOpen = false;
+        TfmwMyShowMessage::shownHook = [&](TfmwMyShowMessage& box) {
+            // Steps and turns as the joining window shows them while the box is up.
+            const int64_t turnStarted = jq::StampMs(w.h.turnStarted);
+            WaitFor([&] { return w.j.stepCount >= 1; }, 9000);
+            timedOutAt = jq::StampMs(w.host->Now()) - turnStarted;
+            WaitFor([&] { return w.j.curSeat == 0 && w.joiner->bgiveup->isEnabled(); }, 5000);
+            boxOpen = box.isVisible();
+            box.BitBtn1->click();
+        };
+        LeftClick((*w.host).*r.button);
+        TfmwMyShowMessage::shownHook = [](TfmwMyShowMessage& box) { box.BitBtn1->click(); };
+        EXPECT_GE(timedOutAt, 1900);  // the host's time of 2 s
+        EXPECT_LT(timedOutAt, 5500);  // and the grace of 3 s
+        EXPECT_EQ(std::tuple(boxOpen, w.j.stepCount, w.j.curSeat, w.joiner->bgiveup->isEnabled()),
+                  std::tuple(true, 3, 0, true));
+        EXPECT_EQ(std::pair(w.h.stepCount, w.h.netTimeoutCount), std::pair(3, 1));
+        EXPECT_TRUE(w.host->reBulltin->toPlainText().contains(r.notSent));
+        WaitFor([] { return false; }, 300);
+        EXPECT_TRUE(w.joiner->findChildren<TfmwMyShowMessage*>().empty());  // no peace question
+        for (int e = 0; e < w.j.stepCount; ++e)  // no give-up
+            EXPECT_FALSE(w.j.stepRecords[e].mover == jq::kNoPiece && w.j.stepRecords[e].fromX == jq::kSurrenderCoord);
+    }
+}
+
+// A join sent while the deployment waits only for the host's player (who has no deploy time), the joined
+// seat's own deploy time over: the host answers it when the battle begins. Meanwhile the joining window says
+// that it waits for the host's answer, with no waiting room of empty seats and no clock; the answer takes it
+// into the battle, and the line goes.
+TEST(LanWindows, AJoinKeptWaitingSaysItWaitsForTheHost) {
+    ScratchWorkFolder folder;
+    OkToEveryBox hooks;
+    TwoLanWindows w(20, 1);
+    w.h.optionsRecord.netDeployTimeOption = 1;
+    ASSERT_TRUE(w.Host(0) && w.StartRound(false));
+    ASSERT_TRUE(WaitFor([&] {
+        return w.h.netState == jq::net::kNetDeploying && !jq::HostAwaitsComputerDeployments(w.h);
+    }, 20000));
+    WaitFor([] { return false; }, 1500);
+    ASSERT_TRUE(w.Join());
+    WaitFor([] { return false; }, 1000);
+    const QString waits = U("已申请加入，正在等待庄家答复...");
+    EXPECT_EQ(w.joiner->statusPanels[3]->text(), waits);
+    EXPECT_EQ(std::pair(w.joiner->lbShowTimeRemain->text(), w.joiner->light1->isVisible()), std::pair(QString(), false));
+    EXPECT_EQ(w.joiner->findChild<TfmWaitBattleStart*>(), nullptr);
+    EXPECT_EQ(w.j.seatTable[1].state, 0);
+
+    LeftClick(w.host->btnChangeQz);
+    ASSERT_TRUE(WaitFor([&] { return w.j.battleRunning != 0 && w.j.netState == jq::net::kNetBattle; }, 10000));
+    WaitFor([] { return false; }, 200);
+    EXPECT_NE(w.joiner->statusPanels[3]->text(), waits);
+    EXPECT_NE(w.joiner->lbShowTimeRemain->text(), QString());
+    EXPECT_TRUE(w.joiner->light1->isVisible());
+    EXPECT_EQ(w.j.seatTable[1].state, 1);
 }
 
 // A record opened in the window, then steered by the board's clicks, its

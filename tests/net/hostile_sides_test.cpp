@@ -536,8 +536,9 @@ TEST(HostileSides, HandingASeatAroundHoldsNoTurnBeyondItsTime) {
             AllClocksOn(t, 1);
             t.Settle();
             // The host's window and seat 1's show the taker's whole time, as his own does.
-            if (handOn && elapsed == firstAt && joinBringsTime)
+            if (handOn && elapsed == firstAt && joinBringsTime) {
                 for (int s : {0, 1}) EXPECT_EQ(t.sides[s]->ui.timeRemaining, std::to_string(time)) << "side " << s;
+            }
             if (!joinBringsTime && !over()) {
                 EXPECT_EQ(t.relay().SeatOfConnection(20), -1) << elapsed;
             }

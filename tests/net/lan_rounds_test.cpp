@@ -615,7 +615,9 @@ TEST(LanRounds, EveryWindowShowsTheHostsDeadlineOrNone) {
             return h.TickUntil([&] { return finished = finished || FinishOwnDeployment(g); }) &&
                    h.TickUntil([&] { return g.netState == kNetOwnDeploySent; });
         };
-        if (r.hostDeploys == kBefore) ASSERT_TRUE(hostDeploys());
+        if (r.hostDeploys == kBefore) {
+            ASSERT_TRUE(hostDeploys());
+        }
         h.ui.clock.seconds = g.turnStarted.seconds + 12;
         h.WindowAt(w, 2);
         for (int i = 0; i < 3; ++i) h.TickBoth();

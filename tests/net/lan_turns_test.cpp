@@ -26,8 +26,10 @@ public:
     void ChatLine(int, const std::string& line) override { lines.push_back(line); }
     void AskPeace(int, const std::string& question) override { lines.push_back(question); }
     void ExplainLeaving(const std::string& why) override { explained.push_back(why); }
+    void Notice(const std::string& text) override { notices.push_back(text); }
     std::vector<std::string> lines;
     std::vector<std::string> explained;
+    std::vector<std::string> notices;
 };
 
 // Absolute seat `seat` of a running battle, every army on the board, absolute seat `first` to move.
@@ -341,9 +343,9 @@ TEST(LanTurns, NothingInTheTurnRestartsTheOwnClock) {
 
 // The player presses "缴械投降" (or "祈求和平") with 5 s on his clock and confirms it: with time still on the
 // clock it goes out; once the clock has run out while the box was up it does not, and the status line says
-// so. Inside the grace the own time-out goes instead; after it the host has ended the turn itself, and
-// nothing goes: its time-out, when it comes, is the turn's. A move from the board after the time is not sent
-// either.
+// so, and the bulletin too, where the turn's time-out, taking the status line next, leaves it. Inside the
+// grace the own time-out goes instead; after it the host has ended the turn itself, and nothing goes: its
+// time-out, when it comes, is the turn's. A move from the board after the time is not sent either.
 TEST(LanTurns, OnlyWhatIsConfirmedInTimeIsSent) {
     const std::string tooLate = Gb("走棋时间已到，此步没有发出！");
     const struct {
@@ -379,6 +381,8 @@ TEST(LanTurns, OnlyWhatIsConfirmedInTimeIsSent) {
         s.Relayed(TimeoutOf(2, 1));
         TickMainTimer(*s.g);
         EXPECT_EQ(std::pair(s.g->stepCount, s.g->netTimeoutCount), std::pair(1, 1));
+        EXPECT_NE(s.ui.status[3], r.status);
+        EXPECT_EQ(s.shown.notices, (std::vector<std::string>{r.status, tooLate}));  // the box's, the board's
     }
 }
 

@@ -80,13 +80,22 @@ void StartBattle(GameState& g) {
 
 }  // namespace
 
+void DoHostDuties(GameState& g) {
+    if (g.lan != nullptr && g.lan->relay() != nullptr) g.lan->relay()->Tick();
+}
+
+bool AwaitsHostAnswer(const GameState& g) {
+    return g.lan != nullptr && g.isNetHost == 0 && g.netConnected != 0 && g.lan->JoinAnswerAwaited() &&
+           (g.netState == kNetJoinSent || g.netState == kNetWaiting);
+}
+
 void HandleNetBattle(GameState& g) {
     if (g.lan == nullptr) return;
     LanSession& lan = *g.lan;
     // The host's duties come first on every tick, whatever its own side
     // receives or whether it is in a battle: connections that hold the
     // battle back, the deploy and disconnect time-outs.
-    if (lan.relay() != nullptr) lan.relay()->Tick();
+    DoHostDuties(g);
     if (g.netConnected == 0) return;
     // A joining side whose host has closed the connection leaves at once,
     // in the battle too, and says why (unless a packet that found no
@@ -102,17 +111,24 @@ void HandleNetBattle(GameState& g) {
     // The received packets up to the first that changes the battle; the
     // battle starts before any packet that follows "AllSwitchEnd" is
     // applied, also when the connection has closed right after it.
+    const bool answerAwaited = AwaitsHostAnswer(g);
     ProcessClientMessage(g);
+    // The host has answered the join: the line that said it waits goes (a
+    // refusal has left, saying why).
+    if (answerAwaited && !AwaitsHostAnswer(g) && g.netConnected != 0) g.ui->SetStatusText(3, IdleStatusText());
     if (g.netState == kNetAllDeployed) StartBattle(g);
     // Nothing below can be done without the connection to the host.
     if (!lan.ClientActive()) return;
     // The computer's seats wait until every seat has taken what was sent,
     // for remote ones a second of each turn (the deployment) at most.
     if (g.isNetHost != 0 && !ComputerSeatsWait(g)) ComputerSeats(g);
-    if (g.netState == kNetJoinSent) g.netState = kNetWaiting;
-    // Once a round: a joining side may have taken the host's 12 from
-    // "JoinLast" without passing 11 here.
-    if (g.netState == kNetWaiting && lan.WaitDialogDue()) {
+    if (g.netState == kNetJoinSent) {
+        g.netState = kNetWaiting;
+        if (AwaitsHostAnswer(g)) g.ui->SetStatusText(3, Gb("已申请加入，正在等待庄家答复..."));
+    }
+    // Once a round, when the host has answered: a joining side may have
+    // taken the host's 12 from "JoinLast" without passing 11 here.
+    if (g.netState == kNetWaiting && lan.WaitDialogDue() && !AwaitsHostAnswer(g)) {
         lan.WaitDialogShown();
         lan.ui()->ShowWaitDialog();
     }
