@@ -30,14 +30,16 @@ constexpr int kConnectWaitMs = 40000;
 constexpr int kConnectCheckMs = 50;
 const QColor kSeatColours[4] = {QColor(0, 0, 255), QColor(128, 0, 128), QColor(255, 0, 255), QColor(0, 128, 0)};
 
-// Waits until `done` or `ms` have passed; the window stays live.
-bool WaitLive(const std::function<bool()>& done, int ms) {
+// Keeps the window live until `done`, at most `ms`; the connection's
+// settling ends each wait at once, so the join goes as soon as it is up.
+bool WaitLive(const std::function<bool()>& done, int ms, jq::net::LanSockets& sockets) {
     QElapsedTimer t;
     t.start();
     while (!done()) {
         if (t.elapsed() > ms) return false;
         QEventLoop loop;
         QTimer::singleShot(kConnectCheckMs, &loop, &QEventLoop::quit);
+        QObject::connect(&sockets, &jq::net::LanSockets::ClientSettled, &loop, &QEventLoop::quit);
         loop.exec();
     }
     return true;
@@ -122,7 +124,8 @@ void TqsForm::btnnetbattleClick() {
     }
 
     lanSockets_->ConnectTo(hostAddress, static_cast<quint16>(lanPort));
-    WaitLive([this] { return lanSockets_->ClientConnected() || lanSockets_->clientErrorMark != 0; }, kConnectWaitMs);
+    WaitLive([this] { return lanSockets_->ClientConnected() || lanSockets_->clientErrorMark != 0; }, kConnectWaitMs,
+             *lanSockets_);
     if (lanSockets_->ClientConnected() && lanSockets_->clientErrorMark == 0) {
         g.netConnected = 1;
         RejoinNetBattle(g);

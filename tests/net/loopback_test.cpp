@@ -276,6 +276,28 @@ TEST(LanLoopback, AJoinSentWithItsConnectionIsReadWhenItIsAccepted) {
     EXPECT_EQ(host.lan->relay()->Seat(1).state, 1);
 }
 
+// Whoever waits for a connection goes on as soon as it is up, or has failed,
+// not at his next look: the window sends its join with its connection.
+TEST(LanLoopback, AConnectionSettlingEndsTheWaitAtOnce) {
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    QTcpServer listener;
+    ASSERT_TRUE(listener.listen(QHostAddress::LocalHost, 0));
+    const quint16 open = listener.serverPort();
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
+    const quint16 shut = closed.serverPort();
+    closed.close();
+    for (const quint16 port : {open, shut}) {
+        Side side(1, 3);
+        int settled = 0;
+        QObject::connect(side.sockets.get(), &net::LanSockets::ClientSettled, [&] { ++settled; });
+        side.sockets->ConnectTo("127.0.0.1", port);
+        EXPECT_TRUE(Pump([&] { return settled > 0; }, deadline)) << port;
+        EXPECT_EQ(side.sockets->ClientConnected(), port == open);
+        EXPECT_EQ(side.sockets->clientErrorMark != 0, port == shut);
+    }
+}
+
 // Seat 2 reads nothing while seat 1 says as many chat lines a second as its
 // budget lets go on: once seat 1's share of seat 2's queue is full, the host
 // stops taking its bytes. Seat 1 then sends its last lines and deployment and

@@ -223,7 +223,10 @@ void LanSockets::ConnectTo(const QString& hostAddress, quint16 port) {
     connect(client_, &QTcpSocket::readyRead, this, &LanSockets::ClientRead);
     connect(client_, &QTcpSocket::disconnected, this, &LanSockets::ClientDown);
     connect(client_, &QTcpSocket::bytesWritten, this, [this] { session_.ClientWritable(); });
-    connect(client_, &QTcpSocket::errorOccurred, this, [this] { clientErrorMark = kClientErrorMark; });
+    connect(client_, &QTcpSocket::errorOccurred, this, [this] {
+        clientErrorMark = kClientErrorMark;
+        emit ClientSettled();
+    });
     client_->connectToHost(QHostAddress(hostAddress), port);
 }
 
@@ -329,6 +332,7 @@ void LanSockets::ReadNow(ConnId id) {
 void LanSockets::ClientUp() {
     session_.AttachClient(this);
     FindOwnConnection();
+    emit ClientSettled();
 }
 
 void LanSockets::ClientRead() {

@@ -84,6 +84,14 @@ public:
     int clientErrorMark = 0;
     int serverErrorMark = 0;
 
+signals:
+    // The connection ConnectTo started is up, or has failed: whoever waits
+    // for it goes on at once (a join sent with its connection is read before
+    // the host can take it for an idle one).
+    void ClientSettled();
+
+public:
+
     // ---- ClientLink ----
     bool Connected() const override;
     size_t Write(const uint8_t* data, size_t size) override;
