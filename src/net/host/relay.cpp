@@ -25,7 +25,7 @@ int64_t HostRelay::NowMs() const { return StampMs(g_.ui->Now()); }
 
 void HostRelay::Connected(ConnId id, const std::string& address, int port) {
     ++depth_;
-    auto player = std::make_unique<Player>();
+    auto player = std::make_unique<MatchRecord>();
     for (SeatRec& r : player->told) FreeSeatRecord(r);
     conns_.Open(id, address, port, std::move(player));
     --depth_;
@@ -47,7 +47,7 @@ void HostRelay::Received(ConnId id, const uint8_t* data, size_t size) {
 }
 
 void HostRelay::Take(ConnId id, const Packet& p, int64_t firstByteMs) {
-    if (Player* c = PlayerOf(id)) Handle(id, *c, p, firstByteMs);
+    if (MatchRecord* c = PlayerOf(id)) Handle(id, *c, p, firstByteMs);
 }
 
 void HostRelay::Lost(ConnId id, const std::string& gbStatus) {
@@ -68,12 +68,12 @@ bool HostRelay::Engaged(ConnId id) const { return Seated(id) || gate_.Waiting(id
 int64_t HostRelay::SeatedSeconds(const std::string& address) const { return gate_.SeatedSeconds(address, NowMs()); }
 
 std::vector<Packet> HostRelay::SyncPoint(ConnId id, uint64_t stamp) {
-    const Player* c = PlayerOf(id);
+    const MatchRecord* c = PlayerOf(id);
     return c == nullptr ? std::vector<Packet>{} : holds_.SyncPoint(c->told, stamp, Own(id), referee_.Deploying());
 }
 
 void HostRelay::Sent(ConnId id, const Packet& p) {
-    if (Player* c = PlayerOf(id)) SeatTable::Sent(c->told, p, Own(id));
+    if (MatchRecord* c = PlayerOf(id)) SeatTable::Sent(c->told, p, Own(id));
 }
 
 bool HostRelay::Knows(const SeatRec (&table)[kSeats], bool hostSide) const {
@@ -178,7 +178,7 @@ void HostRelay::StopListening() {
 
 void HostRelay::AdmitWaitingJoins() {
     for (ConnId id : gate_.InTurn()) {
-        Player* c = PlayerOf(id);
+        MatchRecord* c = PlayerOf(id);
         const Packet* waiting = gate_.Waiting(id);
         if (c == nullptr || waiting == nullptr || !conns_.Reachable(id)) continue;
         // Its turn comes when the queues have room.
@@ -268,7 +268,7 @@ void HostRelay::ReleaseChat() {
     }
 }
 
-void HostRelay::Handle(ConnId id, Player& c, const Packet& p, int64_t firstByteMs) {
+void HostRelay::Handle(ConnId id, MatchRecord& c, const Packet& p, int64_t firstByteMs) {
     const Word w = *PacketWord(p);
     if (w == Word::kJoin) {
         HandleJoin(id, c, p);
@@ -331,7 +331,7 @@ void HostRelay::Handle(ConnId id, Player& c, const Packet& p, int64_t firstByteM
     }
 }
 
-void HostRelay::HandleOwnFormation(ConnId id, Player& c, const Packet& p) {
+void HostRelay::HandleOwnFormation(ConnId id, MatchRecord& c, const Packet& p) {
     const std::optional<int32_t> seat = SeatNamed(p);
     if (!seat) return;
     // Its own seat's or the computer's, while the seats deploy.
@@ -375,7 +375,7 @@ void HostRelay::HandleJoinCancel(ConnId id, int s) {
     FreeSeat(s);
 }
 
-void HostRelay::HandleMove(ConnId id, Player& c, int s, const Packet& p, int64_t firstByteMs) {
+void HostRelay::HandleMove(ConnId id, MatchRecord& c, int s, const Packet& p, int64_t firstByteMs) {
     // A move belongs to the turn it was sent in: one begun before this turn
     // of its seat is refused, however late it was completed.
     if (referee_.Running() && referee_.Game().curSeat == s && firstByteMs < clock_.PhaseStartMs()) {
@@ -424,7 +424,7 @@ void HostRelay::NewPhase() {
     // holder whose join for it comes later is a joiner like any other).
     bool playersTime[kSeats];
     for (int s = 0; s < kSeats; ++s) {
-        const Player* c = holds_[s].conn >= 0 ? PlayerOf(holds_[s].conn) : nullptr;
+        const MatchRecord* c = holds_[s].conn >= 0 ? PlayerOf(holds_[s].conn) : nullptr;
         playersTime[s] =
             holds_[s].rec.state == 1 && c != nullptr && (!referee_.Deploying() || c->joinedRound == round_);
     }
@@ -441,7 +441,7 @@ bool HostRelay::MustWait(ConnId id, int s, bool holder) const {
     return holder ? clockWaits : gate_.MustWait(conns_.Address(id), clockWaits, now);
 }
 
-void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
+void HostRelay::HandleJoin(ConnId id, MatchRecord& c, const Packet& p) {
     std::optional<SeatRec> rec = DecodeJoin(p);
     if (!rec) return;
     // The record names the connection it came on.
@@ -500,7 +500,7 @@ void HostRelay::HandleJoin(ConnId id, Player& c, const Packet& p) {
     Changed(s);
 }
 
-void HostRelay::Refuse(ConnId id, Player& c) {
+void HostRelay::Refuse(ConnId id, MatchRecord& c) {
     gate_.Forget(id);
     // An honest side leaves on the first refusal; one that keeps asking is
     // closed.
@@ -521,7 +521,7 @@ void HostRelay::PutOff(ConnId id, const Packet& join) {
 
 void HostRelay::Heard(int s) { holds_[s].heardMs = NowMs(); }
 
-void HostRelay::HandleOwnJoin(ConnId id, Player& c, SeatRec rec) {
+void HostRelay::HandleOwnJoin(ConnId id, MatchRecord& c, SeatRec rec) {
     // The host's side sits at seat 0 and joins at the start of each round:
     // the copy starts afresh, at step 0, and the seats held stay held.
     if (rec.seat != 0) return;

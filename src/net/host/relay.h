@@ -163,7 +163,7 @@ public:
 
 private:
     // What the match knows of a connection; it lives and dies with it.
-    struct Player : ConnectionRecord {
+    struct MatchRecord : ConnectionRecord {
         int refusals = 0;
         // The round in which its "Join" was taken.
         int joinedRound = -1;
@@ -182,12 +182,12 @@ private:
     std::vector<Packet> SyncPoint(ConnId id, uint64_t stamp) override;
     void Sent(ConnId id, const Packet& p) override;
 
-    Player* PlayerOf(ConnId id) { return static_cast<Player*>(conns_.Record(id)); }
-    const Player* PlayerOf(ConnId id) const { return static_cast<const Player*>(conns_.Record(id)); }
+    MatchRecord* PlayerOf(ConnId id) { return static_cast<MatchRecord*>(conns_.Record(id)); }
+    const MatchRecord* PlayerOf(ConnId id) const { return static_cast<const MatchRecord*>(conns_.Record(id)); }
     bool Own(ConnId id) const { return conns_.IsOwn(id); }
-    void Handle(ConnId id, Player& c, const Packet& p, int64_t firstByteMs);
-    void HandleJoin(ConnId id, Player& c, const Packet& p);
-    void HandleOwnJoin(ConnId id, Player& c, SeatRec rec);
+    void Handle(ConnId id, MatchRecord& c, const Packet& p, int64_t firstByteMs);
+    void HandleJoin(ConnId id, MatchRecord& c, const Packet& p);
+    void HandleOwnJoin(ConnId id, MatchRecord& c, SeatRec rec);
     // A remote join that may be taken only later: it would not bring the
     // seat's whole time in its phase, or (for a seat its connection does not
     // hold) its address pauses.
@@ -197,10 +197,10 @@ private:
     void NewPhase();
     // A "SwitchEnd" of the host's own side (its seat's or a computer
     // seat's).
-    void HandleOwnFormation(ConnId id, Player& c, const Packet& p);
+    void HandleOwnFormation(ConnId id, MatchRecord& c, const Packet& p);
     void StartRound(const Packet& joinOk);
     void HandleSwitchEnd(const Packet& p);
-    void HandleMove(ConnId id, Player& c, int seat, const Packet& p, int64_t firstByteMs);
+    void HandleMove(ConnId id, MatchRecord& c, int seat, const Packet& p, int64_t firstByteMs);
     // Judges a step of `seat` and carries it out: relayed and applied to the
     // copy, the seat handed over at its fourth time-out, or the battle ended
     // at the step limit. False when it is refused (the status line says why).
@@ -221,7 +221,7 @@ private:
     // closed.
     void PutOff(ConnId id, const Packet& join);
     // "JoinRefuse", or the connection closed once it has had enough of them.
-    void Refuse(ConnId id, Player& c);
+    void Refuse(ConnId id, MatchRecord& c);
     // The seat's holder said something that changed something.
     void Heard(int seat);
     // The peace vote's wiring (PeaceVote decides): offers go to the seats
