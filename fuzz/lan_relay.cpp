@@ -190,13 +190,15 @@ void CheckRelayed(PathWork& work, const LiteralSide& side, const net::Packet& p)
 struct Listener {
     explicit Listener(int s) : side(s), seat(s) {}
     // `now`: the host's clock (seconds) when the bytes went out.
-    void Feed(PathWork& work, const std::vector<uint8_t>& bytes, int64_t now) {
+    // `turnStarts`: when each step's turn began on the host, by step count.
+    void Feed(PathWork& work, const std::vector<uint8_t>& bytes, int64_t now,
+              const std::map<int, int64_t>& turnStarts) {
         framer.Feed(bytes.data(), bytes.size());
         while (!side.refused()) {
             auto p = framer.Next();
             if (!p) break;
             CheckRelayed(work, side, *p);
-            if (watchesTimes) CheckTimes(*p, now);
+            if (watchesTimes) CheckTimes(*p, now, turnStarts);
             if (net::PacketWord(*p) == net::Word::kChatMessage)
                 if (auto c = net::DecodeChat(*p)) chats.push_back(c->text);
             const int steps = side.steps();
@@ -207,11 +209,12 @@ struct Listener {
         }
     }
     // A time-out goes out only once the seat's move time has run out since
-    // the turn began, at most three times for one seat in a battle, whoever
-    // holds it. The battle's times are those of "AllSwitchEnd", and every
-    // "JoinLast" of the battle carries the same. Only the host's own
-    // connection, there from the start, knows when every turn began.
-    void CheckTimes(const net::Packet& p, int32_t now) {
+    // the turn began on the host (its own connection's copy may reach it
+    // later, paced or held), at most three times for one seat in a battle,
+    // whoever holds it. The battle's times are those of "AllSwitchEnd", and
+    // every "JoinLast" of the battle carries the same. Only the host's own
+    // connection, there from the start, hears every turn.
+    void CheckTimes(const net::Packet& p, int32_t now, const std::map<int, int64_t>& turnStarts) {
         const auto w = net::PacketWord(p);
         if (w == net::Word::kAllSwitchEnd) {
             if (auto b = net::DecodeAllSwitchEnd(p)) {
@@ -226,7 +229,9 @@ struct Listener {
         } else if (w == net::Word::kMoveQz) {
             const auto b = net::DecodeMoveQz(p);
             if (!b || b->move.fromX != kTimeoutCoord) return;
-            Check(now - turnFrom >= moveTime, "a time-out relayed before the move time ran out");
+            const auto start = turnStarts.find(side.steps());
+            const int64_t from = start != turnStarts.end() ? start->second : turnFrom;
+            Check(now - from >= moveTime, "a time-out relayed before the move time ran out");
             Check(++timeouts[b->seat] <= 3, "a fourth time-out of one seat relayed");
         }
     }
@@ -326,12 +331,13 @@ struct World {
                 relay().Received(kOwnConn, up.data(), up.size());
                 moved = true;
             }
+            NoteTurnStart();
             for (auto& [id, l] : listeners) {
                 std::vector<uint8_t> down;
                 down.swap(links.written[id]);
                 if (down.empty()) continue;
                 moved = true;
-                l.Feed(work, down, ui.clock.seconds);
+                l.Feed(work, down, ui.clock.seconds, turnStarts);
                 if (id == kOwnConn) lan->ClientReceived(down.data(), down.size());
                 // A refused side leaves.
                 if (l.side.refused() && l.open) {
@@ -344,6 +350,11 @@ struct World {
     }
     // One tick of the host's main timer (its turn loop, then its LAN pump);
     // every `gapTicks` ticks the paced connections' gaps end.
+    // When the turn at the host's copy's step began (whole seconds, down).
+    void NoteTurnStart() {
+        const GameState& copy = relay().Referee();
+        turnStarts[copy.stepCount] = StampMs(copy.turnStarted) / 1000;
+    }
     void Tick() {
         TickMainTimer(*host);
         if (gapTicks > 0 && ++ticks % gapTicks == 0) EndGaps();
@@ -413,6 +424,7 @@ struct World {
     };
     Turn turn_;
     bool jumped = false;
+    std::map<int, int64_t> turnStarts;
     // A person held the seat to move when the count began.
     bool personHeld_ = false;
     int64_t turnFromMs_ = 0;
