@@ -145,7 +145,13 @@ void OwnNetTimeout(GameState& g) {
     PutBoundedText(own.name, sizeof own.name, Gb("计算机"));
     own.state = g.myNetSeat == 0 ? 2 : 0;
     net::SendNetMessage(g, "JoinCancel", g.myNetSeat);
-    if (g.myNetSeat != 0) net::AbortNetBattle(g, net::kLeaveTooManyTimeouts);
+    if (g.myNetSeat == 0) return;
+    // As when the host ends the fourth time-out itself: that host keeps the
+    // seat from this side for the rest of the round, and the player is told
+    // so in a box.
+    if (g.lan != nullptr) g.lan->NoteHandedOver(g.myNetSeat);
+    net::AbortNetBattle(g, net::kLeaveTooManyTimeouts);
+    if (g.lan != nullptr) g.lan->ui()->ExplainLeaving(net::HandOverText(net::kLeaveTooManyTimeouts));
 }
 
 // A LAN client that has heard nothing from the host for too long leaves. A

@@ -362,7 +362,8 @@ TEST_F(SideTest, TheReasonForLeavingIsToldOnce) {
 // The host gives the own seat (1) to the computer and says only so: the side tells its player why, from what
 // it knows. In the deployment its deploy time ran out; in the battle its fourth time-out, once three of its
 // own have come back from the host (sent by the side or by the host), else its silence on its turn. The host
-// closes the connection behind its word. Asking that host for the seat again, he is refused, for the round or
+// closes the connection behind its word. A side whose own clock runs out the fourth time gives the seat up
+// itself, and tells its player alike. Asking that host for the seat again, he is refused, for the round or
 // (in a later round, which the side cannot see) for a player in it, and told both; asking for another seat, only
 // that a player holds it.
 TEST(LanLeaving, TheSeatHandedOverIsToldTheRealReason) {
@@ -373,6 +374,7 @@ TEST(LanLeaving, TheSeatHandedOverIsToldTheRealReason) {
         int timeouts;  // of the own seat, relayed before
         std::string status, box;
         bool joinedLate = false;  // the time-outs were the seat's before the side took it from "JoinLast"
+        bool ownClock = false;    // the side's own clock runs out the fourth time before the host's word
     } rows[] = {
         {"deploying", kNetDeploying, 0, Gb("布阵超时！自动退出网战。"), Gb("布阵时间已到，您还没有布阵完毕！") + seatGone},
         {"own deployment sent", kNetOwnDeploySent, 0, Gb("布阵超时！自动退出网战。"),
@@ -384,6 +386,8 @@ TEST(LanLeaving, TheSeatHandedOverIsToldTheRealReason) {
         {"its fourth time-out", kNetBattle, 3, Gb("超时次数太多！自动退出网战。"), Gb("超时次数太多！") + seatGone},
         {"the seat's fourth, three before the join", kNetBattle, 3, Gb("超时次数太多！自动退出网战。"),
          Gb("超时次数太多！") + seatGone, true},
+        {"its fourth time-out, on its own clock", kNetBattle, 3, Gb("超时次数太多！自动退出网战。"),
+         Gb("超时次数太多！") + seatGone, false, true},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
@@ -427,10 +431,18 @@ TEST(LanLeaving, TheSeatHandedOverIsToldTheRealReason) {
             apply(EncodeMoveQz(MoveQzBody{m, g->myNetSeat}));
         }
         EXPECT_EQ(g->netTimeoutCount, r.timeouts);
-        const Packet cancel = EncodeSeatWord(Word::kJoinCancel, g->myNetSeat);
-        lan.ClientReceived(cancel.data(), cancel.size());
-        lan.ClientClosed();
-        ProcessClientMessage(*g);
+        if (r.ownClock) {
+            // Its turn again, its player's seat, and its whole time gone.
+            g->curSeat = 0, g->netMyTurn = 1, g->seatTable[g->myNetSeat].state = 1;
+            g->turnStarted = ui.clock;
+            ui.clock.seconds += g->netMoveTime;
+            TickMainTimer(*g);
+        } else {
+            const Packet cancel = EncodeSeatWord(Word::kJoinCancel, g->myNetSeat);
+            lan.ClientReceived(cancel.data(), cancel.size());
+            lan.ClientClosed();
+            ProcessClientMessage(*g);
+        }
         EXPECT_EQ(g->netConnected, 0);
         EXPECT_EQ(ui.status[3], r.status);
         EXPECT_EQ(shown.explained, std::vector<std::string>{r.box});

@@ -15,7 +15,7 @@ namespace {
 
 struct PlaceCase {
     const char* what;
-    std::vector<Claim> claims;  // {address, seatedSeconds, spoken, came}
+    std::vector<Claim> claims;  // {address, seatedMs, spoken, came}
     int perAddress, inAll;
     std::optional<size_t> givesWay;
 };
@@ -30,11 +30,12 @@ TEST(Places, WhoGivesWay) {
         {"over its own bound, though places are free", {{"b", 0, true, 1}, {"a", 0, true, 2}, {"a", 0, true, 3}}, 1, 9, 2},
         {"over its own bound, silent: its oldest", {{"a", 0, false, 1}, {"b", 0, false, 2}, {"a", 0, false, 3}}, 1, 9, 0},
         {"over its own bound: its lowest, not the newcomer", {{"a", 0, false, 1}, {"a", 0, true, 2}}, 1, 9, 0},
-        {"time seated outranks coming first", {{"old", 0, true, 1}, {"sat", 60, true, 2}, {"new", 0, true, 3}}, 1, 2, 2},
-        {"a seated address keeps its place against older ones", {{"x", 0, true, 1}, {"y", 0, true, 2}, {"sat", 5, true, 3}}, 1, 2, 1},
-        {"seconds seated come before having spoken", {{"spoke", 0, true, 1}, {"sat", 1, false, 2}}, 1, 1, 0},
+        {"time seated outranks coming first", {{"old", 0, true, 1}, {"sat", 60000, true, 2}, {"new", 0, true, 3}}, 1, 2, 2},
+        {"a seated address keeps its place against older ones", {{"x", 0, true, 1}, {"y", 0, true, 2}, {"sat", 5000, true, 3}}, 1, 2, 1},
+        {"time seated comes before having spoken", {{"spoke", 0, true, 1}, {"sat", 1000, false, 2}}, 1, 1, 0},
+        {"half a second seated outranks never seated, whoever came first", {{"never", 0, true, 1}, {"sat", 500, true, 2}}, 1, 1, 0},
         {"having spoken outranks a bare connection", {{"bare", 0, false, 1}, {"spoke", 0, true, 2}}, 1, 1, 0},
-        {"of several addresses with the most, the lowest of all", {{"a", 3, true, 1}, {"a", 3, true, 2}, {"b", 0, true, 3}, {"b", 0, true, 4}, {"c", 0, true, 5}}, 2, 4, 3},
+        {"of several addresses with the most, the lowest of all", {{"a", 3000, true, 1}, {"a", 3000, true, 2}, {"b", 0, true, 3}, {"b", 0, true, 4}, {"c", 0, true, 5}}, 2, 4, 3},
     };
     for (const PlaceCase& c : cases) EXPECT_EQ(GivesWay(c.claims, c.perAddress, c.inAll), c.givesWay) << c.what;
 }
@@ -72,7 +73,7 @@ TEST(JoinGateRules, PlacesTheOneWayInAndTimeSeated) {
         JoinGate gate;
         gate.Taken("10.2.0.1", 0);
         gate.Pause("10.2.0.1", 60'000);
-        EXPECT_EQ(gate.SeatedSeconds("10.2.0.1", 61'000), 60);
+        EXPECT_EQ(gate.SeatedMs("10.2.0.1", 61'000), 60'000);
         EXPECT_EQ(FullThenOneMore(gate, 1, "10.2.0.1"), ConnId{100 + kMaxWaitingJoins - 1});
         EXPECT_NE(gate.Waiting(1), nullptr);
         // Asked again, it keeps its place and nobody else loses one.
@@ -88,15 +89,15 @@ TEST(JoinGateRules, PlacesTheOneWayInAndTimeSeated) {
         JoinGate gate;
         gate.Taken("a", 0);
         gate.Taken("a", 1'000);
-        EXPECT_EQ(gate.SeatedSeconds("a", 3'000), 5);
+        EXPECT_EQ(gate.SeatedMs("a", 3'000), 5'000);
         gate.Pause("a", 3'000);
-        EXPECT_EQ(gate.SeatedSeconds("a", 6'000), 8);
+        EXPECT_EQ(gate.SeatedMs("a", 6'000), 8'000);
         gate.NewRound(10'000);
-        EXPECT_EQ(gate.SeatedSeconds("a", 12'500), 2);
+        EXPECT_EQ(gate.SeatedMs("a", 12'500), 2'500);
         gate.Pause("a", 12'500);
         gate.Pause("a", 13'000);  // no seat left to end
         gate.NewRound(20'000);
-        EXPECT_EQ(gate.SeatedSeconds("a", 30'000), 0);
+        EXPECT_EQ(gate.SeatedMs("a", 30'000), 0);
     }
     {  // First come, first served for a seat; joins for other seats do not stand in the way.
         JoinGate gate;

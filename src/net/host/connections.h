@@ -105,9 +105,9 @@ public:
     virtual bool Seated(ConnId id) const = 0;
     // It holds a seat or waits for one: never idle.
     virtual bool Engaged(ConnId id) const = 0;
-    // Whole seconds the address has held seats in this round: what an idle
+    // Milliseconds the address has held seats in this round: what an idle
     // connection of it stands by (net/host/places.h).
-    virtual int64_t SeatedSeconds(const std::string& address) const { return 0; }
+    virtual int64_t SeatedMs(const std::string& address) const { return 0; }
     // A sync point (`stamp`: the newest it stands for) reached the front of
     // the connection's queue: the packets it stands for now, sent in its
     // place.

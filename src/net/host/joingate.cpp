@@ -50,10 +50,10 @@ void JoinGate::Tick(int64_t nowMs) {
     std::erase_if(pausedUntil_, [nowMs](const auto& p) { return p.second <= nowMs; });
 }
 
-int64_t JoinGate::SeatedSeconds(const std::string& address, int64_t nowMs) const {
+int64_t JoinGate::SeatedMs(const std::string& address, int64_t nowMs) const {
     auto s = seated_.find(address);
     if (s == seated_.end()) return 0;
-    return (s->second.heldMs + std::max<int64_t>(0, nowMs - s->second.since) * s->second.seats) / 1000;
+    return (s->second.heldMs + std::max<int64_t>(0, nowMs - s->second.since) * s->second.seats);
 }
 
 int JoinGate::Places(const std::string& address) const {
@@ -80,10 +80,10 @@ std::optional<ConnId> JoinGate::Wait(ConnId id, const std::string& address, cons
         for (const auto& [cid, e] : waiting_)
             if (!e.seated) {
                 ids.push_back(cid);
-                claims.push_back({e.address, SeatedSeconds(e.address, nowMs), true, static_cast<int64_t>(e.since)});
+                claims.push_back({e.address, SeatedMs(e.address, nowMs), true, static_cast<int64_t>(e.since)});
             }
         ids.push_back(id);
-        claims.push_back({address, SeatedSeconds(address, nowMs), true, static_cast<int64_t>(w.since)});
+        claims.push_back({address, SeatedMs(address, nowMs), true, static_cast<int64_t>(w.since)});
         if (const std::optional<size_t> loser = GivesWay(claims, kWaitingJoinsPerAddress, kMaxWaitingJoins)) {
             const ConnId gone = ids[*loser];
             if (gone == id) return id;

@@ -72,9 +72,9 @@ public:
     void NewRound(int64_t nowMs);
     // Forgets the pauses that are over.
     void Tick(int64_t nowMs);
-    // Whole seconds the address has held seats in this round (each seat
+    // Milliseconds the address has held seats in this round (each seat
     // counted).
-    int64_t SeatedSeconds(const std::string& address, int64_t nowMs) const;
+    int64_t SeatedMs(const std::string& address, int64_t nowMs) const;
 
     // The connection's join waits (`seated`: the connection holds a seat
     // and asks for the next round). Asked again, the latest join waits in

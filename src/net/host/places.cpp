@@ -20,7 +20,7 @@ std::optional<size_t> GivesWay(const std::vector<Claim>& claims, int perAddress,
         const Claim& c = claims[i];
         const int64_t age = c.spoken ? -c.came : c.came;
         const int64_t place = c.spoken ? -static_cast<int64_t>(i) : static_cast<int64_t>(i);
-        return std::make_tuple(c.seatedSeconds, c.spoken, age, place);
+        return std::make_tuple(c.seatedMs, c.spoken, age, place);
     };
     std::optional<size_t> lowest;
     for (size_t i = 0; i < claims.size(); ++i)

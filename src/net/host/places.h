@@ -9,8 +9,8 @@
 //     is taken, the address with the most entries does (its own newcomer
 //     counted), several such addresses together.
 //  2. Of those, the entry that stands lowest gives way. An entry stands by
-//     what nobody makes for free: first its address's whole seconds seated
-//     in this round (a seat is held only while nobody else holds it), then
+//     what nobody makes for free: first its address's time seated in this
+//     round (a seat is held only while nobody else holds it), then
 //     whether it has spoken (sent the host a whole packet).
 //  3. Among equals that have spoken the newest gives way: whoever came
 //     first keeps his place, however many come after him. Among equals that
@@ -33,8 +33,8 @@ namespace jq::net {
 // An entry that holds a place, or asks for one.
 struct Claim {
     std::string address;
-    // Whole seconds its address has held a seat in this round.
-    int64_t seatedSeconds = 0;
+    // Milliseconds its address has held a seat in this round.
+    int64_t seatedMs = 0;
     bool spoken = false;
     // When it came: the larger, the newer; on a tie the later in the list
     // is the newer.

@@ -65,7 +65,7 @@ bool HostRelay::Seated(ConnId id) const { return Own(id) || SeatOfConnection(id)
 
 bool HostRelay::Engaged(ConnId id) const { return Seated(id) || gate_.Waiting(id) != nullptr; }
 
-int64_t HostRelay::SeatedSeconds(const std::string& address) const { return gate_.SeatedSeconds(address, NowMs()); }
+int64_t HostRelay::SeatedMs(const std::string& address) const { return gate_.SeatedMs(address, NowMs()); }
 
 std::vector<Packet> HostRelay::SyncPoint(ConnId id, uint64_t stamp) {
     const MatchRecord* c = PlayerOf(id);

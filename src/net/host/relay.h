@@ -178,7 +178,7 @@ private:
     void Lost(ConnId id, const std::string& gbStatus) override;
     bool Seated(ConnId id) const override;
     bool Engaged(ConnId id) const override;
-    int64_t SeatedSeconds(const std::string& address) const override;
+    int64_t SeatedMs(const std::string& address) const override;
     std::vector<Packet> SyncPoint(ConnId id, uint64_t stamp) override;
     void Sent(ConnId id, const Packet& p) override;
 
