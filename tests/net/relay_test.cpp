@@ -933,6 +933,26 @@ INSTANTIATE_TEST_SUITE_P(
                     h.Later(kFarewellSeconds + 1);
                 },
                 {kRemote[1]}},
+        // Seat 1 reads nothing while seat 2's side leaves (a change seat 1 has yet to hear), and is handed over
+        // for its deploy time: once it reads, it hears what was relayed before and its farewell, and nothing
+        // of how the seats stand since, which is its side's business no more.
+        Hostile{"AFarewellComesWithoutTheSeatsNewsBeforeIt",
+                [](HostileSideTest& h) {
+                    h.Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+                    for (int s : {0, 3}) h.Send(s == 0 ? kOwn : kRemote[s], HostileSideTest::Army(s));
+                    h.links.takeAtMostOf[kRemote[1]] = 0;
+                    h.Later(h.relay->Times().deploy + kTurnGraceSeconds - 1);
+                    h.relay->Closed(kRemote[2]);
+                    h.Later(1);
+                    ASSERT_EQ(h.relay->Seat(1).state, 0);
+                    h.links.takeAtMostOf.erase(kRemote[1]);
+                    h.relay->Writable(kRemote[1]);
+                    const HostileSideTest::W got = h.Got(kRemote[1]);
+                    EXPECT_EQ(std::count(got.begin(), got.end(), "JoinCancel"), 1);
+                    EXPECT_EQ(got.back(), "JoinCancel");
+                    h.Later(kFarewellSeconds + 1);
+                },
+                {kRemote[1], kRemote[2]}},
         // Seat 1's player, seated for minutes, gives up his seat and stays connected: he is idle from then
         // on, and goes once he has been idle for kSeatlessSeconds, not at once.
         Hostile{"AnIdleConnectionCountsItsTimeFromItsLastSeat",
