@@ -726,13 +726,14 @@ INSTANTIATE_TEST_SUITE_P(
                     h.SeatOneGoesOn();
                 },
                 {kRemote[2]}},
-        // A newcomer's connection has not said anything yet when one address opens idle connection after
-        // connection: the flood closes its own, the one idle longest first, never the newcomer's.
+        // One address opens idle connection after connection, then a newcomer's connection says nothing yet:
+        // the flood's address, over its bound, closes its own, and once fresh addresses fill every idle place,
+        // the one idle longest goes first, never the newcomer's.
         Hostile{"AFloodOfIdleConnectionsClosesItsOwn",
                 [](HostileSideTest& h) {
-                    h.relay->Connected(30, "10.0.0.8", 30);
-                    h.Later(1);
                     for (ConnId id = 31; id < 31 + kMaxIdlePerAddress + 1; ++id) h.relay->Connected(id, "10.0.0.9", id);
+                    h.Later(1);
+                    h.relay->Connected(30, "10.0.0.8", 30);
                     // Fresh addresses fill every idle place: each one over them closes one of the flood's.
                     for (ConnId id = 40; id < 40 + kMaxIdleInAll - 2; ++id)
                         h.relay->Connected(id, "10.7.0." + std::to_string(id), id);
@@ -990,8 +991,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Sixteen addresses churn seat 1 for half a minute: every second each takes it and leaves it at once
         // on three new connections (those in its pause wait, as many as its places hold; one that takes the
         // seat later leaves it then). Meanwhile a newcomer from a fresh address asks for the free seat 2 every
-        // second: each address pays for its own joins and waits in its own places, so every newcomer is
-        // seated at once.
+        // second, his join sent with his connection: each address pays for its own joins and waits in its own
+        // places, and a join that comes with its connection is read before it could lose an idle place, so
+        // every newcomer is seated at once.
         Hostile{"ChurnFromSixteenAddressesRefusesNoNewcomer",
                 [](HostileSideTest& h) {
                     h.relay->Closed(kRemote[1]);
@@ -1007,8 +1009,8 @@ INSTANTIATE_TEST_SUITE_P(
                                 h.Send(c, p);
                             }
                         const ConnId newcomer = 5000 + t;
+                        h.unread[newcomer] = HostileSideTest::Join(2);  // sent with its connection
                         h.relay->Connected(newcomer, "10.5.0." + std::to_string(t), newcomer);
-                        h.Send(newcomer, HostileSideTest::Join(2));
                         EXPECT_EQ(h.Got(newcomer), HostileSideTest::W{"JoinLast"}) << t;
                         h.Send(newcomer, EncodeSeatWord(Word::kJoinCancel, 2));
                         h.relay->Closed(newcomer);
@@ -1023,11 +1025,11 @@ INSTANTIATE_TEST_SUITE_P(
                     std::erase_if(h.links.closed, [](ConnId id) { return id >= 100; });
                 },
                 {kRemote[1], kRemote[2]}},
-        // Once the battle has ended, joins wait for the next round: address A asks for seat 1 twice and seat 2,
-        // B for seat 2, 28 more addresses for seat 3, filling every place. A newcomer's join makes them one too
-        // many: A, which has the most waiting, gives up its newest (for seat 2), whose connection is closed. In
-        // the next round the joins are taken in the order they came: A's first and B's take seats 1 and 2, and
-        // A's second is refused, seat 1 being held.
+        // Once the battle has ended, joins wait for the next round: address A asks for seat 1 twice and seat 2
+        // (as many as it may), B for seat 2, 28 more addresses for seat 3, filling every place. A newcomer's
+        // join makes them one too many: A, at its bound and no further, keeps its places, and the newcomer's
+        // connection is closed. In the next round the joins are taken in the order they came: A's first two
+        // seats 1 and 2, A's second and B's are refused, seats 1 and 2 being held.
         Hostile{"WaitingPlacesAreSharedBetweenAddresses",
                 [](HostileSideTest& h) {
                     h.EndBattle();
@@ -1040,16 +1042,16 @@ INSTANTIATE_TEST_SUITE_P(
                         h.relay->Connected(c, c < 40 ? "10.6.0.1" : "10.6.1." + std::to_string(c), c);
                         h.Send(c, HostileSideTest::Join(seat));
                     }
-                    EXPECT_EQ(h.links.closed.count(32), 1u);
+                    EXPECT_EQ(h.links.closed.count(80), 1u);
                     h.NewRound(30, 30);
                     h.Later(1);
                     EXPECT_EQ(h.relay->SeatOfConnection(30), 1);
-                    EXPECT_EQ(h.relay->SeatOfConnection(40), 2);
+                    EXPECT_EQ(h.relay->SeatOfConnection(32), 2);
                     EXPECT_EQ(h.Got(31), HostileSideTest::W{"JoinRefuse"});
-                    EXPECT_EQ(h.Got(80), HostileSideTest::W{"JoinRefuse"});  // seat 3 is held
-                    for (ConnId c : {30, 40}) h.relay->Closed(c);
+                    EXPECT_EQ(h.Got(40), HostileSideTest::W{"JoinRefuse"});
+                    for (ConnId c : {30, 32}) h.relay->Closed(c);
                 },
-                {kRemote[1], kRemote[2], 32, 30, 40}},
+                {kRemote[1], kRemote[2], 80, 30, 32}},
         // Two connections from seat 1's address wait out its pause for seat 1; the first to ask asks again
         // meanwhile and keeps its place: it takes the seat, the other is refused.
         Hostile{"WaitingJoinsKeepTheirOrder",
@@ -1150,6 +1152,100 @@ INSTANTIATE_TEST_SUITE_P(
                     h.relay->Closed(kRemote[2]);
                 },
                 {kRemote[2]}},
+        // Two players behind one router hold seats 1 and 2; their connections break together and both ask
+        // again at once (their address pauses). Forty fresh addresses, never seated, each ask for seat 1 or 2
+        // behind them, more than there are places: the router's address counts two entries against their one,
+        // yet its players keep their places and both are seated once the pause is over.
+        Hostile{"PlayersBehindOneAddressKeepTheirPlacesAgainstFreshOnes",
+                [](HostileSideTest& h) {
+                    h.relay->Closed(kRemote[1]);
+                    h.relay->Closed(kRemote[2]);
+                    for (ConnId c : {30, 31}) h.relay->Connected(c, "10.9.0.1", c);
+                    h.Send(30, HostileSideTest::Join(1));
+                    h.Send(31, HostileSideTest::Join(2));
+                    h.Later(60);
+                    h.relay->Closed(30);
+                    h.relay->Closed(31);
+                    for (ConnId c : {32, 33}) {
+                        h.relay->Connected(c, "10.9.0.1", c);
+                        h.Send(c, HostileSideTest::Join(c == 32 ? 1 : 2));
+                    }
+                    for (ConnId c = 100; c < 140; ++c) {
+                        h.relay->Connected(c, "10.3.1." + std::to_string(c), c);
+                        h.Send(c, HostileSideTest::Join(1 + c % 2));
+                    }
+                    EXPECT_EQ(h.links.closed.count(32) + h.links.closed.count(33), 0u);
+                    h.Later(kRejoinPauseSeconds);
+                    EXPECT_EQ(h.relay->SeatOfConnection(32), 1);
+                    EXPECT_EQ(h.relay->SeatOfConnection(33), 2);
+                    std::erase_if(h.links.closed, [](ConnId id) { return id >= 100; });
+                    for (ConnId c : {32, 33}) h.relay->Closed(c);
+                },
+                {kRemote[1], kRemote[2], 30, 31, 32, 33}},
+        // Thirty-two addresses each take the free seat 2 and give it back 20 ms later; seat 1's player gives up
+        // his seat and asks again (his address pauses), and a newcomer who never sat asks for seat 1 behind
+        // him; then the thirty-two ask for seat 1 too, more than there are places. A moment's sit buys no
+        // place: only the last to hold seat 2 stands, and the newest give way, never the newcomer, who takes
+        // seat 1 once the join before his is gone.
+        Hostile{"SitsOfAMomentBuyNoPlaceBeforeANewcomer",
+                [](HostileSideTest& h) {
+                    h.relay->Closed(kRemote[2]);
+                    const auto ms = [&h](int n) {
+                        h.ui.clock.millis += n;
+                        h.ui.clock.seconds += h.ui.clock.millis / 1000;
+                        h.ui.clock.millis %= 1000;
+                    };
+                    for (ConnId c = 100; c < 132; ++c) {
+                        h.relay->Connected(c, "10.3.2." + std::to_string(c), c);
+                        h.Send(c, HostileSideTest::Join(2));
+                        ASSERT_EQ(h.relay->SeatOfConnection(c), 2);
+                        ms(20);
+                        h.Send(c, EncodeSeatWord(Word::kJoinCancel, 2));
+                    }
+                    Packet again = EncodeSeatWord(Word::kJoinCancel, 1);
+                    const Packet join = HostileSideTest::Join(1);
+                    again.insert(again.end(), join.begin(), join.end());
+                    h.Send(kRemote[1], again);
+                    h.unread[50] = HostileSideTest::Join(1);  // sent with its connection
+                    h.relay->Connected(50, "10.9.0.50", 50);
+                    ASSERT_EQ(h.relay->SeatOfConnection(50), -1);
+                    ms(100);
+                    for (ConnId c = 100; c < 132; ++c) h.Send(c, HostileSideTest::Join(1));
+                    EXPECT_EQ(h.links.closed.count(50), 0u);
+                    h.relay->Closed(kRemote[1]);
+                    h.Later(1);
+                    EXPECT_EQ(h.relay->SeatOfConnection(50), 1);
+                    std::erase_if(h.links.closed, [](ConnId id) { return id >= 100; });
+                    h.relay->Closed(50);
+                },
+                {kRemote[1], kRemote[2], 50}},
+        // In the deployment, seat 1's player gives up his seat and asks again in his address's pause; a join
+        // from seat 2's address (pausing too) waits for seat 2; then seat 1's asks again for seat 2. A
+        // newcomer's join for seat 1, free all along, is taken at once, and seat 2 goes to the join that asked
+        // for it first: the one asked again is refused.
+        Hostile{"AJoinAskedAgainForAnotherSeatWaitsForThatSeat",
+                [](HostileSideTest& h) {
+                    h.Send(kOwn, HostileSideTest::Join(0));
+                    h.Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
+                    h.Send(kRemote[2], EncodeSeatWord(Word::kJoinCancel, 2));
+                    h.relay->Closed(kRemote[2]);
+                    Packet again = EncodeSeatWord(Word::kJoinCancel, 1);
+                    const Packet join = HostileSideTest::Join(1);
+                    again.insert(again.end(), join.begin(), join.end());
+                    h.Send(kRemote[1], again);
+                    h.relay->Connected(30, "10.0.0.2", 30);
+                    h.Send(30, HostileSideTest::Join(2));
+                    h.Send(kRemote[1], HostileSideTest::Join(2));
+                    h.Got(kRemote[1]);
+                    h.relay->Connected(31, "10.9.0.31", 31);
+                    h.Send(31, HostileSideTest::Join(1));
+                    EXPECT_EQ(h.relay->SeatOfConnection(31), 1);
+                    h.Later(kRejoinPauseSeconds);
+                    EXPECT_EQ(h.relay->SeatOfConnection(30), 2);
+                    EXPECT_EQ(h.Got(kRemote[1]), HostileSideTest::W{"JoinRefuse"});
+                    for (ConnId c : {kRemote[1], 30, 31}) h.relay->Closed(c);
+                },
+                {kRemote[1], kRemote[2], 30, 31}},
         // One way in, across rounds: a join waits five seconds for the next round; a later one arrives right
         // after the host's side opens it, before its tick. It goes behind: the first is seated, it is refused.
         Hostile{"AJoinThatWaitedForTheNextRoundIsNotOvertaken",

@@ -47,7 +47,7 @@ void HostConnections::Open(ConnId id, const std::string& address, int port, std:
         for (const auto& [cid, e] : conns_)
             if (Idle(cid, e)) {
                 ids.push_back(cid);
-                claims.push_back({e.address, user_.SeatedMs(e.address), e.cut > 0, static_cast<int64_t>(e.opened)});
+                claims.push_back({e.address, user_.SeatsLastHeld(e.address), e.cut > 0, static_cast<int64_t>(e.opened)});
             }
         const std::optional<size_t> loser = GivesWay(claims, kMaxIdlePerAddress, kMaxIdleInAll);
         if (!loser) return;

@@ -33,8 +33,8 @@
 // anything back: it is closed when it stays idle for kSeatlessSeconds, and at
 // most kMaxIdlePerAddress idle connections of one address and kMaxIdleInAll
 // in all are open at a time; who keeps a place when they are more is the
-// places' rule (net/host/places.h), where a connection stands by its
-// address's time seated and by whether it has spoken. A connection is
+// places' rule (net/host/places.h), where a connection stands by the
+// seats its address was the last to hold and by whether it has spoken. A connection is
 // judged idle only for what it has not sent by the time the host has read
 // it: its first bytes are read when it is accepted (ServerLinks::ReadNow),
 // and a connection's bytes are read before it gives its place up, so a join
@@ -105,9 +105,9 @@ public:
     virtual bool Seated(ConnId id) const = 0;
     // It holds a seat or waits for one: never idle.
     virtual bool Engaged(ConnId id) const = 0;
-    // Milliseconds the address has held seats in this round: what an idle
-    // connection of it stands by (net/host/places.h).
-    virtual int64_t SeatedMs(const std::string& address) const { return 0; }
+    // The seats whose last holder in this round is the address: what an
+    // idle connection of it stands by (net/host/places.h).
+    virtual int SeatsLastHeld(const std::string& address) const { return 0; }
     // A sync point (`stamp`: the newest it stands for) reached the front of
     // the connection's queue: the packets it stands for now, sent in its
     // place.

@@ -7,6 +7,10 @@
 
 namespace jq::net {
 
+bool JoinGate::Refuses(const std::string& address, int seat, int held, bool takenByAnother) const {
+    return seat == 0 || (held >= 0 && held != seat) || takenByAnother || locked_.count({address, seat}) != 0;
+}
+
 bool JoinGate::MustWait(const std::string& address, bool clockWaits, int64_t nowMs) const {
     auto pause = pausedUntil_.find(address);
     const bool paused = pause != pausedUntil_.end() && nowMs < pause->second;
@@ -20,59 +24,44 @@ bool JoinGate::Behind(ConnId id, int seat) const {
     });
 }
 
-void JoinGate::Taken(const std::string& address, int64_t nowMs) {
-    Seated& s = seated_[address];
-    s.heldMs += (nowMs - s.since) * s.seats;
-    s.since = nowMs;
-    ++s.seats;
+void JoinGate::Taken(const std::string& address, int seat) {
+    if (IsValidSeat(seat)) lastHolder_[seat] = address;
 }
 
 void JoinGate::Pause(const std::string& address, int64_t nowMs) {
     pausedUntil_[address] = nowMs + kRejoinPauseSeconds * int64_t{1000};
-    auto s = seated_.find(address);
-    if (s == seated_.end() || s->second.seats == 0) return;
-    s->second.heldMs += (nowMs - s->second.since) * s->second.seats;
-    s->second.since = nowMs;
-    --s->second.seats;
 }
 
 void JoinGate::Lock(const std::string& address, int seat) { locked_.emplace(address, seat); }
 
-bool JoinGate::Locked(const std::string& address, int seat) const { return locked_.count({address, seat}) != 0; }
-
-void JoinGate::NewRound(int64_t nowMs) {
+void JoinGate::NewRound(const std::array<std::string, kSeats>& holders) {
     locked_.clear();
-    std::erase_if(seated_, [](const auto& e) { return e.second.seats == 0; });
-    for (auto& [address, s] : seated_) s = Seated{s.seats, nowMs, 0};
+    for (int s = 0; s < kSeats; ++s)
+        if (holders[s] != lastHolder_[s]) lastHolder_[s].clear();
 }
 
 void JoinGate::Tick(int64_t nowMs) {
     std::erase_if(pausedUntil_, [nowMs](const auto& p) { return p.second <= nowMs; });
 }
 
-int64_t JoinGate::SeatedMs(const std::string& address, int64_t nowMs) const {
-    auto s = seated_.find(address);
-    if (s == seated_.end()) return 0;
-    return (s->second.heldMs + std::max<int64_t>(0, nowMs - s->second.since) * s->second.seats);
+int JoinGate::SeatsLastHeld(const std::string& address) const {
+    if (address.empty()) return 0;
+    return static_cast<int>(std::count(lastHolder_.begin(), lastHolder_.end(), address));
 }
 
-int JoinGate::Places(const std::string& address) const {
-    int n = 0;
-    for (const auto& [id, w] : waiting_)
-        if (!w.seated && (address.empty() || w.address == address)) ++n;
-    return n;
-}
-
-std::optional<ConnId> JoinGate::Wait(ConnId id, const std::string& address, const Packet& join, bool seated,
-                                     int64_t nowMs) {
+std::optional<ConnId> JoinGate::Wait(ConnId id, const std::string& address, const Packet& join, bool seated) {
+    const std::optional<SeatRec> rec = DecodeJoin(join);
+    const int seat = rec ? rec->seat : -1;
     auto it = waiting_.find(id);
     if (it != waiting_.end()) {
-        // One waits per connection: the latest, in the place of the first.
+        // One waits per connection, the latest: for another seat it goes
+        // behind every join that waits now.
         it->second.join = join;
+        if (it->second.seat != seat) it->second.since = ++putOff_;
+        it->second.seat = seat;
         return std::nullopt;
     }
-    const std::optional<SeatRec> rec = DecodeJoin(join);
-    const Waiter w{address, join, rec ? rec->seat : -1, ++putOff_, seated};
+    const Waiter w{address, join, seat, ++putOff_, seated};
     if (!seated) {
         // Every join that takes a place, the new one last.
         std::vector<ConnId> ids;
@@ -80,10 +69,10 @@ std::optional<ConnId> JoinGate::Wait(ConnId id, const std::string& address, cons
         for (const auto& [cid, e] : waiting_)
             if (!e.seated) {
                 ids.push_back(cid);
-                claims.push_back({e.address, SeatedMs(e.address, nowMs), true, static_cast<int64_t>(e.since)});
+                claims.push_back({e.address, SeatsLastHeld(e.address), true, static_cast<int64_t>(e.since)});
             }
         ids.push_back(id);
-        claims.push_back({address, SeatedMs(address, nowMs), true, static_cast<int64_t>(w.since)});
+        claims.push_back({address, SeatsLastHeld(address), true, static_cast<int64_t>(w.since)});
         if (const std::optional<size_t> loser = GivesWay(claims, kWaitingJoinsPerAddress, kMaxWaitingJoins)) {
             const ConnId gone = ids[*loser];
             if (gone == id) return id;

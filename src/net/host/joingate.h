@@ -1,33 +1,39 @@
 // The host's join gate: admission to the seats, the one way in. It decides
-// whether a remote join for a free seat may be taken now or must wait, keeps
+// whether a remote join is refused, may be taken now or must wait, keeps
 // the joins that wait and says in which order they are taken. It owns
-// everything that makes a join wait or stops it for an address: each
-// address's pause after giving up or losing a seat, the lock on the seat an
-// address was handed over from in this round, each address's time seated in
-// this round, and the order of the joins for each seat. Who holds which
-// seat, and a seat's own time, are the relay's: the relay asks the gate, and
-// tells it what became of a join.
+// everything that stops a join or makes it wait: the seats a remote side
+// may take, each address's pause after giving up or losing a seat, the lock
+// on the seat an address was handed over from in this round, each seat's
+// last holder in this round, and the order of the joins for each seat. Who
+// holds which seat, and a seat's own time, are the relay's: the relay asks
+// the gate, and tells it what became of a join.
 //
 // The rules:
+//  - A remote join is refused for seat 0, for a second seat while its
+//    connection holds one, for a seat somebody else holds, and for the seat
+//    its address was handed over from in this round.
 //  - A join waits while its address pauses (kRejoinPauseSeconds after it
 //    gave up or lost a seat), while the seat's own time does not let a join
 //    in (the relay's judgement), and behind every join for the same seat
 //    that came before it and waits still: first come, first served, whether
 //    the earlier one waited for a pause, for the seat's time or for the next
 //    round.
-//  - Joins that wait are taken in the order they came, every tick; a join
-//    asked again while it waits keeps its place.
+//  - Joins that wait are taken in the order they came, every tick. A join
+//    asked again while it waits is the latest one asked: for the same seat
+//    it keeps its place; for another seat it waits for that seat, in the
+//    place of a join that comes now.
 //  - A join that may wait always waits, never refused for others' load. At
 //    most kWaitingJoinsPerAddress wait from one address (one for each seat a
 //    remote side can take) and kMaxWaitingJoins in all; who keeps a place
 //    when they are more is the places' rule (net/host/places.h), where an
-//    entry stands by its address's time seated in this round. The
-//    connection of a join that gives way is closed by the host (its seat is
-//    not taken, so it is not refused). A connection that holds a seat and
-//    asks for the next round (it waits once the battle has ended) takes no
-//    place and loses none.
+//    entry stands by the seats its address was the last to hold in this
+//    round. The connection of a join that gives way is closed by the host
+//    (its seat is not taken, so it is not refused). A connection that holds
+//    a seat and asks for the next round (it waits once the battle has
+//    ended) takes no place and loses none.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -49,6 +55,10 @@ constexpr int kMaxWaitingJoins = 32;
 
 class JoinGate {
 public:
+    // Whether a remote join from `address` for `seat` is refused: its
+    // connection holds `held` (-1: none), and `takenByAnother` says whether
+    // another connection holds `seat`.
+    bool Refuses(const std::string& address, int seat, int held, bool takenByAnother) const;
     // Whether a join from `address` for a seat its connection does not hold
     // waits now: its address pauses, or the seat's clock lets no join in
     // now (`clockWaits`, the relay's judgement).
@@ -56,32 +66,31 @@ public:
     // Whether the connection's join for `seat` goes behind another
     // connection's join for that seat that came before it and waits.
     bool Behind(ConnId id, int seat) const;
-    // A join from `address` for a seat its connection did not hold was
-    // taken: the address's time seated counts from now.
-    void Taken(const std::string& address, int64_t nowMs);
+    // A join from `address` for `seat`, which its connection did not hold,
+    // was taken: the address is the seat's last holder.
+    void Taken(const std::string& address, int seat);
 
-    // The address gave up or lost a seat: its time seated in it ends, and
-    // it takes none for kRejoinPauseSeconds.
+    // The address gave up or lost a seat: it takes none for
+    // kRejoinPauseSeconds.
     void Pause(const std::string& address, int64_t nowMs);
     // The address was handed over from `seat`: it takes that seat no more
     // in this round.
     void Lock(const std::string& address, int seat);
-    bool Locked(const std::string& address, int seat) const;
-    // A new round: no seat is locked, and the seats held count their time
-    // afresh.
-    void NewRound(int64_t nowMs);
+    // A new round: no seat is locked, and a seat's last holder stays so
+    // only while he holds it (`holders`: the address that holds each seat
+    // now, empty for none).
+    void NewRound(const std::array<std::string, kSeats>& holders);
     // Forgets the pauses that are over.
     void Tick(int64_t nowMs);
-    // Milliseconds the address has held seats in this round (each seat
-    // counted).
-    int64_t SeatedMs(const std::string& address, int64_t nowMs) const;
+    // The seats whose last holder in this round is `address`: what its
+    // entries stand by (net/host/places.h).
+    int SeatsLastHeld(const std::string& address) const;
 
     // The connection's join waits (`seated`: the connection holds a seat
-    // and asks for the next round). Asked again, the latest join waits in
-    // the first one's place. Returns the connection whose join gave way
-    // for it, if one had to: another's, or its own (then it does not wait).
-    std::optional<ConnId> Wait(ConnId id, const std::string& address, const Packet& join, bool seated,
-                               int64_t nowMs);
+    // and asks for the next round). Returns the connection whose join gave
+    // way for it, if one had to: another's, or its own (then it does not
+    // wait).
+    std::optional<ConnId> Wait(ConnId id, const std::string& address, const Packet& join, bool seated);
     // The connection's join waits no more (taken, refused, or its
     // connection gone).
     void Forget(ConnId id);
@@ -89,8 +98,6 @@ public:
     const Packet* Waiting(ConnId id) const;
     // The connections with joins waiting, in the order they came.
     std::vector<ConnId> InTurn() const;
-    // Joins waiting that take a place, from `address` (empty: in all).
-    int Places(const std::string& address) const;
 
 private:
     struct Waiter {
@@ -101,17 +108,11 @@ private:
         uint64_t since = 0;
         bool seated = false;
     };
-    // An address's seats: how many it holds since `since`, and the
-    // milliseconds held before that in this round.
-    struct Seated {
-        int seats = 0;
-        int64_t since = 0;
-        int64_t heldMs = 0;
-    };
 
     std::map<ConnId, Waiter> waiting_;
     uint64_t putOff_ = 0;
-    std::map<std::string, Seated> seated_;
+    // Each seat's last holder in this round (empty: none).
+    std::array<std::string, kSeats> lastHolder_;
     // Until when an address that gave up or lost a seat takes none.
     std::map<std::string, int64_t> pausedUntil_;
     // The seats addresses were handed over from in this round.

@@ -1,6 +1,7 @@
 #include "net/host/relay.h"
 
 #include <algorithm>
+#include <array>
 
 #include "core/text.h"
 #include "net/netbattle.h"
@@ -65,7 +66,7 @@ bool HostRelay::Seated(ConnId id) const { return Own(id) || SeatOfConnection(id)
 
 bool HostRelay::Engaged(ConnId id) const { return Seated(id) || gate_.Waiting(id) != nullptr; }
 
-int64_t HostRelay::SeatedMs(const std::string& address) const { return gate_.SeatedMs(address, NowMs()); }
+int HostRelay::SeatsLastHeld(const std::string& address) const { return gate_.SeatsLastHeld(address); }
 
 std::vector<Packet> HostRelay::SyncPoint(ConnId id, uint64_t stamp) {
     const MatchRecord* c = PlayerOf(id);
@@ -466,12 +467,8 @@ void HostRelay::HandleJoin(ConnId id, MatchRecord& c, const Packet& p) {
         gate_.Forget(id);
         return;
     }
-    // A remote side takes a free seat (or its own again, for the next
-    // round), never seat 0, one seat at a time, and not the seat it was
-    // handed over from in this round, from that address.
-    const int held = SeatOfConnection(id);
     const std::string& address = conns_.Address(id);
-    if (s == 0 || (held >= 0 && held != s) || (!holder && holds_[s].conn >= 0) || gate_.Locked(address, s)) {
+    if (gate_.Refuses(address, s, SeatOfConnection(id), !holder && holds_[s].conn >= 0)) {
         Refuse(id, c);
         return;
     }
@@ -483,7 +480,7 @@ void HostRelay::HandleJoin(ConnId id, MatchRecord& c, const Packet& p) {
     }
     gate_.Forget(id);
     const int64_t now = NowMs();
-    if (!holder) gate_.Taken(address, now);
+    if (!holder) gate_.Taken(address, s);
     // A person's seat, not deployed yet, whatever the record says.
     rec->state = 1;
     rec->deployed = 0;
@@ -515,7 +512,7 @@ void HostRelay::PutOff(ConnId id, const Packet& join) {
     // when the places are too few, the one that gives way (net/host/places.h)
     // is closed.
     const std::optional<ConnId> displaced =
-        gate_.Wait(id, conns_.Address(id), join, SeatOfConnection(id) >= 0, NowMs());
+        gate_.Wait(id, conns_.Address(id), join, SeatOfConnection(id) >= 0);
     if (displaced) conns_.Drop(*displaced, Gb("等待入座的联接太多，一个等待的联接已关闭！"));
 }
 
@@ -527,7 +524,10 @@ void HostRelay::HandleOwnJoin(ConnId id, MatchRecord& c, SeatRec rec) {
     if (rec.seat != 0) return;
     ++round_;
     referee_.NewRound();
-    gate_.NewRound(NowMs());
+    std::array<std::string, kSeats> holders;
+    for (int s = 1; s < kSeats; ++s)
+        if (holds_[s].conn >= 0 && !Own(holds_[s].conn)) holders[s] = conns_.Address(holds_[s].conn);
+    gate_.NewRound(holders);
     peace_.Drop();
     // The round's times and turn order, from the host's options as they
     // stand now, and a first seat drawn for it.

@@ -178,7 +178,7 @@ private:
     void Lost(ConnId id, const std::string& gbStatus) override;
     bool Seated(ConnId id) const override;
     bool Engaged(ConnId id) const override;
-    int64_t SeatedMs(const std::string& address) const override;
+    int SeatsLastHeld(const std::string& address) const override;
     std::vector<Packet> SyncPoint(ConnId id, uint64_t stamp) override;
     void Sent(ConnId id, const Packet& p) override;
 
@@ -267,7 +267,7 @@ private:
     int32_t turnDirection_ = 1;
     // When each seat's time in the deployment or its turn is over.
     PhaseClock clock_{referee_, times_};
-    // Admission: pauses, locks, time seated and the joins that wait.
+    // Admission: pauses, locks, last holders and the joins that wait.
     JoinGate gate_;
     // The chat lines waiting at their senders.
     ChatShare chat_;
