@@ -1153,9 +1153,10 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {kRemote[2]}},
         // Two players behind one router hold seats 1 and 2; their connections break together and both ask
-        // again at once (their address pauses). Forty fresh addresses, never seated, each ask for seat 1 or 2
-        // behind them, more than there are places: the router's address counts two entries against their one,
-        // yet its players keep their places and both are seated once the pause is over.
+        // again at once (their address pauses), when every place to wait is taken: seat 3's player asked again
+        // in his pause, and thirty-one fresh addresses, never seated, wait behind him. Nine more ask for seat 1
+        // or 2 after them. The router's address counts two entries against everybody else's one, yet as the
+        // last holder of two seats it keeps both places, and its players are seated once the pause is over.
         Hostile{"PlayersBehindOneAddressKeepTheirPlacesAgainstFreshOnes",
                 [](HostileSideTest& h) {
                     h.relay->Closed(kRemote[1]);
@@ -1164,20 +1165,28 @@ INSTANTIATE_TEST_SUITE_P(
                     h.Send(30, HostileSideTest::Join(1));
                     h.Send(31, HostileSideTest::Join(2));
                     h.Later(60);
+                    Packet again = EncodeSeatWord(Word::kJoinCancel, 3);
+                    const Packet join = HostileSideTest::Join(3);
+                    again.insert(again.end(), join.begin(), join.end());
+                    h.Send(kRemote[3], again);
+                    const auto fresh = [&h](ConnId c, int seat) {
+                        h.relay->Connected(c, "10.3.1." + std::to_string(c), c);
+                        h.Send(c, HostileSideTest::Join(seat));
+                    };
+                    for (ConnId c = 100; c < 100 + kMaxWaitingJoins - 1; ++c) fresh(c, 3);
                     h.relay->Closed(30);
                     h.relay->Closed(31);
                     for (ConnId c : {32, 33}) {
                         h.relay->Connected(c, "10.9.0.1", c);
                         h.Send(c, HostileSideTest::Join(c == 32 ? 1 : 2));
                     }
-                    for (ConnId c = 100; c < 140; ++c) {
-                        h.relay->Connected(c, "10.3.1." + std::to_string(c), c);
-                        h.Send(c, HostileSideTest::Join(1 + c % 2));
-                    }
+                    for (ConnId c = 200; c < 209; ++c) fresh(c, 1 + c % 2);
                     EXPECT_EQ(h.links.closed.count(32) + h.links.closed.count(33), 0u);
                     h.Later(kRejoinPauseSeconds);
                     EXPECT_EQ(h.relay->SeatOfConnection(32), 1);
                     EXPECT_EQ(h.relay->SeatOfConnection(33), 2);
+                    EXPECT_EQ(h.relay->SeatOfConnection(kRemote[3]), 3);
+                    h.Got(kRemote[3]);
                     std::erase_if(h.links.closed, [](ConnId id) { return id >= 100; });
                     for (ConnId c : {32, 33}) h.relay->Closed(c);
                 },
