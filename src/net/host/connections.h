@@ -33,10 +33,10 @@
 // anything back: it is closed when it stays idle for kSeatlessSeconds, and at
 // most kMaxIdlePerAddress idle connections of one address and kMaxIdleInAll
 // in all are open at a time; who keeps a place when they are more is the
-// places' rule (net/host/places.h), where a connection stands by the
-// seats its address was the last to hold and by whether it has spoken. A connection is
-// judged idle only for what it has not sent by the time the host has read
-// it: its first bytes are read when it is accepted (ServerLinks::ReadNow),
+// places' rule (net/host/places.h), where a connection stands by the seats
+// its address was the last to hold and by whether it has spoken. A
+// connection is judged idle only for what it has not sent by the time the
+// host has read it: its first bytes are read when it is accepted (ServerLinks::ReadNow),
 // and a connection's bytes are read before it gives its place up, so a join
 // sent with its connection is never closed for others' idle connections. A
 // connection that holds a seat or waits for one is never taken for an idle
