@@ -29,6 +29,7 @@ TEST(Places, WhoGivesWay) {
         {"below its bound an address's count is nothing: the newest", {{"a", 0, true, 1}, {"a", 0, true, 2}, {"b", 0, true, 3}, {"c", 0, true, 4}}, 3, 3, 3},
         {"an address at its bound gives way for nobody's excess", {{"a", 0, true, 1}, {"a", 0, true, 2}, {"a", 0, true, 3}, {"b", 0, true, 4}}, 3, 3, 3},
         {"over its own bound, though places are free", {{"b", 0, true, 1}, {"a", 0, true, 2}, {"a", 0, true, 3}}, 1, 9, 2},
+        {"over its own bound: its own newest, not a newer one of another", {{"a", 0, true, 1}, {"a", 0, true, 2}, {"b", 0, true, 3}}, 1, 9, 1},
         {"over its own bound, silent: its oldest", {{"a", 0, false, 1}, {"b", 0, false, 2}, {"a", 0, false, 3}}, 1, 9, 0},
         {"over its own bound: its lowest, not the newcomer", {{"a", 0, false, 1}, {"a", 0, true, 2}}, 1, 9, 0},
         {"over its own bound: never the last holder's entry", {{"a", 1, true, 1}, {"a", 1, true, 2}}, 1, 9, 1},
