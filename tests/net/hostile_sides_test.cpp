@@ -815,20 +815,21 @@ TEST(HostileSides, TheBattleEndsWithTheLastSeatOfATeam) {
     EXPECT_EQ(t.sides[0]->ui.results, std::vector<int>{kBattleWon});
 }
 
-// A seat's time-outs count for the whole battle, whoever holds it and whatever it plays between them: three, a
-// move, then the seat is given up and taken again (on a new connection from another address, at once; the
-// first connection asks again then and is refused, the seat being held), and the next time-out hands it to the
-// computer.
-TEST(HostileSides, ASeatsTimeOutsCountForTheWholeBattle) {
-    constexpr ConnId kNew = 9;
+// Time-outs are their player's, on his seat, for the whole battle, whatever he plays between them: three of
+// seat 2's player, a move, then he gives the seat up and our side on another address takes it at once (the
+// first connection asks again and is refused, the seat being held). Our side starts from none of its own: its
+// clock runs out three times and its time-outs pass (each carrying its own count), the fourth time it gives
+// the seat up itself and the host hands it over. The first player then takes the seat again on a new
+// connection: his next time-out, his fourth, hands it to the computer.
+TEST(HostileSides, TimeOutsAreTheirPlayersForTheWholeBattle) {
+    constexpr ConnId kNew = 9, kBack = 10;
     Table t;
     ASSERT_TRUE(t.StartBattle());
     auto timeOut = [&t](int n, ConnId conn) {
         if (!t.UntilTurnOf(2, n)) return false;
         MoveQzBody timeout{MoveCand{}, 2};
         MakeTimeoutMove(timeout.move, n);
-        for (auto& s : t.sides)
-            if (s) s->ui.clock.seconds += 30;
+        AllClocksOn(t, t.host().netMoveTime);
         const int steps = t.copy().stepCount;
         t.Raw(2, EncodeMoveQz(timeout), conn);
         t.Settle();
@@ -836,25 +837,47 @@ TEST(HostileSides, ASeatsTimeOutsCountForTheWholeBattle) {
     };
     for (int n = 1; n <= 3; ++n) ASSERT_TRUE(timeOut(n, ConnOf(2)));
     ASSERT_TRUE(t.UntilTurnOf(2));
-    const int steps = t.copy().stepCount;
+    int steps = t.copy().stepCount;
     t.Turn(0);
     ASSERT_EQ(t.copy().stepCount, steps + 1);
     t.Raw(2, EncodeSeatWord(Word::kJoinCancel, 2));
     t.Settle();
     EXPECT_EQ(t.relay().SeatOfConnection(ConnOf(2)), -1);
     t.relay().Connected(kNew, "10.0.0.7", 700);
-    t.literal.emplace(kNew, LiteralSide(2));
-    t.Raw(2, EncodeJoin(Rec(2)), kNew);
+    t.AddSide(2, kNew);
     t.Settle();
     ASSERT_EQ(t.relay().SeatOfConnection(kNew), 2);
     t.Raw(2, EncodeJoin(Rec(2)));
     t.Settle();
     EXPECT_TRUE(t.literal.at(ConnOf(2)).refused());
-    EXPECT_FALSE(timeOut(1, kNew));
-    EXPECT_TRUE(t.literal.at(ConnOf(2)).refused());
+    const GameState& ours = *t.sides[2]->g;
+    EXPECT_EQ(ours.netTimeoutCount, 0);
+    for (int n = 1; n <= kTimeoutsPassed + 1; ++n) {
+        SCOPED_TRACE(n);
+        ASSERT_TRUE(t.UntilTurnOf(2, n));
+        steps = t.copy().stepCount;
+        AllClocksOn(t, t.host().netMoveTime);
+        t.Settle();
+        if (n > kTimeoutsPassed) break;
+        ASSERT_EQ(t.copy().stepCount, steps + 1);
+        EXPECT_EQ(t.relay().SeatOfConnection(kNew), 2);
+        EXPECT_EQ(ours.netTimeoutCount, n);
+    }
+    EXPECT_EQ(t.copy().stepCount, steps);
     EXPECT_EQ(t.sides[0]->ui.status[3], HostReferee::VerdictText(Verdict::kHandOver, 2));
     EXPECT_EQ(t.relay().Seat(2).state, 0);
-    EXPECT_TRUE(t.links.closed.count(kNew));
+    EXPECT_EQ(ours.netConnected, 0);
+    t.sides[2].reset();
+    t.Turn(0);
+    t.relay().Connected(kBack, "10.0.0.2", 701);
+    t.literal.emplace(kBack, LiteralSide(2));
+    t.Raw(2, EncodeJoin(Rec(2)), kBack);
+    t.Settle();
+    ASSERT_EQ(t.relay().SeatOfConnection(kBack), 2);
+    EXPECT_FALSE(timeOut(4, kBack));
+    EXPECT_EQ(t.sides[0]->ui.status[3], HostReferee::VerdictText(Verdict::kHandOver, 2));
+    EXPECT_EQ(t.relay().Seat(2).state, 0);
+    EXPECT_TRUE(t.links.closed.count(kBack));
     for (int i = 0; i < 5; ++i) t.Turn(i);
     ExpectAllAgree(t);
 }

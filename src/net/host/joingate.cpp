@@ -36,12 +36,7 @@ void JoinGate::Pause(const std::string& address, int64_t nowMs) {
     --s->second.seats;
 }
 
-void JoinGate::Lock(const std::string& address, int seat) { locked_.emplace(address, seat); }
-
-bool JoinGate::Locked(const std::string& address, int seat) const { return locked_.count({address, seat}) != 0; }
-
 void JoinGate::NewRound(int64_t nowMs) {
-    locked_.clear();
     std::erase_if(seated_, [](const auto& e) { return e.second.seats == 0; });
     for (auto& [address, s] : seated_) s = Seated{s.seats, nowMs, 0};
 }

@@ -1,10 +1,10 @@
 // The host's join gate: admission to the seats, the one way in. It decides
 // whether a remote join for a free seat may be taken now or must wait, keeps
 // the joins that wait and says in which order they are taken. It owns
-// everything that makes a join wait or stops it for an address: each
-// address's pause after giving up or losing a seat, the lock on the seat an
-// address was handed over from in this round, each address's time seated in
-// this round, and the order of the joins for each seat. Who holds which
+// everything that makes a join wait: each address's pause after giving up
+// or losing a seat, each address's time seated in this round, and the order
+// of the joins for each seat. (What stops an address taking the seat it was
+// handed over from is its player's time-out count, net/host/timeouts.h.) Who holds which
 // seat, and a seat's own time, are the relay's: the relay asks the gate, and
 // tells it what became of a join.
 //
@@ -63,12 +63,7 @@ public:
     // The address gave up or lost a seat: its time seated in it ends, and
     // it takes none for kRejoinPauseSeconds.
     void Pause(const std::string& address, int64_t nowMs);
-    // The address was handed over from `seat`: it takes that seat no more
-    // in this round.
-    void Lock(const std::string& address, int seat);
-    bool Locked(const std::string& address, int seat) const;
-    // A new round: no seat is locked, and the seats held count their time
-    // afresh.
+    // A new round: the seats held count their time afresh.
     void NewRound(int64_t nowMs);
     // Forgets the pauses that are over.
     void Tick(int64_t nowMs);
@@ -114,8 +109,6 @@ private:
     std::map<std::string, Seated> seated_;
     // Until when an address that gave up or lost a seat takes none.
     std::map<std::string, int64_t> pausedUntil_;
-    // The seats addresses were handed over from in this round.
-    std::set<std::pair<std::string, int>> locked_;
 };
 
 }  // namespace jq::net
