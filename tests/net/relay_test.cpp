@@ -293,6 +293,55 @@ TEST_F(RelayTest, PeaceVotesBelongToOneOfferInOneBattle) {
     EXPECT_EQ(Got(kRemote[2]), W{"PeaceFinalAbort"});              // but refused to its sender
 }
 
+// A draw offer is decided when a seat it asked passes to the computer before answering: the seat agrees then,
+// as the computer's seats do. Seat 1 offers, two of the others agree, and the third's player leaves: every
+// side still seated hears the draw at once, and the battle ends drawn on the host's copy.
+TEST_F(RelayTest, ADrawOfferIsDecidedWhenAnAskedSeatPassesToTheComputer) {
+    const struct {
+        const char* what;
+        int leaver;
+        std::function<void()> leave;
+    } rows[] = {
+        {"he gives the seat up", 2, [this] { Send(kRemote[2], EncodeSeatWord(Word::kJoinCancel, 2)); }},
+        {"his connection closes", 2, [this] { relay->Closed(kRemote[2]); }},
+        {"he is handed over for his silence", 2,
+         [this] {
+             for (int n = 0; n < kSeats && relay->Referee().curSeat != 2; ++n) {
+                 const auto q = test::QuietMove(relay->Referee(), n);
+                 Send(q->seat == 0 ? kOwn : kRemote[q->seat], EncodeMoveQz(*q));
+             }
+             Later(20 + kTurnGraceSeconds);
+             ASSERT_EQ(relay->Seat(2).state, 0);
+         }},
+        {"the host's player gives his seat to its computer", 0,
+         [this] { Send(kOwn, EncodeSeatWord(Word::kJoinCancel, 0)); }},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        relay.reset();
+        g = std::make_unique<GameState>();
+        links = testing::FakeServerLinks{};
+        ui = test::RecordingUi{};
+        SetUp();
+        // Silent longer than the disconnect time in his turn, a player is handed over at its end.
+        g->optionsRecord.netMoveTimeOption = 20;
+        g->optionsRecord.netDisconnectTimeOption = 5;
+        SeatAll();
+        StartBattle();
+        Send(kRemote[1], EncodeSeatWord(Word::kPeaceRequest, 1));
+        for (int s : {0, 2, 3})
+            if (s != r.leaver) Send(s == 0 ? kOwn : kRemote[s], EncodeSeatWord(Word::kPeaceOk, s));
+        for (ConnId id : {kOwn, kRemote[1], kRemote[2], kRemote[3]}) Got(id);
+        r.leave();
+        for (int s = 0; s < kSeats; ++s) {
+            if (s == r.leaver && s != 0) continue;
+            W got = Got(s == 0 ? kOwn : kRemote[s]);
+            EXPECT_EQ(std::count(got.begin(), got.end(), "PeaceFinalOk"), 1) << "seat " << s;
+        }
+        EXPECT_EQ(relay->Referee().battleRunning, 0);
+    }
+}
+
 TEST_F(RelayTest, ConnectionsThatCannotTakeTheirPackets) {
     SeatAll();
     // A short send sends the rest later, never the packet twice.
@@ -1288,6 +1337,44 @@ INSTANTIATE_TEST_SUITE_P(
                     h.relay->Closed(30);
                 },
                 {kRemote[1], 30}},
+        // An attacker on seat 2 sits out three of its turns (the host ends them) and leaves; a frozen player on
+        // another address takes the seat and says nothing: his own three pass, his fourth hands him over. The
+        // attacker, back on a new connection of his address, has his three still: his next hands him over.
+        // Every time-out relayed carries its player's count.
+        Hostile{"TimeOutsAreThePlayersNotTheSeats",
+                [](HostileSideTest& h) {
+                    h.NewRound(30, 60);
+                    h.StartBattle();
+                    // Seat 2's next turn runs out; the count its time-out carried, 0 if it was handed over.
+                    const auto sitOut = [&h]() {
+                        h.PassTurnsUntil(2);
+                        h.Later(30 + kTurnGraceSeconds);
+                        std::optional<MoveQzBody> last;
+                        for (const Packet& p : h.links.Sent(kRemote[1]))
+                            if (auto b = DecodeMoveQz(p)) last = b;
+                        h.Got(kRemote[1]);
+                        return last && last->seat == 2 && last->move.fromX == kTimeoutCoord ? last->move.outcome : 0;
+                    };
+                    for (int n = 1; n <= kTimeoutsPassed; ++n) EXPECT_EQ(sitOut(), n);
+                    h.relay->Closed(kRemote[2]);
+                    const auto takeSeatTwo = [&h](ConnId id, const std::string& address) {
+                        // The computer's turn, if it is seat 2's, is played.
+                        if (h.relay->Referee().curSeat == 2)
+                            h.Send(kOwn, EncodeMoveQz(*test::QuietMove(h.relay->Referee(), 0)));
+                        h.Later(kRejoinPauseSeconds);
+                        h.relay->Connected(id, address, id);
+                        h.Send(id, HostileSideTest::Join(2));
+                        ASSERT_EQ(h.relay->SeatOfConnection(id), 2);
+                    };
+                    takeSeatTwo(40, "10.0.0.40");
+                    for (int n = 1; n <= kTimeoutsPassed; ++n) EXPECT_EQ(sitOut(), n);
+                    EXPECT_EQ(sitOut(), 0);
+                    EXPECT_EQ(h.relay->Seat(2).state, 0);
+                    takeSeatTwo(41, "10.0.0.2");
+                    EXPECT_EQ(sitOut(), 0);
+                    EXPECT_EQ(h.relay->Seat(2).state, 0);
+                },
+                {kRemote[2], 40, 41}},
         // In seat 1's turn a player takes it, with its time, and leaves at once: the next who asks for it
         // in that turn waits, while the host's side moves for the computer, and takes it once the turn is over.
         Hostile{"ASecondJoinInOneTurnWaitsForTheNext",
