@@ -54,6 +54,8 @@ protected:
         return r;
     }
     void Send(ConnId id, const Packet& p) { relay->Received(id, p.data(), p.size()); }
+    // The round's times: the host's options when it opened the round (unchanged since), cleaned up.
+    LanTimes Times() const { return SanitizedLanTimes(g->optionsRecord); }
     static Packet Army(int seat) {
         SwitchEndBody b{{}, seat};
         std::copy(test::kArmy, test::kArmy + 25, b.codes);
@@ -368,7 +370,7 @@ TEST_F(RelayTest, ConnectionsThatCannotTakeTheirPackets) {
     // something waited for it.
     links.takeAtMostOf[kRemote[1]] = 0;
     Send(kRemote[2], EncodeChat({2, "x"}));
-    Later(relay->Times().disconnect);
+    Later(Times().disconnect);
     EXPECT_FALSE(links.closed.count(kRemote[1]));
     Later(1);
     EXPECT_TRUE(links.closed.count(kRemote[1]));
@@ -394,7 +396,7 @@ class HostileSideTest : public RelayTest, public ::testing::WithParamInterface<H
 public:
     using RelayTest::g, RelayTest::ui, RelayTest::links, RelayTest::relay, RelayTest::Send, RelayTest::Got,
         RelayTest::Later, RelayTest::Feed, RelayTest::Repeated, RelayTest::StartBattle, RelayTest::Army, RelayTest::Pace,
-        RelayTest::Lines, RelayTest::unread;
+        RelayTest::Lines, RelayTest::unread, RelayTest::Times;
     using W = RelayTest::W;
     static Packet Join(int seat) { return EncodeJoin(Rec(seat, "p")); }
     // Quiet moves of the seats to move, each from its own connection, until `seat` is to move.
@@ -573,7 +575,7 @@ INSTANTIATE_TEST_SUITE_P(
                 [](HostileSideTest& h) {
                     h.links.takeAtMostOf[kRemote[1]] = 0;
                     h.Send(kRemote[2], EncodeChat({2, "hi"}));
-                    h.Later(h.relay->Times().disconnect);
+                    h.Later(h.Times().disconnect);
                     EXPECT_TRUE(h.relay->Pending());
                     EXPECT_TRUE(h.links.closed.empty());
                     h.Later(1);
@@ -609,7 +611,7 @@ INSTANTIATE_TEST_SUITE_P(
                 [](HostileSideTest& h) {
                     h.links.takeAtMostOf[kRemote[1]] = 1;
                     h.Burst(kRemote[2], EncodeChat({2, "hi"}), 3);
-                    for (int t = 0; t < h.relay->Times().disconnect; t += 10) {
+                    for (int t = 0; t < h.Times().disconnect; t += 10) {
                         h.relay->Writable(kRemote[1]);
                         h.Later(10);
                     }
@@ -631,7 +633,7 @@ INSTANTIATE_TEST_SUITE_P(
                     h.Later(1);
                     EXPECT_TRUE(h.relay->Pending());
                     EXPECT_FALSE(h.relay->ComputerWaits());
-                    for (int t = 1; t <= 3 * h.relay->Times().disconnect; t += 5) {
+                    for (int t = 1; t <= 3 * h.Times().disconnect; t += 5) {
                         EXPECT_TRUE(h.links.closed.empty()) << t;
                         h.Send(kRemote[2], line);
                         h.links.budget[kRemote[1]] += line.size();
@@ -771,7 +773,7 @@ INSTANTIATE_TEST_SUITE_P(
                     h.NewRound(30, 120);
                     h.SeatTwoHoldsBack();
                     // Its queue has not moved since the first line, half a minute ago.
-                    h.Later(h.relay->Times().disconnect - 30);
+                    h.Later(h.Times().disconnect - 30);
                     h.SeatOneGoesOn();
                 },
                 {kRemote[2]}},
@@ -813,7 +815,7 @@ INSTANTIATE_TEST_SUITE_P(
                     h.StartBattle();
                     h.PassTurnsUntil(1);
                     const int64_t turnStart = h.ui.clock.seconds;
-                    const LanTimes times = h.relay->Times();
+                    const LanTimes times = h.Times();
                     h.Later(times.move + kTurnGraceSeconds - times.disconnect - 1);
                     const int steps = h.relay->Referee().stepCount;
                     h.SeatTwoHoldsBack();
@@ -875,7 +877,7 @@ INSTANTIATE_TEST_SUITE_P(
                     h.StartBattle();
                     h.PassTurnsUntil(1);
                     h.relay->Connected(30, "10.0.0.9", 1);
-                    const LanTimes times = h.relay->Times();
+                    const LanTimes times = h.Times();
                     ASSERT_GT(times.move + kTurnGraceSeconds, times.disconnect);
                     for (int t = 0; t < times.move + kTurnGraceSeconds - 1; ++t) {
                         if (t % 5 == 0) {
@@ -897,7 +899,7 @@ INSTANTIATE_TEST_SUITE_P(
                     h.NewRound(30, 60);
                     h.StartBattle();
                     h.PassTurnsUntil(1);
-                    const LanTimes times = h.relay->Times();
+                    const LanTimes times = h.Times();
                     h.Later(times.move + kTurnGraceSeconds - 1);
                     MoveQzBody b{MoveCand{}, 1};
                     MakeGiveUpMove(b.move, 1);
@@ -975,7 +977,7 @@ INSTANTIATE_TEST_SUITE_P(
                     h.Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
                     for (int s : {0, 2, 3}) h.Send(s == 0 ? kOwn : kRemote[s], HostileSideTest::Army(s));
                     h.links.takeAtMostOf[kRemote[1]] = 0;
-                    h.Later(h.relay->Times().deploy + kTurnGraceSeconds);
+                    h.Later(h.Times().deploy + kTurnGraceSeconds);
                     ASSERT_EQ(h.relay->Seat(1).state, 0);
                     for (ConnId id = 30; id < 30 + kMaxIdlePerAddress; ++id) h.relay->Connected(id, "10.0.0.9", id);
                     EXPECT_TRUE(h.links.closed.empty());
@@ -990,7 +992,7 @@ INSTANTIATE_TEST_SUITE_P(
                     h.Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
                     for (int s : {0, 3}) h.Send(s == 0 ? kOwn : kRemote[s], HostileSideTest::Army(s));
                     h.links.takeAtMostOf[kRemote[1]] = 0;
-                    h.Later(h.relay->Times().deploy + kTurnGraceSeconds - 1);
+                    h.Later(h.Times().deploy + kTurnGraceSeconds - 1);
                     h.relay->Closed(kRemote[2]);
                     h.Later(1);
                     ASSERT_EQ(h.relay->Seat(1).state, 0);
@@ -1119,7 +1121,7 @@ INSTANTIATE_TEST_SUITE_P(
         Hostile{"AHoldersJoinInTheDeploymentBringsTheWholeTimeOrWaits",
                 [](HostileSideTest& h) {
                     h.NewRound(30, 600);
-                    const int deploy = h.relay->Times().deploy;
+                    const int deploy = h.Times().deploy;
                     h.Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
                     for (int s : {0, 3}) h.Send(s == 0 ? kOwn : kRemote[s], HostileSideTest::Army(s));
                     h.Later(5);
@@ -1260,7 +1262,7 @@ INSTANTIATE_TEST_SUITE_P(
                     }
                     ASSERT_EQ(h.relay->Referee().curSeat, 1);
                     const int steps = h.relay->Referee().stepCount;
-                    h.Later(h.relay->Times().move - 1);
+                    h.Later(h.Times().move - 1);
                     MoveQzBody b{MoveCand{}, 1};
                     MakeTimeoutMove(b.move, 1);
                     h.Send(30, EncodeMoveQz(b));
@@ -1514,7 +1516,8 @@ void PrintTo(const Lifecycle& l, std::ostream* os) { *os << l.name; }
 class SeatLifecycleTest : public RelayTest, public ::testing::WithParamInterface<Lifecycle> {
 public:
     using RelayTest::g, RelayTest::ui, RelayTest::links, RelayTest::relay, RelayTest::Send, RelayTest::Got,
-        RelayTest::SeatAll, RelayTest::Later, RelayTest::StartBattle, RelayTest::Army, RelayTest::Repeated;
+        RelayTest::SeatAll, RelayTest::Later, RelayTest::StartBattle, RelayTest::Army, RelayTest::Repeated,
+        RelayTest::Times;
     using W = RelayTest::W;
     void SetUp() override {
         g->ui = &ui;
@@ -1682,7 +1685,7 @@ INSTANTIATE_TEST_SUITE_P(
                       h.SeatAll();
                       h.StartRound();
                       h.Send(kRemote[2], SeatLifecycleTest::Army(2));
-                      h.Later(h.relay->Times().deploy + kTurnGraceSeconds - 1);
+                      h.Later(h.Times().deploy + kTurnGraceSeconds - 1);
                       EXPECT_TRUE(h.links.closed.empty());
                       h.Later(1);
                       EXPECT_EQ(h.links.closed, (std::set<ConnId>{kRemote[1], kRemote[3]}));
@@ -1728,7 +1731,7 @@ INSTANTIATE_TEST_SUITE_P(
                           h.Send(conn[q->seat], EncodeMoveQz(*q));
                       }
                       ASSERT_EQ(h.relay->Referee().curSeat, 1);
-                      h.Later(h.relay->Times().move + kTurnGraceSeconds);
+                      h.Later(h.Times().move + kTurnGraceSeconds);
                       ASSERT_EQ(h.relay->Seat(1).state, 0);
                       h.relay->Closed(22);
                       h.relay->Connected(23, "10.0.0.5", 723);
@@ -1803,7 +1806,7 @@ INSTANTIATE_TEST_SUITE_P(
                       h.Send(kRemote[3], EncodeSeatWord(Word::kJoinCancel, 3));
                       h.StartRound();
                       for (int s : {1, 2}) h.Send(kRemote[s], SeatLifecycleTest::Army(s));
-                      const LanTimes times = h.relay->Times();
+                      const LanTimes times = h.Times();
                       h.Later(times.deploy - 5);
                       h.relay->Connected(23, "10.0.0.7", 703);
                       h.Send(23, SeatLifecycleTest::Join(3, "late"));
@@ -1847,7 +1850,7 @@ INSTANTIATE_TEST_SUITE_P(
                       h.Send(kRemote[3], EncodeSeatWord(Word::kJoinCancel, 3));
                       h.StartRound();
                       for (int s : {1, 2}) h.Send(kRemote[s], SeatLifecycleTest::Army(s));
-                      h.Later(h.relay->Times().deploy);
+                      h.Later(h.Times().deploy);
                       h.relay->Connected(23, "10.0.0.7", 703);
                       h.Send(23, SeatLifecycleTest::Join(3, "late"));
                       h.Later(5);
@@ -1929,9 +1932,9 @@ TEST_F(RelayTest, TimeOutsHoldPastTheThirtyTwoBitSecond) {
     Send(kOwn, EncodeJoin(Rec(0, "host")));
     Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
     for (int s : {0, 2, 3}) Send(s == 0 ? kOwn : kRemote[s], Army(s));
-    Later(relay->Times().deploy - 2);
+    Later(Times().deploy - 2);
     EXPECT_EQ(relay->Seat(1).state, 1);
-    Later(relay->Times().disconnect + 4);
+    Later(Times().disconnect + 4);
     EXPECT_EQ(relay->Seat(1).state, 0);
     EXPECT_GT(ui.clock.seconds, int64_t{INT32_MAX});
 }

@@ -76,10 +76,6 @@ void HostRelay::Sent(ConnId id, const Packet& p) {
     if (MatchRecord* c = PlayerOf(id)) SeatTable::Sent(c->told, p, Own(id));
 }
 
-bool HostRelay::Knows(const SeatRec (&table)[kSeats], bool hostSide) const {
-    return holds_.Knows(table, hostSide, referee_.Deploying());
-}
-
 bool HostRelay::Accepting(ConnId id) const { return conns_.Accepting(id); }
 
 void HostRelay::Writable(ConnId id) {

@@ -149,19 +149,10 @@ public:
     int SeatOfConnection(ConnId id) const;
     // The seat table as the relay keeps it.
     const SeatRec& Seat(int seat) const { return holds_[IsValidSeat(seat) ? seat : 0].rec; }
-    // Whether a side holding `table` knows the seats as they stand
-    // (SeatTable::Knows).
-    bool Knows(const SeatRec (&table)[kSeats], bool hostSide) const;
-    // The times of the round under way (or of the next one, in the waiting
-    // room).
-    LanTimes Times() const { return times_; }
     // The host's copy of the battle, as far as the relay has sent it, and
     // whether the seats deploy on it.
     const GameState& Referee() const { return referee_.Game(); }
     bool Deploying() const { return referee_.Deploying(); }
-    // Chat lines waiting at a connection: one that arrives while fewer than
-    // kChatWaitingLines wait goes on, unless its sender loses its seat.
-    size_t ChatWaiting(ConnId id) const { return chat_.Waiting(id); }
 
 private:
     // What the match knows of a connection; it lives and dies with it.
