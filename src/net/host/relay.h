@@ -24,8 +24,8 @@
 // time-out only once that seat's time has run out on the host's clock, the
 // fourth of its player handing the seat to the computer (whose time-outs
 // count, and what count a time-out carries: PlayerTimeouts,
-// net/host/timeouts.h); peace words only while the battle runs; a seat's deployment
-// once, while the seats deploy. Anything else is not relayed and the status
+// net/host/timeouts.h); peace words only while the battle runs; a seat's
+// deployment once, while the seats deploy. Anything else is not relayed and the status
 // line says why. A refused move from a seated connection is answered with
 // "JoinLast" from the copy, so that side is back in step and, if it is to
 // move, has its turn back (when: OwedAnswers, net/host/owedanswers.h). The
@@ -36,8 +36,8 @@
 // on the host's clock, and which joins bring the seat's whole time (the
 // others wait until the turn, the deployment, is over). A player who gives
 // his seat up in his turn once its time is over with his three time-outs
-// passed loses it at his fourth time-out, as if the host had ended the turn. Once a
-// person's seat to move has had its time and kTurnGraceSeconds more, the
+// passed loses it at his fourth time-out, as if the host had ended the
+// turn. Once a person's seat to move has had its time and kTurnGraceSeconds more, the
 // host ends the turn as that seat's time-out, with the packet its own
 // side would send; a seat whose player has said nothing in the turn for longer than
 // the disconnect time by then is handed over to the computer instead. A
