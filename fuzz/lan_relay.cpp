@@ -205,13 +205,12 @@ struct Listener {
             const bool running = side.running();
             side.Apply(*p);
             if (side.steps() != steps || side.running() != running) turnFrom = now;
-            if (side.running() && !running) std::fill(std::begin(timeouts), std::end(timeouts), 0);
         }
     }
     // A time-out goes out only once the seat's move time has run out since
     // the turn began on the host (its own connection's copy may reach it
-    // later, paced or held), at most three times for one seat in a battle,
-    // whoever holds it. The battle's times are those of "AllSwitchEnd", and
+    // later, paced or held), at most three times for one player on a seat in
+    // a battle: the count it carries, its player's, is 1 to 3. The battle's times are those of "AllSwitchEnd", and
     // every "JoinLast" of the battle carries the same. Only the host's own
     // connection, there from the start, hears every turn.
     void CheckTimes(const net::Packet& p, int32_t now, const std::map<int, int64_t>& turnStarts) {
@@ -232,7 +231,8 @@ struct Listener {
             const auto start = turnStarts.find(side.steps());
             const int64_t from = start != turnStarts.end() ? start->second : turnFrom;
             Check(now - from >= moveTime, "a time-out relayed before the move time ran out");
-            Check(++timeouts[b->seat] <= 3, "a fourth time-out of one seat relayed");
+            Check(b->move.outcome >= 1 && b->move.outcome <= net::kTimeoutsPassed,
+                  "a time-out relayed beyond its player's third");
         }
     }
     net::PacketFramer framer;
@@ -242,7 +242,6 @@ struct Listener {
     bool joined = false;
     bool watchesTimes = false;
     int32_t moveTime = 0, turnFrom = 0;
-    int timeouts[kSeats] = {};
     std::vector<std::string> chats;
 };
 
@@ -382,6 +381,15 @@ struct World {
             if (s != seatNow[id]) seatNow[id] = s, ++holding[id];
         }
     }
+    // Whether a side holding `table` knows the seats as the relay holds them.
+    bool Knows(const SeatRec (&table)[kSeats], bool hostSide) {
+        SeatRec truth[kSeats];
+        for (int s = 0; s < kSeats; ++s) truth[s] = relay().Seat(s);
+        return net::SeatTable::Knows(table, truth, hostSide, relay().Deploying());
+    }
+    // The round's deploy time: the host's option (the script changes only
+    // the move time, which the battle on the host's copy runs with).
+    int DeployTime() const { return SanitizedLanTimes(host->optionsRecord).deploy; }
     // The turn under way on the host's copy (the deployment, or a step of
     // the battle) ends within twice its time and the grace, counted while
     // it is bounded: the host's side in the match and its words flowing,
@@ -404,8 +412,7 @@ struct World {
             personHeld_ = turn.running && IsValidSeat(copy.curSeat) && relay().Seat(copy.curSeat).state == 1;
             return;
         }
-        const LanTimes times = relay().Times();
-        const int64_t time = turn.deploying ? times.deploy : times.move;
+        const int64_t time = turn.deploying ? DeployTime() : copy.netMoveTime;
         const int64_t bound = (personHeld_ ? time : 2 * time) + net::kTurnGraceSeconds;
         if (now - turnFromMs_ <= bound * 1000 + kSlackMs || ++overdueTicks_ <= kSlackTicks) return;
         std::fprintf(stderr, "%s for %lld ms against %lld s, step %d, seat to move %d", turn.deploying ? "deployment" : "turn",
@@ -435,11 +442,24 @@ struct World {
         NoteSeats();
         const net::ConnId id = Id(conn);
         const bool owed = conn != kOwnConn && listeners.at(id).open && relay().SeatOfConnection(id) == seat &&
-                          relay().ChatWaiting(id) < net::kChatWaitingLines;
+                          Unheard(id) < net::kChatWaitingLines;
         const std::string text = "c" + std::to_string(++chatLines);
         if (owed) said.push_back({id, holding[id], text});
         Send(id, net::EncodeChat(net::ChatBody{seat, text}));
     }
+    // The lines of a connection waiting at the relay are among those it has
+    // said in its holding that the host's own side has not heard (a line
+    // relayed may still be on its way): at most that many.
+    size_t Unheard(net::ConnId id) {
+        const std::vector<std::string>& heard = listeners.at(kOwnConn).chats;
+        std::erase_if(unheard[id], [&](const std::pair<int, std::string>& l) {
+            // Only the numbered lines are told apart.
+            return l.first != holding[id] ||
+                   (l.second[0] == 'c' && std::find(heard.begin(), heard.end(), l.second) != heard.end());
+        });
+        return unheard[id].size();
+    }
+    std::map<net::ConnId, std::vector<std::pair<int, std::string>>> unheard;
     struct Said {
         net::ConnId conn;
         int holding;
@@ -463,10 +483,12 @@ struct World {
     // sent before.
     void Send(net::ConnId id, const net::Packet& p) {
         if (!listeners.at(id).open) return;
-        if (id == kOwnConn)
+        if (id == kOwnConn) {
             own.written.insert(own.written.end(), p.begin(), p.end());
-        else
+        } else {
+            if (auto c = net::DecodeChat(p)) unheard[id].emplace_back(holding[id], c->text.empty() ? "-" : c->text);
             relay().Received(id, p.data(), p.size());
+        }
         Carry();
     }
     // The seat a connection speaks for: its own, or (the host's own side,
@@ -724,20 +746,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Every seated side, the host's own included, knows the seats as the relay holds them.
     const bool hostInGame = w.host->netConnected != 0 && w.lan->ClientActive();
-    if (hostInGame) Check(w.relay().Knows(w.host->seatTable, true), "the host's side does not know the seats");
+    if (hostInGame) Check(w.Knows(w.host->seatTable, true), "the host's side does not know the seats");
     for (auto& [id, l] : w.listeners) {
         if (!l.open || l.side.refused() || (id != kOwnConn && w.relay().SeatOfConnection(id) < 0)) continue;
         if (id == kOwnConn && !hostInGame) continue;
         SeatRec table[kSeats];
         for (int s = 0; s < kSeats; ++s) table[s] = l.side.seatRecord(s);
-        if (!w.relay().Knows(table, id == kOwnConn)) {
+        if (!w.Knows(table, id == kOwnConn)) {
             std::fprintf(stderr, "connection %d deploying %d running %d\n", id, w.relay().Deploying(), w.relay().Referee().battleRunning);
             for (int s = 0; s < kSeats; ++s)
                 std::fprintf(stderr, "  seat %d side: %s st %d dep %d port %d | relay: %s st %d dep %d port %d\n", s, table[s].name,
                              table[s].state, table[s].deployed, table[s].port, w.relay().Seat(s).name, w.relay().Seat(s).state,
                              w.relay().Seat(s).deployed, w.relay().Seat(s).port);
         }
-        Check(w.relay().Knows(table, id == kOwnConn), "a side does not know the seats");
+        Check(w.Knows(table, id == kOwnConn), "a side does not know the seats");
     }
 
     // Every side still seated stands where the host's copy stands.
@@ -780,8 +802,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Nobody waits for nobody: with the host's player ending his
     // deployment, every turn (the deployment) ends within twice its time
     // and the grace, and the slack.
-    const LanTimes times = w.relay().Times();
-    const int longest = 2 * std::max(times.deploy, times.move) + net::kTurnGraceSeconds;
+    const int longest = 2 * std::max(w.DeployTime(), copy.netMoveTime) + net::kTurnGraceSeconds;
     int steps = copy.stepCount, turns = 0, still = 0;
     bool deploying = w.relay().Deploying();
     for (int second = 0; second < 12 * longest && turns < 4; ++second) {
@@ -795,7 +816,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             steps = copy.stepCount, deploying = w.relay().Deploying();
             still = 0, ++turns;
         } else {
-            const int bound = 2 * (deploying ? times.deploy : times.move) + net::kTurnGraceSeconds;
+            const int bound = 2 * (deploying ? w.DeployTime() : copy.netMoveTime) + net::kTurnGraceSeconds;
             Check(++still * int64_t{1000} <= bound * int64_t{1000} + kSlackMs, "the match waits for nobody");
         }
     }

@@ -106,6 +106,10 @@ public:
 // deployed. A side that joins in another seat's turn cannot tell when it
 // began, and shows no deadline until the next step.
 constexpr int kTurnGraceSeconds = 3;
+// Time-outs a player may pass on a seat in one battle; his next hands the
+// seat to the computer. Whose they are is the host's count
+// (net/host/timeouts.h).
+constexpr int kTimeoutsPassed = 3;
 
 // Packets waiting in one direction, first in, first out.
 constexpr size_t kInboxLimit = 256;

@@ -130,9 +130,9 @@ void OwnNetTimeout(GameState& g) {
     // Nothing can reach a host that has gone: the LAN pump ends the battle
     // once what arrived before is applied.
     if (!net::NetClientActive(g)) return;
-    // The count is of the own seat's time-outs applied in this battle, the
-    // host's included: it goes up when this one comes back.
-    if (g.netTimeoutCount < 3) {
+    // The count is the host's, as its last time-out for the own seat told
+    // it: it goes up when this one comes back.
+    if (g.netTimeoutCount < net::kTimeoutsPassed) {
         const int count = g.netTimeoutCount + 1;
         MakeTimeoutMove(g.netMoveRecord, count);
         net::SendNetMessage(g, "MoveQz", g.myNetSeat);

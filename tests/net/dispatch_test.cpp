@@ -360,8 +360,9 @@ TEST_F(SideTest, TheReasonForLeavingIsToldOnce) {
 }
 
 // The host gives the own seat (1) to the computer and says only so: the side tells its player why, from what
-// it knows. In the deployment its deploy time ran out; in the battle its fourth time-out, once three of its
-// own have come back from the host (sent by the side or by the host), else its silence on its turn. The host
+// it knows. In the deployment its deploy time ran out; in the battle its player's fourth time-out, once the
+// host's count on the own seat's time-outs it relayed (sent by the side or by the host) reached three, its
+// player's earlier ones included and the seat's before this side joined not; else its silence on its turn. The host
 // closes the connection behind its word. A side whose own clock runs out the fourth time gives the seat up
 // itself, and tells its player alike. Asking that host for the seat again, he is refused, for the round or
 // (in a later round, which the side cannot see) for a player in it, and told both; asking for another seat, only
@@ -375,6 +376,7 @@ TEST(LanLeaving, TheSeatHandedOverIsToldTheRealReason) {
         std::string status, box;
         bool joinedLate = false;  // the time-outs were the seat's before the side took it from "JoinLast"
         bool ownClock = false;    // the side's own clock runs out the fourth time before the host's word
+        int earlier = 0;          // the player's own time-outs on the seat before this side joined (the host's count)
     } rows[] = {
         {"deploying", kNetDeploying, 0, Gb("布阵超时！自动退出网战。"), Gb("布阵时间已到，您还没有布阵完毕！") + seatGone},
         {"own deployment sent", kNetOwnDeploySent, 0, Gb("布阵超时！自动退出网战。"),
@@ -384,8 +386,12 @@ TEST(LanLeaving, TheSeatHandedOverIsToldTheRealReason) {
         {"silent after two time-outs", kNetBattle, 2, Gb("走棋时太久没有响应！自动退出网战。"),
          Gb("轮到您走棋时太久没有动静！") + seatGone},
         {"its fourth time-out", kNetBattle, 3, Gb("超时次数太多！自动退出网战。"), Gb("超时次数太多！") + seatGone},
-        {"the seat's fourth, three before the join", kNetBattle, 3, Gb("超时次数太多！自动退出网战。"),
-         Gb("超时次数太多！") + seatGone, true},
+        {"three of the seat's before the join are not its own", kNetBattle, 3, Gb("走棋时太久没有响应！自动退出网战。"),
+         Gb("轮到您走棋时太久没有动静！") + seatGone, true},
+        {"its fourth, two before it joined again", kNetBattle, 1, Gb("超时次数太多！自动退出网战。"),
+         Gb("超时次数太多！") + seatGone, false, false, 2},
+        {"the host's count on its own clock", kNetBattle, 1, Gb("超时次数太多！自动退出网战。"),
+         Gb("超时次数太多！") + seatGone, false, true, 2},
         {"its fourth time-out, on its own clock", kNetBattle, 3, Gb("超时次数太多！自动退出网战。"),
          Gb("超时次数太多！") + seatGone, false, true},
     };
@@ -427,10 +433,10 @@ TEST(LanLeaving, TheSeatHandedOverIsToldTheRealReason) {
         for (int n = 1; n <= r.timeouts && !r.joinedLate; ++n) {
             g->curSeat = 0;  // the own seat to move
             MoveCand m;
-            MakeTimeoutMove(m, n);
+            MakeTimeoutMove(m, r.earlier + n);
             apply(EncodeMoveQz(MoveQzBody{m, g->myNetSeat}));
         }
-        EXPECT_EQ(g->netTimeoutCount, r.timeouts);
+        EXPECT_EQ(g->netTimeoutCount, r.joinedLate ? 0 : r.earlier + r.timeouts);
         if (r.ownClock) {
             // Its turn again, its player's seat, and its whole time gone.
             g->curSeat = 0, g->netMyTurn = 1, g->seatTable[g->myNetSeat].state = 1;

@@ -178,6 +178,19 @@ struct Table {
     std::map<ConnId, LiteralSide> literal;
 };
 
+// Whether a side holding `table` knows the seats as the relay holds them.
+bool KnowsTheSeats(Table& t, const SeatRec (&table)[kSeats], bool hostSide) {
+    SeatRec truth[kSeats];
+    for (int s = 0; s < kSeats; ++s) truth[s] = t.relay().Seat(s);
+    return SeatTable::Knows(table, truth, hostSide, t.relay().Deploying());
+}
+
+// The round's times, as the host's own side was told them.
+LanTimes RoundTimes(Table& t) {
+    const GameState& h = t.host();
+    return LanTimes{h.netMoveTime, h.netDeployTime, h.netDisconnectTime};
+}
+
 // Seconds pass on every clock.
 void AllClocksOn(Table& t, int seconds) {
     for (auto& s : t.sides)
@@ -447,7 +460,7 @@ TEST(HostileSides, ASeatTakenAndLeftDuringTheDeploymentIsDeployedAgain) {
         for (int s : {0, 1}) ASSERT_TRUE(FinishOwnDeployment(*t.sides[s]->g));
         t.Settle();
         ASSERT_EQ(t.copy().battleRunning, 1);
-        EXPECT_TRUE(t.relay().Knows(t.host().seatTable, true));
+        EXPECT_TRUE(KnowsTheSeats(t, t.host().seatTable, true));
         for (int i = 0; i < 6; ++i) t.Turn(i);
         ExpectAllAgree(t);
     }
@@ -474,7 +487,7 @@ TEST(HostileSides, ASeatTakenAndDeployedInOneWriteIsToldToEverySide) {
     t.Settle();
     EXPECT_EQ(t.host().seatTable[2].state, 1);
     EXPECT_EQ(BoundedText(t.host().seatTable[2].name, 32), "raw2");
-    EXPECT_TRUE(t.relay().Knows(t.host().seatTable, true));
+    EXPECT_TRUE(KnowsTheSeats(t, t.host().seatTable, true));
     EXPECT_EQ(t.sides[1]->g->seatTable[2].state, 1);
     t.Raw(3, Army(3));
     for (int s : {0, 1}) ASSERT_TRUE(FinishOwnDeployment(*t.sides[s]->g));
@@ -501,7 +514,7 @@ TEST(HostileSides, HandingASeatAroundHoldsNoTurnBeyondItsTime) {
         SCOPED_TRACE(r.what);
         Table t([&r](GameState& h) { h.optionsRecord.netMinMoveIntervalOption = r.computers ? 8 : 0; });
         test::FakeComputer computer;
-        const LanTimes times = t.relay().Times();
+        const LanTimes times = RoundTimes(t);
         const int time = r.deploying ? times.deploy : times.move;
         const bool joinBringsTime = r.computers;
         if (r.deploying) {
@@ -580,7 +593,7 @@ TEST(HostileSides, AChurnOnTheComputersSeatsHoldsNoComputerTurn) {
     test::FakeComputer computer;
     t.Raw(2, EncodeSeatWord(Word::kJoinCancel, 2));
     ASSERT_TRUE(AtTheComputersTurn(t, computer));
-    const int steps = t.copy().stepCount, bound = 2 * t.relay().Times().move + kTurnGraceSeconds;
+    const int steps = t.copy().stepCount, bound = 2 * RoundTimes(t).move + kTurnGraceSeconds;
     ConnId holder = -1;
     int tenths = 0;
     for (ConnId next = 100; tenths < 10 * (bound + 10) && t.copy().stepCount == steps; ++tenths, ++next) {
@@ -607,7 +620,7 @@ TEST(HostileSides, AChurnOnTheComputersSeatsHoldsNoComputerTurn) {
 TEST(HostileSides, APlayerWithTwoAddressesHasOneTurnsTime) {
     Table t;
     test::FakeComputer computer;
-    const int time = t.relay().Times().move;
+    const int time = RoundTimes(t).move;
     t.Raw(3, Army(3));
     ASSERT_TRUE(t.StartBattle());
     PlayForTheHost(t, computer);
@@ -641,7 +654,7 @@ TEST(HostileSides, APlayerWithTwoAddressesHasOneTurnsTime) {
 TEST(HostileSides, ASeatLostAtItsOwnFourthTimeOutIsLockedForItsAddress) {
     Table t;
     test::FakeComputer computer;
-    const int time = t.relay().Times().move;
+    const int time = RoundTimes(t).move;
     ASSERT_TRUE(t.StartBattle());
     PlayForTheHost(t, computer);
     for (int missed = 0; missed < 4; ++missed) {
@@ -678,7 +691,7 @@ TEST(HostileSides, ASeatLostAtItsOwnFourthTimeOutIsLockedForItsAddress) {
 // seats holds the deployment beyond twice the deploy time and the grace.
 TEST(HostileSides, NoChainOfJoinsAcrossTheSeatsHoldsTheDeployment) {
     Table t;
-    const LanTimes times = t.relay().Times();
+    const LanTimes times = RoundTimes(t);
     t.OpenDeployment();
     for (int s : {0, 1}) ASSERT_TRUE(FinishOwnDeployment(*t.sides[s]->g));
     t.Settle();
@@ -815,20 +828,21 @@ TEST(HostileSides, TheBattleEndsWithTheLastSeatOfATeam) {
     EXPECT_EQ(t.sides[0]->ui.results, std::vector<int>{kBattleWon});
 }
 
-// A seat's time-outs count for the whole battle, whoever holds it and whatever it plays between them: three, a
-// move, then the seat is given up and taken again (on a new connection from another address, at once; the
-// first connection asks again then and is refused, the seat being held), and the next time-out hands it to the
-// computer.
-TEST(HostileSides, ASeatsTimeOutsCountForTheWholeBattle) {
-    constexpr ConnId kNew = 9;
+// Time-outs are their player's, on his seat, for the whole battle, whatever he plays between them: three of
+// seat 2's player, a move, then he gives the seat up and our side on another address takes it at once (the
+// first connection asks again and is refused, the seat being held). Our side starts from none of its own: its
+// clock runs out three times and its time-outs pass (each carrying its own count), the fourth time it gives
+// the seat up itself and the host hands it over. The first player then takes the seat again on a new
+// connection: his next time-out, his fourth, hands it to the computer.
+TEST(HostileSides, TimeOutsAreTheirPlayersForTheWholeBattle) {
+    constexpr ConnId kNew = 9, kBack = 10;
     Table t;
     ASSERT_TRUE(t.StartBattle());
     auto timeOut = [&t](int n, ConnId conn) {
         if (!t.UntilTurnOf(2, n)) return false;
         MoveQzBody timeout{MoveCand{}, 2};
         MakeTimeoutMove(timeout.move, n);
-        for (auto& s : t.sides)
-            if (s) s->ui.clock.seconds += 30;
+        AllClocksOn(t, t.host().netMoveTime);
         const int steps = t.copy().stepCount;
         t.Raw(2, EncodeMoveQz(timeout), conn);
         t.Settle();
@@ -836,25 +850,47 @@ TEST(HostileSides, ASeatsTimeOutsCountForTheWholeBattle) {
     };
     for (int n = 1; n <= 3; ++n) ASSERT_TRUE(timeOut(n, ConnOf(2)));
     ASSERT_TRUE(t.UntilTurnOf(2));
-    const int steps = t.copy().stepCount;
+    int steps = t.copy().stepCount;
     t.Turn(0);
     ASSERT_EQ(t.copy().stepCount, steps + 1);
     t.Raw(2, EncodeSeatWord(Word::kJoinCancel, 2));
     t.Settle();
     EXPECT_EQ(t.relay().SeatOfConnection(ConnOf(2)), -1);
     t.relay().Connected(kNew, "10.0.0.7", 700);
-    t.literal.emplace(kNew, LiteralSide(2));
-    t.Raw(2, EncodeJoin(Rec(2)), kNew);
+    t.AddSide(2, kNew);
     t.Settle();
     ASSERT_EQ(t.relay().SeatOfConnection(kNew), 2);
     t.Raw(2, EncodeJoin(Rec(2)));
     t.Settle();
     EXPECT_TRUE(t.literal.at(ConnOf(2)).refused());
-    EXPECT_FALSE(timeOut(1, kNew));
-    EXPECT_TRUE(t.literal.at(ConnOf(2)).refused());
+    const GameState& ours = *t.sides[2]->g;
+    EXPECT_EQ(ours.netTimeoutCount, 0);
+    for (int n = 1; n <= kTimeoutsPassed + 1; ++n) {
+        SCOPED_TRACE(n);
+        ASSERT_TRUE(t.UntilTurnOf(2, n));
+        steps = t.copy().stepCount;
+        AllClocksOn(t, t.host().netMoveTime);
+        t.Settle();
+        if (n > kTimeoutsPassed) break;
+        ASSERT_EQ(t.copy().stepCount, steps + 1);
+        EXPECT_EQ(t.relay().SeatOfConnection(kNew), 2);
+        EXPECT_EQ(ours.netTimeoutCount, n);
+    }
+    EXPECT_EQ(t.copy().stepCount, steps);
     EXPECT_EQ(t.sides[0]->ui.status[3], HostReferee::VerdictText(Verdict::kHandOver, 2));
     EXPECT_EQ(t.relay().Seat(2).state, 0);
-    EXPECT_TRUE(t.links.closed.count(kNew));
+    EXPECT_EQ(ours.netConnected, 0);
+    t.sides[2].reset();
+    t.Turn(0);
+    t.relay().Connected(kBack, "10.0.0.2", 701);
+    t.literal.emplace(kBack, LiteralSide(2));
+    t.Raw(2, EncodeJoin(Rec(2)), kBack);
+    t.Settle();
+    ASSERT_EQ(t.relay().SeatOfConnection(kBack), 2);
+    EXPECT_FALSE(timeOut(4, kBack));
+    EXPECT_EQ(t.sides[0]->ui.status[3], HostReferee::VerdictText(Verdict::kHandOver, 2));
+    EXPECT_EQ(t.relay().Seat(2).state, 0);
+    EXPECT_TRUE(t.links.closed.count(kBack));
     for (int i = 0; i < 5; ++i) t.Turn(i);
     ExpectAllAgree(t);
 }
@@ -1061,8 +1097,8 @@ TEST(HostileSides, OneSetOfBattleTimesForTheRound) {
     one.optionsRecord.netMoveTimeOption = one.netMoveTime = 10;
     t.host().optionsRecord.netMoveTimeOption = 20;
     ASSERT_TRUE(t.StartBattle());
-    EXPECT_EQ((std::vector<int>{t.relay().Times().move, t.copy().netMoveTime, one.netMoveTime, t.host().netMoveTime}),
-              (std::vector<int>{30, 30, 30, 30}));
+    EXPECT_EQ((std::vector<int>{t.copy().netMoveTime, one.netMoveTime, t.host().netMoveTime}),
+              (std::vector<int>{30, 30, 30}));
     EXPECT_EQ(t.host().optionsRecord.netMoveTimeOption, 20);
     EXPECT_EQ((std::vector<int>{t.copy().turnDirection, one.turnDirection, t.host().turnDirection}),
               (std::vector<int>{-1, -1, -1}));
@@ -1173,12 +1209,12 @@ TEST(HostileSides, ASideHandedOverIsToldWhy) {
             for (int s : {2, 3}) t.Raw(s, Army(s));
             ASSERT_TRUE(FinishOwnDeployment(t.host()));
             t.Settle();
-            AllClocksOn(t, t.relay().Times().deploy + kTurnGraceSeconds);
+            AllClocksOn(t, RoundTimes(t).deploy + kTurnGraceSeconds);
         } else {
             ASSERT_TRUE(t.StartBattle());
             ASSERT_TRUE(t.UntilTurnOf(1));
             t.hold.insert(1);
-            AllClocksOn(t, t.relay().Times().move + kTurnGraceSeconds);
+            AllClocksOn(t, RoundTimes(t).move + kTurnGraceSeconds);
         }
         t.Settle();
         ASSERT_EQ(t.relay().Seat(1).state, 0);
@@ -1212,7 +1248,7 @@ TEST(HostileSides, AJoinAsTheComputerDeploysASeat) {
         ASSERT_EQ(t.copy().battleRunning, 0);
         if (timedOut) {
             // Past the deploy time and the grace: the host gives seat 3 to the computer on this tick.
-            AllClocksOn(t, t.relay().Times().deploy + kTurnGraceSeconds);
+            AllClocksOn(t, RoundTimes(t).deploy + kTurnGraceSeconds);
             TickMainTimer(t.host());
             const std::vector<Packet> told = testing::CutPackets(t.links.written[ConnOf(3)]);
             ASSERT_FALSE(told.empty());
@@ -1355,7 +1391,7 @@ TEST(HostileSides, EveryTurnIsHeldToItsTimeOnTheHostsClock) {
     Table t;
     for (int s : {2, 3}) t.Raw(s, EncodeSeatWord(Word::kJoinCancel, s));
     ASSERT_TRUE(t.StartBattle());
-    const LanTimes times = t.relay().Times();
+    const LanTimes times = RoundTimes(t);
     ASSERT_TRUE(t.UntilTurnOf(1));
     const int before = t.copy().stepCount;
     t.hold.insert(1);
@@ -1443,7 +1479,7 @@ TEST(HostileSides, TheHostsDutiesKeepTheirTimeUnderAStreamOfPackets) {
     t.Settle();
     for (int s : {0, 1}) ASSERT_TRUE(FinishOwnDeployment(*t.sides[s]->g));
     const int packets = t.literal.at(ConnOf(1)).packets();
-    const LanTimes times = t.relay().Times();
+    const LanTimes times = RoundTimes(t);
     int waited = 0;
     for (; waited <= times.deploy + times.disconnect + 10 && t.copy().battleRunning == 0; waited += 5) {
         AllClocksOn(t, 5);

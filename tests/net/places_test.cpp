@@ -8,6 +8,7 @@
 #include "core/text.h"
 #include "net/host/joingate.h"
 #include "net/host/places.h"
+#include "net/host/timeouts.h"
 #include "net/wire/packet.h"
 
 namespace jq::net {
@@ -136,7 +137,7 @@ TEST(JoinGateRules, WhatRefusesAJoin) {
     struct Row {
         const char* what;
         int seat, held;
-        bool takenByAnother, fromLocked, refused;  // fromLocked: its address was handed over from seat 2
+        bool takenByAnother, handedOver, refused;  // handedOver: its address was handed over from that seat
     } rows[] = {
         {"a free seat", 2, -1, false, false, false},
         {"its own seat again, for the next round", 2, 2, false, false, false},
@@ -144,17 +145,24 @@ TEST(JoinGateRules, WhatRefusesAJoin) {
         {"a second seat", 2, 1, false, false, true},
         {"a seat somebody holds", 2, -1, true, false, true},
         {"the seat its address was handed over from", 2, -1, false, true, true},
-        {"another seat than the one its address was handed over from", 3, -1, false, true, false},
     };
-    for (const Row& r : rows) {
-        JoinGate gate;
-        gate.Lock("a", 2);
-        EXPECT_EQ(gate.Refuses(r.fromLocked ? "a" : "b", r.seat, r.held, r.takenByAnother), r.refused) << r.what;
-    }
-    JoinGate gate;
-    gate.Lock("a", 2);
-    gate.NewRound({});
-    EXPECT_FALSE(gate.Refuses("a", 2, -1, false)) << "a new round unlocks";
+    for (const Row& r : rows)
+        EXPECT_EQ(JoinGate::Refuses(r.seat, r.held, r.takenByAnother, r.handedOver), r.refused) << r.what;
+}
+
+TEST(PlayerTimeoutsRules, AHandOverBarsThatPlayerFromThatSeatForTheRound) {
+    PlayerTimeouts t;
+    EXPECT_EQ(t.Count("a", 2), 1);
+    EXPECT_EQ(t.Count("a", 2), 2);
+    EXPECT_EQ(t.Passed("b", 2), 0) << "nobody inherits another's time-outs";
+    EXPECT_EQ(t.Passed("a", 3), 0) << "nor his own on another seat";
+    t.HandOver("a", 2);
+    EXPECT_TRUE(t.HandedOver("a", 2));
+    EXPECT_FALSE(t.HandedOver("a", 3)) << "another seat than the one he was handed over from";
+    EXPECT_FALSE(t.HandedOver("b", 2)) << "another address";
+    t.NewRound();
+    EXPECT_FALSE(t.HandedOver("a", 2)) << "a new round lifts it";
+    EXPECT_EQ(t.Passed("a", 2), 0);
 }
 
 }  // namespace

@@ -54,6 +54,8 @@ protected:
         return r;
     }
     void Send(ConnId id, const Packet& p) { relay->Received(id, p.data(), p.size()); }
+    // The round's times: the host's options when it opened the round (unchanged since), cleaned up.
+    LanTimes Times() const { return SanitizedLanTimes(g->optionsRecord); }
     static Packet Army(int seat) {
         SwitchEndBody b{{}, seat};
         std::copy(test::kArmy, test::kArmy + 25, b.codes);
@@ -293,6 +295,55 @@ TEST_F(RelayTest, PeaceVotesBelongToOneOfferInOneBattle) {
     EXPECT_EQ(Got(kRemote[2]), W{"PeaceFinalAbort"});              // but refused to its sender
 }
 
+// A draw offer is decided when a seat it asked passes to the computer before answering: the seat agrees then,
+// as the computer's seats do. Seat 1 offers, two of the others agree, and the third's player leaves: every
+// side still seated hears the draw at once, and the battle ends drawn on the host's copy.
+TEST_F(RelayTest, ADrawOfferIsDecidedWhenAnAskedSeatPassesToTheComputer) {
+    const struct {
+        const char* what;
+        int leaver;
+        std::function<void()> leave;
+    } rows[] = {
+        {"he gives the seat up", 2, [this] { Send(kRemote[2], EncodeSeatWord(Word::kJoinCancel, 2)); }},
+        {"his connection closes", 2, [this] { relay->Closed(kRemote[2]); }},
+        {"he is handed over for his silence", 2,
+         [this] {
+             for (int n = 0; n < kSeats && relay->Referee().curSeat != 2; ++n) {
+                 const auto q = test::QuietMove(relay->Referee(), n);
+                 Send(q->seat == 0 ? kOwn : kRemote[q->seat], EncodeMoveQz(*q));
+             }
+             Later(20 + kTurnGraceSeconds);
+             ASSERT_EQ(relay->Seat(2).state, 0);
+         }},
+        {"the host's player gives his seat to its computer", 0,
+         [this] { Send(kOwn, EncodeSeatWord(Word::kJoinCancel, 0)); }},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        relay.reset();
+        g = std::make_unique<GameState>();
+        links = testing::FakeServerLinks{};
+        ui = test::RecordingUi{};
+        SetUp();
+        // Silent longer than the disconnect time in his turn, a player is handed over at its end.
+        g->optionsRecord.netMoveTimeOption = 20;
+        g->optionsRecord.netDisconnectTimeOption = 5;
+        SeatAll();
+        StartBattle();
+        Send(kRemote[1], EncodeSeatWord(Word::kPeaceRequest, 1));
+        for (int s : {0, 2, 3})
+            if (s != r.leaver) Send(s == 0 ? kOwn : kRemote[s], EncodeSeatWord(Word::kPeaceOk, s));
+        for (ConnId id : {kOwn, kRemote[1], kRemote[2], kRemote[3]}) Got(id);
+        r.leave();
+        for (int s = 0; s < kSeats; ++s) {
+            if (s == r.leaver && s != 0) continue;
+            W got = Got(s == 0 ? kOwn : kRemote[s]);
+            EXPECT_EQ(std::count(got.begin(), got.end(), "PeaceFinalOk"), 1) << "seat " << s;
+        }
+        EXPECT_EQ(relay->Referee().battleRunning, 0);
+    }
+}
+
 TEST_F(RelayTest, ConnectionsThatCannotTakeTheirPackets) {
     SeatAll();
     // A short send sends the rest later, never the packet twice.
@@ -319,7 +370,7 @@ TEST_F(RelayTest, ConnectionsThatCannotTakeTheirPackets) {
     // something waited for it.
     links.takeAtMostOf[kRemote[1]] = 0;
     Send(kRemote[2], EncodeChat({2, "x"}));
-    Later(relay->Times().disconnect);
+    Later(Times().disconnect);
     EXPECT_FALSE(links.closed.count(kRemote[1]));
     Later(1);
     EXPECT_TRUE(links.closed.count(kRemote[1]));
@@ -345,7 +396,7 @@ class HostileSideTest : public RelayTest, public ::testing::WithParamInterface<H
 public:
     using RelayTest::g, RelayTest::ui, RelayTest::links, RelayTest::relay, RelayTest::Send, RelayTest::Got,
         RelayTest::Later, RelayTest::Feed, RelayTest::Repeated, RelayTest::StartBattle, RelayTest::Army, RelayTest::Pace,
-        RelayTest::Lines, RelayTest::unread;
+        RelayTest::Lines, RelayTest::unread, RelayTest::Times;
     using W = RelayTest::W;
     static Packet Join(int seat) { return EncodeJoin(Rec(seat, "p")); }
     // Quiet moves of the seats to move, each from its own connection, until `seat` is to move.
@@ -524,7 +575,7 @@ INSTANTIATE_TEST_SUITE_P(
                 [](HostileSideTest& h) {
                     h.links.takeAtMostOf[kRemote[1]] = 0;
                     h.Send(kRemote[2], EncodeChat({2, "hi"}));
-                    h.Later(h.relay->Times().disconnect);
+                    h.Later(h.Times().disconnect);
                     EXPECT_TRUE(h.relay->Pending());
                     EXPECT_TRUE(h.links.closed.empty());
                     h.Later(1);
@@ -560,7 +611,7 @@ INSTANTIATE_TEST_SUITE_P(
                 [](HostileSideTest& h) {
                     h.links.takeAtMostOf[kRemote[1]] = 1;
                     h.Burst(kRemote[2], EncodeChat({2, "hi"}), 3);
-                    for (int t = 0; t < h.relay->Times().disconnect; t += 10) {
+                    for (int t = 0; t < h.Times().disconnect; t += 10) {
                         h.relay->Writable(kRemote[1]);
                         h.Later(10);
                     }
@@ -582,7 +633,7 @@ INSTANTIATE_TEST_SUITE_P(
                     h.Later(1);
                     EXPECT_TRUE(h.relay->Pending());
                     EXPECT_FALSE(h.relay->ComputerWaits());
-                    for (int t = 1; t <= 3 * h.relay->Times().disconnect; t += 5) {
+                    for (int t = 1; t <= 3 * h.Times().disconnect; t += 5) {
                         EXPECT_TRUE(h.links.closed.empty()) << t;
                         h.Send(kRemote[2], line);
                         h.links.budget[kRemote[1]] += line.size();
@@ -722,7 +773,7 @@ INSTANTIATE_TEST_SUITE_P(
                     h.NewRound(30, 120);
                     h.SeatTwoHoldsBack();
                     // Its queue has not moved since the first line, half a minute ago.
-                    h.Later(h.relay->Times().disconnect - 30);
+                    h.Later(h.Times().disconnect - 30);
                     h.SeatOneGoesOn();
                 },
                 {kRemote[2]}},
@@ -765,7 +816,7 @@ INSTANTIATE_TEST_SUITE_P(
                     h.StartBattle();
                     h.PassTurnsUntil(1);
                     const int64_t turnStart = h.ui.clock.seconds;
-                    const LanTimes times = h.relay->Times();
+                    const LanTimes times = h.Times();
                     h.Later(times.move + kTurnGraceSeconds - times.disconnect - 1);
                     const int steps = h.relay->Referee().stepCount;
                     h.SeatTwoHoldsBack();
@@ -827,7 +878,7 @@ INSTANTIATE_TEST_SUITE_P(
                     h.StartBattle();
                     h.PassTurnsUntil(1);
                     h.relay->Connected(30, "10.0.0.9", 1);
-                    const LanTimes times = h.relay->Times();
+                    const LanTimes times = h.Times();
                     ASSERT_GT(times.move + kTurnGraceSeconds, times.disconnect);
                     for (int t = 0; t < times.move + kTurnGraceSeconds - 1; ++t) {
                         if (t % 5 == 0) {
@@ -849,7 +900,7 @@ INSTANTIATE_TEST_SUITE_P(
                     h.NewRound(30, 60);
                     h.StartBattle();
                     h.PassTurnsUntil(1);
-                    const LanTimes times = h.relay->Times();
+                    const LanTimes times = h.Times();
                     h.Later(times.move + kTurnGraceSeconds - 1);
                     MoveQzBody b{MoveCand{}, 1};
                     MakeGiveUpMove(b.move, 1);
@@ -927,7 +978,7 @@ INSTANTIATE_TEST_SUITE_P(
                     h.Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
                     for (int s : {0, 2, 3}) h.Send(s == 0 ? kOwn : kRemote[s], HostileSideTest::Army(s));
                     h.links.takeAtMostOf[kRemote[1]] = 0;
-                    h.Later(h.relay->Times().deploy + kTurnGraceSeconds);
+                    h.Later(h.Times().deploy + kTurnGraceSeconds);
                     ASSERT_EQ(h.relay->Seat(1).state, 0);
                     for (ConnId id = 30; id < 30 + kMaxIdlePerAddress; ++id) h.relay->Connected(id, "10.0.0.9", id);
                     EXPECT_TRUE(h.links.closed.empty());
@@ -942,7 +993,7 @@ INSTANTIATE_TEST_SUITE_P(
                     h.Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
                     for (int s : {0, 3}) h.Send(s == 0 ? kOwn : kRemote[s], HostileSideTest::Army(s));
                     h.links.takeAtMostOf[kRemote[1]] = 0;
-                    h.Later(h.relay->Times().deploy + kTurnGraceSeconds - 1);
+                    h.Later(h.Times().deploy + kTurnGraceSeconds - 1);
                     h.relay->Closed(kRemote[2]);
                     h.Later(1);
                     ASSERT_EQ(h.relay->Seat(1).state, 0);
@@ -1072,7 +1123,7 @@ INSTANTIATE_TEST_SUITE_P(
         Hostile{"AHoldersJoinInTheDeploymentBringsTheWholeTimeOrWaits",
                 [](HostileSideTest& h) {
                     h.NewRound(30, 600);
-                    const int deploy = h.relay->Times().deploy;
+                    const int deploy = h.Times().deploy;
                     h.Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
                     for (int s : {0, 3}) h.Send(s == 0 ? kOwn : kRemote[s], HostileSideTest::Army(s));
                     h.Later(5);
@@ -1316,7 +1367,7 @@ INSTANTIATE_TEST_SUITE_P(
                     }
                     ASSERT_EQ(h.relay->Referee().curSeat, 1);
                     const int steps = h.relay->Referee().stepCount;
-                    h.Later(h.relay->Times().move - 1);
+                    h.Later(h.Times().move - 1);
                     MoveQzBody b{MoveCand{}, 1};
                     MakeTimeoutMove(b.move, 1);
                     h.Send(30, EncodeMoveQz(b));
@@ -1393,6 +1444,44 @@ INSTANTIATE_TEST_SUITE_P(
                     h.relay->Closed(30);
                 },
                 {kRemote[1], 30}},
+        // An attacker on seat 2 sits out three of its turns (the host ends them) and leaves; a frozen player on
+        // another address takes the seat and says nothing: his own three pass, his fourth hands him over. The
+        // attacker, back on a new connection of his address, has his three still: his next hands him over.
+        // Every time-out relayed carries its player's count.
+        Hostile{"TimeOutsAreThePlayersNotTheSeats",
+                [](HostileSideTest& h) {
+                    h.NewRound(30, 60);
+                    h.StartBattle();
+                    // Seat 2's next turn runs out; the count its time-out carried, 0 if it was handed over.
+                    const auto sitOut = [&h]() {
+                        h.PassTurnsUntil(2);
+                        h.Later(30 + kTurnGraceSeconds);
+                        std::optional<MoveQzBody> last;
+                        for (const Packet& p : h.links.Sent(kRemote[1]))
+                            if (auto b = DecodeMoveQz(p)) last = b;
+                        h.Got(kRemote[1]);
+                        return last && last->seat == 2 && last->move.fromX == kTimeoutCoord ? last->move.outcome : 0;
+                    };
+                    for (int n = 1; n <= kTimeoutsPassed; ++n) EXPECT_EQ(sitOut(), n);
+                    h.relay->Closed(kRemote[2]);
+                    const auto takeSeatTwo = [&h](ConnId id, const std::string& address) {
+                        // The computer's turn, if it is seat 2's, is played.
+                        if (h.relay->Referee().curSeat == 2)
+                            h.Send(kOwn, EncodeMoveQz(*test::QuietMove(h.relay->Referee(), 0)));
+                        h.Later(kRejoinPauseSeconds);
+                        h.relay->Connected(id, address, id);
+                        h.Send(id, HostileSideTest::Join(2));
+                        ASSERT_EQ(h.relay->SeatOfConnection(id), 2);
+                    };
+                    takeSeatTwo(40, "10.0.0.40");
+                    for (int n = 1; n <= kTimeoutsPassed; ++n) EXPECT_EQ(sitOut(), n);
+                    EXPECT_EQ(sitOut(), 0);
+                    EXPECT_EQ(h.relay->Seat(2).state, 0);
+                    takeSeatTwo(41, "10.0.0.2");
+                    EXPECT_EQ(sitOut(), 0);
+                    EXPECT_EQ(h.relay->Seat(2).state, 0);
+                },
+                {kRemote[2], 40, 41}},
         // In seat 1's turn a player takes it, with its time, and leaves at once: the next who asks for it
         // in that turn waits, while the host's side moves for the computer, and takes it once the turn is over.
         Hostile{"ASecondJoinInOneTurnWaitsForTheNext",
@@ -1532,7 +1621,8 @@ void PrintTo(const Lifecycle& l, std::ostream* os) { *os << l.name; }
 class SeatLifecycleTest : public RelayTest, public ::testing::WithParamInterface<Lifecycle> {
 public:
     using RelayTest::g, RelayTest::ui, RelayTest::links, RelayTest::relay, RelayTest::Send, RelayTest::Got,
-        RelayTest::SeatAll, RelayTest::Later, RelayTest::StartBattle, RelayTest::Army, RelayTest::Repeated;
+        RelayTest::SeatAll, RelayTest::Later, RelayTest::StartBattle, RelayTest::Army, RelayTest::Repeated,
+        RelayTest::Times;
     using W = RelayTest::W;
     void SetUp() override {
         g->ui = &ui;
@@ -1700,7 +1790,7 @@ INSTANTIATE_TEST_SUITE_P(
                       h.SeatAll();
                       h.StartRound();
                       h.Send(kRemote[2], SeatLifecycleTest::Army(2));
-                      h.Later(h.relay->Times().deploy + kTurnGraceSeconds - 1);
+                      h.Later(h.Times().deploy + kTurnGraceSeconds - 1);
                       EXPECT_TRUE(h.links.closed.empty());
                       h.Later(1);
                       EXPECT_EQ(h.links.closed, (std::set<ConnId>{kRemote[1], kRemote[3]}));
@@ -1746,7 +1836,7 @@ INSTANTIATE_TEST_SUITE_P(
                           h.Send(conn[q->seat], EncodeMoveQz(*q));
                       }
                       ASSERT_EQ(h.relay->Referee().curSeat, 1);
-                      h.Later(h.relay->Times().move + kTurnGraceSeconds);
+                      h.Later(h.Times().move + kTurnGraceSeconds);
                       ASSERT_EQ(h.relay->Seat(1).state, 0);
                       h.relay->Closed(22);
                       h.relay->Connected(23, "10.0.0.5", 723);
@@ -1821,7 +1911,7 @@ INSTANTIATE_TEST_SUITE_P(
                       h.Send(kRemote[3], EncodeSeatWord(Word::kJoinCancel, 3));
                       h.StartRound();
                       for (int s : {1, 2}) h.Send(kRemote[s], SeatLifecycleTest::Army(s));
-                      const LanTimes times = h.relay->Times();
+                      const LanTimes times = h.Times();
                       h.Later(times.deploy - 5);
                       h.relay->Connected(23, "10.0.0.7", 703);
                       h.Send(23, SeatLifecycleTest::Join(3, "late"));
@@ -1865,7 +1955,7 @@ INSTANTIATE_TEST_SUITE_P(
                       h.Send(kRemote[3], EncodeSeatWord(Word::kJoinCancel, 3));
                       h.StartRound();
                       for (int s : {1, 2}) h.Send(kRemote[s], SeatLifecycleTest::Army(s));
-                      h.Later(h.relay->Times().deploy);
+                      h.Later(h.Times().deploy);
                       h.relay->Connected(23, "10.0.0.7", 703);
                       h.Send(23, SeatLifecycleTest::Join(3, "late"));
                       h.Later(5);
@@ -1947,9 +2037,9 @@ TEST_F(RelayTest, TimeOutsHoldPastTheThirtyTwoBitSecond) {
     Send(kOwn, EncodeJoin(Rec(0, "host")));
     Send(kOwn, EncodeSeatWord(Word::kJoinOk, 0));
     for (int s : {0, 2, 3}) Send(s == 0 ? kOwn : kRemote[s], Army(s));
-    Later(relay->Times().deploy - 2);
+    Later(Times().deploy - 2);
     EXPECT_EQ(relay->Seat(1).state, 1);
-    Later(relay->Times().disconnect + 4);
+    Later(Times().disconnect + 4);
     EXPECT_EQ(relay->Seat(1).state, 0);
     EXPECT_GT(ui.clock.seconds, int64_t{INT32_MAX});
 }

@@ -49,6 +49,4 @@ size_t ChatShare::Waiting(ConnId sender) const {
     return it == waiting_.end() ? 0 : it->second.lines.size();
 }
 
-std::vector<ConnId> ChatShare::Round() const { return {round_.begin(), round_.end()}; }
-
 }  // namespace jq::net

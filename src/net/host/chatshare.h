@@ -31,7 +31,6 @@
 #include <map>
 #include <optional>
 #include <utility>
-#include <vector>
 
 #include "net/host/rate.h"
 #include "net/lan.h"
@@ -61,9 +60,6 @@ public:
     void Forget(ConnId sender);
     // Lines waiting at a sender.
     size_t Waiting(ConnId sender) const;
-
-    // The senders with lines waiting, in turn from the next to be served.
-    std::vector<ConnId> Round() const;
 
 private:
     using Turn = std::list<ConnId>::iterator;

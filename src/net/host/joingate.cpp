@@ -7,8 +7,8 @@
 
 namespace jq::net {
 
-bool JoinGate::Refuses(const std::string& address, int seat, int held, bool takenByAnother) const {
-    return seat == 0 || (held >= 0 && held != seat) || takenByAnother || locked_.count({address, seat}) != 0;
+bool JoinGate::Refuses(int seat, int held, bool takenByAnother, bool handedOver) {
+    return seat == 0 || (held >= 0 && held != seat) || takenByAnother || handedOver;
 }
 
 bool JoinGate::MustWait(const std::string& address, bool clockWaits, int64_t nowMs) const {
@@ -32,10 +32,7 @@ void JoinGate::Pause(const std::string& address, int64_t nowMs) {
     pausedUntil_[address] = nowMs + kRejoinPauseSeconds * int64_t{1000};
 }
 
-void JoinGate::Lock(const std::string& address, int seat) { locked_.emplace(address, seat); }
-
 void JoinGate::NewRound(const std::array<std::string, kSeats>& holders) {
-    locked_.clear();
     for (int s = 0; s < kSeats; ++s)
         if (holders[s] != lastHolder_[s]) lastHolder_[s].clear();
 }

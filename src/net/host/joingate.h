@@ -2,11 +2,12 @@
 // whether a remote join is refused, may be taken now or must wait, keeps
 // the joins that wait and says in which order they are taken. It owns
 // everything that stops a join or makes it wait: the seats a remote side
-// may take, each address's pause after giving up or losing a seat, the lock
-// on the seat an address was handed over from in this round, each seat's
-// last holder in this round, and the order of the joins for each seat. Who
-// holds which seat, and a seat's own time, are the relay's: the relay asks
-// the gate, and tells it what became of a join.
+// may take, each address's pause after giving up or losing a seat, each
+// seat's last holder in this round, and the order of the joins for each
+// seat. Who holds which seat, a seat's own time, and whether an address was
+// handed over from a seat (its player's time-out record,
+// net/host/timeouts.h) are the relay's: the relay asks the gate, and tells
+// it what became of a join.
 //
 // The rules:
 //  - A remote join is refused for seat 0, for a second seat while its
@@ -37,7 +38,6 @@
 #include <cstdint>
 #include <map>
 #include <optional>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -55,10 +55,11 @@ constexpr int kMaxWaitingJoins = 32;
 
 class JoinGate {
 public:
-    // Whether a remote join from `address` for `seat` is refused: its
-    // connection holds `held` (-1: none), and `takenByAnother` says whether
-    // another connection holds `seat`.
-    bool Refuses(const std::string& address, int seat, int held, bool takenByAnother) const;
+    // Whether a remote join for `seat` is refused: its connection holds
+    // `held` (-1: none), `takenByAnother` says whether another connection
+    // holds `seat`, and `handedOver` whether its address was handed over
+    // from `seat` in this round.
+    static bool Refuses(int seat, int held, bool takenByAnother, bool handedOver);
     // Whether a join from `address` for a seat its connection does not hold
     // waits now: its address pauses, or the seat's clock lets no join in
     // now (`clockWaits`, the relay's judgement).
@@ -73,10 +74,7 @@ public:
     // The address gave up or lost a seat: it takes none for
     // kRejoinPauseSeconds.
     void Pause(const std::string& address, int64_t nowMs);
-    // The address was handed over from `seat`: it takes that seat no more
-    // in this round.
-    void Lock(const std::string& address, int seat);
-    // A new round: no seat is locked, and a seat's last holder stays so
+    // A new round: a seat's last holder stays so
     // only while he holds it (`holders`: the address that holds each seat
     // now, empty for none).
     void NewRound(const std::array<std::string, kSeats>& holders);
@@ -115,8 +113,6 @@ private:
     std::array<std::string, kSeats> lastHolder_;
     // Until when an address that gave up or lost a seat takes none.
     std::map<std::string, int64_t> pausedUntil_;
-    // The seats addresses were handed over from in this round.
-    std::set<std::pair<std::string, int>> locked_;
 };
 
 }  // namespace jq::net

@@ -32,9 +32,4 @@ void OwedAnswers::StepTaken() {
     for (auto& [id, a] : byConn_) a.owed = false;
 }
 
-bool OwedAnswers::Owed(ConnId id) const {
-    auto it = byConn_.find(id);
-    return it != byConn_.end() && it->second.owed;
-}
-
 }  // namespace jq::net

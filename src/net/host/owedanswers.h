@@ -36,7 +36,6 @@ public:
     void StepTaken();
     // The connection is closed.
     void Forget(ConnId id) { byConn_.erase(id); }
-    bool Owed(ConnId id) const;
 
 private:
     struct Account {

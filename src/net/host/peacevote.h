@@ -4,12 +4,15 @@
 // The invariant: at most one offer is open at a time. An offer asks every
 // occupied seat but its own; free seats and seats the host's computer plays
 // (not occupied by a side) agree at once, so an offer with nobody to ask is
-// agreed as it is made. Each seat asked answers once; an answer that comes
+// agreed as it is made; a seat asked that passes to the computer before it
+// has answered (freed, handed over, its connection closed) agrees then, as
+// the computer's seats do. Each seat asked answers once; an answer that comes
 // while no offer is open, or from a seat not asked, or a second time,
 // counts for nothing. Once every seat has answered the offer is decided:
 // agreed when nobody refused, refused otherwise, and closed either way. A
-// new offer replaces an open one. A seat may offer kPeaceOffersPerBattle
-// times in a battle; a further offer is refused without asking anybody. An
+// new offer replaces an open one. Each seat may offer kPeaceOffersPerBattle
+// times in a battle, whoever holds it, whatever the other seats offered; a
+// further offer is refused without asking anybody. An
 // open offer is dropped when the deployment or a battle begins, and the
 // offers counted start afresh with every battle.
 #pragma once
@@ -34,11 +37,13 @@ public:
     Result Offer(int seat, const bool (&occupied)[kSeats]);
     // Seat `seat` answers the open offer.
     Result Answer(int seat, bool agrees);
+    // Seat `seat` passed to the computer: it agrees, if asked and not yet
+    // answered.
+    Result ComputerTakes(int seat) { return Answer(seat, true); }
     // No offer is open.
     void Drop();
     // A battle begins: no offer is open, and no seat has offered in it.
     void NewBattle();
-    bool Open() const { return open_; }
 
 private:
     enum Vote { kWaiting, kYes, kNo };

@@ -47,7 +47,6 @@ void HostReferee::ClearBoard() {
     c.peaceAgreed = 0;
     c.curSeat = 0;
     c.turnDirection = 1;
-    std::fill(std::begin(timeouts_), std::end(timeouts_), 0);
 }
 
 void HostReferee::NewRound() {
@@ -79,7 +78,6 @@ void HostReferee::BattleBegins(const AllSwitchEndBody& b) {
     c.stepCount = 0;
     c.peaceAgreed = 0;
     c.turnStarted = c.turnClock = c.ui->Now();
-    std::fill(std::begin(timeouts_), std::end(timeouts_), 0);
     phase_ = Phase::kBattle;
 }
 
@@ -90,7 +88,7 @@ void HostReferee::EndsDrawn() {
     if (BattleResultByRules(*copy_) >= 0) copy_->battleRunning = 0;
 }
 
-HostReferee::Verdict HostReferee::Judge(const MoveQzBody& b, bool timeUp) {
+HostReferee::Verdict HostReferee::Judge(const MoveQzBody& b, bool timeUp, int timeoutsPassed) {
     GameState& c = *copy_;
     if (!Running()) return Verdict::kNoBattle;
     if (b.seat != c.curSeat) return Verdict::kNotToMove;
@@ -99,7 +97,7 @@ HostReferee::Verdict HostReferee::Judge(const MoveQzBody& b, bool timeUp) {
         // The reader lets only the two special steps through without a mover.
         if (IsTimeoutMove(m.fromX, m.fromY, m.toX, m.toY)) {
             if (!timeUp) return Verdict::kTooEarly;
-            if (timeouts_[b.seat] >= kTimeoutsPassed) return Verdict::kHandOver;
+            if (timeoutsPassed >= kTimeoutsPassed) return Verdict::kHandOver;
         }
         return Verdict::kRelay;
     }
@@ -111,7 +109,6 @@ HostReferee::Verdict HostReferee::Judge(const MoveQzBody& b, bool timeUp) {
 void HostReferee::Apply(const MoveQzBody& b) {
     GameState& c = *copy_;
     const MoveCand m = MoveToView(b.move, b.seat, 0);
-    if (IsTimeoutMove(m.fromX, m.fromY, m.toX, m.toY) && IsValidSeat(b.seat)) ++timeouts_[b.seat];
     ExecuteMove(c, m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome);
     // The battle ends where the rules end it on every side: a team with
     // nothing left, or a draw already agreed. (The copy has no LAN of its own,

@@ -17,9 +17,6 @@
 
 namespace jq::net {
 
-// Time-outs a seat may pass in one battle; the next hands it to the computer.
-constexpr int kTimeoutsPassed = 3;
-
 class HostReferee {
 public:
     // Why a "MoveQz" is not relayed.
@@ -31,7 +28,7 @@ public:
         kFalseOutcome,   // the outcome is not the one the pieces give
         kTooEarly,       // a time-out before the seat's time ran out
         kEarlierTurn,    // begun before this turn of the seat: it belongs to an earlier one
-        kHandOver,       // a time-out beyond those passed: the seat goes to the computer
+        kHandOver,       // a time-out beyond those its player has passed: the seat goes to the computer
     };
 
     // `host` gives the clock.
@@ -62,13 +59,11 @@ public:
     bool BattleBegun() const { return phase_ == Phase::kBattle; }
 
     // Whether `b` may be relayed now; `timeUp`: the seat's time has run out
-    // on the host's clock (a time-out may go).
-    Verdict Judge(const MoveQzBody& b, bool timeUp);
+    // on the host's clock (a time-out may go); `timeoutsPassed`: those of the
+    // seat's player (PlayerTimeouts, net/host/timeouts.h).
+    Verdict Judge(const MoveQzBody& b, bool timeUp, int timeoutsPassed);
     // Carries out a move that went out (judged kRelay).
     void Apply(const MoveQzBody& b);
-    // The time-outs seat `seat` has passed in this battle, whoever held it:
-    // a player who leaves and joins again does not start afresh.
-    int Timeouts(int seat) const { return IsValidSeat(seat) ? timeouts_[seat] : 0; }
 
     // The status-line text (GB2312) for a move of `seat` not relayed.
     static std::string VerdictText(Verdict v, int seat);
@@ -82,7 +77,6 @@ private:
     std::unique_ptr<Clock> clock_;
     std::unique_ptr<GameState> copy_;
     Phase phase_ = Phase::kWaiting;
-    int timeouts_[kSeats] = {};
 };
 
 }  // namespace jq::net

@@ -77,10 +77,6 @@ void HostRelay::Sent(ConnId id, const Packet& p) {
     if (MatchRecord* c = PlayerOf(id)) SeatTable::Sent(c->told, p, Own(id));
 }
 
-bool HostRelay::Knows(const SeatRec (&table)[kSeats], bool hostSide) const {
-    return holds_.Knows(table, hostSide, referee_.Deploying());
-}
-
 bool HostRelay::Accepting(ConnId id) const { return conns_.Accepting(id); }
 
 void HostRelay::Writable(ConnId id) {
@@ -146,9 +142,10 @@ void HostRelay::CheckTimeouts() {
 }
 
 void HostRelay::TimeOutTurn(int s) {
-    // The packet the seat's own side sends, counting the seat's time-outs.
+    // The packet the seat's own side sends (its count is written as it is
+    // relayed).
     MoveQzBody b{MoveCand{}, s};
-    MakeTimeoutMove(b.move, referee_.Timeouts(s) + 1);
+    MakeTimeoutMove(b.move, 0);
     TakeStep(s, EncodeMoveQz(b));
 }
 
@@ -191,6 +188,11 @@ void HostRelay::AdmitWaitingJoins() {
     }
 }
 
+std::string HostRelay::PlayerAddress(int s) const {
+    const Holding& h = holds_[s];
+    return h.rec.state == 1 && h.conn >= 0 ? conns_.Address(h.conn) : std::string();
+}
+
 int HostRelay::SeatOfConnection(ConnId id) const {
     for (int s = 0; s < kSeats; ++s)
         if (holds_[s].conn == id && id >= 0) return s;
@@ -225,6 +227,7 @@ void HostRelay::FreeSeat(int s) {
     // connections he opens.
     if (holder >= 0 && !Own(holder)) gate_.Pause(conns_.Address(holder), NowMs());
     Changed(s);
+    ComputerAnswersPeace(s);
 }
 
 void HostRelay::HandOverSeat(int s) {
@@ -234,15 +237,16 @@ void HostRelay::HandOverSeat(int s) {
         PutBoundedText(holds_[0].rec.name, sizeof holds_[0].rec.name, Gb("计算机"));
         holds_[0].rec.state = 2;
         Changed(0);
+        ComputerAnswersPeace(0);
         return;
     }
     const ConnId holder = holds_[s].conn;
     if (holder < 0) return;
-    FreeSeat(s);
-    if (Own(holder) || !conns_.Exists(holder)) return;
     // What stops a player who sits out his time is bound to him: the seat
     // he had, from his address. Another address takes it at once.
-    gate_.Lock(conns_.Address(holder), s);
+    if (!Own(holder) && conns_.Exists(holder)) timeouts_.HandOver(conns_.Address(holder), s);
+    FreeSeat(s);
+    if (Own(holder) || !conns_.Exists(holder)) return;
     conns_.CloseAfter(holder, EncodeSeatWord(Word::kJoinCancel, s));
 }
 
@@ -362,11 +366,12 @@ void HostRelay::HandleJoinCancel(ConnId id, int s) {
         if (s == 0) HandOverSeat(0);
         return;
     }
-    // Given up once its time is over with the time-outs passed, the seat is
-    // lost at its fourth time-out, as when the host ends the turn: whichever
-    // side noticed it first, its address takes it no more in this round.
-    if (referee_.Running() && referee_.Game().curSeat == s && referee_.Timeouts(s) >= kTimeoutsPassed &&
-        NowMs() >= clock_.TimeOverMs(s)) {
+    // Given up once its time is over with its player's time-outs passed, the
+    // seat is lost at his fourth time-out, as when the host ends the turn:
+    // whichever side noticed it first, his address takes it no more in this
+    // round.
+    if (referee_.Running() && referee_.Game().curSeat == s &&
+        timeouts_.Passed(PlayerAddress(s), s) >= kTimeoutsPassed && NowMs() >= clock_.TimeOverMs(s)) {
         g_.ui->SetStatusText(3, HostReferee::VerdictText(HostReferee::Verdict::kHandOver, s));
         HandOverSeat(s);
         return;
@@ -391,10 +396,12 @@ void HostRelay::HandleMove(ConnId id, MatchRecord& c, int s, const Packet& p, in
 }
 
 bool HostRelay::TakeStep(int s, const Packet& p) {
-    const MoveQzBody b = *DecodeMoveQz(p);
+    MoveQzBody b = *DecodeMoveQz(p);
     using Verdict = HostReferee::Verdict;
     const bool running = referee_.Running();
-    const Verdict v = referee_.Judge(b, running && IsValidSeat(s) && NowMs() >= clock_.TimeOverMs(s));
+    const std::string player = PlayerAddress(s);
+    const Verdict v = referee_.Judge(b, running && IsValidSeat(s) && NowMs() >= clock_.TimeOverMs(s),
+                                     timeouts_.Passed(player, s));
     if (v != Verdict::kNoBattle && v != Verdict::kNotToMove && referee_.Game().stepCount >= kStepLimit) {
         // The seat to move finds the step limit reached: the battle ends drawn.
         QueueToOccupied(EncodeBare(Word::kMaxStepLimited));
@@ -409,7 +416,14 @@ bool HostRelay::TakeStep(int s, const Packet& p) {
         return true;
     }
     if (v != Verdict::kRelay) return false;
-    QueueToOccupied(p);
+    if (b.move.mover == kNoPiece && IsTimeoutMove(b.move.fromX, b.move.fromY, b.move.toX, b.move.toY)) {
+        // It carries its player's count (net/host/timeouts.h), whatever its
+        // sender counted.
+        MakeTimeoutMove(b.move, timeouts_.Count(player, s));
+        QueueToOccupied(EncodeMoveQz(b));
+    } else {
+        QueueToOccupied(p);
+    }
     referee_.Apply(b);
     Heard(s);
     // A new turn, and the step gives every side its turn back: no answer is
@@ -468,7 +482,7 @@ void HostRelay::HandleJoin(ConnId id, MatchRecord& c, const Packet& p) {
         return;
     }
     const std::string& address = conns_.Address(id);
-    if (gate_.Refuses(address, s, SeatOfConnection(id), !holder && holds_[s].conn >= 0)) {
+    if (JoinGate::Refuses(s, SeatOfConnection(id), !holder && holds_[s].conn >= 0, timeouts_.HandedOver(address, s))) {
         Refuse(id, c);
         return;
     }
@@ -528,6 +542,7 @@ void HostRelay::HandleOwnJoin(ConnId id, MatchRecord& c, SeatRec rec) {
     for (int s = 1; s < kSeats; ++s)
         if (holds_[s].conn >= 0 && !Own(holds_[s].conn)) holders[s] = conns_.Address(holds_[s].conn);
     gate_.NewRound(holders);
+    timeouts_.NewRound();
     peace_.Drop();
     // The round's times and turn order, from the host's options as they
     // stand now, and a first seat drawn for it.
@@ -590,6 +605,12 @@ void HostRelay::HandlePeaceAnswer(int a, Word w) {
     if (r == PeaceVote::Result::kIgnored) return;
     Heard(a);
     if (r != PeaceVote::Result::kOpen) DecidePeace(r == PeaceVote::Result::kRefused);
+}
+
+void HostRelay::ComputerAnswersPeace(int seat) {
+    if (!referee_.Running()) return;
+    const PeaceVote::Result r = peace_.ComputerTakes(seat);
+    if (r == PeaceVote::Result::kAgreed || r == PeaceVote::Result::kRefused) DecidePeace(r == PeaceVote::Result::kRefused);
 }
 
 void HostRelay::DecidePeace(bool refused) {

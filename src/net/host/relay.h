@@ -1,6 +1,6 @@
 // The host's relay: every packet a side sends reaches the host here. The
 // relay owns the match: who holds each seat (one table), the round's phase,
-// the battle's times, each seat's time-outs, the peace vote and its own copy
+// the battle's times, its players' time-outs, the peace vote and its own copy
 // of the battle (a HostReferee), to which every packet is applied as it is
 // queued for relaying. It answers a "Join" with "JoinLast" (or
 // "JoinRefuse"); a seat taken or given up (a "Join" taken, a "JoinCancel",
@@ -22,9 +22,10 @@
 // move, legal, with the outcome the pieces give, and begun (its first byte
 // received) in the turn it is for; a give-up only from the seat to move; a
 // time-out only once that seat's time has run out on the host's clock, the
-// fourth of a seat in one battle (whoever held it) handing it to the
-// computer; peace words only while the battle runs; a seat's deployment
-// once, while the seats deploy. Anything else is not relayed and the status
+// fourth of its player handing the seat to the computer (whose time-outs
+// count, and what count a time-out carries: PlayerTimeouts,
+// net/host/timeouts.h); peace words only while the battle runs; a seat's
+// deployment once, while the seats deploy. Anything else is not relayed and the status
 // line says why. A refused move from a seated connection is answered with
 // "JoinLast" from the copy, so that side is back in step and, if it is to
 // move, has its turn back (when: OwedAnswers, net/host/owedanswers.h). The
@@ -34,9 +35,9 @@
 // phase clock (net/host/phaseclock.h) says when it is over, in milliseconds
 // on the host's clock, and which joins bring the seat's whole time (the
 // others wait until the turn, the deployment, is over). A player who gives
-// his seat up in his turn once its time is over with three time-outs passed
-// loses it at his fourth time-out, as if the host had ended the turn. Once a
-// person's seat to move has had its time and kTurnGraceSeconds more, the
+// his seat up in his turn once its time is over with his three time-outs
+// passed loses it at his fourth time-out, as if the host had ended the
+// turn. Once a person's seat to move has had its time and kTurnGraceSeconds more, the
 // host ends the turn as that seat's time-out, with the packet its own
 // side would send; a seat whose player has said nothing in the turn for longer than
 // the disconnect time by then is handed over to the computer instead. A
@@ -98,6 +99,7 @@
 #include "net/host/referee.h"
 #include "net/host/phaseclock.h"
 #include "net/host/seattable.h"
+#include "net/host/timeouts.h"
 #include "net/lan.h"
 
 namespace jq::net {
@@ -147,19 +149,10 @@ public:
     int SeatOfConnection(ConnId id) const;
     // The seat table as the relay keeps it.
     const SeatRec& Seat(int seat) const { return holds_[IsValidSeat(seat) ? seat : 0].rec; }
-    // Whether a side holding `table` knows the seats as they stand
-    // (SeatTable::Knows).
-    bool Knows(const SeatRec (&table)[kSeats], bool hostSide) const;
-    // The times of the round under way (or of the next one, in the waiting
-    // room).
-    LanTimes Times() const { return times_; }
     // The host's copy of the battle, as far as the relay has sent it, and
     // whether the seats deploy on it.
     const GameState& Referee() const { return referee_.Game(); }
     bool Deploying() const { return referee_.Deploying(); }
-    // Chat lines waiting at a connection: one that arrives while fewer than
-    // kChatWaitingLines wait goes on, unless its sender loses its seat.
-    size_t ChatWaiting(ConnId id) const { return chat_.Waiting(id); }
 
 private:
     // What the match knows of a connection; it lives and dies with it.
@@ -213,6 +206,9 @@ private:
     // after the seat's "JoinCancel"; its player's address takes that seat no
     // more in this round.
     void HandOverSeat(int seat);
+    // The address of the person who holds the seat ("" when none does): the
+    // time-outs on it are his.
+    std::string PlayerAddress(int seat) const;
     // The seat is the computer's; a remote address takes no seat for a
     // while.
     void FreeSeat(int seat);
@@ -229,6 +225,9 @@ private:
     void HandlePeaceRequest(int seat, const Packet& p);
     void HandlePeaceAnswer(int seat, Word w);
     void DecidePeace(bool refused);
+    // The seat passed to the computer: it answers an open offer as the
+    // computer's seats do.
+    void ComputerAnswersPeace(int seat);
     // The chat lines that may go on now go to the occupied seats.
     void ReleaseChat();
     // The seat a seat-carrying packet names, if the connection may name it.
@@ -267,8 +266,10 @@ private:
     int32_t turnDirection_ = 1;
     // When each seat's time in the deployment or its turn is over.
     PhaseClock clock_{referee_, times_};
-    // Admission: pauses, locks, last holders and the joins that wait.
+    // Admission: pauses, last holders and the joins that wait.
     JoinGate gate_;
+    // The players' time-outs, and the seats they were handed over from.
+    PlayerTimeouts timeouts_;
     // The chat lines waiting at their senders.
     ChatShare chat_;
     // The draw offer under vote.

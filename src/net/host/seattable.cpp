@@ -98,9 +98,9 @@ void SeatTable::FormationSent(Told& told, int s) {
     if (told[s].state == 0) told[s].deployed = 2;
 }
 
-bool SeatTable::Knows(const SeatRec (&table)[kSeats], bool hostSide, bool deploying) const {
+bool SeatTable::Knows(const SeatRec (&table)[kSeats], const SeatRec (&truth)[kSeats], bool hostSide, bool deploying) {
     for (int s = 0; s < kSeats; ++s)
-        if (!SameMeaning(table[s], holds_[s].rec, s, hostSide, deploying)) return false;
+        if (!SameMeaning(table[s], truth[s], s, hostSide, deploying)) return false;
     return true;
 }
 

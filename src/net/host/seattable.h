@@ -70,10 +70,11 @@ public:
     // holds as deployed from then on (a sync point queued behind this tells
     // it otherwise, if the seat stands otherwise).
     static void FormationSent(Told& told, int s);
-    // Whether a side holding `table` knows the seats as they stand: who
-    // holds each (a person, by his record, or the computer) and, for the
-    // host's side while the seats deploy, whose deployment stands.
-    bool Knows(const SeatRec (&table)[kSeats], bool hostSide, bool deploying) const;
+    // Whether a side holding `table` knows the seats as they stand
+    // (`truth`, the relay's Seat): who holds each (a person, by his record,
+    // or the computer) and, for the host's side while the seats deploy,
+    // whose deployment stands.
+    static bool Knows(const SeatRec (&table)[kSeats], const SeatRec (&truth)[kSeats], bool hostSide, bool deploying);
 
 private:
     Holding holds_[kSeats];

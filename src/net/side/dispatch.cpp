@@ -52,14 +52,6 @@ void TakeHostPiece(GameState& g, const JoinLastBody& b, int i) {
     pc.alive = b.alive[j];
 }
 
-// The own seat's time-outs among the battle's steps (the host's view).
-int32_t OwnTimeouts(const GameState& g, const JoinLastBody& b) {
-    int32_t n = 0;
-    for (const StepRec& r : b.steps)
-        if (IsTimeoutMove(r.fromX, r.fromY, r.toX, r.toY) && r.outcome == g.myNetSeat) ++n;
-    return n;
-}
-
 // The turn (the deployment) this side shows began on the host when `at`
 // reached the side: its deadline is known from here.
 void StartTurnClock(GameState& g, const ClockStamp& at) {
@@ -114,8 +106,9 @@ void ApplyJoinLast(GameState& g, const JoinLastBody& b, const ClockStamp& arriva
         if (!inThisBattle) {
             for (int k = 0; k < kSeats; ++k) g.seatNames[k] = g.ui->SeatLabel(k);
             g.deployedPieces = g.pieces;
-            // The seat's time-outs in this battle count, whoever had them.
-            g.netTimeoutCount = OwnTimeouts(g, b);
+            // None of the seat's time-outs before the join are this
+            // player's to count (the host tells him his own count).
+            g.netTimeoutCount = 0;
         }
         for (int e = 0; e < kStepSlots; ++e)
             g.stepRecords[e] = e < static_cast<int>(b.steps.size()) ? b.steps[static_cast<size_t>(e)] : StepRec{0, 0};
@@ -204,8 +197,11 @@ bool ApplyMove(GameState& g, const MoveQzBody& b, const ClockStamp& arrival) {
     // The next turn began when the step reached this side, however long it
     // waited here (behind a box the player kept open, or other packets).
     StartTurnClock(g, arrival);
-    // The own seat's time-outs as the host booked them, its own or the host's.
-    if (b.seat == g.myNetSeat && IsTimeoutMove(m.fromX, m.fromY, m.toX, m.toY)) ++g.netTimeoutCount;
+    // The own player's time-outs are the host's count, which each time-out
+    // relayed for the own seat carries: his on this seat in this round,
+    // this one included, whichever side sent it and whatever it counted.
+    if (b.seat == g.myNetSeat && IsTimeoutMove(m.fromX, m.fromY, m.toX, m.toY))
+        g.netTimeoutCount = std::clamp(m.outcome, 1, kTimeoutsPassed);
     return true;
 }
 

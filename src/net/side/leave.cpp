@@ -26,7 +26,7 @@ std::string AbortReasonText(int reason) {
 int HandOverReason(const GameState& g) {
     if (NetDeploying(g)) return kLeaveDeployTimeout;
     if (g.battleRunning != 0 || g.netState == kNetAllDeployed || g.netState == kNetBattle)
-        return g.netTimeoutCount >= 3 ? kLeaveTooManyTimeouts : kLeaveSilentTurn;
+        return g.netTimeoutCount >= kTimeoutsPassed ? kLeaveTooManyTimeouts : kLeaveSilentTurn;
     return kLeaveHandedOver;
 }
 
