@@ -1443,7 +1443,8 @@ TEST(PhaseClock, TheComputerWaitsASecondOfThePhaseAtMost) {
         referee.DeploymentBegins();
         referee.BattleBegins({0, 1, times.move, times.deploy, times.disconnect});
         const int64_t start = StampMs(referee.Game().turnStarted);
-        const std::optional<int64_t> since = r.remoteSince ? std::optional<int64_t>(start + *r.remoteSince) : std::nullopt;
+        std::optional<int64_t> since;
+        if (r.remoteSince) since = start + *r.remoteSince;
         EXPECT_EQ(clock.ComputerWaits(start + r.now, r.ownUntaken, since), r.waits);
     }
 }

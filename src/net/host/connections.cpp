@@ -174,8 +174,9 @@ bool HostConnections::Pending() const {
 }
 
 bool HostConnections::OwnUntaken() const {
-    return std::any_of(conns_.begin(), conns_.end(),
-                       [this](const auto& e) { return e.second.own && Counts(e.first, e.second) && !e.second.out.empty(); });
+    return std::any_of(conns_.begin(), conns_.end(), [this](const auto& e) {
+        return e.second.own && Counts(e.first, e.second) && !e.second.out.empty();
+    });
 }
 
 std::optional<int64_t> HostConnections::RemoteUntakenSince() const {
