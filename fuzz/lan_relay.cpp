@@ -12,7 +12,7 @@
 // host's own side runs its main timer on the packets it gets back, and its
 // computer plays the seats it holds. The connections may be paced, as the
 // sockets pace them: after each packet a connection takes nothing for a few
-// ticks of the host. And what the host's own side sends (its deployments
+// ticks of the host (no longer than as many ticks of 32 ms take). And what the host's own side sends (its deployments
 // and moves for the computer's seats included) may be held on its way while
 // others join and leave.
 //
@@ -347,16 +347,23 @@ struct World {
             if (!moved) break;
         }
     }
-    // One tick of the host's main timer (its turn loop, then its LAN pump);
-    // every `gapTicks` ticks the paced connections' gaps end.
     // When the turn at the host's copy's step began (whole seconds, down).
     void NoteTurnStart() {
         const GameState& copy = relay().Referee();
         turnStarts[copy.stepCount] = StampMs(copy.turnStarted) / 1000;
     }
+    // One tick of the host's main timer (its turn loop, then its LAN pump);
+    // every `gapTicks` ticks the paced connections' gaps end, and at the
+    // latest once the host's clock has moved on as far as that many ticks of
+    // kTickMs: the sockets pace in time, not in ticks, so a host whose ticks
+    // come a quarter of a second apart does not make a gap last seconds.
     void Tick() {
         TickMainTimer(*host);
-        if (gapTicks > 0 && ++ticks % gapTicks == 0) EndGaps();
+        const int64_t now = StampMs(ui.clock);
+        if (gapTicks > 0 && (++ticks % gapTicks == 0 || now - gapsEndedMs >= gapTicks * kTickMs)) {
+            EndGaps();
+            gapsEndedMs = now;
+        }
         Carry();
         NoteSeats();
         WatchTurn();
@@ -512,6 +519,7 @@ struct World {
     Links links;
     int gapTicks = 0;
     int64_t ticks = 0;
+    int64_t gapsEndedMs = 0;
     bool holdOwn = false;
     PathWork work{Board()};
     std::map<net::ConnId, Listener> listeners;

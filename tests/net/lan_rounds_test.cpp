@@ -395,6 +395,35 @@ TEST(LanRounds, TheComputerChoosesOnceAndWaitsForTheSeatsToRead) {
     g.computer = nullptr;
 }
 
+// The host's computer paces its moves by the minimum move interval, counted from the turn's start, and never
+// beyond the move time (seconds: the interval, the move time, when the computer moves).
+TEST(LanRounds, TheComputerWaitsItsIntervalButNeverBeyondTheMoveTime) {
+    const struct {
+        int interval, moveTime, movesAt;
+    } rows[] = {{2, 30, 2}, {10, 5, 5}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.interval);
+        Host h;
+        GameState& g = *h.g;
+        g.optionsRecord.netMoveTimeOption = r.moveTime;
+        g.optionsRecord.netMinMoveIntervalOption = r.interval;
+        h.NewRound();
+        ASSERT_TRUE(h.PlayBattle());
+        ASSERT_TRUE(h.PassTurnsUntil(2));
+        ASSERT_EQ(g.netMoveTime, r.moveTime);
+        ASSERT_EQ(g.netMinMoveInterval, r.interval);
+        test::FakeComputer computer;
+        g.computer = &computer;
+        h.ui.clock.seconds += r.movesAt - 1;
+        for (int i = 0; i < 3; ++i) HandleNetBattle(g), h.Carry();
+        EXPECT_EQ(computer.resumes, 0);
+        h.ui.clock.seconds += 1;
+        HandleNetBattle(g);
+        EXPECT_EQ(computer.resumes, 1);
+        g.computer = nullptr;
+    }
+}
+
 // A side whose battle has ended asks for the next round while the host's side still plays the last one; once
 // the host is back in the waiting room, its join is taken.
 TEST(LanRounds, AJoinForTheNextRoundIsTakenInTheWaitingRoom) {

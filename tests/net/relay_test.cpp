@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "core/text.h"
@@ -1574,6 +1575,7 @@ TEST(PhaseClock, AJoinBringsTheWholeTimeOrWaits) {
         {"once: a second join waits", false, 10, 12, true, 50},
         {"none once the time is over", false, 40, -1, false, 40},
         {"none to a seat a player held at the start", true, 1, -1, false, 40},
+        {"a holder whose join for the round comes later is a joiner", false, 5, -1, false, 45},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
@@ -1586,9 +1588,10 @@ TEST(PhaseClock, AJoinBringsTheWholeTimeOrWaits) {
         referee.NewRound();
         referee.DeploymentBegins();
         clock.DeploymentBegins(0);
-        bool playersTime[kSeats] = {true, false, false, false};
-        playersTime[2] = r.playersTime;
-        clock.NewPhase(playersTime);
+        // Seat 2 is held by a person in the last row, who has not joined this round yet.
+        PhaseHolder holders[kSeats] = {{true, true}};
+        holders[2] = {r.playersTime || r.timeOverAt == 45, r.playersTime};
+        clock.NewPhase(holders);
         for (const int at : {r.firstJoinAt, r.secondJoinAt}) {
             if (at < 0) continue;
             const bool waits = clock.JoinWaits(2, at * 1000);
@@ -1599,8 +1602,44 @@ TEST(PhaseClock, AJoinBringsTheWholeTimeOrWaits) {
         EXPECT_EQ(clock.EndMs(2), (r.timeOverAt + kTurnGraceSeconds) * 1000);
         EXPECT_EQ(clock.TimeOverMs(1), 40 * 1000);
         // A new phase: no join has brought time in it.
-        clock.NewPhase(playersTime);
+        clock.NewPhase(holders);
         EXPECT_EQ(clock.JoinWaits(2, 0), r.playersTime);
+    }
+}
+
+// Whether the computer's seats wait for the queues (times in ms from a turn's start): only in the first
+// second of the phase, for the host's own side whatever its queue's age, for a remote side only while its
+// queue is less than a second old.
+TEST(PhaseClock, TheComputerWaitsASecondOfThePhaseAtMost) {
+    const struct {
+        const char* what;
+        int64_t now;
+        bool ownUntaken;
+        std::optional<int64_t> remoteSince;
+        bool waits;
+    } rows[] = {
+        {"nothing untaken", 0, false, std::nullopt, false},
+        {"the host's own side has packets to take", 999, true, std::nullopt, true},
+        {"the host's own queue holds nothing past the phase's first second", 1000, true, std::nullopt, false},
+        {"a remote side's queue less than a second old", 500, false, -499, true},
+        {"a remote side's queue a second old holds nothing", 500, false, -500, false},
+        {"a remote side's fresh queue holds nothing past the first second", 1500, false, 1400, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        GameState g;
+        test::RecordingUi ui;
+        g.ui = &ui;
+        HostReferee referee(g);
+        const LanTimes times{30, 40, 60};
+        PhaseClock clock(referee, times);
+        referee.NewRound();
+        referee.DeploymentBegins();
+        referee.BattleBegins({0, 1, times.move, times.deploy, times.disconnect});
+        const int64_t start = StampMs(referee.Game().turnStarted);
+        std::optional<int64_t> since;
+        if (r.remoteSince) since = start + *r.remoteSince;
+        EXPECT_EQ(clock.ComputerWaits(start + r.now, r.ownUntaken, since), r.waits);
     }
 }
 

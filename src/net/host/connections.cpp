@@ -173,13 +173,17 @@ bool HostConnections::Pending() const {
                        [this](const auto& e) { return Counts(e.first, e.second) && !e.second.out.empty(); });
 }
 
-bool HostConnections::ComputerWaits(int64_t phaseStartMs) const {
-    const int64_t now = user_.NowMs();
-    return std::any_of(conns_.begin(), conns_.end(), [this, now, phaseStartMs](const auto& e) {
-        const Conn& c = e.second;
-        return Counts(e.first, c) && !c.out.empty() && now - phaseStartMs < kComputerWaitMs &&
-               (c.own || now - c.busySince < kComputerWaitMs);
+bool HostConnections::OwnUntaken() const {
+    return std::any_of(conns_.begin(), conns_.end(), [this](const auto& e) {
+        return e.second.own && Counts(e.first, e.second) && !e.second.out.empty();
     });
+}
+
+std::optional<int64_t> HostConnections::RemoteUntakenSince() const {
+    std::optional<int64_t> latest;
+    for (const auto& [id, c] : conns_)
+        if (!c.own && Counts(id, c) && !c.out.empty() && (!latest || c.busySince > *latest)) latest = c.busySince;
+    return latest;
 }
 
 bool HostConnections::HoldsBack(ConnId id, const Conn& r) const {

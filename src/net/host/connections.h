@@ -77,9 +77,6 @@ constexpr int kMaxIdleInAll = 32;
 constexpr int kSeatlessSeconds = 30;
 // Seconds a connection being closed has to hear its farewell.
 constexpr int kFarewellSeconds = 10;
-// Milliseconds of a phase (the deployment, a turn) in which the computer's
-// seats wait for remote connections to take what was sent to them.
-constexpr int64_t kComputerWaitMs = 1000;
 // Milliseconds a seated connection's full queue may hold a sender back.
 constexpr int64_t kHoldBackMs = 3000;
 
@@ -184,14 +181,11 @@ public:
     bool RoomFor(ConnId sender) const;
     // A seated connection has packets it has not taken yet.
     bool Pending() const;
-    // The computer's seats wait: the phase under way began less than
-    // kComputerWaitMs ago (`phaseStartMs`), and the host's own connection
-    // has packets it has not taken, or a remote seated one has had some
-    // since less than kComputerWaitMs ago. So the queues hold the computer
-    // for kComputerWaitMs of a phase at most, however many come and go in
-    // it and however much they are told (the host's own link is paced like
-    // any other, and a churn of seats keeps its queue from emptying).
-    bool ComputerWaits(int64_t phaseStartMs) const;
+    // The host's own connection has packets it has not taken.
+    bool OwnUntaken() const;
+    // The latest time since which a remote seated connection's queue has
+    // held packets it has not taken (none: no such queue).
+    std::optional<int64_t> RemoteUntakenSince() const;
     bool AnyOpen() const;
 
 private:

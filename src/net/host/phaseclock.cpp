@@ -4,9 +4,9 @@
 
 namespace jq::net {
 
-void PhaseClock::NewPhase(const bool (&playersTime)[kSeats]) {
+void PhaseClock::NewPhase(const PhaseHolder (&holders)[kSeats]) {
     for (int s = 0; s < kSeats; ++s) {
-        playersTime_[s] = playersTime[s];
+        playersTime_[s] = holders[s].person && (!referee_.Deploying() || holders[s].joinedRound);
         joined_[s] = false;
     }
 }
@@ -37,6 +37,11 @@ void PhaseClock::Joined(int seat, int64_t nowMs) {
     if (!InPhase(seat) || JoinWaits(seat, nowMs)) return;
     joined_[seat] = true;
     joinedMs_[seat] = nowMs;
+}
+
+bool PhaseClock::ComputerWaits(int64_t nowMs, bool ownUntaken, std::optional<int64_t> remoteUntakenSinceMs) const {
+    if (nowMs - PhaseStartMs() >= kComputerWaitMs) return false;
+    return ownUntaken || (remoteUntakenSinceMs && nowMs - *remoteUntakenSinceMs < kComputerWaitMs);
 }
 
 }  // namespace jq::net

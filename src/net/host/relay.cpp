@@ -434,16 +434,12 @@ bool HostRelay::TakeStep(int s, const Packet& p) {
 }
 
 void HostRelay::NewPhase() {
-    // A person's time counts from the phase's start: in the battle whoever
-    // holds the seat, in the deployment a player who has joined the round (a
-    // holder whose join for it comes later is a joiner like any other).
-    bool playersTime[kSeats];
+    PhaseHolder holders[kSeats];
     for (int s = 0; s < kSeats; ++s) {
         const MatchRecord* c = holds_[s].conn >= 0 ? PlayerOf(holds_[s].conn) : nullptr;
-        playersTime[s] =
-            holds_[s].rec.state == 1 && c != nullptr && (!referee_.Deploying() || c->joinedRound == round_);
+        holders[s] = {holds_[s].rec.state == 1 && c != nullptr, c != nullptr && c->joinedRound == round_};
     }
-    clock_.NewPhase(playersTime);
+    clock_.NewPhase(holders);
 }
 
 bool HostRelay::MustWait(ConnId id, int s, bool holder) const {

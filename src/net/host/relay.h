@@ -128,9 +128,10 @@ public:
     // included) and that it has not taken yet. Connections without a seat
     // never hold the host back.
     bool Pending() const;
-    // The computer's seats wait for the queues (HostConnections::ComputerWaits),
-    // a second of the phase under way at most.
-    bool ComputerWaits() const { return conns_.ComputerWaits(clock_.PhaseStartMs()); }
+    // The computer's seats wait for the queues (PhaseClock::ComputerWaits).
+    bool ComputerWaits() const {
+        return clock_.ComputerWaits(NowMs(), conns_.OwnUntaken(), conns_.RemoteUntakenSince());
+    }
     // The host's duties, on every tick of its main timer whatever its own
     // side received: closes the connections that hold the battle back or
     // stay idle, ends the turns whose time has run out, gives to the
@@ -186,7 +187,7 @@ private:
     // hold) its address pauses.
     bool MustWait(ConnId id, int seat, bool holder) const;
     // A phase begins (the deployment, the battle, a turn): the clock learns
-    // whose player's time counts from its start.
+    // who holds each seat.
     void NewPhase();
     // A "SwitchEnd" of the host's own side (its seat's or a computer
     // seat's).
