@@ -33,6 +33,7 @@
 #include "net/netbattle.h"
 #include "net/side/ownmove.h"
 #include "net/host/relay.h"
+#include "net/host/door.h"
 #include "net/ui/lansockets.h"
 #include "play/peace.h"
 #include "play/turnloop.h"
@@ -309,6 +310,35 @@ TEST(LanLoopback, AConnectionSettlingEndsTheWaitAtOnce) {
         EXPECT_EQ(side.sockets->ClientConnected(), port == open);
         EXPECT_EQ(side.sockets->clientErrorMark != 0, port == shut);
     }
+}
+
+// Connections that have not said a whole word wait at the door as bare descriptors: no socket is made for them
+// and the relay never hears of them. One address's waiting connections are bounded (one more is closed as it
+// comes); a connection that has sent part of a join is let in once the rest comes.
+TEST(LanLoopback, ConnectionsWaitAtTheDoorUntilTheySpeak) {
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    BareHost host;
+    ASSERT_TRUE(host.listening);
+    const quint16 port = host.sockets.ListeningPort();
+    const auto socketsMade = [&] { return host.sockets.findChildren<QTcpSocket*>().size(); };
+    PlainSide half(port);
+    const net::Packet join = JoinOf(1, "half");
+    const net::Packet head(join.begin(), join.end() - 1);
+    ASSERT_TRUE(half.Send(head, deadline));
+    std::vector<std::unique_ptr<PlainSide>> bare;
+    for (int i = 1; i < net::kDoorWaitingPerAddress; ++i) bare.push_back(std::make_unique<PlainSide>(port));
+    Pump([] { return false; }, Clock::now() + std::chrono::milliseconds(300));
+    EXPECT_EQ(socketsMade(), 0);
+    PlainSide extra(port);
+    const auto closedByHost = [&] {
+        char c;
+        const ssize_t n = ::recv(extra.Fd(), &c, 1, MSG_PEEK | MSG_DONTWAIT);
+        return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+    };
+    EXPECT_TRUE(Pump(closedByHost, deadline));
+    ASSERT_TRUE(half.Send(net::Packet(join.end() - 1, join.end()), deadline));
+    EXPECT_TRUE(Pump([&] { return host.lan.relay()->Accepting(1); }, deadline));
+    EXPECT_EQ(socketsMade(), 1);
 }
 
 // Seat 2 reads nothing while seat 1 says as many chat lines a second as its
