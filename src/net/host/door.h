@@ -13,11 +13,12 @@
 //    tick; the rest waits in the system's queues until the next tick, after
 //    the battle's own sockets have had theirs.
 //  - Connections let in (each one a socket object and a record): at most
-//    kDoorIn in all (a burst, then a rate), first spoken first in.
-//  - Memory: kDoorWaiting connections waiting (a descriptor and an entry
-//    each; an entry is some 40 bytes, made once when the door is made) and
-//    kDoorAddresses addresses' rates (some 64 bytes each): about half a
-//    megabyte, however long the flood.
+//    kDoorIn in all (a burst, then a rate), the spoken ones in the order
+//    they came.
+//  - Memory: kDoorWaiting connections waiting (a descriptor and about a
+//    hundred bytes each) and at most kDoorAddresses addresses' rates (some
+//    64 bytes each): under a megabyte, however long the flood and however
+//    many its addresses.
 // Each address pays for itself: at most kDoorWaitingPerAddress of its
 // connections wait at a time (one more is closed as it comes), and it pays
 // kDoorRate for each connection let in (the next waits, spoken, until its
@@ -26,10 +27,12 @@
 // join comes within a round trip); when all have spoken, the newcomer does.
 // A connection silent for kDoorSilentMs is closed.
 //
-// An address's rate is remembered while it is not full again (checked once
-// a second). An address that finds no room to be remembered is not let in
-// unpaid: its spoken connection waits until the forgetting makes room (every
-// rate is full again within burst / perSecond seconds).
+// An address's rate is remembered from its first connection let in until
+// the rate is full again (the door forgets once a second), so the rates of
+// at most kDoorIn's worth of (burst / perSecond + 1) seconds are remembered,
+// far fewer than kDoorAddresses. Should that bound ever be met, no address
+// is let in unpaid: its spoken connection waits until the forgetting makes
+// room.
 #pragma once
 
 #include <cstddef>
@@ -49,6 +52,7 @@ constexpr int kDoorWaitingPerAddress = 8;
 constexpr Rate kDoorIn{100, 20};
 constexpr int kDoorAcceptsPerTick = 256;
 constexpr int64_t kDoorSilentMs = 30'000;
+static_assert(size_t{kDoorIn.perSecond} * (kDoorRate.burst / kDoorRate.perSecond + 1) + kDoorIn.burst <= kDoorAddresses);
 
 class AcceptDoor {
 public:
@@ -73,7 +77,7 @@ public:
     void Spoke(Id id);
     // The waiting connection is closed (by its side): it goes.
     void Gone(Id id);
-    // The connections let in now, paid for, in the order they spoke; they
+    // The connections let in now, paid for, in the order they came; they
     // no longer wait.
     std::vector<Id> LetIn(int64_t nowMs);
     // The connections silent too long at `nowMs`: they no longer wait, and
