@@ -25,11 +25,8 @@ std::optional<AcceptDoor::Id> AcceptDoor::Come(Id id, uint32_t address, int64_t 
     if (count != waitingOf_.end() && count->second >= kDoorWaitingPerAddress) return id;
     std::optional<Id> gone;
     if (free_.empty()) {
-        uint32_t s = first_;
-        while (s != kNone && slots_[s].spoken) s = slots_[s].next;
-        if (s == kNone) return id;
-        gone = slots_[s].id;
-        Remove(s);
+        gone = MakeRoom();
+        if (!gone) return id;
     }
     const uint32_t s = free_.back();
     free_.pop_back();
@@ -39,6 +36,15 @@ std::optional<AcceptDoor::Id> AcceptDoor::Come(Id id, uint32_t address, int64_t 
     last_ = s;
     where_.emplace(id, s);
     ++waitingOf_[address];
+    return gone;
+}
+
+std::optional<AcceptDoor::Id> AcceptDoor::MakeRoom() {
+    uint32_t s = first_;
+    while (s != kNone && slots_[s].spoken) s = slots_[s].next;
+    if (s == kNone) return std::nullopt;
+    const Id gone = slots_[s].id;
+    Remove(s);
     return gone;
 }
 

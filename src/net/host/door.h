@@ -73,6 +73,10 @@ public:
     // waits at the door. Returns the connection to close now, if one must
     // go: the newcomer itself, or a waiting one that gives way for it.
     std::optional<Id> Come(Id id, uint32_t address, int64_t nowMs);
+    // The connection silent longest gives way (the system has no room for
+    // another): it no longer waits, and is to be closed. None when all have
+    // spoken.
+    std::optional<Id> MakeRoom();
     // The waiting connection has spoken.
     void Spoke(Id id);
     // The waiting connection is closed (by its side): it goes.

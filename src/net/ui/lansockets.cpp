@@ -239,6 +239,15 @@ void LanSockets::AcceptWaiting() {
         sockaddr_in peer{};
         socklen_t size = sizeof peer;
         const int fd = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &size, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0 && (errno == EMFILE || errno == ENFILE)) {
+            // Out of descriptors: the connection silent longest goes, so
+            // the queue never stalls behind silent ones.
+            const std::optional<AcceptDoor::Id> gone = door_->MakeRoom();
+            if (!gone) break;
+            ::epoll_ctl(doorFd_, EPOLL_CTL_DEL, static_cast<int>(*gone), nullptr);
+            ResetAndClose(static_cast<qintptr>(*gone));
+            continue;
+        }
         if (fd < 0) break;
         const uint32_t address = peer.sin_family == AF_INET ? ntohl(peer.sin_addr.s_addr) : 0;
         const std::optional<AcceptDoor::Id> gone = door_->Come(fd, address, now);
