@@ -221,9 +221,16 @@ quint16 LanSockets::ListeningPort() const {
 }
 
 void LanSockets::CloseDoor() {
-    delete listenNote_;
-    delete doorNote_;
-    delete doorTimer_;
+    // (The door may close from within one of its own signals.)
+    for (QSocketNotifier* n : {listenNote_, doorNote_})
+        if (n != nullptr) {
+            n->setEnabled(false);
+            n->deleteLater();
+        }
+    if (doorTimer_ != nullptr) {
+        doorTimer_->stop();
+        doorTimer_->deleteLater();
+    }
     listenNote_ = doorNote_ = nullptr;
     doorTimer_ = nullptr;
     if (door_ != nullptr)
@@ -298,7 +305,11 @@ void LanSockets::DoorTick(bool expire) {
             ResetAndClose(static_cast<qintptr>(fd));
         }
     const std::vector<AcceptDoor::Id> in = door_->LetIn(now);
-    for (const AcceptDoor::Id fd : in) Adopt(static_cast<int>(fd));
+    for (const AcceptDoor::Id fd : in) {
+        // The relay may have stopped hosting on hearing of the one before.
+        if (listenFd_ >= 0) Adopt(static_cast<int>(fd));
+        else ResetAndClose(static_cast<qintptr>(fd));
+    }
     if (!in.empty()) FindOwnConnection();
 }
 
