@@ -88,7 +88,7 @@ TEST(AcceptDoor, TheWaitingPlacesAreBounded) {
     EXPECT_FALSE(door.Come(kDoorWaiting + 2, 0x0A000003, 10));
     // Silent since 0 or 1 s: gone at kDoorSilentMs, the spoken one stays and is let in.
     const std::vector<AcceptDoor::Id> expired = door.Expired(kDoorSilentMs);
-    EXPECT_EQ(expired.size(), 1000u - 4);
+    ASSERT_EQ(expired.size(), 1000u - 4);
     EXPECT_EQ(expired.front(), 4);
     EXPECT_EQ(door.LetIn(kDoorSilentMs), std::vector<AcceptDoor::Id>{0});
     // Every place taken by spoken connections: the newcomer is closed.
