@@ -32,29 +32,94 @@ TEST(RateBucket, FillsAtItsRateUpToItsBurstAndNeverFromAClockGoingBack) {
     EXPECT_TRUE(c.Take(kRate, 40'100));
 }
 
-// Each address pays for its own connections at the door: one address over its rate has its excess closed, any
-// other comes in; the door forgets addresses once their rate is full again, and remembers a bounded number.
-TEST(AcceptDoor, EachAddressPaysForItsOwnConnections) {
-    AcceptDoor door;
+// The door: connections wait bare until they speak; each address pays for its own at its rate, and what is let
+// in is bounded in total; the waiting places are bounded in all and per address.
+TEST(AcceptDoor, EachAddressPaysForItsOwnAndTheTotalIsBounded) {
     constexpr uint32_t kFlooder = 0x7F010002, kPlayer = 0x0A000005;
-    int in = 0;
-    for (int i = 0; i < 1000; ++i) in += door.Admit(kFlooder, 5000) ? 1 : 0;
-    EXPECT_EQ(in, kDoorRate.burst);
-    EXPECT_TRUE(door.Admit(kPlayer, 5000));
-    EXPECT_FALSE(door.Admit(kFlooder, 5000 + 1000 / kDoorRate.perSecond - 1));
-    EXPECT_TRUE(door.Admit(kFlooder, 5000 + 1000 / kDoorRate.perSecond));
+    AcceptDoor door;
+    AcceptDoor::Id next = 100;
+    const auto spoken = [&](uint32_t address, int64_t now, int n) {
+        for (int i = 0; i < n; ++i) {
+            ASSERT_FALSE(door.Come(next, address, now));
+            door.Spoke(next++);
+        }
+    };
+    // One address: its burst comes in, at most kDoorWaitingPerAddress of it waiting at a time; one more is closed
+    // as it comes; another address's connection is let in meanwhile.
+    spoken(kFlooder, 5000, kDoorWaitingPerAddress);
+    EXPECT_EQ(door.Come(next, kFlooder, 5000), next);
+    EXPECT_EQ(door.LetIn(5000).size(), size_t(kDoorWaitingPerAddress));
+    spoken(kFlooder, 5000, kDoorWaitingPerAddress);
+    EXPECT_EQ(door.LetIn(5000).size(), size_t(kDoorRate.burst - kDoorWaitingPerAddress));
+    spoken(kPlayer, 5000, 1);
+    EXPECT_EQ(door.LetIn(5000), std::vector<AcceptDoor::Id>{next - 1});
+    // Its rate holds across the door's once-a-second forgetting: a second later, a second's worth comes in.
+    spoken(kFlooder, 5000, kDoorWaitingPerAddress);
+    EXPECT_TRUE(door.LetIn(5000 + 1000 / kDoorRate.perSecond - 1).empty());
+    EXPECT_EQ(door.LetIn(6000).size(), size_t(kDoorRate.perSecond));
+    EXPECT_TRUE(door.LetIn(6000 + 1000 / kDoorRate.perSecond - 1).empty());
     // A clock that goes back locks nobody out for longer than the rate says.
-    EXPECT_FALSE(door.Admit(kFlooder, 1000));
-    EXPECT_TRUE(door.Admit(kFlooder, 1000 + 1000 / kDoorRate.perSecond));
+    EXPECT_TRUE(door.LetIn(1000).empty());
+    EXPECT_EQ(door.LetIn(1000 + 1000 / kDoorRate.perSecond).size(), 1u);
 
-    // A flood from more addresses than the door remembers: every first connection comes in, the memory stays
-    // bounded, and once their rates are full again the addresses are forgotten.
+    // Many addresses, one spoken connection each: a burst comes in at once, the rest at the total rate, in the
+    // order they came.
     AcceptDoor wide;
-    for (uint32_t a = 0; a < kDoorAddresses + 100; ++a) EXPECT_TRUE(wide.Admit(0x7F000000 + a, 0)) << a;
-    EXPECT_EQ(wide.Remembered(), kDoorAddresses);
-    const int64_t full = int64_t{1000} * kDoorRate.burst / kDoorRate.perSecond;
-    EXPECT_TRUE(wide.Admit(kPlayer, full));
-    EXPECT_EQ(wide.Remembered(), 1u);
+    for (uint32_t a = 0; a < 3 * kDoorIn.burst; ++a) {
+        ASSERT_FALSE(wide.Come(a, 0x7F000000 + a, 0));
+        wide.Spoke(a);
+    }
+    EXPECT_EQ(wide.LetIn(0).size(), size_t(kDoorIn.burst));
+    const std::vector<AcceptDoor::Id> later = wide.LetIn(100);
+    ASSERT_EQ(later.size(), size_t(kDoorIn.perSecond / 10));
+    EXPECT_EQ(later.front(), kDoorIn.burst);
+}
+
+// The waiting places: when all are taken, the connection silent longest gives way (never one that has spoken);
+// when all have spoken, the newcomer does; silence ends after its time.
+TEST(AcceptDoor, TheWaitingPlacesAreBounded) {
+    AcceptDoor door;
+    for (AcceptDoor::Id i = 0; i < AcceptDoor::Id(kDoorWaiting); ++i)
+        ASSERT_FALSE(door.Come(i, 0x7F000000 + uint32_t(i), i / 1000));
+    door.Spoke(0);
+    EXPECT_EQ(door.Come(kDoorWaiting, 0x0A000001, 10), 1);
+    EXPECT_EQ(door.Come(kDoorWaiting + 1, 0x0A000002, 10), 2);
+    door.Gone(3);
+    EXPECT_FALSE(door.Come(kDoorWaiting + 2, 0x0A000003, 10));
+    // Silent since 0 or 1 s: gone at kDoorSilentMs, the spoken one stays and is let in.
+    const std::vector<AcceptDoor::Id> expired = door.Expired(kDoorSilentMs);
+    ASSERT_EQ(expired.size(), 1000u - 4);
+    EXPECT_EQ(expired.front(), 4);
+    EXPECT_EQ(door.LetIn(kDoorSilentMs), std::vector<AcceptDoor::Id>{0});
+    // Every place taken by spoken connections: the newcomer is closed.
+    AcceptDoor full;
+    for (AcceptDoor::Id i = 0; i < AcceptDoor::Id(kDoorWaiting); ++i) {
+        ASSERT_FALSE(full.Come(i, 0x7F000000 + uint32_t(i), 0));
+        full.Spoke(i);
+    }
+    EXPECT_EQ(full.Come(kDoorWaiting, 0x0A000001, 0), kDoorWaiting);
+    EXPECT_EQ(full.Clear().size(), kDoorWaiting);
+}
+
+// A connection has spoken once its first bytes hold a whole packet (or bytes no packet starts with), never for
+// part of one.
+TEST(AcceptDoor, SpeaksOnlyWithAWholePacket) {
+    SeatRec r;
+    r.seat = 1, r.state = 1;
+    const Packet join = EncodeJoin(r);
+    const Packet chat = EncodeChat({1, "hello"});
+    const Packet junk(kWordBytes, 'x');
+    const Packet big(AcceptDoor::kPeekBytes, 0);
+    const struct {
+        const Packet& bytes;
+        size_t size;
+        bool speaks;
+    } rows[] = {
+        {join, 0, false}, {join, 4, false}, {join, join.size() - 1, false}, {join, join.size(), true},
+        {chat, chat.size() - 1, false}, {chat, chat.size(), true}, {junk, junk.size(), true}, {big, big.size(), true},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(AcceptDoor::Speaks(row.bytes.data(), row.size), row.speaks) << row.size << " of " << row.bytes.size();
 }
 
 // The chat round, driven step by step: senders say lines, a line goes on (one each 100 ms, the share's rate)

@@ -33,6 +33,7 @@
 #include "net/netbattle.h"
 #include "net/side/ownmove.h"
 #include "net/host/relay.h"
+#include "net/host/door.h"
 #include "net/ui/lansockets.h"
 #include "play/peace.h"
 #include "play/turnloop.h"
@@ -234,6 +235,19 @@ net::Packet JoinOf(int seat, const char* name) {
     return net::EncodeJoin(r);
 }
 
+// The sides are let in, and named 1, 2, ... in this order: a connection waits at the door until it has spoken,
+// so each says a word that means nothing from a connection without a seat.
+bool LetIn(std::initializer_list<PlainSide*> sides, net::HostRelay& relay, Clock::time_point deadline) {
+    net::ConnId id = 0;
+    for (PlainSide* side : sides)
+        if (!side->Send(net::EncodeChat({3, "hello"}), deadline) ||
+            !Pump([&] { return relay.Accepting(id + 1); }, deadline))
+            return false;
+        else
+            ++id;
+    return true;
+}
+
 // A host listening on 127.0.0.1 with no side of its own: the tests play its sides on plain sockets.
 struct BareHost {
     BareHost() {
@@ -298,6 +312,35 @@ TEST(LanLoopback, AConnectionSettlingEndsTheWaitAtOnce) {
     }
 }
 
+// Connections that have not said a whole word wait at the door as bare descriptors: no socket is made for them
+// and the relay never hears of them. One address's waiting connections are bounded (one more is closed as it
+// comes); a connection that has sent part of a join is let in once the rest comes.
+TEST(LanLoopback, ConnectionsWaitAtTheDoorUntilTheySpeak) {
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    BareHost host;
+    ASSERT_TRUE(host.listening);
+    const quint16 port = host.sockets.ListeningPort();
+    const auto socketsMade = [&] { return host.sockets.findChildren<QTcpSocket*>().size(); };
+    PlainSide half(port);
+    const net::Packet join = JoinOf(1, "half");
+    const net::Packet head(join.begin(), join.end() - 1);
+    ASSERT_TRUE(half.Send(head, deadline));
+    std::vector<std::unique_ptr<PlainSide>> bare;
+    for (int i = 1; i < net::kDoorWaitingPerAddress; ++i) bare.push_back(std::make_unique<PlainSide>(port));
+    Pump([] { return false; }, Clock::now() + std::chrono::milliseconds(300));
+    EXPECT_EQ(socketsMade(), 0);
+    PlainSide extra(port);
+    const auto closedByHost = [&] {
+        char c;
+        const ssize_t n = ::recv(extra.Fd(), &c, 1, MSG_PEEK | MSG_DONTWAIT);
+        return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+    };
+    EXPECT_TRUE(Pump(closedByHost, deadline));
+    ASSERT_TRUE(half.Send(net::Packet(join.end() - 1, join.end()), deadline));
+    EXPECT_TRUE(Pump([&] { return host.lan.relay()->Accepting(1); }, deadline));
+    EXPECT_EQ(socketsMade(), 1);
+}
+
 // Seat 2 reads nothing while seat 1 says as many chat lines a second as its
 // budget lets go on: once seat 1's share of seat 2's queue is full, the host
 // stops taking its bytes. Seat 1 then sends its last lines and deployment and
@@ -318,7 +361,7 @@ TEST(LanLoopback, WhatASideSentBeforeItClosedIsRelayed) {
     // Connections 1, 2, 3 in this order: the host's own, seat 1, seat 2.
     PlainSide own(port), talker(port), deaf(port, 4096);
     ASSERT_TRUE(own.Up() && talker.Up() && deaf.Up());
-    ASSERT_TRUE(pumpUntil([&] { return relay.Accepting(1) && relay.Accepting(2) && relay.Accepting(3); }));
+    ASSERT_TRUE(LetIn({&own, &talker, &deaf}, relay, deadline));
     relay.SetOwnConnection(1);
     ASSERT_TRUE(own.Send(JoinOf(0, "host"), deadline));
     ASSERT_TRUE(pumpUntil([&] { return own.Count(net::Word::kJoinLast) == 1; }));
@@ -538,7 +581,7 @@ TEST(LanLoopback, TheHostPacesEachConnectionAndFindsDeadOnes) {
 
     PlainSide own(port), talker(port);
     ASSERT_TRUE(own.Up() && talker.Up());
-    ASSERT_TRUE(pumpUntil([&] { return relay.Accepting(1) && relay.Accepting(2); }));
+    ASSERT_TRUE(LetIn({&own, &talker}, relay, deadline));
     const QList<QTcpSocket*> accepted = sockets.findChildren<QTcpSocket*>();
     ASSERT_EQ(accepted.size(), 2);
     for (QTcpSocket* s : accepted) {

@@ -1924,6 +1924,18 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_EQ(h.Got(22), SeatLifecycleTest::W{"JoinLast"});
                   },
                   {1, 1, 1, 1}},
+        // Four idle connections of one address, the first of which has sent all of a join but its last byte: that
+        // is no word, so when a fifth comes it is still the one silent longest, and gives way.
+        Lifecycle{"APartOfAPacketIsNoWord",
+                  [](SeatLifecycleTest& h) {
+                      h.SeatAll();
+                      for (ConnId id = 30; id < 30 + kMaxIdlePerAddress; ++id) h.relay->Connected(id, "10.0.0.9", id);
+                      const Packet join = SeatLifecycleTest::Join(3, "p");
+                      h.relay->Received(30, join.data(), join.size() - 1);
+                      h.relay->Connected(40, "10.0.0.9", 40);
+                      EXPECT_EQ(h.links.closed, (std::set<ConnId>{30}));
+                  },
+                  {1, 1, 1, 1}},
         // Seat 2's side sends one packet the host cannot read: it is closed, and its seat is free, not locked.
         // Its player's new connection takes it once its address's pause is over; its join waits meanwhile.
         Lifecycle{"AReconnectAfterABadPacketTakesTheSeatAfterThePause",

@@ -2,15 +2,19 @@
 
 #include <QCoreApplication>
 #include <QNetworkInterface>
-#include <QTcpServer>
+#include <QSocketNotifier>
 #include <QTcpSocket>
 #include <QTimer>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/epoll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <optional>
 #include <chrono>
 
 #ifdef __linux__
@@ -137,32 +141,14 @@ void ResetAndClose(qintptr fd) {
     ::close(static_cast<int>(fd));
 }
 
-// The listening socket: a connection whose address is over its rate at the
-// door is closed as it is accepted, before a socket object is made for it.
-class DoorServer : public QTcpServer {
-public:
-    explicit DoorServer(QObject* parent) : QTcpServer(parent) {}
+int64_t SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
-protected:
-    void incomingConnection(qintptr fd) override {
-        sockaddr_in peer{};
-        socklen_t size = sizeof peer;
-        if (::getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&peer), &size) == 0 &&
-            peer.sin_family == AF_INET) {
-            const int64_t nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                      std::chrono::steady_clock::now().time_since_epoch())
-                                      .count();
-            if (!door_.Admit(ntohl(peer.sin_addr.s_addr), nowMs)) {
-                ResetAndClose(fd);
-                return;
-            }
-        }
-        QTcpServer::incomingConnection(fd);
-    }
-
-private:
-    AcceptDoor door_;
-};
+// How often the door looks at its waiting connections' time and rates
+// without news from the sockets.
+constexpr int kDoorTickMs = 100;
 
 }  // namespace
 
@@ -186,7 +172,8 @@ LanSockets::LanSockets(LanSession& session, QObject* parent) : QObject(parent), 
 
 LanSockets::~LanSockets() {
     if (session_.client() == this) session_.AttachClient(nullptr);
-    if (server_ != nullptr && session_.relay() != nullptr) session_.StartHosting(nullptr);
+    if (door_ != nullptr && session_.relay() != nullptr) session_.StartHosting(nullptr);
+    CloseDoor();
     Close();
     ShutLeaving();
     for (auto& [id, a] : conns_)
@@ -198,19 +185,133 @@ LanSockets::~LanSockets() {
 
 bool LanSockets::Listen(const QHostAddress& address, quint16 port) {
     serverErrorMark = 0;
-    if (server_ == nullptr) {
-        server_ = new DoorServer(this);
-        connect(server_, &QTcpServer::newConnection, this, &LanSockets::Accept);
-    }
-    if (!server_->listen(address, port)) {
+    CloseDoor();
+    bool ok = false;
+    const quint32 v4 = address.toIPv4Address(&ok);
+    listenFd_ = ok ? ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0) : -1;
+    doorFd_ = ::epoll_create1(EPOLL_CLOEXEC);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(port);
+    at.sin_addr.s_addr = htonl(v4);
+    const int one = 1;
+    if (listenFd_ < 0 || doorFd_ < 0 || ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0 ||
+        ::bind(listenFd_, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || ::listen(listenFd_, SOMAXCONN) != 0) {
+        CloseDoor();
         serverErrorMark = kServerErrorMark;
         return false;
     }
+    if (door_ == nullptr) door_ = std::make_unique<AcceptDoor>();
+    listenNote_ = new QSocketNotifier(listenFd_, QSocketNotifier::Read, this);
+    connect(listenNote_, &QSocketNotifier::activated, this, &LanSockets::AcceptWaiting);
+    doorNote_ = new QSocketNotifier(doorFd_, QSocketNotifier::Read, this);
+    connect(doorNote_, &QSocketNotifier::activated, this, &LanSockets::LookAtDoor);
+    doorTimer_ = new QTimer(this);
+    connect(doorTimer_, &QTimer::timeout, this, [this] { DoorTick(true); });
+    doorTimer_->start(kDoorTickMs);
     session_.StartHosting(this);
     return true;
 }
 
-quint16 LanSockets::ListeningPort() const { return server_ != nullptr && server_->isListening() ? server_->serverPort() : 0; }
+quint16 LanSockets::ListeningPort() const {
+    sockaddr_in at{};
+    socklen_t size = sizeof at;
+    if (listenFd_ < 0 || ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&at), &size) != 0) return 0;
+    return ntohs(at.sin_port);
+}
+
+void LanSockets::CloseDoor() {
+    // (The door may close from within one of its own signals.)
+    for (QSocketNotifier* n : {listenNote_, doorNote_})
+        if (n != nullptr) {
+            n->setEnabled(false);
+            n->deleteLater();
+        }
+    if (doorTimer_ != nullptr) {
+        doorTimer_->stop();
+        doorTimer_->deleteLater();
+    }
+    listenNote_ = doorNote_ = nullptr;
+    doorTimer_ = nullptr;
+    if (door_ != nullptr)
+        for (const AcceptDoor::Id fd : door_->Clear()) ResetAndClose(static_cast<qintptr>(fd));
+    if (listenFd_ >= 0) ::close(listenFd_);
+    if (doorFd_ >= 0) ::close(doorFd_);
+    listenFd_ = doorFd_ = -1;
+}
+
+void LanSockets::AcceptWaiting() {
+    const int64_t now = SteadyMs();
+    for (int i = 0; i < kDoorAcceptsPerTick && listenFd_ >= 0; ++i) {
+        sockaddr_in peer{};
+        socklen_t size = sizeof peer;
+        const int fd = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &size, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0 && (errno == EMFILE || errno == ENFILE)) {
+            // Out of descriptors: the connection silent longest goes, so
+            // the queue never stalls behind silent ones.
+            const std::optional<AcceptDoor::Id> gone = door_->MakeRoom();
+            if (!gone) break;
+            ::epoll_ctl(doorFd_, EPOLL_CTL_DEL, static_cast<int>(*gone), nullptr);
+            ResetAndClose(static_cast<qintptr>(*gone));
+            continue;
+        }
+        if (fd < 0) break;
+        const uint32_t address = peer.sin_family == AF_INET ? ntohl(peer.sin_addr.s_addr) : 0;
+        const std::optional<AcceptDoor::Id> gone = door_->Come(fd, address, now);
+        if (gone && *gone != fd) ::epoll_ctl(doorFd_, EPOLL_CTL_DEL, static_cast<int>(*gone), nullptr);
+        if (gone) ResetAndClose(static_cast<qintptr>(*gone));
+        if (gone && *gone == fd) continue;
+        // Edge-triggered: a partial packet is looked at again only when
+        // more comes. What came before this is reported at once.
+        epoll_event ev{};
+        ev.events = EPOLLIN | EPOLLRDHUP | EPOLLET;
+        ev.data.fd = fd;
+        if (::epoll_ctl(doorFd_, EPOLL_CTL_ADD, fd, &ev) != 0) {
+            door_->Gone(fd);
+            ResetAndClose(fd);
+        }
+    }
+    DoorTick(false);
+}
+
+void LanSockets::LookAtDoor() {
+    epoll_event events[kDoorAcceptsPerTick];
+    const int n = doorFd_ >= 0 ? ::epoll_wait(doorFd_, events, kDoorAcceptsPerTick, 0) : 0;
+    for (int i = 0; i < n; ++i) {
+        const int fd = events[i].data.fd;
+        uint8_t first[AcceptDoor::kPeekBytes];
+        const ssize_t got = ::recv(fd, first, sizeof first, MSG_PEEK | MSG_DONTWAIT);
+        const bool spoke = got > 0 && AcceptDoor::Speaks(first, static_cast<size_t>(got));
+        if (spoke) {
+            ::epoll_ctl(doorFd_, EPOLL_CTL_DEL, fd, nullptr);
+            door_->Spoke(fd);
+        } else if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK) ||
+                   (events[i].events & (EPOLLERR | EPOLLHUP | EPOLLRDHUP)) != 0) {
+            // Closed before it said a whole word: nothing of it is kept.
+            ::epoll_ctl(doorFd_, EPOLL_CTL_DEL, fd, nullptr);
+            door_->Gone(fd);
+            ResetAndClose(fd);
+        }
+    }
+    DoorTick(false);
+}
+
+void LanSockets::DoorTick(bool expire) {
+    if (door_ == nullptr || listenFd_ < 0) return;
+    const int64_t now = SteadyMs();
+    if (expire)
+        for (const AcceptDoor::Id fd : door_->Expired(now)) {
+            ::epoll_ctl(doorFd_, EPOLL_CTL_DEL, static_cast<int>(fd), nullptr);
+            ResetAndClose(static_cast<qintptr>(fd));
+        }
+    const std::vector<AcceptDoor::Id> in = door_->LetIn(now);
+    for (const AcceptDoor::Id fd : in) {
+        // The relay may have stopped hosting on hearing of the one before.
+        if (listenFd_ >= 0) Adopt(static_cast<int>(fd));
+        else ResetAndClose(static_cast<qintptr>(fd));
+    }
+    if (!in.empty()) FindOwnConnection();
+}
 
 void LanSockets::ConnectTo(const QString& hostAddress, quint16 port) {
     clientErrorMark = 0;
@@ -230,29 +331,31 @@ void LanSockets::ConnectTo(const QString& hostAddress, quint16 port) {
     client_->connectToHost(QHostAddress(hostAddress), port);
 }
 
-void LanSockets::Accept() {
-    while (server_->hasPendingConnections()) {
-        QTcpSocket* s = server_->nextPendingConnection();
-        const ConnId id = nextId_++;
-        Accepted& a = conns_[id];
-        a.socket = s;
-        SetUpAccepted(s);
-        s->setReadBufferSize(kReadChunkBytes);
-        connect(s, &QTcpSocket::readyRead, this, [this, id] { ConnRead(id); });
-        connect(s, &QTcpSocket::bytesWritten, this, [this, id] { ConnWritable(id); });
-        connect(s, &QTcpSocket::disconnected, this, [this, id] { ConnGone(id); });
-        // A connection the system gave up on (its probes went unanswered)
-        // ends here, whether or not the socket reports the close as well.
-        connect(s, &QTcpSocket::errorOccurred, this, [this, id](QAbstractSocket::SocketError e) {
-            serverErrorMark = kServerErrorMark;
-            if (!Passing(e)) ConnGone(id);
-        });
-        // The relay may refuse it at once (too many connections without a
-        // seat): it then calls Close(id), which the signals above must see.
-        if (HostRelay* relay = session_.relay())
-            relay->Connected(id, DottedIPv4(s->peerAddress()).toStdString(), s->peerPort());
+void LanSockets::Adopt(int fd) {
+    auto* s = new QTcpSocket(this);
+    if (!s->setSocketDescriptor(fd)) {
+        delete s;
+        ResetAndClose(fd);
+        return;
     }
-    FindOwnConnection();
+    const ConnId id = nextId_++;
+    Accepted& a = conns_[id];
+    a.socket = s;
+    SetUpAccepted(s);
+    s->setReadBufferSize(kReadChunkBytes);
+    connect(s, &QTcpSocket::readyRead, this, [this, id] { ConnRead(id); });
+    connect(s, &QTcpSocket::bytesWritten, this, [this, id] { ConnWritable(id); });
+    connect(s, &QTcpSocket::disconnected, this, [this, id] { ConnGone(id); });
+    // A connection the system gave up on (its probes went unanswered)
+    // ends here, whether or not the socket reports the close as well.
+    connect(s, &QTcpSocket::errorOccurred, this, [this, id](QAbstractSocket::SocketError e) {
+        serverErrorMark = kServerErrorMark;
+        if (!Passing(e)) ConnGone(id);
+    });
+    // The relay may refuse it at once (too many connections without a
+    // seat): it then calls Close(id), which the signals above must see.
+    if (HostRelay* relay = session_.relay())
+        relay->Connected(id, DottedIPv4(s->peerAddress()).toStdString(), s->peerPort());
 }
 
 void LanSockets::ConnWritable(ConnId id) {
@@ -416,7 +519,7 @@ std::string LanSockets::HostEnd() const {
     return DottedIPv4(client_->peerAddress()).toStdString() + ":" + std::to_string(client_->peerPort());
 }
 
-bool LanSockets::Listening() const { return server_ != nullptr && server_->isListening(); }
+bool LanSockets::Listening() const { return listenFd_ >= 0; }
 
 // The relay hands over one packet, or the rest of one, per call.
 size_t LanSockets::Write(ConnId id, const uint8_t* data, size_t size) {
@@ -478,7 +581,7 @@ void LanSockets::Stop() {
     auto all = conns_;
     conns_.clear();
     for (auto& [id, a] : all) CloseGently(a.socket, this);
-    if (server_ != nullptr) server_->close();
+    CloseDoor();
 }
 
 }  // namespace jq::net

@@ -17,11 +17,13 @@
 // socket lives, the accepted connection whose ends are that socket's ends
 // (which no other socket can have meanwhile) is named to the relay.
 //
-// What an accepted connection costs before its side has said anything is
-// small and bounded: no buffer is kept for it until bytes come or go, and an
-// address that opens connections faster than any player could has its
-// excess closed at the door as it is accepted (AcceptDoor,
-// net/host/door.h).
+// The listening socket is a bare descriptor: each connection is accepted as
+// one and waits at the door (AcceptDoor, net/host/door.h, which states what
+// a connection costs before it has spoken and the bounds in total); a
+// socket object is made for it, and the relay hears of it, only once the
+// door lets it in. Accepting and looking at waiting connections are bounded
+// per turn of the event loop, so the battle's own sockets never wait for a
+// flood of connections.
 #pragma once
 
 #include <QHostAddress>
@@ -30,15 +32,18 @@
 #include <QString>
 #include <chrono>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "net/lan.h"
 
-class QTcpServer;
+class QSocketNotifier;
 class QTcpSocket;
 class QTimer;
 
 namespace jq::net {
+
+class AcceptDoor;
 
 // The address shown as this computer's: the first IPv4 address of an
 // interface that is up and not the loopback, "127.0.0.1" when none.
@@ -136,7 +141,16 @@ private:
         Clock::time_point until;
     };
 
-    void Accept();
+    // Accepts what waits in the listening socket's queue (a tick's worth).
+    void AcceptWaiting();
+    // Looks at the waiting connections that have news (a tick's worth).
+    void LookAtDoor();
+    // Lets in whom the door lets in, and closes those silent too long.
+    void DoorTick(bool expire);
+    // A connection let in by the door: its socket, and the relay hears of it.
+    void Adopt(int fd);
+    // Closes the listening socket and every connection at the door.
+    void CloseDoor();
     // The connection may take more: the relay hears so.
     void ConnWritable(ConnId id);
     // The connection takes its next packet in `ms`: the relay hears so then.
@@ -166,7 +180,12 @@ private:
     void ShutLeaving();
 
     LanSession& session_;
-    QTcpServer* server_ = nullptr;
+    int listenFd_ = -1;
+    int doorFd_ = -1;  // the waiting connections' events (epoll)
+    QSocketNotifier* listenNote_ = nullptr;
+    QSocketNotifier* doorNote_ = nullptr;
+    QTimer* doorTimer_ = nullptr;
+    std::unique_ptr<AcceptDoor> door_;
     QPointer<QTcpSocket> client_;
     // The relay knows the accepted end of `client_`.
     bool ownTold_ = false;
