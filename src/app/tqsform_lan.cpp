@@ -61,6 +61,10 @@ void TqsForm::btnnetbattleClick() {
         const std::string question =
             jq::Gb("加入新的网战将复位正在进行的网络战役！") + std::string(13, ' ') + jq::Gb("\n是否继续？");
         if (ShowMessage(question, true) != 1) return;
+        // The player leaves by his own choice: the side is out of the battle
+        // before its connection closes, so no tick sends on it or takes the
+        // close for the host's going.
+        g.netConnected = 0;
         CloseNetSockets(g, true, true);
         ProcessMessages();
     }

@@ -30,6 +30,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "ai/movegen.h"
@@ -683,6 +684,47 @@ TEST(LanWindows, AJoinKeptWaitingSaysItWaitsForTheHost) {
     EXPECT_NE(w.joiner->lbShowTimeRemain->text(), QString());
     EXPECT_TRUE(w.joiner->light1->isVisible());
     EXPECT_EQ(w.j.seatTable[1].state, 1);
+}
+
+// A joining player leaves by "联网对战" and confirms, in the deployment or in the battle, the host running on:
+// he chose to leave, so nothing tells him that the host has gone, neither over the "host or join" dialog nor
+// after it, and the host gives his seat to the computer.
+TEST(LanWindows, LeavingByANewLanBattleSaysNothingOfTheHost) {
+    ScratchWorkFolder folder;
+    for (const bool inBattle : {false, true}) {
+        SCOPED_TRACE(inBattle ? "in the battle" : "in the deployment");
+        OkToEveryBox hooks;
+        TwoLanWindows w(20, 1);
+        ASSERT_TRUE(w.Host(0) && w.Join() && w.StartRound(true));
+        if (inBattle) {
+            ASSERT_TRUE(w.Deploy());
+            ASSERT_TRUE(WaitFor([&] { return w.j.battleRunning != 0 && w.j.netState == jq::net::kNetBattle; }, 20000));
+        } else {
+            ASSERT_TRUE(WaitFor([&] { return w.j.netState == jq::net::kNetDeploying; }, 20000));
+        }
+        std::vector<std::string> boxes;
+        TfmwMyShowMessage::shownHook = [&](TfmwMyShowMessage& box) {
+            boxes.push_back(jq::GbFromQt(box.StaticText1->text()));
+            // A player reads the question: the window's next tick is due when he answers.
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            box.BitBtn1->click();
+        };
+        bool boxOverDialog = false;
+        WhenShown<TfmSelectNetType>([&](TfmSelectNetType& d) {
+            WaitFor([] { return false; }, 600);  // the window's ticks run behind the dialog
+            for (const TfmwMyShowMessage* box : w.joiner->findChildren<TfmwMyShowMessage*>())
+                boxOverDialog = boxOverDialog || box->isVisible();
+            d.BitBtn1->click();  // joining
+        });
+        WhenShown<TfmSelectTheHost>([](TfmSelectTheHost& d) { d.BitBtn2->click(); });
+        w.joiner->btnnetbattleClick();
+        WaitFor([] { return false; }, 600);
+        EXPECT_FALSE(boxOverDialog);
+        EXPECT_EQ(std::count(boxes.begin(), boxes.end(), jq::net::HostGoneText()), 0);
+        EXPECT_EQ(w.j.netConnected, 0);
+        EXPECT_TRUE(WaitFor([&] { return w.h.seatTable[1].state == 0; }, 5000));
+        EXPECT_TRUE(jq::net::NetServerActive(w.h));
+    }
 }
 
 // A record opened in the window, then steered by the board's clicks, its
