@@ -17,8 +17,6 @@ LanSession::~LanSession() {
 
 void LanSession::AttachClient(ClientLink* link) {
     client_ = link;
-    // The host of this connection, also once it has closed.
-    if (link != nullptr) hostEnd_ = link->HostEnd();
     framer_ = PacketFramer{};
     inboxFull_ = false;
     out_.clear();
@@ -33,15 +31,6 @@ void LanSession::AttachClient(ClientLink* link) {
         inbox_.clear();
         arrivals_.clear();
     }
-}
-
-void LanSession::NoteHandedOver(int seat) {
-    handedOverSeat_ = seat;
-    handedOverBy_ = hostEnd_;
-}
-
-bool LanSession::HandedOverFrom(int seat) const {
-    return seat >= 0 && seat == handedOverSeat_ && hostEnd_ == handedOverBy_;
 }
 
 bool LanSession::ClientActive() const { return client_ != nullptr && client_->Connected(); }
@@ -215,7 +204,7 @@ bool SendNetMessage(GameState& g, const std::string& word, int seat) {
         case Word::kChatMessage: p = EncodeChat(ChatBody{seat, g.chatText}); break;
         default:
             // The host's own words are never sent by a side.
-            g.ui->ShowMessage(Gb("上传数据没有定义错误！") + std::string(5, ' '), false);
+            g.ui->ShowMessage(LanBoxText(LanBox::kUnknownWord), false);
             return false;
     }
     lan->SendToHost(std::move(p));

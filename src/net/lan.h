@@ -184,17 +184,6 @@ public:
     bool PeaceQuestionOpen() const { return peaceQuestionOpen_; }
     void SetPeaceQuestionOpen(bool open) { peaceQuestionOpen_ = open; }
 
-    // The host gave the own seat to the computer: that host refuses it to
-    // this side for the rest of its round. The host closes the connection
-    // behind its word, so the side sees no more of that round: the seat is
-    // kept over the next connections to that host until a join is taken
-    // (JoinRefusedText says what it may mean).
-    void NoteHandedOver(int seat);
-    // The last seat the side was handed over from is `seat`, by the host of
-    // its last connection (which may have closed since).
-    bool HandedOverFrom(int seat) const;
-    void ForgetHandOver() { handedOverSeat_ = -1; }
-
     // ---- Hosting ----
     // Makes this side the host, relaying through `links` (null: stops).
     void StartHosting(ServerLinks* links);
@@ -226,10 +215,6 @@ private:
     bool hostGoneTold_ = false;
     bool turnStartUnknown_ = false;
     std::optional<ClockStamp> deploymentJoin_;
-    // The host of the last connection attached, and the seat it handed over.
-    std::string hostEnd_;
-    int handedOverSeat_ = -1;
-    std::string handedOverBy_;
     std::unique_ptr<HostRelay> relay_;
 
 };

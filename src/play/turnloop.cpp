@@ -146,10 +146,8 @@ void OwnNetTimeout(GameState& g) {
     own.state = g.myNetSeat == 0 ? 2 : 0;
     net::SendNetMessage(g, "JoinCancel", g.myNetSeat);
     if (g.myNetSeat == 0) return;
-    // As when the host ends the fourth time-out itself: that host keeps the
-    // seat from this side for the rest of the round, and the player is told
+    // As when the host ends the fourth time-out itself, the player is told
     // so in a box.
-    if (g.lan != nullptr) g.lan->NoteHandedOver(g.myNetSeat);
     net::AbortNetBattle(g, net::kLeaveTooManyTimeouts);
     if (g.lan != nullptr) g.lan->ui()->ExplainLeaving(net::HandOverText(net::kLeaveTooManyTimeouts));
 }
@@ -166,7 +164,7 @@ void SilentServer(GameState& g) {
     g.ui->SetMainTimerEnabled(false);
     g.ui->ProcessMessages();
     net::AbortNetBattle(g, net::kLeaveHostSilent);
-    g.ui->ShowMessage(Gb("服务器太长时间没有响应！") + std::string(11, ' ') + Gb("\n断开网络联接."), false);
+    g.ui->ShowMessage(net::LanBoxText(net::LanBox::kHostSilent), false);
     g.ui->SetMainTimerEnabled(true);
 }
 
@@ -211,7 +209,7 @@ void ShowBattleResult(GameState& g, int netConnected, int isNetHost, int result)
     const bool lanHost = netConnected != 0 && isNetHost != 0;
     if (lanHost) {
         if (!net::DrainServerQueues(g))
-            g.ui->ShowMessage(Gb("消息尚未发送完成！\n请检查网络超时情况。") + std::string(11, ' '), false);
+            g.ui->ShowMessage(net::LanBoxText(net::LanBox::kResultNotSent), false);
     }
     g.ui->ShowBattleResult(result, lanHost);
 }

@@ -146,10 +146,8 @@ void ApplyJoinCancel(GameState& g, int s) {
     SeatRec& r = g.seatTable[s];
     if (s == g.myNetSeat && g.isNetHost == 0) {
         // The host has given the own seat to the computer: the side leaves,
-        // and says why (HandOverReason). That host keeps the seat from it
-        // for the rest of the round.
+        // and says why (HandOverReason).
         const int reason = HandOverReason(g);
-        if (g.lan != nullptr) g.lan->NoteHandedOver(s);
         AbortNetBattle(g, reason);
         if (g.lan != nullptr) g.lan->ui()->ExplainLeaving(HandOverText(reason));
         return;
@@ -236,20 +234,13 @@ bool Apply(GameState& g, const Packet& p, const ClockStamp& arrival) {
         case Word::kJoinLast: {
             const auto b = DecodeJoinLast(p);
             if (!b) return false;
-            // A join taken: the seat handed over before is nothing to it.
-            if (g.lan != nullptr) g.lan->ForgetHandOver();
             ApplyJoinLast(g, *b, arrival);
             return true;
         }
-        case Word::kJoinRefuse: {
-            // A seat the host gave to the computer this round is refused to
-            // the side until the next: it is told so, not that a player
-            // holds it.
-            const bool handedOver = g.lan != nullptr && g.lan->HandedOverFrom(g.myNetSeat);
+        case Word::kJoinRefuse:
             AbortNetBattle(g, kLeaveRefused);
-            if (g.lan != nullptr) g.lan->ui()->ExplainLeaving(JoinRefusedText(handedOver));
+            if (g.lan != nullptr) g.lan->ui()->ExplainLeaving(JoinRefusedText());
             return true;
-        }
         case Word::kJoinOk:
             // A battle under way is not begun again.
             if (g.netState >= kNetDeployBegins && g.netState <= kNetBattle) return false;
@@ -302,7 +293,7 @@ bool Apply(GameState& g, const Packet& p, const ClockStamp& arrival) {
             // for the newer request too.
             if (g.lan->PeaceQuestionOpen()) return false;
             g.lan->SetPeaceQuestionOpen(true);
-            g.lan->ui()->AskPeace(*s, Name(g.seatTable[*s]) + Gb("  请求和棋,是否同意?"));
+            g.lan->ui()->AskPeace(*s, PeaceQuestionText(Name(g.seatTable[*s])));
             return true;
         }
         case Word::kPeaceFinalOk:
