@@ -740,7 +740,7 @@ TEST(LanWindows, ARestartedWindowRefusedItsSeatSaysWhatHolds) {
 
 // A joining player leaves by "联网对战" and confirms, in the deployment or in the battle, the host running on:
 // he chose to leave, so nothing tells him that the host has gone, neither over the "host or join" dialog nor
-// after it, and the host gives his seat to the computer.
+// after it, and the host gives his seat to the computer. Before, in both windows, "保存战役" looks off.
 TEST(LanWindows, LeavingByANewLanBattleSaysNothingOfTheHost) {
     ScratchWorkFolder folder;
     for (const bool inBattle : {false, true}) {
@@ -753,6 +753,16 @@ TEST(LanWindows, LeavingByANewLanBattleSaysNothingOfTheHost) {
             ASSERT_TRUE(WaitFor([&] { return w.j.battleRunning != 0 && w.j.netState == jq::net::kNetBattle; }, 20000));
         } else {
             ASSERT_TRUE(WaitFor([&] { return w.j.netState == jq::net::kNetDeploying; }, 20000));
+        }
+        // Saving is off in a LAN battle: "保存战役" on the side panel is drawn off, as the board's menu shows it.
+        for (TqsForm* form : {w.host.get(), w.joiner.get()}) {
+            QToolButton& save = *form->btnsavefile;
+            const QImage off = save.grab().toImage();
+            save.setEnabled(true);
+            const QImage on = save.grab().toImage();
+            save.setEnabled(false);
+            EXPECT_FALSE(save.isEnabled() || form->mpopSaveBattle->isEnabled());
+            EXPECT_NE(off, on);
         }
         std::vector<std::string> boxes;
         TfmwMyShowMessage::shownHook = [&](TfmwMyShowMessage& box) {
