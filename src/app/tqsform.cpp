@@ -127,7 +127,7 @@ TqsForm::TqsForm(QWidget* parent)
         move(screen->availableGeometry().center() - rect().center());
 
     // The clocks start now; the game state set the rest of its start values.
-    g.turnClock = Now();
+    g.lastActivity = Now();
     for (jq::ClockStamp& stamp : g.aiPhaseTimes) stamp = Now();
 
     // The working folder, then the options read from it.

@@ -37,7 +37,7 @@ bool LanSession::ClientActive() const { return client_ != nullptr && client_->Co
 
 void LanSession::ClientReceived(const uint8_t* data, size_t size) {
     if (client_ == nullptr) return;
-    g_.turnClock = lastRead_ = g_.ui->Now();
+    g_.lastActivity = lastRead_ = g_.ui->Now();
     framer_.Feed(data, size);
     FillInbox();
     if (framer_.Broken()) {

@@ -55,6 +55,12 @@ bool OwnSeatHeldByPlayer(const GameState& g);
 // (or a join in the deployment) until the battle starts, the own seat's
 // formation sent or not.
 bool NetDeploying(const GameState& g);
+// A LAN state (the own side's, or the host's as a packet gives it) of the
+// deployment: from its beginning until the battle starts.
+bool IsDeployingState(int32_t netState);
+// The round's deployment or its battle is under way on this side: its clock
+// counts from turnStarted, and a host silent meanwhile is told.
+bool NetRoundUnderWay(const GameState& g);
 // In the running battle the side cannot tell when the turn began on the
 // host (LanSession::TurnStartUnknown): its clock shows no deadline.
 bool TurnDeadlineUnknown(const GameState& g);

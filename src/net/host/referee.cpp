@@ -78,7 +78,7 @@ void HostReferee::BattleBegins(const AllSwitchEndBody& b) {
     c.battleRunning = 1;
     c.stepCount = 0;
     c.peaceAgreed = 0;
-    c.turnStarted = c.turnClock = c.ui->Now();
+    c.turnStarted = c.lastActivity = c.ui->Now();
     std::fill(std::begin(timeouts_), std::end(timeouts_), 0);
     phase_ = Phase::kBattle;
 }

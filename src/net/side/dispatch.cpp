@@ -97,7 +97,7 @@ void ApplyJoinLast(GameState& g, const JoinLastBody& b, const ClockStamp& arriva
     g.curSeat = LocalSeat(b.curSeat, g.myNetSeat);
     ApplyTimes(g, b.moveTime, b.deployTime, b.disconnectTime);
     for (int k = 0; k < kSeats; ++k) g.ui->SetSeatLabel(k, Name(g.seatTable[(g.myNetSeat + k) % kSeats]));
-    if (b.netState >= kNetDeployBegins && b.netState < kNetBattle) {
+    if (IsDeployingState(b.netState) || b.netState == kNetAllDeployed) {
         // The own deployment stays as laid out here.
         for (int i = kPiecesPerSeat; i < kPieceCount; ++i) TakeHostPiece(g, b, i);
         g.deployPhase = 1;
@@ -124,11 +124,11 @@ void ApplyJoinLast(GameState& g, const JoinLastBody& b, const ClockStamp& arriva
         g.deployPhase = 0;
         g.battleRunning = 1;
         g.netState = kNetBattle;
+        g.lastActivity = g.ui->Now();
         // The own clock runs on in the same turn. The own seat's turn joined
         // under way has its whole move time from here, as the host gives it;
         // when another seat's turn began there this side cannot tell, and
         // shows no deadline until the next step.
-        g.turnClock = g.ui->Now();
         if (!sameTurn) {
             StartTurnClock(g, arrival);
             if (g.curSeat != 0 && g.lan != nullptr) g.lan->SetTurnStartUnknown(true);
@@ -243,9 +243,10 @@ bool Apply(GameState& g, const Packet& p, const ClockStamp& arrival) {
             return true;
         case Word::kJoinOk:
             // A battle under way is not begun again.
-            if (g.netState >= kNetDeployBegins && g.netState <= kNetBattle) return false;
+            if (NetRoundUnderWay(g)) return false;
             g.netState = kNetHostStarted;
-            // The deployment's time counts from here, as the host's does.
+            // The deploy time counts from when "JoinOk" reached the side, as
+            // the host's does from its sending.
             StartTurnClock(g, arrival);
             if (g.lan != nullptr) g.lan->TakeJoinInDeployment();
             return true;
@@ -274,7 +275,7 @@ bool Apply(GameState& g, const Packet& p, const ClockStamp& arrival) {
             g.curSeat = LocalSeat(b->firstSeat, g.myNetSeat);
             g.turnDirection = b->turnDirection;
             g.netState = kNetAllDeployed;
-            g.turnClock = g.ui->Now();
+            g.lastActivity = g.ui->Now();
             // The first turn counts from here, the battle's start pause included.
             StartTurnClock(g, arrival);
             return true;
