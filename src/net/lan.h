@@ -131,8 +131,9 @@ public:
     ClientLink* client() { return client_; }
     bool ClientActive() const;
     // Bytes arrived: cut into packets and queued in the inbox, each with the
-    // time it arrived. Every read restarts lastActivity (GameState). What a full inbox cannot take
-    // waits in the framer and moves in as the inbox empties.
+    // time it arrived. Every read restarts lastActivity (GameState). What a
+    // full inbox cannot take waits in the framer and moves in as the inbox
+    // empties.
     void ClientReceived(const uint8_t* data, size_t size);
     // Whether the socket layer should read now: the inbox has room and every
     // whole packet received is in it. When it turns true again the session
