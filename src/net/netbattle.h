@@ -153,7 +153,8 @@ void SendChatLine(GameState& g, const std::string& gbText);
 
 // The host's player presses "开始战役" in the wait dialog.
 void HostStartsBattle(GameState& g);
-// A joining player presses "退出网战": leaves once the own record is in.
+// A joining player presses "退出网战": leaves once the host has seated him
+// (OwnSeatHeldByPlayer).
 void LeaveWaitingRoom(GameState& g);
 
 }  // namespace jq::net
