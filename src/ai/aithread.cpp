@@ -44,7 +44,7 @@ void AIDominate::Resume() {
     TakeSnapshot(game_, *job_);
     jobSeat_ = job_->curSeat;
     jobStepCount_ = job_->stepCount;
-    if (job_->aiLevel != 0 && game_.ui != nullptr) game_.turnClock = game_.ui->Now();
+    if (job_->aiLevel != 0 && game_.ui != nullptr) game_.lastActivity = game_.ui->Now();
     jobToken_ = ++token_;
     abortRequested.store(0);
     phase_ = Phase::kThinking;
@@ -203,7 +203,7 @@ void ExecuteComputerMove(GameState& g, const MoveCand& move, uint64_t token) {
     }
 
     for (int i = 0; i < 3; ++i) g.aiPhaseTimes[i] = info.phaseTimes[i];
-    g.ui->SetDiagnosticLabel(1, std::to_string(g.aiPhaseTimes[0].seconds - g.turnClock.seconds));
+    g.ui->SetDiagnosticLabel(1, std::to_string(g.aiPhaseTimes[0].seconds - g.lastActivity.seconds));
     g.ui->SetDiagnosticLabel(2, std::to_string(g.aiPhaseTimes[1].seconds - g.aiPhaseTimes[0].seconds));
     g.ui->SetDiagnosticLabel(3, std::to_string(g.aiPhaseTimes[2].seconds - g.aiPhaseTimes[1].seconds));
     g.ui->SetDiagnosticLabel(4, std::to_string(g.zfChosenIndex[0]) + "=" + std::to_string(g.zfChosenIndex[2]));

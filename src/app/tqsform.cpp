@@ -46,13 +46,7 @@ QFont PixelFont(int pixelSize, bool bold = false) {
     return font;
 }
 
-void SetTextColor(QWidget* widget, const QColor& color) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::ButtonText, color);
-    palette.setColor(QPalette::Text, color);
-    widget->setPalette(palette);
-}
+void SetTextColor(QWidget* widget, const QColor& color) { jq::SetFontColor(*widget, color); }
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, const QRect& geometry, const QColor& color) {
     auto* label = new QLabel(text, parent);
@@ -133,7 +127,7 @@ TqsForm::TqsForm(QWidget* parent)
         move(screen->availableGeometry().center() - rect().center());
 
     // The clocks start now; the game state set the rest of its start values.
-    g.turnClock = Now();
+    g.lastActivity = Now();
     for (jq::ClockStamp& stamp : g.aiPhaseTimes) stamp = Now();
 
     // The working folder, then the options read from it.

@@ -58,9 +58,11 @@ void TqsForm::btnnetbattleClick() {
     jq::GameState& g = *game_;
     using namespace jq::net;
     if (NetServerActive(g) || NetClientActive(g)) {
-        const std::string question =
-            jq::Gb("加入新的网战将复位正在进行的网络战役！") + std::string(13, ' ') + jq::Gb("\n是否继续？");
-        if (ShowMessage(question, true) != 1) return;
+        if (ShowMessage(LanBoxText(LanBox::kAskLeaveForNewBattle), true) != 1) return;
+        // The player leaves by his own choice: the side is out of the battle
+        // before its connection closes, so no tick sends on it or takes the
+        // close for the host's going.
+        g.netConnected = 0;
         CloseNetSockets(g, true, true);
         ProcessMessages();
     }
@@ -71,7 +73,7 @@ void TqsForm::btnnetbattleClick() {
     lanSockets_->serverErrorMark = 0;
     const QString localAddress = LocalIPv4Address();
     if (localAddress == QStringLiteral("127.0.0.1")) {
-        ShowMessage(jq::Gb("本机没有联网，无法进行网络大战！"), false);
+        ShowMessage(LanBoxText(LanBox::kNoNetwork), false);
         return;
     }
     g.netConnected = 0;
@@ -100,7 +102,7 @@ void TqsForm::btnnetbattleClick() {
         // Every address of this computer, so that the others can reach it;
         // the own side connects through 127.0.0.1.
         if (!lanSockets_->Listen(QHostAddress::AnyIPv4, static_cast<quint16>(lanPort))) {
-            ShowMessage(jq::Gb("服务器无法启动！") + std::string(25, ' ') + jq::Gb("\n请检查网络设置是否正常。"), false);
+            ShowMessage(LanBoxText(LanBox::kServerFailed), false);
             AbortNetBattle(g, kLeaveServerFailed);
             return;
         }
@@ -131,13 +133,7 @@ void TqsForm::btnnetbattleClick() {
         RejoinNetBattle(g);
         return;
     }
-    if (lanSockets_->clientErrorMark != 0)
-        ShowMessage(jq::Gb("庄家计算机不存在。。。。。。。。。。") + std::string(17, ' ') + jq::Gb("\n请先启动庄家计算机！"),
-                    false);
-    else
-        ShowMessage(jq::Gb("网络阻塞,联接庄家计算机超时。。。。。。。。。。") + std::string(15, ' ') +
-                        jq::Gb("\n请稍后再试！"),
-                    false);
+    ShowMessage(LanBoxText(lanSockets_->clientErrorMark != 0 ? LanBox::kNoHost : LanBox::kConnectTimedOut), false);
     CloseNetSockets(g, true, true);
     lanSockets_->Close();
     AbortNetBattle(g, kLeaveClientFailed);

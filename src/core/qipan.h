@@ -92,7 +92,11 @@ struct GameState {
     std::string appFolder;
     float slotCorrelation[25][12][3][12] = {};
 
-    ClockStamp turnClock;
+    // When the battle last showed life: a step executed (or refused), the
+    // computer set to think, a read from the host. A LAN side tells a silent
+    // host from it, and a battle against the computer shows its clock from
+    // it; no LAN turn's time counts from it (that is turnStarted).
+    ClockStamp lastActivity;
     // When the current turn (or the LAN deployment) began: restarted only by
     // an executed step or the start of a phase, never by a packet that
     // changes neither, so a side that keeps talking cannot hold its turn for

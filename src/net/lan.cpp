@@ -17,8 +17,6 @@ LanSession::~LanSession() {
 
 void LanSession::AttachClient(ClientLink* link) {
     client_ = link;
-    // The host of this connection, also once it has closed.
-    if (link != nullptr) hostEnd_ = link->HostEnd();
     framer_ = PacketFramer{};
     inboxFull_ = false;
     out_.clear();
@@ -35,20 +33,11 @@ void LanSession::AttachClient(ClientLink* link) {
     }
 }
 
-void LanSession::NoteHandedOver(int seat) {
-    handedOverSeat_ = seat;
-    handedOverBy_ = hostEnd_;
-}
-
-bool LanSession::HandedOverFrom(int seat) const {
-    return seat >= 0 && seat == handedOverSeat_ && hostEnd_ == handedOverBy_;
-}
-
 bool LanSession::ClientActive() const { return client_ != nullptr && client_->Connected(); }
 
 void LanSession::ClientReceived(const uint8_t* data, size_t size) {
     if (client_ == nullptr) return;
-    g_.turnClock = lastRead_ = g_.ui->Now();
+    g_.lastActivity = lastRead_ = g_.ui->Now();
     framer_.Feed(data, size);
     FillInbox();
     if (framer_.Broken()) {
@@ -215,7 +204,7 @@ bool SendNetMessage(GameState& g, const std::string& word, int seat) {
         case Word::kChatMessage: p = EncodeChat(ChatBody{seat, g.chatText}); break;
         default:
             // The host's own words are never sent by a side.
-            g.ui->ShowMessage(Gb("上传数据没有定义错误！") + std::string(5, ' '), false);
+            g.ui->ShowMessage(LanBoxText(LanBox::kUnknownWord), false);
             return false;
     }
     lan->SendToHost(std::move(p));

@@ -135,9 +135,9 @@ public:
     ClientLink* client() { return client_; }
     bool ClientActive() const;
     // Bytes arrived: cut into packets and queued in the inbox, each with the
-    // time it arrived. Every read restarts turnClock, from which a silent host
-    // is told; no turn's time counts from it. What a full inbox cannot take
-    // waits in the framer and moves in as the inbox empties.
+    // time it arrived. Every read restarts lastActivity (GameState). What a
+    // full inbox cannot take waits in the framer and moves in as the inbox
+    // empties.
     void ClientReceived(const uint8_t* data, size_t size);
     // Whether the socket layer should read now: the inbox has room and every
     // whole packet received is in it. When it turns true again the session
@@ -188,17 +188,6 @@ public:
     bool PeaceQuestionOpen() const { return peaceQuestionOpen_; }
     void SetPeaceQuestionOpen(bool open) { peaceQuestionOpen_ = open; }
 
-    // The host gave the own seat to the computer: that host refuses it to
-    // this side for the rest of its round. The host closes the connection
-    // behind its word, so the side sees no more of that round: the seat is
-    // kept over the next connections to that host until a join is taken
-    // (JoinRefusedText says what it may mean).
-    void NoteHandedOver(int seat);
-    // The last seat the side was handed over from is `seat`, by the host of
-    // its last connection (which may have closed since).
-    bool HandedOverFrom(int seat) const;
-    void ForgetHandOver() { handedOverSeat_ = -1; }
-
     // ---- Hosting ----
     // Makes this side the host, relaying through `links` (null: stops).
     void StartHosting(ServerLinks* links);
@@ -230,10 +219,6 @@ private:
     bool hostGoneTold_ = false;
     bool turnStartUnknown_ = false;
     std::optional<ClockStamp> deploymentJoin_;
-    // The host of the last connection attached, and the seat it handed over.
-    std::string hostEnd_;
-    int handedOverSeat_ = -1;
-    std::string handedOverBy_;
     std::unique_ptr<HostRelay> relay_;
 
 };

@@ -55,6 +55,12 @@ bool OwnSeatHeldByPlayer(const GameState& g);
 // (or a join in the deployment) until the battle starts, the own seat's
 // formation sent or not.
 bool NetDeploying(const GameState& g);
+// A LAN state (the own side's, or the host's as a packet gives it) of the
+// deployment: from its beginning until the battle starts.
+bool IsDeployingState(int32_t netState);
+// The round's deployment or its battle is under way on this side: its clock
+// counts from turnStarted, and a host silent meanwhile is told.
+bool NetRoundUnderWay(const GameState& g);
 // In the running battle the side cannot tell when the turn began on the
 // host (LanSession::TurnStartUnknown): its clock shows no deadline.
 bool TurnDeadlineUnknown(const GameState& g);
@@ -112,13 +118,27 @@ std::string AbortReasonText(int reason);
 int HandOverReason(const GameState& g);
 // What the box says about a seat the host gave to the computer (GB2312).
 std::string HandOverText(int reason);
-// What the box says when the host refuses a join: the seat is held by a
-// player; for the seat that host last gave to the computer from this side
-// (LanSession::HandedOverFrom), that, or the hand-over in a round still
-// running (the host keeps the seat from the side until the next round). A
-// refusal carries no reason, and a side handed over sees no more of that
-// round, so it cannot tell which: it says both.
-std::string JoinRefusedText(bool seatHandedOver);
+// What the box says when the host refuses a join (GB2312). A refusal carries
+// no reason, and a side knows nothing of rounds before its program started:
+// the text holds whatever the reason was (a player in the seat, the host's
+// seat, a second seat, the seat this address was handed over from in the
+// round still running).
+std::string JoinRefusedText();
+// The other boxes a LAN battle shows (GB2312). Every text the LAN code puts
+// in the window's box, these and the ones above, fits it whole.
+enum class LanBox {
+    kAskLeaveForNewBattle,  // "联网对战" while in a LAN battle: a question
+    kNoNetwork,
+    kServerFailed,
+    kNoHost,
+    kConnectTimedOut,
+    kHostSilent,
+    kResultNotSent,
+    kUnknownWord,
+};
+std::string LanBoxText(LanBox box);
+// The question of a draw offer from the player called `gbName`.
+std::string PeaceQuestionText(const std::string& gbName);
 // The host's own seat has gone to its computer: its player is told why, as a
 // side is (HandOverReason), and stays in the battle.
 void TellHostSeatTakenOver(GameState& g);
@@ -133,7 +153,8 @@ void SendChatLine(GameState& g, const std::string& gbText);
 
 // The host's player presses "开始战役" in the wait dialog.
 void HostStartsBattle(GameState& g);
-// A joining player presses "退出网战": leaves once the own record is in.
+// A joining player presses "退出网战": leaves once the host has seated him
+// (OwnSeatHeldByPlayer).
 void LeaveWaitingRoom(GameState& g);
 
 }  // namespace jq::net

@@ -195,9 +195,11 @@ void SetOkGlyph(QAbstractButton& button) {
 
 void SetFontColor(QWidget& control, const QColor& color) {
     QPalette palette = control.palette();
-    palette.setColor(QPalette::WindowText, color);
-    palette.setColor(QPalette::ButtonText, color);
-    palette.setColor(QPalette::Text, color);
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::WindowText, color);
+        palette.setColor(group, QPalette::ButtonText, color);
+        palette.setColor(group, QPalette::Text, color);
+    }
     control.setPalette(palette);
 }
 

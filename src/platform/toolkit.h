@@ -75,6 +75,8 @@ void SetPointerShape(QWidget& control, PointerShape shape);
 // OK icon.
 void SetOkGlyph(QAbstractButton& button);
 
+// The control's text colour while it is enabled; disabled, it is drawn as
+// the style draws disabled text.
 void SetFontColor(QWidget& control, const QColor& color);
 void SetFontBold(QWidget& control, bool bold);
 

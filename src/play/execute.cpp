@@ -193,16 +193,16 @@ MoveResult ExecuteMove(GameState& g, int fromPiece, int toPiece, int x1, int y1,
     ClearSelection(g);
     g.ui->HideArrows();
     g.ui->SetTimeRemaining(std::to_string(g.netMoveTime));
-    g.turnClock = g.ui->Now();
+    g.lastActivity = g.ui->Now();
     const int seat = g.curSeat;
 
     if (surrender) {
-        g.turnStarted = g.turnClock;
+        g.turnStarted = g.lastActivity;
         SurrenderStep(g, seat);
         return MoveResult::kDone;
     }
     if (timeout) {
-        g.turnStarted = g.turnClock;
+        g.turnStarted = g.lastActivity;
         TimeoutStep(g, seat, outcome);
         return MoveResult::kDone;
     }
@@ -215,7 +215,7 @@ MoveResult ExecuteMove(GameState& g, int fromPiece, int toPiece, int x1, int y1,
     PathBuffer path;
     if (!IsLegalMove(g, fromPiece, toPiece, x1, y1, x2, y2, path)) return MoveResult::kRefused;
     g.path = path;
-    g.turnStarted = g.turnClock;
+    g.turnStarted = g.lastActivity;
     if (g.clickStepCount == 1)
         AnimatePath(g, fromPiece);
     else

@@ -23,14 +23,7 @@ namespace {
 constexpr int kTurnLightLast = 80;
 constexpr int kTurnLightFrameTicks = 16;
 
-int ElapsedSeconds(GameState& g) { return SecondsBetween(g.turnClock, g.ui->Now()); }
-
-// A LAN side's own move and deploy clock counts from the start of the turn
-// or the deployment as it reached the side, as the host's hand-over counts
-// from its start there: a chat line, a peace word or another seat's
-// deployment restarts turnClock (which only tells a silent host) but gives
-// the player no time. Before the deployment nothing has started.
-bool OwnClockStarted(const GameState& g) { return g.netConnected != 0 && g.netState >= net::kNetDeploying; }
+int ElapsedSeconds(GameState& g) { return SecondsBetween(g.lastActivity, g.ui->Now()); }
 
 // The seconds the own clock gives the turn (the deployment): the whole time,
 // also from a join under way (turnStarted is then the join).
@@ -39,8 +32,11 @@ int OwnClockLimit(const GameState& g) { return net::NetDeploying(g) ? g.netDeplo
 // Milliseconds left on the own clock; negative once it has run out.
 int64_t OwnClockLeftMs(GameState& g) {
     const ClockStamp now = g.ui->Now();
-    const int64_t used = OwnClockStarted(g) ? StampMs(now) - StampMs(g.turnStarted)
-                                             : int64_t{SecondsBetween(g.turnClock, now)} * 1000;
+    // A LAN side's own move and deploy clock counts from the start of the
+    // turn or the deployment as it reached the side, as the host's hand-over
+    // counts from its start there.
+    const int64_t used = net::NetRoundUnderWay(g) ? StampMs(now) - StampMs(g.turnStarted)
+                                                  : int64_t{SecondsBetween(g.lastActivity, now)} * 1000;
     return int64_t{OwnClockLimit(g)} * 1000 - used;
 }
 
@@ -146,10 +142,8 @@ void OwnNetTimeout(GameState& g) {
     own.state = g.myNetSeat == 0 ? 2 : 0;
     net::SendNetMessage(g, "JoinCancel", g.myNetSeat);
     if (g.myNetSeat == 0) return;
-    // As when the host ends the fourth time-out itself: that host keeps the
-    // seat from this side for the rest of the round, and the player is told
+    // As when the host ends the fourth time-out itself, the player is told
     // so in a box.
-    if (g.lan != nullptr) g.lan->NoteHandedOver(g.myNetSeat);
     net::AbortNetBattle(g, net::kLeaveTooManyTimeouts);
     if (g.lan != nullptr) g.lan->ui()->ExplainLeaving(net::HandOverText(net::kLeaveTooManyTimeouts));
 }
@@ -162,27 +156,28 @@ void OwnNetTimeout(GameState& g) {
 void SilentServer(GameState& g) {
     const int quiet = std::max(g.netDisconnectTime, g.netMoveTime + net::kTurnGraceSeconds);
     const int v = static_cast<int>(quiet * 1.2 - ElapsedSeconds(g));
-    if (g.netConnected == 0 || g.battleRunning == 0 || v >= 0 || g.netState < 21 || g.myNetSeat == 0) return;
+    if (g.battleRunning == 0 || v >= 0 || !net::NetRoundUnderWay(g) || g.myNetSeat == 0) return;
     g.ui->SetMainTimerEnabled(false);
     g.ui->ProcessMessages();
     net::AbortNetBattle(g, net::kLeaveHostSilent);
-    g.ui->ShowMessage(Gb("服务器太长时间没有响应！") + std::string(11, ' ') + Gb("\n断开网络联接."), false);
+    g.ui->ShowMessage(net::LanBoxText(net::LanBox::kHostSilent), false);
     g.ui->SetMainTimerEnabled(true);
 }
 
-bool ComputerMayMove(const GameState& g) {
+// A battle against the computer: the seat to move is the computer's.
+bool LocalComputerMayMove(const GameState& g) {
     if (g.netConnected != 0 || g.practiceMode == 0 || g.deployPhase == 1 || !IsValidSeat(g.curSeat)) return false;
     return g.computerSeat[g.curSeat] != 0 && g.computer != nullptr && g.computer->IsIdle();
 }
 
 void WakeComputerPlayer(GameState& g) {
-    if (!ComputerMayMove(g)) return;
+    if (!LocalComputerMayMove(g)) return;
     if (g.netMinMoveInterval > 0) {
         // The pause paces the computer's moves; the window stays live during
         // it, so whatever the player did meanwhile is checked again.
         const int battle = g.battleSerial;
         g.ui->WaitKeepingWindowLive(g.netMinMoveInterval * 1000);
-        if (g.battleSerial != battle || !ComputerMayMove(g)) return;
+        if (g.battleSerial != battle || !LocalComputerMayMove(g)) return;
     }
     g.computer->Resume();
 }
@@ -211,7 +206,7 @@ void ShowBattleResult(GameState& g, int netConnected, int isNetHost, int result)
     const bool lanHost = netConnected != 0 && isNetHost != 0;
     if (lanHost) {
         if (!net::DrainServerQueues(g))
-            g.ui->ShowMessage(Gb("消息尚未发送完成！\n请检查网络超时情况。") + std::string(11, ' '), false);
+            g.ui->ShowMessage(net::LanBoxText(net::LanBox::kResultNotSent), false);
     }
     g.ui->ShowBattleResult(result, lanHost);
 }

@@ -99,11 +99,11 @@ protected:
 // The basic level leaves the move clock alone, the upper ones start it.
 TEST_F(WorkerTest, MoveIsCarriedOutOnceAndTheWorkerStaysBusyUntilThen) {
     ui.clock.seconds = 5000;
-    g->turnClock.seconds = 100;
+    g->lastActivity.seconds = 100;
     worker->Stop();  // idle: nothing to stop
     EXPECT_TRUE(worker->IsIdle());
     const HandOver item = Search();
-    EXPECT_EQ(g->turnClock.seconds, 100);
+    EXPECT_EQ(g->lastActivity.seconds, 100);
     EXPECT_FALSE(worker->IsIdle());  // the hand-over is pending
     worker->Resume();                // not woken twice
     EXPECT_TRUE(collector.Take(20ms).empty());
@@ -114,10 +114,10 @@ TEST_F(WorkerTest, MoveIsCarriedOutOnceAndTheWorkerStaysBusyUntilThen) {
     EXPECT_EQ(g->stepRecords[0], (StepRec{m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome}));
     EXPECT_EQ(ui.diagnostics[4], "17=402");
     EXPECT_FALSE(Deliver(item));
-    g->turnClock.seconds = 100;
+    g->lastActivity.seconds = 100;
     g->optionsRecord.aiLevel = 1;
     worker->Resume();
-    EXPECT_EQ(g->turnClock.seconds, 5000);
+    EXPECT_EQ(g->lastActivity.seconds, 5000);
 }
 
 // A stop with the hand-over pending drops it: arriving while a newer one is pending, it shows nothing and

@@ -30,6 +30,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "ai/movegen.h"
@@ -347,7 +348,7 @@ TEST_F(LanWindowTest, TheHostSeesItsResultBeforeTheWaitingRoom) {
 // the connection in the middle of a battle. Nothing of it lands in the
 // bulletin, and the next LAN game starts with a clean bulletin and status bar.
 TEST_F(LanWindowTest, TheReasonForLeavingShowsInABoxAfterTheTick) {
-    const QString refused = U("服务器拒绝联接申请！") + QString(20, ' ') + U("\n该位置已有玩家使用。\n");
+    const QString refused = jq::QtFromGb(jq::net::JoinRefusedText());
     const QString hostGone = U("主机（东家）已退出！（或其它原因无法联接）") + QString(11, ' ') + U("\n数据无法发送。");
     jq::GameState& g = form->game();
     g.isNetHost = 0, g.myNetSeat = 2, g.netDisconnectTime = 300;
@@ -358,7 +359,7 @@ TEST_F(LanWindowTest, TheReasonForLeavingShowsInABoxAfterTheTick) {
         const QString why = inBattle ? hostGone : refused;
         if (inBattle) {
             g.netState = jq::net::kNetBattle, g.battleRunning = 1, g.curSeat = 1;
-            g.turnClock = g.turnStarted = form->Now();
+            g.lastActivity = g.turnStarted = form->Now();
             link.connected = false;
         } else {
             g.netState = jq::net::kNetJoinSent;
@@ -683,6 +684,115 @@ TEST(LanWindows, AJoinKeptWaitingSaysItWaitsForTheHost) {
     EXPECT_NE(w.joiner->lbShowTimeRemain->text(), QString());
     EXPECT_TRUE(w.joiner->light1->isVisible());
     EXPECT_EQ(w.j.seatTable[1].state, 1);
+}
+
+// Every text the LAN code puts in the window's box fits it whole: laid out as the box's label lays it out
+// (word wrap in its width, from its top left), in the font the label has on this machine.
+TEST(LanWindows, EveryLanBoxTextFitsTheBox) {
+    using namespace jq::net;
+    // The longest name a seat record holds, in wide characters.
+    std::string name;
+    while (name.size() + 2 < sizeof(jq::SeatRec{}.name)) name += jq::Gb("赢");
+    std::vector<std::string> texts = {JoinRefusedText(), HostGoneText(), PeaceQuestionText(name)};
+    for (const int reason : {kLeaveDeployTimeout, kLeaveSilentTurn, kLeaveTooManyTimeouts, kLeaveHandedOver})
+        texts.push_back(HandOverText(reason));
+    for (const LanBox b : {LanBox::kAskLeaveForNewBattle, LanBox::kNoNetwork, LanBox::kServerFailed, LanBox::kNoHost,
+                           LanBox::kConnectTimedOut, LanBox::kHostSilent, LanBox::kResultNotSent, LanBox::kUnknownWord})
+        texts.push_back(LanBoxText(b));
+    TfmwMyShowMessage box;
+    QLabel& label = *box.StaticText1;
+    const QRect room = label.contentsRect();
+    for (const std::string& text : texts) {
+        label.setText(jq::QtFromGb(text));
+        const QRect used =
+            QFontMetrics(label.font()).boundingRect(room, int(label.alignment()) | Qt::TextWordWrap, label.text());
+        EXPECT_TRUE(room.contains(used) && label.heightForWidth(room.width()) <= room.height())
+            << label.text().toStdString() << ": " << used.width() << "x" << used.height() << " in " << room.width()
+            << "x" << room.height() << ", " << QFontInfo(label.font()).family().toStdString();
+    }
+}
+
+// A joining player's seat goes to the computer at his deploy time, while the host's window holds its main
+// tick; he closes the program and starts it again on the same address, and asks for that seat in the round
+// still running. The host refuses it and shows the
+// seat as the computer's: the new window, which knows nothing of the round before, says what holds whatever
+// the host's reason, not that a player holds the seat.
+TEST(LanWindows, ARestartedWindowRefusedItsSeatSaysWhatHolds) {
+    ScratchWorkFolder folder;
+    OkToEveryBox hooks;
+    TwoLanWindows w(20, 1);
+    w.h.optionsRecord.netDeployTimeOption = 1;
+    ASSERT_TRUE(w.Host(0) && w.Join() && w.StartRound(true));
+    // The host's window holds its main tick throughout, as while a box of its own is up: its duties go on.
+    ASSERT_TRUE(WaitFor([&] { return w.h.netState == jq::net::kNetDeploying; }, 10000));
+    w.host->Timer1->stop();
+    ASSERT_TRUE(WaitFor([&] { return w.j.netConnected == 0; }, 20000));
+    w.joiner = std::make_unique<TqsForm>();
+    w.joiner->show();
+    std::vector<std::string> boxes;
+    TfmwMyShowMessage::shownHook = [&](TfmwMyShowMessage& box) {
+        boxes.push_back(jq::GbFromQt(box.StaticText1->text()));
+        box.BitBtn1->click();
+    };
+    ASSERT_TRUE(EnterLanBattle(*w.joiner, 1, w.host->lanSockets()->ListeningPort()));
+    ASSERT_TRUE(WaitFor([&] { return w.joiner->game().netConnected == 0 && w.joiner->Timer1->isActive(); }, 10000));
+    WaitFor([] { return false; }, 300);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back(), jq::net::JoinRefusedText());
+    w.host->Timer1->start();
+    EXPECT_TRUE(WaitFor([&] { return w.h.seatTable[1].state == 0; }, 2000));
+}
+
+// A joining player leaves by "联网对战" and confirms, in the deployment or in the battle, the host running on:
+// he chose to leave, so nothing tells him that the host has gone, neither over the "host or join" dialog nor
+// after it, and the host gives his seat to the computer. Before, in the battle, "保存战役" looks off in both windows.
+TEST(LanWindows, LeavingByANewLanBattleSaysNothingOfTheHost) {
+    ScratchWorkFolder folder;
+    for (const bool inBattle : {false, true}) {
+        SCOPED_TRACE(inBattle ? "in the battle" : "in the deployment");
+        OkToEveryBox hooks;
+        TwoLanWindows w(20, 1);
+        ASSERT_TRUE(w.Host(0) && w.Join() && w.StartRound(true));
+        if (inBattle) {
+            ASSERT_TRUE(w.Deploy());
+            ASSERT_TRUE(WaitFor([&] { return w.j.battleRunning != 0 && w.j.netState == jq::net::kNetBattle; }, 20000));
+        } else {
+            ASSERT_TRUE(WaitFor([&] { return w.j.netState == jq::net::kNetDeploying; }, 20000));
+        }
+        // Saving is off in a LAN battle: "保存战役" on the side panel is drawn off, as the board's menu shows it.
+        for (TqsForm* form : {w.host.get(), w.joiner.get()}) {
+            if (!inBattle) break;  // a formation may be saved while deploying
+            QToolButton& save = *form->btnsavefile;
+            EXPECT_FALSE(save.isEnabled() || form->mpopSaveBattle->isEnabled());
+            const QImage off = save.grab().toImage();
+            save.setEnabled(true);
+            const QImage on = save.grab().toImage();
+            save.setEnabled(false);
+            EXPECT_NE(off, on);
+        }
+        std::vector<std::string> boxes;
+        TfmwMyShowMessage::shownHook = [&](TfmwMyShowMessage& box) {
+            boxes.push_back(jq::GbFromQt(box.StaticText1->text()));
+            // A player reads the question: the window's next tick is due when he answers.
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            box.BitBtn1->click();
+        };
+        bool boxOverDialog = false;
+        WhenShown<TfmSelectNetType>([&](TfmSelectNetType& d) {
+            WaitFor([] { return false; }, 600);  // the window's ticks run behind the dialog
+            for (const TfmwMyShowMessage* box : w.joiner->findChildren<TfmwMyShowMessage*>())
+                boxOverDialog = boxOverDialog || box->isVisible();
+            d.BitBtn1->click();  // joining
+        });
+        WhenShown<TfmSelectTheHost>([](TfmSelectTheHost& d) { d.BitBtn2->click(); });
+        w.joiner->btnnetbattleClick();
+        WaitFor([] { return false; }, 600);
+        EXPECT_FALSE(boxOverDialog);
+        EXPECT_EQ(std::count(boxes.begin(), boxes.end(), jq::net::HostGoneText()), 0);
+        EXPECT_EQ(w.j.netConnected, 0);
+        EXPECT_TRUE(WaitFor([&] { return w.h.seatTable[1].state == 0; }, 5000));
+        EXPECT_TRUE(jq::net::NetServerActive(w.h));
+    }
 }
 
 // A record opened in the window, then steered by the board's clicks, its

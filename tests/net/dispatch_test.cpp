@@ -342,8 +342,7 @@ TEST_F(SideTest, TheReasonForLeavingIsToldOnce) {
     Apply(EncodeBare(Word::kJoinRefuse));
     EXPECT_EQ(g->netConnected, 0);
     EXPECT_EQ(ui.status[3], Gb("服务器拒绝联接！自动退出网战。"));
-    EXPECT_EQ(shown.explained,
-              std::vector<std::string>{Gb("服务器拒绝联接申请！") + std::string(20, ' ') + Gb("\n该位置已有玩家使用。\n")});
+    EXPECT_EQ(shown.explained, std::vector<std::string>{JoinRefusedText()});
 
     shown.explained.clear();
     lan.AttachClient(&link);
@@ -364,9 +363,8 @@ TEST_F(SideTest, TheReasonForLeavingIsToldOnce) {
 // host's count on the own seat's time-outs it relayed (sent by the side or by the host) reached three, its
 // player's earlier ones included and the seat's before this side joined not; else its silence on its turn. The host
 // closes the connection behind its word. A side whose own clock runs out the fourth time gives the seat up
-// itself, and tells its player alike. Asking that host for the seat again, he is refused, for the round or
-// (in a later round, which the side cannot see) for a player in it, and told both; asking for another seat, only
-// that a player holds it.
+// itself, and tells its player alike. Refused when he asks again, for that seat or another, he is told what
+// holds whatever the host's reason.
 TEST(LanLeaving, TheSeatHandedOverIsToldTheRealReason) {
     const std::string seatGone = std::string(11, ' ') + Gb("\n您的位置已由计算机接管。");
     const struct {
@@ -456,15 +454,12 @@ TEST(LanLeaving, TheSeatHandedOverIsToldTheRealReason) {
         lan.AttachClient(&link);
         RejoinNetBattle(*g);
         apply(EncodeBare(Word::kJoinRefuse));
-        const std::string refused = Gb("服务器拒绝联接申请！") + std::string(20, ' ');
-        EXPECT_EQ(shown.explained.back(),
-                  refused + Gb("\n该位置已有玩家使用；或是您被计算机接管的位置，\n在接管的这一局里不能再进，下一局可以。\n"
-                               "其他空位现在就可以申请。\n"));
+        EXPECT_EQ(shown.explained.back(), JoinRefusedText());
         link.connected = true, g->netConnected = 1, g->myNetSeat = 3;
         lan.AttachClient(&link);
         RejoinNetBattle(*g);
         apply(EncodeBare(Word::kJoinRefuse));
-        EXPECT_EQ(shown.explained.back(), refused + Gb("\n该位置已有玩家使用。\n"));
+        EXPECT_EQ(shown.explained.back(), JoinRefusedText());
         lan.SetUi(nullptr);
         g->lan = nullptr;
     }

@@ -44,7 +44,7 @@ struct Side {
         g->optionsRecord.aiLevel = 0;
         for (int s = 0; s < kSeats; ++s) PutBoundedText(g->seatTable[s].name, 32, "p" + std::to_string(s));
         g->seatTable[seat].state = 1;
-        g->turnClock = g->turnStarted = ui.clock;
+        g->lastActivity = g->turnStarted = ui.clock;
     }
     void Relayed(const Packet& p) { lan->ClientReceived(p.data(), p.size()); }
     // The tick as junqi-lan runs it: the main timer, then the own computer's move.
@@ -165,7 +165,7 @@ TEST(LanTurns, NothingIsSentAfterTheStepThatEndsTheBattle) {
 }
 
 // The battle starts at 0 s (the deployment began 100 s before), seat 1 to move. Seat 1 thinks; seat 2 writes
-// a chat line every 20 s, which restarts every turnClock. Seat 1's clock shows and acts on the turn's own
+// a chat line every 20 s, which restarts every lastActivity. Seat 1's clock shows and acts on the turn's own
 // time: its time-out goes out as the 60 s run out, and the host, which applies it as relayed, still has
 // seat 1 in a person's hands at 91 s (move time plus disconnect time).
 TEST(LanTurns, AChattyBattleLeavesTheThinkingPlayerHisTime) {

@@ -77,7 +77,7 @@ TEST_F(ExecuteTest, MoveAnimatesSquareBySquareAndIsRecorded) {
     EXPECT_EQ(ui.events, (Strings{"sound:move.wav", "sleep:40", "sound:move.wav", "sleep:40", "sound:move.wav",
                                   "sleep:40", "sound:move.wav"}));
     EXPECT_TRUE(g.stepRecords[0] == (StepRec{0, kNoPiece, 18, 17, 22, 17, 1}) && g.lastStepRecord == g.stepRecords[0]);
-    EXPECT_EQ(std::tuple(g.stepCount, g.curSeat, g.selectedPiece, g.turnClock.seconds), std::tuple(1, 1, int{kNoPiece}, 1000));
+    EXPECT_EQ(std::tuple(g.stepCount, g.curSeat, g.selectedPiece, g.lastActivity.seconds), std::tuple(1, 1, int{kNoPiece}, 1000));
     EXPECT_EQ(ui.timeRemaining + ui.status[2] + ui.status[3], "30" + Gb("当前已走：1 步") + IdleStatusText());
 
     Reset();  // stepping by tens jumps without arrows, sounds or pauses
@@ -117,7 +117,7 @@ TEST_F(ExecuteTest, RefusedMoveTouchesNoPieceRecordOrTurn) {
         }
         EXPECT_EQ(ui.messages, c.told ? Strings(2, Gb("非法棋步,没有指定要移动的棋子... ")) : Strings{}) << c.what;
         // What every step does first happens all the same.
-        EXPECT_TRUE(g.selectedPiece == kNoPiece && g.turnClock.seconds == clock && ui.arrows.empty()) << c.what;
+        EXPECT_TRUE(g.selectedPiece == kNoPiece && g.lastActivity.seconds == clock && ui.arrows.empty()) << c.what;
         EXPECT_TRUE(ui.timeRemaining == "30" && ui.status[3] == IdleStatusText()) << c.what;
     }
     EXPECT_EQ(g.stepCount + g.curSeat, 0);
@@ -340,7 +340,7 @@ protected:
         g.lan = lan.get();
         g.netConnected = 1, g.netState = 31, g.myNetSeat = seat, g.netDisconnectTime = 60;
         g.seatTable[seat].state = 1;
-        g.turnClock.seconds = 0;
+        g.lastActivity.seconds = 0;
     }
 
     test::ScratchFolder dir;

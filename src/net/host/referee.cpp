@@ -77,7 +77,7 @@ void HostReferee::BattleBegins(const AllSwitchEndBody& b) {
     c.battleRunning = 1;
     c.stepCount = 0;
     c.peaceAgreed = 0;
-    c.turnStarted = c.turnClock = c.ui->Now();
+    c.turnStarted = c.lastActivity = c.ui->Now();
     phase_ = Phase::kBattle;
 }
 

@@ -89,7 +89,7 @@ void ApplyJoinLast(GameState& g, const JoinLastBody& b, const ClockStamp& arriva
     g.curSeat = LocalSeat(b.curSeat, g.myNetSeat);
     ApplyTimes(g, b.moveTime, b.deployTime, b.disconnectTime);
     for (int k = 0; k < kSeats; ++k) g.ui->SetSeatLabel(k, Name(g.seatTable[(g.myNetSeat + k) % kSeats]));
-    if (b.netState >= kNetDeployBegins && b.netState < kNetBattle) {
+    if (IsDeployingState(b.netState) || b.netState == kNetAllDeployed) {
         // The own deployment stays as laid out here.
         for (int i = kPiecesPerSeat; i < kPieceCount; ++i) TakeHostPiece(g, b, i);
         g.deployPhase = 1;
@@ -117,11 +117,11 @@ void ApplyJoinLast(GameState& g, const JoinLastBody& b, const ClockStamp& arriva
         g.deployPhase = 0;
         g.battleRunning = 1;
         g.netState = kNetBattle;
+        g.lastActivity = g.ui->Now();
         // The own clock runs on in the same turn. The own seat's turn joined
         // under way has its whole move time from here, as the host gives it;
         // when another seat's turn began there this side cannot tell, and
         // shows no deadline until the next step.
-        g.turnClock = g.ui->Now();
         if (!sameTurn) {
             StartTurnClock(g, arrival);
             if (g.curSeat != 0 && g.lan != nullptr) g.lan->SetTurnStartUnknown(true);
@@ -139,10 +139,8 @@ void ApplyJoinCancel(GameState& g, int s) {
     SeatRec& r = g.seatTable[s];
     if (s == g.myNetSeat && g.isNetHost == 0) {
         // The host has given the own seat to the computer: the side leaves,
-        // and says why (HandOverReason). That host keeps the seat from it
-        // for the rest of the round.
+        // and says why (HandOverReason).
         const int reason = HandOverReason(g);
-        if (g.lan != nullptr) g.lan->NoteHandedOver(s);
         AbortNetBattle(g, reason);
         if (g.lan != nullptr) g.lan->ui()->ExplainLeaving(HandOverText(reason));
         return;
@@ -232,25 +230,19 @@ bool Apply(GameState& g, const Packet& p, const ClockStamp& arrival) {
         case Word::kJoinLast: {
             const auto b = DecodeJoinLast(p);
             if (!b) return false;
-            // A join taken: the seat handed over before is nothing to it.
-            if (g.lan != nullptr) g.lan->ForgetHandOver();
             ApplyJoinLast(g, *b, arrival);
             return true;
         }
-        case Word::kJoinRefuse: {
-            // A seat the host gave to the computer this round is refused to
-            // the side until the next: it is told so, not that a player
-            // holds it.
-            const bool handedOver = g.lan != nullptr && g.lan->HandedOverFrom(g.myNetSeat);
+        case Word::kJoinRefuse:
             AbortNetBattle(g, kLeaveRefused);
-            if (g.lan != nullptr) g.lan->ui()->ExplainLeaving(JoinRefusedText(handedOver));
+            if (g.lan != nullptr) g.lan->ui()->ExplainLeaving(JoinRefusedText());
             return true;
-        }
         case Word::kJoinOk:
             // A battle under way is not begun again.
-            if (g.netState >= kNetDeployBegins && g.netState <= kNetBattle) return false;
+            if (NetRoundUnderWay(g)) return false;
             g.netState = kNetHostStarted;
-            // The deployment's time counts from here, as the host's does.
+            // The deploy time counts from when "JoinOk" reached the side, as
+            // the host's does from its sending.
             StartTurnClock(g, arrival);
             if (g.lan != nullptr) g.lan->TakeJoinInDeployment();
             return true;
@@ -279,7 +271,7 @@ bool Apply(GameState& g, const Packet& p, const ClockStamp& arrival) {
             g.curSeat = LocalSeat(b->firstSeat, g.myNetSeat);
             g.turnDirection = b->turnDirection;
             g.netState = kNetAllDeployed;
-            g.turnClock = g.ui->Now();
+            g.lastActivity = g.ui->Now();
             // The first turn counts from here, the battle's start pause included.
             StartTurnClock(g, arrival);
             return true;
@@ -298,7 +290,7 @@ bool Apply(GameState& g, const Packet& p, const ClockStamp& arrival) {
             // for the newer request too.
             if (g.lan->PeaceQuestionOpen()) return false;
             g.lan->SetPeaceQuestionOpen(true);
-            g.lan->ui()->AskPeace(*s, Name(g.seatTable[*s]) + Gb("  请求和棋,是否同意?"));
+            g.lan->ui()->AskPeace(*s, PeaceQuestionText(Name(g.seatTable[*s])));
             return true;
         }
         case Word::kPeaceFinalOk:

@@ -40,12 +40,28 @@ std::string HandOverText(int reason) {
     }
 }
 
-std::string JoinRefusedText(bool seatHandedOver) {
-    const std::string head = Gb("服务器拒绝联接申请！") + std::string(20, ' ');
-    if (seatHandedOver)
-        return head + Gb("\n该位置已有玩家使用；或是您被计算机接管的位置，\n在接管的这一局里不能再进，下一局可以。\n其他空位现在就可以申请。\n");
-    return head + Gb("\n该位置已有玩家使用。\n");
+std::string JoinRefusedText() {
+    return Gb("服务器拒绝联接申请！\n该位置现在进不去：可能已有玩家，或本局已由计算机从您手中接管（下一局可再申请）。");
 }
+
+std::string LanBoxText(LanBox box) {
+    switch (box) {
+        case LanBox::kAskLeaveForNewBattle:
+            return Gb("加入新的网战将复位正在进行的网络战役！") + std::string(13, ' ') + Gb("\n是否继续？");
+        case LanBox::kNoNetwork: return Gb("本机没有联网，无法进行网络大战！");
+        case LanBox::kServerFailed: return Gb("服务器无法启动！") + std::string(25, ' ') + Gb("\n请检查网络设置是否正常。");
+        case LanBox::kNoHost:
+            return Gb("庄家计算机不存在。。。。。。。。。。") + std::string(17, ' ') + Gb("\n请先启动庄家计算机！");
+        case LanBox::kConnectTimedOut:
+            return Gb("网络阻塞,联接庄家计算机超时。。。。。。。。。。") + std::string(15, ' ') + Gb("\n请稍后再试！");
+        case LanBox::kHostSilent: return Gb("服务器太长时间没有响应！") + std::string(11, ' ') + Gb("\n断开网络联接.");
+        case LanBox::kResultNotSent: return Gb("消息尚未发送完成！\n请检查网络超时情况。") + std::string(11, ' ');
+        case LanBox::kUnknownWord: return Gb("上传数据没有定义错误！") + std::string(5, ' ');
+    }
+    return std::string();
+}
+
+std::string PeaceQuestionText(const std::string& gbName) { return gbName + Gb("  请求和棋,是否同意?"); }
 
 void TellHostSeatTakenOver(GameState& g) {
     const int reason = HandOverReason(g);

@@ -33,7 +33,8 @@ void DeployOneComputerSeat(GameState& g) {
     }
 }
 
-bool ComputerMayMove(const GameState& g) {
+// The host's side: the seat to move in the running battle is the computer's.
+bool ComputerSeatMayMove(const GameState& g) {
     if (g.netState != kNetBattle || g.battleRunning == 0 || g.practiceMode == 0 || g.deployPhase == 1) return false;
     // A step applied on this tick may have ended the battle.
     if (BattleResultByRules(g) >= 0) return false;
@@ -54,7 +55,7 @@ bool ComputerHasWaited(const GameState& g) {
 }
 
 void StartComputerMove(GameState& g) {
-    if (!ComputerMayMove(g) || !ComputerHasWaited(g)) return;
+    if (!ComputerSeatMayMove(g) || !ComputerHasWaited(g)) return;
     g.aiMoverGuard = g.curSeat;
     g.computer->Resume();
 }
@@ -62,7 +63,7 @@ void StartComputerMove(GameState& g) {
 // The host's side plays the seats the computer holds: it deploys them and
 // moves for them, as any side sends for its own seat.
 void ComputerSeats(GameState& g) {
-    if (g.netState == kNetDeploying || g.netState == kNetOwnDeploySent) DeployOneComputerSeat(g);
+    if (NetDeploying(g)) DeployOneComputerSeat(g);
     else if (g.netState == kNetBattle) StartComputerMove(g);
 }
 
@@ -147,9 +148,7 @@ void HandleNetBattle(GameState& g) {
         case kNetDeployBegins:
             g.deployPhase = 1;
             g.ui->SetDeploymentControlsVisible(true);
-            // The deploy time counts from when "JoinOk" (or the host's
-            // answer to a join in the deployment) reached the side.
-            g.turnClock = g.ui->Now();
+            g.lastActivity = g.ui->Now();
             g.netState = kNetDeploying;
             break;
         case kNetOwnDeployDone:
@@ -178,7 +177,7 @@ void HostStartsBattle(GameState& g) {
 }
 
 void LeaveWaitingRoom(GameState& g) {
-    if (IsValidSeat(g.myNetSeat) && g.seatTable[g.myNetSeat].state != 0) g.netState = kNetLeaving;
+    if (OwnSeatHeldByPlayer(g)) g.netState = kNetLeaving;
 }
 
 }  // namespace jq::net

@@ -109,8 +109,12 @@ bool OwnSeatHeldByPlayer(const GameState& g) {
     return IsValidSeat(g.myNetSeat) && g.seatTable[g.myNetSeat].state == 1;
 }
 
-bool NetDeploying(const GameState& g) {
-    return g.netConnected != 0 && g.netState >= kNetDeployBegins && g.netState <= kNetOwnDeploySent;
+bool IsDeployingState(int32_t netState) { return netState >= kNetDeployBegins && netState <= kNetOwnDeploySent; }
+
+bool NetDeploying(const GameState& g) { return g.netConnected != 0 && IsDeployingState(g.netState); }
+
+bool NetRoundUnderWay(const GameState& g) {
+    return NetDeploying(g) || (g.netConnected != 0 && (g.netState == kNetAllDeployed || g.netState == kNetBattle));
 }
 
 bool TurnDeadlineUnknown(const GameState& g) {
