@@ -38,8 +38,6 @@ public:
     // (-1 when none).
     virtual std::string LocalAddress() const = 0;
     virtual int LocalPort() const = 0;
-    // The host's end, "address:port" (empty when unknown).
-    virtual std::string HostEnd() const { return std::string(); }
 };
 
 // The host's listening socket and the connections it accepted, each known

@@ -35,11 +35,9 @@ public:
     void Resume() override { ++resumes; }
     std::string LocalAddress() const override { return "127.0.0.1"; }
     int LocalPort() const override { return 40001; }
-    std::string HostEnd() const override { return hostEnd; }
     std::vector<net::Packet> Sent() const { return CutPackets(written); }
 
     bool connected = true;
-    std::string hostEnd = "10.0.0.1:3457";
     size_t takeAtMost = SIZE_MAX;
     std::vector<uint8_t> written;
     int closes = 0;

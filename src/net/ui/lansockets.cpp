@@ -514,11 +514,6 @@ std::string LanSockets::LocalAddress() const {
 
 int LanSockets::LocalPort() const { return client_ && Connected() ? client_->localPort() : -1; }
 
-std::string LanSockets::HostEnd() const {
-    if (!client_) return std::string();
-    return DottedIPv4(client_->peerAddress()).toStdString() + ":" + std::to_string(client_->peerPort());
-}
-
 bool LanSockets::Listening() const { return listenFd_ >= 0; }
 
 // The relay hands over one packet, or the rest of one, per call.

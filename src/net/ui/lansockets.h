@@ -109,7 +109,6 @@ public:
     void Resume() override;
     std::string LocalAddress() const override;
     int LocalPort() const override;
-    std::string HostEnd() const override;
 
     // ---- ServerLinks ----
     bool Listening() const override;
