@@ -1448,7 +1448,9 @@ TEST_F(BattleWindowTest, NewBattleWhileConnectedAsksAndCancelChangesNothing) {
     LeftClick(form->btnNewBattle);
     EXPECT_EQ(ownBoxes, QStringList{U("加入新的网战将复位正在进行的网络战役！             \n是否继续？")});
     EXPECT_TRUE(cancelShown);
-    EXPECT_TRUE(g.netConnected == 1 && g.battleRunning == 1 && g.stepCount == 17 && g.battleSerial == serial);
+    // The battle may go on behind the box (a step or more, as fast as the machine is): Cancel keeps it, never resets it.
+    EXPECT_TRUE(g.netConnected == 1 && g.battleRunning == 1 && g.deployPhase == 0 && g.stepCount >= 17 &&
+                g.battleSerial == serial);
     EXPECT_TRUE(link.connected && link.closes == 0 && computer->stops == stops);
     EXPECT_EQ(form->Timer1->isActive(), ticking);
 
