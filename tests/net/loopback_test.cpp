@@ -19,6 +19,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -96,7 +97,8 @@ std::vector<StepRec> TurnedSteps(const std::vector<StepRec>& steps, int turns) {
 // The host (seat 0) and one side per seat in `joiners` play `rounds` battles, each person's seat
 // played by the computer player on its own side, the other seats by the host's computer.
 void PlayBattles(const std::vector<int>& joiners, uint32_t seed, size_t rounds) {
-    const auto deadline = Clock::now() + std::chrono::seconds(240);
+    // Whole battles last as long as the machine and its load make them: the bound catches only a hang.
+    const auto deadline = Clock::now() + std::chrono::seconds(900);
     std::vector<std::unique_ptr<Side>> sides;
     sides.push_back(std::make_unique<Side>(0, seed));
     Side& host = *sides[0];
@@ -411,24 +413,30 @@ TEST(LanLoopback, WhatASideSentBeforeItClosedIsRelayed) {
 }
 
 // One whole packet of one of the fifteen words, of its length, and nothing else.
-bool OneWholePacket(const net::Packet& read) {
+// The whole packets a read holds, in order; none when it holds part of one.
+std::vector<net::Packet> WholePackets(const net::Packet& read) {
     net::PacketFramer f;
     f.Feed(read.data(), read.size());
-    const std::optional<net::Packet> p = f.Next();
-    return p && p->size() == read.size() && !f.Broken();
+    std::vector<net::Packet> packets;
+    while (std::optional<net::Packet> p = f.Next()) packets.push_back(std::move(*p));
+    if (f.Broken() || f.Buffered() != 0) packets.clear();
+    return packets;
 }
 
-// A side that knows no framing: each read (one recv() of up to 6000 bytes)
-// is one packet to it. It runs on its own thread, as a side on another
+// A side that knows no framing: each read (one recvmsg() of up to 6000
+// bytes) is one packet to it when it comes in time. It runs on its own thread, as a side on another
 // computer would, and plays seat `seat` as the protocol tells it: "Join",
 // its army once the host has started, a legal move on each of its turns
 // (an attack every other turn), until its battle ends; or until a read holds
-// anything but one whole packet, which leaves it lost.
+// anything but whole packets, which leaves it lost (several in a read: it
+// came late to the read).
 struct OneReadOnePacketSide {
     OneReadOnePacketSide(quint16 port, int seat) : seat(seat), side(seat) {
         fd = ::socket(AF_INET, SOCK_STREAM, 0);
         const timeval wait{0, 100000};
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        const int on = 1;  // each read says when its last byte arrived
+        ::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_port = htons(port);
@@ -465,13 +473,24 @@ struct OneReadOnePacketSide {
         int movedAt = -1;
         std::vector<uint8_t> buf(6000);
         while (up && !stop && Clock::now() < deadline && side.result() == testing::kNoResult) {
-            const ssize_t n = ::recv(fd, buf.data(), buf.size(), 0);
+            iovec into{buf.data(), buf.size()};
+            alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
+            msghdr m{};
+            m.msg_iov = &into, m.msg_iovlen = 1, m.msg_control = control, m.msg_controllen = sizeof control;
+            const ssize_t n = ::recvmsg(fd, &m, 0);
             if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) up = false;
             if (n <= 0) continue;
-            const net::Packet read(buf.begin(), buf.begin() + n);
+            Read read{net::Packet(buf.begin(), buf.begin() + n), -1};
+            for (cmsghdr* c = CMSG_FIRSTHDR(&m); c != nullptr; c = CMSG_NXTHDR(&m, c))
+                if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_TIMESTAMPNS) {
+                    timespec t;
+                    std::memcpy(&t, CMSG_DATA(c), sizeof t);
+                    read.arrivedNs = int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
+                }
             reads.push_back(read);
-            if (!OneWholePacket(read)) break;
-            side.Apply(read);
+            const std::vector<net::Packet> packets = WholePackets(read.bytes);
+            if (packets.empty()) break;
+            for (const net::Packet& p : packets) side.Apply(p);
             if (!deployed && side.netState() >= net::kNetDeployBegins && side.netState() < net::kNetBattle) {
                 net::SwitchEndBody army{{}, seat};
                 std::copy(test::kArmy, test::kArmy + kPiecesPerSeat, army.codes);
@@ -495,16 +514,21 @@ struct OneReadOnePacketSide {
     bool up = false;
     int turns = 0;
     testing::LiteralSide side;
-    std::vector<net::Packet> reads;
+    struct Read {
+        net::Packet bytes;
+        int64_t arrivedNs;  // when its last byte reached this computer's socket
+    };
+    std::vector<Read> reads;
     // For the host's thread while this one plays: it has stopped, having seen its battle end.
     std::atomic<bool> stop{false}, done{false}, ended{false};
 };
 
-// Every packet the host sends reaches a side alone, the four that start a
-// battle included, so a side that takes each read as one packet plays a
-// whole battle against the host's computer and ends where the host ends.
+// Every packet the host sends reaches a side a gap after the one before, the
+// four that start a battle included, so a side that takes each read as one
+// packet plays a whole battle against the host's computer and ends where the
+// host ends.
 TEST(LanLoopback, ASideTakingEachReadAsOnePacketPlaysAWholeBattle) {
-    const auto deadline = Clock::now() + std::chrono::seconds(120);
+    const auto deadline = Clock::now() + std::chrono::seconds(900);  // a whole battle: the bound catches a hang
     constexpr int kSeat = 2;
     Side host(0, 5);
     host.g->isNetHost = 1;
@@ -546,13 +570,23 @@ TEST(LanLoopback, ASideTakingEachReadAsOnePacketPlaysAWholeBattle) {
     reader.join();
 
     size_t moves = 0, deployments = 0, starts = 0;
+    // Every packet reached the side a gap after the one before, whatever the reads: a side that comes to
+    // its reads in time takes one packet each; one that came late (a loaded machine) finds several.
+    const int64_t gapNs = int64_t{net::LanSockets::kPacketGapMs} * 1000000, slackNs = 2000000;
     for (size_t i = 0; i < literal.reads.size(); ++i) {
-        const net::Packet& r = literal.reads[i];
-        ASSERT_TRUE(OneWholePacket(r)) << "read " << i << " of " << r.size() << " bytes: "
-                                       << std::string(r.begin(), r.begin() + std::min<size_t>(r.size(), 20));
-        moves += net::PacketWord(r) == net::Word::kMoveQz;
-        deployments += net::PacketWord(r) == net::Word::kSwitchEnd;
-        starts += net::PacketWord(r) == net::Word::kAllSwitchEnd;
+        const auto& [r, at] = literal.reads[i];
+        const std::vector<net::Packet> packets = WholePackets(r);
+        ASSERT_FALSE(packets.empty()) << "read " << i << " of " << r.size() << " bytes: "
+                                      << std::string(r.begin(), r.begin() + std::min<size_t>(r.size(), 20));
+        ASSERT_GE(at, 0) << "read " << i << " has no arrival time";
+        if (i > 0)
+            EXPECT_GE(at - literal.reads[i - 1].arrivedNs, static_cast<int64_t>(packets.size()) * gapNs - slackNs)
+                << "read " << i << " holds " << packets.size() << " packets";
+        for (const net::Packet& p : packets) {
+            moves += net::PacketWord(p) == net::Word::kMoveQz;
+            deployments += net::PacketWord(p) == net::Word::kSwitchEnd;
+            starts += net::PacketWord(p) == net::Word::kAllSwitchEnd;
+        }
     }
     ASSERT_TRUE(copy != nullptr && literal.done)
         << "host at step " << host.g->stepCount << ", literal side at step " << literal.side.steps();
@@ -755,8 +789,11 @@ TEST(LanLoopback, ALeavingSideKeepsTheWindowLiveWhileTheHostTakesNothing) {
     auto longest = back - left;
     for (size_t i = 1; i < ticks.size(); ++i) longest = std::max(longest, ticks[i] - ticks[i - 1]);
     auto ms = [](Clock::duration d) { return std::chrono::duration_cast<milliseconds>(d).count(); };
-    EXPECT_LT(back - left, milliseconds(500)) << ms(back - left) << " ms in the close";
-    EXPECT_LT(longest, milliseconds(500)) << ms(longest) << " ms without a tick";
+    // A close that waited for the host would stop the window for the whole bound; a loaded machine stops
+    // it for a while too, never that long.
+    const milliseconds live(net::LanSockets::kSendOffMs * 2 / 3);
+    EXPECT_LT(back - left, live) << ms(back - left) << " ms in the close";
+    EXPECT_LT(longest, live) << ms(longest) << " ms without a tick";
     EXPECT_GE(gone - left, milliseconds(net::LanSockets::kSendOffMs - 50)) << ms(gone - left) << " ms, gone";
 }
 
