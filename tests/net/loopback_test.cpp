@@ -579,9 +579,10 @@ TEST(LanLoopback, ASideTakingEachReadAsOnePacketPlaysAWholeBattle) {
         ASSERT_FALSE(packets.empty()) << "read " << i << " of " << r.size() << " bytes: "
                                       << std::string(r.begin(), r.begin() + std::min<size_t>(r.size(), 20));
         ASSERT_GE(at, 0) << "read " << i << " has no arrival time";
-        if (i > 0)
+        if (i > 0) {
             EXPECT_GE(at - literal.reads[i - 1].arrivedNs, static_cast<int64_t>(packets.size()) * gapNs - slackNs)
                 << "read " << i << " holds " << packets.size() << " packets";
+        }
         for (const net::Packet& p : packets) {
             moves += net::PacketWord(p) == net::Word::kMoveQz;
             deployments += net::PacketWord(p) == net::Word::kSwitchEnd;
