@@ -149,6 +149,17 @@ struct Battle {
         return net::EncodeMoveQz(b);
     }
 
+    // A batch of moves, each on the connection of its seat (seat s is
+    // connection s + 1).
+    std::vector<std::pair<net::ConnId, net::Packet>> NextMoves() {
+        std::vector<std::pair<net::ConnId, net::Packet>> moves;
+        for (int i = 0; i < kMovesPerBatch; ++i) {
+            const net::ConnId conn = seat + 1;
+            moves.emplace_back(conn, NextMove());
+        }
+        return moves;
+    }
+
     NullUi ui;
     std::unique_ptr<GameState> host = std::make_unique<GameState>();
     std::unique_ptr<net::LanSession> lan = std::make_unique<net::LanSession>(*host);
@@ -170,12 +181,7 @@ void BM_RelayedMove(benchmark::State& state) {
             state.SkipWithError("the battle did not start");
             break;
         }
-        // Each move on the connection of its seat (seat s is connection s + 1).
-        std::vector<std::pair<net::ConnId, net::Packet>> moves;
-        for (int i = 0; i < kMovesPerBatch; ++i) {
-            const net::ConnId conn = battle->seat + 1;
-            moves.emplace_back(conn, battle->NextMove());
-        }
+        const auto moves = battle->NextMoves();
         net::HostRelay& relay = battle->relay();
         state.ResumeTiming();
         for (const auto& [conn, p] : moves) relay.Received(conn, p.data(), p.size());
@@ -214,11 +220,7 @@ void BM_RelayedMoveUnderBareFlood(benchmark::State& state) {
             state.SkipWithError("the battle did not start");
             break;
         }
-        std::vector<std::pair<net::ConnId, net::Packet>> moves;
-        for (int i = 0; i < kMovesPerBatch; ++i) {
-            const net::ConnId conn = battle->seat + 1;
-            moves.emplace_back(conn, battle->NextMove());
-        }
+        const auto moves = battle->NextMoves();
         net::HostRelay& relay = battle->relay();
         state.ResumeTiming();
         for (const auto& [conn, p] : moves) {

@@ -1559,6 +1559,20 @@ INSTANTIATE_TEST_SUITE_P(
                 {}}),
     [](const ::testing::TestParamInfo<Hostile>& i) { return std::string(i.param.name); });
 
+// A phase clock on a referee of its own, in the deployment (move time 30 s, deploy time 40 s).
+struct ClockRig {
+    ClockRig() {
+        g.ui = &ui;
+        referee.NewRound();
+        referee.DeploymentBegins();
+    }
+    GameState g;
+    test::RecordingUi ui;
+    HostReferee referee{g};
+    const LanTimes times{30, 40, 60};
+    PhaseClock clock{referee, times};
+};
+
 // The clock's answer to a join in the deployment (deploy time 40 s): whether it waits, and when the seat's time
 // is over then (seconds from the deployment's start).
 TEST(PhaseClock, AJoinBringsTheWholeTimeOrWaits) {
@@ -1579,14 +1593,8 @@ TEST(PhaseClock, AJoinBringsTheWholeTimeOrWaits) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
-        GameState g;
-        test::RecordingUi ui;
-        g.ui = &ui;
-        HostReferee referee(g);
-        const LanTimes times{30, 40, 60};
-        PhaseClock clock(referee, times);
-        referee.NewRound();
-        referee.DeploymentBegins();
+        ClockRig rig;
+        auto& [g, ui, referee, times, clock] = rig;
         clock.DeploymentBegins(0);
         // Seat 2 is held by a person in the last row, who has not joined this round yet.
         PhaseHolder holders[kSeats] = {{true, true}};
@@ -1627,14 +1635,8 @@ TEST(PhaseClock, TheComputerWaitsASecondOfThePhaseAtMost) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
-        GameState g;
-        test::RecordingUi ui;
-        g.ui = &ui;
-        HostReferee referee(g);
-        const LanTimes times{30, 40, 60};
-        PhaseClock clock(referee, times);
-        referee.NewRound();
-        referee.DeploymentBegins();
+        ClockRig rig;
+        auto& [g, ui, referee, times, clock] = rig;
         referee.BattleBegins({0, 1, times.move, times.deploy, times.disconnect});
         const int64_t start = StampMs(referee.Game().turnStarted);
         std::optional<int64_t> since;
