@@ -52,6 +52,9 @@ constexpr int kRejoinPauseSeconds = 3;
 // Joins that may wait at a time: from one address, and in all.
 constexpr int kWaitingJoinsPerAddress = kSeats - 1;
 constexpr int kMaxWaitingJoins = 32;
+// "JoinRefuse" answers a connection gets; a refused join beyond them closes
+// it instead (an honest side leaves at its first).
+constexpr int kMaxRefusals = 3;
 
 class JoinGate {
 public:

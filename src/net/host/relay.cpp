@@ -11,12 +11,6 @@
 
 namespace jq::net {
 
-namespace {
-
-constexpr int kStepLimit = 500;
-
-}  // namespace
-
 HostRelay::HostRelay(GameState& host, ServerLinks& links)
     : g_(host),
       referee_(host),
@@ -365,8 +359,7 @@ bool HostRelay::TakeStep(int s, const Packet& p) {
     const std::string player = PlayerAddress(s);
     const Verdict v = referee_.Judge(b, running && IsValidSeat(s) && NowMs() >= clock_.TimeOverMs(s),
                                      timeouts_.Passed(player, s));
-    if (v != Verdict::kNoBattle && v != Verdict::kNotToMove && referee_.Game().stepCount >= kStepLimit) {
-        // The seat to move finds the step limit reached: the battle ends drawn.
+    if (referee_.StepLimitReached(v)) {
         QueueToOccupied(EncodeBare(Word::kMaxStepLimited));
         referee_.EndsDrawn();
         return true;

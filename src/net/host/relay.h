@@ -50,16 +50,14 @@
 // seat and takes only a free seat (never seat 0, and never one that another
 // connection holds: a live connection is never closed in favour of a new
 // one); every seat it names must be its own (who may send what:
-// net/host/senders.h). It is refused ("JoinRefuse",
-// at most kMaxRefusals times, then closed) when it asks for seat 0, for a
-// seat another connection holds, for a second seat, or for the seat it was
-// handed over from in this round, from the address it was handed over on.
-// Its join waits (and is answered later) while the phase clock does not
-// let a join into the seat's turn or the deployment (the seat's own
-// holder's join for the new round included), and once the battle has ended
-// on the copy, until the host's side opens the next round; when and in
-// which order joins wait and are taken, and who keeps a place to wait, is
-// the join gate's (net/host/joingate.h): the relay asks it. The host sets
+// net/host/senders.h). When a join is refused ("JoinRefuse", at most
+// kMaxRefusals times, then closed), when it waits and in which order joins
+// wait and are taken, and who keeps a place to wait, is the join gate's
+// (net/host/joingate.h): the relay asks it. Its join waits (and is answered
+// later) while the phase clock does not let a join into the seat's turn or
+// the deployment (the seat's own holder's join for the new round
+// included), and once the battle has ended on the copy, until the host's
+// side opens the next round. The host sets
 // the state and the deployment of a remote seat
 // itself: it joins as a person's seat not yet deployed. The host's own side
 // (the connection the socket layer names as its own client's,
@@ -99,9 +97,6 @@
 #include "net/lan.h"
 
 namespace jq::net {
-
-// "JoinRefuse" answers a connection gets before it is closed instead.
-constexpr int kMaxRefusals = 3;
 
 class HostRelay : private ConnectionUser {
 public:
