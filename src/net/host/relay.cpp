@@ -398,16 +398,6 @@ void HostRelay::NewPhase() {
     clock_.NewPhase(holders);
 }
 
-bool HostRelay::MustWait(ConnId id, int s, bool holder) const {
-    const int64_t now = NowMs();
-    // In the seat's turn or in the deployment a join brings the seat's whole
-    // time, or waits (net/host/phaseclock.h): the holder's own join for the
-    // new round too. Besides, a join for a seat its connection does not hold
-    // waits while its address pauses.
-    const bool clockWaits = clock_.JoinWaits(s, now);
-    return holder ? clockWaits : gate_.MustWait(conns_.Address(id), clockWaits, now);
-}
-
 void HostRelay::HandleJoin(ConnId id, MatchRecord& c, const Packet& p) {
     std::optional<SeatRec> rec = DecodeJoin(p);
     if (!rec) return;
@@ -419,30 +409,29 @@ void HostRelay::HandleJoin(ConnId id, MatchRecord& c, const Packet& p) {
         return;
     }
     const int s = rec->seat;
+    const bool holder = holds_[s].conn == id;
+    const std::string& address = conns_.Address(id);
+    const int64_t askedMs = NowMs();
+    JoinFacts f;
+    f.seat = s;
     // Once the battle has ended on the copy, "JoinLast" would tell of a
     // battle that runs no more (after a draw the joiner would wait for moves
-    // for ever): the join, a seat's own for the next round or a new one,
-    // waits until the host's side opens the next round.
-    if (referee_.BattleBegun() && !referee_.Running()) {
-        PutOff(id, p);
-        return;
-    }
-    const bool holder = holds_[s].conn == id;
-    // Taken already in this round: nothing new to tell anybody.
-    if (holder && c.joinedRound == round_) {
-        gate_.Forget(id);
-        return;
-    }
-    const std::string& address = conns_.Address(id);
-    if (JoinGate::Refuses(s, SeatOfConnection(id), !holder && holds_[s].conn >= 0, timeouts_.HandedOver(address, s))) {
-        Refuse(id, c);
-        return;
-    }
-    // One way in: a join for a seat goes behind the joins for it that came
-    // before it and still wait.
-    if (MustWait(id, s, holder) || (!holder && gate_.Behind(id, s))) {
-        PutOff(id, p);
-        return;
+    // for ever).
+    f.battleEnded = referee_.BattleBegun() && !referee_.Running();
+    f.holder = holder;
+    f.joinedThisRound = c.joinedRound == round_;
+    f.held = SeatOfConnection(id);
+    f.takenByAnother = !holder && holds_[s].conn >= 0;
+    f.handedOver = timeouts_.HandedOver(address, s);
+    // In the seat's turn or in the deployment a join brings the seat's whole
+    // time, or waits (net/host/phaseclock.h): the holder's own join for the
+    // new round too.
+    f.clockWaits = clock_.JoinWaits(s, askedMs);
+    switch (gate_.Admit(id, address, f, askedMs)) {
+        case JoinStep::kWait: PutOff(id, p); return;
+        case JoinStep::kNothingNew: gate_.Forget(id); return;
+        case JoinStep::kRefuse: Refuse(id, c); return;
+        case JoinStep::kTake: break;
     }
     gate_.Forget(id);
     const int64_t now = NowMs();

@@ -173,10 +173,6 @@ private:
     void Handle(ConnId id, MatchRecord& c, const Packet& p, int64_t firstByteMs);
     void HandleJoin(ConnId id, MatchRecord& c, const Packet& p);
     void HandleOwnJoin(ConnId id, MatchRecord& c, SeatRec rec);
-    // A remote join that may be taken only later: it would not bring the
-    // seat's whole time in its phase, or (for a seat its connection does not
-    // hold) its address pauses.
-    bool MustWait(ConnId id, int seat, bool holder) const;
     // A phase begins (the deployment, the battle, a turn): the clock learns
     // who holds each seat.
     void NewPhase();
