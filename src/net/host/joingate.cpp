@@ -11,6 +11,15 @@ bool JoinGate::Refuses(int seat, int held, bool takenByAnother, bool handedOver)
     return seat == 0 || (held >= 0 && held != seat) || takenByAnother || handedOver;
 }
 
+JoinStep JoinGate::Admit(ConnId id, const std::string& address, const JoinFacts& f, int64_t nowMs) const {
+    if (f.battleEnded) return JoinStep::kWait;
+    if (f.holder && f.joinedThisRound) return JoinStep::kNothingNew;
+    if (Refuses(f.seat, f.held, f.takenByAnother, f.handedOver)) return JoinStep::kRefuse;
+    const bool waits = f.holder ? f.clockWaits : MustWait(address, f.clockWaits, nowMs);
+    if (waits || (!f.holder && Behind(id, f.seat))) return JoinStep::kWait;
+    return JoinStep::kTake;
+}
+
 bool JoinGate::MustWait(const std::string& address, bool clockWaits, int64_t nowMs) const {
     auto pause = pausedUntil_.find(address);
     const bool paused = pause != pausedUntil_.end() && nowMs < pause->second;

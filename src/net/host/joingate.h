@@ -52,9 +52,38 @@ constexpr int kRejoinPauseSeconds = 3;
 // Joins that may wait at a time: from one address, and in all.
 constexpr int kWaitingJoinsPerAddress = kSeats - 1;
 constexpr int kMaxWaitingJoins = 32;
+// "JoinRefuse" answers a connection gets; a refused join beyond them closes
+// it instead (an honest side leaves at its first).
+constexpr int kMaxRefusals = 3;
+
+// What becomes of a remote join now.
+enum class JoinStep { kWait, kNothingNew, kRefuse, kTake };
+
+// What the relay knows of a remote join for `seat`.
+struct JoinFacts {
+    int seat = 0;
+    // The battle has begun in this round and ended on the copy.
+    bool battleEnded = false;
+    // Its connection holds the seat, and its join was taken in this round.
+    bool holder = false;
+    bool joinedThisRound = false;
+    // What Refuses reads.
+    int held = -1;
+    bool takenByAnother = false;
+    bool handedOver = false;
+    // The seat's clock lets no join in now (the phase clock's JoinWaits).
+    bool clockWaits = false;
+};
 
 class JoinGate {
 public:
+    // What becomes of the connection's join, in this order: once the battle
+    // has ended it waits for the next round; a holder's join taken in this
+    // round already tells nobody anything new; a refused one (Refuses) is
+    // refused; it waits while the seat's clock lets no join in, for a seat
+    // its connection does not hold also while its address pauses (MustWait)
+    // or behind an earlier join for the seat (Behind); otherwise it is taken.
+    JoinStep Admit(ConnId id, const std::string& address, const JoinFacts& f, int64_t nowMs) const;
     // Whether a remote join for `seat` is refused: its connection holds
     // `held` (-1: none), `takenByAnother` says whether another connection
     // holds `seat`, and `handedOver` whether its address was handed over

@@ -106,14 +106,18 @@ HostReferee::Verdict HostReferee::Judge(const MoveQzBody& b, bool timeUp, int ti
     return Verdict::kRelay;
 }
 
+bool HostReferee::StepLimitReached(Verdict v) const {
+    return v != Verdict::kNoBattle && v != Verdict::kNotToMove && copy_->stepCount >= kStepLimit;
+}
+
 void HostReferee::Apply(const MoveQzBody& b) {
     GameState& c = *copy_;
     const MoveCand m = MoveToView(b.move, b.seat, 0);
     ExecuteMove(c, m.mover, m.target, m.fromX, m.fromY, m.toX, m.toY, m.outcome);
     // The battle ends where the rules end it on every side: a team with
     // nothing left, or a draw already agreed. (The copy has no LAN of its own,
-    // so the rules' step limit is 510 there; the relay ends the battle at
-    // 500 steps, before it.)
+    // so the rules' step limit is 510 there; it ends the battle at kStepLimit
+    // steps, before it.)
     if (BattleResultByRules(c) >= 0) c.battleRunning = 0;
 }
 

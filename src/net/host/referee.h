@@ -62,6 +62,12 @@ public:
     // on the host's clock (a time-out may go); `timeoutsPassed`: those of the
     // seat's player (PlayerTimeouts, net/host/timeouts.h).
     Verdict Judge(const MoveQzBody& b, bool timeUp, int timeoutsPassed);
+    // The step limit: once kStepLimit steps are on the copy, the seat to move
+    // finds it reached with whatever step it sends (judged `v`: anything but
+    // no battle or a seat not to move), and the battle ends drawn
+    // ("MaxStepLimited") instead.
+    static constexpr int kStepLimit = 500;
+    bool StepLimitReached(Verdict v) const;
     // Carries out a move that went out (judged kRelay).
     void Apply(const MoveQzBody& b);
 

@@ -4,15 +4,12 @@
 #include <array>
 
 #include "core/text.h"
+#include "net/host/joinlast.h"
+#include "net/host/phaseend.h"
+#include "net/host/senders.h"
 #include "net/netbattle.h"
 
 namespace jq::net {
-
-namespace {
-
-constexpr int kStepLimit = 500;
-
-}  // namespace
 
 HostRelay::HostRelay(GameState& host, ServerLinks& links)
     : g_(host),
@@ -120,33 +117,16 @@ void HostRelay::Tick() {
 void HostRelay::CheckTimeouts() {
     const int64_t now = NowMs();
     if (referee_.Deploying()) {
-        // A remote player who has not deployed by his deploy time and the
-        // grace gives his seat to the computer. The host's own player has no
-        // deploy time-out.
-        for (int s = 1; s < kSeats; ++s) {
-            const Holding& h = holds_[s];
-            if (h.rec.state != 1 || h.rec.deployed == 2) continue;
-            if (now >= clock_.EndMs(s)) HandOverSeat(s);
-        }
+        for (int s = 0; s < kSeats; ++s)
+            if (DeploymentEnd(holds_, clock_, s, now) == SeatEnd::kHandOver) HandOverSeat(s);
     } else if (referee_.Running()) {
-        // A person's turn ends when its time and the grace have run out: as
-        // his time-out, or, when he has said nothing in it for longer than
-        // the disconnect time, by handing his seat over.
         const int s = referee_.Game().curSeat;
-        if (!IsValidSeat(s) || holds_[s].rec.state != 1 || now < clock_.EndMs(s)) return;
-        if (now - std::max(clock_.PhaseStartMs(), holds_[s].heardMs) > times_.disconnect * int64_t{1000})
-            HandOverSeat(s);
-        else
-            TimeOutTurn(s);
+        switch (TurnEnd(holds_, clock_, s, now, times_.disconnect)) {
+            case SeatEnd::kHandOver: HandOverSeat(s); break;
+            case SeatEnd::kTimeOut: TakeStep(s, TimeOutPacket(s)); break;
+            case SeatEnd::kGoesOn: break;
+        }
     }
-}
-
-void HostRelay::TimeOutTurn(int s) {
-    // The packet the seat's own side sends (its count is written as it is
-    // relayed).
-    MoveQzBody b{MoveCand{}, s};
-    MakeTimeoutMove(b.move, 0);
-    TakeStep(s, EncodeMoveQz(b));
 }
 
 void HostRelay::OweAnswer(ConnId id) {
@@ -193,11 +173,7 @@ std::string HostRelay::PlayerAddress(int s) const {
     return h.rec.state == 1 && h.conn >= 0 ? conns_.Address(h.conn) : std::string();
 }
 
-int HostRelay::SeatOfConnection(ConnId id) const {
-    for (int s = 0; s < kSeats; ++s)
-        if (holds_[s].conn == id && id >= 0) return s;
-    return -1;
-}
+int HostRelay::SeatOfConnection(ConnId id) const { return holds_.SeatOf(id); }
 
 void HostRelay::QueueToOccupied(const Packet& p) {
     for (int s = 0; s < kSeats; ++s) {
@@ -250,22 +226,12 @@ void HostRelay::HandOverSeat(int s) {
     conns_.CloseAfter(holder, EncodeSeatWord(Word::kJoinCancel, s));
 }
 
-std::optional<int32_t> HostRelay::AllowedSeat(ConnId id, const Packet& p) const {
-    std::optional<int32_t> seat = SeatNamed(p);
-    if (!seat) return seat;
-    // The host's own side: its own seat, and the seats the computer holds
-    // now (what it sent for a seat a person has taken since is not its word).
-    if (Own(id)) return *seat == 0 || holds_[*seat].conn < 0 ? seat : std::nullopt;
-    if (SeatOfConnection(id) != *seat) return std::nullopt;
-    return seat;
-}
-
 void HostRelay::ReleaseChat() {
     const auto hasRoom = [this](ConnId sender) { return conns_.RoomFor(sender); };
     while (auto line = chat_.Next(NowMs(), hasRoom)) {
         const auto& [sender, p] = *line;
         // Said for a seat the sender no longer speaks for: it goes nowhere.
-        if (!conns_.Reachable(sender) || !AllowedSeat(sender, p)) continue;
+        if (!conns_.Reachable(sender) || !AllowedSeat(holds_, sender, Own(sender), p)) continue;
         // Its copies count against its sender's share.
         const ConnId before = conns_.SetSender(sender);
         QueueToOccupied(p);
@@ -279,10 +245,7 @@ void HostRelay::Handle(ConnId id, MatchRecord& c, const Packet& p, int64_t first
         HandleJoin(id, c, p);
         return;
     }
-    const bool carriesSeat = w == Word::kJoinOk || w == Word::kJoinCancel || w == Word::kSwitchEnd ||
-                             w == Word::kMoveQz || w == Word::kPeaceRequest || w == Word::kPeaceOk ||
-                             w == Word::kPeaceAbort || w == Word::kChatMessage;
-    if (!carriesSeat) {
+    if (!CarriesSeat(w)) {
         // A word only the host sends.
         g_.ui->SetStatusText(3, Gb("未知封包，请记录发生情况，便于工程师处理!"));
         return;
@@ -291,7 +254,7 @@ void HostRelay::Handle(ConnId id, MatchRecord& c, const Packet& p, int64_t first
         HandleOwnFormation(id, c, p);
         return;
     }
-    const std::optional<int32_t> seat = AllowedSeat(id, p);
+    const std::optional<int32_t> seat = AllowedSeat(holds_, id, Own(id), p);
     if (!seat) {
         // A move for a seat the connection does not hold: the side is told
         // where the battle stands.
@@ -303,9 +266,7 @@ void HostRelay::Handle(ConnId id, MatchRecord& c, const Packet& p, int64_t first
         return;
     }
     const int s = *seat;
-    // Peace words mean something only while the battle runs.
-    const bool peaceWord = w == Word::kPeaceRequest || w == Word::kPeaceOk || w == Word::kPeaceAbort;
-    if (peaceWord && !referee_.Running()) {
+    if (IsPeaceWord(w) && !referee_.Running()) {
         g_.ui->SetStatusText(3, Gb("位置") + std::to_string(s + 1) + Gb(" 的和棋封包不在战役中，此包作废！"));
         return;
     }
@@ -339,12 +300,8 @@ void HostRelay::Handle(ConnId id, MatchRecord& c, const Packet& p, int64_t first
 void HostRelay::HandleOwnFormation(ConnId id, MatchRecord& c, const Packet& p) {
     const std::optional<int32_t> seat = SeatNamed(p);
     if (!seat) return;
-    // Its own seat's or the computer's, while the seats deploy.
-    if (AllowedSeat(id, p) && referee_.Deploying()) HandleSwitchEnd(p);
-    // That side holds the computer's seat deployed from when it sent its
-    // formation: whether it was taken or not, a sync point behind what it
-    // caused tells that side how the seat stands, if otherwise (its computer
-    // deploys the seat again when it is free and not deployed).
+    if (AllowedSeat(holds_, id, true, p) && referee_.Deploying()) HandleSwitchEnd(p);
+    // Its computer deploys the seat again when it is free and not deployed.
     SeatTable::FormationSent(c.told, *seat);
     conns_.QueueSyncPoint(id, holds_.Changes());
 }
@@ -402,8 +359,7 @@ bool HostRelay::TakeStep(int s, const Packet& p) {
     const std::string player = PlayerAddress(s);
     const Verdict v = referee_.Judge(b, running && IsValidSeat(s) && NowMs() >= clock_.TimeOverMs(s),
                                      timeouts_.Passed(player, s));
-    if (v != Verdict::kNoBattle && v != Verdict::kNotToMove && referee_.Game().stepCount >= kStepLimit) {
-        // The seat to move finds the step limit reached: the battle ends drawn.
+    if (referee_.StepLimitReached(v)) {
         QueueToOccupied(EncodeBare(Word::kMaxStepLimited));
         referee_.EndsDrawn();
         return true;
@@ -442,16 +398,6 @@ void HostRelay::NewPhase() {
     clock_.NewPhase(holders);
 }
 
-bool HostRelay::MustWait(ConnId id, int s, bool holder) const {
-    const int64_t now = NowMs();
-    // In the seat's turn or in the deployment a join brings the seat's whole
-    // time, or waits (net/host/phaseclock.h): the holder's own join for the
-    // new round too. Besides, a join for a seat its connection does not hold
-    // waits while its address pauses.
-    const bool clockWaits = clock_.JoinWaits(s, now);
-    return holder ? clockWaits : gate_.MustWait(conns_.Address(id), clockWaits, now);
-}
-
 void HostRelay::HandleJoin(ConnId id, MatchRecord& c, const Packet& p) {
     std::optional<SeatRec> rec = DecodeJoin(p);
     if (!rec) return;
@@ -463,30 +409,29 @@ void HostRelay::HandleJoin(ConnId id, MatchRecord& c, const Packet& p) {
         return;
     }
     const int s = rec->seat;
+    const bool holder = holds_[s].conn == id;
+    const std::string& address = conns_.Address(id);
+    const int64_t askedMs = NowMs();
+    JoinFacts f;
+    f.seat = s;
     // Once the battle has ended on the copy, "JoinLast" would tell of a
     // battle that runs no more (after a draw the joiner would wait for moves
-    // for ever): the join, a seat's own for the next round or a new one,
-    // waits until the host's side opens the next round.
-    if (referee_.BattleBegun() && !referee_.Running()) {
-        PutOff(id, p);
-        return;
-    }
-    const bool holder = holds_[s].conn == id;
-    // Taken already in this round: nothing new to tell anybody.
-    if (holder && c.joinedRound == round_) {
-        gate_.Forget(id);
-        return;
-    }
-    const std::string& address = conns_.Address(id);
-    if (JoinGate::Refuses(s, SeatOfConnection(id), !holder && holds_[s].conn >= 0, timeouts_.HandedOver(address, s))) {
-        Refuse(id, c);
-        return;
-    }
-    // One way in: a join for a seat goes behind the joins for it that came
-    // before it and still wait.
-    if (MustWait(id, s, holder) || (!holder && gate_.Behind(id, s))) {
-        PutOff(id, p);
-        return;
+    // for ever).
+    f.battleEnded = referee_.BattleBegun() && !referee_.Running();
+    f.holder = holder;
+    f.joinedThisRound = c.joinedRound == round_;
+    f.held = SeatOfConnection(id);
+    f.takenByAnother = !holder && holds_[s].conn >= 0;
+    f.handedOver = timeouts_.HandedOver(address, s);
+    // In the seat's turn or in the deployment a join brings the seat's whole
+    // time, or waits (net/host/phaseclock.h): the holder's own join for the
+    // new round too.
+    f.clockWaits = clock_.JoinWaits(s, askedMs);
+    switch (gate_.Admit(id, address, f, askedMs)) {
+        case JoinStep::kWait: PutOff(id, p); return;
+        case JoinStep::kNothingNew: gate_.Forget(id); return;
+        case JoinStep::kRefuse: Refuse(id, c); return;
+        case JoinStep::kTake: break;
     }
     gate_.Forget(id);
     const int64_t now = NowMs();
@@ -615,28 +560,7 @@ void HostRelay::DecidePeace(bool refused) {
 }
 
 Packet HostRelay::BuildJoinLast() const {
-    // Everything relayed so far is on the copy; the host's own side may not
-    // have applied it yet.
-    const GameState& copy = referee_.Game();
-    JoinLastBody b;
-    for (int s = 0; s < kSeats; ++s) b.seats[s] = holds_[s].rec;
-    for (int k = 0; k < kPieceCount; ++k) {
-        const PieceRec& pc = copy.pieces[k];
-        b.x[k] = static_cast<int8_t>(pc.x);
-        b.y[k] = static_cast<int8_t>(pc.y);
-        b.code[k] = static_cast<int8_t>(pc.code);
-        b.alive[k] = static_cast<int8_t>(pc.alive);
-    }
-    const bool battle = referee_.Running();
-    const int n = battle ? std::clamp(copy.stepCount, 0, kMaxSteps) : 0;
-    b.steps.assign(copy.stepRecords, copy.stepRecords + n);
-    b.curSeat = battle ? copy.curSeat : firstSeat_;
-    b.turnDirection = battle ? (copy.turnDirection == -1 ? -1 : 1) : turnDirection_;
-    b.netState = battle ? kNetBattle : referee_.Deploying() ? kNetDeployBegins : kNetWaiting;
-    b.moveTime = times_.move;
-    b.deployTime = times_.deploy;
-    b.disconnectTime = times_.disconnect;
-    return EncodeJoinLast(b);
+    return jq::net::BuildJoinLast(referee_, holds_, firstSeat_, turnDirection_, times_);
 }
 
 }  // namespace jq::net

@@ -2,8 +2,8 @@
 // relay owns the match: who holds each seat (one table), the round's phase,
 // the battle's times, its players' time-outs, the peace vote and its own copy
 // of the battle (a HostReferee), to which every packet is applied as it is
-// queued for relaying. It answers a "Join" with "JoinLast" (or
-// "JoinRefuse"); a seat taken or given up (a "Join" taken, a "JoinCancel",
+// queued for relaying. It answers a "Join" with "JoinLast"
+// (net/host/joinlast.h) or "JoinRefuse"; a seat taken or given up (a "Join" taken, a "JoinCancel",
 // a closed connection) reaches the other sides as a notice of the seat
 // table (net/host/seattable.h: who holds each seat and what each side was
 // told), not relayed. Every other packet that holds on its copy it relays
@@ -37,13 +37,8 @@
 // others wait until the turn, the deployment, is over). A player who gives
 // his seat up in his turn once its time is over with his three time-outs
 // passed loses it at his fourth time-out, as if the host had ended the
-// turn. Once a person's seat to move has had its time and kTurnGraceSeconds more, the
-// host ends the turn as that seat's time-out, with the packet its own
-// side would send; a seat whose player has said nothing in the turn for longer than
-// the disconnect time by then is handed over to the computer instead. A
-// remote player who has not deployed by his time and the grace is handed
-// over. The silence rules are each seat's own: only a packet taken from the
-// seat's own connection that changes something counts as its player heard.
+// turn. What else ends a phase for a seat (its time-out, silence through
+// its turn, no deployment in time) is net/host/phaseend.h's.
 //
 // The battle's times are fixed when the host's own side opens the round's
 // waiting room, from the host's options through the options' sanitiser:
@@ -54,16 +49,15 @@
 // Seats are bound to connections. A remote connection holds at most one
 // seat and takes only a free seat (never seat 0, and never one that another
 // connection holds: a live connection is never closed in favour of a new
-// one); every seat it names must be its own. It is refused ("JoinRefuse",
-// at most kMaxRefusals times, then closed) when it asks for seat 0, for a
-// seat another connection holds, for a second seat, or for the seat it was
-// handed over from in this round, from the address it was handed over on.
-// Its join waits (and is answered later) while the phase clock does not
-// let a join into the seat's turn or the deployment (the seat's own
-// holder's join for the new round included), and once the battle has ended
-// on the copy, until the host's side opens the next round; when and in
-// which order joins wait and are taken, and who keeps a place to wait, is
-// the join gate's (net/host/joingate.h): the relay asks it. The host sets
+// one); every seat it names must be its own (who may send what:
+// net/host/senders.h). When a join is refused ("JoinRefuse", at most
+// kMaxRefusals times, then closed), when it waits and in which order joins
+// wait and are taken, and who keeps a place to wait, is the join gate's
+// (net/host/joingate.h): the relay asks it. Its join waits (and is answered
+// later) while the phase clock does not let a join into the seat's turn or
+// the deployment (the seat's own holder's join for the new round
+// included), and once the battle has ended on the copy, until the host's
+// side opens the next round. The host sets
 // the state and the deployment of a remote seat
 // itself: it joins as a person's seat not yet deployed. The host's own side
 // (the connection the socket layer names as its own client's,
@@ -103,9 +97,6 @@
 #include "net/lan.h"
 
 namespace jq::net {
-
-// "JoinRefuse" answers a connection gets before it is closed instead.
-constexpr int kMaxRefusals = 3;
 
 class HostRelay : private ConnectionUser {
 public:
@@ -182,10 +173,6 @@ private:
     void Handle(ConnId id, MatchRecord& c, const Packet& p, int64_t firstByteMs);
     void HandleJoin(ConnId id, MatchRecord& c, const Packet& p);
     void HandleOwnJoin(ConnId id, MatchRecord& c, SeatRec rec);
-    // A remote join that may be taken only later: it would not bring the
-    // seat's whole time in its phase, or (for a seat its connection does not
-    // hold) its address pauses.
-    bool MustWait(ConnId id, int seat, bool holder) const;
     // A phase begins (the deployment, the battle, a turn): the clock learns
     // who holds each seat.
     void NewPhase();
@@ -199,8 +186,6 @@ private:
     // copy, the seat handed over at its fourth time-out, or the battle ended
     // at the step limit. False when it is refused (the status line says why).
     bool TakeStep(int seat, const Packet& p);
-    // The seat's turn has run out: the host sends its time-out for it.
-    void TimeOutTurn(int seat);
     void HandleJoinCancel(ConnId id, int seat);
     // The seat goes to the computer for its player's time: seat 0 released
     // (still the host side's), any other freed and its connection closed
@@ -231,8 +216,6 @@ private:
     void ComputerAnswersPeace(int seat);
     // The chat lines that may go on now go to the occupied seats.
     void ReleaseChat();
-    // The seat a seat-carrying packet names, if the connection may name it.
-    std::optional<int32_t> AllowedSeat(ConnId id, const Packet& p) const;
     bool Occupied(int seat) const { return holds_[seat].rec.state != 0; }
     void QueueToOccupied(const Packet& p);
     void QueueTo(ConnId id, const Packet& p) { conns_.Queue(id, p); }
@@ -240,6 +223,7 @@ private:
     void Changed(int seat);
     // Forgets closed connections (outside any loop over them).
     void Sweep();
+    // Ends the phase for the seats whose time is over (net/host/phaseend.h).
     void CheckTimeouts();
     // A refused move of a seated connection is answered with "JoinLast",
     // now or on a later tick (OwedAnswers says when).
@@ -249,6 +233,7 @@ private:
     // The joins that waited, in the order they came, as far as they may be
     // taken now.
     void AdmitWaitingJoins();
+    // From the copy and the seat table (net/host/joinlast.h).
     Packet BuildJoinLast() const;
 
     GameState& g_;

@@ -55,6 +55,12 @@ SeatTable::SeatTable() {
     for (Holding& h : holds_) FreeSeatRecord(h.rec);
 }
 
+int SeatTable::SeatOf(ConnId id) const {
+    for (int s = 0; s < kSeats; ++s)
+        if (holds_[s].conn == id && id >= 0) return s;
+    return -1;
+}
+
 uint64_t SeatTable::Changed(int s) { return holds_[s].changed = ++changes_; }
 
 std::vector<Packet> SeatTable::SyncPoint(const Told& told, uint64_t stamp, bool hostSide, bool deploying) const {

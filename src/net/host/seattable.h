@@ -53,6 +53,8 @@ public:
     Holding* end() { return holds_ + kSeats; }
     const Holding* begin() const { return holds_; }
     const Holding* end() const { return holds_ + kSeats; }
+    // The seat a connection holds, -1 none.
+    int SeatOf(ConnId id) const;
 
     // Seat `s` changed: the stamp of the change, which the sync points
     // queued to every seated side from now on stand for.
