@@ -569,7 +569,7 @@ TEST(LanLoopback, ASideTakingEachReadAsOnePacketPlaysAWholeBattle) {
     literal.stop = true;
     reader.join();
 
-    size_t moves = 0, deployments = 0, starts = 0;
+    size_t moves = 0, deployments = 0, starts = 0, unstamped = 0;
     // Every packet reached the side a gap after the one before, whatever the reads: a side that comes to
     // its reads in time takes one packet each; one that came late (a loaded machine) finds several.
     const int64_t gapNs = int64_t{net::LanSockets::kPacketGapMs} * 1000000, slackNs = 2000000;
@@ -578,8 +578,10 @@ TEST(LanLoopback, ASideTakingEachReadAsOnePacketPlaysAWholeBattle) {
         const std::vector<net::Packet> packets = WholePackets(r);
         ASSERT_FALSE(packets.empty()) << "read " << i << " of " << r.size() << " bytes: "
                                       << std::string(r.begin(), r.begin() + std::min<size_t>(r.size(), 20));
-        ASSERT_GE(at, 0) << "read " << i << " has no arrival time";
-        if (i > 0) {
+        // The kernel starts stamping arrivals a moment after it is asked to: a loaded machine may leave the
+        // first reads without a time. Those pairs are not judged; nearly every read is.
+        unstamped += at < 0;
+        if (i > 0 && at >= 0 && literal.reads[i - 1].arrivedNs >= 0) {
             EXPECT_GE(at - literal.reads[i - 1].arrivedNs, static_cast<int64_t>(packets.size()) * gapNs - slackNs)
                 << "read " << i << " holds " << packets.size() << " packets";
         }
@@ -589,6 +591,7 @@ TEST(LanLoopback, ASideTakingEachReadAsOnePacketPlaysAWholeBattle) {
             starts += net::PacketWord(p) == net::Word::kAllSwitchEnd;
         }
     }
+    EXPECT_LE(unstamped * 10, literal.reads.size()) << "too few reads have an arrival time to judge the gaps";
     ASSERT_TRUE(copy != nullptr && literal.done)
         << "host at step " << host.g->stepCount << ", literal side at step " << literal.side.steps();
     EXPECT_EQ(deployments, 4u);
