@@ -131,9 +131,17 @@ void HostRelay::CheckTimeouts() {
     } else if (referee_.Running()) {
         // A person's turn ends when its time and the grace have run out: as
         // his time-out, or, when he has said nothing in it for longer than
-        // the disconnect time, by handing his seat over.
+        // the disconnect time, by handing his seat over. The computer's turn
+        // ends as its time-out at the bound of every turn: its side moves for
+        // a seat once it has heard the seat is the computer's, and the host's
+        // own side may be that far behind on what it was sent.
         const int s = referee_.Game().curSeat;
-        if (!IsValidSeat(s) || holds_[s].rec.state != 1 || now < clock_.EndMs(s)) return;
+        if (!IsValidSeat(s)) return;
+        if (holds_[s].rec.state != 1) {
+            if (now >= clock_.BoundMs()) TimeOutTurn(s);
+            return;
+        }
+        if (now < clock_.EndMs(s)) return;
         if (now - std::max(clock_.PhaseStartMs(), holds_[s].heardMs) > times_.disconnect * int64_t{1000})
             HandOverSeat(s);
         else
