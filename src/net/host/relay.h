@@ -39,7 +39,8 @@
 // passed loses it at his fourth time-out, as if the host had ended the
 // turn. Once a person's seat to move has had its time and kTurnGraceSeconds more, the
 // host ends the turn as that seat's time-out, with the packet its own
-// side would send; a seat whose player has said nothing in the turn for longer than
+// side would send (a computer's seat's at the bound of every turn, twice its
+// time and the grace); a seat whose player has said nothing in the turn for longer than
 // the disconnect time by then is handed over to the computer instead. A
 // remote player who has not deployed by his time and the grace is handed
 // over. The silence rules are each seat's own: only a packet taken from the
