@@ -11,7 +11,6 @@ constexpr int kSpent = kTimeoutsPassed + 1;
 }  // namespace
 
 int PlayerTimeouts::Passed(const std::string& address, int seat) const {
-    if (address.empty()) return 0;
     auto it = passed_.find({address, seat});
     return it == passed_.end() ? 0 : std::min(it->second, kTimeoutsPassed);
 }
