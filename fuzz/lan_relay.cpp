@@ -89,7 +89,7 @@ public:
         written[id].insert(written[id].end(), data, data + size);
         if (paced && size > 0) {
             inGap.insert(id);
-            if (id == 1) ownGapFromMs = StampMs(clock->clock), ++ownWrites;
+            if (id == own) ownGapFromMs = StampMs(clock->clock);
         }
         return size;
     }
@@ -101,10 +101,10 @@ public:
     // Paced: a connection that took a packet takes nothing until its gap
     // ends.
     bool paced = false;
-    // The host's clock, and when the host's own connection's gap began.
+    // The host's clock, the host's own connection, and when its gap began.
     const ClockUi* clock = nullptr;
+    net::ConnId own = -1;
     int64_t ownGapFromMs = 0;
-    int ownWrites = 0;
     std::set<net::ConnId> inGap;
     // Connections that read nothing.
     std::set<net::ConnId> deaf;
@@ -259,7 +259,7 @@ struct Listener {
 
 struct World {
     World() {
-        links.clock = &ui;
+        links.clock = &ui, links.own = kOwnConn;
         host->ui = &ui, host->lan = lan.get(), host->netConnected = 1, host->isNetHost = 1;
         host->appFolder = "/nonexistent-jq-fuzz/";
         host->myNetName = "host";
@@ -442,13 +442,6 @@ struct World {
             turn_ = turn, turnFromMs_ = now, overdueTicks_ = 0;
             personHeld_ = turn.running && IsValidSeat(copy.curSeat) && relay().Seat(copy.curSeat).state == 1;
             return;
-        }
-        if (getenv("TRACE")) {
-            std::fprintf(stderr, "T %lld step %d cur %d relay", (long long)(now - turnFromMs_), copy.stepCount, copy.curSeat);
-            for (int s = 0; s < kSeats; ++s) std::fprintf(stderr, " %d/%d", relay().Seat(s).state, relay().Seat(s).deployed);
-            std::fprintf(stderr, " | own side");
-            for (int s = 0; s < kSeats; ++s) std::fprintf(stderr, " %d/%d", host->seatTable[s].state, host->seatTable[s].deployed);
-            std::fprintf(stderr, " hoststep %d waits %d pending %d writes %d gap %d\n", host->stepCount, relay().ComputerWaits(), relay().Pending(), links.ownWrites, gapTicks);
         }
         const int64_t time = turn.deploying ? DeployTime() : copy.netMoveTime;
         const int64_t bound = (personHeld_ ? time : 2 * time) + net::kTurnGraceSeconds;
