@@ -12,9 +12,12 @@
 // host's own side runs its main timer on the packets it gets back, and its
 // computer plays the seats it holds. The connections may be paced, as the
 // sockets pace them: after each packet a connection takes nothing for a few
-// ticks of the host (no longer than as many ticks of 32 ms take). And what the host's own side sends (its deployments
-// and moves for the computer's seats included) may be held on its way while
-// others join and leave.
+// ticks of the host (no longer than as many ticks of 32 ms take), the host's
+// own connection, which its own client reads as the packets come, for the
+// sockets' 50 ms of the host's clock (several gaps in a long tick). And
+// what the host's own side sends (its deployments and moves for the
+// computer's seats included) may be held on its way while others join
+// and leave.
 //
 // What every connection receives is applied by a side that does exactly
 // what the protocol says (tests/support/literal_side.h). Whatever the sides
@@ -84,7 +87,10 @@ public:
     size_t Write(net::ConnId id, const uint8_t* data, size_t size) override {
         if (!Ready(id)) return 0;
         written[id].insert(written[id].end(), data, data + size);
-        if (paced && size > 0) inGap.insert(id);
+        if (paced && size > 0) {
+            inGap.insert(id);
+            if (id == own) ownGapFromMs = StampMs(clock->clock);
+        }
         return size;
     }
     bool Ready(net::ConnId id) override { return inGap.count(id) == 0 && deaf.count(id) == 0; }
@@ -95,6 +101,10 @@ public:
     // Paced: a connection that took a packet takes nothing until its gap
     // ends.
     bool paced = false;
+    // The host's clock, the host's own connection, and when its gap began.
+    const ClockUi* clock = nullptr;
+    net::ConnId own = -1;
+    int64_t ownGapFromMs = 0;
     std::set<net::ConnId> inGap;
     // Connections that read nothing.
     std::set<net::ConnId> deaf;
@@ -123,6 +133,8 @@ constexpr int kAddresses = 600;
 std::string AddressOf(int n) { return "127.1." + std::to_string(n / 250) + "." + std::to_string(n % 250 + 1); }
 // The host's main timer ticks every 32 ms.
 constexpr int64_t kTickMs = 32;
+// The sockets' gap after each packet, where the reader takes it at once.
+constexpr int64_t kOwnGapMs = 50;
 // A turn may outlast its bound by this much and this many ticks of the
 // host: a step's copies taken, the computer's formations one a tick.
 constexpr int64_t kSlackMs = 2000;
@@ -247,6 +259,7 @@ struct Listener {
 
 struct World {
     World() {
+        links.clock = &ui, links.own = kOwnConn;
         host->ui = &ui, host->lan = lan.get(), host->netConnected = 1, host->isNetHost = 1;
         host->appFolder = "/nonexistent-jq-fuzz/";
         host->myNetName = "host";
@@ -363,6 +376,17 @@ struct World {
         if (gapTicks > 0 && (++ticks % gapTicks == 0 || now - gapsEndedMs >= gapTicks * kTickMs)) {
             EndGaps();
             gapsEndedMs = now;
+        }
+        // The host's own connection is read by the host's own client as its
+        // packets come, so its gaps are the sockets' own: each ends
+        // kOwnGapMs of the host's clock after its packet, on the sockets'
+        // timer, as many in a tick as the tick's time holds.
+        while (links.inGap.count(kOwnConn) != 0 && now - links.ownGapFromMs >= kOwnGapMs) {
+            const int64_t next = links.ownGapFromMs + kOwnGapMs;
+            links.inGap.erase(kOwnConn);
+            relay().Writable(kOwnConn);
+            if (links.inGap.count(kOwnConn) != 0) links.ownGapFromMs = next;
+            Carry();
         }
         Carry();
         NoteSeats();

@@ -156,6 +156,8 @@ TEST(PlayerTimeoutsRules, AHandOverBarsThatPlayerFromThatSeatForTheRound) {
     EXPECT_EQ(t.Count("a", 2), 2);
     EXPECT_EQ(t.Passed("b", 2), 0) << "nobody inherits another's time-outs";
     EXPECT_EQ(t.Passed("a", 3), 0) << "nor his own on another seat";
+    for (int n = 0; n <= kTimeoutsPassed; ++n) EXPECT_EQ(t.Count("", 1), 1) << "the computer's are nobody's";
+    EXPECT_EQ(t.Passed("", 1), 0);
     t.HandOver("a", 2);
     EXPECT_TRUE(t.HandedOver("a", 2));
     EXPECT_FALSE(t.HandedOver("a", 3)) << "another seat than the one he was handed over from";

@@ -1609,6 +1609,7 @@ TEST(PhaseClock, AJoinBringsTheWholeTimeOrWaits) {
         EXPECT_EQ(clock.TimeOverMs(2), r.timeOverAt * 1000);
         EXPECT_EQ(clock.EndMs(2), (r.timeOverAt + kTurnGraceSeconds) * 1000);
         EXPECT_EQ(clock.TimeOverMs(1), 40 * 1000);
+        EXPECT_EQ(clock.BoundMs(), (2 * 40 + kTurnGraceSeconds) * 1000) << "whoever joins";
         // A new phase: no join has brought time in it.
         clock.NewPhase(holders);
         EXPECT_EQ(clock.JoinWaits(2, 0), r.playersTime);
@@ -2095,6 +2096,37 @@ TEST_F(RelayTest, TimeOutsHoldPastTheThirtyTwoBitSecond) {
     Later(Times().disconnect + 4);
     EXPECT_EQ(relay->Seat(1).state, 0);
     EXPECT_GT(ui.clock.seconds, int64_t{INT32_MAX});
+}
+
+// The host's own side, behind on what it was sent (a churn of seats between chat lines can keep its queue
+// growing at its wire's pace), moves for no seat of the computer's: each such turn still ends, at the bound of
+// every turn, as a time-out that counts for nobody, however many; the seats stay the computer's.
+TEST_F(RelayTest, TheComputersTurnEndsAtTheBoundOfEveryTurn) {
+    StartBattle();
+    const int bound = 2 * Times().move + kTurnGraceSeconds;
+    const GameState& c = relay->Referee();
+    for (int computerTurns = 0, turn = 0; computerTurns <= kTimeoutsPassed + 1; ++turn) {
+        ASSERT_LT(turn, 4 * (kTimeoutsPassed + 2));
+        const int seat = c.curSeat, steps = c.stepCount;
+        if (seat == 0) {
+            Send(kOwn, EncodeMoveQz(*test::QuietMove(c, 0)));
+            ASSERT_EQ(c.stepCount, steps + 1);
+            continue;
+        }
+        Later(bound - 1);
+        ASSERT_EQ(c.stepCount, steps) << "turn " << turn;
+        Later(1);
+        ASSERT_EQ(c.stepCount, steps + 1) << "turn " << turn;
+        EXPECT_EQ(c.stepRecords[steps].fromX, kTimeoutCoord);
+        std::optional<MoveQzBody> last;
+        for (const Packet& p : links.Sent(kOwn))
+            if (auto b = DecodeMoveQz(p)) last = b;
+        ASSERT_TRUE(last);
+        EXPECT_EQ(last->move.outcome, 1);
+        EXPECT_EQ(relay->Seat(seat).state, 0);
+        Got(kOwn);
+        ++computerTurns;
+    }
 }
 
 // Seat 1's chat lines "0", "1", ... in one stream: each Say() hands over kTalk of them (what the relay does not

@@ -29,6 +29,10 @@ int64_t PhaseClock::TimeOverMs(int seat) const {
 
 int64_t PhaseClock::EndMs(int seat) const { return TimeOverMs(seat) + kTurnGraceSeconds * int64_t{1000}; }
 
+int64_t PhaseClock::BoundMs() const {
+    return PhaseStartMs() + (2 * int64_t{PhaseSeconds()} + kTurnGraceSeconds) * 1000;
+}
+
 bool PhaseClock::JoinWaits(int seat, int64_t nowMs) const {
     return InPhase(seat) && (playersTime_[seat] || joined_[seat] || nowMs >= TimeOverMs(seat));
 }

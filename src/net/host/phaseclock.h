@@ -17,9 +17,9 @@
 // phase's start has run out; any other join of the seat waits until the
 // phase is over, so its answer never promises a time the host does not give.
 // So no seat's phase lasts longer than twice its time and the grace, however
-// many join, and a seat a player held when its phase began has no more than
-// that phase's time however often he leaves and comes back, on whatever
-// address.
+// many join (BoundMs), and a seat a player held when its phase began has no
+// more than that phase's time however often he leaves and comes back, on
+// whatever address.
 //
 // The computer's seats (played by the host's own side) wait for the sides
 // to take what was sent to them, so that nobody misses a step the computer
@@ -75,6 +75,9 @@ public:
     // counts, and the grace later (EndMs) the host ends the phase for it.
     int64_t TimeOverMs(int seat) const;
     int64_t EndMs(int seat) const;
+    // The latest the phase under way may last to: twice its time and the
+    // grace from its start.
+    int64_t BoundMs() const;
     // Whether a join of the seat, taken now, would not bring the whole time:
     // its player's time counted from the phase's start, one has brought it
     // in this phase, or the seat's time is over. Such a join waits until the

@@ -12,7 +12,9 @@ SeatEnd DeploymentEnd(const SeatTable& holds, const PhaseClock& clock, int seat,
 }
 
 SeatEnd TurnEnd(const SeatTable& holds, const PhaseClock& clock, int seat, int64_t nowMs, int32_t disconnectSeconds) {
-    if (!IsValidSeat(seat) || holds[seat].rec.state != 1 || nowMs < clock.EndMs(seat)) return SeatEnd::kGoesOn;
+    if (!IsValidSeat(seat)) return SeatEnd::kGoesOn;
+    if (holds[seat].rec.state != 1) return nowMs >= clock.BoundMs() ? SeatEnd::kTimeOut : SeatEnd::kGoesOn;
+    if (nowMs < clock.EndMs(seat)) return SeatEnd::kGoesOn;
     if (nowMs - std::max(clock.PhaseStartMs(), holds[seat].heardMs) > disconnectSeconds * int64_t{1000})
         return SeatEnd::kHandOver;
     return SeatEnd::kTimeOut;

@@ -6,7 +6,12 @@
 // time-out. In the battle, once a person's seat to move has reached its
 // end, the host ends the turn as that seat's time-out, with the packet its
 // own side would send; a seat whose player has said nothing in the turn for
-// longer than the disconnect time by then is handed over instead. The
+// longer than the disconnect time by then is handed over instead. A turn
+// of the computer's still open at the bound of every turn (the phase
+// clock's BoundMs: twice its time and the grace) is ended as its time-out,
+// which counts for nobody: its side moves for a seat once it has heard the
+// seat is the computer's, and the host's own side may be that far behind
+// on what it was sent. The
 // silence rules are each seat's own: only a packet taken from the seat's
 // own connection that changes something counts as its player heard
 // (SeatTable::Holding::heardMs).

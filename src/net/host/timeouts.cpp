@@ -16,6 +16,7 @@ int PlayerTimeouts::Passed(const std::string& address, int seat) const {
 }
 
 int PlayerTimeouts::Count(const std::string& address, int seat) {
+    if (address.empty()) return 1;
     int& n = passed_[{address, seat}];
     n = std::min(n + 1, kSpent);
     return n;

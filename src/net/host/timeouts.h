@@ -2,8 +2,9 @@
 // them in the match.
 //
 // A time-out is its player's: it counts for the address that held the seat
-// when the time-out went out, on that seat, in this round (on a seat no
-// person holds it counts for nobody's address, ""). Leaving and joining the
+// when the time-out went out, on that seat, in this round. On a seat no
+// person holds (the computer's, whose address is "") it counts for nobody:
+// it is always the first and never hands the seat over. Leaving and joining the
 // seat again, from any connection of that address, does not start the count
 // afresh, and a player who takes a seat after another starts from nothing:
 // nobody inherits another's time-outs. kTimeoutsPassed are passed; the next
