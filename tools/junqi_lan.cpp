@@ -13,7 +13,8 @@
 //
 // --chat-each-move says a chat line ("move N") with each move of its own
 // seat; --chat-every says one ("line N") every MS milliseconds while it
-// holds its seat in a round.
+// holds its seat in a round. A host on --port 0 takes a port the system
+// picks and names it on its "hosting:" line.
 // Ends with "result: won|lost|draw steps N" (exit 0) when the battle ends,
 // otherwise with the reason (exit 1); 2 for a bad command line. A --out
 // record that could not be written makes the exit 1 after the result line.
@@ -105,7 +106,7 @@ bool ParseArgs(int argc, char** argv, Args& a) {
         if (arg == "--host") {
             a.host = true;
         } else if (arg == "--port" && hasValue) {
-            if (!ParseInt(argv[++i], 1, 65535, v)) return false;
+            if (!ParseInt(argv[++i], 0, 65535, v)) return false;
             a.port = static_cast<int>(v);
         } else if (arg == "--start-after" && hasValue) {
             if (!ParseInt(argv[++i], 0, 3, v)) return false;
@@ -139,7 +140,7 @@ bool ParseArgs(int argc, char** argv, Args& a) {
         }
     }
     if (a.host == joining) return false;
-    if (a.host) return a.port > 0;
+    if (a.host) return a.port >= 0;
     return a.seat >= 0 && !a.name.empty();
 }
 
@@ -352,6 +353,7 @@ int Run(const Args& args) {
     };
 
     QString hostAddress = QStringLiteral("127.0.0.1");
+    int port = args.port;
     if (args.host) {
         g->isNetHost = 1;
         g->myNetSeat = 0;
@@ -365,14 +367,15 @@ int Run(const Args& args) {
             return 1;
         }
         net::ResetSeatNames(*g);
-        Say("hosting: 127.0.0.1:" + std::to_string(args.port));
+        port = sockets->ListeningPort();
+        Say("hosting: 127.0.0.1:" + std::to_string(port));
     } else {
         g->isNetHost = 0;
         g->myNetSeat = args.seat;
         g->myNetName = Gb(args.name);
         hostAddress = QString::fromStdString(args.joinAddress);
     }
-    sockets->ConnectTo(hostAddress, static_cast<quint16>(args.port));
+    sockets->ConnectTo(hostAddress, static_cast<quint16>(port));
     const bool up = WaitFor([&] { return lan.ClientActive() || sockets->clientErrorMark != 0; },
                             static_cast<int>(std::min<qint64>(kConnectWaitMs, timeoutMs)));
     if (side.left) {
@@ -381,7 +384,7 @@ int Run(const Args& args) {
         return 1;
     }
     if (!up || !lan.ClientActive()) {
-        Say("error: host " + hostAddress.toStdString() + ":" + std::to_string(args.port) + " unreachable");
+        Say("error: host " + hostAddress.toStdString() + ":" + std::to_string(port) + " unreachable");
         teardown();
         return 1;
     }

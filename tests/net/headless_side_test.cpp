@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
-#include <QTcpServer>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
@@ -37,11 +36,23 @@ namespace {
 
 const QString kTool = QStringLiteral(JQ_BINARY_DIR "/bin/junqi-lan");
 
-int FreePort() {
-    QTcpServer s;
-    s.listen(QHostAddress::LocalHost, 0);
-    return s.serverPort();
-}
+// A port held bound but not listening: nobody answers on it, and no other
+// process can take it meanwhile.
+struct DeafPort {
+    DeafPort() {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), len) == 0 &&
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+            port = ntohs(a.sin_port);
+    }
+    ~DeafPort() { ::close(fd); }
+    int fd = -1;
+    int port = 0;
+};
 
 // No pause before computer moves, short LAN times.
 void WriteOptions(const test::ScratchFolder& dir, int disconnectSeconds, int moveSeconds = kDefaultNetMoveTime) {
@@ -72,6 +83,18 @@ struct Side {
             out += QString::fromUtf8(p.readAll());
         }
         return true;
+    }
+    // The port a host on "--port 0" got, from its "hosting:" line; 0 if it never said.
+    int HostingPort(int ms) {
+        const QString said = "hosting: 127.0.0.1:";
+        for (int waited = 0;; waited += 50) {
+            const qsizetype at = out.indexOf(said);
+            const qsizetype end = at < 0 ? -1 : out.indexOf('\n', at);
+            if (end >= 0) return out.mid(at + said.size(), end - at - said.size()).trimmed().toInt();
+            if (waited > ms || (p.state() == QProcess::NotRunning && !p.bytesAvailable())) return 0;
+            p.waitForReadyRead(50);
+            out += QString::fromUtf8(p.readAll());
+        }
     }
     int Finish(int ms) {
         p.waitForFinished(ms);
@@ -119,12 +142,12 @@ class WholeBattle : public ::testing::TestWithParam<Joined> {};
 TEST_P(WholeBattle, EverySideEndsWithTheHostsBattle) {
     test::ScratchFolder dir;
     WriteOptions(dir, 60);
-    const int port = FreePort();
     const std::vector<int> seats = GetParam().seats;
     const int unwritable = GetParam().unwritableSeat;
-    Side host(dir, {"--host", "--port", QString::number(port), "--start-after", QString::number(seats.size()),
+    Side host(dir, {"--host", "--port", "0", "--start-after", QString::number(seats.size()),
                     "--seed", "3", "--out", "host.kbt"});
-    ASSERT_TRUE(host.WaitFor("hosting:", 10000)) << host.out.toStdString();
+    const int port = host.HostingPort(10000);
+    ASSERT_NE(port, 0) << host.out.toStdString();
     std::vector<std::unique_ptr<Side>> joiners;
     for (int s : seats)
         joiners.push_back(std::make_unique<Side>(
@@ -157,9 +180,9 @@ INSTANTIATE_TEST_SUITE_P(Joined, WholeBattle,
 TEST(HeadlessSides, OthersPlayOnWhenASideVanishes) {
     test::ScratchFolder dir;
     WriteOptions(dir, 10);
-    const int port = FreePort();
-    Side host(dir, {"--host", "--port", QString::number(port), "--start-after", "2", "--out", "host.kbt"});
-    ASSERT_TRUE(host.WaitFor("hosting:", 10000));
+    Side host(dir, {"--host", "--port", "0", "--start-after", "2", "--out", "host.kbt"});
+    const int port = host.HostingPort(10000);
+    ASSERT_NE(port, 0) << host.out.toStdString();
     Side one(dir, JoinArgs(port, 1, "j1.kbt"));
     Side two(dir, JoinArgs(port, 2, "j2.kbt"));
     ASSERT_TRUE(one.WaitFor("move: step 12 ", 30000)) << one.out.toStdString();
@@ -173,14 +196,15 @@ TEST(HeadlessSides, OthersPlayOnWhenASideVanishes) {
 TEST(HeadlessSides, JoiningSidesLeaveWhenTheHostQuits) {
     test::ScratchFolder dir;
     WriteOptions(dir, 2);
-    const int port = FreePort();
-    Side nobody(dir, JoinArgs(port, 1, "j0.kbt"));  // no host yet
+    const DeafPort deaf;
+    Side nobody(dir, JoinArgs(deaf.port, 1, "j0.kbt"));  // no host yet
     EXPECT_EQ(nobody.Finish(10000), 1);
     EXPECT_TRUE(nobody.lastLine.contains("unreachable")) << nobody.out.toStdString();
     // In the waiting room and in the battle the side leaves once the host
     // has gone.
-    auto host = std::make_unique<Side>(dir, QStringList{"--host", "--port", QString::number(port), "--start-after", "3"});
-    ASSERT_TRUE(host->WaitFor("hosting:", 10000));
+    auto host = std::make_unique<Side>(dir, QStringList{"--host", "--port", "0", "--start-after", "3"});
+    int port = host->HostingPort(10000);
+    ASSERT_NE(port, 0) << host->out.toStdString();
     Side hostsSeat(dir, JoinArgs(port, 0, "j0.kbt"));
     EXPECT_EQ(hostsSeat.Finish(10000), 1);
     EXPECT_EQ(hostsSeat.lastLine, "left: 服务器拒绝联接！自动退出网战。") << hostsSeat.out.toStdString();
@@ -190,8 +214,9 @@ TEST(HeadlessSides, JoiningSidesLeaveWhenTheHostQuits) {
     EXPECT_EQ(waiting.Finish(5000), 1) << waiting.out.toStdString();
     EXPECT_EQ(waiting.lastLine, "left: 服务器停止响应！退出网战。");
 
-    host = std::make_unique<Side>(dir, QStringList{"--host", "--port", QString::number(port)});
-    ASSERT_TRUE(host->WaitFor("hosting:", 10000));
+    host = std::make_unique<Side>(dir, QStringList{"--host", "--port", "0"});
+    port = host->HostingPort(10000);
+    ASSERT_NE(port, 0) << host->out.toStdString();
     Side playing(dir, JoinArgs(port, 2, "j2.kbt"));
     ASSERT_TRUE(playing.WaitFor("move: step 8 ", 30000)) << playing.out.toStdString();
     host.reset();
@@ -314,13 +339,14 @@ TEST_P(HostileSides, TheOthersPlayTheBattleToTheEnd) {
     // A side that keeps talking holds its turn for its move time and the
     // disconnect time.
     WriteOptions(dir, 8, 10);
-    const int port = FreePort();
     // A slow build plays slowly: the hand-made side costs a disconnect time
     // besides the battle.
     Side host(dir,
-              {"--host", "--port", QString::number(port), "--start-after", QString::number(h.startAfter), "--out",
+              {"--host", "--port", "0", "--start-after", QString::number(h.startAfter), "--out",
                "host.kbt"},
               200);
+    const int port = host.HostingPort(20000);
+    ASSERT_NE(port, 0) << host.out.toStdString();
     // The host reads nothing before its own side is in.
     ASSERT_TRUE(host.WaitFor("joined: seat 0", 20000)) << host.out.toStdString();
     std::atomic<bool> closedByHost{false};
@@ -400,9 +426,9 @@ double ProcessCpuSeconds(qint64 pid) {
 TEST(HeadlessSides, ASideWhoseHostHasGoneLeavesQuietlyWithItsRecord) {
     test::ScratchFolder dir;
     WriteOptions(dir, 30);
-    const int port = FreePort();
-    auto host = std::make_unique<Side>(dir, QStringList{"--host", "--port", QString::number(port)});
-    ASSERT_TRUE(host->WaitFor("hosting:", 10000));
+    auto host = std::make_unique<Side>(dir, QStringList{"--host", "--port", "0"});
+    const int port = host->HostingPort(10000);
+    ASSERT_NE(port, 0) << host->out.toStdString();
     Side playing(dir, JoinArgs(port, 2, "j2.kbt"));
     ASSERT_TRUE(playing.WaitFor("move: step 8 ", 30000)) << playing.out.toStdString();
     host.reset();
@@ -425,8 +451,9 @@ TEST(HeadlessSides, ASideWhoseHostHasGoneLeavesQuietlyWithItsRecord) {
 TEST(HeadlessSides, ControlBytesFromTheWireStayOutOfTheLog) {
     test::ScratchFolder dir;
     WriteOptions(dir, 30);
-    const int port = FreePort();
-    Side host(dir, {"--host", "--port", QString::number(port), "--start-after", "3"});
+    Side host(dir, {"--host", "--port", "0", "--start-after", "3"});
+    const int port = host.HostingPort(20000);
+    ASSERT_NE(port, 0) << host.out.toStdString();
     ASSERT_TRUE(host.WaitFor("joined: seat 0", 20000)) << host.out.toStdString();
     RawSide raw(port);
     SeatRec r;
@@ -531,10 +558,11 @@ int PlayLiterally(RawSide& raw, testing::LiteralSide& side, Clock::time_point de
 TEST(HeadlessSides, ASideThatAlsoSendsWhatNoSideMayApplyEndsWithTheOthers) {
     test::ScratchFolder dir;
     WriteOptions(dir, 60);
-    const int port = FreePort();
     Side host(dir,
-              {"--host", "--port", QString::number(port), "--start-after", "2", "--seed", "5", "--out", "host.kbt"},
+              {"--host", "--port", "0", "--start-after", "2", "--seed", "5", "--out", "host.kbt"},
               200);
+    const int port = host.HostingPort(20000);
+    ASSERT_NE(port, 0) << host.out.toStdString();
     ASSERT_TRUE(host.WaitFor("joined: seat 0", 20000)) << host.out.toStdString();
     RawSide raw(port);
     testing::LiteralSide literal(1);
