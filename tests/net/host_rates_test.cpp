@@ -98,7 +98,57 @@ TEST(AcceptDoor, TheWaitingPlacesAreBounded) {
         full.Spoke(i);
     }
     EXPECT_EQ(full.Come(kDoorWaiting, 0x0A000001, 0), kDoorWaiting);
+    // ... unless he last held a seat: the newest of those who stand by nothing gives way, never a last holder's.
+    constexpr uint32_t kLastHolder = 0x7F000000 + kDoorWaiting - 1, kBack = 0x0A000009;
+    full.SetStanding({kBack, kLastHolder});
+    EXPECT_EQ(full.Come(kDoorWaiting + 1, kBack, 0), kDoorWaiting - 2);
+    full.Spoke(kDoorWaiting + 1);
+    EXPECT_EQ(full.Come(kDoorWaiting + 2, kBack, 0), kDoorWaiting + 2);
     EXPECT_EQ(full.Clear().size(), kDoorWaiting);
+}
+
+// The total is shared by address, not by who came first: addresses that each keep their share of places full of
+// spoken joins hold a newcomer back for one turn of theirs, and a seat's last holder comes in before them all.
+TEST(AcceptDoor, TheTotalIsSharedByAddressAndLastHoldersComeFirst) {
+    constexpr int kFlooders = 100;
+    constexpr uint32_t kNewcomer = 0x0A000001, kLastHolder = 0x0A000002;
+    AcceptDoor door;
+    AcceptDoor::Id next = 0;
+    std::vector<AcceptDoor::Id> ofNewcomer, ofLastHolder;
+    const auto come = [&](uint32_t address, std::vector<AcceptDoor::Id>* mine) {
+        ASSERT_FALSE(door.Come(next, address, 0));
+        door.Spoke(next);
+        if (mine != nullptr) mine->push_back(next);
+        ++next;
+    };
+    for (uint32_t a = 0; a < kFlooders; ++a)
+        for (int i = 0; i < kDoorWaitingPerAddress; ++i) come(0x7F000000 + a, nullptr);
+    come(kNewcomer, &ofNewcomer);
+    come(kLastHolder, &ofLastHolder);
+    come(kLastHolder, &ofLastHolder);
+    door.SetStanding({kLastHolder});
+    std::vector<AcceptDoor::Id> in;
+    int64_t now = 0;
+    const auto inBy = [&](AcceptDoor::Id id) {
+        for (; now < 60'000 && std::find(in.begin(), in.end(), id) == in.end(); now += 10) {
+            const std::vector<AcceptDoor::Id> more = door.LetIn(now);
+            in.insert(in.end(), more.begin(), more.end());
+        }
+        return std::find(in.begin(), in.end(), id) - in.begin();
+    };
+    // The last holder's first join is the first let in, his second before the turn reaches anybody twice.
+    EXPECT_EQ(inBy(ofLastHolder[0]), 0);
+    EXPECT_LE(inBy(ofLastHolder[1]), kDoorIn.burst + kDoorIn.perSecond);
+    // The newcomer within one turn of the flooders (first come, he would have waited for all 800).
+    EXPECT_LE(inBy(ofNewcomer[0]), kFlooders + 2);
+    EXPECT_LT(now, 2000);
+    // Each address still pays at its own rate: nobody's second comes in before every flooder had one.
+    std::set<AcceptDoor::Id> firsts;
+    for (const AcceptDoor::Id id : in) {
+        if (id >= kFlooders * kDoorWaitingPerAddress) continue;
+        if (!firsts.insert(id / kDoorWaitingPerAddress).second) break;
+    }
+    EXPECT_EQ(firsts.size(), size_t(kFlooders));
 }
 
 // A connection has spoken once its first bytes hold a whole packet (or bytes no packet starts with), never for

@@ -13,8 +13,7 @@
 //    tick; the rest waits in the system's queues until the next tick, after
 //    the battle's own sockets have had theirs.
 //  - Connections let in (each one a socket object and a record): at most
-//    kDoorIn in all (a burst, then a rate), the spoken ones in the order
-//    they came.
+//    kDoorIn in all (a burst, then a rate).
 //  - Memory: kDoorWaiting connections waiting (a descriptor and about a
 //    hundred bytes each) and at most kDoorAddresses addresses' rates (some
 //    64 bytes each): under a megabyte, however long the flood and however
@@ -22,9 +21,22 @@
 // Each address pays for itself: at most kDoorWaitingPerAddress of its
 // connections wait at a time (one more is closed as it comes), and it pays
 // kDoorRate for each connection let in (the next waits, spoken, until its
-// rate allows it). When every place at the door is taken, the connection
-// silent longest gives way (silence earns nothing, and an honest side's
-// join comes within a round trip); when all have spoken, the newcomer does.
+// rate allows it).
+//
+// The total is shared by address, never by who came first: the addresses
+// with spoken connections waiting take turns, one connection each a turn,
+// so a newcomer waits for one turn of the others, however many connections
+// each of them keeps waiting. Before every turn come the seats' last
+// holders in this round (SetStanding; at most one address a seat, so the
+// battle bounds them), each within its own rate: a player whose connection
+// broke is let back in first.
+//
+// When every place at the door is taken, the connection silent longest
+// gives way (silence earns nothing, and an honest side's join comes within
+// a round trip). When all have spoken, the newcomer gives way (whoever came
+// first keeps his place), unless his address is a seat's last holder with
+// fewer connections waiting than the seats it last held: then the newest
+// connection of an address that is no seat's last holder gives way.
 // A connection silent for kDoorSilentMs is closed.
 //
 // An address's rate is remembered from its first connection let in until
@@ -37,6 +49,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <list>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -81,8 +94,11 @@ public:
     void Spoke(Id id);
     // The waiting connection is closed (by its side): it goes.
     void Gone(Id id);
-    // The connections let in now, paid for, in the order they came; they
-    // no longer wait.
+    // The addresses that stand: each seat's last holder in this round, one
+    // entry a seat (an address that last held two seats is named twice).
+    void SetStanding(std::vector<uint32_t> lastHolders);
+    // The connections let in now, paid for: the last holders' first, then
+    // the addresses' in turn; they no longer wait.
     std::vector<Id> LetIn(int64_t nowMs);
     // The connections silent too long at `nowMs`: they no longer wait, and
     // are to be closed.
@@ -99,8 +115,20 @@ private:
         bool spoken = false;
         // The order they came in (a list through the entries).
         uint32_t prev = kNone, next = kNone;
+        // The next spoken entry of its address, in the order they spoke.
+        uint32_t nextSpoken = kNone;
+    };
+    struct Address {
+        int waiting = 0;
+        uint32_t firstSpoken = kNone, lastSpoken = kNone;
+        // Its place in the turns while it has a spoken entry waiting.
+        std::list<uint32_t>::iterator turn;
     };
     void Remove(uint32_t slot);
+    int Standing(uint32_t address) const;
+    // Lets in the address's oldest spoken entry if the total and its rate
+    // allow it now.
+    bool LetInOne(uint32_t address, Address& a, int64_t nowMs, std::vector<Id>& in);
     // Forgets the addresses whose rate is full again (once a second).
     void Forget(int64_t nowMs);
 
@@ -109,7 +137,10 @@ private:
     uint32_t first_ = kNone, last_ = kNone;
     size_t spoken_ = 0;
     std::unordered_map<Id, uint32_t> where_;
-    std::unordered_map<uint32_t, int> waitingOf_;
+    std::unordered_map<uint32_t, Address> addresses_;
+    // The addresses with a spoken entry waiting, the next to be served first.
+    std::list<uint32_t> turns_;
+    std::vector<uint32_t> standing_;
     std::unordered_map<uint32_t, RateBucket> buckets_;
     RateBucket in_{kDoorIn, 0};
     int64_t forgotAt_ = 0;

@@ -112,6 +112,8 @@ public:
     // The seats whose last holder in this round is `address`: what its
     // entries stand by (net/host/places.h).
     int SeatsLastHeld(const std::string& address) const;
+    // Each seat's last holder in this round, empty for none.
+    const std::array<std::string, kSeats>& LastHolders() const { return lastHolder_; }
 
     // The connection's join waits (`seated`: the connection holds a seat
     // and asks for the next round). Returns the connection whose join gave

@@ -141,6 +141,8 @@ public:
     int SeatOfConnection(ConnId id) const;
     // The seat table as the relay keeps it.
     const SeatRec& Seat(int seat) const { return holds_[IsValidSeat(seat) ? seat : 0].rec; }
+    // Each seat's last holder in this round (what stands at the door), empty for none.
+    const std::array<std::string, kSeats>& LastHolders() const { return gate_.LastHolders(); }
     // The host's copy of the battle, as far as the relay has sent it, and
     // whether the seats deploy on it.
     const GameState& Referee() const { return referee_.Game(); }

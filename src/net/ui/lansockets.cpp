@@ -5,6 +5,7 @@
 #include <QSocketNotifier>
 #include <QTcpSocket>
 #include <QTimer>
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/epoll.h>
@@ -304,6 +305,14 @@ void LanSockets::DoorTick(bool expire) {
             ::epoll_ctl(doorFd_, EPOLL_CTL_DEL, static_cast<int>(fd), nullptr);
             ResetAndClose(static_cast<qintptr>(fd));
         }
+    if (HostRelay* relay = session_.relay()) {
+        std::vector<uint32_t> standing;
+        for (const std::string& holder : relay->LastHolders()) {
+            in_addr at{};
+            if (!holder.empty() && ::inet_pton(AF_INET, holder.c_str(), &at) == 1) standing.push_back(ntohl(at.s_addr));
+        }
+        door_->SetStanding(std::move(standing));
+    }
     const std::vector<AcceptDoor::Id> in = door_->LetIn(now);
     for (const AcceptDoor::Id fd : in) {
         // The relay may have stopped hosting on hearing of the one before.
