@@ -177,11 +177,17 @@ TEST(LanLoopback, HostComputerSeatsDeployAndMove) { PlayBattles({2}, 11, 1); }
 // wait pumps the host's events.
 class PlainSide {
 public:
-    PlainSide(quint16 port, int receiveBufferBytes = 0) {
+    // `from`: the address it connects from, in 127.0.0.0/8.
+    PlainSide(quint16 port, int receiveBufferBytes = 0, uint32_t from = INADDR_LOOPBACK) {
         fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
         if (receiveBufferBytes > 0)
             ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof receiveBufferBytes);
         sockaddr_in a{};
+        if (from != INADDR_LOOPBACK) {
+            a.sin_family = AF_INET;
+            a.sin_addr.s_addr = htonl(from);
+            ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        }
         a.sin_family = AF_INET;
         a.sin_port = htons(port);
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -341,6 +347,39 @@ TEST(LanLoopback, ConnectionsWaitAtTheDoorUntilTheySpeak) {
     ASSERT_TRUE(half.Send(net::Packet(join.end() - 1, join.end()), deadline));
     EXPECT_TRUE(Pump([&] { return host.lan.relay()->Accepting(1); }, deadline));
     EXPECT_EQ(socketsMade(), 1);
+}
+
+// 240 joins from 30 addresses wait at the door, spoken, when one more comes from the address that holds seat 1:
+// the seat's last holder is let in first, whatever came before him (in the order they came he would be last).
+TEST(LanLoopback, ASeatsLastHolderIsLetInBeforeAFloodOfJoins) {
+    const auto deadline = Clock::now() + std::chrono::seconds(60);
+    BareHost host;
+    ASSERT_TRUE(host.listening);
+    const quint16 port = host.sockets.ListeningPort();
+    net::HostRelay& relay = *host.lan.relay();
+    PlainSide own(port), holder(port);
+    ASSERT_TRUE(LetIn({&own, &holder}, relay, deadline));
+    relay.SetOwnConnection(1);
+    ASSERT_TRUE(own.Send(JoinOf(0, "host"), deadline));
+    ASSERT_TRUE(Pump([&] { return own.Count(net::Word::kJoinLast) == 1; }, deadline));
+    ASSERT_TRUE(holder.Send(JoinOf(1, "holder"), deadline));
+    ASSERT_TRUE(Pump([&] { return relay.Seat(1).state == 1; }, deadline));
+
+    std::vector<std::unique_ptr<PlainSide>> flood;
+    for (uint32_t a = 1; a <= 30; ++a)
+        for (int k = 0; k < net::kDoorWaitingPerAddress; ++k) {
+            flood.push_back(std::make_unique<PlainSide>(port, 0, 0x7F000900 + a));
+            ASSERT_TRUE(flood.back()->Send(JoinOf(0, "flood"), deadline));
+        }
+    PlainSide back(port);
+    ASSERT_TRUE(back.Send(JoinOf(2, "back"), deadline));
+    ASSERT_TRUE(Pump([&] { return back.Count(net::Word::kJoinLast) == 1; }, deadline));
+    const auto answered = std::count_if(flood.begin(), flood.end(), [](const auto& f) {
+        char c;
+        const ssize_t n = ::recv(f->Fd(), &c, 1, MSG_PEEK | MSG_DONTWAIT);
+        return f->Count(net::Word::kJoinRefuse) > 0 || n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+    });
+    EXPECT_LE(answered, net::kDoorIn.burst);
 }
 
 // Seat 2 reads nothing while seat 1 says as many chat lines a second as its
