@@ -305,10 +305,16 @@ TEST(LanLoopback, AConnectionSettlingEndsTheWaitAtOnce) {
     QTcpServer listener;
     ASSERT_TRUE(listener.listen(QHostAddress::LocalHost, 0));
     const quint16 open = listener.serverPort();
-    QTcpServer closed;
-    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
-    const quint16 shut = closed.serverPort();
-    closed.close();
+    // A port held bound but not listening: nobody answers on it, and no other connection can take it meanwhile.
+    const int held = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof at;
+    ASSERT_EQ(::bind(held, reinterpret_cast<sockaddr*>(&at), size), 0);
+    ASSERT_EQ(::getsockname(held, reinterpret_cast<sockaddr*>(&at), &size), 0);
+    const quint16 shut = ntohs(at.sin_port);
+    const std::unique_ptr<const int, void (*)(const int*)> closeHeld(&held, [](const int* fd) { ::close(*fd); });
     for (const quint16 port : {open, shut}) {
         Side side(1, 3);
         int settled = 0;
