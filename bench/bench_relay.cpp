@@ -172,15 +172,20 @@ struct Battle {
     int seat = 0;
 };
 
+// A battle under way, or none (the benchmark is skipped with why).
+std::unique_ptr<Battle> StartBattle(benchmark::State& state) {
+    auto battle = std::make_unique<Battle>();
+    if (battle->ok) return battle;
+    state.SkipWithError("the battle did not start");
+    return nullptr;
+}
+
 void BM_RelayedMove(benchmark::State& state) {
     size_t relayed = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        auto battle = std::make_unique<Battle>();
-        if (!battle->ok) {
-            state.SkipWithError("the battle did not start");
-            break;
-        }
+        auto battle = StartBattle(state);
+        if (!battle) break;
         const auto moves = battle->NextMoves();
         net::HostRelay& relay = battle->relay();
         state.ResumeTiming();
@@ -215,11 +220,8 @@ void BM_RelayedMoveUnderBareFlood(benchmark::State& state) {
     size_t relayed = 0, came = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        auto battle = std::make_unique<Battle>();
-        if (!battle->ok) {
-            state.SkipWithError("the battle did not start");
-            break;
-        }
+        auto battle = StartBattle(state);
+        if (!battle) break;
         const auto moves = battle->NextMoves();
         net::HostRelay& relay = battle->relay();
         state.ResumeTiming();
