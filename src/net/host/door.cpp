@@ -71,7 +71,6 @@ void AcceptDoor::Remove(uint32_t s) {
     if (known != addresses_.end()) {
         Address& a = known->second;
         if (e.spoken) {
-            --spoken_;
             // At most kDoorWaitingPerAddress to walk.
             uint32_t before = kNone;
             for (uint32_t at = a.firstSpoken; at != kNone && at != s; at = slots_[at].nextSpoken) before = at;
@@ -91,7 +90,6 @@ void AcceptDoor::Spoke(Id id) {
     if (it == where_.end() || slots_[it->second].spoken) return;
     const uint32_t s = it->second;
     slots_[s].spoken = true;
-    ++spoken_;
     Address& a = addresses_[slots_[s].address];
     if (a.firstSpoken == kNone) {
         a.firstSpoken = s;

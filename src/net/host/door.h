@@ -135,7 +135,6 @@ private:
     std::vector<Entry> slots_;
     std::vector<uint32_t> free_;
     uint32_t first_ = kNone, last_ = kNone;
-    size_t spoken_ = 0;
     std::unordered_map<Id, uint32_t> where_;
     std::unordered_map<uint32_t, Address> addresses_;
     // The addresses with a spoken entry waiting, the next to be served first.
